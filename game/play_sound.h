@@ -1,0 +1,12 @@
+#pragma once
+// Sounds and music as the play logic asks for them. The play never waits on or reads
+// back a sound result, so these only forward to the sound layer's entries, which
+// the start-up code plugs in; a null entry or a handle of -1 plays nothing.
+
+// PlaySoundHandle(handle, play type, restart flag) of the sound layer.
+extern int (*g_playSoundHandle)(int handle, int playType, int restart);
+// Starts a music file looping (the sound layer's music entry); its result is ignored.
+extern int (*g_playMusicFile)(const char* path);
+
+// Plays effect `slot` of SoundEffectTable with play type 1 and restart 1.
+void PlayEffect(int slot);
