@@ -1,0 +1,625 @@
+#pragma once
+// One description of every pixel operation of the software renderer, per destination
+// format, source kind and blend mode. A primitive writes its walk once (rows of a
+// blit, spans of a triangle, steps of a line) as a generic lambda over a kernel type,
+// and DispatchImage / DispatchConst pick, once per call, the one kernel that the draw
+// state asks for; the compiler then makes one specialised loop per combination.
+//
+// Pixels are read and written through byte pointers with memcpy, so views at any
+// alignment are safe; the compiler turns these into plain loads and stores.
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "graphics/draw_state.h"
+#include "image/blend_tables.h"
+#include "image/memimg.h"
+
+namespace soft {
+
+// ---------------------------------------------------------------- formats
+
+// XRGB8888: bytes blue, green, red, fourth byte. Channel 0 blue, 1 green, 2 red.
+struct Xrgb8888 {
+  static constexpr int kDepth = kDepthXrgb8888;
+  static constexpr int kBytes = 4;
+  static constexpr int kShift[3] = {0, 8, 16};
+  static constexpr int kBits[3] = {8, 8, 8};
+  static uint32_t Load(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+  static void Store(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+};
+
+// RGB565: one word, blue bits 0-4 (channel 0), green 5-10 (1), red 11-15 (2).
+struct Rgb565 {
+  static constexpr int kDepth = kDepthRgb565;
+  static constexpr int kBytes = 2;
+  static constexpr int kShift[3] = {0, 5, 11};
+  static constexpr int kBits[3] = {5, 6, 5};
+  static uint32_t Load(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  static void Store(uint8_t* p, uint32_t v) {
+    const uint16_t w = static_cast<uint16_t>(v);
+    std::memcpy(p, &w, 2);
+  }
+};
+
+template <class F, int Ch>
+constexpr int ChannelMax() {
+  return (1 << F::kBits[Ch]) - 1;
+}
+template <class F, int Ch>
+inline int Channel(uint32_t v) {
+  return static_cast<int>((v >> F::kShift[Ch]) & ChannelMax<F, Ch>());
+}
+
+// Applies fn(channel tag, s channel, d channel) -> new channel to the three channels and
+// packs the results; the XRGB8888 fourth byte of the result is 0.
+template <class F, class Fn>
+inline uint32_t MapChannels(uint32_t s, uint32_t d, Fn&& fn) {
+  using C0 = std::integral_constant<int, 0>;
+  using C1 = std::integral_constant<int, 1>;
+  using C2 = std::integral_constant<int, 2>;
+  return (static_cast<uint32_t>(fn(C0{}, Channel<F, 0>(s), Channel<F, 0>(d))) << F::kShift[0]) |
+         (static_cast<uint32_t>(fn(C1{}, Channel<F, 1>(s), Channel<F, 1>(d))) << F::kShift[1]) |
+         (static_cast<uint32_t>(fn(C2{}, Channel<F, 2>(s), Channel<F, 2>(d))) << F::kShift[2]);
+}
+
+// Stores the three channels of v and keeps the destination's XRGB8888 fourth byte.
+template <class F>
+inline void StoreChannels(uint8_t* d, uint32_t v, uint32_t old) {
+  if constexpr (F::kBytes == 4) {
+    F::Store(d, v | (old & 0xFF000000u));
+  } else {
+    F::Store(d, v);
+  }
+}
+
+// ---------------------------------------------------------------- packed saturation
+// Whole-pixel add and subtract with guard bits. The low-bit effects (green and red add
+// and subtract only their upper bits, the carry or borrow of the channel below lands
+// in their lowest bit) are part of the result.
+
+inline uint32_t PackedAdd(Xrgb8888, uint32_t d, uint32_t c) {
+  const uint32_t sum = (d & 0x00FEFEFFu) + (c & 0x00FEFEFFu);
+  const uint32_t k = sum & 0x01010100u;
+  return (k - (k >> 8)) | ((d | c) & 0x00010100u) | sum;
+}
+inline uint32_t PackedSub(Xrgb8888, uint32_t d, uint32_t c) {
+  const uint32_t e = (d | 0x01010100u) - (c & 0xFEFEFEFFu);
+  const uint32_t k = e & 0x01010100u;
+  return (k - (k >> 8)) & e;
+}
+inline uint32_t PackedAdd(Rgb565, uint32_t d, uint32_t c) {
+  const uint32_t sum = (d & 0xF7DEF7DFu) + (c & 0xF7DEF7DFu);
+  const uint32_t k = sum & 0x08210820u;
+  return ((k - (k >> 5)) | ((d | c) & 0x0820u) | sum) & 0xFFFFu;
+}
+inline uint32_t PackedSub(Rgb565, uint32_t d, uint32_t c) {
+  const uint32_t e = (d | 0x08210820u) - (c & 0xF7DEF7DFu);
+  const uint32_t k = e & 0x08210820u;
+  return ((k - (k >> 5)) & e) & 0xFFFFu;
+}
+
+// Mode table entry: which modes draw at all, as every primitive tests them.
+inline bool ModeDraws(int mode) {
+  const unsigned m = static_cast<unsigned>(mode);
+  return m <= 4 || m == 10 || m == 11;
+}
+inline bool TintOn(uint32_t bright) { return (bright & 0xFFFFFFu) != 0xFFFFFFu; }
+
+// ---------------------------------------------------------------- per-call values
+
+struct PixelContext {
+  int p = 0;                          // DrawBlendParam
+  const int* tint[3] = {};            // MulDiv255Table rows of bright blue, green, red
+  const int* scaleP = nullptr;        // MulDiv255Table row p
+  const int* lerpP = nullptr;         // BlendLerpTable row p, at difference 0
+  const uint8_t* lerp6 = nullptr;     // Lerp6Table plane p / 4
+  const uint8_t* weight = BlendImageWeightTable;
+  uint32_t key = 0;                   // transparent colour (direct sources)
+  const uint8_t* palette = nullptr;   // 256 entries of the source format
+  uint8_t paletteSkip[256] = {};      // index keyed, or past the palette's entries
+};
+
+// Fills the per-call values from the draw state and (when not null) the source body.
+// `keyed`: the transparency flag of the call (the key only counts when it is set).
+void PreparePixelContext(PixelContext* c, const MemImageBody* src, bool keyed);
+
+// ---------------------------------------------------------------- source kinds
+// Colour(): the source pixel's colour as a pixel of the format (a palette entry for a
+// paletted source; for XRGB8888 the whole dword, fourth byte included).
+
+template <class F>
+struct SrcDirect {
+  using Format = F;
+  static constexpr int kBytes = F::kBytes;
+  static constexpr bool kAlpha = false, kPaletted = false;
+  static uint32_t Colour(const uint8_t* p, const PixelContext&) { return F::Load(p); }
+  static bool Keyed(const uint8_t* p, const PixelContext& c) { return F::Load(p) == c.key; }
+  static int Alpha(const uint8_t*) { return 255; }
+};
+
+// XRGB8888 with alpha in the fourth byte; RGB565 with alpha: word, alpha byte, one unused byte.
+template <class F>
+struct SrcDirectAlpha {
+  using Format = F;
+  static constexpr int kBytes = 4;
+  static constexpr bool kAlpha = true, kPaletted = false;
+  static uint32_t Colour(const uint8_t* p, const PixelContext&) { return F::Load(p); }
+  static bool Keyed(const uint8_t*, const PixelContext&) { return false; }
+  static int Alpha(const uint8_t* p) { return F::kBytes == 4 ? p[3] : p[2]; }
+};
+
+template <class F>
+struct SrcPaletted {
+  using Format = F;
+  static constexpr int kBytes = 1;
+  static constexpr bool kAlpha = false, kPaletted = true;
+  static uint32_t Colour(const uint8_t* p, const PixelContext& c) {
+    return F::Load(c.palette + *p * F::kBytes);
+  }
+  static bool Keyed(const uint8_t* p, const PixelContext& c) { return c.paletteSkip[*p] != 0; }
+  static int Alpha(const uint8_t*) { return 255; }
+};
+
+// ---------------------------------------------------------------- image-source operations
+// Op::Opaque(d, s, w, c): the formula without alpha; Op::Translucent(d, s, a, w, c): with
+// alpha as a factor. s is the source colour as fetched (untinted), w the blend-image
+// weight (ignored without a blend image).
+
+template <class F, bool Tint, int Ch>
+inline int TintCh(int v, const PixelContext& c) {
+  if constexpr (Tint) {
+    return c.tint[Ch][v];
+  } else {
+    (void)c;
+    return v;
+  }
+}
+
+// d + (x - d) * f / 2^bits, floored; f <= 2^bits keeps the sum non-negative.
+inline int LerpShift(int d, int x, int f, int bits) { return ((d << bits) + (x - d) * f) >> bits; }
+inline int LerpShift64(int d, int x, int64_t f, int bits) {
+  return static_cast<int>(((static_cast<int64_t>(d) << bits) + (x - d) * f) >> bits);
+}
+
+template <class F, int Mode, bool Blend, bool Tint>
+struct ImageOp {
+  static constexpr bool kRgb565 = F::kBytes == 2;
+  // Untinted mode 0 without blend image stores the source pixel whole.
+  static constexpr bool kWholeCopy = Mode == BlendCopy && !Blend && !Tint;
+
+  // Target of an interpolating mode for channel Ch.
+  template <int Ch>
+  static int Target(int s, int d, const PixelContext& c) {
+    if constexpr (Mode == BlendInvertAlpha) {
+      return TintCh<F, Tint, Ch>(ChannelMax<F, Ch>() - s, c);
+    } else if constexpr (Mode == BlendMultiplyAlpha) {
+      return (d * TintCh<F, Tint, Ch>(s, c)) >> F::kBits[Ch];
+    } else {
+      return TintCh<F, Tint, Ch>(s, c);
+    }
+  }
+
+  // Scaled source channel of modes 2 and 3.
+  template <int Ch>
+  static int Scaled(int s, bool translucent, int a, int w, const PixelContext& c) {
+    if constexpr (kRgb565) {
+      if (!translucent) {
+        if constexpr (Blend) return c.scaleP[(TintCh<F, Tint, Ch>(s, c) * w) >> 8];
+        return c.scaleP[TintCh<F, Tint, Ch>(s, c)];
+      }
+      // Without a blend image the alpha scales the field before the tint.
+      if constexpr (Blend) return c.scaleP[(TintCh<F, Tint, Ch>(s, c) * w * a) >> 16];
+      return c.scaleP[TintCh<F, Tint, Ch>((s * a) >> 8, c)];
+    } else {
+      const uint32_t t = static_cast<uint32_t>(TintCh<F, Tint, Ch>(s, c));
+      const uint32_t p = static_cast<uint32_t>(c.p);
+      if (!translucent) {
+        if constexpr (Blend) return static_cast<int>((t * w * p) >> 16);
+        return c.scaleP[t];
+      }
+      if constexpr (Blend) return static_cast<int>((t * w * a * p) >> 24);
+      return static_cast<int>((t * a * p) >> 16);
+    }
+  }
+
+  static void Combine(uint8_t* dp, uint32_t s, bool translucent, int a, int w,
+                      const PixelContext& c) {
+    const uint32_t d = F::Load(dp);
+    if constexpr (Mode == BlendCopy) {
+      if (!translucent && !Blend) {
+        if constexpr (!Tint) {
+          F::Store(dp, s);
+        } else {
+          StoreChannels<F>(dp, MapChannels<F>(s, d, [&](auto ch, int sc, int) {
+            return TintCh<F, Tint, decltype(ch)::value>(sc, c);
+          }), d);
+        }
+        return;
+      }
+      const int f = translucent ? (Blend ? w * a : a) : w;
+      const int bits = translucent && Blend ? 16 : 8;
+      StoreChannels<F>(dp, MapChannels<F>(s, d, [&](auto ch, int sc, int dc) {
+        return LerpShift(dc, TintCh<F, Tint, decltype(ch)::value>(sc, c), f, bits);
+      }), d);
+    } else if constexpr (Mode == BlendAlpha || Mode == BlendInvertAlpha ||
+                         Mode == BlendMultiplyAlpha) {
+      const int p = c.p;
+      StoreChannels<F>(dp, MapChannels<F>(s, d, [&](auto ch, int sc, int dc) {
+        constexpr int kCh = decltype(ch)::value;
+        if constexpr (kRgb565 && kCh == 1 && Mode == BlendMultiplyAlpha && !Blend && !Tint) {
+          // Untinted mode 11 with alpha keeps five more fraction bits of green's product.
+          if (translucent) return (((dc << 21) + (((sc * dc) >> 1) - 32 * dc) * a * p) >> 21);
+        }
+        const int x = Target<kCh>(sc, dc, c);
+        if (!translucent) {
+          if constexpr (Blend) return LerpShift(dc, x, w * p, 16);
+          if constexpr (kRgb565) return dc + c.lerpP[x - dc];
+          return LerpShift(dc, x, p, 8);
+        }
+        if constexpr (Blend) return LerpShift64(dc, x, static_cast<int64_t>(w * a) * p, 24);
+        return LerpShift(dc, x, a * p, 16);
+      }), d);
+    } else if constexpr (Mode == BlendAddSat || Mode == BlendSubSat) {
+      const uint32_t sc = MapChannels<F>(s, d, [&](auto ch, int v, int) {
+        return Scaled<decltype(ch)::value>(v, translucent, a, w, c);
+      });
+      F::Store(dp, Mode == BlendAddSat ? PackedAdd(F{}, d, sc) : PackedSub(F{}, d, sc));
+    } else if constexpr (Mode == BlendMultiply) {
+      StoreChannels<F>(dp, MapChannels<F>(s, d, [&](auto ch, int v, int dc) {
+        constexpr int kCh = decltype(ch)::value;
+        const uint32_t prod = static_cast<uint32_t>(dc * TintCh<F, Tint, kCh>(v, c));
+        constexpr int n = F::kBits[kCh];
+        if (!translucent) {
+          if constexpr (Blend) return static_cast<int>((prod * w) >> (n + 8));
+          return static_cast<int>(prod >> n);
+        }
+        if constexpr (Blend) return static_cast<int>((prod * w * a) >> (n + 16));
+        return static_cast<int>((prod * a) >> (n + 8));
+      }), d);
+    }
+  }
+
+  static void Opaque(uint8_t* d, uint32_t s, int w, const PixelContext& c) {
+    Combine(d, s, false, 255, w, c);
+  }
+  static void Translucent(uint8_t* d, uint32_t s, int a, int w, const PixelContext& c) {
+    Combine(d, s, true, a, w, c);
+  }
+};
+
+// Mode 1 at p = 128, untinted, no blend image, source without alpha (plain blits only):
+// the half-sum of whole pixels, without carries between channels.
+template <class F>
+struct HalfSumOp {
+  static constexpr bool kWholeCopy = false;
+  static void Opaque(uint8_t* dp, uint32_t s, int, const PixelContext&) {
+    const uint32_t m = F::kBytes == 4 ? 0x7F7F7Fu : 0x7BEFu;
+    F::Store(dp, ((s >> 1) & m) + ((F::Load(dp) >> 1) & m));
+  }
+  static void Translucent(uint8_t* dp, uint32_t s, int, int w, const PixelContext& c) {
+    Opaque(dp, s, w, c);
+  }
+};
+
+// RGB565 mode 1 untinted, no blend image, source without alpha (plain blits only):
+// each field through the Lerp6Table plane of p / 4.
+struct Lerp6Op {
+  static constexpr bool kWholeCopy = false;
+  static void Opaque(uint8_t* dp, uint32_t s, int, const PixelContext& c) {
+    const uint32_t d = Rgb565::Load(dp);
+    Rgb565::Store(dp, MapChannels<Rgb565>(s, d, [&](auto, int sc, int dc) {
+      return c.lerp6[(sc << 6) | dc];
+    }));
+  }
+  static void Translucent(uint8_t* dp, uint32_t s, int, int w, const PixelContext& c) {
+    Opaque(dp, s, w, c);
+  }
+};
+
+// ---------------------------------------------------------------- kernels
+
+// Per-pixel transparency test of a kernel.
+enum class Test {
+  None,         // every pixel opaque (alpha, if any, ignored)
+  Key,          // colour key (direct) or skip table (paletted), then opaque
+  AlphaSkip,    // alpha 0 skipped, 255 opaque, other translucent
+  AlphaAlways,  // translucent for every alpha
+};
+
+template <class SrcT, class OpT, Test T, bool BlendT>
+struct Kernel {
+  using Src = SrcT;
+  using Op = OpT;
+  using Format = typename Src::Format;
+  static constexpr Test kTest = T;
+  static constexpr bool kBlend = BlendT;
+  static constexpr int kSrcBytes = Src::kBytes;
+  static constexpr int kDstBytes = Format::kBytes;
+  // Rows can be copied with memcpy: untinted mode 0 of a direct source of the
+  // destination's own pixel size, with nothing to test.
+  static constexpr bool kRowCopy =
+      Op::kWholeCopy && T == Test::None && !Src::kPaletted && Src::kBytes == Format::kBytes;
+  // A keyed whole-pixel copy that can be written as a select.
+  static constexpr bool kKeyedCopy =
+      Op::kWholeCopy && T == Test::Key && !Src::kPaletted && !Src::kAlpha;
+
+  static int Weight(const uint8_t* b, const PixelContext& c) {
+    if constexpr (BlendT) return c.weight[*b];
+    (void)b;
+    (void)c;
+    return 0;
+  }
+
+  // One pixel of the walk: s the source pixel, b the blend byte (unused without one).
+  static void Pixel(uint8_t* d, const uint8_t* s, const uint8_t* b, const PixelContext& c) {
+    if constexpr (T == Test::None) {
+      Op::Opaque(d, Src::Colour(s, c), Weight(b, c), c);
+    } else if constexpr (T == Test::Key) {
+      if (Src::Keyed(s, c)) return;
+      Op::Opaque(d, Src::Colour(s, c), Weight(b, c), c);
+    } else if constexpr (T == Test::AlphaSkip) {
+      const int a = Src::Alpha(s);
+      if (a == 0) return;
+      if (a == 255) {
+        Op::Opaque(d, Src::Colour(s, c), Weight(b, c), c);
+      } else {
+        Op::Translucent(d, Src::Colour(s, c), a, Weight(b, c), c);
+      }
+    } else {
+      Op::Translucent(d, Src::Colour(s, c), Src::Alpha(s), Weight(b, c), c);
+    }
+  }
+  // Pixels of an opaque run: no test, alpha dropped.
+  static void OpaquePixel(uint8_t* d, const uint8_t* s, const uint8_t* b, const PixelContext& c) {
+    Op::Opaque(d, Src::Colour(s, c), Weight(b, c), c);
+  }
+  // Pixels of a translucent run: alpha a factor, without the 0 and 255 tests.
+  static void TranslucentPixel(uint8_t* d, const uint8_t* s, const uint8_t* b,
+                               const PixelContext& c) {
+    if constexpr (Src::kAlpha) {
+      Op::Translucent(d, Src::Colour(s, c), Src::Alpha(s), Weight(b, c), c);
+    } else {
+      OpaquePixel(d, s, b, c);
+    }
+  }
+};
+
+// ---------------------------------------------------------------- dispatch
+
+// Which family of loops a primitive has.
+enum class Flavor {
+  Plain,     // the unscaled blit's per-pixel loops: half-sum and Lerp6Table forms of
+             // mode 1, and the untinted mode 0 copy of an alpha source without the flag
+  RunCoded,  // the unscaled blit's run-coded loops: tests come from the runs
+  Scaled,    // stretched blits and every other image primitive: the general rules
+};
+
+struct ImageCall {
+  const MemImageBody* src;  // depth class, paletted and alpha flags are read
+  int mode;                 // DrawBlendMode
+  int p;                    // DrawBlendParam
+  bool blend;               // a blend image is given
+  bool tint;                // TintOn(DrawBright)
+  bool trans;               // the transparency flag is non-zero
+};
+
+namespace detail {
+
+template <class F, class Src, int Mode, bool Blend, bool Tint, class Walk>
+bool RunImage(Test t, Walk& walk) {
+  using Op = ImageOp<F, Mode, Blend, Tint>;
+  switch (t) {
+    case Test::None: walk(Kernel<Src, Op, Test::None, Blend>{}); break;
+    case Test::Key:
+      if constexpr (!Src::kAlpha) walk(Kernel<Src, Op, Test::Key, Blend>{});
+      break;
+    case Test::AlphaSkip:
+      if constexpr (Src::kAlpha) walk(Kernel<Src, Op, Test::AlphaSkip, Blend>{});
+      break;
+    case Test::AlphaAlways:
+      if constexpr (Src::kAlpha) walk(Kernel<Src, Op, Test::AlphaAlways, Blend>{});
+      break;
+  }
+  return true;
+}
+
+template <Flavor Fl, class F, class Src, int Mode, class Walk>
+bool RunImageMode(const ImageCall& call, Test t, Walk& walk) {
+  if constexpr (Fl == Flavor::Plain && Mode == BlendAlpha && !Src::kAlpha) {
+    if (!call.blend && !call.tint) {
+      if (call.p == 128) {
+        if (t == Test::Key) {
+          walk(Kernel<Src, HalfSumOp<F>, Test::Key, false>{});
+        } else {
+          walk(Kernel<Src, HalfSumOp<F>, Test::None, false>{});
+        }
+        return true;
+      }
+      if constexpr (F::kBytes == 2) {
+        if (t == Test::Key) {
+          walk(Kernel<Src, Lerp6Op, Test::Key, false>{});
+        } else {
+          walk(Kernel<Src, Lerp6Op, Test::None, false>{});
+        }
+        return true;
+      }
+    }
+  }
+  if (call.blend) {
+    return call.tint ? RunImage<F, Src, Mode, true, true>(t, walk)
+                     : RunImage<F, Src, Mode, true, false>(t, walk);
+  }
+  return call.tint ? RunImage<F, Src, Mode, false, true>(t, walk)
+                   : RunImage<F, Src, Mode, false, false>(t, walk);
+}
+
+template <Flavor Fl, class F, class Src, class Walk>
+bool RunImageSource(const ImageCall& call, int mode, Test t, Walk& walk) {
+  switch (mode) {
+    case BlendCopy: return RunImageMode<Fl, F, Src, BlendCopy>(call, t, walk);
+    case BlendAlpha: return RunImageMode<Fl, F, Src, BlendAlpha>(call, t, walk);
+    case BlendAddSat: return RunImageMode<Fl, F, Src, BlendAddSat>(call, t, walk);
+    case BlendSubSat: return RunImageMode<Fl, F, Src, BlendSubSat>(call, t, walk);
+    case BlendMultiply: return RunImageMode<Fl, F, Src, BlendMultiply>(call, t, walk);
+    case BlendInvertAlpha: return RunImageMode<Fl, F, Src, BlendInvertAlpha>(call, t, walk);
+    case BlendMultiplyAlpha: return RunImageMode<Fl, F, Src, BlendMultiplyAlpha>(call, t, walk);
+    default: return false;
+  }
+}
+
+}  // namespace detail
+
+// Makes every decision of an image-source call once and runs walk(Kernel{}) with the
+// one kernel that fits; returns false (walk not run) when the call draws nothing:
+// a mode outside 0-4, 10, 11, p = 0 in modes 1 to 3, or a source kind no loop has.
+// Mode 1 at p = 255 runs the mode 0 kernels.
+template <Flavor Fl, class Walk>
+bool DispatchImage(const ImageCall& call, Walk&& walk) {
+  int mode = call.mode;
+  if (!ModeDraws(mode)) return false;
+  if (mode == BlendAlpha && call.p == 255) mode = BlendCopy;
+  if ((mode == BlendAlpha || mode == BlendAddSat || mode == BlendSubSat) && call.p == 0)
+    return false;
+  const MemImageBody* src = call.src;
+  const bool paletted = src->paletted == 1;
+  const bool alpha = !paletted && src->alpha == 1;
+  Test t;
+  if (Fl == Flavor::RunCoded) {
+    t = Test::None;
+  } else if (paletted) {
+    t = Test::Key;  // the skip table also holds indexes past the palette's entries
+  } else if (alpha) {
+    const bool plainCopy = Fl == Flavor::Plain && mode == BlendCopy && !call.tint && !call.blend;
+    t = call.trans ? Test::AlphaSkip : plainCopy ? Test::None : Test::AlphaAlways;
+  } else {
+    t = call.trans ? Test::Key : Test::None;
+  }
+  auto run = [&]<class F>(F) {
+    if (paletted) return detail::RunImageSource<Fl, F, SrcPaletted<F>>(call, mode, t, walk);
+    if (alpha) return detail::RunImageSource<Fl, F, SrcDirectAlpha<F>>(call, mode, t, walk);
+    return detail::RunImageSource<Fl, F, SrcDirect<F>>(call, mode, t, walk);
+  };
+  if (src->depthClass == kDepthXrgb8888) return run(Xrgb8888{});
+  if (src->depthClass == kDepthRgb565) return run(Rgb565{});
+  return false;
+}
+
+// ---------------------------------------------------------------- constant colour
+
+// The colour of a constant-colour primitive, worked out once per call.
+struct ConstColour {
+  uint32_t colour = 0;    // tinted pixel (XRGB8888: fourth byte as given)
+  int ch[3] = {};         // its channels
+  int inv[3] = {};        // the complemented channels (mode 10)
+  uint32_t scaled = 0;    // channels through MulDiv255Table row p (modes 2, 3)
+  int p = 0;
+  const int* lerpP = nullptr;  // BlendLerpTable row p, at difference 0
+};
+
+// Prepares the colour for a destination of format F: an RGB565 colour is masked to 16
+// bits; with `tint` each channel is multiplied by its bright byte and shifted right 8.
+template <class F>
+ConstColour PrepareConstColour(uint32_t colour, bool tint, uint32_t bright, int p) {
+  ConstColour k;
+  if constexpr (F::kBytes == 2) colour &= 0xFFFFu;
+  const int brightCh[3] = {static_cast<int>(bright & 0xFF), static_cast<int>((bright >> 8) & 0xFF),
+                           static_cast<int>((bright >> 16) & 0xFF)};
+  uint32_t packed = F::kBytes == 4 ? (colour & 0xFF000000u) : 0;
+  uint32_t scaled = 0;
+  for (int i = 0; i < 3; ++i) {
+    const int max = (1 << F::kBits[i]) - 1;
+    int v = static_cast<int>((colour >> F::kShift[i]) & max);
+    if (tint) v = (v * brightCh[i]) >> 8;
+    k.ch[i] = v;
+    k.inv[i] = max - v;
+    packed |= static_cast<uint32_t>(v) << F::kShift[i];
+    scaled |= static_cast<uint32_t>(MulDiv255Table[p][v]) << F::kShift[i];
+  }
+  k.colour = packed;
+  k.scaled = scaled;
+  k.p = p;
+  k.lerpP = &BlendLerpTable[p][255];
+  return k;
+}
+
+// ConstOp<F, Mode>::Apply(d, k): one destination pixel under the constant-colour combine.
+template <class F, int Mode>
+struct ConstOp {
+  static constexpr bool kRgb565 = F::kBytes == 2;
+  static void Apply(uint8_t* dp, const ConstColour& k) {
+    if constexpr (Mode == BlendCopy) {
+      F::Store(dp, k.colour);
+    } else if constexpr (Mode == BlendAddSat) {
+      F::Store(dp, PackedAdd(F{}, F::Load(dp), k.scaled));
+    } else if constexpr (Mode == BlendSubSat) {
+      F::Store(dp, PackedSub(F{}, F::Load(dp), k.scaled));
+    } else {
+      const uint32_t d = F::Load(dp);
+      StoreChannels<F>(dp, MapChannels<F>(0, d, [&](auto ch, int, int dc) {
+        constexpr int kCh = decltype(ch)::value;
+        int x;
+        if constexpr (Mode == BlendMultiply) {
+          return (dc * k.ch[kCh]) >> F::kBits[kCh];
+        } else if constexpr (Mode == BlendInvertAlpha) {
+          x = k.inv[kCh];
+        } else if constexpr (Mode == BlendMultiplyAlpha) {
+          x = (dc * k.ch[kCh]) >> F::kBits[kCh];
+        } else {
+          x = k.ch[kCh];
+        }
+        if constexpr (kRgb565) return dc + k.lerpP[x - dc];
+        return ((dc << 8) + (x - dc) * k.p) >> 8;
+      }), d);
+    }
+  }
+};
+
+// Runs walk(ConstOp<F, Mode>{}) for the format of `depthClass` and the mode; returns false
+// when nothing is drawn (other depth class, a mode outside 0-4, 10, 11, p = 0 in modes
+// 1 to 3). Mode 1 at p = 255 runs mode 0.
+template <class Walk>
+bool DispatchConst(int depthClass, int mode, int p, Walk&& walk) {
+  if (!ModeDraws(mode)) return false;
+  if (mode == BlendAlpha && p == 255) mode = BlendCopy;
+  if ((mode == BlendAlpha || mode == BlendAddSat || mode == BlendSubSat) && p == 0) return false;
+  auto run = [&]<class F>(F) {
+    switch (mode) {
+      case BlendCopy: walk(ConstOp<F, BlendCopy>{}); break;
+      case BlendAlpha: walk(ConstOp<F, BlendAlpha>{}); break;
+      case BlendAddSat: walk(ConstOp<F, BlendAddSat>{}); break;
+      case BlendSubSat: walk(ConstOp<F, BlendSubSat>{}); break;
+      case BlendMultiply: walk(ConstOp<F, BlendMultiply>{}); break;
+      case BlendInvertAlpha: walk(ConstOp<F, BlendInvertAlpha>{}); break;
+      default: walk(ConstOp<F, BlendMultiplyAlpha>{}); break;
+    }
+    return true;
+  };
+  if (depthClass == kDepthXrgb8888) return run(Xrgb8888{});
+  if (depthClass == kDepthRgb565) return run(Rgb565{});
+  return false;
+}
+
+// ---------------------------------------------------------------- checks shared by primitives
+
+// The draw area clipped to the destination's own rectangle, so that a draw area left
+// larger than the destination never writes outside it.
+Rect ClipAreaTo(const MEMIMG* dst, const Rect& area);
+
+// A destination that can be drawn into: depth class 0 or 1, not paletted, no alpha
+// channel, and the pixel size its class implies.
+bool DrawableTarget(const MEMIMG* dst);
+// A source whose pixel size matches its kind and whose depth class is the destination's.
+bool DrawableSource(const MEMIMG* src, const MEMIMG* dst);
+// A blend image of one byte per pixel at least as large as `src`, or none.
+bool BlendImageCovers(const MEMIMG* blend, const MEMIMG* src);
+
+}  // namespace soft
