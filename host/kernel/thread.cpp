@@ -1,0 +1,84 @@
+#include "host/kernel/thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "host/kernel/sync.h"
+
+struct HostThread {
+  HostThreadProc proc;
+  void* argument;
+  Event started{true, false};
+  Event done{true, false};
+  std::atomic<bool> cancelled{false};
+  std::atomic<uint32_t> exitCode{0};
+  int priority = 0;
+  std::thread thread;
+};
+
+HostThread* CreateHostThread(HostThreadProc proc, void* argument, bool suspended) {
+  if (proc == nullptr) return nullptr;
+  auto* t = new HostThread;
+  t->proc = proc;
+  t->argument = argument;
+  if (!suspended) t->started.Set();
+  try {
+    t->thread = std::thread([t] {
+      WaitForObject(&t->started, kInfinite);
+      if (!t->cancelled.load()) t->exitCode.store(t->proc(t->argument));
+      t->done.Set();
+    });
+  } catch (...) {
+    delete t;
+    return nullptr;
+  }
+  return t;
+}
+
+void ResumeHostThread(HostThread* thread) {
+  if (thread != nullptr) thread->started.Set();
+}
+
+void SetHostThreadPriority(HostThread* thread, int priority) {
+  if (thread != nullptr) thread->priority = priority;
+}
+
+bool WaitHostThread(HostThread* thread, uint32_t timeoutMs) {
+  if (thread == nullptr) return true;
+  return WaitForObject(&thread->done, timeoutMs) == 0;
+}
+
+uint32_t GetHostThreadExitCode(HostThread* thread) {
+  return thread != nullptr ? thread->exitCode.load() : 0;
+}
+
+void CloseHostThread(HostThread* thread) {
+  if (thread == nullptr) return;
+  if (!thread->started.IsSet()) {
+    thread->cancelled.store(true);
+    thread->started.Set();
+  }
+  if (thread->thread.joinable()) thread->thread.join();
+  delete thread;
+}
+
+uint64_t CurrentHostThreadId() {
+  // Numbered on first use, never reused: a stale id can never match a new thread.
+  static std::atomic<uint64_t> next{1};
+  thread_local uint64_t id = next.fetch_add(1);
+  return id;
+}
+
+void HostSleep(uint32_t ms) {
+  if (ms == 0) {
+    std::this_thread::yield();
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+}
+
+int HostProcessorCount() {
+  unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(n);
+}

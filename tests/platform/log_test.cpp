@@ -1,0 +1,102 @@
+#include "platform/log.h"
+
+#include <regex>
+
+#include "platform/alloc.h"
+#include "test_dir.h"
+
+namespace {
+// Every line: decimal milliseconds, a colon, the indent tabs, the text, CR LF.
+TEST(Log, LinesCarryStampIndentAndCrLfInShiftJis) {
+  TempDir dir;
+  StartLog(dir.path().c_str());
+  WriteLog("start\n");
+  IncreaseLogIndent();
+  IncreaseLogIndent();
+  WriteLog("ライブラリ\n");  // UTF-8 in the source
+  DecreaseLogIndent();
+  WriteLog("part one, ");  // a line written in two calls gets one stamp
+  WriteLog("part two\r\n");  // an existing CR LF is not doubled
+  DecreaseLogIndent();
+  DecreaseLogIndent();  // stops at 0
+  WriteLog("a\nb\n");   // each line of one text is stamped
+  WriteLog("€\n");      // no Shift-JIS form: replaced
+  EXPECT_EQ(WriteLogFormat("%d-%s", 7, "x"), -1);
+
+  std::string bytes = ReadWholeFile(dir.File("Log.txt"));
+  const std::string sjis = "\x83\x89\x83\x43\x83\x75\x83\x89\x83\x8a";
+  std::regex expected(
+      "\\d+:start\r\n"
+      "\\d+:\t\t" + sjis + "\r\n"
+      "\\d+:\tpart one, part two\r\n"
+      "\\d+:a\r\n"
+      "\\d+:b\r\n"
+      "\\d+:\\?\r\n"
+      "\\d+:7-x\r\n");
+  EXPECT_TRUE(std::regex_match(bytes, expected)) << bytes;
+}
+
+TEST(Log, StartRecreatesTheFileAndLongFormatIsCutNotOverrun) {
+  TempDir dir;
+  WriteWholeFile(dir.File("Log.txt"), "old contents\n");
+  StartLog(dir.path().c_str());
+  std::string longText(5000, 'q');
+  WriteLogFormat("%s", longText.c_str());
+  std::string bytes = ReadWholeFile(dir.File("Log.txt"));
+  EXPECT_EQ(bytes.find("old"), std::string::npos);
+  size_t colon = bytes.find(':');
+  ASSERT_NE(colon, std::string::npos);
+  EXPECT_EQ(bytes.substr(colon + 1), std::string(2046, 'q') + "\r\n");
+}
+
+TEST(Log, BytesThatAreNotUtf8AreKeptAsShiftJis) {
+  TempDir dir;
+  StartLog(dir.path().c_str());
+  WriteLog("\x83\x89.png\n");
+  std::string bytes = ReadWholeFile(dir.File("Log.txt"));
+  EXPECT_NE(bytes.find(":\x83\x89.png\r\n"), std::string::npos) << bytes;
+}
+
+TEST(Alloc, DumpNamesTagLineAndSizeOfEveryLeakedBlock) {
+  TempDir dir;
+  StartLog(dir.path().c_str());
+  int before = TrackedLiveCount();
+  size_t beforeBytes = TrackedLiveBytes();
+  void* freed = TrackedAlloc(10, "Freed", 5);
+  void* leaked = TrackedAlloc(24, "SoundLoad", 123);
+  void* grown = TrackedAllocZeroed(4, "Grow", 1);
+  static_cast<char*>(grown)[3] = 9;
+  grown = TrackedRealloc(grown, 4000, "GrowMore", 77);
+  ASSERT_NE(grown, nullptr);
+  EXPECT_EQ(static_cast<char*>(grown)[3], 9);  // contents kept
+  TrackedFree(freed);
+  TrackedFree(nullptr);
+  EXPECT_EQ(TrackedLiveCount(), before + 2);
+  EXPECT_EQ(TrackedLiveBytes(), beforeBytes + 4024);
+  DumpLiveAllocations();
+  std::string bytes = ReadWholeFile(dir.File("Log.txt"));
+  EXPECT_NE(bytes.find("\tSoundLoad(123)"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("\tGrowMore(77)"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find(" 24\r\n"), std::string::npos) << bytes;
+  EXPECT_EQ(bytes.find("Freed"), std::string::npos) << bytes;
+  TrackedFree(leaked);
+  TrackedFree(grown);
+  EXPECT_EQ(TrackedLiveCount(), before);
+}
+
+TEST(Alloc, ZeroSizeGivesAValidBlockAndZeroedReallyIsZero) {
+  void* empty = TrackedAlloc(0, "", 0);
+  ASSERT_NE(empty, nullptr);
+  void* other = TrackedAlloc(0, "", 0);
+  EXPECT_NE(empty, other);
+  auto* zeroed = static_cast<unsigned char*>(TrackedAllocZeroed(4096, "", 0));
+  ASSERT_NE(zeroed, nullptr);
+  for (int i = 0; i < 4096; ++i) ASSERT_EQ(zeroed[i], 0) << i;
+  MemFill(zeroed, 0xAB, 4096);
+  EXPECT_EQ(zeroed[4095], 0xAB);
+  EXPECT_EQ(TrackedAlloc(SIZE_MAX - 8, "", 0), nullptr);  // refused, not wrapped
+  TrackedFree(empty);
+  TrackedFree(other);
+  TrackedFree(zeroed);
+}
+}  // namespace
