@@ -6,6 +6,7 @@
 
 #include "game/play_draw.h"
 #include "game/play_effects.h"
+#include "game/play_internal.h"
 #include "game/play_sound.h"
 #include "game/stage_entry.h"
 
@@ -105,6 +106,9 @@ void ResetPlayState() {
   g_emitterBlock = 0;
   g_gameOverPending = 0;
   g_extendIndex = 0;
+  g_laserSoundStep = 0xFFFFFFFFu;
+  g_shotVolleys = 0;
+  g_shotHitSoundStep = -1;
 
   g_player = PlayerStatus{};
   g_player.x = 224.0;
