@@ -15,5 +15,10 @@ constexpr int kKeyLeft = 203;
 constexpr int kKeyRight = 205;
 constexpr int kKeyDown = 208;
 
-// Fills `keys` with the state of all 256 keys: 0, or -1 on failure.
+// Fills `keys` with the state of all 256 keys: 0, or -1 on failure (all keys up, as
+// before the library start).
 int GetKeyStateSnapshot(uint8_t keys[256]);
+
+// Used by the library start and end.
+int StartInput();
+void EndInput();

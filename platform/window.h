@@ -24,6 +24,8 @@ void SetActivationHandlers(void (*onDeactivate)(), void (*onActivate)());
 int PumpWindowMessages();
 // Opaque handle of the main window (0 before it exists).
 uintptr_t GetMainWindow();
+// 1 while the main window is active (it starts active), 0 after it lost the focus.
+int IsMainWindowActive();
 // Posts a message to the main window's queue; delivered by the next pump pass.
 // Safe from any thread.
 int PostMainWindowMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
@@ -32,3 +34,8 @@ intptr_t MainWindowProc(uintptr_t window, unsigned message, uintptr_t wParam, in
 
 // Shows a 640 x 480 RGB565 screen in the window, scaled to its size.
 int PresentScreen(const uint16_t* pixels, int pitchBytes, int width, int height);
+
+// Used by the library start and end: opens the main window (0, or -1 on failure) and
+// closes it, delivering the messages still queued.
+int OpenMainWindow(const char* title, int width, int height, int windowed);
+void CloseMainWindow();

@@ -78,6 +78,10 @@ void HostSleep(uint32_t ms) {
   }
 }
 
+void HostSleepUs(int64_t us) {
+  if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
 int HostProcessorCount() {
   unsigned n = std::thread::hardware_concurrency();
   return n == 0 ? 1 : static_cast<int>(n);

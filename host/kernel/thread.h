@@ -21,4 +21,5 @@ void CloseHostThread(HostThread* thread);
 uint64_t CurrentHostThreadId();
 // Gives up the processor for `ms` milliseconds; 0 only yields.
 void HostSleep(uint32_t ms);
+void HostSleepUs(int64_t us);
 int HostProcessorCount();

@@ -1,0 +1,35 @@
+#pragma once
+// The main window over SDL2: one window at a time, a message queue that any thread
+// may post to, the keyboard as 256 DirectInput key codes, and a presenter that shows a
+// 16-bit RGB565 screen scaled to the window through a streaming texture.
+#include <cstdint>
+
+struct HostMessage {
+  unsigned message;
+  uintptr_t wParam;
+  intptr_t lParam;
+};
+
+// Messages the stand-in produces from SDL events.
+constexpr unsigned kMsgClose = 0x0010;        // the user asked to close the window
+constexpr unsigned kMsgActivateApp = 0x001C;  // wParam 1 activated, 0 deactivated
+
+// Opens the main window (windowed: width x height; else full screen on the desktop).
+// Returns its non-zero id, or 0 on failure (the reason in HostWindowError()).
+uintptr_t HostCreateWindow(const char* title, int width, int height, bool windowed);
+void HostDestroyWindow();
+uintptr_t HostMainWindow();
+const char* HostWindowError();
+void HostSetWindowTitle(const char* title);
+
+// Queues a message; safe from any thread, with or without a window.
+void HostPostMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+// Turns the window's pending events into messages and key state, then takes the
+// oldest queued message. False when none is left.
+bool HostPeekMessage(HostMessage* out);
+
+// Copies the state of all 256 keys (0x80 down, 0 up).
+void HostKeyboardState(uint8_t keys[256]);
+
+// Shows a width x height RGB565 screen scaled to the window: 0, or -1 without a window.
+int HostPresent(const uint16_t* pixels, int pitchBytes, int width, int height);
