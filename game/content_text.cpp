@@ -1,0 +1,166 @@
+#include "game/content_text.h"
+
+const char* const kUnknownCardName = "？？？？？？";
+
+namespace {
+
+// Card names by id range: a range shares one text.
+struct CardNameRange {
+  int first, last;
+  const char* name;
+};
+const CardNameRange kCardNames[] = {
+    // Stage 1: the mid-boss card (Hard and Lunatic), then the boss.
+    {0, 1, "Lantern Sign \"Paper Moons Adrift\""},
+    {2, 3, "Spark Sign \"Fireflies at Dusk\""},
+    {4, 5, "Spark Sign \"Thousand Fireflies' Waltz\""},
+    {6, 7, "Road Sign \"Lanterns on the Night Road\""},
+    {8, 9, "Road Sign \"Endless Lantern Procession\""},
+    // Stage 2.
+    {10, 11, "Frost Sign \"Thin Ice Mirror\""},
+    {12, 12, "Frost Sign \"Cracking Mirror Lake\""},
+    {13, 13, "Frost Sign \"Shattered Winter Mirror\""},
+    {14, 15, "Mist Sign \"Veil over Still Water\""},
+    {16, 17, "Mist Sign \"Drowning Fog Bank\""},
+    {18, 18, "Ripple Sign \"Gentle Rings\""},
+    {19, 19, "Ripple Sign \"Widening Rings\""},
+    {20, 21, "Ripple Sign \"Maelstrom of the Deep Lake\""},
+    // Stage 3.
+    {22, 23, "Leaf Sign \"Rustling Canopy\""},
+    {24, 25, "Leaf Sign \"Storm through the Canopy\""},
+    {26, 27, "Bamboo Sign \"Green Spears of Spring\""},
+    {28, 29, "Bamboo Sign \"Hundred-Knot Thicket\""},
+    {30, 31, "Whisper Sign \"Voices in the Grove\""},
+    {32, 33, "Whisper Sign \"Chorus of the Lost Path\""},
+    {34, 37, "\"The Grove that Swallows the Moon\""},
+    // Stage 4: the boss, then the trio.
+    {38, 39, "Scarlet Sign \"Red Carpet Parade\""},
+    {40, 41, "Scarlet Sign \"Crimson Banquet Hall\""},
+    {42, 43, "Horn Sign \"Walls of the Old Keep\""},
+    {44, 45, "Horn Sign \"Siege of the Old Keep\""},
+    {46, 47, "Wine Sign \"Ring of Goblets\""},
+    {48, 49, "Wine Sign \"Overflowing Chalice\""},
+    {50, 51, "Mansion Sign \"Locked Gallery\""},
+    {52, 53, "Mansion Sign \"Gallery of Mirrors\""},
+    {54, 55, "Trio Sign \"Concert of Three\""},
+    {56, 57, "Trio Sign \"Grand Concerto of Three\""},
+    // Stage 5.
+    {58, 59, "Cloud Sign \"Drifting Cumulus\""},
+    {60, 60, "Cloud Sign \"Thunderhead\""},
+    {61, 61, "Cloud Sign \"Sky-Splitting Thunderhead\""},
+    {62, 64, "Hood Sign \"Dusk Pilgrim\""},
+    {65, 65, "Hood Sign \"Pilgrimage into Night\""},
+    {66, 67, "Bell Sign \"Evening Chimes\""},
+    {68, 69, "Bell Sign \"Tolling of the Last Hour\""},
+    {70, 71, "Wind Sign \"Currents above the Clouds\""},
+    {72, 73, "Wind Sign \"Jet Stream Cascade\""},
+    {74, 74, "Dusk \"Sunset Petals\""},
+    {75, 75, "Dusk \"Falling Sunset Petals\""},
+    {76, 76, "Dusk \"Twilight Petal Storm\""},
+    {77, 77, "Dusk \"Last Light of the Sky Sea\""},
+    // Stage 6.
+    {78, 79, "Moon Sign \"Silver Reflection\""},
+    {80, 80, "Moon Sign \"Silver Mirage\""},
+    {81, 81, "Moon Sign \"Mirror of the Full Moon\""},
+    {82, 83, "Crown Sign \"Courtiers of the Palace\""},
+    {84, 85, "Crown Sign \"Court of a Thousand Nights\""},
+    {86, 87, "Tide Sign \"Moonpull\""},
+    {88, 89, "Tide Sign \"Spring Tide of the Sea of Tranquility\""},
+    {90, 91, "Phase Sign \"Waxing and Waning\""},
+    {92, 93, "Phase Sign \"Eclipse Cycle\""},
+    {94, 95, "Palace Sign \"Jade Staircase\""},
+    {96, 97, "Palace Sign \"Staircase to the Lunar Throne\""},
+    {98, 99, "\"Veiled Lunar Mirage\""},
+    {100, 101, "\"Veiled Lunar Mirage -True Moon-\""},
+    // Extra.
+    {102, 102, "Star Sign \"First Light of the Void\""},
+    {103, 103, "Star Sign \"Comet's Wake\""},
+    {104, 104, "Star Sign \"Scattered Constellations\""},
+    {105, 105, "Dream Sign \"Sleepwalker's Spiral\""},
+    {106, 106, "Dream Sign \"Lucid Labyrinth\""},
+    {107, 107, "Mirage Sign \"Oasis that Never Was\""},
+    {108, 108, "Mirage Sign \"Heat Haze Phantoms\""},
+    {109, 109, "Void Sign \"Event Horizon\""},
+    {110, 110, "Void Sign \"Gravity Well Garden\""},
+    {111, 111, "Nebula Sign \"Cradle of Stars\""},
+    {112, 112, "Nebula Sign \"Supernova Bloom\""},
+    {113, 113, "Orbit Sign \"Three-Body Dance\""},
+    {114, 114, "Orbit Sign \"Perihelion\""},
+    {115, 115, "Trio \"Eclipse of Three Moons\""},
+    {116, 116, "Trio \"Conjunction of Wandering Stars\""},
+    {117, 117, "Trio \"Grand Syzygy\""},
+    {118, 118, "\"Beyond the Mirage\""},
+};
+
+const EndingPage kEndings[3][kEndingPageCount] = {
+    {  // kind 1: a clean clear
+     {{"The last lantern of the palace went dark,", "and the false moon finally set.", nullptr, nullptr}},
+     {{"The way home led back along the night road,", "the real moon bright above the trees.", nullptr, nullptr}},
+     {{"At the shrine, the others were already", "waiting, arguing over who had won.", "Nobody had, of course.", nullptr}},
+     {{"The veil was lifted, and the nights", "returned to the way they had always been.", "", "Ending No. 1 - Good End"}}},
+    {  // kind 2: cleared with continues
+     {{"The false moon flickered and faded,", "but its light did not quite leave the sky.", nullptr, nullptr}},
+     {{"The way home was long, and the road", "seemed to twist back on itself.", nullptr, nullptr}},
+     {{"Someone is still up there,", "waiting behind the mirage.", nullptr, nullptr}},
+     {{"Perhaps next time, without looking back,", "the whole truth will be reached.", "", "Ending No. 2 - Try again without continuing"}}},
+    {  // kind 3: the Extra stage
+     {{"Past the edge of the mirage, among the stars,", "three moons turned slowly around each other.", nullptr, nullptr}},
+     {{"They had only wanted someone", "who would play with them until dawn.", nullptr, nullptr}},
+     {{"And so they played, all night long,", "until the sky turned pale.", nullptr, nullptr}},
+     {{"The stars went quiet. The void was calm.", "Until the next time, perhaps.", "", "Extra Ending - Congratulations!"}}},
+};
+const EndingPage kEmptyPage = {{nullptr, nullptr, nullptr, nullptr}};
+
+const char* const kCredits[] = {
+    "Veiled Lunar Mirage",
+    "",
+    "- Game Design -",
+    "The Danmaku Project Team",
+    "",
+    "- Programming -",
+    "Platform and Library Team",
+    "Renderer Team",
+    "Sound Team",
+    "Game Core Team",
+    "Stage Script Team",
+    "",
+    "- Graphics -",
+    "Procedurally drawn by assetgen",
+    "",
+    "- Music and Sound -",
+    "Procedurally composed by assetgen",
+    "",
+    "- Fonts -",
+    "DejaVu Fonts",
+    "WenQuanYi Micro Hei",
+    "",
+    "- Libraries -",
+    "SDL2, libpng, zlib, FreeType",
+    "libogg, libvorbis, libtheora",
+    "mpg123, LAME",
+    "",
+    "- Testing -",
+    "Everyone who lost a life to stage 6",
+    "",
+    "",
+    "Thank you for playing!",
+};
+
+}  // namespace
+
+const char* CardName(int id) {
+  for (const CardNameRange& r : kCardNames)
+    if (id >= r.first && id <= r.last) return r.name;
+  return kUnknownCardName;
+}
+
+const EndingPage& EndingPageText(int kind, int page) {
+  if (kind < 1 || kind > 3 || page < 0 || page >= kEndingPageCount) return kEmptyPage;
+  return kEndings[kind - 1][page];
+}
+
+int CreditLineCount() { return int(sizeof kCredits / sizeof kCredits[0]); }
+
+const char* CreditLine(int index) {
+  return index >= 0 && index < CreditLineCount() ? kCredits[index] : "";
+}

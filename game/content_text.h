@@ -1,0 +1,24 @@
+#pragma once
+// The game's texts, in English and UTF-8: card names, ending pages and the staff
+// roll. The stage scripts add their conversation lines beside these.
+
+constexpr int kCardIdCount = 119;
+// The name shown before a card is known and for ids outside 0..118.
+extern const char* const kUnknownCardName;  // "？？？？？？"
+
+// The name of card `id` (0..118). Ids of one body share a text where the card is
+// the same on those difficulties; outside 0..118 the unknown name.
+const char* CardName(int id);
+
+// Ending pages: kind 1 (cleared with the score's last digit 0), 2 (any other main
+// game clear) and 3 (Extra), each four pages of an image cell and up to four lines.
+constexpr int kEndingPageCount = 4, kEndingLineCount = 4;
+struct EndingPage {
+  const char* lines[kEndingLineCount];  // nullptr after the last line
+};
+// Kind outside 1..3 or page outside 0..3 gives an empty page.
+const EndingPage& EndingPageText(int kind, int page);
+
+// Staff roll lines from the top; an empty line is a gap.
+int CreditLineCount();
+const char* CreditLine(int index);  // "" outside the list

@@ -1,0 +1,208 @@
+#include <mpg123.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "game/asset_layout.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kRun = RUN_DIR;
+
+struct Image {
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgba;
+  const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * w + x) * 4]; }
+};
+
+Image ReadPng(const std::string& path) {
+  Image img;
+  png_image pi{};
+  pi.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&pi, path.c_str())) return img;
+  pi.format = PNG_FORMAT_RGBA;
+  img.w = int(pi.width), img.h = int(pi.height);
+  img.rgba.resize(PNG_IMAGE_SIZE(pi));
+  if (!png_image_finish_read(&pi, nullptr, img.rgba.data(), 0, nullptr)) img = Image{};
+  return img;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Two(int n) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", n);
+  return b;
+}
+}  // namespace
+
+TEST(GameData, EveryImageHasTheSizeTheGameCutsItBy) {
+  struct Expect {
+    std::string file;
+    int w, h;
+  };
+  std::vector<Expect> expects = {
+      {"title.png", kScreenW, kScreenH},
+      {"frame.png", kScreenW, kScreenH},
+      {"staffroll.png", kScreenW, kScreenH},
+      {"laser.png", kLaserRowW, kLaserRowH * kLaserColours},
+      {"player0.png", kPlayerCellW * kPlayerFrames, kPlayerCellH * kPlayerRows},
+      {"player7.png", kPlayerCellW * kPlayerFrames, kPlayerCellH * kPlayerRows},
+      {"shot.png", kShotCellW * kShotCells, kShotCellH},
+      {"focus.png", kFocusSize, kFocusSize},
+      {"hitbox.png", kHitboxSize, kHitboxSize},
+      {"enemy.png", kEnemyCell * kEnemyFrames, kEnemyCell * kEnemyKinds},
+      {"item.png", kItemCell * kItemKinds, kItemCell},
+      {"effect.png", kEffectCell * kEffectCells, kEffectCell},
+      {"bossname.png", kBossNameW, kBossNameH * kBossNameRows},
+      {"bossstatus.png", kStatusW, kStatusH},
+      {"ef_spell2.png", kNameBarW, kNameBarH},
+      {"ef_bonus.png", kBonusLabelW, kBannerLabelH},
+      {"ef_failed.png", kFailedLabelW, kBannerLabelH},
+      {"ef_history.png", kHistoryLabelW, kBannerLabelH},
+      {"mini_num.png", kMiniDigitW * kMiniDigits, kMiniDigitH},
+      {"enemymark.png", kEnemyMarkCell * kEnemyMarkCells, kEnemyMarkCell},
+      {"itemline.png", kItemLineW, kItemLineH},
+      {"stagetitle.png", kStageTitleW, kStageTitleH * kStageRows},
+      {"stagenum.png", kStageNumW, kStageNumH * kStageRows},
+      {"stageplace.png", kStagePlaceW, kStagePlaceH * kStageRows},
+      {"stageclear.png", kStageClearW, kStageClearH},
+      {"capture.png", kCaptureW, kCaptureH},
+      {"bonusfailed.png", kBonusFailedW, kBonusFailedH},
+      {"bignum.png", kBigDigitW * 10, kBigDigitH},
+      {"dialog.png", kDialogW, kDialogH},
+      {"hud.png", kHudW, kHudH},
+      {"ending.png", kEndingW * kEndingPages, kEndingH * kEndingKinds},
+  };
+  for (int s = 0; s < kBulletSheetCount; ++s)
+    expects.push_back({"bullet" + Two(s) + ".png", kBulletCellW[s] * kBulletColours, kBulletCellH[s]});
+  for (int k = 1; k <= kBossKinds; ++k)
+    expects.push_back({"boss" + std::to_string(k) + ".png", kBossCellW * kBossFrames, kBossCellH * 2});
+  for (int k = 0; k < kPortraitKinds; ++k)
+    expects.push_back({"tatie" + std::to_string(k) + ".png", kPortraitW * 4, kPortraitH * 2});
+  for (const char* b : {"back1", "back2", "back3", "back4", "back5", "back6", "backex", "spellback"})
+    expects.push_back({std::string(b) + ".png", kBackgroundW, kBackgroundH});
+  for (const Expect& e : expects) {
+    Image img = ReadPng(kRun + "/image/" + e.file);
+    EXPECT_EQ(img.w, e.w) << e.file;
+    EXPECT_EQ(img.h, e.h) << e.file;
+  }
+}
+
+TEST(GameData, FrameIsClearExactlyOverThePlayField) {
+  Image f = ReadPng(kRun + "/image/frame.png");
+  ASSERT_EQ(f.w, kScreenW);
+  int wrong = 0;
+  for (int y = 0; y < f.h; ++y)
+    for (int x = 0; x < f.w; ++x) {
+      bool inField = x >= kFieldX && x < kFieldX + kFieldW && y >= kFieldY && y < kFieldY + kFieldH;
+      wrong += inField ? f.At(x, y)[3] != 0 : f.At(x, y)[3] != 255;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(GameData, BackgroundsScrollWithoutASeam) {
+  for (const char* b : {"back1", "back2", "back3", "back4", "back5", "back6", "backex", "spellback"}) {
+    Image img = ReadPng(kRun + "/image/" + std::string(b) + ".png");
+    ASSERT_EQ(img.h, kBackgroundH) << b;
+    auto rowDiff = [&](int y0, int y1) {
+      double sum = 0;
+      for (int x = 0; x < img.w; ++x)
+        for (int c = 0; c < 3; ++c) sum += std::abs(img.At(x, y0)[c] - img.At(x, y1)[c]);
+      return sum / img.w;
+    };
+    double typical = 0;
+    for (int y = 0; y + 1 < img.h; ++y) typical = std::max(typical, rowDiff(y, y + 1));
+    EXPECT_LE(rowDiff(img.h - 1, 0), typical) << b << ": the wrap is rougher than any row inside";
+    for (int y = 0; y < img.h; ++y) ASSERT_EQ(img.At(img.w / 2, y)[3], 255) << b;
+  }
+}
+
+TEST(GameData, EveryBulletCellIsDrawnAndCentred) {
+  for (int s = 0; s < kBulletSheetCount; ++s) {
+    Image img = ReadPng(kRun + "/image/bullet" + Two(s) + ".png");
+    ASSERT_GT(img.w, 0) << s;
+    for (int c = 0; c < kBulletColours; ++c) {
+      SheetCell cell = BulletCell(s, c);
+      EXPECT_GT(img.At(cell.x + cell.w / 2, cell.y + cell.h / 2)[3], 200) << "sheet " << s << " colour " << c;
+      EXPECT_LT(img.At(cell.x, cell.y)[3], 40) << "sheet " << s << " colour " << c << " fills its corner";
+    }
+  }
+}
+
+TEST(GameData, SoundEffectsAreShortAudibleWaves) {
+  for (int i = 0; i < 20; ++i) {
+    std::string data = ReadFile(kRun + "/sound/se" + Two(i) + ".wav");
+    ASSERT_GT(data.size(), 44u) << i;
+    EXPECT_EQ(data.compare(0, 4, "RIFF"), 0);
+    EXPECT_EQ(data.compare(8, 8, "WAVEfmt "), 0);
+    const int16_t* pcm = reinterpret_cast<const int16_t*>(data.data() + 44);
+    size_t n = (data.size() - 44) / 2;
+    int peak = 0;
+    for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::abs(int(pcm[k])));
+    EXPECT_GT(peak, 3000) << "se" << i << " is nearly silent";
+    EXPECT_LT(n, size_t(44100 * 2)) << "se" << i << " is too long for an effect";
+  }
+}
+
+TEST(GameData, MusicTracksLoopForAMinuteAndDiffer) {
+  ASSERT_EQ(mpg123_init(), MPG123_OK);
+  std::set<size_t> lengths;
+  for (int i = 0; i < 18; ++i) {
+    mpg123_handle* h = mpg123_new(nullptr, nullptr);
+    mpg123_param(h, MPG123_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    ASSERT_EQ(mpg123_open(h, (kRun + "/music/bgm" + Two(i) + ".mp3").c_str()), MPG123_OK) << i;
+    long rate;
+    int channels, enc;
+    mpg123_getformat(h, &rate, &channels, &enc);
+    std::vector<int16_t> pcm;
+    unsigned char buf[65536];
+    size_t got;
+    int rc;
+    while ((rc = mpg123_read(h, buf, sizeof buf, &got)) == MPG123_OK || rc == MPG123_NEW_FORMAT)
+      pcm.insert(pcm.end(), reinterpret_cast<int16_t*>(buf), reinterpret_cast<int16_t*>(buf + got));
+    pcm.insert(pcm.end(), reinterpret_cast<int16_t*>(buf), reinterpret_cast<int16_t*>(buf + got));
+    mpg123_close(h);
+    mpg123_delete(h);
+    size_t frames = pcm.size() / 2;
+    EXPECT_GE(double(frames) / 44100, 60.0) << "bgm" << i;
+    // A gap at the loop point would be silence at the start: the tails of the last
+    // bar ring on there.
+    double start = 0;
+    for (size_t k = 0; k < 2 * 1152 && k < pcm.size(); ++k) start = std::max(start, std::fabs(double(pcm[k])));
+    EXPECT_GT(start, 500) << "bgm" << i << " starts with silence";
+    lengths.insert(frames);
+  }
+  EXPECT_GE(lengths.size(), 12u) << "tracks of different roles should differ in tempo";
+}
+
+TEST(GameData, GeneratorIsDeterministic) {
+  fs::path tmp = fs::temp_directory_path() / ("assetgen_test_" + std::to_string(::getpid()));
+  fs::remove_all(tmp);
+  std::string cmd = std::string(ASSETGEN_PATH) + " " + tmp.string() + " images sound";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  int compared = 0;
+  for (const char* sub : {"image", "sound"})
+    for (const auto& e : fs::directory_iterator(tmp / sub)) {
+      fs::path built = fs::path(kRun) / sub / e.path().filename();
+      EXPECT_TRUE(ReadFile(e.path()) == ReadFile(built)) << built;
+      ++compared;
+    }
+  EXPECT_GT(compared, 80);
+  fs::remove_all(tmp);
+}
