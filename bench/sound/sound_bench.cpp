@@ -1,0 +1,120 @@
+// MP3 through the sound converter against libmpg123 alone, and the mixer's cost for
+// 32 playing effects. Each reports a ratio to its reference measured in the same run.
+#include <benchmark/benchmark.h>
+#include <mpg123.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "host/audio/audio.h"
+#include "host/audio/output.h"
+#include "platform/alloc.h"
+#include "platform/stream.h"
+#include "sound/decoders/sound_converter.h"
+#include "tests/sound/test_media.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const Bytes& Music() {
+  static Bytes mp3 = EncodeMp3(TestTone(44100 * 20, 2, 44100), 2, 44100, 192);
+  return mp3;
+}
+
+size_t DecodeWithMpg123Alone(const Bytes& mp3) {
+  mpg123_handle* h = mpg123_new(nullptr, nullptr);
+  mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0);
+  mpg123_open_feed(h);
+  mpg123_feed(h, mp3.data(), mp3.size());
+  static unsigned char buf[1 << 18];
+  size_t total = 0;
+  for (;;) {
+    size_t done = 0;
+    int r = mpg123_read(h, buf, sizeof buf, &done);
+    total += done;
+    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
+  }
+  mpg123_delete(h);
+  return total;
+}
+
+size_t DecodeWithConverter(const Bytes& mp3) {
+  StreamHandle s = BufferStreamOpen(mp3.data(), mp3.size());
+  SoundStream stream{*GetBufferStreamFunctions(), s};
+  SoundConverter c;
+  if (OpenSoundConverter(&stream, &c) != 0) return 0;
+  uint8_t* block = nullptr;
+  uint32_t size = 0;
+  WaveFormatEx f;
+  DecodeSoundConverterToMemory(&c, &block, &size, &f);
+  TrackedFree(block);
+  CloseSoundConverter(&c);
+  BufferStreamClose(s);
+  return size;
+}
+
+// Speed of the converter as a share of libmpg123's own speed (target at least 0.9).
+void BM_Mp3ConverterVsLibmpg123(benchmark::State& state) {
+  const Bytes& mp3 = Music();
+  mpg123_init();
+  double converter = 0, alone = 0;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    bytes = DecodeWithMpg123Alone(mp3);
+    auto t1 = Clock::now();
+    size_t got = DecodeWithConverter(mp3);
+    auto t2 = Clock::now();
+    benchmark::DoNotOptimize(got);
+    alone += std::chrono::duration<double>(t1 - t0).count();
+    converter += std::chrono::duration<double>(t2 - t1).count();
+  }
+  state.counters["speed_vs_libmpg123"] = alone / converter;
+  state.counters["audio_seconds"] = static_cast<double>(bytes) / 176400.0;
+}
+BENCHMARK(BM_Mp3ConverterVsLibmpg123)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Mixing one second of output with 32 effects playing (half of them resampled), as a
+// percentage of one core's second (target under 1 %).
+void BM_Mixer32Effects(benchmark::State& state) {
+  UseManualAudioOutput(true);
+  AudioDevice* device = AudioDevice::Create();
+  device->Initialize(nullptr);
+  ManualAudioOutput* out = CurrentManualAudioOutput();
+  out->SetRecording(false);  // what a test records is no cost of playing
+  std::vector<AudioBuffer*> buffers;
+  Bytes pcm = AsBytes(TestTone(44100 * 2, 2, 44100));
+  for (int i = 0; i < 32; ++i) {
+    WaveFormatEx f = i % 2 ? WaveFormatEx{1, 2, 44100, 176400, 4, 16, 0} : WaveFormatEx{1, 2, 22050, 88200, 4, 16, 0};
+    AudioBufferDesc desc{0x80E2, static_cast<uint32_t>(pcm.size()), &f};
+    AudioBuffer* b = nullptr;
+    device->CreateSoundBuffer(&desc, &b);
+    void *r1, *r2;
+    uint32_t n1, n2;
+    b->Lock(0, desc.bufferBytes, &r1, &n1, &r2, &n2, 0);
+    std::memcpy(r1, pcm.data(), n1);
+    b->Unlock(r1, n1, r2, n2);
+    b->SetVolume(-300 * (i % 4));
+    b->SetPan(-2000 + 125 * i);
+    b->Play(0, 0, kPlayLooping);
+    buffers.push_back(b);
+  }
+  double seconds = 0;
+  int64_t iterations = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    out->Advance(44100);
+    seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+    out->TakeCaptured();
+    ++iterations;
+  }
+  state.counters["core_percent_per_audio_second"] = 100.0 * seconds / static_cast<double>(iterations);
+  for (AudioBuffer* b : buffers) b->Release();
+  device->Release();
+}
+BENCHMARK(BM_Mixer32Effects)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,64 @@
+#pragma once
+// The software mixer behind the audio device: every playing secondary buffer is
+// resampled to the output rate with linear interpolation, scaled by its volume and pan
+// gains, summed in 32 bits and saturated to 16-bit stereo.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "host/audio/wave_format.h"
+
+class AudioBuffer;
+
+struct AudioBufferState {
+  uint32_t id = 0;
+  uint32_t flags = 0;
+  bool primary = false;
+  WaveFormatEx format{};
+  uint32_t bytes = 0;
+  uint32_t frames = 0;
+  std::shared_ptr<std::vector<uint8_t>> memory;  // shared by duplicates
+  bool playing = false;
+  bool looping = false;
+  uint64_t position = 0;  // 32.32 fixed point, in frames
+  int volume = 0;
+  int pan = 0;
+  uint32_t frequency = 0;  // 0 = the format's rate
+  int32_t gainLeft = 65536;  // Q16
+  int32_t gainRight = 65536;
+};
+
+class AudioMixer {
+ public:
+  explicit AudioMixer(uint32_t outputRate) : outputRate_(outputRate) {}
+  uint32_t outputRate() const { return outputRate_; }
+
+  std::mutex& mutex() { return mutex_; }
+  // The calls below that take `Locked` expect mutex() held by the caller.
+  void AddLocked(AudioBuffer* buffer);
+  void RemoveLocked(AudioBuffer* buffer);
+  static void UpdateGainsLocked(AudioBufferState& state);
+
+  // Mixes `frames` stereo frames into `out` (interleaved int16), advancing every
+  // playing buffer. Takes the mutex.
+  void Mix(int16_t* out, int frames);
+
+  // With recording on, the source bytes each buffer plays are appended to a record
+  // kept by buffer id (kept after the buffer is released).
+  void SetRecording(bool on);
+  std::vector<uint8_t> PlayedBytes(uint32_t bufferId);
+  void ClearPlayed();
+
+ private:
+  void MixBuffer(AudioBufferState& s, int32_t* acc, int frames);
+  void Record(const AudioBufferState& s, uint32_t startFrame, uint64_t frameCount);
+
+  uint32_t outputRate_;
+  std::mutex mutex_;
+  std::vector<AudioBuffer*> buffers_;
+  std::vector<int32_t> accumulator_;
+  bool recording_ = false;
+  std::map<uint32_t, std::vector<uint8_t>> played_;
+};

@@ -1,0 +1,171 @@
+// The audio device stand-in: mixing rules checked against sums written out here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "host/audio/audio.h"
+#include "host/audio/output.h"
+#include "tests/sound/test_media.h"
+
+namespace {
+
+struct Device {
+  Device() {
+    UseManualAudioOutput(true);
+    device = AudioDevice::Create();
+    EXPECT_EQ(device->Initialize(nullptr), kAudioOk);
+    out = CurrentManualAudioOutput();
+  }
+  ~Device() {
+    for (AudioBuffer* b : buffers) b->Release();
+    device->Release();
+  }
+  AudioBuffer* Make(const WaveFormatEx& f, const Bytes& data, uint32_t flags = 0x80E2) {
+    AudioBufferDesc desc{flags, static_cast<uint32_t>(data.size()), &f};
+    AudioBuffer* b = nullptr;
+    EXPECT_EQ(device->CreateSoundBuffer(&desc, &b), kAudioOk);
+    void *r1, *r2;
+    uint32_t n1, n2;
+    EXPECT_EQ(b->Lock(0, static_cast<uint32_t>(data.size()), &r1, &n1, &r2, &n2, 0), kAudioOk);
+    std::memcpy(r1, data.data(), n1);
+    EXPECT_EQ(b->Unlock(r1, n1, r2, n2), kAudioOk);
+    buffers.push_back(b);
+    return b;
+  }
+  AudioDevice* device;
+  ManualAudioOutput* out;
+  std::vector<AudioBuffer*> buffers;
+};
+
+WaveFormatEx Pcm(int channels, int bits, uint32_t rate) {
+  uint16_t align = static_cast<uint16_t>(channels * bits / 8);
+  return {1, static_cast<uint16_t>(channels), rate, rate * align, align, static_cast<uint16_t>(bits), 0};
+}
+
+int32_t SampleOf(const Bytes& d, const WaveFormatEx& f, size_t frame, int ch) {
+  size_t at = frame * f.blockAlign + (f.channels == 2 ? ch : 0) * (f.bitsPerSample / 8);
+  if (f.bitsPerSample == 8) return (d[at] - 128) * 256;
+  return static_cast<int16_t>(d[at] | (d[at + 1] << 8));
+}
+
+int32_t Gain(double db100) { return static_cast<int32_t>(std::lround(65536 * std::pow(10.0, db100 / 2000))); }
+
+}  // namespace
+
+TEST(AudioMixer, MixesEachFormatVolumeAndPanAsTheGainRulesSay) {
+  struct Case {
+    int channels, bits, volume, pan;
+  } cases[] = {{2, 16, 0, 0},    {1, 16, 0, 0},     {1, 8, 0, 0},       {2, 8, 0, 0},
+               {2, 16, -600, 0}, {1, 16, -299, 0},  {2, 16, 0, -10000}, {2, 16, 0, 2500},
+               {1, 8, -2407, -700}, {2, 16, -10000, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.bits << "bit vol " << c.volume << " pan " << c.pan);
+    Device dev;
+    WaveFormatEx f = Pcm(c.channels, c.bits, 44100);
+    Bytes data = NoiseBytes(f.blockAlign * 500, c.bits + c.channels);
+    AudioBuffer* b = dev.Make(f, data);
+    ASSERT_EQ(b->SetVolume(c.volume), kAudioOk);
+    ASSERT_EQ(b->SetPan(c.pan), kAudioOk);
+    ASSERT_EQ(b->Play(0, 0, 0), kAudioOk);
+    dev.out->Advance(600);
+    std::vector<int16_t> got = dev.out->TakeCaptured();
+    int32_t gl = c.volume <= -10000 || c.pan >= 10000 ? 0 : Gain(c.volume + (c.pan > 0 ? -c.pan : 0));
+    int32_t gr = c.volume <= -10000 || c.pan <= -10000 ? 0 : Gain(c.volume + (c.pan < 0 ? c.pan : 0));
+    for (size_t i = 0; i < 600; ++i) {
+      int32_t l = i < 500 ? static_cast<int32_t>((static_cast<int64_t>(SampleOf(data, f, i, 0)) * gl) >> 16) : 0;
+      int32_t r = i < 500 ? static_cast<int32_t>((static_cast<int64_t>(SampleOf(data, f, i, 1)) * gr) >> 16) : 0;
+      ASSERT_EQ(got[2 * i], l) << "frame " << i;
+      ASSERT_EQ(got[2 * i + 1], r) << "frame " << i;
+    }
+    uint32_t status = 99, cursor = 99;
+    b->GetStatus(&status);
+    b->GetCurrentPosition(&cursor, nullptr);
+    EXPECT_EQ(status, 0u);  // a non-looping buffer stops at its end with its cursor at 0
+    EXPECT_EQ(cursor, 0u);
+    EXPECT_EQ(dev.out->PlayedBytes(b->id()), data);
+  }
+}
+
+TEST(AudioMixer, ResamplesLinearlyAndLoopsAndSaturates) {
+  Device dev;
+  WaveFormatEx f = Pcm(1, 16, 22050);
+  std::vector<int16_t> s = {0, 1000, -1000, 30000, 30000, -32768, 12, 7};
+  AudioBuffer* b = dev.Make(f, AsBytes(s));
+  AudioBuffer* loud = dev.Make(Pcm(1, 16, 44100), AsBytes(std::vector<int16_t>(64, 20000)));
+  ASSERT_EQ(b->Play(0, 0, kPlayLooping), kAudioOk);
+  dev.out->Advance(32);  // two passes through the 8 frames at half the output rate
+  std::vector<int16_t> got = dev.out->TakeCaptured();
+  for (int i = 0; i < 32; ++i) {
+    int k = (i / 2) % 8;
+    int32_t a = s[k], n = s[(k + 1) % 8];
+    int32_t want = i % 2 == 0 ? a : a + static_cast<int32_t>((static_cast<int64_t>(n - a) * 32768) >> 16);
+    ASSERT_EQ(got[2 * i], want) << i;
+  }
+  uint32_t status = 0;
+  b->GetStatus(&status);
+  EXPECT_EQ(status, kStatusPlaying | kStatusLooping);
+  b->Stop();
+  // Two buffers at 20000 and 30000 sum past the 16-bit range and clip.
+  b->SetCurrentPosition(6);  // frame 3: 30000
+  b->SetFrequency(44100);
+  b->Play(0, 0, 0);
+  loud->Play(0, 0, 0);
+  dev.out->Advance(1);
+  EXPECT_EQ(dev.out->TakeCaptured()[0], 32767);
+}
+
+TEST(AudioDevice, LockWrapsDuplicatesShareMemoryAndBadFormatsAreRefused) {
+  Device dev;
+  WaveFormatEx f = Pcm(2, 16, 44100);
+  AudioBuffer* b = dev.Make(f, Bytes(400, 0));
+  void *r1, *r2;
+  uint32_t n1, n2;
+  ASSERT_EQ(b->Lock(300, 200, &r1, &n1, &r2, &n2, 0), kAudioOk);
+  EXPECT_EQ(n1, 100u);
+  EXPECT_EQ(n2, 100u);
+  std::memset(r1, 0x11, n1);
+  std::memset(r2, 0x22, n2);
+  ASSERT_EQ(b->Unlock(r1, n1, r2, n2), kAudioOk);
+
+  AudioBuffer* dup = nullptr;
+  ASSERT_EQ(dev.device->DuplicateSoundBuffer(b, &dup), kAudioOk);
+  dev.buffers.push_back(dup);
+  b->SetCurrentPosition(200);
+  b->SetVolume(-1000);
+  uint32_t cursor = 1;
+  int volume = 1;
+  dup->GetCurrentPosition(&cursor, nullptr);
+  dup->GetVolume(&volume);
+  EXPECT_EQ(cursor, 0u);
+  EXPECT_EQ(volume, 0);
+  dup->Play(0, 0, 0);
+  dev.out->Advance(100);
+  Bytes played = dev.out->PlayedBytes(dup->id());
+  ASSERT_EQ(played.size(), 400u);
+  EXPECT_EQ(played[0], 0x22);
+  EXPECT_EQ(played[150], 0);
+  EXPECT_EQ(played[350], 0x11);
+
+  struct Bad {
+    uint16_t tag, channels;
+    uint32_t rate;
+    uint16_t bits;
+  } bad[] = {{1, 2, 44100, 24}, {1, 3, 44100, 16}, {1, 1, 99, 16}, {1, 1, 200001, 8}, {3, 1, 44100, 16}, {1, 0, 44100, 16}};
+  for (const Bad& x : bad) {
+    WaveFormatEx g = Pcm(x.channels, x.bits, x.rate);
+    g.formatTag = x.tag;
+    AudioBufferDesc desc{0x80E2, 4096, &g};
+    AudioBuffer* out = nullptr;
+    EXPECT_NE(dev.device->CreateSoundBuffer(&desc, &out), kAudioOk) << x.channels << " " << x.bits << " " << x.rate;
+    EXPECT_EQ(out, nullptr);
+  }
+  dev.out->FailNextBufferCreations(1);
+  AudioBufferDesc ok{0x80E2, 4096, &f};
+  AudioBuffer* out = nullptr;
+  EXPECT_NE(dev.device->CreateSoundBuffer(&ok, &out), kAudioOk);
+  ASSERT_EQ(dev.device->CreateSoundBuffer(&ok, &out), kAudioOk);
+  dev.buffers.push_back(out);
+  EXPECT_EQ(out->SetFrequency(50), kAudioErrInvalidParam);
+  EXPECT_EQ(out->SetVolume(1), kAudioErrInvalidParam);
+}

@@ -1,0 +1,291 @@
+// The sound converter and its WAVE and MP3 decoders, over inputs made here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/alloc.h"
+#include "platform/stream.h"
+#include "sound/decoders/sound_converter.h"
+#include "tests/sound/test_media.h"
+
+namespace {
+
+// A converter over a memory image; closes both at the end.
+struct Converter {
+  explicit Converter(const Bytes& image) : data(image) {
+    stream = BufferStreamOpen(data.data(), data.size());
+    SoundStream s{*GetBufferStreamFunctions(), stream};
+    result = OpenSoundConverter(&s, &c);
+  }
+  ~Converter() {
+    if (result == 0) CloseSoundConverter(&c);
+    BufferStreamClose(stream);
+  }
+  Bytes DecodeAll() {
+    uint8_t* block = nullptr;
+    uint32_t size = 0;
+    WaveFormatEx f;
+    EXPECT_EQ(DecodeSoundConverterToMemory(&c, &block, &size, &f), 0);
+    Bytes out(block, block + size);
+    TrackedFree(block);
+    return out;
+  }
+  Bytes Read(uint32_t n) {
+    Bytes out(n);
+    int got = ReadSoundConverter(&c, out.data(), n);
+    out.resize(got < 0 ? 0 : got);
+    return out;
+  }
+  Bytes data;
+  StreamHandle stream;
+  SoundConverter c{};
+  int result;
+};
+
+Bytes Mp3Tone(int seconds10ths, int channels, int rate, int kbps, std::vector<int16_t>* pcm = nullptr) {
+  std::vector<int16_t> tone = TestTone(rate * seconds10ths / 10, channels, rate);
+  if (pcm) *pcm = tone;
+  return EncodeMp3(tone, channels, rate, kbps);
+}
+
+}  // namespace
+
+TEST(WaveDecoder, PcmFormsDecodeByteExact) {
+  struct Case {
+    WaveSpec spec;
+    size_t bytes;
+  } cases[] = {{{1, 1, 8000, 8}, 801},  {{1, 2, 11025, 8}, 2000}, {{1, 1, 22050, 16}, 3000},
+               {{1, 2, 44100, 16}, 40000}, {{1, 2, 48000, 16, 0, 0, 18}, 4000}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.spec.channels << "ch " << k.spec.bits << "bit");
+    Bytes pcm = NoiseBytes(k.bytes, k.spec.rate);
+    Converter conv(MakeWave(k.spec, pcm));
+    ASSERT_EQ(conv.result, 0);
+    EXPECT_EQ(conv.c.kind, kConverterPcmWave);
+    EXPECT_EQ(conv.c.outputFormat.bitsPerSample, k.spec.bits);
+    EXPECT_EQ(conv.c.outputFormat.channels, k.spec.channels);
+    EXPECT_EQ(GetSoundConverterPcmSize(&conv.c), k.bytes);
+    EXPECT_EQ(conv.DecodeAll(), pcm);
+    // Reading in odd pieces gives the same bytes, then the end.
+    SeekSoundConverter(&conv.c, 0);
+    Bytes pieces;
+    for (Bytes b; !(b = conv.Read(777)).empty();) pieces.insert(pieces.end(), b.begin(), b.end());
+    EXPECT_EQ(pieces, pcm);
+    EXPECT_EQ(conv.Read(10).size(), 0u);
+  }
+}
+
+TEST(WaveDecoder, WiderPcmAndFloatBecomeSixteenBit) {
+  std::vector<int32_t> values = {0, 1, -1, 32767 << 8, -8388608, 4660 << 8 | 0x7F, 123456};
+  struct Case {
+    uint16_t tag, bits;
+  } cases[] = {{1, 24}, {1, 32}, {3, 32}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.bits);
+    Bytes pcm;
+    std::vector<int16_t> want;
+    for (int32_t v : values) {
+      if (k.tag == 3) {
+        float x = static_cast<float>(v) / 8388608.0f;
+        uint32_t u;
+        std::memcpy(&u, &x, 4);
+        Put32(pcm, u);
+        double s = std::nearbyint(static_cast<double>(x) * 32768.0);
+        want.push_back(static_cast<int16_t>(s > 32767 ? 32767 : s < -32768 ? -32768 : s));
+      } else if (k.bits == 24) {
+        pcm.push_back(v & 0xFF), pcm.push_back((v >> 8) & 0xFF), pcm.push_back((v >> 16) & 0xFF);
+        want.push_back(static_cast<int16_t>(v >> 8));
+      } else {
+        Put32(pcm, static_cast<uint32_t>(v) << 8);
+        want.push_back(static_cast<int16_t>(v >> 8));
+      }
+    }
+    WaveSpec spec{k.tag, 1, 44100, k.bits};
+    Converter conv(MakeWave(spec, pcm));
+    ASSERT_EQ(conv.result, 0);
+    EXPECT_EQ(conv.c.kind, kConverterAcm);
+    EXPECT_EQ(conv.c.outputFormat.bitsPerSample, 16);
+    EXPECT_EQ(conv.DecodeAll(), AsBytes(want));
+  }
+}
+
+TEST(WaveDecoder, ChunkWalkAndBrokenHeadersAreRefusedNotHung) {
+  WaveSpec good{1, 2, 44100, 16};
+  Bytes pcm = NoiseBytes(4000, 9);
+  auto wave = [&](std::vector<std::pair<const char*, Bytes>> chunks) {
+    Bytes body = {'W', 'A', 'V', 'E'};
+    for (auto& [id, data] : chunks) PutChunk(body, id, data), (data.size() & 1 ? body.push_back(0) : void());
+    Bytes out;
+    PutChunk(out, "RIFF", body);
+    return out;
+  };
+  auto fmtWith = [&](int field, uint32_t value) {
+    WaveSpec full = good;
+    full.fmtSize = 18;  // a 16-byte chunk has its bits recomputed from the block align
+    Bytes f = FmtChunk(full);
+    int offsets[] = {2, 4, 12, 14};
+    int widths[] = {2, 4, 2, 2};
+    for (int i = 0; i < widths[field]; ++i) f[offsets[field] + i] = static_cast<uint8_t>(value >> (8 * i));
+    return f;
+  };
+  Bytes shortFmt = FmtChunk(good);
+  shortFmt.resize(12);
+  struct Case {
+    const char* what;
+    Bytes image;
+    bool accepted;
+  } cases[] = {
+      {"bext right after WAVE", wave({{"bext", Bytes(10)}, {"fmt ", FmtChunk(good)}, {"data", pcm}}), true},
+      {"odd chunk before data", wave({{"fmt ", FmtChunk(good)}, {"LIST", Bytes(5, 'x')}, {"data", pcm}}), true},
+      {"bext after another chunk", wave({{"LIST", Bytes(4)}, {"bext", Bytes(4)}, {"fmt ", FmtChunk(good)}, {"data", pcm}}), false},
+      {"zero channels", wave({{"fmt ", fmtWith(0, 0)}, {"data", pcm}}), false},
+      {"zero rate", wave({{"fmt ", fmtWith(1, 0)}, {"data", pcm}}), false},
+      {"zero block align", wave({{"fmt ", fmtWith(2, 0)}, {"data", pcm}}), false},
+      {"zero bits", wave({{"fmt ", fmtWith(3, 0)}, {"data", pcm}}), false},
+      {"fmt shorter than its fields", wave({{"fmt ", shortFmt}, {"data", pcm}}), false},
+      {"no data chunk", wave({{"fmt ", FmtChunk(good)}, {"LIST", Bytes(8)}}), false},
+      {"not RIFF", Bytes(64, 0), false},
+      {"empty", Bytes(), false},
+  };
+  g_soundDecoderMask = ~3;  // the two WAVE decoders only
+  for (Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Converter conv(k.image);
+    EXPECT_EQ(conv.result == 0, k.accepted);
+    if (k.accepted) EXPECT_EQ(conv.DecodeAll(), pcm);
+    else EXPECT_EQ(conv.c.open, 0u);
+  }
+  g_soundDecoderMask = 0;
+  // A data chunk claiming more than the file holds delivers only what is there.
+  Bytes image = MakeWave(good, pcm);
+  image[40] = 0xFF, image[41] = 0xFF, image[42] = 0xFF, image[43] = 0x7F;
+  Converter truncated(image);
+  ASSERT_EQ(truncated.result, 0);
+  EXPECT_EQ(truncated.DecodeAll(), pcm);
+  SeekSoundConverter(&truncated.c, 0);
+  EXPECT_EQ(truncated.Read(100000), pcm);
+  EXPECT_EQ(truncated.Read(100).size(), 0u);
+}
+
+TEST(MpegFrameHeader, ParsesEachLayerAndVersionAndRefusesFreeFormat) {
+  struct Case {
+    uint8_t b[4];
+    int result;
+    uint32_t length, samples, rate;
+    uint8_t channels;
+  } cases[] = {
+      {{0xFF, 0xFB, 0x90, 0x44}, 0, 417, 1152, 44100, 2},   // MPEG-1 L3 128k
+      {{0xFF, 0xFB, 0x92, 0xC4}, 0, 418, 1152, 44100, 1},   // padded, mono
+      {{0xFF, 0xF3, 0x80, 0xC4}, 0, 208, 576, 22050, 1},    // MPEG-2 L3 64k
+      {{0xFF, 0xFF, 0x90, 0x00}, 0, 312, 384, 44100, 2},    // MPEG-1 L1 288k: (12000*288/44100)*4
+      {{0xFF, 0xF7, 0x80, 0x00}, 0, 276, 384, 22050, 2},    // MPEG-2 L1 128k
+      {{0xFF, 0xF5, 0x80, 0x00}, 0, 417, 1152, 22050, 2},   // MPEG-2 L2 64k: 144000*64/22050
+      {{0xFF, 0xFB, 0x00, 0x44}, -1, 0, 0, 0, 0},           // free format
+      {{0xFF, 0xFB, 0xF0, 0x44}, -1, 0, 0, 0, 0},           // bitrate index 15
+      {{0xFF, 0xFB, 0x9C, 0x44}, -1, 0, 0, 0, 0},           // rate index 3
+      {{0xFF, 0xF9, 0x90, 0x44}, -1, 0, 0, 0, 0},           // reserved layer
+      {{0xFF, 0xEB, 0x90, 0x44}, -2, 0, 0, 0, 0},           // no sync
+  };
+  for (const Case& k : cases) {
+    MpegFrameInfo info{};
+    SCOPED_TRACE(testing::Message() << std::hex << int(k.b[1]) << " " << int(k.b[2]));
+    ASSERT_EQ(ParseMpegFrameHeader(k.b, &info), k.result);
+    if (k.result != 0) continue;
+    EXPECT_EQ(info.frameLength, k.length);
+    EXPECT_EQ(info.samplesPerFrame, k.samples);
+    EXPECT_EQ(info.sampleRate, k.rate);
+    EXPECT_EQ(info.channels, k.channels);
+  }
+}
+
+TEST(Mp3Decoder, DecodesWholeFramesEqualToLibmpg123AndSkipsTags) {
+  struct Case {
+    int channels, rate, kbps;
+    bool id3v2, footer, id3v1;
+  } cases[] = {{2, 44100, 128, false, false, false}, {1, 22050, 32, true, false, true},
+               {2, 48000, 192, true, true, false}, {1, 16000, 24, false, false, true}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate);
+    Bytes mp3 = Mp3Tone(13, k.channels, k.rate, k.kbps);
+    Bytes reference = DecodeMp3WithMpg123(mp3);
+    Bytes file;
+    if (k.id3v2) {
+      // A tag of 300 bytes, version 4 with a footer when asked.
+      Bytes tag = {'I', 'D', '3', static_cast<uint8_t>(k.footer ? 4 : 3), 0, static_cast<uint8_t>(k.footer ? 0x10 : 0), 0, 0, 2, 44};
+      tag.resize(10 + 300 + (k.footer ? 10 : 0), 0xFF);  // 0xFF padding would be taken for sync if not skipped
+      file = tag;
+    }
+    file.insert(file.end(), mp3.begin(), mp3.end());
+    if (k.id3v1) {
+      Bytes tag(128, 0xFF);
+      tag[0] = 'T', tag[1] = 'A', tag[2] = 'G';
+      file.insert(file.end(), tag.begin(), tag.end());
+    }
+    Converter conv(file);
+    ASSERT_EQ(conv.result, 0);
+    ASSERT_EQ(conv.c.kind, kConverterAcm);
+    MpegFrameInfo first;
+    ParseMpegFrameHeader(mp3.data(), &first);
+    uint32_t frames = static_cast<uint32_t>(reference.size() / (first.samplesPerFrame * 2 * k.channels));
+    EXPECT_EQ(conv.c.acm.totalSamples, frames * first.samplesPerFrame);
+    EXPECT_EQ(conv.c.dataSize, mp3.size());
+    EXPECT_EQ(conv.c.blockSize, conv.c.outputFormat.avgBytesPerSec * 4 / 3);
+    EXPECT_EQ(GetSoundConverterPcmSize(&conv.c), reference.size());
+    Bytes decoded = conv.DecodeAll();
+    ASSERT_EQ(decoded.size(), reference.size());
+    EXPECT_TRUE(decoded == reference);
+
+    // A seek and a read give what reading through gives, backward and forward.
+    const uint32_t ba = conv.c.outputFormat.blockAlign;
+    for (uint32_t sample : {5000u, 100u, 17000u, 0u, 16999u}) {
+      SeekSoundConverter(&conv.c, sample);
+      Bytes got = conv.Read(20000);
+      size_t at = static_cast<size_t>(sample) * ba;
+      size_t n = std::min<size_t>(20000, reference.size() - at);
+      ASSERT_EQ(got.size(), n) << sample;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
+    }
+  }
+}
+
+TEST(Mp3Decoder, TruncatedAndGarbageFilesEndCleanly) {
+  Bytes mp3 = Mp3Tone(5, 2, 44100, 128);
+  Bytes reference = DecodeMp3WithMpg123(mp3);
+  // The last frame cut in half: counted, not decodable, so the decode ends short of it.
+  Bytes cut(mp3.begin(), mp3.end() - 200);
+  Converter conv(cut);
+  ASSERT_EQ(conv.result, 0);
+  Bytes decoded = conv.DecodeAll();
+  EXPECT_EQ(decoded.size(), GetSoundConverterPcmSize(&conv.c) - 1152 * 4);
+  EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), reference.begin()));
+  // Free-format or junk-only files are refused.
+  Bytes freeFormat = {0xFF, 0xFB, 0x00, 0x44};
+  freeFormat.resize(2000, 0);
+  EXPECT_EQ(Converter(freeFormat).result, -1);
+  for (uint32_t seed = 1; seed <= 20; ++seed) EXPECT_EQ(Converter(NoiseBytes(5000, seed)).result, -1) << seed;
+}
+
+TEST(SoundConverter, SeekWithinSixteenBytesKeepsTheEndAndTempWaveLayout) {
+  WaveSpec spec{1, 1, 8000, 8};
+  Bytes pcm = NoiseBytes(100, 1);
+  Converter conv(MakeWave(spec, pcm));
+  ASSERT_EQ(conv.result, 0);
+  EXPECT_EQ(conv.Read(200).size(), 100u);
+  EXPECT_EQ(conv.Read(1).size(), 0u);
+  SeekSoundConverter(&conv.c, 90);  // 10 bytes back: nothing moves, still ended
+  EXPECT_EQ(conv.Read(1).size(), 0u);
+  SeekSoundConverter(&conv.c, 80);
+  EXPECT_EQ(conv.Read(100), Bytes(pcm.begin() + 80, pcm.end()));
+
+  uint8_t* image = nullptr;
+  uint32_t size = 0;
+  WaveFormatEx f{1, 1, 8000, 8000, 1, 8, 0};
+  ASSERT_EQ(BuildTempWaveImage(&image, &size, &f, 18, pcm.data(), 100), 0);
+  EXPECT_EQ(size, 146u);
+  EXPECT_EQ(image[4] | image[5] << 8, 138);
+  Converter back(Bytes(image, image + size));
+  TrackedFree(image);
+  ASSERT_EQ(back.result, 0);
+  EXPECT_EQ(back.DecodeAll(), pcm);
+}

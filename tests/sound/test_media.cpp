@@ -1,0 +1,183 @@
+#include "tests/sound/test_media.h"
+
+#include <iconv.h>
+#include <lame/lame.h>
+#include <mpg123.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+void Put16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+void PutChunk(Bytes& b, const char* id, const Bytes& data, uint32_t claimedSize) {
+  b.insert(b.end(), id, id + 4);
+  Put32(b, claimedSize == UINT32_MAX ? static_cast<uint32_t>(data.size()) : claimedSize);
+  b.insert(b.end(), data.begin(), data.end());
+}
+
+Bytes FmtChunk(const WaveSpec& s) {
+  uint16_t align = s.blockAlign ? s.blockAlign : static_cast<uint16_t>(s.channels * s.bits / 8);
+  Bytes f;
+  Put16(f, s.formatTag);
+  Put16(f, s.channels);
+  Put32(f, s.rate);
+  Put32(f, s.avgBytes ? s.avgBytes : s.rate * align);
+  Put16(f, align);
+  Put16(f, s.bits);
+  if (s.fmtSize >= 18) Put16(f, 0);
+  f.resize(s.fmtSize, 0);
+  return f;
+}
+
+Bytes MakeWave(const WaveSpec& spec, const Bytes& pcm) {
+  Bytes body = {'W', 'A', 'V', 'E'};
+  PutChunk(body, "fmt ", FmtChunk(spec));
+  PutChunk(body, "data", pcm);
+  Bytes out;
+  PutChunk(out, "RIFF", body);
+  return out;
+}
+
+Bytes NoiseBytes(size_t n, uint32_t seed) {
+  Bytes b(n);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& v : b) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    v = static_cast<uint8_t>(x >> 24);
+  }
+  return b;
+}
+
+std::vector<int16_t> TestTone(int frames, int channels, int rate, uint32_t seed) {
+  std::vector<int16_t> s(static_cast<size_t>(frames) * channels);
+  Bytes noise = NoiseBytes(s.size(), seed);
+  for (int i = 0; i < frames; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      double v = 9000.0 * std::sin(2 * M_PI * (440.0 + 110 * c) * i / rate);
+      s[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(v + (noise[i * channels + c] - 128) * 8);
+    }
+  }
+  return s;
+}
+
+Bytes AsBytes(const std::vector<int16_t>& samples) {
+  Bytes b(samples.size() * 2);
+  std::memcpy(b.data(), samples.data(), b.size());
+  return b;
+}
+
+Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps) {
+  lame_global_flags* lame = lame_init();
+  lame_set_in_samplerate(lame, rate);
+  lame_set_out_samplerate(lame, rate);
+  lame_set_num_channels(lame, channels);
+  lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
+  lame_set_brate(lame, kbps);
+  lame_set_bWriteVbrTag(lame, 0);
+  lame_init_params(lame);
+  int frames = static_cast<int>(pcm.size()) / channels;
+  Bytes out(static_cast<size_t>(frames) * 5 / 4 + 7200 + 16384);
+  int n;
+  if (channels == 2) {
+    n = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm.data()), frames, out.data(),
+                                       static_cast<int>(out.size()));
+  } else {
+    n = lame_encode_buffer(lame, pcm.data(), pcm.data(), frames, out.data(), static_cast<int>(out.size()));
+  }
+  int m = lame_encode_flush(lame, out.data() + n, static_cast<int>(out.size()) - n);
+  lame_close(lame);
+  out.resize(static_cast<size_t>(n + m));
+  return out;
+}
+
+Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channelsOut, long* rateOut) {
+  mpg123_init();
+  mpg123_handle* h = mpg123_new(nullptr, nullptr);
+  mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0);
+  mpg123_format_none(h);
+  for (long rate : {8000l, 11025l, 12000l, 16000l, 22050l, 24000l, 32000l, 44100l, 48000l}) {
+    mpg123_format(h, rate, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  }
+  mpg123_open_feed(h);
+  mpg123_feed(h, mp3.data(), mp3.size());
+  Bytes out;
+  unsigned char buf[65536];
+  for (;;) {
+    size_t done = 0;
+    int r = mpg123_read(h, buf, sizeof buf, &done);
+    out.insert(out.end(), buf, buf + done);
+    if (r == MPG123_NEW_FORMAT) {
+      long rate;
+      int ch, enc;
+      mpg123_getformat(h, &rate, &ch, &enc);
+      if (channelsOut) *channelsOut = ch;
+      if (rateOut) *rateOut = rate;
+      continue;
+    }
+    if (r != MPG123_OK) break;
+  }
+  mpg123_delete(h);
+  return out;
+}
+
+int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame) {
+  static const int kBitrates[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static const int kRates[3] = {44100, 48000, 32000};
+  size_t pos = 0;
+  int frames = 0;
+  while (pos + 4 <= mp3.size()) {
+    const uint8_t* b = mp3.data() + pos;
+    if (b[0] != 0xFF || (b[1] & 0xFE) != 0xFA) {  // MPEG-1 layer III only
+      ++pos;
+      continue;
+    }
+    int len = 144000 * kBitrates[b[2] >> 4] / kRates[(b[2] >> 2) & 3] + ((b[2] >> 1) & 1);
+    if (pos + len > mp3.size()) break;
+    ++frames;
+    pos += len;
+  }
+  if (samplesPerFrame) *samplesPerFrame = 1152;
+  return frames;
+}
+
+bool WriteFile(const std::string& path, const Bytes& data) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+Bytes ReadFile(const std::string& path) {
+  Bytes out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return out;
+  uint8_t buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+  std::fclose(f);
+  return out;
+}
+
+std::string ToShiftJis(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  std::string in = utf8;
+  std::string out(in.size() * 2 + 8, '\0');
+  char* ip = in.data();
+  char* op = out.data();
+  size_t il = in.size(), ol = out.size();
+  iconv(cd, &ip, &il, &op, &ol);
+  iconv_close(cd);
+  out.resize(out.size() - ol);
+  return out;
+}

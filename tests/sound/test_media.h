@@ -1,0 +1,43 @@
+#pragma once
+// Sound inputs made by the tests: WAVE files written byte by byte, MP3 encoded with
+// libmp3lame, and an independent whole-file MP3 decode with libmpg123.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+struct WaveSpec {
+  uint16_t formatTag = 1;
+  uint16_t channels = 2;
+  uint32_t rate = 44100;
+  uint16_t bits = 16;
+  uint16_t blockAlign = 0;  // 0: channels x bits / 8
+  uint32_t avgBytes = 0;    // 0: rate x block align
+  uint32_t fmtSize = 16;
+};
+
+void Put16(Bytes& b, uint32_t v);
+void Put32(Bytes& b, uint32_t v);
+void PutChunk(Bytes& b, const char* id, const Bytes& data, uint32_t claimedSize = UINT32_MAX);
+Bytes FmtChunk(const WaveSpec& spec);
+// A whole RIFF WAVE: "fmt " then "data" with `pcm`.
+Bytes MakeWave(const WaveSpec& spec, const Bytes& pcm);
+// Deterministic pseudo-random bytes.
+Bytes NoiseBytes(size_t n, uint32_t seed);
+// Interleaved 16-bit PCM: a sine per channel with a little noise.
+std::vector<int16_t> TestTone(int frames, int channels, int rate, uint32_t seed = 1);
+Bytes AsBytes(const std::vector<int16_t>& samples);
+
+// MP3 at `rate` with `channels`, constant bitrate, no info frame.
+Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps);
+// All frames of an MP3 as libmpg123 decodes the whole file at once (16-bit, no
+// gapless trimming, an info frame decoded as audio).
+Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channels = nullptr, long* rate = nullptr);
+// Frame count by walking frame headers from the first frame.
+int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame);
+
+bool WriteFile(const std::string& path, const Bytes& data);
+Bytes ReadFile(const std::string& path);
+// UTF-8 text as Shift-JIS bytes (the log's encoding).
+std::string ToShiftJis(const std::string& utf8);
