@@ -125,6 +125,9 @@ void BuildTransRunTable(MEMIMG* image) {
     }
     *out++ = kRunRowEnd;
   }
+  body->runTableOrigin = image->pixels;
+  body->runTableWidth = image->width;
+  body->runTableHeight = image->height;
   body->runTableValid = 1;
 }
 

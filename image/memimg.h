@@ -44,6 +44,9 @@ struct MemImageBody {
   int width, height;
   uint8_t* pixels;
   int runTableCapacity;
+  // The view the run table was built for; the run-coded loops only trust it for that view.
+  const uint8_t* runTableOrigin;
+  int runTableWidth, runTableHeight;
 };
 
 struct MEMIMG {

@@ -3,7 +3,7 @@
 namespace soft {
 
 void PreparePixelContext(PixelContext* c, const MemImageBody* src, bool keyed) {
-  const int p = DrawBlendParam < 0 ? 0 : DrawBlendParam > 255 ? 255 : DrawBlendParam;
+  const int p = BlendParam();
   c->p = p;
   c->tint[0] = MulDiv255Table[DrawBright & 0xFF];
   c->tint[1] = MulDiv255Table[(DrawBright >> 8) & 0xFF];

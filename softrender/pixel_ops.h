@@ -7,6 +7,7 @@
 //
 // Pixels are read and written through byte pointers with memcpy, so views at any
 // alignment are safe; the compiler turns these into plain loads and stores.
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -127,6 +128,9 @@ struct PixelContext {
   const uint8_t* palette = nullptr;   // 256 entries of the source format
   uint8_t paletteSkip[256] = {};      // index keyed, or past the palette's entries
 };
+
+// DrawBlendParam clamped into 0 to 255, as every primitive reads it.
+inline int BlendParam() { return DrawBlendParam < 0 ? 0 : DrawBlendParam > 255 ? 255 : DrawBlendParam; }
 
 // Fills the per-call values from the draw state and (when not null) the source body.
 // `keyed`: the transparency flag of the call (the key only counts when it is set).
@@ -554,6 +558,7 @@ ConstColour PrepareConstColour(uint32_t colour, bool tint, uint32_t bright, int 
 // ConstOp<F, Mode>::Apply(d, k): one destination pixel under the constant-colour combine.
 template <class F, int Mode>
 struct ConstOp {
+  using Format = F;
   static constexpr bool kRgb565 = F::kBytes == 2;
   static void Apply(uint8_t* dp, const ConstColour& k) {
     if constexpr (Mode == BlendCopy) {

@@ -1,0 +1,124 @@
+#include "softrender/draw_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/draw_state.h"
+#include "softrender/pixel_ops.h"
+
+namespace {
+
+struct Blit {
+  uint8_t* dst;
+  const uint8_t* src;
+  const uint8_t* blend;  // null without a blend image
+  int dstPitch, srcPitch, blendPitch;
+  int width, height;
+};
+
+// The per-pixel loops: one pass over the clipped rectangle.
+template <class K>
+void DrawRows(const Blit& b, const soft::PixelContext& c) {
+  using F = typename K::Format;
+  const uint8_t* s = b.src;
+  const uint8_t* bl = b.blend;
+  uint8_t* d = b.dst;
+  for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
+    if constexpr (K::kRowCopy) {
+      std::memcpy(d, s, static_cast<size_t>(b.width) * F::kBytes);
+    } else if constexpr (K::kKeyedCopy) {
+      // Written as a select so that the compiler can take several pixels per step.
+      for (int x = 0; x < b.width; ++x) {
+        const uint32_t v = F::Load(s + x * F::kBytes);
+        const uint32_t old = F::Load(d + x * F::kBytes);
+        F::Store(d + x * F::kBytes, v == c.key ? old : v);
+      }
+    } else {
+      for (int x = 0; x < b.width; ++x)
+        K::Pixel(d + x * F::kBytes, s + x * K::kSrcBytes, K::kBlend ? bl + x : nullptr, c);
+    }
+    if constexpr (K::kBlend) bl += b.blendPitch;
+  }
+}
+
+// The run-coded loops: the whole image, its runs deciding skip, opaque or translucent.
+template <class K>
+void DrawRuns(const Blit& b, const uint8_t* codes, const soft::PixelContext& c) {
+  using F = typename K::Format;
+  const uint8_t* srow = b.src;
+  const uint8_t* brow = b.blend;
+  uint8_t* drow = b.dst;
+  for (int y = 0; y < b.height; ++y) {
+    int x = 0;
+    for (uint8_t code; (code = *codes++) < kRunRowEnd;) {
+      // A run never reaches past the row, whatever the table says.
+      const int n = std::min((code & 63) + 1, b.width - x);
+      uint8_t* d = drow + x * F::kBytes;
+      const uint8_t* s = srow + x * K::kSrcBytes;
+      const uint8_t* bl = K::kBlend ? brow + x : nullptr;
+      if ((code & 0xC0) == kRunOpaque) {
+        if constexpr (K::Op::kWholeCopy && K::kSrcBytes == F::kBytes && !K::Src::kPaletted) {
+          std::memcpy(d, s, static_cast<size_t>(n) * F::kBytes);
+        } else {
+          for (int i = 0; i < n; ++i)
+            K::OpaquePixel(d + i * F::kBytes, s + i * K::kSrcBytes, K::kBlend ? bl + i : nullptr, c);
+        }
+      } else if ((code & 0xC0) == kRunTranslucent) {
+        for (int i = 0; i < n; ++i)
+          K::TranslucentPixel(d + i * F::kBytes, s + i * K::kSrcBytes, K::kBlend ? bl + i : nullptr, c);
+      }
+      x += n;
+    }
+    drow += b.dstPitch;
+    srow += b.srcPitch;
+    if constexpr (K::kBlend) brow += b.blendPitch;
+  }
+}
+
+}  // namespace
+
+void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
+                   const MEMIMG* blendImage) {
+  if (!soft::DrawableTarget(dst) || !soft::DrawableSource(src, dst) ||
+      !soft::BlendImageCovers(blendImage, src))
+    return;
+  // Positions far outside any image must not overflow the rectangle's right edge.
+  const int64_t right = static_cast<int64_t>(x) + src->width;
+  const int64_t bottom = static_cast<int64_t>(y) + src->height;
+  if (right > INT32_MAX || bottom > INT32_MAX || src->width <= 0 || src->height <= 0) return;
+  Rect r = {x, y, static_cast<int>(right), static_cast<int>(bottom)};
+  const Rect area = soft::ClipAreaTo(dst, DrawArea);
+  ClipRectByRect(&r, &area);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return;
+  const int sx = r.left - x, sy = r.top - y;
+
+  const MemImageBody* sb = src->body;
+  const int srcBpp = sb->format->bytesPerPixel;
+  Blit b;
+  b.dst = dst->pixels + static_cast<std::ptrdiff_t>(r.top) * dst->body->pitch +
+          r.left * dst->body->format->bytesPerPixel;
+  b.src = src->pixels + static_cast<std::ptrdiff_t>(sy) * sb->pitch + sx * srcBpp;
+  b.blend = blendImage ? blendImage->pixels + static_cast<std::ptrdiff_t>(sy) * blendImage->body->pitch + sx
+                       : nullptr;
+  b.dstPitch = dst->body->pitch;
+  b.srcPitch = sb->pitch;
+  b.blendPitch = blendImage ? blendImage->body->pitch : 0;
+  b.width = width;
+  b.height = height;
+
+  soft::PixelContext c;
+  soft::PreparePixelContext(&c, sb, transFlag != 0);
+  const soft::ImageCall call = {sb, DrawBlendMode, soft::BlendParam(), blendImage != nullptr,
+                                soft::TintOn(DrawBright), transFlag != 0};
+  const bool runCoded = transFlag == 1 && sb->runTableValid == 1 && sb->transRunTable &&
+                        sb->runTableOrigin == src->pixels && sb->runTableWidth == src->width &&
+                        sb->runTableHeight == src->height && width == src->width &&
+                        height == src->height;
+  if (runCoded) {
+    soft::DispatchImage<soft::Flavor::RunCoded>(
+        call, [&]<class K>(K) { DrawRuns<K>(b, sb->transRunTable, c); });
+  } else {
+    soft::DispatchImage<soft::Flavor::Plain>(call, [&]<class K>(K) { DrawRows<K>(b, c); });
+  }
+}

@@ -1,0 +1,34 @@
+#include "softrender/fill_rect.h"
+
+#include <algorithm>
+
+#include "graphics/draw_state.h"
+#include "softrender/pixel_ops.h"
+
+void SoftFillRectInArea(MEMIMG* dst, const Rect* rect, uint32_t colour, const Rect* area) {
+  if (!soft::DrawableTarget(dst)) return;
+  Rect r = rect ? Rect{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
+                       std::max(rect->left, rect->right), std::max(rect->top, rect->bottom)}
+                : Rect{0, 0, dst->width, dst->height};
+  const Rect clip = soft::ClipAreaTo(dst, area ? *area : Rect{0, 0, dst->width, dst->height});
+  ClipRectByRect(&r, &clip);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return;
+  const MemImageBody* body = dst->body;
+  const int bpp = body->format->bytesPerPixel;
+  const int p = soft::BlendParam();
+  const bool tint = soft::TintOn(DrawBright);
+  uint8_t* row = dst->pixels + static_cast<std::ptrdiff_t>(r.top) * body->pitch + r.left * bpp;
+  soft::DispatchConst(body->depthClass, DrawBlendMode, p, [&]<class Op>(Op) {
+    using F = typename Op::Format;
+    const soft::ConstColour k = soft::PrepareConstColour<F>(colour, tint, DrawBright, p);
+    for (int y = 0; y < height; ++y, row += body->pitch) {
+      uint8_t* d = row;
+      for (int x = 0; x < width; ++x, d += F::kBytes) Op::Apply(d, k);
+    }
+  });
+}
+
+void SoftFillRect(MEMIMG* dst, const Rect* rect, uint32_t colour) {
+  SoftFillRectInArea(dst, rect, colour, &DrawArea);
+}
