@@ -92,6 +92,48 @@ const CardNameRange kCardNames[] = {
     {118, 118, "\"Beyond the Mirage\""},
 };
 
+constexpr DialogueText kNoText = {"", ""};
+
+// Left: the player. Right: Kurenai, whose lanterns lead travellers off the road.
+constexpr DialogueText kStage1Lines[18] = {
+    {"The moon's been wrong for three nights now.", ""},
+    {"Too bright, too round... and now the road", "is full of lanterns nobody lit."},
+    {"Someone's leading travellers off the path.", ""},
+    {"Lost already? Follow my lanterns, I'll show you the way!", ""},
+    {"Your lanterns are the reason everyone's lost.", ""},
+    {"Mm? The moon told us to light the road. It's a festival!", ""},
+    {"The moon told you? Moons don't talk.", ""},
+    {"This one does. It's been very chatty lately.", ""},
+    {"Then I'll go ask it myself. Out of the way.", ""},
+    {"No way! Nobody leaves the procession early!", ""},
+    {"Come on, dance with the lanterns!", ""},
+    {"Fine. I'll blow them out one by one.", ""},
+    kNoText,
+    kNoText,
+    {"There. The road's dark again, like it should be.", "Now, where's that chatty moon?"},
+    {"...Somewhere past the lake, by the look of it. Onward.", ""},
+    kNoText,
+    kNoText,
+};
+
+// Left: Akane. Right: Shion (4), Tsukuyo (5) and Rindou (6).
+constexpr DialogueText kPracticeLines[14] = {
+    {"So you found your way past the mirage.", ""},
+    {"Nobody has come to play with us in a very long time.", ""},
+    {"Play? Three of you against one isn't a game.", ""},
+    {"It is if you're quick enough. Are you?", ""},
+    {"We painted every one of these stars ourselves.", ""},
+    {"Hush, both of you. Let her look at them first.", ""},
+    {"One last round, then. All three moons at once.", ""},
+    {"Fine. I came too far to turn back now.", ""},
+    {"Just don't sulk when I win.", ""},
+    {"Brave words! Let the moons fall together!", ""},
+    {"Don't blink.", ""},
+    {"Here we come!", ""},
+    kNoText,
+    kNoText,
+};
+
 const EndingPage kEndings[3][kEndingPageCount] = {
     {  // kind 1: a clean clear
      {{"The last lantern of the palace went dark,", "and the false moon finally set.", nullptr, nullptr}},
@@ -157,6 +199,14 @@ const char* CardName(int id) {
 const EndingPage& EndingPageText(int kind, int page) {
   if (kind < 1 || kind > 3 || page < 0 || page >= kEndingPageCount) return kEmptyPage;
   return kEndings[kind - 1][page];
+}
+
+const DialogueText& Stage1DialogueText(int line) {
+  return line >= 1 && line <= 18 ? kStage1Lines[line - 1] : kNoText;
+}
+
+const DialogueText& PracticeDialogueText(int line) {
+  return line >= 1 && line <= 14 ? kPracticeLines[line - 1] : kNoText;
 }
 
 int CreditLineCount() { return int(sizeof kCredits / sizeof kCredits[0]); }

@@ -19,6 +19,17 @@ struct EndingPage {
 // Kind outside 1..3 or page outside 0..3 gives an empty page.
 const EndingPage& EndingPageText(int kind, int page);
 
+// Conversation lines: what one numbered line says, in up to two text lines ("" when
+// unused). A number without text gives two empty lines.
+struct DialogueText {
+  const char* line1;
+  const char* line2;
+};
+// Stage 1, lines 1..18: the lantern-bearer on the night road.
+const DialogueText& Stage1DialogueText(int line);
+// Spell practice of the last Extra card, lines 1..14: the three moons before their card.
+const DialogueText& PracticeDialogueText(int line);
+
 // Staff roll lines from the top; an empty line is a gap.
 int CreditLineCount();
 const char* CreditLine(int index);  // "" outside the list

@@ -10,3 +10,8 @@ extern int (*g_playMusicFile)(const char* path);
 
 // Plays effect `slot` of SoundEffectTable with play type 1 and restart 1.
 void PlayEffect(int slot);
+// StopCurrentMusic() of the sound layer, plugged in like the entries above.
+extern int (*g_stopMusic)();
+
+// Stops the music now playing (the ending, for one); nothing when none plays.
+void StopCurrentMusic();

@@ -41,6 +41,7 @@ SpriteSheetSet SpriteSheetHandles;
 const PlayDrawTable* g_playDraw = nullptr;
 int (*g_playSoundHandle)(int handle, int playType, int restart) = nullptr;
 int (*g_playMusicFile)(const char* path) = nullptr;
+int (*g_stopMusic)() = nullptr;
 
 namespace {
 // Placeholder titles of the 18 tracks (index = the scripts' track number).
@@ -84,6 +85,11 @@ void PlayEffect(int slot) {
   int handle = SoundEffectTable[slot];
   if (handle == -1 || g_playSoundHandle == nullptr) return;
   g_playSoundHandle(handle, 1, 1);
+}
+
+void StopCurrentMusic() {
+  g_currentMusic = -1;
+  if (g_stopMusic != nullptr) g_stopMusic();
 }
 
 void ResetPlayState() {

@@ -1,0 +1,147 @@
+#include "game/stages/boss_attack.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/spell_banner.h"
+
+AttackScratch g_attackScratch;
+
+namespace {
+
+// One entry per body; a null entry is a card whose pattern is not built: the tail alone
+// runs for it, with the default name and no drain.
+constexpr AttackBody kBodies[kAttackBodyCount] = {
+    RunStage1MidBossCard,  // 0: ids 0-1
+    RunStage1FirstCard,    // 1: ids 2-5
+    RunStage1LastCard,     // 2: ids 6-9
+};
+
+bool IsReplay() { return g_scene >= 1000; }
+
+// The history entry of the running player, or null when the row or the id lies outside
+// the tables (practice slots past the card list, the Easy and Normal slot 0).
+SpellCardRecord* HistoryOf(int id) {
+  const int row = g_player.character / 7;
+  if (AttackBodyOfId(id) < 0 || row < 0 || row > 1) return nullptr;
+  return &SpellCardHistory[row][id];
+}
+
+void CountAttempt(int id) {
+  SpellCardRecord* history = HistoryOf(id);
+  if (history == nullptr || history->attempts >= 999 || IsReplay()) return;
+  history->attempts += 1;
+  CardSeenFlags[g_player.character / 7][id] = 1;
+}
+
+void CountCapture(int id) {
+  SpellCardRecord* history = HistoryOf(id);
+  if (history == nullptr || history->captures >= 999 || IsReplay()) return;
+  history->captures += 1;
+}
+
+// The captured card's bonus in big digits falling in one after another, units at x 272.
+void ShowBonusDigits(int bonus) {
+  int64_t power = 1;
+  for (int k = 0; k <= 9 && power <= bonus; ++k, power *= 10) {
+    const int digit = static_cast<int>((bonus / power) % 10);
+    ShowNotice(120, 3, 16 * (17 - k), 130, 5 * (9 - k), SpriteSheetHandles.bigDigit[digit]);
+  }
+}
+
+void EndCard(int id) {
+  Boss& boss = g_bosses[0];
+  if (boss.remainingCards != 0 && g_gameSpeed % 10 == 0) {
+    PlayEffect(kSeCardEnd);
+  }
+  for (int slot = 0; slot < 3; ++slot) {
+    g_bosses[slot].remainingCards -= 1;
+    g_bosses[slot].moveFrames = 0.0;
+  }
+  g_bossPhase += 1;
+  g_gameSpeed = g_gameSpeed / 10 * 10;
+  for (int slot = 0; slot < 3; ++slot) g_bosses[slot].phaseTimer = 0;
+  g_spellCardActive = 0;
+  g_spellBackground = 0;
+
+  if (g_spellCapture == 1) {
+    CountCapture(id);
+    ShowNotice(120, 2, 224, 100, 0, SpriteSheetHandles.capture);
+    ShowBonusDigits(g_spellBonus);
+    // A card captured on the very step that drained its bonus below zero pays nothing.
+    if (g_spellBonus > 0) g_player.score += g_spellBonus;
+    boss.dropPoint *= 2;
+  } else {
+    ShowNotice(120, 10, 224, 100, 0, SpriteSheetHandles.bonusFailed);
+  }
+  if (boss.spellTimer > 1 || boss.maxHp == 100) SpawnItems(2, 0);
+  EraseAllBullets();
+}
+
+}  // namespace
+
+int AttackBodyOfId(int id) {
+  if (id < 0 || id > 118) return -1;
+  if (id <= 1) return 0;
+  if (id <= 101) return (id + 2) / 4;
+  return 26 + (id - 102);
+}
+
+int ClampToInt(double v, int lo, int hi) {
+  if (std::isnan(v)) return lo;
+  if (v < lo) v = lo;
+  if (v > hi) v = hi;
+  return static_cast<int>(v);
+}
+
+void ResetAttackScratch() { std::memset(&g_attackScratch, 0, sizeof g_attackScratch); }
+
+const char* RunBossAttack(int id) {
+  AttackStep step{id, kUnknownCardName, 0, 0};
+  const int body = AttackBodyOfId(id);
+  if (body >= 0 && kBodies[body] != nullptr) kBodies[body](step);
+
+  Boss& boss = g_bosses[0];
+
+  // 1. Drain while a card fires; on other steps a bonus left below zero is floored.
+  if (boss.phaseTimer >= 100 && boss.state != 3 && boss.state != 0 && boss.maxHp != 100) {
+    const int64_t drained = int64_t{g_spellBonus} - step.bonusDrain;
+    g_spellBonus = drained < INT32_MIN ? INT32_MIN : static_cast<int>(drained);
+  } else if (g_spellBonus < 0) {
+    g_spellBonus = 0;
+  }
+
+  // 2. A bomb from before the card holds the attack just short of its first firing step.
+  if (g_bombActive == 1 && boss.phaseTimer == 98) boss.phaseTimer = 97;
+
+  // 3. Capture flag.
+  const int t = boss.phaseTimer;
+  if ((boss.spellTimer == 1 && boss.maxHp != 100) || g_player.state == -6 ||
+      (g_bombActive == 1 && t >= 100)) {
+    g_spellCapture = 0;
+  }
+  if (t == 1) g_spellCapture = 1;
+
+  // 4. The practice menu only wants the name.
+  if (g_scene / 100 == 3) return step.name;
+
+  // 5. History.
+  if (t == 1 && g_bossPhase > 0) CountAttempt(id);
+
+  // 6. Banner.
+  if (boss.state != 0) DrawSpellCardBanner(step.portrait, step.name, id);
+
+  // 7. End of the card.
+  if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.state != 3) EndCard(id);
+
+  // 8. A card that runs while boss 0 is free (spell practice) makes it, entering from
+  // beyond the right edge.
+  if (boss.state == 0 && g_bossPhase > 0 && g_spellBackground == 1) {
+    InitBoss(0, 0, step.portrait, 450.0, 100.0);
+  }
+  return "";
+}

@@ -1,0 +1,44 @@
+#pragma once
+// One step of a boss attack: the body of the card id (its settings and its pattern),
+// then the tail every card shares: the bonus drain, the capture rules, the history,
+// the banner and the end of the card.
+
+// What a body declares for this step only; the entry sets the defaults first.
+struct AttackStep {
+  int id;            // the card id the body runs for
+  const char* name;  // the card's name
+  int portrait;      // boss kind of the banner's portrait and of a re-made boss 0
+  int bonusDrain;    // points taken from the bonus this step
+};
+
+// Values an attack keeps between its steps (angles, signs, sizes, remembered slots).
+// Cleared at every play and stage start.
+struct AttackScratch {
+  double angle;
+  double sign;
+  int ringSize;
+  double values[16];
+  int slots[32];
+};
+extern AttackScratch g_attackScratch;
+
+constexpr int kAttackBodyCount = 43;
+
+// The body index of a card id, or -1 for an id outside 0..118.
+int AttackBodyOfId(int id);
+
+// Runs one step of attack `id`. Returns the card's name while a practice menu
+// (scenes 300..399) asks for it, else "".
+const char* RunBossAttack(int id);
+
+// max(v, lo), then min(that, hi), truncated toward zero. NaN gives lo.
+int ClampToInt(double v, int lo, int hi);
+
+// The stage-specific body sources fill these in; a card whose body is not built runs
+// the tail alone.
+using AttackBody = void (*)(AttackStep& step);
+void RunStage1MidBossCard(AttackStep& step);  // slot 0
+void RunStage1FirstCard(AttackStep& step);    // slot 1
+void RunStage1LastCard(AttackStep& step);     // slot 2
+
+void ResetAttackScratch();

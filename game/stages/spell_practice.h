@@ -1,0 +1,7 @@
+#pragma once
+// Spell-card practice: the card of the practice scene and its conversation.
+#include "game/stages/stage_frame.h"
+
+// The card id of the practice scene (slot = scene - 200, modulo 1000 for replays).
+int PracticeCardId();
+void GetPracticeDialogueLine(DialogueLine& line);

@@ -1,0 +1,243 @@
+// The cards of stage 1: the mid-boss's card (slot 0, Hard and Lunatic) and the boss's
+// two cards (slots 1 and 2).
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+
+namespace {
+
+void CardSettings(int hp, int steps, int bonus) {
+  Boss& boss = g_bosses[0];
+  boss.hp = boss.maxHp = hp;
+  boss.spellTimer = steps;
+  g_spellBonus = bonus;
+  g_spellCardActive = 1;
+  boss.moveFrames = 0.0;
+}
+
+// ---------------------------------------------------------------------------
+// Slot 0: turning fans of stars from both sides, and falling orbit rings.
+
+void MidBossCardVolley(double angle, int layers) {
+  const Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  ShootLayeredFan(0, 0, 0, 1, 7, 0, d + 1, 60, layers, boss.x, boss.y, 5.0, -0.05, 1.0, 0.0, angle,
+                  10.0 * d);
+  ShootLayeredFan(1, 0, 0, 1, 7, 0, d + 1, 60, layers, boss.x, boss.y, 5.0, -0.05, 1.0, 0.0,
+                  180 - angle, 10.0 * d);
+}
+
+void FallingOrbitRing() {
+  const int d = g_difficulty;
+  PlayEffect(kSeAttackBell);
+  const int r1 = NextRandom();
+  const int r2 = NextRandom();
+  const int r3 = NextRandom();
+  ShootOrbitRing(12, 0, 30 + r1 % 20, 23, r1 % 20 + 10 * d + 30, 50, 50, 5, 15, 4,
+                 124 + 10 * (r3 % 21), 0.0, 3.0, 0.0, 3.0, 0.0, 265 + r2 % 10, 0.0,
+                 0.5 * g_attackScratch.sign);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 1: dashes from side to side, each ending in rings that stop and turn.
+
+void DashVolley(double sign) {
+  const Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const double x = boss.x, y = boss.y;
+  RunBossBreakRing(0, 0);
+  if (d < 2) {
+    const int n = g_attackScratch.ringSize;
+    ShootRing(1, 60, 1, 2, 10, 104, n, x, y, 8.0, 0.1, 3.0, 0.5 * sign, 12.0);
+    ShootRing(1, 60, 1, 2, 10, 104, n / 2, x, y, 8.0, 0.1, 1.0, 0.2 * sign, 24.0);
+    ShootRing(0, 60, 1, 3, 10, 100, n, x, y, 8.0, 0.1, 3.0, 0.0, 0.0);
+    ShootRing(0, 60, 1, 3, 10, 100, n, x, y, 6.0, 0.1, 3.0, 0.0, 0.0);
+  } else {
+    const int wide = 2 * d + 12, narrow = 2 * d + 8;
+    ShootRing(1, 60, 1, 2, 10, 104, wide, x, y, 8.0, 0.1, 3.0, 0.5 * sign, 12.0);
+    ShootRing(1, 60, 1, 2, 10, 104, wide, x, y, 8.0, 0.1, 3.0, 0.5 * sign, 24.0);
+    ShootRing(1, 60, 1, 2, 10, 104, narrow, x, y, 8.0, 0.1, 1.0, 0.2 * sign, 12.0);
+    ShootRing(1, 60, 1, 2, 10, 104, narrow, x, y, 8.0, 0.1, 1.0, 0.2 * sign, 24.0);
+    ShootRing(0, 60, 1, 3, 10, 100, wide, x, y, 8.0, 0.1, 3.0, 0.0, 0.0);
+    ShootRing(0, 60, 1, 3, 10, 100, wide, x, y, 6.0, 0.1, 3.0, 0.0, 0.0);
+  }
+}
+
+// r is drawn first and moves y; r' moves x.
+void DashTo(double xBase, double yBase) {
+  const int r = NextRandom() % 50;
+  const int rx = NextRandom() % 50;
+  SetBossMoveTarget(0, xBase + rx, yBase + r, 50);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 2: a laser frame, a rain of resting needles that fall in turn, curling rings.
+
+struct RandomPoint {
+  double x, y;
+};
+// The y value is drawn first.
+RandomPoint DrawPoint(int yRange) {
+  const int ry = NextRandom();
+  const int rx = NextRandom();
+  return {32.0 + rx % 380, 16.0 + ry % yRange};
+}
+
+void RainCircle(int behaviourParam, int sheet, int triggerAge, int behaviour, double limit,
+                double angle, double offset, int yRange) {
+  const RandomPoint p = DrawPoint(yRange);
+  ShootRingOnCircle(0, behaviourParam, 1, sheet, triggerAge, behaviour, 8, 5, p.x, p.y, 0.0, 0.0,
+                    limit, 0.0, angle, offset);
+}
+
+// Rows the other difficulties do not fire are made as harmless decoys (behaviour 666), so
+// every difficulty draws the same count of random values per step.
+void Rain() {
+  const int d = g_difficulty;
+  RainCircle(200, 5, 60, 4, 3.0, 90.0, 0.0, 150);
+  for (int side = 1; side >= -1; side -= 2) {
+    const int rOffset = NextRandom();
+    const int rAngle = NextRandom();
+    RainCircle(200, 5, 60, 4, 3.0, 90.0 + side * (rAngle % 5), side * (rOffset % 10), 150);
+  }
+  if (d >= 2) {
+    const RandomPoint p = DrawPoint(150);
+    ShootRing(4, 0, 1, 12, 0, 0, 1, p.x, p.y, 0.0, 0.01, 2.0, 0.0, 270.0);
+  }
+  if (d == 2) {
+    RainCircle(150, 2, 60, 4, 2.0, 0.0, 0.0, 100);
+  } else {
+    RainCircle(0, 2, 60, 666, 0.0, 0.0, 0.0, 100);
+  }
+  if (d == 3) {
+    RainCircle(150, 2, 30, 4, 2.0, 0.0, 180.0, 100);
+  } else {
+    RainCircle(0, 2, 30, 666, 0.0, 0.0, 180.0, 100);
+  }
+}
+
+void LaserFrame() {
+  struct Segment {
+    double x1, y1, x2, y2;
+  };
+  static constexpr Segment kLong[4] = {
+      {32, 0, 32, 500}, {64, 0, 62, 500}, {417, 0, 417, 500}, {385, 0, 387, 500}};
+  static constexpr Segment kShort[6] = {{32, 100, 232, 50},  {92, 85, 122, 135},
+                                        {152, 70, 182, 30},  {417, 100, 217, 50},
+                                        {357, 85, 327, 135}, {297, 70, 267, 30}};
+  for (const Segment& s : kLong) SpawnLaser(2, s.x1, s.y1, s.x2, s.y2, 0.0, 600, 10, 30, 10000, 8);
+  for (const Segment& s : kShort) SpawnLaser(2, s.x1, s.y1, s.x2, s.y2, 0.0, 300, 5, 30, 10000, 8);
+}
+
+}  // namespace
+
+void RunStage1MidBossCard(AttackStep& step) {
+  Boss& boss = g_bosses[0];
+  AttackScratch& scratch = g_attackScratch;
+  const int d = g_difficulty;
+  if (d == 2 || d == 3) step.name = CardName(step.id);
+  step.portrait = 2;
+  step.bonusDrain = 740;
+
+  const int t = boss.phaseTimer;
+  if (t == 1) CardSettings(1200, 1800, 2000000);
+  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
+  if (t == 70) {
+    RunBossChargeEffect(0, 0);
+    scratch.sign = 1.0;
+    scratch.angle = 120.0;
+  }
+  if (t >= 100 && t <= 199 && t % 3 == 0) {
+    const int layers = (d == 3 && (t < 130 || t > 170)) ? 2 : 5;
+    MidBossCardVolley(scratch.angle, layers);
+    scratch.angle += 13.0;
+  }
+  if (t == 120 || t == 240) FallingOrbitRing();
+  if (t == 260) {
+    const int r = NextRandom();
+    const int rx = NextRandom();
+    SetBossMoveTarget(0, 200 + rx % 50, 100 + r % 50, 50);
+  }
+  if (t == 340) {
+    scratch.sign = -scratch.sign;
+    scratch.angle = 120.0;
+    boss.phaseTimer = 99;
+  }
+}
+
+void RunStage1FirstCard(AttackStep& step) {
+  Boss& boss = g_bosses[0];
+  AttackScratch& scratch = g_attackScratch;
+  const int d = g_difficulty;
+  const bool hard = d >= 2;
+  step.name = CardName(step.id);
+  step.portrait = 2;
+  step.bonusDrain = 760;
+
+  const int t = boss.phaseTimer;
+  const double sign = scratch.sign;
+  if (t == 1) CardSettings(hard ? 1200 : 1400, 1800, 2000000);
+  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
+  if (t == 70) {
+    RunBossChargeEffect(0, 0);
+    scratch.sign = 1.0;
+    if (!hard) scratch.ringSize = 4 * d + 12;
+  }
+  if (t == 100) DashTo(200 + 100 * sign, 200);
+  if (t == 150) DashVolley(1.0);
+  if (t == 160) DashTo(200 - 100 * sign, 150);
+  if (t == 210) DashVolley(-1.0);
+  if (!hard) {
+    if (t == 220) DashTo(200, 100);
+    if (t == 270) DashVolley(0.0);
+  } else {
+    if (t == 270) DashVolley(1.0);
+    if (t == 280) DashTo(200 - 100 * sign, 200);
+    if (t == 340) DashVolley(-1.0);
+    if (t == 350) DashTo(200, 100);
+    if (t == 400) DashVolley(0.0);
+  }
+  if (t == 430) RunBossChargeEffect(0, 0);
+  if (t == 460) {
+    boss.phaseTimer = 99;
+    scratch.sign = -scratch.sign;
+  }
+}
+
+void RunStage1LastCard(AttackStep& step) {
+  Boss& boss = g_bosses[0];
+  AttackScratch& scratch = g_attackScratch;
+  const int d = g_difficulty;
+  const int s = d / 2;
+  step.name = CardName(step.id);
+  step.portrait = 2;
+  step.bonusDrain = 590;
+
+  const int t = boss.phaseTimer;
+  if (t == 1) CardSettings(2700, 2700, 2500000);
+  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
+  if (t == 70) {
+    g_spellCardActive = 0;
+    LaserFrame();
+    scratch.sign = 1.5;
+  }
+  if (t == 170) {
+    const int r = NextRandom();
+    const int rx = NextRandom();
+    SetBossMoveTarget(0, ClampToInt(g_player.x + rx % 100 - 50, 124, 324), 150 + r % 50, 100);
+  }
+  if (t == 470) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 80);
+  }
+  if (t == 500) {
+    PlayEffect(kSeAttackBell);
+    boss.phaseTimer = 99;
+    ShootRingWithAge(4 - 3 * s, 60, 1, 21, -2, 2 * (d - s) + 4, boss.x, boss.y, 2.0, 0.1, s + 4,
+                     0.3 * scratch.sign * (s + 2), 0.0);
+    scratch.sign = -scratch.sign;
+  }
+  // Read after the loop point above: the step that sets the timer back has no rain.
+  if (boss.phaseTimer >= 100 && boss.phaseTimer % (2 * (s - d) + 14) == 0) Rain();
+}

@@ -1,0 +1,113 @@
+#include "game/stages/stage_frame.h"
+
+#include <cstdint>
+
+#include "game/play_sound.h"
+#include "game/play_state.h"
+
+void RunConversationStep(LineTable table) {
+  DialogueLine line;
+  if (table != nullptr) table(line);
+  ShowDialogue(line.side, line.leftCharacter, line.leftPose, line.rightCharacter, line.rightPose,
+               line.line1, line.line2);
+}
+
+void StartStageMusic(int track) {
+  const char* title = MusicTitleTable[track];
+  if (PlayMusicByTitle(title) != 0) ShowMusicTitle(title, 0);
+  ShowDialogue(3, 100, 0, 100, 0, "", "");
+}
+
+void StartBossMusicOnce(int track) {
+  if (g_bosses[2].state != 0) return;
+  g_bosses[2].state = 4;
+  const char* title = MusicTitleTable[track];
+  if (PlayMusicByTitle(title) != 0) ShowMusicTitle(title, 0);
+}
+
+void EnterBoss(int remainingCards) {
+  Boss& boss = g_bosses[0];
+  if (boss.state != 3) return;
+  boss.state = 1;
+  boss.remainingCards = remainingCards;
+  RunBossChargeEffect(10, 0);
+  MoveBoss(0, 0, 224.0, 150.0, 0);
+  ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+}
+
+void EndOpeningConversation() {
+  g_stageFrame = kOpeningTalkEnd;
+  g_talkActive = 0;
+}
+
+void EndClosingConversation() {
+  g_stageFrame = kClosingTalkEnd;
+  g_talkActive = 0;
+}
+
+void AttractAllItems() {
+  for (Item& item : g_items) item.attraction = 2.0;
+}
+
+void EndWaves() {
+  EraseAllBullets();
+  AttractAllItems();
+  g_talkActive = 1;
+}
+
+void StartBossFight(int firstPhase) {
+  g_bosses[0].phaseTimer = 1;
+  g_bossPhase = firstPhase;
+}
+
+void RunMidBossTimeout(int firstFrame, int lastFrame) {
+  Boss& boss = g_bosses[0];
+  if (boss.state == 3 || g_stageFrame < firstFrame || g_stageFrame > lastFrame) return;
+  boss.state = 3;
+  boss.targetX = 0.0;
+  boss.targetY = -50.0;
+  boss.moveFrames = 120.0;
+}
+
+void EndMidBoss(int resumeFrame) {
+  PlayEffect(kSeCardEnd);
+  g_bossPhase = 0;
+  if (g_stageFrame > resumeFrame) g_stageFrame = resumeFrame;
+}
+
+void EndBossFight() {
+  RunBossBreakRing(0, 0);
+  g_shakeTotal = 30;
+  g_shakeLeft = 30;
+  g_bossPhase = 0;
+  g_stageFrame = kBossDefeated;
+  AttractAllItems();
+}
+
+void ShowStageClear() {
+  ShowNotice(120, 10, 224, 160, 0, SpriteSheetHandles.stageClear);
+  const int bonus = (g_scene % 10) * 1000000;
+  int64_t power = 1;
+  for (int k = 0; k <= 9 && power <= bonus; ++k, power *= 10) {
+    const int digit = static_cast<int>((bonus / power) % 10);
+    ShowNotice(120, 10, 16 * (17 - k), 190, 0, SpriteSheetHandles.bigDigit[digit]);
+  }
+  if (bonus > 0) g_player.score += bonus;
+}
+
+void MoveToNextScene() {
+  // Stage practice, live or replayed, ends where it was recorded to end.
+  const int played = g_scene % 1000;
+  if (played >= 11 && played <= 999) {
+    g_stageOver = 1;
+    return;
+  }
+  g_scene += 1;
+  g_stageFrame = -1;
+  g_player.state = 0;
+}
+
+void RunStageEndMarks() {
+  if (g_stageFrame == kStageClear) ShowStageClear();
+  if (g_stageFrame == kNextScene) MoveToNextScene();
+}

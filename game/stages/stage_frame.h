@@ -1,0 +1,62 @@
+#pragma once
+// The frame every stage script shares: the conversation step over the stage's line
+// table, the boss entrance and music, the mid-boss timeout and end, the end of the boss
+// fight, and the marks that close a stage (stage clear at 200000, the next scene at
+// 200120). A stage's own unit holds only its timeline, waves, firing, lines and phases.
+
+// Marks of g_stageFrame. Setting a mark makes the next step see the mark + 1.
+constexpr int kOpeningTalkEnd = 10000;
+constexpr int kBossFightStart = 10001;
+constexpr int kBossDefeated = 99999;
+constexpr int kClosingTalkStart = 100000;
+constexpr int kClosingTalkEnd = 199999;
+constexpr int kStageClear = 200000;
+constexpr int kNextScene = 200120;
+
+// The values one conversation line shows; a line table overwrites what its line sets.
+// Character 100 is no portrait; side 0 the left speaks, 1 the right, 3 both slide out.
+struct DialogueLine {
+  int side = 3;
+  int leftCharacter = 100;
+  int leftPose = 0;
+  int rightCharacter = 100;
+  int rightPose = 0;
+  const char* line1 = "";
+  const char* line2 = "";
+};
+using LineTable = void (*)(DialogueLine& line);
+
+// One conversation step: the defaults, the stage's line for g_talkActive (which may
+// act first), then ShowDialogue, which advances the line by itself.
+void RunConversationStep(LineTable table);
+
+// The stage theme at the first frame, with its title line, and the reset of the
+// conversation box.
+void StartStageMusic(int track);
+// The boss theme, once per stage: boss slot 2's state marks that it has started.
+void StartBossMusicOnce(int track);
+// Brings back a boss left in state 3 by the mid-boss: the charge flash at (224, 150),
+// a warp there and the boss's name.
+void EnterBoss(int remainingCards);
+void EndOpeningConversation();
+void EndClosingConversation();
+
+// The last wave: bullets erased, items drawn to the player, the opening conversation.
+void EndWaves();
+void AttractAllItems();
+
+// The boss fight starts at its first phase on the step after the opening conversation.
+void StartBossFight(int firstPhase);
+// A mid-boss still fighting inside the window [first, last] leaves upward.
+void RunMidBossTimeout(int firstFrame, int lastFrame);
+// The mid-boss's last phase: the waves resume at `resumeFrame` when the fight outlasted it.
+void EndMidBoss(int resumeFrame);
+// The boss's last phase: break ring, a shake, items drawn in, and on to the closing talk.
+void EndBossFight();
+
+// 200000: the stage-clear notice and the stage bonus of (scene digit) x 1,000,000.
+void ShowStageClear();
+// 200120: the next stage, or the end of a practice play.
+void MoveToNextScene();
+// Runs the mark of the current frame when it is 200000 or 200120.
+void RunStageEndMarks();

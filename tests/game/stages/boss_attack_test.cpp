@@ -1,0 +1,332 @@
+// The common tail of every boss attack, driven through the step runner with the
+// stage-1 last card (ids 6-9: 2700 HP and steps, bonus 2,500,000, drain 590) and with
+// ids that have no card.
+#include "game/stages/boss_attack.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "play_fixture.h"
+
+namespace {
+
+class AttackTail : public PlayFixture {
+ protected:
+  // Boss 0 made and the fight phase set; the next step is the attack's first (timer 1).
+  void PrepareCard(int id, int difficulty = 0, int remainingCards = 1) {
+    Begin(1, difficulty);
+    UseScript([] {});
+    Step();
+    InitBoss(0, remainingCards, 2, 224.0, 100.0);
+    g_bossPhase = 1;
+    g_spellBackground = 1;
+    g_player.invulnerable = 1 << 30;  // no stray bullet decides a capture here
+    UseScript([id] { RunBossAttack(id); });
+  }
+  void StepUntilTimer(int timer) {
+    for (int guard = 0; guard < 10000 && g_bosses[0].phaseTimer != timer; ++guard) Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, timer);
+  }
+  static int ItemsOfKind(int kind) {
+    int count = 0;
+    for (const Item& item : g_items) count += item.active && item.kind == kind;
+    return count;
+  }
+};
+
+TEST_F(AttackTail, DrainsOnlyWhileTheCardFiresAndFloorsANegativeBonusOtherwise) {
+  PrepareCard(6);
+  Step();
+  EXPECT_EQ(g_spellBonus, 2500000);
+  StepUntilTimer(99);
+  EXPECT_EQ(g_spellBonus, 2500000);  // timers below 100 never drain
+  Step();
+  EXPECT_EQ(g_spellBonus, 2500000 - 590);
+  StepUntilTimer(499);
+  const int before = g_spellBonus;
+  Step();  // timer 500 loops back to 99: no drain on that step
+  EXPECT_EQ(g_bosses[0].phaseTimer, 99);
+  EXPECT_EQ(g_spellBonus, before);
+
+  g_spellBonus = 100;
+  Step();  // timer 100 drains below zero; the floor waits for a step without drain
+  EXPECT_EQ(g_spellBonus, 100 - 590);
+  StepUntilTimer(499);
+  EXPECT_LT(g_spellBonus, 0);
+  Step();
+  EXPECT_EQ(g_spellBonus, 0);
+}
+
+TEST_F(AttackTail, BombBeforeTheCardHoldsItShortOfItsFirstFiringStep) {
+  PrepareCard(6);
+  StepUntilTimer(96);
+  g_bombActive = 1;
+  g_player.bombTimer = 1000;
+  for (int k = 0; k < 40; ++k) {
+    Step();
+    ASSERT_LE(g_bosses[0].phaseTimer, 98);
+  }
+  EXPECT_EQ(g_spellCapture, 1);
+  EXPECT_EQ(g_spellBonus, 2500000);
+  g_bombActive = 0;
+  g_player.bombTimer = 0;
+  Step(3);
+  EXPECT_EQ(g_bosses[0].phaseTimer, 100);
+  EXPECT_EQ(g_spellCapture, 1);
+  EXPECT_EQ(g_spellBonus, 2500000 - 590);
+}
+
+TEST_F(AttackTail, CaptureFlagRules) {
+  struct Case {
+    const char* what;
+    void (*prepare)();
+    int expected;
+  };
+  const Case cases[] = {
+      {"card timing out", [] { g_bosses[0].spellTimer = 1; }, 0},
+      {"non-card timing out", [] {
+         g_bosses[0].spellTimer = 1;
+         g_bosses[0].maxHp = 100;
+       }, 1},
+      {"player at the sixth miss step", [] { g_player.state = -5; }, 0},
+      {"bomb during the card", [] {
+         g_bombActive = 1;
+         g_player.bombTimer = 1000;
+       }, 0},
+      {"nothing", [] {}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PrepareCard(6);
+    StepUntilTimer(150);
+    ASSERT_EQ(g_spellCapture, 1);
+    c.prepare();
+    // A leaving boss keeps its timer and never ends the card: only the flag is looked at.
+    g_bosses[0].state = 3;
+    Step();
+    EXPECT_EQ(g_spellCapture, c.expected);
+  }
+
+  PrepareCard(6);
+  g_spellCapture = 0;
+  Step();
+  EXPECT_EQ(g_spellCapture, 1) << "the first step of an attack arms the flag";
+}
+
+TEST_F(AttackTail, CountsOneAttemptPerCardWithinTheLimits) {
+  struct Case {
+    const char* what;
+    int scene, attemptsBefore, bossPhase;
+    int attemptsAfter, seenAfter;
+  };
+  const Case cases[] = {
+      {"live play", 1, 0, 1, 1, 1},
+      {"a replay", 1001, 0, 1, 0, 0},
+      {"at 999", 1, 999, 1, 999, 0},
+      {"outside a boss fight", 1, 5, 0, 5, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CardSeenFlags.Clear();
+    PrepareCard(6);
+    g_scene = c.scene;
+    g_bossPhase = c.bossPhase;
+    SpellCardHistory[0][6].attempts = c.attemptsBefore;
+    Step(300);
+    EXPECT_EQ(SpellCardHistory[0][6].attempts, c.attemptsAfter);
+    EXPECT_EQ(CardSeenFlags[0][6], c.seenAfter);
+  }
+}
+
+TEST_F(AttackTail, CapturedCardShowsItsBonusDigitsAndPaysIt) {
+  PrepareCard(6);
+  g_bosses[0].dropPower = 3;
+  g_bosses[0].dropPoint = 2;
+  StepUntilTimer(150);
+  std::memset(g_notices, 0, sizeof g_notices);
+  const int score = g_player.score;
+  SpellCardHistory[0][6].captures = 4;
+  g_spellBonus = 2000000 + 590;  // 2,000,000 once this step's drain is taken
+  g_bosses[0].hp = 0;
+  Step();
+
+  EXPECT_EQ(g_bossPhase, 2);
+  EXPECT_EQ(SpellCardHistory[0][6].captures, 5);
+  EXPECT_EQ(g_player.score, score + 2000000);
+  EXPECT_EQ(g_bosses[0].dropPoint, 4);
+  const std::vector<Notice> notices = LiveNotices();
+  ASSERT_EQ(notices.size(), 8u);
+  EXPECT_EQ(notices[0].mode, 2);
+  EXPECT_EQ(notices[0].image, 600);
+  EXPECT_EQ(notices[0].x, 224);
+  EXPECT_EQ(notices[0].y, 100);
+  for (int k = 0; k < 7; ++k) {
+    const Notice& digit = notices[1 + k];
+    EXPECT_EQ(digit.mode, 3);
+    EXPECT_EQ(digit.x, 16 * (17 - k));
+    EXPECT_EQ(digit.y, 130);
+    EXPECT_EQ(digit.delay, 5 * (9 - k));
+    EXPECT_EQ(digit.image, 500 + (k == 6 ? 2 : 0));
+  }
+  EXPECT_EQ(notices[1].x, 272);
+  EXPECT_EQ(notices[1].delay, 45);
+  EXPECT_EQ(notices[7].delay, 15);
+  // The boss's drop: three small power items and the doubled four point items.
+  EXPECT_EQ(ItemsOfKind(0), 3);
+  EXPECT_EQ(ItemsOfKind(2), 4);
+  for (const Boss& boss : g_bosses) EXPECT_EQ(boss.phaseTimer, 0);
+  EXPECT_EQ(g_spellBackground, 0);
+  EXPECT_EQ(g_spellCardActive, 0);
+}
+
+TEST_F(AttackTail, CardEndingWithoutCapture) {
+  struct Case {
+    const char* what;
+    bool timeOut;
+    int bonusLeft;
+    int expectedItems;
+  };
+  const Case cases[] = {
+      {"timed out: no drop", true, 1000, 0},
+      {"captured at a negative bonus pays nothing", false, -400, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PrepareCard(6);
+    g_bosses[0].dropPower = 3;
+    StepUntilTimer(150);
+    std::memset(g_notices, 0, sizeof g_notices);
+    const int score = g_player.score;
+    g_spellBonus = c.bonusLeft + 590;
+    if (c.timeOut) {
+      g_bosses[0].spellTimer = 2;
+    } else {
+      g_bosses[0].hp = 0;
+    }
+    Step();
+    EXPECT_EQ(g_bossPhase, 2);
+    EXPECT_EQ(g_player.score, score);
+    EXPECT_EQ(ItemsOfKind(0), c.expectedItems);
+    const std::vector<Notice> notices = LiveNotices();
+    ASSERT_FALSE(notices.empty());
+    EXPECT_EQ(notices[0].image, c.timeOut ? 601 : 600);
+    EXPECT_EQ(notices[0].mode, c.timeOut ? 10 : 2);
+    if (c.timeOut) {
+      EXPECT_EQ(SpellCardHistory[0][6].captures, 0);
+    }
+    for (const EnemyBullet& bullet : g_enemyBullets) EXPECT_EQ(bullet.state, 0);
+  }
+}
+
+TEST_F(AttackTail, NonCardEndingAtZeroHpNeverDrainsAndDropsItsItems) {
+  PrepareCard(200);  // no body: the tail alone
+  g_bosses[0].dropPower = 2;
+  Step();
+  g_spellBonus = 5000;
+  g_bosses[0].phaseTimer = 150;
+  Step(5);
+  EXPECT_EQ(g_spellBonus, 5000);
+  g_bosses[0].hp = 0;
+  Step();
+  EXPECT_EQ(g_bossPhase, 2);
+  EXPECT_EQ(ItemsOfKind(0), 2);
+}
+
+TEST_F(AttackTail, EndSoundOnlyForCountedCardsAtWholeGameSpeed) {
+  struct Case {
+    int remainingCards, gameSpeed;
+    int sounds, remainingAfter, speedAfter;
+  };
+  const Case cases[] = {{1, 10, 1, 0, 10}, {0, 10, 0, -1, 10}, {2, 13, 0, 1, 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.remainingCards * 100 + c.gameSpeed);
+    PrepareCard(6, 0, c.remainingCards);
+    StepUntilTimer(150);
+    Played().clear();
+    g_gameSpeed = c.gameSpeed;
+    g_bosses[0].hp = 0;
+    Step();
+    EXPECT_EQ(PlayedCount(kSeCardEnd), c.sounds);
+    EXPECT_EQ(g_bosses[0].remainingCards, c.remainingAfter);
+    EXPECT_EQ(g_bosses[1].remainingCards, -1);
+    EXPECT_EQ(g_gameSpeed, c.speedAfter);
+  }
+}
+
+TEST_F(AttackTail, CardRunningWithoutItsBossMakesItBeyondTheRightEdge) {
+  PrepareCard(6);
+  g_bosses[0] = Boss{};
+  g_bosses[0].hp = g_bosses[0].maxHp = 100;
+  g_bosses[0].spellTimer = -1;
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 1);
+  EXPECT_EQ(g_bosses[0].kind, 2);
+  EXPECT_EQ(g_bosses[0].x, 450.0);
+  EXPECT_EQ(g_bosses[0].y, 100.0);
+  EXPECT_EQ(g_bossPhase, 1);
+  Step();
+  EXPECT_EQ(g_bosses[0].phaseTimer, 1);
+  EXPECT_EQ(g_bosses[0].maxHp, 2700);
+}
+
+TEST_F(AttackTail, IdsOutsideTheCardTableTouchNoHistory) {
+  for (int id : {-2, -1, 119, 250}) {
+    SCOPED_TRACE(id);
+    PrepareCard(id);
+    Step(120);
+    g_bosses[0].hp = 0;
+    Step();
+    EXPECT_EQ(g_bossPhase, 2);
+    for (int row = 0; row < 2; ++row) {
+      for (int card = 0; card < kSpellCardCount; ++card) {
+        EXPECT_EQ(SpellCardHistory[row][card].attempts, 0);
+        EXPECT_EQ(SpellCardHistory[row][card].captures, 0);
+        EXPECT_EQ(CardSeenFlags[row][card], 0);
+      }
+    }
+  }
+}
+
+TEST_F(AttackTail, PracticeMenuGetsTheNameOnly) {
+  Begin(1, 0);
+  g_scene = 303;
+  EXPECT_STRNE(RunBossAttack(6), "");
+  EXPECT_STRNE(RunBossAttack(6), "？？？？？？");
+  EXPECT_STREQ(RunBossAttack(119), "？？？？？？");
+  EXPECT_STREQ(RunBossAttack(-2), "？？？？？？");
+  EXPECT_EQ(SpellCardHistory[0][6].attempts, 0);
+  g_scene = 1;
+  EXPECT_STREQ(RunBossAttack(6), "");
+}
+
+TEST(ClampToInt, ClampsThenTruncatesAndTakesTheLowerBoundForNaN) {
+  struct Case {
+    double v;
+    int lo, hi, expected;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const Case cases[] = {
+      {std::nan(""), 124, 324, 124}, {-inf, 124, 324, 124}, {inf, 124, 324, 324},
+      {200.9, 124, 324, 200},        {-3.7, -10, 10, -3},   {1e12, 0, 999, 999},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ClampToInt(c.v, c.lo, c.hi), c.expected) << c.v;
+}
+
+TEST(AttackBodies, EveryIdMapsToOneOfTheFortyThreeBodies) {
+  int idsPerBody[kAttackBodyCount] = {};
+  for (int id = 0; id <= 118; ++id) {
+    const int body = AttackBodyOfId(id);
+    ASSERT_GE(body, 0);
+    ASSERT_LT(body, kAttackBodyCount);
+    idsPerBody[body] += 1;
+  }
+  EXPECT_EQ(idsPerBody[0], 2);
+  for (int k = 1; k <= 25; ++k) EXPECT_EQ(idsPerBody[k], 4) << k;
+  for (int j = 26; j < kAttackBodyCount; ++j) EXPECT_EQ(idsPerBody[j], 1) << j;
+  EXPECT_EQ(AttackBodyOfId(101), 25);
+  EXPECT_EQ(AttackBodyOfId(102), 26);
+  for (int id : {-2, -1, 119, 400}) EXPECT_EQ(AttackBodyOfId(id), -1);
+}
+
+}  // namespace

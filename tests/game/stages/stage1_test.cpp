@@ -1,0 +1,331 @@
+// Stage 1 and its cards, headless through the step runner: whole plays on every
+// difficulty, exact facts at named frames, and a replay of a full run.
+#include "game/stages/stage1.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "game/replay_memory.h"
+#include "game/stages/boss_attack.h"
+#include "play_fixture.h"
+
+namespace {
+
+// How many NextRandom calls moved the counter from `before` to now.
+uint32_t DrawsSince(uint32_t before) {
+  // The counter moves by a fixed odd step per call; multiply by its inverse mod 2^32.
+  uint32_t inverse = 0x9E3779B9u;
+  for (int k = 0; k < 5; ++k) inverse *= 2u - 0x9E3779B9u * inverse;
+  return (g_randomCounter - before) * inverse;
+}
+
+// A player who fires in bursts (fresh presses let the conversations advance), bombs now
+// and then, and keeps under boss 0 (or the centre column while no boss is up).
+int FiringInput(int step) {
+  int input = step % 8 != 0 ? kInputShot : 0;
+  if (step % 700 == 350) input |= kInputBomb;
+  const double targetX = g_bosses[0].state != 0 ? g_bosses[0].x : 224.0;
+  if (g_player.x < targetX - 4) input |= kInputRight;
+  if (g_player.x > targetX + 4) input |= kInputLeft;
+  return input;
+}
+
+// The state hash with the scene read as the live play's: a replay runs under scene + 1000.
+uint64_t HashAsLive() {
+  const int scene = g_scene;
+  g_scene %= 1000;
+  const uint64_t hash = HashPlayState();
+  g_scene = scene;
+  return hash;
+}
+
+class Stage1 : public PlayFixture {
+ protected:
+  // Runs the stage until the play moves on; the step count, or -1 past the budget.
+  int PlayToTheEnd(int (*input)(int), int budget, std::vector<uint64_t>* hashes) {
+    const int startScene = g_scene;
+    for (int step = 0; step < budget; ++step) {
+      SetLiveInput(input ? input(step) : 0);
+      RunLogicStep();
+      if (hashes != nullptr && (step + 1) % 600 == 0) hashes->push_back(HashAsLive());
+      if (g_scene != startScene || g_stageOver != 0) return step + 1;
+    }
+    return -1;
+  }
+  static bool PoolsUntouchedOutside() {
+    return g_enemies.dummy().active == 0 && g_enemyBullets.dummy().state == 0 &&
+           g_lasers.dummy().state == 0 && g_items.dummy().active == 0 &&
+           g_bosses.dummy().state == 0;
+  }
+};
+
+TEST_F(Stage1, PlaysThroughToStage2OnEveryDifficulty) {
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    for (bool firing : {false, true}) {
+      SCOPED_TRACE(difficulty * 10 + firing);
+      SpellCardHistory.Clear();
+      Begin(1, difficulty);
+      int beaten = 0, sawCardSlot0 = 0, sawTalk = 0, maxPhase = 0;
+      int steps = 0;
+      for (; steps < 80000 && g_scene == 1; ++steps) {
+        g_player.invulnerable = 1 << 20;  // neither player dodges
+        SetLiveInput(firing ? FiringInput(steps) : 0);
+        const int phase = g_bossPhase;
+        RunLogicStep();
+        beaten += g_bossPhase != phase && g_bossPhase != 0 && g_bosses[0].hp <= 0;
+        sawTalk = std::max(sawTalk, g_talkActive);
+        maxPhase = std::max(maxPhase, g_bossPhase);
+        if (g_bossPhase == 1 && g_spellBackground == 1) sawCardSlot0 = 1;
+        ASSERT_TRUE(PoolsUntouchedOutside());
+      }
+      ASSERT_EQ(g_scene, 2) << "the stage did not end within the budget";
+      EXPECT_EQ(g_stageFrame, 0);
+      EXPECT_EQ(g_stageOver, 0);
+      EXPECT_EQ(sawCardSlot0, difficulty >= 2 ? 1 : 0);
+      EXPECT_GE(sawTalk, 17);
+      EXPECT_EQ(maxPhase, 5);
+      if (firing) {
+        EXPECT_GE(beaten, 1) << "the firing player beats attacks";
+      } else {
+        EXPECT_EQ(beaten, 0) << "every attack times out";
+      }
+      EXPECT_EQ(StageProgress[0][difficulty], 2) << "stage 2 reached";
+      // Each card of the run was tried exactly once.
+      if (difficulty >= 2) {
+        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, 0)].attempts, 1);
+      }
+      EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, 1)].attempts, 1);
+      EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, 2)].attempts, 1);
+    }
+  }
+}
+
+TEST_F(Stage1, WaveSpawnsAtTheirFrames) {
+  struct Expect {
+    int frame, slot, hp, turnFlag, sprite;
+    double x, y, t1, t2, seg1Kind, seg2Kind, a1, a2;
+    int age;  // just after the spawning step
+  };
+  const Expect cases[] = {
+      {50, 0, 10, 1, 0, 50, 0, 600, 600, 3, 1, 260, 270, 0},
+      {50, 10, 10, 0, 0, 350, 0, 600, 600, 3, 1, 280, 270, 0},
+      {620, 8, 100, 0, 3, 124, 0, 60, 100, 1, 1, 270, 270, 0},
+      {1150, 19, 30, 0, 0, 134, 200, 0, 300, 0, 1, 0, 180, -10},
+      {1150, 25, 30, 0, 0, 314, 200, 0, 300, 0, 1, 0, 360, -10},
+      {1450, 27, 200, 0, 3, 29, 180, 50, 600, 1, 1, 0, 180, 0},
+      {3800, 18, 50, 0, 1, 374, 100, 0, 100, 0, 3, 0, 270, -10},
+      {3800, 19, 50, 1, 0, 74, 100, 0, 100, 0, 3, 0, 270, -10},
+      {4250, 4, 100, 0, 1, 224, 200, 0, 400, 0, 1, 0, 270, -10},
+      {4250, 1, 100, 0, 0, 134, 128, 0, 400, 0, 1, 0, 180, -10},
+  };
+  for (const Expect& e : cases) {
+    SCOPED_TRACE(e.frame * 100 + e.slot);
+    Begin(1, 1);
+    Step();
+    g_stageFrame = e.frame;
+    Step();
+    const Enemy& enemy = g_enemies[e.slot];
+    ASSERT_EQ(enemy.active, 1);
+    EXPECT_EQ(enemy.hp, e.hp);
+    EXPECT_EQ(enemy.turnFlag, e.turnFlag);
+    EXPECT_EQ(enemy.sprite, e.sprite);
+    EXPECT_EQ(enemy.x, e.x);
+    EXPECT_EQ(enemy.y, e.y);
+    EXPECT_EQ(enemy.seg1.kind, e.seg1Kind);
+    EXPECT_EQ(enemy.seg1.age, e.t1);
+    EXPECT_EQ(enemy.seg2.kind, e.seg2Kind);
+    EXPECT_EQ(enemy.seg2.age, e.t2);
+    EXPECT_EQ(enemy.seg1.angle, e.a1);
+    EXPECT_EQ(enemy.age, e.age);
+    // The second segment's angle is decoded when it starts; the raw value is what waits.
+    if (e.t2 > 0) {
+      EXPECT_EQ(enemy.seg2.angle, e.a2);
+    }
+  }
+  // The pair of frame 3950 would take slots 48 and 49: nothing appears.
+  Begin(1, 1);
+  Step();
+  g_stageFrame = 3950;
+  Step();
+  for (const Enemy& enemy : g_enemies) EXPECT_EQ(enemy.active, 0);
+}
+
+TEST_F(Stage1, FiringMapOfSlotsBeforeAndAfterFrame3500) {
+  struct Case {
+    int frame, slot, age;
+    double speed1, t1, t2;
+    int bullets;  // on Easy
+    int sheet;
+  };
+  const Case cases[] = {
+      {3000, 0, 80, 2.0, 600, 600, 2, 2},    // E1 once at 160 - 40 x speed
+      {3000, 0, 40, 3.0, 600, 600, 2, 2},
+      {3000, 0, 81, 2.0, 600, 600, 0, 0},
+      {3000, 8, 60, 3.0, 60, 100, 6, 7},     // E2
+      {3000, 18, 80, 2.0, 75, 400, 12, 7},   // E3: three rings
+      {3000, 19, 0, 0.0, 0, 300, 4, 2},      // E4
+      {3000, 26, 80, 2.0, 75, 600, 4, 9},    // E5
+      {3000, 27, 80, 2.0, 50, 600, 20, 7},   // E6: five rings
+      {3000, 29, 80, 2.0, 50, 600, 0, 0},
+      {4000, 0, 100, 2.0, 75, 500, 8, 5},    // L1
+      {4000, 3, 60, 2.0, 600, 600, 8, 2},    // L2
+      {4000, 17, 75, 2.5, 75, 300, 8, 7},    // L3 at the start of its period
+      {4000, 17, 90, 2.5, 75, 300, 8, 7},    // and 15 steps in
+      {4000, 17, 80, 2.5, 75, 300, 0, 0},
+      {4000, 20, 60, 0.0, 0, 100, 8, 2},     // L4
+      {4000, 12, 80, 2.0, 600, 600, 0, 0},   // 9-16 silent after 3500
+      {5200, 0, 100, 2.0, 75, 500, 0, 0},    // nothing from 5200
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frame * 100 + c.slot);
+    Begin(1, 0);
+    Step();
+    g_enemyBullets.Clear();
+    Enemy& enemy = g_enemies[c.slot];
+    enemy = Enemy{};
+    enemy.active = 1;
+    enemy.x = 224;
+    enemy.y = 100;
+    enemy.age = c.age;
+    enemy.seg1.speed = c.speed1;
+    enemy.seg1.age = c.t1;
+    enemy.seg2.age = c.t2;
+    g_stageFrame = c.frame;
+    FireStage1EnemyShots(c.slot);
+    int live = 0;
+    for (const EnemyBullet& bullet : g_enemyBullets) {
+      if (bullet.state == 0) continue;
+      ++live;
+      EXPECT_EQ(bullet.sheet, c.sheet);
+    }
+    EXPECT_EQ(live, c.bullets);
+  }
+}
+
+TEST_F(Stage1, CardSettingsAndDrain) {
+  struct Case {
+    int difficulty, slot;
+    int hp, steps, bonus, drain;
+  };
+  const Case cases[] = {
+      {2, 0, 1200, 1800, 2000000, 740}, {3, 0, 1200, 1800, 2000000, 740},
+      {0, 1, 1400, 1800, 2000000, 760}, {1, 1, 1400, 1800, 2000000, 760},
+      {2, 1, 1200, 1800, 2000000, 760}, {3, 1, 1200, 1800, 2000000, 760},
+      {0, 2, 2700, 2700, 2500000, 590}, {3, 2, 2700, 2700, 2500000, 590},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.difficulty * 10 + c.slot);
+    Begin(200 + c.slot, c.difficulty);
+    g_player.invulnerable = 1 << 20;
+    for (int guard = 0; guard < 200 && g_bosses[0].phaseTimer != 1; ++guard) Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, 1);
+    EXPECT_EQ(g_bosses[0].hp, c.hp);
+    EXPECT_EQ(g_bosses[0].maxHp, c.hp);
+    EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
+    EXPECT_EQ(g_spellBonus, c.bonus);
+    EXPECT_EQ(g_bosses[0].kind, 2);
+    Step(99);
+    ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+    EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
+  }
+}
+
+TEST_F(Stage1, RainDrawsAFixedCountOfRandomValuesPerStep) {
+  struct Case {
+    int difficulty, timer, draws;
+  };
+  const Case cases[] = {{0, 112, 14}, {1, 108, 14}, {2, 108, 16}, {3, 110, 16}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.difficulty);
+    Begin(202, c.difficulty);
+    g_player.invulnerable = 1 << 20;
+    for (int guard = 0; guard < 400 && g_bosses[0].phaseTimer != c.timer - 1; ++guard) Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, c.timer - 1);
+    const uint32_t before = g_randomCounter;
+    Step();
+    EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(c.draws));
+    // The step after draws nothing.
+    const uint32_t quiet = g_randomCounter;
+    Step();
+    EXPECT_EQ(DrawsSince(quiet), 0u);
+  }
+}
+
+TEST_F(Stage1, MidBossShowsItsCardOnlyOnHardAndLunatic) {
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    SCOPED_TRACE(difficulty);
+    Begin(1, difficulty);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    g_stageFrame = 2100;
+    Step(131);  // to frame 2231: the fight has begun
+    ASSERT_EQ(g_bossPhase, 1);
+    Step(150);
+    g_bosses[0].hp = 0;  // the non-spell beaten
+    Step();
+    if (difficulty >= 2) {
+      EXPECT_EQ(g_bossPhase, 1);
+      EXPECT_EQ(g_spellBackground, 1);
+      EXPECT_EQ(g_bosses[0].maxHp, 1200) << "the card's first step runs in the same call";
+    } else {
+      EXPECT_EQ(g_bossPhase, 2);
+      EXPECT_EQ(g_spellBackground, 0);
+      EXPECT_EQ(g_bosses[0].remainingCards, -1);
+    }
+  }
+}
+
+TEST_F(Stage1, ConversationAndFightMarksChainToTheNextStage) {
+  Begin(1, 0);
+  Step();
+  g_player.invulnerable = 1 << 20;
+  // A boss that the mid-boss left behind, waiting above the field.
+  InitBoss(0, 0, 2, 0.0, -50.0);
+  g_bosses[0].state = 3;
+  g_stageFrame = 4800;
+  Step();
+  EXPECT_EQ(g_talkActive, 1);
+  // Fresh shot presses advance the lines.
+  for (int k = 0; k < 400 && g_stageFrame < 10001; ++k) Step(1, k % 2 ? kInputShot : 0);
+  EXPECT_EQ(g_stageFrame, 10001);
+  EXPECT_EQ(g_bosses[0].state, 1) << "line 4 brought the boss back";
+  EXPECT_EQ(g_bosses[2].state, 4) << "line 11 started the boss theme";
+  EXPECT_EQ(g_currentMusic, 13);
+  Step();
+  EXPECT_EQ(g_bossPhase, 3);
+  EXPECT_EQ(g_bosses[0].maxHp, 1500);
+
+  g_bossPhase = 5;
+  Step();
+  EXPECT_EQ(g_stageFrame, 100000);
+  EXPECT_EQ(g_shakeLeft, 30);
+  Step();
+  EXPECT_EQ(g_talkActive, 15);
+  for (int k = 0; k < 400 && g_stageFrame < 200000; ++k) Step(1, k % 2 ? kInputShot : 0);
+  EXPECT_EQ(g_stageFrame, 200000);
+  g_items.Clear();
+  const int score = g_player.score;
+  Step();
+  EXPECT_EQ(g_player.score, score + 1000000);
+  Step(120);
+  EXPECT_EQ(g_scene, 2);
+  EXPECT_EQ(g_stageFrame, 0);
+}
+
+TEST_F(Stage1, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
+  Begin(1, 2, 7, 0xC0FFEEu);
+  std::vector<uint64_t> live;
+  const int steps = PlayToTheEnd(FiringInput, 80000, &live);
+  ASSERT_GT(steps, 0);
+  const std::vector<ReplayPair> recording(g_replayPairs, g_replayPairs + g_replayPairCount);
+
+  BeginPlayback(PlaySetup{1, 2, 7, 0xC0FFEEu}, recording.data(),
+                static_cast<int>(recording.size()));
+  std::vector<uint64_t> replayed;
+  PlayToTheEnd(nullptr, steps, &replayed);
+  ASSERT_EQ(replayed.size(), live.size());
+  for (size_t k = 0; k < live.size(); ++k) ASSERT_EQ(replayed[k], live[k]) << "step " << 600 * (k + 1);
+  EXPECT_EQ(g_scene, 1002);
+}
+
+}  // namespace
