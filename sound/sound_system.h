@@ -1,0 +1,15 @@
+#pragma once
+// Internal: the refill thread's handshake and the music layer's hook at sound end.
+#include <atomic>
+
+// 0 running, 1 stop requested, 2 stopped (written by the thread as it ends).
+extern std::atomic<int> g_refillThreadState;
+// Wakes the refill thread out of its wait between passes.
+void WakeStreamSoundThread();
+// Deletes every music handle and the temporary MIDI file (music.cpp); a no-op until
+// the music layer sets it.
+extern void (*g_endMusicSystem)();
+inline void EndMusicSystemHook() {
+  if (g_endMusicSystem) g_endMusicSystem();
+}
+int GetSoundBytesPerSample();
