@@ -10,6 +10,7 @@
 
 #include "platform/alloc.h"
 #include "platform/input.h"
+#include "platform/log.h"
 #include "platform/util.h"
 #include "platform/window.h"
 #include "test_dir.h"
@@ -214,5 +215,21 @@ TEST_F(Library, PresentedScreenFillsTheScaledWindow) {
   EXPECT_EQ(pixelAt(490, 0), 0x0000FF);
   EXPECT_EQ(pixelAt(959, 719), 0x0000FF);
   SetWindowScale(1.0);
+}
+TEST_F(Library, FatalErrorLogsEndsTheLibraryAndSkipsExitHandlers) {
+  ASSERT_EQ(InitLibrary(), 0);
+  std::string marker = dir_.File("exit-handler-ran");
+  EXPECT_EXIT(
+      {
+        static std::string path = marker;
+        std::atexit([] { WriteWholeFile(path, "ran"); });
+        FatalErrorExit("致命的なエラー\n");
+      },
+      ::testing::ExitedWithCode(255), "");
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  std::string log = Log();
+  size_t fatal = log.find(ShiftJis("致命的なエラー\r\n"));
+  ASSERT_NE(fatal, std::string::npos);
+  EXPECT_NE(log.find(ShiftJis("ライブラリの終了処理が完了しました")), std::string::npos);
 }
 }  // namespace
