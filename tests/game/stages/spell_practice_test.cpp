@@ -1,0 +1,117 @@
+// Spell-card practice through the step runner: every stage-1 card alone, the
+// conversation before the last Extra card, and practice slots that name no card.
+#include "game/stages/spell_practice.h"
+
+#include "game/stages/boss_attack.h"
+#include <algorithm>
+
+#include "play_fixture.h"
+
+namespace {
+
+class SpellPractice : public PlayFixture {};
+
+int Shooter(int step) {
+  int input = step % 8 != 0 ? kInputShot : 0;
+  const double targetX = g_bosses[0].state != 0 ? g_bosses[0].x : 224.0;
+  if (g_player.x < targetX - 4) input |= kInputRight;
+  if (g_player.x > targetX + 4) input |= kInputLeft;
+  return input;
+}
+
+TEST_F(SpellPractice, EveryStage1CardRunsFromEntryToTheEndOfThePlay) {
+  for (int slot = 0; slot < 3; ++slot) {
+    for (int difficulty = slot == 0 ? 2 : 0; difficulty < 4; ++difficulty) {
+      for (bool firing : {false, true}) {
+        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
+        SpellCardHistory.Clear();
+        Begin(200 + slot, difficulty);
+        const int id = GetSpellCardId(difficulty, slot);
+        ASSERT_EQ(PracticeCardId(), id);
+        int entered = -1, ended = -1, blast = 0, steps = 0;
+        for (; steps < 8000 && g_stageOver == 0; ++steps) {
+          g_player.invulnerable = 1 << 20;
+          SetLiveInput(firing ? Shooter(steps) : 0);
+          RunLogicStep();
+          if (entered < 0 && g_bosses[0].state != 0) entered = steps;
+          if (ended < 0 && g_stageFrame == 10001) ended = steps;
+          blast = std::max(blast, g_bossBlast.counter);
+        }
+        ASSERT_EQ(g_stageOver, 1);
+        EXPECT_EQ(entered, 100) << "the boss is made at frame 100";
+        EXPECT_GT(ended, entered);
+        EXPECT_EQ(steps - 1, ended + 121) << "the play ends on the step that sees frame 10121";
+        EXPECT_GT(blast, 0) << "the last card's boss is blown up";
+        EXPECT_EQ(g_bosses[0].state, 0);
+        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
+        EXPECT_EQ(CardSeenFlags[0][id], 1);
+        if (!firing) {
+          EXPECT_EQ(SpellCardHistory[0][id].captures, 0) << "a timed-out card is not captured";
+        }
+      }
+    }
+  }
+}
+
+TEST_F(SpellPractice, LastExtraCardOpensWithItsConversation) {
+  Begin(216, 4, 7);  // Extra slot 16: id 118, whatever the character
+  ASSERT_EQ(PracticeCardId(), 118);
+  Step(60);
+  EXPECT_EQ(g_talkActive, 0);
+  Step();
+  EXPECT_EQ(g_talkActive, 1);
+  EXPECT_EQ(g_bosses[0].kind, 4);
+  EXPECT_EQ(g_bosses[1].kind, 5);
+  EXPECT_EQ(g_bosses[2].kind, 6);
+  EXPECT_EQ(g_bosses[0].x, 420.0);
+  Step();
+  EXPECT_EQ(g_bosses[0].targetX, 224.0);
+  EXPECT_EQ(g_bosses[1].targetX, 324.0);
+  EXPECT_EQ(g_bosses[2].targetX, 124.0);
+  EXPECT_EQ(g_dialogue.leftCharacter, 100);
+  EXPECT_EQ(g_dialogue.rightCharacter, 4);
+
+  int lastFrameOfTalk = -1;
+  for (int k = 0; k < 3000 && g_talkActive != 0; ++k) {
+    Step(1, k % 2 ? kInputShot : 0);
+    if (g_talkActive == 3 && g_dialogue.side == 0) {  // line 3 on screen
+      EXPECT_EQ(g_dialogue.leftCharacter, 0) << "the left portrait is always character 0";
+    }
+    if (g_talkActive == 11) {
+      EXPECT_EQ(g_currentMusic, 5);
+      EXPECT_EQ(g_bosses[2].remainingCards, 1);
+    }
+    lastFrameOfTalk = g_stageFrame;
+  }
+  ASSERT_EQ(g_talkActive, 0);
+  EXPECT_EQ(lastFrameOfTalk, 71) << "the last line sets the frame back to 70";
+  Step(29);
+  EXPECT_EQ(g_bossPhase, 0);
+  Step();
+  EXPECT_EQ(g_bossPhase, 1) << "the fight starts 30 steps after the last line";
+  EXPECT_EQ(g_spellBackground, 1);
+}
+
+TEST_F(SpellPractice, SlotsWithoutACardTouchNothingOutsideTheTables) {
+  struct Case {
+    int scene, difficulty, id;
+  };
+  const Case cases[] = {{200, 0, -2}, {200, 1, -1}, {231, 0, 122}, {299, 3, 397}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scene * 10 + c.difficulty);
+    SpellCardHistory.Clear();
+    CardSeenFlags.Clear();
+    Begin(c.scene, c.difficulty);
+    EXPECT_EQ(PracticeCardId(), c.id);
+    Step(600);
+    EXPECT_EQ(g_bossPhase, 1);
+    for (int row = 0; row < 2; ++row) {
+      for (int id = 0; id < kSpellCardCount; ++id) {
+        ASSERT_EQ(SpellCardHistory[row][id].attempts, 0);
+        ASSERT_EQ(CardSeenFlags[row][id], 0);
+      }
+    }
+  }
+}
+
+}  // namespace
