@@ -1,0 +1,432 @@
+// The rotated blit, the textured triangle and the image quad against the naive model,
+// over random geometry and draw states, and the pixel rules' worked examples through
+// both primitives.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "graphics/draw_state.h"
+#include "image/blend_tables.h"
+#include "softrender/rotated_blit.h"
+#include "softrender/triangle.h"
+#include "tests/softrender/primitive_images.h"
+#include "tests/softrender/primitive_model.h"
+
+namespace {
+
+enum Kind { kDirect, kAlpha, kPaletted };
+const int kModes[] = {0, 1, 2, 3, 4, 10, 11, 5, 9, 12, -1};
+const int kParams[] = {0, 1, 127, 128, 254, 255};
+
+int Pick(std::mt19937& rng, int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
+
+// The test's own weight mapping, installed into the renderer's table.
+std::array<uint8_t, 256> RandomWeights(std::mt19937& rng) {
+  std::array<uint8_t, 256> w;
+  for (auto& v : w) v = static_cast<uint8_t>(rng());
+  w[0] = 0;
+  w[255] = 255;
+  for (int i = 0; i < 256; ++i) BlendImageWeightTable[i] = w[i];
+  return w;
+}
+
+void Install(const model::State& st) {
+  DrawBlendMode = st.mode;
+  DrawBlendParam = st.p;
+  DrawBright = st.bright;
+  DrawArea = st.area;
+}
+
+// Sprinkles the values the rules single out: the colour key, alpha 0 / 255 / near them,
+// palette indexes past the palette's entries and the transparent index.
+void FillSource(GuardedImage& img, Kind kind, std::mt19937& rng) {
+  MemImageBody& b = img.body;
+  if (kind == kPaletted) {
+    b.paletteCount = Pick(rng, 3) == 0 ? 1 + Pick(rng, 256) : 256;
+    b.transColor = Pick(rng, 5) == 0 ? 256u : static_cast<uint32_t>(Pick(rng, 256));
+  } else {
+    b.transColor = b.depthClass == 1 ? static_cast<uint32_t>(rng()) : rng() & 0xFFFF;
+  }
+  static const int kAlphaValues[] = {0, 255, 1, 254, 128};
+  for (int y = 0; y < img.view.height; ++y)
+    for (int x = 0; x < img.view.width; ++x) {
+      uint8_t* p = img.At(x, y);
+      if (kind == kPaletted) {
+        if (Pick(rng, 4) == 0) *p = static_cast<uint8_t>(b.transColor);
+      } else if (kind == kDirect) {
+        if (Pick(rng, 4) == 0) std::memcpy(p, &b.transColor, b.depthClass == 1 ? 4 : 2);
+      } else if (Pick(rng, 2) == 0) {
+        p[b.depthClass == 1 ? 3 : 2] = static_cast<uint8_t>(kAlphaValues[Pick(rng, 5)]);
+      }
+    }
+}
+
+uint32_t RandomBright(std::mt19937& rng) {
+  static const uint32_t kBrights[] = {0xFFFFFF, 0x5AFFFFFF, 0xFEFFFF, 0x808080, 0x000000};
+  return Pick(rng, 6) == 5 ? static_cast<uint32_t>(rng()) : kBrights[Pick(rng, 5)];
+}
+
+Rect RandomArea(std::mt19937& rng, int w, int h) {
+  if (Pick(rng, 4) == 0) return {-5, -5, w + 9, h + 9};  // larger than the destination
+  const int l = Pick(rng, w / 2), t = Pick(rng, h / 2);
+  return {l, t, l + 1 + Pick(rng, w - l), t + 1 + Pick(rng, h - t)};
+}
+
+std::string Describe(int depth, Kind kind, int mode, int p, uint32_t bright, int trans, bool blend) {
+  char s[160];
+  std::snprintf(s, sizeof s, "depth %d kind %d mode %d p %d bright %08X trans %d blend %d", depth,
+                kind, mode, p, bright, trans, blend);
+  return s;
+}
+
+// Runs `draw(renderer images)` and `drawModel(model images)` over every source kind,
+// mode, parameter and sub-variant, with fresh random images each time, and compares the
+// whole destination body.
+template <class Draw, class DrawModel>
+void CompareEverywhere(unsigned seed, Draw draw, DrawModel drawModel) {
+  std::mt19937 rng(seed);
+  InitBlendTables();
+  for (int depth = 0; depth < 2; ++depth)
+    for (int k = 0; k < 3; ++k)
+      for (int mode : kModes)
+        for (int variant = 0; variant < 8; ++variant)
+          for (int p : kParams) {
+            const Kind kind = static_cast<Kind>(k);
+            const bool blend = variant & 4;
+            const int trans = variant & 1 ? 1 + Pick(rng, 5) : 0;
+            const uint32_t bright = variant & 2 ? RandomBright(rng) : 0x00FFFFFF;
+            GuardedImage src(1 + Pick(rng, 11), 1 + Pick(rng, 11), depth, kind == kPaletted,
+                             kind == kAlpha, rng);
+            FillSource(src, kind, rng);
+            GuardedImage dst(20 + Pick(rng, 8), 20 + Pick(rng, 8), depth, false, false, rng);
+            GuardedImage blendImage(src.view.width + Pick(rng, 3), src.view.height + Pick(rng, 3), 0,
+                                    true, false, rng);
+            const auto weights = RandomWeights(rng);
+            model::State st;
+            st.mode = mode;
+            st.p = p;
+            st.bright = bright;
+            st.area = RandomArea(rng, dst.view.width, dst.view.height);
+            st.weights = weights.data();
+            Install(st);
+            model::Image want = dst.Model();
+            const model::Image srcModel = src.Model(), blendModel = blendImage.Model();
+            const unsigned geometry = static_cast<unsigned>(rng());
+            drawModel(want, srcModel, blend ? &blendModel : nullptr, trans, st, geometry);
+            draw(dst, src, blend ? &blendImage : nullptr, trans, geometry);
+            if (dst.bytes != want.bytes) {
+              size_t at = 0;
+              while (dst.bytes[at] == want.bytes[at]) ++at;
+              FAIL() << Describe(depth, kind, mode, p, bright, trans, blend) << " geometry " << geometry
+                     << ": byte " << at << " is " << int(dst.bytes[at]) << ", model "
+                     << int(want.bytes[at]);
+            }
+          }
+}
+
+struct TriangleGeometry {
+  int v[3][4];
+  explicit TriangleGeometry(unsigned seed, int srcW, int srcH) {
+    std::mt19937 rng(seed);
+    for (auto& p : v) {
+      p[0] = -8 + Pick(rng, 44);
+      p[1] = -8 + Pick(rng, 44);
+      p[2] = -3 + Pick(rng, srcW + 7);
+      p[3] = -3 + Pick(rng, srcH + 7);
+    }
+  }
+};
+
+TEST(ImagePrimitives, TriangleMatchesModelForEveryKindModeAndVariant) {
+  CompareEverywhere(
+      11,
+      [](GuardedImage& dst, GuardedImage& src, GuardedImage* blend, int trans, unsigned g) {
+        const TriangleGeometry t(g, src.view.width, src.view.height);
+        SoftTriVertex v[3];
+        for (int i = 0; i < 3; ++i) v[i] = {t.v[i][0], t.v[i][1], t.v[i][2], t.v[i][3]};
+        SoftDrawTriangle(&dst.view, &src.view, v, trans, blend ? &blend->view : nullptr, 0);
+      },
+      [](model::Image& dst, const model::Image& src, const model::Image* blend, int trans,
+         const model::State& st, unsigned g) {
+        const TriangleGeometry t(g, src.width, src.height);
+        model::Triangle(dst, &src, t.v, trans != 0, blend, 0, st);
+      });
+}
+
+struct RotationGeometry {
+  int cx, cy, turn;
+  float angle, scale;
+  explicit RotationGeometry(unsigned seed) {
+    std::mt19937 rng(seed);
+    static const float kScales[] = {1.0f, 2.0f, 0.5f, -1.0f, 3.7f, 0.3f};
+    static const float kAngles[] = {0.0f, 1.5707964f, 3.1415927f, -0.5f};
+    cx = -6 + Pick(rng, 40);
+    cy = -6 + Pick(rng, 40);
+    angle = Pick(rng, 2) ? kAngles[Pick(rng, 4)] : std::ldexp(float(rng() % 100000), -12) - 12.0f;
+    scale = kScales[Pick(rng, 6)];
+    turn = Pick(rng, 5) == 0;
+  }
+};
+
+TEST(ImagePrimitives, RotatedBlitMatchesModelForEveryKindModeAndVariant) {
+  CompareEverywhere(
+      12,
+      [](GuardedImage& dst, GuardedImage& src, GuardedImage* blend, int trans, unsigned g) {
+        const RotationGeometry r(g);
+        SoftDrawImageRotated(&dst.view, &src.view, r.cx, r.cy, r.angle, r.scale, trans, r.turn,
+                             blend ? &blend->view : nullptr);
+      },
+      [](model::Image& dst, const model::Image& src, const model::Image* blend, int trans,
+         const model::State& st, unsigned g) {
+        const RotationGeometry r(g);
+        model::Rotated(dst, src, r.cx, r.cy, r.angle, r.scale, trans != 0, r.turn != 0, blend, st);
+      });
+}
+
+TEST(ImagePrimitives, ImageQuadMatchesModelOnRandomCorners) {
+  CompareEverywhere(
+      13,
+      [](GuardedImage& dst, GuardedImage& src, GuardedImage* blend, int trans, unsigned g) {
+        std::mt19937 rng(g);
+        int c[8];
+        for (int& v : c) v = -10 + Pick(rng, 45);
+        SoftDrawImageQuad(&dst.view, &src.view, c, trans, blend ? &blend->view : nullptr);
+      },
+      [](model::Image& dst, const model::Image& src, const model::Image* blend, int trans,
+         const model::State& st, unsigned g) {
+        std::mt19937 rng(g);
+        int c[8];
+        for (int& v : c) v = -10 + Pick(rng, 45);
+        model::Quad(dst, src, c, trans != 0, blend, st);
+      });
+}
+
+// ---------------------------------------------------------------- worked examples
+
+struct Example {
+  const char* what;
+  int depth;
+  Kind kind;
+  int mode, p;
+  uint32_t bright;
+  int trans;
+  int weight;  // -1: no blend image
+  int alpha;   // -1: source without alpha
+  uint32_t src, key, dst, want;
+};
+
+constexpr uint32_t W = 0xFFFFFF;  // white bright
+constexpr uint32_t kNoKey = 0x12345678;
+
+const Example kExamples[] = {
+    // 32-bit direct sources, modes 0 to 3.
+    {"mode 1 at p 255 copies whole", 1, kDirect, 1, 255, W, 0, -1, -1, 0xAB123456, kNoKey, 0, 0xAB123456},
+    {"fourth bright byte ignored", 1, kDirect, 0, 0, 0x7FFFFFFF, 0, -1, -1, 0x7F102030, kNoKey, 5, 0x7F102030},
+    {"alpha 0 with flag skipped", 1, kAlpha, 0, 0, W, 1, -1, 0, 0xFFFFFF, kNoKey, 0x55AABBCC, 0x55AABBCC},
+    {"alpha 255 with flag copies whole", 1, kAlpha, 0, 0, W, 1, -1, 255, 0x102030, kNoKey, 7, 0xFF102030},
+    {"alpha 255 tinted keeps fourth byte", 1, kAlpha, 0, 0, 0x808080, 1, -1, 255, 0xFFFFFF, kNoKey, 0x11000000, 0x11808080},
+    {"alpha 0 without flag unchanged", 1, kAlpha, 0, 0, W, 0, -1, 0, 0xFFFFFF, kNoKey, 0x22334455, 0x22334455},
+    {"alpha 255 without flag gives 254", 1, kAlpha, 0, 0, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0x00000000, 0x00FEFEFE},
+    {"key differing in fourth byte drawn", 1, kDirect, 0, 0, W, 1, -1, -1, 0x01102030, 0x00102030, 0, 0x01102030},
+    {"key compared before tint", 1, kDirect, 0, 0, 0x808080, 1, -1, -1, 0x00102030, 0x00102030, 0x44, 0x44},
+    {"weight 0 mode 0 unchanged", 1, kDirect, 0, 0, W, 0, 0, -1, 0xFFFFFF, kNoKey, 0x7F123456, 0x7F123456},
+    {"weight 0 mode 2 clears fourth", 1, kDirect, 2, 255, W, 0, 0, -1, 0xFFFFFF, kNoKey, 0x7F123456, 0x00123456},
+    {"weight 0 mode 3 low bits", 1, kDirect, 3, 255, W, 0, 0, -1, 0xFFFFFF, kNoKey, 0x7F123456, 0x00133556},
+    {"weight 255 mode 0 gives 254", 1, kDirect, 0, 0, W, 0, 255, -1, 0xFFFFFF, kNoKey, 0, 0x00FEFEFE},
+    {"bright 0 blackens", 1, kDirect, 0, 0, 0x000000, 0, -1, -1, 0xFFFFFF, kNoKey, 0x9A123456, 0x9A000000},
+    {"add 1 to white stays", 1, kDirect, 2, 255, W, 0, -1, -1, 0x010101, kNoKey, 0x00FFFFFF, 0x00FFFFFF},
+    {"add 2 to white sets carry", 1, kDirect, 2, 255, W, 0, -1, -1, 0x020202, kNoKey, 0x00FFFFFF, 0x01FFFFFF},
+    {"add green 1 to 1 gives 1", 1, kDirect, 2, 255, W, 0, -1, -1, 0x000100, kNoKey, 0x00000100, 0x00000100},
+    {"subtract without borrow", 1, kDirect, 3, 255, W, 0, -1, -1, 0x000100, kNoKey, 0x00000205, 0x00010305},
+    {"subtract blue borrows", 1, kDirect, 3, 255, W, 0, -1, -1, 0x000107, kNoKey, 0x00000205, 0x00010200},
+    {"alpha blend p 254 no overflow", 1, kAlpha, 1, 254, W, 0, 255, 255, 0xFFFFFF, kNoKey, 0, 0x00FBFBFB},
+    // 32-bit direct sources, modes 4, 10, 11.
+    {"multiply alpha 0 no flag black", 1, kAlpha, 4, 9, W, 0, -1, 0, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33000000},
+    {"multiply alpha 0 with flag skipped", 1, kAlpha, 4, 9, W, 1, -1, 0, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33FFFFFF},
+    {"multiply weight 0 black", 1, kDirect, 4, 9, W, 0, 0, -1, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33000000},
+    {"multiply opaque 254", 1, kDirect, 4, 0, W, 0, -1, -1, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply alpha 255 no flag 253", 1, kAlpha, 4, 0, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFDFDFD},
+    {"multiply alpha 255 flag 254", 1, kAlpha, 4, 0, W, 1, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"invert p 0 unchanged", 1, kDirect, 10, 0, W, 0, -1, -1, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
+    {"multiply-alpha p 0 unchanged", 1, kDirect, 11, 0, W, 0, -1, -1, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
+    {"invert alpha 0 unchanged", 1, kAlpha, 10, 200, W, 0, -1, 0, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
+    {"invert 0 on 0 gives 254", 1, kDirect, 10, 255, W, 0, -1, -1, 0x000000, kNoKey, 0x000000, 0xFEFEFE},
+    {"invert 0 on 255 gives 255", 1, kDirect, 10, 255, W, 0, -1, -1, 0x000000, kNoKey, 0xFFFFFF, 0xFFFFFF},
+    {"invert 255 gives 0", 1, kDirect, 10, 255, W, 0, -1, -1, 0xFFFFFF, kNoKey, 0x5A5A5A, 0x000000},
+    {"invert tinted blue 128", 1, kDirect, 10, 255, 0xFFFF80, 0, -1, -1, 0xFFFF00, kNoKey, 0, 0x0000007F},
+    {"multiply-alpha 255 on 255", 1, kDirect, 11, 255, W, 0, -1, -1, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply-alpha alpha 255", 1, kAlpha, 11, 255, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply-alpha all factors 255", 1, kAlpha, 11, 255, W, 0, 255, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply-alpha 1 on 1", 1, kDirect, 11, 255, W, 0, -1, -1, 0x010101, kNoKey, 0x010101, 0},
+    {"multiply-alpha 0 on 200", 1, kDirect, 11, 255, W, 0, -1, -1, 0, kNoKey, 0xC8C8C8, 0},
+    {"multiply-alpha alpha 255 on 200", 1, kAlpha, 11, 255, W, 0, -1, 255, 0, kNoKey, 0xC8C8C8, 0x010101},
+    {"multiply-alpha blend 0 on 200", 1, kAlpha, 11, 255, W, 0, 255, 255, 0, kNoKey, 0xC8C8C8, 0x020202},
+    // 32-bit paletted sources (the entry is the source value).
+    {"palette copy whole entry", 1, kPaletted, 0, 0, W, 0, -1, -1, 0xAB102030, 300, 0x77000000, 0xAB102030},
+    {"palette tint keeps fourth byte", 1, kPaletted, 0, 0, 0x808080, 0, -1, -1, 0xABFFFFFF, 300, 0x77000000, 0x77808080},
+    {"palette alpha p 128", 1, kPaletted, 1, 128, W, 0, -1, -1, 0xFFFFFF, 300, 0, 0x007F7F7F},
+    {"palette blend 255 p 255 as copy", 1, kPaletted, 1, 255, W, 0, 255, -1, 0xFFFFFF, 300, 0, 0x00FEFEFE},
+    {"palette add saturates all", 1, kPaletted, 2, 255, W, 0, -1, -1, 0x202020, 300, 0x00F0F0F0, 0x01FFFFFF},
+    {"palette add without carry", 1, kPaletted, 2, 255, W, 0, -1, -1, 0x010101, 300, 0x7F102030, 0x00112131},
+    {"palette subtract low bits", 1, kPaletted, 3, 255, W, 0, -1, -1, 0x050505, 300, 0x7F102030, 0x000D1D2B},
+    {"palette multiply", 1, kPaletted, 4, 0, W, 0, -1, -1, 0xFFFFFF, 300, 0xFFFFFF, 0xFEFEFE},
+    {"palette multiply weight 255", 1, kPaletted, 4, 0, W, 0, 255, -1, 0xFFFFFF, 300, 0xFFFFFF, 0xFDFDFD},
+    {"palette invert tinted", 1, kPaletted, 10, 255, 0xFFFF80, 0, -1, -1, 0xFFFF00, 300, 0, 0x7F},
+    {"palette invert 0 on 0", 1, kPaletted, 10, 255, W, 0, -1, -1, 0, 300, 0, 0xFEFEFE},
+    {"palette multiply-alpha", 1, kPaletted, 11, 255, W, 0, -1, -1, 0xFFFFFF, 300, 0xFFFFFF, 0xFEFEFE},
+    // RGB565 direct sources, modes 0 to 3.
+    {"565 alpha 255 no flag", 0, kAlpha, 0, 0, W, 0, -1, 255, 0xFFFF, kNoKey, 0, 0xF7DE},
+    {"565 alpha 255 flag", 0, kAlpha, 0, 0, W, 1, -1, 255, 0xFFFF, kNoKey, 0, 0xFFFF},
+    {"565 alpha 0 flag", 0, kAlpha, 0, 0, W, 1, -1, 0, 0xFFFF, kNoKey, 0x1234, 0x1234},
+    {"565 key before tint", 0, kDirect, 0, 0, 0x808080, 1, -1, -1, 0x4321, 0x4321, 0x1234, 0x1234},
+    {"565 tint red 128", 0, kDirect, 0, 0, 0x80FFFF, 0, -1, -1, 0xF800, kNoKey, 0x1234, 0x7800},
+    {"565 tint blue 254", 0, kDirect, 0, 0, 0xFFFFFE, 0, -1, -1, 0xFFFF, kNoKey, 0, 0xFFFE},
+    {"565 weight 128", 0, kDirect, 0, 0, W, 0, 128, -1, 0xFFFF, kNoKey, 0, 0x7BEF},
+    {"565 alpha p 128 up", 0, kDirect, 1, 128, W, 0, -1, -1, 0xFFFF, kNoKey, 0, 0x7BEF},
+    {"565 alpha p 128 down", 0, kDirect, 1, 128, W, 0, -1, -1, 0x0000, kNoKey, 0xFFFF, 0x8410},
+    {"565 p 128 alpha 255 flag", 0, kAlpha, 1, 128, W, 1, -1, 255, 0, kNoKey, 0xFFFF, 0x8410},
+    {"565 p 128 alpha 254 flag", 0, kAlpha, 1, 128, W, 1, -1, 254, 0, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 p 128 weight 128", 0, kDirect, 1, 128, W, 0, 128, -1, 0xFFFF, kNoKey, 0, 0x39E7},
+    {"565 add low bits", 0, kDirect, 2, 255, W, 0, -1, -1, 0x0821, kNoKey, 0x0821, 0x0822},
+    {"565 add white", 0, kDirect, 2, 255, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0xFFFF},
+    {"565 subtract 0 from 0", 0, kDirect, 3, 255, W, 0, -1, -1, 0, kNoKey, 0, 0x0800},
+    {"565 subtract 0 from white", 0, kDirect, 3, 255, W, 0, -1, -1, 0, kNoKey, 0xFFFF, 0xFFDF},
+    {"565 subtract white from white", 0, kDirect, 3, 255, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0x0800},
+    {"565 add alpha before tint", 0, kAlpha, 2, 255, 0xFFFFC8, 1, -1, 128, 0x0003, kNoKey, 0, 0},
+    {"565 add tint before weight", 0, kDirect, 2, 255, 0xFFFFC8, 0, 128, -1, 0x0003, kNoKey, 0, 1},
+    // RGB565 direct sources, modes 4, 10, 11.
+    {"565 multiply white", 0, kDirect, 4, 0, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
+    {"565 multiply 0x1234", 0, kDirect, 4, 0, W, 0, -1, -1, 0xFFFF, kNoKey, 0x1234, 0x0A13},
+    {"565 multiply black", 0, kDirect, 4, 0, W, 0, -1, -1, 0, kNoKey, 0x1234, 0},
+    {"565 multiply alpha 0 no flag", 0, kAlpha, 4, 0, W, 0, -1, 0, 0xFFFF, kNoKey, 0x1234, 0},
+    {"565 multiply alpha 0 flag skipped", 0, kAlpha, 4, 0, W, 1, -1, 0, 0xFFFF, kNoKey, 0x1234, 0x1234},
+    {"565 multiply alpha 255 flag", 0, kAlpha, 4, 0, W, 1, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
+    {"565 multiply alpha 255 no flag", 0, kAlpha, 4, 0, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply alpha 254 flag", 0, kAlpha, 4, 0, W, 1, -1, 254, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply alpha 128", 0, kAlpha, 4, 0, W, 0, -1, 128, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 multiply weight 0", 0, kDirect, 4, 0, W, 0, 0, -1, 0xFFFF, kNoKey, 0xFFFF, 0},
+    {"565 multiply weight 128", 0, kDirect, 4, 0, W, 0, 128, -1, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 multiply weight 255", 0, kDirect, 4, 0, W, 0, 255, -1, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply weight alpha flag", 0, kAlpha, 4, 0, W, 1, 255, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply weight alpha", 0, kAlpha, 4, 0, W, 0, 255, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply tint red", 0, kDirect, 4, 0, 0x80FFFF, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0x77DE},
+    {"565 multiply-alpha p 255", 0, kDirect, 11, 255, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
+    {"565 multiply-alpha black", 0, kDirect, 11, 255, W, 0, -1, -1, 0, kNoKey, 0xFFFF, 0},
+    {"565 multiply-alpha p 128", 0, kDirect, 11, 128, W, 0, -1, -1, 0, kNoKey, 0xFFFF, 0x8410},
+    {"565 multiply-alpha alpha 0 flag", 0, kAlpha, 11, 255, W, 1, -1, 0, 0, kNoKey, 0xFFFF, 0xFFFF},
+    {"565 multiply-alpha alpha 255 flag", 0, kAlpha, 11, 255, W, 1, -1, 255, 0, kNoKey, 0xFFFF, 0},
+    {"565 multiply-alpha alpha 255", 0, kAlpha, 11, 255, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
+    {"565 green exception white", 0, kAlpha, 11, 255, W, 0, -1, 255, 0x0020, kNoKey, 0x07E0, 0x0020},
+    {"565 green exception tinted", 0, kAlpha, 11, 255, 0xFEFFFF, 0, -1, 255, 0x0020, kNoKey, 0x07E0, 0},
+    {"565 green exception alpha 254", 0, kAlpha, 11, 255, W, 1, -1, 254, 0x0020, kNoKey, 0x07E0, 0x0020},
+    {"565 green opaque", 0, kAlpha, 11, 255, W, 1, -1, 255, 0x0020, kNoKey, 0x07E0, 0},
+    {"565 green with weight", 0, kAlpha, 11, 255, W, 0, 255, 255, 0x0020, kNoKey, 0x07E0, 0},
+    {"565 invert p 255 not", 0, kDirect, 10, 255, W, 0, -1, -1, 0, kNoKey, 0x1234, 0xFFFF},
+    {"565 invert p 0", 0, kDirect, 10, 0, W, 0, -1, -1, 0, kNoKey, 0x1234, 0x1234},
+    {"565 invert p 128 table", 0, kDirect, 10, 128, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0x8410},
+    {"565 invert p 128 up", 0, kDirect, 10, 128, W, 0, -1, -1, 0, kNoKey, 0, 0x7BEF},
+    {"565 invert p 128 alpha", 0, kAlpha, 10, 128, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 invert tint red", 0, kDirect, 10, 255, 0x80FFFF, 0, -1, -1, 0, kNoKey, 0, 0x7FFF},
+    {"565 invert tint red white", 0, kDirect, 10, 255, 0x80FFFF, 0, -1, -1, 0xFFFF, kNoKey, 0, 0},
+    {"565 invert alpha 0 flag", 0, kAlpha, 10, 255, W, 1, -1, 0, 0, kNoKey, 0x1234, 0x1234},
+    {"565 invert alpha 255 flag", 0, kAlpha, 10, 255, W, 1, -1, 255, 0, kNoKey, 0, 0xFFFF},
+    {"565 invert alpha 0", 0, kAlpha, 10, 255, W, 0, -1, 0, 0, kNoKey, 0x1234, 0x1234},
+    {"565 invert alpha 255", 0, kAlpha, 10, 255, W, 0, -1, 255, 0, kNoKey, 0, 0xF7DE},
+    {"565 invert key skipped", 0, kDirect, 10, 255, W, 1, -1, -1, 0, 0, 0x1234, 0x1234},
+    {"565 invert key drawn", 0, kDirect, 10, 255, W, 1, -1, -1, 0xFFFF, 0, 0x1234, 0},
+    {"565 invert weight 255", 0, kDirect, 10, 255, W, 0, 255, -1, 0, kNoKey, 0, 0xF7DE},
+    {"565 invert weight alpha", 0, kAlpha, 10, 255, W, 0, 255, 255, 0, kNoKey, 0, 0xF7DE},
+    // RGB565 paletted sources.
+    {"565 palette p 255 weight 255", 0, kPaletted, 1, 255, W, 0, 255, -1, 0xFFFF, 300, 0, 0xF7DE},
+    {"565 palette p 128 up", 0, kPaletted, 1, 128, W, 0, -1, -1, 0xFFFF, 300, 0, 0x7BEF},
+    {"565 palette p 128 down", 0, kPaletted, 1, 128, W, 0, -1, -1, 0, 300, 0xFFFF, 0x8410},
+    {"565 palette p 254 weight 255", 0, kPaletted, 1, 254, W, 0, 255, -1, 0xFFFF, 300, 0, 0xF7DE},
+    {"565 palette add blue carry", 0, kPaletted, 2, 255, W, 0, -1, -1, 0x0001, 300, 0x001F, 0x003F},
+    {"565 palette add green carry", 0, kPaletted, 2, 255, W, 0, -1, -1, 0x0400, 300, 0x0400, 0x0FC0},
+    {"565 palette add 0", 0, kPaletted, 2, 255, W, 0, -1, -1, 0, 300, 0x1234, 0x1234},
+    {"565 palette add to white", 0, kPaletted, 2, 255, W, 0, -1, -1, 0x5555, 300, 0xFFFF, 0xFFFF},
+    {"565 palette subtract 0", 0, kPaletted, 3, 255, W, 0, -1, -1, 0, 300, 0xFFFF, 0xFFDF},
+    {"565 palette subtract white", 0, kPaletted, 3, 255, W, 0, -1, -1, 0xFFFF, 300, 0xFFFF, 0x0800},
+    {"565 palette subtract 1", 0, kPaletted, 3, 255, W, 0, -1, -1, 1, 300, 0, 0x0800},
+    {"565 palette multiply", 0, kPaletted, 4, 0, W, 0, -1, -1, 0xFFFF, 300, 0xFFFF, 0xF7DE},
+    {"565 palette multiply weight", 0, kPaletted, 4, 0, W, 0, 255, -1, 0xFFFF, 300, 0xFFFF, 0xEFBD},
+    {"565 palette invert", 0, kPaletted, 10, 255, W, 0, -1, -1, 0x1234, 300, 0x5555, 0xEDCB},
+    {"565 palette tint 128", 0, kPaletted, 0, 0, 0x808080, 0, -1, -1, 0xFFFF, 300, 0, 0x7BEF},
+};
+
+// Draws a 1 x 1 source onto pixel (1, 1) of a 3 x 3 destination through both primitives.
+TEST(ImagePrimitives, WorkedExamplesGiveTheSamePixelThroughBothPrimitives) {
+  InitBlendTables();
+  std::mt19937 rng(5);
+  for (const Example& e : kExamples) {
+    for (int primitive = 0; primitive < 2; ++primitive) {
+      GuardedImage src(1, 1, e.depth, e.kind == kPaletted, e.kind == kAlpha, rng);
+      GuardedImage dst(3, 3, e.depth, false, false, rng);
+      GuardedImage blend(1, 1, 0, true, false, rng);
+      *blend.At(0, 0) = 77;
+      BlendImageWeightTable[77] = static_cast<uint8_t>(e.weight);
+      src.body.transColor = e.key;
+      if (e.kind == kPaletted) {
+        *src.At(0, 0) = 0;
+        src.palette32[0] = e.src;
+        src.palette16[0] = static_cast<uint16_t>(e.src);
+        src.body.transColor = e.key;
+      } else if (e.depth == 1) {
+        const uint32_t v = e.kind == kAlpha ? (e.src & 0xFFFFFF) | uint32_t(e.alpha) << 24 : e.src;
+        std::memcpy(src.At(0, 0), &v, 4);
+      } else {
+        std::memcpy(src.At(0, 0), &e.src, 2);
+        if (e.kind == kAlpha) src.At(0, 0)[2] = static_cast<uint8_t>(e.alpha);
+      }
+      std::memcpy(dst.At(1, 1), &e.dst, e.depth == 1 ? 4 : 2);
+      DrawBlendMode = e.mode;
+      DrawBlendParam = e.p;
+      DrawBright = e.bright;
+      DrawArea = {0, 0, 3, 3};
+      const MEMIMG* b = e.weight >= 0 ? &blend.view : nullptr;
+      if (primitive == 0) {
+        SoftDrawImageRotated(&dst.view, &src.view, 1, 1, 0.0f, 1.0f, e.trans, 0, b);
+      } else {
+        const SoftTriVertex v[3] = {{1, 1, 0, 0}, {2, 1, 1, 0}, {1, 2, 0, 1}};
+        SoftDrawTriangle(&dst.view, &src.view, v, e.trans, b, 0);
+      }
+      uint32_t got = 0;
+      std::memcpy(&got, dst.At(1, 1), e.depth == 1 ? 4 : 2);
+      EXPECT_EQ(got, e.want) << e.what << (primitive == 0 ? " (rotated blit)" : " (triangle)");
+    }
+  }
+  for (int i = 0; i < 256; ++i) BlendImageWeightTable[i] = static_cast<uint8_t>(i);
+}
+
+TEST(ImagePrimitives, PalettedTransparencyComparesTheIndexNotTheColour) {
+  InitBlendTables();
+  std::mt19937 rng(6);
+  for (int depth = 0; depth < 2; ++depth)
+    for (uint32_t key : {0u, 256u, 0xFFFFFFFFu}) {
+      GuardedImage src(2, 1, depth, true, false, rng);
+      src.palette32[0] = src.palette32[1] = 0x00445566;
+      src.palette16[0] = src.palette16[1] = 0x4566;
+      *src.At(0, 0) = 0;
+      *src.At(1, 0) = 1;
+      src.body.transColor = key;
+      GuardedImage dst(4, 3, depth, false, false, rng);
+      std::vector<uint8_t> before = dst.bytes;
+      PlainCopyState({0, 0, 4, 3});
+      SoftDrawImageRotated(&dst.view, &src.view, 2, 1, 0.0f, 1.0f, 1, 0, nullptr);
+      const uint32_t want = depth == 1 ? 0x00445566u : 0x4566u;
+      uint32_t left = 0, right = 0;
+      std::memcpy(&left, dst.At(1, 1), depth == 1 ? 4 : 2);
+      std::memcpy(&right, dst.At(2, 1), depth == 1 ? 4 : 2);
+      EXPECT_EQ(right, want) << "index 1 is drawn";
+      if (key == 0)
+        EXPECT_EQ(0, std::memcmp(dst.At(1, 1), &before[dst.At(1, 1) - dst.bytes.data()], depth == 1 ? 4 : 2))
+            << "index 0 is the transparent index";
+      else
+        EXPECT_EQ(left, want) << "a transparent index of " << key << " matches nothing";
+    }
+}
+
+}  // namespace
