@@ -1,0 +1,76 @@
+#include "graphics/draw.h"
+
+#include <algorithm>
+
+#include "graphics/draw_state.h"
+#include "graphics/graph.h"
+#include "graphics/soft_frontend.h"
+
+namespace {
+
+int g_filterMode = 0;
+
+// The record of a graph that may be drawn now, else null. A graph bound to a movie
+// brings its current frame in first.
+const GraphRecord* DrawableGraph(int graph) {
+  GraphRecord* record = GetGraphRecord(graph);
+  if (record == nullptr || SoftDrawTarget == nullptr || &record->image == SoftDrawTarget) return nullptr;
+  UpdateGraphMovie(record);
+  return record;
+}
+
+int Clamp255(int value) { return std::clamp(value, 0, 255); }
+
+}  // namespace
+
+int DrawGraphAt(int x, int y, int graph, int transFlag) {
+  const GraphRecord* record = DrawableGraph(graph);
+  if (record == nullptr) return -1;
+  DrawImageAtSoft(x, y, transFlag, record);
+  return 0;
+}
+
+int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transFlag) {
+  const GraphRecord* record = DrawableGraph(graph);
+  if (record == nullptr) return -1;
+  DrawImageStretchedSoft(x1, y1, x2, y2, record, transFlag);
+  return 0;
+}
+
+int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int transFlag) {
+  return DrawGraphStretched(FloatToInt(x1), FloatToInt(y1), FloatToInt(x2), FloatToInt(y2), graph,
+                            transFlag);
+}
+
+int DrawFilledBox(int x1, int y1, int x2, int y2, unsigned colour) {
+  if (SoftDrawTarget == nullptr) return -1;
+  FillRectSoft(x1, y1, x2, y2, colour);
+  return 0;
+}
+
+int SetBlendModeParam(int mode, int param) {
+  param = Clamp255(param);
+  if (mode == DrawBlendMode && param == DrawBlendParam) return 0;
+  DrawBlendMode = mode;
+  DrawBlendParam = param;
+  return 0;
+}
+
+int SetFilterMode(int mode) {
+  if (mode != 0 && mode != 1) return -1;
+  g_filterMode = mode;
+  return 0;
+}
+
+int GetFilterMode() { return g_filterMode; }
+
+int SetDrawBright(int red, int green, int blue) {
+  DrawBright = static_cast<uint32_t>(Clamp255(blue)) | (static_cast<uint32_t>(Clamp255(green)) << 8) |
+               (static_cast<uint32_t>(Clamp255(red)) << 16);
+  return 0;
+}
+
+unsigned MakeScreenColor(int red, int green, int blue) {
+  return (static_cast<unsigned>(Clamp255(red)) >> 3 << 11) | (static_cast<unsigned>(Clamp255(green)) >> 2 << 5) |
+         (static_cast<unsigned>(Clamp255(blue)) >> 3);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Starts the graphics layer once for a test binary and gives pixel access to the back
+// screen.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "graphics/draw.h"
+#include "graphics/draw_state.h"
+#include "graphics/screen.h"
+
+class GraphicsTest : public ::testing::Test {
+ public:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+
+  // The back screen's pixel at (x, y).
+  static uint16_t Pixel(int x, int y);
+  // A fresh empty folder for files the test writes.
+  static std::string TempFolder();
+};
