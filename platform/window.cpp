@@ -38,10 +38,10 @@ int OpenMainWindow(const char* title, int width, int height, int windowed) {
 
 void CloseMainWindow() {
   HostDestroyWindow();
-  // Deliver what is still queued (a late notice, say) before the window is gone.
+  // What was posted to the window goes with it: no late notice reaches a subsystem
+  // that has already ended.
   HostMessage message;
   while (HostPeekMessage(&message)) {
-    MainWindowProc(0, message.message, message.wParam, message.lParam);
   }
 }
 

@@ -36,6 +36,6 @@ intptr_t MainWindowProc(uintptr_t window, unsigned message, uintptr_t wParam, in
 int PresentScreen(const uint16_t* pixels, int pitchBytes, int width, int height);
 
 // Used by the library start and end: opens the main window (0, or -1 on failure) and
-// closes it, delivering the messages still queued.
+// closes it, dropping the messages still queued for it.
 int OpenMainWindow(const char* title, int width, int height, int windowed);
 void CloseMainWindow();

@@ -147,6 +147,12 @@ TEST_F(Library, PumpDeliversNotifiesActivationAndRunsEntries) {
   PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
   EXPECT_EQ(ProcessLibraryMessages(), -1);
   EXPECT_EQ(ProcessLibraryMessages(), -1);  // stays -1 once the program must quit
+
+  PostMainWindowMessage(kMsgMciNotify, 2, 0);
+  ASSERT_EQ(EndLibrary(), 0);  // the sound layer has ended: the notice goes with the window
+  g_events.clear();
+  PumpWindowMessages();
+  EXPECT_EQ(g_events, (std::vector<std::string>{"music", "movies", "streams", "players"}));
   for (int i = 0; i < static_cast<int>(PumpEntry::Count); ++i) SetPumpEntry(static_cast<PumpEntry>(i), nullptr);
   SetMciNotifyHandler(nullptr);
   SetActivationHandlers(nullptr, nullptr);
