@@ -220,7 +220,14 @@ TEST_F(Library, PresentedScreenFillsTheScaledWindow) {
   EXPECT_EQ(pixelAt(470, 719), 0xFF0000);
   EXPECT_EQ(pixelAt(490, 0), 0x0000FF);
   EXPECT_EQ(pixelAt(959, 719), 0x0000FF);
+  ASSERT_EQ(EndLibrary(), 0);
   SetWindowScale(1.0);
+
+  SetWindowMode(0);  // full screen takes the desktop as it is: nothing to refuse
+  ASSERT_EQ(InitLibrary(), 0);
+  EXPECT_EQ(PresentScreen(screen.data(), 640 * 2, 640, 480), 0);
+  ASSERT_EQ(EndLibrary(), 0);
+  EXPECT_EQ(PresentScreen(screen.data(), 640 * 2, 640, 480), -1);  // no window
 }
 TEST_F(Library, FatalErrorLogsEndsTheLibraryAndSkipsExitHandlers) {
   ASSERT_EQ(InitLibrary(), 0);
