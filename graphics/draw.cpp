@@ -42,9 +42,48 @@ int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int t
                             transFlag);
 }
 
+int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, int transFlag,
+                      int turnFlag) {
+  const GraphRecord* record = DrawableGraph(graph);
+  if (record == nullptr) return -1;
+  DrawImageRotatedSoft(x, y, angle, scale, transFlag, turnFlag, record);
+  return 0;
+}
+
+int DrawGraphQuad(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, int graph,
+                  int transFlag) {
+  const GraphRecord* record = DrawableGraph(graph);
+  if (record == nullptr) return -1;
+  // Clockwise corners to the front-end's texel order (0, 0), (w, 0), (0, h), (w, h).
+  const int corners[8] = {x1, y1, x2, y2, x4, y4, x3, y3};
+  DrawImageQuadSoft(corners, record, transFlag);
+  return 0;
+}
+
+int DrawGraphQuadF(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                   int graph, int transFlag) {
+  const GraphRecord* record = DrawableGraph(graph);
+  if (record == nullptr) return -1;
+  const float corners[8] = {x1, y1, x2, y2, x4, y4, x3, y3};
+  DrawImageQuadSoftF(corners, record, transFlag);
+  return 0;
+}
+
 int DrawFilledBox(int x1, int y1, int x2, int y2, unsigned colour) {
   if (SoftDrawTarget == nullptr) return -1;
   FillRectSoft(x1, y1, x2, y2, colour);
+  return 0;
+}
+
+int DrawFrameBox(int x1, int y1, int x2, int y2, unsigned colour) {
+  if (SoftDrawTarget == nullptr) return -1;
+  DrawBoxFrameSoft(x1, y1, x2, y2, colour);
+  return 0;
+}
+
+int DrawTriangleShape(int x1, int y1, int x2, int y2, int x3, int y3, unsigned colour, int fillFlag) {
+  if (SoftDrawTarget == nullptr) return -1;
+  DrawTriangleSoft(x1, y1, x2, y2, x3, y3, colour, fillFlag);
   return 0;
 }
 

@@ -47,6 +47,8 @@ TEST_F(Graphs, MisusedHandlesGiveMinusOneAndDrawNothing) {
     SCOPED_TRACE(handle);
     EXPECT_EQ(DrawGraphAt(0, 0, handle, 0), -1);
     EXPECT_EQ(DrawGraphStretched(0, 0, 8, 8, handle, 0), -1);
+    EXPECT_EQ(DrawGraphRotatedF(10, 10, 1.0, 0.5, handle, 0), -1);
+    EXPECT_EQ(DrawGraphQuad(0, 0, 8, 0, 8, 8, 0, 8, handle, 0), -1);
     EXPECT_EQ(GetGraphSize(handle, nullptr, nullptr), -1);
     EXPECT_EQ(SetDrawScreen(handle), -1);
     EXPECT_EQ(DeriveGraph(0, 0, 1, 1, handle), -1);

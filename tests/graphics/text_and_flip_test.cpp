@@ -6,6 +6,7 @@
 #include <string>
 
 #include "font/default_font.h"
+#include "graphics/demo_scene.h"
 #include "graphics/frame_dump.h"
 #include "image/png_loader.h"
 #include "platform/file.h"
@@ -130,6 +131,20 @@ TEST_F(Flip, DumpsEveryNthFrameAsPngAndLogsEveryFrameHash) {
       ASSERT_EQ(MakeScreenColor(p[2], p[1], p[0]), Pixel(x, y)) << x << "," << y;
     }
   ReleaseImageRecord(&image);
+}
+
+TEST_F(Flip, DemoSceneFrameHasItsKnownHash) {
+  ASSERT_EQ(StartDemoScene(), 0);
+  int pitch = 0;
+  const uint16_t* back = GetBackScreenPixels(&pitch);
+  DrawDemoScene(30);
+  const uint64_t first = HashScreenPixels(back, pitch, kScreenWidth, kScreenHeight);
+  DrawDemoScene(31);
+  EXPECT_NE(HashScreenPixels(back, pitch, kScreenWidth, kScreenHeight), first);  // it moves
+  DrawDemoScene(30);
+  EXPECT_EQ(HashScreenPixels(back, pitch, kScreenWidth, kScreenHeight), first);  // nothing left over
+  EXPECT_EQ(first, 0x6085d5f11b1550deull) << std::hex << first;
+  EndDemoScene();
 }
 
 }  // namespace
