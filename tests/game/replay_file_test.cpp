@@ -1,0 +1,171 @@
+#include "game/replay_file.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "tests/game/files_fixture.h"
+
+namespace {
+
+class ReplayFileTest : public TempFolder {
+ protected:
+  void SetUp() override {
+    TempFolder::SetUp();
+    header_ = ReplayHeader{};
+    header_.scene = 12, header_.difficulty = 3, header_.character = 7;
+    header_.startCounter = 0xDEADBEEFu, header_.finalScore = 123456780, header_.lastScene = 13;
+    std::strcpy(header_.date, "2026/12/06 21:45");
+    std::strcpy(header_.name, "ABC-1 ?!");
+    uint32_t s = 7;
+    for (int i = 0; i < 3000; ++i) {
+      s = s * 1664525u + 1013904223u;
+      pairs_.push_back(ReplayPair{uint8_t(s >> 24), uint8_t(1 + (s >> 8) % 255)});
+    }
+  }
+  std::string Image() const { return EncodeReplay(header_, pairs_.data(), int(pairs_.size())); }
+
+  ReplayHeader header_;
+  std::vector<ReplayPair> pairs_;
+};
+
+void Put32(std::string& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
+// Re-signs the image so that only the intended fault is left in it.
+std::string Resign(std::string b) {
+  Put32(b, 12, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(b.data()) + 16, uInt(b.size() - 16))));
+  return b;
+}
+
+}  // namespace
+
+TEST_F(ReplayFileTest, RecordingSurvivesASaveAndALoad) {
+  std::string path = ReplayFilePath(7, Path("Replay").c_str());
+  ASSERT_TRUE(SaveReplayFile(path, header_, pairs_.data(), int(pairs_.size())));
+  EXPECT_TRUE(std::filesystem::is_directory(Path("Replay"))) << "the folder is made when missing";
+  EXPECT_EQ(std::filesystem::path(path).filename(), "vlm_07.rip");
+  EXPECT_EQ(std::filesystem::file_size(path), 512 + 2 * pairs_.size());
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+
+  std::vector<ReplayPair> buffer(kReplayPairCapacity);
+  ReplayData loaded{{}, buffer.data(), kReplayPairCapacity};
+  ASSERT_TRUE(LoadReplayFile(path, &loaded));
+  const ReplayHeader& h = loaded.header;
+  EXPECT_EQ(h.scene, 12);
+  EXPECT_EQ(h.difficulty, 3);
+  EXPECT_EQ(h.character, 7);
+  EXPECT_EQ(h.startCounter, 0xDEADBEEFu);
+  EXPECT_EQ(h.finalScore, 123456780);
+  EXPECT_EQ(h.lastScene, 13);
+  EXPECT_STREQ(h.date, "2026/12/06 21:45");
+  EXPECT_STREQ(h.name, "ABC-1 ?!");
+  ASSERT_EQ(h.pairCount, int(pairs_.size()));
+  int steps = 0;
+  for (size_t i = 0; i < pairs_.size(); ++i) {
+    EXPECT_EQ(buffer[i].input, pairs_[i].input) << i;
+    EXPECT_EQ(buffer[i].count, pairs_[i].count) << i;
+    steps += pairs_[i].count;
+  }
+  EXPECT_EQ(h.stepCount, steps);
+
+  ReplayHeader listed;
+  EXPECT_EQ(InspectReplayFile(path, &listed), ReplaySlotState::Valid);
+  EXPECT_EQ(ReplayListLine(7, ReplaySlotState::Valid, listed), "No.07 ABC-1 ?! 2026/12/06 21:45 B Lunatic Stage 2");
+  EXPECT_EQ(InspectReplayFile(ReplayFilePath(8, Path("Replay").c_str()), &listed), ReplaySlotState::Empty);
+  EXPECT_EQ(ReplayListLine(8, ReplaySlotState::Empty, listed), "No.08 -- empty --");
+}
+
+TEST_F(ReplayFileTest, EveryMalformedFileIsRefusedAndChangesNothing) {
+  const std::string good = Image();
+  auto with = [&](std::function<void(std::string&)> change) {
+    std::string b = good;
+    change(b);
+    return Resign(b);
+  };
+  auto header = [&](int scene, int difficulty, int character) {
+    return with([=](std::string& b) {
+      Put32(b, 16, uint32_t(scene)), Put32(b, 20, uint32_t(difficulty)), Put32(b, 24, uint32_t(character));
+    });
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int capacity = kReplayPairCapacity;
+  };
+  std::vector<Case> cases = {
+      {"shorter than the header", good.substr(0, 511)},
+      {"header only, pairs promised", Resign(good.substr(0, 512))},
+      {"wrong magic", with([](std::string& b) { b[3] = 'X'; })},
+      {"wrong version", with([](std::string& b) { Put32(b, 4, 2); })},
+      {"wrong header size", with([](std::string& b) { Put32(b, 8, 256); })},
+      {"a byte too many", Resign(good + '\x01')},
+      {"a pair missing", Resign(good.substr(0, good.size() - 2))},
+      {"pair count too large", with([](std::string& b) { Put32(b, 40, 0x80000000u); })},
+      {"wrong check", [&] { std::string b = good; b[600] ^= 1; return b; }()},
+      {"scene 0", header(0, 0, 0)},
+      {"scene 7", header(7, 0, 0)},
+      {"scene 9", header(9, 0, 0)},
+      {"scene 17", header(17, 0, 0)},
+      {"scene 300", header(300, 0, 0)},
+      {"scene 1001", header(1001, 0, 0)},
+      {"difficulty 5", header(1, 5, 0)},
+      {"difficulty -1", header(1, -1, 0)},
+      {"character 1", header(1, 0, 1)},
+      {"character 14", header(1, 0, 14)},
+      {"card slot 0 on Normal", header(200, 1, 0)},
+      {"card slot 26 on Lunatic", header(226, 3, 0)},
+      {"Extra card slot 17", header(217, 4, 0)},
+      {"repeat count 0", with([](std::string& b) {  // the step count still adds up
+         uint32_t steps;
+         std::memcpy(&steps, b.data() + 36, 4);
+         Put32(b, 36, steps - uint8_t(b[512 + 2 * 1500 + 1]));
+         b[512 + 2 * 1500 + 1] = 0;
+       })},
+      {"step count off by one", with([](std::string& b) {
+         uint32_t steps;
+         std::memcpy(&steps, b.data() + 36, 4);
+         Put32(b, 36, steps + 1);
+       })},
+      {"more pairs than the buffer", good, 2999},
+  };
+  for (const Case& c : cases) {
+    std::string path = Path("vlm_01.rip");
+    Write(path, c.bytes);
+    std::vector<ReplayPair> buffer(c.capacity, ReplayPair{0xAA, 0xBB});
+    ReplayData replay{{}, buffer.data(), c.capacity};
+    replay.header.scene = 4242;
+    EXPECT_FALSE(LoadReplayFile(path, &replay)) << c.what;
+    EXPECT_EQ(replay.header.scene, 4242) << c.what << ": the header changed";
+    bool untouched = true;
+    for (const ReplayPair& p : buffer) untouched &= p.input == 0xAA && p.count == 0xBB;
+    EXPECT_TRUE(untouched) << c.what << ": the pair buffer changed";
+    ReplayHeader listed{};
+    ReplaySlotState state = c.capacity == kReplayPairCapacity ? ReplaySlotState::Broken : ReplaySlotState::Valid;
+    EXPECT_EQ(InspectReplayFile(path, &listed), state) << c.what;
+  }
+  EXPECT_EQ(ReplayListLine(1, ReplaySlotState::Broken, header_), "No.01 -- broken --");
+  // Each legal start is accepted, so the cases above fail for their own fault.
+  for (auto [scene, difficulty] : {std::pair{1, 0}, {8, 4}, {11, 2}, {16, 3}, {200, 2}, {225, 0}, {216, 4}}) {
+    std::string b = header(scene, difficulty, 0);
+    ReplayHeader h;
+    EXPECT_TRUE(DecodeReplay(reinterpret_cast<const uint8_t*>(b.data()), b.size(), &h, nullptr, kReplayPairCapacity))
+        << scene << " " << difficulty;
+  }
+}
+
+TEST_F(ReplayFileTest, SavingRefusesARecordingThatCouldNotLoad) {
+  pairs_[10].count = 0;
+  std::string path = ReplayFilePath(3, dir_.c_str());
+  EXPECT_FALSE(SaveReplayFile(path, header_, pairs_.data(), int(pairs_.size())));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(ReplayFileTest, AFailedSaveLeavesTheOldReplayIntact) {
+  std::string path = ReplayFilePath(2, dir_.c_str());
+  ASSERT_TRUE(SaveReplayFile(path, header_, pairs_.data(), 100));
+  std::string before = Read(path);
+  std::filesystem::create_directories(path + ".tmp/x");
+  EXPECT_FALSE(SaveReplayFile(path, header_, pairs_.data(), int(pairs_.size())));
+  EXPECT_EQ(Read(path), before);
+}

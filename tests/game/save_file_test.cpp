@@ -1,0 +1,269 @@
+#include "game/save_file.h"
+#include "game/save_tables.h"
+#include "game/play_state.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "tests/game/files_fixture.h"
+
+namespace {
+
+// Every field set to a value of its own, all within range.
+SaveData Varied() {
+  SaveData s;
+  ResetSaveData(&s, 1280);
+  s.musicVolume = 30, s.soundVolume = 100;
+  s.keys = KeyConfig{16, 17, 54, 57, 2};
+  int n = 0;
+  for (int c = 0; c < 2; ++c) {
+    for (int d = 0; d < 5; ++d) {
+      s.stageProgress[c][d] = (c * 5 + d) % 7;
+      s.clearFlags[c][d] = (c + d) % 2;
+      for (int r = 0; r < 10; ++r) {
+        HighScoreEntry& e = s.highScores[c][d][r];
+        e.score = 999999999 - ++n * 7919;
+        e.stage = n % 10;
+        e.date = 20261200 + n % 31;
+        e.flags = n % 2;
+        std::snprintf(e.name, sizeof e.name, "P%d-%c %c", n % 1000, 'A' + n % 26, '~' - n % 5);
+      }
+    }
+    for (int id = 0; id < 119; ++id) {
+      s.cardHistory[c][id] = {(id * 37 + c) % 1000, ((id * 37 + c) % 1000) / 3};
+      s.cardSeen[c][id] = (id + c) % 2;
+    }
+  }
+  return s;
+}
+
+void ExpectSame(const SaveData& a, const SaveData& b) {
+  EXPECT_EQ(a.windowWidth, b.windowWidth);
+  EXPECT_EQ(a.musicVolume, b.musicVolume);
+  EXPECT_EQ(a.soundVolume, b.soundVolume);
+  EXPECT_EQ(0, std::memcmp(&a.keys, &b.keys, sizeof a.keys));
+  EXPECT_EQ(0, std::memcmp(a.stageProgress, b.stageProgress, sizeof a.stageProgress));
+  EXPECT_EQ(0, std::memcmp(a.cardHistory, b.cardHistory, sizeof a.cardHistory));
+  EXPECT_EQ(0, std::memcmp(a.cardSeen, b.cardSeen, sizeof a.cardSeen));
+  EXPECT_EQ(0, std::memcmp(a.clearFlags, b.clearFlags, sizeof a.clearFlags));
+  for (int c = 0; c < 2; ++c)
+    for (int d = 0; d < 5; ++d)
+      for (int r = 0; r < 10; ++r) {
+        const HighScoreEntry &x = a.highScores[c][d][r], &y = b.highScores[c][d][r];
+        EXPECT_EQ(x.score, y.score);
+        EXPECT_EQ(x.stage, y.stage);
+        EXPECT_EQ(x.date, y.date);
+        EXPECT_EQ(x.flags, y.flags);
+        EXPECT_STREQ(x.name, y.name);
+      }
+}
+
+std::string Image(const SaveData& s) {
+  std::string out(kSaveFileSize, '\0');
+  EncodeSaveData(s, reinterpret_cast<uint8_t*>(out.data()));
+  return out;
+}
+
+// The format written out independently of the code: the body's key stream and its
+// check over the plain bytes.
+std::string Unscramble(std::string image) {
+  uint32_t s = 0x56C4E12Du;
+  for (size_t i = 16; i < image.size(); ++i) {
+    s = s * 1664525u + 1013904223u;
+    image[i] = char(uint8_t(image[i]) ^ (s >> 24));
+  }
+  return image;
+}
+int32_t Word(const std::string& b, size_t at) {
+  int32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+
+class SaveFileTest : public TempFolder {};
+
+}  // namespace
+
+TEST_F(SaveFileTest, EveryFieldSurvivesAWriteAndARead) {
+  SaveData written = Varied(), read;
+  ASSERT_TRUE(StoreSaveData(written, Path("central.dat").c_str()));
+  EXPECT_FALSE(std::filesystem::exists(Path("central.dat.tmp")));
+  ASSERT_TRUE(LoadSaveData(&read, Path("central.dat").c_str()));
+  ExpectSame(written, read);
+}
+
+TEST_F(SaveFileTest, FileHasThePlainHeaderAndAScrambledCheckedBody) {
+  SaveData s = Varied();
+  std::string file = Image(s);
+  ASSERT_EQ(file.size(), 8160u);
+  EXPECT_EQ(Word(file, 0), 1280);
+  EXPECT_EQ(file.substr(4, 4), "VLMS");
+  EXPECT_EQ(Word(file, 8), 1);
+  EXPECT_EQ(file.find("P1-"), std::string::npos) << "names must not be readable in the file";
+  std::string plain = Unscramble(file);
+  EXPECT_EQ(uint32_t(Word(file, 12)),
+            uint32_t(crc32(0, reinterpret_cast<const Bytef*>(plain.data()) + 16, 8144)));
+  EXPECT_EQ(Word(plain, 16), 30);
+  EXPECT_EQ(Word(plain, 20), 100);
+  EXPECT_EQ(Word(plain, 24 + 4 * 4), 2);                       // pause key
+  EXPECT_EQ(Word(plain, 44 + 4 * 7), s.stageProgress[1][2]);   // progress [1][2]
+  EXPECT_EQ(Word(plain, 84 + 8 * 119 + 8 * 5 + 4), s.cardHistory[1][5].captures);
+  EXPECT_EQ(Word(plain, 1988 + 4 * 118), s.cardSeen[0][118]);
+  size_t rec = 2940 + 32 * ((1 * 5 + 3) * 10 + 4);              // [1][3] rank 4
+  EXPECT_EQ(Word(plain, rec), s.highScores[1][3][4].score);
+  EXPECT_EQ(plain.substr(rec + 16, 12), std::string(s.highScores[1][3][4].name) +
+                                             std::string(12 - std::strlen(s.highScores[1][3][4].name), '\0'));
+  EXPECT_EQ(Word(plain, 6140 + 4 * 9), s.clearFlags[1][4]);
+  EXPECT_EQ(plain.substr(6180), std::string(1980, '\0'));
+}
+
+TEST_F(SaveFileTest, DefaultsAreTheDocumentedOnes) {
+  SaveData s;
+  EXPECT_FALSE(LoadSaveData(&s, Path("central.dat").c_str()));  // missing
+  EXPECT_EQ(s.windowWidth, 640);
+  EXPECT_EQ(s.musicVolume, 80);
+  EXPECT_EQ(s.soundVolume, 80);
+  EXPECT_EQ(s.keys.shot, 44);
+  EXPECT_EQ(s.keys.bomb, 45);
+  EXPECT_EQ(s.keys.slow, 42);
+  EXPECT_EQ(s.keys.skip, 29);
+  EXPECT_EQ(s.keys.pause, 1);
+  for (int r = 0; r < 10; ++r) {
+    EXPECT_EQ(s.highScores[1][4][r].score, (10 - r) * 1000000);
+    EXPECT_STREQ(s.highScores[1][4][r].name, "NONAME");
+    EXPECT_EQ(s.highScores[1][4][r].stage, 1);
+    EXPECT_EQ(s.highScores[1][4][r].date, 0);
+  }
+  EXPECT_EQ(s.cardHistory[1][118].attempts, 0);
+  EXPECT_EQ(s.stageProgress[0][0], 0);
+}
+
+TEST_F(SaveFileTest, EveryMalformedFileLoadsTheDefaultsKeepingTheWindowWord) {
+  auto withField = [](std::function<void(SaveData&)> change) {
+    SaveData s = Varied();
+    s.windowWidth = 960;
+    change(s);
+    return Image(s);
+  };
+  std::string good = withField([](SaveData&) {});
+  auto flipped = [&](size_t at) {
+    std::string b = good;
+    b[at] = char(b[at] ^ 0x10);
+    return b;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int window;  // expected window word after the failed load
+  };
+  std::vector<Case> cases = {
+      {"empty", "", 640},
+      {"three bytes", good.substr(0, 3), 640},
+      {"four bytes", good.substr(0, 4), 960},
+      {"short", good.substr(0, 8159), 960},
+      {"long", good + '\0', 960},
+      {"wrong magic", flipped(5), 960},
+      {"wrong version", flipped(8), 960},
+      {"wrong check", flipped(13), 960},
+      {"body changed", flipped(5000), 960},
+      {"scrambled with another key", [&] { std::string b = Unscramble(good); return b; }(), 960},
+      {"window word out of range", [&] { std::string b = good; b[0] = 0x20; b[1] = 0x03; return b; }(), 640},
+      {"music volume 101", withField([](SaveData& s) { s.musicVolume = 101; }), 960},
+      {"sound volume -1", withField([](SaveData& s) { s.soundVolume = -1; }), 960},
+      {"key 0", withField([](SaveData& s) { s.keys.shot = 0; }), 960},
+      {"key 256", withField([](SaveData& s) { s.keys.bomb = 256; }), 960},
+      {"key up arrow", withField([](SaveData& s) { s.keys.slow = 200; }), 960},
+      {"key left arrow", withField([](SaveData& s) { s.keys.slow = 203; }), 960},
+      {"key right arrow", withField([](SaveData& s) { s.keys.skip = 205; }), 960},
+      {"key down arrow", withField([](SaveData& s) { s.keys.pause = 208; }), 960},
+      {"key Enter", withField([](SaveData& s) { s.keys.shot = 28; }), 960},
+      {"key F4", withField([](SaveData& s) { s.keys.shot = 62; }), 960},
+      {"two keys alike", withField([](SaveData& s) { s.keys.pause = s.keys.shot; }), 960},
+      {"progress 7", withField([](SaveData& s) { s.stageProgress[1][4] = 7; }), 960},
+      {"progress -1", withField([](SaveData& s) { s.stageProgress[0][0] = -1; }), 960},
+      {"attempts 1000", withField([](SaveData& s) { s.cardHistory[1][118] = {1000, 0}; }), 960},
+      {"captures above attempts", withField([](SaveData& s) { s.cardHistory[0][3] = {4, 5}; }), 960},
+      {"captures -1", withField([](SaveData& s) { s.cardHistory[0][3] = {4, -1}; }), 960},
+      {"seen flag 2", withField([](SaveData& s) { s.cardSeen[1][50] = 2; }), 960},
+      {"clear flag 2", withField([](SaveData& s) { s.clearFlags[0][4] = 2; }), 960},
+      {"score 1,000,000,000", withField([](SaveData& s) { s.highScores[0][1][9].score = 1000000000; }), 960},
+      {"score -10", withField([](SaveData& s) { s.highScores[0][1][9].score = -10; }), 960},
+      {"stage 10", withField([](SaveData& s) { s.highScores[1][0][0].stage = 10; }), 960},
+      {"name byte 127", withField([](SaveData& s) { s.highScores[1][0][0].name[2] = 127; }), 960},
+      {"name byte 10", withField([](SaveData& s) { s.highScores[1][0][0].name[0] = '\n'; }), 960},
+  };
+  for (const Case& c : cases) {
+    Write(Path("central.dat"), c.bytes);
+    SaveData s = Varied();
+    EXPECT_FALSE(LoadSaveData(&s, Path("central.dat").c_str())) << c.what;
+    SaveData defaults;
+    ResetSaveData(&defaults, c.window);
+    SCOPED_TRACE(c.what);
+    ExpectSame(s, defaults);
+  }
+}
+
+TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileIntact) {
+  const std::string path = Path("central.dat");
+  ASSERT_TRUE(StoreSaveData(Varied(), path.c_str()));
+  const std::string before = Read(path);
+  SaveData other;
+  ResetSaveData(&other);
+
+  // The temporary file cannot be made.
+  std::filesystem::create_directory(path + ".tmp");
+  std::filesystem::create_directory(path + ".tmp/x");
+  EXPECT_FALSE(StoreSaveData(other, path.c_str()));
+  EXPECT_EQ(Read(path), before);
+  std::filesystem::remove_all(path + ".tmp");
+
+  // A full disk: every write past the first 100 bytes fails.
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 100;
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool stored = StoreSaveData(other, path.c_str());
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(stored);
+  EXPECT_EQ(Read(path), before);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << "the partial temporary file must go";
+
+  // A read-only folder (only meaningful where permissions bind us: not as root).
+  if (geteuid() != 0) {
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(StoreSaveData(other, path.c_str()));
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
+    EXPECT_EQ(Read(path), before);
+  }
+}
+
+TEST(KeyConfig, ArrowsEnterAndF4AreRefused) {
+  for (int code : {200, 203, 205, 208, 28, 62, 0, 256}) EXPECT_TRUE(IsReservedKey(code)) << code;
+  for (int code : {1, 29, 42, 44, 45, 57, 255}) EXPECT_FALSE(IsReservedKey(code)) << code;
+}
+
+TEST(SaveTables, TheScriptsTablesCarryTheSavedValuesBothWays) {
+  SaveData saved = Varied();
+  CopySaveDataToPlayTables(saved);
+  EXPECT_EQ(StageProgress[1][3], saved.stageProgress[1][3]);
+  EXPECT_EQ(SpellCardHistory[1][117].attempts, saved.cardHistory[1][117].attempts);
+  EXPECT_EQ(CardSeenFlags[0][1], saved.cardSeen[0][1]);
+  SpellCardHistory[0][40].attempts += 1;  // as a card start counts an attempt
+  CardSeenFlags[0][40] = 1;
+  SaveData back;
+  ResetSaveData(&back);
+  CopyPlayTablesToSaveData(&back);
+  saved.cardHistory[0][40].attempts += 1;
+  saved.cardSeen[0][40] = 1;
+  EXPECT_EQ(0, std::memcmp(back.cardHistory, saved.cardHistory, sizeof back.cardHistory));
+  EXPECT_EQ(0, std::memcmp(back.cardSeen, saved.cardSeen, sizeof back.cardSeen));
+  EXPECT_EQ(0, std::memcmp(back.stageProgress, saved.stageProgress, sizeof back.stageProgress));
+}
