@@ -113,25 +113,6 @@ TEST_F(Graphs, TargetsResetTheDrawAreaAndTheAreaIsClampedToTheTarget) {
   EXPECT_EQ(Pixel(20, 19), 0);
 }
 
-TEST_F(Graphs, ScreenColoursAndBlendSettings) {
-  const struct {
-    int r, g, b;
-    unsigned colour;
-  } colours[] = {{255, 255, 255, 0xFFFF}, {0, 0, 0, 0}, {8, 4, 8, 0x0821},
-                 {300, -5, 7, 0xF800},   {7, 3, 7, 0}, {128, 128, 128, 0x8410}};
-  for (const auto& c : colours) EXPECT_EQ(MakeScreenColor(c.r, c.g, c.b), c.colour) << c.r << "," << c.g << "," << c.b;
-  SetBlendModeParam(1, 300);
-  EXPECT_EQ(DrawBlendMode, 1);
-  EXPECT_EQ(DrawBlendParam, 255);
-  SetBlendModeParam(2, -4);
-  EXPECT_EQ(DrawBlendParam, 0);
-  EXPECT_EQ(SetFilterMode(1), 0);
-  EXPECT_EQ(GetFilterMode(), 1);
-  EXPECT_EQ(SetFilterMode(7), -1);
-  EXPECT_EQ(GetFilterMode(), 1);
-  SetFilterMode(0);
-}
-
 // Writes a 3 x 2 PNG; with alpha the middle column is half transparent and the right one
 // fully transparent.
 void WriteTestPng(const std::string& path, bool alpha) {
@@ -215,13 +196,14 @@ struct FakeMovies {
   static int Update(int movie, int) {
     EXPECT_EQ(movie, 77);
     ++updates;
-    ImageRecord frame;
-    CreateImageRecord(8, 6, &frame);
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 8; ++x) static_cast<uint32_t*>(frame.pixels)[y * frame.pitch / 4 + x] = 0x00FF0000;
-    TransferImageToGraph(boundGraph, 0, 0, &frame);
-    ReleaseImageRecord(&frame);
-    return 0;
+    // A 24-bit frame, as the movie layer hands them over: bytes blue, green, red.
+    static uint8_t pixels[6][8 * 3];
+    for (auto& row : pixels)
+      for (int x = 0; x < 8; ++x) row[x * 3] = 0, row[x * 3 + 1] = 0, row[x * 3 + 2] = 255;
+    ImageRecord frame = {};
+    SetPixelFormatRgb888(&frame.format);
+    frame.width = 8, frame.height = 6, frame.pitch = 8 * 3, frame.pixels = pixels;
+    return TransferImageToGraph(boundGraph, 0, 0, &frame);
   }
   static int Close(int movie) { return closed = movie, 0; }
 };
