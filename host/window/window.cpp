@@ -2,10 +2,12 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "host/window/keymap.h"
 
@@ -21,6 +23,8 @@ struct WindowState {
 };
 
 WindowState g_state;
+// The thread that made the window reads its events; none while there is no window.
+std::atomic<std::thread::id> g_owner;
 std::mutex g_queueMutex;
 std::deque<HostMessage> g_queue;
 
@@ -92,6 +96,7 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     return 0;
   }
   std::memset(g_state.keys, 0, sizeof g_state.keys);
+  g_owner.store(std::this_thread::get_id());
   return reinterpret_cast<uintptr_t>(g_state.window);
 }
 
@@ -101,6 +106,7 @@ void HostDestroyWindow() {
   if (g_state.renderer != nullptr) SDL_DestroyRenderer(g_state.renderer);
   SDL_DestroyWindow(g_state.window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  g_owner.store(std::thread::id());
   g_state.texture = nullptr;
   g_state.renderer = nullptr;
   g_state.window = nullptr;
@@ -122,7 +128,8 @@ void HostPostMessage(unsigned message, uintptr_t wParam, intptr_t lParam) {
 }
 
 bool HostPeekMessage(HostMessage* out) {
-  if (g_state.window != nullptr) {
+  // Another thread that pumps (a wait inside the sound layer) only takes posted messages.
+  if (std::this_thread::get_id() == g_owner.load() && g_state.window != nullptr) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) Translate(event);
   }

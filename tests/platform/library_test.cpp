@@ -195,6 +195,23 @@ TEST_F(Library, KeySnapshotUsesDirectInputCodes) {
   EXPECT_EQ(keys[kKeyZ], 0);
 }
 
+TEST_F(Library, PumpOnAnotherThreadTakesPostedMessagesAndLeavesWindowEvents) {
+  ASSERT_EQ(InitLibrary(), 0);
+  SetMciNotifyHandler(OnNotify);
+  g_events.clear();
+  PushKey(SDL_SCANCODE_X, true);
+  PostMainWindowMessage(kMsgMciNotify, 3, 4);
+  std::thread([] { PumpWindowMessages(); }).join();
+  EXPECT_EQ(g_events, (std::vector<std::string>{"notify 3 4"}));
+  uint8_t keys[256];
+  GetKeyStateSnapshot(keys);
+  EXPECT_EQ(keys[kKeyX], 0);  // the window's events wait for its own thread
+  ProcessLibraryMessages();
+  GetKeyStateSnapshot(keys);
+  EXPECT_EQ(keys[kKeyX], 0x80);
+  SetMciNotifyHandler(nullptr);
+}
+
 TEST_F(Library, PresentedScreenFillsTheScaledWindow) {
   SetWindowScale(1.5);
   ASSERT_EQ(InitLibrary(), 0);
