@@ -135,16 +135,23 @@ bool SaveReplayFile(const std::string& path, const ReplayHeader& header, const R
 }
 
 namespace {
-// The whole file, or nothing when it is missing or larger than any good replay.
+// The whole file; false when it is missing, not a plain file or larger than any
+// good replay.
 bool ReadWhole(const std::string& path, std::vector<uint8_t>* bytes, bool* missing) {
   FILE* f = std::fopen(path.c_str(), "rb");
   *missing = !f;
   if (!f) return false;
-  const size_t limit = size_t(kReplayHeaderSize) + 2 * size_t(kReplayPairCapacity);
-  bytes->resize(limit + 1);
-  bytes->resize(std::fread(bytes->data(), 1, bytes->size(), f));
+  const long limit = long(kReplayHeaderSize) + 2L * kReplayPairCapacity;
+  struct stat st;
+  bool fits = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit;
+  if (fits) {
+    // One byte more than the file holds tells a file that grew while read.
+    bytes->resize(size_t(st.st_size) + 1);
+    bytes->resize(std::fread(bytes->data(), 1, bytes->size(), f));
+    fits = bytes->size() <= size_t(st.st_size);
+  }
   std::fclose(f);
-  return bytes->size() <= limit;
+  return fits;
 }
 }  // namespace
 

@@ -41,7 +41,9 @@ TEST(ContentText, EndingsAndCreditsAreFilled) {
       const EndingPage& p = EndingPageText(kind, page);
       ASSERT_NE(p.lines[0], nullptr) << kind << "/" << page;
       for (const char* line : p.lines) {
-        if (line) EXPECT_TRUE(ValidUtf8(line));
+        if (line) {
+          EXPECT_TRUE(ValidUtf8(line));
+        }
       }
     }
   EXPECT_EQ(EndingPageText(0, 0).lines[0], nullptr);

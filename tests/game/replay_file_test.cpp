@@ -145,6 +145,9 @@ TEST_F(ReplayFileTest, EveryMalformedFileIsRefusedAndChangesNothing) {
     EXPECT_EQ(InspectReplayFile(path, &listed), state) << c.what;
   }
   EXPECT_EQ(ReplayListLine(1, ReplaySlotState::Broken, header_), "No.01 -- broken --");
+  std::filesystem::create_directory(Path("vlm_02.rip"));
+  ReplayHeader listed;
+  EXPECT_EQ(InspectReplayFile(Path("vlm_02.rip"), &listed), ReplaySlotState::Broken) << "a folder in its place";
   // Each legal start is accepted, so the cases above fail for their own fault.
   for (auto [scene, difficulty] : {std::pair{1, 0}, {8, 4}, {11, 2}, {16, 3}, {200, 2}, {225, 0}, {216, 4}}) {
     std::string b = header(scene, difficulty, 0);
