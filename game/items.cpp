@@ -92,6 +92,10 @@ void UpdateItems() {
   for (Item& item : g_items) {
     if (!item.active) continue;
     item.age += 1;
+    if (playerAlive && HitCircle(item.x, item.y, g_player.x, g_player.y, 20.0)) {
+      Collect(item);
+      continue;
+    }
     double dx = g_player.x - item.x, dy = g_player.y - item.y;
     double distance = std::sqrt(dx * dx + dy * dy);
     if (playerAlive && (g_player.y < 150.0 || distance < 48.0))
@@ -114,7 +118,6 @@ void UpdateItems() {
         continue;
       }
     }
-    if (playerAlive && HitCircle(item.x, item.y, g_player.x, g_player.y, 20.0)) Collect(item);
   }
   PLAY_DRAW(items);
 }

@@ -52,6 +52,8 @@ void VanishBullet(EnemyBullet& bullet, bool leaveItem);
 
 // Lasers.
 void UpdateLasers();
+// The hit radius of a laser at its age: widening after the trigger, narrowing at the end.
+int LaserHitWidth(const Laser& laser);
 
 // Items.
 void UpdateItems();
