@@ -72,3 +72,26 @@ TEST(NoAllocTest, BusyStepsAllocateNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NoAllocTest, RealStageStepsAllocateNothing) {
+  g_stageScriptOverride = nullptr;
+  BeginPlay(PlaySetup{1, 3, 7, 11u});
+  uint32_t seed = 5;
+  for (int k = 0; k < 200; ++k) {
+    SetLiveInput(SoakInput(&seed));
+    RunLogicStep();
+  }
+  long before = g_heapCalls;
+  int trackedBefore = TrackedLiveCount();
+  for (int k = 0; k < 10000 && !g_stageOver; ++k) {
+    SetLiveInput(SoakInput(&seed) | kInputShot);
+    RunLogicStep();
+    if (g_gameOverPending) ContinuePlay();
+  }
+  EXPECT_EQ(g_heapCalls - before, 0);
+  EXPECT_EQ(TrackedLiveCount(), trackedBefore);
+}
+
+}  // namespace
