@@ -116,6 +116,39 @@ constexpr DialogueText kStage1Lines[18] = {
     kNoText,
 };
 
+// Left: the player. Right: Hotaru, who ferries travellers across the lake with her
+// fireflies. Lines 15-19 and 27-28 have no text.
+constexpr DialogueText kStage2Lines[28] = {
+    {"A lake? This wasn't on any map.", ""},
+    {"And it's frozen flat as a mirror, in spring.", ""},
+    {"Careful, traveller. The ice is thinner than it looks.", ""},
+    {"Who are you? A ferryman without a river?", ""},
+    {"Ferrywoman. And my lake froze the night the moon changed.", ""},
+    {"So you've seen it too. The wrong moon.", ""},
+    {"Seen it? It's been staring into my lake for three nights.", ""},
+    {"My fireflies can't stop dancing in its light.", ""},
+    {"Then take me across, and I'll make it stop.", ""},
+    {"Nobody crosses my lake without paying the fare.", ""},
+    {"I didn't bring any money.", ""},
+    {"...I could pay some other way, I suppose.", ""},
+    {"Then pay in spell cards! Let's see how you skate!", ""},
+    {"Fine. But I'm not falling in.", ""},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"The mist is lifting. Fare paid?", ""},
+    {"Paid in full... the ice cracked right under me.", ""},
+    {"Then tell me where the moonlight leads.", ""},
+    {"Up the mountain, into the bamboo grove.", ""},
+    {"A grove. Of course it's a grove.", ""},
+    {"Mind the whispers in there. They lie.", ""},
+    {"Noted. Thanks for the ride.", ""},
+    kNoText,
+    kNoText,
+};
+
 // Left: Akane. Right: Shion (4), Tsukuyo (5) and Rindou (6).
 constexpr DialogueText kPracticeLines[14] = {
     {"So you found your way past the mirage.", ""},
@@ -203,6 +236,10 @@ const EndingPage& EndingPageText(int kind, int page) {
 
 const DialogueText& Stage1DialogueText(int line) {
   return line >= 1 && line <= 18 ? kStage1Lines[line - 1] : kNoText;
+}
+
+const DialogueText& Stage2DialogueText(int line) {
+  return line >= 1 && line <= 28 ? kStage2Lines[line - 1] : kNoText;
 }
 
 const DialogueText& PracticeDialogueText(int line) {

@@ -27,6 +27,8 @@ struct DialogueText {
 };
 // Stage 1, lines 1..18: the lantern-bearer on the night road.
 const DialogueText& Stage1DialogueText(int line);
+// Stage 2, lines 1..28 (spoken: 1..14 and 20..26): the ferrywoman of the frozen lake.
+const DialogueText& Stage2DialogueText(int line);
 // Spell practice of the last Extra card, lines 1..14: the three moons before their card.
 const DialogueText& PracticeDialogueText(int line);
 

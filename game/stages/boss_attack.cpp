@@ -19,6 +19,9 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunStage1MidBossCard,  // 0: ids 0-1
     RunStage1FirstCard,    // 1: ids 2-5
     RunStage1LastCard,     // 2: ids 6-9
+    RunStage2SpokeCard,    // 3: ids 10-13
+    RunStage2BellCard,     // 4: ids 14-17
+    RunStage2FamiliarCard, // 5: ids 18-21
 };
 
 bool IsReplay() { return g_scene >= 1000; }

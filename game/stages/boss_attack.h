@@ -40,5 +40,8 @@ using AttackBody = void (*)(AttackStep& step);
 void RunStage1MidBossCard(AttackStep& step);  // slot 0
 void RunStage1FirstCard(AttackStep& step);    // slot 1
 void RunStage1LastCard(AttackStep& step);     // slot 2
+void RunStage2SpokeCard(AttackStep& step);    // slot 3
+void RunStage2BellCard(AttackStep& step);     // slot 4
+void RunStage2FamiliarCard(AttackStep& step); // slot 5
 
 void ResetAttackScratch();

@@ -346,26 +346,9 @@ void GetStage1DialogueLine(DialogueLine& line) {
 
 namespace {
 
-struct NonSpell {
-  int hp, steps, dropPower, dropPoint, dropSpecial;
-};
-constexpr NonSpell kMidBossNonSpell = {1000, 1800, 5, 10, 0};
-constexpr NonSpell kFirstNonSpell = {1500, 2400, 5, 8, 0};
-constexpr NonSpell kSecondNonSpell = {1500, 2400, 5, 15, 0};
-
-// The settings at timer 1; true when the attack has ended (its HP or its time is gone).
-bool NonSpellStep(const NonSpell& values) {
-  Boss& boss = g_bosses[0];
-  if (boss.phaseTimer == 1) {
-    boss.hp = boss.maxHp = values.hp;
-    boss.spellTimer = values.steps;
-    boss.dropPower = values.dropPower;
-    boss.dropPoint = values.dropPoint;
-    boss.dropSpecial = values.dropSpecial;
-    boss.moveFrames = 0.0;
-  }
-  return boss.hp <= 0 || boss.spellTimer == 0;
-}
+constexpr NonSpell kMidBossNonSpell = {1000, 1800, 5, 10, 0, true};
+constexpr NonSpell kFirstNonSpell = {1500, 2400, 5, 8, 0, true};
+constexpr NonSpell kSecondNonSpell = {1500, 2400, 5, 15, 0, true};
 
 // A random spot in the upper field: the y value is drawn first.
 void MoveToRandomSpot(int xBase, int xRange, double steps) {
@@ -461,19 +444,12 @@ void RunBossPattern(bool second) {
   if (t == 510) boss.phaseTimer = 99;
 }
 
-// The non-spell has ended: the card follows at once, its first step in this same call.
-void StartCard() {
-  g_bosses[0].phaseTimer = 1;
-  EraseAllBullets();
-  g_spellBackground = 1;
-}
-
 void RunMidBossPhase() {
   Boss& boss = g_bosses[0];
   const int d = Diff(), s = Half();
   g_stage1.barSplit = 50 * s;
   if (g_spellBackground == 0) {
-    if (NonSpellStep(kMidBossNonSpell)) {
+    if (RunNonSpellStart(kMidBossNonSpell)) {
       EraseAllBullets();
       if (s == 1) {
         boss.phaseTimer = 1;
@@ -495,22 +471,17 @@ void RunMidBossPhase() {
 }
 
 void RunBossPhase(bool second) {
-  Boss& boss = g_bosses[0];
   const int d = Diff();
   g_stage1.barSplit = 20;
   if (g_spellBackground == 0) {
-    if (NonSpellStep(second ? kSecondNonSpell : kFirstNonSpell)) {
-      StartCard();
+    if (RunNonSpellStart(second ? kSecondNonSpell : kFirstNonSpell)) {
+      StartCardAfterNonSpell();
     } else {
       RunBossPattern(second);
     }
   }
   if (g_spellBackground != 1) return;
-  if (second && (boss.spellTimer == 1 || boss.hp <= 0) && boss.phaseTimer > 90 &&
-      boss.state != 3 && boss.state != 0) {
-    boss.state = 3;
-    RunBossExplosion(0);
-  }
+  if (second) BlowUpBossAtLastCardEnd();
   RunBossAttack(GetSpellCardId(d, second ? 2 : 1));
 }
 
@@ -540,12 +511,9 @@ void RunStage1BossFight() {
 }
 
 void RunStage1Timeline() {
-  if (g_talkActive == 0 && g_bossPhase == 0) {
-    RunStage1Waves();
-    for (int slot = 0; slot < kEnemySlots; ++slot) FireStage1EnemyShots(slot);
-  }
-  if (g_talkActive != 0) RunConversationStep(GetStage1DialogueLine);
-  if (g_bossPhase != 0) RunStage1BossFight();
+  static constexpr StageParts kParts = {RunStage1Waves, FireStage1EnemyShots,
+                                        GetStage1DialogueLine, RunStage1BossFight};
+  RunStageSteps(kParts);
 }
 
 void ResetStage1State() { g_stage1 = Stage1State{}; }

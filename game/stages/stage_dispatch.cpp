@@ -6,6 +6,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/spell_banner.h"
 #include "game/stages/stage1.h"
+#include "game/stages/stage2.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ namespace {
 void (*const kTimelines[])() = {
     nullptr,            // kNone
     RunStage1Timeline,  // kStage1
-    nullptr,            // kStage2
+    RunStage2Timeline,  // kStage2
     nullptr,            // kStage3
     nullptr,            // kStage4
     nullptr,            // kStage5
@@ -90,4 +91,5 @@ void ResetScriptState() {
   ResetAttackScratch();
   ResetSpellBanner();
   ResetStage1State();
+  ResetStage2State();
 }

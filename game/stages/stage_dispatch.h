@@ -22,4 +22,5 @@ StageScript StageScriptOfScene(int scene);
 void RaiseStageProgress();
 
 void RunStage1Timeline();
+void RunStage2Timeline();
 void RunSpellPracticeStage();

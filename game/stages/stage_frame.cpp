@@ -5,6 +5,15 @@
 #include "game/play_sound.h"
 #include "game/play_state.h"
 
+void RunStageSteps(const StageParts& parts) {
+  if (g_talkActive == 0 && g_bossPhase == 0) {
+    parts.waves();
+    for (int slot = 0; slot < kEnemySlots; ++slot) parts.fire(slot);
+  }
+  if (g_talkActive != 0) RunConversationStep(parts.lines);
+  if (g_bossPhase != 0) parts.bossFight();
+}
+
 void RunConversationStep(LineTable table) {
   DialogueLine line;
   if (table != nullptr) table(line);
@@ -82,6 +91,34 @@ void EndBossFight() {
   g_bossPhase = 0;
   g_stageFrame = kBossDefeated;
   AttractAllItems();
+}
+
+bool RunNonSpellStart(const NonSpell& values) {
+  Boss& boss = g_bosses[0];
+  if (boss.phaseTimer == 1) {
+    boss.hp = boss.maxHp = values.hp;
+    boss.spellTimer = values.steps;
+    boss.dropPower = values.dropPower;
+    boss.dropPoint = values.dropPoint;
+    boss.dropSpecial = values.dropSpecial;
+    if (values.stopsMove) boss.moveFrames = 0.0;
+  }
+  return boss.hp <= 0 || boss.spellTimer == 0;
+}
+
+void StartCardAfterNonSpell() {
+  g_bosses[0].phaseTimer = 1;
+  EraseAllBullets();
+  g_spellBackground = 1;
+}
+
+void BlowUpBossAtLastCardEnd() {
+  Boss& boss = g_bosses[0];
+  if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.phaseTimer > 90 && boss.state != 3 &&
+      boss.state != 0) {
+    boss.state = 3;
+    RunBossExplosion(0);
+  }
 }
 
 void ShowStageClear() {

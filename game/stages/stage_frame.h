@@ -26,6 +26,19 @@ struct DialogueLine {
 };
 using LineTable = void (*)(DialogueLine& line);
 
+// What makes one stage: its timeline switch (with the join), one enemy slot's firing,
+// its line table and its boss phases.
+struct StageParts {
+  void (*waves)();
+  void (*fire)(int slot);
+  LineTable lines;
+  void (*bossFight)();
+};
+// One step of a stage: the timeline and the firing of the 30 enemy slots while neither a
+// conversation nor a fight runs, then the conversation, then the fight (each may start
+// the next, which then runs its first step at once).
+void RunStageSteps(const StageParts& parts);
+
 // One conversation step: the defaults, the stage's line for g_talkActive (which may
 // act first), then ShowDialogue, which advances the line by itself.
 void RunConversationStep(LineTable table);
@@ -53,6 +66,19 @@ void RunMidBossTimeout(int firstFrame, int lastFrame);
 void EndMidBoss(int resumeFrame);
 // The boss's last phase: break ring, a shake, items drawn in, and on to the closing talk.
 void EndBossFight();
+
+// A non-spell attack's values, set on its first step.
+struct NonSpell {
+  int hp, steps, dropPower, dropPoint, dropSpecial;
+  bool stopsMove;  // also stops any move in progress
+};
+// Sets the values at timer 1; true once the attack has ended (its HP or its time gone).
+bool RunNonSpellStart(const NonSpell& values);
+// The card that follows a non-spell: its first step runs in the same call.
+void StartCardAfterNonSpell();
+// The boss's last card ending: the boss is beaten with the defeat blast, and the card
+// ends once the blast has freed it.
+void BlowUpBossAtLastCardEnd();
 
 // 200000: the stage-clear notice and the stage bonus of (scene digit) x 1,000,000.
 void ShowStageClear();

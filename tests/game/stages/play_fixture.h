@@ -12,7 +12,36 @@
 #include "game/play_runner.h"
 #include "game/play_sound.h"
 #include "game/play_state.h"
+#include "game/replay_memory.h"
 #include "game/stages/spell_banner.h"
+
+// How many NextRandom calls moved the counter from `before` to now.
+inline uint32_t DrawsSince(uint32_t before) {
+  // The counter moves by a fixed odd step per call; multiply by its inverse mod 2^32.
+  uint32_t inverse = 0x9E3779B9u;
+  for (int k = 0; k < 5; ++k) inverse *= 2u - 0x9E3779B9u * inverse;
+  return (g_randomCounter - before) * inverse;
+}
+
+// A player who fires in bursts (fresh presses let the conversations advance), bombs now
+// and then, and keeps under boss 0 (or the centre column while no boss is up).
+inline int FiringInput(int step) {
+  int input = step % 8 != 0 ? kInputShot : 0;
+  if (step % 700 == 350) input |= kInputBomb;
+  const double targetX = g_bosses[0].state != 0 ? g_bosses[0].x : 224.0;
+  if (g_player.x < targetX - 4) input |= kInputRight;
+  if (g_player.x > targetX + 4) input |= kInputLeft;
+  return input;
+}
+
+// The state hash with the scene read as the live play's: a replay runs under scene + 1000.
+inline uint64_t HashAsLive() {
+  const int scene = g_scene;
+  g_scene %= 1000;
+  const uint64_t hash = HashPlayState();
+  g_scene = scene;
+  return hash;
+}
 
 class PlayFixture : public ::testing::Test {
  protected:
@@ -65,6 +94,41 @@ class PlayFixture : public ::testing::Test {
     for (int k = 0; k < count; ++k) RunLogicStep();
   }
 
+  // Runs the play until its scene changes or it ends; the step count, or -1 past the
+  // budget. With `hashes`, the state hash after every 600th step.
+  int PlayToTheEnd(int (*input)(int), int budget, std::vector<uint64_t>* hashes) {
+    const int startScene = g_scene;
+    for (int step = 0; step < budget; ++step) {
+      SetLiveInput(input ? input(step) : 0);
+      RunLogicStep();
+      if (hashes != nullptr && (step + 1) % 600 == 0) hashes->push_back(HashAsLive());
+      if (g_scene != startScene || g_stageOver != 0) return step + 1;
+    }
+    return -1;
+  }
+  // Plays a stage live with the firing player, then plays its recording back: the state
+  // hashes after every 600th step must agree.
+  void ExpectReplayReproducesTheRun(const PlaySetup& setup, int budget) {
+    BeginPlay(setup);
+    std::vector<uint64_t> live;
+    const int steps = PlayToTheEnd(FiringInput, budget, &live);
+    ASSERT_GT(steps, 0);
+    const std::vector<ReplayPair> recording(g_replayPairs, g_replayPairs + g_replayPairCount);
+    BeginPlayback(setup, recording.data(), static_cast<int>(recording.size()));
+    std::vector<uint64_t> replayed;
+    PlayToTheEnd(nullptr, steps, &replayed);
+    ASSERT_EQ(replayed.size(), live.size());
+    for (size_t k = 0; k < live.size(); ++k) {
+      ASSERT_EQ(replayed[k], live[k]) << "step " << 600 * (k + 1);
+    }
+    EXPECT_EQ(g_scene, 1000 + setup.scene + 1);
+  }
+  static bool PoolsUntouchedOutside() {
+    return g_enemies.dummy().active == 0 && g_enemyBullets.dummy().state == 0 &&
+           g_lasers.dummy().state == 0 && g_items.dummy().active == 0 &&
+           g_bosses.dummy().state == 0;
+  }
+
   static int PlayedCount(int slot) {
     int count = 0;
     for (int s : Played()) count += s == slot;
@@ -84,6 +148,31 @@ class PlayFixture : public ::testing::Test {
     return script;
   }
 };
+
+// An enemy standing at (224, 100) in `slot`, with the given age and segment ages.
+inline Enemy& PlaceEnemy(int slot, int age, double t1, double t2) {
+  Enemy& e = g_enemies[slot];
+  e = Enemy{};
+  e.active = 1;
+  e.x = 224;
+  e.y = 100;
+  e.age = age;
+  e.hp = 100;
+  e.seg1.age = t1;
+  e.seg2.age = t2;
+  return e;
+}
+
+// Live enemy bullets, each checked to be of `sheet`.
+inline int LiveBulletsOfSheet(int sheet) {
+  int live = 0;
+  for (const EnemyBullet& bullet : g_enemyBullets) {
+    if (bullet.state == 0) continue;
+    ++live;
+    EXPECT_EQ(bullet.sheet, sheet);
+  }
+  return live;
+}
 
 // Live notices in slot order.
 inline std::vector<Notice> LiveNotices() {

@@ -1,4 +1,4 @@
-// Spell-card practice through the step runner: every stage-1 card alone, the
+// Spell-card practice through the step runner: every card of stages 1 and 2 alone, the
 // conversation before the last Extra card, and practice slots that name no card.
 #include "game/stages/spell_practice.h"
 
@@ -11,16 +11,8 @@ namespace {
 
 class SpellPractice : public PlayFixture {};
 
-int Shooter(int step) {
-  int input = step % 8 != 0 ? kInputShot : 0;
-  const double targetX = g_bosses[0].state != 0 ? g_bosses[0].x : 224.0;
-  if (g_player.x < targetX - 4) input |= kInputRight;
-  if (g_player.x > targetX + 4) input |= kInputLeft;
-  return input;
-}
-
-TEST_F(SpellPractice, EveryStage1CardRunsFromEntryToTheEndOfThePlay) {
-  for (int slot = 0; slot < 3; ++slot) {
+TEST_F(SpellPractice, EveryCardOfStages1And2RunsFromEntryToTheEndOfThePlay) {
+  for (int slot = 0; slot < 6; ++slot) {
     for (int difficulty = slot == 0 ? 2 : 0; difficulty < 4; ++difficulty) {
       for (bool firing : {false, true}) {
         SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
@@ -31,7 +23,7 @@ TEST_F(SpellPractice, EveryStage1CardRunsFromEntryToTheEndOfThePlay) {
         int entered = -1, ended = -1, blast = 0, steps = 0;
         for (; steps < 8000 && g_stageOver == 0; ++steps) {
           g_player.invulnerable = 1 << 20;
-          SetLiveInput(firing ? Shooter(steps) : 0);
+          SetLiveInput(firing ? FiringInput(steps) : 0);
           RunLogicStep();
           if (entered < 0 && g_bosses[0].state != 0) entered = steps;
           if (ended < 0 && g_stageFrame == 10001) ended = steps;
@@ -41,12 +33,17 @@ TEST_F(SpellPractice, EveryStage1CardRunsFromEntryToTheEndOfThePlay) {
         EXPECT_EQ(entered, 100) << "the boss is made at frame 100";
         EXPECT_GT(ended, entered);
         EXPECT_EQ(steps - 1, ended + 121) << "the play ends on the step that sees frame 10121";
-        EXPECT_GT(blast, 0) << "the last card's boss is blown up";
-        EXPECT_EQ(g_bosses[0].state, 0);
         EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
         EXPECT_EQ(CardSeenFlags[0][id], 1);
-        if (!firing) {
-          EXPECT_EQ(SpellCardHistory[0][id].captures, 0) << "a timed-out card is not captured";
+        // The familiars of slot 5 cost the boss its HP inside the card's own step, so that
+        // card ends by HP before the stage's blast check sees it: no blast, but the
+        // practice still ends. Every other card is blown up and, left alone, times out.
+        if (slot != 5) {
+          EXPECT_GT(blast, 0) << "the last card's boss is blown up";
+          EXPECT_EQ(g_bosses[0].state, 0);
+          if (!firing) {
+            EXPECT_EQ(SpellCardHistory[0][id].captures, 0) << "a timed-out card is not captured";
+          }
         }
       }
     }

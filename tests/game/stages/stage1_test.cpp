@@ -5,59 +5,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "game/replay_memory.h"
 #include "game/stages/boss_attack.h"
 #include "play_fixture.h"
 
 namespace {
 
-// How many NextRandom calls moved the counter from `before` to now.
-uint32_t DrawsSince(uint32_t before) {
-  // The counter moves by a fixed odd step per call; multiply by its inverse mod 2^32.
-  uint32_t inverse = 0x9E3779B9u;
-  for (int k = 0; k < 5; ++k) inverse *= 2u - 0x9E3779B9u * inverse;
-  return (g_randomCounter - before) * inverse;
-}
-
-// A player who fires in bursts (fresh presses let the conversations advance), bombs now
-// and then, and keeps under boss 0 (or the centre column while no boss is up).
-int FiringInput(int step) {
-  int input = step % 8 != 0 ? kInputShot : 0;
-  if (step % 700 == 350) input |= kInputBomb;
-  const double targetX = g_bosses[0].state != 0 ? g_bosses[0].x : 224.0;
-  if (g_player.x < targetX - 4) input |= kInputRight;
-  if (g_player.x > targetX + 4) input |= kInputLeft;
-  return input;
-}
-
-// The state hash with the scene read as the live play's: a replay runs under scene + 1000.
-uint64_t HashAsLive() {
-  const int scene = g_scene;
-  g_scene %= 1000;
-  const uint64_t hash = HashPlayState();
-  g_scene = scene;
-  return hash;
-}
-
-class Stage1 : public PlayFixture {
- protected:
-  // Runs the stage until the play moves on; the step count, or -1 past the budget.
-  int PlayToTheEnd(int (*input)(int), int budget, std::vector<uint64_t>* hashes) {
-    const int startScene = g_scene;
-    for (int step = 0; step < budget; ++step) {
-      SetLiveInput(input ? input(step) : 0);
-      RunLogicStep();
-      if (hashes != nullptr && (step + 1) % 600 == 0) hashes->push_back(HashAsLive());
-      if (g_scene != startScene || g_stageOver != 0) return step + 1;
-    }
-    return -1;
-  }
-  static bool PoolsUntouchedOutside() {
-    return g_enemies.dummy().active == 0 && g_enemyBullets.dummy().state == 0 &&
-           g_lasers.dummy().state == 0 && g_items.dummy().active == 0 &&
-           g_bosses.dummy().state == 0;
-  }
-};
+class Stage1 : public PlayFixture {};
 
 TEST_F(Stage1, PlaysThroughToStage2OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
@@ -181,24 +134,11 @@ TEST_F(Stage1, FiringMapOfSlotsBeforeAndAfterFrame3500) {
     Begin(1, 0);
     Step();
     g_enemyBullets.Clear();
-    Enemy& enemy = g_enemies[c.slot];
-    enemy = Enemy{};
-    enemy.active = 1;
-    enemy.x = 224;
-    enemy.y = 100;
-    enemy.age = c.age;
+    Enemy& enemy = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
     enemy.seg1.speed = c.speed1;
-    enemy.seg1.age = c.t1;
-    enemy.seg2.age = c.t2;
     g_stageFrame = c.frame;
     FireStage1EnemyShots(c.slot);
-    int live = 0;
-    for (const EnemyBullet& bullet : g_enemyBullets) {
-      if (bullet.state == 0) continue;
-      ++live;
-      EXPECT_EQ(bullet.sheet, c.sheet);
-    }
-    EXPECT_EQ(live, c.bullets);
+    EXPECT_EQ(LiveBulletsOfSheet(c.sheet), c.bullets);
   }
 }
 
@@ -313,19 +253,7 @@ TEST_F(Stage1, ConversationAndFightMarksChainToTheNextStage) {
 }
 
 TEST_F(Stage1, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  Begin(1, 2, 7, 0xC0FFEEu);
-  std::vector<uint64_t> live;
-  const int steps = PlayToTheEnd(FiringInput, 80000, &live);
-  ASSERT_GT(steps, 0);
-  const std::vector<ReplayPair> recording(g_replayPairs, g_replayPairs + g_replayPairCount);
-
-  BeginPlayback(PlaySetup{1, 2, 7, 0xC0FFEEu}, recording.data(),
-                static_cast<int>(recording.size()));
-  std::vector<uint64_t> replayed;
-  PlayToTheEnd(nullptr, steps, &replayed);
-  ASSERT_EQ(replayed.size(), live.size());
-  for (size_t k = 0; k < live.size(); ++k) ASSERT_EQ(replayed[k], live[k]) << "step " << 600 * (k + 1);
-  EXPECT_EQ(g_scene, 1002);
+  ExpectReplayReproducesTheRun(PlaySetup{1, 2, 7, 0xC0FFEEu}, 80000);
 }
 
 }  // namespace

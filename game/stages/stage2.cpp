@@ -1,0 +1,552 @@
+// Stage 2: dive waves over the frozen lake, the mid-boss, and the ferrywoman with two
+// orb non-spells and three cards.
+#include "game/stages/stage2.h"
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/stage_dispatch.h"
+#include "game/stages/stage_frame.h"
+
+namespace {
+
+constexpr int kMidBossWindowFirst = 2331;
+constexpr int kMidBossWindowLast = 4099;
+constexpr int kResumeFrame = 3330;
+constexpr int kStageTheme = 10;
+constexpr int kBossTheme = 16;
+constexpr int kSecondHalf = 2200;
+constexpr int kFiringEnd = 5200;
+
+// An orb kept by its slot and serial: a slot that was freed and reused is not the orb.
+struct Orb {
+  int slot;  // -1: no orb
+  uint32_t serial;
+};
+
+// The values the boss fight keeps between steps.
+struct Stage2State {
+  int barSplit;
+  int ringSize;     // mid-boss: bullets per ring
+  double turnRate;  // mid-boss and orb non-spells: degrees per timer step
+  Orb orbA, orbB;
+};
+Stage2State g_stage2;
+
+int Diff() { return g_difficulty; }
+int Half() { return g_difficulty / 2; }
+// A value given per difficulty, Easy / Normal / Hard / Lunatic.
+int PerDifficulty(int easy, int normal, int hard, int lunatic) {
+  const int values[4] = {easy, normal, hard, lunatic};
+  const int d = Diff();
+  return values[d < 0 ? 0 : d > 3 ? 3 : d];
+}
+
+// ---------------------------------------------------------------------------
+// Waves. Each random enemy draws its leave angle, then its dive angle, then its x.
+
+struct Drops {
+  int power, special, point;
+};
+
+void SpawnDiver(int slot, int hp, int turnFlag, int sprite, Drops drops, int xBase, int xRange,
+                double diveSpeed, double leaveSpeed) {
+  const int leave = NextRandom();
+  const int dive = NextRandom();
+  const int rx = NextRandom();
+  SpawnEnemy(slot, hp, turnFlag, 1, 90, 1, 120, sprite, drops.power, drops.special, drops.point,
+             xBase + rx % xRange, 0.0, diveSpeed, 250 + dive % 40, leaveSpeed, 80 + leave % 20);
+}
+
+// Table A: pairs diving in from the top at random.
+void SpawnDivePair(int frame) {
+  const int k = (frame - 220) / 10;
+  SpawnDiver(2 * k, 120, 1, 4, {0, 2, 0}, 82, 285, 3.0, 2.0);
+  SpawnDiver(2 * k + 1, 120, 1, 5, {2, 0, 0}, 82, 285, 3.0, 2.0);
+}
+
+// Table C: a pair flying in from both sides and stopping.
+void SpawnSidePair(int k, int turnFlag, Drops drops) {
+  SpawnEnemy(20 + 2 * k, 50, turnFlag, 1, 600, 1, 600, 2, drops.power, drops.special, drops.point,
+             29.0, 50.0, 2.0, 320.0, 0.0, 0.0);
+  SpawnEnemy(21 + 2 * k, 50, turnFlag, 1, 600, 1, 600, 2, drops.power, drops.special, drops.point,
+             420.0, 50.0, 2.0, 220.0, 0.0, 0.0);
+}
+
+// Table D: an aimed fairy from a fixed point and a diver at a random x.
+struct AimedWave {
+  int first, turnFlag;
+  double aimedX;
+  int aimedSprite;
+  Drops aimedDrops;
+  int diverSprite;
+  Drops diverDrops;
+  int diverX;
+};
+constexpr AimedWave kAimedWaves[3] = {
+    {1100, 1, 324.0, 0, {0, 1, 0}, 4, {0, 2, 0}, 60},
+    {1400, 0, 124.0, 1, {1, 0, 0}, 5, {2, 0, 0}, 260},
+    {1700, 1, 324.0, 2, {0, 0, 1}, 4, {0, 2, 0}, 60},
+};
+void SpawnAimedWave(const AimedWave& w, int frame) {
+  const int k = (frame - w.first) / 20;
+  SpawnEnemy(20 + k, 30, w.turnFlag, 1, 600, 1, 600, w.aimedSprite, w.aimedDrops.power,
+             w.aimedDrops.special, w.aimedDrops.point, w.aimedX, 0.0, 2.0, 720.0, 0.0, 0.0);
+  SpawnDiver(k, 120, w.turnFlag, w.diverSprite, w.diverDrops, w.diverX, 100, 2.0, 3.0);
+}
+
+// Three fairies that come at the player and turn straight away from it.
+void SpawnThreeAimed(int firstSlot, int turnFlag, const Drops (&drops)[3]) {
+  static constexpr double kX[3] = {324.0, 124.0, 224.0};
+  for (int i = 0; i < 3; ++i) {
+    SpawnEnemy(firstSlot + i, 100, turnFlag, 1, 120, 1, 121, 2, drops[i].power, drops[i].special,
+               drops[i].point, kX[i], 0.0, 3.0, 720.0, 3.0, 900.0);
+  }
+}
+
+// Pairs that run down one side and across, and across and up or down the other.
+struct CornerPair {
+  double downX;
+  double downLeave;
+  int downSprite;
+  Drops downDrops;
+  double acrossY;
+  double acrossLeave;
+  int acrossSprite;
+  Drops acrossDrops;
+};
+constexpr CornerPair kCornerFirst = {100.0, 0.0, 4, {0, 2, 0}, 100.0, 270.0, 5, {1, 0, 0}};
+constexpr CornerPair kCornerMirror = {348.0, 180.0, 5, {1, 0, 0}, 380.0, 90.0, 4, {0, 2, 0}};
+void SpawnCornerPair(int k, const CornerPair& p) {
+  SpawnEnemy(2 * k, 140, 1, 1, 150, 1, 151, p.downSprite, p.downDrops.power, p.downDrops.special,
+             p.downDrops.point, p.downX, 0.0, 3.0, 270.0, 3.0, p.downLeave);
+  SpawnEnemy(2 * k + 1, 140, 1, 1, 140, 1, 141, p.acrossSprite, p.acrossDrops.power,
+             p.acrossDrops.special, p.acrossDrops.point, 0.0, p.acrossY, 3.0, 0.0, 3.0,
+             p.acrossLeave);
+}
+
+void SpawnCrossingPair(int frame) {
+  const int k = (frame - 4420) / 30;
+  SpawnEnemy(2 * k, 120, 1, 1, 600, 1, 600, 5, 2, 0, 0, 348.0, 0.0, 3.0, 270.0, 3.0, 180.0);
+  SpawnEnemy(2 * k + 1, 120, 1, 1, 600, 1, 600, 4, 0, 3, 0, 100.0, 480.0, 3.0, 90.0, 3.0, 90.0);
+}
+
+void SpawnClosingFan(int frame) {
+  const int k = (frame - 5000) / 60;
+  SpawnEnemy(22 + k, 60, 1, 1, 120, 1, 121, 2, 0, 3, 2, 384 - 30 * k, 0.0, 2.0, 265.0, 3.0, 110.0);
+  SpawnEnemy(25 + k, 60, 0, 1, 120, 1, 121, 2, 3, 0, 2, 64 + 30 * k, 0.0, 2.0, 275.0, 3.0, 70.0);
+}
+
+}  // namespace
+
+void RunStage2Waves() {
+  const int frame = g_stageFrame;
+  switch (frame) {
+    case 1:
+      StartStageMusic(kStageTheme);
+      break;
+    case 30:
+      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[1]);
+      break;
+    case 60:
+      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[1]);
+      break;
+    case 90:
+      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[1]);
+      break;
+    case 500:
+      SpawnEnemy(29, 400, 0, 1, 75, 1, 500, 3, 8, 5, 1, 224.0, 0.0, 2.0, 270.0, 1.0, 270.0);
+      break;
+    case 600: case 630: case 660: case 690:
+      SpawnSidePair((frame - 600) / 30, 1, {2, 0, 1});
+      break;
+    case 860: case 890:
+      SpawnSidePair((frame - 860) / 30, 0, {0, 2, 1});
+      break;
+    case 2100:
+      InitBoss(0, 0, 3, 0.0, -50.0);
+      break;
+    case 2200:
+      RunBossChargeEffect(10, 0);
+      MoveBoss(0, 0, 224.0, 150.0, 0);
+      break;
+    case 2230:
+      StartBossFight(1);
+      break;
+    case 3000: case 3300:
+      SpawnThreeAimed(22, 0, {{0, 2, 2}, {2, 0, 2}, {2, 0, 2}});
+      break;
+    case 3150:
+      SpawnThreeAimed(25, 1, {{0, 2, 2}, {2, 0, 2}, {0, 2, 2}});
+      break;
+    case 3760:
+      ShowNotice(60, 2, 60, 380, 0, SpriteSheetHandles.enemyMark[1]);
+      break;
+    case 4200:
+      SpawnEnemy(20, 400, 0, 1, 100, 1, 500, 3, 8, 3, 2, 79.0, 0.0, 2.0, -60.0, 1.0, 180.0);
+      SpawnEnemy(21, 400, 0, 1, 100, 1, 500, 3, 8, 3, 2, 350.0, 0.0, 2.0, 240.0, 1.0, 0.0);
+      break;
+    case 4360:
+      ShowNotice(60, 2, 100, 440, 0, SpriteSheetHandles.enemyMark[1]);
+      break;
+    case 4700:
+      SpawnEnemy(28, 400, 0, 1, 75, 3, 400, 3, 8, 5, 3, 274.0, 0.0, 2.0, 270.0, 2.0, 0.0);
+      SpawnEnemy(29, 400, 1, 1, 75, 3, 400, 3, 8, 5, 3, 174.0, 0.0, 2.0, 270.0, 2.0, 180.0);
+      break;
+    case 5000: case 5060: case 5120:
+      SpawnClosingFan(frame);
+      break;
+    case 5400:
+      EndWaves();
+      break;
+    case kBossFightStart:
+      StartBossFight(2);
+      break;
+    case kClosingTalkStart:
+      g_talkActive = 20;
+      break;
+    default:
+      if (frame >= 220 && frame <= 310 && frame % 10 == 0) {
+        SpawnDivePair(frame);
+      } else if (frame >= 1100 && frame <= 1860 && frame % 20 == 0) {
+        for (const AimedWave& wave : kAimedWaves) {
+          if (frame >= wave.first && frame <= wave.first + 160) SpawnAimedWave(wave, frame);
+        }
+      } else if (frame >= 3420 && frame <= 3510 && frame % 10 == 0) {
+        SpawnCornerPair((frame - 3420) / 10, kCornerFirst);
+      } else if (frame >= 3820 && frame <= 3910 && frame % 10 == 0) {
+        SpawnCornerPair((frame - 3820) / 10, kCornerMirror);
+      } else if (frame >= 4420 && frame <= 4540 && (frame - 4420) % 30 == 0) {
+        SpawnCrossingPair(frame);
+      } else {
+        RunStageEndMarks();
+      }
+      break;
+  }
+  RunMidBossTimeout(kMidBossWindowFirst, kMidBossWindowLast);
+}
+
+// ---------------------------------------------------------------------------
+// Enemy firing.
+
+namespace {
+
+int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
+
+bool Pausing(const Enemy& e) {
+  return e.age >= static_cast<int>(e.seg1.age) && e.age <= static_cast<int>(e.seg2.age);
+}
+
+// A small fairy below 100 HP bursts into a ring (on the difficulties given) and dies.
+void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
+  if (e.hp >= 100) return;
+  if (fires) {
+    const int r = NextRandom();
+    ShootRing(TurnColour(e), 0, 11, 2, 0, 0, count, e.x, e.y, 3.0, 0.0, 3.0, 0.0,
+              AngleToPlayer(e.x, e.y) + (r % spread - spread / 2));
+  }
+  e.hp = 0;
+}
+
+void FireFirstHalf(int slot, Enemy& e) {
+  const int d = Diff();
+  const int age = e.age;
+  const double x = e.x, y = e.y;
+  if (slot <= 19) {
+    if (age == 90) {
+      const int w = PerDifficulty(80, 60, 40, 20);
+      const int r = NextRandom();
+      ShootFan(2, 0, 1, 4, 0, 0, 2 * d + 2, 360, x, y, 2.0, 0.0, 2.0, 0.0,
+               AngleToPlayer(x, y) + (r % w - w / 2));
+    }
+    BurstBelow100(e, d >= 1, PerDifficulty(4, 4, 6, 8), 30);
+  } else if (slot <= 28) {
+    const int period = PerDifficulty(90, 70, 50, 30);
+    if (age >= 60 && age <= 120 && age % period == 0) {
+      ShootFan(TurnColour(e), 0, 1, 2, 0, 0, PerDifficulty(1, 3, 3, 5), 60, x, y, 1.0, 0.1, 3.0,
+               0.0, AngleToPlayer(x, y));
+    }
+  } else if (Pausing(e) && age % 12 == 0) {
+    const int n = d + 4;
+    const double start = d < 2 ? 0.0 : age;
+    ShootCircleFormation(1, 0, 7, 0, 100, n, x, y, 1.0, 0.1, 2.5, 0.0, start,
+                         270 - 4 * (2 * e.turnFlag - 1) * age);
+    ShootRing(0, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.05, 2.5, 0.0, age);
+  }
+}
+
+void FireSecondHalf(int slot, Enemy& e) {
+  const int d = Diff(), s = Half();
+  const int age = e.age;
+  const double x = e.x, y = e.y;
+  if (slot <= 19) {
+    if (age % 50 == 0) {
+      const double speed = s == 1 ? 2.5 : 2.0;
+      ShootFan(2, 0, 1, 4, 0, 0, 4, 360, x, y, speed, 0.0, speed, 0.0, 0.0);
+    }
+    BurstBelow100(e, s == 1, 4, 40);
+  } else if (slot <= 21) {
+    if (Pausing(e) && (age - static_cast<int>(e.seg1.age)) % 60 == 0) {
+      // Colour by sprite, like the other fairies of this stage.
+      ShootLayeredFan(TurnColour(e), 0, 0, 1, 2, 0, 2 * d + 4, 90, d + 1, x, y, 1.0, 0.1, 2.5,
+                      0.0, AngleToPlayer(x, y), 30.0);
+    }
+  } else if (slot <= 27) {
+    if (age >= 60 && age % 30 == 0) {
+      const int n = 2 * d + 1;
+      ShootRing(2, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.01, 2.0, 0.0, age + 180);
+      ShootFan(2, 0, 1, 7, 0, 0, n, 360, x, y, 1.0, 0.05, 3.0, 0.0, age);
+    }
+  } else if (Pausing(e) && age % 10 == 0) {
+    const double spin = e.turnFlag == 1 ? 1.0 : -1.0;
+    const double swing = (age / 30) % 2 == 1 ? 1.0 : -1.0;
+    ShootRing(slot == 28 ? 0 : 1, 0, 1, 7, 0, 0, 2 * d + 3, x, y, 1.0, 0.05, 3.0, 0.0,
+              0.8 * age * spin * swing);
+  }
+}
+
+}  // namespace
+
+void FireStage2EnemyShots(int slot) {
+  Enemy& e = g_enemies[slot];
+  if (e.active != 1 || g_stageFrame >= kFiringEnd) return;
+  if (g_stageFrame < kSecondHalf) {
+    FireFirstHalf(slot, e);
+  } else {
+    FireSecondHalf(slot, e);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversations.
+
+void GetStage2DialogueLine(DialogueLine& line) {
+  struct Row {
+    int side, leftPose, rightPose;
+    bool boss;  // the boss's portrait shows
+  };
+  static constexpr Row kOpening[14] = {
+      {0, 3, 0, false}, {0, 2, 0, false}, {1, 2, 0, true}, {0, 0, 0, true}, {1, 0, 6, true},
+      {0, 0, 6, true},  {1, 0, 0, true},  {1, 0, 0, true}, {0, 3, 0, true}, {1, 6, 2, true},
+      {0, 2, 2, true},  {0, 0, 2, true},  {1, 0, 3, true}, {0, 5, 3, true},
+  };
+  static constexpr Row kClosing[7] = {
+      {0, 5, 7, true}, {1, 5, 7, true}, {0, 2, 7, true}, {1, 2, 7, true},
+      {0, 3, 7, true}, {1, 3, 7, true}, {0, 2, 7, true},
+  };
+  const int number = g_talkActive;
+  const Row* row = nullptr;
+  if (number >= 1 && number <= 14) row = &kOpening[number - 1];
+  if (number >= 20 && number <= 26) row = &kClosing[number - 20];
+
+  if (number == 3) EnterBoss(2);
+  if (number == 13) StartBossMusicOnce(kBossTheme);
+  if (number == 16) EndOpeningConversation();
+  if (number == 28) EndClosingConversation();
+  if (row == nullptr) return;  // 15 and 27 slide the portraits out; the rest show nothing
+
+  line.side = row->side;
+  line.leftCharacter = g_player.character;
+  line.leftPose = row->leftPose;
+  line.rightCharacter = row->boss ? g_bosses[0].kind : 100;
+  line.rightPose = row->rightPose;
+  const DialogueText& text = Stage2DialogueText(number);
+  line.line1 = text.line1;
+  line.line2 = text.line2;
+}
+
+// ---------------------------------------------------------------------------
+// Boss fight.
+
+namespace {
+
+constexpr NonSpell kMidBossNonSpell = {1200, 1800, 0, 0, 1, false};
+constexpr NonSpell kFirstOrbNonSpell = {2000, 2400, 5, 8, 0, false};
+constexpr NonSpell kSecondOrbNonSpell = {2000, 2400, 7, 10, 0, false};
+constexpr NonSpell kCardWait = {100, -1, 10, 15, 0, false};
+
+// y drawn first, then x near the player, kept inside 124..324.
+void WarpTowardPlayer() {
+  const int ry = NextRandom();
+  const int rx = NextRandom();
+  MoveBoss(0, 0, ClampToInt(g_player.x + rx % 100 - 50, 124, 324), 125 + ry % 50, 0);
+}
+
+// An aimed fan that turns toward the player once more at age 30, and a wider one.
+void AimedFanPair(double x, double y, bool withWide = true) {
+  const double aim = AngleToPlayer(x, y);
+  ShootFan(4, 720, 1, 2, 30, 1, PerDifficulty(2, 3, 4, 5), 60, x, y, 3.0, 0.05, 5.0, 0.0, aim);
+  if (withWide) {
+    ShootFan(2, 0, 1, 2, 0, 0, PerDifficulty(4, 4, 6, 6), 120, x, y, 3.0, 0.05, 5.0, 0.0, aim);
+  }
+}
+
+Orb MakeOrb(double speedLimit, double accel, double angle) {
+  const int slot = SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, accel, speedLimit, 2.0, angle);
+  // The pool was full: no orb, rather than slot 800.
+  if (slot < 0 || slot >= kBulletSlots) return {-1, 0};
+  return {slot, g_enemyBullets[slot].serial};
+}
+
+// The orb's bullet while it is still the one made; null once erased or replaced.
+const EnemyBullet* LiveOrb(const Orb& orb) {
+  if (orb.slot < 0) return nullptr;
+  const EnemyBullet& bullet = g_enemyBullets[orb.slot];
+  if (bullet.state == 0 || bullet.serial != orb.serial) return nullptr;
+  return &bullet;
+}
+
+void RingsFromOrb(const Orb& orb, int colour, double base) {
+  const EnemyBullet* bullet = LiveOrb(orb);
+  if (bullet == nullptr) return;
+  // Whole pixels: the rings start where the orb is drawn.
+  const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
+  const int n = PerDifficulty(2, 2, 3, 3);
+  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 5.0, -0.1, 2.0, 0.0, base);
+  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 4.0, -0.1, 2.0, 0.0, base);
+}
+
+void AimedFanFromOrb(const Orb& orb) {
+  const EnemyBullet* bullet = LiveOrb(orb);
+  if (bullet == nullptr) return;
+  AimedFanPair(static_cast<int>(bullet->x), static_cast<int>(bullet->y), false);
+}
+
+void RunMidBossPattern() {
+  Boss& boss = g_bosses[0];
+  const int t = boss.phaseTimer;
+  if (t == 60) {
+    g_stage2.ringSize = PerDifficulty(1, 2, 4, 6);
+    g_stage2.turnRate = PerDifficulty(4, 3, 3, 2);
+  }
+  if (t == 100) SetBossAnimation(0, 0, 60);
+  if (t % 2 == 0 && ((t >= 100 && t <= 160) || (t >= 250 && t <= 310))) {
+    const double base = t * g_stage2.turnRate;
+    for (double speed : {7.0, 6.0, 5.0}) {
+      ShootRing(0, 0, 1, 4, 0, 0, g_stage2.ringSize, boss.x, boss.y, speed, -0.1, 2.0, 0.0, base);
+    }
+  }
+  if (t == 220) {
+    const int ry = NextRandom();
+    const int rx = NextRandom();
+    MoveBoss(0, 0, 74 + rx % 100, 125 + ry % 50, 0);
+  }
+  if (t == 370) WarpTowardPlayer();
+  if (t == 400) SetBossAnimation(0, 0, 120);
+  if (t >= 400 && t <= 520 && t % 10 == 0) AimedFanPair(boss.x, boss.y);
+  if (t == 610) boss.phaseTimer = 99;
+}
+
+void EndMidBossInline() {
+  Boss& boss = g_bosses[0];
+  PlayEffect(kSeCardEnd);
+  boss.remainingCards -= 1;
+  if (boss.spellTimer != 0) SpawnItems(2, 0);
+  EraseAllBullets();
+  RunBossBreakRing(0, 0);
+  g_spellCardActive = 0;
+  g_bossPhase = 0;
+  if (g_stageFrame > kResumeFrame) g_stageFrame = kResumeFrame;
+}
+
+void RunOrbPattern(bool second) {
+  Boss& boss = g_bosses[0];
+  const int t = boss.phaseTimer;
+  if (t == 30) {
+    const double limit = second ? 75.0 : 50.0;
+    const double accel = second ? 3.0 : 2.0;
+    g_stage2.orbA = MakeOrb(limit, accel, 0.0);
+    g_stage2.orbB = MakeOrb(limit, accel, 180.0);
+    g_stage2.turnRate = PerDifficulty(4, 3, 3, 2);
+  }
+  if (t >= 120 && t <= 180 && t % 4 == 0) {
+    RingsFromOrb(g_stage2.orbA, 0, t * g_stage2.turnRate);
+    RingsFromOrb(g_stage2.orbB, 2, -t * g_stage2.turnRate);
+  }
+  if (t == 180) SetBossAnimation(0, 0, 120);
+  if (t >= 180 && t <= 300 && t % 10 == 0) {
+    if (second) {
+      AimedFanFromOrb(g_stage2.orbA);
+      AimedFanFromOrb(g_stage2.orbB);
+      const double aim = AngleToPlayer(boss.x, boss.y);
+      ShootFan(2, 0, 1, 2, 0, 0, PerDifficulty(4, 4, 6, 6), 120, boss.x, boss.y, 3.0, 0.05, 5.0,
+               0.0, aim);
+    } else {
+      AimedFanPair(boss.x, boss.y);
+    }
+  }
+  if (t == 360) WarpTowardPlayer();
+  if (t == (second ? 460 : 450)) boss.phaseTimer = 99;
+}
+
+void RunMidBossPhase() {
+  g_stage2.barSplit = 0;
+  if (RunNonSpellStart(kMidBossNonSpell)) {
+    EndMidBossInline();
+  } else {
+    RunMidBossPattern();
+  }
+}
+
+void RunOrbPhase(bool second) {
+  g_stage2.barSplit = 20;
+  if (g_spellBackground == 0) {
+    if (RunNonSpellStart(second ? kSecondOrbNonSpell : kFirstOrbNonSpell)) {
+      StartCardAfterNonSpell();
+    } else {
+      RunOrbPattern(second);
+    }
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), second ? 4 : 3));
+}
+
+void RunLastCardPhase() {
+  g_stage2.barSplit = 100;
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(kCardWait);
+    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground != 1) return;
+  BlowUpBossAtLastCardEnd();
+  RunBossAttack(GetSpellCardId(Diff(), 5));
+}
+
+}  // namespace
+
+void RunStage2BossFight() {
+  switch (g_bossPhase) {
+    case 1:
+      RunMidBossPhase();
+      break;
+    case 2:
+      RunOrbPhase(false);
+      break;
+    case 3:
+      RunOrbPhase(true);
+      break;
+    case 4:
+      RunLastCardPhase();
+      break;
+    case 5:
+      EndBossFight();
+      break;
+    default:
+      break;
+  }
+  DrawBossStatus(g_stage2.barSplit, g_spellBackground);
+}
+
+void RunStage2Timeline() {
+  static constexpr StageParts kParts = {RunStage2Waves, FireStage2EnemyShots,
+                                        GetStage2DialogueLine, RunStage2BossFight};
+  RunStageSteps(kParts);
+}
+
+void ResetStage2State() {
+  g_stage2 = Stage2State{};
+  g_stage2.orbA.slot = g_stage2.orbB.slot = -1;
+}

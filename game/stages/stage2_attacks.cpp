@@ -1,0 +1,299 @@
+// The cards of the stage-2 boss: laser spokes (slot 3), bell rings (slot 4) and
+// familiars (slot 5).
+#include <cmath>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+
+namespace {
+
+constexpr int kPortrait = 3;
+
+void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
+  if (g_difficulty <= 3) step.name = CardName(step.id);
+  step.portrait = kPortrait;
+  step.bonusDrain = drain;
+  Boss& boss = g_bosses[0];
+  if (boss.phaseTimer != 1) return;
+  boss.hp = boss.maxHp = hp;
+  boss.spellTimer = steps;
+  g_spellBonus = bonus;
+  boss.moveFrames = 0.0;
+  g_spellCardActive = 1;
+}
+
+int PerDifficulty(int easy, int normal, int hard, int lunatic) {
+  const int values[4] = {easy, normal, hard, lunatic};
+  const int d = g_difficulty;
+  return values[d < 0 ? 0 : d > 3 ? 3 : d];
+}
+
+double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
+
+// ---------------------------------------------------------------------------
+// Slot 3. Scratch: values[0] the spoke count n, sign the turn sign s, angle the stored
+// angle of the spokes.
+
+void Spokes(double first) {
+  const Boss& boss = g_bosses[0];
+  const double n = g_attackScratch.values[0];
+  for (int k = 0; k < static_cast<int>(n); ++k) {
+    ShootLaserAtAngle(3, 800, 0, 2, 130, 3, boss.x, boss.y, 5.0, first + k * 360 / n, 10.0);
+  }
+}
+
+void FansAlongSpokes(double base) {
+  const Boss& boss = g_bosses[0];
+  const int n = static_cast<int>(g_attackScratch.values[0]);
+  ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, n, 5, boss.x, boss.y, 5.0, 0.0, 5.0, 0.0, base);
+}
+
+void TurningRings() {
+  const Boss& boss = g_bosses[0];
+  const double s = g_attackScratch.sign;
+  const int d = g_difficulty;
+  const int p = PerDifficulty(25, 30, 30, 35), q = PerDifficulty(10, 15, 15, 20);
+  const int r1 = NextRandom();
+  ShootRing(1, 0, 1, 2, 30, 3, p, boss.x, boss.y, 1.0, 0.1, 2.0, s, r1 % 10);
+  const int r2 = NextRandom();
+  ShootRing(1, 0, 1, 2, 60, 3, q, boss.x, boss.y, 3.0, -0.05, 2.0, s, r2 % 10);
+  if (d >= 2) {
+    // These stop turning at their trigger like the first two (behaviour 3).
+    const int r3 = NextRandom();
+    ShootRing(1, 0, 1, 2, 30, 3, d == 2 ? 30 : 40, boss.x, boss.y, 1.0, 0.01, 2.0, -s, r3 % 10);
+    ShootRing(1, 0, 1, 2, 60, 3, d == 2 ? 10 : 20, boss.x, boss.y, 1.0, 0.01, 2.0, -s, r3 % 10);
+  }
+  g_attackScratch.sign = -s;
+}
+
+// A spoke whose far end has run off the field is sent back from there (Hard and Lunatic
+// at the bottom, Lunatic also at the top and the sides).
+void BendSpokes() {
+  const int d = g_difficulty;
+  for (Laser& laser : g_lasers) {
+    if (laser.state != 2) continue;
+    const bool off = (d == 3 && (laser.y2 < 16 || laser.x2 < 32 || laser.x2 > 417)) ||
+                     (d >= 2 && laser.y2 > 464);
+    // A laser of no length has no direction to send back along.
+    if (!off || laser.fullLength <= 0) continue;
+    const double length = laser.fullLength;
+    const double backX = laser.x2 - (laser.x2 - laser.x1) / length;
+    const double backY = laser.y2 - (laser.y2 - laser.y1) / length;
+    const Laser old = laser;
+    laser.state = 1;
+    SpawnLaser(11, old.x2, old.y2, backX, backY, old.growth, old.fullLength, old.fullWidth,
+               old.triggerAge - old.age, old.lifetime - old.age, old.colour);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Slot 4. Scratch: values[0] the ring offset o, values[1] the ring size m, angle the
+// stored aim.
+
+void PairOfRings(int colour, int bp, int sheet, int trigger, int behaviour, int n, double accel,
+                 double limit, double turn, double base) {
+  const Boss& boss = g_bosses[0];
+  ShootRing(colour, bp, 1, sheet, trigger, behaviour, n, boss.x, boss.y, 0.0, accel, limit, turn,
+            base);
+  ShootRing(colour, -bp, 1, sheet, trigger, behaviour, n, boss.x, boss.y, 0.0, accel, limit, -turn,
+            base);
+}
+
+void RingOf(int colour, int sheet, int trigger, int behaviour, int n, double speed, double accel,
+            double limit, double base) {
+  const Boss& boss = g_bosses[0];
+  ShootRing(colour, 0, 1, sheet, trigger, behaviour, n, boss.x, boss.y, speed, accel, limit, 0.0,
+            base);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 5. Scratch: sign the cycle sign, values[0] the familiar count, values[1] the
+// third value.
+
+void SpawnFamiliars() {
+  const Boss& boss = g_bosses[0];
+  const double sigma = g_attackScratch.sign;
+  const int circling = static_cast<int>((1 + sigma) / 2) + 5;
+  const int cx = static_cast<int>(boss.x), cy = static_cast<int>(boss.y);
+  for (int k = 0; k < 8; ++k) {
+    const double a = 45.0 * k;
+    const double x = cx + 50 * std::cos(a * kPi / 180.0);
+    const double y = cy - 50 * std::sin(a * kPi / 180.0);
+    SpawnEnemy(k, 120, 0, circling, 300 + 10 * k, 1, 300 + 10 * k, k % 2, k % 2, (k + 1) % 2, 0, x,
+               y, 50.0, a, 8.0, 720.0);
+  }
+}
+
+void FallingEnemy(int slot, double angle) {
+  const int r = NextRandom();
+  SpawnEnemy(slot, 80, 0, 1, 900, 1, 900, 2, 0, 0, 0, 60 + r % 300, 0.0, 8.0, angle, 0.0, 0.0);
+}
+
+// The enemy's own heading: the segment it is moving on (the first while it stands).
+double Heading(const Enemy& e) { return e.age >= e.seg2.age ? e.seg2.angle : e.seg1.angle; }
+
+// Every enemy shot below 100 HP bursts, taking 30 HP off the boss.
+void BurstFamiliars() {
+  for (Enemy& e : g_enemies) {
+    if (e.active != 1 || e.hp >= 100) continue;
+    e.hp = 0;
+    g_bosses[0].hp -= 30;
+    const double a = Heading(e);
+    ShootFan(4, 3, 1, 7, 100, 107, 1, 60, e.x, e.y, 0.0, 0.05, 3.0, 0.0, a);
+    ShootFan(4, 0, 1, 4, 0, 0, 4, 150, e.x, e.y, 4.0, 0.0, 4.0, 0.0, a);
+  }
+}
+
+}  // namespace
+
+void RunStage2SpokeCard(AttackStep& step) {
+  CardStart(step, 2000, 1800, 3600000, 810);
+  Boss& boss = g_bosses[0];
+  AttackScratch& scratch = g_attackScratch;
+  const int d = g_difficulty;
+  const int t = boss.phaseTimer;
+  if (t == 2) {
+    SetBossMoveTarget(0, 224.0, 150.0, 50);
+    scratch.values[0] = 2 * d + 4;
+    scratch.sign = 1.0;
+    scratch.angle = 0.0;
+  }
+  if (t == 70) g_spellCardActive = 0;
+  if (t == 100 && d >= 2) {
+    const double aim = AimFromBoss();
+    ShootFan(1, 0, 1, 15, 55, 3, 8, 360, boss.x, boss.y, 1.5, 0.01, 2.0, 3.0, aim);
+    ShootFan(1, 0, 1, 15, 55, 3, 8, 360, boss.x, boss.y, 1.5, 0.01, 2.0, -3.0, aim);
+  }
+  if (t >= 102 && t <= 156 && (t - 102) % 6 == 0) {
+    const double aim = AimFromBoss();
+    for (int bp : {20, -20}) {
+      ShootRing(1, bp, 1, 13, 50, 16, 8, boss.x, boss.y, 0.0, 0.1, 1.5, 0.0, aim);
+    }
+    for (int bp : {20, -20}) {
+      ShootRing(1, bp, 1, 13, 50, 16, 8, boss.x, boss.y, 3.0, -0.05, 1.5, 0.0, aim);
+    }
+  }
+  if (t == 160 || t == 170) TurningRings();
+  if (t == 200) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 100);
+  }
+  const double n = scratch.values[0];
+  if (t == 230) {
+    scratch.angle = AimFromBoss();
+    Spokes(scratch.angle);
+  }
+  if (t == 245) FansAlongSpokes(scratch.angle);
+  if (t == 250) {
+    scratch.angle = AimFromBoss();
+    Spokes(scratch.angle - 180 / n);
+  }
+  if (t == 265) FansAlongSpokes(scratch.angle - 180 / n);
+  if (t == 270) {
+    const int ry = NextRandom();
+    const int rx = NextRandom();
+    SetBossMoveTarget(0, static_cast<int>(g_player.x) + rx % 60 - 30, 125 + ry % 50, 50);
+  }
+  if (t == 330) {
+    boss.phaseTimer = 99;
+    scratch.sign = -scratch.sign;
+  }
+  BendSpokes();
+}
+
+void RunStage2BellCard(AttackStep& step) {
+  CardStart(step, 2500, 2400, 3800000, 660);
+  Boss& boss = g_bosses[0];
+  AttackScratch& scratch = g_attackScratch;
+  const int d = g_difficulty;
+  const bool hard = d >= 2;
+  const int t = boss.phaseTimer;
+  const double o = scratch.values[0];
+  const int m = static_cast<int>(scratch.values[1]);
+  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
+  if (t == 70) {
+    g_spellCardActive = 0;
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 80);
+    scratch.values[0] = 0.0;
+    scratch.values[1] = 10 * (d + 1);
+    scratch.angle = 0.0;
+  }
+  if (t == 100) {
+    RingOf(2, 2, 30, 3, m + 10, 0.0, 0.1, 1.0, o);
+    scratch.angle = AimFromBoss();
+  }
+  if (t == 150) {
+    PairOfRings(2, 0, 2, 30, 3, m, 0.1, 2.0, 10.0, o);
+    PlayEffect(kSeAttackBell);
+    if (hard) PairOfRings(2, 20, 14, 0, 16, 10, 0.1, 3.0, 0.8, 0.0);
+    PairOfRings(3, 10, 14, 0, 16, 10, 0.3, 3.6, 1.0, 0.0);
+  }
+  if (t == 185 || t == 285) SetBossAnimation(0, 0, 65);
+  if (t == 200) {
+    if (d == 2) RingOf(0, 15, 0, 0, 8, 3.0, -0.1, 1.0, scratch.angle);
+    if (d == 3) {
+      RingOf(0, 15, 0, 0, 12, 3.0, -0.1, 1.0, scratch.angle);
+      RingOf(0, 15, 0, 0, 12, 3.0, -0.05, 1.0, scratch.angle);
+    }
+    RingOf(2, 2, 30, 3, 2 * m, 0.0, 0.1, 1.0, o);
+  }
+  if (t == 250) {
+    // On Easy m - 10 is 0, which the emitter fires as one bullet.
+    PairOfRings(3, 0, 2, 15, 3, m - 10, 0.1, 1.0, 1.0, o);
+    PlayEffect(kSeAttackBell);
+    if (hard) PairOfRings(0, 20, 14, 0, 16, 10, 0.2, 3.2, 1.0, 0.0);
+    PairOfRings(4, 10, 14, 0, 16, 10, 0.4, 4.0, 1.0, 0.0);
+  }
+  if (t >= 150 && t <= 250 && t % 10 == 0) {
+    const bool lunatic = d == 3;
+    ShootFan(lunatic ? 0 : 2, 0, 1, 13, 0, 0, lunatic ? 10 : 8, 360, boss.x, boss.y, 3.0, -0.1, 1.0,
+             0.0, scratch.angle);
+  }
+  if (t == 300) {
+    boss.phaseTimer = 99;
+    scratch.values[0] = NextRandom() % 10;
+  }
+}
+
+void RunStage2FamiliarCard(AttackStep& step) {
+  CardStart(step, 2000, 2000, 4000000, 860);
+  Boss& boss = g_bosses[0];
+  AttackScratch& scratch = g_attackScratch;
+  const int d = g_difficulty;
+  const int t = boss.phaseTimer;
+  if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
+  if (t == 70) {
+    g_spellCardActive = 0;
+    RunBossChargeEffect(0, 0);
+    scratch.sign = 1.0;
+    scratch.values[0] = 8.0;
+    scratch.values[1] = 0.0;
+  }
+  if (t == 100) SpawnFamiliars();
+  const double offset = (4 * d + 166) * scratch.sign;
+  if (t >= 110 && t <= 160 && t % 10 == 0) FallingEnemy(8 + (t - 110) / 10, 900 - offset);
+  if (t >= 210 && t <= 260 && t % 10 == 0) FallingEnemy(8 + (t - 210) / 10, 900 + offset);
+  if (t >= 350 && t <= 400 && t % 10 == 0) FallingEnemy(8 + (t - 350) / 10, 720.0);
+  if (t == 300) {
+    // 720 aims at the player, 900 flies straight away from it.
+    SpawnEnemy(14, 300, 1, 1, 50, 1, 51, 3, 0, 10, 0, 74.0, 0.0, 8.0, 720.0, 8.0, 900.0);
+    SpawnEnemy(15, 300, 1, 1, 50, 1, 51, 3, 0, 10, 0, 374.0, 0.0, 8.0, 720.0, 8.0, 900.0);
+    SpawnEnemy(16, 300, 1, 1, 500, 1, 500, 3, 0, 10, 0, 74.0, 0.0, 8.0, 270.0, 8.0, 900.0);
+    SpawnEnemy(17, 300, 1, 1, 500, 1, 500, 3, 0, 10, 0, 374.0, 0.0, 8.0, 270.0, 8.0, 900.0);
+  }
+  if (t == 500) {
+    const int ry = NextRandom();
+    const int rx = NextRandom();
+    SetBossMoveTarget(0, g_player.x + rx % 50, 125 + ry % 50, 50);
+  }
+  if (t == 570) RunBossChargeEffect(0, 0);
+  if (t == 601) {
+    boss.phaseTimer = 99;
+    scratch.sign = -scratch.sign;
+  }
+  BurstFamiliars();
+}
