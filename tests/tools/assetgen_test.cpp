@@ -186,6 +186,11 @@ TEST(GameData, MusicTracksLoopForAMinuteAndDiffer) {
     double start = 0;
     for (size_t k = 0; k < 2 * 1152 && k < pcm.size(); ++k) start = std::max(start, std::fabs(double(pcm[k])));
     EXPECT_GT(start, 500) << "bgm" << i << " starts with silence";
+    // Played end to start, the wave steps no further than it does inside the track.
+    int largestStep = 0;
+    for (size_t k = 2; k < pcm.size(); ++k) largestStep = std::max(largestStep, std::abs(pcm[k] - pcm[k - 2]));
+    EXPECT_LE(std::abs(pcm[0] - pcm[pcm.size() - 2]), largestStep) << "bgm" << i;
+    EXPECT_LE(std::abs(pcm[1] - pcm[pcm.size() - 1]), largestStep) << "bgm" << i;
     lengths.insert(frames);
   }
   EXPECT_GE(lengths.size(), 12u) << "tracks of different roles should differ in tempo";
