@@ -8,6 +8,7 @@
 #include "platform/handle.h"
 #include "platform/list.h"
 #include "sound/decoders/sound_converter.h"
+#include "sound/stream_sound.h"
 
 constexpr int kSoundHandleCapacity = 32768;
 constexpr int kMaxSoundBuffers = 10;
@@ -27,7 +28,7 @@ struct SoundRecord {
   WaveFormatEx format;
   int kind;
   // Stream sound state (stream_sound.cpp).
-  struct StreamState* stream;
+  StreamState* stream;
   int sourceCount;
   ListNode node;
   // Memory sound.
@@ -92,4 +93,6 @@ int GetStreamSoundTotalSamples(SoundRecord* record);
 // buffer), else 0.
 int ReleaseStreamSound(int handle, SoundRecord* record);
 void ProcessStreamSounds();
+// Passes over the stream sound list so far (tests wait on it instead of on time).
+uint32_t StreamRefillPasses();
 uint32_t StreamSoundThreadProc(void* argument);

@@ -9,13 +9,14 @@
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
 #include "sound/sound_system.h"
+#include "host/mci/mci.h"
+#include "sound/music.h"
 
 AudioDevice* g_soundDevice = nullptr;
 CriticalSection g_soundLock;
 int g_soundCreateMode = 0;
 List g_streamSoundList;
 std::atomic<int> g_refillThreadState{2};
-void (*g_endMusicSystem)() = nullptr;
 
 namespace {
 
@@ -130,6 +131,15 @@ int InitSoundSystem() {
   ListInit(&g_streamSoundList);
   LogDevices();
   DeleteAllSoundHandles();
+  MciSetAudioDevice(g_soundDevice);
+  // The pump drives the refill (one processor) and the music; the sequencer's end
+  // notice comes back through the main window's queue.
+  SetPumpEntry(PumpEntry::ProcessStreamSounds, ProcessStreamSounds);
+  SetPumpEntry(PumpEntry::ProcessMusicStates, [] { ProcessMusicStates(); });
+  SetMciNotifyHandler([](uintptr_t, intptr_t) { OnMciMusicNotify(); });
+  MciSetNotifyPoster([](uintptr_t, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    PostMainWindowMessage(message, wParam, lParam);
+  });
 
   g_refillThread = nullptr;
   if (g_processorCount > 1) {
@@ -160,7 +170,8 @@ int EndSoundSystem() {
     g_refillThread = nullptr;
   }
   DeleteAllSoundHandles();
-  EndMusicSystemHook();
+  EndMusicSystem();
+  MciSetAudioDevice(nullptr);
   g_primaryBuffer->Stop();
   g_primaryBuffer->Release();
   g_primaryBuffer = nullptr;

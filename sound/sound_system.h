@@ -6,10 +6,4 @@
 extern std::atomic<int> g_refillThreadState;
 // Wakes the refill thread out of its wait between passes.
 void WakeStreamSoundThread();
-// Deletes every music handle and the temporary MIDI file (music.cpp); a no-op until
-// the music layer sets it.
-extern void (*g_endMusicSystem)();
-inline void EndMusicSystemHook() {
-  if (g_endMusicSystem) g_endMusicSystem();
-}
 int GetSoundBytesPerSample();

@@ -73,6 +73,7 @@ int AudioBuffer::Lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t*
   uint32_t first = std::min(bytes, total - offset);
   uint32_t second = bytes - first;
   if (second > 0 && (!region2 || !size2)) return kAudioErrInvalidParam;
+  if (mixer_->ConsumeLockFailure()) return kAudioErrInvalidParam;
   staging_.resize(bytes);
   {
     std::lock_guard<std::mutex> lock(mixer_->mutex());

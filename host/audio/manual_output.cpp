@@ -50,3 +50,7 @@ bool ManualAudioOutput::ConsumeBufferCreationFailure() {
 void ManualAudioOutput::SetRecording(bool on) {
   if (mixer_) mixer_->SetRecording(on);
 }
+
+void ManualAudioOutput::FailNextLocks(int count) {
+  if (mixer_) mixer_->FailNextLocks(count);
+}

@@ -3,6 +3,7 @@
 // resampled to the output rate with linear interpolation, scaled by its volume and pan
 // gains, summed in 32 bits and saturated to 16-bit stereo.
 #include <cstdint>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,15 @@ class AudioMixer {
   void SetRecording(bool on);
   std::vector<uint8_t> PlayedBytes(uint32_t bufferId);
   void ClearPlayed();
+  // Test control: the next `count` locks fail.
+  void FailNextLocks(int count) { failLocks_.store(count); }
+  bool ConsumeLockFailure() {
+    int n = failLocks_.load();
+    while (n > 0) {
+      if (failLocks_.compare_exchange_weak(n, n - 1)) return true;
+    }
+    return false;
+  }
 
  private:
   void MixBuffer(AudioBufferState& s, int32_t* acc, int frames);
@@ -60,5 +70,6 @@ class AudioMixer {
   std::vector<AudioBuffer*> buffers_;
   std::vector<int32_t> accumulator_;
   bool recording_ = false;
+  std::atomic<int> failLocks_{0};
   std::map<uint32_t, std::vector<uint8_t>> played_;
 };

@@ -37,6 +37,8 @@ class ManualAudioOutput : public AudioOutput {
   // The next `count` buffer creations on the device fail.
   void FailNextBufferCreations(int count) { failBufferCreations_.store(count); }
   bool ConsumeBufferCreationFailure();
+  // The next `count` buffer locks fail.
+  void FailNextLocks(int count);
   // Recording of played bytes is on from the start; a benchmark turns it off.
   void SetRecording(bool on);
 

@@ -196,12 +196,18 @@ TEST_F(SoundTest, BadLoadsFailCleanlyWithTheirLogLines) {
   EXPECT_TRUE(LogHas("音声ファイルのＰＣＭへの変換に失敗しました"));
   EXPECT_TRUE(LogHas("右記の音声ファイルのロードに失敗しました_2：" + File("broken.wav")));
 
-  // Buffers the device refuses are logged; until stream sounds exist the load fails.
+  // Buffers the device refuses are logged, and the sound streams instead.
   out_->FailNextBufferCreations(2);
-  EXPECT_EQ(LoadSoundData(wave.data(), static_cast<int>(wave.size()), 3, -1), -1);
+  int streamed = LoadSoundData(wave.data(), static_cast<int>(wave.size()), 3, -1);
+  ASSERT_NE(streamed, -1);
   EXPECT_TRUE(LogHas("DirectSoundBuffer の作成に失敗しました\n"));
+  EXPECT_EQ(GetSoundRecord(streamed)->kind, kStreamSound);
   EXPECT_EQ(g_soundCreateMode, 0);
-  EXPECT_EQ(g_soundHandles.count(), 2);
+  // When not even the stream buffer can be made, the load fails; the program goes on.
+  out_->FailNextBufferCreations(3);
+  EXPECT_EQ(LoadSoundData(wave.data(), static_cast<int>(wave.size()), 3, -1), -1);
+  EXPECT_TRUE(LogHas("ストリーム風サウンドバッファの作成に失敗しました\n"));
+  EXPECT_EQ(g_soundHandles.count(), 3);
 
   EXPECT_EQ(SetSoundCreateMode(1), 0);
   EXPECT_EQ(GetSoundCreateMode(), 0);
@@ -218,6 +224,9 @@ TEST_F(SoundTest, EightBitWaveKeepsItsBytesAndTheMemoryLimitIs180Seconds) {
   EXPECT_EQ(GetSoundRecord(h)->kind, kMemorySound);
   EXPECT_EQ(GetSoundRecord(h)->frequency, 100);
   EXPECT_EQ(GetSoundTotalTime(h), 180900);
+  int over = LoadWave(NoiseBytes(18100, 5), 1, slow);  // 181 s streams
+  ASSERT_NE(over, -1);
+  EXPECT_EQ(GetSoundRecord(over)->kind, kStreamSound);
   Bytes head(under.begin(), under.begin() + 441);
   ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
   out_->Advance(441 * 442);  // a little over 441 source frames at 100 Hz
