@@ -113,7 +113,8 @@ void DrawSpellCardBanner(int portrait, const char* name, int id) {
 
   const int nameY = c > 30 ? 352 : SettleOffset(c) + 352;
   if (g_canvas->drawString) {
-    g_canvas->drawString(392 - nameWidth, nameY, g_canvas->makeScreenColor(255, 255, 255), name);
+    const unsigned white = g_canvas->makeScreenColor ? g_canvas->makeScreenColor(255, 255, 255) : 0;
+    g_canvas->drawString(392 - nameWidth, nameY, white, name);
   }
 
   Blend(0, 0);
