@@ -27,37 +27,94 @@ inline int64_t TruncToInt64(double value) {
   return static_cast<int64_t>(value);
 }
 
-inline Int128 FloorDiv(Int128 a, Int128 b) {  // b > 0
-  Int128 q = a / b;
-  if (a % b != 0 && a < 0) --q;
-  return q;
-}
-inline Int128 CeilDiv(Int128 a, Int128 b) {  // b > 0
-  Int128 q = a / b;
-  if (a % b != 0 && a > 0) ++q;
+// The smallest q in [lo, hi] with q * b >= x (b > 0): ceil(x / b) clamped. A floating
+// estimate, then exact integer corrections, so no wide division is needed.
+inline int CeilDivClamped(Int128 x, int64_t b, int lo, int hi) {
+  if (x <= Int128{b} * lo) return lo;
+  if (x > Int128{b} * (hi - 1)) return hi;
+  const double e = std::ceil(static_cast<double>(x) / static_cast<double>(b));
+  int q = e < lo ? lo : e > hi ? hi : static_cast<int>(e);
+  while (q > lo && x <= Int128{b} * (q - 1)) --q;
+  while (q < hi && x > Int128{b} * q) ++q;
   return q;
 }
 
-// Narrows [lo, hi) to the steps i for which 0 <= start + i * step < limit.
+// Narrows [lo, hi) to the steps i for which 0 <= start + i * step < limit, which are one
+// run of consecutive i because the position moves in a straight line. Ends a few steps
+// outside are found by stepping, farther ones by division.
 inline void KeepInside(Int128 start, int64_t step, int64_t limit, int& lo, int& hi) {
-  Int128 first, end;  // end exclusive
-  if (step == 0) {
-    if (start >= 0 && start < limit) return;
+  constexpr int kSteps = 4;
+  auto inside = [&](int i) {
+    const Int128 at = start + Int128{step} * i;
+    return at >= 0 && at < limit;
+  };
+  const int64_t b = step > 0 ? step : -step;
+  if (lo < hi && !inside(lo)) {
+    int i = lo + 1;
+    while (i < hi && i <= lo + kSteps && !inside(i)) ++i;
+    if (i < hi && i <= lo + kSteps)
+      lo = i;
+    else if (step == 0)
+      lo = hi;
+    else  // step > 0: i >= ceil(-start / step); step < 0: i >= ceil((start - limit + 1) / -step)
+      lo = CeilDivClamped(step > 0 ? -start : start - (limit - 1), b, lo, hi);
+  }
+  if (lo < hi && !inside(hi - 1)) {
+    int j = hi - 2;
+    while (j >= lo && j >= hi - 1 - kSteps && !inside(j)) --j;
+    if (j >= lo && j >= hi - 1 - kSteps)
+      hi = j + 1;
+    else  // step > 0: i < ceil((limit - start) / step); step < 0: i < ceil((start + 1) / -step)
+      hi = std::max(lo, CeilDivClamped(step > 0 ? Int128{limit} - start : start + 1, b, lo, hi));
+  }
+  if (hi < lo) hi = lo;
+}
+
+// A per-column texel step with what the narrowing needs, worked out once per call.
+struct ColumnStep {
+  int64_t step = 0;
+  int64_t size = 0;     // |step|
+  double inverse = 0;   // 1 / |step|
+  bool narrow = false;  // |step| < 2^31: positions along a row fit 64 bits
+};
+inline ColumnStep MakeColumnStep(int64_t step) {
+  ColumnStep s;
+  s.step = step;
+  s.size = step < 0 ? -step : step;
+  s.inverse = s.size ? 1.0 / static_cast<double>(s.size) : 0.0;
+  s.narrow = s.size < (int64_t{1} << 31);
+  return s;
+}
+
+// ceil(x / |step|) clamped to [lo, hi], for x, |step| * hi within 2^62: a floating
+// estimate corrected exactly.
+inline int CeilDivNarrow(int64_t x, const ColumnStep& s, int lo, int hi) {
+  const int64_t b = s.size;
+  if (x <= b * lo) return lo;
+  if (x > b * (hi - 1)) return hi;
+  const double e = std::ceil(static_cast<double>(x) * s.inverse);
+  int q = e < lo ? lo : e > hi ? hi : static_cast<int>(e);
+  while (q > lo && x <= b * (q - 1)) --q;
+  while (q < hi && x > b * q) ++q;
+  return q;
+}
+
+// KeepInside for a start within 2^61 and a narrow step: plain 64-bit arithmetic.
+[[gnu::always_inline]] inline void KeepInsideNarrow(int64_t start, const ColumnStep& s, int64_t limit, int& lo, int& hi) {
+  if (lo >= hi) return;
+  auto inside = [&](int i) {
+    return static_cast<uint64_t>(start + s.step * i) < static_cast<uint64_t>(limit);
+  };
+  if (inside(lo) && inside(hi - 1)) return;
+  if (s.step == 0) {
     hi = lo;
     return;
   }
-  if (step > 0) {
-    first = start >= 0 ? Int128{0} : CeilDiv(-start, step);
-    end = FloorDiv(Int128{limit} - 1 - start, step) + 1;
-  } else {
-    const Int128 back = -Int128{step};
-    first = CeilDiv(start - (limit - 1), back);
-    if (first < 0) first = 0;
-    end = FloorDiv(start, back) + 1;
-  }
-  if (first > lo) lo = first > hi ? hi : static_cast<int>(first);
-  if (end < hi) hi = end < lo ? lo : static_cast<int>(end);
+  lo = CeilDivNarrow(s.step > 0 ? -start : start - (limit - 1), s, lo, hi);
+  hi = std::max(lo, CeilDivNarrow(s.step > 0 ? limit - start : start + 1, s, lo, hi));
 }
+
+inline bool Within61(Int128 v) { return v > -(Int128{1} << 61) && v < (Int128{1} << 61); }
 
 // Where the texels of a call are read: the source view and the blend image by row and
 // pitch, so no scratch table limits their size.
@@ -73,11 +130,16 @@ struct TexelSource {
 // positions at column 0 and stepping by du, dv per column.
 template <class K>
 inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row, int lo, int hi,
-                     Int128 u0, Int128 v0, int64_t du, int64_t dv) {
+                     Int128 u0, Int128 v0, const ColumnStep& su, const ColumnStep& sv) {
   constexpr int bpp = K::kDstBytes;
-  const int64_t uLimit = ts.uLimit, vLimit = ts.vLimit;
-  KeepInside(u0, du, uLimit, lo, hi);
-  KeepInside(v0, dv, vLimit, lo, hi);
+  const int64_t du = su.step, dv = sv.step;
+  if (su.narrow && sv.narrow && Within61(u0) && Within61(v0)) {
+    KeepInsideNarrow(static_cast<int64_t>(u0), su, ts.uLimit, lo, hi);
+    KeepInsideNarrow(static_cast<int64_t>(v0), sv, ts.vLimit, lo, hi);
+  } else {
+    KeepInside(u0, du, ts.uLimit, lo, hi);
+    KeepInside(v0, dv, ts.vLimit, lo, hi);
+  }
   if (lo >= hi) return;
   // Inside the kept range every u and v lies in [0, limit): no overflow, no test.
   int64_t u = static_cast<int64_t>(u0 + Int128{du} * lo);
@@ -97,7 +159,8 @@ struct RotatedWalk {
   uint8_t* dst;
   intptr_t pitch;
   int cols, rows;
-  int64_t u0, v0, du, dv, rowU, rowV;
+  int64_t u0, v0, rowU, rowV;
+  ColumnStep du, dv;
 
   template <class K>
   void Run(const PixelContext& c, const TexelSource& ts) const {
@@ -126,6 +189,7 @@ struct TriangleWalk {
   int64_t u0, v0;  // texel position at pixel (xA, yA)
   int64_t xA, yA;
   int64_t dudx, dvdx, dudy, dvdy;
+  ColumnStep stepU, stepV;  // dudx and dvdx
 
   // Calls span(row pointer, row, first x, last x) for every clipped span, top down.
   // Rows above the clip cost nothing: the edges are moved there in one step.
@@ -154,8 +218,8 @@ struct TriangleWalk {
     ForEachSpan([&](uint8_t* row, int y, int x0, int x1) {
       const Int128 u = Int128{u0} + Int128{x0 - xA} * dudx + Int128{y - yA} * dudy;
       const Int128 v = Int128{v0} + Int128{x0 - xA} * dvdx + Int128{y - yA} * dvdy;
-      TexelRun<K>(c, ts, row + static_cast<intptr_t>(x0) * K::kDstBytes, 0, x1 - x0 + 1, u, v, dudx,
-                  dvdx);
+      TexelRun<K>(c, ts, row + static_cast<intptr_t>(x0) * K::kDstBytes, 0, x1 - x0 + 1, u, v, stepU,
+                  stepV);
     });
   }
 

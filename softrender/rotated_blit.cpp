@@ -92,8 +92,8 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
   walk.rows = static_cast<int>(bottom - top);
   walk.u0 = texelU(left, top);
   walk.v0 = texelV(left, top);
-  walk.du = TruncToInt64(static_cast<float>(c) / scale);
-  walk.dv = TruncToInt64(static_cast<float>(-s) / scale);
+  walk.du = MakeColumnStep(TruncToInt64(static_cast<float>(c) / scale));
+  walk.dv = MakeColumnStep(TruncToInt64(static_cast<float>(-s) / scale));
   walk.rowU = static_cast<int64_t>((Int128{texelU(left, bottom)} - walk.u0) / walk.rows);
   walk.rowV = static_cast<int64_t>((Int128{texelV(left, bottom)} - walk.v0) / walk.rows);
 

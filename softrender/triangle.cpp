@@ -62,6 +62,8 @@ bool SetUpTriangle(const SoftTriVertex* vertices, TriangleWalk* walk) {
   walk->dudy = gradient(du1 * dx2 - dx1 * du2);
   walk->dvdx = gradient(dy1 * dv2 - dy2 * dv1);
   walk->dvdy = gradient(dv1 * dx2 - dv2 * dx1);
+  walk->stepU = MakeColumnStep(walk->dudx);
+  walk->stepV = MakeColumnStep(walk->dvdx);
   walk->u0 = a0.U;
   walk->v0 = a0.V;
   walk->xA = a0.x;

@@ -348,3 +348,88 @@ TEST(ConstantColourShapes, FlatTrianglesAndLinesMatchTheModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Texel (tx, ty) of a 16 x 16 source is stored as the pixel value (ty << 8) | tx | 0x10000,
+// so a drawn pixel tells which texel it took.
+Canvas TexelIds() {
+  Canvas src(16, 16);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) src.pixels[y * 16 + x] = 0x10000u | (y << 8) | x;
+  return src;
+}
+
+TEST(TriangleTexels, WorkedMappingExamples) {
+  PlainCopyState({0, 0, 32, 32});
+  Canvas src = TexelIds();
+  struct Case {
+    SoftTriVertex v[3];
+    int (*tx)(int x, int y);  // expected texel of a covered pixel, -1: not drawn
+    int (*ty)(int x, int y);
+  };
+  const Case cases[] = {
+      {{{0, 0, 0, 0}, {8, 0, 8, 0}, {0, 8, 0, 8}}, [](int x, int) { return x; }, [](int, int y) { return y; }},
+      {{{0, 0, 0, 0}, {8, 0, 16, 0}, {0, 8, 0, 16}}, [](int x, int) { return 2 * x; }, [](int, int y) { return 2 * y; }},
+      {{{0, 0, 0, 0}, {16, 0, 8, 0}, {0, 16, 0, 8}}, [](int x, int) { return x / 2; }, [](int, int y) { return y / 2; }},
+      // Mirrored: pixel (x, y) takes texel (8 - x, y) of an 8 wide source; pixel 0 fails.
+      {{{0, 0, 8, 0}, {8, 0, 0, 0}, {0, 8, 8, 8}}, [](int x, int) { return x == 0 ? -1 : 8 - x; },
+       [](int, int y) { return y; }},
+  };
+  for (const Case& c : cases) {
+    Canvas dst(32, 32);
+    MEMIMG view = src.view;
+    const bool mirrored = c.v[0].u == 8;
+    if (mirrored) view.width = 8;
+    SoftDrawTriangle(&dst.view, &view, c.v, 0, nullptr, 0);
+    int drawn = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const uint32_t got = dst.At(x, y);
+        if (!got) continue;
+        ++drawn;
+        const int tx = c.tx(x, y), ty = c.ty(x, y);
+        ASSERT_GE(tx, 0) << "pixel " << x << "," << y << " should fail the texel test";
+        ASSERT_EQ(got, src.At(tx, ty)) << "pixel " << x << "," << y;
+      }
+    EXPECT_GT(drawn, 20);
+  }
+}
+
+TEST(TriangleTexels, SpanCutByTheDrawAreaStartsWithThatPixelsTexel) {
+  PlainCopyState({5, 0, 32, 32});
+  Canvas src = TexelIds();
+  Canvas dst(32, 32);
+  const SoftTriVertex v[3] = {{0, 0, 0, 0}, {16, 0, 16, 0}, {0, 16, 0, 16}};
+  SoftDrawTriangle(&dst.view, &src.view, v, 0, nullptr, 0);
+  for (int y = 0; y < 10; ++y) {
+    EXPECT_EQ(dst.At(4, y), 0u);
+    EXPECT_EQ(dst.At(5, y), src.At(5, y));
+  }
+}
+
+TEST(RotatedBlitGeometry, OddWidthAndNegativeScale) {
+  PlainCopyState({0, 0, 32, 32});
+  Canvas src(5, 3);
+  for (int i = 0; i < 15; ++i) src.pixels[i] = 0x100u + i;
+  Canvas dst(32, 32);
+  SoftDrawImageRotated(&dst.view, &src.view, 10, 10, 0.0f, 1.0f, 0, 0, nullptr);
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(dst.At(8 + x, 10), src.At(x, 1)) << "column " << x;
+  // A negative scale turns the image by a further half turn: the same as angle pi.
+  Canvas negative(32, 32), turned(32, 32);
+  Canvas even(4, 4);
+  for (int i = 0; i < 16; ++i) even.pixels[i] = 0x100u + i;
+  SoftDrawImageRotated(&negative.view, &even.view, 10, 10, 0.0f, -1.0f, 0, 0, nullptr);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(negative.At(12 - x, 12 - y), even.At(x, y)) << x << "," << y;
+}
+
+TEST(ImageQuadCoverage, FourEqualCornersDrawNothing) {
+  PlainCopyState({0, 0, 32, 32});
+  Canvas src = TexelIds(), dst(32, 32);
+  const int corners[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+  SoftDrawImageQuad(&dst.view, &src.view, corners, 0, nullptr);
+  EXPECT_TRUE(dst.Covered().empty());
+}
+
+}  // namespace
