@@ -110,3 +110,31 @@ TEST_F(BannerLook, PortraitSlidesAndTheBarSettlesUnderTheTopEdge) {
 }
 
 }  // namespace
+
+namespace {
+
+// The conversation box spans x 40..409 and its text starts at x 56: a line must end
+// inside the box's right margin.
+constexpr int kDialogueTextWidth = 409 - 56 - 8;
+
+TEST_F(BannerLook, EveryConversationLineFitsTheBox) {
+  struct Table {
+    const char* name;
+    const DialogueText& (*text)(int);
+    int lines;
+  };
+  const Table tables[] = {{"stage 1", Stage1DialogueText, 18},
+                          {"stage 2", Stage2DialogueText, 28},
+                          {"practice", PracticeDialogueText, 14}};
+  for (const Table& table : tables) {
+    for (int line = 1; line <= table.lines; ++line) {
+      const DialogueText& text = table.text(line);
+      for (const char* part : {text.line1, text.line2}) {
+        const int width = GetStringWidthDefaultFont(part, int(std::strlen(part)), 0);
+        EXPECT_LE(width, kDialogueTextWidth) << table.name << " line " << line << ": " << part;
+      }
+    }
+  }
+}
+
+}  // namespace
