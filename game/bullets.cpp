@@ -119,7 +119,7 @@ bool RunBehaviour(int slot) {
       break;
     case 6:
       if (age == trigger) b.speed = b.accel = b.speedLimit = 0.0;
-      if (age >= trigger + p) {
+      if (static_cast<long long>(age) >= static_cast<long long>(trigger) + p) {
         VanishBullet(b, false);
         return false;
       }

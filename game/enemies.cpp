@@ -17,7 +17,7 @@ double DecodeAngleCode(double code, double zeroBase, double x, double y) {
     r = code;
   }
   if (r > 360.0) {
-    int modulus = static_cast<int>(r) - 360;
+    int modulus = ClampToInt(r, 360, 1 << 30) - 360;
     // Drawn even when the modulus is 0 (360 < r < 361), so the call order stays.
     int draw = NextRandom();
     int spread = modulus != 0 ? draw % modulus : 0;
@@ -57,7 +57,7 @@ void RunMotion(Enemy& enemy, EnemySegment& segment, bool first) {
   double n = enemy.age - (first ? 0.0 : segment.age);
   double sign = 2.0 * enemy.turnFlag - 1.0;
   double& a = segment.angle;
-  switch (static_cast<int>(segment.kind)) {
+  switch (ClampToInt(segment.kind, -1, 11)) {
     case 1:
       MoveAlong(enemy, a, v);
       break;

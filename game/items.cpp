@@ -68,7 +68,7 @@ void Collect(Item& item) {
       break;
     case 2: {
       double f = (item.attraction > 0.0 || item.y < 150.0) ? 1.0 : 1.0 - (item.y - 150.0) / 630.0;
-      int value = 10 * static_cast<int>(1000.0 * g_player.pointRate * f);
+      int value = 10 * ClampToInt(1000.0 * g_player.pointRate * f, -10000000, 10000000);
       AddScore(value);
       AddScorePopup(item.x, item.y, value);
       break;

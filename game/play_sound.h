@@ -1,9 +1,10 @@
 #pragma once
 // Sounds and music as the play logic asks for them. The play never waits on or reads
-// back a sound result, so these only forward to the sound layer's entries, which
-// the start-up code plugs in; a null entry or a handle of -1 plays nothing.
+// back a sound result, so these only forward to the sound layer's entries; a null
+// entry or a handle of -1 plays nothing.
 
-// PlaySoundHandle(handle, play type, restart flag) of the sound layer.
+// PlaySoundHandle(handle, play type, restart flag): the sound layer's own unless a
+// test puts a recorder in its place.
 extern int (*g_playSoundHandle)(int handle, int playType, int restart);
 // Starts a music file looping (the sound layer's music entry); its result is ignored.
 extern int (*g_playMusicFile)(const char* path);

@@ -9,6 +9,7 @@
 #include "game/play_internal.h"
 #include "game/play_sound.h"
 #include "game/stage_entry.h"
+#include "sound/sound.h"
 
 int g_scene, g_stageFrame, g_talkActive, g_bossPhase, g_spellBackground, g_stageOver, g_spellBonus,
     g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed = 10, g_inputBits;
@@ -39,7 +40,7 @@ CheckedHandles<kSoundEffectCount> SoundEffectTable;
 SpriteSheetSet SpriteSheetHandles;
 
 const PlayDrawTable* g_playDraw = nullptr;
-int (*g_playSoundHandle)(int handle, int playType, int restart) = nullptr;
+int (*g_playSoundHandle)(int handle, int playType, int restart) = &PlaySoundHandle;
 int (*g_playMusicFile)(const char* path) = nullptr;
 int (*g_stopMusic)() = nullptr;
 
@@ -137,7 +138,10 @@ void ResetStageStart() {
   ResetScriptState();
 }
 
+uint64_t g_nextRandomCalls;
+
 int NextRandom() {
+  ++g_nextRandomCalls;
   g_randomCounter += 0x9E3779B9u;
   uint32_t z = g_randomCounter;
   z = (z ^ (z >> 16)) * 0x85EBCA6Bu;

@@ -295,6 +295,8 @@ void ResetPlayState();
 void ResetStageStart();
 
 int NextRandom();
+// Calls of NextRandom since start-up, for tests that check the order of draws.
+extern uint64_t g_nextRandomCalls;
 
 // ---------------------------------------------------------------------------
 // Angles and hits.

@@ -80,27 +80,6 @@ TEST_F(PlayerTest, GameOverPendingWithNoLifeLeft) {
   EXPECT_EQ(g_gameOverPending, 1);
 }
 
-TEST_F(PlayerTest, MovementSpeedsAndBounds) {
-  struct Case {
-    int character, input;
-    double dx, dy;
-  } cases[] = {
-      {0, kInputRight, 4.5, 0}, {7, kInputRight, 5.0, 0}, {0, kInputUp | kInputSlow, 0, -2.0},
-      {0, kInputUp | kInputLeft, -4.5 * 0.7071067811865476, -4.5 * 0.7071067811865476},
-  };
-  for (const Case& c : cases) {
-    g_player.character = c.character;
-    g_player.x = 224;
-    g_player.y = 300;
-    Step(1, c.input);
-    EXPECT_NEAR(g_player.x - 224, c.dx, 1e-12);
-    EXPECT_NEAR(g_player.y - 300, c.dy, 1e-12);
-  }
-  Step(200, kInputLeft | kInputUp);
-  EXPECT_EQ(g_player.x, 40.0);
-  EXPECT_EQ(g_player.y, 32.0);
-}
-
 TEST_F(PlayerTest, ShotsDamageEnemiesAndScoreRulesHold) {
   SpawnEnemy(0, 1000, 0, 0, 10000, 0, 10000, 0, 0, 0, 0, 224, 300, 0, 0, 0, 0);
   g_enemies[0].age = 0;
@@ -222,6 +201,7 @@ TEST_F(BossTest, SpellTimerAndTick) {
   static int* counter;
   counter = &ticks;
   SoundEffectTable[kSeTimerTick] = 77;
+  auto* soundLayer = g_playSoundHandle;
   g_playSoundHandle = [](int handle, int, int) {
     if (handle == 77) ++*counter;
     return 0;
@@ -237,7 +217,7 @@ TEST_F(BossTest, SpellTimerAndTick) {
   g_bosses[0].state = 3;
   Step();
   EXPECT_EQ(g_bosses[0].spellTimer, 472);
-  g_playSoundHandle = nullptr;
+  g_playSoundHandle = soundLayer;
   SoundEffectTable[kSeTimerTick] = -1;
 }
 

@@ -136,6 +136,7 @@ TEST_F(ShowTest, ShakeAndAura) {
 TEST_F(ShowTest, SoundsGoThroughTheTableAndMinusOnePlaysNothing) {
   static int calls, lastHandle;
   calls = 0;
+  auto* soundLayer = g_playSoundHandle;
   g_playSoundHandle = [](int handle, int type, int restart) {
     ++calls;
     lastHandle = handle;
@@ -150,7 +151,7 @@ TEST_F(ShowTest, SoundsGoThroughTheTableAndMinusOnePlaysNothing) {
   SoundEffectTable[kSeBossCharge] = -1;
   RunBossChargeEffect(0, 0);
   EXPECT_EQ(calls, 1);
-  g_playSoundHandle = nullptr;
+  g_playSoundHandle = soundLayer;
 }
 
 }  // namespace
