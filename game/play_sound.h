@@ -1,4 +1,6 @@
 #pragma once
+#include "sound/music.h"  // StopCurrentMusic, which the scripts call
+#include "sound/sound.h"
 // Sounds and music as the play logic asks for them. The play never waits on or reads
 // back a sound result, so these only forward to the sound layer's entries; a null
 // entry or a handle of -1 plays nothing.
@@ -6,13 +8,14 @@
 // PlaySoundHandle(handle, play type, restart flag): the sound layer's own unless a
 // test puts a recorder in its place.
 extern int (*g_playSoundHandle)(int handle, int playType, int restart);
-// Starts a music file looping (the sound layer's music entry); its result is ignored.
+// Starts a music file looping; plugged in by the start-up code (PlayMusicFile of the
+// sound layer), null in headless runs. Its result is ignored.
 extern int (*g_playMusicFile)(const char* path);
 
 // Plays effect `slot` of SoundEffectTable with play type 1 and restart 1.
 void PlayEffect(int slot);
-// StopCurrentMusic() of the sound layer, plugged in like the entries above.
-extern int (*g_stopMusic)();
 
-// Stops the music now playing (the ending, for one); nothing when none plays.
-void StopCurrentMusic();
+// StopCurrentMusic of the sound layer unless a test puts a recorder in its place.
+extern int (*g_stopMusic)();
+// What the scripts call to stop the music now playing; nothing when none plays.
+void StopPlayMusic();

@@ -9,7 +9,6 @@
 #include "game/play_internal.h"
 #include "game/play_sound.h"
 #include "game/stage_entry.h"
-#include "sound/sound.h"
 
 int g_scene, g_stageFrame, g_talkActive, g_bossPhase, g_spellBackground, g_stageOver, g_spellBonus,
     g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed = 10, g_inputBits;
@@ -42,7 +41,7 @@ SpriteSheetSet SpriteSheetHandles;
 const PlayDrawTable* g_playDraw = nullptr;
 int (*g_playSoundHandle)(int handle, int playType, int restart) = &PlaySoundHandle;
 int (*g_playMusicFile)(const char* path) = nullptr;
-int (*g_stopMusic)() = nullptr;
+int (*g_stopMusic)() = &StopCurrentMusic;
 
 namespace {
 // Placeholder titles of the 18 tracks (index = the scripts' track number).
@@ -88,8 +87,8 @@ void PlayEffect(int slot) {
   g_playSoundHandle(handle, 1, 1);
 }
 
-void StopCurrentMusic() {
-  g_currentMusic = -1;
+
+void StopPlayMusic() {
   if (g_stopMusic != nullptr) g_stopMusic();
 }
 

@@ -23,7 +23,7 @@ void (*const kTimelines[])() = {
 };
 
 void RunEnding() {
-  StopCurrentMusic();
+  StopPlayMusic();
   if (g_stageOver != 0) return;
   g_stageOver = 1;
   g_scene = 500;
