@@ -1,51 +1,123 @@
-// The program: starts the library, runs the frame loop and ends the library.
+// The program: reads the save file, starts the library, shows the loading screen,
+// runs the frame loop over the scenes and ends the library; "central.dat" is written
+// when the process exits.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
-#include "graphics/demo_scene.h"
+#include "font/default_font.h"
+#include "game/game_images.h"
+#include "game/game_session.h"
+#include "game/loading.h"
+#include "game/play_draw_table.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/save_tables.h"
+#include "game/scenes.h"
+#include "graphics/draw.h"
+#include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/library.h"
 #include "platform/log.h"
 #include "platform/pacer.h"
-#include "platform/window.h"
+#include "sound/sound.h"
 
 namespace {
+
 constexpr int64_t kPassUs = 16000;
+
+// Registered only once the loop has ended normally: the fatal-error path exits
+// without it.
+void StoreSaveAtExit() {
+  CopyPlayTablesToSaveData(&g_save);
+  StoreSaveData(g_save);
+}
+
+void DrawFrameRate(double rate) {
+  SetBlendModeParam(0, 255);
+  DrawFormattedStringDefaultFont(560, 460, MakeScreenColor(200, 200, 200), "%5.1ffps", rate);
+}
+
+void ConfigureBeforeStart() {
+  RegisterGraphicsStep();
+  RegisterSoundLibrarySteps();
+  SetScreenMode(kScreenWidth, kScreenHeight, 16, 60);
+  if (g_save.windowWidth > 0) {
+    SetWindowScale(g_save.windowWidth / 640.0);
+    SetWindowMode(1);
+  } else {
+    SetWindowMode(0);
+  }
+  SetWindowTitle("Veiled Lunar Mirage");
+}
+
+void PlugInSoundAndDrawing() {
+  g_playSoundHandle = PlaySoundHandle;
+  g_playMusicFile = GameMusicPlayFile;
+  g_stopMusic = GameMusicStop;
+  InstallPlayDrawing(true);
+}
+
 }  // namespace
 
 int main() {
-  RegisterGraphicsStep();
-  SetScreenMode(kScreenWidth, kScreenHeight, 16, 60);
-  SetWindowMode(1);
-  SetWindowTitle("danmaku");
+  LoadSaveData(&g_save);  // before the library exists; defaults on any fault
+  CopySaveDataToPlayTables(g_save);
+  ConfigureBeforeStart();
   if (InitLibrary() == -1) {
     std::fputs("danmaku: the library could not start (see Log.txt)\n", stderr);
     return -1;
   }
   SetAlwaysRun(1);
   SetDrawScreen(kBackScreen);
-  // Until the game's own scenes exist, the graphics demo shows the library at work.
-  StartDemoScene();
+  SetFilterMode(1);
+  PlugInSoundAndDrawing();
+  ResetPlayState();
+  LoadScriptedInput();
+  PassClock& clock = SystemPassClock();
+  if (RunLoadingScreen(clock) != 0) {
+    std::atexit(StoreSaveAtExit);
+    EndLibrary();
+    return 0;
+  }
+  ApplyVolumes();
+  g_images.fieldGraph = MakeScreenGraph(417, 465);
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  g_scene = 0;
 
   uint8_t keys[256];
-  PassClock& clock = SystemPassClock();
-  const int64_t firstPass = clock.NowUs();
   int passes = 0;
+  const int64_t firstPass = clock.NowUs();
+  int64_t rateStart = firstPass;
+  int rateFrames = 0;
+  double rate = 60.0;
   while (ProcessLibraryMessages() == 0) {
     if (GetKeyStateSnapshot(keys) != 0) break;
+    MergeScriptedInput(passes, keys);
+    TakeKeySnapshot(keys);
     const int64_t passStart = clock.NowUs();
     ClearDrawScreen();
-    DrawDemoScene(passes);
+    SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
+    RunSceneFrame();
+    SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
+    DrawFrameRate(rate);
     FlipScreen();
     ++passes;
-    if (keys[kKeyF4] & 0x80) break;
+    if (++rateFrames == 60) {
+      rate = 60.0 * 1e6 / static_cast<double>(std::max<int64_t>(1, passStart - rateStart));
+      rateStart = passStart;
+      rateFrames = 0;
+    }
+    if ((keys[kKeyF4] & 0x80) || g_scene == 307) break;
     WaitForPassEnd(clock, passStart, kPassUs);
   }
-  WriteLogFormat("%d 回のループを %lld ミリ秒で処理しました", passes,
+  WriteLogFormat("%d 回のループを %lld ミリ秒で処理しました\n", passes,
                  static_cast<long long>((clock.NowUs() - firstPass) / 1000));
-  EndDemoScene();
+  std::atexit(StoreSaveAtExit);
   EndLibrary();
   return 0;
 }
