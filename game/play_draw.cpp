@@ -14,7 +14,7 @@
 #include "game/play_draw.h"
 #include "game/play_effects.h"
 #include "game/play_state.h"
-#include "game/stages/spell_banner.h"
+#include "game/stages/banner_canvas.h"
 #include "graphics/draw.h"
 #include "graphics/screen.h"
 
@@ -382,14 +382,6 @@ void DrawStatus(int barSplit, int /*spellBackground*/) {
   }
 }
 
-void BannerStretched(int x1, int y1, int x2, int y2, int image, int trans) {
-  DrawGraphStretched(x1, y1, x2, y2, image, trans);
-}
-void BannerAt(int x, int y, int image, int trans) { DrawGraphAt(x, y, image, trans); }
-void BannerFilter(int mode) { SetFilterMode(mode); }
-void BannerBlend(int mode, int param) { SetBlendModeParam(mode, param); }
-void BannerString(int x, int y, unsigned colour, const char* text) { DrawStringDefaultFont(x, y, text, colour); }
-
 const PlayDrawTable kTable = {
     DrawBackground, DrawScorePopups, DrawItems,      DrawEnemyEffects, DrawEnemies,
     DrawBosses,     DrawPlayer,      DrawBullets,    DrawLasers,       DrawDialogue,
@@ -397,12 +389,9 @@ const PlayDrawTable kTable = {
     DrawRing,       nullptr,         DrawBlast,      DrawStatus,
 };
 
-const BannerCanvas kCanvas = {BannerFilter,  BannerBlend,           BannerStretched, BannerAt,
-                              GetStringWidthDefaultFont, MakeScreenColor, BannerString};
-
 }  // namespace
 
 void InstallPlayDrawing(bool on) {
   g_playDraw = on ? &kTable : nullptr;
-  SetBannerCanvas(on ? &kCanvas : nullptr);
+  SetBannerCanvas(on ? GraphicsBannerCanvas() : nullptr);
 }

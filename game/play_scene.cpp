@@ -238,7 +238,7 @@ bool SaveReplayToSlot(int slot) {
 }  // namespace
 
 void StartLivePlay(int scene, int difficulty, int character) {
-  StopCurrentMusic();
+  StopPlayMusic();
   g_playSetup = PlaySetup{scene, difficulty, character, FreshStartCounter()};
   BeginPlay(g_playSetup);
   g_lastPlayScene = scene;
@@ -249,7 +249,7 @@ bool StartReplayPlayback(int slot) {
   ReplayData replay{ReplayHeader{}, g_replayPairs, kReplayPairCapacity};
   if (!LoadReplayFile(ReplayFilePath(slot), &replay)) return false;
   const ReplayHeader& h = replay.header;
-  StopCurrentMusic();
+  StopPlayMusic();
   g_playSetup = PlaySetup{h.scene, h.difficulty, h.character, h.startCounter};
   BeginPlayback(g_playSetup, g_replayPairs, h.pairCount);
   g_lastPlayScene = h.scene;
