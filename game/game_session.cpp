@@ -10,6 +10,7 @@
 #include "game/play_state.h"
 #include "platform/input.h"
 #include "platform/log.h"
+#include "sound/music.h"
 #include "sound/sound.h"
 
 SaveData g_save;
@@ -44,8 +45,10 @@ void ApplyVolumes() {
   const int sound = 255 * g_save.soundVolume / 100;
   for (int slot = 0; slot < kSoundEffectCount; ++slot)
     if (SoundEffectTable[slot] != -1) SetSoundHandleVolume(sound, SoundEffectTable[slot]);
-  GameMusicSetVolume(255 * g_save.musicVolume / 100);
+  SetMusicVolume(255 * g_save.musicVolume / 100);
 }
+
+int GameMusicPlayFile(const char* path) { return PlayMusicFile(path, 3); }
 
 void PlayTrack(int index) {
   if (g_currentMusic == index) return;

@@ -28,10 +28,8 @@ void ApplyVolumes();
 // Plays track `index` of MusicTitleTable unless it already plays.
 void PlayTrack(int index);
 
-// The sound layer's music entries; a build without music plays none.
-int GameMusicPlayFile(const char* path);  // looping
-int GameMusicStop();
-int GameMusicSetVolume(int volume);       // 0-255
+// The play's music entry: the sound layer's PlayMusicFile, looping.
+int GameMusicPlayFile(const char* path);
 
 // A test aid: DANMAKU_INPUT_SCRIPT names a text file of lines "first count code..."
 // holding each listed key code down for `count` passes from pass `first`. Lines

@@ -58,7 +58,6 @@ void ConfigureBeforeStart() {
 void PlugInSoundAndDrawing() {
   g_playSoundHandle = PlaySoundHandle;
   g_playMusicFile = GameMusicPlayFile;
-  g_stopMusic = GameMusicStop;
   InstallPlayDrawing(true);
 }
 

@@ -239,6 +239,7 @@ bool SaveReplayToSlot(int slot) {
 
 void StartLivePlay(int scene, int difficulty, int character) {
   StopPlayMusic();
+  g_currentMusic = -1;
   g_playSetup = PlaySetup{scene, difficulty, character, FreshStartCounter()};
   BeginPlay(g_playSetup);
   g_lastPlayScene = scene;
@@ -250,6 +251,7 @@ bool StartReplayPlayback(int slot) {
   if (!LoadReplayFile(ReplayFilePath(slot), &replay)) return false;
   const ReplayHeader& h = replay.header;
   StopPlayMusic();
+  g_currentMusic = -1;
   g_playSetup = PlaySetup{h.scene, h.difficulty, h.character, h.startCounter};
   BeginPlayback(g_playSetup, g_replayPairs, h.pairCount);
   g_lastPlayScene = h.scene;
