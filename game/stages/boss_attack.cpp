@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "game/content_text.h"
+#include "game/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/stages/spell_banner.h"
@@ -76,7 +77,7 @@ void EndCard(int id) {
     ShowNotice(120, 2, 224, 100, 0, SpriteSheetHandles.capture);
     ShowBonusDigits(g_spellBonus);
     // A card captured on the very step that drained its bonus below zero pays nothing.
-    if (g_spellBonus > 0) g_player.score += g_spellBonus;
+    if (g_spellBonus > 0) AddScore(g_spellBonus);
     boss.dropPoint *= 2;
   } else {
     ShowNotice(120, 10, 224, 100, 0, SpriteSheetHandles.bonusFailed);

@@ -224,6 +224,7 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kNone:
       break;
     case Firing::kE1:
+      // s / 2 in the limit is a real division: 2.5, or 3.0 on Hard and Lunatic.
       if (age == 160.0 - 40.0 * e.seg1.speed) {
         ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * s + 1, 30, d + 2, x, y, 1.0, 0.5,
                         s / 2.0 + 2.5, 0.0, AngleToPlayer(x, y), 20.0);
@@ -257,6 +258,7 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kE6:
       if (age >= 80 && age <= 400 && Every(age, 10 * (8 - d))) {
         static constexpr double kAccel[5] = {0.05, 0.1, 0.15, 0.1, 0.05};
+        // age / 4 turns the rings a quarter degree per step of age (a real division).
         for (int k = 0; k < 5; ++k) {
           ShootRing(1, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, kAccel[k], 2.0, 0.0,
                     age / 4.0 + k * (d - s + 2));
@@ -481,6 +483,8 @@ void RunBossPhase(bool second) {
     }
   }
   if (g_spellBackground != 1) return;
+  // The boss, beaten or out of time, is blown up; the card ends once the blast has
+  // freed it (the core frees a boss left leaving when its blast ends).
   if (second) BlowUpBossAtLastCardEnd();
   RunBossAttack(GetSpellCardId(d, second ? 2 : 1));
 }

@@ -246,6 +246,7 @@ void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
   if (e.hp >= 100) return;
   if (fires) {
     const int r = NextRandom();
+    // The burst ring is of sheet 2, at a constant speed.
     ShootRing(TurnColour(e), 0, 11, 2, 0, 0, count, e.x, e.y, 3.0, 0.0, 3.0, 0.0,
               AngleToPlayer(e.x, e.y) + (r % spread - spread / 2));
   }
@@ -298,6 +299,7 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if (slot <= 27) {
     if (age >= 60 && age % 30 == 0) {
       const int n = 2 * d + 1;
+      // Colour 2 and behaviour 0 with parameter 0: what age mod 30 gives at these ages.
       ShootRing(2, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.01, 2.0, 0.0, age + 180);
       ShootFan(2, 0, 1, 7, 0, 0, n, 360, x, y, 1.0, 0.05, 3.0, 0.0, age);
     }

@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int kPortrait = 3;
+// Moves whose length is not otherwise fixed take 50 steps, like the other cards' moves.
+constexpr double kMoveSteps = 50;
 
 void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
   if (g_difficulty <= 3) step.name = CardName(step.id);
@@ -127,6 +129,8 @@ void SpawnFamiliars() {
   }
 }
 
+// 80 HP, under the burst threshold of 100: each one bursts on the step it appears,
+// firing along its decoded heading and costing the boss 30 HP. That is the card.
 void FallingEnemy(int slot, double angle) {
   const int r = NextRandom();
   SpawnEnemy(slot, 80, 0, 1, 900, 1, 900, 2, 0, 0, 0, 60 + r % 300, 0.0, 8.0, angle, 0.0, 0.0);
@@ -142,6 +146,7 @@ void BurstFamiliars() {
     e.hp = 0;
     g_bosses[0].hp -= 30;
     const double a = Heading(e);
+    // Behaviour 107 sets the acceleration at the trigger; until then 0.05 gets it moving.
     ShootFan(4, 3, 1, 7, 100, 107, 1, 60, e.x, e.y, 0.0, 0.05, 3.0, 0.0, a);
     ShootFan(4, 0, 1, 4, 0, 0, 4, 150, e.x, e.y, 4.0, 0.0, 4.0, 0.0, a);
   }
@@ -156,7 +161,7 @@ void RunStage2SpokeCard(AttackStep& step) {
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
   if (t == 2) {
-    SetBossMoveTarget(0, 224.0, 150.0, 50);
+    SetBossMoveTarget(0, 224.0, 150.0, kMoveSteps);
     scratch.values[0] = 2 * d + 4;
     scratch.sign = 1.0;
     scratch.angle = 0.0;
@@ -195,7 +200,7 @@ void RunStage2SpokeCard(AttackStep& step) {
   if (t == 270) {
     const int ry = NextRandom();
     const int rx = NextRandom();
-    SetBossMoveTarget(0, static_cast<int>(g_player.x) + rx % 60 - 30, 125 + ry % 50, 50);
+    SetBossMoveTarget(0, static_cast<int>(g_player.x) + rx % 60 - 30, 125 + ry % 50, kMoveSteps);
   }
   if (t == 330) {
     boss.phaseTimer = 99;
@@ -213,7 +218,7 @@ void RunStage2BellCard(AttackStep& step) {
   const int t = boss.phaseTimer;
   const double o = scratch.values[0];
   const int m = static_cast<int>(scratch.values[1]);
-  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
+  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, kMoveSteps);
   if (t == 70) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
@@ -265,7 +270,7 @@ void RunStage2FamiliarCard(AttackStep& step) {
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
-  if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
+  if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, kMoveSteps);
   if (t == 70) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
@@ -288,7 +293,7 @@ void RunStage2FamiliarCard(AttackStep& step) {
   if (t == 500) {
     const int ry = NextRandom();
     const int rx = NextRandom();
-    SetBossMoveTarget(0, g_player.x + rx % 50, 125 + ry % 50, 50);
+    SetBossMoveTarget(0, g_player.x + rx % 50, 125 + ry % 50, kMoveSteps);  // y drawn first
   }
   if (t == 570) RunBossChargeEffect(0, 0);
   if (t == 601) {

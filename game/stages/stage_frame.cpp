@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "game/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play_sound.h"
 #include "game/play_state.h"
 
@@ -129,7 +130,7 @@ void ShowStageClear() {
     const int digit = static_cast<int>((bonus / power) % 10);
     ShowNotice(120, 10, 16 * (17 - k), 190, 0, SpriteSheetHandles.bigDigit[digit]);
   }
-  if (bonus > 0) g_player.score += bonus;
+  if (bonus > 0) AddScore(bonus);
 }
 
 void MoveToNextScene() {

@@ -180,6 +180,24 @@ TEST_F(AttackTail, CapturedCardShowsItsBonusDigitsAndPaysIt) {
   EXPECT_EQ(g_spellCardActive, 0);
 }
 
+TEST_F(AttackTail, CapturesStopAt999AndTheLargestBonusShowsTenDigits) {
+  PrepareCard(6);
+  StepUntilTimer(150);
+  std::memset(g_notices, 0, sizeof g_notices);
+  SpellCardHistory[0][6].captures = 999;
+  g_player.score = 999999990;
+  g_spellBonus = std::numeric_limits<int>::max();  // past every power of ten an int holds
+  g_bosses[0].phaseTimer = 98;                      // a step without drain
+  g_bosses[0].hp = 0;
+  Step();
+  EXPECT_EQ(SpellCardHistory[0][6].captures, 999);
+  const std::vector<Notice> notices = LiveNotices();
+  ASSERT_EQ(notices.size(), 11u);  // the capture notice and ten digits
+  EXPECT_EQ(notices[10].x, 16 * (17 - 9));
+  EXPECT_EQ(notices[10].image, 502);  // 2,147,483,647 leads with a 2
+  EXPECT_LE(g_player.score, 999999999);
+}
+
 TEST_F(AttackTail, CardEndingWithoutCapture) {
   struct Case {
     const char* what;
