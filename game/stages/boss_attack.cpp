@@ -1,6 +1,5 @@
 #include "game/stages/boss_attack.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -93,13 +92,6 @@ int AttackBodyOfId(int id) {
   if (id <= 1) return 0;
   if (id <= 101) return (id + 2) / 4;
   return 26 + (id - 102);
-}
-
-int ClampToInt(double v, int lo, int hi) {
-  if (std::isnan(v)) return lo;
-  if (v < lo) v = lo;
-  if (v > hi) v = hi;
-  return static_cast<int>(v);
 }
 
 void ResetAttackScratch() { std::memset(&g_attackScratch, 0, sizeof g_attackScratch); }

@@ -31,9 +31,6 @@ int AttackBodyOfId(int id);
 // (scenes 300..399) asks for it, else "".
 const char* RunBossAttack(int id);
 
-// max(v, lo), then min(that, hi), truncated toward zero. NaN gives lo.
-int ClampToInt(double v, int lo, int hi);
-
 // The stage-specific body sources fill these in; a card whose body is not built runs
 // the tail alone.
 using AttackBody = void (*)(AttackStep& step);

@@ -1,6 +1,7 @@
 // The common tail of every boss attack, driven through the step runner with the
 // stage-1 last card (ids 6-9: 2700 HP and steps, bonus 2,500,000, drain 590) and with
 // ids that have no card.
+#include "game/play_internal.h"  // ClampToInt
 #include "game/stages/boss_attack.h"
 
 #include <cmath>
