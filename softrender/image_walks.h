@@ -126,24 +126,12 @@ struct TexelSource {
   int64_t uLimit, vLimit;  // source width and height in 14.18
 };
 
-// Runs kernel K over the columns [lo, hi) of one row, u and v being 14.18 texel
-// positions at column 0 and stepping by du, dv per column.
+// Runs kernel K over the columns [lo, hi) of one row whose texels all lie inside the
+// source, u and v being the 14.18 texel position at column lo.
 template <class K>
-inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row, int lo, int hi,
-                     Int128 u0, Int128 v0, const ColumnStep& su, const ColumnStep& sv) {
+inline void TexelPixels(const PixelContext& c, const TexelSource& ts, uint8_t* row, int lo, int hi,
+                        int64_t u, int64_t v, int64_t du, int64_t dv) {
   constexpr int bpp = K::kDstBytes;
-  const int64_t du = su.step, dv = sv.step;
-  if (su.narrow && sv.narrow && Within61(u0) && Within61(v0)) {
-    KeepInsideNarrow(static_cast<int64_t>(u0), su, ts.uLimit, lo, hi);
-    KeepInsideNarrow(static_cast<int64_t>(v0), sv, ts.vLimit, lo, hi);
-  } else {
-    KeepInside(u0, du, ts.uLimit, lo, hi);
-    KeepInside(v0, dv, ts.vLimit, lo, hi);
-  }
-  if (lo >= hi) return;
-  // Inside the kept range every u and v lies in [0, limit): no overflow, no test.
-  int64_t u = static_cast<int64_t>(u0 + Int128{du} * lo);
-  int64_t v = static_cast<int64_t>(v0 + Int128{dv} * lo);
   uint8_t* d = row + static_cast<intptr_t>(lo) * bpp;
   for (int i = lo; i < hi; ++i, d += bpp, u += du, v += dv) {
     const intptr_t tx = u >> kFixShift, ty = v >> kFixShift;
@@ -152,6 +140,75 @@ inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row,
     K::Pixel(d, ts.src + ty * ts.pitch + tx * K::kSrcBytes, b, c);
   }
 }
+
+// Runs kernel K over the columns of [lo, hi) whose texel lies inside the source, u and v
+// being 14.18 texel positions at column 0 and stepping by su, sv per column.
+template <class K>
+inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row, int lo, int hi,
+                     Int128 u0, Int128 v0, const ColumnStep& su, const ColumnStep& sv) {
+  if (su.narrow && sv.narrow && Within61(u0) && Within61(v0)) {
+    KeepInsideNarrow(static_cast<int64_t>(u0), su, ts.uLimit, lo, hi);
+    KeepInsideNarrow(static_cast<int64_t>(v0), sv, ts.vLimit, lo, hi);
+  } else {
+    KeepInside(u0, su.step, ts.uLimit, lo, hi);
+    KeepInside(v0, sv.step, ts.vLimit, lo, hi);
+  }
+  if (lo >= hi) return;
+  // Inside the kept range every u and v lies in [0, limit): no overflow, no test.
+  TexelPixels<K>(c, ts, row, lo, hi, static_cast<int64_t>(u0 + Int128{su.step} * lo),
+                 static_cast<int64_t>(v0 + Int128{sv.step} * lo), su.step, sv.step);
+}
+
+// ceil(x / b) followed exactly while x moves by a fixed delta each row, as x = q * b - r
+// with 0 <= r < b: additions only.
+struct CeilTracker {
+  int64_t q, r, b, dq, dr;
+  void Init(int64_t x, int64_t size, int64_t delta) {
+    b = size;
+    q = x / b + (x % b > 0 ? 1 : 0);
+    r = q * b - x;
+    dq = delta / b;
+    dr = delta % b;
+    if (dr < 0) dr += b, --dq;
+  }
+  [[gnu::always_inline]] void Next() {
+    q += dq;
+    r -= dr;
+    if (r < 0) r += b, ++q;
+  }
+};
+
+// The columns of successive rows whose position on one axis lies in [0, limit): from
+// ceil(enter / |step|) up to, not including, ceil(leave / |step|) (see KeepInside).
+struct AxisRows {
+  bool still;  // step 0: the whole row is inside or outside
+  int64_t pos, delta, limit;
+  CeilTracker first, end;
+  void Init(int64_t start, const ColumnStep& s, int64_t rowDelta, int64_t lim) {
+    still = s.step == 0;
+    pos = start, delta = rowDelta, limit = lim;
+    if (still) return;
+    if (s.step > 0) {
+      first.Init(-start, s.size, -rowDelta);
+      end.Init(lim - start, s.size, -rowDelta);
+    } else {
+      first.Init(start - (lim - 1), s.size, rowDelta);
+      end.Init(start + 1, s.size, rowDelta);
+    }
+  }
+  [[gnu::always_inline]] void Narrow(int64_t& lo, int64_t& hi) const {
+    if (still) {
+      if (static_cast<uint64_t>(pos) >= static_cast<uint64_t>(limit)) hi = lo;
+    } else {
+      lo = std::max(lo, first.q);
+      hi = std::min(hi, end.q);
+    }
+  }
+  [[gnu::always_inline]] void Next() {
+    pos += delta;
+    if (!still) first.Next(), end.Next();
+  }
+};
 
 // The rotated blit's box: cols x rows destination pixels from `dst`, texel position
 // (u0, v0) at its top-left pixel, (du, dv) per column and (rowU, rowV) per row.
@@ -165,9 +222,28 @@ struct RotatedWalk {
   template <class K>
   void Run(const PixelContext& c, const TexelSource& ts) const {
     uint8_t* row = dst;
-    for (int k = 0; k < rows; ++k, row += pitch)
-      TexelRun<K>(c, ts, row, 0, cols, Int128{u0} + Int128{rowU} * k, Int128{v0} + Int128{rowV} * k,
-                  du, dv);
+    constexpr int64_t kNear = int64_t{1} << 50, kRowNear = int64_t{1} << 40;
+    auto near = [](int64_t v, int64_t bound) { return v > -bound && v < bound; };
+    if (!(du.narrow && dv.narrow && near(u0, kNear) && near(v0, kNear) && near(rowU, kRowNear) &&
+          near(rowV, kRowNear) && rows < (1 << 20))) {
+      // Extreme positions: each row on its own, in 128 bits where needed.
+      for (int k = 0; k < rows; ++k, row += pitch)
+        TexelRun<K>(c, ts, row, 0, cols, Int128{u0} + Int128{rowU} * k, Int128{v0} + Int128{rowV} * k,
+                    du, dv);
+      return;
+    }
+    // Every row's inside columns followed from the row above by additions.
+    AxisRows ru, rv;
+    ru.Init(u0, du, rowU, ts.uLimit);
+    rv.Init(v0, dv, rowV, ts.vLimit);
+    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
+      int64_t lo = 0, hi = cols;
+      ru.Narrow(lo, hi);
+      rv.Narrow(lo, hi);
+      if (lo >= hi) continue;
+      TexelPixels<K>(c, ts, row, static_cast<int>(lo), static_cast<int>(hi), ru.pos + lo * du.step,
+                     rv.pos + lo * dv.step, du.step, dv.step);
+    }
   }
 };
 
