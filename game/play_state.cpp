@@ -89,6 +89,7 @@ void PlayEffect(int slot) {
 
 
 void StopPlayMusic() {
+  g_currentMusic = -1;
   if (g_stopMusic != nullptr) g_stopMusic();
 }
 
