@@ -138,11 +138,7 @@ void RunPauseOrGameOver() {
       if (g_overlayCursor.index == 0) {
         g_scene -= 10000;
       } else if (g_overlayCursor.index == 1 && !playback) {
-        PlaySetup setup = g_playSetup;
-        setup.startCounter = FreshStartCounter();
-        g_playSetup = setup;
-        BeginPlay(setup);
-        g_lastPlayScene = setup.scene;
+        StartLivePlay(g_playSetup.scene, g_playSetup.difficulty, g_playSetup.character);
       } else if (g_overlayCursor.index == 2) {
         g_scene -= 10000;
         EndPlay();
@@ -222,19 +218,6 @@ void ListReplaySlots() {
   g_results.listed = true;
 }
 
-bool SaveReplayToSlot(int slot) {
-  ReplayHeader header{};
-  header.scene = g_playSetup.scene;
-  header.difficulty = g_playSetup.difficulty;
-  header.character = g_playSetup.character;
-  header.startCounter = g_playSetup.startCounter;
-  header.finalScore = g_player.score;
-  header.lastScene = g_lastPlayScene % 1000;
-  SetReplayDate(&header, std::time(nullptr));
-  std::snprintf(header.name, sizeof header.name, "%s", g_results.name);
-  return SaveReplayFile(ReplayFilePath(slot), header, g_replayPairs, g_replayPairCount);
-}
-
 }  // namespace
 
 void StartLivePlay(int scene, int difficulty, int character) {
@@ -246,9 +229,24 @@ void StartLivePlay(int scene, int difficulty, int character) {
   g_gameSpeed = 10;
 }
 
-bool StartReplayPlayback(int slot) {
+bool SaveRecordedReplay(const std::string& path, const char* name) {
+  ReplayHeader header{};
+  header.scene = g_playSetup.scene;
+  header.difficulty = g_playSetup.difficulty;
+  header.character = g_playSetup.character;
+  header.startCounter = g_playSetup.startCounter;
+  header.finalScore = g_player.score;
+  header.lastScene = g_lastPlayScene % 1000;
+  SetReplayDate(&header, std::time(nullptr));
+  std::snprintf(header.name, sizeof header.name, "%s", name);
+  return SaveReplayFile(path, header, g_replayPairs, g_replayPairCount);
+}
+
+bool StartReplayPlayback(int slot) { return StartReplayPlaybackFile(ReplayFilePath(slot)); }
+
+bool StartReplayPlaybackFile(const std::string& path) {
   ReplayData replay{ReplayHeader{}, g_replayPairs, kReplayPairCapacity};
-  if (!LoadReplayFile(ReplayFilePath(slot), &replay)) return false;
+  if (!LoadReplayFile(path, &replay)) return false;
   const ReplayHeader& h = replay.header;
   StopPlayMusic();
   g_currentMusic = -1;
@@ -406,7 +404,7 @@ bool RunReplaySave(bool fullScreen) {
   }
   if (!KeyFresh(kKeyReturn)) return false;
   PlayEffect(kSeMenuConfirm);
-  SaveReplayToSlot(g_results.slot);
+  SaveRecordedReplay(ReplayFilePath(g_results.slot), g_results.name);
   return true;
 }
 

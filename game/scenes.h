@@ -1,6 +1,7 @@
 #pragma once
 // The scene machine: one handler per scene number, run once a pass by the frame loop.
 #include <cstdint>
+#include <string>
 
 #include "game/play_runner.h"
 
@@ -12,8 +13,12 @@ bool IsPlayScene(int scene);
 
 // Starts a live play (a fresh start counter from the cosmetic generator).
 void StartLivePlay(int scene, int difficulty, int character);
-// Plays replay slot 1..25 back; false (nothing changes) when the file is not valid.
+// Plays replay slot 1..25 (or a file) back; false (nothing changes) when the file is
+// not valid.
 bool StartReplayPlayback(int slot);
+bool StartReplayPlaybackFile(const std::string& path);
+// Saves the live recording of the finished play with its header.
+bool SaveRecordedReplay(const std::string& path, const char* name);
 
 // The setup of the running play and the last play scene reached (mod 1000).
 extern PlaySetup g_playSetup;

@@ -1,0 +1,160 @@
+// The menus' unlock rules, the key configuration and the ranking.
+#include <cstring>
+
+#include "game/game_session.h"
+#include "game/menu.h"
+#include "game/play_state.h"
+#include "game/scenes.h"
+#include "tests/game/app/app_fixture.h"
+
+namespace {
+
+SaveData Fresh() {
+  SaveData save;
+  ResetSaveData(&save);
+  return save;
+}
+
+TEST(MenuRules, ExtraStartNeedsANormalOrHarderClearOfThatCharacter) {
+  struct Case {
+    int row, difficulty;
+    bool row0, row1;
+  } cases[] = {
+      {0, 0, false, false},  // an Easy clear unlocks nothing
+      {0, 1, true, false},   {0, 3, true, false}, {1, 2, false, true}, {1, 4, false, true},
+  };
+  for (const Case& c : cases) {
+    SaveData save = Fresh();
+    EXPECT_FALSE(AnyExtraUnlocked(save));
+    save.clearFlags[c.row][c.difficulty] = 1;
+    EXPECT_EQ(ExtraUnlocked(save, 0), c.row0) << c.row << "/" << c.difficulty;
+    EXPECT_EQ(ExtraUnlocked(save, 1), c.row1) << c.row << "/" << c.difficulty;
+    EXPECT_EQ(AnyExtraUnlocked(save), c.row0 || c.row1);
+    EXPECT_FALSE(ExtraUnlocked(save, 2));
+    EXPECT_FALSE(ExtraUnlocked(save, -1));
+  }
+}
+
+TEST(MenuRules, PracticeStagesFollowTheProgressOfCharacterAndDifficulty) {
+  SaveData save = Fresh();
+  save.stageProgress[1][2] = 4;
+  for (int stage = 1; stage <= 6; ++stage) {
+    EXPECT_EQ(PracticeStageUsable(save, 1, 2, stage), stage <= 4) << stage;
+    EXPECT_FALSE(PracticeStageUsable(save, 0, 2, stage));
+    EXPECT_FALSE(PracticeStageUsable(save, 1, 3, stage));
+  }
+  EXPECT_FALSE(PracticeStageUsable(save, 1, 2, 0));
+  EXPECT_FALSE(PracticeStageUsable(save, 1, 4, 1));  // no Extra in stage practice
+}
+
+TEST(MenuRules, SpellPracticeListsSeenCardsAndExtraOnceAnExtraCardIsSeen) {
+  SaveData save = Fresh();
+  EXPECT_FALSE(SpellPracticeExtraListed(save));
+  save.cardSeen[1][117] = 1;
+  EXPECT_TRUE(SpellPracticeExtraListed(save));
+  // Slots per difficulty.
+  EXPECT_EQ(FirstSpellSlot(0), 1);
+  EXPECT_EQ(FirstSpellSlot(1), 1);
+  EXPECT_EQ(FirstSpellSlot(2), 0);
+  EXPECT_EQ(FirstSpellSlot(3), 0);
+  EXPECT_EQ(FirstSpellSlot(4), 0);
+  EXPECT_EQ(LastSpellSlot(3), 25);
+  EXPECT_EQ(LastSpellSlot(4), 16);
+  // Only a seen card starts, by the id of its slot on that difficulty.
+  save.cardSeen[0][GetSpellCardId(2, 0)] = 1;
+  save.cardSeen[0][GetSpellCardId(1, 25)] = 1;
+  EXPECT_TRUE(SpellSlotUsable(save, 0, 2, 0));
+  EXPECT_FALSE(SpellSlotUsable(save, 1, 2, 0));
+  EXPECT_FALSE(SpellSlotUsable(save, 0, 3, 0));
+  EXPECT_TRUE(SpellSlotUsable(save, 0, 1, 25));
+  EXPECT_FALSE(SpellSlotUsable(save, 0, 1, 0));  // no slot 0 on Normal
+  EXPECT_TRUE(SpellSlotUsable(save, 1, 4, 15));  // id 117
+  EXPECT_FALSE(SpellSlotUsable(save, 1, 4, 17));
+}
+
+TEST(KeyConfiguration, RefusesArrowsEnterAndF4AndSwapsAKeyInUse) {
+  for (int refused : {200, 203, 205, 208, 28, 62, 0, 256, -1}) {
+    KeyConfig keys = Fresh().keys;
+    const KeyConfig before = keys;
+    EXPECT_FALSE(AssignKey(keys, 0, refused)) << refused;
+    EXPECT_EQ(std::memcmp(&keys, &before, sizeof keys), 0) << refused;
+  }
+  KeyConfig keys = Fresh().keys;  // Z, X, left Shift, left Ctrl, Esc
+  EXPECT_TRUE(AssignKey(keys, 0, 45));  // shot takes the bomb's X: bomb gets Z
+  EXPECT_EQ(keys.shot, 45);
+  EXPECT_EQ(keys.bomb, 44);
+  EXPECT_TRUE(AssignKey(keys, 4, 30));  // pause on a free key: nothing else moves
+  EXPECT_EQ(keys.pause, 30);
+  EXPECT_EQ(keys.skip, 29);
+  EXPECT_TRUE(AssignKey(keys, 2, 42));  // its own key: unchanged
+  EXPECT_EQ(keys.slow, 42);
+  const int codes[5] = {keys.shot, keys.bomb, keys.slow, keys.skip, keys.pause};
+  for (int a = 0; a < 5; ++a)
+    for (int b = a + 1; b < 5; ++b) EXPECT_NE(codes[a], codes[b]);
+  EXPECT_FALSE(AssignKey(keys, 5, 30));
+}
+
+TEST(Ranking, AScoreTakesItsRankAndTheRestShiftDown) {
+  SaveData save = Fresh();
+  HighScoreEntry* table = save.highScores[0][1];  // 10,000,000 down to 1,000,000
+  EXPECT_EQ(ScoreRank(table, 1000000), 10);  // equal to the 10th does not beat it
+  EXPECT_EQ(ScoreRank(table, 1000010), 9);
+  EXPECT_EQ(ScoreRank(table, 5500000), 5);
+  EXPECT_EQ(ScoreRank(table, 999999990), 0);
+  HighScoreEntry entry{};
+  entry.score = 5500000;
+  std::strcpy(entry.name, "ABC");
+  InsertHighScore(table, 5, entry);
+  EXPECT_EQ(table[4].score, 6000000);
+  EXPECT_EQ(table[5].score, 5500000);
+  EXPECT_STREQ(table[5].name, "ABC");
+  EXPECT_EQ(table[6].score, 5000000);
+  EXPECT_EQ(table[9].score, 2000000);  // the old 10th fell off
+}
+
+TEST(NameEntry, LetterDigitAndPunctuationKeysType) {
+  EXPECT_EQ(NameCharOfKey(16), 'Q');
+  EXPECT_EQ(NameCharOfKey(30), 'A');
+  EXPECT_EQ(NameCharOfKey(50), 'M');
+  EXPECT_EQ(NameCharOfKey(2), '1');
+  EXPECT_EQ(NameCharOfKey(11), '0');
+  EXPECT_EQ(NameCharOfKey(57), ' ');
+  EXPECT_EQ(NameCharOfKey(52), '.');
+  EXPECT_EQ(NameCharOfKey(28), 0);
+  EXPECT_EQ(NameCharOfKey(200), 0);
+}
+
+class MenuFlowTest : public AppTest {};
+
+TEST_F(MenuFlowTest, ExtraStartIsRefusedUntilUnlockedThenStartsTheExtraPlay) {
+  ResetSceneMenus();
+  g_scene = 0;
+  Keys(0);
+  RunSceneFrame();
+  Keys(kInputDown);  // to "Extra Start"
+  RunSceneFrame();
+  Keys(0, 28);
+  RunSceneFrame();
+  EXPECT_EQ(g_scene, 0);  // dark grey: refused
+  g_save.clearFlags[1][1] = 1;
+  Keys(0);
+  RunSceneFrame();
+  Keys(0, 28);
+  RunSceneFrame();
+  ASSERT_EQ(g_scene, 301);
+  Keys(0);
+  RunSceneFrame();
+  Keys(0, 28);  // character A has no clear: refused
+  RunSceneFrame();
+  EXPECT_EQ(g_scene, 301);
+  Keys(kInputDown);
+  RunSceneFrame();
+  Keys(0, 28);
+  RunSceneFrame();
+  EXPECT_EQ(g_scene, 8);
+  EXPECT_EQ(g_difficulty, 4);
+  EXPECT_EQ(g_player.character, 7);
+  EXPECT_EQ(g_player.power, 128);
+}
+
+}  // namespace
