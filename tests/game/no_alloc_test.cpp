@@ -1,45 +1,8 @@
 // The play allocates nothing: 10,000 busy steps with every heap entry counted.
-#include <cstdlib>
-#include <new>
-
 #include "platform/alloc.h"
+#include "tests/game/heap_counter.h"
 #include "tests/game/play_fixture.h"
 #include "tests/game/soak_script.h"
-
-namespace {
-long g_heapCalls = 0;
-}  // namespace
-
-// Counting replacements of the global allocation functions of this test binary.
-// Sanitizer builds keep their own allocator, so only the tracked count is checked there.
-#ifndef BUILT_WITH_SANITIZER
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* malloc(size_t size) {
-  ++g_heapCalls;
-  return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t count, size_t size) {
-  ++g_heapCalls;
-  return __libc_calloc(count, size);
-}
-extern "C" void* realloc(void* block, size_t size) {
-  ++g_heapCalls;
-  return __libc_realloc(block, size);
-}
-void* operator new(size_t size) {
-  ++g_heapCalls;
-  void* block = __libc_malloc(size ? size : 1);
-  if (!block) throw std::bad_alloc();
-  return block;
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete[](void* block, size_t) noexcept { std::free(block); }
-#endif
 
 namespace {
 
@@ -52,22 +15,18 @@ TEST(NoAllocTest, BusyStepsAllocateNothing) {
     RunLogicStep();
   }
   int trackedBefore = TrackedLiveCount();
-  long before = g_heapCalls;
+  long before = HeapCallCount();
   for (int k = 0; k < 10000; ++k) {
     SetLiveInput(SoakInput(&seed));
     RunLogicStep();
     if (g_gameOverPending) ContinuePlay();
   }
-  long calls = g_heapCalls - before;
+  long calls = HeapCallCount() - before;
   EXPECT_EQ(calls, 0);
   EXPECT_EQ(TrackedLiveCount(), trackedBefore);
   g_stageScriptOverride = nullptr;
 #ifndef BUILT_WITH_SANITIZER
-  // The counter itself works: a real allocation is seen.
-  long probe = g_heapCalls;
-  void* volatile block = std::malloc(16);
-  std::free(block);
-  EXPECT_GT(g_heapCalls, probe);
+  EXPECT_TRUE(HeapCountingWorks());  // the counter itself sees a real allocation
 #endif
 }
 
@@ -83,14 +42,14 @@ TEST(NoAllocTest, RealStageStepsAllocateNothing) {
     SetLiveInput(SoakInput(&seed));
     RunLogicStep();
   }
-  long before = g_heapCalls;
+  long before = HeapCallCount();
   int trackedBefore = TrackedLiveCount();
   for (int k = 0; k < 10000 && !g_stageOver; ++k) {
     SetLiveInput(SoakInput(&seed) | kInputShot);
     RunLogicStep();
     if (g_gameOverPending) ContinuePlay();
   }
-  EXPECT_EQ(g_heapCalls - before, 0);
+  EXPECT_EQ(HeapCallCount() - before, 0);
   EXPECT_EQ(TrackedLiveCount(), trackedBefore);
 }
 
