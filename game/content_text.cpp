@@ -149,6 +149,34 @@ constexpr DialogueText kStage2Lines[28] = {
     kNoText,
 };
 
+// Left: the player. Right: Mizore, who keeps the bamboo grove and hides the moon's light
+// in it; line 3 is her voice before she shows herself. Lines 13-19 and 22-23 have no text.
+constexpr DialogueText kStage3Lines[23] = {
+    {"So this is the bamboo grove.", "Every stalk looks exactly like the last one."},
+    {"...Haven't I passed this rock before?", ""},
+    {"Three times now. The grove likes visitors.", "It likes to keep them."},
+    {"Welcome, traveller. I am Mizore, keeper of this grove.", ""},
+    {"Did you twist the paths, or did the moon?", ""},
+    {"The moon asked so politely. Its light needed a place", "to hide, and my grove has ten thousand shadows."},
+    {"Hide from what? From people like me?", ""},
+    {"From anyone who would drag it back where it belongs.", ""},
+    {"Turn around, and the bamboo will let you go.", "...Probably."},
+    {"I've turned around four times already.", "Your bamboo isn't very good at letting go."},
+    {"Then stay, and listen to the whispers forever!", ""},
+    {"I'll just cut a straight path through.", "Starting with you."},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"That's the last of your whispers.", "Now, where did you hide the moonlight?"},
+    {"Never mind. I can see it glowing over the old mansion.", ""},
+    kNoText,
+    kNoText,
+};
+
 // Left: Akane. Right: Shion (4), Tsukuyo (5) and Rindou (6).
 constexpr DialogueText kPracticeLines[14] = {
     {"So you found your way past the mirage.", ""},
@@ -240,6 +268,10 @@ const DialogueText& Stage1DialogueText(int line) {
 
 const DialogueText& Stage2DialogueText(int line) {
   return line >= 1 && line <= 28 ? kStage2Lines[line - 1] : kNoText;
+}
+
+const DialogueText& Stage3DialogueText(int line) {
+  return line >= 1 && line <= 23 ? kStage3Lines[line - 1] : kNoText;
 }
 
 const DialogueText& PracticeDialogueText(int line) {

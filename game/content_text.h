@@ -29,6 +29,8 @@ struct DialogueText {
 const DialogueText& Stage1DialogueText(int line);
 // Stage 2, lines 1..28 (spoken: 1..14 and 20..26): the ferrywoman of the frozen lake.
 const DialogueText& Stage2DialogueText(int line);
+// Stage 3, lines 1..23 (spoken: 1..12 and 20..21): the keeper of the bamboo grove.
+const DialogueText& Stage3DialogueText(int line);
 // Spell practice of the last Extra card, lines 1..14: the three moons before their card.
 const DialogueText& PracticeDialogueText(int line);
 

@@ -22,6 +22,10 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunStage2SpokeCard,    // 3: ids 10-13
     RunStage2BellCard,     // 4: ids 14-17
     RunStage2FamiliarCard, // 5: ids 18-21
+    RunStage3MidBossCard,  // 6: ids 22-25
+    RunStage3RingCard,     // 7: ids 26-29
+    RunStage3FigureCard,   // 8: ids 30-33
+    RunStage3CageCard,     // 9: ids 34-37
 };
 
 bool IsReplay() { return g_scene >= 1000; }

@@ -40,5 +40,9 @@ void RunStage1LastCard(AttackStep& step);     // slot 2
 void RunStage2SpokeCard(AttackStep& step);    // slot 3
 void RunStage2BellCard(AttackStep& step);     // slot 4
 void RunStage2FamiliarCard(AttackStep& step); // slot 5
+void RunStage3MidBossCard(AttackStep& step);  // slot 6
+void RunStage3RingCard(AttackStep& step);     // slot 7
+void RunStage3FigureCard(AttackStep& step);   // slot 8
+void RunStage3CageCard(AttackStep& step);     // slot 9
 
 void ResetAttackScratch();

@@ -7,6 +7,7 @@
 #include "game/stages/spell_banner.h"
 #include "game/stages/stage1.h"
 #include "game/stages/stage2.h"
+#include "game/stages/stage3.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ void (*const kTimelines[])() = {
     nullptr,            // kNone
     RunStage1Timeline,  // kStage1
     RunStage2Timeline,  // kStage2
-    nullptr,            // kStage3
+    RunStage3Timeline,  // kStage3
     nullptr,            // kStage4
     nullptr,            // kStage5
     nullptr,            // kStage6
@@ -92,4 +93,5 @@ void ResetScriptState() {
   ResetSpellBanner();
   ResetStage1State();
   ResetStage2State();
+  ResetStage3State();
 }

@@ -23,4 +23,5 @@ void RaiseStageProgress();
 
 void RunStage1Timeline();
 void RunStage2Timeline();
+void RunStage3Timeline();
 void RunSpellPracticeStage();

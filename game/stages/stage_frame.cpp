@@ -10,6 +10,7 @@ void RunStageSteps(const StageParts& parts) {
   if (g_talkActive == 0 && g_bossPhase == 0) {
     parts.waves();
     for (int slot = 0; slot < kEnemySlots; ++slot) parts.fire(slot);
+    if (parts.afterFiring != nullptr) parts.afterFiring();
   }
   if (g_talkActive != 0) RunConversationStep(parts.lines);
   if (g_bossPhase != 0) parts.bossFight();

@@ -27,15 +27,17 @@ struct DialogueLine {
 using LineTable = void (*)(DialogueLine& line);
 
 // What makes one stage: its timeline switch (with the join), one enemy slot's firing,
-// its line table and its boss phases.
+// its line table, its boss phases and, for a stage that has one, an emitter of its own
+// that runs after the enemies have fired.
 struct StageParts {
   void (*waves)();
   void (*fire)(int slot);
   LineTable lines;
   void (*bossFight)();
+  void (*afterFiring)() = nullptr;
 };
-// One step of a stage: the timeline and the firing of the 30 enemy slots while neither a
-// conversation nor a fight runs, then the conversation, then the fight (each may start
+// One step of a stage: the timeline, the firing of the 30 enemy slots and the stage's own
+// emitter while neither a conversation nor a fight runs, then the conversation, then the fight (each may start
 // the next, which then runs its first step at once).
 void RunStageSteps(const StageParts& parts);
 

@@ -1,0 +1,747 @@
+// Stage 3: pair waves through the bamboo grove, orb carriers, the ferrywoman back as the
+// mid-boss, spinners and large fairies, a clear-out, and the grove's keeper with two
+// non-spells and three cards.
+#include "game/stages/stage3.h"
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/stage_dispatch.h"
+#include "game/stages/stage_frame.h"
+
+namespace {
+
+constexpr int kResumeFrame = 4130;
+constexpr int kStageTheme = 9;
+constexpr int kBossTheme = 4;
+constexpr int kStageCell = 2;  // cell k of the title, number and place sheets is stage k + 1
+constexpr int kLargePairFrame = 4000;  // slots 20 and 21 carry orbs before it
+constexpr int kStreamFirst = 2071, kStreamLast = 2999;
+
+// A bullet kept by its slot and serial: a slot that was freed and given to another bullet
+// is no longer it.
+struct Kept {
+  int slot;  // -1: none
+  uint32_t serial;
+};
+
+// Two orbs and the angle their fans are centred on.
+struct OrbPair {
+  Kept orbs[2];
+  int angle;
+};
+
+// The values the stage keeps between steps.
+struct Stage3State {
+  int barSplit;
+  OrbPair carrierOrbs[2];  // by enemy slot parity: slots 20 and 21; slot 28 uses pair 1
+  Kept stream[2];          // the two bullets of frame 2070
+  Kept bossOrbs[2];        // the orbs of the mid-boss and the second non-spell
+  double direction;        // the mid-boss's laser colour sign; the second non-spell's volley count
+  int laserCount, laserPeriod;
+  int fanCount;            // the first non-spell's bullets per fan
+  double fanAim;
+};
+Stage3State g_stage3;
+
+int Diff() { return g_difficulty; }
+int Half() { return g_difficulty / 2; }
+bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
+
+Kept Keep(int slot) {
+  // A full pool gives slot 800: no bullet rather than the pool's dummy.
+  if (slot < 0 || slot >= kBulletSlots) return {-1, 0};
+  return {slot, g_enemyBullets[slot].serial};
+}
+
+// The kept bullet's record while the slot still holds it, in flight or already freed.
+const EnemyBullet* Record(const Kept& kept) {
+  if (kept.slot < 0) return nullptr;
+  const EnemyBullet& bullet = g_enemyBullets[kept.slot];
+  return bullet.serial == kept.serial ? &bullet : nullptr;
+}
+
+EnemyBullet* Live(const Kept& kept) {
+  if (kept.slot < 0) return nullptr;
+  EnemyBullet& bullet = g_enemyBullets[kept.slot];
+  return bullet.state != 0 && bullet.serial == kept.serial ? &bullet : nullptr;
+}
+
+// Two satellites circling `centre` (an enemy slot, or 100 for boss 0), opening to `radius`.
+void MakeOrbs(Kept (&orbs)[2], int centre, double accel, double radius, double turn) {
+  orbs[0] = Keep(SpawnBulletIndexed(4, 0, 18, centre, 0.0, 0.0, 0.0, accel, radius, turn, 0.0));
+  orbs[1] = Keep(SpawnBulletIndexed(4, 0, 18, centre, 0.0, 0.0, 0.0, accel, radius, turn, 180.0));
+}
+
+// Only the orbs still in flight are removed: a reused slot belongs to another bullet.
+void RemoveOrbs(const Kept (&orbs)[2]) {
+  for (const Kept& orb : orbs) {
+    if (EnemyBullet* bullet = Live(orb)) bullet->state = 0;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Waves.
+
+struct Drops {
+  int power, special, point;
+};
+constexpr Drops kDropsA = {0, 2, 0};  // sprite 4
+constexpr Drops kDropsB = {1, 0, 0};  // sprite 5
+
+void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
+               Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
+  SpawnEnemy(slot, hp, turnFlag, m1, t1, m2, t2, sprite, drops.power, drops.special, drops.point,
+             x, y, s1, a1, s2, a2);
+}
+
+// Ten pairs, one every 10 frames: A in slot 2k, B in slot 2k + 1, both at speed 3.
+struct PairWave {
+  int first;
+  int turnA, turnB;
+  int m1, m2;  // motion kinds of the segments ending at 90 and starting at 91
+  double ax, ay, a1A, a2A;
+  double bx, by, a1B, a2B;
+};
+constexpr PairWave kPairWaves[7] = {
+    {120, 0, 0, 3, 4, 324, 0, 270, 270, 374, 0, 270, 270},
+    {620, 1, 1, 3, 4, 124, 0, 270, 270, 74, 0, 270, 270},
+    {920, 1, 1, 3, 4, 0, 340, 0, 0, 0, 390, 0, 0},
+    {1220, 1, 1, 3, 4, 324, 480, 90, 90, 374, 480, 90, 90},
+    {1520, 1, 1, 3, 4, 420, 140, 180, 180, 420, 90, 180, 180},
+    {4900, 1, 0, 3, 4, 0, 340, 0, 90, 450, 340, 180, 90},
+    {5600, 1, 0, 4, 3, 0, 140, 0, 270, 450, 140, 180, 270},
+};
+
+void SpawnPair(const PairWave& w, int frame) {
+  const int k = (frame - w.first) / 10;
+  SpawnWith(2 * k, 130, w.turnA, w.m1, 90, w.m2, 91, 4, kDropsA, w.ax, w.ay, 3.0, w.a1A, 3.0,
+            w.a2A);
+  SpawnWith(2 * k + 1, 130, w.turnB, w.m1, 90, w.m2, 91, 5, kDropsB, w.bx, w.by, 3.0, w.a1B, 3.0,
+            w.a2B);
+}
+
+// A pair crossing from both sides, then turning down.
+void SpawnCrossPair(int slot, double ay, double by) {
+  SpawnWith(slot, 120, 1, 1, 900, 3, 900, 4, kDropsA, 0.0, ay, 3.0, 0.0, 3.0, 270.0);
+  SpawnWith(slot + 1, 120, 0, 1, 900, 3, 900, 5, kDropsB, 450.0, by, 3.0, 180.0, 3.0, 270.0);
+}
+
+// A row of four fairies dropping in from the top, in slots 4j to 4j + 3.
+void SpawnFanGroup(int j, const double (&xs)[4]) {
+  struct Member {
+    int turnFlag, sprite;
+    Drops drops;
+    double angle;
+  };
+  static constexpr Member kRow[4] = {
+      {1, 4, kDropsA, 280.0}, {1, 5, kDropsB, 260.0}, {0, 4, kDropsA, 280.0}, {1, 5, kDropsB, 260.0}};
+  for (int i = 0; i < 4; ++i) {
+    const Member& m = kRow[i];
+    SpawnWith(4 * j + i, 120, m.turnFlag, 1, 900, 4, 900, m.sprite, m.drops, xs[i], 0.0, 3.0,
+              m.angle, 3.0, 180.0);
+  }
+}
+constexpr double kFirstFanGroupX[4] = {324, 324, 124, 124};
+constexpr double kSecondFanGroupX[4] = {304, 304, 144, 144};
+
+void SpawnSpinnerPair(int k) {
+  SpawnWith(22 + 2 * k, 100, 0, 1, 120, 1, 121, 3, {8, 3, 2}, 324 - 20 * k, 0.0, 2.0, 260.0, 2.0,
+            140.0);
+  SpawnWith(23 + 2 * k, 100, 1, 1, 120, 1, 121, 3, {8, 3, 2}, 124 + 20 * k, 0.0, 2.0, 280.0, 2.0,
+            40.0);
+}
+
+void SpawnCarrier(int slot, int turnFlag, int m2, double x, double angle) {
+  SpawnWith(slot, 200, turnFlag, 1, 60, m2, 300, 3, {8, 3, 1}, x, 0.0, 3.0, angle, 2.0, 90.0);
+}
+
+void ShowEnemyMark(int x, int y) { ShowNotice(60, 2, x, y, 0, SpriteSheetHandles.enemyMark[1]); }
+
+// Every enemy dies on its next update, and every bullet on screen drifts off slowly.
+void ClearOut() {
+  PlayEffect(kSeAttackBell);
+  for (Enemy& e : g_enemies) e.hp = 0;
+  for (EnemyBullet& b : g_enemyBullets) {
+    if (b.state < 1) continue;
+    b.speed = 0.0;
+    b.accel = 0.0;
+    b.speedLimit /= 2;
+    b.turnRate = 0.0;
+    b.sheet = 13;
+    b.colour = 4;
+    b.age = 0;
+    b.triggerAge = 30;
+    b.behaviour = 5;
+    b.behaviourParam = 2;
+    const int r = NextRandom();
+    b.angle += r % 30 - 15;
+  }
+}
+
+void MakeStreamBullets() {
+  g_stage3.stream[0] = Keep(SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, 0.5, 125.0));
+  g_stage3.stream[1] =
+      Keep(SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, -0.5, 135.0));
+}
+
+}  // namespace
+
+void RunStage3Waves() {
+  const int frame = g_stageFrame;
+  switch (frame) {
+    case 1:
+      StartStageMusic(kStageTheme);
+      break;
+    case 430:
+      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[kStageCell]);
+      break;
+    // Both notices name stage 3: the stage-3 cell, as the title at 430 and the other
+    // stages' notices have it (index 3 would show stage 4's number and place).
+    case 460:
+      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[kStageCell]);
+      break;
+    case 490:
+      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[kStageCell]);
+      break;
+    case 860:
+      ShowEnemyMark(60, 365);
+      SpawnCarrier(20, 1, 4, 324.0, 260.0);
+      break;
+    case 1160:
+      ShowEnemyMark(350, 440);
+      SpawnCarrier(21, 0, 4, 124.0, 280.0);
+      break;
+    case 1460:
+      SpawnCarrier(20, 1, 3, 324.0, 260.0);
+      break;
+    case 2000:
+      InitBoss(0, 0, 3, 420.0, 530.0);  // below the field
+      break;
+    case 2010:
+      ShowEnemyMark(350, 440);
+      break;
+    case 2070:
+      MakeStreamBullets();
+      break;
+    case 2170:
+      SetBossMoveTarget(0, 224.0, 150.0, 50);
+      break;
+    case 2230:
+      StartBossFight(1);
+      break;
+    case 3700: case 3900: case 4100:
+      SpawnSpinnerPair((frame - 3700) / 200);
+      break;
+    case 4800:
+      SpawnWith(20, 400, 1, 1, 100, 3, 400, 3, {8, 3, 1}, 104.0, 0.0, 3.0, 290.0, 2.0, 90.0);
+      SpawnWith(21, 400, 0, 1, 100, 3, 400, 3, {8, 3, 1}, 344.0, 0.0, 3.0, 250.0, 2.0, 90.0);
+      break;
+    case 4840:
+      ShowEnemyMark(60, 340);
+      ShowEnemyMark(380, 340);
+      break;
+    case 5500:
+      SpawnWith(29, 1000, 0, 1, 100, 1, 500, 3, {12, 5, 3}, 224.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      break;
+    case 6000:
+      RunBossBreakRing(0, 10);
+      break;
+    case 6015:
+      ClearOut();
+      break;
+    case 6150:
+      EndWaves();
+      break;
+    case kBossFightStart:
+      StartBossFight(3);
+      break;
+    case kClosingTalkStart:
+      g_talkActive = 20;
+      break;
+    default:
+      if (frame >= 3800 && frame <= 3840 && frame % 10 == 0) {
+        SpawnCrossPair((frame - 3800) / 5, 100.0, 150.0);
+      } else if (frame >= 4000 && frame <= 4040 && frame % 10 == 0) {
+        SpawnCrossPair((frame - 3950) / 5, 150.0, 200.0);
+      } else if (frame >= 4260 && frame <= 4340 && frame % 20 == 0) {
+        if (frame == 4260) {
+          SpawnWith(28, 600, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 2.0, 190.0);
+        }
+        SpawnFanGroup((frame - 4260) / 20, kFirstFanGroupX);
+      } else if (frame >= 4460 && frame <= 4540 && frame % 20 == 0) {
+        SpawnFanGroup((frame - 4460) / 20, kSecondFanGroupX);
+      } else {
+        bool paired = false;
+        for (const PairWave& wave : kPairWaves) {
+          if (frame >= wave.first && frame <= wave.first + 90 && frame % 10 == 0) {
+            SpawnPair(wave, frame);
+            paired = true;
+          }
+        }
+        if (!paired) RunStageEndMarks();
+      }
+      break;
+  }
+  // No mid-boss timeout here: the mid-boss always fights until its card ends.
+}
+
+// ---------------------------------------------------------------------------
+// Enemy firing.
+
+namespace {
+
+double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
+
+bool Pausing(const Enemy& e) {
+  return e.age >= static_cast<int>(e.seg1.age) && e.age <= static_cast<int>(e.seg2.age);
+}
+
+// Slots 0-19: one aimed ring at age 90, and death below 100 HP.
+void FireSmall(Enemy& e) {
+  const int d = Diff();
+  if (e.age == 90) {
+    const int w = (4 - d) * 20;
+    const int r = NextRandom();
+    ShootFan(2, 0, 1, 4, 0, 0, 2 * d + 2, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0,
+             Aim(e) + (w > 0 ? r % w : 0) - w / 2);
+  }
+  if (e.hp < 100) e.hp = 0;
+}
+
+// Two orbs around the enemy, kept in the pair of the slot's parity, and the angle their
+// fans turn about: straight away from the player.
+void MakeCarrierOrbs(int slot, const Enemy& e) {
+  OrbPair& pair = g_stage3.carrierOrbs[slot % 2];
+  MakeOrbs(pair.orbs, slot, 3.0, 30.0, 0.0);
+  pair.angle = 180 + static_cast<int>(Aim(e));
+}
+
+// Slots 20 and 21 before frame 4000: the orb carriers.
+void FireCarrier(int slot, Enemy& e) {
+  const int d = Diff();
+  const int age = e.age;
+  const int s1 = static_cast<int>(e.seg1.age);
+  OrbPair& pair = g_stage3.carrierOrbs[slot % 2];
+  if (age == 0) MakeCarrierOrbs(slot, e);
+  if (Pausing(e) && age % 30 == 0) {
+    ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 2, 0, (d - d / 2) * 2 + 1, 30, 3, e.x, e.y, 1.0,
+                    0.05, 3.0, 0.0, Aim(e), 20.0);
+  }
+  if (Pausing(e) && Every(age - s1, (5 - d) * 5)) {
+    for (const Kept& orb : pair.orbs) {
+      const EnemyBullet* bullet = Live(orb);
+      if (bullet == nullptr) continue;
+      const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
+      ShootLayeredFan(1, 0, 0, 1, 7, 0, 2, (age - s1) * 5, 2, x, y, 3.0, -0.5, 1.5, 0.0,
+                      pair.angle, 30.0);
+    }
+  }
+  if (e.hp < 50) {
+    RemoveOrbs(pair.orbs);
+    e.hp = 0;
+  }
+}
+
+// Slots 20 and 21 from frame 4000: the large pair.
+void FireLargePair(const Enemy& e) {
+  if (Pausing(e) && e.age % 30 == 0) {
+    ShootLayeredFan(0, 0, 0, 1, 4, 0, 4 * Diff() + 7, 270, 2, e.x, e.y, -3.0, 0.1, 3.0, 0.0, Aim(e),
+                    20.0);
+  }
+}
+
+// Slots 22-27: two rings turning opposite ways, which aim at the player at age 30.
+void FireSpinner(const Enemy& e) {
+  if (e.age % 12 != 0) return;
+  const int n = Diff() + 1;
+  ShootRing(0, 90, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, 3.0 * e.age);
+  ShootRing(1, 0, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, -3.0 * e.age);
+}
+
+// Slot 28: orbs of its own (in pair 1, as carrier C2's were), fans to both sides and one
+// spray from the orbs.
+void FireFirstLarge(Enemy& e) {
+  const int d = Diff();
+  const int age = e.age;
+  const int s1 = static_cast<int>(e.seg1.age), s2 = static_cast<int>(e.seg2.age);
+  OrbPair& pair = g_stage3.carrierOrbs[1];
+  if (age == 0) MakeCarrierOrbs(28, e);
+  if (age >= s1 && age <= s2 - 60 && Every(age - s1, d == 0 ? 19 : 9)) {
+    const double aim = Aim(e);
+    const int spread = (s1 - age) * 2 + 300;
+    for (double centre : {aim + 180, aim}) {
+      ShootFan(0, 0, 1, 4, 0, 0, d / 2 + 2, spread, e.x, e.y, -3.0, 0.05, 3.0, 0.0, centre);
+    }
+  }
+  if (age >= s1 && age <= s2 && age - s1 == 60) {
+    const double centres[2] = {240.0, 300.0};
+    for (int k = 0; k < 2; ++k) {
+      const EnemyBullet* orb = Live(pair.orbs[k]);
+      if (orb == nullptr) continue;
+      ShootLayeredFan(4, 0, 0, 1, 4, 0, (d - d / 2) * 2 + 2, 150, 10, orb->x, orb->y, 5.0, -1.0,
+                      2.0, 0.0, centres[k], 10.0);
+    }
+  }
+  if (e.hp < 50) {
+    RemoveOrbs(pair.orbs);
+    e.hp = 0;
+  }
+}
+
+// Slot 29: the spinner's rings and a plain ring, faster on harder levels.
+void FireLastLarge(const Enemy& e) {
+  const int d = Diff();
+  const int age = e.age;
+  const int s1 = static_cast<int>(e.seg1.age);
+  if (!Pausing(e) || !Every(age - s1, d / 2 - d + 7)) return;
+  const int n = d / 2 + 2;
+  ShootRing(0, 90, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, 3.0 * age);
+  ShootRing(1, 0, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, -3.0 * age);
+  ShootRing(4, 0, 1, 2, 0, 0, d == 0 ? 1 : 2, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 4.0 * age);
+}
+
+void StreamRings(const EnemyBullet& bullet, int colour, double base) {
+  const double x = static_cast<int>(bullet.x), y = static_cast<int>(bullet.y);
+  const int n = Diff() + 1;
+  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 3.0, -0.1, 2.0, 0.0, base);
+  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 4.0, -0.1, 2.0, 0.0, base);
+}
+
+}  // namespace
+
+void FireStage3EnemyShots(int slot) {
+  Enemy& e = g_enemies[slot];
+  if (e.active != 1) return;
+  if (slot <= 19) {
+    FireSmall(e);
+  } else if (slot <= 21) {
+    if (g_stageFrame < kLargePairFrame) {
+      FireCarrier(slot, e);
+    } else {
+      FireLargePair(e);
+    }
+  } else if (slot <= 27) {
+    FireSpinner(e);
+  } else if (slot == 28) {
+    FireFirstLarge(e);
+  } else {
+    FireLastLarge(e);
+  }
+}
+
+void RunStage3StreamEmitter() {
+  const int frame = g_stageFrame;
+  if (frame < kStreamFirst || frame > kStreamLast || frame % 5 != 0) return;
+  const EnemyBullet* first = Live(g_stage3.stream[0]);
+  if (first == nullptr || first->state != 4) return;
+  StreamRings(*first, 0, 3.0 * frame);
+  // The second keeps firing from where it left the field, but not from a bullet that has
+  // since been given its slot.
+  if (const EnemyBullet* second = Record(g_stage3.stream[1])) {
+    StreamRings(*second, 2, -3.0 * frame);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversations.
+
+void GetStage3DialogueLine(DialogueLine& line) {
+  struct Row {
+    int side, leftPose, rightPose;
+    bool boss;  // the boss's portrait shows
+  };
+  static constexpr Row kOpening[12] = {
+      {0, 0, 0, false}, {0, 6, 0, false}, {1, 6, 0, false}, {1, 6, 5, true},
+      {0, 0, 5, true},  {1, 0, 6, true},  {0, 5, 6, true},  {1, 5, 0, true},
+      {1, 5, 5, true},  {0, 0, 5, true},  {1, 0, 3, true},  {0, 5, 3, true},
+  };
+  static constexpr Row kClosing[2] = {{0, 5, 7, true}, {0, 0, 7, true}};
+  const int number = g_talkActive;
+  const Row* row = nullptr;
+  if (number >= 1 && number <= 12) row = &kOpening[number - 1];
+  if (number >= 20 && number <= 21) row = &kClosing[number - 20];
+
+  if (number == 4) {
+    // The boss is made here, and on the next step (its timer at 1) flies in with its name.
+    Boss& boss = g_bosses[0];
+    if (boss.state == 0) InitBoss(0, 2, 1, 420.0, 100.0);
+    if (boss.phaseTimer == 1) {
+      SetBossMoveTarget(0, 224.0, 150.0, 50);
+      ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+    }
+  }
+  if (number == 11) StartBossMusicOnce(kBossTheme);
+  if (number == 14) EndOpeningConversation();
+  if (number == 23) EndClosingConversation();
+  if (row == nullptr) return;  // 13 and 22 slide the portraits out; the rest show nothing
+
+  line.side = row->side;
+  line.leftCharacter = g_player.character;
+  line.leftPose = row->leftPose;
+  line.rightCharacter = row->boss ? g_bosses[0].kind : 100;
+  line.rightPose = row->rightPose;
+  const DialogueText& text = Stage3DialogueText(number);
+  line.line1 = text.line1;
+  line.line2 = text.line2;
+}
+
+// ---------------------------------------------------------------------------
+// Boss fight.
+
+namespace {
+
+constexpr NonSpell kMidBossNonSpell = {1800, 1800, 0, 0, 2, true};
+constexpr NonSpell kFirstNonSpell = {1800, 2400, 8, 10, 0, true};
+constexpr NonSpell kSecondNonSpell = {2000, 2000, 8, 12, 0, true};
+constexpr NonSpell kCardWait = {100, -1, 10, 15, 0, true};
+
+// A laser from each boss orb every `period` steps, `count` + 1 in all. The quotient is a
+// whole-number one like every quotient of this stage: it stays 0 until the last laser
+// (whose 260 degrees points the same way as -100), so each orb fires along one line and
+// its circling sweeps the lasers round.
+void LasersFromOrbs(int t, int colourFirst, int colourSecond, int spawnCode, int fullLength) {
+  const int p = g_stage3.laserPeriod, n = g_stage3.laserCount;
+  if (t < 100 || t > 100 + p * n || !Every(t - 100, p)) return;
+  const double turn = ((t - 100) / (p * n)) * 360;
+  const int colours[2] = {colourFirst, colourSecond};
+  const double offsets[2] = {-100.0, -80.0};
+  for (int k = 0; k < 2; ++k) {
+    const EnemyBullet* orb = Live(g_stage3.bossOrbs[k]);
+    if (orb == nullptr) continue;
+    ShootLaserAtAngle(colours[k], 800, 0, spawnCode, fullLength, 3, orb->x, orb->y, 4.0,
+                      turn + offsets[k], 10.0);
+  }
+}
+
+void RunMidBossPattern() {
+  Boss& boss = g_bosses[0];
+  const int d = Diff(), s = Half();
+  if (boss.phaseTimer == 30) {
+    MakeOrbs(g_stage3.bossOrbs, 100, 2.0, 50.0, 2.0);
+    g_stage3.direction = 1.0;
+    g_stage3.laserCount = 4 * d + 12;
+    g_stage3.laserPeriod = s - d + 5;
+  }
+  if (boss.phaseTimer == 240) {
+    const int r1 = NextRandom();
+    const int r2 = NextRandom();
+    MoveBoss(0, 0, ClampToInt(r2 % 100 + g_player.x - 50, 124, 324), r1 % 50 + 100, 0);
+  }
+  if (boss.phaseTimer == 300) {
+    g_stage3.direction = -g_stage3.direction;
+    boss.phaseTimer = 99;
+  }
+  const int t = boss.phaseTimer;
+  const int colour = static_cast<int>(g_stage3.direction) + 1;
+  LasersFromOrbs(t, colour, colour, 1, 150);
+  const int last = 100 + g_stage3.laserPeriod * g_stage3.laserCount + 60;
+  if (t >= 100 && t <= last && Every(t, (7 - d) * 5)) {
+    const int n = 5 * d + 15;
+    ShootRing(2, 0, 1, 2, 0, 0, n, boss.x, boss.y, s + 2, 0.05, s + 3, 0.0, t / 2);
+    ShootRing(2, 0, 1, 2, 0, 0, n, boss.x, boss.y, s + 1, 0.05, s + 2, 0.0, t / 2);
+  }
+}
+
+void RunFirstNonSpellPattern() {
+  Boss& boss = g_bosses[0];
+  const int d = Diff(), s = Half();
+  const int t = boss.phaseTimer;
+  if (t == 60) {
+    g_stage3.fanCount = 1;
+    g_stage3.fanAim = 0.0;
+  }
+  if (t == 100) {
+    g_stage3.fanCount = d / 3 + 1 + s;
+    SetBossMoveTarget(0, 224.0, 150.0, 50);
+  }
+  if (t == 150) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 200);
+  }
+  // Three bursts of widening fans, each aimed once at its start.
+  struct Burst {
+    int first, last, spread;
+    double speed, limit;
+  };
+  const Burst bursts[3] = {{200, 220, s * 20 + 30, 1.0, (d - s) + 3.0},
+                           {250, 275, s * 20 + 50, 1.0, (d - s) + 3.0},
+                           {300, 325, s * 20 + 70, 2.0, (d - s) + 4.0}};
+  for (int b = 0; b < 3; ++b) {
+    const Burst& burst = bursts[b];
+    if (t < burst.first || t > burst.last || t % 5 != 0) continue;
+    if (t == burst.first) {
+      if (b == 1) g_stage3.fanCount = d / 3 + 1 + s;
+      if (b == 2) g_stage3.fanCount = (d - s) + 1;
+      g_stage3.fanAim = AngleToPlayer(boss.x, boss.y);
+    }
+    ShootFan(1, 0, 1, 5, 0, 0, g_stage3.fanCount, burst.spread, boss.x, boss.y, burst.speed, 0.2,
+             burst.limit, 0.0, g_stage3.fanAim);
+    g_stage3.fanCount += 1;
+  }
+  if (t == 370) SetBossMoveTarget(0, 300.0, 100.0, 100);
+  if (t == 480) SetBossMoveTarget(0, 300.0, 150.0, 20);
+  if (t == 510) SetBossMoveTarget(0, 100.0, 100.0, 100);
+  if (t == 620) boss.phaseTimer = 99;
+  const bool volley = (t >= 370 && t <= 460 && (t == 370 || t % 20 == 0)) ||
+                      (t >= 510 && t <= 600 && (t == 510 || t % 20 == 0));
+  if (volley) {
+    ShootRingOfFans(0, 10 * (s + 3), 1, 7, 4, 0, 0, 6, (d - d / 3) * 2 + 3, boss.x, boss.y, 5.0,
+                    -0.1, d / 3 + 3, 0.0, AngleToPlayer(boss.x, boss.y));
+    if (t != 370 && t != 510) {
+      ShootRing(1, 0, 1, 5, 20, 100, 3 * d + 12, boss.x, boss.y, 3.0, 0.05, 6.0, 0.0, 0.0);
+    }
+  }
+}
+
+// Lasers in state 2 whose far end has crossed a side wall go on from there, mirrored.
+void ContinueLasersAtSideWalls() {
+  for (Laser& laser : g_lasers) {
+    if (laser.state != 2 || (laser.x2 >= kFieldLeft && laser.x2 <= kFieldRight)) continue;
+    // A laser of no length has no direction to mirror.
+    if (laser.fullLength <= 0) continue;
+    const Laser old = laser;
+    const double w = old.fullLength;
+    SpawnLaser(11, old.x2, old.y2, old.x2 + (old.x1 - old.x2) / w, old.y2 + (old.y2 - old.y1) / w,
+               old.growth, old.fullLength, old.fullWidth, old.triggerAge - old.age,
+               old.lifetime - old.age, old.colour);
+    laser.state = 1;
+  }
+}
+
+void RunSecondNonSpellPattern() {
+  Boss& boss = g_bosses[0];
+  const int d = Diff(), s = Half();
+  if (boss.phaseTimer == 30) {
+    MakeOrbs(g_stage3.bossOrbs, 100, 3.0, 75.0, 2.0);
+    g_stage3.direction = 0.0;
+    g_stage3.laserCount = 2 * d + 7;
+    g_stage3.laserPeriod = s - d + 5;
+  }
+  if (boss.phaseTimer == 160) {
+    for (const Kept& orb : g_stage3.bossOrbs) {
+      if (EnemyBullet* bullet = Live(orb)) bullet->turnRate = -bullet->turnRate;
+    }
+  }
+  if (boss.phaseTimer == 360) {
+    const int r1 = NextRandom();
+    const int r2 = NextRandom();
+    SetBossMoveTarget(0, ClampToInt(r1 % 100 + g_player.x - 50, 124, 324), r2 % 100 + 100, 90);
+  }
+  if (boss.phaseTimer == 460) boss.phaseTimer = 99;
+  const int t = boss.phaseTimer;
+  if (t >= 100 && Every(t - 100, 20)) {
+    const int k = static_cast<int>(g_stage3.direction);
+    const double a = AngleToPlayer(boss.x, boss.y) + 70 * k;
+    for (int j = 0; j < 4; ++j) {
+      ShootCircleFormation(1, 0, 5, 0, 50, 5, boss.x, boss.y, 1.0, 0.1, s + 2, 0.0, 0.0,
+                           a + 90 * j);
+    }
+    ShootRing(1, 0, 1, 5, 0, 0, 5 * d + 5, boss.x, boss.y, 1.0, 0.05, s + 2, 0.0, 10.0 * k);
+    g_stage3.direction += 1;
+  }
+  LasersFromOrbs(t, 1, 6, 2, 100);
+  ContinueLasersAtSideWalls();
+}
+
+void RunMidBossPhase() {
+  g_stage3.barSplit = 50;
+  if (g_spellBackground == 0) {
+    if (RunNonSpellStart(kMidBossNonSpell)) {
+      StartCardAfterNonSpell();
+    } else {
+      RunMidBossPattern();
+    }
+  }
+  if (g_spellBackground != 1) return;
+  BlowUpBossAtLastCardEnd();
+  RunBossAttack(GetSpellCardId(Diff(), 6));
+}
+
+// The mid-boss has been blown up by its card's end: a break ring and a shake, and the
+// waves go on (from 4130 when the fight outlasted it). Unlike the other stages' mid-boss
+// ends this one plays no card-end sound; the blast has just sounded.
+void EndMidBossHere() {
+  RunBossBreakRing(0, 0);
+  g_shakeTotal = 30;
+  g_shakeLeft = 30;
+  g_bossPhase = 0;
+  if (g_stageFrame > kResumeFrame) g_stageFrame = kResumeFrame;
+}
+
+void RunNonSpellThenCard(bool second) {
+  g_stage3.barSplit = 20;
+  if (g_spellBackground == 0) {
+    if (RunNonSpellStart(second ? kSecondNonSpell : kFirstNonSpell)) {
+      StartCardAfterNonSpell();
+    } else if (second) {
+      RunSecondNonSpellPattern();
+    } else {
+      RunFirstNonSpellPattern();
+    }
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), second ? 8 : 7));
+}
+
+void RunLastCardPhase() {
+  g_stage3.barSplit = 100;
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(kCardWait);
+    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground != 1) return;
+  BlowUpBossAtLastCardEnd();
+  RunBossAttack(GetSpellCardId(Diff(), 9));
+}
+
+// The cage of the last card narrows for 300 steps after its end: every laser goes now.
+void EndBossFightHere() {
+  for (Laser& laser : g_lasers) laser.state = 0;
+  EndBossFight();
+}
+
+}  // namespace
+
+void RunStage3BossFight() {
+  switch (g_bossPhase) {
+    case 1:
+      RunMidBossPhase();
+      break;
+    case 2:
+      EndMidBossHere();
+      break;
+    case 3:
+      RunNonSpellThenCard(false);
+      break;
+    case 4:
+      RunNonSpellThenCard(true);
+      break;
+    case 5:
+      RunLastCardPhase();
+      break;
+    case 6:
+      EndBossFightHere();
+      break;
+    default:
+      break;
+  }
+  DrawBossStatus(g_stage3.barSplit, g_spellBackground);
+}
+
+void RunStage3Timeline() {
+  static constexpr StageParts kParts = {RunStage3Waves, FireStage3EnemyShots,
+                                        GetStage3DialogueLine, RunStage3BossFight,
+                                        RunStage3StreamEmitter};
+  RunStageSteps(kParts);
+}
+
+void ResetStage3State() {
+  g_stage3 = Stage3State{};
+  for (OrbPair& pair : g_stage3.carrierOrbs) pair.orbs[0].slot = pair.orbs[1].slot = -1;
+  g_stage3.stream[0].slot = g_stage3.stream[1].slot = -1;
+  g_stage3.bossOrbs[0].slot = g_stage3.bossOrbs[1].slot = -1;
+}
