@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "game/content_text.h"
+#include "game/play_internal.h"  // ClampToInt
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/stages/boss_attack.h"

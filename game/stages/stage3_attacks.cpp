@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "game/content_text.h"
+#include "game/play_internal.h"  // ClampToInt
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/stages/boss_attack.h"
