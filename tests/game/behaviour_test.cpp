@@ -207,6 +207,8 @@ TEST_F(BehaviourTest, EachBehaviourAtItsTrigger) {
        [](const EnemyBullet& b) { EXPECT_EQ(b.state, 0); EXPECT_EQ(g_player.state, 0); }},
       {"777 boomerang twice", 777, 2, 3, {.speed = 1, .limit = 1}, 9,
        [](const EnemyBullet& b) { EXPECT_NEAR(b.angle, 360, kTol); EXPECT_EQ(b.speed, 0); }},
+      {"777 trigger 0 never returns", 777, 2, 0, {.speed = 1, .limit = 1}, 3,
+       [](const EnemyBullet& b) { EXPECT_EQ(b.angle, 0); EXPECT_EQ(b.speed, 1); }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
