@@ -1,10 +1,8 @@
 // The common tail of every boss attack, driven through the step runner with the
 // stage-1 last card (ids 6-9: 2700 HP and steps, bonus 2,500,000, drain 590) and with
 // ids that have no card.
-#include "game/play_internal.h"  // ClampToInt
 #include "game/stages/boss_attack.h"
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -317,35 +315,6 @@ TEST_F(AttackTail, PracticeMenuGetsTheNameOnly) {
   EXPECT_EQ(SpellCardHistory[0][6].attempts, 0);
   g_scene = 1;
   EXPECT_STREQ(RunBossAttack(6), "");
-}
-
-TEST(ClampToInt, ClampsThenTruncatesAndTakesTheLowerBoundForNaN) {
-  struct Case {
-    double v;
-    int lo, hi, expected;
-  };
-  const double inf = std::numeric_limits<double>::infinity();
-  const Case cases[] = {
-      {std::nan(""), 124, 324, 124}, {-inf, 124, 324, 124}, {inf, 124, 324, 324},
-      {200.9, 124, 324, 200},        {-3.7, -10, 10, -3},   {1e12, 0, 999, 999},
-  };
-  for (const Case& c : cases) EXPECT_EQ(ClampToInt(c.v, c.lo, c.hi), c.expected) << c.v;
-}
-
-TEST(AttackBodies, EveryIdMapsToOneOfTheFortyThreeBodies) {
-  int idsPerBody[kAttackBodyCount] = {};
-  for (int id = 0; id <= 118; ++id) {
-    const int body = AttackBodyOfId(id);
-    ASSERT_GE(body, 0);
-    ASSERT_LT(body, kAttackBodyCount);
-    idsPerBody[body] += 1;
-  }
-  EXPECT_EQ(idsPerBody[0], 2);
-  for (int k = 1; k <= 25; ++k) EXPECT_EQ(idsPerBody[k], 4) << k;
-  for (int j = 26; j < kAttackBodyCount; ++j) EXPECT_EQ(idsPerBody[j], 1) << j;
-  EXPECT_EQ(AttackBodyOfId(101), 25);
-  EXPECT_EQ(AttackBodyOfId(102), 26);
-  for (int id : {-2, -1, 119, 400}) EXPECT_EQ(AttackBodyOfId(id), -1);
 }
 
 }  // namespace
