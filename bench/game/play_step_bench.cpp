@@ -12,9 +12,9 @@ namespace {
 
 void NoScript() {}
 
-const int kBehaviours[] = {0,   1,   2,   3,   4,   5,   9,   10,  11,  16,  18,  21,
-                           23,  28,  31,  32,  33,  34,  36,  100, 104, 105, 107, 109,
-                           110, 111, 112, 114, 116, 120, 121, 122, 123, 124, 125, 777};
+const int kBehaviours[] = {0,   1,   2,   3,   4,   5,   6,   9,   10,  11,  16,  17,  18,  21,
+                           23,  24,  25,  26,  28,  31,  32,  33,  34,  36,  100, 104, 105, 107,
+                           109, 110, 111, 112, 114, 116, 120, 121, 122, 123, 124, 125, 666, 777};
 constexpr int kBehaviourCount = sizeof kBehaviours / sizeof kBehaviours[0];
 
 struct Field {
@@ -43,15 +43,18 @@ void BuildField() {
                60.0 + 11 * slot, 60.0 + 5 * slot, 0.01, 45.0 * slot, 0, 0);
   for (int k = 0; k < kBulletSlots; ++k) {
     int behaviour = kBehaviours[k % kBehaviourCount];
-    int param = behaviour == 18 ? 100 + k % 3 : (behaviour >= 10 && behaviour <= 11) ? 1111 : 20;
+    int param = behaviour == 18 ? 100 + k % 3 : (behaviour >= 10 && behaviour <= 11) ? 1111 : 200;
     BulletSpec spec{k % 5, param, 1 + k % 3, k % 17, 0, behaviour, 0.05, 0.001, 0.3, 0.5};
-    MakeBullet(spec, 40.0 + (k * 37) % 370, 30.0 + (k * 53) % 300, (k * 29) % 360);
+    int slot = MakeBullet(spec, 40.0 + (k * 37) % 370, 30.0 + (k * 53) % 300, (k * 29) % 360);
+    if ((behaviour == 17 || behaviour == 24) && slot > 0) {  // ring and chain links
+      g_enemyBullets[slot].linkSlot = slot - 1;
+      g_enemyBullets[slot].linkSerial = g_enemyBullets[slot - 1].serial;
+    }
   }
   for (int k = 0; k < kLaserSlots; ++k)
     SpawnLaser(k % 2 == 0 ? 3 : 1, 40.0 + 4.5 * k, 30.0, 40.0 + 4.5 * k, 40.0, 1.0, 300, 4, 10,
                1000000, k % 10);
   for (int k = 0; k < kItemSlots; ++k) AddItem(k % 5, 40.0 + (k * 7) % 370, 20.0 + k % 60, k, 2, 0.0);
-  RunLogicStep();  // made this step: let them settle into live updates
   g_saved = Field{g_bosses,       g_enemies,      g_enemyBullets, g_lasers, g_items,
                   g_player,       g_randomCounter, g_stepSerial,   g_stageFrame};
 }
@@ -68,16 +71,21 @@ void RestoreField() {
   g_stageFrame = g_saved.stageFrame;
 }
 
-int Count() {
-  int live = 0;
-  for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
-  return live;
+template <class Pool, class Live>
+int CountLive(const Pool& pool, Live live) {
+  int count = 0;
+  for (const auto& record : pool) count += live(record) ? 1 : 0;
+  return count;
 }
 
 void BM_FullFieldLogicStep(benchmark::State& state) {
   BuildField();
   RestoreField();
-  state.counters["bullets"] = Count();
+  state.counters["bullets"] = CountLive(g_enemyBullets, [](const EnemyBullet& b) { return b.state != 0; });
+  state.counters["lasers"] = CountLive(g_lasers, [](const Laser& l) { return l.state != 0; });
+  state.counters["items"] = CountLive(g_items, [](const Item& i) { return i.active != 0; });
+  state.counters["enemies"] = CountLive(g_enemies, [](const Enemy& e) { return e.active != 0; });
+  state.counters["bosses"] = CountLive(g_bosses, [](const Boss& b) { return b.state != 0; });
   double total = 0.0;
   for (auto _ : state) {
     RestoreField();
