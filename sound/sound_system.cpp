@@ -23,7 +23,6 @@ namespace {
 AudioBuffer* g_primaryBuffer = nullptr;
 AudioBuffer* g_silentBuffer = nullptr;
 HostThread* g_refillThread = nullptr;
-int g_bytesPerSample = 2;
 
 int EnumSoundDeviceCallback(const void*, const char* description, const char* module, void*) {
   WriteLogFormat("モジュール名:%15s  ドライバ記述:%s ", module, description);
@@ -86,7 +85,6 @@ void MakeSilentBuffer() {
 
 }  // namespace
 
-int GetSoundBytesPerSample() { return g_bytesPerSample; }
 
 int InitSoundSystem() {
   if (g_soundDevice != nullptr) return -1;
@@ -127,7 +125,7 @@ int InitSoundSystem() {
   }
   MakeSilentBuffer();
   g_soundCreateMode = 0;
-  g_bytesPerSample = 2;
+  g_soundBytesPerSample = 2;
   ListInit(&g_streamSoundList);
   LogDevices();
   DeleteAllSoundHandles();

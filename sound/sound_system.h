@@ -6,4 +6,3 @@
 extern std::atomic<int> g_refillThreadState;
 // Wakes the refill thread out of its wait between passes.
 void WakeStreamSoundThread();
-int GetSoundBytesPerSample();

@@ -15,6 +15,8 @@
 extern int g_soundDecoderMask;
 // Set by the movie player while it loads a movie's sound (second vorbisfile build).
 extern int MovieSoundFlag;
+// The library's bytes-per-sample setting, the word size Ogg Vorbis decodes to (2).
+extern int g_soundBytesPerSample;
 
 enum SoundConverterKind : uint32_t {
   kConverterPcmWave = 0,

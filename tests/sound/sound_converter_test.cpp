@@ -289,3 +289,41 @@ TEST(SoundConverter, SeekWithinSixteenBytesKeepsTheEndAndTempWaveLayout) {
   ASSERT_EQ(back.result, 0);
   EXPECT_EQ(back.DecodeAll(), pcm);
 }
+
+TEST(OggDecoder, DecodesEqualToVorbisfileAndRefusesBrokenStreams) {
+  struct Case {
+    int channels, rate, frames;
+  } cases[] = {{1, 22050, 22050}, {2, 44100, 44100 + 777}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.rate);
+    Bytes ogg = EncodeOgg(TestTone(k.frames, k.channels, k.rate, 5), k.channels, k.rate);
+    Bytes reference = DecodeOggWithVorbisfile(ogg);
+    ASSERT_FALSE(reference.empty());
+    Converter conv(ogg);
+    ASSERT_EQ(conv.result, 0);
+    EXPECT_EQ(conv.c.kind, kConverterOggVorbis);
+    EXPECT_EQ(conv.c.outputFormat.channels, k.channels);
+    EXPECT_EQ(conv.c.outputFormat.blockAlign, 2 * k.channels);
+    EXPECT_EQ(conv.c.outputFormat.avgBytesPerSec, 2u * k.channels * k.rate);
+    EXPECT_EQ(conv.c.outputFormat.bitsPerSample, 16);
+    EXPECT_EQ(GetSoundConverterPcmSize(&conv.c), reference.size());
+    EXPECT_TRUE(conv.DecodeAll() == reference);
+    SeekSoundConverter(&conv.c, 5000);
+    Bytes got = conv.Read(3000);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + 5000 * 2 * k.channels));
+  }
+  // A chain whose second link changes the channel count ends where the first ends.
+  Bytes mono = EncodeOgg(TestTone(8000, 1, 22050, 1), 1, 22050);
+  Bytes stereo = EncodeOgg(TestTone(8000, 2, 22050, 2), 2, 22050);
+  Bytes chain = mono;
+  chain.insert(chain.end(), stereo.begin(), stereo.end());
+  Converter chained(chain);
+  ASSERT_EQ(chained.result, 0);
+  SeekSoundConverter(&chained.c, 0);
+  Bytes first = chained.Read(1 << 20);
+  EXPECT_TRUE(first == DecodeOggWithVorbisfile(mono));
+  // Pages cut off in the middle are refused or decode to what is there, never more.
+  Bytes cut(mono.begin(), mono.begin() + mono.size() / 2);
+  Converter half(cut);
+  if (half.result == 0) EXPECT_LE(half.DecodeAll().size(), DecodeOggWithVorbisfile(mono).size());
+}

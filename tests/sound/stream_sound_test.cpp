@@ -54,6 +54,7 @@ TEST_F(StreamTest, PlayedBytesEqualTheDecodedSourcesAcrossRefillsLoopsAndSources
   Bytes mp3Decoded = DecodeMp3WithMpg123(mp3);
   Bytes eight = MakeWave({1, 1, 22050, 8}, NoiseBytes(22050 * 6 / 5, 2));
   Bytes a = Wave16(44100 * 2 / 5, 3), b = Wave16(44100 / 2, 4);
+  Bytes ogg = EncodeOgg(TestTone(22050, 1, 22050, 13), 1, 22050);
   struct Case {
     const char* what;
     std::vector<std::pair<Bytes, int>> sources;  // image, loop count
@@ -67,6 +68,7 @@ TEST_F(StreamTest, PlayedBytesEqualTheDecodedSourcesAcrossRefillsLoopsAndSources
       {"wave 0.3 s looping", {{Wave16(13230, 6), 0}}, 3, 2500, PcmOf(Wave16(13230, 6)), 0},
       {"8-bit mono 22050 Hz looping", {{eight, 0}}, 3, 3000, PcmOf(eight), 0x7F},
       {"mp3 1.5 s looping", {{mp3, 0}}, 3, 4000, mp3Decoded, 0},
+      {"ogg vorbis 1 s mono looping", {{ogg, 0}}, 3, 3000, DecodeOggWithVorbisfile(ogg), 0},
       {"two sources, the first twice, once", {{a, 1}, {b, 0}}, 1, 2500, {}, 0},
       {"two sources, the first twice, looping", {{a, 1}, {b, 0}}, 3, 4000, {}, 0},
   };

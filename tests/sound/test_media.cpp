@@ -3,7 +3,10 @@
 #include <iconv.h>
 #include <lame/lame.h>
 #include <mpg123.h>
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -179,5 +182,99 @@ std::string ToShiftJis(const std::string& utf8) {
   iconv(cd, &ip, &il, &op, &ol);
   iconv_close(cd);
   out.resize(out.size() - ol);
+  return out;
+}
+
+Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate) {
+  vorbis_info vi;
+  vorbis_info_init(&vi);
+  vorbis_encode_init_vbr(&vi, channels, rate, 0.4f);
+  vorbis_comment vc;
+  vorbis_comment_init(&vc);
+  vorbis_dsp_state vd;
+  vorbis_analysis_init(&vd, &vi);
+  vorbis_block vb;
+  vorbis_block_init(&vd, &vb);
+  ogg_stream_state os;
+  ogg_stream_init(&os, 12345 + rate + channels);
+  Bytes out;
+  ogg_page og;
+  auto flush = [&](bool all) {
+    while (all ? ogg_stream_flush(&os, &og) : ogg_stream_pageout(&os, &og)) {
+      out.insert(out.end(), og.header, og.header + og.header_len);
+      out.insert(out.end(), og.body, og.body + og.body_len);
+    }
+  };
+  ogg_packet header, comments, codebooks;
+  vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
+  ogg_stream_packetin(&os, &header);
+  ogg_stream_packetin(&os, &comments);
+  ogg_stream_packetin(&os, &codebooks);
+  flush(true);
+  const int frames = static_cast<int>(pcm.size()) / channels;
+  for (int at = 0; at <= frames; at += 1024) {
+    int n = std::min(1024, frames - at);
+    if (n > 0) {
+      float** buffer = vorbis_analysis_buffer(&vd, n);
+      for (int i = 0; i < n; ++i) {
+        for (int c = 0; c < channels; ++c) buffer[c][i] = pcm[static_cast<size_t>(at + i) * channels + c] / 32768.0f;
+      }
+    }
+    vorbis_analysis_wrote(&vd, n > 0 ? n : 0);
+    ogg_packet op;
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+      vorbis_analysis(&vb, nullptr);
+      vorbis_bitrate_addblock(&vb);
+      while (vorbis_bitrate_flushpacket(&vd, &op)) {
+        ogg_stream_packetin(&os, &op);
+        flush(false);
+      }
+    }
+    if (n <= 0) break;
+  }
+  flush(true);
+  ogg_stream_clear(&os);
+  vorbis_block_clear(&vb);
+  vorbis_dsp_clear(&vd);
+  vorbis_comment_clear(&vc);
+  vorbis_info_clear(&vi);
+  return out;
+}
+
+namespace {
+struct MemoryFile {
+  const Bytes* data;
+  size_t pos;
+};
+size_t MemRead(void* p, size_t size, size_t count, void* src) {
+  auto* m = static_cast<MemoryFile*>(src);
+  size_t n = std::min(size * count, m->data->size() - m->pos);
+  std::memcpy(p, m->data->data() + m->pos, n);
+  m->pos += n;
+  return n / size;
+}
+int MemSeek(void* src, ogg_int64_t offset, int whence) {
+  auto* m = static_cast<MemoryFile*>(src);
+  int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(m->pos) : static_cast<int64_t>(m->data->size());
+  if (base + offset < 0) return -1;
+  m->pos = std::min<size_t>(static_cast<size_t>(base + offset), m->data->size());
+  return 0;
+}
+long MemTell(void* src) { return static_cast<long>(static_cast<MemoryFile*>(src)->pos); }
+}  // namespace
+
+Bytes DecodeOggWithVorbisfile(const Bytes& ogg) {
+  MemoryFile m{&ogg, 0};
+  OggVorbis_File vf;
+  ov_callbacks cb = {MemRead, MemSeek, nullptr, MemTell};
+  Bytes out;
+  if (ov_open_callbacks(&m, &vf, nullptr, 0, cb) != 0) return out;
+  char buf[8192];
+  int section;
+  long n;
+  while ((n = ov_read(&vf, buf, sizeof buf, 0, 2, 1, &section)) != 0) {
+    if (n > 0) out.insert(out.end(), buf, buf + n);
+  }
+  ov_clear(&vf);
   return out;
 }

@@ -37,6 +37,11 @@ Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channels = nullptr, long* rate 
 // Frame count by walking frame headers from the first frame.
 int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame);
 
+// Ogg Vorbis encoded with libvorbisenc (quality 0.4); files concatenate into chains.
+Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate);
+// The whole file decoded by vorbisfile alone (16-bit little-endian).
+Bytes DecodeOggWithVorbisfile(const Bytes& ogg);
+
 bool WriteFile(const std::string& path, const Bytes& data);
 Bytes ReadFile(const std::string& path);
 // UTF-8 text as Shift-JIS bytes (the log's encoding).
