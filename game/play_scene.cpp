@@ -84,6 +84,10 @@ void OpenOverlay(int kind) {
   if (kind == 0) PlayEffect(kSePause);
 }
 
+void NoteLastPlayScene() {
+  if (IsPlayScene(g_scene) && g_scene < 10000) g_lastPlayScene = g_scene % 1000;
+}
+
 bool ContinuePossible() {
   return g_playKind == 0 && !g_replayPlaying && g_continuesUsed < 3;
 }
@@ -289,12 +293,15 @@ void RunGameFrame() {
   const int units = g_gameSpeed % 10;
   g_gameSpeed = (g_replayPlaying && KeyHeld(g_save.keys.skip) ? 30 : 10) + units;
   SetLiveInput(LiveInputByte(g_save.keys, g_keyFrame.now));
+  NoteLastPlayScene();
   RunPlayFrameSteps();
-  if (IsPlayScene(g_scene) && g_scene % 1000 != 0) g_lastPlayScene = g_scene % 1000 + (g_scene >= 1000 ? 1000 : 0);
+  NoteLastPlayScene();
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
   DrawFrameAndHud();
-  const bool extraCleared = g_playKind == 1 && g_scene % 1000 == 9;
-  if (g_stageOver == 1 || extraCleared) {
+  // The Extra stage's end moves on to scene 9, which runs no script: it is cleared,
+  // and its ending follows.
+  if (g_playKind == 1 && g_scene % 1000 == 9 && !g_replayPlaying) g_scene = 500;
+  if (g_stageOver == 1 || g_scene == 500 || (g_replayPlaying && g_scene % 1000 == 9)) {
     EndPlay();
   } else if (g_gameOverPending == 1) {
     if (ContinuePossible())

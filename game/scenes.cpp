@@ -56,7 +56,7 @@ void Go(int scene) {
 void DrawBackdrop() {
   SetBlendModeParam(0, 255);
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
-  SetBlendModeParam(1, 160);
+  SetBlendModeParam(1, 215);
   DrawFilledBox(0, 0, 640, 480, MakeScreenColor(0, 0, 16));
   SetBlendModeParam(0, 255);
 }
@@ -245,8 +245,14 @@ void RunRanking() {
     else std::snprintf(stage, sizeof stage, "St.%d", e.stage);
     char date[16] = "--/--/--";
     if (e.date > 0) std::snprintf(date, sizeof date, "%04d/%02d/%02d", e.date / 10000, e.date / 100 % 100, e.date % 100);
-    std::snprintf(line, sizeof line, "%2d.  %-8s  %10d   %-5s  %s", rank + 1, e.name, e.score, stage, date);
-    DrawMenuLine(80, 100 + 30 * rank, line, rank == 0);
+    const int y = 100 + 30 * rank;
+    std::snprintf(line, sizeof line, "%2d.", rank + 1);
+    DrawMenuLine(70, y, line, rank == 0);
+    DrawMenuLine(110, y, e.name, rank == 0);
+    std::snprintf(line, sizeof line, "%d", e.score);
+    DrawMenuLine(330 - GetStringWidthDefaultFont(line, 1 << 20, 0), y, line, rank == 0);
+    DrawMenuLine(360, y, stage, rank == 0);
+    DrawMenuLine(440, y, date, rank == 0);
   }
   DrawMenuLine(80, 420, "Left/Right: character   Up/Down: difficulty", false);
   if (action != MenuAction::None) g_scene = 0;

@@ -81,11 +81,11 @@ void LeaveSettings() {
 void RunKeyList() {
   static const char* const kNames[5] = {"Shot", "Bomb", "Slow", "Skip", "Pause"};
   DrawMenuTitle(80, 60, "Keys");
-  char line[64];
   if (g_settings.step == 2) {
     for (int k = 0; k < 5; ++k) {
-      std::snprintf(line, sizeof line, "%-6s  %s", kNames[k], k == g_settings.keys.index ? "...press a key" : KeyName(ConfigKey(g_save.keys, k)));
-      DrawMenuLine(120, 120 + 28 * k, line, k == g_settings.keys.index);
+      DrawMenuLine(120, 120 + 28 * k, kNames[k], k == g_settings.keys.index);
+      DrawMenuLine(240, 120 + 28 * k, k == g_settings.keys.index ? "... press a key (Esc: keep)" : KeyName(ConfigKey(g_save.keys, k)),
+                   k == g_settings.keys.index);
     }
     DrawMenuLine(120, 120 + 28 * 5, "Reset", false);
     if (KeyFresh(kKeyEscape)) {
@@ -107,8 +107,8 @@ void RunKeyList() {
   }
   const MenuAction action = StepMenu(g_settings.keys, 7);
   for (int k = 0; k < 5; ++k) {
-    std::snprintf(line, sizeof line, "%-6s  %s", kNames[k], KeyName(ConfigKey(g_save.keys, k)));
-    DrawMenuLine(120, 120 + 28 * k, line, k == g_settings.keys.index);
+    DrawMenuLine(120, 120 + 28 * k, kNames[k], k == g_settings.keys.index);
+    DrawMenuLine(240, 120 + 28 * k, KeyName(ConfigKey(g_save.keys, k)), k == g_settings.keys.index);
   }
   DrawMenuLine(120, 120 + 28 * 5, "Reset", g_settings.keys.index == 5);
   DrawMenuLine(120, 120 + 28 * 6, "Back", g_settings.keys.index == 6);
@@ -138,7 +138,7 @@ void DrawRollBackground() {
 void RunSettingsScene() {
   SetBlendModeParam(0, 255);
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
-  SetBlendModeParam(1, 160);
+  SetBlendModeParam(1, 215);
   DrawFilledBox(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(0, 0, 16));
   SetBlendModeParam(0, 255);
   if (g_settings.step > 0) {
@@ -159,12 +159,15 @@ void RunSettingsScene() {
     }
   }
   char line[64];
-  std::snprintf(line, sizeof line, "Window        %s  (next start)", WindowName(g_save.windowWidth));
-  DrawMenuLine(120, 130, line, index == 0);
-  std::snprintf(line, sizeof line, "Music volume  %3d", g_save.musicVolume);
-  DrawMenuLine(120, 160, line, index == 1);
-  std::snprintf(line, sizeof line, "Sound volume  %3d", g_save.soundVolume);
-  DrawMenuLine(120, 190, line, index == 2);
+  DrawMenuLine(120, 130, "Window", index == 0);
+  std::snprintf(line, sizeof line, "< %s >  (next start)", WindowName(g_save.windowWidth));
+  DrawMenuLine(280, 130, line, index == 0);
+  DrawMenuLine(120, 160, "Music volume", index == 1);
+  std::snprintf(line, sizeof line, "< %d >", g_save.musicVolume);
+  DrawMenuLine(280, 160, line, index == 1);
+  DrawMenuLine(120, 190, "Sound volume", index == 2);
+  std::snprintf(line, sizeof line, "< %d >", g_save.soundVolume);
+  DrawMenuLine(280, 190, line, index == 2);
   DrawMenuLine(120, 220, "Keys", index == 3);
   DrawMenuLine(120, 250, "Back", index == 4);
   if (action == MenuAction::Cancel) {
