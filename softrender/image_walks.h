@@ -127,17 +127,22 @@ struct TexelSource {
 };
 
 // Runs kernel K over the columns [lo, hi) of one row whose texels all lie inside the
-// source, u and v being the 14.18 texel position at column lo.
+// source, u and v being the 14.18 texel position at column lo. Kept out of line: on its
+// own the loop keeps its positions in registers instead of spilling them.
 template <class K>
-inline void TexelPixels(const PixelContext& c, const TexelSource& ts, uint8_t* row, int lo, int hi,
+[[gnu::noinline]] void TexelPixels(const PixelContext& c, const TexelSource& ts, uint8_t* row, int lo, int hi,
                         int64_t u, int64_t v, int64_t du, int64_t dv) {
   constexpr int bpp = K::kDstBytes;
+  // Locals, so that the stores through d cannot make the compiler reload them.
+  const uint8_t* const src = ts.src;
+  const uint8_t* const blend = ts.blend;
+  const intptr_t pitch = ts.pitch, blendPitch = ts.blendPitch;
   uint8_t* d = row + static_cast<intptr_t>(lo) * bpp;
   for (int i = lo; i < hi; ++i, d += bpp, u += du, v += dv) {
     const intptr_t tx = u >> kFixShift, ty = v >> kFixShift;
     const uint8_t* b = nullptr;
-    if constexpr (K::kBlend) b = ts.blend + ty * ts.blendPitch + tx;
-    K::Pixel(d, ts.src + ty * ts.pitch + tx * K::kSrcBytes, b, c);
+    if constexpr (K::kBlend) b = blend + ty * blendPitch + tx;
+    K::Pixel(d, src + ty * pitch + tx * K::kSrcBytes, b, c);
   }
 }
 
