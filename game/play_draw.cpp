@@ -156,10 +156,12 @@ void DrawPlayer() {
   Plain();
   if (p.bombTimer > 0) {
     if (row == 0) {
+      // The burst's reach, R = 40 + 4 x elapsed, as a widening ring that fades out.
       const double elapsed = 120 - p.bombTimer;
-      const double radius = 40.0 + 4.0 * elapsed;
-      Blend(2, p.bombTimer > 30 ? 200 : p.bombTimer * 6);
-      Centred(p.x, p.y, g_images.effect[kEffectBombWave], elapsed * 3.0, radius / 32.0);
+      const int radius = static_cast<int>(40.0 + 4.0 * elapsed);
+      Blend(2, static_cast<int>(200.0 * p.bombTimer / 120.0));
+      DrawGraphStretched(static_cast<int>(p.x) - radius, static_cast<int>(p.y) - radius, static_cast<int>(p.x) + radius,
+                         static_cast<int>(p.y) + radius, g_images.effect[kEffectBombWave], 1);
     } else {
       Blend(2, p.bombTimer > 30 ? 140 : p.bombTimer * 4);
       DrawFilledBox(static_cast<int>(p.x) - 40, 16, static_cast<int>(p.x) + 40, static_cast<int>(p.y),
