@@ -38,7 +38,7 @@ TEST(DiskOutput, MusicLoopsWithoutAGapAndEffectsSoundOverIt) {
   std::string capture = dir + "/out.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
-  setenv("SDL_DISKAUDIODELAY", "4", 1);  // about five times real time
+  setenv("SDL_DISKAUDIODELAY", "10", 1);  // about twice real time
   StartLog(dir.c_str());
   g_processorCount = 1;  // this test runs the refills itself, as the pump would
   UseManualAudioOutput(false);
