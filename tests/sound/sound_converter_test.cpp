@@ -322,6 +322,23 @@ TEST(OggDecoder, DecodesEqualToVorbisfileAndRefusesBrokenStreams) {
   SeekSoundConverter(&chained.c, 0);
   Bytes first = chained.Read(1 << 20);
   EXPECT_TRUE(first == DecodeOggWithVorbisfile(mono));
+  // A damaged page in the middle is a hole: the decode goes on after it, as vorbisfile's.
+  Bytes longer = EncodeOgg(TestTone(44100 * 2, 2, 44100, 7), 2, 44100);
+  size_t page = 0;
+  for (size_t at = longer.size() / 2; at + 4 < longer.size(); ++at) {
+    if (std::memcmp(longer.data() + at, "OggS", 4) == 0) {
+      page = at;
+      break;
+    }
+  }
+  ASSERT_NE(page, 0u);
+  for (size_t k = 40; k < 60; ++k) longer[page + k] ^= 0x5A;
+  Bytes withHole = DecodeOggWithVorbisfile(longer);
+  Converter holed(longer);
+  ASSERT_EQ(holed.result, 0);
+  Bytes got = holed.DecodeAll();
+  EXPECT_GT(got.size(), withHole.size() * 3 / 4);
+  EXPECT_TRUE(got == withHole);
   // Pages cut off in the middle are refused or decode to what is there, never more.
   Bytes cut(mono.begin(), mono.begin() + mono.size() / 2);
   Converter half(cut);
