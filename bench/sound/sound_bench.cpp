@@ -80,7 +80,7 @@ void BM_Mp3ConverterVsLibmpg123(benchmark::State& state) {
   state.counters["speed_vs_libmpg123"] = alone / converter;
   state.counters["audio_seconds"] = static_cast<double>(bytes) / 176400.0;
 }
-BENCHMARK(BM_Mp3ConverterVsLibmpg123)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Mp3ConverterVsLibmpg123)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Mixing one second of output with 32 effects playing (half of them resampled), as a
 // percentage of one core's second (target under 1 %).

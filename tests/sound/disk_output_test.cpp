@@ -111,3 +111,23 @@ TEST(DiskOutput, MusicLoopsWithoutAGapAndEffectsSoundOverIt) {
   EXPECT_GT(out.size() - static_cast<size_t>(start), music.size() * 2);  // looped twice at least
   EXPECT_GT(checked, music.size());
 }
+
+TEST(DiskOutput, NoAudioDeviceLeavesTheGameSilentNotBroken) {
+  std::string dir = (std::filesystem::temp_directory_path() / ("sound-none-" + std::to_string(getpid()))).string();
+  std::filesystem::create_directories(dir);
+  StartLog(dir.c_str());
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  UseManualAudioOutput(false);
+  EXPECT_EQ(InitSoundSystem(), -1);
+  Bytes log = ReadFile(dir + "/Log.txt");
+  std::string text(log.begin(), log.end());
+  EXPECT_NE(text.find(ToShiftJis("初期化に失敗しました\r\n")), std::string::npos);
+  Bytes wave = MakeWave({}, NoiseBytes(400, 1));
+  EXPECT_EQ(LoadSoundData(wave.data(), static_cast<int>(wave.size()), 3, -1), -1);
+  EXPECT_EQ(PlayMusicFile((dir + "/any.mp3").c_str(), 3), -1);
+  EXPECT_EQ(SetMusicVolume(100), -1);
+  EXPECT_EQ(StopCurrentMusic(), 0);
+  EXPECT_EQ(EndSoundSystem(), -1);
+  UseManualAudioOutput(true);
+  std::filesystem::remove_all(dir);
+}
