@@ -209,6 +209,13 @@ TEST_F(SoundTest, BadLoadsFailCleanlyWithTheirLogLines) {
   EXPECT_TRUE(LogHas("ストリーム風サウンドバッファの作成に失敗しました\n"));
   EXPECT_EQ(g_soundHandles.count(), 3);
 
+  // Files the device cannot play fail their load; the program goes on.
+  for (WaveSpec unplayable : {WaveSpec{1, 3, 44100, 16}, WaveSpec{1, 2, 250000, 16}, WaveSpec{1, 1, 50, 8}}) {
+    Bytes bad = MakeWave(unplayable, NoiseBytes(unplayable.channels * unplayable.bits / 8 * 200, 2));
+    EXPECT_EQ(LoadSoundData(bad.data(), static_cast<int>(bad.size()), 3, -1), -1) << unplayable.channels << " " << unplayable.rate;
+  }
+  EXPECT_EQ(g_soundHandles.count(), 3);
+
   EXPECT_EQ(SetSoundCreateMode(1), 0);
   EXPECT_EQ(GetSoundCreateMode(), 0);
   EXPECT_EQ(SetSoundCreateMode(4), -1);
