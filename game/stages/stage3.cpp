@@ -140,7 +140,11 @@ void SpawnFanGroup(int j, const double (&xs)[4]) {
     double angle;
   };
   static constexpr Member kRow[4] = {
-      {1, 4, kDropsA, 280.0}, {1, 5, kDropsB, 260.0}, {0, 4, kDropsA, 280.0}, {1, 5, kDropsB, 260.0}};
+      {1, 4, kDropsA, 280.0},
+      {1, 5, kDropsB, 260.0},
+      {0, 4, kDropsA, 280.0},
+      {1, 5, kDropsB, 260.0},
+  };
   for (int i = 0; i < 4; ++i) {
     const Member& m = kRow[i];
     SpawnWith(4 * j + i, 120, m.turnFlag, 1, 900, 4, 900, m.sprite, m.drops, xs[i], 0.0, 3.0,
@@ -185,9 +189,11 @@ void ClearOut() {
 }
 
 void MakeStreamBullets() {
-  g_stage3.stream[0] = Keep(SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, 0.5, 125.0));
-  g_stage3.stream[1] =
-      Keep(SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, -0.5, 135.0));
+  const double turns[2] = {0.5, -0.5}, angles[2] = {125.0, 135.0};
+  for (int k = 0; k < 2; ++k) {
+    g_stage3.stream[k] = Keep(
+        SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, turns[k], angles[k]));
+  }
 }
 
 }  // namespace
@@ -406,11 +412,18 @@ void FireLastLarge(const Enemy& e) {
   ShootRing(4, 0, 1, 2, 0, 0, d == 0 ? 1 : 2, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 4.0 * age);
 }
 
-void StreamRings(const EnemyBullet& bullet, int colour, double base) {
-  const double x = static_cast<int>(bullet.x), y = static_cast<int>(bullet.y);
+// Two rings from a bullet's place in whole pixels.
+struct WholePixels {
+  double x, y;
+};
+WholePixels PlaceOf(const EnemyBullet& bullet) {
+  return {static_cast<double>(static_cast<int>(bullet.x)),
+          static_cast<double>(static_cast<int>(bullet.y))};
+}
+void StreamRings(WholePixels at, int colour, double base) {
   const int n = Diff() + 1;
-  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 3.0, -0.1, 2.0, 0.0, base);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 4.0, -0.1, 2.0, 0.0, base);
+  ShootRing(colour, 0, 1, 4, 0, 0, n, at.x, at.y, 3.0, -0.1, 2.0, 0.0, base);
+  ShootRing(colour, 0, 1, 4, 0, 0, n, at.x, at.y, 4.0, -0.1, 2.0, 0.0, base);
 }
 
 }  // namespace
@@ -440,12 +453,14 @@ void RunStage3StreamEmitter() {
   if (frame < kStreamFirst || frame > kStreamLast || frame % 5 != 0) return;
   const EnemyBullet* first = Live(g_stage3.stream[0]);
   if (first == nullptr || first->state != 4) return;
-  StreamRings(*first, 0, 3.0 * frame);
-  // The second keeps firing from where it left the field, but not from a bullet that has
-  // since been given its slot.
-  if (const EnemyBullet* second = Record(g_stage3.stream[1])) {
-    StreamRings(*second, 2, -3.0 * frame);
-  }
+  // The second keeps firing from where it left the field. Both places are read before any
+  // ring is made: a ring may take the slot the second has just left, and a slot given to
+  // another bullet no longer tells where the second is.
+  const EnemyBullet* second = Record(g_stage3.stream[1]);
+  const WholePixels firstAt = PlaceOf(*first);
+  const WholePixels secondAt = second != nullptr ? PlaceOf(*second) : WholePixels{};
+  StreamRings(firstAt, 0, 3.0 * frame);
+  if (second != nullptr) StreamRings(secondAt, 2, -3.0 * frame);
 }
 
 // ---------------------------------------------------------------------------

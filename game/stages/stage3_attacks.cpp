@@ -101,7 +101,8 @@ struct Corner {
   double x, y;
   int colourLow, colourHigh;  // Easy and Normal; Hard and Lunatic
 };
-constexpr Corner kCorners[4] = {{124, 124, 3, 3}, {324, 324, 3, 2}, {124, 324, 0, 0}, {324, 124, 0, 1}};
+constexpr Corner kCorners[4] = {
+    {124, 124, 3, 3}, {324, 324, 3, 2}, {124, 324, 0, 0}, {324, 124, 0, 1}};
 
 int CornerColour(const Corner& c) { return g_difficulty >= 2 ? c.colourHigh : c.colourLow; }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "game/stages/boss_attack.h"
@@ -82,6 +83,551 @@ TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
       EXPECT_LT(maxLasers, kLaserSlots);
       for (int slot = 6; slot <= 9; ++slot) {
         EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
+      }
+    }
+  }
+}
+
+TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
+  struct Expect {
+    int frame, slot, hp, turnFlag, sprite;
+    double x, y, seg1Kind, t1, seg2Kind, t2, a1;
+  };
+  const Expect cases[] = {
+      {120, 0, 130, 0, 4, 324, 0, 3, 90, 4, 91, 270},
+      {120, 1, 130, 0, 5, 374, 0, 3, 90, 4, 91, 270},
+      {950, 7, 130, 1, 5, 0, 390, 3, 90, 4, 91, 0},
+      {860, 20, 200, 1, 3, 324, 0, 1, 60, 4, 300, 260},
+      {1460, 20, 200, 1, 3, 324, 0, 1, 60, 3, 300, 260},
+      {4100, 26, 100, 0, 3, 284, 0, 1, 120, 1, 121, 260},
+      {3840, 8, 120, 1, 4, 0, 100, 1, 900, 3, 900, 0},
+      {4040, 19, 120, 0, 5, 450, 200, 1, 900, 3, 900, 180},
+      {4260, 28, 600, 0, 3, 224, 0, 1, 100, 1, 400, 270},
+      {4260, 2, 120, 0, 4, 124, 0, 1, 900, 4, 900, 280},
+      {4540, 17, 120, 1, 5, 304, 0, 1, 900, 4, 900, 260},
+      {4800, 20, 400, 1, 3, 104, 0, 1, 100, 3, 400, 290},
+      {5500, 29, 1000, 0, 3, 224, 0, 1, 100, 1, 500, 270},
+      {5690, 18, 130, 1, 4, 0, 140, 4, 90, 3, 91, 0},
+  };
+  for (const Expect& e : cases) {
+    SCOPED_TRACE(e.frame * 100 + e.slot);
+    std::vector<Enemy> seen;
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      StartAt(difficulty, e.frame);
+      Step();
+      const Enemy& enemy = g_enemies[e.slot];
+      ASSERT_EQ(enemy.active, 1);
+      EXPECT_EQ(enemy.age, 0) << "every wave starts outside the field";
+      seen.push_back(enemy);
+    }
+    for (const Enemy& other : seen) {
+      EXPECT_EQ(std::memcmp(&other, &seen[0], sizeof other), 0) << "the same on every difficulty";
+    }
+    const Enemy& enemy = seen[0];
+    EXPECT_EQ(enemy.hp, e.hp);
+    EXPECT_EQ(enemy.turnFlag, e.turnFlag);
+    EXPECT_EQ(enemy.sprite, e.sprite);
+    EXPECT_EQ(enemy.x, e.x);
+    EXPECT_EQ(enemy.y, e.y);
+    EXPECT_EQ(enemy.seg1.kind, e.seg1Kind);
+    EXPECT_EQ(enemy.seg1.age, e.t1);
+    EXPECT_EQ(enemy.seg2.kind, e.seg2Kind);
+    EXPECT_EQ(enemy.seg2.age, e.t2);
+    EXPECT_EQ(enemy.seg1.angle, e.a1);
+  }
+}
+
+TEST_F(Stage3, ThemeAndTitleNoticesOfStage3) {
+  for (int cell = 0; cell < 7; ++cell) {
+    SpriteSheetHandles.stageTitle[cell] = 700 + cell;
+    SpriteSheetHandles.stageNumber[cell] = 710 + cell;
+    SpriteSheetHandles.stagePlace[cell] = 720 + cell;
+  }
+  g_currentMusic = -1;
+  StartAt(1, 1);
+  Step();
+  EXPECT_EQ(g_currentMusic, 9);
+  const std::pair<int, int> cases[] = {{430, 702}, {460, 712}, {490, 722}};
+  for (auto [frame, image] : cases) {
+    StartAt(1, frame);
+    g_notices[0] = Notice{};
+    Step();
+    const std::vector<Notice> notices = LiveNotices();
+    ASSERT_EQ(notices.size(), 1u) << frame;
+    EXPECT_EQ(notices[0].image, image) << frame;
+  }
+}
+
+TEST_F(Stage3, SlotGroupsFire) {
+  struct Case {
+    const char* what;
+    int difficulty, frame, slot, age, hp;
+    double t1, t2;
+    int bullets, draws;
+    bool dies;
+  };
+  const Case cases[] = {
+      {"small fairy at age 90, Easy", 0, 1000, 3, 90, 130, 90, 91, 2, 1, false},
+      {"small fairy at age 90, Lunatic", 3, 1000, 3, 90, 130, 90, 91, 8, 1, false},
+      {"small fairy dies below 100 HP", 1, 1000, 3, 50, 99, 90, 91, 0, 0, true},
+      {"carrier makes its orbs at age 0", 1, 1000, 20, 0, 200, 60, 300, 2, 0, false},
+      {"carrier's aimed fan", 1, 1000, 21, 150, 200, 60, 300, 9, 0, false},
+      {"carrier dies below 50 HP", 1, 1000, 21, 150, 40, 60, 300, 9, 0, true},
+      {"large pair from 4000", 2, 4900, 20, 120, 400, 100, 400, 30, 0, false},
+      {"large pair moving", 2, 4900, 20, 90, 400, 100, 400, 0, 0, false},
+      {"spinner", 3, 3800, 24, 36, 100, 120, 121, 8, 0, false},
+      {"spinner off its period", 3, 3800, 24, 37, 100, 120, 121, 0, 0, false},
+      {"first large, fans to both sides", 2, 4300, 28, 109, 600, 100, 400, 6, 0, false},
+      {"last large every 5 on Lunatic", 3, 5600, 29, 105, 1000, 100, 500, 8, 0, false},
+      {"last large between", 3, 5600, 29, 106, 1000, 100, 500, 0, 0, false},
+      {"last large every 7 on Easy", 0, 5600, 29, 107, 1000, 100, 500, 5, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StartAt(c.difficulty, c.frame);
+    g_enemyBullets.Clear();
+    Enemy& e = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
+    e.hp = c.hp;
+    e.sprite = 3;
+    const uint32_t before = g_randomCounter;
+    FireStage3EnemyShots(c.slot);
+    int live = 0;
+    for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
+    EXPECT_EQ(live, c.bullets);
+    EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(c.draws));
+    EXPECT_EQ(e.hp == 0, c.dies);
+  }
+}
+
+TEST_F(Stage3, CarrierOrbsFireFromWholePixelsAndGoWithTheCarrierOnly) {
+  StartAt(1, 1000);
+  Enemy& carrier = PlaceEnemy(21, 0, 60, 300);
+  carrier.hp = 200;
+  FireStage3EnemyShots(21);
+  const std::vector<int> orbs = SatelliteSlots(21);
+  ASSERT_EQ(orbs.size(), 2u);
+  for (int k = 0; k < 2; ++k) {
+    g_enemyBullets[orbs[k]].x = 150.75 + 100 * k;
+    g_enemyBullets[orbs[k]].y = 120.5;
+  }
+  // At age 80 ((80 - 60) mod 20 = 0 on Normal): two layers of two from each orb.
+  carrier.age = 80;
+  const uint32_t serial = g_bulletSerial;
+  FireStage3EnemyShots(21);
+  int fromOrbs = 0;
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.serial <= serial || b.sheet != 7) continue;
+    ++fromOrbs;
+    EXPECT_TRUE((b.x == 150 || b.x == 250) && b.y == 120);
+  }
+  EXPECT_EQ(fromOrbs, 8);
+
+  // Orb A is freed and its slot given to another bullet: at 40 HP the carrier dies and
+  // takes orb B, leaving the newcomer alone.
+  g_enemyBullets[orbs[0]].state = 0;
+  for (int slot = 0; slot < orbs[0]; ++slot) g_enemyBullets[slot].state = 1;
+  ASSERT_EQ(SpawnBulletIndexed(3, 0, 0, 0, 10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 0.0), orbs[0]);
+  carrier.hp = 40;
+  carrier.age = 81;
+  FireStage3EnemyShots(21);
+  EXPECT_EQ(carrier.hp, 0);
+  EXPECT_EQ(g_enemyBullets[orbs[1]].state, 0);
+  EXPECT_NE(g_enemyBullets[orbs[0]].state, 0);
+}
+
+TEST_F(Stage3, CarrierMakesNoOrbInAFullPoolAndFiresFromNowhere) {
+  StartAt(3, 1000);
+  for (EnemyBullet& b : g_enemyBullets) {
+    b = EnemyBullet{};
+    b.state = 1;
+  }
+  Enemy& carrier = PlaceEnemy(20, 0, 60, 300);
+  carrier.hp = 200;
+  FireStage3EnemyShots(20);
+  for (EnemyBullet& b : g_enemyBullets) b.state = 0;
+  carrier.age = 60;
+  FireStage3EnemyShots(20);
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.state != 0) EXPECT_EQ(b.sheet, 2) << "only the carrier's own fan";
+  }
+  carrier.hp = 10;
+  FireStage3EnemyShots(20);
+  EXPECT_TRUE(PoolsUntouchedOutside());
+}
+
+TEST_F(Stage3, StreamFiresFromBothBulletsUntilTheFirstIsGone) {
+  StartAt(2, 2070);
+  Step();
+  std::vector<int> slots;
+  for (int slot = 0; slot < kBulletSlots; ++slot) {
+    if (g_enemyBullets[slot].state == 4) slots.push_back(slot);
+  }
+  ASSERT_EQ(slots.size(), 2u);
+  EXPECT_EQ(g_enemyBullets[slots[0]].angle, 125.0);
+  EXPECT_EQ(g_enemyBullets[slots[1]].angle, 135.0);
+  struct Case {
+    const char* what;
+    int secondState;   // state written into the second bullet
+    bool reuseSecond;  // its slot given to another bullet
+    int firstState;
+    int fromFirst, fromSecond;
+  };
+  const Case cases[] = {
+      {"both in flight", 4, false, 4, 6, 6},
+      {"the second has left the field", 0, false, 4, 6, 6},
+      {"the first is gone", 4, false, 0, 0, 0},
+      {"the second's slot was given away", 0, true, 4, 6, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_stageFrame = 2075;
+    EnemyBullet& first = g_enemyBullets[slots[0]];
+    EnemyBullet& second = g_enemyBullets[slots[1]];
+    for (EnemyBullet& b : g_enemyBullets)
+      if (&b != &first && &b != &second) b.state = 0;
+    first.state = c.firstState;
+    first.x = 300.9;
+    first.y = 400.2;
+    second.state = c.secondState;
+    second.x = 200.5;
+    second.y = -40.7;
+    if (c.reuseSecond) {
+      for (int slot = 0; slot < slots[1]; ++slot)
+        if (slot != slots[0]) g_enemyBullets[slot].state = 1;
+      ASSERT_EQ(SpawnBulletIndexed(4, 0, 0, 0, 50, 50, 0, 0, 0, 0, 0), slots[1]);
+      for (int slot = 0; slot < slots[1]; ++slot)
+        if (slot != slots[0]) g_enemyBullets[slot].state = 0;
+    }
+    const uint32_t serial = g_bulletSerial;
+    RunStage3StreamEmitter();
+    int fromFirst = 0, fromSecond = 0;
+    for (const EnemyBullet& b : g_enemyBullets) {
+      if (b.state == 0 || b.serial <= serial) continue;
+      fromFirst += b.x == 300 && b.y == 400 && b.colour == 0;
+      fromSecond += b.x == 200 && b.y == -40 && b.colour == 2;
+    }
+    EXPECT_EQ(fromFirst, c.fromFirst);
+    EXPECT_EQ(fromSecond, c.fromSecond);
+  }
+}
+
+TEST_F(Stage3, ClearOutKillsEveryEnemyAndSetsEveryBulletDrifting) {
+  StartAt(1, 6015);
+  PlaceEnemy(5, 40, 90, 91).hp = 130;
+  PlaceEnemy(29, 200, 100, 500).hp = 1000;
+  g_enemyBullets.Clear();
+  ShootRing(2, 0, 1, 4, 0, 0, 10, 224, 240, 2.0, 0.0, 3.0, 1.0, 0.0);
+  const uint32_t before = g_randomCounter;
+  Played().clear();
+  RunStage3Waves();
+  EXPECT_EQ(DrawsSince(before), 10u) << "one draw per bullet";
+  EXPECT_EQ(PlayedCount(kSeAttackBell), 1);
+  for (const Enemy& e : g_enemies) EXPECT_EQ(e.hp, 0);
+  for (int k = 0; k < 10; ++k) {
+    const EnemyBullet& b = g_enemyBullets[k];
+    EXPECT_EQ(b.speed, 0.0);
+    EXPECT_EQ(b.speedLimit, 1.5);
+    EXPECT_EQ(b.turnRate, 0.0);
+    EXPECT_EQ(b.sheet, 13);
+    EXPECT_EQ(b.colour, 4);
+    EXPECT_EQ(b.age, 0);
+    EXPECT_EQ(b.triggerAge, 30);
+    EXPECT_EQ(b.behaviour, 5);
+    EXPECT_EQ(b.behaviourParam, 2);
+    EXPECT_NEAR(b.angle, 36.0 * k, 15.0);
+  }
+}
+
+TEST_F(Stage3, MidBossEndResumesAt4130WithoutTheCardEndSound) {
+  for (auto [frame, after] : {std::pair{5000, 4131}, std::pair{4000, 4001}}) {
+    SCOPED_TRACE(frame);
+    StartPhase(1, 2);
+    Played().clear();
+    g_stageFrame = frame;
+    Step();
+    EXPECT_EQ(g_bossPhase, 0);
+    EXPECT_EQ(g_stageFrame, after);
+    EXPECT_EQ(PlayedCount(kSeCardEnd), 0);
+    EXPECT_GT(BossEffects[0].ringCounter, 0);
+    EXPECT_GT(g_shakeLeft, 0);
+  }
+}
+
+TEST_F(Stage3, BossIsMadeOnLine4AndItsThemeStartsOnLine11) {
+  SpriteSheetHandles.bossName[1] = 801;
+  StartAt(1, 6000);
+  ShowDialogue(3, 100, 0, 100, 0, "", "");  // a fresh box: the line waits for the player
+  g_talkActive = 4;
+  Step();
+  const Boss& boss = g_bosses[0];
+  ASSERT_EQ(boss.state, 1);
+  EXPECT_EQ(boss.kind, 1);
+  EXPECT_EQ(boss.remainingCards, 2);
+  EXPECT_EQ(boss.x, 420.0);
+  EXPECT_EQ(boss.moveFrames, 0.0);
+  Step();
+  EXPECT_EQ(boss.targetX, 224.0);
+  EXPECT_EQ(boss.targetY, 150.0);
+  EXPECT_EQ(boss.moveFrames, 50.0);
+  const std::vector<Notice> notices = LiveNotices();
+  ASSERT_FALSE(notices.empty());
+  EXPECT_EQ(notices.back().image, 801);
+  EXPECT_EQ(g_dialogue.rightCharacter, 1);
+
+  g_currentMusic = -1;
+  ShowDialogue(3, 100, 0, 100, 0, "", "");
+  g_talkActive = 11;
+  Step();
+  EXPECT_EQ(g_currentMusic, 4);
+  EXPECT_EQ(g_bosses[2].state, 4) << "marked as started";
+}
+
+TEST_F(Stage3, CardSettingsAndNames) {
+  struct Case {
+    int slot, hp, steps, bonus, drain, kind;
+  };
+  const Case cases[] = {{6, 2500, 2000, 4000000, 0, 3},
+                        {7, 3000, 2800, 5300000, 410, 1},
+                        {8, 1400, 2500, 5300000, 810, 1},
+                        {9, 4000, 3000, 5300000, 400, 1}};
+  for (const Case& c : cases) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      SCOPED_TRACE(c.slot * 10 + difficulty);
+      RunCardTo(difficulty, c.slot, 1);
+      const int hp = c.slot == 8 && difficulty >= 2 ? 2000 : c.hp;
+      EXPECT_EQ(g_bosses[0].maxHp, hp);
+      EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
+      EXPECT_EQ(g_spellBonus, c.bonus);
+      EXPECT_EQ(g_bosses[0].kind, c.kind);
+      Step(99);
+      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+      EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
+    }
+  }
+  Begin(1, 0);
+  g_scene = 303;
+  for (int slot = 6; slot <= 9; ++slot) {
+    const int id = 4 * slot - 2;
+    EXPECT_STREQ(RunBossAttack(id), RunBossAttack(id + 1));
+    EXPECT_STREQ(RunBossAttack(id + 2), RunBossAttack(id + 3));
+    EXPECT_EQ(std::strcmp(RunBossAttack(id), RunBossAttack(id + 2)) == 0, slot == 9) << slot;
+  }
+}
+
+TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) {
+  // Mid-boss, Normal: 16 lasers every 4 steps; the whole-number quotient keeps each orb's
+  // lasers on one heading, -100 and -80 degrees (the 17th at 260 is the same heading).
+  StartPhase(1, 1);
+  std::vector<double> headings[2];
+  for (int guard = 0; guard < 200 && g_bosses[0].phaseTimer < 170; ++guard) {
+    Step();
+    for (const Laser& laser : g_lasers) {
+      if (laser.state == 0 || laser.bornStep != g_stepSerial) continue;
+      const double heading = std::atan2(laser.y1 - laser.y2, laser.x2 - laser.x1) * 180 / kPi;
+      headings[laser.colour == 2 ? 0 : 1].push_back(heading);
+    }
+  }
+  ASSERT_EQ(headings[0].size(), 34u) << "17 from each orb";
+  ASSERT_EQ(headings[1].size(), 0u) << "the first cycle fires colour 2 from both orbs";
+  for (double h : headings[0]) {
+    EXPECT_TRUE(std::fabs(h + 100) < 1e-4 || std::fabs(h + 80) < 1e-4) << h;
+  }
+
+  // Second non-spell: a state-2 laser past a side wall goes on mirrored from its far end.
+  StartPhase(1, 4);
+  Step(2);
+  struct Case {
+    int state, fullLength;
+    double x2;
+    bool continued;
+  };
+  const Case cases[] = {{2, 100, 20, true}, {2, 100, 430, true}, {2, 100, 200, false},
+                        {1, 100, 20, false}, {2, 0, 20, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.state * 1000 + c.fullLength + c.x2);
+    g_lasers.Clear();
+    Laser& laser = g_lasers[40];
+    laser = Laser{c.state, c.fullLength, 3, 6, 10, 0, 800, 224.0, 100.0, c.x2, 150.0, 0.0, 0};
+    Step();
+    int made = -1;
+    for (int slot = 0; slot < kLaserSlots; ++slot)
+      if (slot != 40 && g_lasers[slot].state != 0) made = slot;
+    ASSERT_EQ(made >= 0, c.continued);
+    if (!c.continued) continue;
+    const Laser& old = g_lasers[40];
+    const Laser& next = g_lasers[made];
+    EXPECT_EQ(old.state, 1);
+    EXPECT_EQ(next.state, 1);
+    EXPECT_EQ(next.x1, c.x2);
+    EXPECT_EQ(next.y1, 150.0);
+    EXPECT_DOUBLE_EQ(next.x2, c.x2 + (224.0 - c.x2) / 100);
+    EXPECT_DOUBLE_EQ(next.y2, 150.0 + 50.0 / 100);
+    EXPECT_EQ(next.lifetime, 800 - old.age);
+    EXPECT_EQ(next.triggerAge, -old.age);
+  }
+}
+
+TEST_F(Stage3, MidBossCardSweepsOnItsLinePeriod) {
+  for (int difficulty : {0, 1}) {
+    SCOPED_TRACE(difficulty);
+    const int period = difficulty == 0 ? 4 : 3;
+    RunCardTo(difficulty, 6, 99);
+    std::vector<int> fired, expected;
+    int drawsAt231 = -1;
+    for (int t = 100; t < 420; ++t) {
+      const uint32_t before = g_randomCounter;
+      Step();
+      ASSERT_EQ(g_bosses[0].phaseTimer, t);
+      if (t == 231) drawsAt231 = static_cast<int>(DrawsSince(before));
+      for (int slot : BulletsBornThisStep()) {
+        if (g_enemyBullets[slot].sheet == 2) {
+          fired.push_back(t);
+          break;
+        }
+      }
+      if (t % period == 0 && ((t >= 100 && t < 260) || (t >= 200 && t < 360))) {
+        expected.push_back(t);
+      }
+    }
+    EXPECT_EQ(fired, expected);
+    EXPECT_EQ(fired.front(), difficulty == 0 ? 100 : 102);
+    EXPECT_EQ(fired.back(), difficulty == 0 ? 356 : 357);
+    // Normal at 231: a line of each sweep, and the second sweep's scatter pair (231 = 77 x 3).
+    if (difficulty == 1) EXPECT_EQ(drawsAt231, 4);
+  }
+}
+
+TEST_F(Stage3, RingCardFreezesEverythingAndReleasesAllButTheBossRings) {
+  RunCardTo(1, 7, 339);
+  Step();
+  int lasers = 0;
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.state == 0) continue;
+    EXPECT_EQ(b.speed, 0.0);
+    EXPECT_EQ(b.sheet, 13);
+    EXPECT_EQ(b.colour, 4);
+  }
+  for (const Laser& laser : g_lasers) {
+    if (laser.state == 0) continue;
+    ++lasers;
+    EXPECT_EQ(laser.growth, 0.0);
+    EXPECT_EQ(laser.colour, 9);
+  }
+  EXPECT_EQ(lasers, 25);
+  for (int guard = 0; guard < 200 && g_bosses[0].phaseTimer < 499; ++guard) Step();
+  int frozen = 0, bossRings = 0;
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.state == 0) continue;
+    (b.sheet == 5 ? bossRings : frozen) += 1;
+  }
+  ASSERT_GT(bossRings, 0);
+  const uint32_t before = g_randomCounter;
+  Step();
+  ASSERT_EQ(g_bosses[0].phaseTimer, 500);
+  EXPECT_EQ(DrawsSince(before), 2u * frozen) << "two draws per released bullet";
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.state == 0 || b.bornStep == g_stepSerial) continue;
+    EXPECT_EQ(b.speedLimit == 0.7, b.sheet != 5);
+  }
+}
+
+TEST_F(Stage3, FigureCardTurnsTwentyFourLasersAboutTheBossAndShedsLinesFromItsSpokes) {
+  RunCardTo(2, 8, 80);
+  for (int slot = 0; slot < kLaserSlots; ++slot) {
+    EXPECT_EQ(g_lasers[slot].state, slot < 24 ? 3 : 0) << slot;
+  }
+  for (int t : {130, 135, 180}) {
+    while (g_bosses[0].phaseTimer < t) Step();
+    SCOPED_TRACE(t);
+    const Boss& boss = g_bosses[0];
+    // Spoke 0 points straight up at timer 100 and turns one degree a step clockwise.
+    const Laser& spoke = g_lasers[1];
+    const double a = (-90.0 - (t - 100)) * kPi / 180;
+    EXPECT_NEAR(spoke.x1, boss.x + 50 * std::cos(a), 1e-9);
+    EXPECT_NEAR(spoke.y2, boss.y + 150 * std::sin(a), 1e-9);
+    int lines = 0, rings = 0;
+    for (int slot : BulletsBornThisStep()) {
+      lines += g_enemyBullets[slot].sheet == 5;
+      rings += g_enemyBullets[slot].sheet == 15;
+    }
+    EXPECT_EQ(lines, t == 130 ? 0 : 72) << "six spokes, six headings, two bullets on Hard";
+    EXPECT_EQ(rings, t == 180 ? 6 : 0);
+  }
+}
+
+TEST_F(Stage3, CageCardFormsAndThrowsBackItsRingsAndTheShots) {
+  RunCardTo(1, 9, 99);
+  std::vector<int> forming, thrown;
+  for (int t = 100; t <= 340; ++t) {
+    Step();
+    for (int slot : BulletsBornThisStep()) {
+      const int state = g_enemyBullets[slot].state;
+      if (state == 3 && (forming.empty() || forming.back() != t)) forming.push_back(t);
+      if (state == 2 && thrown.empty()) thrown.push_back(t);
+    }
+  }
+  EXPECT_EQ(forming, (std::vector<int>{100, 160, 220, 280}));
+  ASSERT_EQ(thrown.size(), 1u);
+  EXPECT_EQ(thrown[0], 335);
+
+  const Boss& boss = g_bosses[0];
+  ASSERT_EQ(boss.x, 224.0);
+  ASSERT_EQ(boss.y, 240.0);
+  g_enemyBullets.Clear();
+  // A point 200 pixels out at 22.5 degrees (screen), in the band of cage edge 0.
+  const double bandX = 224 + 200 * std::cos(22.5 * kPi / 180);
+  const double bandY = 240 + 200 * std::sin(22.5 * kPi / 180);
+  const auto place = [](int slot, int state, double x, double y) {
+    EnemyBullet& b = g_enemyBullets[slot];
+    b = EnemyBullet{};
+    b.state = state;
+    b.sheet = 5;
+    b.x = x;
+    b.y = y;
+    b.angle = 30.0;
+  };
+  place(700, 2, bandX, bandY);
+  place(701, 3, bandX, bandY);
+  place(702, 1, 230.0, 245.0);
+  PlayerShot& shot = g_playerShots[0];
+  shot = PlayerShot{1, 0, 2, 0, bandX, bandY, 0.0, 0.0};
+  Step();
+  const EnemyBullet& bounced = g_enemyBullets[700];
+  EXPECT_EQ(bounced.state, 1);
+  EXPECT_EQ(bounced.angle, 210.0);
+  EXPECT_EQ(bounced.sheet, 12);
+  EXPECT_EQ(bounced.colour, 1);
+  EXPECT_EQ(g_enemyBullets[701].state, 3) << "spawn code 3 never bounces";
+  EXPECT_EQ(g_enemyBullets[701].sheet, 5);
+  EXPECT_EQ(g_enemyBullets[702].state, 0) << "a thrown-back bullet vanishes at the boss";
+  // The shot now heads for the boss: 0 is straight up, counter-clockwise.
+  const double a = shot.angle * kPi / 180;
+  const double dist = std::hypot(boss.x - shot.x, boss.y - shot.y);
+  EXPECT_NEAR(-std::sin(a), (boss.x - shot.x) / dist, 1e-6);
+  EXPECT_NEAR(-std::cos(a), (boss.y - shot.y) / dist, 1e-6);
+}
+
+TEST_F(Stage3, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {
+  for (int slot = 6; slot <= 9; ++slot) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      for (bool firing : {false, true}) {
+        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
+        SpellCardHistory.Clear();
+        Begin(200 + slot, difficulty);
+        const int id = GetSpellCardId(difficulty, slot);
+        ASSERT_EQ(PracticeCardId(), id);
+        int blast = 0, steps = 0;
+        for (; steps < 8000 && g_stageOver == 0; ++steps) {
+          g_player.invulnerable = 1 << 20;
+          SetLiveInput(firing ? FiringInput(steps) : 0);
+          RunLogicStep();
+          blast = std::max(blast, g_bossBlast.counter);
+          ASSERT_TRUE(PoolsUntouchedOutside());
+        }
+        ASSERT_EQ(g_stageOver, 1);
+        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
+        EXPECT_GT(blast, 0);
+        EXPECT_EQ(g_bosses[0].state, 0);
       }
     }
   }
