@@ -179,7 +179,7 @@ void ClearOut() {
     b.turnRate = 0.0;
     b.sheet = 13;
     b.colour = 4;
-    b.age = 0;
+    b.age = 0;  // the start value: the age a bullet is made with
     b.triggerAge = 30;
     b.behaviour = 5;
     b.behaviourParam = 2;
@@ -390,6 +390,7 @@ void FireFirstLarge(Enemy& e) {
     for (int k = 0; k < 2; ++k) {
       const EnemyBullet* orb = Live(pair.orbs[k]);
       if (orb == nullptr) continue;
+      // From the orb itself: whole pixels are named only for the carriers and the stream.
       ShootLayeredFan(4, 0, 0, 1, 4, 0, (d - d / 2) * 2 + 2, 150, 10, orb->x, orb->y, 5.0, -1.0,
                       2.0, 0.0, centres[k], 10.0);
     }
@@ -648,9 +649,11 @@ void RunSecondNonSpellPattern() {
     const int r2 = NextRandom();
     SetBossMoveTarget(0, ClampToInt(r1 % 100 + g_player.x - 50, 124, 324), r2 % 100 + 100, 90);
   }
+  // The loop step's later parts see 99, so it fires no volley; the walls still run.
   if (boss.phaseTimer == 460) boss.phaseTimer = 99;
   const int t = boss.phaseTimer;
   if (t >= 100 && Every(t - 100, 20)) {
+    // Circles and a ring from the boss, each volley turned 70 degrees on.
     const int k = static_cast<int>(g_stage3.direction);
     const double a = AngleToPlayer(boss.x, boss.y) + 70 * k;
     for (int j = 0; j < 4; ++j) {
@@ -715,6 +718,7 @@ void RunLastCardPhase() {
 }
 
 // The cage of the last card narrows for 300 steps after its end: every laser goes now.
+// The shake starts as the other stages' ends start it (both counters at 30).
 void EndBossFightHere() {
   for (Laser& laser : g_lasers) laser.state = 0;
   EndBossFight();

@@ -115,6 +115,7 @@ void CornerRings() {
   S(1) += 1;
 }
 
+// Five headings, and for each the four corners in the order and colours of the rings.
 void CornerLasers() {
   for (int k = 0; k < 5; ++k) {
     const double a = 72 * k - 90;
@@ -369,7 +370,6 @@ void RunStage3RingCard(AttackStep& step) {
     S(3) = AimFromBoss();
   }
   if (t == 150 || t == 155 || t == 160) CornerRings();
-  // Five lasers from each corner, in the order and colours of the corner rings.
   if (t == 170) CornerLasers();
   if (t == 300) {
     RunBossChargeEffect(0, 0);

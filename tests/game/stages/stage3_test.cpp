@@ -265,6 +265,11 @@ TEST_F(Stage3, StreamFiresFromBothBulletsUntilTheFirstIsGone) {
   ASSERT_EQ(slots.size(), 2u);
   EXPECT_EQ(g_enemyBullets[slots[0]].angle, 125.0);
   EXPECT_EQ(g_enemyBullets[slots[1]].angle, 135.0);
+  // The stage's step runs the stream after the enemies: four rings of three at 2075.
+  Step(4);
+  EXPECT_EQ(BulletsBornThisStep().size(), 0u);
+  Step();
+  EXPECT_EQ(BulletsBornThisStep().size(), 12u);
   struct Case {
     const char* what;
     int secondState;   // state written into the second bullet
