@@ -177,6 +177,60 @@ constexpr DialogueText kStage3Lines[23] = {
     kNoText,
 };
 
+// Lines 1-11: the three sisters, Rindou (boss slot 0), Tsukuyo (1) and Shion (2), first
+// unseen at the mansion's gate, then leaving one by one. Lines 20-47: the player and
+// Tsukuyo, mistress of the Red Mansion, who keeps the moon's light behind its curtains.
+// Side-3 lines (5, 10, 36, 46) and the ending lines have no text.
+constexpr DialogueText kStage4Lines[47] = {
+    {"Sisters, someone is coming up the drive.", ""},
+    {"A guest? We never get guests.", "Let's give her a proper welcome."},
+    {"Big sister said to keep everyone out.", ""},
+    {"Then we'll welcome her right back out.", "Places, everyone!"},
+    kNoText,
+    kNoText,
+    {"Hmph. You sat through our whole concert.", ""},
+    {"Rindou's sulking off already.", "Wait for me!"},
+    {"Not bad, traveller. Come find me", "in the great hall."},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"Red carpets, red walls, red everything.", ""},
+    {"And every clock in here has stopped.", ""},
+    {"...Someone's sitting on the throne.", ""},
+    {"Welcome to the Red Mansion, traveller.", "I am Tsukuyo, its mistress."},
+    {"You were one of the three at the gate.", ""},
+    {"My little sisters. They do love to play.", ""},
+    {"Is the moon's light hidden here too?", ""},
+    {"Every window in this place is curtained.", ""},
+    {"Hidden? No. I keep it.", "It is a guest, as you are."},
+    {"And a guest does not leave", "before dessert."},
+    {"The moon isn't yours to keep.", ""},
+    {"Everything under this roof is mine.", "Tonight, that includes you."},
+    {"Now, shall we begin the banquet?", ""},
+    {"I'm not staying for dinner.", ""},
+    {"Then you'll have to fight your way out!", ""},
+    {"Fine. Four courses, then I'm leaving.", ""},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"That was the last course.", "I'm full, thank you."},
+    {"Now open the curtains.", ""},
+    {"Very well. The moon was a dull guest", "anyway. It never said a word."},
+    {"Where did it come from?", ""},
+    {"From above the clouds.", "Climb, if you can."},
+    kNoText,
+    kNoText,
+};
+
 // Left: Akane. Right: Shion (4), Tsukuyo (5) and Rindou (6).
 constexpr DialogueText kPracticeLines[14] = {
     {"So you found your way past the mirage.", ""},
@@ -272,6 +326,10 @@ const DialogueText& Stage2DialogueText(int line) {
 
 const DialogueText& Stage3DialogueText(int line) {
   return line >= 1 && line <= 23 ? kStage3Lines[line - 1] : kNoText;
+}
+
+const DialogueText& Stage4DialogueText(int line) {
+  return line >= 1 && line <= 47 ? kStage4Lines[line - 1] : kNoText;
 }
 
 const DialogueText& PracticeDialogueText(int line) {

@@ -26,6 +26,11 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunStage3RingCard,     // 7: ids 26-29
     RunStage3FigureCard,   // 8: ids 30-33
     RunStage3CageCard,     // 9: ids 34-37
+    RunStage4CarpetCard,   // 10: ids 38-41
+    RunStage4WallCard,     // 11: ids 42-45
+    RunStage4GobletCard,   // 12: ids 46-49
+    RunStage4GalleryCard,  // 13: ids 50-53
+    RunStage4TrioCard,     // 14: ids 54-57
 };
 
 bool IsReplay() { return g_scene >= 1000; }
@@ -99,6 +104,34 @@ int AttackBodyOfId(int id) {
 }
 
 void ResetAttackScratch() { std::memset(&g_attackScratch, 0, sizeof g_attackScratch); }
+
+void DeclareCard(AttackStep& step, const CardSetup& card) {
+  if (g_difficulty <= 3) step.name = CardName(step.id);
+  step.portrait = card.portrait;
+  step.bonusDrain = card.drain;
+  Boss& boss = g_bosses[0];
+  if (boss.phaseTimer != 1) return;
+  boss.hp = boss.maxHp = card.hp;
+  boss.spellTimer = card.steps;
+  g_spellBonus = card.bonus;
+  boss.moveFrames = 0.0;
+  g_spellCardActive = card.cardActive;
+}
+
+// Lasers in state 2 whose far end has crossed a side wall go on from there, mirrored.
+void ContinueLasersAtSideWalls() {
+  for (Laser& laser : g_lasers) {
+    if (laser.state != 2 || (laser.x2 >= kFieldLeft && laser.x2 <= kFieldRight)) continue;
+    // A laser of no length has no direction to mirror.
+    if (laser.fullLength <= 0) continue;
+    const Laser old = laser;
+    const double w = old.fullLength;
+    SpawnLaser(11, old.x2, old.y2, old.x2 + (old.x1 - old.x2) / w, old.y2 + (old.y2 - old.y1) / w,
+               old.growth, old.fullLength, old.fullWidth, old.triggerAge - old.age,
+               old.lifetime - old.age, old.colour);
+    laser.state = 1;
+  }
+}
 
 const char* RunBossAttack(int id) {
   AttackStep step{id, kUnknownCardName, 0, 0};

@@ -44,5 +44,23 @@ void RunStage3MidBossCard(AttackStep& step);  // slot 6
 void RunStage3RingCard(AttackStep& step);     // slot 7
 void RunStage3FigureCard(AttackStep& step);   // slot 8
 void RunStage3CageCard(AttackStep& step);     // slot 9
+void RunStage4CarpetCard(AttackStep& step);   // slot 10
+void RunStage4WallCard(AttackStep& step);     // slot 11
+void RunStage4GobletCard(AttackStep& step);   // slot 12
+void RunStage4GalleryCard(AttackStep& step);  // slot 13
+void RunStage4TrioCard(AttackStep& step);     // slot 14: the stage-4 trio's card
+
+// What a card body declares: its name (on Easy to Lunatic), portrait and drain on every
+// step, and on the attack's first step (timer 1) boss 0's HP and time, the bonus, the
+// card look and a stop of any move in progress.
+struct CardSetup {
+  int portrait, hp, steps, bonus, drain;
+  int cardActive = 1;  // 0 for a card that never shows the card look
+};
+void DeclareCard(AttackStep& step, const CardSetup& card);
+
+// Lasers in state 2 whose far end has crossed a side wall go on from there, mirrored in x
+// (each only once: the old laser drops to state 1).
+void ContinueLasersAtSideWalls();
 
 void ResetAttackScratch();

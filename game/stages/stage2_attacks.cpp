@@ -15,16 +15,7 @@ constexpr int kPortrait = 3;
 constexpr double kMoveSteps = 50;
 
 void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
-  if (g_difficulty <= 3) step.name = CardName(step.id);
-  step.portrait = kPortrait;
-  step.bonusDrain = drain;
-  Boss& boss = g_bosses[0];
-  if (boss.phaseTimer != 1) return;
-  boss.hp = boss.maxHp = hp;
-  boss.spellTimer = steps;
-  g_spellBonus = bonus;
-  boss.moveFrames = 0.0;
-  g_spellCardActive = 1;
+  DeclareCard(step, {kPortrait, hp, steps, bonus, drain});
 }
 
 int PerDifficulty(int easy, int normal, int hard, int lunatic) {

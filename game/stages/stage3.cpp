@@ -23,13 +23,6 @@ constexpr int kStageCell = 2;  // cell k of the title, number and place sheets i
 constexpr int kLargePairFrame = 4000;  // slots 20 and 21 carry orbs before it
 constexpr int kStreamFirst = 2071, kStreamLast = 2999;
 
-// A bullet kept by its slot and serial: a slot that was freed and given to another bullet
-// is no longer it.
-struct Kept {
-  int slot;  // -1: none
-  uint32_t serial;
-};
-
 // Two orbs and the angle their fans are centred on.
 struct OrbPair {
   Kept orbs[2];
@@ -53,23 +46,11 @@ int Diff() { return g_difficulty; }
 int Half() { return g_difficulty / 2; }
 bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
-Kept Keep(int slot) {
-  // A full pool gives slot 800: no bullet rather than the pool's dummy.
-  if (slot < 0 || slot >= kBulletSlots) return {-1, 0};
-  return {slot, g_enemyBullets[slot].serial};
-}
-
 // The kept bullet's record while the slot still holds it, in flight or already freed.
 const EnemyBullet* Record(const Kept& kept) {
   if (kept.slot < 0) return nullptr;
   const EnemyBullet& bullet = g_enemyBullets[kept.slot];
   return bullet.serial == kept.serial ? &bullet : nullptr;
-}
-
-EnemyBullet* Live(const Kept& kept) {
-  if (kept.slot < 0) return nullptr;
-  EnemyBullet& bullet = g_enemyBullets[kept.slot];
-  return bullet.state != 0 && bullet.serial == kept.serial ? &bullet : nullptr;
 }
 
 // Two satellites circling `centre` (an enemy slot, or 100 for boss 0), opening to `radius`.
@@ -612,21 +593,6 @@ void RunFirstNonSpellPattern() {
     if (t != 370 && t != 510) {
       ShootRing(1, 0, 1, 5, 20, 100, 3 * d + 12, boss.x, boss.y, 3.0, 0.05, 6.0, 0.0, 0.0);
     }
-  }
-}
-
-// Lasers in state 2 whose far end has crossed a side wall go on from there, mirrored.
-void ContinueLasersAtSideWalls() {
-  for (Laser& laser : g_lasers) {
-    if (laser.state != 2 || (laser.x2 >= kFieldLeft && laser.x2 <= kFieldRight)) continue;
-    // A laser of no length has no direction to mirror.
-    if (laser.fullLength <= 0) continue;
-    const Laser old = laser;
-    const double w = old.fullLength;
-    SpawnLaser(11, old.x2, old.y2, old.x2 + (old.x1 - old.x2) / w, old.y2 + (old.y2 - old.y1) / w,
-               old.growth, old.fullLength, old.fullWidth, old.triggerAge - old.age,
-               old.lifetime - old.age, old.colour);
-    laser.state = 1;
   }
 }
 

@@ -14,16 +14,7 @@ constexpr int kMidBossPortrait = 3;
 constexpr int kBossPortrait = 1;
 
 void CardStart(AttackStep& step, int portrait, int hp, int steps, int bonus, int drain) {
-  if (g_difficulty <= 3) step.name = CardName(step.id);
-  step.portrait = portrait;
-  step.bonusDrain = drain;
-  Boss& boss = g_bosses[0];
-  if (boss.phaseTimer != 1) return;
-  boss.hp = boss.maxHp = hp;
-  boss.spellTimer = steps;
-  g_spellBonus = bonus;
-  boss.moveFrames = 0.0;
-  g_spellCardActive = 1;
+  DeclareCard(step, {portrait, hp, steps, bonus, drain});
 }
 
 // The five values each body keeps between steps.

@@ -8,6 +8,7 @@
 #include "game/stages/stage1.h"
 #include "game/stages/stage2.h"
 #include "game/stages/stage3.h"
+#include "game/stages/stage4.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ void (*const kTimelines[])() = {
     RunStage1Timeline,  // kStage1
     RunStage2Timeline,  // kStage2
     RunStage3Timeline,  // kStage3
-    nullptr,            // kStage4
+    RunStage4Timeline,  // kStage4
     nullptr,            // kStage5
     nullptr,            // kStage6
     nullptr,            // kExtra
@@ -94,4 +95,5 @@ void ResetScriptState() {
   ResetStage1State();
   ResetStage2State();
   ResetStage3State();
+  ResetStage4State();
 }

@@ -24,4 +24,5 @@ void RaiseStageProgress();
 void RunStage1Timeline();
 void RunStage2Timeline();
 void RunStage3Timeline();
+void RunStage4Timeline();
 void RunSpellPracticeStage();

@@ -150,3 +150,14 @@ void RunStageEndMarks() {
   if (g_stageFrame == kStageClear) ShowStageClear();
   if (g_stageFrame == kNextScene) MoveToNextScene();
 }
+
+Kept Keep(int slot) {
+  if (slot < 0 || slot >= kBulletSlots) return {-1, 0};
+  return {slot, g_enemyBullets[slot].serial};
+}
+
+EnemyBullet* Live(const Kept& kept) {
+  if (kept.slot < 0) return nullptr;
+  EnemyBullet& bullet = g_enemyBullets[kept.slot];
+  return bullet.state != 0 && bullet.serial == kept.serial ? &bullet : nullptr;
+}

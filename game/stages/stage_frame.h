@@ -3,6 +3,9 @@
 // table, the boss entrance and music, the mid-boss timeout and end, the end of the boss
 // fight, and the marks that close a stage (stage clear at 200000, the next scene at
 // 200120). A stage's own unit holds only its timeline, waves, firing, lines and phases.
+#include <cstdint>
+
+struct EnemyBullet;
 
 // Marks of g_stageFrame. Setting a mark makes the next step see the mark + 1.
 constexpr int kOpeningTalkEnd = 10000;
@@ -88,3 +91,14 @@ void ShowStageClear();
 void MoveToNextScene();
 // Runs the mark of the current frame when it is 200000 or 200120.
 void RunStageEndMarks();
+
+// A bullet kept by its slot and serial: a slot that was freed and given to another bullet
+// is no longer it.
+struct Kept {
+  int slot;  // -1: none
+  uint32_t serial;
+};
+// Keeps the bullet a spawn returned; a full pool (slot 800) keeps none.
+Kept Keep(int slot);
+// The kept bullet while it is still in flight in its slot, else null.
+EnemyBullet* Live(const Kept& kept);

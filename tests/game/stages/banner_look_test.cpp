@@ -126,6 +126,7 @@ TEST_F(BannerLook, EveryConversationLineFitsTheBox) {
   const Table tables[] = {{"stage 1", Stage1DialogueText, 18},
                           {"stage 2", Stage2DialogueText, 28},
                           {"stage 3", Stage3DialogueText, 23},
+                          {"stage 4", Stage4DialogueText, 47},
                           {"practice", PracticeDialogueText, 14}};
   for (const Table& table : tables) {
     for (int line = 1; line <= table.lines; ++line) {

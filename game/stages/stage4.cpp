@@ -1,0 +1,737 @@
+// Stage 4: waves over the mansion's grounds, the three sisters met halfway (two
+// conversations around one shared card), more waves, and the mansion's mistress with three
+// non-spells and four cards.
+#include "game/stages/stage4.h"
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_internal.h"  // ClampToInt
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/stage_dispatch.h"
+#include "game/stages/stage_frame.h"
+
+namespace {
+
+constexpr int kStageTheme = 0;
+constexpr int kBossTheme = 11;
+constexpr int kStageCell = 3;       // cell k of the title, number and place sheets is stage k + 1
+constexpr int kSecondHalf = 5400;   // the firing table changes here
+constexpr int kTrioTalkEnd = 4200;  // the trio fight starts on the next step
+constexpr int kTrioFightEnd = 4300;
+constexpr int kTrioLeaveTalkEnd = 4500;
+constexpr int kBossKind = 5;
+constexpr int kBossCards = 3;
+constexpr int kOrbitBullets = 6;
+
+// The values the stage keeps between steps.
+struct Stage4State {
+  int barSplit;
+  // The orbiting bullets of the orbit enemies; one table for every such enemy, so a second
+  // one alive at the same time takes the first one's bullets over.
+  Kept orbit[kOrbitBullets];
+  // The boss's non-spells: direction sign, running angle, count and the two orbs.
+  double sign, angle, count;
+  Kept bossOrbs[2];
+};
+Stage4State g_stage4;
+
+int Diff() { return g_difficulty; }
+int Half() { return g_difficulty / 2; }
+bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
+
+// ---------------------------------------------------------------------------
+// Waves.
+
+struct Drops {
+  int power, special, point;
+};
+
+void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
+               Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
+  SpawnEnemy(slot, hp, turnFlag, m1, t1, m2, t2, sprite, drops.power, drops.special, drops.point,
+             x, y, s1, a1, s2, a2);
+}
+
+constexpr Drops kSideDrops = {8, 5, 1};
+
+void SpawnSide(int slot, int hp, int turnFlag, double x, double y, double speed, double angle) {
+  SpawnWith(slot, hp, turnFlag, 1, 60, 1, 300, 3, kSideDrops, x, y, speed, angle, 2.0, 270.0);
+}
+
+// The small enemies aimed at the player as they enter, then turning away.
+void SpawnAimed(int slot, int hp, int turnFlag, double x, int sprite, Drops drops, double away) {
+  SpawnWith(slot, hp, turnFlag, 1, 90, 1, 91, sprite, drops, x, 40.0, 3.0, 720.0, 3.0, away);
+}
+
+// The enemies crossing the field slowly, from the left (toward -20) or the right (200).
+void SpawnCrossing(int slot, int hp, int turnFlag, bool fromLeft) {
+  SpawnWith(slot, hp, turnFlag, 1, 600, 1, 600, 2, {0, 3, 1}, fromLeft ? 10.0 : 440.0, 120.0, 3.0,
+            fromLeft ? -20.0 : 200.0, 2.0, 90.0);
+}
+
+void SpawnSlow(int slot, int turnFlag, double x, double angle, int sprite, Drops drops) {
+  SpawnWith(slot, 300, turnFlag, 7, 900, 1, 900, sprite, drops, x, 90.0, 1.0, angle, 3.0, 60.0);
+}
+
+void SpawnOrbiter(int slot, int turnFlag, double x, double angle) {
+  SpawnWith(slot, 200, turnFlag, 1, 300, 0, 300, 3, {5, 8, 1}, x, 20.0, 2.0, angle, 0.0, 0.0);
+}
+
+// A column of four in slots first..first + 3, alternating the two kinds down the column.
+void SpawnColumnMember(int first, int k, double leftX, double rightX) {
+  static constexpr double kY[4] = {80, 130, 180, 230};
+  const bool even = k % 2 == 0;
+  SpawnWith(first + k, 60, 1, 0, 90, 7, 91, even ? 6 : 7, even ? Drops{0, 3, 0} : Drops{3, 0, 0},
+            even ? leftX : rightX, kY[k], 3.0, 270.0, 2.0, even ? 200.0 : 340.0);
+}
+
+void SetAllBossStates(int state) {
+  for (int slot = 0; slot < kBossSlots; ++slot) g_bosses[slot].state = state;
+}
+
+void MakeTrio() {
+  static constexpr int kKinds[3] = {6, 5, 4};
+  for (int slot = 0; slot < kBossSlots; ++slot) InitBoss(slot, 0, kKinds[slot], 224.0, -50.0);
+  SetAllBossStates(4);  // hidden until they show themselves after the fight
+}
+
+void MoveTrioIn() {
+  static constexpr double kTargets[3][2] = {{224, 100}, {274, 150}, {174, 150}};
+  for (int slot = 0; slot < kBossSlots; ++slot) {
+    g_bosses[slot].targetX = kTargets[slot][0];
+    g_bosses[slot].targetY = kTargets[slot][1];
+    g_bosses[slot].moveFrames = 50.0;
+  }
+}
+
+void ShowTrio() {
+  SetAllBossStates(1);
+  for (int slot = 0; slot < kBossSlots; ++slot) RunBossBreakRing(0, slot);
+  AttractAllItems();
+  g_talkActive = 7;
+}
+
+// The frames with one or two fixed events; the runs of equally spaced spawns follow.
+// Runs the frame's event; false when the frame has none of these.
+bool RunFixedFrame(int frame) {
+  switch (frame) {
+    case 1:
+      StartStageMusic(kStageTheme);
+      return true;
+    case 60:
+      SpawnWith(0, 400, 1, 0, 60, 7, 300, 7, {5, 0, 0}, 224.0, 175.0, 3.0, 270.0, 1.0, 90.0);
+      SpawnWith(1, 400, 0, 0, 60, 7, 300, 6, {0, 5, 0}, 274.0, 120.0, 3.0, 270.0, 1.0, 310.0);
+      SpawnWith(2, 400, 0, 0, 60, 7, 300, 6, {0, 5, 0}, 174.0, 120.0, 3.0, 270.0, 1.0, 230.0);
+      return true;
+    case 630:
+      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[kStageCell]);
+      return true;
+    case 660:
+      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[kStageCell]);
+      return true;
+    case 690:
+      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[kStageCell]);
+      return true;
+    case 820:
+      SpawnSide(3, 250, 1, 448.0, 240.0, 3.0, 150.0);
+      return true;
+    case 980:
+      SpawnSide(26, 250, 1, 0.0, 240.0, 3.0, 30.0);
+      return true;
+    case 1140:
+      SpawnSide(27, 300, 0, 448.0, 150.0, 4.0, 170.0);
+      return true;
+    case 2300:
+      SpawnOrbiter(24, 0, 440.0, 200.0);
+      return true;
+    case 2450:
+      SpawnOrbiter(25, 1, 10.0, 340.0);
+      return true;
+    case 2700:
+      SpawnWith(28, 500, 1, 1, 60, 1, 240, 3, {10, 8, 1}, 224.0, 0.0, 3.0, 270.0, 3.0, 90.0);
+      return true;
+    case 3050:
+      SpawnWith(24, 200, 0, 1, 100, 4, 100, 3, {5, 8, 1}, 174.0, 0.0, 2.0, 330.0, 2.0, 330.0);
+      SpawnWith(25, 200, 1, 1, 100, 4, 100, 3, {5, 8, 1}, 274.0, 0.0, 2.0, 210.0, 2.0, 210.0);
+      return true;
+    case 3200:
+      MakeTrio();
+      return true;
+    case 3250:
+      MoveTrioIn();
+      return true;
+    case 3330:
+      EndWaves();  // the first trio conversation, line 1
+      return true;
+    case kTrioTalkEnd + 1:
+      StartBossFight(1);
+      return true;
+    case kTrioFightEnd + 1:
+      ShowTrio();
+      return true;
+    case 4900:
+      SetAllBossStates(0);
+      SpawnSide(3, 200, 0, 448.0, 240.0, 3.0, 150.0);
+      SpawnSide(26, 200, 1, 0.0, 240.0, 3.0, 30.0);
+      return true;
+    case 5400:
+      SpawnWith(6, 350, 0, 1, 60, 1, 61, 3, {8, 3, 1}, 274.0, 0.0, 3.0, 270.0, 1.0, 180.0);
+      return true;
+    case 5600:
+      SpawnWith(7, 350, 1, 1, 60, 1, 60, 3, {8, 3, 1}, 174.0, 0.0, 3.0, 270.0, 1.0, 0.0);
+      return true;
+    case 6000:
+      SpawnWith(20, 200, 0, 7, 60, 8, 250, 6, {0, 5, 0}, 448.0, 40.0, 3.0, 210.0, 2.0, 270.0);
+      SpawnWith(21, 200, 1, 7, 60, 8, 250, 6, {0, 5, 0}, 0.0, 40.0, 3.0, -30.0, 2.0, 270.0);
+      SpawnWith(22, 200, 0, 7, 60, 8, 250, 7, {5, 0, 0}, 448.0, 340.0, 3.0, 150.0, 2.0, 270.0);
+      SpawnWith(23, 200, 1, 7, 60, 8, 250, 7, {5, 0, 0}, 0.0, 340.0, 3.0, 30.0, 2.0, 270.0);
+      return true;
+    case 6350:
+      SpawnWith(0, 200, 0, 7, 60, 7, 250, 6, {0, 3, 0}, 10.0, 150.0, 2.0, 0.0, 1.0, 310.0);
+      SpawnWith(1, 200, 1, 7, 60, 7, 250, 6, {0, 3, 0}, 440.0, 150.0, 2.0, 180.0, 1.0, 230.0);
+      return true;
+    case 6410:
+      SpawnWith(2, 300, 0, 7, 60, 7, 190, 7, {8, 0, 0}, 224.0, 0.0, 2.0, 270.0, 1.0, 310.0);
+      SpawnWith(3, 300, 1, 7, 60, 8, 190, 7, {8, 0, 0}, 224.0, 0.0, 2.0, 270.0, 1.0, 230.0);
+      return true;
+    case 6900:
+      SpawnWith(29, 750, 0, 1, 50, 1, 500, 3, {10, 10, 3}, 224.0, 0.0, 3.7, 270.0, 2.0, 270.0);
+      return true;
+    case 6960:
+      SpawnWith(4, 100, 1, 1, 40, 1, 500, 2, {0, 3, 2}, 224.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      SpawnWith(5, 100, 0, 1, 60, 1, 500, 2, {0, 3, 2}, 124.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      SpawnWith(28, 100, 1, 1, 60, 1, 500, 2, {0, 3, 2}, 324.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      return true;
+    case 7700:
+      EraseAllBullets();
+      AttractAllItems();
+      g_talkActive = 20;
+      return true;
+    case kBossFightStart:
+      StartBossFight(3);
+      return true;
+    case kClosingTalkStart:
+      g_talkActive = 41;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool InRun(int frame, int first, int last, int step) {
+  return frame >= first && frame <= last && (frame - first) % step == 0;
+}
+
+// The runs of equally spaced spawns; 4560 also has a large enemy.
+void RunSpacedFrame(int frame) {
+  if (frame == 4560) {
+    SpawnWith(27, 200, 1, 1, 60, 1, 200, 3, kSideDrops, 224.0, 0.0, 3.0, 270.0, 3.0, 90.0);
+  }
+  if (InRun(frame, 900, 960, 20)) SpawnAimed(4 + (frame - 900) / 20, 30, 1, 0.0, 0, {0, 3, 0}, 60.0);
+  if (InRun(frame, 1060, 1120, 20)) {
+    SpawnAimed(8 + (frame - 1060) / 20, 30, 0, 420.0, 1, {3, 0, 0}, 120.0);
+  }
+  if (InRun(frame, 1220, 1280, 20)) SpawnAimed(4 + (frame - 1220) / 20, 50, 1, 0.0, 0, {0, 3, 0}, 60.0);
+  if (InRun(frame, 1500, 1800, 100)) SpawnSlow(12 + (frame - 1500) / 100, 0, 420.0, 190.0, 7, {3, 0, 0});
+  if (InRun(frame, 1550, 1850, 100)) SpawnSlow(16 + (frame - 1550) / 100, 1, 0.0, -10.0, 6, {0, 5, 0});
+  if (InRun(frame, 2360, 2420, 60)) {
+    const int k = (frame - 2360) / 60;
+    SpawnWith(20 + k, 30, 1, 1, 90, 1, 91, 0, {0, 2, 0}, 0.0, 40.0, 3.0, 300.0, 3.0, 60.0);
+    SpawnWith(22 + k, 30, 0, 1, 90, 1, 91, 0, {0, 2, 0}, 420.0, 40.0, 3.0, 240.0, 3.0, 120.0);
+  }
+  if (InRun(frame, 2760, 2820, 60)) {
+    const int k = (frame - 2760) / 60;
+    SpawnWith(20 + k, 30, 0, 1, 60, 4, 60, 0, {0, 3, 0}, 294.0, 0.0, 2.0, 270.0, 2.0, 270.0);
+    SpawnWith(22 + k, 30, 1, 1, 60, 4, 60, 0, {0, 3, 0}, 154.0, 0.0, 2.0, 270.0, 2.0, 270.0);
+  }
+  if (InRun(frame, 4560, 4700, 20)) SpawnCrossing(4 + (frame - 4560) / 20, 30, 0, true);
+  if (InRun(frame, 4720, 4860, 20)) SpawnCrossing(4 + (frame - 4720) / 20, 30, 1, false);
+  if (InRun(frame, 4960, 5080, 60)) SpawnCrossing(4 + (frame - 4960) / 20, 20, 0, true);
+  if (InRun(frame, 5140, 5260, 60)) SpawnCrossing(5 + (frame - 5140) / 20, 20, 1, false);
+  if (InRun(frame, 5460, 5490, 10)) SpawnColumnMember(8, (frame - 5460) / 10, 74.0, 114.0);
+  if (InRun(frame, 5660, 5690, 10)) SpawnColumnMember(12, (frame - 5660) / 10, 374.0, 334.0);
+  // The two crossing runs of 6020 and 6160 come again 400 frames later.
+  for (int again : {0, 400}) {
+    if (InRun(frame, 6020 + again, 6080 + again, 20)) {
+      SpawnCrossing(24 + (frame - 6020 - again) / 20, 40, 0, false);
+    }
+    if (InRun(frame, 6160 + again, 6220 + again, 20)) {
+      SpawnCrossing(24 + (frame - 6160 - again) / 20, 40, 1, true);
+    }
+  }
+}
+
+}  // namespace
+
+void RunStage4Waves() {
+  const int frame = g_stageFrame;
+  if (!RunFixedFrame(frame)) RunSpacedFrame(frame);
+  RunStageEndMarks();
+  // No mid-boss timeout: the trio leave by their conversation, and are cleared at 4900.
+}
+
+// ---------------------------------------------------------------------------
+// Enemy firing.
+
+namespace {
+
+double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
+int Parity(const Enemy& e) { return e.sprite % 2; }
+double Side(const Enemy& e) { return 2 * e.turnFlag - 1; }
+int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
+int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
+bool InWindow(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
+
+void TwinRings(const Enemy& e) {
+  const int d = Diff();
+  const double speed = 2.5 - (e.age % 60) / 20;
+  for (double base : {1.0 * e.age, -1.0 * e.age}) {
+    ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 2 * d + 3, e.x, e.y, speed, 0.05, 3 + Half(), 0.0,
+              base);
+  }
+}
+
+void Formation(const Enemy& e, double speed, double accel) {
+  const int d = Diff();
+  ShootCircleFormation(1 - Parity(e), 101, 13, 31, 50 + e.age % 25, d + 2, e.x, e.y, speed, accel,
+                       2.0, 0.0, e.age, 270 - 4 * Side(e) * e.age);
+}
+
+// One plain ring and four that turn at 140 + 3d steps, all flying in backward first.
+void FiveRings(const Enemy& e) {
+  const int a = e.age;
+  ShootRing(3, 0, 1, 7, 0, 0, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
+  for (int offset : {12, 24, -12, -24}) {
+    ShootRing(3, 0, 1, 7, 140 + 3 * Diff(), 1, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a + offset);
+  }
+}
+
+void AimedLayers(const Enemy& e) {
+  static constexpr int kLayers[4] = {1, 2, 2, 3};
+  const int d = Diff();
+  ShootLayeredFan(2, 0, 0, 1, 2, 0, Half() == 0 ? 3 : 5, d == 0 ? 150 : 120, kLayers[d], e.x, e.y,
+                  1.0, 0.05, 2.0, 0.0, Aim(e), 20.0);
+}
+
+// Layers that fly in backward and turn with the enemy's side once they trigger.
+void TurningLayers(const Enemy& e, int layers, double centre) {
+  ShootLayeredFan(1 - Parity(e), 3, 0, 1, 13, 40, 7 + Diff(), 360, layers, e.x, e.y, -2.0, 0.05,
+                  2 + Half(), Side(e), centre, 10.0);
+}
+
+// Three aimed fans, the later ones wider and slower to their limits. The third fan's
+// sheet is not named apart from the second's: both are sheet 12.
+void AimedTriple(const Enemy& e) {
+  const int colour = 1 - Parity(e), s = Half();
+  const bool easy = Diff() == 0;
+  const double aim = Aim(e);
+  ShootFan(colour, 0, 1, 15, 0, 0, 1, 30, e.x, e.y, 1.0, 0.1, 4.0, 0.0, aim);
+  ShootFan(colour, 0, 1, 12, 0, 0, 2 + s, easy ? 10 : 20, e.x, e.y, 1.0, 0.1, 3.5, 0.0, aim);
+  ShootFan(colour, 0, 1, 12, 0, 0, 3 + s, easy ? 20 : 30, e.x, e.y, 1.0, 0.1, 3.0, 0.0, aim);
+}
+
+void FallingFans(const Enemy& e) {
+  ShootRingOfFans(0, 60, 1, 2, 3, 0, 0, 2, 2 + Half(), e.x, e.y, 1.0, 0.05, 2.0, 0.0, 270.0);
+}
+
+void SwayingRings(const Enemy& e) {
+  const double s = (e.age / 30) % 2 == 1 ? 1.0 : -1.0;
+  for (double base : {1.2 * s * e.age, -1.2 * s * e.age}) {
+    ShootRing(2, 0, 1, 2, 0, 0, 4 + Diff(), e.x, e.y, 1.0, 0.05, 2.0, 0.0, base);
+  }
+}
+
+// The orbit patterns. The Part starts their volleys "from age 5, every n steps": ages 5,
+// 5 + n, 5 + 2n ... up to the last age, so the bullets made at age 0 or 1 have opened.
+struct OrbitPattern {
+  int madeAt, period, lastAge;
+  int pairColour, pairSheets[2], pairN[4], pairSpread;
+  double pairSpeed, pairLimits[2];
+  int outerSheets, outerN[4], outerSpread;
+  double outerLimit;
+  bool clearsDrops;
+};
+constexpr OrbitPattern kPatternA = {1, 20, 300, 2, {2, 7}, {2, 2, 2, 2}, 30, 4.0, {2.5, 2.5},
+                                    0, {3, 3, 3, 3}, 60, 2.0, false};
+constexpr OrbitPattern kPatternB = {1, 10, 310, 3, {7, 9}, {1, 2, 2, 3}, 60, 4.0, {2.5, 3.0},
+                                    0, {1, 2, 3, 4}, 60, 1.5, true};
+constexpr OrbitPattern kPatternC = {0, 20, 350, 3, {7, 9}, {1, 2, 2, 3}, 60, 3.0, {2.5, 2.0},
+                                    0, {1, 2, 3, 3}, 60, 1.5, true};
+
+void MakeOrbitBullets(int slot) {
+  struct Orbit {
+    double accel, limit, turn, angle;
+  };
+  static constexpr Orbit kOrbits[kOrbitBullets] = {{3, 30, 2, 0},   {3, 30, 2, 120},
+                                                   {3, 30, 2, 240}, {3, 50, -1, 540},
+                                                   {3, 50, -1, 660}, {3, 50, -1, 780}};
+  for (int k = 0; k < kOrbitBullets; ++k) {
+    const Orbit& o = kOrbits[k];
+    g_stage4.orbit[k] =
+        Keep(SpawnBulletIndexed(4, 0, 18, slot, 0.0, 0.0, 0.0, o.accel, o.limit, o.turn, o.angle));
+  }
+}
+
+void FireOrbitPattern(int slot, Enemy& e, const OrbitPattern& p) {
+  const int d = Diff();
+  const int age = e.age;
+  if (age == p.madeAt) MakeOrbitBullets(slot);
+  if (age > p.lastAge) {
+    // Only the bullets still in flight go: a reused slot belongs to another bullet.
+    for (const Kept& kept : g_stage4.orbit) {
+      if (EnemyBullet* b = Live(kept)) b->state = 0;
+    }
+    if (p.clearsDrops) e.dropPower = e.dropSpecial = e.dropPoint = 0;
+    e.hp = 0;
+    return;
+  }
+  if (age < 5 || (age - 5) % p.period != 0) return;
+  for (int k = 0; k < kOrbitBullets; ++k) {
+    const EnemyBullet* b = Live(g_stage4.orbit[k]);
+    if (b == nullptr) continue;
+    if (k < 3) {
+      ShootFan(p.pairColour, 0, 1, p.pairSheets[0], 0, 0, p.pairN[d], p.pairSpread, b->x, b->y,
+               p.pairSpeed, -0.1, p.pairLimits[0], 0.0, b->angle - 90);
+      ShootFan(p.pairColour, 0, 1, p.pairSheets[1], 0, 0, p.pairN[d], p.pairSpread, b->x, b->y,
+               p.pairSpeed, -0.1, p.pairLimits[1], 0.0, b->angle + 90);
+    } else {
+      ShootFan(4, 0, 1, p.outerSheets, 0, 0, p.outerN[d], p.outerSpread, b->x, b->y, 3.0, -0.05,
+               p.outerLimit, 0.0, b->angle);
+    }
+  }
+}
+
+void FireFirstHalf(int slot, Enemy& e) {
+  const int d = Diff();
+  const int age = e.age;
+  if (slot == 0) {
+    if (InWindow(e) && Every(age, 10)) TwinRings(e);
+  } else if (slot <= 2) {
+    if (InWindow(e) && Every(age, 5 * (5 - d))) Formation(e, 1.0, 0.1);
+  } else if (slot == 3 || slot == 26 || slot == 27) {
+    if (InWindow(e) && Every(age, 30)) FiveRings(e);
+  } else if (slot <= 11) {
+    if (Every(age, 20) && age <= SecondStart(e)) AimedLayers(e);
+  } else if (slot <= 19) {
+    if (InWindow(e) && Every(age, 60)) TurningLayers(e, 3 + Half(), 0.0);
+  } else if (slot == 24 || slot == 25) {
+    FireOrbitPattern(slot, e, kPatternA);
+  } else if (slot == 28 || slot == 29) {
+    FireOrbitPattern(slot, e, kPatternB);
+  }
+}
+
+void FireSecondHalf(int slot, Enemy& e) {
+  const int d = Diff();
+  const int age = e.age;
+  if (slot <= 3) {
+    if (InWindow(e) && Every(age, 20)) Formation(e, 3.0, -0.1);
+  } else if (slot == 4 || slot == 5 || slot == 28) {
+    if (InWindow(e) && Every(age, 140 - 20 * d)) AimedTriple(e);
+  } else if (slot == 6 || slot == 7) {
+    FireOrbitPattern(slot, e, kPatternC);
+  } else if (slot >= 20 && slot <= 23) {
+    if (InWindow(e) && Every(age - FirstEnd(e), 120)) TurningLayers(e, 4, Aim(e));
+  } else if (slot >= 24 && slot <= 27) {
+    if (InWindow(e) && Every(age, 35 - 5 * d)) FallingFans(e);
+  } else if (slot == 29) {
+    if (InWindow(e) && Every(age, 6)) SwayingRings(e);
+  }
+}
+
+}  // namespace
+
+void FireStage4EnemyShots(int slot) {
+  Enemy& e = g_enemies[slot];
+  if (e.active != 1 || e.hp <= 0) return;
+  if (g_stageFrame < kSecondHalf) {
+    FireFirstHalf(slot, e);
+  } else {
+    FireSecondHalf(slot, e);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversations.
+
+namespace {
+
+// The trio leaves one by one: only a boss still showing (state 1) turns to go.
+void SendAway(int slot) {
+  Boss& boss = g_bosses[slot];
+  if (boss.state != 1) return;
+  boss.state = 3;
+  SetBossMoveTarget(slot, 254.0, -50.0, 90);
+}
+
+void EnterStageBoss() {
+  Boss& boss = g_bosses[0];
+  if (boss.state == 0) InitBoss(0, kBossCards, kBossKind, 420.0, 100.0);
+  // On the next step (the boss's timer at 1) it flies in and shows its name.
+  if (boss.phaseTimer == 1) {
+    SetBossMoveTarget(0, 224.0, 150.0, 50);
+    ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+  }
+}
+
+}  // namespace
+
+void GetStage4DialogueLine(DialogueLine& line) {
+  struct Row {
+    int number, side, leftPose;  // leftPose -1: no portrait on the left
+    int rightBoss, rightPose;    // rightBoss -1: no portrait on the right
+  };
+  // The trio talks among themselves (lines 1-4 with no portraits, 7-9 with the one who
+  // speaks): the Part names no left portrait there, and the player only overhears, so
+  // those lines show none on the left.
+  static constexpr Row kRows[] = {
+      {1, 1, -1, -1, 0},  {2, 1, -1, -1, 0},  {3, 1, -1, -1, 0},  {4, 1, -1, -1, 0},
+      {5, 3, -1, -1, 0},  {7, 1, -1, 0, 6},   {8, 1, -1, 2, 2},   {9, 1, -1, 1, 4},
+      {10, 3, -1, -1, 0}, {20, 0, 0, -1, 0},  {21, 0, 0, -1, 0},  {22, 0, 2, -1, 0},
+      {23, 1, 2, 0, 0},   {24, 0, 0, 0, 0},   {25, 1, 0, 0, 6},   {26, 0, 5, 0, 6},
+      {27, 0, 3, 0, 6},   {28, 1, 3, 0, 2},   {29, 1, 3, 0, 0},   {30, 0, 5, 0, 0},
+      {31, 1, 5, 0, 4},   {32, 1, 5, 0, 3},   {33, 0, 0, 0, 3},   {34, 1, 0, 0, 3},
+      {35, 0, 3, 0, 3},   {36, 3, -1, -1, 0}, {41, 0, 5, 0, 7},   {42, 0, 0, 0, 7},
+      {43, 1, 0, 0, 2},   {44, 0, 3, 0, 2},   {45, 1, 3, 0, 7},   {46, 3, -1, -1, 0},
+  };
+  const int number = g_talkActive;
+  switch (number) {
+    case 6:
+      g_stageFrame = kTrioTalkEnd;
+      g_talkActive = 0;
+      return;
+    case 8: SendAway(0); break;
+    case 9: SendAway(2); break;
+    case 10: SendAway(1); break;
+    case 11:
+      g_stageFrame = kTrioLeaveTalkEnd;
+      g_talkActive = 0;
+      return;
+    case 23: EnterStageBoss(); break;
+    case 32: StartBossMusicOnce(kBossTheme); break;
+    case 37: EndOpeningConversation(); return;
+    case 47: EndClosingConversation(); return;
+    default: break;
+  }
+  const Row* row = nullptr;
+  for (const Row& r : kRows) {
+    if (r.number == number) row = &r;
+  }
+  if (row == nullptr) return;  // 12-19, 38-40 and past 47: the empty line
+
+  line.side = row->side;
+  if (row->leftPose >= 0) {
+    line.leftCharacter = g_player.character;
+    line.leftPose = row->leftPose;
+  }
+  if (row->rightBoss >= 0) {
+    line.rightCharacter = g_bosses[row->rightBoss].kind;
+    line.rightPose = row->rightPose;
+  }
+  const DialogueText& text = Stage4DialogueText(number);
+  line.line1 = text.line1;
+  line.line2 = text.line2;
+}
+
+// ---------------------------------------------------------------------------
+// Boss fight.
+
+namespace {
+
+constexpr NonSpell kTrioWait = {100, -1, 10, 15, 0, true};
+constexpr NonSpell kFirstNonSpell = {2400, 2400, 8, 10, 0, true};
+constexpr NonSpell kSecondNonSpell = {2600, 2400, 8, 10, 0, true};
+constexpr NonSpell kThirdNonSpell = {3200, 2800, 8, 15, 0, true};
+constexpr NonSpell kCardWait = {100, -1, 10, 20, 0, true};
+
+// x from the first draw, y from the second, in the order the Part names them (R, R').
+void MoveToRandomPoint() {
+  const int r = NextRandom();
+  const int r2 = NextRandom();
+  SetBossMoveTarget(0, ClampToInt(g_player.x + r % 100 - 50, 124, 324), 125 + r2 % 50, 50);
+}
+
+void FansAndRings(const Boss& boss, int c) {
+  const double a = g_stage4.angle;
+  ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, c, 3, boss.x, boss.y, -3.0, 0.05, 2.0, 0.0, a);
+}
+
+void FirstNonSpell(Boss& boss) {
+  const int d = Diff();
+  const int t = boss.phaseTimer;
+  if (t == 2) {
+    g_stage4.sign = 1.0;
+    g_stage4.angle = 90.0;
+    g_stage4.count = 2 * (d - d / 2) + 4;
+  }
+  if (t == 100) SetBossAnimation(0, 0, 240);
+  if (t == 220) g_stage4.sign = -g_stage4.sign;
+  if (t == 340) {
+    MoveToRandomPoint();
+    const double aim = AngleToPlayer(boss.x, boss.y);
+    const int n = static_cast<int>(g_stage4.count) + d / 2;
+    ShootRingOfFans(0, 20, 1, 9, 4, 0, 0, n, 2, boss.x, boss.y, 3.0, 0.1, 3.0, 0.0, aim);
+    ShootRing(4, 0, 1, 9, 0, 0, n, boss.x, boss.y, 2.0, 0.1, 2.5, 0.0, aim);
+  }
+  if (t == 400) {
+    boss.phaseTimer = 99;
+    return;
+  }
+  if (t < 100 || t > 340 || !Every(t, 2 * (7 - d / 2))) return;
+  const int c = static_cast<int>(g_stage4.count);
+  FansAndRings(boss, c);
+  ShootRing(4, 0, 1, 13, 0, 0, c, boss.x, boss.y, -3.0, 0.1, 2.0, 0.0, g_stage4.angle);
+  ShootRing(4, 0, 1, 13, 0, 0, c, boss.x, boss.y, -3.5, 0.05, 2.0, 0.0, 2 * g_stage4.angle);
+  g_stage4.angle += (15 - d) * g_stage4.sign;
+}
+
+// Two orbs circling the boss in opposite senses, set up at timer 30.
+void MakeBossOrbs() {
+  const int d = Diff();
+  g_stage4.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
+  g_stage4.bossOrbs[1] =
+      Keep(SpawnBulletIndexed(3, 0, 33, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0, 180.0));
+  g_stage4.sign = 1.0;
+  g_stage4.angle = 90.0;
+  g_stage4.count = 2 * (d - d / 2) + 5;
+}
+
+// Rings from each orb still circling (one erased by a bomb fires nothing), at whole pixels.
+void OrbRings(int t) {
+  const int c = static_cast<int>(g_stage4.count);
+  const double bases[2] = {1.0 * t, -1.0 * t};
+  for (int k = 0; k < 2; ++k) {
+    const EnemyBullet* orb = Live(g_stage4.bossOrbs[k]);
+    if (orb == nullptr) continue;
+    const double x = static_cast<int>(orb->x), y = static_cast<int>(orb->y);
+    ShootRing(2, 0, 1, 2, 0, 0, c, x, y, 1.0, 0.05, 1.5, 0.0, bases[k]);
+  }
+  if (Half() == 0) return;
+  for (int k = 0; k < 2; ++k) {
+    const EnemyBullet* orb = Live(g_stage4.bossOrbs[k]);
+    if (orb == nullptr) continue;
+    const double x = static_cast<int>(orb->x), y = static_cast<int>(orb->y);
+    ShootRing(2, 0, 1, 2, 0, 0, c / 2, x, y, 0.0, 0.02, 1.5, 0.0, bases[k]);
+  }
+}
+
+// Phases 4 and 5: the orbs' rings, with a laser star first (phase 4) or the fans of phase
+// 3 first (phase 5).
+void OrbNonSpell(Boss& boss, bool lasers) {
+  const int d = Diff();
+  const int t = boss.phaseTimer;
+  if (t == 30) MakeBossOrbs();
+  if (t == 100) SetBossAnimation(0, 0, 240);
+  if (t == 220 || t == 340) MoveToRandomPoint();
+  if (t == 400) {
+    boss.phaseTimer = 99;
+    g_stage4.sign = -g_stage4.sign;
+    return;
+  }
+  if (t < 100 || t > 340 || !Every(t, 2 * (6 - d / 2))) return;
+  const int c = static_cast<int>(g_stage4.count);
+  if (lasers) {
+    // The star's angles divide the circle exactly: a real quotient, as in every double
+    // argument.
+    for (int k = 0; k < c; ++k) {
+      ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 4.0,
+                        k * 360.0 / c - 90 + g_stage4.angle, 10.0);
+    }
+  } else {
+    FansAndRings(boss, c);
+  }
+  OrbRings(t);
+  g_stage4.angle += ((lasers ? 15 : 18) - d) * g_stage4.sign;
+}
+
+void RunNonSpellThenCard(const NonSpell& values, int slot, void (*pattern)(Boss&)) {
+  g_stage4.barSplit = 20;
+  if (g_spellBackground == 0) {
+    if (RunNonSpellStart(values)) {
+      StartCardAfterNonSpell();
+    } else {
+      pattern(g_bosses[0]);
+    }
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), slot));
+}
+
+// The trio's one card, run on boss 0 for all three; it sets boss 0 hidden again itself.
+void RunTrioPhase() {
+  g_stage4.barSplit = 100;
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(kTrioWait);
+    Boss& boss = g_bosses[0];
+    if (boss.phaseTimer == 1) boss.state = 4;
+    if (boss.phaseTimer == 60) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), 14));
+}
+
+// The trio's card has ended by its time: the waves go on from 4301 whatever the frame.
+void EndTrioFight() {
+  PlayEffect(kSeCardEnd);
+  RunBossBreakRing(0, 0);
+  g_shakeTotal = 30;
+  g_shakeLeft = 30;
+  g_bossPhase = 0;
+  g_stageFrame = kTrioFightEnd;
+}
+
+void RunLastCardPhase() {
+  g_stage4.barSplit = 100;
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(kCardWait);
+    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground != 1) return;
+  BlowUpBossAtLastCardEnd();
+  RunBossAttack(GetSpellCardId(Diff(), 13));
+}
+
+}  // namespace
+
+void RunStage4BossFight() {
+  switch (g_bossPhase) {
+    case 1:
+      RunTrioPhase();
+      break;
+    case 2:
+      EndTrioFight();
+      break;
+    case 3:
+      RunNonSpellThenCard(kFirstNonSpell, 10, FirstNonSpell);
+      break;
+    case 4:
+      RunNonSpellThenCard(kSecondNonSpell, 11, [](Boss& boss) { OrbNonSpell(boss, true); });
+      break;
+    case 5:
+      RunNonSpellThenCard(kThirdNonSpell, 12, [](Boss& boss) { OrbNonSpell(boss, false); });
+      break;
+    case 6:
+      RunLastCardPhase();
+      break;
+    case 7:
+      EndBossFight();
+      break;
+    default:
+      break;
+  }
+  DrawBossStatus(g_stage4.barSplit, g_spellBackground);
+}
+
+void RunStage4Timeline() {
+  static constexpr StageParts kParts = {RunStage4Waves, FireStage4EnemyShots,
+                                        GetStage4DialogueLine, RunStage4BossFight};
+  RunStageSteps(kParts);
+}
+
+void ResetStage4State() {
+  g_stage4 = Stage4State{};
+  for (Kept& kept : g_stage4.orbit) kept.slot = -1;
+  g_stage4.bossOrbs[0].slot = g_stage4.bossOrbs[1].slot = -1;
+}

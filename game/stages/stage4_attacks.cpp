@@ -1,0 +1,310 @@
+// The cards of stage 4: the mistress's carpet of rings (slot 10), closing walls (slot 11),
+// goblet rings and laser stars (slot 12) and gallery markers (slot 13).
+#include <cmath>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+
+namespace {
+
+constexpr int kBossPortrait = 5;
+
+// The five values each body keeps between steps, and the remembered slots.
+double& S(int k) { return g_attackScratch.values[k]; }
+int& Slot(int k) { return g_attackScratch.slots[k]; }
+
+bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
+
+// A satellite or marker made by this card, while its slot still holds one: a slot that
+// was freed (erased by a bomb) or never filled (pool full) gives nothing to fire from.
+EnemyBullet* Satellite(int slot, int behaviour) {
+  if (slot < 0 || slot >= kBulletSlots) return nullptr;
+  EnemyBullet& b = g_enemyBullets[slot];
+  return b.state != 0 && b.behaviour == behaviour ? &b : nullptr;
+}
+
+void MoveNearPlayer(double baseY, int steps) {
+  const int r1 = NextRandom();
+  const int r2 = NextRandom();
+  SetBossMoveTarget(0, g_player.x + r2 % 50 - 25, baseY + r1 % 50, steps);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 10. Scratch: 0, 1, 2 the running angles A, B, C.
+
+void CarpetRing(int param, double base) {
+  const Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  ShootRing(3, param, 1, 5, 20, 105, 6 + d % 2, boss.x, boss.y, 5.0, 20.0 + 10 * d, 5.0, 0.0,
+            base);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 11. Scratch: 0 angle a, 1 wall count w, 2 ring count n, 3 line parameter p, 4 sign s.
+
+void Walls(int t) {
+  const double a = S(0), s = S(4);
+  const int w = static_cast<int>(S(1)), p = static_cast<int>(S(3));
+  const double wave = std::trunc(-50 * std::sin(t * 3.141593 / 180));
+  ShootCentredLine(w, 3, 1, 12, 0, 16, -(p / 2), 400, 224 + 190 * s, 240 - wave, 1.0, 0.0, 1.0,
+                   0.0, 90.0, a * s);
+  ShootCentredLine(w, 2, 1, 13, 0, 16, p, 400, 224 - 190 * s, 240.0, 1.0, 0.0, 1.0, 0.0, 90.0,
+                   -a * s);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 12. Scratch: 0 ring count n, 1 laser count m, 4 sign s.
+
+int ShrinkingRadius(int t) { return 100 - (t - 100) % 210; }
+
+void GobletRings(int t) {
+  const Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const int n = static_cast<int>(S(0));
+  const int r = ShrinkingRadius(t);
+  const double limit = d / 2 + 2;
+  ShootRingOnCircle(3, 3, 1, 12, 0, 109, r, n, boss.x, boss.y, -1.0, 0.01, limit, 0.0, t,
+                    2.0 * t + 180);
+  ShootRingOnCircle(3, 3, 1, 12, 0, 109, r, n, boss.x, boss.y, -1.0, 0.01, limit, 0.0, -t,
+                    180.0 - 2 * t);
+}
+
+// Two stars of m short lasers turning against each other; the angles divide the circle
+// exactly (a real quotient, as in every double argument).
+void LaserStars(int t) {
+  const Boss& boss = g_bosses[0];
+  const int m = static_cast<int>(S(1));
+  const double s = S(4);
+  for (int i = 0; i < m; ++i) {
+    ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 5.0, i * 360.0 / m + s * t, 10.0);
+  }
+  for (int j = 0; j < m; ++j) {
+    ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 5.0, j * 360.0 / m + 5 - s * t, 10.0);
+  }
+}
+
+void SlowRingsAndLayers() {
+  const Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const double s = S(4);
+  for (double speed : {4.0, 3.0, 2.0}) {
+    ShootRing(3, 0, 1, 5, 90, 3, d + 10, boss.x, boss.y, speed, 0.0, speed, 2 * s, 90.0);
+  }
+  ShootLayeredFan(3, 109, 3, 1, 15, 0, static_cast<int>(S(0)), 360, 3, boss.x, boss.y, -1.0, 0.03,
+                  6.0, -s, AngleToPlayer(boss.x, boss.y), 30.0);
+}
+
+// ---------------------------------------------------------------------------
+// Slot 13. Scratch: 1 marker count k, 2 angle value v, 3 laser count L; slots 0-1 the
+// markers in the order made, slots 2.. the lasers of timer 150.
+
+constexpr int kMarkerSlots = 0, kGalleryLaserSlots = 2;
+
+// Two draws summed and folded into 19..37 (or 0..18 above 19): a point on the top edge.
+int FoldedSum(int mod1, int mod2) {
+  const int r1 = NextRandom();
+  const int r2 = NextRandom();
+  const int a = r1 % mod1 + r2 % mod2;
+  return a <= 19 ? a + 19 : a - 19;
+}
+
+void GalleryLasers() {
+  const int count = static_cast<int>(S(3));
+  for (int i = 0; i < count; ++i) {
+    const int a = FoldedSum(19, 19);
+    const int b = FoldedSum(28, 10);
+    const int r5 = NextRandom();
+    const int r6 = NextRandom();
+    Slot(kGalleryLaserSlots + i) = SpawnLaser(11, 32 + 10 * a + r6 % 10, 0.0,
+                                              32 + 10 * b + r5 % 10, 550.0, 0.0, 1000, 3, 140, 170, 9);
+  }
+}
+
+// The lasers made at 150 turn from their warning colour as they open.
+void ColourGalleryLasers() {
+  const int count = static_cast<int>(S(3));
+  for (int i = 0; i < count; ++i) {
+    const int slot = Slot(kGalleryLaserSlots + i);
+    if (slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0) g_lasers[slot].colour = 2;
+  }
+}
+
+void MarkerRings() {
+  const int d = g_difficulty;
+  const int speedDigit = g_gameSpeed % 10;
+  S(2) += 20 - 15 * speedDigit;
+  const int code = 10 * speedDigit + 1;
+  const int v = static_cast<int>(S(2));
+  const int k = static_cast<int>(S(1));
+  // The last marker made fires first.
+  for (int j = k - 1; j >= 0; --j) {
+    const EnemyBullet* marker = Satellite(Slot(kMarkerSlots + j), 32);
+    if (marker == nullptr) continue;
+    const double x = static_cast<int>(marker->x), y = static_cast<int>(marker->y);
+    ShootRing(2, 2, code, 13, 0, 109, d / 2 == 0 ? 6 : 8, x, y, 3.0, 0.0, 3.0, 0.1, v % 100);
+    ShootRing(3, 3, code, 14, 0, 109, 6, x, y, 3.0, -0.05, 2.0, 2.0, -(v % 100));
+  }
+}
+
+}  // namespace
+
+void RunStage4CarpetCard(AttackStep& step) {
+  DeclareCard(step, {kBossPortrait, 1800, 1800, 6500000, 510});
+  Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const int t = boss.phaseTimer;
+  if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
+  if (t == 70) {
+    S(0) = S(1) = S(2) = 0;
+    g_spellCardActive = 0;
+  }
+  if (t == 135) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 170);
+  }
+  if (t == 200 || t == 275) PlayEffect(kSeAttackBell);
+  if (t == 300) {
+    S(0) = S(1) = 0;
+    boss.phaseTimer = 99;
+    return;
+  }
+  const bool ringStep = d >= 2 || t % 2 == 0;
+  if (t >= 150 && t <= 200 && ringStep) {
+    CarpetRing(25 - (t - 150) / 2, S(0));
+    S(0) += 5;
+  }
+  if (t >= 200 && t <= 250 && ringStep) {
+    CarpetRing(50 - (t - 200) / 2, S(1));
+    S(1) -= 5;
+  }
+  if (t >= 250 && t <= 290 && t % 10 == 0) {
+    const int colour = d >= 2 ? 4 : 1;
+    for (int param : {5 * (d + 1), -5 * (d + 1)}) {
+      ShootRing(colour, param, 11, 15, 0, 16, 10, boss.x, boss.y, 0.0, 0.1, 2.0, 0.0, S(2));
+    }
+    S(2) += 5;
+  }
+}
+
+void RunStage4WallCard(AttackStep& step) {
+  DeclareCard(step, {kBossPortrait, 2400, 2400, 6500000, 410});
+  Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const int t = boss.phaseTimer;
+  if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
+  if (t == 70) {
+    S(0) = 90;
+    S(1) = d / 2 + 5;
+    S(2) = 2 * d + 6;
+    S(3) = 2 * d + 4;
+    S(4) = 1;
+    g_spellCardActive = 0;
+  }
+  if (t == 150) {
+    const int r = NextRandom();
+    SetBossMoveTarget(0, g_player.x + r % 50 - 25, 150.0, 100);
+  }
+  if (t == 270) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 60);
+  }
+  if (t == 300) {
+    ShootRingOnCircle(3, 1501 + 2 * d, 3, 15, 0, 112, 100, static_cast<int>(S(2)), boss.x, boss.y,
+                      -1.0, 0.05, 2.0, 0.0, 20 * S(4), 190.0);
+  }
+  if (t == 350) MoveNearPlayer(150.0, 100);
+  if (t == 460) {
+    boss.phaseTimer = 99;
+    if (d >= 2) S(4) = -S(4);  // the next cycle starts from the other side
+    return;
+  }
+  if (t < 100) return;
+  if (Every(t, 30)) Walls(t);
+  ContinueLasersAtSideWalls();
+}
+
+void RunStage4GobletCard(AttackStep& step) {
+  DeclareCard(step, {kBossPortrait, 3000, 3000, 6700000, 410});
+  Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const int t = boss.phaseTimer;
+  if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
+  if (t == 70) {
+    S(0) = 2 * d + 12;
+    S(1) = 2 * d + 3;
+    S(4) = 1;
+    g_spellCardActive = 0;
+  }
+  if (t == 320) SetBossAnimation(0, 0, 60);
+  if (t == 350) {
+    MoveNearPlayer(125.0, 100);
+    if (d < 2) SlowRingsAndLayers();
+  }
+  if (t == 460) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 170);
+    RunBossBreakRing(0, 0);
+  }
+  // While the speed's units digit is 1 the bullets move on every second frame only.
+  if (t == 475) g_gameSpeed += 1;
+  if (t == 775) {
+    g_gameSpeed = g_gameSpeed / 10 * 10;
+    boss.phaseTimer = 99;
+    S(4) = -S(4);
+    return;
+  }
+  if (t >= 100 && t <= 300 && Every(t, d >= 2 ? 10 : 12)) GobletRings(t);
+  if (d >= 2 && t >= 200 && t <= 449 && Every(t, 30)) {
+    const double s = S(4);
+    ShootRingOnCircle(4, 3, 1, 15, 10, 28, ShrinkingRadius(t), 2 * d + 2, boss.x, boss.y, 2.0, 0.0,
+                      d / 2 + 3, 0.0, s * t, 10 * s);
+  }
+  if (t >= 200 && t <= 320 && Every(t, 10)) LaserStars(t);
+}
+
+void RunStage4GalleryCard(AttackStep& step) {
+  DeclareCard(step, {kBossPortrait, 3500, 3000, 8000000, 460});
+  Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  int t = boss.phaseTimer;
+  if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
+  if (t == 70) {
+    S(1) = d == 0 ? 1 : 2;
+    S(2) = 80;
+    S(3) = 5 * d + 5;
+    g_spellCardActive = 0;
+    const int k = static_cast<int>(S(1));
+    for (int i = 0; i < k; ++i) {
+      Slot(kMarkerSlots + i) =
+          SpawnBulletIndexed(2, 0, 32, 30, 0.0, 0.0, 0.0, 10.0, 100.0, -1.0, 360.0 * i / k);
+    }
+  }
+  if (t == 100) {
+    ShootRing(0, 0, 1, 15, 0, 109, 4 * d + 4, boss.x, boss.y, 3.0, 0.0, 3.0, 5.0, 270.0);
+  }
+  if (t == 135) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 115);
+    RunBossBreakRing(0, 0);
+  }
+  if (t == 150) {
+    S(2) = 145;
+    g_gameSpeed += 1;
+    if (d >= 2) GalleryLasers();
+  }
+  if (t == 290) {
+    S(2) = 200;
+    if (d >= 2) ColourGalleryLasers();
+    g_gameSpeed = g_gameSpeed / 10 * 10;
+    boss.phaseTimer = t = 300;  // 291-299 never come
+  }
+  if (t == 540) {
+    boss.phaseTimer = 99;
+    S(2) = 80;
+    return;
+  }
+  if (t >= 100 && (Every(t, 20) || (Every(t, 10) && g_gameSpeed % 10 != 0))) MarkerRings();
+}

@@ -1,0 +1,127 @@
+// The three sisters' shared card of stage 4 (slot 14): satellites circling the field's
+// centre and a cross of lasers that hunts the player until it opens, then sheds lines.
+#include <initializer_list>
+
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+
+namespace {
+
+constexpr int kTrioPortrait = 6;
+
+double& S(int k) { return g_attackScratch.values[k]; }
+int& Slot(int k) { return g_attackScratch.slots[k]; }
+
+// A satellite made by this card, while its slot still holds one: a slot that was freed
+// (erased by a bomb) or never filled (pool full) gives nothing to fire from.
+EnemyBullet* Satellite(int slot) {
+  if (slot < 0 || slot >= kBulletSlots) return nullptr;
+  EnemyBullet& b = g_enemyBullets[slot];
+  return b.state != 0 && b.behaviour == 18 ? &b : nullptr;
+}
+
+// Scratch: 0 line count, 1 cycle value v, 3 satellite count c; slots 0..c-1 the
+// satellites in the order made, slots 10 and 11 the two lasers of the cross.
+
+constexpr int kCrossSlots = 10;
+
+Laser* CrossLaser(int k) {
+  const int slot = Slot(kCrossSlots + k);
+  return slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0 ? &g_lasers[slot] : nullptr;
+}
+
+void MakeTrioSatellites() {
+  const int d = g_difficulty;
+  const int c = 5 + d + 2 * (d / 2);
+  for (int i = 0; i < c; ++i) {
+    Slot(i) = SpawnBulletIndexed(2, 0, 18, 0, 0.0, 0.0, 0.0, 10.0, 220.0, 3.0, 180.0 + 360.0 * i / c);
+  }
+  S(0) = d + 9;
+  S(1) = 300;
+  S(3) = c;
+}
+
+// "The player's position at the start of the step" is the one the script sees: the
+// player's update of this step has run before the scripts.
+void MakeCross() {
+  const int v = static_cast<int>(S(1));
+  const double px = g_player.x, py = g_player.y;
+  Slot(kCrossSlots) = SpawnLaser(13, 10.0, py, 430.0, py, 0.0, 500, 7, v - 100, v - 1, 2);
+  Slot(kCrossSlots + 1) = SpawnLaser(13, px, 0.0, px, 500.0, 0.0, 700, 7, v - 100, v - 1, 2);
+}
+
+void CrossFollowsPlayer() {
+  Laser* across = CrossLaser(0);
+  Laser* down = CrossLaser(1);
+  if (across == nullptr || across->age >= across->triggerAge - 60) return;
+  across->y1 = across->y2 = g_player.y;
+  if (down != nullptr) down->x1 = down->x2 = g_player.x;
+}
+
+void CrossLines() {
+  PlayEffect(kSeAttackBell);
+  const int d = g_difficulty;
+  const double limit = d / 2 + 1;
+  const int n = static_cast<int>(S(0));
+  const Laser* across = CrossLaser(0);
+  const Laser* down = CrossLaser(1);
+  static constexpr double kTurns[4][2] = {{0, 45}, {0, 135}, {180, 45}, {180, 135}};
+  if (across != nullptr) {
+    const double y = static_cast<int>(across->y1);
+    for (const auto& turn : kTurns) {
+      ShootCentredLine(n, 2, 1, 12, 0, 11, 101, 380, 224.0, y, 0.0, 0.01, limit, 0.0, turn[0],
+                       turn[1]);
+    }
+  }
+  if (down != nullptr) {
+    const double x = static_cast<int>(down->x1);
+    for (const auto& turn : kTurns) {
+      ShootCentredLine(static_cast<int>(1.2 * n), 2, 1, 12, 0, 11, 1010, 450, x, 240.0, 0.0, 0.01,
+                       limit, 0.0, turn[0] + 90, turn[1]);
+    }
+  }
+}
+
+}  // namespace
+
+void RunStage4TrioCard(AttackStep& step) {
+  DeclareCard(step, {kTrioPortrait, 100, 1200, 7000000, 0, 0});
+  Boss& boss = g_bosses[0];
+  const int d = g_difficulty;
+  const int t = boss.phaseTimer;
+  if (t == 2) {
+    SetBossMoveTarget(0, 224.0, 100.0, 50);
+    boss.state = 4;
+  }
+  if (t == 70) MakeTrioSatellites();
+  if (t < 100) return;
+  const int v = static_cast<int>(S(1));
+  const int c = static_cast<int>(S(3));
+  if (d >= 2 && t == 300 && v == 300) {
+    for (int k = 0; k < c; ++k) {
+      if (EnemyBullet* b = Satellite(Slot(k))) {
+        b->speed = 220.0;
+        b->accel = -d / 20.0;
+        b->speedLimit = 50.0 * (4 - d);
+      }
+    }
+  }
+  if (t == 100) MakeCross();
+  CrossFollowsPlayer();
+  if (t == v + 100) {
+    S(1) = v - 30;
+    boss.phaseTimer = 99;
+    return;
+  }
+  if (t % 5 == 0) {
+    // Satellite k counts back from the last one made, which takes colour 0.
+    for (int k = 0; k < c; ++k) {
+      const EnemyBullet* b = Satellite(Slot(c - 1 - k));
+      if (b == nullptr) continue;
+      const double x = static_cast<int>(b->x), y = static_cast<int>(b->y);
+      ShootFan(k % (d + 2), 0, 1, 1, 0, 0, 3, 60, x, y, 1.0, 0.05, 3.0, 0.0, b->angle - 90);
+    }
+  }
+  if (t == v + 20) CrossLines();
+}
