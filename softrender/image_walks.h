@@ -40,34 +40,23 @@ inline int CeilDivClamped(Int128 x, int64_t b, int lo, int hi) {
 }
 
 // Narrows [lo, hi) to the steps i for which 0 <= start + i * step < limit, which are one
-// run of consecutive i because the position moves in a straight line. Ends a few steps
-// outside are found by stepping, farther ones by division.
+// run of consecutive i because the position moves in a straight line: for step > 0,
+// i >= ceil(-start / step) and i < ceil((limit - start) / step); for a negative step the
+// same with the roles of 0 and limit - 1 exchanged. 128 bits, for extreme positions.
 inline void KeepInside(Int128 start, int64_t step, int64_t limit, int& lo, int& hi) {
-  constexpr int kSteps = 4;
+  if (lo >= hi) return;
   auto inside = [&](int i) {
     const Int128 at = start + Int128{step} * i;
     return at >= 0 && at < limit;
   };
+  if (inside(lo) && inside(hi - 1)) return;  // both ends inside: all inside
+  if (step == 0) {
+    hi = lo;
+    return;
+  }
   const int64_t b = step > 0 ? step : -step;
-  if (lo < hi && !inside(lo)) {
-    int i = lo + 1;
-    while (i < hi && i <= lo + kSteps && !inside(i)) ++i;
-    if (i < hi && i <= lo + kSteps)
-      lo = i;
-    else if (step == 0)
-      lo = hi;
-    else  // step > 0: i >= ceil(-start / step); step < 0: i >= ceil((start - limit + 1) / -step)
-      lo = CeilDivClamped(step > 0 ? -start : start - (limit - 1), b, lo, hi);
-  }
-  if (lo < hi && !inside(hi - 1)) {
-    int j = hi - 2;
-    while (j >= lo && j >= hi - 1 - kSteps && !inside(j)) --j;
-    if (j >= lo && j >= hi - 1 - kSteps)
-      hi = j + 1;
-    else  // step > 0: i < ceil((limit - start) / step); step < 0: i < ceil((start + 1) / -step)
-      hi = std::max(lo, CeilDivClamped(step > 0 ? Int128{limit} - start : start + 1, b, lo, hi));
-  }
-  if (hi < lo) hi = lo;
+  lo = CeilDivClamped(step > 0 ? -start : start - (limit - 1), b, lo, hi);
+  hi = std::max(lo, CeilDivClamped(step > 0 ? Int128{limit} - start : start + 1, b, lo, hi));
 }
 
 // A per-column texel step with what the narrowing needs, worked out once per call.
@@ -100,7 +89,8 @@ inline int CeilDivNarrow(int64_t x, const ColumnStep& s, int lo, int hi) {
 }
 
 // KeepInside for a start within 2^61 and a narrow step: plain 64-bit arithmetic.
-[[gnu::always_inline]] inline void KeepInsideNarrow(int64_t start, const ColumnStep& s, int64_t limit, int& lo, int& hi) {
+[[gnu::always_inline]] inline void KeepInsideNarrow(int64_t start, const ColumnStep& s,
+                                                    int64_t limit, int& lo, int& hi) {
   if (lo >= hi) return;
   auto inside = [&](int i) {
     return static_cast<uint64_t>(start + s.step * i) < static_cast<uint64_t>(limit);

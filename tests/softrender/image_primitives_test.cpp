@@ -156,6 +156,27 @@ TEST(ImagePrimitives, TriangleMatchesModelForEveryKindModeAndVariant) {
       });
 }
 
+// Texel positions far apart across a few pixels: steps of thousands of texels per pixel.
+TEST(ImagePrimitives, TriangleWithSteepTexelMappingMatchesModel) {
+  CompareEverywhere(
+      14,
+      [](GuardedImage& dst, GuardedImage& src, GuardedImage* blend, int trans, unsigned g) {
+        TriangleGeometry t(g, src.view.width, src.view.height);
+        std::mt19937 rng(g);
+        SoftTriVertex v[3];
+        for (int i = 0; i < 3; ++i)
+          v[i] = {t.v[i][0], t.v[i][1], Pick(rng, 80001) - 40000, t.v[i][3]};
+        SoftDrawTriangle(&dst.view, &src.view, v, trans, blend ? &blend->view : nullptr, 0);
+      },
+      [](model::Image& dst, const model::Image& src, const model::Image* blend, int trans,
+         const model::State& st, unsigned g) {
+        TriangleGeometry t(g, src.width, src.height);
+        std::mt19937 rng(g);
+        for (auto& p : t.v) p[2] = Pick(rng, 80001) - 40000;
+        model::Triangle(dst, &src, t.v, trans != 0, blend, 0, st);
+      });
+}
+
 struct RotationGeometry {
   int cx, cy, turn;
   float angle, scale;
