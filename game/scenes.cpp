@@ -85,8 +85,7 @@ bool ChooseDifficultyAndCharacter(const char* heading, int difficultyCount, bool
   if (g_menu.step == 0) {
     const MenuAction action = StepMenu(g_menu.difficulty, difficultyCount);
     for (int k = 0; k < difficultyCount; ++k) {
-      const int d = difficultyCount == 5 ? k : k;
-      DrawMenuLine(120, 140 + 30 * k, kDifficultyNames[d], g_menu.difficulty.index == k,
+      DrawMenuLine(120, 140 + 30 * k, kDifficultyNames[k], g_menu.difficulty.index == k,
                    usableDifficulty == nullptr || usableDifficulty(k));
     }
     if (action == MenuAction::Confirm && (usableDifficulty == nullptr || usableDifficulty(g_menu.difficulty.index))) {
@@ -222,7 +221,6 @@ void RunSpellPracticeMenu() {
 // ---------------------------------------------------------------- 304
 void RunRanking() {
   DrawBackdrop();
-  MenuCursor dummy;
   const int lr = StepLeftRight(g_menu.rankHeld);
   if (lr != 0) {
     g_menu.rankRow ^= 1;
