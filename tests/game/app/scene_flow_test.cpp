@@ -101,6 +101,27 @@ TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
   }
 }
 
+TEST_F(SceneFlowTest, AGameOverWithoutContinueEndsThePlayAndReturnsToItsMenu) {
+  struct Case {
+    int scene, difficulty, returnScene;
+  } cases[] = {{11, 1, 302}, {201, 2, 303}, {8, 4, 0}};
+  for (const Case& c : cases) {
+    StartLivePlay(c.scene, c.difficulty, 0);
+    Pass();
+    g_gameOverPending = 1;  // a miss with no life left
+    Pass();
+    // No continue outside the main game: no menu, the replay save instead.
+    ASSERT_EQ(g_scene, c.scene + 30000) << c.scene;
+    EXPECT_EQ(g_gameOverPending, 0);
+    Pass();
+    Pass(kInputUp);  // to "Do not save"
+    Pass();
+    Pass(0, 28);
+    EXPECT_EQ(g_scene, c.returnScene) << c.scene;
+    EXPECT_EQ(InspectReplayFile(ReplayFilePath(1), nullptr), ReplaySlotState::Empty);
+  }
+}
+
 TEST_F(SceneFlowTest, LeavingTheSettingsWritesTheSaveFileWithTheNewVolumes) {
   g_scene = 306;
   Pass();
