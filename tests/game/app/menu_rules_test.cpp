@@ -1,6 +1,7 @@
-// The menus' unlock rules, the key configuration and the ranking.
+// The menus' unlock rules, the key configuration, the ranking and the image roles.
 #include <cstring>
 
+#include "game/game_images.h"
 #include "game/game_session.h"
 #include "game/menu.h"
 #include "game/play_state.h"
@@ -155,6 +156,35 @@ TEST_F(MenuFlowTest, ExtraStartIsRefusedUntilUnlockedThenStartsTheExtraPlay) {
   EXPECT_EQ(g_difficulty, 4);
   EXPECT_EQ(g_player.character, 7);
   EXPECT_EQ(g_player.power, 128);
+}
+
+}  // namespace
+
+namespace {
+
+class ImageLoadTest : public AppTest {};
+
+// Every cell of every generated sheet is inside its sheet: no handle stays -1.
+TEST_F(ImageLoadTest, EveryImageRoleGetsAGraph) {
+  LoadImages();
+  const int* handles = reinterpret_cast<const int*>(&g_images);
+  const int count = static_cast<int>(sizeof(GameImages) / sizeof(int));
+  for (int k = 0; k < count; ++k) EXPECT_NE(handles[k], -1) << "GameImages word " << k;
+  SpriteSheetSet& s = SpriteSheetHandles;
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_NE(s.stageTitle[k], -1) << k;
+    EXPECT_NE(s.stageNumber[k], -1) << k;
+    EXPECT_NE(s.stagePlace[k], -1) << k;
+  }
+  for (int k = 0; k < 2; ++k) EXPECT_NE(s.enemyMark[k], -1);
+  for (int k = 0; k < 10; ++k) EXPECT_NE(s.bigDigit[k], -1);
+  for (int k = 0; k < 8; ++k) EXPECT_NE(s.bossName[k], -1);
+  for (int k = 0; k < 11; ++k) EXPECT_NE(s.miniDigit[k], -1);
+  for (int kind = 0; kind < 8; ++kind)
+    for (int pose = 0; pose < 8; ++pose) EXPECT_NE(s.portrait[kind][pose], -1) << kind << "/" << pose;
+  for (int image : {s.itemLine, s.stageClear, s.capture, s.bonusFailed, s.spellNameBar, s.bonusLabel,
+                    s.failedLabel, s.historyLabel})
+    EXPECT_NE(image, -1);
 }
 
 }  // namespace
