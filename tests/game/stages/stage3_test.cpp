@@ -88,6 +88,20 @@ TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
   }
 }
 
+TEST_F(Stage3, StagePracticeEndsThePlayAtTheClearWithoutRaisingProgress) {
+  Begin(13, 2);
+  int steps = 0;
+  for (; steps < 100000 && g_stageOver == 0; ++steps) {
+    g_player.invulnerable = 1 << 20;
+    SetLiveInput(FiringInput(steps));
+    RunLogicStep();
+  }
+  ASSERT_EQ(g_stageOver, 1);
+  EXPECT_EQ(g_scene, 13);
+  EXPECT_EQ(g_stageFrame, 200121);
+  EXPECT_EQ(StageProgress[0][2], 0);
+}
+
 TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
   struct Expect {
     int frame, slot, hp, turnFlag, sprite;
