@@ -343,12 +343,15 @@ void FireLargePair(const Enemy& e) {
   }
 }
 
-// Slots 22-27: two rings turning opposite ways, which aim at the player at age 30.
-void FireSpinner(const Enemy& e) {
-  if (e.age % 12 != 0) return;
-  const int n = Diff() + 1;
+// Two rings of n turning opposite ways, which aim at the player at age 30.
+void SpinnerRings(const Enemy& e, int n) {
   ShootRing(0, 90, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, 3.0 * e.age);
   ShootRing(1, 0, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, -3.0 * e.age);
+}
+
+// Slots 22-27.
+void FireSpinner(const Enemy& e) {
+  if (e.age % 12 == 0) SpinnerRings(e, Diff() + 1);
 }
 
 // Slot 28: orbs of its own (in pair 1, as carrier C2's were), fans to both sides and one
@@ -388,13 +391,11 @@ void FireLastLarge(const Enemy& e) {
   const int age = e.age;
   const int s1 = static_cast<int>(e.seg1.age);
   if (!Pausing(e) || !Every(age - s1, d / 2 - d + 7)) return;
-  const int n = d / 2 + 2;
-  ShootRing(0, 90, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, 3.0 * age);
-  ShootRing(1, 0, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, -3.0 * age);
+  SpinnerRings(e, d / 2 + 2);
   ShootRing(4, 0, 1, 2, 0, 0, d == 0 ? 1 : 2, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 4.0 * age);
 }
 
-// Two rings from a bullet's place in whole pixels.
+// A stream bullet's place in whole pixels, where its rings start.
 struct WholePixels {
   double x, y;
 };
