@@ -88,6 +88,7 @@ void RunKeyList() {
                    k == g_settings.keys.index);
     }
     DrawMenuLine(120, 120 + 28 * 5, "Reset", false);
+    DrawMenuLine(120, 120 + 28 * 6, "Back", false);
     if (KeyFresh(kKeyEscape)) {
       g_settings.step = 1;
       PlayEffect(kSeMenuCancel);
