@@ -181,6 +181,8 @@ constexpr FigureLaser kFigure[4] = {
 };
 constexpr int kFigureLasers = 24;
 
+// The lasers are kept by the slots they were given: 0 to 23, since no other laser is in
+// play by then, but a laser of someone else's is never rewritten if that ever differs.
 void SpawnFigure() {
   const Boss& boss = g_bosses[0];
   for (int k = 0; k < 6; ++k) {
@@ -223,6 +225,7 @@ void ShedFromSpokes() {
   const int n = g_difficulty % 2 == 0 ? 2 : 3;
   for (int k = 0; k < 6; ++k) {
     const Laser& spoke = g_lasers[g_attackScratch.slots[4 * k + 1]];
+    if (spoke.state == 0) continue;
     for (int offset = 0; offset < 360; offset += 60) {
       ShootLine(n, 1, 5, 1, 104, 60, spoke.x1, spoke.y1, spoke.x2, spoke.y2, 4.0, 0.0, 1.5, 0.0,
                 offset);
