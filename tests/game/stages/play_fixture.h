@@ -123,6 +123,23 @@ class PlayFixture : public ::testing::Test {
     }
     EXPECT_EQ(g_scene, 1000 + setup.scene + 1);
   }
+  // Runs card `slot` alone (the spell practice stage) to the given timer.
+  void RunCardTo(int difficulty, int slot, int timer) {
+    Begin(200 + slot, difficulty);
+    g_player.invulnerable = 1 << 20;
+    for (int guard = 0; guard < 5000; ++guard) {
+      if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
+      Step();
+    }
+    FAIL() << "timer " << timer << " not reached";
+  }
+  static std::vector<const EnemyBullet*> BulletsBornThisStep() {
+    std::vector<const EnemyBullet*> out;
+    for (const EnemyBullet& b : g_enemyBullets)
+      if (b.state != 0 && b.bornStep == g_stepSerial) out.push_back(&b);
+    return out;
+  }
+
   static bool PoolsUntouchedOutside() {
     return g_enemies.dummy().active == 0 && g_enemyBullets.dummy().state == 0 &&
            g_lasers.dummy().state == 0 && g_items.dummy().active == 0 &&

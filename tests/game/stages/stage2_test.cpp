@@ -21,22 +21,6 @@ class Stage2 : public PlayFixture {
     g_bossPhase = phase;
     g_bosses[0].phaseTimer = 0;
   }
-  // Runs card `slot` of stage 2 alone (the spell practice stage) to the given timer.
-  void RunCardTo(int difficulty, int slot, int timer) {
-    Begin(200 + slot, difficulty);
-    g_player.invulnerable = 1 << 20;
-    for (int guard = 0; guard < 3000; ++guard) {
-      if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
-      Step();
-    }
-    FAIL() << "timer " << timer << " not reached";
-  }
-  static std::vector<const EnemyBullet*> BulletsBornThisStep() {
-    std::vector<const EnemyBullet*> out;
-    for (const EnemyBullet& b : g_enemyBullets)
-      if (b.state != 0 && b.bornStep == g_stepSerial) out.push_back(&b);
-    return out;
-  }
 };
 
 TEST_F(Stage2, PlaysThroughToStage3OnEveryDifficulty) {

@@ -2,6 +2,7 @@
 #include "game/stages/stage4.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "game/stages/boss_attack.h"
@@ -17,22 +18,6 @@ class Stage4 : public PlayFixture {
     Step();
     g_player.invulnerable = 1 << 20;
     g_stageFrame = frame;
-  }
-  // Runs card `slot` alone (the spell practice stage) to the given timer.
-  void RunCardTo(int difficulty, int slot, int timer) {
-    Begin(200 + slot, difficulty);
-    g_player.invulnerable = 1 << 20;
-    for (int guard = 0; guard < 5000; ++guard) {
-      if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
-      Step();
-    }
-    FAIL() << "timer " << timer << " not reached";
-  }
-  static std::vector<const EnemyBullet*> BulletsBornThisStep() {
-    std::vector<const EnemyBullet*> out;
-    for (const EnemyBullet& b : g_enemyBullets)
-      if (b.state != 0 && b.bornStep == g_stepSerial) out.push_back(&b);
-    return out;
   }
 };
 
@@ -66,6 +51,431 @@ TEST_F(Stage4, PlaysThroughToStage5OnEveryDifficulty) {
 
 TEST_F(Stage4, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
   ExpectReplayReproducesTheRun(PlaySetup{4, 3, 7, 0xBEEFu}, 100000);
+}
+
+// A fingerprint of every enemy's slot, life and place, folded over the steps.
+uint64_t FoldEnemies(uint64_t hash) {
+  for (int slot = 0; slot < kEnemySlots; ++slot) {
+    const Enemy& e = g_enemies[slot];
+    const double parts[4] = {double(slot), double(e.active), e.x, e.y};
+    for (double part : parts) hash = (hash ^ std::hash<double>{}(part)) * 1099511628211ull;
+  }
+  return hash;
+}
+
+TEST_F(Stage4, WavesAreTheSameOnEveryDifficultyAndDrawNoRandomNumber) {
+  uint64_t first = 0;
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    SCOPED_TRACE(difficulty);
+    Begin(4, difficulty);
+    const uint32_t before = g_randomCounter;
+    uint64_t hash = 1469598103934665603ull;
+    for (int steps = 0; steps < 30000 && g_talkActive != 20; ++steps) {
+      g_player.invulnerable = 1 << 20;
+      Step(1, steps % 2 == 0 ? kInputShot : 0);  // presses that only move the conversations on
+      if (g_talkActive == 0 && g_bossPhase == 0) hash = FoldEnemies(hash);
+    }
+    ASSERT_EQ(g_talkActive, 20) << "the boss conversation did not start";
+    EXPECT_EQ(g_stageFrame, 7701);
+    EXPECT_EQ(DrawsSince(before), 0u);
+    if (difficulty == 0) first = hash;
+    EXPECT_EQ(hash, first);
+  }
+}
+
+TEST_F(Stage4, WaveSpawnsAtNamedFrames) {
+  struct Case {
+    int frame, slot, hp, turnFlag;
+    double x, y;
+    double m1, t1, s1, a1, m2, t2, s2, a2;
+    int sprite, power, special, point, age;
+  };
+  const Case cases[] = {
+      {60, 0, 400, 1, 224, 175, 0, 60, 3, 270, 7, 300, 1, 90, 7, 5, 0, 0, -10},
+      {60, 2, 400, 0, 174, 120, 0, 60, 3, 270, 7, 300, 1, 230, 6, 0, 5, 0, -10},
+      {820, 3, 250, 1, 448, 240, 1, 60, 3, 150, 1, 300, 2, 270, 3, 8, 5, 1, 0},
+      {1140, 27, 300, 0, 448, 150, 1, 60, 4, 170, 1, 300, 2, 270, 3, 8, 5, 1, 0},
+      {1850, 19, 300, 1, 0, 90, 7, 900, 1, -10, 1, 900, 3, 60, 6, 0, 5, 0, 0},
+      {2450, 25, 200, 1, 10, 20, 1, 300, 2, 340, 0, 300, 0, 0, 3, 5, 8, 1, 0},
+      {2820, 23, 30, 1, 154, 0, 1, 60, 2, 270, 4, 60, 2, 270, 0, 0, 3, 0, 0},
+      {4560, 27, 200, 1, 224, 0, 1, 60, 3, 270, 1, 200, 3, 90, 3, 8, 5, 1, 0},
+      {4560, 4, 30, 0, 10, 120, 1, 600, 3, -20, 1, 600, 2, 90, 2, 0, 3, 1, 0},
+      {4860, 11, 30, 1, 440, 120, 1, 600, 3, 200, 1, 600, 2, 90, 2, 0, 3, 1, 0},
+      {5020, 7, 20, 0, 10, 120, 1, 600, 3, -20, 1, 600, 2, 90, 2, 0, 3, 1, 0},
+      {5260, 11, 20, 1, 440, 120, 1, 600, 3, 200, 1, 600, 2, 90, 2, 0, 3, 1, 0},
+      {5490, 11, 60, 1, 114, 230, 0, 90, 3, 270, 7, 91, 2, 340, 7, 3, 0, 0, -10},
+      {5660, 12, 60, 1, 374, 80, 0, 90, 3, 270, 7, 91, 2, 200, 6, 0, 3, 0, -10},
+      {6000, 21, 200, 1, 0, 40, 7, 60, 3, -30, 8, 250, 2, 270, 6, 0, 5, 0, 0},
+      {6420, 24, 40, 0, 440, 120, 1, 600, 3, 200, 1, 600, 2, 90, 2, 0, 3, 1, 0},
+      {6620, 27, 40, 1, 10, 120, 1, 600, 3, -20, 1, 600, 2, 90, 2, 0, 3, 1, 0},
+      {6410, 3, 300, 1, 224, 0, 7, 60, 2, 270, 8, 190, 1, 230, 7, 8, 0, 0, 0},
+      {6960, 28, 100, 1, 324, 0, 1, 60, 2.7, 270, 1, 500, 2, 270, 2, 0, 3, 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frame * 100 + c.slot);
+    StartAt(2, c.frame);
+    Step();
+    const Enemy& e = g_enemies[c.slot];
+    ASSERT_EQ(e.active, 1);
+    EXPECT_EQ(e.hp, c.hp);
+    EXPECT_EQ(e.turnFlag, c.turnFlag);
+    EXPECT_EQ(e.x, c.x);
+    EXPECT_EQ(e.y, c.y);
+    const double segments[8] = {c.m1, c.t1, c.s1, c.a1, c.m2, c.t2, c.s2, c.a2};
+    const double got[8] = {e.seg1.kind, e.seg1.age, e.seg1.speed, e.seg1.angle,
+                           e.seg2.kind, e.seg2.age, e.seg2.speed, e.seg2.angle};
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(got[k], segments[k]) << k;
+    EXPECT_EQ(e.sprite, c.sprite);
+    EXPECT_EQ(e.dropPower, c.power);
+    EXPECT_EQ(e.dropSpecial, c.special);
+    EXPECT_EQ(e.dropPoint, c.point);
+    EXPECT_EQ(e.age, c.age);
+  }
+}
+
+TEST_F(Stage4, SlotGroupsFireByHalf) {
+  struct Case {
+    const char* what;
+    int difficulty, frame, slot, age;
+    double t1, t2;
+    int bullets, sheet;  // sheet -1: several sheets
+  };
+  const Case cases[] = {
+      {"slot 0 twin rings", 1, 1000, 0, 70, 60, 300, 10, 13},
+      {"slot 0 before its window", 1, 1000, 0, 50, 60, 300, 0, 13},
+      {"slot 1 formation on Normal", 1, 1000, 1, 80, 60, 300, 3, 13},
+      {"slot 1 off its period", 1, 1000, 1, 70, 60, 300, 0, 13},
+      {"side enemy's five rings", 0, 1000, 26, 90, 60, 300, 30, 7},
+      {"slot 5 from age 0", 3, 1000, 5, 0, 90, 91, 15, 2},
+      {"slot 5 past its second segment", 3, 1000, 5, 100, 90, 91, 0, 2},
+      {"slot 12 layers on Hard", 2, 1000, 12, 120, 0, 900, 36, 13},
+      {"slot 21 silent in the first half", 3, 1000, 21, 60, 0, 900, 0, 13},
+      {"slot 2 formation, second half", 2, 6000, 2, 80, 60, 190, 4, 13},
+      {"slot 28 aimed triple on Normal", 1, 7000, 28, 120, 60, 500, 6, -1},
+      {"slot 10 silent in the second half", 3, 6000, 10, 120, 60, 500, 0, 12},
+      {"slot 21 layers, second half", 0, 6000, 21, 180, 60, 250, 28, 13},
+      {"slot 21 off its period", 0, 6000, 21, 120, 60, 250, 0, 13},
+      {"slot 25 falling fans on Lunatic", 3, 6000, 25, 600, 600, 600, 6, 2},
+      {"slot 29 swaying rings", 1, 7000, 29, 60, 50, 500, 10, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Begin(4, c.difficulty);
+    Step();
+    Enemy& e = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
+    e.sprite = 3;
+    g_stageFrame = c.frame;
+    FireStage4EnemyShots(c.slot);
+    int live = 0;
+    for (const EnemyBullet& b : g_enemyBullets) {
+      if (b.state == 0) continue;
+      ++live;
+      if (c.sheet >= 0) EXPECT_EQ(b.sheet, c.sheet);
+    }
+    EXPECT_EQ(live, c.bullets);
+  }
+}
+
+// Satellites of behaviour 18 around `centre`, in slot order.
+std::vector<int> SatellitesAround(int centre) {
+  std::vector<int> out;
+  for (int slot = 0; slot < kBulletSlots; ++slot) {
+    const EnemyBullet& b = g_enemyBullets[slot];
+    if (b.state != 0 && b.behaviour == 18 && b.behaviourParam == centre) out.push_back(slot);
+  }
+  return out;
+}
+
+TEST_F(Stage4, OrbitEnemiesShareOneTableOfSixBullets) {
+  Begin(4, 3);
+  Step();
+  g_stageFrame = 3000;
+  Enemy& first = PlaceEnemy(28, 1, 60, 240);
+  FireStage4EnemyShots(28);
+  ASSERT_EQ(SatellitesAround(28).size(), 6u);
+  first.age = 5;
+  FireStage4EnemyShots(28);
+  EXPECT_EQ(BulletsBornThisStep().size(), 6u + 30u) << "pattern B on Lunatic: 3 x 2 x 3 + 3 x 4";
+
+  // A second orbit enemy takes the table over; the first then fires from its bullets.
+  PlaceEnemy(29, 1, 60, 240);
+  FireStage4EnemyShots(29);
+  const std::vector<int> second = SatellitesAround(29);
+  ASSERT_EQ(second.size(), 6u);
+  for (int slot : second) g_enemyBullets[slot].x = 100, g_enemyBullets[slot].y = 300;
+  const auto atSecond = [] {
+    int count = 0;
+    for (const EnemyBullet& b : g_enemyBullets) count += b.state == 1 && b.x == 100 && b.y == 300;
+    return count;
+  };
+  first.age = 15;
+  FireStage4EnemyShots(28);
+  EXPECT_EQ(atSecond(), 30);
+
+  // Past its last age the enemy clears the table's bullets and dies without a drop.
+  first.age = 311;
+  FireStage4EnemyShots(28);
+  EXPECT_EQ(first.hp, 0);
+  EXPECT_EQ(first.dropPower + first.dropSpecial + first.dropPoint, 0);
+  for (int slot : second) EXPECT_EQ(g_enemyBullets[slot].state, 0);
+}
+
+TEST_F(Stage4, OrbitBulletsFromAFullPoolAreNone) {
+  Begin(4, 1);
+  Step();
+  g_stageFrame = 2500;
+  for (EnemyBullet& b : g_enemyBullets) {
+    b = EnemyBullet{};
+    b.state = 1;
+    b.sheet = 6;
+  }
+  Enemy& e = PlaceEnemy(24, 1, 300, 300);
+  FireStage4EnemyShots(24);
+  for (EnemyBullet& b : g_enemyBullets) b.state = 0;
+  e.age = 5;
+  FireStage4EnemyShots(24);
+  EXPECT_TRUE(BulletsBornThisStep().empty());
+  e.age = 301;
+  FireStage4EnemyShots(24);
+  EXPECT_TRUE(PoolsUntouchedOutside());
+}
+
+TEST_F(Stage4, TrioTalksFightsOneCardShowsItselfAndLeaves) {
+  SpriteSheetHandles.bossName[5] = 805;
+  StartAt(1, 3200);
+  Step();
+  const int kinds[3] = {6, 5, 4};
+  for (int slot = 0; slot < 3; ++slot) {
+    EXPECT_EQ(g_bosses[slot].kind, kinds[slot]);
+    EXPECT_EQ(g_bosses[slot].state, 4);
+    EXPECT_EQ(g_bosses[slot].y, -50.0);
+  }
+  int fightStart = -1, fightSteps = 0, shownAt = -1, resumedAt = -1;
+  int leftOrder[3] = {-1, -1, -1}, order = 0;
+  // The frame counts on through the fight: the waves resume at 4501, then reach 4900.
+  for (int steps = 0; steps < 20000 && (resumedAt < 0 || g_stageFrame < 4900); ++steps) {
+    const int phase = g_bossPhase;
+    Step(1, steps % 2 == 0 ? kInputShot : 0);
+    if (phase == 0 && g_bossPhase == 1) fightStart = g_stageFrame - 1;
+    fightSteps += g_bossPhase == 1;
+    if (g_talkActive == 7 && shownAt < 0) {
+      shownAt = g_stageFrame - 1;
+      for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(g_bosses[slot].state, 1);
+    }
+    for (int slot = 0; slot < 3; ++slot) {
+      if (g_bosses[slot].state == 3 && leftOrder[slot] < 0) {
+        leftOrder[slot] = order++;
+        EXPECT_EQ(g_bosses[slot].targetY, -50.0);
+        EXPECT_EQ(g_bosses[slot].moveFrames, 90.0);
+      }
+    }
+    if (g_stageFrame == 4502 && shownAt > 0 && resumedAt < 0) resumedAt = steps;
+  }
+  EXPECT_EQ(fightStart, 4201);
+  EXPECT_EQ(fightSteps, 59 + 1199) << "a wait of 60 steps and the card's 1200, the last ending it";
+  EXPECT_EQ(shownAt, 4301);
+  EXPECT_EQ(leftOrder[0], 0);
+  EXPECT_EQ(leftOrder[2], 1);
+  EXPECT_EQ(leftOrder[1], 2);
+  EXPECT_GT(resumedAt, 0);
+  EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(1, 14)].attempts, 1);
+  Step();
+  for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(g_bosses[slot].state, 0) << "cleared at 4900";
+}
+
+TEST_F(Stage4, BossEntersOnLine23AndItsThemeStartsOnceOnLine32) {
+  SpriteSheetHandles.bossName[5] = 805;
+  StartAt(2, 7700);
+  Step();
+  ASSERT_EQ(g_talkActive, 20);
+  g_talkActive = 23;
+  Step();
+  const Boss& boss = g_bosses[0];
+  EXPECT_EQ(boss.state, 1);
+  EXPECT_EQ(boss.kind, 5);
+  EXPECT_EQ(boss.remainingCards, 3);
+  EXPECT_EQ(boss.x, 420.0);
+  EXPECT_EQ(boss.moveFrames, 0.0);
+  Step();
+  EXPECT_EQ(boss.targetX, 224.0);
+  EXPECT_EQ(boss.targetY, 150.0);
+  EXPECT_EQ(boss.moveFrames, 50.0);
+  EXPECT_EQ(LiveNotices().back().image, 805);
+  EXPECT_EQ(g_dialogue.rightCharacter, 5);
+
+  for (int pass = 0; pass < 2; ++pass) {
+    g_currentMusic = -1;
+    g_talkActive = 32;
+    Step();
+    EXPECT_EQ(g_currentMusic, pass == 0 ? 11 : -1);
+    EXPECT_EQ(g_bosses[2].state, 4);
+  }
+}
+
+TEST_F(Stage4, NonSpellMovesDrawXThenY) {
+  struct Case {
+    int phase, timer;
+  };
+  for (const Case c : {Case{3, 340}, Case{4, 220}, Case{5, 340}}) {
+    SCOPED_TRACE(c.phase);
+    Begin(4, 2);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    InitBoss(0, 3, 5, 224.0, 150.0);
+    g_bossPhase = c.phase;
+    g_bosses[0].phaseTimer = 0;
+    Step(c.timer - 1);
+    ASSERT_EQ(g_bosses[0].phaseTimer, c.timer - 1);
+    uint32_t counter = g_randomCounter;
+    const int r = NextRandom(), r2 = NextRandom();
+    g_randomCounter = counter;
+    Step();
+    EXPECT_EQ(DrawsSince(counter), 2u);
+    EXPECT_EQ(g_bosses[0].targetX, std::clamp<int>(g_player.x + r % 100 - 50, 124, 324));
+    EXPECT_EQ(g_bosses[0].targetY, 125 + r2 % 50);
+  }
+}
+
+TEST_F(Stage4, CardSettingsAndNames) {
+  struct Case {
+    int slot, hp, steps, bonus, drain, kind, cardLook;
+  };
+  const Case cases[] = {{10, 1800, 1800, 6500000, 510, 5, 1}, {11, 2400, 2400, 6500000, 410, 5, 1},
+                        {12, 3000, 3000, 6700000, 410, 5, 1}, {13, 3500, 3000, 8000000, 460, 5, 1},
+                        {14, 100, 1200, 7000000, 0, 6, 0}};
+  for (const Case& c : cases) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      SCOPED_TRACE(c.slot * 10 + difficulty);
+      RunCardTo(difficulty, c.slot, 1);
+      EXPECT_EQ(g_bosses[0].maxHp, c.hp);
+      EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
+      EXPECT_EQ(g_spellBonus, c.bonus);
+      EXPECT_EQ(g_bosses[0].kind, c.kind);
+      EXPECT_EQ(g_spellCardActive, c.cardLook);
+      Step(69);
+      EXPECT_EQ(g_spellCardActive, 0) << "timer 70 clears the card look";
+      Step(30);
+      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+      EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
+    }
+  }
+  Begin(1, 0);
+  g_scene = 304;
+  for (int slot = 10; slot <= 14; ++slot) {
+    const int id = 4 * slot - 2;
+    EXPECT_STREQ(RunBossAttack(id), RunBossAttack(id + 1));
+    EXPECT_STREQ(RunBossAttack(id + 2), RunBossAttack(id + 3));
+    EXPECT_STRNE(RunBossAttack(id), RunBossAttack(id + 2));
+  }
+}
+
+TEST_F(Stage4, CarpetCardKeepsItsThirdAngleOverCycles) {
+  RunCardTo(0, 10, 249);
+  Step();
+  std::vector<const EnemyBullet*> pair = BulletsBornThisStep();
+  double first = 1e9;
+  for (const EnemyBullet* b : pair) {
+    if (b->behaviour == 16) first = std::min(first, b->angle);
+  }
+  EXPECT_EQ(first, 0.0);
+  RunCardTo(0, 10, 299);  // a fresh card, to the end of its first cycle
+  Step(152);
+  ASSERT_EQ(g_bosses[0].phaseTimer, 250);
+  first = 1e9;
+  for (const EnemyBullet* b : BulletsBornThisStep()) {
+    if (b->behaviour == 16 && b->age == 1) first = std::min(first, b->angle);
+  }
+  EXPECT_EQ(first, 25.0) << "five pairs of the first cycle turned it by 5 each";
+}
+
+TEST_F(Stage4, GalleryCardSlowsBulletsAndDrawsSixPerLaser) {
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    SCOPED_TRACE(difficulty);
+    RunCardTo(difficulty, 13, 149);
+    g_lasers.Clear();
+    const uint32_t before = g_randomCounter;
+    Step();
+    const int lasers = difficulty >= 2 ? 5 * difficulty + 5 : 0;
+    EXPECT_EQ(DrawsSince(before), 6u * lasers);
+    EXPECT_EQ(g_gameSpeed % 10, 1);
+    int made = 0;
+    for (const Laser& laser : g_lasers) {
+      if (laser.state == 0) continue;
+      ++made;
+      EXPECT_EQ(laser.colour, 9);
+      EXPECT_EQ(laser.y1, 0.0);
+      EXPECT_EQ(laser.y2, 550.0);
+    }
+    EXPECT_EQ(made, lasers);
+    // v: 145 set, 5 added with the slowed speed: rings at 50 and -50, spawn code 11.
+    const int markers = difficulty == 0 ? 1 : 2;
+    const int perMarker = (difficulty >= 2 ? 8 : 6) + 6;
+    const std::vector<const EnemyBullet*> rings = BulletsBornThisStep();
+    EXPECT_EQ(rings.size(), size_t(markers * perMarker));
+    for (const EnemyBullet* b : rings) EXPECT_EQ(b->age, 1);
+    Step(140);
+    ASSERT_EQ(g_bosses[0].phaseTimer, 300) << "291-299 never come";
+    EXPECT_EQ(g_gameSpeed % 10, 0);
+    for (const Laser& laser : g_lasers) {
+      if (laser.state != 0) EXPECT_EQ(laser.colour, 2);
+    }
+  }
+}
+
+TEST_F(Stage4, TrioCardsCrossFollowsThePlayerUntilItStands) {
+  const int satellites[4] = {5, 6, 9, 10};
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    SCOPED_TRACE(difficulty);
+    RunCardTo(difficulty, 14, 70);
+    EXPECT_EQ(SatellitesAround(0).size(), size_t(satellites[difficulty]));
+    EXPECT_EQ(g_bosses[0].state, 4);
+    Step(30);
+    ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+    const Laser across = g_lasers[0], down = g_lasers[1];
+    ASSERT_EQ(across.state, 3);
+    EXPECT_EQ(across.triggerAge, 200);
+    EXPECT_EQ(down.x1, g_player.x);
+    g_player.x = 300;
+    g_player.y = 350;
+    Step();
+    EXPECT_EQ(g_lasers[0].y1, 350.0);
+    EXPECT_EQ(g_lasers[1].x2, 300.0);
+    Step(150);  // the lasers' age is now past 140
+    g_player.x = 150;
+    Step();
+    EXPECT_EQ(g_lasers[1].x1, 300.0) << "the cross stands";
+    Step(300 - g_bosses[0].phaseTimer);
+    ASSERT_EQ(g_bosses[0].phaseTimer, 300);
+    const EnemyBullet& s = g_enemyBullets[SatellitesAround(0).front()];
+    if (difficulty >= 2) {
+      EXPECT_EQ(s.speed, 220.0);
+      EXPECT_DOUBLE_EQ(s.accel, -difficulty / 20.0);
+      EXPECT_EQ(s.speedLimit, 50.0 * (4 - difficulty));
+    } else {
+      EXPECT_EQ(s.speedLimit, 220.0);
+    }
+  }
+}
+
+TEST_F(Stage4, EveryCardInSpellPracticeRunsToTheEndOfThePlay) {
+  for (int slot = 10; slot <= 14; ++slot) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      for (bool firing : {false, true}) {
+        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
+        SpellCardHistory.Clear();
+        Begin(200 + slot, difficulty);
+        int steps = 0;
+        for (; steps < 20000 && g_stageOver == 0; ++steps) {
+          g_player.invulnerable = 1 << 20;
+          Step(1, firing ? FiringInput(steps) : 0);
+          ASSERT_TRUE(PoolsUntouchedOutside());
+        }
+        EXPECT_EQ(g_stageOver, 1);
+        EXPECT_EQ(g_gameSpeed % 10, 0);
+        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1);
+      }
+    }
+  }
 }
 
 }  // namespace
