@@ -231,6 +231,38 @@ constexpr DialogueText kStage4Lines[47] = {
     kNoText,
 };
 
+// Left: the player. Right: Rindou, the youngest of the mansion's sisters, who rings the
+// dusk bell on the cloud road to the palace. Lines 11-19 and 26-27 have no text.
+constexpr DialogueText kStage5Lines[27] = {
+    {"Above the clouds at last.", ""},
+    {"Mind your step. The clouds are soft.", ""},
+    {"Good thing I never look down.", "Who's up here ringing bells?"},
+    {"You again? The mansion wasn't enough?", ""},
+    {"So the whole family knows I'm coming.", ""},
+    {"I ring the palace's dusk bell up here.", ""},
+    {"Tonight it says: let no one through.", ""},
+    {"The moon upstairs is having", "a lovely, endless evening."},
+    {"Endless is the problem. I want a morning.", ""},
+    {"Then listen closely. This is", "the last bell you'll hear tonight!"},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"...The bell's cracked. How rude.", ""},
+    {"Fine, go up. The palace gate", "is past the last cloud bank."},
+    {"Thanks. Any advice for the inside?", ""},
+    {"Don't stare at the moon. It stares back.", ""},
+    {"Noted. Eyes on the stairs, then.", ""},
+    {"And tell the princess her bell is broken.", ""},
+    kNoText,
+    kNoText,
+};
+
 // Left: Akane. Right: Shion (4), Tsukuyo (5) and Rindou (6).
 constexpr DialogueText kPracticeLines[14] = {
     {"So you found your way past the mirage.", ""},
@@ -330,6 +362,10 @@ const DialogueText& Stage3DialogueText(int line) {
 
 const DialogueText& Stage4DialogueText(int line) {
   return line >= 1 && line <= 47 ? kStage4Lines[line - 1] : kNoText;
+}
+
+const DialogueText& Stage5DialogueText(int line) {
+  return line >= 1 && line <= 27 ? kStage5Lines[line - 1] : kNoText;
 }
 
 const DialogueText& PracticeDialogueText(int line) {

@@ -34,6 +34,8 @@ const DialogueText& Stage3DialogueText(int line);
 // Stage 4, lines 1..47 (spoken: 1..4, 7..9, 20..35 and 41..45): the three sisters at the
 // gate, then Tsukuyo of the Red Mansion.
 const DialogueText& Stage4DialogueText(int line);
+// Stage 5, lines 1..27 (spoken: 1..10 and 20..25): Rindou on the road above the clouds.
+const DialogueText& Stage5DialogueText(int line);
 // Spell practice of the last Extra card, lines 1..14: the three moons before their card.
 const DialogueText& PracticeDialogueText(int line);
 

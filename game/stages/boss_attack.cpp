@@ -31,6 +31,11 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunStage4GobletCard,   // 12: ids 46-49
     RunStage4GalleryCard,  // 13: ids 50-53
     RunStage4TrioCard,     // 14: ids 54-57
+    RunStage5MidBossCard,  // 15: ids 58-61
+    RunStage5LaserPairCard, // 16: ids 62-65
+    RunStage5PentagramCard, // 17: ids 66-69
+    RunStage5SpiralCard,   // 18: ids 70-73
+    RunStage5CometCard,    // 19: ids 74-77
 };
 
 bool IsReplay() { return g_scene >= 1000; }

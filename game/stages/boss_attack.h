@@ -49,6 +49,11 @@ void RunStage4WallCard(AttackStep& step);     // slot 11
 void RunStage4GobletCard(AttackStep& step);   // slot 12
 void RunStage4GalleryCard(AttackStep& step);  // slot 13
 void RunStage4TrioCard(AttackStep& step);     // slot 14: the stage-4 trio's card
+void RunStage5MidBossCard(AttackStep& step);  // slot 15
+void RunStage5LaserPairCard(AttackStep& step); // slot 16
+void RunStage5PentagramCard(AttackStep& step); // slot 17
+void RunStage5SpiralCard(AttackStep& step);   // slot 18
+void RunStage5CometCard(AttackStep& step);    // slot 19
 
 // What a card body declares: its name (on Easy to Lunatic), portrait and drain on every
 // step, and on the attack's first step (timer 1) boss 0's HP and time, the bonus, the

@@ -9,6 +9,7 @@
 #include "game/stages/stage2.h"
 #include "game/stages/stage3.h"
 #include "game/stages/stage4.h"
+#include "game/stages/stage5.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ void (*const kTimelines[])() = {
     RunStage2Timeline,  // kStage2
     RunStage3Timeline,  // kStage3
     RunStage4Timeline,  // kStage4
-    nullptr,            // kStage5
+    RunStage5Timeline,  // kStage5
     nullptr,            // kStage6
     nullptr,            // kExtra
 };
@@ -96,4 +97,5 @@ void ResetScriptState() {
   ResetStage2State();
   ResetStage3State();
   ResetStage4State();
+  ResetStage5State();
 }

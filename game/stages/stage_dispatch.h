@@ -25,4 +25,5 @@ void RunStage1Timeline();
 void RunStage2Timeline();
 void RunStage3Timeline();
 void RunStage4Timeline();
+void RunStage5Timeline();
 void RunSpellPracticeStage();

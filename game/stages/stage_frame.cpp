@@ -5,6 +5,7 @@
 #include "game/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play_sound.h"
 #include "game/play_state.h"
+#include "game/stages/boss_attack.h"
 
 void RunStageSteps(const StageParts& parts) {
   if (g_talkActive == 0 && g_bossPhase == 0) {
@@ -121,6 +122,16 @@ void BlowUpBossAtLastCardEnd() {
     boss.state = 3;
     RunBossExplosion(0);
   }
+}
+
+void RunWaitThenLastCard(const NonSpell& wait, int cardSlot) {
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(wait);
+    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground != 1) return;
+  BlowUpBossAtLastCardEnd();
+  RunBossAttack(GetSpellCardId(g_difficulty, cardSlot));
 }
 
 void ShowStageClear() {

@@ -85,6 +85,10 @@ void StartCardAfterNonSpell();
 // ends once the blast has freed it.
 void BlowUpBossAtLastCardEnd();
 
+// The boss's last phase of a card alone: a wait of `wait` until timer 180, then the card
+// of `cardSlot`, with the boss blown up at its end.
+void RunWaitThenLastCard(const NonSpell& wait, int cardSlot);
+
 // 200000: the stage-clear notice and the stage bonus of (scene digit) x 1,000,000.
 void ShowStageClear();
 // 200120: the next stage, or the end of a practice play.

@@ -127,6 +127,7 @@ TEST_F(BannerLook, EveryConversationLineFitsTheBox) {
                           {"stage 2", Stage2DialogueText, 28},
                           {"stage 3", Stage3DialogueText, 23},
                           {"stage 4", Stage4DialogueText, 47},
+                          {"stage 5", Stage5DialogueText, 27},
                           {"practice", PracticeDialogueText, 14}};
   for (const Table& table : tables) {
     for (int line = 1; line <= table.lines; ++line) {

@@ -1,0 +1,719 @@
+// Stage 5: fairies and gunners over the sea of clouds, the mid-boss with her sweeping
+// ellipses and bullet chains, and the boss's three non-spells and four cards.
+#include "game/stages/stage5.h"
+
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/stage_dispatch.h"
+#include "game/stages/stage_frame.h"
+
+namespace {
+
+constexpr int kMidBossWindowFirst = 3281;
+constexpr int kMidBossWindowLast = 4999;
+constexpr int kResumeFrame = 4500;
+constexpr int kSecondHalf = 5500;
+constexpr int kStageTheme = 3;
+constexpr int kBossTheme = 6;
+constexpr int kBossKind = 6;
+constexpr int kNoSlot = -1;
+
+// The values the stage keeps between steps.
+struct Stage5State {
+  int barSplit;
+  double angle;  // the non-spells' sweep angle
+  double sign;   // and its sign
+  int spacing;   // phase 5: degrees between its ellipses
+  // Satellites of the gunners in slots 10-13 (and 1 in the second half), by slot parity:
+  // slots 10/11 and 12/13 share the two pairs.
+  Kept satellites[2][2];
+  int aim[2];
+};
+Stage5State g_stage5;
+
+int Diff() { return g_difficulty; }
+int Half() { return g_difficulty / 2; }
+
+// ---------------------------------------------------------------------------
+// Waves. One row spawns one enemy; a pair is two rows.
+
+struct Spawn {
+  int slot, hp, turnFlag, m1, t1, m2, t2, sprite, power, special, point;
+  double x, y, s1, a1, s2, a2;
+};
+void Put(const Spawn& s) {
+  SpawnEnemy(s.slot, s.hp, s.turnFlag, s.m1, s.t1, s.m2, s.t2, s.sprite, s.power, s.special,
+             s.point, s.x, s.y, s.s1, s.a1, s.s2, s.a2);
+}
+void PutAll(std::initializer_list<Spawn> spawns) {
+  for (const Spawn& s : spawns) Put(s);
+}
+
+void WaveA(int k) {
+  PutAll({{k, 30, 1, 1, 30, 1, 120, 4, 0, 3, 0, 29, 450.0 - 50 * k, 2, 0, 3, 60.0 - 10 * k},
+          {k + 5, 30, 0, 1, 30, 1, 120, 5, 2, 0, 0, 420, 450.0 - 50 * k, 2, 180, 3,
+           120.0 + 10 * k}});
+}
+void WaveB(int k) {
+  PutAll({{k, 30, 1, 1, 90, 1, 180, 5, 3, 0, 0, 29, 20.0 + 50 * k, 1, 0, 3, 310.0 + 10 * k},
+          {k + 5, 30, 0, 1, 90, 1, 180, 4, 0, 3, 0, 420, 20.0 + 50 * k, 1, 180, 3,
+           230.0 - 10 * k}});
+}
+void WaveF(int j) {
+  Put({14 + j, 50, j % 2 == 0 ? 1 : 0, 1, 60, 1, 60, 0, 0, 3, 0, 448, 100, 2.0 + j,
+       185.0 + 10 * j, 3, 110});
+}
+void WaveG(int j) {
+  Put({14 + j, 50, j % 2 == 0 ? 0 : 1, 1, 60, 1, 60, 2, 0, 2, 1, 0, 100, 2.0 + j,
+       355.0 - 10 * j, 3, 70});
+}
+void WaveC(int k) {
+  PutAll({{k, 30, 1, 0, 0, 1, 0, 4, 0, 5, 0, 29, 150, 0, 0, 3, 30},
+          {k + 5, 30, 0, 0, 0, 1, 0, 4, 0, 5, 0, 420, 150, 0, 0, 3, 150}});
+}
+void WaveD(int k) {
+  PutAll({{2 + k, 130, 0, 0, 0, 3, 0, 4, 0, 3, 0, 374, 0, 0, 0, 3, 270},
+          {7 + k, 130, 0, 0, 0, 4, 0, 5, 2, 0, 0, 74, 0, 0, 0, 3, 270}});
+}
+void WaveE(int k) {
+  PutAll({{2 + k, 130, 0, 3, 60, 4, 60, 5, 2, 0, 0, 0, 140, 3, 0, 3, 300},
+          {7 + k, 130, 0, 4, 60, 3, 60, 4, 0, 3, 0, 450, 140, 3, 180, 3, 240}});
+}
+
+// The four gunners of frames 7000 to 7400: from both sides, standing 60 steps and more.
+struct Gunners {
+  int slots[4], flags[4], stands[4];
+  int sprite, power, special, point;
+  double y, a1[4];
+};
+void PutGunners(const Gunners& g) {
+  static constexpr double kX[4] = {0, 0, 448, 448};
+  static constexpr double kSpeed[4] = {3, 3.5, 3.5, 3};
+  for (int i = 0; i < 4; ++i) {
+    Put({g.slots[i], 500, g.flags[i], 1, 60, 0, g.stands[i], g.sprite, g.power, g.special,
+         g.point, kX[i], g.y, kSpeed[i], g.a1[i], 0, 0});
+  }
+}
+
+void ShowEnemyMarks(int leftX, int y) {
+  // The second cell of the enemy-mark sheet, like every other stage's warnings.
+  ShowNotice(60, 2, leftX, y, 0, SpriteSheetHandles.enemyMark[1]);
+  ShowNotice(60, 2, 380, y, 0, SpriteSheetHandles.enemyMark[1]);
+}
+
+// The mid-boss still up inside the window leaves to the upper right.
+void RunStage5MidBossTimeout() {
+  Boss& boss = g_bosses[0];
+  if (boss.state == 3 || g_stageFrame < kMidBossWindowFirst || g_stageFrame > kMidBossWindowLast) {
+    return;
+  }
+  boss.state = 3;
+  boss.targetX = 420.0;
+  boss.targetY = -50.0;
+  boss.moveFrames = 120.0;
+}
+
+bool InRun(int frame, int first, int last, int step) {
+  return frame >= first && frame <= last && (frame - first) % step == 0;
+}
+
+}  // namespace
+
+void RunStage5Waves() {
+  const int frame = g_stageFrame;
+  switch (frame) {
+    case 1:
+      StartStageMusic(kStageTheme);
+      break;
+    case 30:
+      for (int y = 450; y >= 250; y -= 50) ShowEnemyMarks(60, y);
+      break;
+    case 520:
+      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[4]);
+      break;
+    case 550:
+      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[4]);
+      break;
+    case 580:
+      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[4]);
+      break;
+    case 710:
+      PutAll({{10, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 270},
+              {11, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 0, 240, 3, 30, 2, 270}});
+      break;
+    case 1180:
+      Put({12, 200, 1, 1, 60, 1, 120, 3, 3, 5, 1, 60, 0, 3, 290, 2, 10});
+      break;
+    case 1460:
+      Put({13, 200, 1, 1, 60, 1, 120, 3, 3, 5, 1, 380, 0, 3, 250, 2, 170});
+      break;
+    case 1650: case 1680:
+      PutAll({{14, 100, 0, 1, 60, 1, 120, 1, 2, 0, 0, 448, 100, 2, 190, 3, 110},
+              {16, 100, 1, 1, 60, 1, 120, 1, 2, 0, 0, 0, 100, 2, 350, 3, 70}});
+      break;
+    case 1790:
+      PutAll({{12, 150, 1, 1, 60, 1, 120, 3, 3, 5, 1, 60, 0, 3, 290, 2, 10},
+              {13, 150, 1, 1, 60, 1, 120, 3, 3, 5, 1, 380, 0, 3, 250, 2, 170}});
+      break;
+    case 2140:
+      ShowEnemyMarks(60, 400);
+      break;
+    case 2200:
+      PutAll({{18, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 0, 400, 4, 10, 2, 80},
+              {19, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 448, 400, 4, 170, 2, 100}});
+      break;
+    case 2260:
+      PutAll({{14, 50, 0, 1, 60, 1, 180, 0, 0, 4, 0, 0, 400, 2, 0, 2, 80},
+              {15, 50, 0, 1, 60, 1, 180, 0, 0, 4, 0, 448, 400, 2, 180, 2, 100}});
+      break;
+    case 2380:
+      PutAll({{20, 50, 1, 1, 60, 1, 180, 1, 1, 0, 0, 0, 400, 3, -10, 2, 80},
+              {21, 50, 1, 1, 60, 1, 180, 1, 2, 0, 0, 448, 400, 3, 190, 2, 100}});
+      break;
+    case 2440:
+      PutAll({{16, 50, 1, 1, 60, 1, 180, 0, 0, 4, 0, 0, 400, 4, 0, 2, 80},
+              {17, 50, 1, 1, 60, 1, 180, 0, 0, 4, 0, 448, 400, 4, 180, 2, 100}});
+      break;
+    case 2500:
+      PutAll({{22, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 0, 400, 3, 10, 2, 80},
+              {23, 50, 1, 1, 60, 1, 180, 2, 0, 2, 1, 448, 400, 3, 170, 2, 100}});
+      break;
+    case 3079:
+      InitBoss(0, 0, kBossKind, 100.0, -50.0);
+      break;
+    case 3080:
+      SetBossMoveTarget(0, 224.0, 150.0, 90.0);
+      break;
+    case 3180:
+      StartBossFight(1);
+      break;
+    case 4200:
+      PutAll({{18, 100, 0, 1, 60, 1, 100, 1, 3, 0, 0, 448, 180, 3, 150, 2, 260},
+              {19, 100, 1, 1, 60, 1, 100, 1, 3, 0, 0, 0, 180, 3, 30, 2, 280}});
+      break;
+    case 4250:
+      PutAll({{20, 100, 0, 1, 60, 1, 100, 0, 0, 5, 0, 448, 240, 3, 150, 2, 250},
+              {21, 100, 1, 1, 60, 1, 100, 0, 0, 5, 0, 0, 240, 3, 30, 2, 290}});
+      break;
+    case 4300:
+      PutAll({{22, 100, 0, 1, 60, 1, 100, 2, 0, 3, 1, 448, 180, 3, 150, 2, 240},
+              {23, 100, 1, 1, 60, 1, 100, 2, 0, 3, 1, 0, 180, 3, 30, 2, 300}});
+      break;
+    case 4560:
+      PutAll({{24, 200, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 90},
+              {25, 200, 1, 1, 60, 1, 180, 3, 3, 5, 1, 0, 240, 3, 30, 2, 90}});
+      break;
+    case 4740:
+      PutAll({{26, 250, 0, 1, 60, 1, 250, 3, 5, 5, 1, 448, 240, 3, 150, 2, 270},
+              {27, 250, 0, 1, 60, 1, 250, 3, 5, 5, 1, 0, 240, 3, 30, 2, 270}});
+      break;
+    case 4920:
+      PutAll({{24, 300, 1, 1, 60, 1, 250, 3, 8, 5, 1, 288, 0, 2, 270, 2, 240},
+              {25, 300, 0, 1, 60, 1, 250, 3, 8, 5, 1, 160, 0, 2, 270, 2, 300}});
+      break;
+    case 5500:
+      Put({1, 500, 0, 1, 40, 1, 400, 3, 8, 5, 0, 224, 0, 3, 270, 3, 270});
+      break;
+    case 6100:
+      PutAll({{18, 100, 0, 1, 60, 1, 180, 2, 0, 3, 1, 0, 180, 4, 10, 2, 70},
+              {19, 100, 0, 1, 60, 1, 180, 2, 0, 3, 1, 448, 180, 4, 170, 2, 110}});
+      break;
+    case 6280:
+      PutAll({{20, 100, 1, 1, 60, 1, 180, 1, 3, 0, 0, 0, 180, 3, -10, 2, 70},
+              {21, 100, 1, 1, 60, 1, 180, 1, 3, 0, 0, 448, 180, 3, 190, 2, 110}});
+      break;
+    case 6400:
+      PutAll({{22, 100, 0, 1, 60, 1, 180, 0, 0, 5, 0, 0, 180, 3, 10, 2, 70},
+              {23, 100, 1, 1, 60, 1, 180, 0, 0, 5, 0, 448, 180, 3, 170, 2, 110}});
+      break;
+    case 6700:
+      Put({24, 500, 1, 1, 60, 0, 90, 2, 0, 0, 1, 0, 50, 4, 330, 0, 0});
+      break;
+    case 7000: case 7300:
+      PutGunners({{14, 15, 17, 16}, {1, 1, 1, 1}, {60, 90, 120, 150}, 2, 0, 0,
+                  frame == 7000 ? 1 : 2, frame == 7000 ? 100.0 : 50.0, {300, 320, 220, 240}});
+      break;
+    case 7340:
+      ShowEnemyMarks(70, 350);
+      break;
+    case 7350:
+      PutGunners({{24, 25, 12, 26}, {0, 1, 0, 1}, {60, 90, 120, 150}, 1, 3, 0, 0, 100.0,
+                  {300, 350, 190, 240}});
+      break;
+    case 7400:
+      PutGunners({{27, 28, 13, 29}, {1, 0, 1, 0}, {90, 150, 150, 90}, 0, 0, 5, 0, 350.0,
+                  {330, 0, 180, 230}});
+      break;
+    case 7700:
+      EraseAllBullets();
+      AttractAllItems();
+      InitBoss(0, 3, kBossKind, 300.0, 0.0);
+      break;
+    case 7710: {
+      Boss& boss = g_bosses[0];
+      boss.state = 3;
+      boss.targetX = 224.0;
+      boss.targetY = 150.0;
+      boss.moveFrames = 50.0;
+      break;
+    }
+    case 7760:
+      g_talkActive = 1;
+      break;
+    case kBossFightStart:
+      StartBossFight(3);
+      break;
+    case kClosingTalkStart:
+      g_talkActive = 20;
+      break;
+    default:
+      if (InRun(frame, 90, 130, 10)) {
+        WaveA((frame - 90) / 10);
+      } else if (InRun(frame, 790, 810, 10)) {
+        WaveB((frame - 790) / 10);
+      } else if (InRun(frame, 1060, 1150, 30)) {
+        WaveF((frame - 1060) / 30);
+      } else if (InRun(frame, 1340, 1430, 30)) {
+        WaveG((frame - 1340) / 30);
+      } else if (InRun(frame, 5200, 5280, 20)) {
+        WaveC((frame - 5200) / 20);
+      } else if (InRun(frame, 5600, 5680, 20)) {
+        WaveD((frame - 5600) / 20);
+      } else if (InRun(frame, 5740, 5820, 20)) {
+        WaveE((frame - 5740) / 20);
+      } else {
+        RunStageEndMarks();
+      }
+      break;
+  }
+  RunStage5MidBossTimeout();
+}
+
+// ---------------------------------------------------------------------------
+// Enemy firing.
+
+namespace {
+
+int SegmentEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
+int SegmentStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
+double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
+
+// Two satellites circling the enemy at radius 30; their slots go to the table.
+void MakeSatellites(int slot) {
+  for (int i = 0; i < 2; ++i) {
+    g_stage5.satellites[slot % 2][i] =
+        Keep(SpawnBulletIndexed(4, 0, 18, slot, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 180.0 * i));
+  }
+}
+// The enemy's satellite i while it is still in flight (it vanishes with its enemy, and a
+// full pool made none).
+const EnemyBullet* Satellite(int slot, int i) { return Live(g_stage5.satellites[slot % 2][i]); }
+
+// The aimed pair of layered fans of the fairies and the two rings after them. The Part
+// gives no colour or parameter for the rings: they take the fans' colour 4 and
+// parameter 0 (behaviour 1 with 0 leaves their angle as it is).
+void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehaviour,
+                 double ringAccel, bool bothWays) {
+  const int d = Diff();
+  ShootLayeredFan(4, 0, 0, 1, 2, 0, 4, 60, 2, e.x, e.y, fanSpeed, -1.0, 2.0, 0.0, Aim(e), 20.0);
+  ShootRing(4, 0, 1, ringSheet, 60, ringBehaviour, 2 * d + 18, e.x, e.y, 3.0, ringAccel, 1.5, 0.0,
+            90.0);
+  if (bothWays) {
+    ShootRing(4, 0, 1, ringSheet, 60, ringBehaviour, 2 * d + 18, e.x, e.y, 3.0, ringAccel, 1.5,
+              0.0, 270.0);
+  }
+}
+
+void FireE1(int slot, const Enemy& e) {
+  const int d = Diff();
+  const int t = e.age + 10 * (slot % 5 - 4);
+  if (t < SegmentEnd(e) || t % 60 != 0) return;
+  ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 12, 0, 2 * (d - Half()) + 3, 120, Half() + 2, e.x,
+                  e.y, 1.0, 1.0, 2.0, 0.0, Aim(e), 40.0);
+}
+
+// The stream of widening two-bullet fans along the stored aim.
+void StreamFan(int slot, const Enemy& e, int spread) {
+  ShootLayeredFan(1, 0, 0, 1, 7, 0, 2, spread, 2, e.x, e.y, 1.0, 2.0, 3.0, 0.0,
+                  g_stage5.aim[slot % 2], 30.0);
+}
+
+void FireGunner(int slot, const Enemy& e, bool closing) {
+  const int d = Diff(), age = e.age, m2 = SegmentEnd(e), m4 = SegmentStart(e);
+  if (age == 0) MakeSatellites(slot);
+  // The aim away from the player, in whole degrees.
+  if (age == m2) g_stage5.aim[slot % 2] = static_cast<int>(Aim(e) + 180.0);
+  if (!closing) {
+    if (age == m4 - 30) {
+      for (int i = 0; i < 2; ++i) {
+        const EnemyBullet* sat = Satellite(slot, i);
+        if (sat == nullptr) continue;
+        ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * Half() + 7, d == 0 ? 120 : 90, Half() + 3,
+                        static_cast<int>(sat->x), static_cast<int>(sat->y), 4.0, -1.0, 2.0, 0.0,
+                        Aim(e) + (i == 0 ? -3.0 : 3.0), 20.0);
+      }
+    }
+    if (age >= m2 && age <= m4 && (age - m2) % (6 - d) == 0) StreamFan(slot, e, 5 * (age - m2));
+    return;
+  }
+  if (age == m2 + 30) {
+    const double aim = g_stage5.aim[slot % 2] + 180.0;
+    for (int i = 0; i < 2; ++i) {
+      const EnemyBullet* sat = Satellite(slot, i);
+      if (sat == nullptr) continue;
+      ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * Half() + 5, 40, 3, static_cast<int>(sat->x),
+                      static_cast<int>(sat->y), Half() + 4.0, -1.0, 2.0, 0.0,
+                      aim + (i == 0 ? 0.0 : 5.0 * (2 * e.turnFlag - 1)), 20.0);
+    }
+  }
+  if (age >= m2 && age <= m2 + 30) StreamFan(slot, e, 22 * (age - m2));
+}
+
+void FireE6(const Enemy& e) {
+  const int d = Diff(), age = e.age, m2 = SegmentEnd(e);
+  if (age < m2 || age > SegmentStart(e) || (age - m2) % 30 != 0) return;
+  // age / 2 is a real division: a double argument, as every such division in the scripts.
+  const double base = (2 * e.turnFlag - 1) * (age / 2.0);
+  for (double accel : {0.02, 0.05}) {
+    ShootRingOfFans(0, 5 * (Half() + 6), 1, 4, 3, 0, 0, 6, d + 4, e.x, e.y, 1.0, accel, 2.0, 0.0,
+                    base);
+  }
+}
+
+void FireFirstHalf(int slot, const Enemy& e) {
+  if (slot <= 9) {
+    FireE1(slot, e);
+  } else if (slot <= 13) {
+    FireGunner(slot, e, slot >= 12);
+  } else if (slot <= 23) {
+    if (e.age == SegmentEnd(e) || e.age == SegmentStart(e)) {
+      if (slot <= 17) {
+        FanAndRings(e, 6.0, 0, 3, -0.05, false);
+      } else {
+        FanAndRings(e, 4.0, 7, 1, -0.05, true);
+      }
+    }
+  } else if (slot <= 27) {
+    FireE6(e);
+  }
+}
+
+void FireL1(int slot, const Enemy& e) {
+  const int d = Diff(), age = e.age, m2 = SegmentEnd(e);
+  if (age == 0) MakeSatellites(slot);
+  if (age < m2 || age > SegmentStart(e)) return;
+  const int k = age - m2;
+  if (k % 90 < 30 && k % (6 - d + Half()) == 0) {
+    for (int i = 0; i < 2; ++i) {
+      const EnemyBullet* sat = Satellite(slot, i);
+      if (sat == nullptr) continue;
+      ShootLayeredFan(2, 0, 0, 1, 7, 0, 5, 40, Half() + 3, static_cast<int>(sat->x),
+                      static_cast<int>(sat->y), 3.0, -1.0, 2.0, 0.0,
+                      i == 0 ? 7.0 * age : 180.0 - 7.0 * age, 20.0);
+    }
+  }
+  if (k % 90 == 0) {
+    const int n = 2 * Half() + 7, spread = d == 0 ? 120 : 90;
+    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 0.5, 1.0, Half() + 2.0, 0.0,
+                    Aim(e), 30.0);
+    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 1.0, 1.0, Half() + 2.5, 0.0,
+                    Aim(e), 30.0);
+  }
+}
+
+void FireL2(Enemy& e) {
+  if (e.hp >= 100) return;
+  const int d = Diff();
+  const int turn = 1 - 2 * (e.sprite % 2);
+  const double aim = Aim(e);
+  const int r = NextRandom();
+  ShootRing(1 - e.sprite % 2, 0, 11, 0, 0, 0, 2 * d + 2, e.x, e.y, 2.5, -0.05,
+            1.5 + 0.5 * Half(), 0.0, aim + turn * (10 + r % 30));
+  e.hp = 0;
+}
+
+// The cross of lasers through the enemy (and, for the larger gunners, through the
+// player), and a slow four-way burst as they open and once more 60 steps later.
+void FireCross(const Enemy& e, bool throughPlayer) {
+  const int age = e.age, m4 = SegmentStart(e);
+  if (age != m4 && age != m4 + 60) return;
+  if (age == m4) {
+    SpawnLaser(3, 10, e.y, 430, e.y, 0.0, 500, 7, 60, 90, 2);
+    SpawnLaser(3, e.x, 0, e.x, 500, 0.0, 700, 7, 60, 90, 2);
+    if (throughPlayer) {
+      SpawnLaser(3, 10, g_player.y, 430, g_player.y, 0.0, 500, 7, 60, 90, 2);
+      SpawnLaser(3, g_player.x, 0, g_player.x, 500, 0.0, 700, 7, 60, 90, 2);
+    }
+  }
+  ShootLayeredFan(2, 0, 0, 11, 13, 0, 4, 360, 1, e.x, e.y, 0.0, 0.05, 2.0, 0.0, 270.0, 60.0);
+}
+
+void FireSecondHalf(int slot, Enemy& e) {
+  if (slot == 1) {
+    FireL1(slot, e);
+  } else if (slot >= 2 && slot <= 11) {
+    FireL2(e);
+  } else if (slot <= 13) {
+    FireCross(e, true);
+  } else if (slot <= 17 || slot >= 24) {
+    FireCross(e, false);
+  } else if (slot <= 23) {
+    if (e.age == SegmentEnd(e) || e.age == SegmentStart(e)) FanAndRings(e, 6.0, 7, 1, -0.1, true);
+  }
+}
+
+}  // namespace
+
+void FireStage5EnemyShots(int slot) {
+  Enemy& e = g_enemies[slot];
+  if (e.active != 1) return;
+  if (g_stageFrame < kSecondHalf) {
+    FireFirstHalf(slot, e);
+  } else {
+    FireSecondHalf(slot, e);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversations.
+
+void GetStage5DialogueLine(DialogueLine& line) {
+  struct Row {
+    int side, leftPose, rightPose;
+  };
+  static constexpr Row kOpening[10] = {
+      {0, 2, 0}, {1, 2, 0}, {0, 0, 0}, {1, 0, 0}, {0, 5, 0},
+      {1, 5, 2}, {1, 5, 0}, {1, 5, 0}, {0, 3, 0}, {1, 3, 5},
+  };
+  static constexpr Row kClosing[6] = {
+      {1, 5, 7}, {1, 5, 7}, {0, 0, 7}, {1, 0, 3}, {0, 2, 3}, {1, 2, 1},
+  };
+  const int number = g_talkActive;
+  const Row* row = nullptr;
+  if (number >= 1 && number <= 10) row = &kOpening[number - 1];
+  if (number >= 20 && number <= 25) row = &kClosing[number - 20];
+
+  if (number == 2) {
+    // The boss has flown in by itself (frame 7710) with her card count from frame 7700:
+    // only her name shows.
+    Boss& boss = g_bosses[0];
+    if (boss.state == 3) {
+      boss.state = 1;
+      ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+    }
+  }
+  if (number == 10) StartBossMusicOnce(kBossTheme);
+  if (number == 12) EndOpeningConversation();
+  if (number == 27) EndClosingConversation();
+  if (row == nullptr) return;  // 11, 26 slide the portraits out; 13-19 show nothing
+
+  line.side = row->side;
+  line.leftCharacter = g_player.character;
+  line.leftPose = row->leftPose;
+  line.rightCharacter = g_bosses[0].kind;
+  line.rightPose = row->rightPose;
+  const DialogueText& text = Stage5DialogueText(number);
+  line.line1 = text.line1;
+  line.line2 = text.line2;
+}
+
+// ---------------------------------------------------------------------------
+// Boss fight.
+
+namespace {
+
+constexpr NonSpell kMidBossNonSpell = {1500, 1800, 0, 0, 2, true};
+constexpr NonSpell kFirstNonSpell = {2000, 2100, 8, 12, 0, true};
+constexpr NonSpell kSecondNonSpell = {1800, 2100, 12, 12, 0, true};
+constexpr NonSpell kThirdNonSpell = {2100, 2400, 12, 15, 0, true};
+constexpr NonSpell kCardWait = {100, -1, 16, 15, 0, true};
+
+// A move to a random point near the top centre; x is drawn first.
+void RandomMove(bool midBoss) {
+  const int r1 = NextRandom();
+  const int r2 = NextRandom();
+  if (midBoss) {
+    SetBossMoveTarget(0, 174 + r1 % 100, 125 + r2 % 50, 50.0);
+  } else {
+    SetBossMoveTarget(0, 174 + 10 * (r1 % 10), 125 + 10 * (r2 % 5), 50.0);
+  }
+}
+
+void TwoEllipses(int n, double accel, double flatness, double start, double offset) {
+  const Boss& boss = g_bosses[0];
+  ShootEllipseRing(1, 0, 1, 0, 0, 100, n, boss.x, boss.y, 0.0, accel, 2.0, 0.0, flatness, start,
+                   30.0, offset);
+  ShootEllipseRing(4, 0, 1, 0, 0, 100, n, boss.x, boss.y, 0.0, accel, 2.0, 0.0, flatness, start,
+                   150.0, offset);
+}
+
+void Chain(int n, int headParam, double limit, double angle) {
+  const Boss& boss = g_bosses[0];
+  ShootBulletChain(n, 3, headParam, boss.x, boss.y, 1.0, 0.03, limit, 2.0, angle);
+}
+
+// The split rings of behaviour 114: they part in two 15 steps out.
+void SplitRing(int n, bool fan) {
+  const Boss& boss = g_bosses[0];
+  const double aim = AngleToPlayer(boss.x, boss.y);
+  if (fan) {
+    ShootFan(1, 152, 1, 15, 0, 114, n, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, aim);
+  } else {
+    ShootRing(1, 152, 1, 15, 0, 114, n, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, aim);
+  }
+}
+
+void MidBossPattern(int t) {
+  const int d = Diff();
+  Stage5State& s = g_stage5;
+  if (t == 60) {
+    s.sign = 1.0;
+    s.angle = 0.0;
+  }
+  if (t == 120) s.sign = -s.sign;
+  if (t >= 100 && t <= 140 && t % 6 == 0) {
+    TwoEllipses(2 * d + 18, 0.01 * (Half() + 1), 0.5, 0.0, s.angle * s.sign);
+    s.angle += 4.0;
+  }
+  if (t == 190) {
+    if (s.sign == 1.0) {
+      const double limit = 4 + d % 2;
+      if (Half() == 0) {
+        for (int i = 0; i < 2; ++i) Chain(10, 10 * d + 75, limit, 60.0 * (i + 1));
+      } else {
+        for (int i = 0; i < 4; ++i) Chain(10, 10 * d + 75, limit, 60.0 * i);
+      }
+    }
+    RandomMove(true);
+  }
+  if (t == 250) g_bosses[0].phaseTimer = 99;
+}
+
+void FirstPattern(int t) {
+  const int d = Diff();
+  Stage5State& s = g_stage5;
+  if (t == 60) {
+    s.sign = 1.0;
+    s.angle = 0.0;
+  }
+  if (t == 100) SplitRing(3 * d + 9, false);
+  if (t == 160) {
+    TwoEllipses(5 * d + 20, 0.01, 0.5, s.angle, 180.0);
+    s.angle += 3.0;
+  }
+  if (t == 290) RandomMove(false);
+  if (t == 350) {
+    s.sign = -s.sign;
+    g_bosses[0].phaseTimer = 99;
+  }
+}
+
+void ToCentre() {
+  SetBossMoveTarget(0, 224.0, 150.0, 50.0);
+  g_stage5.sign = 1.0;
+  g_stage5.angle = 0.0;
+}
+
+void SecondPattern(int t) {
+  const int d = Diff();
+  Stage5State& s = g_stage5;
+  if (t == 2) ToCentre();
+  if (t >= 100 && t <= 160 && t % 6 == 0) {
+    TwoEllipses(5 * d + 10, 0.01, 0.5, s.sign * s.angle, s.angle);
+    s.angle += 21.0;
+  }
+  if (t >= 190 && t <= 220 && t % 10 == 0) Chain(2 * d + 8, 60, 4.0, 60.0 * (t - 190));
+  if (t == 250) RandomMove(false);
+  if (t == 310) {
+    s.sign = -s.sign;
+    s.angle = 180.0;
+    g_bosses[0].phaseTimer = 99;
+  }
+}
+
+void ThirdPattern(int t) {
+  const int d = Diff();
+  Stage5State& s = g_stage5;
+  if (t == 2) {
+    ToCentre();
+    s.spacing = 3 * d + 9;
+  }
+  if (t == 100) SplitRing(2 * d + 8, false);
+  if (t == 130) SplitRing(2 * d + 8, true);
+  if (t == 190 || t == 200 || t == 210) {
+    const Boss& boss = g_bosses[0];
+    for (int i = -2; i <= 2; ++i) {
+      ShootEllipseRing((t - 190) / 10, i * s.spacing, 1, 240 - t, 116, 100, 10, boss.x, boss.y,
+                       0.0, 0.0, 5.0, 0.0, 0.3, 90.0 + i * s.spacing, 3.0 * t - 600, 180.0);
+    }
+  }
+  if (t == 350) RandomMove(false);
+  if (t == 410) {
+    s.sign = -s.sign;
+    s.angle = 180.0;
+    g_bosses[0].phaseTimer = 99;
+  }
+}
+
+// A phase of a non-spell and then its card. The non-spell runs first and ends, on the
+// same step, once the boss is down to 1 HP or its time is at 1; the card's first step
+// follows at once.
+void RunNonSpellThenCard(const NonSpell& values, void (*pattern)(int), int cardSlot) {
+  g_stage5.barSplit = 20;
+  Boss& boss = g_bosses[0];
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(values);
+    pattern(boss.phaseTimer);
+    if (boss.hp <= 1 || boss.spellTimer == 1) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), cardSlot));
+}
+
+}  // namespace
+
+void RunStage5BossFight() {
+  switch (g_bossPhase) {
+    case 1:
+      RunNonSpellThenCard(kMidBossNonSpell, MidBossPattern, 15);
+      break;
+    case 2:
+      EndMidBoss(kResumeFrame);
+      RunBossBreakRing(0, 0);
+      break;
+    case 3:
+      RunNonSpellThenCard(kFirstNonSpell, FirstPattern, 16);
+      break;
+    case 4:
+      RunNonSpellThenCard(kSecondNonSpell, SecondPattern, 17);
+      break;
+    case 5:
+      RunNonSpellThenCard(kThirdNonSpell, ThirdPattern, 18);
+      break;
+    case 6:
+      g_stage5.barSplit = 100;
+      RunWaitThenLastCard(kCardWait, 19);
+      break;
+    case 7:
+      g_bosses[0].state = 0;
+      EndBossFight();
+      break;
+    default:
+      break;
+  }
+  DrawBossStatus(g_stage5.barSplit, g_spellBackground);
+}
+
+void RunStage5Timeline() {
+  static constexpr StageParts kParts = {RunStage5Waves, FireStage5EnemyShots,
+                                        GetStage5DialogueLine, RunStage5BossFight};
+  RunStageSteps(kParts);
+}
+
+void ResetStage5State() {
+  g_stage5 = Stage5State{};
+  for (auto& pair : g_stage5.satellites) pair[0] = pair[1] = Kept{kNoSlot, 0};
+}

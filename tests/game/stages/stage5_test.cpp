@@ -1,0 +1,341 @@
+// Stage 5 and its cards (with the stage-4 trio's cross), headless through the step runner.
+#include "game/stages/stage5.h"
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "game/stages/boss_attack.h"
+#include "game/stages/spell_practice.h"
+#include "play_fixture.h"
+
+namespace {
+
+class Stage5 : public PlayFixture {
+ protected:
+  void StartAt(int difficulty, int frame) {
+    Begin(5, difficulty);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    g_stageFrame = frame;
+  }
+  void StartPhase(int difficulty, int phase, int frame = 10001) {
+    StartAt(difficulty, frame);
+    InitBoss(0, 3, 6, 224.0, 150.0);
+    g_bossPhase = phase;
+    g_bosses[0].phaseTimer = 0;
+  }
+  static int Count(const std::function<bool(const EnemyBullet&)>& which) {
+    int n = 0;
+    for (const EnemyBullet& b : g_enemyBullets) n += b.state != 0 && which(b);
+    return n;
+  }
+  static int LiveLasers() {
+    int n = 0;
+    for (const Laser& l : g_lasers) n += l.state != 0;
+    return n;
+  }
+};
+
+TEST_F(Stage5, PlaysThroughToStage6OnEveryDifficulty) {
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    for (bool firing : {false, true}) {
+      SCOPED_TRACE(difficulty * 10 + firing);
+      SpellCardHistory.Clear();
+      Begin(5, difficulty);
+      int sawTalk = 0, maxPhase = 0, resumedAt = -1;
+      for (int steps = 0; steps < 100000 && g_scene == 5; ++steps) {
+        g_player.invulnerable = 1 << 20;
+        SetLiveInput(firing ? FiringInput(steps) : 0);
+        const int phase = g_bossPhase;
+        RunLogicStep();
+        if (phase == 2 && g_bossPhase == 0) resumedAt = g_stageFrame;
+        sawTalk = std::max(sawTalk, g_talkActive);
+        maxPhase = std::max(maxPhase, g_bossPhase);
+        ASSERT_TRUE(PoolsUntouchedOutside());
+        ASSERT_LT(LiveLasers(), kLaserSlots);
+      }
+      ASSERT_EQ(g_scene, 6) << "the stage did not end within the budget";
+      EXPECT_EQ(g_stageFrame, 0);
+      EXPECT_GE(sawTalk, 26);
+      EXPECT_EQ(maxPhase, 7);
+      // Left alone, the mid-boss outlasts frame 4500 and the waves resume there.
+      if (firing) {
+        EXPECT_LE(resumedAt, 4501);
+      } else {
+        EXPECT_EQ(resumedAt, 4501);
+      }
+      for (int slot = 15; slot <= 19; ++slot) {
+        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
+      }
+    }
+  }
+}
+
+TEST_F(Stage5, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
+  ExpectReplayReproducesTheRun(PlaySetup{5, 2, 0, 0x5EA5C10Du}, 100000);
+}
+
+TEST_F(Stage5, CardsRunInSpellPracticeToTheEndOfThePlay) {
+  for (int slot = 14; slot <= 19; ++slot) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      for (bool firing : {false, true}) {
+        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
+        SpellCardHistory.Clear();
+        Begin(200 + slot, difficulty);
+        const int id = GetSpellCardId(difficulty, slot);
+        int steps = 0;
+        for (; steps < 8000 && g_stageOver == 0; ++steps) {
+          g_player.invulnerable = 1 << 20;
+          SetLiveInput(firing ? FiringInput(steps) : 0);
+          RunLogicStep();
+          ASSERT_TRUE(PoolsUntouchedOutside());
+        }
+        ASSERT_EQ(g_stageOver, 1);
+        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
+        EXPECT_EQ(g_bosses[0].state, 0);
+      }
+    }
+  }
+}
+
+TEST_F(Stage5, CardSettingsAndDrain) {
+  struct Case {
+    int slot, difficulty, hp, steps, bonus, drain, cardActive;
+  };
+  const Case cases[] = {
+      {14, 0, 100, 1200, 7000000, 0, 0},    {15, 1, 1800, 2500, 7000000, 860, 1},
+      {15, 2, 2300, 2500, 7000000, 860, 1}, {16, 3, 2200, 3000, 7000000, 610, 1},
+      {17, 0, 2700, 3500, 7500000, 710, 1}, {18, 2, 3200, 3500, 7500000, 410, 1},
+      {19, 3, 2000, 4500, 8000000, 610, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot * 10 + c.difficulty);
+    RunCardTo(c.difficulty, c.slot, 1);
+    const Boss& boss = g_bosses[0];
+    EXPECT_EQ(boss.hp, c.hp);
+    EXPECT_EQ(boss.maxHp, c.hp);
+    EXPECT_EQ(boss.spellTimer, c.steps);
+    EXPECT_EQ(g_spellBonus, c.bonus);
+    EXPECT_EQ(g_spellCardActive, c.cardActive);
+    Step(69);
+    EXPECT_EQ(g_spellCardActive, 0) << "the card look ends at the set-up step";
+    Step(30);
+    const int before = g_spellBonus;
+    Step();
+    EXPECT_EQ(boss.phaseTimer, 101);
+    EXPECT_EQ(before - g_spellBonus, c.drain);
+  }
+}
+
+TEST_F(Stage5, WaveSpawnsAtNamedFrames) {
+  struct Case {
+    int frame, slot, hp;
+    double x, y, t1, t2, a1, a2;
+  };
+  const Case cases[] = {
+      {90, 0, 30, 29, 450, 30, 120, 0, 60},        {130, 9, 30, 420, 250, 30, 120, 180, 160},
+      {810, 7, 30, 420, 120, 90, 180, 180, 210},   {1150, 17, 50, 448, 100, 60, 60, 215, 110},
+      {4920, 25, 300, 160, 0, 60, 250, 270, 300},  {5500, 1, 500, 224, 0, 40, 400, 270, 270},
+      {5820, 11, 130, 450, 140, 60, 60, 180, 240}, {7400, 13, 500, 448, 350, 60, 150, 180, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frame);
+    StartAt(1, c.frame);
+    Step();
+    const Enemy& e = g_enemies[c.slot];
+    ASSERT_EQ(e.active, 1);
+    EXPECT_EQ(e.hp, c.hp);
+    EXPECT_EQ(e.age, 0) << "every stage-5 wave enters from outside the field";
+    EXPECT_EQ(e.x, c.x);
+    EXPECT_EQ(e.y, c.y);
+    EXPECT_EQ(e.seg1.age, c.t1);
+    EXPECT_EQ(e.seg2.age, c.t2);
+    EXPECT_EQ(e.seg1.angle, c.a1);
+    EXPECT_EQ(e.seg2.angle, c.a2);
+  }
+}
+
+TEST_F(Stage5, SlotsFireTheirBehaviourBeforeAndAfterFrame5500) {
+  struct Case {
+    const char* what;
+    int frame, slot, age, hp, bullets, lasers, draws;
+  };
+  // Normal: d 1. Segment ages 30 and 120 for every case.
+  const Case cases[] = {
+      {"E1 fairy on its period", 1000, 3, 70, 30, 10, 0, 0},
+      {"E1 fairy off its period", 1000, 3, 69, 30, 0, 0, 0},
+      {"E2 gunner makes its satellites", 1000, 10, 0, 300, 2, 0, 0},
+      {"E4 fan and one ring", 1000, 14, 30, 50, 8 + 20, 0, 0},
+      {"E5 fan and two rings", 1000, 20, 120, 50, 8 + 40, 0, 0},
+      {"E6 two rings of fans", 1000, 24, 60, 200, 2 * 6 * 5, 0, 0},
+      {"slot 28 fires nothing first", 1000, 28, 30, 50, 0, 0, 0},
+      {"slot 0 fires nothing later", 6000, 0, 30, 50, 0, 0, 0},
+      {"L2 above 100 HP", 6000, 3, 50, 130, 0, 0, 0},
+      {"L2 bursts below 100 HP", 6000, 3, 50, 99, 4, 0, 1},
+      {"L3 four lasers", 6000, 12, 120, 500, 4, 4, 0},
+      {"L3 burst again 60 later", 6000, 13, 180, 500, 4, 0, 0},
+      {"L4 two lasers", 6000, 26, 120, 500, 4, 2, 0},
+      {"L5 fan and two rings", 6000, 18, 30, 100, 8 + 40, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StartAt(1, c.frame);
+    Enemy& e = PlaceEnemy(c.slot, c.age, 30, 120);
+    e.hp = c.hp;
+    const uint32_t before = g_randomCounter;
+    FireStage5EnemyShots(c.slot);
+    EXPECT_EQ(Count([](const EnemyBullet&) { return true; }), c.bullets);
+    EXPECT_EQ(LiveLasers(), c.lasers);
+    EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(c.draws));
+    EXPECT_EQ(e.hp, c.draws > 0 ? 0 : c.hp) << "the burst fairy dies at its next update";
+  }
+}
+
+TEST_F(Stage5, GunnerFiresOnlyFromItsOwnLiveSatellites) {
+  // Normal: each satellite's fan at age m4 - 30 is 7 directions x 3 layers.
+  for (int lost : {0, 1, 2}) {
+    SCOPED_TRACE(lost);
+    StartAt(1, 1000);
+    PlaceEnemy(10, 0, 30, 120);
+    FireStage5EnemyShots(10);
+    ASSERT_EQ(Count([](const EnemyBullet& b) { return b.behaviour == 18; }), 2);
+    // A lost satellite's slot taken by a new bullet that looks just like it.
+    for (int k = 0; k < lost; ++k) {
+      g_enemyBullets[k].state = 0;
+      ASSERT_EQ(SpawnBulletIndexed(4, 0, 18, 10, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 0.0), k);
+    }
+    g_enemies[10].age = 90;
+    const int before = Count([](const EnemyBullet&) { return true; });
+    FireStage5EnemyShots(10);
+    // and the gunner's own stream fan of 2 x 2 on the same step.
+    EXPECT_EQ(Count([](const EnemyBullet&) { return true; }) - before, 21 * (2 - lost) + 4);
+  }
+  // A full pool: the satellites are slot 800, and nothing outside the pool is reached.
+  StartAt(1, 1000);
+  for (EnemyBullet& b : g_enemyBullets) b.state = 1;
+  PlaceEnemy(12, 0, 30, 120);
+  FireStage5EnemyShots(12);
+  for (EnemyBullet& b : g_enemyBullets) b.state = 0;
+  g_enemies[12].age = 60;
+  FireStage5EnemyShots(12);
+  EXPECT_EQ(Count([](const EnemyBullet& b) { return b.sheet == 2; }), 0);
+  EXPECT_TRUE(PoolsUntouchedOutside());
+}
+
+TEST_F(Stage5, MidBossEndResumesAt4500AndTheMidBossLeavesUpRight) {
+  for (int endFrame : {5000, 4000}) {
+    SCOPED_TRACE(endFrame);
+    Played().clear();
+    StartPhase(1, 2, endFrame);
+    Step();
+    EXPECT_EQ(PlayedCount(kSeCardEnd), 1);
+    EXPECT_EQ(g_bossPhase, 0);
+    EXPECT_EQ(g_stageFrame, std::min(endFrame, 4500) + 1);
+    Step();
+    EXPECT_EQ(g_bosses[0].state, 3);
+    EXPECT_EQ(g_bosses[0].targetX, 420.0);
+    EXPECT_EQ(g_bosses[0].targetY, -50.0);
+  }
+}
+
+TEST_F(Stage5, NonSpellGivesWayToItsCardAtOneHp) {
+  for (int hp : {2, 1}) {
+    StartPhase(1, 3);
+    Step(120);
+    ASSERT_EQ(g_spellBackground, 0);
+    g_bosses[0].hp = hp;
+    Step();
+    EXPECT_EQ(g_spellBackground, hp == 1 ? 1 : 0) << hp;
+    if (hp == 1) {
+      EXPECT_EQ(g_bosses[0].phaseTimer, 1);
+      EXPECT_EQ(g_bosses[0].maxHp, 2200) << "the card's first step ran at once";
+    }
+  }
+}
+
+TEST_F(Stage5, BossEntranceLineAndMusicOnce) {
+  StartAt(1, 7700);
+  Step(61);  // the boss flies in by itself and the talk opens at frame 7760
+  EXPECT_EQ(g_bosses[0].state, 3);
+  EXPECT_EQ(g_bosses[0].remainingCards, 3);
+  g_talkActive = 2;
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 1);
+  EXPECT_EQ(g_bosses[0].x, 224.0) << "no warp: she is already in place";
+  g_talkActive = 10;
+  Step();
+  EXPECT_EQ(g_bosses[2].state, 4);
+}
+
+TEST_F(Stage5, CardFactsAtNamedTimers) {
+  // Slot 15: six satellite volleys per cycle on Normal, seven elsewhere.
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    RunCardTo(difficulty, 15, 99);
+    int volleys = 0;
+    for (int t = 100; t <= 300; ++t) {
+      Step();
+      volleys += Count([](const EnemyBullet& b) {
+                   return b.bornStep == g_stepSerial && b.behaviour == 36;
+                 }) > 0;
+    }
+    EXPECT_EQ(volleys, difficulty == 1 ? 6 : 7) << difficulty;
+  }
+  // Slot 16 on an empty pool: pairs in slots 0 .. 2p - 1 and an aimed ring of 2p - 2.
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    const int p = 3 + difficulty - difficulty / 2;
+    RunCardTo(difficulty, 16, 71);
+    EXPECT_EQ(Count([](const EnemyBullet& b) { return b.behaviour == 18; }), 2 * p);
+    EXPECT_EQ(g_enemyBullets[2 * p - 1].behaviourParam, 0);
+    EXPECT_EQ(g_enemyBullets[2 * p - 2].behaviourParam, 9999);
+    RunCardTo(difficulty, 16, 120);
+    EXPECT_EQ(Count([](const EnemyBullet& b) {
+                return b.bornStep == g_stepSerial && b.sheet == 5 && b.speed == 4.0;
+              }),
+              2 * p - 2);
+  }
+  // Slot 18: every small bullet of a cycle wakes on one step (t 376).
+  RunCardTo(3, 18, 370);
+  const int small = Count([](const EnemyBullet& b) { return b.behaviourParam == 5; });
+  EXPECT_EQ(small, 108 * 4);
+  EXPECT_EQ(Count([](const EnemyBullet& b) {
+              return b.behaviourParam == 5 && b.triggerAge - b.age == 6;
+            }),
+            small);
+  // Slot 19: the first comet is aimed; the next cycle's side comet is mirrored.
+  RunCardTo(1, 19, 100);
+  const auto comets = [] {
+    std::vector<double> out;
+    for (const EnemyBullet& b : g_enemyBullets)
+      if (b.state != 0 && b.behaviour == 111 && b.bornStep == g_stepSerial) out.push_back(b.angle);
+    return out;
+  };
+  const int bossX = static_cast<int>(g_bosses[0].x);
+  ASSERT_EQ(comets().size(), 1u);
+  EXPECT_DOUBLE_EQ(comets()[0], AngleToPlayer(bossX, 0));
+  RunCardTo(1, 19, 240);
+  EXPECT_EQ(comets(), std::vector<double>{230.0});
+  Step(701);
+  ASSERT_EQ(g_bosses[0].phaseTimer, 240);
+  EXPECT_EQ(comets(), std::vector<double>{310.0});
+}
+
+TEST_F(Stage5, TrioCrossFollowsThePlayerUntil60StepsBeforeItOpens) {
+  RunCardTo(2, 14, 230);
+  EXPECT_EQ(g_bosses[0].state, 4);
+  EXPECT_EQ(g_lasers[0].y1, g_player.y);
+  Step(10);  // t 240: the laser's age is 141
+  const double stood = g_lasers[0].y1;
+  g_player.y -= 40;
+  Step();
+  EXPECT_EQ(g_lasers[0].y1, stood);
+  EXPECT_EQ(g_lasers[1].x1, g_lasers[1].x2);
+  // Hard: the ring starts closing toward radius 100 at t 300.
+  RunCardTo(2, 14, 399);
+  EXPECT_EQ(Count([](const EnemyBullet& b) {
+              return b.behaviour == 18 && b.speedLimit == 100.0 && b.speed < 220.0;
+            }),
+            9);
+}
+
+}  // namespace
