@@ -37,10 +37,15 @@ struct AcmDecoderState {
   uint8_t* compressedData;
   uint32_t compressedSize;
   uint32_t mainSourcePosition;
-  uint32_t totalSamples;  // MP3: sum of all frames' samples; WAVE: 0xFFFFFFFF (not counted)
+  uint32_t totalSamples;  // MP3: sum of all frames' samples, trimmed when tagged; WAVE: 0xFFFFFFFF
   uint32_t spareSourcePosition;
   uint32_t sparePcmProduced;
   uint8_t* scratchBlock;
+  // Gapless MP3 (a valid encoder tag): of the PCM the main stream decodes, only the bytes
+  // in [keepStart, keepEnd) are delivered. Untagged sources keep [0, 0xFFFFFFFF).
+  uint32_t keepStart;
+  uint32_t keepEnd;
+  uint32_t decodedPosition;  // PCM bytes the main stream has decoded, trimmed or not
 };
 
 struct MemoryPcmState {
@@ -138,3 +143,14 @@ struct MpegFrameInfo {
 // 0; -2 without frame sync; -1 for a reserved layer, a free-format or bad bitrate
 // index, or sample-rate index 3.
 int ParseMpegFrameHeader(const uint8_t header[4], MpegFrameInfo* info);
+
+// What a LAME Info/Xing tag frame says about gapless playback.
+struct Mp3GaplessTag {
+  uint32_t frames;   // audio frames after the tag frame (0 when the tag does not say)
+  uint32_t delay;    // encoder delay in samples
+  uint32_t padding;  // samples of padding at the end
+};
+// True when `frame` (the whole first frame, `size` bytes) is a Layer III tag frame with
+// a LAME extension whose CRC matches; anything else is not taken as a tag.
+bool ParseMp3GaplessTag(const uint8_t* frame, uint32_t size, const MpegFrameInfo& info,
+                        Mp3GaplessTag* tag);

@@ -168,6 +168,7 @@ int FinishAcmOpen(SoundConverter* c, uint32_t blockSize) {
 int OpenAcmWaveConverter(SoundConverter* c) {
   c->acm = AcmDecoderState{};
   c->acm.totalSamples = 0xFFFFFFFFu;
+  c->acm.keepEnd = 0xFFFFFFFFu;
   uint8_t* chunk = ReadFormatChunk(c);
   if (chunk == nullptr) return -1;
   c->acm.sourceFormat = reinterpret_cast<WaveFormatEx*>(chunk);
@@ -182,25 +183,42 @@ int OpenAcmWaveConverter(SoundConverter* c) {
 
 int ReadAcmBlock(SoundConverter* c) {
   AcmDecoderState& a = c->acm;
-  if (a.mainSourcePosition >= a.compressedSize) return -1;
-  AcmStreamHeader h{};
-  h.cbStruct = sizeof h;
-  h.pbSrc = a.compressedData + a.mainSourcePosition;
-  h.cbSrcLength = std::min<uint32_t>(2048, a.compressedSize - a.mainSourcePosition);
-  h.pbDst = c->pcmBlock;
-  h.cbDstLength = c->blockSize;
-  if (AcmStreamPrepareHeader(a.mainStream, &h, 0) != 0) return -1;
-  int r = AcmStreamConvert(a.mainStream, &h, kAcmStreamConvertBlockAlign);
-  if (r != 0) h.cbDstLengthUsed = 0;
-  c->bytesLeft = h.cbDstLengthUsed;
-  a.mainSourcePosition += h.cbSrcLengthUsed;
-  AcmStreamUnprepareHeader(a.mainStream, &h, 0);
-  if (h.cbDstLengthUsed == 0) {
-    c->bytesLeft = 0;
-    a.mainSourcePosition = a.compressedSize;
-    return -1;
+  // Pieces that decode only to trimmed samples (a gapless MP3's start) deliver nothing:
+  // the next piece is converted in the same call.
+  for (;;) {
+    if (a.mainSourcePosition >= a.compressedSize || a.decodedPosition >= a.keepEnd) return -1;
+    AcmStreamHeader h{};
+    h.cbStruct = sizeof h;
+    h.pbSrc = a.compressedData + a.mainSourcePosition;
+    h.cbSrcLength = std::min<uint32_t>(2048, a.compressedSize - a.mainSourcePosition);
+    h.pbDst = c->pcmBlock;
+    h.cbDstLength = c->blockSize;
+    if (AcmStreamPrepareHeader(a.mainStream, &h, 0) != 0) return -1;
+    int r = AcmStreamConvert(a.mainStream, &h, kAcmStreamConvertBlockAlign);
+    if (r != 0) h.cbDstLengthUsed = 0;
+    c->bytesLeft = h.cbDstLengthUsed;
+    a.mainSourcePosition += h.cbSrcLengthUsed;
+    AcmStreamUnprepareHeader(a.mainStream, &h, 0);
+    if (h.cbDstLengthUsed == 0) {
+      c->bytesLeft = 0;
+      a.mainSourcePosition = a.compressedSize;
+      return -1;
+    }
+    const uint64_t from = a.decodedPosition;
+    const uint64_t to = from + h.cbDstLengthUsed;
+    a.decodedPosition = static_cast<uint32_t>(std::min<uint64_t>(to, 0xFFFFFFFFu));
+    const uint64_t keepFrom = std::max<uint64_t>(from, a.keepStart);
+    const uint64_t keepTo = std::min<uint64_t>(to, a.keepEnd);
+    if (keepFrom >= keepTo) {
+      c->bytesLeft = 0;
+      continue;
+    }
+    if (keepFrom > from) {
+      std::memmove(c->pcmBlock, c->pcmBlock + (keepFrom - from), static_cast<size_t>(keepTo - keepFrom));
+    }
+    c->bytesLeft = static_cast<uint32_t>(keepTo - keepFrom);
+    return 0;
   }
-  return 0;
 }
 
 int SeekAcmConverter(SoundConverter* c, uint32_t sampleIndex) {
@@ -221,6 +239,7 @@ int SeekAcmConverter(SoundConverter* c, uint32_t sampleIndex) {
     // and the old main stream is opened anew as the spare.
     std::swap(a.mainStream, a.spareStream);
     a.mainSourcePosition = a.spareSourcePosition;
+    a.decodedPosition = 0;  // the fresh stream decodes from the start again
     c->pcmPosition = a.sparePcmProduced;
     c->bytesLeft = 0;
     c->blockOffset = 0;

@@ -1,8 +1,10 @@
 // The sound converter and its WAVE and MP3 decoders, over inputs made here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "platform/alloc.h"
 #include "platform/stream.h"
@@ -264,6 +266,139 @@ TEST(Mp3Decoder, TruncatedAndGarbageFilesEndCleanly) {
   freeFormat.resize(2000, 0);
   EXPECT_EQ(Converter(freeFormat).result, -1);
   for (uint32_t seed = 1; seed <= 20; ++seed) EXPECT_EQ(Converter(NoiseBytes(5000, seed)).result, -1) << seed;
+}
+
+namespace {
+
+// A rising sweep: unlike a steady tone it matches itself at one shift only.
+std::vector<int16_t> Sweep(int frames, int channels, int rate) {
+  std::vector<int16_t> s(static_cast<size_t>(frames) * channels);
+  double phase = 0;
+  for (int i = 0; i < frames; ++i) {
+    phase += 2 * M_PI * (200.0 + 3800.0 * i / frames) / rate;
+    for (int c = 0; c < channels; ++c) s[static_cast<size_t>(i) * channels + c] = static_cast<int16_t>(8000 * std::sin(phase + c));
+  }
+  return s;
+}
+
+// The shift in [-limit, limit] samples at which `decoded` (16-bit, interleaved) best
+// matches `input` over a window in the middle.
+int BestShift(const Bytes& decoded, const std::vector<int16_t>& input, int channels, int limit) {
+  const int16_t* d = reinterpret_cast<const int16_t*>(decoded.data());
+  const long frames = static_cast<long>(input.size()) / channels;
+  double best = 1e300;
+  int bestShift = 0;
+  for (int shift = -limit; shift <= limit; ++shift) {
+    double error = 0;
+    for (long i = frames / 2 - 4096; i < frames / 2 + 4096; ++i) {
+      double e = d[(i + shift) * channels] - input[i * channels];
+      error += e * e;
+    }
+    if (error < best) best = error, bestShift = shift;
+  }
+  return bestShift;
+}
+
+// Where the LAME extension of a tag frame starts (all four Xing fields present).
+size_t LameExtension(int channels, bool mpeg1) {
+  return 4 + (mpeg1 ? (channels == 1 ? 17 : 32) : (channels == 1 ? 9 : 17)) + 8 + 4 + 4 + 100 + 4;
+}
+
+// Byte offset of frame `n` (0 is the first).
+size_t FrameOffset(const Bytes& mp3, int n) {
+  size_t at = 0;
+  for (MpegFrameInfo f; n > 0 && ParseMpegFrameHeader(mp3.data() + at, &f) == 0; --n) at += f.frameLength;
+  return at;
+}
+
+void FixLameCrc(Bytes& mp3, size_t lame) {
+  uint16_t crc = 0;
+  for (size_t i = 0; i < lame + 34; ++i) {
+    crc ^= mp3[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  mp3[lame + 34] = static_cast<uint8_t>(crc >> 8);
+  mp3[lame + 35] = static_cast<uint8_t>(crc);
+}
+
+}  // namespace
+
+TEST(Mp3Decoder, InfoTaggedFilesDecodeToTheInputsLengthAlignedLikeLibmpg123Gapless) {
+  struct Case {
+    int channels, rate, kbps;
+  } cases[] = {{2, 44100, 128}, {1, 22050, 64}, {2, 48000, 192}, {1, 16000, 48}};  // rates at which the tag fits a frame
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate);
+    std::vector<int16_t> input = Sweep(k.rate * 13 / 10, k.channels, k.rate);
+    Bytes mp3 = EncodeMp3(input, k.channels, k.rate, k.kbps, true);
+    Bytes reference = DecodeMp3GaplessWithMpg123(mp3);
+    ASSERT_EQ(reference.size(), input.size() * 2);
+    Converter conv(mp3);
+    ASSERT_EQ(conv.result, 0);
+    EXPECT_EQ(GetSoundConverterPcmSize(&conv.c), input.size() * 2);
+    Bytes decoded = conv.DecodeAll();
+    ASSERT_EQ(decoded.size(), input.size() * 2);
+    EXPECT_TRUE(decoded == reference);
+    EXPECT_EQ(BestShift(decoded, input, k.channels, 1500), 0);
+
+    // Seeks land on the same samples in the trimmed stream, backward and forward.
+    const uint32_t ba = conv.c.outputFormat.blockAlign;
+    const uint32_t last = static_cast<uint32_t>(input.size() / k.channels) - 10;
+    for (uint32_t sample : {5000u, 100u, last, 0u, 1u, 17000u}) {
+      SeekSoundConverter(&conv.c, sample);
+      Bytes got = conv.Read(20000);
+      size_t at = static_cast<size_t>(sample) * ba;
+      ASSERT_EQ(got.size(), std::min<size_t>(20000, reference.size() - at)) << sample;
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
+    }
+  }
+}
+
+TEST(Mp3Decoder, DamagedOrOverclaimingTagsNeverCutMoreThanTheFileHolds) {
+  std::vector<int16_t> input = Sweep(44100 * 3 / 10, 2, 44100);
+  const Bytes tagged = EncodeMp3(input, 2, 44100, 128, true);
+  const size_t lame = LameExtension(2, true);
+  const uint32_t tagDelay = tagged[lame + 21] << 4 | tagged[lame + 22] >> 4;
+  ASSERT_EQ(tagDelay, 576u);  // the field sits where the test looks for it
+  auto setDelayAndPadding = [&](Bytes& b, uint32_t delay, uint32_t padding) {
+    b[lame + 21] = static_cast<uint8_t>(delay >> 4);
+    b[lame + 22] = static_cast<uint8_t>((delay & 15) << 4 | padding >> 8);
+    b[lame + 23] = static_cast<uint8_t>(padding);
+  };
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> damage;
+    bool trusted;
+  } cases[] = {
+      {"delay changed, CRC not", [&](Bytes& b) { setDelayAndPadding(b, 100, 200); }, false},
+      {"tag name damaged", [&](Bytes& b) { b[36] = 'X', FixLameCrc(b, lame); }, false},
+      {"delay and padding at their largest", [&](Bytes& b) { setDelayAndPadding(b, 4095, 4095), FixLameCrc(b, lame); }, true},
+      {"last three frames cut off", [&](Bytes& b) { b.resize(FrameOffset(b, CountMp3Frames(b, nullptr) - 3)); }, true},
+      {"only two audio frames", [&](Bytes& b) { b.resize(FrameOffset(b, 3)); }, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Bytes mp3 = tagged;
+    k.damage(mp3);
+    // Every frame decoded as audio, the tag frame as silence: the untrimmed stream.
+    Bytes whole = DecodeMp3WithMpg123(mp3);
+    Converter conv(mp3);
+    ASSERT_EQ(conv.result, 0);
+    Bytes decoded = conv.DecodeAll();
+    EXPECT_EQ(decoded.size(), GetSoundConverterPcmSize(&conv.c));
+    if (!k.trusted) {
+      EXPECT_TRUE(decoded == whole);  // as a file without a tag
+      continue;
+    }
+    const uint32_t delay = mp3[lame + 21] << 4 | mp3[lame + 22] >> 4;
+    const uint32_t padding = (mp3[lame + 22] & 15) << 8 | mp3[lame + 23];
+    const uint32_t tagFrames = mp3[36 + 8] << 24 | mp3[37 + 8] << 16 | mp3[38 + 8] << 8 | mp3[39 + 8];
+    const long held = static_cast<long>(whole.size() / 4) - 1152;
+    const long start = std::min<long>(delay + 529, held);
+    const long end = std::clamp<long>(static_cast<long>(tagFrames) * 1152 + 529 - padding, start, held);
+    ASSERT_EQ(decoded.size(), static_cast<size_t>(end - start) * 4);
+    EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), whole.begin() + (1152 + start) * 4));
+  }
 }
 
 TEST(SoundConverter, SeekWithinSixteenBytesKeepsTheEndAndTempWaveLayout) {

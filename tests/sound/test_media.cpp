@@ -80,14 +80,14 @@ Bytes AsBytes(const std::vector<int16_t>& samples) {
   return b;
 }
 
-Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps) {
+Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag) {
   lame_global_flags* lame = lame_init();
   lame_set_in_samplerate(lame, rate);
   lame_set_out_samplerate(lame, rate);
   lame_set_num_channels(lame, channels);
   lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
   lame_set_brate(lame, kbps);
-  lame_set_bWriteVbrTag(lame, 0);
+  lame_set_bWriteVbrTag(lame, infoTag ? 1 : 0);
   lame_init_params(lame);
   int frames = static_cast<int>(pcm.size()) / channels;
   Bytes out(static_cast<size_t>(frames) * 5 / 4 + 7200 + 16384);
@@ -99,15 +99,24 @@ Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbp
     n = lame_encode_buffer(lame, pcm.data(), pcm.data(), frames, out.data(), static_cast<int>(out.size()));
   }
   int m = lame_encode_flush(lame, out.data() + n, static_cast<int>(out.size()) - n);
+  if (infoTag) {
+    // The stream began with a placeholder frame of the tag's size; the tag replaces it.
+    unsigned char tag[4096];
+    size_t size = lame_get_lametag_frame(lame, tag, sizeof tag);
+    std::memcpy(out.data(), tag, size);
+  }
   lame_close(lame);
   out.resize(static_cast<size_t>(n + m));
   return out;
 }
 
-Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channelsOut, long* rateOut) {
+namespace {
+
+// The whole file through libmpg123 with `flags`, as 16-bit PCM.
+Bytes DecodeWithMpg123(const Bytes& mp3, long flags, int* channelsOut, long* rateOut) {
   mpg123_init();
   mpg123_handle* h = mpg123_new(nullptr, nullptr);
-  mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0);
+  mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | flags, 0);
   mpg123_format_none(h);
   for (long rate : {8000l, 11025l, 12000l, 16000l, 22050l, 24000l, 32000l, 44100l, 48000l}) {
     mpg123_format(h, rate, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
@@ -132,6 +141,16 @@ Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channelsOut, long* rateOut) {
   }
   mpg123_delete(h);
   return out;
+}
+
+}  // namespace
+
+Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channelsOut, long* rateOut) {
+  return DecodeWithMpg123(mp3, MPG123_IGNORE_INFOFRAME, channelsOut, rateOut);
+}
+
+Bytes DecodeMp3GaplessWithMpg123(const Bytes& mp3) {
+  return DecodeWithMpg123(mp3, MPG123_GAPLESS, nullptr, nullptr);
 }
 
 int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame) {

@@ -29,11 +29,15 @@ Bytes NoiseBytes(size_t n, uint32_t seed);
 std::vector<int16_t> TestTone(int frames, int channels, int rate, uint32_t seed = 1);
 Bytes AsBytes(const std::vector<int16_t>& samples);
 
-// MP3 at `rate` with `channels`, constant bitrate, no info frame.
-Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps);
+// MP3 at `rate` with `channels`, constant bitrate; with `infoTag` the first frame is
+// the encoder's Info tag (delay and padding for gapless playback), else there is none.
+Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag = false);
 // All frames of an MP3 as libmpg123 decodes the whole file at once (16-bit, no
 // gapless trimming, an info frame decoded as audio).
 Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channels = nullptr, long* rate = nullptr);
+// The whole file as libmpg123 plays it gapless: the Info frame skipped, the delay and
+// padding it records cut.
+Bytes DecodeMp3GaplessWithMpg123(const Bytes& mp3);
 // Frame count by walking frame headers from the first frame.
 int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame);
 
