@@ -375,6 +375,8 @@ TEST(Mp3Decoder, DamagedOrOverclaimingTagsNeverCutMoreThanTheFileHolds) {
       {"delay and padding at their largest", [&](Bytes& b) { setDelayAndPadding(b, 4095, 4095), FixLameCrc(b, lame); }, true},
       {"last three frames cut off", [&](Bytes& b) { b.resize(FrameOffset(b, CountMp3Frames(b, nullptr) - 3)); }, true},
       {"only two audio frames", [&](Bytes& b) { b.resize(FrameOffset(b, 3)); }, true},
+      {"more delay than two frames hold",
+       [&](Bytes& b) { b.resize(FrameOffset(b, 3)), setDelayAndPadding(b, 4095, 0), FixLameCrc(b, lame); }, true},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
