@@ -95,13 +95,26 @@ inline int CeilDivNarrow(int64_t x, const ColumnStep& s, int lo, int hi) {
   auto inside = [&](int i) {
     return static_cast<uint64_t>(start + s.step * i) < static_cast<uint64_t>(limit);
   };
-  if (inside(lo) && inside(hi - 1)) return;
-  if (s.step == 0) {
-    hi = lo;
-    return;
+  // Ends one or two steps outside, common on the edges of thin shapes, are stepped over;
+  // farther ones are found by division.
+  if (!inside(lo)) {
+    if (lo + 1 < hi && inside(lo + 1))
+      lo += 1;
+    else if (lo + 2 < hi && inside(lo + 2))
+      lo += 2;
+    else if (s.step == 0)
+      lo = hi;
+    else
+      lo = CeilDivNarrow(s.step > 0 ? -start : start - (limit - 1), s, lo, hi);
   }
-  lo = CeilDivNarrow(s.step > 0 ? -start : start - (limit - 1), s, lo, hi);
-  hi = std::max(lo, CeilDivNarrow(s.step > 0 ? limit - start : start + 1, s, lo, hi));
+  if (lo < hi && !inside(hi - 1)) {
+    if (hi - 2 >= lo && inside(hi - 2))
+      hi -= 1;
+    else if (hi - 3 >= lo && inside(hi - 3))
+      hi -= 2;
+    else
+      hi = std::max(lo, CeilDivNarrow(s.step > 0 ? limit - start : start + 1, s, lo, hi));
+  }
 }
 
 inline bool Within61(Int128 v) { return v > -(Int128{1} << 61) && v < (Int128{1} << 61); }
