@@ -17,9 +17,14 @@ struct Blit {
 };
 
 // The per-pixel loops: one pass over the clipped rectangle.
+// Both walks take their own copies of the call's values: stores through the byte
+// pointers may alias anything else, and locals let the compiler keep them in registers
+// and take several pixels per step.
 template <class K>
-void DrawRows(const Blit& b, const soft::PixelContext& c) {
+[[gnu::flatten, gnu::noinline]] void DrawRows(const Blit& blit, const soft::PixelContext& ctx) {
   using F = typename K::Format;
+  const Blit b = blit;
+  const soft::PixelContext c = ctx;
   const uint8_t* s = b.src;
   const uint8_t* bl = b.blend;
   uint8_t* d = b.dst;
@@ -34,7 +39,12 @@ void DrawRows(const Blit& b, const soft::PixelContext& c) {
         F::Store(d + x * F::kBytes, v == c.key ? old : v);
       }
     } else {
-      for (int x = 0; x < b.width; ++x)
+      int x = 0;
+#if defined(__SSE2__)
+      if constexpr (K::kBlock8)
+        for (; x + 8 <= b.width; x += 8) K::Op::Opaque8(d + x * 2, s + x * 2, c);
+#endif
+      for (; x < b.width; ++x)
         K::Pixel(d + x * F::kBytes, s + x * K::kSrcBytes, K::kBlend ? bl + x : nullptr, c);
     }
     if constexpr (K::kBlend) bl += b.blendPitch;
@@ -43,8 +53,10 @@ void DrawRows(const Blit& b, const soft::PixelContext& c) {
 
 // The run-coded loops: the whole image, its runs deciding skip, opaque or translucent.
 template <class K>
-void DrawRuns(const Blit& b, const uint8_t* codes, const soft::PixelContext& c) {
+[[gnu::flatten, gnu::noinline]] void DrawRuns(const Blit& blit, const uint8_t* codes, const soft::PixelContext& ctx) {
   using F = typename K::Format;
+  const Blit b = blit;
+  const soft::PixelContext c = ctx;
   const uint8_t* srow = b.src;
   const uint8_t* brow = b.blend;
   uint8_t* drow = b.dst;

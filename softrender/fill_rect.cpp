@@ -5,6 +5,20 @@
 #include "graphics/draw_state.h"
 #include "softrender/pixel_ops.h"
 
+namespace {
+
+template <class Op>
+[[gnu::flatten, gnu::noinline]] void FillRows(uint8_t* row, int pitch, int width, int height,
+                               const soft::ConstColour k) {
+  using F = typename Op::Format;
+  for (int y = 0; y < height; ++y, row += pitch) {
+    uint8_t* d = row;
+    for (int x = 0; x < width; ++x, d += F::kBytes) Op::Apply(d, k);
+  }
+}
+
+}  // namespace
+
 void SoftFillRectInArea(MEMIMG* dst, const Rect* rect, uint32_t colour, const Rect* area) {
   if (!soft::DrawableTarget(dst)) return;
   Rect r = rect ? Rect{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
@@ -21,11 +35,7 @@ void SoftFillRectInArea(MEMIMG* dst, const Rect* rect, uint32_t colour, const Re
   uint8_t* row = dst->pixels + static_cast<std::ptrdiff_t>(r.top) * body->pitch + r.left * bpp;
   soft::DispatchConst(body->depthClass, DrawBlendMode, p, [&]<class Op>(Op) {
     using F = typename Op::Format;
-    const soft::ConstColour k = soft::PrepareConstColour<F>(colour, tint, DrawBright, p);
-    for (int y = 0; y < height; ++y, row += body->pitch) {
-      uint8_t* d = row;
-      for (int x = 0; x < width; ++x, d += F::kBytes) Op::Apply(d, k);
-    }
+    FillRows<Op>(row, body->pitch, width, height, soft::PrepareConstColour<F>(colour, tint, DrawBright, p));
   });
 }
 

@@ -5,6 +5,7 @@ namespace soft {
 void PreparePixelContext(PixelContext* c, const MemImageBody* src, bool keyed) {
   const int p = BlendParam();
   c->p = p;
+  for (int i = 0; i < 3; ++i) c->bright[i] = (DrawBright >> (8 * i)) & 0xFF;
   c->tint[0] = MulDiv255Table[DrawBright & 0xFF];
   c->tint[1] = MulDiv255Table[(DrawBright >> 8) & 0xFF];
   c->tint[2] = MulDiv255Table[(DrawBright >> 16) & 0xFF];

@@ -11,10 +11,18 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "graphics/draw_state.h"
 #include "image/blend_tables.h"
 #include "image/memimg.h"
+
+// The pixel operations are small and called once per pixel from every walk; the
+// compiler's inliner gives up on them among hundreds of instantiations, so they are
+// always inlined into the walk.
+#define SOFT_INLINE [[gnu::always_inline]] inline
 
 namespace soft {
 
@@ -26,12 +34,12 @@ struct Xrgb8888 {
   static constexpr int kBytes = 4;
   static constexpr int kShift[3] = {0, 8, 16};
   static constexpr int kBits[3] = {8, 8, 8};
-  static uint32_t Load(const uint8_t* p) {
+  SOFT_INLINE static uint32_t Load(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
     return v;
   }
-  static void Store(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+  SOFT_INLINE static void Store(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 };
 
 // RGB565: one word, blue bits 0-4 (channel 0), green 5-10 (1), red 11-15 (2).
@@ -40,12 +48,12 @@ struct Rgb565 {
   static constexpr int kBytes = 2;
   static constexpr int kShift[3] = {0, 5, 11};
   static constexpr int kBits[3] = {5, 6, 5};
-  static uint32_t Load(const uint8_t* p) {
+  SOFT_INLINE static uint32_t Load(const uint8_t* p) {
     uint16_t v;
     std::memcpy(&v, p, 2);
     return v;
   }
-  static void Store(uint8_t* p, uint32_t v) {
+  SOFT_INLINE static void Store(uint8_t* p, uint32_t v) {
     const uint16_t w = static_cast<uint16_t>(v);
     std::memcpy(p, &w, 2);
   }
@@ -56,14 +64,14 @@ constexpr int ChannelMax() {
   return (1 << F::kBits[Ch]) - 1;
 }
 template <class F, int Ch>
-inline int Channel(uint32_t v) {
+SOFT_INLINE int Channel(uint32_t v) {
   return static_cast<int>((v >> F::kShift[Ch]) & ChannelMax<F, Ch>());
 }
 
 // Applies fn(channel tag, s channel, d channel) -> new channel to the three channels and
 // packs the results; the XRGB8888 fourth byte of the result is 0.
 template <class F, class Fn>
-inline uint32_t MapChannels(uint32_t s, uint32_t d, Fn&& fn) {
+SOFT_INLINE uint32_t MapChannels(uint32_t s, uint32_t d, Fn&& fn) {
   using C0 = std::integral_constant<int, 0>;
   using C1 = std::integral_constant<int, 1>;
   using C2 = std::integral_constant<int, 2>;
@@ -74,7 +82,7 @@ inline uint32_t MapChannels(uint32_t s, uint32_t d, Fn&& fn) {
 
 // Stores the three channels of v and keeps the destination's XRGB8888 fourth byte.
 template <class F>
-inline void StoreChannels(uint8_t* d, uint32_t v, uint32_t old) {
+SOFT_INLINE void StoreChannels(uint8_t* d, uint32_t v, uint32_t old) {
   if constexpr (F::kBytes == 4) {
     F::Store(d, v | (old & 0xFF000000u));
   } else {
@@ -87,22 +95,22 @@ inline void StoreChannels(uint8_t* d, uint32_t v, uint32_t old) {
 // and subtract only their upper bits, the carry or borrow of the channel below lands
 // in their lowest bit) are part of the result.
 
-inline uint32_t PackedAdd(Xrgb8888, uint32_t d, uint32_t c) {
+SOFT_INLINE uint32_t PackedAdd(Xrgb8888, uint32_t d, uint32_t c) {
   const uint32_t sum = (d & 0x00FEFEFFu) + (c & 0x00FEFEFFu);
   const uint32_t k = sum & 0x01010100u;
   return (k - (k >> 8)) | ((d | c) & 0x00010100u) | sum;
 }
-inline uint32_t PackedSub(Xrgb8888, uint32_t d, uint32_t c) {
+SOFT_INLINE uint32_t PackedSub(Xrgb8888, uint32_t d, uint32_t c) {
   const uint32_t e = (d | 0x01010100u) - (c & 0xFEFEFEFFu);
   const uint32_t k = e & 0x01010100u;
   return (k - (k >> 8)) & e;
 }
-inline uint32_t PackedAdd(Rgb565, uint32_t d, uint32_t c) {
+SOFT_INLINE uint32_t PackedAdd(Rgb565, uint32_t d, uint32_t c) {
   const uint32_t sum = (d & 0xF7DEF7DFu) + (c & 0xF7DEF7DFu);
   const uint32_t k = sum & 0x08210820u;
   return ((k - (k >> 5)) | ((d | c) & 0x0820u) | sum) & 0xFFFFu;
 }
-inline uint32_t PackedSub(Rgb565, uint32_t d, uint32_t c) {
+SOFT_INLINE uint32_t PackedSub(Rgb565, uint32_t d, uint32_t c) {
   const uint32_t e = (d | 0x08210820u) - (c & 0xF7DEF7DFu);
   const uint32_t k = e & 0x08210820u;
   return ((k - (k >> 5)) & e) & 0xFFFFu;
@@ -119,7 +127,8 @@ inline bool TintOn(uint32_t bright) { return (bright & 0xFFFFFFu) != 0xFFFFFFu; 
 
 struct PixelContext {
   int p = 0;                          // DrawBlendParam
-  const int* tint[3] = {};            // MulDiv255Table rows of bright blue, green, red
+  int bright[3] = {};                 // bright blue, green, red bytes
+  const int* tint[3] = {};            // their MulDiv255Table rows
   const int* scaleP = nullptr;        // MulDiv255Table row p
   const int* lerpP = nullptr;         // BlendLerpTable row p, at difference 0
   const uint8_t* lerp6 = nullptr;     // Lerp6Table plane p / 4
@@ -145,9 +154,9 @@ struct SrcDirect {
   using Format = F;
   static constexpr int kBytes = F::kBytes;
   static constexpr bool kAlpha = false, kPaletted = false;
-  static uint32_t Colour(const uint8_t* p, const PixelContext&) { return F::Load(p); }
-  static bool Keyed(const uint8_t* p, const PixelContext& c) { return F::Load(p) == c.key; }
-  static int Alpha(const uint8_t*) { return 255; }
+  SOFT_INLINE static uint32_t Colour(const uint8_t* p, const PixelContext&) { return F::Load(p); }
+  SOFT_INLINE static bool Keyed(const uint8_t* p, const PixelContext& c) { return F::Load(p) == c.key; }
+  SOFT_INLINE static int Alpha(const uint8_t*) { return 255; }
 };
 
 // XRGB8888 with alpha in the fourth byte; RGB565 with alpha: word, alpha byte, one unused byte.
@@ -156,9 +165,9 @@ struct SrcDirectAlpha {
   using Format = F;
   static constexpr int kBytes = 4;
   static constexpr bool kAlpha = true, kPaletted = false;
-  static uint32_t Colour(const uint8_t* p, const PixelContext&) { return F::Load(p); }
-  static bool Keyed(const uint8_t*, const PixelContext&) { return false; }
-  static int Alpha(const uint8_t* p) { return F::kBytes == 4 ? p[3] : p[2]; }
+  SOFT_INLINE static uint32_t Colour(const uint8_t* p, const PixelContext&) { return F::Load(p); }
+  SOFT_INLINE static bool Keyed(const uint8_t*, const PixelContext&) { return false; }
+  SOFT_INLINE static int Alpha(const uint8_t* p) { return F::kBytes == 4 ? p[3] : p[2]; }
 };
 
 template <class F>
@@ -166,11 +175,11 @@ struct SrcPaletted {
   using Format = F;
   static constexpr int kBytes = 1;
   static constexpr bool kAlpha = false, kPaletted = true;
-  static uint32_t Colour(const uint8_t* p, const PixelContext& c) {
+  SOFT_INLINE static uint32_t Colour(const uint8_t* p, const PixelContext& c) {
     return F::Load(c.palette + *p * F::kBytes);
   }
-  static bool Keyed(const uint8_t* p, const PixelContext& c) { return c.paletteSkip[*p] != 0; }
-  static int Alpha(const uint8_t*) { return 255; }
+  SOFT_INLINE static bool Keyed(const uint8_t* p, const PixelContext& c) { return c.paletteSkip[*p] != 0; }
+  SOFT_INLINE static int Alpha(const uint8_t*) { return 255; }
 };
 
 // ---------------------------------------------------------------- image-source operations
@@ -178,10 +187,21 @@ struct SrcPaletted {
 // alpha as a factor. s is the source colour as fetched (untinted), w the blend-image
 // weight (ignored without a blend image).
 
+// The divisions by 255 of MulDiv255Table and BlendLerpTable, worked out instead of looked
+// up so that the loops around them can take several pixels per step. Exact for every
+// table entry (0 <= n <= 65025; |t| <= 65025).
+SOFT_INLINE int Div255(int n) { return (n + 1 + (n >> 8)) >> 8; }
+SOFT_INLINE int TruncDiv255(int t) {
+  const int q = Div255(t < 0 ? -t : t);
+  return t < 0 ? -q : q;
+}
+// floor(n / 63) for 0 <= n <= 3969: a Lerp6Table entry is Div63(i * j + (63 - i) * k).
+SOFT_INLINE int Div63(int n) { return (n * 2081) >> 17; }
+
 template <class F, bool Tint, int Ch>
-inline int TintCh(int v, const PixelContext& c) {
+SOFT_INLINE int TintCh(int v, const PixelContext& c) {
   if constexpr (Tint) {
-    return c.tint[Ch][v];
+    return Div255(v * c.bright[Ch]);
   } else {
     (void)c;
     return v;
@@ -189,20 +209,40 @@ inline int TintCh(int v, const PixelContext& c) {
 }
 
 // d + (x - d) * f / 2^bits, floored; f <= 2^bits keeps the sum non-negative.
-inline int LerpShift(int d, int x, int f, int bits) { return ((d << bits) + (x - d) * f) >> bits; }
-inline int LerpShift64(int d, int x, int64_t f, int bits) {
+SOFT_INLINE int LerpShift(int d, int x, int f, int bits) { return ((d << bits) + (x - d) * f) >> bits; }
+SOFT_INLINE int LerpShift64(int d, int x, int64_t f, int bits) {
   return static_cast<int>(((static_cast<int64_t>(d) << bits) + (x - d) * f) >> bits);
 }
+
+#if defined(__SSE2__)
+// Eight RGB565 pixels of a direct source at once, for the operations that the
+// compiler does not take several pixels per step by itself. Each gives exactly the
+// result of its one-pixel form.
+struct Block8 {
+  static __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static __m128i Pack(__m128i b, __m128i g, __m128i r) {
+    return _mm_or_si128(_mm_or_si128(b, _mm_slli_epi16(g, 5)), _mm_slli_epi16(r, 11));
+  }
+  static __m128i Blue(__m128i v) { return _mm_and_si128(v, _mm_set1_epi16(31)); }
+  static __m128i Green(__m128i v) { return _mm_and_si128(_mm_srli_epi16(v, 5), _mm_set1_epi16(63)); }
+  static __m128i Red(__m128i v) { return _mm_srli_epi16(v, 11); }
+};
+#endif
 
 template <class F, int Mode, bool Blend, bool Tint>
 struct ImageOp {
   static constexpr bool kRgb565 = F::kBytes == 2;
   // Untinted mode 0 without blend image stores the source pixel whole.
   static constexpr bool kWholeCopy = Mode == BlendCopy && !Blend && !Tint;
+  // Block form: RGB565, untinted, no blend image, the modes whose fields fit 16 bits.
+  static constexpr bool kBlock8 = kRgb565 && !Blend && !Tint &&
+                                  (Mode == BlendAlpha || Mode == BlendInvertAlpha ||
+                                   Mode == BlendMultiplyAlpha || Mode == BlendMultiply);
 
   // Target of an interpolating mode for channel Ch.
   template <int Ch>
-  static int Target(int s, int d, const PixelContext& c) {
+  SOFT_INLINE static int Target(int s, int d, const PixelContext& c) {
     if constexpr (Mode == BlendInvertAlpha) {
       return TintCh<F, Tint, Ch>(ChannelMax<F, Ch>() - s, c);
     } else if constexpr (Mode == BlendMultiplyAlpha) {
@@ -214,28 +254,28 @@ struct ImageOp {
 
   // Scaled source channel of modes 2 and 3.
   template <int Ch>
-  static int Scaled(int s, bool translucent, int a, int w, const PixelContext& c) {
+  SOFT_INLINE static int Scaled(int s, bool translucent, int a, int w, const PixelContext& c) {
     if constexpr (kRgb565) {
       if (!translucent) {
-        if constexpr (Blend) return c.scaleP[(TintCh<F, Tint, Ch>(s, c) * w) >> 8];
-        return c.scaleP[TintCh<F, Tint, Ch>(s, c)];
+        if constexpr (Blend) return Div255(c.p * ((TintCh<F, Tint, Ch>(s, c) * w) >> 8));
+        return Div255(c.p * TintCh<F, Tint, Ch>(s, c));
       }
       // Without a blend image the alpha scales the field before the tint.
-      if constexpr (Blend) return c.scaleP[(TintCh<F, Tint, Ch>(s, c) * w * a) >> 16];
-      return c.scaleP[TintCh<F, Tint, Ch>((s * a) >> 8, c)];
+      if constexpr (Blend) return Div255(c.p * ((TintCh<F, Tint, Ch>(s, c) * w * a) >> 16));
+      return Div255(c.p * TintCh<F, Tint, Ch>((s * a) >> 8, c));
     } else {
       const uint32_t t = static_cast<uint32_t>(TintCh<F, Tint, Ch>(s, c));
       const uint32_t p = static_cast<uint32_t>(c.p);
       if (!translucent) {
         if constexpr (Blend) return static_cast<int>((t * w * p) >> 16);
-        return c.scaleP[t];
+        return Div255(static_cast<int>(t * p));
       }
       if constexpr (Blend) return static_cast<int>((t * w * a * p) >> 24);
       return static_cast<int>((t * a * p) >> 16);
     }
   }
 
-  static void Combine(uint8_t* dp, uint32_t s, bool translucent, int a, int w,
+  SOFT_INLINE static void Combine(uint8_t* dp, uint32_t s, bool translucent, int a, int w,
                       const PixelContext& c) {
     const uint32_t d = F::Load(dp);
     if constexpr (Mode == BlendCopy) {
@@ -266,7 +306,7 @@ struct ImageOp {
         const int x = Target<kCh>(sc, dc, c);
         if (!translucent) {
           if constexpr (Blend) return LerpShift(dc, x, w * p, 16);
-          if constexpr (kRgb565) return dc + c.lerpP[x - dc];
+          if constexpr (kRgb565) return dc + TruncDiv255((x - dc) * p);
           return LerpShift(dc, x, p, 8);
         }
         if constexpr (Blend) return LerpShift64(dc, x, static_cast<int64_t>(w * a) * p, 24);
@@ -292,41 +332,94 @@ struct ImageOp {
     }
   }
 
-  static void Opaque(uint8_t* d, uint32_t s, int w, const PixelContext& c) {
+  SOFT_INLINE static void Opaque(uint8_t* d, uint32_t s, int w, const PixelContext& c) {
     Combine(d, s, false, 255, w, c);
   }
-  static void Translucent(uint8_t* d, uint32_t s, int a, int w, const PixelContext& c) {
+#if defined(__SSE2__)
+  // Eight pixels of the opaque formula of kBlock8's modes.
+  SOFT_INLINE static void Opaque8(uint8_t* dp, const uint8_t* sp, const PixelContext& c) {
+    const __m128i sv = Block8::Load(sp), dv = Block8::Load(dp);
+    const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
+    const __m128i p = _mm_set1_epi16(static_cast<short>(c.p));
+    auto field = [&](__m128i sf, __m128i df, int bits) {
+      if constexpr (Mode == BlendMultiply) {
+        return _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
+      } else {
+        __m128i x = sf;
+        if constexpr (Mode == BlendInvertAlpha) x = _mm_sub_epi16(_mm_set1_epi16((1 << bits) - 1), sf);
+        if constexpr (Mode == BlendMultiplyAlpha) x = _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
+        // d + trunc((x - d) * p / 255): |(x - d) * p| <= 63 * 255 fits a signed word.
+        const __m128i t = _mm_mullo_epi16(_mm_sub_epi16(x, df), p);
+        const __m128i neg = _mm_cmpgt_epi16(zero, t);
+        const __m128i a = _mm_max_epi16(t, _mm_sub_epi16(zero, t));
+        const __m128i q = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(a, one), _mm_srli_epi16(a, 8)), 8);
+        return _mm_add_epi16(df, _mm_sub_epi16(_mm_xor_si128(q, neg), neg));
+      }
+    };
+    Block8::Store(dp, Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv), 5),
+                                   field(Block8::Green(sv), Block8::Green(dv), 6),
+                                   field(Block8::Red(sv), Block8::Red(dv), 5)));
+  }
+#endif
+  SOFT_INLINE static void Translucent(uint8_t* d, uint32_t s, int a, int w, const PixelContext& c) {
     Combine(d, s, true, a, w, c);
   }
 };
+
 
 // Mode 1 at p = 128, untinted, no blend image, source without alpha (plain blits only):
 // the half-sum of whole pixels, without carries between channels.
 template <class F>
 struct HalfSumOp {
   static constexpr bool kWholeCopy = false;
-  static void Opaque(uint8_t* dp, uint32_t s, int, const PixelContext&) {
+  static constexpr bool kBlock8 = F::kBytes == 2;
+  SOFT_INLINE static void Opaque(uint8_t* dp, uint32_t s, int, const PixelContext&) {
     const uint32_t m = F::kBytes == 4 ? 0x7F7F7Fu : 0x7BEFu;
     F::Store(dp, ((s >> 1) & m) + ((F::Load(dp) >> 1) & m));
   }
-  static void Translucent(uint8_t* dp, uint32_t s, int, int w, const PixelContext& c) {
+  SOFT_INLINE static void Translucent(uint8_t* dp, uint32_t s, int, int w, const PixelContext& c) {
     Opaque(dp, s, w, c);
   }
+#if defined(__SSE2__)
+  SOFT_INLINE static void Opaque8(uint8_t* dp, const uint8_t* sp, const PixelContext&) {
+    const __m128i m = _mm_set1_epi16(0x7BEF);
+    Block8::Store(dp, _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(Block8::Load(sp), 1), m),
+                                    _mm_and_si128(_mm_srli_epi16(Block8::Load(dp), 1), m)));
+  }
+#endif
 };
 
 // RGB565 mode 1 untinted, no blend image, source without alpha (plain blits only):
-// each field through the Lerp6Table plane of p / 4.
+// each field as the Lerp6Table plane of p / 4 gives it.
 struct Lerp6Op {
   static constexpr bool kWholeCopy = false;
-  static void Opaque(uint8_t* dp, uint32_t s, int, const PixelContext& c) {
+  static constexpr bool kBlock8 = true;
+  SOFT_INLINE static void Opaque(uint8_t* dp, uint32_t s, int, const PixelContext& c) {
     const uint32_t d = Rgb565::Load(dp);
+    const int i = c.p >> 2;
     Rgb565::Store(dp, MapChannels<Rgb565>(s, d, [&](auto, int sc, int dc) {
-      return c.lerp6[(sc << 6) | dc];
+      return Div63(i * sc + (63 - i) * dc);
     }));
   }
-  static void Translucent(uint8_t* dp, uint32_t s, int, int w, const PixelContext& c) {
+  SOFT_INLINE static void Translucent(uint8_t* dp, uint32_t s, int, int w, const PixelContext& c) {
     Opaque(dp, s, w, c);
   }
+#if defined(__SSE2__)
+  SOFT_INLINE static void Opaque8(uint8_t* dp, const uint8_t* sp, const PixelContext& c) {
+    const __m128i sv = Block8::Load(sp), dv = Block8::Load(dp);
+    const __m128i i = _mm_set1_epi16(static_cast<short>(c.p >> 2));
+    const __m128i j = _mm_set1_epi16(static_cast<short>(63 - (c.p >> 2)));
+    const __m128i one = _mm_set1_epi16(1);
+    auto field = [&](__m128i sf, __m128i df) {
+      // floor(n / 63) = (n + (n >> 6) + 1) >> 6 for every n up to 63 * 63.
+      const __m128i n = _mm_add_epi16(_mm_mullo_epi16(sf, i), _mm_mullo_epi16(df, j));
+      return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(n, _mm_srli_epi16(n, 6)), one), 6);
+    };
+    Block8::Store(dp, Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv)),
+                                   field(Block8::Green(sv), Block8::Green(dv)),
+                                   field(Block8::Red(sv), Block8::Red(dv))));
+  }
+#endif
 };
 
 // ---------------------------------------------------------------- kernels
@@ -356,7 +449,17 @@ struct Kernel {
   static constexpr bool kKeyedCopy =
       Op::kWholeCopy && T == Test::Key && !Src::kPaletted && !Src::kAlpha;
 
-  static int Weight(const uint8_t* b, const PixelContext& c) {
+  // Eight pixels per step where the operation has a block form: an RGB565 direct source
+  // without a per-pixel test.
+  static constexpr bool kBlock8 = [] {
+    if constexpr (requires { Op::kBlock8; }) {
+      return Op::kBlock8 && T == Test::None && !Src::kPaletted && Src::kBytes == 2 &&
+             Format::kBytes == 2;
+    }
+    return false;
+  }();
+
+  SOFT_INLINE static int Weight(const uint8_t* b, const PixelContext& c) {
     if constexpr (BlendT) return c.weight[*b];
     (void)b;
     (void)c;
@@ -364,7 +467,7 @@ struct Kernel {
   }
 
   // One pixel of the walk: s the source pixel, b the blend byte (unused without one).
-  static void Pixel(uint8_t* d, const uint8_t* s, const uint8_t* b, const PixelContext& c) {
+  SOFT_INLINE static void Pixel(uint8_t* d, const uint8_t* s, const uint8_t* b, const PixelContext& c) {
     if constexpr (T == Test::None) {
       Op::Opaque(d, Src::Colour(s, c), Weight(b, c), c);
     } else if constexpr (T == Test::Key) {
@@ -383,11 +486,11 @@ struct Kernel {
     }
   }
   // Pixels of an opaque run: no test, alpha dropped.
-  static void OpaquePixel(uint8_t* d, const uint8_t* s, const uint8_t* b, const PixelContext& c) {
+  SOFT_INLINE static void OpaquePixel(uint8_t* d, const uint8_t* s, const uint8_t* b, const PixelContext& c) {
     Op::Opaque(d, Src::Colour(s, c), Weight(b, c), c);
   }
   // Pixels of a translucent run: alpha a factor, without the 0 and 255 tests.
-  static void TranslucentPixel(uint8_t* d, const uint8_t* s, const uint8_t* b,
+  SOFT_INLINE static void TranslucentPixel(uint8_t* d, const uint8_t* s, const uint8_t* b,
                                const PixelContext& c) {
     if constexpr (Src::kAlpha) {
       Op::Translucent(d, Src::Colour(s, c), Src::Alpha(s), Weight(b, c), c);
@@ -560,7 +663,7 @@ template <class F, int Mode>
 struct ConstOp {
   using Format = F;
   static constexpr bool kRgb565 = F::kBytes == 2;
-  static void Apply(uint8_t* dp, const ConstColour& k) {
+  SOFT_INLINE static void Apply(uint8_t* dp, const ConstColour& k) {
     if constexpr (Mode == BlendCopy) {
       F::Store(dp, k.colour);
     } else if constexpr (Mode == BlendAddSat) {
@@ -581,7 +684,7 @@ struct ConstOp {
         } else {
           x = k.ch[kCh];
         }
-        if constexpr (kRgb565) return dc + k.lerpP[x - dc];
+        if constexpr (kRgb565) return dc + TruncDiv255((x - dc) * k.p);
         return ((dc << 8) + (x - dc) * k.p) >> 8;
       }), d);
     }

@@ -54,7 +54,7 @@ void CompareWithModel(unsigned seed, Draw&& draw) {
     for (int kind = 0; kind < kSourceKinds; ++kind)
       for (int mode : kModes)
         for (int param : kParams)
-          for (int rep = 0; rep < 8; ++rep) {
+          for (int rep = 0; rep < 24; ++rep) {
             Scene s = MakeScene(rng, depth, kind);
             const ref::State st = RandomState(rng, mode, param, s.dst.image);
             TestImage want = s.dst;

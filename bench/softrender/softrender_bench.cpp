@@ -1,0 +1,279 @@
+// Speed of the software renderer's primitives. Each benchmark times its primitive and,
+// in the same loop, the references: memcpy of the same destination pixels, and for the
+// RGB565 blits SDL2's own blit of the same surfaces doing the same operation.
+// Counters: Mpx/s (ours), vs_memcpy (memcpy time / our time; 1 = as fast as memcpy),
+// vs_SDL (SDL time / our time; above 1 = faster than SDL).
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "graphics/draw_state.h"
+#include "image/blend_tables.h"
+#include "image/memimg.h"
+#include "softrender/draw_image.h"
+#include "softrender/draw_image_stretched.h"
+#include "softrender/fill_rect.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kScreenW = 640, kScreenH = 480;
+constexpr int kSprite = 256;  // source side of the blits
+
+struct Images {
+  MEMIMG screen[2];      // by depth class: RGB565, XRGB8888
+  MEMIMG sprite[2];      // direct, same format
+  MEMIMG alphaSprite[2]; // with alpha: RGB565 + alpha, ARGB8888
+  MEMIMG blend;
+  std::vector<uint8_t> scratch;  // memcpy reference target
+};
+
+Images& Shared() {
+  static Images im = [] {
+    Images m;
+    InitBlendTables();
+    std::mt19937 rng(7);
+    for (int d = 0; d < 2; ++d) {
+      CreateMemImage(&m.screen[d], kScreenW, kScreenH, d, 0, 0);
+      CreateMemImage(&m.sprite[d], kSprite, kSprite, d, 0, 0);
+      CreateMemImage(&m.alphaSprite[d], kSprite, kSprite, d, 0, 1);
+      for (MEMIMG* img : {&m.screen[d], &m.sprite[d], &m.alphaSprite[d]}) {
+        uint8_t* p = img->body->pixels;
+        for (int i = 0; i < img->body->pitch * img->height; ++i) p[i] = static_cast<uint8_t>(rng());
+      }
+      // A sprite-like shape: a disc of opaque pixels with a soft rim in a transparent field.
+      const int bpp = m.sprite[d].body->format->bytesPerPixel;
+      m.sprite[d].body->transColor = 0;
+      for (int y = 0; y < kSprite; ++y)
+        for (int x = 0; x < kSprite; ++x) {
+          const int dx = x - kSprite / 2, dy = y - kSprite / 2;
+          const int r2 = dx * dx + dy * dy, edge = (kSprite / 2 - 8) * (kSprite / 2 - 8);
+          uint8_t* p = m.sprite[d].pixels + y * m.sprite[d].body->pitch + x * bpp;
+          if (r2 > edge) std::memset(p, 0, bpp);
+          uint8_t* a = m.alphaSprite[d].pixels + y * m.alphaSprite[d].body->pitch + x * 4;
+          a[d == 1 ? 3 : 2] = r2 > edge + 2000 ? 0 : r2 > edge ? 128 : 255;
+        }
+      NoteMemImageTransfer(&m.sprite[d], 0, 0, kSprite, kSprite);
+      NoteMemImageTransfer(&m.alphaSprite[d], 0, 0, kSprite, kSprite);
+    }
+    CreateMemImage(&m.blend, kSprite, kSprite, 0, 1, 0);
+    for (int i = 0; i < m.blend.body->pitch * kSprite; ++i) m.blend.body->pixels[i] = static_cast<uint8_t>(rng());
+    m.scratch.resize(kScreenW * kScreenH * 4);
+    return m;
+  }();
+  return im;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// memcpy of `pixels` destination pixels as `rows` rows, the reference of every benchmark.
+void CopyRows(const MEMIMG& from, int rows, int rowBytes) {
+  Images& m = Shared();
+  for (int y = 0; y < rows; ++y)
+    std::memcpy(m.scratch.data() + y * rowBytes, from.pixels + (y % from.height) * from.body->pitch, rowBytes);
+  benchmark::DoNotOptimize(m.scratch.data());
+}
+
+// Times ours, memcpy and (when given) SDL in the same loop.
+template <class Ours, class Copy, class Sdl>
+void Measure(benchmark::State& state, int64_t pixels, Ours&& ours, Copy&& copy, Sdl* sdl) {
+  double tOurs = 0, tCopy = 0, tSdl = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    ours();
+    const auto t1 = Clock::now();
+    copy();
+    const auto t2 = Clock::now();
+    if (sdl) (*sdl)();
+    const auto t3 = Clock::now();
+    tOurs += Seconds(t1 - t0);
+    tCopy += Seconds(t2 - t1);
+    tSdl += Seconds(t3 - t2);
+    state.SetIterationTime(Seconds(t1 - t0));
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["Mpx/s"] = pixels * n / tOurs / 1e6;
+  state.counters["vs_memcpy"] = tCopy / tOurs;
+  if (sdl) state.counters["vs_SDL"] = tSdl / tOurs;
+}
+
+void SetDraw(int mode, int p) {
+  DrawBlendMode = mode;
+  DrawBlendParam = p;
+  DrawBright = 0xFFFFFF;
+  DrawArea = {0, 0, kScreenW, kScreenH};
+}
+
+// ---------------------------------------------------------------- every primitive x mode x format
+
+constexpr int kModeList[] = {0, 1, 2, 3, 4, 10, 11};
+
+void BM_FillRect(benchmark::State& state) {
+  const int depth = static_cast<int>(state.range(0)), mode = static_cast<int>(state.range(1));
+  Images& m = Shared();
+  SetDraw(mode, 100);
+  const int bpp = depth == 1 ? 4 : 2;
+  std::function<void()>* none = nullptr;
+  Measure(state, int64_t{kScreenW} * kScreenH,
+          [&] { SoftFillRect(&m.screen[depth], nullptr, 0x00336699u & (depth ? 0xFFFFFFFFu : 0xFFFFu)); },
+          [&] { CopyRows(m.screen[depth], kScreenH, kScreenW * bpp); }, none);
+}
+
+// range: depth, mode, variant (0 direct, 1 keyed per-pixel, 2 alpha through run codes, 3 blend image)
+void BM_DrawImage(benchmark::State& state) {
+  const int depth = static_cast<int>(state.range(0)), mode = static_cast<int>(state.range(1));
+  const int variant = static_cast<int>(state.range(2));
+  Images& m = Shared();
+  SetDraw(mode, 100);
+  const int bpp = depth == 1 ? 4 : 2;
+  const MEMIMG* src = variant == 2 ? &m.alphaSprite[depth] : &m.sprite[depth];
+  const int trans = variant == 1 ? 2 : variant == 2 ? 1 : 0;  // 2: the flag without run codes
+  const MEMIMG* blend = variant == 3 ? &m.blend : nullptr;
+  std::function<void()>* none = nullptr;
+  Measure(state, int64_t{kSprite} * kSprite,
+          [&] { SoftDrawImage(&m.screen[depth], src, 100, 100, trans, blend); },
+          [&] { CopyRows(m.sprite[depth], kSprite, kSprite * bpp); }, none);
+}
+
+// range: depth, mode; 256 x 256 enlarged to 400 x 400.
+void BM_DrawImageStretched(benchmark::State& state) {
+  const int depth = static_cast<int>(state.range(0)), mode = static_cast<int>(state.range(1));
+  Images& m = Shared();
+  SetDraw(mode, 100);
+  const int bpp = depth == 1 ? 4 : 2;
+  const Rect r = {50, 40, 450, 440};
+  std::function<void()>* none = nullptr;
+  Measure(state, int64_t{400} * 400,
+          [&] { SoftDrawImageStretched(&m.screen[depth], &m.sprite[depth], &r, 0, nullptr); },
+          [&] { CopyRows(m.screen[depth], 400, 400 * bpp); }, none);
+}
+
+void ModeArgs(benchmark::internal::Benchmark* b) {
+  for (int depth : {0, 1})
+    for (int mode : kModeList) b->Args({depth, mode});
+}
+void DrawImageArgs(benchmark::internal::Benchmark* b) {
+  for (int depth : {0, 1})
+    for (int mode : kModeList)
+      for (int variant : {0, 1, 2, 3}) b->Args({depth, mode, variant});
+}
+
+BENCHMARK(BM_FillRect)->Apply(ModeArgs)->ArgNames({"rgb888", "mode"})->UseManualTime();
+BENCHMARK(BM_DrawImage)->Apply(DrawImageArgs)->ArgNames({"rgb888", "mode", "variant"})->UseManualTime();
+BENCHMARK(BM_DrawImageStretched)->Apply(ModeArgs)->ArgNames({"rgb888", "mode"})->UseManualTime();
+
+// ---------------------------------------------------------------- RGB565 blits against SDL2
+
+enum SdlOp { kOpaque, kColourKey, kConstAlpha, kPixelAlpha, kAdditive };
+const char* const kSdlOpNames[] = {"opaque", "colour_key", "const_alpha", "pixel_alpha", "additive"};
+
+SDL_Surface* Wrap(const MEMIMG& img, Uint32 format) {
+  return SDL_CreateRGBSurfaceWithFormatFrom(img.pixels, img.width, img.height,
+                                            SDL_BITSPERPIXEL(format), img.body->pitch, format);
+}
+
+// The same operation on both sides: ours as a draw state, SDL as surface settings.
+void SetupOp(SdlOp op, SDL_Surface*& sdlSrc, const MEMIMG*& src, int& trans, std::vector<uint8_t>& argb) {
+  Images& m = Shared();
+  src = &m.sprite[0];
+  trans = 0;
+  switch (op) {
+    case kOpaque:
+      SetDraw(BlendCopy, 255);
+      sdlSrc = Wrap(*src, SDL_PIXELFORMAT_RGB565);
+      SDL_SetSurfaceBlendMode(sdlSrc, SDL_BLENDMODE_NONE);
+      break;
+    case kColourKey:
+      SetDraw(BlendCopy, 255);
+      trans = 1;
+      sdlSrc = Wrap(*src, SDL_PIXELFORMAT_RGB565);
+      SDL_SetSurfaceBlendMode(sdlSrc, SDL_BLENDMODE_NONE);
+      SDL_SetColorKey(sdlSrc, SDL_TRUE, src->body->transColor);
+      break;
+    case kConstAlpha:
+      SetDraw(BlendAlpha, 100);
+      sdlSrc = Wrap(*src, SDL_PIXELFORMAT_RGB565);
+      SDL_SetSurfaceBlendMode(sdlSrc, SDL_BLENDMODE_BLEND);
+      SDL_SetSurfaceAlphaMod(sdlSrc, 100);
+      break;
+    case kPixelAlpha: {
+      // SDL blends per-pixel alpha from a 32-bit source; ours reads RGB565 + alpha.
+      // Both sources hold 4 bytes per pixel and the same colours and alphas.
+      SetDraw(BlendCopy, 255);
+      trans = 1;
+      src = &m.alphaSprite[0];
+      argb.resize(size_t{kSprite} * kSprite * 4);
+      for (int y = 0; y < kSprite; ++y)
+        for (int x = 0; x < kSprite; ++x) {
+          const uint8_t* p = src->pixels + y * src->body->pitch + x * 4;
+          const uint16_t c = static_cast<uint16_t>(p[0] | p[1] << 8);
+          uint8_t* q = argb.data() + (y * kSprite + x) * 4;
+          q[0] = static_cast<uint8_t>((c & 31) << 3);
+          q[1] = static_cast<uint8_t>(((c >> 5) & 63) << 2);
+          q[2] = static_cast<uint8_t>((c >> 11) << 3);
+          q[3] = p[2];
+        }
+      sdlSrc = SDL_CreateRGBSurfaceWithFormatFrom(argb.data(), kSprite, kSprite, 32, kSprite * 4,
+                                                  SDL_PIXELFORMAT_ARGB8888);
+      SDL_SetSurfaceBlendMode(sdlSrc, SDL_BLENDMODE_BLEND);
+      break;
+    }
+    case kAdditive:
+      SetDraw(BlendAddSat, 255);
+      sdlSrc = Wrap(*src, SDL_PIXELFORMAT_RGB565);
+      SDL_SetSurfaceBlendMode(sdlSrc, SDL_BLENDMODE_ADD);
+      break;
+  }
+}
+
+// range: operation, scaled (0: SDL_BlitSurface at the source's size; 1: SDL_BlitScaled to 400 x 400)
+void BM_Rgb565AgainstSdl(benchmark::State& state) {
+  const auto op = static_cast<SdlOp>(state.range(0));
+  const bool scaled = state.range(1) != 0;
+  state.SetLabel(std::string(kSdlOpNames[op]) + (scaled ? " scaled" : ""));
+  Images& m = Shared();
+  SDL_Surface* sdlSrc = nullptr;
+  const MEMIMG* src = nullptr;
+  int trans = 0;
+  std::vector<uint8_t> argb;
+  SetupOp(op, sdlSrc, src, trans, argb);
+  SDL_Surface* sdlDst = Wrap(m.screen[0], SDL_PIXELFORMAT_RGB565);
+  const int side = scaled ? 400 : kSprite;
+  const Rect r = {100, 40, 100 + side, 40 + side};
+  SDL_Rect to = {100, 40, side, side};
+  std::function<void()> sdl = [&] {
+    SDL_Rect t = to;
+    if (scaled) {
+      SDL_BlitScaled(sdlSrc, nullptr, sdlDst, &t);
+    } else {
+      SDL_BlitSurface(sdlSrc, nullptr, sdlDst, &t);
+    }
+  };
+  Measure(state, int64_t{side} * side,
+          [&] {
+            if (scaled) {
+              SoftDrawImageStretched(&m.screen[0], src, &r, trans, nullptr);
+            } else {
+              SoftDrawImage(&m.screen[0], src, r.left, r.top, trans, nullptr);
+            }
+          },
+          [&] { CopyRows(m.screen[0], side, side * 2); }, &sdl);
+  SDL_FreeSurface(sdlSrc);
+  SDL_FreeSurface(sdlDst);
+}
+
+BENCHMARK(BM_Rgb565AgainstSdl)
+    ->ArgsProduct({{kOpaque, kColourKey, kConstAlpha, kPixelAlpha, kAdditive}, {0, 1}})
+    ->ArgNames({"op", "scaled"})
+    ->UseManualTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
