@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "graphics/draw_state.h"
 #include "softrender/draw_image.h"
@@ -20,74 +19,65 @@ struct Stretch {
   int64_t rx, ry, ex0, ey0;  // 16.16 ratios and the error starts, in 1 .. ratio
 };
 
-// Byte offsets into a source row (and its blend row) of each destination column,
-// worked out once per call; reused from call to call.
-struct ColumnTable {
-  std::vector<std::ptrdiff_t> src, blend;
-};
-ColumnTable& Columns() {
-  thread_local ColumnTable table;
-  return table;
-}
-
 // One walk for every loop: each axis steps its source while its error is at or below 0.
-// The columns are stepped once per call into a table; rows are stepped as they are drawn.
+// Columns are stepped once per call into a table (a chunk of columns at a time, so that
+// nothing is allocated); rows are stepped as they are drawn.
 template <class K>
 [[gnu::flatten, gnu::noinline]] void DrawStretched(const Stretch& stretch, const soft::PixelContext& ctx) {
   using F = typename K::Format;
   // Own copies: stores through the byte pointers could alias the caller's values.
   const Stretch st = stretch;
   const soft::PixelContext c = ctx;
-  ColumnTable& table = Columns();
-  table.src.resize(st.width);
-  table.blend.resize(st.width);
+  constexpr int kChunk = 512;
+  std::ptrdiff_t srcCols[kChunk], blendCols[kChunk];
   std::ptrdiff_t so = 0, bo = 0;
   int64_t e = st.ex0;
-  for (int x = 0; x < st.width; ++x) {
-    table.src[x] = so;
-    table.blend[x] = bo;
-    for (e -= 65536; e <= 0; e += st.rx) {
-      so += st.srcStep;
-      bo += st.blendStep;
-    }
-  }
-  const std::ptrdiff_t* srcCols = table.src.data();
-  const std::ptrdiff_t* blendCols = table.blend.data();
-  const uint8_t* srow = st.src;
-  const uint8_t* brow = st.blend;
-  uint8_t* drow = st.dst;
-  int64_t ey = st.ey0;
-  bool sameRow = false;
-  for (int y = 0;;) {
-    if constexpr (K::kRowCopy) {
-      // A copy does not read the destination: a row that repeats the source row above
-      // repeats the destination row above.
-      if (sameRow) {
-        std::memcpy(drow, drow - st.dstPitch, static_cast<size_t>(st.width) * F::kBytes);
-      } else {
-        for (int x = 0; x < st.width; ++x) F::Store(drow + x * F::kBytes, F::Load(srow + srcCols[x]));
+  for (int x0 = 0; x0 < st.width; x0 += kChunk) {
+    const int n = std::min(kChunk, st.width - x0);
+    for (int x = 0; x < n; ++x) {
+      srcCols[x] = so;
+      blendCols[x] = bo;
+      for (e -= 65536; e <= 0; e += st.rx) {
+        so += st.srcStep;
+        bo += st.blendStep;
       }
-    } else {
-      int x = 0;
-#if defined(__SSE2__)
-      if constexpr (K::kBlock8) {
-        alignas(16) uint16_t gathered[8];
-        for (; x + 8 <= st.width; x += 8) {
-          for (int i = 0; i < 8; ++i) std::memcpy(&gathered[i], srow + srcCols[x + i], 2);
-          K::Op::Opaque8(drow + x * 2, reinterpret_cast<const uint8_t*>(gathered), c);
+    }
+    const uint8_t* srow = st.src;
+    const uint8_t* brow = st.blend;
+    uint8_t* drow = st.dst + x0 * F::kBytes;
+    int64_t ey = st.ey0;
+    bool sameRow = false;
+    for (int y = 0;;) {
+      if constexpr (K::kRowCopy) {
+        // A copy does not read the destination: a row that repeats the source row above
+        // repeats the destination row above.
+        if (sameRow) {
+          std::memcpy(drow, drow - st.dstPitch, static_cast<size_t>(n) * F::kBytes);
+        } else {
+          for (int x = 0; x < n; ++x) F::Store(drow + x * F::kBytes, F::Load(srow + srcCols[x]));
         }
-      }
+      } else {
+        int x = 0;
+#if defined(__SSE2__)
+        if constexpr (K::kBlock8) {
+          alignas(16) uint16_t gathered[8];
+          for (; x + 8 <= n; x += 8) {
+            for (int i = 0; i < 8; ++i) std::memcpy(&gathered[i], srow + srcCols[x + i], 2);
+            K::Op::Opaque8(drow + x * 2, reinterpret_cast<const uint8_t*>(gathered), c);
+          }
+        }
 #endif
-      for (; x < st.width; ++x)
-        K::Pixel(drow + x * F::kBytes, srow + srcCols[x], K::kBlend ? brow + blendCols[x] : nullptr, c);
-    }
-    if (++y == st.height) break;
-    drow += st.dstPitch;
-    sameRow = true;
-    for (ey -= 65536; ey <= 0; ey += st.ry) {
-      sameRow = false;
-      srow += st.srcRowStep;
-      if constexpr (K::kBlend) brow += st.blendRowStep;
+        for (; x < n; ++x)
+          K::Pixel(drow + x * F::kBytes, srow + srcCols[x], K::kBlend ? brow + blendCols[x] : nullptr, c);
+      }
+      if (++y == st.height) break;
+      drow += st.dstPitch;
+      sameRow = true;
+      for (ey -= 65536; ey <= 0; ey += st.ry) {
+        sameRow = false;
+        srow += st.srcRowStep;
+        if constexpr (K::kBlend) brow += st.blendRowStep;
+      }
     }
   }
 }

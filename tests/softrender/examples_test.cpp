@@ -175,3 +175,26 @@ TEST(SoftDrawImageStretched, ZeroSizeDrawsNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SoftDrawImageStretched, RowsWiderThanOneColumnChunkKeepTheirColumns) {
+  SetState(BlendCopy, 255);
+  std::mt19937 rng(7);
+  TestImage src, dst;
+  src.Init(300, 1, 0, 0, 0, 0, rng);
+  dst.Init(1200, 1, 0, 0, 0, 0, rng);
+  DrawArea = {0, 0, 1200, 1};
+  for (int x = 0; x < 300; ++x) Write(src, x, 0, static_cast<uint32_t>(x));
+  for (bool mirrored : {false, true}) {
+    Rect r = mirrored ? Rect{1100, 0, 0, 1} : Rect{0, 0, 1100, 1};
+    SoftDrawImageStretched(&dst.image, &src.image, &r, 0, nullptr);
+    const int64_t rx = (int64_t{1100} << 16) / 300;
+    for (int j = 0; j < 1100; ++j) {
+      const int col = static_cast<int>((int64_t{j} << 16) / rx);
+      ASSERT_EQ(Read(dst, j, 0), static_cast<uint32_t>(mirrored ? 299 - col : col)) << j;
+    }
+  }
+}
+
+}  // namespace
