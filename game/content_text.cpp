@@ -263,6 +263,77 @@ constexpr DialogueText kStage5Lines[27] = {
     kNoText,
 };
 
+// Left: Akane. Right: Shion (4), the star-gazer at the edge of the night, then with her
+// sisters Tsukuyo (5) and Rindou (6). Side-3 and ending lines have no text.
+constexpr DialogueText kExtraLines[66] = {
+    {"Past the mirage, the sky keeps going.", ""},
+    {"Stars above, stars below...", "Which way is up out here?"},
+    {"And all of them were painted by someone.", ""},
+    {"Oh! A visitor from down below!", ""},
+    {"I'm Shion. I watch the stars here,", "and sometimes I move them."},
+    {"So you're the one who drew them in", "the way of everyone I met out there?"},
+    {"They came on their own.", "Everyone loves a good sky."},
+    {"The whole road here was a puzzle.", ""},
+    {"Puzzles are how stars say hello.", ""},
+    {"I'd rather they just said it.", ""},
+    {"Then I'll say it for them:", "welcome to the edge of the night!"},
+    {"Nobody reaches this far.", ""},
+    {"Not unless the sky wants them to.", ""},
+    {"Then the sky wants me to", "send you to bed."},
+    {"Bed? The night is only beginning!", ""},
+    {"Let me show you my constellations.", ""},
+    {"One at a time, please.", ""},
+    {"No promises!", ""},
+    {"Try not to get lost among them!", ""},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"...Wait. Three shadows again?", ""},
+    {"Did you think our sister", "would play alone?"},
+    {"We heard the noise from", "the other side of the sky."},
+    {"Now we're all here.", "Three moons, one guest!"},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"That was fun! Again tomorrow?", ""},
+    {"She won't come back if you", "wear her out, Shion."},
+    {"I'm not coming back.", ""},
+    {"...Probably not.", ""},
+    {"Can I have the real moon back now?", ""},
+    {"It was only borrowed.", "We'll hang it back up."},
+    {"Every night needs a moon,", "even a lonely one."},
+    {"And every mirage needs", "someone to see through it."},
+    {"You three could just visit.", "The shrine has tea."},
+    {"Tea? Under the real sky?", ""},
+    {"We have never been invited anywhere.", ""},
+    {"Then consider this an invitation.", ""},
+    {"Very well. We accept.", "Politely, this time."},
+    {"I'll bring the stars!", ""},
+    {"Leave the stars where they are.", ""},
+    {"Dawn's coming. Let's go home.", ""},
+    kNoText,
+};
+
 // Left: Akane. Right: Shion (4), Tsukuyo (5) and Rindou (6).
 constexpr DialogueText kPracticeLines[14] = {
     {"So you found your way past the mirage.", ""},
@@ -366,6 +437,10 @@ const DialogueText& Stage4DialogueText(int line) {
 
 const DialogueText& Stage5DialogueText(int line) {
   return line >= 1 && line <= 27 ? kStage5Lines[line - 1] : kNoText;
+}
+
+const DialogueText& ExtraDialogueText(int line) {
+  return line >= 1 && line <= 66 ? kExtraLines[line - 1] : kNoText;
 }
 
 const DialogueText& PracticeDialogueText(int line) {

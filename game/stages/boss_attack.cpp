@@ -7,6 +7,7 @@
 #include "game/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play_sound.h"
 #include "game/play_state.h"
+#include "game/stages/extra_attacks.h"
 #include "game/stages/spell_banner.h"
 
 AttackScratch g_attackScratch;
@@ -36,6 +37,11 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunStage5PentagramCard, // 17: ids 66-69
     RunStage5SpiralCard,   // 18: ids 70-73
     RunStage5CometCard,    // 19: ids 74-77
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // 20-25: ids 78-101
+    // 26-42: ids 102-118, the Extra cards, one body each.
+    RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard,
+    RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard,
+    RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard,
 };
 
 bool IsReplay() { return g_scene >= 1000; }

@@ -5,6 +5,7 @@
 #include "game/stage_entry.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/spell_banner.h"
+#include "game/stages/extra_stage.h"
 #include "game/stages/stage1.h"
 #include "game/stages/stage2.h"
 #include "game/stages/stage3.h"
@@ -22,7 +23,7 @@ void (*const kTimelines[])() = {
     RunStage4Timeline,  // kStage4
     RunStage5Timeline,  // kStage5
     nullptr,            // kStage6
-    nullptr,            // kExtra
+    RunExtraStageTimeline,  // kExtra
 };
 
 void RunEnding() {
@@ -98,4 +99,5 @@ void ResetScriptState() {
   ResetStage3State();
   ResetStage4State();
   ResetStage5State();
+  ResetExtraState();
 }

@@ -26,4 +26,5 @@ void RunStage2Timeline();
 void RunStage3Timeline();
 void RunStage4Timeline();
 void RunStage5Timeline();
+void RunExtraStageTimeline();
 void RunSpellPracticeStage();

@@ -1,0 +1,546 @@
+// The Extra cards' shared frame (settings, approach, preparation) and the first half of
+// their bodies, ids 102-110: the meetings with the earlier bosses and the star-gazer's
+// first two cards.
+#include "game/stages/extra_attacks.h"
+
+#include <cmath>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_internal.h"  // ClampToInt
+#include "game/play_sound.h"
+
+namespace extra_cards {
+
+ExtraCardState g_extraCards;
+
+KeptLaser KeepLaser(int slot) {
+  if (slot < 0 || slot >= kLaserSlots) return {};
+  return {slot, g_lasers[slot].bornStep};
+}
+
+Laser* LiveLaser(const KeptLaser& kept) {
+  if (kept.slot < 0) return nullptr;
+  Laser& laser = g_lasers[kept.slot];
+  return laser.state != 0 && laser.bornStep == kept.born ? &laser : nullptr;
+}
+
+namespace {
+
+struct ExtraSetup {
+  int portrait, drain, hp, steps, bonus;
+  bool translucent;
+  double startX, startY;
+  int approach, prepareAt;
+};
+
+// The settings table of the seventeen cards, by id - 102.
+constexpr ExtraSetup kSetups[17] = {
+    {2, 710, 2500, 3600, 5000000, false, 224, 150, 50, 70},
+    {3, 610, 2000, 3600, 5000000, false, 224, 150, 50, 70},
+    {1, 410, 3000, 3600, 5000000, false, 224, 150, 50, 70},
+    {5, 330, 3500, 3600, 5000000, true, 224, 100, 50, 80},
+    {5, 570, 2500, 3600, 5000000, true, 224, 150, 50, 70},
+    {6, 330, 2500, 3600, 5000000, true, 224, 150, 50, 70},
+    {6, 570, 2500, 3600, 5000000, true, 224, 150, 50, 70},
+    {4, 710, 2500, 3600, 5000000, true, 224, 240, 50, 70},
+    {4, 710, 2500, 3600, 5000000, true, 224, 150, 50, 70},
+    {4, 760, 3500, 3600, 5000000, true, 224, 236, 50, 70},
+    {6, 660, 4000, 3600, 5000000, true, 224, 100, 50, 70},
+    {4, 0, 100, 3600, 5000000, false, 224, 240, 50, 75},
+    {4, 810, 10000, 7200, 9000000, true, 224, 150, 50, 75},
+    {2, 260, 4000, 3600, 5000000, false, 224, 100, 50, 70},
+    {3, 260, 3000, 3500, 5000000, false, 224, 150, 75, 75},
+    {1, 260, 4500, 3300, 5000000, false, 224, 150, 75, 75},
+    {4, 0, 100, 1800, 5000000, false, 224, 240, 50, 75},
+};
+
+// The frame every Extra card shares: name (on Extra only), portrait and drain each step;
+// the settings at 1, the approach at 2, the card look dropped at the preparation step.
+void DeclareExtraCard(AttackStep& step) {
+  const ExtraSetup& s = kSetups[step.id - 102];
+  if (g_difficulty == 4) step.name = CardName(step.id);
+  step.portrait = s.portrait;
+  step.bonusDrain = s.drain;
+  Boss& boss = g_bosses[0];
+  const int t = boss.phaseTimer;
+  if (t == 1) {
+    boss.moveFrames = 0.0;
+    boss.hp = boss.maxHp = s.hp;
+    boss.spellTimer = s.steps;
+    g_spellCardActive = 1;
+    g_spellBonus = s.bonus;
+    if (s.translucent) boss.state = 2;
+  }
+  if (t == 2) SetBossMoveTarget(0, s.startX, s.startY, s.approach);
+  if (t == s.prepareAt) g_spellCardActive = 0;
+}
+
+// ---------------------------------------------------------------------------
+// 102: turning fans of fans.
+
+void FansOfFans(int sign, bool widening) {
+  const Boss& boss = B();
+  for (int k = 0; k < 6; ++k) {
+    const int n = widening ? 2 * k + 1 : k + k / 2 + 1;
+    ShootRingOfFans(sign * (50 + 3 * k), 10 * (k + 1), 3, 5, 0, 60, 36, 5, n, boss.x, boss.y,
+                    -(8.0 - k), (8.0 - k) / 60, 3.0, 0.0, S(0));
+  }
+}
+
+void Card102(int t) {
+  if (t == 70) {
+    RunBossChargeEffect(0, 0);
+    S(0) = Rand(360);
+  }
+  if (t == 100) {
+    SetBossAnimation(0, 0, 180);
+    FansOfFans(1, true);
+  }
+  if (t == 120 || t == 140 || t == 160) S(0) += 15 + Rand(5);
+  if (t == 120) FansOfFans(-1, true);
+  if (t == 140) FansOfFans(1, false);
+  if (t == 160) FansOfFans(-1, false);
+  if (t == 490) {
+    S(0) = 250 + Rand(50);
+    B().phaseTimer = 99;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 103: two rings of familiars around the boss.
+
+void SpawnFamiliarRings() {
+  const Boss& boss = B();
+  const int sign = static_cast<int>(S(0));
+  for (int k = 0; k < 8; ++k) {
+    const bool inner = k < 4;
+    const double r = inner ? 100 : 125;
+    // The place on the ring is k x 2 / 4 x pi radians: a real quotient.
+    const double a = k * 2.0 / 4.0 * kPi;
+    const int motion = inner ? (1 + sign) / 2 + 5 : 5 - (sign - 1) / 2;
+    const double leave = inner ? 750 + 300 * (k % 2) : 780 + 240 * (k % 2);
+    SpawnEnemy(k, inner ? 250 : 300, 0, motion, 250, 1, 300, inner ? 2 : 1, inner ? 0 : 1,
+               inner ? 1 : 0, 0, boss.x + r * std::cos(a), boss.y - r * std::sin(a), r,
+               (k * 90) % 360, 5.0, leave);
+  }
+}
+
+void FireFamiliars(int t) {
+  Boss& boss = B();
+  for (int k = 0; k < kEnemySlots; ++k) {
+    Enemy& e = g_enemies[k];
+    if (e.active != 1) continue;
+    if (k < 4 && Every(e.age, 12)) {
+      ShootFan(2, 0, 1, 4, 0, 0, 6, 360, e.x, e.y, 3.0, -0.05, 1.5, 0.0, t + Rand(10));
+    }
+    if (k >= 4 && k < 8 && Every(e.age, 60)) {
+      ShootFan(0, 0, 1, 12, 0, 0, 6, 180, e.x, e.y, 3.0, -0.05, 1.0, 0.0, e.seg1.angle);
+    }
+    if (k < 8 && e.hp < 100) {
+      e.hp = 0;
+      if (boss.hp > 50) boss.hp -= 30;
+    }
+  }
+}
+
+void Card103(int t) {
+  Boss& boss = B();
+  if (t == 70) {
+    S(0) = 1.0;
+    S(1) = 4.0;
+    S(2) = 1.0;
+    RunBossChargeEffect(0, 0);
+  }
+  if (t == 100) SpawnFamiliarRings();
+  if (t >= 100 && t < 400 && Every(t, 10)) {
+    ShootRingOfFans(0, 20, 2, 4, 0, 10, 3, 4, 4, boss.x, boss.y, 3.0, -0.05, 2.0, 3.5 * S(2),
+                    2.0 * t * S(0));
+    S(2) = -S(2);
+  }
+  if (t >= 100 && t < 400) FireFamiliars(t);
+  if (t == 430) {
+    const int y = Rand(50);
+    const int x = Rand(80);
+    SetBossMoveTarget(0, 184 + x, 150 + y, 80);
+  }
+  if (t == 520) {
+    boss.phaseTimer = 99;
+    S(0) = -S(0);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 104: rings and fans held until the bell, then released together.
+
+void Card104(int t) {
+  Boss& boss = B();
+  if (t == 70) {
+    RunBossChargeEffect(0, 0);
+    S(0) = 270;
+    S(1) = 9;
+  }
+  if (t < 100) return;
+  const int s = t - 100;
+  if (s == 0) {
+    const int n = static_cast<int>(S(1));
+    ShootRing(1, 1, 3, 15, 60, 124, n, boss.x, boss.y, 0.0, 5.0, 5.0, 4.0, S(0));
+    ShootRing(1, 1, 3, 15, 60, 124, n, boss.x, boss.y, 5.0, 0.0, 5.0, -4.0, S(0));
+    S(0) += 180;
+  }
+  if (s <= 57 && Every(s, 3)) {
+    const int colour = Rand(4);
+    const int angle = Rand(360);
+    const int spread = 30 + Rand(100);
+    ShootFan(colour, colour, 3, 13, 60 - s, 124, 3, spread, boss.x, boss.y, 0.0, -0.05, 1.0, 5.0,
+             angle);
+  }
+  if (s == 50) {
+    RunBossBreakRing(0, 0);
+    SetBossAnimation(0, 0, 40);
+  }
+  if (s == 60) PlayEffect(kSeAttackBell);
+  if (s == 89) boss.phaseTimer = 99;
+}
+
+// ---------------------------------------------------------------------------
+// 105: sweeping walls of sleeping bullets.
+
+void Charge180() {
+  RunBossChargeEffect(0, 0);
+  SetBossAnimation(0, 0, 180);
+}
+
+void SleepingLine(int t, double x, double y, double tilt, int wakeAt) {
+  ShootCentredLine(5, 4, 11, 13, wakeAt - t, 123, 3, 400, x, y, 0.0, 0.0, 1.0, 0.0, tilt, S(4));
+  S(4) += 35 + Rand(10);
+}
+
+void MoveNearPlayerX(double y, double steps) {
+  const int r = Rand(100);
+  SetBossMoveTarget(0, ClampToInt(g_player.x - 50 + r, 124, 324), y, steps);
+}
+
+void Card105(int t) {
+  Boss& boss = B();
+  // The card's end step raises the speed's tenths so that the tail plays no end sound.
+  if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.state != 3) g_gameSpeed += 1;
+  if (t == 80) {
+    Charge180();
+    S(0) = 1;
+    S(4) = 0;
+  }
+  const double sign = S(0);
+  if (t >= 100 && t <= 248 && t % 2 == 0) SleepingLine(t, 224 + 4 * (175 - t) * sign, 240, 100, 300);
+  if (t >= 600 && t <= 748 && t % 2 == 0) SleepingLine(t, 224, 240 - 4 * (675 - t) * sign, 190, 800);
+  if (t >= 1100 && t <= 1248 && t % 2 == 0) {
+    ShootRingOnCircle(4, 3, 11, 13, 1300 - t, 123, 100, 2, boss.x, boss.y, 0.0, 0.0, 1.0, 0.0,
+                      3.0 * t + 210, S(4));
+    ShootRingOnCircle(4, 3, 11, 13, 1300 - t, 123, 150, 3, boss.x, boss.y, 0.0, 0.0, 1.0, 0.0,
+                      3.0 * t + 210, S(4));
+    S(4) += 35 + Rand(10);
+  }
+  if (t == 300 || t == 800 || t == 1300) PlayEffect(kSeAttackBell);
+  if (t == 400) MoveNearPlayerX(150, 100);
+  if (t == 900) SetBossMoveTarget(0, 174 + Rand(100), 240, 100);
+  if (t == 1400) MoveNearPlayerX(100, 100);
+  if (t == 580 || t == 1080 || t == 1580) Charge180();
+  if (t == 1600) {
+    boss.phaseTimer = 99;
+    S(0) = -S(0);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 106: eight orbiting emitters. emitters[0..3]: the behaviour-34 ones in the firing order
+// (angles 270, 180, 90, 0: the last made first), emitters[4..7] the behaviour-18 ones.
+
+void Card106(int t) {
+  Boss& boss = B();
+  Kept* emitters = g_extraCards.emitters;
+  if (t == 70) {
+    for (int k = 0; k < 4; ++k) {
+      const double a = 90.0 * k;
+      emitters[7 - k] = Keep(SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, 5.0, 75.0, -3.0, a));
+      emitters[3 - k] = Keep(SpawnBulletIndexed(3, 0, 34, k % 2 == 0 ? 60 : 150, 0.0, 0.0, 0.0,
+                                                5.0, 50.0, 4.0, a));
+    }
+    S(1) = 1;
+    S(2) = 0;
+    S(3) = 0;
+  }
+  if (t >= 100 && Every(t, 3 * (g_gameSpeed % 10) + 3)) {
+    // An emitter erased by a bomb fires nothing: its slot may hold another bullet.
+    for (int k = 0; k < 4; ++k) {
+      if (EnemyBullet* e = Live(emitters[k])) {
+        ShootFan(3, 3, 1, 1, 0, 109, 1, 10, static_cast<int>(e->x), static_cast<int>(e->y), -1.0,
+                 0.05, 1.5, 0.0, e->angle - 90 + S(2));
+        e->behaviourParam += 1;
+      }
+    }
+    S(2) += 15;
+    for (int k = 4; k < 8; ++k) {
+      if (EnemyBullet* e = Live(emitters[k])) {
+        ShootFan(3, 3, 1, 12, 0, 109, 1, 10, e->x, e->y, -1.0, 0.05, 2.0, 0.0,
+                 90 * S(1) + e->angle + S(3));
+        e->angle += 1;
+      }
+    }
+  }
+  if (t == 260) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 170);
+    RunBossBreakRing(0, 0);
+  }
+  if (t == 275) g_gameSpeed += 1;
+  if (t == 460) {
+    g_gameSpeed = g_gameSpeed / 10 * 10;
+    boss.phaseTimer = 99;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 107: two swinging emitters and four gunners. emitters[0] the pair's angle-0 one (made
+// first), [1] the angle-180 one, [2..5] gunners 0-3 (gunner 0 made last).
+
+void Card107(int t) {
+  Boss& boss = B();
+  Kept* kept = g_extraCards.emitters;
+  if (t == 70) {
+    kept[0] = Keep(SpawnBulletIndexed(3, 0, 32, 30, 0.0, 0.0, 0.0, 3.0, 100.0, 0.0, 0.0));
+    kept[1] = Keep(SpawnBulletIndexed(3, 0, 32, 30, 0.0, 0.0, 0.0, 3.0, 100.0, 0.0, 180.0));
+    S(1) = 0;
+    static constexpr double kGunnerAngles[4] = {30, 70, 110, 150};
+    for (int k = 0; k < 4; ++k) {
+      kept[5 - k] = Keep(SpawnBulletIndexed(2, 60, 6, 10000, boss.x, boss.y, 5.0, -0.1, -8.0, 0.0,
+                                            kGunnerAngles[k]));
+    }
+    for (KeptLaser& laser : g_extraCards.gunnerLaser) laser = {};
+  }
+  if (t >= 100) {
+    const double c = std::cos(S(1) * kPi / 180);
+    if (EnemyBullet* e = Live(kept[1])) e->angle = (3 - c) * 90;
+    if (EnemyBullet* e = Live(kept[0])) e->angle = (3 + c) * 90;
+    if (Every(t, 5)) {
+      for (int k : {1, 0}) {
+        if (const EnemyBullet* e = Live(kept[k])) {
+          ShootFan(3, 0, 1, 1, 0, 0, 4, 90, e->x, e->y, 3.0, -0.1, 2.0, 0.0, e->angle);
+        }
+      }
+    }
+    S(1) += 1;
+  }
+  if (t >= 100 && t < 460) {
+    for (int k = 0; k < 4; ++k) {
+      const EnemyBullet* g = Live(kept[2 + k]);
+      if (g == nullptr) continue;
+      const double aim = AimFrom(g->x, g->y);
+      if ((k == 0 || k == 3) && t % 180 == 0) {
+        ShootFan(4, 0, 1, 1, 0, 0, 31, 340, g->x, g->y, 5.0, -0.1, 3.0, 0.0, aim + 180);
+        ShootFan(4, 0, 1, 1, 0, 0, 31, 340, g->x, g->y, 4.0, -0.1, 3.0, 0.0, aim + 180);
+        g_extraCards.gunnerLaser[k] = KeepLaser(
+            ShootLaserAtAngle(2, 150, 60, 3, 10000, 10, g->x, g->y, 20.0, aim + 5 * k - 8, 10.0));
+      }
+      if ((k == 1 || k == 2) && t % 180 == 30) {
+        ShootFan(1, 0, 1, 1, 0, 0, 41, 360, g->x, g->y, 3.0, -0.01, 1.5, 0.0, aim);
+        ShootFan(1, 0, 1, 1, 0, 0, 41, 360, g->x, g->y, 2.0, -0.01, 1.5, 0.0, aim + 180);
+        g_extraCards.gunnerLaser[k] =
+            KeepLaser(ShootLaserAtAngle(2, 120, 30, 3, 10000, 10, g->x, g->y, 20.0, aim, 10.0));
+      }
+    }
+  }
+  // The gunners' beams stop growing once their far ends are well off the screen.
+  for (const KeptLaser& kl : g_extraCards.gunnerLaser) {
+    Laser* laser = LiveLaser(kl);
+    if (laser == nullptr) continue;
+    if (laser->x2 < -64 || laser->x2 > 513 || laser->y2 < -80 || laser->y2 > 560) laser->growth = 0;
+  }
+  if (t == 460) SetBossMoveTarget(0, ClampToInt(144 + Rand(160), 144, 304), 150, 100);
+  if (t == 540) {
+    PlayEffect(kSeAttackBell);
+    const double aim = AimFromBoss();
+    ShootRing(1, 0, 2, 15, 0, 0, 5, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim);
+    ShootRing(1, 0, 2, 15, 0, 0, 5, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, aim + 180);
+  }
+  if (t == 580) boss.phaseTimer = 99;
+}
+
+// ---------------------------------------------------------------------------
+// 108: layered fans and crossing ellipses. The layered fans name no layer spacing: 10.
+
+void Volley108() {
+  const Boss& boss = B();
+  S(1) = Rand(60);
+  S(2) = Rand(5);
+  const int colour = static_cast<int>(S(2));
+  const double aim = AimFromBoss();
+  for (double turn : {3.0, -3.0}) {
+    ShootLayeredFan(colour, 3, 0, 1, 13, 30, 20, 360, 6, boss.x, boss.y, -3.0, 0.1, 5.0, turn, aim,
+                    10.0);
+  }
+  ShootRing(colour, 0, 2, 15, 0, 0, 20, boss.x, boss.y, 1.0, 0.03, 4.0, 0.0, aim);
+  const int grow = static_cast<int>(S(3));
+  const double tilt = S(1);
+  const double ellipses[4][2] = {
+      {tilt, 25.0 + grow}, {180 - tilt, 25.0 + grow}, {tilt + 80, 30.0 + grow}, {100 - tilt, 30.0 + grow}};
+  for (const auto& e : ellipses) {
+    ShootEllipseRing(colour, 0, 1, 0, 0, 50, static_cast<int>(e[1]), boss.x, boss.y, 6.0, -0.1, 1.5,
+                     0.0, 0.5, 0.0, e[0], 90 * S(0));
+  }
+}
+
+void Card108(int t) {
+  Boss& boss = B();
+  if (t == 70) {
+    RunBossChargeEffect(0, 0);
+    S(0) = 1;
+    S(1) = 0;
+    S(2) = 0;
+    S(3) = 1;
+  }
+  if (t == 100 || t == 180) Volley108();
+  if (t == 180) {
+    const int y = Rand(50);
+    const int x = Rand(100);
+    SetBossMoveTarget(0, ClampToInt(g_player.x - 50 + x, 124, 324), 125 + y, 90);
+  }
+  if (t == 280) {
+    S(0) = -S(0);
+    if (S(3) < 10) S(3) += 1;
+    boss.phaseTimer = 99;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 109: a star of laser chains. The first stage's "width 10" is its growth: every laser of
+// the star is three pixels wide, and only that stage grows out from the boss.
+
+double ArmBase(int k) { return k * 360.0 / S(0) + S(2); }
+
+void ChainStage(int j, int colour, int lifetime, int trigger, double turn) {
+  for (int k = 0; k < 9; ++k) {
+    const Laser* from = LiveLaser(g_extraCards.star[j - 1][k]);
+    if (from == nullptr) {
+      g_extraCards.star[j][k] = {};
+      continue;
+    }
+    g_extraCards.star[j][k] =
+        KeepLaser(ShootLaserAtAngle(colour, lifetime, trigger, 3, static_cast<int>(S(1)), 3,
+                                    from->x2, from->y2, 0.0, ArmBase(k) + turn, S(1) - 10));
+  }
+}
+
+void Card109(int t) {
+  Boss& boss = B();
+  if (t == 70) {
+    S(0) = 9;
+    S(1) = 200;
+    S(2) = 90;
+    S(3) = 0;
+    S(4) = 1;
+  }
+  if (t == 100) {
+    for (int k = 0; k < 9; ++k) {
+      g_extraCards.star[0][k] = KeepLaser(ShootLaserAtAngle(
+          3, 300, 0, 3, static_cast<int>(S(1)), 3, boss.x, boss.y, 10.0, ArmBase(k), 10.0));
+    }
+  }
+  if (t == 110) ChainStage(1, 3, 290, 50, 120);
+  if (t == 120) ChainStage(2, 3, 280, 40, 0);
+  if (t == 130) ChainStage(3, 9, 270, 30, -90);
+  if (t == 140) {
+    RunBossChargeEffect(0, 0);
+    ChainStage(4, 9, 260, 20, -150);
+  }
+  if (t == 150) ChainStage(5, 9, 250, 10, 0);
+  if (t >= 160 && t <= 398 && t % 2 == 0) {
+    ShootRingOfFans(0, 10, 1, 1, S(4) == 1 ? 3 : 2, 0, 0, 3, 2, boss.x, boss.y, 3.0, -0.05, 1.5,
+                    0.0, S(3));
+    S(3) += (11 + Rand(3)) * S(4);
+    const int phase = (t - 160) % 30;
+    if (phase == 10 || phase == 20) S(4) = -S(4);
+  }
+  if (t == 400) SetBossMoveTarget(0, 174 + Rand(100), 240, 50);
+  if (t == 460) {
+    boss.phaseTimer = 99;
+    S(2) = AimFromBoss() + 180;
+    S(4) = -S(4);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 110: squares and fans.
+
+void Card110(int t) {
+  Boss& boss = B();
+  if (t == 70) {
+    S(0) = 1;
+    S(1) = 2;
+    S(2) = 0;
+    S(3) = 270;
+    S(4) = 20;
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 150);
+  }
+  if (t == 100) {
+    const int y = Rand(50);
+    const int x = Rand(80);
+    SetBossMoveTarget(0, 184 + x, 100 + y, 50);
+  }
+  if (t == 100 || t == 120 || t == 140) {
+    ShootRingOfFans(0, 40, 1, 15, 3, 0, 0, 5, 2, boss.x, boss.y, 4.0, -0.02, 3.0, 0.0, S(3) * S(0));
+  }
+  if (t >= 100 && t <= 150 && Every(t, 10)) {
+    const double speed = (t / 10) % 2 == 0 ? 2.0 : 1.5;
+    const int squares = static_cast<int>(S(1));
+    for (int k = 0; k < squares; ++k) {
+      ShootPolygon(4, 12, Rand(5), 80, 2, boss.x, boss.y, speed, S(2) * S(0),
+                   45.0 - k * 90.0 / S(1));
+    }
+  }
+  if (t == 115 || t == 135 || t == 160) {
+    S(2) += S(4);
+    S(3) -= 20;
+  }
+  if (t == 160) {
+    boss.phaseTimer = 99;
+    S(0) = -S(0);
+  }
+}
+
+}  // namespace
+}  // namespace extra_cards
+
+void RunExtraCard(AttackStep& step) {
+  using namespace extra_cards;
+  if (step.id < 102 || step.id > 118) return;
+  DeclareExtraCard(step);
+  const int t = T();
+  switch (step.id) {
+    case 102: Card102(t); break;
+    case 103: Card103(t); break;
+    case 104: Card104(t); break;
+    case 105: Card105(t); break;
+    case 106: Card106(t); break;
+    case 107: Card107(t); break;
+    case 108: Card108(t); break;
+    case 109: Card109(t); break;
+    case 110: Card110(t); break;
+    case 111: RunCard111(step); break;
+    case 112: RunCard112(step); break;
+    case 113: RunCard113(step); break;
+    case 114: RunCard114(step); break;
+    case 115: RunCard115(step); break;
+    case 116: RunCard116(step); break;
+    case 117: RunCard117(step); break;
+    case 118: RunCard118(step); break;
+    default: break;
+  }
+}
+
+void ResetExtraAttacks() {
+  using extra_cards::g_extraCards;
+  g_extraCards = extra_cards::ExtraCardState{};
+  for (Kept& kept : g_extraCards.emitters) kept.slot = -1;
+  for (Kept& kept : g_extraCards.pair) kept.slot = -1;
+}

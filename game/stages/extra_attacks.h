@@ -1,0 +1,52 @@
+#pragma once
+// The seventeen Extra cards (ids 102-118): their shared frame and the bodies of both
+// halves. One entry for the body table; the two sources share the helpers below.
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/stage_frame.h"
+
+// Runs the Extra card of step.id (102..118).
+void RunExtraCard(AttackStep& step);
+void ResetExtraAttacks();
+
+namespace extra_cards {
+
+// The five scratch values of the Extra cards, kept in the attack scratch.
+inline double& S(int k) { return g_attackScratch.values[k]; }
+inline int T() { return g_bosses[0].phaseTimer; }
+inline Boss& B(int slot = 0) { return g_bosses[slot]; }
+inline double AimFrom(double x, double y) { return AngleToPlayer(x, y); }
+inline double AimFromBoss(int slot = 0) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
+inline int Rand(int n) { return NextRandom() % n; }
+inline bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
+
+// A laser kept by slot and birth step: a freed slot given to another laser is no longer it.
+struct KeptLaser {
+  int slot = -1;
+  uint32_t born = 0;
+};
+KeptLaser KeepLaser(int slot);
+Laser* LiveLaser(const KeptLaser& kept);
+
+// The pattern state of the cards beyond the five scratch values: bullets and lasers kept
+// by slot, so that a slot reused by another bullet or laser is never fired from.
+struct ExtraCardState {
+  Kept emitters[8];        // 106: four behaviour-34 then four behaviour-18; 107: pair, gunners
+  KeptLaser gunnerLaser[4];
+  KeptLaser star[6][9];    // 109: arm k of stage j; 113: the five star lines in [0]
+  KeptLaser lattice[12];   // 111: the twelve mirror lasers
+  Kept pair[2];            // 115: the two ring emitters
+};
+extern ExtraCardState g_extraCards;
+
+// The cards of the second half.
+void RunCard111(AttackStep& step);
+void RunCard112(AttackStep& step);
+void RunCard113(AttackStep& step);
+void RunCard114(AttackStep& step);
+void RunCard115(AttackStep& step);
+void RunCard116(AttackStep& step);
+void RunCard117(AttackStep& step);
+void RunCard118(AttackStep& step);
+
+}  // namespace extra_cards

@@ -1,0 +1,627 @@
+// The second half of the Extra cards, ids 111-118: the trio's cards (with bosses 1 and 2)
+// and the four cards met only in spell practice.
+#include <algorithm>
+#include <cmath>
+
+#include "game/play_internal.h"  // ClampToInt
+#include "game/play_sound.h"
+#include "game/stages/extra_attacks.h"
+
+namespace extra_cards {
+namespace {
+
+constexpr double kDeg = kPi / 180;
+
+// The trio cards bring in bosses 1 and 2 where free, stop every move, and (111, 112, 114)
+// make the two translucent with their own bar.
+void BringInSides(int secondKind, bool translucent) {
+  if (T() != 1) return;
+  if (B(1).state == 0) InitBoss(1, 0, 5, 0.0, 0.0);
+  if (B(2).state == 0) InitBoss(2, 0, secondKind, 450.0, 0.0);
+  for (int slot = 0; slot < kBossSlots; ++slot) B(slot).moveFrames = 0.0;
+  if (!translucent) return;
+  for (int slot = 1; slot <= 2; ++slot) {
+    B(slot).maxHp = 2700;
+    B(slot).state = 2;
+  }
+}
+
+void MoveSides(double x1, double y1, double x2, double y2, double steps) {
+  if (T() != 2) return;
+  SetBossMoveTarget(1, x1, y1, steps);
+  SetBossMoveTarget(2, x2, y2, steps);
+}
+
+// ---------------------------------------------------------------------------
+// 111: three bosses and a mirror lattice.
+
+void Lattice() {
+  struct Piece {
+    double x, y, angle, length;
+  };
+  static constexpr double kCorners[6][2] = {{24, 179},  {124, 352.2}, {324, 352.2},
+                                            {424, 179}, {324, 5.8},   {124, 5.8}};
+  Piece pieces[24];
+  for (int k = 0; k < 6; ++k) {
+    pieces[2 * k] = {224, 179, 60.0 * k, 400};
+    pieces[2 * k + 1] = {kCorners[k][0], kCorners[k][1], 60.0 * (k + 1), 200};
+    pieces[12 + 2 * k] = {kCorners[k][0], kCorners[k][1], 120.0 + 60 * k, 200};
+    pieces[13 + 2 * k] = {kCorners[k][0], kCorners[k][1], 240.0 + 60 * k, 200};
+  }
+  for (int k = 0; k < 24; ++k) {
+    const Piece& p = pieces[k];
+    const int slot = ShootLaserAtAngle(9, 10000, 30, 12, 512, 3, p.x, p.y, 0.0, p.angle, p.length);
+    if (k < 12) g_extraCards.lattice[k] = KeepLaser(slot);
+  }
+}
+
+// A bullet still in spawn state 2 that touches a formed lattice line is mirrored across it,
+// once: the touching bullet drops to state 1 and its copy is made in state 1.
+void MirrorBullets() {
+  for (int l = 0; l < 12; ++l) {
+    const Laser* laser = LiveLaser(g_extraCards.lattice[l]);
+    if (laser == nullptr || laser->age < laser->triggerAge) continue;
+    const double mirror = 120.0 * ((l + 1) / 2);
+    for (EnemyBullet& b : g_enemyBullets) {
+      if (b.state != 2) continue;
+      if (!HitSegment(b.x, b.y, laser->x1, laser->y1, laser->x2, laser->y2, laser->fullWidth)) {
+        continue;
+      }
+      b.state = 1;
+      ShootRing(b.colour, 0, 11, b.sheet, 0, 0, 1, static_cast<int>(b.x), static_cast<int>(b.y),
+                b.speed, b.accel, b.speedLimit, 0.0, mirror - b.angle);
+    }
+  }
+}
+
+}  // namespace
+
+void RunCard111(AttackStep&) {
+  const int t = T();
+  BringInSides(6, true);
+  MoveSides(274, 150, 174, 150, 50);
+  if (t == 70) {
+    for (int slot = 0; slot < kBossSlots; ++slot) RunBossChargeEffect(slot, 0);
+    S(0) = 1;
+    S(1) = 3;
+    S(2) = 5;
+    S(4) = Rand(90);
+    Lattice();
+  }
+  if (t >= 100 && Every(t - 100, 90)) {
+    static constexpr double kPlaces[3][2] = {{224, 294}, {324, 121}, {124, 121}};
+    const int first = static_cast<int>(S(0));
+    for (int k = 0; k < 3; ++k) SetBossMoveTarget((first + k) % 3, kPlaces[k][0], kPlaces[k][1], 50);
+    S(0) += 1;
+  }
+  if (t >= 100 && t % 10 == 0) {
+    static constexpr int kSlotOfPhase[3] = {0, 1, 2};  // t mod 30 of 0, 10, 20
+    static constexpr int kColour[3] = {0, 3, 1};
+    const int slot = kSlotOfPhase[(t % 30) / 10];
+    const Boss& boss = B(slot);
+    ShootRing(kColour[slot], 0, 2, 12, 0, 0, static_cast<int>(S(1)), boss.x, boss.y, 3.0, -0.05,
+              1.0, 0.0, Rand(360));
+    ShootRing(kColour[slot], 0, 2, 1, 0, 0, static_cast<int>(S(2)), boss.x, boss.y, 3.0, -0.05, 1.0,
+              0.0, AimFromBoss(slot));
+  }
+  MirrorBullets();
+  if (t == 460) B().phaseTimer = 99;
+}
+
+// ---------------------------------------------------------------------------
+// 112: fences and turning beams.
+
+void RunCard112(AttackStep&) {
+  const int t = T();
+  BringInSides(4, true);
+  MoveSides(374, 150, 74, 150, 50);
+  if (t == 70) {
+    static constexpr double kFences[4][4] = {
+        {32, 125, 417, 125}, {62, 175, 387, 175}, {124, 125, 100, 500}, {324, 125, 348, 500}};
+    for (const auto& f : kFences) SpawnLaser(2, f[0], f[1], f[2], f[3], 0, 600, 10, 0, 10000, 0);
+    S(0) = 0;
+    S(1) = 50;
+    S(4) = 1;
+  }
+  if (t == 100) {
+    SetBossAnimation(1, 0, 4000);
+    SetBossAnimation(2, 0, 4000);
+  }
+  if (t >= 100 && t <= 390 && Every(t, 10)) {
+    const double a = S(0);
+    for (double angle : {a, 180 + a}) {
+      ShootLaserAtAngle(3, 800, 0, 2, 100, 3, B(1).x, B(1).y, 3.0, angle, 10.0);
+    }
+    for (double angle : {180 - a, 360 - a}) {
+      ShootLaserAtAngle(8, 800, 0, 2, 100, 3, B(2).x, B(2).y, 3.0, angle, 10.0);
+    }
+    S(0) += 10;
+  }
+  if (t >= 120 && Every(t - 120, 60)) {
+    PlayEffect(kSeAttackBell);
+    const Boss& b0 = B();
+    const int n = static_cast<int>(S(1));
+    ShootFan(4, 0, 2, 15, 0, 0, 26, 270, b0.x, b0.y, 4.0, -0.05, 2.0, 0.0, 90.0);
+    ShootRing(1, 0, 2, 1, 0, 0, n, b0.x, b0.y, 3.0, -0.05, 1.0, 0.0, AimFromBoss());
+    ShootRing(3, 0, 2, 1, 0, 0, n, B(1).x, B(1).y, 3.0, -0.05, 1.0, 0.0, Rand(360));
+    ShootRing(0, 0, 2, 1, 0, 0, n, B(2).x, B(2).y, 3.0, -0.05, 1.0, 0.0, Rand(360));
+  }
+  if (t == 370) RunBossChargeEffect(0, 0);
+  if (t == 400) B().phaseTimer = 99;
+}
+
+// ---------------------------------------------------------------------------
+// 113: the breathing star (survival).
+
+namespace {
+
+// The star's five lines around P = (A, B) with radius R, pushed out by k.
+void PlaceStar(int t) {
+  const double a = S(0), b = S(1), r = S(2);
+  const double k = t < 3330 ? 350 + 350 * std::cos((t - 270) * kDeg) : 0.0;
+  const double tan18 = std::tan(18 * kDeg), sin36 = std::sin(36 * kDeg);
+  Laser* l[5];
+  for (int j = 0; j < 5; ++j) l[j] = LiveLaser(g_extraCards.star[0][j]);
+  if (l[0]) {
+    l[0]->x1 = a - (b - r) * tan18 + k;
+    l[0]->x2 = a + (r + 480 - b) * tan18 + k;
+  }
+  if (l[1]) {
+    l[1]->x1 = a + (b - r) * tan18 - k;
+    l[1]->x2 = a - (r + 480 - b) * tan18 - k;
+  }
+  if (l[2]) l[2]->y1 = l[2]->y2 = b - r * std::cos(72 * kDeg) - k;
+  if (l[3]) {
+    l[3]->y1 = b - (a - r * sin36) * 0.809017 + k;
+    l[3]->y2 = b + (450 - a + r * sin36) * 0.809017 + k;
+  }
+  if (l[4]) {
+    l[4]->y1 = b + (a + r * sin36) * 0.809017 + k;
+    l[4]->y2 = b - (450 - a - r * sin36) * 0.809017 + k;
+  }
+}
+
+bool IsStarLine(int slot) {
+  for (int j = 0; j < 5; ++j) {
+    if (LiveLaser(g_extraCards.star[0][j]) != nullptr && g_extraCards.star[0][j].slot == slot) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Beams bounce once off the field's edges while their colour is one of the last two.
+void ReflectBeams() {
+  for (int slot = 0; slot < kLaserSlots; ++slot) {
+    if (IsStarLine(slot)) continue;
+    Laser& laser = g_lasers[slot];
+    if (laser.state == 0) continue;
+    const bool outY = laser.y2 < 16 || laser.y2 > 464;
+    const bool outX = laser.x2 < 32 || laser.x2 > 417;
+    if (!outY && !outX) {
+      if (laser.state == 1) laser.state = 2;
+      continue;
+    }
+    // A laser of no length has no direction to mirror.
+    if (laser.state != 2 || S(4) - laser.colour >= 2 || laser.fullLength <= 0) continue;
+    const Laser old = laser;
+    const double w = old.fullLength;
+    const double x3 = outY ? old.x2 + (old.x2 - old.x1) / w : old.x2 + (old.x1 - old.x2) / w;
+    const double y3 = outY ? old.y2 + (old.y1 - old.y2) / w : old.y2 + (old.y2 - old.y1) / w;
+    SpawnLaser(11, old.x2, old.y2, x3, y3, old.growth, old.fullLength, old.fullWidth,
+               old.triggerAge - old.age, old.lifetime - old.age, old.colour);
+    laser.state = 1;
+  }
+}
+
+}  // namespace
+
+void RunCard113(AttackStep&) {
+  const int t = T();
+  BringInSides(6, false);
+  MoveSides(374, 150, 74, 150, 50);
+  Boss& b0 = B();
+  if (t == 75) {
+    RunBossChargeEffect(0, 0);
+    for (int slot = 0; slot < kBossSlots; ++slot) RunBossBreakRing(0, slot);
+    for (int j = 0; j < 5; ++j) {
+      const int slot = ShootLaserAtAngle(3, 10000, 0, 13, 1000, 5, 0.0, 0.0, 0.0, 0.0, 10.0);
+      g_extraCards.star[0][j] = KeepLaser(slot);
+      if (Laser* l = LiveLaser(g_extraCards.star[0][j])) {
+        if (j < 2) {
+          l->y1 = 0;
+          l->y2 = 480;
+        } else {
+          l->x1 = 0;
+          l->x2 = 450;
+        }
+      }
+    }
+    S(0) = S(1) = 0;
+    S(2) = 100;
+    S(3) = S(4) = 0;
+  }
+  if (t == 90) {
+    for (int slot = 0; slot < kBossSlots; ++slot) B(slot).state = 4;
+    const double aim = AimFromBoss();
+    // The layered fans name no layer spacing: 10.
+    for (int slot = 0; slot < kBossSlots; ++slot) {
+      ShootLayeredFan(4, 0, 0, 3, 15, 0, 10, 360, 4, B(slot).x, B(slot).y, -4.0, 0.05, 2.0, 0.0,
+                      aim, 10.0);
+    }
+  }
+  if (t == 1350) S(2) = 75;
+  if (t == 3150) {
+    S(2) = 200;
+    S(0) = 224;
+    S(1) = 240;
+    S(4) = 0;
+  }
+  if (t == 3540) SetBossMoveTarget(0, 224, 100, 50);
+  if (t >= 120 && t <= 1320 && Every(t - 120, 120)) {
+    const double aim = AimFromBoss();
+    for (int k = 0; k < 5; ++k) {
+      ShootLaserAtAngle(static_cast<int>(S(4)) % 10, 540, 0, 2, 100, 3, b0.x, b0.y, 3.0,
+                        aim + 72 * k, 10.0);
+    }
+    S(4) += 1;
+  }
+  if (t < 3200 && t % 360 == 270) {
+    if (t < 3150) {
+      S(0) = g_player.x;
+      S(1) = std::min(g_player.y, 451.0);
+    }
+    // The marker colour (radius div 50 + 1) would pass the last colour at the radius of
+    // 200: it is held at 4.
+    const int colour = std::min(static_cast<int>(S(2)) / 50 + 1, 4);
+    const double speed = S(2) / 15;
+    for (int k = 0; k < 5; ++k) {
+      SpawnBulletIndexed(colour, 30, 6, t == 3150 ? 1000 : 170, static_cast<int>(S(0)),
+                         static_cast<int>(S(1)), speed, -speed / 30, 0.0, 0.0, 90.0 + 72 * k);
+    }
+  }
+  if (t >= 271) PlaceStar(t);
+  if (S(2) == 100 && t > 270 && t % 360 >= 80 && t % 360 <= 110 && t % 5 == 0) {
+    for (int j = 0; j < 5; ++j) {
+      const double cx = S(0) + S(2) * std::cos((72 * j - 90) * kDeg);
+      const double cy = S(1) + S(2) * std::sin((72 * j - 90) * kDeg);
+      ShootFan(3, 0, 3, 5, 0, 0, 4, 90, static_cast<int>(cx), static_cast<int>(cy), -3.0, 0.1, 3.0,
+               0.0, AimFrom(cx, cy));
+    }
+  }
+  if (t % 30 == 0 && t > 1400 && t < 3120) {
+    for (int j = 0; j < 3; ++j) {
+      ShootPolygon(5, j == 1 ? 13 : 1, static_cast<int>(S(4)) % 5, 40 * (j + 1), 2, b0.x, b0.y,
+                   2 - 0.5 * j, t / 2 + 90, j == 1 ? 162 : 126);
+    }
+    S(4) += 1;
+  }
+  if (t % 5 == 0 && t >= 3320 && t <= 3595) {
+    const int w = static_cast<int>(110 - S(4));
+    for (int j = 0; j < 5; ++j) {
+      const double cx = S(0) + S(2) * std::cos((72 * j + 90) * kDeg);
+      const double cy = S(1) - S(2) * std::sin((72 * j + 90) * kDeg);
+      ShootFan(3, 1, 3, 5, 60, 777, 4, w, cx, cy, 0.0, 0.1, 4.0, 0.0, 270 + 72 * j);
+    }
+    if (S(4) < 90) S(4) += 2;
+  }
+  if (t >= 100 && t <= 1349) ReflectBeams();
+}
+
+// ---------------------------------------------------------------------------
+// 114: the long last card. The "second period" of 15 - intensity steps is the pace of the
+// side bosses' rings (10 steps at the intensity of 5).
+
+void RunCard114(AttackStep&) {
+  const int t = T();
+  BringInSides(6, true);
+  MoveSides(274, 100, 174, 100, 50);
+  Boss& b0 = B();
+  if (t == 70) {
+    S(0) = 1;
+    S(2) = 1;
+    S(1) = 0;
+    S(3) = 0;
+    S(4) = 0;
+    RunBossChargeEffect(0, 0);
+  }
+  if (b0.hp < b0.maxHp / 2.0) S(4) = std::max(S(4), 5.0);
+  if (b0.hp < b0.maxHp / 4.0) S(4) = std::max(S(4), 10.0);
+  if (t < 100) return;
+  if (t <= 218 && t % 2 == 0) {
+    for (double x : {114.0, 334.0}) {
+      const int angle = 83 + Rand(15);
+      const double limit = 2 + 0.5 * Rand(3);
+      const int speed = 5 + Rand(4);
+      const int param = Rand(6);
+      const int colour = 3 + Rand(2);
+      const int sheet = 7 + 2 * Rand(2);
+      ShootRing(colour, param, 2, sheet, 60, 28, 1, x, 470, speed, -0.05, limit, 0.0, angle);
+    }
+  }
+  if (S(3) == 2 && Every(t - 100, static_cast<int>(4 - S(4) / 5))) {
+    const int s2 = static_cast<int>(S(2));
+    ShootFan(2 + s2, 10 * Rand(20) - (s2 - 1), 12, 2, 90, 125, 3, 10, b0.x, b0.y, -3.0, 0.05, 0.0,
+             0.0, 270 - S(1));
+    S(1) += 10 * S(2);
+  }
+  if (Every(t - 100, static_cast<int>(15 - S(4)))) {
+    const int colour = 3 * ((static_cast<int>(S(0)) + 1) / 2);
+    ShootCircleFormation(colour + 1, 0, 1, 0, 50, 2, B(2).x, B(2).y, 0.0, 0.01, 1.0, 0.0, 3.0 * t,
+                         270.0);
+    const int n = static_cast<int>(S(4)) / 6 + 3;
+    ShootRingOnCircle(colour, 0, 1, 13, 0, 0, 50, n, B(1).x, B(1).y, 2.0, -0.05, 1.5, 0.0, 3.0 * t,
+                      Rand(10) - 5);
+  }
+  if (t >= 220 && Every(t - 220, 60)) {
+    SetBossMoveTarget(1, 224 - 150 * S(0), 100 + Rand(50), 50);
+    SetBossMoveTarget(2, 224 + 150 * S(0), 100 + Rand(50), 50);
+  }
+  if (t >= 300 && t <= 390 && Every(t - 300, 30)) {
+    const int k = (t - 300) / 3, j = (t - 300) / 15;
+    SpawnEnemy(j, 150, 0, 1, 900, 1, 900, 0, 0, 1, 0, 18.0, 150.0, 1.0, 360.0 - k, 3.0, 200.0);
+    SpawnEnemy(j + 1, 150, 0, 1, 900, 1, 900, 1, 1, 0, 0, 430.0, 150.0, 1.0, 180.0 + k, 3.0, 340.0);
+  }
+  if (t == 670 && S(4) >= 1 && S(3) == 0) {
+    S(3) = 1;
+    RunBossChargeEffect(0, 0);
+    ShakePlayfield(0, 30);
+  }
+  if (t == 700) {
+    b0.phaseTimer = 99;
+    if (S(3) == 1) {
+      S(1) = 0;
+      S(2) = 1;
+      S(3) = 2;
+    }
+    if (S(3) == 2) SetBossAnimation(0, 0, 600);
+    if (S(4) < 10) S(4) += 1;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 115: rings from two emitters.
+
+void RunCard115(AttackStep&) {
+  const int t = T();
+  Boss& b0 = B();
+  if (t == 55) RunBossChargeEffect(0, 0);
+  if (t == 70) {
+    S(0) = 1;
+    S(1) = 0;
+    g_extraCards.pair[0] = Keep(SpawnBulletIndexed(2, 0, 32, 20, 0, 0, 0, 10, 140, -2.5, 0));
+    g_extraCards.pair[1] = Keep(SpawnBulletIndexed(2, 0, 32, 20, 0, 0, 0, 10, 140, 2.5, 180));
+  }
+  if (S(1) > 10 || b0.hp < 1000) S(1) = 10;
+  const int n = 50 + 2 * static_cast<int>(S(1));
+  const double limit = 1 + S(1) / 10;
+  if (t == 120 || t == 180) {
+    // An emitter erased by a bomb fires nothing.
+    if (const EnemyBullet* e = Live(g_extraCards.pair[S(0) == 1 ? 0 : 1])) {
+      ShootRing(2, 111, 1, 2, 0, 10, n, static_cast<int>(e->x), static_cast<int>(e->y), 3.0, -0.1,
+                limit, 0.0, Rand(12));
+    }
+    S(0) = -S(0);
+  }
+  if (t == 225) SetBossAnimation(0, 0, 30);
+  if (t == 240) {
+    ShootRing(0, 111, 1, 5, 0, 10, n, b0.x, b0.y, 3.0, -0.1, limit, 0.0, Rand(10));
+    S(0) = -S(0);
+  }
+  if (t == 280) {
+    b0.phaseTimer = 99;
+    S(1) += 1;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 116: enemy waves under the boss.
+
+void RunCard116(AttackStep&) {
+  const int t = T();
+  Boss& b0 = B();
+  if (t == 75) S(0) = 1;
+  if (t == 100) SetBossAnimation(0, 0, 330);
+  if (t >= 100 && t <= 400 && Every(t, 5)) {
+    const double a = 50 * S(0) * std::sin(1.8 * t * kDeg);
+    for (int k = 0; k < 3; ++k) {
+      ShootRing(2, 400, 1, 4, 35, 1, 3, b0.x, b0.y, -3.5, 0.1, 2.0, 0.0, a);
+    }
+    for (int k = 0; k < 3; ++k) {
+      ShootRing(4, 400, 1, 4, 35, 1, 3, b0.x, b0.y, -3.5, 0.1, 2.0, 0.0, a + 180);
+    }
+  }
+  struct Pair {
+    int t, left, right, hp, motion, end, sprite;
+    double y, speed;
+  };
+  static constexpr Pair kPairs[] = {
+      {100, 0, 5, 300, 1, 100, 0, 200, 2.2},  {110, 1, 6, 300, 1, 90, 0, 200, 2.2},
+      {120, 2, 7, 300, 1, 80, 0, 200, 2.2},   {130, 3, 8, 300, 1, 70, 0, 200, 2.2},
+      {140, 4, 9, 300, 1, 60, 0, 200, 2.2},   {200, 10, 15, 200, 1, 100, 2, 150, 2},
+      {210, 11, 16, 200, 1, 90, 2, 120, 2},   {220, 12, 17, 200, 1, 80, 2, 150, 2},
+      {230, 13, 18, 200, 1, 70, 2, 120, 2},   {240, 14, 19, 200, 1, 60, 2, 150, 2},
+      {300, 20, 22, 300, 1, 100, 3, 50, 2},   {330, 21, 23, 300, 1, 70, 3, 50, 2},
+      {400, 24, 25, 200, 3, 900, 3, 50, 3}};
+  for (const Pair& p : kPairs) {
+    if (p.t != t) continue;
+    SpawnEnemy(p.left, p.hp, 0, p.motion, p.end, 0, 9000, p.sprite, 0, 1, 0, 18.0, p.y, p.speed,
+               0.0, 0.0, 0.0);
+    SpawnEnemy(p.right, p.hp, 1, p.motion, p.end, 0, 9000, p.sprite, 0, 1, 0, 430.0, p.y, p.speed,
+               180.0, 0.0, 0.0);
+  }
+  if (t == 500) {
+    ShootRing(0, 0, 1, 15, 0, 0, 8, b0.x, b0.y, 8.0, -0.5, 2.0, 0.0, AimFromBoss());
+  }
+  for (int k = 0; k < kEnemySlots; ++k) {
+    Enemy& e = g_enemies[k];
+    if (e.active != 1) continue;
+    if (k <= 9 && e.hp < 100) {
+      ShootRing(1, 0, 11, 0, 0, 0, 8, e.x, e.y, 1.0, 0.1, 4.0, 0.0, AimFrom(e.x, e.y));
+      e.hp = 0;
+    }
+    if (k >= 10 && k <= 19 && e.hp < 150) {
+      const double aim = AimFrom(e.x, e.y);
+      ShootRing(2, 10, 1, 0, 0, 10, 6, e.x, e.y, 5.0, -0.1, 3.0, 0.0, aim);
+      ShootFan(2, 10, 1, 7, 0, 10, 6, 360, e.x, e.y, 4.0, -0.1, 3.0, 0.0, aim);
+      e.hp = 0;
+    }
+    if (k >= 20 && k <= 23 && t >= 490 && Every(t - 490, 10)) {
+      const bool outer = k == 20 || k == 23;
+      ShootRing(0, 0, 1, 14, 0, 0, 5, e.x, e.y, 5.0, -0.05, 2.5, outer ? -0.2 : 0.2,
+                outer ? 1760.0 - 3 * t : 3.0 * t - 1220);
+    }
+    if ((k == 24 || k == 25) && t == 460) {
+      ShootBulletChain(10, 1, 100, e.x, e.y, 1.0, 0.03, 5.0, 2.0, 270.0);
+      ShootBulletChain(10, 1, 100, e.x, e.y, 1.0, 0.03, 5.0, 2.0, k == 24 ? 180.0 : 360.0);
+    }
+  }
+  if (t == 550) {
+    S(0) = -S(0);
+    b0.phaseTimer = 99;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 117: freeze and release. Scratch 4 (the colour and side counter) is not given a start:
+// it starts at 0 with the others.
+
+void RunCard117(AttackStep&) {
+  const int t = T();
+  Boss& b0 = B();
+  if (t == 75) {
+    S(0) = 1;
+    S(1) = 10;
+    S(2) = 0;
+    S(3) = 0;
+    S(4) = 0;
+  }
+  if (t >= 100 && t <= 300 && Every(t, static_cast<int>(30 - S(1)))) {
+    const double base = AimFromBoss() + S(2) * S(0);
+    const int count = static_cast<int>(S(4));
+    const double side = count % 2 != 0 ? 1.0 : -1.0;
+    for (int k : {0, 120, 240}) {
+      ShootCircleFormation(count % 4, 101, 13, 10, 30, 8, b0.x, b0.y, 4.0, -0.1, 2.0, 0.0, 0.0,
+                           (k + base) * side);
+    }
+    S(2) += 25;
+    S(4) += 1;
+  }
+  if (t == 120) {
+    const int lasers = static_cast<int>(S(1));
+    for (int k = 0; k < lasers; ++k) {
+      const int y2 = 16 + Rand(450);
+      const int x1 = 32 + Rand(385);
+      SpawnLaser(12, x1, (k / 2) % 2 == 0 ? 0 : 480, k % 2 == 0 ? 4 : 444, y2, 0, 1000, 10, 1000,
+                 2000, 9);
+    }
+  }
+  if (t == 250 || t == 260 || t == 270) {
+    S(3) += 1;
+    ShootFan(1, 0, 1, 15, 0, 0, 8, 360, b0.x, b0.y, 6 - S(3), -0.1, 3.0, -S(0) * S(3), 270.0);
+  }
+  if (t == 300) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 100);
+  }
+  if (t == 325 || t == 485) RunBossBreakRing(0, 0);
+  if (t == 340) {
+    PlayEffect(kSeAttackBell);
+    for (EnemyBullet& b : g_enemyBullets) {
+      if (b.state == 0) continue;
+      b.behaviour = 0;
+      b.speed = b.accel = b.turnRate = 0.0;
+      b.colour = 4;
+    }
+    for (Laser& laser : g_lasers) {
+      if (laser.state == 2) laser.age = laser.lifetime - 300;
+    }
+  }
+  if (t == 500) {
+    for (EnemyBullet& b : g_enemyBullets) {
+      if (b.state == 0) continue;
+      b.accel = 0.05;
+      Rand(10);  // drawn and unused: the replay's counter depends on it
+      b.speedLimit = 0.7;
+      b.angle += Rand(180);
+    }
+  }
+  if (t == 540) {
+    const int y = Rand(50);
+    const int x = Rand(100);
+    SetBossMoveTarget(0, 174 + x, 100 + y, 90);
+  }
+  if (t == 640) {
+    S(0) = -S(0);
+    b0.phaseTimer = 99;
+    S(1) += 2;
+    S(3) = 0;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// 118: the last practice card (survival). "Laser slot 0" is read as written: the slot, which
+// holds the first beam of the card and later whichever beam took it over.
+
+void RunCard118(AttackStep&) {
+  const int t = T();
+  BringInSides(6, false);
+  MoveSides(374, 150, 74, 150, 50);
+  Boss& b0 = B();
+  if (b0.spellTimer == 1) {
+    B(1).x = 374;
+    B(1).y = 150;
+  }
+  if (t == 75) {
+    RunBossChargeEffect(0, 0);
+    RunBossBreakRing(0, 0);
+    S(0) = 1;
+    S(1) = 0;
+    S(2) = 0;
+  }
+  if (t == 90) {
+    for (int slot = 0; slot < kBossSlots; ++slot) B(slot).state = 4;
+    const double aim = AimFromBoss();
+    // The layered fans name no layer spacing: 10.
+    for (int slot = 0; slot < kBossSlots; ++slot) {
+      ShootLayeredFan(4, 0, 0, 3, 1, 0, 10, 360, 2, B(slot).x, B(slot).y, -1.0, 0.04, 2.0, 0.0,
+                      aim, 10.0);
+    }
+    for (int slot = 0; slot < kBossSlots; ++slot) {
+      ShootLayeredFan(4, 0, 0, 3, 15, 0, 5, 360, 2, B(slot).x, B(slot).y, -2.0, 0.1, 2.0, 0.0, aim,
+                      10.0);
+    }
+  }
+  if (t == 100) SetBossMoveTarget(1, 224, 150, 50);
+  if (t < 240 || t >= 1600) return;
+  const int phase = (t - 240) % 120;
+  static constexpr int kBeamColour[3] = {0, 3, 4};
+  if (phase == 0) {
+    const int r = Rand(11);
+    const double ry = 50 + 20 * r, ly = 250 - 20 * r;
+    const double toCentreR = std::atan2(ry - 150, 224 - 417.0) / kDeg;
+    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, 417, ry, 15.0,
+                      toCentreR, 10.0);
+    S(0) = (static_cast<int>(S(0)) + 1) % 3;
+    const double toCentreL = std::atan2(ly - 150, 224 - 32.0) / kDeg;
+    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, 32, ly, 15.0,
+                      toCentreL, 10.0);
+  }
+  if (phase == 15) {
+    PlayEffect(kSeAttackBell);
+    ShootRing(0, 602, 14, 16, 0, 25, 1, B(1).x, B(1).y, 0.0, 0.0, 0.0, 0.0, 0.0);
+    RunBossBreakRing(0, 1);
+    g_lasers[0].state = 0;
+    S(2) = AimFromBoss(1);
+    S(1) += 1;
+  }
+  if (phase >= 16 && phase <= 30) {
+    const double angles[3] = {512 + S(2), -512 + S(2), 512 - S(2)};
+    for (int c = 0; c < 3; ++c) {
+      ShootRingOnCircle(c, 5, 11, 1, 29, 5, 25, 5, B(1).x, B(1).y, 0.0, 0.0, 1 + 0.02 * S(1), 0.0,
+                        angles[c], 30 + Rand(30));
+    }
+  }
+}
+
+}  // namespace extra_cards

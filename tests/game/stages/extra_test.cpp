@@ -1,0 +1,225 @@
+// The Extra stage and its cards, headless through the step runner.
+#include "game/stages/extra_stage.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "game/content_text.h"
+#include "game/stages/boss_attack.h"
+#include "play_fixture.h"
+
+namespace {
+
+class Extra : public PlayFixture {
+ protected:
+  // The Extra stage with the timeline about to run `frame` on the next step.
+  void StartAt(int frame) {
+    Begin(8, 4);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    g_stageFrame = frame;
+  }
+  // Plays the Extra stage to its end; the phases, talk lines and hold-window frames seen.
+  int PlayExtra(bool firing, int& maxPhase, int& maxTalk, bool& heldInWindow) {
+    maxPhase = maxTalk = 0;
+    heldInWindow = false;
+    for (int steps = 0; steps < 200000; ++steps) {
+      g_player.invulnerable = 1 << 20;
+      SetLiveInput(firing ? FiringInput(steps) : 0);
+      RunLogicStep();
+      maxPhase = std::max(maxPhase, g_bossPhase);
+      maxTalk = std::max(maxTalk, g_talkActive);
+      if (g_bossPhase == 1 && g_stageFrame == 1341) heldInWindow = true;
+      EXPECT_TRUE(PoolsUntouchedOutside());
+      if (g_scene != 8 || g_stageOver != 0) return steps + 1;
+    }
+    return -1;
+  }
+};
+
+TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
+  for (bool firing : {false, true}) {
+    SCOPED_TRACE(firing);
+    SpellCardHistory.Clear();
+    Begin(8, 4);
+    int maxPhase, maxTalk;
+    bool held;
+    ASSERT_GT(PlayExtra(firing, maxPhase, maxTalk, held), 0) << "the stage did not end";
+    EXPECT_EQ(g_scene, 7);  // the next step's dispatch moves it on to the ending (500)
+    EXPECT_EQ(maxPhase, 20);
+    EXPECT_EQ(maxTalk, 66);
+    // A non-firing player outlasts every card: the first meeting keeps the frame cycling.
+    if (!firing) EXPECT_TRUE(held);
+    for (int slot = 0; slot <= 12; ++slot) {
+      EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1) << slot;
+    }
+    RunLogicStep();
+    EXPECT_EQ(g_scene, 500);
+    EXPECT_EQ(g_stageOver, 1);
+  }
+}
+
+TEST_F(Extra, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
+  const PlaySetup setup{8, 4, 7, 0xC0FFEEu};
+  BeginPlay(setup);
+  std::vector<uint64_t> live;
+  const int steps = PlayToTheEnd(FiringInput, 200000, &live);
+  ASSERT_GT(steps, 0);
+  ASSERT_GT(live.size(), 20u);
+  const std::vector<ReplayPair> recording(g_replayPairs, g_replayPairs + g_replayPairCount);
+  BeginPlayback(setup, recording.data(), static_cast<int>(recording.size()));
+  std::vector<uint64_t> replayed;
+  PlayToTheEnd(nullptr, steps, &replayed);
+  // A replay ends at 100300 after the bonus, without the closing talk.
+  ASSERT_LE(replayed.size(), live.size());
+  ASSERT_GT(replayed.size(), 20u);
+  for (size_t k = 0; k < replayed.size(); ++k) {
+    ASSERT_EQ(replayed[k], live[k]) << "step " << 600 * (k + 1);
+  }
+  EXPECT_EQ(g_stageOver, 1);
+}
+
+TEST_F(Extra, WavesAndEventsAtNamedFrames) {
+  StartAt(150);
+  Step();
+  // W1 at k 0: slots 0, 1, 9 and 10 at y 0 (outside the field: age 0).
+  for (int slot : {0, 1, 9, 10}) EXPECT_EQ(g_enemies[slot].active, 1) << slot;
+  EXPECT_EQ(g_enemies[9].x, 400);
+  EXPECT_EQ(g_enemies[10].sprite, 0);
+  // The large enemy of 820 takes slot 17, the twin of slot 8, and the wave of 840 (which
+  // fills slots 9 and 10) leaves it alone; it fires the spread of slots 8 and 17.
+  g_stageFrame = 820;
+  Step();
+  g_stageFrame = 840;
+  Step();
+  EXPECT_EQ(g_enemies[17].hp, 150);
+  EXPECT_EQ(g_enemies[17].sprite, 3);
+  EXPECT_EQ(g_enemies[9].hp, 30);
+
+  // The 6000 columns sweep toward each other: slot k from x 44 + 40k, slot k + 10 from 404 - 40k.
+  g_stageFrame = 6090;
+  Step();
+  EXPECT_EQ(g_enemies[9].x, 404);
+  EXPECT_EQ(g_enemies[19].x, 44);
+}
+
+TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {
+  StartAt(4615);
+  PlaceEnemy(3, 40, 10, 100);
+  ShootRing(1, 0, 1, 2, 0, 0, 12, 224, 200, 3.0, 0.1, 4.0, 1.0, 0.0);
+  const uint32_t before = g_randomCounter;
+  int live = 0;
+  for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
+  // Run the timeline alone for this frame so nothing else draws.
+  UseScript([] { RunExtraWaves(); });
+  Step();
+  EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(live));
+  EXPECT_EQ(g_enemies[3].hp, 0);
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.state == 0) continue;
+    EXPECT_EQ(b.sheet, 13);
+    EXPECT_EQ(b.colour, 4);
+    EXPECT_EQ(b.behaviour, 5);
+    EXPECT_EQ(b.triggerAge, 30);
+    EXPECT_EQ(b.speedLimit, 2.0);
+  }
+  EXPECT_EQ(PlayedCount(kSeAttackBell), 1);
+}
+
+TEST_F(Extra, ClearBonusFollowsLivesBombsGrazeAndPointRate) {
+  struct Case {
+    int lives, bombs, graze;
+    double rate;
+    int bonus;
+  };
+  const Case cases[] = {{0, 0, 0, 1.0, 10000000},
+                        {1, 0, 0, 1.0, 12500000},
+                        {0, 1, 0, 1.0, 11250000},
+                        {0, 0, 4, 1.0, 10001000},
+                        {2, 3, 100, 1.0, 10000000 + 5000000 + 3750000 + 25000}};
+  Begin(8, 4);
+  Step();
+  for (const Case& c : cases) {
+    g_player.lives = c.lives;
+    g_player.bombs = c.bombs;
+    g_player.graze = c.graze;
+    g_player.pointRate = c.rate;
+    EXPECT_EQ(ExtraClearBonus(), c.bonus) << c.lives << c.bombs << c.graze;
+  }
+  // The notice's digits stand right-aligned with the units at x 272, and the score rises.
+  g_player.lives = 1;
+  g_player.bombs = g_player.graze = 0;
+  g_player.pointRate = 1.0;
+  const int score = g_player.score;
+  g_stageFrame = kExtraClear;
+  UseScript([] { RunExtraWaves(); });
+  Step();
+  EXPECT_EQ(g_player.score - score, 12500000);
+  std::vector<int> xs;
+  for (const Notice& n : LiveNotices()) xs.push_back(n.x);
+  EXPECT_NE(std::find(xs.begin(), xs.end(), 272), xs.end());
+  EXPECT_NE(std::find(xs.begin(), xs.end(), 272 - 16 * 7), xs.end());
+}
+
+TEST_F(Extra, TrioLinesArePacedByTheFrame) {
+  StartAt(kExtraClear - 1);  // any frame outside events: set the talk up directly
+  g_stageFrame = 20120;
+  g_talkActive = 30;
+  int lineAt31 = -1, lineAt35 = -1;
+  for (int k = 0; k < 700 && g_talkActive != 0; ++k) {
+    Step(1, kInputShot * (k % 2));  // the player tries to hurry every other step
+    if (g_talkActive == 31 && lineAt31 < 0) lineAt31 = g_stageFrame;
+    if (g_talkActive == 35 && lineAt35 < 0) lineAt35 = g_stageFrame;
+  }
+  EXPECT_EQ(lineAt31, 20241);
+  // Line 34 slides the portraits out by itself after the last paced line.
+  EXPECT_GT(lineAt35, 20601);
+  EXPECT_EQ(g_stageFrame, 30001);
+  for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(g_bosses[slot].state, 1) << slot;
+  EXPECT_EQ(g_bosses[1].kind, 5);
+  EXPECT_EQ(g_bosses[2].kind, 6);
+}
+
+TEST_F(Extra, EveryExtraCardRunsInSpellPracticeToItsEnd) {
+  for (int slot = 0; slot <= 16; ++slot) {
+    SCOPED_TRACE(slot);
+    SpellCardHistory.Clear();
+    Begin(200 + slot, 4);
+    int steps = 0;
+    for (; steps < 12000 && g_stageOver == 0; ++steps) {
+      g_player.invulnerable = 1 << 20;
+      SetLiveInput(FiringInput(steps));
+      RunLogicStep();
+      ASSERT_TRUE(PoolsUntouchedOutside());
+    }
+    EXPECT_EQ(g_stageOver, 1);
+    EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1);
+  }
+}
+
+TEST_F(Extra, CardSettingsAndNamesOnExtraOnly) {
+  struct Case {
+    int id, hp, steps, bonus, state;
+  };
+  const Case cases[] = {{102, 2500, 3600, 5000000, 1}, {105, 3500, 3600, 5000000, 2},
+                        {113, 100, 3600, 5000000, 1},  {114, 10000, 7200, 9000000, 2},
+                        {116, 3000, 3500, 5000000, 1}, {117, 4500, 3300, 5000000, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    Begin(200 + c.id - 102, 4);
+    for (int k = 0; k < 200 && g_bosses[0].phaseTimer != 1; ++k) Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, 1);
+    EXPECT_EQ(g_bosses[0].hp, c.hp);
+    EXPECT_EQ(g_bosses[0].maxHp, c.hp);
+    EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
+    EXPECT_EQ(g_spellBonus, c.bonus);
+    EXPECT_EQ(g_bosses[0].state, c.state);
+  }
+  g_scene = 300;
+  g_difficulty = 4;
+  EXPECT_STRNE(RunBossAttack(110), kUnknownCardName);
+  g_difficulty = 3;
+  EXPECT_STREQ(RunBossAttack(110), kUnknownCardName);
+}
+
+}  // namespace
