@@ -123,7 +123,9 @@ void GalleryLasers() {
   }
 }
 
-// The lasers made at 150 turn from their warning colour as they open.
+// The lasers made at 150 turn from their warning colour as they open. They are the slots
+// they were made in (0 to L - 1 whenever no other laser was out), so another laser that
+// holds one of those slots keeps its colour.
 void ColourGalleryLasers() {
   const int count = static_cast<int>(S(3));
   for (int i = 0; i < count; ++i) {
@@ -139,7 +141,9 @@ void MarkerRings() {
   const int code = 10 * speedDigit + 1;
   const int v = static_cast<int>(S(2));
   const int k = static_cast<int>(S(1));
-  // The last marker made fires first.
+  // The last marker made fires first. Each marker is the slot its spawn returned, not
+  // the slots below the last one: a marker that found the pool full, or a slot taken
+  // since by another bullet, fires nothing.
   for (int j = k - 1; j >= 0; --j) {
     const EnemyBullet* marker = Satellite(Slot(kMarkerSlots + j), 32);
     if (marker == nullptr) continue;

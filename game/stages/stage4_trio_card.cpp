@@ -22,7 +22,9 @@ EnemyBullet* Satellite(int slot) {
 }
 
 // Scratch: 0 line count, 1 cycle value v, 3 satellite count c; slots 0..c-1 the
-// satellites in the order made, slots 10 and 11 the two lasers of the cross.
+// satellites in the order made, slots 10 and 11 the two lasers of the cross. The cross is
+// the two slots its spawns returned (laser slots 0 and 1 when no other laser is out), and
+// each satellite its own slot, so a full pool or a reused slot moves or fires nothing.
 
 constexpr int kCrossSlots = 10;
 

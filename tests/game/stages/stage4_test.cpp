@@ -49,6 +49,18 @@ TEST_F(Stage4, PlaysThroughToStage5OnEveryDifficulty) {
   }
 }
 
+TEST_F(Stage4, StagePracticeEndsThePlayAtTheClearWithoutProgress) {
+  Begin(14, 2);
+  int steps = 0;
+  for (; steps < 100000 && g_stageOver == 0; ++steps) {
+    g_player.invulnerable = 1 << 20;
+    Step(1, FiringInput(steps));
+  }
+  EXPECT_EQ(g_stageOver, 1);
+  EXPECT_EQ(g_scene, 14);
+  EXPECT_EQ(StageProgress[0][2], 0);
+}
+
 TEST_F(Stage4, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
   ExpectReplayReproducesTheRun(PlaySetup{4, 3, 7, 0xBEEFu}, 100000);
 }
@@ -238,6 +250,63 @@ TEST_F(Stage4, OrbitBulletsFromAFullPoolAreNone) {
   e.age = 301;
   FireStage4EnemyShots(24);
   EXPECT_TRUE(PoolsUntouchedOutside());
+}
+
+// Fills every bullet slot for one step, so that the spawns of that step find none free.
+void FillBulletPool() {
+  for (EnemyBullet& b : g_enemyBullets) {
+    b = EnemyBullet{};
+    b.state = 1;
+    b.sheet = 6;
+    b.triggerAge = 1000;
+  }
+}
+
+TEST_F(Stage4, KeptSlotsFromAFullPoolFireNothing) {
+  struct Case {
+    const char* what;
+    int phase, slot;  // a boss phase of the stage, or a card slot in spell practice
+    int spawnTimer, fireTimer;
+    int behaviour;    // of the kept bullets
+  };
+  const Case cases[] = {
+      {"second non-spell's orbs", 4, -1, 30, 100, 33},
+      {"third non-spell's orbs", 5, -1, 30, 100, 33},
+      {"gallery markers", 0, 13, 70, 120, 32},
+      {"trio satellites", 0, 14, 70, 105, 18},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.phase > 0) {
+      Begin(4, 3);
+      Step();
+      g_player.invulnerable = 1 << 20;
+      InitBoss(0, 3, 5, 224.0, 150.0);
+      g_bossPhase = c.phase;
+      g_bosses[0].phaseTimer = 0;
+      Step(c.spawnTimer - 1);
+    } else {
+      RunCardTo(3, c.slot, c.spawnTimer - 1);
+    }
+    FillBulletPool();
+    Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, c.spawnTimer);
+    for (EnemyBullet& b : g_enemyBullets) b.state = 0;
+    Step(c.fireTimer - c.spawnTimer - 1);
+    // A bullet in the slot the spawn would have taken, of another kind.
+    SpawnBulletIndexed(4, 0, 0, 0, 100.0, 100.0, 0.0, 0.0, 0.0, 0.0, 0.0);
+    Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, c.fireTimer);
+    // Only the boss's own volleys: nothing from the kept slots, the dummy or the stranger.
+    for (const EnemyBullet* b : BulletsBornThisStep()) {
+      EXPECT_EQ(b->x, g_bosses[0].x);
+      EXPECT_EQ(b->y, g_bosses[0].y);
+    }
+    int kept = 0;
+    for (const EnemyBullet& b : g_enemyBullets) kept += b.state != 0 && b.behaviour == c.behaviour;
+    EXPECT_EQ(kept, 0);
+    EXPECT_TRUE(PoolsUntouchedOutside());
+  }
 }
 
 TEST_F(Stage4, TrioTalksFightsOneCardShowsItselfAndLeaves) {
