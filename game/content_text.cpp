@@ -406,6 +406,72 @@ const char* const kCredits[] = {
     "Thank you for playing!",
 };
 
+// Left: the player. Right: Oboro, princess of the moon palace, who hung the false moon
+// as a veil over the sky. Lines 20-38 end a play without continues, 50-58 any other;
+// 36-38 and 54-58 are narration, 38 and 58 name the ending. Lines 17-19, 39-49 and 59
+// have no text.
+constexpr DialogueText kStage6Lines[59] = {
+    {"So this is where the moonlight ends up.", "A whole palace of it."},
+    {"And you walked right in", "through the front gate. How rude."},
+    {"You're the one behind the false moon?", ""},
+    {"False? It's the loveliest moon", "this sky has ever had."},
+    {"It's been keeping the whole land awake.", "Lanterns, fog, whispering bamboo..."},
+    {"Everyone simply adores it.", "Is that so terrible?"},
+    {"The real moon is stuck behind it.", ""},
+    {"The real moon is dull and far away.", "Mine is close, and it listens."},
+    {"A moon that listens is a mirage.", ""},
+    {"Then you've been fighting a mirage", "all night, and losing."},
+    {"Even the princess you met at the door", "was only my reflection."},
+    {"...I did wonder why she never got hit.", ""},
+    {"Stay here. The night can last forever", "in this palace."},
+    {"Nights are supposed to end.", "I'm taking the sky back."},
+    {"How dull. Then let me show you", "what my moon can really do."},
+    {"Look up, and try not to lose yourself", "in the mirage!"},
+    kNoText,
+    kNoText,
+    kNoText,
+    {"The veil is tearing.", "I can see the real moon behind it."},
+    {"Pale, a little lopsided...", "and exactly where it should be."},
+    {"...You didn't look back once.", "Not a single time."},
+    {"Looking back is how the mirage gets you.", ""},
+    {"Hmph. I built this palace", "so nobody would ever leave."},
+    {"Everyone has somewhere to go home to.", ""},
+    {"Even a princess made of moonlight?", ""},
+    {"Especially her. Come down some time.", "There's tea at the shrine."},
+    {"Tea? With the people I kept awake?", ""},
+    {"They'll forgive you.", "Probably after a nap."},
+    {"...Then I'll let the veil fall.", "Just this once."},
+    {"Only once?", ""},
+    {"A princess never promises more than once.", ""},
+    {"Good enough for me.", ""},
+    {"Go on, then. The real moon", "is waiting for you to notice it."},
+    {"I noticed it first thing.", "It's a lot prettier than yours."},
+    {"The false moon sank behind the palace roofs,", "and the veil drifted apart like mist."},
+    {"Far below, the lanterns went out one by one,", "and the whole land finally slept."},
+    {"Ending No. 1", "The Veil Lifted"},
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    kNoText,
+    {"The veil is tearing.", "I can see the real moon behind it."},
+    {"...Wait. Where did the princess go?", ""},
+    {"The palace is fading too.", "Was any of it really here?"},
+    {"I looked back too many times.", "The mirage slipped away with her."},
+    {"The false moon faded, but a faint glow", "lingered behind the real one."},
+    {"The lanterns dimmed, the fog thinned,", "and most of the land fell asleep."},
+    {"Somewhere above the clouds, a palace", "of moonlight still waits for a guest."},
+    {"One who never turns back.", ""},
+    {"Ending No. 2", "Try again without continuing"},
+    kNoText,
+};
+
 }  // namespace
 
 const char* CardName(int id) {
@@ -437,6 +503,8 @@ const DialogueText& Stage4DialogueText(int line) {
 
 const DialogueText& Stage5DialogueText(int line) {
   return line >= 1 && line <= 27 ? kStage5Lines[line - 1] : kNoText;
+const DialogueText& Stage6DialogueText(int line) {
+  return line >= 1 && line <= 59 ? kStage6Lines[line - 1] : kNoText;
 }
 
 const DialogueText& ExtraDialogueText(int line) {

@@ -37,7 +37,12 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunStage5PentagramCard, // 17: ids 66-69
     RunStage5SpiralCard,   // 18: ids 70-73
     RunStage5CometCard,    // 19: ids 74-77
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // 20-25: ids 78-101
+    RunStage6MirageCard,   // 20: ids 78-81
+    RunStage6BounceCard,   // 21: ids 82-85
+    RunStage6GridCard,     // 22: ids 86-89
+    RunStage6PhaseCard,    // 23: ids 90-93
+    RunStage6StairCard,    // 24: ids 94-97
+    RunStage6LastCard,     // 25: ids 98-101
     // 26-42: ids 102-118, the Extra cards, one body each.
     RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard,
     RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard,

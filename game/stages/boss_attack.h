@@ -54,6 +54,12 @@ void RunStage5LaserPairCard(AttackStep& step); // slot 16
 void RunStage5PentagramCard(AttackStep& step); // slot 17
 void RunStage5SpiralCard(AttackStep& step);   // slot 18
 void RunStage5CometCard(AttackStep& step);    // slot 19
+void RunStage6MirageCard(AttackStep& step);   // slot 20
+void RunStage6BounceCard(AttackStep& step);   // slot 21
+void RunStage6GridCard(AttackStep& step);     // slot 22
+void RunStage6PhaseCard(AttackStep& step);    // slot 23
+void RunStage6StairCard(AttackStep& step);    // slot 24
+void RunStage6LastCard(AttackStep& step);     // slot 25
 
 // What a card body declares: its name (on Easy to Lunatic), portrait and drain on every
 // step, and on the attack's first step (timer 1) boss 0's HP and time, the bonus, the

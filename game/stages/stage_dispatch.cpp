@@ -11,6 +11,7 @@
 #include "game/stages/stage3.h"
 #include "game/stages/stage4.h"
 #include "game/stages/stage5.h"
+#include "game/stages/stage6.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ void (*const kTimelines[])() = {
     RunStage3Timeline,  // kStage3
     RunStage4Timeline,  // kStage4
     RunStage5Timeline,  // kStage5
-    nullptr,            // kStage6
+    RunStage6Timeline,  // kStage6
     RunExtraStageTimeline,  // kExtra
 };
 
@@ -99,5 +100,6 @@ void ResetScriptState() {
   ResetStage3State();
   ResetStage4State();
   ResetStage5State();
+  ResetStage6State();
   ResetExtraState();
 }

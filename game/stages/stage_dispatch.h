@@ -26,5 +26,6 @@ void RunStage2Timeline();
 void RunStage3Timeline();
 void RunStage4Timeline();
 void RunStage5Timeline();
+void RunStage6Timeline();
 void RunExtraStageTimeline();
 void RunSpellPracticeStage();

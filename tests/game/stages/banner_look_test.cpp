@@ -128,6 +128,7 @@ TEST_F(BannerLook, EveryConversationLineFitsTheBox) {
                           {"stage 3", Stage3DialogueText, 23},
                           {"stage 4", Stage4DialogueText, 47},
                           {"stage 5", Stage5DialogueText, 27},
+                          {"stage 6", Stage6DialogueText, 59},
                           {"extra", ExtraDialogueText, 66},
                           {"practice", PracticeDialogueText, 14}};
   for (const Table& table : tables) {

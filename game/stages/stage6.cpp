@@ -1,0 +1,555 @@
+// Stage 6: the road into the moon palace, the princess as her own mirage for a mid-boss,
+// then her four non-spells and five cards, and the two ending conversations.
+#include "game/stages/stage6.h"
+
+#include <climits>
+#include <cstdint>
+#include <initializer_list>
+
+#include "game/content_text.h"
+#include "game/play_internal.h"  // AddScore, ClampToInt
+#include "game/play_sound.h"
+#include "game/play_state.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/stage_dispatch.h"
+#include "game/stages/stage_frame.h"
+
+namespace {
+
+constexpr int kBossKind = 4;
+constexpr int kStageTheme = 1;
+constexpr int kBossTheme = 2;
+constexpr int kMidBossEnd = 4500;
+constexpr int kStageClearFrame = 100120;
+constexpr int kEndingChoiceFrame = 100300;
+constexpr int kFirstEnding = 20;
+constexpr int kSecondEnding = 50;
+
+// The values the boss fight keeps between steps: the selector s (a sign in phases 3 and
+// 5, a circle position 0..2 in phases 4 and 6), the count k and the angles r, a and u.
+struct Stage6State {
+  int barSplit;
+  double s, k, r, a, u;
+};
+Stage6State g_stage6;
+
+int Diff() { return g_difficulty; }
+int Half() { return g_difficulty / 2; }
+int PerDifficulty(int easy, int normal, int hard, int lunatic) {
+  const int values[4] = {easy, normal, hard, lunatic};
+  const int d = Diff();
+  return values[d < 0 ? 0 : d > 3 ? 3 : d];
+}
+bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
+
+// ---------------------------------------------------------------------------
+// Waves. One row of a wave table: both segments straight unless `m2` says otherwise.
+
+struct WaveEnemy {
+  int hp, turnFlag;
+  int t1;
+  double s1, a1;
+  int m2, t2;
+  double s2, a2;
+  int sprite, power, special, point;
+  double x, y;
+};
+void Spawn(int slot, const WaveEnemy& w) {
+  SpawnEnemy(slot, w.hp, w.turnFlag, 1, w.t1, w.m2, w.t2, w.sprite, w.power, w.special, w.point,
+             w.x, w.y, w.s1, w.a1, w.s2, w.a2);
+}
+
+constexpr WaveEnemy kTableA[4] = {
+    {200, 1, 60, 4, 330, 1, 300, 3, 0, 1, 5, 0, 0, 0, 50},
+    {200, 0, 60, 4, 210, 1, 300, 3, 180, 1, 5, 0, 0, 440, 50},
+    {200, 1, 60, 4, 300, 1, 300, 3, 0, 1, 5, 0, 0, 0, 110},
+    {200, 0, 60, 4, 240, 1, 300, 3, 180, 1, 5, 0, 0, 440, 110},
+};
+constexpr WaveEnemy kTableB[2] = {
+    {350, 1, 60, 4, 330, 1, 360, 3, 30, 3, 16, 8, 1, 0, 50},
+    {350, 0, 60, 4, 210, 1, 360, 3, 150, 3, 16, 8, 1, 440, 50},
+};
+constexpr WaveEnemy kTableD[2] = {
+    {200, 0, 60, 4, 310, 1, 300, 3, 0, 1, 5, 0, 0, 0, 0},
+    {200, 1, 60, 4, 230, 1, 300, 3, 180, 1, 5, 0, 0, 440, 0},
+};
+// A small fairy that flies in from a side and goes on along a curve (motion kind m2).
+WaveEnemy SideFairy(int turnFlag, double angle, int m2, double x, double y) {
+  return {60, turnFlag, 60, 3, angle, m2, 60, 3, angle, 0, 0, 5, 0, x, y};
+}
+
+void SpawnSidePairC(int frame) {
+  const int k = frame == 815 ? 7 : (frame - 700) / 15;
+  const double y = frame - 650;
+  Spawn(6 + k, SideFairy(1, 320, 4, 29, y));
+  Spawn(14 + k, SideFairy(0, 220, 4, 420, y));
+}
+
+void SpawnQuartetC2(int frame) {
+  const int k = (frame - 1290) / 60;
+  Spawn(6 + k, SideFairy(1, 300, 4, 29, 50));
+  Spawn(10 + k, SideFairy(1, 340, 3, 29, 100));
+  Spawn(14 + k, SideFairy(0, 240, 4, 420, 50));
+  Spawn(18 + k, SideFairy(0, 200, 3, 420, 100));
+}
+
+// The points that lives, bombs, graze and point rate add to the clear bonus.
+double RemainsWorth() {
+  const double lives = g_player.lives, bombs = g_player.bombs, graze = g_player.graze;
+  return ((2 * lives + bombs) * 5000 + graze) * 100 * (g_player.pointRate + 2) / 6 *
+         (Diff() + 1);
+}
+
+void ShowStage6Clear() {
+  ShowNotice(180, 10, 224, 160, 0, SpriteSheetHandles.stageClear);
+  const int64_t bonus = Stage6ClearBonus();
+  int64_t power = 1;
+  for (int k = 0; k <= 9 && power <= bonus; ++k, power *= 10) {
+    const int digit = static_cast<int>((bonus / power) % 10);
+    ShowNotice(180, 10, 16 * (17 - k), 190, 0, SpriteSheetHandles.bigDigit[digit]);
+  }
+  if (bonus > 0) AddScore(static_cast<int>(bonus));
+}
+
+// The score's last digit counts the continues used: 0 leads to the first ending.
+void ChooseEnding() {
+  // A replay runs under scene + 1000: only the stage digit tells stage practice apart,
+  // so a replayed main game reaches its ending conversation as the live one did.
+  if (g_scene % 1000 > 10) {
+    g_stageOver = 1;
+    return;
+  }
+  g_talkActive = g_player.score % 10 == 0 ? kFirstEnding : kSecondEnding;
+}
+
+}  // namespace
+
+int64_t Stage6ClearBonus() {
+  const double worth = RemainsWorth();
+  // A huge graze count cannot carry the bonus past what the score can hold.
+  const double capped = worth < 0 ? 0.0 : worth > 1e9 ? 1e9 : worth;
+  const int64_t bonus = int64_t{g_scene % 10} * 1000000 + static_cast<int64_t>(capped);
+  return bonus / 10 * 10;
+}
+
+void RunStage6Waves() {
+  const int frame = g_stageFrame;
+  switch (frame) {
+    case 1:
+      StartStageMusic(kStageTheme);
+      break;
+    case 30:
+      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[5]);
+      break;
+    case 60:
+      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[5]);
+      break;
+    case 90:
+      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[5]);
+      break;
+    case 240: case 270: case 300: case 330:
+      Spawn((frame - 240) / 30, kTableA[(frame - 240) / 30]);
+      break;
+    case 700: case 715: case 730: case 745: case 760: case 775: case 790: case 815:
+      SpawnSidePairC(frame);
+      break;
+    case 1230:
+      Spawn(22, kTableD[0]);
+      Spawn(23, kTableD[1]);
+      break;
+    case 1290: case 1350:
+      SpawnQuartetC2(frame);
+      break;
+    case 1800:
+      Spawn(4, kTableB[0]);
+      Spawn(5, kTableB[1]);
+      break;
+    case 2399:
+      InitBoss(0, 0, kBossKind, 0.0, 0.0);
+      break;
+    case 2400:
+      g_bosses[0].state = 4;
+      SetBossMoveTarget(0, 224.0, 150.0, 90);
+      break;
+    case 2520:
+      StartBossFight(1);
+      break;
+    case 4600:
+      // No erase here: the waves are long gone.
+      AttractAllItems();
+      g_talkActive = 1;
+      break;
+    case kBossFightStart:
+      StartBossFight(3);
+      break;
+    case kStageClearFrame:
+      ShowStage6Clear();
+      break;
+    case kEndingChoiceFrame:
+      ChooseEnding();
+      break;
+    case kNextScene:
+      MoveToNextScene();
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Enemy firing, chosen by slot: 0-3 A, 4-5 B, 6-21 C, 22-25 D, 26-29 none.
+
+namespace {
+
+int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
+int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
+int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
+bool InWindow(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
+
+// A turning polygon: still while the enemy waits, turning for its last 120 steps.
+void TurningPolygon(const Enemy& e, double speed, int period) {
+  if (!InWindow(e) || !Every(e.age - FirstEnd(e), period)) return;
+  const int d = Diff();
+  const int late = e.age - SecondStart(e) + 120;
+  const double rotation = late < 0 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * late;
+  ShootPolygon(d - d / 2 + 2, 7, TurnColour(e), 50, d / 2 + 2, e.x, e.y, speed, rotation, 270.0);
+}
+
+void OrbitRings(const Enemy& e) {
+  if (!InWindow(e) || !Every(e.age - FirstEnd(e), 60)) return;
+  const int d = Diff();
+  const int c = TurnColour(e);
+  const int n = d - d / 2 + 2;
+  for (int j = 0; j < 10; ++j) {
+    const double base = e.age + 36 * j;
+    ShootOrbitRing(0, c, 0, 0, 0, 0, 30, n, 0, c, e.x, e.y, 0.0, 0.05, 2.0, 0.0, base, 1.0, 1.0);
+    ShootOrbitRing(0, c, 0, 0, 0, 0, 60, n, 0, c, e.x, e.y, 0.0, 0.05, 2.0, 0.0, base, 1.0, 0.5);
+  }
+}
+
+// Four layers fanned away from the player. The layers' spacing is not given for this
+// wave: they are spaced as the other stages' layered fans, over 30 steps.
+void BackwardLayers(const Enemy& e) {
+  if (e.age <= 30 || !Every(e.age, 60)) return;
+  ShootLayeredFan(TurnColour(e), 10, 10111, 1, 2, 0, Diff() + 2, 90, 4, e.x, e.y, 5.0, -1.0, 2.0,
+                  0.0, AngleToPlayer(e.x, e.y) + 180, 30.0);
+}
+
+}  // namespace
+
+void FireStage6EnemyShots(int slot) {
+  Enemy& e = g_enemies[slot];
+  if (e.active != 1) return;
+  if (slot <= 3) {
+    TurningPolygon(e, 3.0, 10);
+  } else if (slot <= 5) {
+    OrbitRings(e);
+  } else if (slot <= 21) {
+    BackwardLayers(e);
+  } else if (slot <= 25) {
+    TurningPolygon(e, 2.0, 15);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Conversations.
+
+namespace {
+
+// The princess comes back from her mirage: shown again, with her name; she keeps her
+// place and her cards.
+void BringBossBack() {
+  Boss& boss = g_bosses[0];
+  if (boss.state != 3) return;
+  boss.state = 1;
+  ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+}
+
+}  // namespace
+
+void GetStage6DialogueLine(DialogueLine& line) {
+  struct Row {
+    int number, side;
+    int leftPose;   // -1: no portrait on the left
+    int rightPose;  // -1: no portrait on the right
+  };
+  static constexpr Row kRows[] = {
+      {1, 0, 6, 0},   {2, 1, 6, 0},   {3, 0, 0, 0},   {4, 1, 0, 5},   {5, 0, 2, 5},
+      {6, 1, 2, 2},   {7, 0, 0, 2},   {8, 1, 0, 6},   {9, 0, 0, 6},   {10, 1, 0, 3},
+      {11, 1, 0, 6},  {12, 0, 5, 6},  {13, 1, 5, 3},  {14, 0, 2, 3},  {15, 1, 2, 0},
+      {16, 1, 2, 5},  {20, 0, 0, -1}, {21, 0, 2, -1}, {22, 1, 2, 7},  {23, 0, 5, 7},
+      {24, 1, 5, 7},  {25, 0, 0, 7},  {26, 1, 0, 2},  {27, 0, 2, 2},  {28, 1, 2, 0},
+      {29, 0, 5, 0},  {30, 1, 5, 5},  {31, 0, 5, 5},  {32, 1, 5, 5},  {33, 0, 5, 5},
+      {34, 1, 5, 3},  {35, 0, 1, 3},  {36, 0, -1, -1}, {37, 0, -1, -1}, {38, 0, -1, -1},
+      {50, 0, 0, -1}, {51, 0, 3, -1}, {52, 0, 3, -1}, {53, 0, 7, -1}, {54, 0, -1, -1},
+      {55, 0, -1, -1}, {56, 0, -1, -1}, {57, 0, -1, -1}, {58, 0, -1, -1},
+  };
+  const int number = g_talkActive;
+  switch (number) {
+    case 2: BringBossBack(); break;
+    case 15: StartBossMusicOnce(kBossTheme); break;
+    case 18: EndOpeningConversation(); return;
+    case 39: case 59: EndClosingConversation(); return;
+    default: break;
+  }
+  const Row* row = nullptr;
+  for (const Row& r : kRows) {
+    if (r.number == number) row = &r;
+  }
+  if (row == nullptr) return;  // 17, 19 and 40-49 close the box
+
+  line.side = row->side;
+  if (row->leftPose >= 0) {
+    line.leftCharacter = g_player.character;
+    line.leftPose = row->leftPose;
+  }
+  if (row->rightPose >= 0) {
+    line.rightCharacter = g_bosses[0].kind;
+    line.rightPose = row->rightPose;
+  }
+  const DialogueText& text = Stage6DialogueText(number);
+  line.line1 = text.line1;
+  line.line2 = text.line2;
+}
+
+// ---------------------------------------------------------------------------
+// Boss fight.
+
+namespace {
+
+constexpr NonSpell kMirageNonSpell = {100, 1240, 0, 0, 2, true};
+constexpr NonSpell kFirstNonSpell = {1800, 2100, 12, 10, 0, false};
+constexpr NonSpell kSecondNonSpell = {2500, 2500, 12, 12, 0, false};
+constexpr NonSpell kThirdNonSpell = {2000, 2100, 16, 12, 0, false};
+constexpr NonSpell kFourthNonSpell = {3000, 3000, 20, 15, 0, false};
+constexpr NonSpell kLastCardWait = {100, -1, 24, 20, 0, true};
+
+// x first, then y, both drawn around the play field's upper middle.
+void MoveMidBossAtRandom() {
+  const int rx = NextRandom();
+  const int ry = NextRandom();
+  SetBossMoveTarget(0, 274 - rx % 100, 125 + ry % 50, 100);
+}
+
+// x near the player first, then y.
+void MoveNearPlayer() {
+  const int rx = NextRandom();
+  const int ry = NextRandom();
+  SetBossMoveTarget(0, ClampToInt(g_player.x + rx % 100 - 50, 124, 324), 125 + ry % 50, 50);
+}
+
+void RunMirageNonSpell() {
+  const Boss& boss = g_bosses[0];
+  const int t = boss.phaseTimer, d = Diff(), h = Half();
+  const double x = boss.x, y = boss.y;
+  if (t == 350 || t == 600) MoveMidBossAtRandom();
+  if (t == 900) SetBossMoveTarget(0, 224.0, 150.0, 50);
+  if (t == 970) RunBossChargeEffect(0, 0);
+  if (t >= 100 && t <= 919 && Every(t, 10)) {
+    const int perEdge = d - h + 1;
+    ShootPolygon(3, 2, 0, 50, perEdge, x, y, 2.5, 2 * t, 270 - t);
+    ShootPolygon(3, 5, 2, 50, perEdge, x, y, 2.0, -2 * t, 270 - t);
+    ShootPolygon(h + 2, 2, 3, 50, 2, x, y, 1.5, t, 270 + t);
+    ShootPolygon(h + 2, 2, 4, 50, 2, x, y, 1.0, -t, 270);
+  }
+  if (t >= 1000 && Every(t, 8)) {
+    const int n = 2 * (d - h) + 6;
+    ShootFan(0, 0, 1, 13, 0, 0, n, 360, x, y, 6.0, 0.0, 6.0, 0.0, 270.0);
+    ShootRing(0, 90, 1, 15, 25 + 5 * h, 1, n, x, y, 6.0, -0.05, 4.0, 0.0, 270.0);
+    ShootRing(0, 270, 1, 15, 25 + 5 * h, 1, n, x, y, 6.0, -0.05, 4.0, 0.0, 270.0);
+  }
+  if (t == 1500) g_bosses[0].phaseTimer = 99;
+}
+
+void LeaveAsMirage() {
+  Boss& boss = g_bosses[0];
+  PlayEffect(kSeCardEnd);
+  boss.state = 3;
+  RunBossBreakRing(0, 0);
+  SetBossMoveTarget(0, 224.0, 150.0, 90);
+  g_bossPhase = 0;
+  // However early or late the fight ends, the waves' clock goes on from here.
+  g_stageFrame = kMidBossEnd;
+}
+
+// Phases 3 and 5: a turning ring of fans and four polygons a step apart.
+void RunPolygonVolleys(bool second) {
+  Boss& boss = g_bosses[0];
+  Stage6State& st = g_stage6;
+  const int t = boss.phaseTimer, d = Diff(), h = Half();
+  if (!second && t == 60) {
+    st.s = 1;
+    st.k = PerDifficulty(2, 3, 3, 4);
+    st.r = 0;
+    st.a = 270;
+  }
+  if (second && t == 30) {
+    st.s = 1;
+    st.k = PerDifficulty(2, 3, 4, 5);
+    st.r = 0;
+    st.a = 270;
+    SetBossMoveTarget(0, 224.0, 150.0, 50);
+  }
+  if (t == (second ? 70 : 60)) {
+    RunBossChargeEffect(0, 0);
+    SetBossAnimation(0, 0, 150);
+  }
+  if (t == 100) {
+    ShootRingOfFans(0, 40, 1, 15, second ? 3 : 0, 0, 0, h + 2, second ? 2 : 1, boss.x, boss.y,
+                    4.0, -0.01, 3.0, 0.0, st.a);
+  }
+  if (t >= 100 && t <= 115 && Every(t, 5)) {
+    static constexpr int kLook[4][2] = {{2, 4}, {2, 3}, {5, 2}, {2, 0}};
+    const int* look = kLook[(t - 100) / 5];
+    const double speed = (second ? 2.5 : 3.0) + 0.25 * d;
+    const double rotation = second && t == 100 ? st.r * st.s : st.r;
+    const int k = static_cast<int>(st.k);
+    for (int i = 0; i < k; ++i) {
+      ShootPolygon(4, look[0], look[1], 30, 2, boss.x, boss.y, speed, rotation,
+                   45 - i * 90.0 / st.k);
+    }
+  }
+  if (t == 120) {
+    SetBossAnimation(0, 0, 150);
+    boss.phaseTimer = 99;
+    st.s = -st.s;
+    st.r = st.r + st.s * (NextRandom() % 3) + 8 - d;
+    st.a -= 20;
+  }
+}
+
+// Phases 4 and 6: rings laid on a large circle whose centre walks between the middle
+// and the two edges, and frozen bullets that all set off at timer 260.
+void RunCircleVolleys(bool second) {
+  Boss& boss = g_bosses[0];
+  Stage6State& st = g_stage6;
+  const int t = boss.phaseTimer, d = Diff();
+  if (!second && t == 30) {
+    st.s = 1;
+    st.k = 2 * d + 6;
+    st.r = NextRandom() % 180;
+    st.a = st.u = 0;
+    SetBossMoveTarget(0, 224.0, 150.0, 50);
+  }
+  if (second && t == 60) {
+    st.s = 1;
+    st.k = PerDifficulty(6, 8, 8, 10);
+    st.r = st.a = st.u = 0;
+  }
+  const double cx = 224 * st.s;
+  if (second && t == 100) st.r = AngleToPlayer(cx, boss.y) + 180 / st.k;
+  if (t >= 100 && t <= 199) {
+    const int k = static_cast<int>(st.k);
+    const int radius = second ? 6 * t - 570 : 200;
+    const double cy = second ? static_cast<int>(boss.y) : 16.0;
+    const double base = second ? st.r : 370 - t;
+    if (Every(t, 3)) {
+      const int colour = second ? NextRandom() % 5 : 0;
+      ShootRingOnCircle(colour, 501, 12, 16, 0, 25, radius, k, cx, cy, 0, 0, 0, 0, base, 0.0);
+    }
+    if (Every(t, 6 - d)) {
+      const int colour = second ? static_cast<int>(st.a) % 5 : 0;
+      const int param = second ? d + 4 : 5;
+      const double limit = second ? 1.0 : d / 2 + 1;
+      const double spread = second ? 5.0 : 0.0;
+      // Each bullet waits so that all of them set off together at timer 260.
+      ShootRingOnCircle(colour, param, 1, 7, 260 - t, 5, radius, k, cx, cy, 0, 0, limit, 0,
+                        base + spread, second ? st.u : -st.u);
+      ShootRingOnCircle(colour, param, 1, 7, 260 - t, 5, radius, k, cx, cy, 0, 0, limit, 0,
+                        base - spread, second ? -st.u : st.u);
+      if (second) st.a += 1;
+      st.u += 35;
+    }
+  }
+  if (t == 200) MoveNearPlayer();
+  if (t == 260) {
+    if (second) {
+      const int n = PerDifficulty(7, 10, 13, 16);
+      for (double limit : {1.0, 1.5, 2.0}) {
+        ShootRing(0, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, limit, 0.0,
+                  NextRandom() % 90);
+      }
+    } else {
+      const int n = PerDifficulty(5, 6, 7, 8);
+      const double aim = AngleToPlayer(boss.x, boss.y);
+      const double turn = st.s - 1;
+      ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim);
+      ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 1.5, 0.0, aim + 10 * turn);
+      ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 2.0, 0.0, aim + 20 * turn);
+      // The Lunatic ring behind the boss is the slowest of the first one's kind.
+      if (d == 3) ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim + 180);
+    }
+  }
+  if (t == 300) {
+    boss.phaseTimer = 99;
+    st.s = static_cast<int>(st.s + 2) % 3;
+    st.r = NextRandom() % 180;
+  }
+}
+
+void RunMirageCardPhase() {
+  g_stage6.barSplit = 20;
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(kMirageNonSpell);
+    RunMirageNonSpell();
+    if (g_bosses[0].hp <= 0 || g_bosses[0].spellTimer == 0) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), 20));
+}
+
+// A boss non-spell, then its card: the non-spell's pattern runs before the end test, so
+// a step that ends it has fired (and drawn) as any other.
+void RunNonSpellThenCard(const NonSpell& values, void (*pattern)(bool), bool second, int slot) {
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(values);
+    pattern(second);
+    if (g_bosses[0].hp <= 0 || g_bosses[0].spellTimer == 0) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), slot));
+}
+
+void RunLastCardPhase() {
+  g_stage6.barSplit = 100;
+  Boss& boss = g_bosses[0];
+  if (g_spellBackground == 0) {
+    RunNonSpellStart(kLastCardWait);
+    if (boss.phaseTimer == 180) StartCardAfterNonSpell();
+  }
+  if (g_spellBackground != 1) return;
+  const int before = boss.state;
+  BlowUpBossAtLastCardEnd();
+  // The blast's first step marks the game speed's units digit; the card end drops it.
+  if (before != 3 && boss.state == 3) g_gameSpeed += 1;
+  RunBossAttack(GetSpellCardId(Diff(), 25));
+}
+
+void EndFight() {
+  g_gameSpeed = g_gameSpeed / 10 * 10;
+  g_bosses[0].state = 0;
+  EndBossFight();
+}
+
+}  // namespace
+
+void RunStage6BossFight() {
+  switch (g_bossPhase) {
+    case 1: RunMirageCardPhase(); break;
+    case 2: LeaveAsMirage(); break;
+    case 3: RunNonSpellThenCard(kFirstNonSpell, RunPolygonVolleys, false, 21); break;
+    case 4: RunNonSpellThenCard(kSecondNonSpell, RunCircleVolleys, false, 22); break;
+    case 5: RunNonSpellThenCard(kThirdNonSpell, RunPolygonVolleys, true, 23); break;
+    case 6: RunNonSpellThenCard(kFourthNonSpell, RunCircleVolleys, true, 24); break;
+    case 7: RunLastCardPhase(); break;
+    case 8: EndFight(); break;
+    default: break;
+  }
+  DrawBossStatus(g_stage6.barSplit, g_spellBackground);
+}
+
+void RunStage6Timeline() {
+  static constexpr StageParts kParts = {RunStage6Waves, FireStage6EnemyShots,
+                                        GetStage6DialogueLine, RunStage6BossFight};
+  RunStageSteps(kParts);
+}
+
+void ResetStage6State() { g_stage6 = Stage6State{}; }

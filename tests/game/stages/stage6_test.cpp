@@ -1,0 +1,351 @@
+// Stage 6 and its cards, headless through the step runner.
+#include "game/stages/stage6.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "game/content_text.h"
+#include "game/stage_entry.h"
+#include "game/stages/boss_attack.h"
+#include "game/stages/spell_practice.h"
+#include "play_fixture.h"
+
+namespace {
+
+class Stage6 : public PlayFixture {
+ protected:
+  // Stage 6 with the timeline about to run `frame` on the next step.
+  void StartAt(int difficulty, int frame, int scene = 6) {
+    Begin(scene, difficulty);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    g_stageFrame = frame;
+  }
+  // Runs card `slot` alone (the spell practice stage) to the given timer.
+  void RunCardTo(int difficulty, int slot, int timer) {
+    Begin(200 + slot, difficulty);
+    g_player.invulnerable = 1 << 20;
+    for (int guard = 0; guard < 8000; ++guard) {
+      if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
+      Step();
+    }
+    FAIL() << "timer " << timer << " not reached";
+  }
+  static int LiveBullets() {
+    int live = 0;
+    for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
+    return live;
+  }
+  static int LiveLasers(int state) {
+    int live = 0;
+    for (const Laser& l : g_lasers) live += l.state == state;
+    return live;
+  }
+};
+
+TEST_F(Stage6, PlaysThroughToTheEndingOnEveryDifficulty) {
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    for (bool firing : {false, true}) {
+      SCOPED_TRACE(difficulty * 10 + firing);
+      SpellCardHistory.Clear();
+      Begin(6, difficulty);
+      int sawTalk = 0, maxPhase = 0;
+      for (int steps = 0; steps < 100000 && g_scene == 6; ++steps) {
+        g_player.invulnerable = 1 << 20;
+        SetLiveInput(firing ? FiringInput(steps) : 0);
+        RunLogicStep();
+        sawTalk = std::max(sawTalk, g_talkActive);
+        maxPhase = std::max(maxPhase, g_bossPhase);
+        ASSERT_TRUE(PoolsUntouchedOutside());
+      }
+      ASSERT_EQ(g_scene, 7) << "the stage did not end within the budget";
+      EXPECT_EQ(maxPhase, 8);
+      // No continue was used: the score ends in 0 and the first ending was told.
+      EXPECT_EQ(g_player.score % 10, 0);
+      EXPECT_GE(sawTalk, 38);
+      EXPECT_LT(sawTalk, 50);
+      for (int slot = 20; slot <= 25; ++slot) {
+        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
+      }
+      EXPECT_EQ(StageProgress[0][difficulty], 6);
+      // The dispatcher turns scene 7 into the ending once.
+      Step();
+      EXPECT_EQ(g_scene, 500);
+      EXPECT_EQ(g_stageOver, 1);
+    }
+  }
+}
+
+TEST_F(Stage6, EndingConversationFollowsTheScoresLastDigit) {
+  struct Case {
+    int scene, score, talk, stageOver;
+  };
+  // A replay (scene + 1000) must tell the same ending as its live play.
+  const Case cases[] = {{6, 1234560, 20, 0}, {6, 1234563, 50, 0}, {1006, 1234560, 20, 0},
+                        {1006, 1234567, 50, 0}, {16, 1234560, 0, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scene * 10 + c.score % 10);
+    StartAt(1, 100300);
+    g_scene = c.scene;
+    g_player.score = c.score;
+    RunStage();
+    EXPECT_EQ(g_talkActive, c.talk);
+    EXPECT_EQ(g_stageOver, c.stageOver);
+  }
+  // Both conversations end at 199999.
+  for (int last : {39, 59}) {
+    StartAt(1, 100400);
+    g_talkActive = last;
+    RunStage();
+    EXPECT_EQ(g_stageFrame, 199999);
+    EXPECT_EQ(g_talkActive, 0);
+  }
+}
+
+TEST_F(Stage6, StageClearPaysTheSceneMillionsAndWhatThePlayerKept) {
+  StartAt(1, 100120);
+  g_player.lives = 2;
+  g_player.bombs = 3;
+  g_player.graze = 100;
+  g_player.pointRate = 1.0;
+  g_player.score = 0;
+  // ((2 * 2 + 3) * 5000 + 100) * 100 * 3 / 6 * 2 = 3510000.
+  EXPECT_EQ(Stage6ClearBonus(), 9510000);
+  RunStage();
+  std::vector<Notice> notices = LiveNotices();
+  ASSERT_EQ(notices.size(), 8u);
+  EXPECT_EQ(notices[0].image, 602);
+  EXPECT_EQ(notices[0].frames, 180);
+  EXPECT_EQ(notices[1].image, 500);  // units digit 0 at x 272
+  EXPECT_EQ(notices[1].x, 272);
+  EXPECT_EQ(notices[7].image, 509);
+  EXPECT_EQ(g_player.score, 9510000);
+  // A graze count far past any play cannot carry the bonus past the score.
+  g_player.graze = 2000000000;
+  EXPECT_LE(Stage6ClearBonus(), 1006000000);
+  EXPECT_EQ(Stage6ClearBonus() % 10, 0);
+}
+
+TEST_F(Stage6, MirageMidBossLeavesAt4500AndComesBackOnLine2) {
+  StartAt(2, 2399);
+  Step();
+  ASSERT_EQ(g_bosses[0].state, 1);
+  EXPECT_EQ(g_bosses[0].kind, 4);
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 4);  // hidden while it flies in
+  g_stageFrame = 2520;
+  Step();
+  ASSERT_EQ(g_bossPhase, 1);
+  EXPECT_EQ(g_bosses[0].spellTimer, 1240);
+  // The fight ends early or late: the waves' clock goes on from 4500 either way.
+  for (int frame : {3000, 9000}) {
+    g_bossPhase = 2;
+    g_stageFrame = frame;
+    Played().clear();
+    Step();
+    EXPECT_EQ(g_stageFrame, 4501);
+    EXPECT_EQ(g_bossPhase, 0);
+    EXPECT_EQ(g_bosses[0].state, 3);
+    EXPECT_EQ(PlayedCount(kSeCardEnd), 1);
+  }
+  g_stageFrame = 4600;
+  Step();
+  ASSERT_EQ(g_talkActive, 1);
+  // Line 2 brings the same boss back, its card count as the mid-boss left it.
+  const int cards = g_bosses[0].remainingCards;
+  for (int k = 0; k < 400 && g_talkActive < 2; ++k) Step(1, k % 2 == 0 ? kInputShot : 0);
+  ASSERT_EQ(g_talkActive, 2);
+  EXPECT_EQ(g_bosses[0].state, 3);
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 1);
+  EXPECT_EQ(g_bosses[0].remainingCards, cards);
+}
+
+TEST_F(Stage6, EnemiesFireByTheirSlotsPattern) {
+  struct Case {
+    int slot, age, t1, t2;
+    bool fires;
+  };
+  const Case cases[] = {
+      {0, 60, 60, 300, true},   {3, 70, 60, 300, true},   {2, 65, 60, 300, false},
+      {0, 310, 60, 300, false}, {4, 120, 60, 360, true},  {5, 90, 60, 360, false},
+      {6, 60, 60, 60, true},    {21, 120, 60, 60, true},  {10, 30, 60, 60, false},
+      {14, 90, 60, 60, false},  {22, 75, 60, 300, true},  {25, 70, 60, 300, false},
+      {26, 60, 60, 300, false}, {29, 120, 60, 60, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot * 1000 + c.age);
+    StartAt(3, 1900);
+    PlaceEnemy(c.slot, c.age, c.t1, c.t2);
+    FireStage6EnemyShots(c.slot);
+    EXPECT_EQ(LiveBullets() > 0, c.fires);
+  }
+  // Pattern B: ten pairs of orbit rings, each a centre and its ring.
+  StartAt(3, 1900);
+  PlaceEnemy(4, 60, 60, 360);
+  FireStage6EnemyShots(4);
+  EXPECT_EQ(LiveBullets(), 10 * 2 * (1 + 4));
+}
+
+TEST_F(Stage6, CardSettingsAndNames) {
+  struct Case {
+    int slot, hp, steps, bonus, drain;
+  };
+  const Case cases[] = {{20, 500, 5000, 8000000, 410},  {21, 2700, 3000, 8200000, 710},
+                        {22, 2700, 2500, 8200000, 760}, {23, 3200, 3500, 8600000, 660},
+                        {24, 5500, 4000, 8600000, 560}, {25, 7000, 6000, 9000000, 410}};
+  for (const Case& c : cases) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      SCOPED_TRACE(c.slot * 10 + difficulty);
+      RunCardTo(difficulty, c.slot, 1);
+      const bool hardMirage = c.slot == 20 && difficulty >= 2;
+      EXPECT_EQ(g_bosses[0].maxHp, hardMirage ? 1000 : c.hp);
+      EXPECT_EQ(g_bosses[0].spellTimer, hardMirage ? 3000 : c.steps);
+      EXPECT_EQ(g_spellBonus, c.bonus);
+      EXPECT_EQ(g_spellCardActive, c.slot == 20 ? 0 : 1);
+      EXPECT_EQ(g_bosses[0].state, c.slot == 25 ? 2 : 1);
+      Step(69);
+      EXPECT_EQ(g_spellCardActive, 0);
+      Step(30);
+      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+      EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
+    }
+  }
+  Begin(1, 0);
+  g_scene = 303;
+  EXPECT_STREQ(RunBossAttack(78), RunBossAttack(79));
+  EXPECT_STRNE(RunBossAttack(79), RunBossAttack(80));
+  EXPECT_STRNE(RunBossAttack(80), RunBossAttack(81));
+  for (int id = 82; id <= 98; id += 4) {
+    EXPECT_STREQ(RunBossAttack(id), RunBossAttack(id + 1));
+    EXPECT_STRNE(RunBossAttack(id), RunBossAttack(id + 2));
+  }
+}
+
+TEST_F(Stage6, LastCardBlowsUpOnceNinetyStepsInAndMarksTheGameSpeed) {
+  StartAt(1, 20000);
+  InitBoss(0, 0, 4, 224.0, 150.0);
+  g_bossPhase = 7;
+  g_bosses[0].phaseTimer = 0;
+  Step(180);
+  ASSERT_EQ(g_spellBackground, 1);
+  Step(100);
+  g_bosses[0].hp = 0;
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 3);
+  EXPECT_EQ(g_gameSpeed % 10, 1);
+  for (int guard = 0; guard < 400 && g_bossPhase == 7; ++guard) Step();
+  ASSERT_EQ(g_bossPhase, 8);
+  Step();
+  EXPECT_EQ(g_bossPhase, 0);
+  EXPECT_EQ(g_gameSpeed, 10);
+  EXPECT_EQ(g_stageFrame, 100000);
+}
+
+// Body 21: a state-2 laser out through the top or bottom makes rings on every
+// difficulty, through a side only on Hard and Lunatic; one exactly on a bound stays.
+TEST_F(Stage6, BounceCardContinuesLasersAndRingsByEdgeAndDifficulty) {
+  struct Case {
+    int difficulty;
+    double x2, y2;
+    int continued, ringBullets;
+  };
+  const Case cases[] = {{0, 200, 10, 1, 4},  {0, 20, 200, 1, 0}, {2, 20, 200, 1, 8},
+                        {3, 200, 470, 1, 12}, {1, 200, 16, 0, 0}, {1, 417, 200, 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.difficulty * 1000 + c.x2 + c.y2);
+    RunCardTo(c.difficulty, 21, 140);
+    std::memset(&g_enemyBullets[0], 0, sizeof(EnemyBullet) * kBulletSlots);
+    for (Laser& l : g_lasers) l = Laser{};
+    g_lasers[5] = Laser{2, 100, 3, 1, 5, 0, 800, 200, 100, c.x2, c.y2, 0.0, 0};
+    RunBossAttack(GetSpellCardId(c.difficulty, 21));
+    EXPECT_EQ(LiveLasers(1), 2 * c.continued);  // the old laser drops to state 1 too
+    EXPECT_EQ(g_lasers[5].state, c.continued ? 1 : 2);
+    EXPECT_EQ(LiveBullets(), c.ringBullets);
+  }
+}
+
+TEST_F(Stage6, GridLasersAllActFromTimer220To250) {
+  RunCardTo(1, 22, 219);
+  std::vector<int> grid;
+  for (int slot = 0; slot < kLaserSlots; ++slot)
+    if (g_lasers[slot].state == 3) grid.push_back(slot);
+  ASSERT_EQ(grid.size(), 12u);
+  for (int slot : grid) EXPECT_LE(g_lasers[slot].age, g_lasers[slot].triggerAge) << slot;
+  Step(2);
+  for (int slot : grid) EXPECT_GT(g_lasers[slot].age, g_lasers[slot].triggerAge) << slot;
+  Step(30);
+  for (int slot : grid) EXPECT_EQ(g_lasers[slot].state, 0) << slot;
+}
+
+// Body 24 on Easy: a slanted laser every 55 steps at pace 90; below half HP the pace is
+// cut to 25 and the period to 22.
+TEST_F(Stage6, StairCardLaysSlantedLasersFasterBelowHalfHp) {
+  auto count = [](int steps) {
+    int made = 0;
+    for (int k = 0; k < steps; ++k) {
+      const int before = LiveLasers(1);
+      RunLogicStep();
+      made += LiveLasers(1) > before;
+    }
+    return made;
+  };
+  RunCardTo(0, 24, 100);
+  EXPECT_EQ(g_attackScratch.values[0], 90);
+  EXPECT_EQ(count(110), 3);  // timers 110, then at pace 85 from timer 150: 156 and 208
+  RunCardTo(0, 24, 100);
+  g_bosses[0].hp = 2000;
+  Step();
+  EXPECT_EQ(g_attackScratch.values[0], 25);
+  EXPECT_EQ(count(44), 2);  // timers 110 and 132
+}
+
+// The last card's orbit bullets are kept by slot and serial: in a full pool there are
+// none, and nothing is fired from slots that are not theirs.
+TEST_F(Stage6, LastCardFiresNothingFromOrbitsItCouldNotMake) {
+  RunCardTo(2, 25, 69);
+  for (EnemyBullet& b : g_enemyBullets) {
+    b = EnemyBullet{};
+    b.state = 1;
+    b.x = 100;
+    b.y = 450;
+    b.triggerAge = 1 << 20;
+  }
+  Step();
+  for (const EnemyBullet& b : g_enemyBullets) EXPECT_NE(b.behaviour, 32);
+  for (EnemyBullet& b : g_enemyBullets) b = EnemyBullet{};
+  Step(43);  // through timer 112, the first orbit volley
+  ASSERT_EQ(g_bosses[0].phaseTimer, 113);
+  for (const EnemyBullet& b : g_enemyBullets) EXPECT_NE(b.behaviour, 110);
+  EXPECT_TRUE(PoolsUntouchedOutside());
+}
+
+TEST_F(Stage6, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {
+  for (int slot = 20; slot <= 25; ++slot) {
+    for (int difficulty = 0; difficulty < 4; ++difficulty) {
+      for (bool firing : {false, true}) {
+        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
+        SpellCardHistory.Clear();
+        Begin(200 + slot, difficulty);
+        const int id = GetSpellCardId(difficulty, slot);
+        ASSERT_EQ(PracticeCardId(), id);
+        int steps = 0;
+        for (; steps < 8000 && g_stageOver == 0; ++steps) {
+          g_player.invulnerable = 1 << 20;
+          SetLiveInput(firing ? FiringInput(steps) : 0);
+          RunLogicStep();
+          ASSERT_TRUE(PoolsUntouchedOutside());
+        }
+        ASSERT_EQ(g_stageOver, 1);
+        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
+      }
+    }
+  }
+}
+
+TEST_F(Stage6, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
+  ExpectReplayReproducesTheRun(PlaySetup{6, 3, 7, 0x5EEDu}, 100000);
+}
+
+}  // namespace
