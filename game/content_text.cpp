@@ -442,12 +442,12 @@ constexpr DialogueText kStage6Lines[59] = {
     {"They'll forgive you.", "Probably after a nap."},
     {"...Then I'll let the veil fall.", "Just this once."},
     {"Only once?", ""},
-    {"A princess never promises more than once.", ""},
+    {"A princess never promises twice.", ""},
     {"Good enough for me.", ""},
     {"Go on, then. The real moon", "is waiting for you to notice it."},
     {"I noticed it first thing.", "It's a lot prettier than yours."},
-    {"The false moon sank behind the palace roofs,", "and the veil drifted apart like mist."},
-    {"Far below, the lanterns went out one by one,", "and the whole land finally slept."},
+    {"The false moon sank behind the palace,", "and the veil drifted apart like mist."},
+    {"Far below, the lanterns went out", "one by one, and the land finally slept."},
     {"Ending No. 1", "The Veil Lifted"},
     kNoText,
     kNoText,
@@ -503,6 +503,8 @@ const DialogueText& Stage4DialogueText(int line) {
 
 const DialogueText& Stage5DialogueText(int line) {
   return line >= 1 && line <= 27 ? kStage5Lines[line - 1] : kNoText;
+}
+
 const DialogueText& Stage6DialogueText(int line) {
   return line >= 1 && line <= 59 ? kStage6Lines[line - 1] : kNoText;
 }
