@@ -406,8 +406,8 @@ const char* const kCredits[] = {
     "Thank you for playing!",
 };
 
-// Left: the player. Right: Oboro, princess of the moon palace, who hung the false moon
-// as a veil over the sky. Lines 20-38 end a play without continues, 50-58 any other;
+// Left: the player. Right: Shion (4), princess of the moon palace, who hung the false
+// moon as a veil over the sky. Lines 20-38 end a play without continues, 50-58 any other;
 // 36-38 and 54-58 are narration, 38 and 58 name the ending. Lines 17-19, 39-49 and 59
 // have no text.
 constexpr DialogueText kStage6Lines[59] = {

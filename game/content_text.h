@@ -37,7 +37,7 @@ const DialogueText& Stage4DialogueText(int line);
 // Stage 5, lines 1..27 (spoken: 1..10 and 20..25): Rindou on the road above the clouds.
 const DialogueText& Stage5DialogueText(int line);
 // Stage 6, lines 1..59 (spoken: 1..16, 20..38 and 50..58; 38 and 58 name the ending):
-// Oboro, princess of the moon palace, then the two ending conversations.
+// Shion, princess of the moon palace, then the two ending conversations.
 const DialogueText& Stage6DialogueText(int line);
 // Extra, lines 1..66 (spoken: 1..19, 30..33 and 50..65): Shion the star-gazer, then the
 // three moons together.

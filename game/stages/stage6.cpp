@@ -444,6 +444,7 @@ void RunCircleVolleys(bool second) {
     const double cy = second ? static_cast<int>(boss.y) : 16.0;
     const double base = second ? st.r : 370 - t;
     if (Every(t, 3)) {
+      // No offset is named for these rings: 0, as the later circle's own.
       const int colour = second ? NextRandom() % 5 : 0;
       ShootRingOnCircle(colour, 501, 12, 16, 0, 25, radius, k, cx, cy, 0, 0, 0, 0, base, 0.0);
     }
@@ -487,26 +488,20 @@ void RunCircleVolleys(bool second) {
   }
 }
 
-void RunMirageCardPhase() {
-  g_stage6.barSplit = 20;
-  if (g_spellBackground == 0) {
-    RunNonSpellStart(kMirageNonSpell);
-    RunMirageNonSpell();
-    if (g_bosses[0].hp <= 0 || g_bosses[0].spellTimer == 0) StartCardAfterNonSpell();
-  }
-  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), 20));
-}
-
-// A boss non-spell, then its card: the non-spell's pattern runs before the end test, so
-// a step that ends it has fired (and drawn) as any other.
-void RunNonSpellThenCard(const NonSpell& values, void (*pattern)(bool), bool second, int slot) {
+// A non-spell, then its card: the non-spell's pattern runs before the end test, so a
+// step that ends it has fired as any other.
+void RunNonSpellThenCard(const NonSpell& values, void (*pattern)(), int slot) {
   if (g_spellBackground == 0) {
     RunNonSpellStart(values);
-    pattern(second);
+    pattern();
     if (g_bosses[0].hp <= 0 || g_bosses[0].spellTimer == 0) StartCardAfterNonSpell();
   }
   if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), slot));
 }
+void FirstPolygons() { RunPolygonVolleys(false); }
+void SecondPolygons() { RunPolygonVolleys(true); }
+void FirstCircles() { RunCircleVolleys(false); }
+void SecondCircles() { RunCircleVolleys(true); }
 
 void RunLastCardPhase() {
   g_stage6.barSplit = 100;
@@ -533,12 +528,15 @@ void EndFight() {
 
 void RunStage6BossFight() {
   switch (g_bossPhase) {
-    case 1: RunMirageCardPhase(); break;
+    case 1:
+      g_stage6.barSplit = 20;
+      RunNonSpellThenCard(kMirageNonSpell, RunMirageNonSpell, 20);
+      break;
     case 2: LeaveAsMirage(); break;
-    case 3: RunNonSpellThenCard(kFirstNonSpell, RunPolygonVolleys, false, 21); break;
-    case 4: RunNonSpellThenCard(kSecondNonSpell, RunCircleVolleys, false, 22); break;
-    case 5: RunNonSpellThenCard(kThirdNonSpell, RunPolygonVolleys, true, 23); break;
-    case 6: RunNonSpellThenCard(kFourthNonSpell, RunCircleVolleys, true, 24); break;
+    case 3: RunNonSpellThenCard(kFirstNonSpell, FirstPolygons, 21); break;
+    case 4: RunNonSpellThenCard(kSecondNonSpell, FirstCircles, 22); break;
+    case 5: RunNonSpellThenCard(kThirdNonSpell, SecondPolygons, 23); break;
+    case 6: RunNonSpellThenCard(kFourthNonSpell, SecondCircles, 24); break;
     case 7: RunLastCardPhase(); break;
     case 8: EndFight(); break;
     default: break;

@@ -384,6 +384,7 @@ void RunStage6GridCard(AttackStep& step) {
     }
   }
   if (t == 210) {
+    // The grid's lasers are the only ones of this card, made into the lowest free slots.
     for (int slot = 0; slot < 12; ++slot) g_lasers[slot].growth = 0;
   }
   if (t == 220) PlayEffect(kSeAttackBell);
@@ -466,6 +467,7 @@ void RunStage6PhaseCard(AttackStep& step) {
       if (d == 1) {
         ContinueLaser(old, -dx, -dy);  // straight back toward the boss
       } else {
+        // Out at a corner: continued off both walls.
         if (vertical) ContinueLaser(old, dx, -dy);
         if (side) ContinueLaser(old, -dx, dy);
       }

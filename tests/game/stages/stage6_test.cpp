@@ -162,6 +162,30 @@ TEST_F(Stage6, MirageMidBossLeavesAt4500AndComesBackOnLine2) {
   EXPECT_EQ(g_bosses[0].remainingCards, cards);
 }
 
+TEST_F(Stage6, WavesFillTheSlotsOfTheirPatternAlikeOnEveryDifficulty) {
+  struct Case {
+    int frame;
+    std::vector<int> slots;
+    double y;  // of the first slot
+  };
+  const Case cases[] = {{240, {0}, 50},          {330, {3}, 110},         {700, {6, 14}, 50},
+                        {815, {13, 21}, 165},    {1230, {22, 23}, 0},     {1350, {7, 11, 15, 19}, 50},
+                        {1800, {4, 5}, 50}};
+  for (int difficulty = 0; difficulty < 4; ++difficulty) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(difficulty * 10000 + c.frame);
+      StartAt(difficulty, c.frame);
+      for (Enemy& e : g_enemies) e = Enemy{};
+      Step();
+      int active = 0;
+      for (const Enemy& e : g_enemies) active += e.active;
+      EXPECT_EQ(active, static_cast<int>(c.slots.size()));
+      for (int slot : c.slots) EXPECT_EQ(g_enemies[slot].active, 1) << slot;
+      EXPECT_EQ(g_enemies[c.slots[0]].y, c.y);
+    }
+  }
+}
+
 TEST_F(Stage6, EnemiesFireByTheirSlotsPattern) {
   struct Case {
     int slot, age, t1, t2;
@@ -244,21 +268,24 @@ TEST_F(Stage6, LastCardBlowsUpOnceNinetyStepsInAndMarksTheGameSpeed) {
 }
 
 // Body 21: a state-2 laser out through the top or bottom makes rings on every
-// difficulty, through a side only on Hard and Lunatic; one exactly on a bound stays.
+// difficulty, through a side only on Hard and Lunatic; one exactly on a bound stays, and
+// one of no length has no direction to go on in.
 TEST_F(Stage6, BounceCardContinuesLasersAndRingsByEdgeAndDifficulty) {
   struct Case {
     int difficulty;
     double x2, y2;
-    int continued, ringBullets;
+    int length, continued, ringBullets;
   };
-  const Case cases[] = {{0, 200, 10, 1, 4},  {0, 20, 200, 1, 0}, {2, 20, 200, 1, 8},
-                        {3, 200, 470, 1, 12}, {1, 200, 16, 0, 0}, {1, 417, 200, 0, 0}};
+  const Case cases[] = {{0, 200, 10, 100, 1, 4},  {0, 20, 200, 100, 1, 0},
+                        {2, 20, 200, 100, 1, 8},  {3, 200, 470, 100, 1, 12},
+                        {1, 200, 16, 100, 0, 0},  {1, 417, 200, 100, 0, 0},
+                        {2, 200, 10, 0, 0, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.difficulty * 1000 + c.x2 + c.y2);
     RunCardTo(c.difficulty, 21, 140);
     std::memset(&g_enemyBullets[0], 0, sizeof(EnemyBullet) * kBulletSlots);
     for (Laser& l : g_lasers) l = Laser{};
-    g_lasers[5] = Laser{2, 100, 3, 1, 5, 0, 800, 200, 100, c.x2, c.y2, 0.0, 0};
+    g_lasers[5] = Laser{2, c.length, 3, 1, 5, 0, 800, 200, 100, c.x2, c.y2, 0.0, 0};
     RunBossAttack(GetSpellCardId(c.difficulty, 21));
     EXPECT_EQ(LiveLasers(1), 2 * c.continued);  // the old laser drops to state 1 too
     EXPECT_EQ(g_lasers[5].state, c.continued ? 1 : 2);
