@@ -130,7 +130,7 @@ void BM_MusicRefillShareOfCore(benchmark::State& state) {
   std::filesystem::create_directories(dir);
   StartLog(dir.c_str());
   std::string path = dir + "/title.mp3";
-  WriteFile(path, mp3);
+  WriteWholeFile(path, mp3);
   g_processorCount = 1;  // this loop does the refills
   UseManualAudioOutput(true);
   InitSoundSystem();

@@ -131,7 +131,7 @@ TEST_F(ReplayFileTest, EveryMalformedFileIsRefusedAndChangesNothing) {
   };
   for (const Case& c : cases) {
     std::string path = Path("vlm_01.rip");
-    Write(path, c.bytes);
+    WriteWholeFile(path, c.bytes);
     std::vector<ReplayPair> buffer(c.capacity, ReplayPair{0xAA, 0xBB});
     ReplayData replay{{}, buffer.data(), c.capacity};
     replay.header.scene = 4242;
@@ -167,8 +167,8 @@ TEST_F(ReplayFileTest, SavingRefusesARecordingThatCouldNotLoad) {
 TEST_F(ReplayFileTest, AFailedSaveLeavesTheOldReplayIntact) {
   std::string path = ReplayFilePath(2, dir_.c_str());
   ASSERT_TRUE(SaveReplayFile(path, header_, pairs_.data(), 100));
-  std::string before = Read(path);
+  std::string before = ReadWholeFile(path);
   std::filesystem::create_directories(path + ".tmp/x");
   EXPECT_FALSE(SaveReplayFile(path, header_, pairs_.data(), int(pairs_.size())));
-  EXPECT_EQ(Read(path), before);
+  EXPECT_EQ(ReadWholeFile(path), before);
 }

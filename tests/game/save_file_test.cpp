@@ -198,7 +198,7 @@ TEST_F(SaveFileTest, EveryMalformedFileLoadsTheDefaultsKeepingTheWindowWord) {
       {"name byte 10", withField([](SaveData& s) { s.highScores[1][0][0].name[0] = '\n'; }), 960},
   };
   for (const Case& c : cases) {
-    Write(Path("central.dat"), c.bytes);
+    WriteWholeFile(Path("central.dat"), c.bytes);
     SaveData s = Varied();
     EXPECT_FALSE(LoadSaveData(&s, Path("central.dat").c_str())) << c.what;
     SaveData defaults;
@@ -211,7 +211,7 @@ TEST_F(SaveFileTest, EveryMalformedFileLoadsTheDefaultsKeepingTheWindowWord) {
 TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileIntact) {
   const std::string path = Path("central.dat");
   ASSERT_TRUE(StoreSaveData(Varied(), path.c_str()));
-  const std::string before = Read(path);
+  const std::string before = ReadWholeFile(path);
   SaveData other;
   ResetSaveData(&other);
 
@@ -219,7 +219,7 @@ TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileIntact) {
   std::filesystem::create_directory(path + ".tmp");
   std::filesystem::create_directory(path + ".tmp/x");
   EXPECT_FALSE(StoreSaveData(other, path.c_str()));
-  EXPECT_EQ(Read(path), before);
+  EXPECT_EQ(ReadWholeFile(path), before);
   std::filesystem::remove_all(path + ".tmp");
 
   // A full disk: every write past the first 100 bytes fails.
@@ -233,7 +233,7 @@ TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileIntact) {
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(stored);
-  EXPECT_EQ(Read(path), before);
+  EXPECT_EQ(ReadWholeFile(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << "the partial temporary file must go";
 
   // A read-only folder (only meaningful where permissions bind us: not as root).
@@ -241,7 +241,7 @@ TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileIntact) {
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_FALSE(StoreSaveData(other, path.c_str()));
     std::filesystem::permissions(dir_, std::filesystem::perms::owner_all);
-    EXPECT_EQ(Read(path), before);
+    EXPECT_EQ(ReadWholeFile(path), before);
   }
 }
 

@@ -139,21 +139,13 @@ void WriteTestPng(const std::string& path, bool alpha) {
 }
 
 TEST_F(Graphs, PngFilesLoadAsAlphaOrKeyedGraphsAndBrokenOnesAreRefused) {
-  const std::string folder = TempFolder();
+  TempDir dir;
+  const std::string& folder = dir.path();
   WriteTestPng(folder + "/alpha.png", true);
   WriteTestPng(folder + "/opaque.png", false);
-  {
-    std::vector<uint8_t> bytes;
-    FILE* in = std::fopen((folder + "/alpha.png").c_str(), "rb");
-    for (int c; (c = std::fgetc(in)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(in);
-    FILE* out = std::fopen((folder + "/truncated.png").c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size() - 30, out);
-    std::fclose(out);
-    out = std::fopen((folder + "/notes.txt").c_str(), "wb");
-    std::fputs("not an image at all", out);
-    std::fclose(out);
-  }
+  const std::string bytes = ReadWholeFile(folder + "/alpha.png");
+  WriteWholeFile(folder + "/truncated.png", bytes.substr(0, bytes.size() - 30));
+  WriteWholeFile(folder + "/notes.txt", "not an image at all");
   const int alpha = LoadGraphFromFile((folder + "/alpha.png").c_str());
   const int opaque = LoadGraphFromFile((folder + "/opaque.png").c_str());
   ASSERT_NE(alpha, -1);
@@ -209,13 +201,10 @@ struct FakeMovies {
 };
 
 TEST_F(Graphs, FilesNoImageLoaderAcceptsBecomeMovieGraphsButBrokenPngsDoNot) {
-  const std::string folder = TempFolder();
-  FILE* out = std::fopen((folder + "/clip.ogv").c_str(), "wb");
-  std::fputs("OggS and then some", out);
-  std::fclose(out);
-  out = std::fopen((folder + "/broken.png").c_str(), "wb");
-  std::fwrite("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 1, 16, out);
-  std::fclose(out);
+  TempDir dir;
+  const std::string& folder = dir.path();
+  WriteWholeFile(folder + "/clip.ogv", "OggS and then some");
+  WriteWholeFile(folder + "/broken.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
   EXPECT_EQ(LoadGraphFromFile((folder + "/clip.ogv").c_str()), -1);  // no movie layer yet
 
   const MovieGraphEntries entries = {FakeMovies::Open, FakeMovies::Bind, FakeMovies::Update, FakeMovies::Close};

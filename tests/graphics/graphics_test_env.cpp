@@ -1,7 +1,5 @@
 #include "tests/graphics/graphics_test_env.h"
 
-#include <cstdlib>
-
 #include "platform/file.h"
 
 void GraphicsTest::SetUpTestSuite() {
@@ -22,10 +20,4 @@ uint16_t GraphicsTest::Pixel(int x, int y) {
   int pitch = 0;
   const uint16_t* pixels = GetBackScreenPixels(&pitch);
   return pixels[y * (pitch / 2) + x];
-}
-
-std::string GraphicsTest::TempFolder() {
-  char pattern[] = "/tmp/graphics_test_XXXXXX";
-  const char* made = mkdtemp(pattern);
-  return made != nullptr ? made : "/tmp";
 }

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 
 #include "graphics/draw.h"
 #include "graphics/draw_state.h"
 #include "graphics/screen.h"
+#include "tests/test_files.h"
 
 class GraphicsTest : public ::testing::Test {
  public:
@@ -18,6 +18,4 @@ class GraphicsTest : public ::testing::Test {
 
   // The back screen's pixel at (x, y).
   static uint16_t Pixel(int x, int y);
-  // A fresh empty folder for files the test writes.
-  static std::string TempFolder();
 };

@@ -13,7 +13,9 @@
 #include "platform/log.h"
 #include "platform/util.h"
 #include "platform/window.h"
-#include "test_dir.h"
+#include <gtest/gtest.h>
+
+#include "tests/test_files.h"
 
 namespace {
 std::vector<std::string> g_calls;

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "platform/file.h"
-#include "test_dir.h"
+#include <gtest/gtest.h>
+
+#include "tests/test_files.h"
 
 namespace {
 const std::string kContent = "0123456789abcdefghij";  // 20 bytes

@@ -18,7 +18,8 @@
 
 namespace {
 
-std::vector<int16_t> Samples(const Bytes& b) {
+template <class Container>
+std::vector<int16_t> Samples(const Container& b) {
   std::vector<int16_t> s(b.size() / 2);
   std::memcpy(s.data(), b.data(), s.size() * 2);
   return s;
@@ -33,8 +34,8 @@ int64_t Find(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle
 }  // namespace
 
 TEST(DiskOutput, MusicLoopsWithoutAGapAndEffectsSoundOverIt) {
-  std::string dir = (std::filesystem::temp_directory_path() / ("sound-disk-" + std::to_string(getpid()))).string();
-  std::filesystem::create_directories(dir);
+  TempDir temp;
+  const std::string& dir = temp.path();
   std::string capture = dir + "/out.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
@@ -49,7 +50,7 @@ TEST(DiskOutput, MusicLoopsWithoutAGapAndEffectsSoundOverIt) {
   for (auto& v : tone) v = static_cast<int16_t>(v / 4);
   Bytes mp3 = EncodeMp3(tone, 2, 44100, 192);
   std::vector<int16_t> music = Samples(DecodeMp3WithMpg123(mp3));
-  ASSERT_TRUE(WriteFile(dir + "/title.mp3", mp3));
+  ASSERT_TRUE(WriteWholeFile(dir + "/title.mp3", mp3));
   std::vector<int16_t> burst(4410 * 2);
   for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<int16_t>((i / 2) % 50 < 25 ? 12000 : -12000);
   Bytes wave = MakeWave({1, 2, 44100, 16}, AsBytes(burst));
@@ -75,8 +76,7 @@ TEST(DiskOutput, MusicLoopsWithoutAGapAndEffectsSoundOverIt) {
   const size_t mixedWhilePlaying = static_cast<size_t>(captured() * 88200.0);
   ASSERT_EQ(EndSoundSystem(), 0);
   UseManualAudioOutput(true);
-  std::vector<int16_t> out = Samples(ReadFile(capture));
-  std::filesystem::remove_all(dir);
+  std::vector<int16_t> out = Samples(ReadWholeFile(capture));
   ASSERT_GT(out.size(), 44100u * 2 * 3);
   out.resize(std::min(out.size(), mixedWhilePlaying));
 
@@ -113,21 +113,17 @@ TEST(DiskOutput, MusicLoopsWithoutAGapAndEffectsSoundOverIt) {
 }
 
 TEST(DiskOutput, NoAudioDeviceLeavesTheGameSilentNotBroken) {
-  std::string dir = (std::filesystem::temp_directory_path() / ("sound-none-" + std::to_string(getpid()))).string();
-  std::filesystem::create_directories(dir);
-  StartLog(dir.c_str());
+  TempDir dir;
+  StartLog(dir.path().c_str());
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   UseManualAudioOutput(false);
   EXPECT_EQ(InitSoundSystem(), -1);
-  Bytes log = ReadFile(dir + "/Log.txt");
-  std::string text(log.begin(), log.end());
-  EXPECT_NE(text.find(ToShiftJis("初期化に失敗しました\r\n")), std::string::npos);
+  EXPECT_NE(ReadWholeFile(dir.File("Log.txt")).find(ShiftJis("初期化に失敗しました\r\n")), std::string::npos);
   Bytes wave = MakeWave({}, NoiseBytes(400, 1));
   EXPECT_EQ(LoadSoundData(wave.data(), static_cast<int>(wave.size()), 3, -1), -1);
-  EXPECT_EQ(PlayMusicFile((dir + "/any.mp3").c_str(), 3), -1);
+  EXPECT_EQ(PlayMusicFile(dir.File("any.mp3").c_str(), 3), -1);
   EXPECT_EQ(SetMusicVolume(100), -1);
   EXPECT_EQ(StopCurrentMusic(), 0);
   EXPECT_EQ(EndSoundSystem(), -1);
   UseManualAudioOutput(true);
-  std::filesystem::remove_all(dir);
 }

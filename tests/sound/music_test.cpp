@@ -95,7 +95,7 @@ class MusicTest : public SoundTest {
 TEST_F(MusicTest, Mp3MusicLoopsAsAStreamSoundAndStopsAndChangesVolumeAtOnce) {
   Bytes mp3 = EncodeMp3(TestTone(44100, 2, 44100, 41), 2, 44100, 128);
   Bytes decoded = DecodeMp3WithMpg123(mp3);
-  ASSERT_TRUE(WriteFile(File("title.mp3"), mp3));
+  ASSERT_TRUE(WriteWholeFile(File("title.mp3"), mp3));
   ASSERT_EQ(PlayMusicFile(File("title.mp3").c_str(), 3), 0);
   int isSound = 0;
   int h = GetCurrentMusic(&isSound);
@@ -128,7 +128,7 @@ TEST_F(MusicTest, Mp3MusicLoopsAsAStreamSoundAndStopsAndChangesVolumeAtOnce) {
 
 TEST_F(MusicTest, MidiPlaysThroughTheSequencerAndLoopsThroughItsNotice) {
   Bytes song = Smf(0, 96, {Cat({Note(48, 60), Note(48, 64), Note(48, 67)})});  // 0.75 s
-  ASSERT_TRUE(WriteFile(File("song.mid"), song));
+  ASSERT_TRUE(WriteWholeFile(File("song.mid"), song));
   SetMciNotifyHandler([](uintptr_t, intptr_t) {
     ++g_notifies;
     OnMciMusicNotify();

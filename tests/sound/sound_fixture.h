@@ -2,7 +2,6 @@
 // The sound system up on the manual-clock output, with its log in a fresh directory.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "host/audio/output.h"
@@ -16,9 +15,7 @@ class SoundTest : public testing::Test {
  protected:
   explicit SoundTest(int processors = 2) : processors_(processors) {}
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sound-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    StartLog(dir_.c_str());
+    StartLog(dir_.path().c_str());
     g_processorCount = processors_;
     UseManualAudioOutput(true);
     ASSERT_EQ(InitSoundSystem(), 0);
@@ -27,24 +24,20 @@ class SoundTest : public testing::Test {
   }
   void TearDown() override {
     EndSoundSystem();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
   }
   // True when the log holds `utf8` (written in Shift-JIS).
   bool LogHas(const std::string& utf8) const {
-    Bytes log = ReadFile(dir_ + "/Log.txt");
-    std::string text(log.begin(), log.end());
     std::string want;
     for (char c : utf8) want += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return text.find(ToShiftJis(want)) != std::string::npos;
+    return ReadWholeFile(dir_.File("Log.txt")).find(ShiftJis(want)) != std::string::npos;
   }
   static AudioBuffer* BufferOf(int handle, int index) {
     SoundRecord* r = GetSoundRecord(handle);
     return r != nullptr && r->slots[index].inUse ? r->slots[index].buffer : nullptr;
   }
-  std::string File(const std::string& name) const { return dir_ + "/" + name; }
+  std::string File(const std::string& name) const { return dir_.File(name); }
 
   int processors_;
-  std::string dir_;
+  TempDir dir_;
   ManualAudioOutput* out_ = nullptr;
 };

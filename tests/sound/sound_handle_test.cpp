@@ -181,7 +181,7 @@ TEST_F(SoundTest, BadLoadsFailCleanlyWithTheirLogLines) {
   // Too many buffers: LoadSoundData refuses, LoadSoundFile takes 10.
   Bytes wave = MakeWave({}, EffectPcm(100, 1));
   EXPECT_EQ(LoadSoundData(wave.data(), static_cast<int>(wave.size()), 11, -1), -1);
-  ASSERT_TRUE(WriteFile(File("ten.wav"), wave));
+  ASSERT_TRUE(WriteWholeFile(File("ten.wav"), wave));
   int ten = LoadSoundFile(File("ten.wav").c_str(), 11, -1);
   ASSERT_NE(ten, -1);
   EXPECT_EQ(GetSoundRecord(ten)->bufferCount, 10);
@@ -191,7 +191,7 @@ TEST_F(SoundTest, BadLoadsFailCleanlyWithTheirLogLines) {
   EXPECT_TRUE(LogHas("右記の音声ファイルのロードに失敗しました_1：" + File("missing.wav")));
 
   Bytes broken = MakeWave({1, 0, 44100, 16, 4, 176400, 18}, EffectPcm(100, 1));
-  ASSERT_TRUE(WriteFile(File("broken.wav"), broken));
+  ASSERT_TRUE(WriteWholeFile(File("broken.wav"), broken));
   EXPECT_EQ(LoadSoundFile(File("broken.wav").c_str(), 3, -1), -1);
   EXPECT_TRUE(LogHas("音声ファイルのＰＣＭへの変換に失敗しました"));
   EXPECT_TRUE(LogHas("右記の音声ファイルのロードに失敗しました_2：" + File("broken.wav")));

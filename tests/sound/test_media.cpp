@@ -1,6 +1,5 @@
 #include "tests/sound/test_media.h"
 
-#include <iconv.h>
 #include <lame/lame.h>
 #include <mpg123.h>
 #include <vorbis/vorbisenc.h>
@@ -171,37 +170,6 @@ int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame) {
   }
   if (samplesPerFrame) *samplesPerFrame = 1152;
   return frames;
-}
-
-bool WriteFile(const std::string& path, const Bytes& data) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
-}
-
-Bytes ReadFile(const std::string& path) {
-  Bytes out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return out;
-  uint8_t buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-  std::fclose(f);
-  return out;
-}
-
-std::string ToShiftJis(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 8, '\0');
-  char* ip = in.data();
-  char* op = out.data();
-  size_t il = in.size(), ol = out.size();
-  iconv(cd, &ip, &il, &op, &ol);
-  iconv_close(cd);
-  out.resize(out.size() - ol);
-  return out;
 }
 
 Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate) {

@@ -1,9 +1,11 @@
 #pragma once
 // Sound inputs made by the tests: WAVE files written byte by byte, MP3 encoded with
-// libmp3lame, and an independent whole-file MP3 decode with libmpg123.
+// libmp3lame, Ogg Vorbis with libvorbisenc, and independent whole-file decodes.
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/test_files.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -45,8 +47,3 @@ int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame);
 Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate);
 // The whole file decoded by vorbisfile alone (16-bit little-endian).
 Bytes DecodeOggWithVorbisfile(const Bytes& ogg);
-
-bool WriteFile(const std::string& path, const Bytes& data);
-Bytes ReadFile(const std::string& path);
-// UTF-8 text as Shift-JIS bytes (the log's encoding).
-std::string ToShiftJis(const std::string& utf8);

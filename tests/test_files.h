@@ -1,5 +1,6 @@
 #pragma once
-// A fresh directory per test under the system's temporary directory.
+// Files for tests: a fresh folder removed with everything in it, whole-file reads and
+// writes, and the log's Shift-JIS form of a UTF-8 text.
 #include <iconv.h>
 
 #include <cstdlib>
@@ -8,18 +9,20 @@
 #include <iterator>
 #include <string>
 
-#include <gtest/gtest.h>
-
 class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "danmaku-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    const char* made = mkdtemp(pattern.data());
+    path_ = made != nullptr ? made : "";
   }
   ~TempDir() {
-    std::error_code ignored;
+    std::error_code ignored;  // a test may have made the folder read-only
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
 
@@ -32,11 +35,15 @@ inline std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+// Any contiguous byte container (std::string, std::vector<uint8_t>).
+template <class Bytes>
+bool WriteWholeFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
 }
+inline bool WriteWholeFile(const std::string& path, const char* text) { return WriteWholeFile(path, std::string(text)); }
 
-// The log's form of a UTF-8 text.
 inline std::string ShiftJis(const std::string& utf8) {
   iconv_t cd = iconv_open("CP932", "UTF-8");
   std::string out(utf8.size() * 2 + 1, '\0');
