@@ -7,38 +7,15 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/stream.h"
+
 namespace {
 
-// A read stream over a byte vector, independent of the platform's buffer streams.
-struct MemoryStream {
-  const std::vector<uint8_t>* bytes;
-  size_t position;
-};
-int64_t MemTell(StreamHandle h) { return static_cast<int64_t>(reinterpret_cast<MemoryStream*>(h)->position); }
-int MemSeek(StreamHandle h, int64_t offset, int origin) {
-  auto* s = reinterpret_cast<MemoryStream*>(h);
-  s->position = static_cast<size_t>(origin == 0 ? offset : origin == 1 ? s->position + offset : s->bytes->size() + offset);
-  return 0;
-}
-size_t MemRead(void* buffer, size_t size, size_t count, StreamHandle h) {
-  auto* s = reinterpret_cast<MemoryStream*>(h);
-  const size_t left = s->position < s->bytes->size() ? s->bytes->size() - s->position : 0;
-  const size_t n = std::min(count, left / size);
-  if (n > 0) std::memcpy(buffer, s->bytes->data() + s->position, n * size);
-  s->position += n * size;
-  return n;
-}
-int MemEof(StreamHandle h) {
-  auto* s = reinterpret_cast<MemoryStream*>(h);
-  return s->position >= s->bytes->size();
-}
-int MemIdle(StreamHandle) { return 1; }
-int MemClose(StreamHandle) { return 0; }
-const StreamFunctionTable kMemoryStream = {MemTell, MemSeek, MemRead, MemEof, MemIdle, MemClose};
-
 int Load(const std::vector<uint8_t>& bytes, ImageRecord* record) {
-  MemoryStream stream{&bytes, 0};
-  return LoadPngImage(&kMemoryStream, reinterpret_cast<StreamHandle>(&stream), record);
+  const StreamHandle stream = BufferStreamOpen(bytes.data(), bytes.size());
+  const int result = LoadPngImage(GetBufferStreamFunctions(), stream, record);
+  BufferStreamClose(stream);
+  return result;
 }
 
 void AppendBytes(png_structp png, png_bytep data, png_size_t length) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 
 #include "platform/alloc.h"
 #include "platform/stream.h"
@@ -44,6 +45,18 @@ struct Converter {
   SoundConverter c{};
   int result;
 };
+
+// A seek to each sample, then a read, gives what reading through from the start gives.
+void ExpectSeeksMatch(Converter& conv, const Bytes& reference, std::initializer_list<uint32_t> samples) {
+  const uint32_t ba = conv.c.outputFormat.blockAlign;
+  for (uint32_t sample : samples) {
+    SeekSoundConverter(&conv.c, sample);
+    Bytes got = conv.Read(20000);
+    size_t at = static_cast<size_t>(sample) * ba;
+    ASSERT_EQ(got.size(), std::min<size_t>(20000, reference.size() - at)) << sample;
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
+  }
+}
 
 Bytes Mp3Tone(int seconds10ths, int channels, int rate, int kbps, std::vector<int16_t>* pcm = nullptr) {
   std::vector<int16_t> tone = TestTone(rate * seconds10ths / 10, channels, rate);
@@ -238,16 +251,7 @@ TEST(Mp3Decoder, DecodesWholeFramesEqualToLibmpg123AndSkipsTags) {
     ASSERT_EQ(decoded.size(), reference.size());
     EXPECT_TRUE(decoded == reference);
 
-    // A seek and a read give what reading through gives, backward and forward.
-    const uint32_t ba = conv.c.outputFormat.blockAlign;
-    for (uint32_t sample : {5000u, 100u, 17000u, 0u, 16999u}) {
-      SeekSoundConverter(&conv.c, sample);
-      Bytes got = conv.Read(20000);
-      size_t at = static_cast<size_t>(sample) * ba;
-      size_t n = std::min<size_t>(20000, reference.size() - at);
-      ASSERT_EQ(got.size(), n) << sample;
-      EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
-    }
+    ExpectSeeksMatch(conv, reference, {5000u, 100u, 17000u, 0u, 16999u});  // backward and forward
   }
 }
 
@@ -341,16 +345,9 @@ TEST(Mp3Decoder, InfoTaggedFilesDecodeToTheInputsLengthAlignedLikeLibmpg123Gaple
     EXPECT_TRUE(decoded == reference);
     EXPECT_EQ(BestShift(decoded, input, k.channels, 1500), 0);
 
-    // Seeks land on the same samples in the trimmed stream, backward and forward.
-    const uint32_t ba = conv.c.outputFormat.blockAlign;
+    // Seeks land on the same samples in the trimmed stream.
     const uint32_t last = static_cast<uint32_t>(input.size() / k.channels) - 10;
-    for (uint32_t sample : {5000u, 100u, last, 0u, 1u, 17000u}) {
-      SeekSoundConverter(&conv.c, sample);
-      Bytes got = conv.Read(20000);
-      size_t at = static_cast<size_t>(sample) * ba;
-      ASSERT_EQ(got.size(), std::min<size_t>(20000, reference.size() - at)) << sample;
-      EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
-    }
+    ExpectSeeksMatch(conv, reference, {5000u, 100u, last, 0u, 1u, 17000u});
   }
 }
 
@@ -445,9 +442,7 @@ TEST(OggDecoder, DecodesEqualToVorbisfileAndRefusesBrokenStreams) {
     EXPECT_EQ(conv.c.outputFormat.bitsPerSample, 16);
     EXPECT_EQ(GetSoundConverterPcmSize(&conv.c), reference.size());
     EXPECT_TRUE(conv.DecodeAll() == reference);
-    SeekSoundConverter(&conv.c, 5000);
-    Bytes got = conv.Read(3000);
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + 5000 * 2 * k.channels));
+    ExpectSeeksMatch(conv, reference, {5000u});
   }
   // A chain whose second link changes the channel count ends where the first ends.
   Bytes mono = EncodeOgg(TestTone(8000, 1, 22050, 1), 1, 22050);
