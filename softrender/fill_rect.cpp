@@ -11,6 +11,24 @@ template <class Op>
 [[gnu::flatten, gnu::noinline]] void FillRows(uint8_t* row, int pitch, int width, int height,
                                const soft::ConstColour k) {
   using F = typename Op::Format;
+#if defined(__SSE2__)
+  // RGB565 blending modes eight pixels at a time: the image operation on a source of
+  // eight copies of the colour gives exactly the constant-colour combine.
+  constexpr int kMode = Op::kMode;
+  if constexpr (F::kBytes == 2 && kMode != BlendCopy) {
+    using Image = soft::ImageOp<soft::Rgb565, kMode, false, false>;
+    soft::PixelContext c;
+    c.p = k.p;
+    alignas(16) uint16_t colours[8];
+    for (auto& v : colours) v = static_cast<uint16_t>(k.colour);
+    for (int y = 0; y < height; ++y, row += pitch) {
+      int x = 0;
+      for (; x + 8 <= width; x += 8) Image::Opaque8(row + x * 2, reinterpret_cast<const uint8_t*>(colours), c);
+      for (; x < width; ++x) Op::Apply(row + x * 2, k);
+    }
+    return;
+  }
+#endif
   for (int y = 0; y < height; ++y, row += pitch) {
     uint8_t* d = row;
     for (int x = 0; x < width; ++x, d += F::kBytes) Op::Apply(d, k);

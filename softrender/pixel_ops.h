@@ -238,7 +238,8 @@ struct ImageOp {
   // Block form: RGB565, untinted, no blend image, the modes whose fields fit 16 bits.
   static constexpr bool kBlock8 = kRgb565 && !Blend && !Tint &&
                                   (Mode == BlendAlpha || Mode == BlendInvertAlpha ||
-                                   Mode == BlendMultiplyAlpha || Mode == BlendMultiply);
+                                   Mode == BlendMultiplyAlpha || Mode == BlendMultiply ||
+                                   Mode == BlendAddSat || Mode == BlendSubSat);
 
   // Target of an interpolating mode for channel Ch.
   template <int Ch>
@@ -341,6 +342,35 @@ struct ImageOp {
     const __m128i sv = Block8::Load(sp), dv = Block8::Load(dp);
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
     const __m128i p = _mm_set1_epi16(static_cast<short>(c.p));
+    if constexpr (Mode == BlendAddSat || Mode == BlendSubSat) {
+      // Source fields scaled by p / 255, then the packed add or subtract; the guard bit
+      // above red, bit 16, is the carry (borrow) out of the 16-bit lane.
+      auto scale = [&](__m128i f) {
+        const __m128i n = _mm_mullo_epi16(f, p);
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(n, one), _mm_srli_epi16(n, 8)), 8);
+      };
+      const __m128i cv = Block8::Pack(scale(Block8::Blue(sv)), scale(Block8::Green(sv)), scale(Block8::Red(sv)));
+      const __m128i guards = _mm_set1_epi16(0x0820), red = _mm_set1_epi16(static_cast<short>(0xF800));
+      const __m128i cm = _mm_and_si128(cv, _mm_set1_epi16(static_cast<short>(0xF7DF)));
+      __m128i out;
+      if constexpr (Mode == BlendAddSat) {
+        const __m128i dm = _mm_and_si128(dv, _mm_set1_epi16(static_cast<short>(0xF7DF)));
+        const __m128i sum = _mm_add_epi16(dm, cm);
+        const __m128i carry = _mm_andnot_si128(_mm_cmpeq_epi16(sum, _mm_adds_epu16(dm, cm)), red);
+        const __m128i k = _mm_and_si128(sum, guards);
+        out = _mm_or_si128(_mm_or_si128(_mm_sub_epi16(k, _mm_srli_epi16(k, 5)), carry),
+                           _mm_or_si128(_mm_and_si128(_mm_or_si128(dv, cv), guards), sum));
+      } else {
+        const __m128i dg = _mm_or_si128(dv, guards);
+        const __m128i e = _mm_sub_epi16(dg, cm);
+        const __m128i borrow = _mm_andnot_si128(_mm_cmpeq_epi16(dg, cm),
+                                                _mm_cmpeq_epi16(_mm_subs_epu16(dg, cm), zero));
+        const __m128i k = _mm_and_si128(e, guards);
+        out = _mm_and_si128(_mm_or_si128(_mm_sub_epi16(k, _mm_srli_epi16(k, 5)), _mm_andnot_si128(borrow, red)), e);
+      }
+      Block8::Store(dp, out);
+      return;
+    }
     auto field = [&](__m128i sf, __m128i df, int bits) {
       if constexpr (Mode == BlendMultiply) {
         return _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
@@ -662,6 +692,7 @@ ConstColour PrepareConstColour(uint32_t colour, bool tint, uint32_t bright, int 
 template <class F, int Mode>
 struct ConstOp {
   using Format = F;
+  static constexpr int kMode = Mode;
   static constexpr bool kRgb565 = F::kBytes == 2;
   SOFT_INLINE static void Apply(uint8_t* dp, const ConstColour& k) {
     if constexpr (Mode == BlendCopy) {
