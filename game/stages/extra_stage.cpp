@@ -85,29 +85,6 @@ void BossWarpsIn() {
 
 void ExtraNotice(int frames, int x, int y, int image) { ShowNotice(frames, 2, x, y, 0, image); }
 
-// Frame 4615: every enemy dies and every bullet in flight freezes into a sleeping star that
-// wakes 30 steps later. The bullet's "spawn value" is read as its age (the starting-age part
-// of a spawn code): its state must stay live, and the age 0 makes the trigger at 30 count
-// from this step.
-void ChangeAllBullets() {
-  PlayEffect(kSeAttackBell);
-  for (Enemy& e : g_enemies) e.hp = 0;
-  for (EnemyBullet& b : g_enemyBullets) {
-    if (b.state < 1) continue;
-    b.speed = 0.0;
-    b.accel = 0.0;
-    b.turnRate = 0.0;
-    b.speedLimit /= 2;
-    b.sheet = 13;
-    b.colour = 4;
-    b.age = 0;
-    b.triggerAge = 30;
-    b.behaviour = 5;
-    b.behaviourParam = 2;
-    b.angle += NextRandom() % 30 - 15;
-  }
-}
-
 // Pairs of one turn flag, sprite and drops per side of the 1920-2010 runs.
 void CrossPair(int k, double x1, double y1, double a11, double a12, double x2, double y2,
                double a21, double a22) {
@@ -276,7 +253,7 @@ bool RunFixedFrame(int frame) {
       Spawn(29, 700, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 3.0, 350.0);
       return true;
     case 4600: RunBossBreakRing(0, 10); return true;
-    case 4615: ChangeAllBullets(); return true;
+    case 4615: ClearOutField(); return true;
     case 5520:
       Spawn(27, 250, 1, 1, 60, 1, 300, 3, {8, 5, 1}, 448.0, 240.0, 3.0, 150.0, 2.0, 270.0);
       return true;

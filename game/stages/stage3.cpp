@@ -148,27 +148,6 @@ void SpawnCarrier(int slot, int turnFlag, int m2, double x, double angle) {
 
 void ShowEnemyMark(int x, int y) { ShowNotice(60, 2, x, y, 0, SpriteSheetHandles.enemyMark[1]); }
 
-// Every enemy dies on its next update, and every bullet on screen drifts off slowly.
-void ClearOut() {
-  PlayEffect(kSeAttackBell);
-  for (Enemy& e : g_enemies) e.hp = 0;
-  for (EnemyBullet& b : g_enemyBullets) {
-    if (b.state < 1) continue;
-    b.speed = 0.0;
-    b.accel = 0.0;
-    b.speedLimit /= 2;
-    b.turnRate = 0.0;
-    b.sheet = 13;
-    b.colour = 4;
-    b.age = 0;  // the start value: the age a bullet is made with
-    b.triggerAge = 30;
-    b.behaviour = 5;
-    b.behaviourParam = 2;
-    const int r = NextRandom();
-    b.angle += r % 30 - 15;
-  }
-}
-
 void MakeStreamBullets() {
   const double turns[2] = {0.5, -0.5}, angles[2] = {125.0, 135.0};
   for (int k = 0; k < 2; ++k) {
@@ -240,7 +219,7 @@ void RunStage3Waves() {
       RunBossBreakRing(0, 10);
       break;
     case 6015:
-      ClearOut();
+      ClearOutField();
       break;
     case 6150:
       EndWaves();

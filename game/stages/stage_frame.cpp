@@ -67,6 +67,26 @@ void EndWaves() {
   g_talkActive = 1;
 }
 
+void ClearOutField() {
+  PlayEffect(kSeAttackBell);
+  for (Enemy& e : g_enemies) e.hp = 0;
+  for (EnemyBullet& b : g_enemyBullets) {
+    if (b.state < 1) continue;
+    b.speed = 0.0;
+    b.accel = 0.0;
+    b.speedLimit /= 2;
+    b.turnRate = 0.0;
+    b.sheet = 13;
+    b.colour = 4;
+    b.age = 0;
+    b.triggerAge = 30;
+    b.behaviour = 5;
+    b.behaviourParam = 2;
+    const int r = NextRandom();
+    b.angle += r % 30 - 15;
+  }
+}
+
 void StartBossFight(int firstPhase) {
   g_bosses[0].phaseTimer = 1;
   g_bossPhase = firstPhase;

@@ -63,6 +63,13 @@ void EndClosingConversation();
 void EndWaves();
 void AttractAllItems();
 
+// The bell, every enemy's death on its next update, and every bullet in flight frozen
+// into a sleeping star (sheet 13, colour 4, half its limit) that wakes 30 steps later and
+// drifts off, turned by a random -15..14 degrees (one draw per bullet, in slot order).
+// The bullet's "spawn value" 0 is its age, the starting-age part of a spawn code: its
+// state stays live, and the trigger at 30 counts from this step.
+void ClearOutField();
+
 // The boss fight starts at its first phase on the step after the opening conversation.
 void StartBossFight(int firstPhase);
 // A mid-boss still fighting inside the window [first, last] leaves upward.

@@ -88,13 +88,16 @@ TEST_F(SceneFlowTest, AClearedGameGoesThroughEndingRollScoreEntryAndReplaySaveTo
 
 TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
   struct Case {
-    int scene, difficulty, score, kind;
-  } cases[] = {{1, 1, 5000000, 1}, {1, 1, 5000002, 2}, {8, 4, 7000000, 3}};
+    int scene, difficulty, score, kind, endScene;
+  } cases[] = {{1, 1, 5000000, 1, 7}, {1, 1, 5000002, 2, 7}, {8, 4, 7000000, 3, 9},
+               {8, 4, 7000000, 3, 7}};
   for (const Case& c : cases) {
     StartLivePlay(c.scene, c.difficulty, 0);
     Pass();
     g_player.score = c.score;
-    g_scene = c.scene == 8 ? 9 : 7;  // the Extra stage's end, or the ending script
+    // The ending script (scene 7, which the Extra stage's own end also moves to), or the
+    // scene after the Extra stage.
+    g_scene = c.endScene;
     Pass();
     EXPECT_EQ(g_scene, 500) << c.score;
     EXPECT_EQ(EndingKindOfResults(), c.kind) << c.score;

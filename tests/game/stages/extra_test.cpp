@@ -2,6 +2,7 @@
 #include "game/stages/extra_stage.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "game/content_text.h"
@@ -220,6 +221,149 @@ TEST_F(Extra, CardSettingsAndNamesOnExtraOnly) {
   EXPECT_STRNE(RunBossAttack(110), kUnknownCardName);
   g_difficulty = 3;
   EXPECT_STREQ(RunBossAttack(110), kUnknownCardName);
+}
+
+
+// The firing of one enemy in each band and slot group, at an age where it fires.
+TEST_F(Extra, EachBandFiresItsSlotGroups) {
+  struct Case {
+    int frame, slot, age, t1, t2, bullets, lasers;
+  };
+  const Case cases[] = {
+      {600, 5, 30, 90, 90, 2, 0},       // F1: one direction, two layers
+      {800, 5, 30, 90, 90, 6, 0},       // F1 from frame 700: three directions
+      {800, 17, 60, 30, 180, 90, 0},    // F2: slot 8's twin, 30 directions, three layers
+      {1000, 18, 30, 90, 90, 0, 0},     // no group
+      {2000, 3, 30, 150, 151, 4, 0},    // F3
+      {2000, 20, 75, 75, 400, 55, 0},   // F4: 11 directions, 5 layers
+      {4000, 29, 100, 100, 400, 24, 0}, // F7: a hexagon of 4 a side
+      {6000, 26, 30, 30, 300, 35, 0},   // F9: five rings of 7
+      {7500, 5, 60, 60, 180, 54, 0},    // F10: 18 in layers and two rings of 18
+      {7500, 15, 90, 60, 90, 0, 4},     // F11: the crosses through it and the player
+      {7500, 20, 90, 60, 90, 0, 2},     // F12: the cross through it
+      {9200, 3, 60, 60, 300, 6, 0},     // F13: a triangle of 2 a side
+      {9200, 10, 60, 60, 300, 0, 0},    // no group
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frame * 100 + c.slot);
+    Begin(8, 4);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    PlaceEnemy(c.slot, c.age, c.t1, c.t2).sprite = 1;
+    g_stageFrame = c.frame;
+    FireExtraEnemyShots(c.slot);
+    int bullets = 0, lasers = 0;
+    for (const EnemyBullet& b : g_enemyBullets) bullets += b.state != 0;
+    for (const Laser& l : g_lasers) lasers += l.state != 0;
+    EXPECT_EQ(bullets, c.bullets);
+    EXPECT_EQ(lasers, c.lasers);
+  }
+}
+
+// Phase 7's card leads straight into phase 8 with the boss still up; phase 8's card ends
+// with the blast, and the aftermath resumes the waves at 7100. The window holds the frame.
+TEST_F(Extra, MeetingFourEndsWithTheBlastAndResumesAt7100) {
+  Begin(8, 4);
+  Step();
+  g_player.invulnerable = 1 << 20;
+  // The fight alone, with the blast that RunStage advances.
+  UseScript([] {
+    RunExtraBossFight();
+    RunBossExplosion(1);
+  });
+  InitBoss(0, 1, 5, 224.0, 150.0);
+  g_stageFrame = 6800;
+  g_bossPhase = 7;
+  auto beatAt = [this](int timer) {
+    for (int k = 0; k < 600 && g_bosses[0].phaseTimer != timer; ++k) Step();
+    g_bosses[0].hp = 0;
+    Step();
+  };
+  beatAt(5);  // the non-spell
+  EXPECT_EQ(g_spellBackground, 1);
+  beatAt(120);  // card 105
+  EXPECT_EQ(g_bossPhase, 8);
+  EXPECT_NE(g_bosses[0].state, 3);
+  EXPECT_EQ(PlayedCount(kSeCardEnd), 0);  // 105 keeps its end silent
+  g_stageFrame = 7100;
+  Step();
+  EXPECT_EQ(g_stageFrame, 6740 + 1);
+  beatAt(5);
+  beatAt(120);  // card 106: the blast
+  EXPECT_EQ(g_bosses[0].state, 3);
+  for (int k = 0; k < 60 && g_bossPhase != 0; ++k) Step();
+  EXPECT_EQ(g_bossPhase, 0);
+  EXPECT_EQ(g_stageFrame, 7101);
+}
+
+TEST_F(Extra, CardFactsAtNamedTimers) {
+  // 104: every bullet of a cycle reaches its trigger on the same step.
+  RunCardTo(4, 2, 150);
+  int offset = -1000;
+  for (const EnemyBullet& b : g_enemyBullets) {
+    if (b.state == 0 || b.behaviour != 124) continue;
+    if (offset == -1000) offset = b.age - b.triggerAge;
+    EXPECT_EQ(b.age - b.triggerAge, offset);
+  }
+  EXPECT_NE(offset, -1000);
+
+  // 106: the emitters fire every 3 steps, every 6 once the card has raised the speed.
+  RunCardTo(4, 4, 99);
+  std::vector<int> volleys;
+  for (int k = 0; k < 300; ++k) {
+    Step();
+    if (!BulletsBornThisStep().empty()) volleys.push_back(g_bosses[0].phaseTimer);
+  }
+  for (int t : volleys) EXPECT_EQ(t % (t <= 275 ? 3 : 6), 0) << t;
+  EXPECT_GT(volleys.size(), 60u);
+
+  // 111: a bullet in spawn state 2 on the first lattice line (from the centre at 0 degrees)
+  // is mirrored once: it drops to state 1 and a copy flies at minus its angle.
+  RunCardTo(4, 9, 100);
+  g_enemyBullets.Clear();
+  EnemyBullet& b = g_enemyBullets[0];
+  b = EnemyBullet{};
+  b.state = 2;
+  b.x = 300;
+  b.y = 179;
+  b.angle = 30;
+  b.sheet = 1;
+  b.colour = 2;
+  b.speedLimit = 0;
+  Step();
+  EXPECT_EQ(g_enemyBullets[0].state, 1);
+  int mirrored = 0;
+  for (const EnemyBullet& m : g_enemyBullets) {
+    if (m.state != 0 && m.x == 300 && m.angle == -30) ++mirrored;
+  }
+  EXPECT_EQ(mirrored, 1);
+
+  // 113: at 450 the star stands on its own lines (k = 0).
+  RunCardTo(4, 11, 450);
+  const double r = g_attackScratch.values[2];
+  const double top = g_attackScratch.values[1] - r * std::cos(72 * kPi / 180);
+  int onTop = 0;
+  for (const Laser& l : g_lasers) onTop += l.state == 3 && std::fabs(l.y1 - top) < 1e-6;
+  EXPECT_EQ(onTop, 1);
+  EXPECT_EQ(r, 100);
+}
+
+// With the pool full when card 106 makes its emitters it keeps none, and fires from none
+// later, rather than from whatever the counted-down slots hold.
+TEST_F(Extra, EmittersNotMadeForAFullPoolNeverFire) {
+  RunCardTo(4, 4, 69);
+  for (EnemyBullet& b : g_enemyBullets) {
+    b.state = 1;
+    b.y = 240;
+    b.x = 100;
+    b.sheet = 4;
+  }
+  Step();  // t 70: no slot free
+  g_enemyBullets.Clear();
+  for (int k = 0; k < 40; ++k) {
+    Step();
+    EXPECT_TRUE(BulletsBornThisStep().empty()) << g_bosses[0].phaseTimer;
+  }
 }
 
 }  // namespace
