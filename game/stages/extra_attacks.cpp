@@ -279,6 +279,8 @@ void Card106(int t) {
       }
     }
     S(2) += 15;
+    // The second fans name neither a spread nor whole pixels: one bullet has no spread to
+    // speak of (10, as the first), and they start at the emitter as it stands.
     for (int k = 4; k < 8; ++k) {
       if (EnemyBullet* e = Live(emitters[k])) {
         ShootFan(3, 3, 1, 12, 0, 109, 1, 10, e->x, e->y, -1.0, 0.05, 2.0, 0.0,
@@ -322,6 +324,7 @@ void Card107(int t) {
     if (EnemyBullet* e = Live(kept[1])) e->angle = (3 - c) * 90;
     if (EnemyBullet* e = Live(kept[0])) e->angle = (3 + c) * 90;
     if (Every(t, 5)) {
+      // The pair fire in the order the Part names them: the second made (slot scratch 0) first.
       for (int k : {1, 0}) {
         if (const EnemyBullet* e = Live(kept[k])) {
           ShootFan(3, 0, 1, 1, 0, 0, 4, 90, e->x, e->y, 3.0, -0.1, 2.0, 0.0, e->angle);

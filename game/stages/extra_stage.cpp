@@ -528,6 +528,7 @@ void GetExtraDialogueLine(DialogueLine& line) {
     int number, side, leftPose;  // leftPose -1: no portrait on the left
     int rightKind, rightPose;    // rightKind 0: boss 0's kind, -1: no portrait
   };
+  // Lines 1-3 are the player alone: no boss is up, so no portrait on the right.
   // Who speaks on the lines the table leaves to the writer: the star-gazer on her
   // entrance (4), on the music (18) and on the last line (19); each of the trio as she
   // shows herself (31-33).

@@ -20,6 +20,8 @@ class Extra : public PlayFixture {
     g_player.invulnerable = 1 << 20;
     g_stageFrame = frame;
   }
+  // Boss 0's kind in phases 16, 17 and 18: the record swaps make the lead alternate.
+  int leaderKind[3] = {};
   // Plays the Extra stage to its end; the phases, talk lines and hold-window frames seen.
   int PlayExtra(bool firing, int& maxPhase, int& maxTalk, bool& heldInWindow) {
     maxPhase = maxTalk = 0;
@@ -31,6 +33,7 @@ class Extra : public PlayFixture {
       maxPhase = std::max(maxPhase, g_bossPhase);
       maxTalk = std::max(maxTalk, g_talkActive);
       if (g_bossPhase == 1 && g_stageFrame == 1341) heldInWindow = true;
+      if (g_bossPhase >= 16 && g_bossPhase <= 18) leaderKind[g_bossPhase - 16] = g_bosses[0].kind;
       EXPECT_TRUE(PoolsUntouchedOutside());
       if (g_scene != 8 || g_stageOver != 0) return steps + 1;
     }
@@ -49,6 +52,9 @@ TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
     EXPECT_EQ(g_scene, 7);  // the next step's dispatch moves it on to the ending (500)
     EXPECT_EQ(maxPhase, 20);
     EXPECT_EQ(maxTalk, 66);
+    EXPECT_EQ(leaderKind[0], 4);
+    EXPECT_EQ(leaderKind[1], 6);
+    EXPECT_EQ(leaderKind[2], 4);
     // A non-firing player outlasts every card: the first meeting keeps the frame cycling.
     if (!firing) EXPECT_TRUE(held);
     for (int slot = 0; slot <= 12; ++slot) {
@@ -224,6 +230,21 @@ TEST_F(Extra, CardSettingsAndNamesOnExtraOnly) {
 }
 
 
+// Line 4 brings the star-gazer in over two steps: hidden first, then shown with her ring.
+TEST_F(Extra, StarGazerAppearsHiddenThenWithHerRing) {
+  StartAt(9899);
+  Step();  // 9899
+  Step();  // 9900: the opening talk
+  for (int k = 0; k < 400 && g_talkActive < 4; ++k) Step(1, kInputShot * (k % 2));
+  ASSERT_EQ(g_talkActive, 4);
+  EXPECT_EQ(g_bosses[0].state, 0);
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 4);
+  EXPECT_EQ(g_bosses[0].kind, 4);
+  Step();
+  EXPECT_EQ(g_bosses[0].state, 1);
+}
+
 // The firing of one enemy in each band and slot group, at an age where it fires.
 TEST_F(Extra, EachBandFiresItsSlotGroups) {
   struct Case {
@@ -346,6 +367,13 @@ TEST_F(Extra, CardFactsAtNamedTimers) {
   for (const Laser& l : g_lasers) onTop += l.state == 3 && std::fabs(l.y1 - top) < 1e-6;
   EXPECT_EQ(onTop, 1);
   EXPECT_EQ(r, 100);
+
+  // 118: its 120-step pattern stops at 1600 although the card runs to 1800.
+  RunCardTo(4, 16, 1600);
+  for (int k = 0; k < 150; ++k) {
+    Step();
+    EXPECT_TRUE(BulletsBornThisStep().empty()) << g_bosses[0].phaseTimer;
+  }
 }
 
 // With the pool full when card 106 makes its emitters it keeps none, and fires from none
