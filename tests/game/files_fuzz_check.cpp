@@ -1,7 +1,5 @@
 #include "tests/game/files_fuzz_check.h"
 
-#include <zlib.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "game/replay_file.h"
 #include "game/save_file.h"
+#include "tests/game/file_images.h"
 
 namespace {
 
@@ -67,19 +66,6 @@ void CheckReplay(const uint8_t* bytes, size_t size) {
   Require(!ReplayListLine(1, ReplaySlotState::Valid, h).empty());
 }
 
-// The save body's key stream, so that mutations can reach past the check.
-void Scramble(std::string& image) {
-  uint32_t s = 0x56C4E12Du;
-  for (size_t i = 16; i < image.size(); ++i) {
-    s = s * 1664525u + 1013904223u;
-    image[i] = char(uint8_t(image[i]) ^ (s >> 24));
-  }
-}
-void Sign(std::string& image, size_t from, size_t at) {
-  if (image.size() < from) return;
-  uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(image.data()) + from, uInt(image.size() - from)));
-  std::memcpy(image.data() + at, &crc, 4);
-}
 // Overwrites `image` at an offset taken from the first two input bytes.
 void Patch(std::string& image, const uint8_t* data, size_t size) {
   if (size < 2 || image.empty()) return;
@@ -107,10 +93,9 @@ void FuzzFileLoaders(const uint8_t* data, size_t size) {
       ResetSaveData(&base, 960);
       image.assign(kSaveFileSize, '\0');
       EncodeSaveData(base, reinterpret_cast<uint8_t*>(image.data()));
-      Scramble(image);
+      image = XorSaveKeyStream(image);  // mutations reach past the check
       Patch(image, data, size);
-      Sign(image, 16, 12);
-      Scramble(image);
+      image = XorSaveKeyStream(SignedImage(image));
       DecodeSaveData(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &save);
       CheckSave(save);
       return;
@@ -122,13 +107,13 @@ void FuzzFileLoaders(const uint8_t* data, size_t size) {
       for (int i = 0; i < 64; ++i) pairs[i] = ReplayPair{uint8_t(i * 37), uint8_t(1 + i * 3)};
       image = EncodeReplay(h, pairs.data(), 64);
       Patch(image, data, size);
-      Sign(image, 16, 12);
+      image = SignedImage(image);
       CheckReplay(reinterpret_cast<const uint8_t*>(image.data()), image.size());
       return;
     }
     default:  // the bytes as a replay with a correct check
       image.assign(reinterpret_cast<const char*>(data), size);
-      if (image.size() >= 16) Sign(image, 16, 12);
+      image = SignedImage(image);
       CheckReplay(reinterpret_cast<const uint8_t*>(image.data()), image.size());
       return;
   }

@@ -6,51 +6,47 @@
 
 namespace {
 
-TEST(NoAllocTest, BusyStepsAllocateNothing) {
-  g_stageScriptOverride = &SoakScript;
-  BeginPlay(PlaySetup{4, 1, 7, 5u});
-  uint32_t seed = 77;
-  for (int k = 0; k < 500; ++k) {  // warm up: fill the pools
+struct HeapUse {
+  int steps;
+  long calls;    // operator new and malloc
+  int tracked;   // blocks the tracked allocator gained
+};
+
+// Up to 10,000 steps with random input after a warm-up that fills the pools.
+HeapUse CountHeapUse(void (*script)(), const PlaySetup& setup, uint32_t seed, int warmUp, int heldInput) {
+  g_stageScriptOverride = script;
+  BeginPlay(setup);
+  for (int k = 0; k < warmUp; ++k) {
     SetLiveInput(SoakInput(&seed));
     RunLogicStep();
   }
-  int trackedBefore = TrackedLiveCount();
-  long before = HeapCallCount();
-  for (int k = 0; k < 10000; ++k) {
-    SetLiveInput(SoakInput(&seed));
+  const int trackedBefore = TrackedLiveCount();
+  const long before = HeapCallCount();
+  int steps = 0;
+  for (; steps < 10000 && !g_stageOver; ++steps) {
+    SetLiveInput(SoakInput(&seed) | heldInput);
     RunLogicStep();
     if (g_gameOverPending) ContinuePlay();
   }
-  long calls = HeapCallCount() - before;
-  EXPECT_EQ(calls, 0);
-  EXPECT_EQ(TrackedLiveCount(), trackedBefore);
+  HeapUse use{steps, HeapCallCount() - before, TrackedLiveCount() - trackedBefore};
   g_stageScriptOverride = nullptr;
+  return use;
+}
+
+TEST(NoAllocTest, BusyStepsAllocateNothing) {
+  const HeapUse use = CountHeapUse(&SoakScript, PlaySetup{4, 1, 7, 5u}, 77, 500, 0);
+  EXPECT_EQ(use.steps, 10000);
+  EXPECT_EQ(use.calls, 0);
+  EXPECT_EQ(use.tracked, 0);
 #ifndef BUILT_WITH_SANITIZER
   EXPECT_TRUE(HeapCountingWorks());  // the counter itself sees a real allocation
 #endif
 }
 
-}  // namespace
-
-namespace {
-
 TEST(NoAllocTest, RealStageStepsAllocateNothing) {
-  g_stageScriptOverride = nullptr;
-  BeginPlay(PlaySetup{1, 3, 7, 11u});
-  uint32_t seed = 5;
-  for (int k = 0; k < 200; ++k) {
-    SetLiveInput(SoakInput(&seed));
-    RunLogicStep();
-  }
-  long before = HeapCallCount();
-  int trackedBefore = TrackedLiveCount();
-  for (int k = 0; k < 10000 && !g_stageOver; ++k) {
-    SetLiveInput(SoakInput(&seed) | kInputShot);
-    RunLogicStep();
-    if (g_gameOverPending) ContinuePlay();
-  }
-  EXPECT_EQ(HeapCallCount() - before, 0);
-  EXPECT_EQ(TrackedLiveCount(), trackedBefore);
+  const HeapUse use = CountHeapUse(nullptr, PlaySetup{1, 3, 7, 11u}, 5, 200, kInputShot);
+  EXPECT_EQ(use.calls, 0);
+  EXPECT_EQ(use.tracked, 0);
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 #include "game/replay_file.h"
 
-#include <zlib.h>
-
 #include <cstring>
 #include <functional>
 #include <vector>
 
+#include "tests/game/file_images.h"
 #include "tests/game/files_fixture.h"
 
 namespace {
@@ -32,11 +31,8 @@ class ReplayFileTest : public TempFolder {
 };
 
 void Put32(std::string& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
-// Re-signs the image so that only the intended fault is left in it.
-std::string Resign(std::string b) {
-  Put32(b, 12, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(b.data()) + 16, uInt(b.size() - 16))));
-  return b;
-}
+// Re-signed images carry only the intended fault.
+constexpr auto Resign = SignedImage;
 
 }  // namespace
 
