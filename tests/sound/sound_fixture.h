@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "host/audio/output.h"
 #include "platform/log.h"
 #include "platform/util.h"
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_system.h"
 #include "tests/sound/test_media.h"
 
 class SoundTest : public testing::Test {
@@ -36,6 +38,14 @@ class SoundTest : public testing::Test {
     return r != nullptr && r->slots[index].inUse ? r->slots[index].buffer : nullptr;
   }
   std::string File(const std::string& name) const { return dir_.File(name); }
+  // Plays `frames` on the clock, then waits for one pass of the refill thread (never
+  // for time).
+  void AdvanceOneRefillPass(int frames) {
+    out_->Advance(frames);
+    const uint32_t seen = StreamRefillPasses();
+    WakeStreamSoundThread();
+    while (StreamRefillPasses() == seen) std::this_thread::yield();
+  }
 
   int processors_;
   TempDir dir_;

@@ -1,10 +1,7 @@
 // When the message pump reports the quit, waits on sounds end at once, and ending the
 // sound system still joins the refill thread before freeing what it uses. A binary of
 // its own: the quit request stays for the rest of the process.
-#include <thread>
-
 #include "platform/window.h"
-#include "sound/sound_system.h"
 #include "tests/sound/sound_fixture.h"
 
 class QuitTest : public SoundTest {
@@ -28,12 +25,7 @@ TEST_F(QuitTest, WaitsEndOnQuitAndTheRefillThreadIsJoinedFirst) {
   EXPECT_EQ(CheckSoundHandlePlaying(h), 1);
   EXPECT_LT(out_->framesMixed(), 44100);
   // The thread keeps refilling while the main thread plays the clock forward.
-  for (int i = 0; i < 10; ++i) {
-    out_->Advance(2205);
-    uint32_t seen = StreamRefillPasses();
-    WakeStreamSoundThread();
-    while (StreamRefillPasses() == seen) std::this_thread::yield();
-  }
+  for (int i = 0; i < 10; ++i) AdvanceOneRefillPass(2205);
   ASSERT_EQ(EndSoundSystem(), 0);
   EXPECT_EQ(g_refillThreadState.load(), 2);
   EXPECT_EQ(PlaySoundHandle(stream, 3, 1), -1);

@@ -1,9 +1,7 @@
 // Stream sounds on the manual clock: what the buffer plays is checked byte for byte
 // against the decoded sources, across refills, loops and several sources.
 #include <algorithm>
-#include <thread>
 
-#include "sound/sound_system.h"
 #include "sound/stream_sound.h"
 #include "tests/sound/sound_fixture.h"
 
@@ -254,8 +252,7 @@ TEST_F(StreamTest, SourcesAreRefusedPastThreeOrWithAnotherFormat) {
   EXPECT_EQ(GetSoundRecord(g)->sourceCount, 1);
 }
 
-// The refill thread feeds the music while the test steps the clock; each step waits
-// for one pass of the thread, never for time.
+// The refill thread feeds the music while the test steps the clock.
 class StreamThreadTest : public SoundTest {
  protected:
   StreamThreadTest() : SoundTest(2) {}
@@ -269,11 +266,6 @@ TEST_F(StreamThreadTest, RefillThreadFeedsALoopingMp3) {
   ASSERT_NE(h, -1);
   ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
   uint32_t id = BufferOf(h, 0)->id();
-  for (int step = 0; step < 60; ++step) {
-    out_->Advance(2205);  // 50 ms
-    uint32_t seen = StreamRefillPasses();
-    WakeStreamSoundThread();
-    while (StreamRefillPasses() == seen) std::this_thread::yield();
-  }
+  for (int step = 0; step < 60; ++step) AdvanceOneRefillPass(2205);  // 50 ms each
   ExpectStream(out_->PlayedBytes(id), decoded, true, 0, decoded.size() * 2);
 }
