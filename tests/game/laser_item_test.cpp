@@ -14,9 +14,11 @@ class LaserTest : public PlayTest {
   static double Length(const Laser& l) { return std::hypot(l.x2 - l.x1, l.y2 - l.y1); }
 };
 
-TEST_F(LaserTest, GrowsToFullLengthThenTravels) {
-  int slot = SpawnLaser(1, 100, 100, 100, 110, 5.0, 50, 3, 10, 300, 0);
-  ASSERT_EQ(slot, 0);
+TEST_F(LaserTest, GrowsToFullLengthThenTravelsUnlessStandingOrOfNoLength) {
+  ASSERT_EQ(SpawnLaser(1, 100, 100, 100, 110, 5.0, 50, 3, 10, 300, 0), 0);
+  SpawnLaser(3, 150, 100, 150, 110, 5.0, 30, 3, 10, 300, 0);  // state 3: grows, stays
+  SpawnLaser(1, 200, 100, 200, 100, 5.0, 30, 3, 10, 300, 0);  // zero length
+  SpawnLaser(1, 50, 200, 350, 200, 0.0, 100, 3, 10, 300, 0);  // laid long, growth 0
   Step(8);  // 10 + 8 x 5 = 50
   EXPECT_NEAR(Length(g_lasers[0]), 50.0, 1e-9);
   EXPECT_NEAR(g_lasers[0].y1, 100.0, 1e-9);
@@ -24,18 +26,11 @@ TEST_F(LaserTest, GrowsToFullLengthThenTravels) {
   EXPECT_NEAR(Length(g_lasers[0]), 50.0, 1e-9);
   EXPECT_NEAR(g_lasers[0].y1, 120.0, 1e-9);  // the near end follows
   EXPECT_NEAR(g_lasers[0].y2, 170.0, 1e-9);
-}
-
-TEST_F(LaserTest, StandingAndZeroLengthLasersDoNotTravel) {
-  SpawnLaser(3, 100, 100, 100, 110, 5.0, 30, 3, 10, 300, 0);    // state 3: grows, stays
-  SpawnLaser(1, 200, 100, 200, 100, 5.0, 30, 3, 10, 300, 0);    // zero length
-  SpawnLaser(1, 50, 200, 350, 200, 0.0, 100, 3, 10, 300, 0);    // laid long, growth 0
-  Step(10);
-  EXPECT_NEAR(g_lasers[0].y1, 100.0, 1e-9);
-  EXPECT_NEAR(g_lasers[0].y2, 130.0, 1e-9);
-  EXPECT_EQ(g_lasers[1].y2, 100.0);
-  EXPECT_EQ(g_lasers[2].x1, 50.0);
-  EXPECT_EQ(g_lasers[2].x2, 350.0);
+  EXPECT_NEAR(g_lasers[1].y1, 100.0, 1e-9);
+  EXPECT_NEAR(g_lasers[1].y2, 130.0, 1e-9);
+  EXPECT_EQ(g_lasers[2].y2, 100.0);
+  EXPECT_EQ(g_lasers[3].x1, 50.0);
+  EXPECT_EQ(g_lasers[3].x2, 350.0);
 }
 
 TEST_F(LaserTest, FreedAtLifetimeAndOnLeavingUnlessState3) {
