@@ -43,6 +43,18 @@ template <class K>
 #if defined(__SSE2__)
       if constexpr (K::kBlock8)
         for (; x + 8 <= b.width; x += 8) K::Op::Opaque8(d + x * 2, s + x * 2, c);
+      if constexpr (K::kBlock8Keyed) {
+        // A key above 16 bits matches no pixel.
+        const __m128i key = _mm_set1_epi16(static_cast<short>(c.key));
+        const __m128i keyOn = c.key <= 0xFFFF ? _mm_set1_epi16(-1) : _mm_setzero_si128();
+        for (; x + 8 <= b.width; x += 8) {
+          const __m128i old = soft::Block8::Load(d + x * 2);
+          const __m128i keyed = _mm_and_si128(_mm_cmpeq_epi16(soft::Block8::Load(s + x * 2), key), keyOn);
+          K::Op::Opaque8(d + x * 2, s + x * 2, c);
+          soft::Block8::Store(d + x * 2, _mm_or_si128(_mm_and_si128(keyed, old),
+                                                      _mm_andnot_si128(keyed, soft::Block8::Load(d + x * 2))));
+        }
+      }
 #endif
       for (; x < b.width; ++x)
         K::Pixel(d + x * F::kBytes, s + x * K::kSrcBytes, K::kBlend ? bl + x : nullptr, c);
@@ -72,7 +84,12 @@ template <class K>
         if constexpr (K::Op::kWholeCopy && K::kSrcBytes == F::kBytes && !K::Src::kPaletted) {
           std::memcpy(d, s, static_cast<size_t>(n) * F::kBytes);
         } else {
-          for (int i = 0; i < n; ++i)
+          int i = 0;
+#if defined(__SSE2__)
+          if constexpr (K::kBlock8)
+            for (; i + 8 <= n; i += 8) K::Op::Opaque8(d + i * 2, s + i * 2, c);
+#endif
+          for (; i < n; ++i)
             K::OpaquePixel(d + i * F::kBytes, s + i * K::kSrcBytes, K::kBlend ? bl + i : nullptr, c);
         }
       } else if ((code & 0xC0) == kRunTranslucent) {

@@ -488,6 +488,14 @@ struct Kernel {
     }
     return false;
   }();
+  // The same with the colour key: the block is drawn, then keyed pixels are put back.
+  static constexpr bool kBlock8Keyed = [] {
+    if constexpr (requires { Op::kBlock8; }) {
+      return Op::kBlock8 && T == Test::Key && !Src::kPaletted && Src::kBytes == 2 &&
+             Format::kBytes == 2;
+    }
+    return false;
+  }();
 
   SOFT_INLINE static int Weight(const uint8_t* b, const PixelContext& c) {
     if constexpr (BlendT) return c.weight[*b];

@@ -198,3 +198,24 @@ TEST(SoftDrawImageStretched, RowsWiderThanOneColumnChunkKeepTheirColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SoftDrawImage, Rgb565KeyWithUpperBitsSetMatchesNoPixel) {
+  std::mt19937 rng(8);
+  for (uint32_t key : {0x1234u, 0x11234u}) {
+    SetState(BlendInvertAlpha, 255);
+    TestImage src, dst;
+    src.Init(16, 1, 0, 0, 0, 0, rng);
+    dst.Init(16, 1, 0, 0, 0, 0, rng);
+    src.body.transColor = key;
+    for (int x = 0; x < 16; ++x) {
+      Write(src, x, 0, 0x1234);
+      Write(dst, x, 0, 0x5555);
+    }
+    SoftDrawImage(&dst.image, &src.image, 0, 0, 1, nullptr);
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(Read(dst, x, 0), key == 0x1234u ? 0x5555u : 0xEDCBu) << key << " " << x;
+  }
+}
+
+}  // namespace
