@@ -30,7 +30,8 @@ template <class K>
   uint8_t* d = b.dst;
   for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
     if constexpr (K::kRowCopy) {
-      std::memcpy(d, s, static_cast<size_t>(b.width) * F::kBytes);
+      // memmove: an image may be drawn onto itself.
+      std::memmove(d, s, static_cast<size_t>(b.width) * F::kBytes);
     } else if constexpr (K::kKeyedCopy) {
       // Written as a select so that the compiler can take several pixels per step.
       for (int x = 0; x < b.width; ++x) {
@@ -82,7 +83,7 @@ template <class K>
       const uint8_t* bl = K::kBlend ? brow + x : nullptr;
       if ((code & 0xC0) == kRunOpaque) {
         if constexpr (K::Op::kWholeCopy && K::kSrcBytes == F::kBytes && !K::Src::kPaletted) {
-          std::memcpy(d, s, static_cast<size_t>(n) * F::kBytes);
+          std::memmove(d, s, static_cast<size_t>(n) * F::kBytes);
         } else {
           int i = 0;
 #if defined(__SSE2__)
