@@ -1,0 +1,222 @@
+#include "movie/movie.h"
+
+#include <cmath>
+
+#include "platform/alloc.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/handle.h"
+#include "platform/log.h"
+#include "platform/util.h"
+#include "sound/decoders/sound_converter.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr int kMovieStockSize = 10;
+
+MovieRecord* g_movies[kMovieHandleCapacity];
+uint32_t g_movieCheck = 0;
+int g_movieCount = 0;
+int64_t (*g_movieClock)() = GetTimeUs;
+
+int MakeHandle(uint32_t check, int slot) {
+  return static_cast<int>(((check | 0x1800u) << 16) | static_cast<uint32_t>(slot));
+}
+
+int SlotOf(int handle) {
+  if (handle < 0 || (handle & kHandleTypeMask) != kMovieHandleType) return -1;
+  const int slot = handle & kHandleIndexMask;
+  if (slot >= kMovieHandleCapacity || g_movies[slot] == nullptr) return -1;
+  if ((g_movies[slot]->checkNumber << 16) != (static_cast<uint32_t>(handle) & 0x07FF0000u)) return -1;
+  return slot;
+}
+
+bool Loops(const MovieRecord* r) { return (r->playType & 2) != 0; }
+
+void UpdateTheoraFrame(MovieRecord* r) {
+  TheoraMovieInfo info;
+  GetTheoraMovieInfo(r->decoder, &info);
+  if (!r->paused) {
+    int64_t elapsed;
+    int frame;
+    if (r->soundHandle == -1) {
+      elapsed = g_movieClock() - r->startTime;
+      frame = DoubleToInt(static_cast<double>(elapsed) * info.framesPerSecond / 1000000.0);
+      if (frame >= info.frameCount) frame = Loops(r) ? frame % info.frameCount : info.frameCount - 1;
+    } else {
+      elapsed = static_cast<int64_t>(GetSoundCurrentTime(r->soundHandle)) * 1000;
+      frame = DoubleToInt(static_cast<double>(elapsed) * info.framesPerSecond / 1000000.0);
+      if (frame > info.frameCount - 1) frame = info.frameCount - 1;
+    }
+    if (frame < 0) frame = 0;  // a clock set back before the start shows frame 0
+    const int current = GetTheoraCurrentFrame(r->decoder);
+    const int d = frame - current;
+    if (d != 0) {
+      // Always forward, through the wrap, never backwards.
+      AdvanceTheoraFrames(r->decoder, d > 0 ? d : info.frameCount - current + frame);
+      r->playTime = static_cast<uint32_t>(elapsed / 1000);
+    } else if (frame == info.frameCount - 1 && !Loops(r) && r->soundHandle == -1) {
+      r->playRequested = 0;
+      r->paused = 1;
+    }
+  }
+  if (r->frameCallback != nullptr) {
+    r->frameCallback(r, r->userValue);
+    r->frameReady = 1;
+  }
+}
+
+}  // namespace
+
+void SetMovieClock(int64_t (*now)()) { g_movieClock = now != nullptr ? now : GetTimeUs; }
+
+int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
+  if (fileName == nullptr) return -1;
+  int slot = 0;
+  while (slot < kMovieHandleCapacity && g_movies[slot] != nullptr) ++slot;
+  if (slot == kMovieHandleCapacity) return -1;
+  auto* r = static_cast<MovieRecord*>(TrackedAllocZeroed(sizeof(MovieRecord), "", 0));
+  if (r == nullptr) return WriteLog("メモリの確保に失敗しました in OpenMovie\n");
+  r->uploadMode = 0;
+  r->soundHandle = -1;
+
+  r->file = g_fileAccessTable.open != nullptr ? g_fileAccessTable.open(fileName, 0, 1, 0) : 0;
+  if (r->file != 0) {
+    r->decoder = OpenTheoraMovie(&g_fileAccessTable, r->file, kMovieStockSize);
+    if (r->decoder == nullptr) {
+      g_fileAccessTable.close(r->file);
+      r->file = 0;
+    }
+  }
+
+  if (r->decoder != nullptr) {
+    const int createMode = GetSoundCreateMode();
+    const int decoderMask = GetSoundDecoderMask();
+    MovieSoundFlag = 1;
+    SetSoundCreateMode(3);
+    SetSoundDecoderMask(-5);  // Ogg Vorbis only
+    r->soundHandle = LoadSoundFileEntry(fileName, 1, -1);
+    SetSoundDecoderMask(decoderMask);
+    MovieSoundFlag = 0;
+    SetSoundCreateMode(createMode);
+
+    TheoraMovieInfo info;
+    GetTheoraMovieInfo(r->decoder, &info);
+    r->frameWidth = info.width;
+    r->frameHeight = info.height;
+    if (width != nullptr) *width = info.width;
+    if (height != nullptr) *height = info.height;
+    r->theora = 1;
+    r->currentFrameImage = GetTheoraInfoPtr(r->decoder);
+    r->overlay = 0;
+  } else {
+    // Other movie formats would need a media-filter graph, which this build has not.
+    TrackedFree(r);
+    return WriteLog("ムービーファイルオープン処理時にエラーが発生しました\n");
+  }
+
+  r->paused = 1;
+  r->playRequested = 0;
+  r->playType = 1;
+  r->checkNumber = g_movieCheck;
+  g_movieCheck = (g_movieCheck + 1) & 0x7FF;
+  g_movies[slot] = r;
+  ++g_movieCount;
+  return MakeHandle(r->checkNumber, slot);
+}
+
+int CloseMovieHandle(int handle) {
+  const int slot = SlotOf(handle);
+  if (slot == -1) return -1;
+  MovieRecord* r = g_movies[slot];
+  if (r->theora) {
+    CloseTheoraMovie(r->decoder);
+    if (r->file != 0) g_fileAccessTable.close(r->file);
+    if (r->soundHandle != -1) DeleteSoundHandle(r->soundHandle);
+    r->decoder = nullptr;
+    r->file = 0;
+    r->soundHandle = -1;
+    r->theora = 0;
+  }
+  TrackedFree(r);
+  g_movies[slot] = nullptr;
+  --g_movieCount;
+  return 0;
+}
+
+MovieRecord* GetMovieRecord(int handle) {
+  const int slot = SlotOf(handle);
+  return slot == -1 ? nullptr : g_movies[slot];
+}
+
+int UpdateMovieFrame(int handle, int /*ignored*/) {
+  const int slot = SlotOf(handle);
+  if (slot == -1) return 0;
+  if (g_movies[slot]->theora) UpdateTheoraFrame(g_movies[slot]);
+  return 0;
+}
+
+int SetMovieCallback(int handle, MovieFrameCallback function, uint32_t userValue) {
+  const int slot = SlotOf(handle);
+  if (slot == -1) return -1;
+  g_movies[slot]->frameCallback = function;
+  g_movies[slot]->userValue = userValue;
+  return 0;
+}
+
+int PauseMovieHandle(int handle, int keepRequest) {
+  const int slot = SlotOf(handle);
+  if (slot == -1) return -1;
+  MovieRecord* r = g_movies[slot];
+  if (r->paused) return 0;
+  if (r->theora) {
+    if (r->soundHandle != -1) StopSoundHandle(r->soundHandle);
+    UpdateMovieFrame(handle, 0);
+  }
+  r->paused = 1;
+  if (keepRequest == 0) r->playRequested = 0;
+  return 0;
+}
+
+int PauseAllMovies() {
+  for (int slot = 0; slot < kMovieHandleCapacity; ++slot)
+    if (g_movies[slot] != nullptr) PauseMovieHandle(MakeHandle(g_movies[slot]->checkNumber, slot), 1);
+  return 0;
+}
+
+int ResumeAllMovies() {
+  for (MovieRecord* r : g_movies) {
+    if (r == nullptr || !r->paused || !r->playRequested) continue;
+    int playType = r->playType == 0 ? 1 : r->playType;
+    if (r->theora) {
+      TheoraMovieInfo info;
+      GetTheoraMovieInfo(r->decoder, &info);
+      // 64-bit: a movie resumed after half an hour would overflow a 32-bit count.
+      const double shown = 1000000.0 / info.framesPerSecond * GetTheoraCurrentFrame(r->decoder);
+      r->startTime = g_movieClock() - std::llrint(shown);
+      if (r->soundHandle != -1) PlaySoundHandle(r->soundHandle, playType, 0);
+    }
+    r->paused = 0;
+    r->playType = playType;
+    r->playRequested = 1;
+  }
+  return 0;
+}
+
+int DrawMovieToRect(int /*x*/, int /*y*/, double /*scale*/, int handle, int /*show*/) {
+  const int slot = SlotOf(handle);
+  if (slot == -1) return -1;
+  // Only overlay movies draw here, and this build makes none.
+  return 0;
+}
+
+int DrawAllMovies() {
+  for (int slot = 0; slot < kMovieHandleCapacity; ++slot) {
+    const MovieRecord* r = g_movies[slot];
+    if (r == nullptr || r->theora || !r->overlay) continue;
+    const int32_t* p = r->overlayPlacement;
+    DrawMovieToRect(p[0], p[1], p[2], MakeHandle(r->checkNumber, slot), p[3]);
+  }
+  return 0;
+}

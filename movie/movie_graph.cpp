@@ -1,0 +1,30 @@
+// The movie layer's part in graphs made from movie files, and its start.
+#include "graphics/graph.h"
+#include "movie/movie.h"
+#include "platform/library.h"
+#include "platform/window.h"
+
+int CopyMovieFrameToGraph(MovieRecord* record, uint32_t graph) {
+  if (record->theora) GetTheoraFrameImage(record->decoder, 1, 0);
+  if (record->currentFrameImage == nullptr) return -1;
+  return TransferImageToGraph(static_cast<int>(graph), 0, 0, record->currentFrameImage);
+}
+
+namespace {
+
+int BindMovieToGraph(int movie, int graph) {
+  return SetMovieCallback(movie, CopyMovieFrameToGraph, static_cast<uint32_t>(graph));
+}
+
+}  // namespace
+
+int StartMovieLayer() {
+  InitYuvTables();
+  SetPumpEntry(PumpEntry::DrawAllMovies, [] { DrawAllMovies(); });
+  SetActivationHandlers([] { PauseAllMovies(); }, [] { ResumeAllMovies(); });
+  const MovieGraphEntries entries = {OpenMovie, BindMovieToGraph, UpdateMovieFrame, CloseMovieHandle};
+  SetMovieGraphEntries(&entries);
+  return 0;
+}
+
+void RegisterMovieLibrarySteps() { RegisterLibraryStep(LibraryStep::YuvTables, StartMovieLayer, nullptr); }

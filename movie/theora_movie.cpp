@@ -1,0 +1,583 @@
+#include "movie/theora_movie.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/alloc.h"
+#include "platform/log.h"
+
+int YuvClampTable[1280];
+int YuvCoefficientTables[5][256];
+
+namespace {
+
+enum { kRFromV, kGFromU, kGFromV, kBFromU, kY };
+constexpr int kFeedSize = 4096;
+constexpr int kTableGrowth = 1000;
+
+inline int Clamp(int value) { return YuvClampTable[value + 512]; }
+
+int FeedTheoraData(TheoraMovie* m, int size) {
+  char* buffer = ogg_sync_buffer(&m->sync, size);
+  const size_t got = m->files.read(buffer, 1, static_cast<size_t>(size), m->file);
+  ogg_sync_wrote(&m->sync, static_cast<long>(got));
+  return static_cast<int>(got);
+}
+
+int ReadTheoraHeaders(TheoraMovie* m) {
+  // Beginning-of-stream pages: the first stream whose first packet is a Theora header.
+  bool searching = true;
+  while (searching) {
+    if (FeedTheoraData(m, kFeedSize) == 0) return -1;
+    while (searching && ogg_sync_pageout(&m->sync, &m->page) > 0) {
+      if (!ogg_page_bos(&m->page)) {
+        if (m->headerCount == 0) return -1;
+        ogg_stream_pagein(&m->stream, &m->page);
+        searching = false;
+        break;
+      }
+      ogg_stream_state trial;
+      ogg_stream_init(&trial, ogg_page_serialno(&m->page));
+      ogg_stream_pagein(&trial, &m->page);
+      if (ogg_stream_packetout(&trial, &m->packet) == 1 &&
+          theora_decode_header(&m->info, &m->comment, &m->packet) >= 0) {
+        m->stream = trial;
+        m->streamInitialised = 1;
+        m->serialNumber = ogg_page_serialno(&m->page);
+        m->headerCount = 1;
+        searching = false;
+      } else {
+        ogg_stream_clear(&trial);
+      }
+    }
+  }
+  while (m->headerCount < 3) {
+    const int got = ogg_stream_packetout(&m->stream, &m->packet);
+    if (got < 0) return -1;
+    if (got > 0) {
+      if (theora_decode_header(&m->info, &m->comment, &m->packet) < 0) return -1;
+      ++m->headerCount;
+      continue;
+    }
+    if (ogg_sync_pageout(&m->sync, &m->page) > 0) {
+      ogg_stream_pagein(&m->stream, &m->page);  // pages of other streams are refused
+    } else if (FeedTheoraData(m, kFeedSize) == 0) {
+      return -1;
+    }
+  }
+  return 1;
+}
+
+void RestartReadingAt(TheoraMovie* m, uint32_t offset) {
+  ogg_sync_reset(&m->sync);
+  ogg_stream_reset(&m->stream);
+  m->files.seek(m->file, offset, 0);
+}
+
+template <class T>
+bool GrowTable(T** table, int* capacity) {
+  void* grown = TrackedRealloc(*table, sizeof(T) * static_cast<size_t>(*capacity + kTableGrowth), "", 0);
+  if (grown == nullptr) return false;
+  *table = static_cast<T*>(grown);
+  *capacity += kTableGrowth;
+  return true;
+}
+
+// Reads the whole file once and records every page on which a data packet completes
+// and every key frame. False when a table cannot grow.
+bool IndexTheoraFile(TheoraMovie* m) {
+  uint32_t offset = 0, lastPageOffset = 0;
+  bool pageSinceEntry = false;
+  for (;;) {
+    long seek;
+    while ((seek = ogg_sync_pageseek(&m->sync, &m->page)) != 0) {
+      if (seek < 0) {  // bytes skipped while looking for a page
+        offset += static_cast<uint32_t>(-seek);
+        continue;
+      }
+      lastPageOffset = offset;
+      offset += static_cast<uint32_t>(seek);
+      pageSinceEntry = true;
+      ogg_stream_pagein(&m->stream, &m->page);
+      int got;
+      while ((got = ogg_stream_packetout(&m->stream, &m->packet)) != 0) {
+        if (got < 0) continue;
+        const int key = theora_packet_iskeyframe(&m->packet);
+        if (key < 0) continue;  // a header packet
+        if (pageSinceEntry) {
+          if (m->pageCount == m->pageCapacity && !GrowTable(&m->pages, &m->pageCapacity)) return false;
+          m->pages[m->pageCount++] = {lastPageOffset, m->frameCount, 0, 0};
+          pageSinceEntry = false;
+        }
+        if (m->frameCount == m->keyFrameCapacity && !GrowTable(&m->keyFrames, &m->keyFrameCapacity))
+          return false;
+        m->keyFrames[m->frameCount] = key == 1 ? 1 : 0;
+        if (key == 1) m->pages[m->pageCount - 1].keyFrame = 1;
+        ++m->frameCount;
+        ++m->pages[m->pageCount - 1].frameCount;
+      }
+    }
+    if (FeedTheoraData(m, kFeedSize) == 0) return true;
+  }
+}
+
+// Reads `n` data packets, decoding only from the last key frame among them on.
+// 1 when the last packet is a key frame, 0 when not, -1 when the data ran out.
+int StepTheoraFrames(TheoraMovie* m, int n) {
+  if (n <= 0) return 0;
+  int position = m->decoderPosition.load(std::memory_order_relaxed);
+  int lastKey = -1;
+  for (int f = position + 1; f <= position + n && f < m->frameCount; ++f)
+    if (f >= 0 && m->keyFrames[f]) lastKey = f;
+  int result = 0;
+  for (int done = 0; done < n;) {
+    const int got = ogg_stream_packetout(&m->stream, &m->packet);
+    if (got == 0) {
+      if (ogg_sync_pageout(&m->sync, &m->page) > 0) {
+        ogg_stream_pagein(&m->stream, &m->page);
+      } else if (FeedTheoraData(m, kFeedSize) == 0) {
+        // Nothing more can be read, whatever end-of-file says: never spin here.
+        return -1;
+      }
+      continue;
+    }
+    if (got < 0) continue;
+    const int key = theora_packet_iskeyframe(&m->packet);
+    if (key < 0) continue;
+    if (lastKey < 0 || lastKey <= position + 1) theora_decode_packetin(&m->decoder, &m->packet);
+    ++position;
+    m->decoderPosition.store(position, std::memory_order_relaxed);
+    ++done;
+    result = key == 1 ? 1 : 0;
+  }
+  return result;
+}
+
+bool StockHolds(TheoraMovie* m, int frame) {
+  for (int i = 0; i < m->stockSize; ++i)
+    if (m->stock[i].inUse.load(std::memory_order_relaxed) && m->stock[i].frame.load(std::memory_order_relaxed) == frame)
+      return true;
+  return false;
+}
+
+void ClearStock(TheoraMovie* m) {
+  CriticalSectionGuard guard(m->stockLock);
+  for (int i = 0; i < m->stockSize; ++i) m->stock[i].inUse.store(0, std::memory_order_relaxed);
+}
+
+// Restarts one page before the nearest key-frame page at or before the target's page
+// and steps until the decoder holds the target; the stock is emptied. False when the
+// data ran out.
+bool DecodeFrameAfterRestart(TheoraMovie* m, int target) {
+  int page = 0;
+  while (page < m->pageCount && m->pages[page].firstFrame + m->pages[page].frameCount <= target) ++page;
+  int start = page - 1;
+  while (start > 0 && !m->pages[start].keyFrame) --start;
+  start = start - 1 < 0 ? 0 : start - 1;
+  RestartReadingAt(m, m->pages[start].offset);
+  int counter = m->pages[start].firstFrame;
+  bool ranOut = false;
+  if (start != 0) {
+    // A packet continued from the page before is dropped by the stream.
+    while (ogg_sync_pageout(&m->sync, &m->page) <= 0) {
+      if (FeedTheoraData(m, kFeedSize) == 0) {
+        ranOut = true;
+        break;
+      }
+    }
+    if (!ranOut) {
+      if (ogg_page_continued(&m->page)) ++counter;
+      ogg_stream_pagein(&m->stream, &m->page);
+    }
+  }
+  m->decoderPosition.store(counter - 1, std::memory_order_relaxed);
+  if (!ranOut && StepTheoraFrames(m, target - (counter - 1)) < 0) ranOut = true;
+  ClearStock(m);
+  m->decoderPosition.store(target, std::memory_order_relaxed);
+  return !ranOut;
+}
+
+void SeekInThread(TheoraMovie* m) {
+  const bool ok = DecodeFrameAfterRestart(m, m->seekTarget.load());
+  m->seekRequest.store(0);
+  m->endOfFile.store(ok ? 0 : 1);
+}
+
+void CopyPlane(uint8_t** copy, const unsigned char* source, int width, int height, int stride, int* keptWidth,
+               int* keptHeight, int* keptStride) {
+  const int rowBytes = stride < 0 ? -stride : stride;
+  if (*copy == nullptr || *keptWidth != width || *keptHeight != height || *keptStride != rowBytes) {
+    TrackedFree(*copy);
+    *copy = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(rowBytes) * height, "", 0));
+    *keptWidth = width;
+    *keptHeight = height;
+    *keptStride = rowBytes;
+  }
+  if (*copy == nullptr) return;
+  for (int row = 0; row < height; ++row)
+    std::memcpy(*copy + static_cast<ptrdiff_t>(row) * rowBytes, source + static_cast<ptrdiff_t>(row) * stride,
+                static_cast<size_t>(rowBytes));
+}
+
+// Stores the picture the decoder holds as frame `frame` in a free stock entry.
+void StoreDecodedFrame(TheoraMovie* m, int frame) {
+  yuv_buffer yuv;
+  if (theora_decode_YUVout(&m->decoder, &yuv) != 0) return;
+  CriticalSectionGuard guard(m->stockLock);
+  for (int i = 0; i < m->stockSize; ++i) {
+    TheoraFrameStockEntry& e = m->stock[i];
+    if (e.inUse.load(std::memory_order_relaxed)) continue;
+    CopyPlane(&e.planes[0], yuv.y, yuv.y_width, yuv.y_height, yuv.y_stride, &e.yWidth, &e.yHeight, &e.yStride);
+    CopyPlane(&e.planes[1], yuv.u, yuv.uv_width, yuv.uv_height, yuv.uv_stride, &e.uvWidth, &e.uvHeight, &e.uvStride);
+    CopyPlane(&e.planes[2], yuv.v, yuv.uv_width, yuv.uv_height, yuv.uv_stride, &e.uvWidth, &e.uvHeight, &e.uvStride);
+    if (e.planes[0] == nullptr || e.planes[1] == nullptr || e.planes[2] == nullptr) return;
+    e.frame.store(frame, std::memory_order_relaxed);
+    e.inUse.store(1, std::memory_order_relaxed);
+    return;
+  }
+}
+
+// One pass of filling the stock around the current frame.
+void FillStock(TheoraMovie* m) {
+  const int n = m->stockSize, count = m->frameCount;
+  const int c = m->currentFrame.load();
+  int position = m->decoderPosition.load(std::memory_order_relaxed);
+  bool haveFree = false, holdsCurrent = false, jumpToCurrent = false;
+  {
+    CriticalSectionGuard guard(m->stockLock);
+    for (int i = 0; i < n; ++i) {
+      TheoraFrameStockEntry& e = m->stock[i];
+      if (!e.inUse.load(std::memory_order_relaxed)) continue;
+      const int f = e.frame.load(std::memory_order_relaxed);
+      if (!m->endOfFile.load()) {
+        const bool keep = f < c ? (c + n >= count && f <= c + n - count) : !(f > position && f > c + n);
+        if (!keep) e.inUse.store(0, std::memory_order_relaxed);
+      }
+      if (e.inUse.load(std::memory_order_relaxed) && f == c) holdsCurrent = true;
+    }
+    for (int i = 0; i < n && !haveFree; ++i) haveFree = !m->stock[i].inUse.load(std::memory_order_relaxed);
+    // A stock filled with frames the window keeps but not with the current one (a jump
+    // across the wrap) would wait for ever: make room for the current frame.
+    if (!haveFree && !holdsCurrent && c >= 0 && !m->endOfFile.load()) {
+      int farthest = 0, distance = -1;
+      for (int i = 0; i < n; ++i) {
+        const int d = ((m->stock[i].frame.load(std::memory_order_relaxed) - c) % count + count) % count;
+        if (d > distance) distance = d, farthest = i;
+      }
+      m->stock[farthest].inUse.store(0, std::memory_order_relaxed);
+      haveFree = true;
+      jumpToCurrent = position >= c;
+    }
+  }
+  if (jumpToCurrent) {
+    // The decoder is past the current frame: going round through the wrap would fill
+    // the room again before reaching it. Restart at the current frame instead.
+    m->state.store(kTheoraDecoding);
+    if (!DecodeFrameAfterRestart(m, c)) {
+      m->endOfFile.store(1);
+      HostSleep(1);
+      return;
+    }
+    StoreDecodedFrame(m, c);
+    HostSleep(0);
+    return;
+  }
+  if (!haveFree) {
+    m->state.store(kTheoraIdle);
+    HostSleep(1);  // a full stock waits a millisecond rather than spinning
+    return;
+  }
+  m->state.store(kTheoraDecoding);
+  if (StockHolds(m, position) || position < c) {
+    const int step = (!holdsCurrent && c > position) ? c - position : 1;
+    if (position + step >= count) {
+      const int target = position + step - count;
+      RestartReadingAt(m, m->pages[0].offset);
+      m->decoderPosition.store(-1, std::memory_order_relaxed);
+      if (StepTheoraFrames(m, target + 1) < 0) {
+        m->endOfFile.store(1);
+        HostSleep(1);
+        return;
+      }
+    } else if (StepTheoraFrames(m, step) < 0) {
+      m->endOfFile.store(1);
+      HostSleep(1);
+      return;
+    }
+  }
+  StoreDecodedFrame(m, m->decoderPosition.load(std::memory_order_relaxed));
+  HostSleep(0);
+}
+
+uint32_t TheoraDecodeThread(void* argument) {
+  auto* m = static_cast<TheoraMovie*>(argument);
+  while (!m->stopRequest.load()) {
+    if (m->pauseRequest.load()) {
+      m->state.store(kTheoraPaused);
+      m->pauseSeen.store(m->pauseNumber.load());
+      HostSleep(1);
+    } else if (m->seekRequest.load()) {
+      m->state.store(kTheoraSeeking);
+      SeekInThread(m);
+    } else {
+      FillStock(m);
+    }
+  }
+  m->state.store(kTheoraEnded);
+  return 0;
+}
+
+// Two rows at a time for 4:2:0 planes, integers and tables only.
+void Convert420(const TheoraFrameStockEntry& e, ImageRecord* image, int width, int height) {
+  const int* rv = YuvCoefficientTables[kRFromV];
+  const int* gu = YuvCoefficientTables[kGFromU];
+  const int* gv = YuvCoefficientTables[kGFromV];
+  const int* bu = YuvCoefficientTables[kBFromU];
+  const int* yt = YuvCoefficientTables[kY];
+  for (int row = 0; row < height; row += 2) {
+    const uint8_t* u = e.planes[1] + static_cast<ptrdiff_t>(row / 2) * e.uvStride;
+    const uint8_t* v = e.planes[2] + static_cast<ptrdiff_t>(row / 2) * e.uvStride;
+    const int rows = row + 1 < height ? 2 : 1;
+    for (int r = 0; r < rows; ++r) {
+      const uint8_t* y = e.planes[0] + static_cast<ptrdiff_t>(row + r) * e.yStride;
+      uint8_t* out = static_cast<uint8_t*>(image->pixels) + static_cast<ptrdiff_t>(row + r) * image->pitch;
+      for (int col = 0; col < width; ++col) {
+        const int cu = u[col >> 1], cv = v[col >> 1];
+        const int luma = yt[y[col]];
+        out[0] = static_cast<uint8_t>(Clamp((luma + bu[cu]) / 16384));
+        out[1] = static_cast<uint8_t>(Clamp((luma + gu[cu] + gv[cv]) / 16384));
+        out[2] = static_cast<uint8_t>(Clamp((luma + rv[cv]) / 16384));
+        out[3] = 255;
+        out += 4;
+      }
+    }
+  }
+}
+
+inline uint8_t Limit(float value) {
+  const int v = static_cast<int>(value);
+  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// 4:2:2 and 4:4:4 planes: each pixel takes the chroma sample that covers it.
+void ConvertOther(const TheoraFrameStockEntry& e, ImageRecord* image, int width, int height) {
+  for (int row = 0; row < height; ++row) {
+    const int chromaRow = static_cast<int>(static_cast<int64_t>(row) * e.uvHeight / e.yHeight);
+    const uint8_t* y = e.planes[0] + static_cast<ptrdiff_t>(row) * e.yStride;
+    const uint8_t* u = e.planes[1] + static_cast<ptrdiff_t>(chromaRow) * e.uvStride;
+    const uint8_t* v = e.planes[2] + static_cast<ptrdiff_t>(chromaRow) * e.uvStride;
+    uint8_t* out = static_cast<uint8_t*>(image->pixels) + static_cast<ptrdiff_t>(row) * image->pitch;
+    for (int col = 0; col < width; ++col) {
+      const int chromaCol = static_cast<int>(static_cast<int64_t>(col) * e.uvWidth / e.yWidth);
+      const float luma = (y[col] - 16) * 1.164f;
+      const float cu = static_cast<float>(u[chromaCol] - 128), cv = static_cast<float>(v[chromaCol] - 128);
+      out[0] = Limit(luma + cu * 2.018f);
+      out[1] = Limit(luma - cu * 0.391f - cv * 0.813f);
+      out[2] = Limit(luma + cv * 1.596f);
+      out[3] = 255;
+      out += 4;
+    }
+  }
+}
+
+}  // namespace
+
+int InitYuvTables() {
+  for (int i = -512; i < 768; ++i) YuvClampTable[i + 512] = i < 0 ? 0 : i < 255 ? i : 255;
+  for (int i = 0; i < 256; ++i) {
+    YuvCoefficientTables[kRFromV][i] = -3346944 + 26148 * i;
+    YuvCoefficientTables[kGFromU][i] = 819968 - 6406 * i;
+    YuvCoefficientTables[kGFromV][i] = 1705984 - 13320 * i;
+    YuvCoefficientTables[kBFromU][i] = -4231936 + 33062 * i;
+    YuvCoefficientTables[kY][i] = -305120 + 19070 * i;
+  }
+  return 0;
+}
+
+TheoraMovie* OpenTheoraMovie(const FileAccessTable* files, FileHandle file, int stockSize) {
+  char magic[4];
+  if (files->read(magic, 1, 4, file) != 4 || std::memcmp(magic, "OggS", 4) != 0) return nullptr;
+  files->seek(file, 0, 0);
+  if (stockSize < 1) stockSize = 1;
+
+  void* block = TrackedAllocZeroed(sizeof(TheoraMovie), "", 0);
+  if (block == nullptr) {
+    WriteLog("Theora ムービーデコード処理用のメモリ確保に失敗しました\n");
+    return nullptr;
+  }
+  auto* m = new (block) TheoraMovie();
+  m->currentFrame.store(-1);
+  m->headerCount = 0;
+  ogg_sync_init(&m->sync);
+  theora_info_init(&m->info);
+  theora_comment_init(&m->comment);
+  m->files = *files;
+  m->file = file;
+
+  if (ReadTheoraHeaders(m) != 1) {
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+
+  m->pauseRequest.store(1);
+  m->state.store(kTheoraIdle);
+  m->thread = CreateHostThread(TheoraDecodeThread, m, false);
+  if (m->thread == nullptr) {
+    WriteLog("Theora ムービーデコード用スレッドの作成に失敗しました\n");
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+
+  if (theora_decode_init(&m->decoder, &m->info) != 0) {
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  m->decoderInitialised = 1;
+  RestartReadingAt(m, 0);
+
+  m->pages = static_cast<TheoraPageEntry*>(TrackedAlloc(sizeof(TheoraPageEntry) * kTableGrowth, "", 0));
+  if (m->pages == nullptr) {
+    WriteLog("Theora ページ情報格納用メモリの確保に失敗しました\n");
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  m->pageCapacity = kTableGrowth;
+  m->keyFrames = static_cast<uint8_t*>(TrackedAlloc(kTableGrowth, "", 0));
+  if (m->keyFrames == nullptr) {
+    WriteLog("Theora キーフレーム情報格納用メモリの確保に失敗しました\n");
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  m->keyFrameCapacity = kTableGrowth;
+  m->frameCount = 0;
+  if (!IndexTheoraFile(m)) {
+    WriteLog("Theora ページ情報格納用メモリの確保に失敗しました\n");
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  // A stream without a single frame has nothing to show.
+  if (m->frameCount == 0) {
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  m->pages[0].offset = 0;  // a restart at the first page reads the file from its start
+
+  if (CreateImageRecord(static_cast<int>(m->info.width), static_cast<int>(m->info.height), &m->frameImage) != 0) {
+    WriteLog("Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n");
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  m->stock = static_cast<TheoraFrameStockEntry*>(
+      TrackedAllocZeroed(sizeof(TheoraFrameStockEntry) * static_cast<size_t>(stockSize), "", 0));
+  if (m->stock == nullptr) {
+    WriteLog("Theora ムービーデコードフレームストック用のメモリ確保に失敗しました\n");
+    CloseTheoraMovie(m);
+    return nullptr;
+  }
+  for (int i = 0; i < stockSize; ++i) new (&m->stock[i]) TheoraFrameStockEntry();
+  m->stockSize = stockSize;
+
+  SeekTheoraFrame(m, 0);
+  GetTheoraFrameImage(m, 1, 1);
+  return m;
+}
+
+int CloseTheoraMovie(TheoraMovie* m) {
+  if (m == nullptr) return 0;
+  if (m->thread != nullptr) {
+    m->stopRequest.store(1);
+    CloseHostThread(m->thread);  // waits for the thread to end (state 3)
+    m->thread = nullptr;
+  }
+  if (m->stock != nullptr) {
+    for (int i = 0; i < m->stockSize; ++i)
+      for (uint8_t* plane : m->stock[i].planes) TrackedFree(plane);
+    TrackedFree(m->stock);
+  }
+  TrackedFree(m->pages);
+  TrackedFree(m->keyFrames);
+  if (m->frameImage.pixels != nullptr) ReleaseImageRecord(&m->frameImage);
+  if (m->streamInitialised) ogg_stream_clear(&m->stream);
+  if (m->decoderInitialised) theora_clear(&m->decoder);
+  theora_comment_clear(&m->comment);
+  theora_info_clear(&m->info);
+  ogg_sync_clear(&m->sync);
+  m->~TheoraMovie();
+  TrackedFree(m);
+  return 0;
+}
+
+int SeekTheoraFrame(TheoraMovie* m, int frame) {
+  if (frame == m->currentFrame.load()) return 0;
+  m->imageCurrent = 0;
+  const int number = m->pauseNumber.load() + 1;
+  m->pauseNumber.store(number);
+  m->pauseRequest.store(1);
+  while (m->state.load() != kTheoraPaused || m->pauseSeen.load() != number) HostSleep(0);
+  // The last frame is the highest that exists: a target at the frame count finds no page.
+  if (frame > m->frameCount - 1) frame = m->frameCount - 1;
+  if (frame < 0) frame = 0;
+  m->currentFrame.store(frame);
+  m->seekTarget.store(frame);
+  m->endOfFile.store(0);  // the thread is parked: a stale end must not fail the next wait
+  m->seekRequest.store(1);
+  m->pauseRequest.store(0);
+  return 0;
+}
+
+int AdvanceTheoraFrames(TheoraMovie* m, int n) {
+  if (n < 1) return 0;
+  // Any step wraps into the movie: a frame past the end would never be decoded.
+  const int64_t next = static_cast<int64_t>(m->currentFrame.load()) + n;
+  m->currentFrame.store(static_cast<int>(next % m->frameCount));
+  m->imageCurrent = 0;
+  return 0;
+}
+
+int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
+  if (!wantImage || m->imageCurrent) return 0;
+  const int current = m->currentFrame.load();
+  for (;;) {
+    const int state = m->state.load();
+    if (state == kTheoraSeeking) {
+      HostSleep(1);
+      continue;
+    }
+    if (state == kTheoraEnded) return 0;
+    {
+      CriticalSectionGuard guard(m->stockLock);
+      for (int i = 0; i < m->stockSize; ++i) {
+        const TheoraFrameStockEntry& e = m->stock[i];
+        if (!e.inUse.load(std::memory_order_relaxed) || e.frame.load(std::memory_order_relaxed) != current)
+          continue;
+        const int width = e.yWidth < m->frameImage.width ? e.yWidth : m->frameImage.width;
+        const int height = e.yHeight < m->frameImage.height ? e.yHeight : m->frameImage.height;
+        if (e.yWidth == 2 * e.uvWidth && e.yHeight == 2 * e.uvHeight)
+          Convert420(e, &m->frameImage, width, height);
+        else
+          ConvertOther(e, &m->frameImage, width, height);
+        m->imageCurrent = 1;
+        return 1;
+      }
+    }
+    if (m->endOfFile.load()) return 0;
+    HostSleep(0);
+  }
+}
+
+int GetTheoraMovieInfo(TheoraMovie* m, TheoraMovieInfo* info) {
+  info->framesPerSecond = m->info.fps_denominator != 0
+                              ? static_cast<double>(m->info.fps_numerator) / m->info.fps_denominator
+                              : 0.0;
+  info->frameCount = m->frameCount;
+  info->width = static_cast<int>(m->info.width);
+  info->height = static_cast<int>(m->info.height);
+  return 0;
+}
+
+int GetTheoraCurrentFrame(TheoraMovie* m) { return m->currentFrame.load(); }
+
+ImageRecord* GetTheoraInfoPtr(TheoraMovie* m) { return &m->frameImage; }
+
+void* GetTheoraSurface(TheoraMovie*) { return nullptr; }

@@ -1,0 +1,120 @@
+#pragma once
+// The library's own Ogg Theora decoder. A movie file is indexed page by page at open;
+// one decode thread per movie keeps a stock of decoded frames around the current
+// frame, and the caller turns the current frame into a 32-bit XRGB image on demand.
+#include <ogg/ogg.h>
+#include <theora/theora.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "host/kernel/sync.h"
+#include "host/kernel/thread.h"
+#include "image/image_record.h"
+#include "platform/file.h"
+
+enum TheoraDecodeState : int {
+  kTheoraIdle = 0,      // the stock is full
+  kTheoraDecoding = 1,
+  kTheoraSeeking = 2,
+  kTheoraEnded = 3,
+  kTheoraPaused = 4,
+};
+
+struct TheoraPageEntry {
+  uint32_t offset;     // byte offset of the page in the file
+  int32_t firstFrame;  // first frame that completes on the page
+  int32_t keyFrame;    // 1 when a key frame completes on the page
+  int32_t frameCount;  // frames that complete on the page
+};
+
+struct TheoraFrameStockEntry {
+  std::atomic<int> inUse;  // written by the thread under the stock lock
+  std::atomic<int> frame;
+  uint8_t* planes[3];      // Y, U, V copies of stride x height bytes
+  int yWidth, yHeight, yStride;
+  int uvWidth, uvHeight, uvStride;
+};
+
+struct TheoraMovieInfo {
+  double framesPerSecond;
+  int frameCount;
+  int width;   // coded width and height of the stream
+  int height;
+};
+
+struct TheoraMovie {
+  // Requests and state words shared with the decode thread.
+  std::atomic<int> state;
+  std::atomic<int> pauseRequest;
+  // Each pause request carries a number the thread echoes once it is parked: a state
+  // word still 4 from an earlier pause proves nothing.
+  std::atomic<int> pauseNumber;
+  std::atomic<int> pauseSeen;
+  std::atomic<int> stopRequest;
+  std::atomic<int> seekRequest;
+  std::atomic<int> seekTarget;
+  std::atomic<int> endOfFile;
+  HostThread* thread;
+
+  FileAccessTable files;  // a copy of the table given at open
+  FileHandle file;
+
+  ogg_sync_state sync;
+  ogg_page page;
+  ogg_stream_state stream;
+  ogg_packet packet;
+  int streamInitialised;
+  theora_info info;
+  theora_comment comment;
+  theora_state decoder;
+  int decoderInitialised;
+  int serialNumber;
+
+  TheoraPageEntry* pages;
+  int pageCount;
+  int pageCapacity;
+  uint8_t* keyFrames;  // one byte per frame: 1 for a key frame
+  int keyFrameCapacity;
+  int frameCount;
+
+  std::atomic<int> currentFrame;     // written by the caller only; -1 before the first seek
+  std::atomic<int> decoderPosition;  // frame the decoder holds, written by the thread only
+  int headerCount;
+
+  TheoraFrameStockEntry* stock;
+  int stockSize;
+  // Guards the stock entries' planes: the thread frees and fills entries under it,
+  // the caller converts an entry under it, so an entry never changes while converted.
+  CriticalSection stockLock;
+
+  ImageRecord frameImage;  // the current frame as 32-bit XRGB
+  int imageCurrent;
+};
+
+// Builds the YUV-to-RGB tables; run once at library start. Returns 0.
+int InitYuvTables();
+
+// The movie read through `files` from `file` (left open; the caller closes it), with
+// a stock of `stockSize` decoded frames; null when the file is no Ogg Theora movie or
+// a resource cannot be had (logged).
+TheoraMovie* OpenTheoraMovie(const FileAccessTable* files, FileHandle file, int stockSize);
+// Ends the decode thread and frees the movie. Returns 0.
+int CloseTheoraMovie(TheoraMovie* movie);
+// Makes `frame` (clamped to the movie) the current frame. Returns 0.
+int SeekTheoraFrame(TheoraMovie* movie, int frame);
+// Moves the current frame forward by `n`, wrapping once past the end. Returns 0.
+int AdvanceTheoraFrames(TheoraMovie* movie, int n);
+// Converts the current frame into the frame image when wanted and not yet done:
+// 1 when it converted, 0 otherwise. There is no Direct3D device here, so a wanted
+// surface never counts.
+int GetTheoraFrameImage(TheoraMovie* movie, int wantImage, int wantSurface);
+int GetTheoraMovieInfo(TheoraMovie* movie, TheoraMovieInfo* info);
+int GetTheoraCurrentFrame(TheoraMovie* movie);
+ImageRecord* GetTheoraInfoPtr(TheoraMovie* movie);
+// The off-screen YUV surface of the Direct3D path: never made here, so null.
+void* GetTheoraSurface(TheoraMovie* movie);
+
+// The conversion tables, in units of 1/16384 (exposed for tests).
+extern int YuvClampTable[1280];  // index + 512
+extern int YuvCoefficientTables[5][256];  // R from V, G from U, G from V, B from U, Y

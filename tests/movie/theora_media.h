@@ -1,0 +1,39 @@
+#pragma once
+// Theora movies made by the tests with libtheora's encoder, and an independent decode
+// of them with libtheora's decoder alone.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// One picture: three planes of the movie's pixel format, rows packed.
+struct YuvFrame {
+  int width = 0, height = 0, chromaWidth = 0, chromaHeight = 0;
+  std::vector<uint8_t> y, u, v;
+};
+
+struct MovieSpec {
+  int width = 32, height = 32;  // multiples of 16
+  int frames = 12;
+  int fpsNumerator = 30, fpsDenominator = 1;
+  int keyFrameEvery = 4;
+  int pixelFormat = 0;          // 0 4:2:0, 2 4:2:2, 3 4:4:4 (th_pixel_fmt)
+  int audioSamples = 0;         // > 0: a Vorbis stream of that many mono 22050 Hz samples
+};
+
+// Frame i of a test movie: a distinct gradient and chroma per frame.
+YuvFrame TestPicture(const MovieSpec& spec, int index);
+Bytes EncodeTheoraMovie(const MovieSpec& spec);
+// Decodes every frame of the file with libtheora alone, handing each picture (a
+// th_ycbcr_buffer) to `onFrame`; the number of frames.
+int DecodeEachFrame(const Bytes& file, void (*onFrame)(void* planes, void* user), void* user);
+// Every frame as libtheora alone decodes the file.
+std::vector<YuvFrame> DecodeWithLibtheora(const Bytes& file);
+
+// The colour rule, written from its definition: 4:2:0 in units of 1/16384 with
+// truncating division; other shapes per pixel in single precision. Bytes B, G, R.
+void ModelRgb(const YuvFrame& f, int x, int y, uint8_t bgr[3]);
+
+bool WriteBytes(const std::string& path, const Bytes& data);
+std::string TempFolderFor(const char* tag);

@@ -1,0 +1,195 @@
+// The Theora decoder against libtheora alone: every frame it shows, played, sought,
+// wrapped, is the picture libtheora decodes for that frame, turned into RGB by the rule.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "movie/theora_movie.h"
+#include "tests/movie/theora_media.h"
+
+namespace {
+
+// The first pixel that differs from the model, or "" when the image is the frame.
+std::string Mismatch(const ImageRecord* image, const YuvFrame& f) {
+  if (image->width != f.width || image->height != f.height) return "size";
+  for (int y = 0; y < f.height; ++y)
+    for (int x = 0; x < f.width; ++x) {
+      uint8_t want[3];
+      ModelRgb(f, x, y, want);
+      const uint8_t* got = static_cast<const uint8_t*>(image->pixels) + y * image->pitch + x * 4;
+      if (std::memcmp(got, want, 3) != 0 || got[3] != 255)
+        return "pixel " + std::to_string(x) + "," + std::to_string(y);
+    }
+  return "";
+}
+
+class TheoraDecoder : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InstallPlainFileAccess();
+    InitYuvTables();
+  }
+  void SetUp() override { folder_ = TempFolderFor("theora"); }
+  void TearDown() override {
+    if (movie_ != nullptr) CloseTheoraMovie(movie_);
+    if (file_ != 0) CloseFileViaTable(file_);
+  }
+  // Writes the movie and opens it with a stock of `stock` frames.
+  TheoraMovie* Open(const Bytes& data, int stock = 10) {
+    const std::string path = folder_ + "/clip.ogv";
+    EXPECT_TRUE(WriteBytes(path, data));
+    file_ = OpenFileViaTable(path.c_str(), 0, 1, 0);
+    EXPECT_NE(file_, 0u);
+    movie_ = OpenTheoraMovie(&g_fileAccessTable, file_, stock);
+    return movie_;
+  }
+  // The current frame converted now (the cached image is dropped first).
+  const ImageRecord* Shown() {
+    EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 1);
+    return GetTheoraInfoPtr(movie_);
+  }
+
+  std::string folder_;
+  FileHandle file_ = 0;
+  TheoraMovie* movie_ = nullptr;
+};
+
+TEST_F(TheoraDecoder, EveryFramePlayedThroughIsLibtheorasPictureInRgb) {
+  for (int format : {0, 2, 3}) {
+    SCOPED_TRACE(format);
+    MovieSpec spec;
+    spec.pixelFormat = format;
+    spec.width = 48;
+    const Bytes data = EncodeTheoraMovie(spec);
+    const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
+    ASSERT_EQ(reference.size(), 12u);
+    ASSERT_NE(Open(data), nullptr);
+    TheoraMovieInfo info;
+    GetTheoraMovieInfo(movie_, &info);
+    EXPECT_EQ(info.frameCount, 12);
+    EXPECT_EQ(info.width * 1000 + info.height, 48032);
+    EXPECT_DOUBLE_EQ(info.framesPerSecond, 30.0);
+    EXPECT_EQ(GetTheoraSurface(movie_), nullptr);  // no Direct3D device here
+    // The open converted frame 0 already; asking again converts nothing.
+    EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 1), 0);
+    EXPECT_EQ(Mismatch(GetTheoraInfoPtr(movie_), reference[0]), "");
+    for (int i = 1; i < 12; ++i) {
+      AdvanceTheoraFrames(movie_, 1);
+      ASSERT_EQ(GetTheoraCurrentFrame(movie_), i);
+      ASSERT_EQ(Mismatch(Shown(), reference[i]), "") << "frame " << i;
+    }
+    // The source picture survives the trip: a flat-chroma pixel is near what was encoded.
+    const YuvFrame source = TestPicture(spec, 11);
+    for (size_t i = 0; i < source.y.size(); i += 97) EXPECT_NEAR(reference[11].y[i], source.y[i], 12);
+    CloseTheoraMovie(movie_);
+    movie_ = nullptr;
+    CloseFileViaTable(file_);
+    file_ = 0;
+  }
+}
+
+TEST_F(TheoraDecoder, SeeksShowTheTargetFrameFromAnyStartWithOrWithoutSound) {
+  for (int audio : {0, 22050}) {
+    SCOPED_TRACE(audio);
+    MovieSpec spec;
+    spec.frames = 40;
+    spec.keyFrameEvery = 8;
+    spec.audioSamples = audio;  // Vorbis pages between the Theora ones
+    const Bytes data = EncodeTheoraMovie(spec);
+    const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
+    ASSERT_EQ(reference.size(), 40u);
+    if (movie_ != nullptr) CloseTheoraMovie(movie_), CloseFileViaTable(file_);
+    ASSERT_NE(Open(data), nullptr);
+    struct Case {
+      int target, shown;
+    } cases[] = {{17, 17}, {3, 3}, {39, 39}, {8, 8}, {7, 7}, {-5, 0}, {25, 25}, {40, 39}, {1000, 39}, {16, 16}, {0, 0}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.target);
+      SeekTheoraFrame(movie_, c.target);
+      ASSERT_EQ(GetTheoraCurrentFrame(movie_), c.shown);
+      ASSERT_EQ(Mismatch(Shown(), reference[c.shown]), "");
+      // Playing on from the seek gives the following frames.
+      AdvanceTheoraFrames(movie_, 1);
+      ASSERT_EQ(Mismatch(Shown(), reference[(c.shown + 1) % 40]), "");
+    }
+    // Seeking to the frame shown changes nothing: the image stays current.
+    SeekTheoraFrame(movie_, 5);
+    Shown();
+    SeekTheoraFrame(movie_, 5);
+    EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 0);
+    // Two seeks in a row: the second one's target is what shows.
+    SeekTheoraFrame(movie_, 30);
+    SeekTheoraFrame(movie_, 12);
+    EXPECT_EQ(Mismatch(Shown(), reference[12]), "");
+  }
+}
+
+TEST_F(TheoraDecoder, AdvancingWrapsThroughTheEndToTheStartsPictures) {
+  MovieSpec spec;
+  spec.frames = 12;
+  const Bytes data = EncodeTheoraMovie(spec);
+  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
+  ASSERT_NE(Open(data, 10), nullptr);
+  // Steps that cross the end; the 11-frame jump meets a stock full of the window's
+  // wrapped frames; steps of several lengths of the movie still land inside it.
+  const int steps[] = {5, 5, 3, 11, 1, 7, 36, 25, 1, 1, 11, 11};
+  int expected = 0;
+  for (int step : steps) {
+    SCOPED_TRACE(step);
+    AdvanceTheoraFrames(movie_, step);
+    expected = (expected + step) % 12;
+    ASSERT_EQ(GetTheoraCurrentFrame(movie_), expected);
+    ASSERT_EQ(Mismatch(Shown(), reference[expected]), "");
+  }
+  AdvanceTheoraFrames(movie_, 0);
+  AdvanceTheoraFrames(movie_, -3);
+  EXPECT_EQ(GetTheoraCurrentFrame(movie_), expected);
+}
+
+TEST_F(TheoraDecoder, BadFilesAreRefusedOrPlayWhatTheyHold) {
+  MovieSpec spec;
+  spec.frames = 16;
+  const Bytes good = EncodeTheoraMovie(spec);
+  ASSERT_GT(good.size(), 400u);
+  const Bytes onlyHeaderBytes(good.begin(), good.begin() + 60);
+  Bytes notOgg = good;
+  notOgg[0] = 'X';
+  Bytes noTheora = good;  // the Theora identification header spoiled
+  noTheora[29] ^= 0xFF;
+  const Bytes empty;
+  for (const Bytes* bad : std::vector<const Bytes*>{&empty, &notOgg, &noTheora, &onlyHeaderBytes}) {
+    EXPECT_EQ(Open(*bad), nullptr);
+    CloseFileViaTable(file_);
+    file_ = 0;
+  }
+  // Cut in the middle of the frames: the frames that are whole still play.
+  const std::vector<YuvFrame> reference = DecodeWithLibtheora(good);
+  const Bytes cut(good.begin(), good.begin() + static_cast<long>(good.size() * 2 / 3));
+  const size_t whole = DecodeWithLibtheora(cut).size();
+  ASSERT_GT(whole, 2u);
+  ASSERT_LT(whole, 16u);
+  ASSERT_NE(Open(cut), nullptr);
+  TheoraMovieInfo info;
+  GetTheoraMovieInfo(movie_, &info);
+  EXPECT_EQ(info.frameCount, static_cast<int>(whole));
+  for (size_t i = 1; i < whole + 3; ++i) {
+    AdvanceTheoraFrames(movie_, 1);
+    ASSERT_EQ(Mismatch(Shown(), reference[i % whole]), "") << i;
+  }
+  CloseTheoraMovie(movie_);
+  movie_ = nullptr;
+  CloseFileViaTable(file_);
+  file_ = 0;
+  // Scrambled packet bytes: no crash, no hang, every frame still comes back.
+  Bytes scrambled = good;
+  for (size_t i = good.size() / 3; i < good.size(); i += 41) scrambled[i] ^= 0x5A;
+  if (Open(scrambled) != nullptr) {
+    GetTheoraMovieInfo(movie_, &info);
+    for (int i = 0; i < info.frameCount + 2; ++i) {
+      AdvanceTheoraFrames(movie_, 1);
+      GetTheoraFrameImage(movie_, 1, 0);
+    }
+  }
+}
+
+}  // namespace
