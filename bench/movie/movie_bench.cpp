@@ -11,6 +11,7 @@
 #include "movie/theora_movie.h"
 #include "platform/file.h"
 #include "tests/movie/theora_media.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -24,8 +25,9 @@ const std::string& MovieFile() {
     spec.height = 240;
     spec.frames = kFrames;
     spec.keyFrameEvery = 30;
-    const std::string file = TempFolderFor("movie-bench") + "/bench.ogv";
-    WriteBytes(file, EncodeTheoraMovie(spec));
+    static TempDir folder;
+    const std::string file = folder.File("bench.ogv");
+    WriteWholeFile(file, EncodeTheoraMovie(spec));
     return file;
   }();
   return path;

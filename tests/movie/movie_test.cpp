@@ -14,6 +14,7 @@
 #include "sound/sound.h"
 #include "tests/graphics/graphics_test_env.h"
 #include "tests/movie/theora_media.h"
+#include "tests/test_files.h"
 #include "tests/sound/test_media.h"
 
 namespace {
@@ -25,8 +26,7 @@ class Movies : public GraphicsTest {
  protected:
   void SetUp() override {
     GraphicsTest::SetUp();
-    folder_ = TempFolderFor("movie");
-    StartLog(folder_.c_str());
+    StartLog(folder_.path().c_str());
     UseManualAudioOutput(true);
     ASSERT_EQ(InitSoundSystem(), 0);
     ASSERT_EQ(StartMovieLayer(), 0);
@@ -40,8 +40,8 @@ class Movies : public GraphicsTest {
     EndSoundSystem();
   }
   std::string Write(const std::string& name, const Bytes& data) {
-    const std::string path = folder_ + "/" + name;
-    EXPECT_TRUE(WriteBytes(path, data));
+    const std::string path = folder_.File(name);
+    EXPECT_TRUE(WriteWholeFile(path, data));
     return path;
   }
   int Open(const std::string& path) {
@@ -58,13 +58,13 @@ class Movies : public GraphicsTest {
   }
   static int Frame(int h) { return GetTheoraCurrentFrame(GetMovieRecord(h)->decoder); }
   bool LogHas(const std::string& utf8) const {
-    const Bytes log = ReadFile(folder_ + "/Log.txt");
+    const std::string log = ReadWholeFile(folder_.File("Log.txt"));
     std::string want;
     for (char c : utf8) want += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return std::string(log.begin(), log.end()).find(ToShiftJis(want)) != std::string::npos;
+    return log.find(ShiftJis(want)) != std::string::npos;
   }
 
-  std::string folder_;
+  TempDir folder_;
   std::vector<int> handles_;
 };
 
@@ -223,7 +223,7 @@ TEST_F(Movies, FilesThatAreNoTheoraMovieFailCleanly) {
   Bytes cut = EncodeTheoraMovie(spec);
   cut.resize(50);
   const Bytes noise = NoiseBytes(3000, 7);
-  const std::string paths[] = {Write("clip.avi", noise), Write("cut.ogv", cut), folder_ + "/missing.ogv",
+  const std::string paths[] = {Write("clip.avi", noise), Write("cut.ogv", cut), folder_.File("missing.ogv"),
                                Write("song.ogg", EncodeOgg(TestTone(4000, 1, 22050), 1, 22050))};
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace {
 
@@ -234,16 +233,4 @@ void ModelRgb(const YuvFrame& f, int x, int y, uint8_t bgr[3]) {
     bgr[1] = static_cast<uint8_t>(Clamp255(static_cast<int>(l - (U - 128) * 0.391f - (V - 128) * 0.813f)));
     bgr[0] = static_cast<uint8_t>(Clamp255(static_cast<int>(l + (U - 128) * 2.018f)));
   }
-}
-
-bool WriteBytes(const std::string& path, const Bytes& data) {
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (out == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), out) == data.size();
-  return std::fclose(out) == 0 && ok;
-}
-
-std::string TempFolderFor(const char* tag) {
-  std::string pattern = (std::filesystem::temp_directory_path() / (std::string(tag) + "-XXXXXX")).string();
-  return mkdtemp(pattern.data());
 }

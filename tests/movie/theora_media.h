@@ -35,5 +35,3 @@ std::vector<YuvFrame> DecodeWithLibtheora(const Bytes& file);
 // truncating division; other shapes per pixel in single precision. Bytes B, G, R.
 void ModelRgb(const YuvFrame& f, int x, int y, uint8_t bgr[3]);
 
-bool WriteBytes(const std::string& path, const Bytes& data);
-std::string TempFolderFor(const char* tag);

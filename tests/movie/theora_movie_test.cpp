@@ -6,6 +6,7 @@
 
 #include "movie/theora_movie.h"
 #include "tests/movie/theora_media.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -29,15 +30,14 @@ class TheoraDecoder : public testing::Test {
     InstallPlainFileAccess();
     InitYuvTables();
   }
-  void SetUp() override { folder_ = TempFolderFor("theora"); }
   void TearDown() override {
     if (movie_ != nullptr) CloseTheoraMovie(movie_);
     if (file_ != 0) CloseFileViaTable(file_);
   }
   // Writes the movie and opens it with a stock of `stock` frames.
   TheoraMovie* Open(const Bytes& data, int stock = 10) {
-    const std::string path = folder_ + "/clip.ogv";
-    EXPECT_TRUE(WriteBytes(path, data));
+    const std::string path = folder_.File("clip.ogv");
+    EXPECT_TRUE(WriteWholeFile(path, data));
     file_ = OpenFileViaTable(path.c_str(), 0, 1, 0);
     EXPECT_NE(file_, 0u);
     movie_ = OpenTheoraMovie(&g_fileAccessTable, file_, stock);
@@ -49,7 +49,7 @@ class TheoraDecoder : public testing::Test {
     return GetTheoraInfoPtr(movie_);
   }
 
-  std::string folder_;
+  TempDir folder_;
   FileHandle file_ = 0;
   TheoraMovie* movie_ = nullptr;
 };
