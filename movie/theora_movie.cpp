@@ -328,7 +328,15 @@ uint32_t TheoraDecodeThread(void* argument) {
   return 0;
 }
 
-// Two rows at a time for 4:2:0 planes, integers and tables only.
+inline void PutRgb(uint8_t* out, int luma, int red, int green, int blue) {
+  out[0] = static_cast<uint8_t>(Clamp((luma + blue) / 16384));
+  out[1] = static_cast<uint8_t>(Clamp((luma + green) / 16384));
+  out[2] = static_cast<uint8_t>(Clamp((luma + red) / 16384));
+  out[3] = 255;
+}
+
+// Two rows at a time for 4:2:0 planes, integers and tables only: each chroma pair's
+// terms are looked up once for its 2 x 2 block.
 void Convert420(const TheoraFrameStockEntry& e, ImageRecord* image, int width, int height) {
   const int* rv = YuvCoefficientTables[kRFromV];
   const int* gu = YuvCoefficientTables[kGFromU];
@@ -338,18 +346,17 @@ void Convert420(const TheoraFrameStockEntry& e, ImageRecord* image, int width, i
   for (int row = 0; row < height; row += 2) {
     const uint8_t* u = e.planes[1] + static_cast<ptrdiff_t>(row / 2) * e.uvStride;
     const uint8_t* v = e.planes[2] + static_cast<ptrdiff_t>(row / 2) * e.uvStride;
-    const int rows = row + 1 < height ? 2 : 1;
-    for (int r = 0; r < rows; ++r) {
-      const uint8_t* y = e.planes[0] + static_cast<ptrdiff_t>(row + r) * e.yStride;
-      uint8_t* out = static_cast<uint8_t*>(image->pixels) + static_cast<ptrdiff_t>(row + r) * image->pitch;
-      for (int col = 0; col < width; ++col) {
-        const int cu = u[col >> 1], cv = v[col >> 1];
-        const int luma = yt[y[col]];
-        out[0] = static_cast<uint8_t>(Clamp((luma + bu[cu]) / 16384));
-        out[1] = static_cast<uint8_t>(Clamp((luma + gu[cu] + gv[cv]) / 16384));
-        out[2] = static_cast<uint8_t>(Clamp((luma + rv[cv]) / 16384));
-        out[3] = 255;
-        out += 4;
+    const uint8_t* y0 = e.planes[0] + static_cast<ptrdiff_t>(row) * e.yStride;
+    uint8_t* out0 = static_cast<uint8_t*>(image->pixels) + static_cast<ptrdiff_t>(row) * image->pitch;
+    const bool second = row + 1 < height;
+    const uint8_t* y1 = second ? y0 + e.yStride : y0;
+    uint8_t* out1 = second ? out0 + image->pitch : out0;
+    for (int col = 0; col < width; col += 2) {
+      const int red = rv[v[col >> 1]], green = gu[u[col >> 1]] + gv[v[col >> 1]], blue = bu[u[col >> 1]];
+      const int pair = col + 1 < width ? 2 : 1;
+      for (int i = 0; i < pair; ++i) {
+        PutRgb(out0 + (col + i) * 4, yt[y0[col + i]], red, green, blue);
+        if (second) PutRgb(out1 + (col + i) * 4, yt[y1[col + i]], red, green, blue);
       }
     }
   }

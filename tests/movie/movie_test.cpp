@@ -8,9 +8,11 @@
 
 #include "graphics/graph.h"
 #include "host/audio/output.h"
+#include "host/window/window.h"
 #include "movie/movie.h"
 #include "platform/handle.h"
 #include "platform/log.h"
+#include "platform/window.h"
 #include "sound/sound.h"
 #include "tests/graphics/graphics_test_env.h"
 #include "tests/movie/theora_media.h"
@@ -121,13 +123,13 @@ TEST_F(Movies, ResumeContinuesFromThePausedFrameAndOnlyAKeptRequestResumes) {
   g_nowUs += 200000;
   UpdateMovieFrame(h, 0);
   EXPECT_EQ(Frame(h), 6);
-  PauseAllMovies();  // the window lost the focus: the request stays
+  MainWindowProc(0, kMsgActivateApp, 0, 0);  // the window lost the focus: the request stays
   EXPECT_EQ(GetMovieRecord(h)->paused, 1);
   EXPECT_EQ(GetMovieRecord(h)->playRequested, 1);
   g_nowUs += 30000000;
   UpdateMovieFrame(h, 0);
   EXPECT_EQ(Frame(h), 6);
-  ResumeAllMovies();
+  MainWindowProc(0, kMsgActivateApp, 1, 0);  // and got it back
   g_nowUs += 34000;  // the start is set back by 6 frames' time; just over one frame more
   UpdateMovieFrame(h, 0);
   EXPECT_EQ(Frame(h), 7);
