@@ -24,6 +24,7 @@
 #include "platform/library.h"
 #include "platform/log.h"
 #include "platform/pacer.h"
+#include "movie/movie.h"
 #include "sound/sound.h"
 
 namespace {
@@ -45,6 +46,8 @@ void DrawFrameRate(double rate) {
 void ConfigureBeforeStart() {
   RegisterGraphicsStep();
   RegisterSoundLibrarySteps();
+  // Graph files no image loader takes open as movies; nothing in the game ships one.
+  RegisterMovieLibrarySteps();
   SetScreenMode(kScreenWidth, kScreenHeight, 16, 60);
   if (g_save.windowWidth > 0) {
     SetWindowScale(g_save.windowWidth / 640.0);
