@@ -89,6 +89,13 @@ template <class K>
 #if defined(__SSE2__)
           if constexpr (K::kBlock8)
             for (; i + 8 <= n; i += 8) K::Op::Opaque8(d + i * 2, s + i * 2, c);
+          if constexpr (K::kBlock8Gather) {
+            alignas(16) uint16_t words[8];
+            for (; i + 8 <= n; i += 8) {
+              for (int j = 0; j < 8; ++j) std::memcpy(&words[j], s + (i + j) * 4, 2);
+              K::Op::Opaque8(d + i * 2, reinterpret_cast<const uint8_t*>(words), c);
+            }
+          }
 #endif
           for (; i < n; ++i)
             K::OpaquePixel(d + i * F::kBytes, s + i * K::kSrcBytes, K::kBlend ? bl + i : nullptr, c);

@@ -488,6 +488,13 @@ struct Kernel {
     }
     return false;
   }();
+  // Opaque runs of an RGB565 source with alpha: the colour words are gathered first.
+  static constexpr bool kBlock8Gather = [] {
+    if constexpr (requires { Op::kBlock8; }) {
+      return Op::kBlock8 && Src::kAlpha && Format::kBytes == 2;
+    }
+    return false;
+  }();
   // The same with the colour key: the block is drawn, then keyed pixels are put back.
   static constexpr bool kBlock8Keyed = [] {
     if constexpr (requires { Op::kBlock8; }) {

@@ -28,6 +28,7 @@ inline void FillSource(TestImage& t, int kind, std::mt19937& rng) {
     b.transColor = key;
   }
   static const int kAlphas[] = {0, 255, 1, 254, 128, 127, -1};
+  const bool longRuns = Pick(rng, 2) == 0;  // opaque runs of 10 pixels, as sprites have
   for (int y = 0; y < t.image.height; ++y) {
     for (int x = 0; x < t.image.width; ++x) {
       uint8_t* p = t.Pixel(x, y);
@@ -40,7 +41,7 @@ inline void FillSource(TestImage& t, int kind, std::mt19937& rng) {
         if (bpp == 4 && Pick(rng, 4) == 0) p[3] ^= 1;  // differs only in the fourth byte
       }
       if (kind == kDirectAlpha) {
-        const int a = kAlphas[Pick(rng, 7)];
+        const int a = longRuns && (x / 10) % 2 == 0 ? 255 : kAlphas[Pick(rng, 7)];
         p[b.depthClass == 1 ? 3 : 2] = static_cast<uint8_t>(a < 0 ? rng() : a);
       }
     }
