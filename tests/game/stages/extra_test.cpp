@@ -13,13 +13,6 @@ namespace {
 
 class Extra : public PlayFixture {
  protected:
-  // The Extra stage with the timeline about to run `frame` on the next step.
-  void StartAt(int frame) {
-    Begin(8, 4);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    g_stageFrame = frame;
-  }
   // Boss 0's kind in phases 16, 17 and 18: the record swaps make the lead alternate.
   int leaderKind[3] = {};
   // Plays the Extra stage to its end; the phases, talk lines and hold-window frames seen.
@@ -87,7 +80,7 @@ TEST_F(Extra, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
 }
 
 TEST_F(Extra, WavesAndEventsAtNamedFrames) {
-  StartAt(150);
+  StartAt(8, 4, 150);
   Step();
   // W1 at k 0: slots 0, 1, 9 and 10 at y 0 (outside the field: age 0).
   for (int slot : {0, 1, 9, 10}) EXPECT_EQ(g_enemies[slot].active, 1) << slot;
@@ -111,7 +104,7 @@ TEST_F(Extra, WavesAndEventsAtNamedFrames) {
 }
 
 TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {
-  StartAt(4615);
+  StartAt(8, 4, 4615);
   PlaceEnemy(3, 40, 10, 100);
   ShootRing(1, 0, 1, 2, 0, 0, 12, 224, 200, 3.0, 0.1, 4.0, 1.0, 0.0);
   const uint32_t before = g_randomCounter;
@@ -169,7 +162,7 @@ TEST_F(Extra, ClearBonusFollowsLivesBombsGrazeAndPointRate) {
 }
 
 TEST_F(Extra, TrioLinesArePacedByTheFrame) {
-  StartAt(kExtraClear - 1);  // any frame outside events: set the talk up directly
+  StartAt(8, 4, kExtraClear - 1);  // any frame outside events: set the talk up directly
   g_stageFrame = 20120;
   g_talkActive = 30;
   int lineAt31 = -1, lineAt35 = -1;
@@ -190,49 +183,15 @@ TEST_F(Extra, TrioLinesArePacedByTheFrame) {
 TEST_F(Extra, EveryExtraCardRunsInSpellPracticeToItsEnd) {
   for (int slot = 0; slot <= 16; ++slot) {
     SCOPED_TRACE(slot);
-    SpellCardHistory.Clear();
-    Begin(200 + slot, 4);
-    int steps = 0;
-    for (; steps < 12000 && g_stageOver == 0; ++steps) {
-      g_player.invulnerable = 1 << 20;
-      SetLiveInput(FiringInput(steps));
-      RunLogicStep();
-      ASSERT_TRUE(PoolsUntouchedOutside());
-    }
+    ASSERT_GT(PlayThrough(200 + slot, 4, true, 12000), 0);
     EXPECT_EQ(g_stageOver, 1);
     EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1);
   }
 }
 
-TEST_F(Extra, CardSettingsAndNamesOnExtraOnly) {
-  struct Case {
-    int id, hp, steps, bonus, state;
-  };
-  const Case cases[] = {{102, 2500, 3600, 5000000, 1}, {105, 3500, 3600, 5000000, 2},
-                        {113, 100, 3600, 5000000, 1},  {114, 10000, 7200, 9000000, 2},
-                        {116, 3000, 3500, 5000000, 1}, {117, 4500, 3300, 5000000, 1}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.id);
-    Begin(200 + c.id - 102, 4);
-    for (int k = 0; k < 200 && g_bosses[0].phaseTimer != 1; ++k) Step();
-    ASSERT_EQ(g_bosses[0].phaseTimer, 1);
-    EXPECT_EQ(g_bosses[0].hp, c.hp);
-    EXPECT_EQ(g_bosses[0].maxHp, c.hp);
-    EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
-    EXPECT_EQ(g_spellBonus, c.bonus);
-    EXPECT_EQ(g_bosses[0].state, c.state);
-  }
-  g_scene = 300;
-  g_difficulty = 4;
-  EXPECT_STRNE(RunBossAttack(110), kUnknownCardName);
-  g_difficulty = 3;
-  EXPECT_STREQ(RunBossAttack(110), kUnknownCardName);
-}
-
-
 // Line 4 brings the star-gazer in over two steps: hidden first, then shown with her ring.
 TEST_F(Extra, StarGazerAppearsHiddenThenWithHerRing) {
-  StartAt(9899);
+  StartAt(8, 4, 9899);
   Step();  // 9899
   Step();  // 9900: the opening talk
   for (int k = 0; k < 400 && g_talkActive < 4; ++k) Step(1, kInputShot * (k % 2));

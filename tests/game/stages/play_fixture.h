@@ -13,6 +13,7 @@
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/replay_memory.h"
+#include "game/stages/boss_attack.h"
 #include "game/stages/spell_banner.h"
 
 // How many NextRandom calls moved the counter from `before` to now.
@@ -83,6 +84,58 @@ class PlayFixture : public ::testing::Test {
     BeginPlay(PlaySetup{scene, difficulty, character, counter});
   }
 
+  // `scene` with the timeline about to run `frame` on the next step, the player untouchable.
+  void StartAt(int scene, int difficulty, int frame) {
+    Begin(scene, difficulty);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    g_stageFrame = frame;
+  }
+
+  // Plays `scene` from a clear card history with an untouchable player, still or firing,
+  // until the scene changes or the play ends, checking the pools and calling `watch` after
+  // every step; the step count, or -1 past the budget or on a pool written past its end.
+  int PlayThrough(int scene, int difficulty, bool firing, int budget,
+                  const std::function<void()>& watch = nullptr) {
+    SpellCardHistory.Clear();
+    Begin(scene, difficulty);
+    for (int step = 0; step < budget; ++step) {
+      g_player.invulnerable = 1 << 20;
+      SetLiveInput(firing ? FiringInput(step) : 0);
+      RunLogicStep();
+      if (watch) watch();
+      if (!PoolsUntouchedOutside()) {
+        ADD_FAILURE() << "a pool was written past its end at step " << step;
+        return -1;
+      }
+      if (g_scene != scene || g_stageOver != 0) return step + 1;
+    }
+    return -1;
+  }
+  // Card slots [first, last] of a run on `difficulty` were each tried exactly once.
+  static void ExpectEachCardTriedOnce(int difficulty, int first, int last) {
+    for (int slot = first; slot <= last; ++slot) {
+      EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
+    }
+  }
+  // Plays each card slot in [first, last] alone in spell practice on every difficulty, still
+  // and firing: the play must end within the budget with the card tried once; `check` adds
+  // the caller's facts about the finished play.
+  void PlayEveryCardInPractice(int first, int last, int budget,
+                               const std::function<void(int slot, bool firing)>& check = nullptr) {
+    for (int slot = first; slot <= last; ++slot) {
+      for (int difficulty = 0; difficulty < 4; ++difficulty) {
+        for (bool firing : {false, true}) {
+          SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
+          ASSERT_GT(PlayThrough(200 + slot, difficulty, firing, budget), 0);
+          ASSERT_EQ(g_stageOver, 1);
+          EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1);
+          if (check) check(slot, firing);
+        }
+      }
+    }
+  }
+
   // Runs `script` in place of RunStage for the following steps.
   void UseScript(std::function<void()> script) {
     Script() = std::move(script);
@@ -127,7 +180,7 @@ class PlayFixture : public ::testing::Test {
   void RunCardTo(int difficulty, int slot, int timer) {
     Begin(200 + slot, difficulty);
     g_player.invulnerable = 1 << 20;
-    for (int guard = 0; guard < 5000; ++guard) {
+    for (int guard = 0; guard < 8000; ++guard) {
       if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
       Step();
     }
@@ -138,6 +191,17 @@ class PlayFixture : public ::testing::Test {
     for (const EnemyBullet& b : g_enemyBullets)
       if (b.state != 0 && b.bornStep == g_stepSerial) out.push_back(&b);
     return out;
+  }
+
+  static int LiveBullets() {
+    int live = 0;
+    for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
+    return live;
+  }
+  static int LiveLasers() {
+    int live = 0;
+    for (const Laser& l : g_lasers) live += l.state != 0;
+    return live;
   }
 
   static bool PoolsUntouchedOutside() {

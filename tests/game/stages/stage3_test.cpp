@@ -14,13 +14,6 @@ namespace {
 
 class Stage3 : public PlayFixture {
  protected:
-  // Stage 3 at the given frame with the timeline about to run it on the next step.
-  void StartAt(int difficulty, int frame) {
-    Begin(3, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    g_stageFrame = frame;
-  }
   // Boss 0 in the given fight phase at its first step.
   void StartPhase(int difficulty, int phase) {
     Begin(3, difficulty);
@@ -29,16 +22,6 @@ class Stage3 : public PlayFixture {
     InitBoss(0, 2, phase <= 2 ? 3 : 1, 224.0, 150.0);
     g_bossPhase = phase;
     g_bosses[0].phaseTimer = 0;
-  }
-  // Runs card `slot` alone (the spell practice stage) to the given timer.
-  void RunCardTo(int difficulty, int slot, int timer) {
-    Begin(200 + slot, difficulty);
-    g_player.invulnerable = 1 << 20;
-    for (int guard = 0; guard < 3000; ++guard) {
-      if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
-      Step();
-    }
-    FAIL() << "timer " << timer << " not reached";
   }
   static std::vector<int> BulletsBornThisStep() {
     std::vector<int> out;
@@ -62,40 +45,24 @@ TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
     for (bool firing : {false, true}) {
       SCOPED_TRACE(difficulty * 10 + firing);
-      SpellCardHistory.Clear();
-      Begin(3, difficulty);
       int sawTalk = 0, maxPhase = 0, maxLasers = 0;
-      for (int steps = 0; steps < 100000 && g_scene == 3; ++steps) {
-        g_player.invulnerable = 1 << 20;
-        SetLiveInput(firing ? FiringInput(steps) : 0);
-        RunLogicStep();
+      ASSERT_GT(PlayThrough(3, difficulty, firing, 100000, [&] {
         sawTalk = std::max(sawTalk, g_talkActive);
         maxPhase = std::max(maxPhase, g_bossPhase);
-        int lasers = 0;
-        for (const Laser& laser : g_lasers) lasers += laser.state != 0;
-        maxLasers = std::max(maxLasers, lasers);
-        ASSERT_TRUE(PoolsUntouchedOutside());
-      }
-      ASSERT_EQ(g_scene, 4) << "the stage did not end within the budget";
+        maxLasers = std::max(maxLasers, LiveLasers());
+      }), 0);
+      EXPECT_EQ(g_scene, 4);
       EXPECT_EQ(g_stageFrame, 0);
       EXPECT_GE(sawTalk, 22);
       EXPECT_EQ(maxPhase, 6);
       EXPECT_LT(maxLasers, kLaserSlots);
-      for (int slot = 6; slot <= 9; ++slot) {
-        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
-      }
+      ExpectEachCardTriedOnce(difficulty, 6, 9);
     }
   }
 }
 
 TEST_F(Stage3, StagePracticeEndsThePlayAtTheClearWithoutRaisingProgress) {
-  Begin(13, 2);
-  int steps = 0;
-  for (; steps < 100000 && g_stageOver == 0; ++steps) {
-    g_player.invulnerable = 1 << 20;
-    SetLiveInput(FiringInput(steps));
-    RunLogicStep();
-  }
+  ASSERT_GT(PlayThrough(13, 2, true, 100000), 0);
   ASSERT_EQ(g_stageOver, 1);
   EXPECT_EQ(g_scene, 13);
   EXPECT_EQ(g_stageFrame, 200121);
@@ -103,33 +70,15 @@ TEST_F(Stage3, StagePracticeEndsThePlayAtTheClearWithoutRaisingProgress) {
 }
 
 TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
-  struct Expect {
-    int frame, slot, hp, turnFlag, sprite;
-    double x, y, seg1Kind, t1, seg2Kind, t2, a1;
-  };
-  const Expect cases[] = {
-      {120, 0, 130, 0, 4, 324, 0, 3, 90, 4, 91, 270},
-      {120, 1, 130, 0, 5, 374, 0, 3, 90, 4, 91, 270},
-      {950, 7, 130, 1, 5, 0, 390, 3, 90, 4, 91, 0},
-      {860, 20, 200, 1, 3, 324, 0, 1, 60, 4, 300, 260},
-      {1460, 20, 200, 1, 3, 324, 0, 1, 60, 3, 300, 260},
-      {4100, 26, 100, 0, 3, 284, 0, 1, 120, 1, 121, 260},
-      {3840, 8, 120, 1, 4, 0, 100, 1, 900, 3, 900, 0},
-      {4040, 19, 120, 0, 5, 450, 200, 1, 900, 3, 900, 180},
-      {4260, 28, 600, 0, 3, 224, 0, 1, 100, 1, 400, 270},
-      {4260, 2, 120, 0, 4, 124, 0, 1, 900, 4, 900, 280},
-      {4540, 17, 120, 1, 5, 304, 0, 1, 900, 4, 900, 260},
-      {4800, 20, 400, 1, 3, 104, 0, 1, 100, 3, 400, 290},
-      {5500, 29, 1000, 0, 3, 224, 0, 1, 100, 1, 500, 270},
-      {5690, 18, 130, 1, 4, 0, 140, 4, 90, 3, 91, 0},
-  };
-  for (const Expect& e : cases) {
-    SCOPED_TRACE(e.frame * 100 + e.slot);
+  const std::pair<int, int> spawns[] = {{120, 0},   {950, 7},   {1460, 20}, {3840, 8},
+                                        {4100, 26}, {4260, 28}, {5500, 29}, {5690, 18}};
+  for (auto [frame, slot] : spawns) {
+    SCOPED_TRACE(frame * 100 + slot);
     std::vector<Enemy> seen;
     for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      StartAt(difficulty, e.frame);
+      StartAt(3, difficulty, frame);
       Step();
-      const Enemy& enemy = g_enemies[e.slot];
+      const Enemy& enemy = g_enemies[slot];
       ASSERT_EQ(enemy.active, 1);
       EXPECT_EQ(enemy.age, 0) << "every wave starts outside the field";
       seen.push_back(enemy);
@@ -137,17 +86,6 @@ TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
     for (const Enemy& other : seen) {
       EXPECT_EQ(std::memcmp(&other, &seen[0], sizeof other), 0) << "the same on every difficulty";
     }
-    const Enemy& enemy = seen[0];
-    EXPECT_EQ(enemy.hp, e.hp);
-    EXPECT_EQ(enemy.turnFlag, e.turnFlag);
-    EXPECT_EQ(enemy.sprite, e.sprite);
-    EXPECT_EQ(enemy.x, e.x);
-    EXPECT_EQ(enemy.y, e.y);
-    EXPECT_EQ(enemy.seg1.kind, e.seg1Kind);
-    EXPECT_EQ(enemy.seg1.age, e.t1);
-    EXPECT_EQ(enemy.seg2.kind, e.seg2Kind);
-    EXPECT_EQ(enemy.seg2.age, e.t2);
-    EXPECT_EQ(enemy.seg1.angle, e.a1);
   }
 }
 
@@ -158,12 +96,12 @@ TEST_F(Stage3, ThemeAndTitleNoticesOfStage3) {
     SpriteSheetHandles.stagePlace[cell] = 720 + cell;
   }
   g_currentMusic = -1;
-  StartAt(1, 1);
+  StartAt(3, 1, 1);
   Step();
   EXPECT_EQ(g_currentMusic, 9);
   const std::pair<int, int> cases[] = {{430, 702}, {460, 712}, {490, 722}};
   for (auto [frame, image] : cases) {
-    StartAt(1, frame);
+    StartAt(3, 1, frame);
     g_notices[0] = Notice{};
     Step();
     const std::vector<Notice> notices = LiveNotices();
@@ -198,7 +136,7 @@ TEST_F(Stage3, SlotGroupsFire) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    StartAt(c.difficulty, c.frame);
+    StartAt(3, c.difficulty, c.frame);
     g_enemyBullets.Clear();
     Enemy& e = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
     e.hp = c.hp;
@@ -214,7 +152,7 @@ TEST_F(Stage3, SlotGroupsFire) {
 }
 
 TEST_F(Stage3, CarrierOrbsFireFromWholePixelsAndGoWithTheCarrierOnly) {
-  StartAt(1, 1000);
+  StartAt(3, 1, 1000);
   Enemy& carrier = PlaceEnemy(21, 0, 60, 300);
   carrier.hp = 200;
   FireStage3EnemyShots(21);
@@ -250,7 +188,7 @@ TEST_F(Stage3, CarrierOrbsFireFromWholePixelsAndGoWithTheCarrierOnly) {
 }
 
 TEST_F(Stage3, CarrierMakesNoOrbInAFullPoolAndFiresFromNowhere) {
-  StartAt(3, 1000);
+  StartAt(3, 3, 1000);
   for (EnemyBullet& b : g_enemyBullets) {
     b = EnemyBullet{};
     b.state = 1;
@@ -270,7 +208,7 @@ TEST_F(Stage3, CarrierMakesNoOrbInAFullPoolAndFiresFromNowhere) {
 }
 
 TEST_F(Stage3, StreamFiresFromBothBulletsUntilTheFirstIsGone) {
-  StartAt(2, 2070);
+  StartAt(3, 2, 2070);
   Step();
   std::vector<int> slots;
   for (int slot = 0; slot < kBulletSlots; ++slot) {
@@ -331,7 +269,7 @@ TEST_F(Stage3, StreamFiresFromBothBulletsUntilTheFirstIsGone) {
 }
 
 TEST_F(Stage3, ClearOutKillsEveryEnemyAndSetsEveryBulletDrifting) {
-  StartAt(1, 6015);
+  StartAt(3, 1, 6015);
   PlaceEnemy(5, 40, 90, 91).hp = 130;
   PlaceEnemy(29, 200, 100, 500).hp = 1000;
   g_enemyBullets.Clear();
@@ -374,7 +312,7 @@ TEST_F(Stage3, MidBossEndResumesAt4130WithoutTheCardEndSound) {
 
 TEST_F(Stage3, BossIsMadeOnLine4AndItsThemeStartsOnLine11) {
   SpriteSheetHandles.bossName[1] = 801;
-  StartAt(1, 6000);
+  StartAt(3, 1, 6000);
   ShowDialogue(3, 100, 0, 100, 0, "", "");  // a fresh box: the line waits for the player
   g_talkActive = 4;
   Step();
@@ -399,38 +337,6 @@ TEST_F(Stage3, BossIsMadeOnLine4AndItsThemeStartsOnLine11) {
   Step();
   EXPECT_EQ(g_currentMusic, 4);
   EXPECT_EQ(g_bosses[2].state, 4) << "marked as started";
-}
-
-TEST_F(Stage3, CardSettingsAndNames) {
-  struct Case {
-    int slot, hp, steps, bonus, drain, kind;
-  };
-  const Case cases[] = {{6, 2500, 2000, 4000000, 0, 3},
-                        {7, 3000, 2800, 5300000, 410, 1},
-                        {8, 1400, 2500, 5300000, 810, 1},
-                        {9, 4000, 3000, 5300000, 400, 1}};
-  for (const Case& c : cases) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      SCOPED_TRACE(c.slot * 10 + difficulty);
-      RunCardTo(difficulty, c.slot, 1);
-      const int hp = c.slot == 8 && difficulty >= 2 ? 2000 : c.hp;
-      EXPECT_EQ(g_bosses[0].maxHp, hp);
-      EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
-      EXPECT_EQ(g_spellBonus, c.bonus);
-      EXPECT_EQ(g_bosses[0].kind, c.kind);
-      Step(99);
-      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
-      EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
-    }
-  }
-  Begin(1, 0);
-  g_scene = 303;
-  for (int slot = 6; slot <= 9; ++slot) {
-    const int id = 4 * slot - 2;
-    EXPECT_STREQ(RunBossAttack(id), RunBossAttack(id + 1));
-    EXPECT_STREQ(RunBossAttack(id + 2), RunBossAttack(id + 3));
-    EXPECT_EQ(std::strcmp(RunBossAttack(id), RunBossAttack(id + 2)) == 0, slot == 9) << slot;
-  }
 }
 
 TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) {
@@ -627,29 +533,7 @@ TEST_F(Stage3, CageCardFormsAndThrowsBackItsRingsAndTheShots) {
 }
 
 TEST_F(Stage3, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {
-  for (int slot = 6; slot <= 9; ++slot) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      for (bool firing : {false, true}) {
-        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
-        SpellCardHistory.Clear();
-        Begin(200 + slot, difficulty);
-        const int id = GetSpellCardId(difficulty, slot);
-        ASSERT_EQ(PracticeCardId(), id);
-        int blast = 0, steps = 0;
-        for (; steps < 8000 && g_stageOver == 0; ++steps) {
-          g_player.invulnerable = 1 << 20;
-          SetLiveInput(firing ? FiringInput(steps) : 0);
-          RunLogicStep();
-          blast = std::max(blast, g_bossBlast.counter);
-          ASSERT_TRUE(PoolsUntouchedOutside());
-        }
-        ASSERT_EQ(g_stageOver, 1);
-        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
-        EXPECT_GT(blast, 0);
-        EXPECT_EQ(g_bosses[0].state, 0);
-      }
-    }
-  }
+  PlayEveryCardInPractice(6, 9, 8000, [](int, bool) { EXPECT_EQ(g_bosses[0].state, 0); });
 }
 
 TEST_F(Stage3, ReplayOfAFullRunReproducesTheStateEvery600Steps) {

@@ -12,53 +12,26 @@ namespace {
 
 class Stage4 : public PlayFixture {
  protected:
-  // Stage 4 with the timeline about to run `frame` on the next step.
-  void StartAt(int difficulty, int frame) {
-    Begin(4, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    g_stageFrame = frame;
-  }
 };
 
 TEST_F(Stage4, PlaysThroughToStage5OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
     for (bool firing : {false, true}) {
       SCOPED_TRACE(difficulty * 10 + firing);
-      SpellCardHistory.Clear();
-      Begin(4, difficulty);
       int sawTalk = 0, maxPhase = 0, trioShown = 0;
-      for (int steps = 0; steps < 100000 && g_scene == 4; ++steps) {
-        g_player.invulnerable = 1 << 20;
-        SetLiveInput(firing ? FiringInput(steps) : 0);
-        RunLogicStep();
+      ASSERT_GT(PlayThrough(4, difficulty, firing, 100000, [&] {
         sawTalk = std::max(sawTalk, g_talkActive);
         maxPhase = std::max(maxPhase, g_bossPhase);
         if (g_talkActive == 7) trioShown = g_bosses[1].state == 1 && g_bosses[2].state == 1;
-        ASSERT_TRUE(PoolsUntouchedOutside());
-      }
-      ASSERT_EQ(g_scene, 5) << "the stage did not end within the budget";
+      }), 0);
+      EXPECT_EQ(g_scene, 5);
       EXPECT_EQ(g_stageFrame, 0);
       EXPECT_GE(sawTalk, 46);
       EXPECT_EQ(maxPhase, 7);
       EXPECT_TRUE(trioShown);
-      for (int slot = 10; slot <= 14; ++slot) {
-        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
-      }
+      ExpectEachCardTriedOnce(difficulty, 10, 14);
     }
   }
-}
-
-TEST_F(Stage4, StagePracticeEndsThePlayAtTheClearWithoutProgress) {
-  Begin(14, 2);
-  int steps = 0;
-  for (; steps < 100000 && g_stageOver == 0; ++steps) {
-    g_player.invulnerable = 1 << 20;
-    Step(1, FiringInput(steps));
-  }
-  EXPECT_EQ(g_stageOver, 1);
-  EXPECT_EQ(g_scene, 14);
-  EXPECT_EQ(StageProgress[0][2], 0);
 }
 
 TEST_F(Stage4, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
@@ -92,56 +65,6 @@ TEST_F(Stage4, WavesAreTheSameOnEveryDifficultyAndDrawNoRandomNumber) {
     EXPECT_EQ(DrawsSince(before), 0u);
     if (difficulty == 0) first = hash;
     EXPECT_EQ(hash, first);
-  }
-}
-
-TEST_F(Stage4, WaveSpawnsAtNamedFrames) {
-  struct Case {
-    int frame, slot, hp, turnFlag;
-    double x, y;
-    double m1, t1, s1, a1, m2, t2, s2, a2;
-    int sprite, power, special, point, age;
-  };
-  const Case cases[] = {
-      {60, 0, 400, 1, 224, 175, 0, 60, 3, 270, 7, 300, 1, 90, 7, 5, 0, 0, -10},
-      {60, 2, 400, 0, 174, 120, 0, 60, 3, 270, 7, 300, 1, 230, 6, 0, 5, 0, -10},
-      {820, 3, 250, 1, 448, 240, 1, 60, 3, 150, 1, 300, 2, 270, 3, 8, 5, 1, 0},
-      {1140, 27, 300, 0, 448, 150, 1, 60, 4, 170, 1, 300, 2, 270, 3, 8, 5, 1, 0},
-      {1850, 19, 300, 1, 0, 90, 7, 900, 1, -10, 1, 900, 3, 60, 6, 0, 5, 0, 0},
-      {2450, 25, 200, 1, 10, 20, 1, 300, 2, 340, 0, 300, 0, 0, 3, 5, 8, 1, 0},
-      {2820, 23, 30, 1, 154, 0, 1, 60, 2, 270, 4, 60, 2, 270, 0, 0, 3, 0, 0},
-      {4560, 27, 200, 1, 224, 0, 1, 60, 3, 270, 1, 200, 3, 90, 3, 8, 5, 1, 0},
-      {4560, 4, 30, 0, 10, 120, 1, 600, 3, -20, 1, 600, 2, 90, 2, 0, 3, 1, 0},
-      {4860, 11, 30, 1, 440, 120, 1, 600, 3, 200, 1, 600, 2, 90, 2, 0, 3, 1, 0},
-      {5020, 7, 20, 0, 10, 120, 1, 600, 3, -20, 1, 600, 2, 90, 2, 0, 3, 1, 0},
-      {5260, 11, 20, 1, 440, 120, 1, 600, 3, 200, 1, 600, 2, 90, 2, 0, 3, 1, 0},
-      {5490, 11, 60, 1, 114, 230, 0, 90, 3, 270, 7, 91, 2, 340, 7, 3, 0, 0, -10},
-      {5660, 12, 60, 1, 374, 80, 0, 90, 3, 270, 7, 91, 2, 200, 6, 0, 3, 0, -10},
-      {6000, 21, 200, 1, 0, 40, 7, 60, 3, -30, 8, 250, 2, 270, 6, 0, 5, 0, 0},
-      {6420, 24, 40, 0, 440, 120, 1, 600, 3, 200, 1, 600, 2, 90, 2, 0, 3, 1, 0},
-      {6620, 27, 40, 1, 10, 120, 1, 600, 3, -20, 1, 600, 2, 90, 2, 0, 3, 1, 0},
-      {6410, 3, 300, 1, 224, 0, 7, 60, 2, 270, 8, 190, 1, 230, 7, 8, 0, 0, 0},
-      {6960, 28, 100, 1, 324, 0, 1, 60, 2.7, 270, 1, 500, 2, 270, 2, 0, 3, 2, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.frame * 100 + c.slot);
-    StartAt(2, c.frame);
-    Step();
-    const Enemy& e = g_enemies[c.slot];
-    ASSERT_EQ(e.active, 1);
-    EXPECT_EQ(e.hp, c.hp);
-    EXPECT_EQ(e.turnFlag, c.turnFlag);
-    EXPECT_EQ(e.x, c.x);
-    EXPECT_EQ(e.y, c.y);
-    const double segments[8] = {c.m1, c.t1, c.s1, c.a1, c.m2, c.t2, c.s2, c.a2};
-    const double got[8] = {e.seg1.kind, e.seg1.age, e.seg1.speed, e.seg1.angle,
-                           e.seg2.kind, e.seg2.age, e.seg2.speed, e.seg2.angle};
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(got[k], segments[k]) << k;
-    EXPECT_EQ(e.sprite, c.sprite);
-    EXPECT_EQ(e.dropPower, c.power);
-    EXPECT_EQ(e.dropSpecial, c.special);
-    EXPECT_EQ(e.dropPoint, c.point);
-    EXPECT_EQ(e.age, c.age);
   }
 }
 
@@ -311,7 +234,7 @@ TEST_F(Stage4, KeptSlotsFromAFullPoolFireNothing) {
 
 TEST_F(Stage4, TrioTalksFightsOneCardShowsItselfAndLeaves) {
   SpriteSheetHandles.bossName[5] = 805;
-  StartAt(1, 3200);
+  StartAt(4, 1, 3200);
   Step();
   const int kinds[3] = {6, 5, 4};
   for (int slot = 0; slot < 3; ++slot) {
@@ -354,7 +277,7 @@ TEST_F(Stage4, TrioTalksFightsOneCardShowsItselfAndLeaves) {
 
 TEST_F(Stage4, BossEntersOnLine23AndItsThemeStartsOnceOnLine32) {
   SpriteSheetHandles.bossName[5] = 805;
-  StartAt(2, 7700);
+  StartAt(4, 2, 7700);
   Step();
   ASSERT_EQ(g_talkActive, 20);
   g_talkActive = 23;
@@ -402,39 +325,6 @@ TEST_F(Stage4, NonSpellMovesDrawXThenY) {
     EXPECT_EQ(DrawsSince(counter), 2u);
     EXPECT_EQ(g_bosses[0].targetX, std::clamp<int>(g_player.x + r % 100 - 50, 124, 324));
     EXPECT_EQ(g_bosses[0].targetY, 125 + r2 % 50);
-  }
-}
-
-TEST_F(Stage4, CardSettingsAndNames) {
-  struct Case {
-    int slot, hp, steps, bonus, drain, kind, cardLook;
-  };
-  const Case cases[] = {{10, 1800, 1800, 6500000, 510, 5, 1}, {11, 2400, 2400, 6500000, 410, 5, 1},
-                        {12, 3000, 3000, 6700000, 410, 5, 1}, {13, 3500, 3000, 8000000, 460, 5, 1},
-                        {14, 100, 1200, 7000000, 0, 6, 0}};
-  for (const Case& c : cases) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      SCOPED_TRACE(c.slot * 10 + difficulty);
-      RunCardTo(difficulty, c.slot, 1);
-      EXPECT_EQ(g_bosses[0].maxHp, c.hp);
-      EXPECT_EQ(g_bosses[0].spellTimer, c.steps);
-      EXPECT_EQ(g_spellBonus, c.bonus);
-      EXPECT_EQ(g_bosses[0].kind, c.kind);
-      EXPECT_EQ(g_spellCardActive, c.cardLook);
-      Step(69);
-      EXPECT_EQ(g_spellCardActive, 0) << "timer 70 clears the card look";
-      Step(30);
-      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
-      EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
-    }
-  }
-  Begin(1, 0);
-  g_scene = 304;
-  for (int slot = 10; slot <= 14; ++slot) {
-    const int id = 4 * slot - 2;
-    EXPECT_STREQ(RunBossAttack(id), RunBossAttack(id + 1));
-    EXPECT_STREQ(RunBossAttack(id + 2), RunBossAttack(id + 3));
-    EXPECT_STRNE(RunBossAttack(id), RunBossAttack(id + 2));
   }
 }
 
@@ -527,24 +417,7 @@ TEST_F(Stage4, TrioCardsCrossFollowsThePlayerUntilItStands) {
 }
 
 TEST_F(Stage4, EveryCardInSpellPracticeRunsToTheEndOfThePlay) {
-  for (int slot = 10; slot <= 14; ++slot) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      for (bool firing : {false, true}) {
-        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
-        SpellCardHistory.Clear();
-        Begin(200 + slot, difficulty);
-        int steps = 0;
-        for (; steps < 20000 && g_stageOver == 0; ++steps) {
-          g_player.invulnerable = 1 << 20;
-          Step(1, firing ? FiringInput(steps) : 0);
-          ASSERT_TRUE(PoolsUntouchedOutside());
-        }
-        EXPECT_EQ(g_stageOver, 1);
-        EXPECT_EQ(g_gameSpeed % 10, 0);
-        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1);
-      }
-    }
-  }
+  PlayEveryCardInPractice(10, 14, 20000, [](int, bool) { EXPECT_EQ(g_gameSpeed % 10, 0); });
 }
 
 }  // namespace

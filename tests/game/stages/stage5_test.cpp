@@ -13,14 +13,8 @@ namespace {
 
 class Stage5 : public PlayFixture {
  protected:
-  void StartAt(int difficulty, int frame) {
-    Begin(5, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    g_stageFrame = frame;
-  }
   void StartPhase(int difficulty, int phase, int frame = 10001) {
-    StartAt(difficulty, frame);
+    StartAt(5, difficulty, frame);
     InitBoss(0, 3, 6, 224.0, 150.0);
     g_bossPhase = phase;
     g_bosses[0].phaseTimer = 0;
@@ -30,44 +24,32 @@ class Stage5 : public PlayFixture {
     for (const EnemyBullet& b : g_enemyBullets) n += b.state != 0 && which(b);
     return n;
   }
-  static int LiveLasers() {
-    int n = 0;
-    for (const Laser& l : g_lasers) n += l.state != 0;
-    return n;
-  }
 };
 
 TEST_F(Stage5, PlaysThroughToStage6OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
     for (bool firing : {false, true}) {
       SCOPED_TRACE(difficulty * 10 + firing);
-      SpellCardHistory.Clear();
-      Begin(5, difficulty);
-      int sawTalk = 0, maxPhase = 0, resumedAt = -1;
-      for (int steps = 0; steps < 100000 && g_scene == 5; ++steps) {
-        g_player.invulnerable = 1 << 20;
-        SetLiveInput(firing ? FiringInput(steps) : 0);
-        const int phase = g_bossPhase;
-        RunLogicStep();
+      int sawTalk = 0, maxPhase = 0, resumedAt = -1, phase = 0, maxLasers = 0;
+      ASSERT_GT(PlayThrough(5, difficulty, firing, 100000, [&] {
         if (phase == 2 && g_bossPhase == 0) resumedAt = g_stageFrame;
+        phase = g_bossPhase;
         sawTalk = std::max(sawTalk, g_talkActive);
         maxPhase = std::max(maxPhase, g_bossPhase);
-        ASSERT_TRUE(PoolsUntouchedOutside());
-        ASSERT_LT(LiveLasers(), kLaserSlots);
-      }
-      ASSERT_EQ(g_scene, 6) << "the stage did not end within the budget";
+        maxLasers = std::max(maxLasers, LiveLasers());
+      }), 0);
+      EXPECT_EQ(g_scene, 6);
       EXPECT_EQ(g_stageFrame, 0);
       EXPECT_GE(sawTalk, 26);
       EXPECT_EQ(maxPhase, 7);
+      EXPECT_LT(maxLasers, kLaserSlots);
       // Left alone, the mid-boss outlasts frame 4500 and the waves resume there.
       if (firing) {
         EXPECT_LE(resumedAt, 4501);
       } else {
         EXPECT_EQ(resumedAt, 4501);
       }
-      for (int slot = 15; slot <= 19; ++slot) {
-        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
-      }
+      ExpectEachCardTriedOnce(difficulty, 15, 19);
     }
   }
 }
@@ -77,83 +59,7 @@ TEST_F(Stage5, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
 }
 
 TEST_F(Stage5, CardsRunInSpellPracticeToTheEndOfThePlay) {
-  for (int slot = 14; slot <= 19; ++slot) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      for (bool firing : {false, true}) {
-        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
-        SpellCardHistory.Clear();
-        Begin(200 + slot, difficulty);
-        const int id = GetSpellCardId(difficulty, slot);
-        int steps = 0;
-        for (; steps < 8000 && g_stageOver == 0; ++steps) {
-          g_player.invulnerable = 1 << 20;
-          SetLiveInput(firing ? FiringInput(steps) : 0);
-          RunLogicStep();
-          ASSERT_TRUE(PoolsUntouchedOutside());
-        }
-        ASSERT_EQ(g_stageOver, 1);
-        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
-        EXPECT_EQ(g_bosses[0].state, 0);
-      }
-    }
-  }
-}
-
-TEST_F(Stage5, CardSettingsAndDrain) {
-  struct Case {
-    int slot, difficulty, hp, steps, bonus, drain, cardActive;
-  };
-  const Case cases[] = {
-      {14, 0, 100, 1200, 7000000, 0, 0},    {15, 1, 1800, 2500, 7000000, 860, 1},
-      {15, 2, 2300, 2500, 7000000, 860, 1}, {16, 3, 2200, 3000, 7000000, 610, 1},
-      {17, 0, 2700, 3500, 7500000, 710, 1}, {18, 2, 3200, 3500, 7500000, 410, 1},
-      {19, 3, 2000, 4500, 8000000, 610, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.slot * 10 + c.difficulty);
-    RunCardTo(c.difficulty, c.slot, 1);
-    const Boss& boss = g_bosses[0];
-    EXPECT_EQ(boss.hp, c.hp);
-    EXPECT_EQ(boss.maxHp, c.hp);
-    EXPECT_EQ(boss.spellTimer, c.steps);
-    EXPECT_EQ(g_spellBonus, c.bonus);
-    EXPECT_EQ(g_spellCardActive, c.cardActive);
-    Step(69);
-    EXPECT_EQ(g_spellCardActive, 0) << "the card look ends at the set-up step";
-    Step(30);
-    const int before = g_spellBonus;
-    Step();
-    EXPECT_EQ(boss.phaseTimer, 101);
-    EXPECT_EQ(before - g_spellBonus, c.drain);
-  }
-}
-
-TEST_F(Stage5, WaveSpawnsAtNamedFrames) {
-  struct Case {
-    int frame, slot, hp;
-    double x, y, t1, t2, a1, a2;
-  };
-  const Case cases[] = {
-      {90, 0, 30, 29, 450, 30, 120, 0, 60},        {130, 9, 30, 420, 250, 30, 120, 180, 160},
-      {810, 7, 30, 420, 120, 90, 180, 180, 210},   {1150, 17, 50, 448, 100, 60, 60, 215, 110},
-      {4920, 25, 300, 160, 0, 60, 250, 270, 300},  {5500, 1, 500, 224, 0, 40, 400, 270, 270},
-      {5820, 11, 130, 450, 140, 60, 60, 180, 240}, {7400, 13, 500, 448, 350, 60, 150, 180, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.frame);
-    StartAt(1, c.frame);
-    Step();
-    const Enemy& e = g_enemies[c.slot];
-    ASSERT_EQ(e.active, 1);
-    EXPECT_EQ(e.hp, c.hp);
-    EXPECT_EQ(e.age, 0) << "every stage-5 wave enters from outside the field";
-    EXPECT_EQ(e.x, c.x);
-    EXPECT_EQ(e.y, c.y);
-    EXPECT_EQ(e.seg1.age, c.t1);
-    EXPECT_EQ(e.seg2.age, c.t2);
-    EXPECT_EQ(e.seg1.angle, c.a1);
-    EXPECT_EQ(e.seg2.angle, c.a2);
-  }
+  PlayEveryCardInPractice(14, 19, 8000, [](int, bool) { EXPECT_EQ(g_bosses[0].state, 0); });
 }
 
 TEST_F(Stage5, SlotsFireTheirBehaviourBeforeAndAfterFrame5500) {
@@ -180,7 +86,7 @@ TEST_F(Stage5, SlotsFireTheirBehaviourBeforeAndAfterFrame5500) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    StartAt(1, c.frame);
+    StartAt(5, 1, c.frame);
     Enemy& e = PlaceEnemy(c.slot, c.age, 30, 120);
     e.hp = c.hp;
     const uint32_t before = g_randomCounter;
@@ -196,7 +102,7 @@ TEST_F(Stage5, GunnerFiresOnlyFromItsOwnLiveSatellites) {
   // Normal: each satellite's fan at age m4 - 30 is 7 directions x 3 layers.
   for (int lost : {0, 1, 2}) {
     SCOPED_TRACE(lost);
-    StartAt(1, 1000);
+    StartAt(5, 1, 1000);
     PlaceEnemy(10, 0, 30, 120);
     FireStage5EnemyShots(10);
     ASSERT_EQ(Count([](const EnemyBullet& b) { return b.behaviour == 18; }), 2);
@@ -212,7 +118,7 @@ TEST_F(Stage5, GunnerFiresOnlyFromItsOwnLiveSatellites) {
     EXPECT_EQ(Count([](const EnemyBullet&) { return true; }) - before, 21 * (2 - lost) + 4);
   }
   // A full pool: the satellites are slot 800, and nothing outside the pool is reached.
-  StartAt(1, 1000);
+  StartAt(5, 1, 1000);
   for (EnemyBullet& b : g_enemyBullets) b.state = 1;
   PlaceEnemy(12, 0, 30, 120);
   FireStage5EnemyShots(12);
@@ -255,7 +161,7 @@ TEST_F(Stage5, NonSpellGivesWayToItsCardAtOneHp) {
 }
 
 TEST_F(Stage5, BossEntranceLineAndMusicOnce) {
-  StartAt(1, 7700);
+  StartAt(5, 1, 7700);
   Step(61);  // the boss flies in by itself and the talk opens at frame 7760
   EXPECT_EQ(g_bosses[0].state, 3);
   EXPECT_EQ(g_bosses[0].remainingCards, 3);

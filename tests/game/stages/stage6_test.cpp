@@ -15,28 +15,6 @@ namespace {
 
 class Stage6 : public PlayFixture {
  protected:
-  // Stage 6 with the timeline about to run `frame` on the next step.
-  void StartAt(int difficulty, int frame, int scene = 6) {
-    Begin(scene, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    g_stageFrame = frame;
-  }
-  // Runs card `slot` alone (the spell practice stage) to the given timer.
-  void RunCardTo(int difficulty, int slot, int timer) {
-    Begin(200 + slot, difficulty);
-    g_player.invulnerable = 1 << 20;
-    for (int guard = 0; guard < 8000; ++guard) {
-      if (g_bosses[0].state != 0 && g_bosses[0].phaseTimer == timer) return;
-      Step();
-    }
-    FAIL() << "timer " << timer << " not reached";
-  }
-  static int LiveBullets() {
-    int live = 0;
-    for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
-    return live;
-  }
   static int LiveLasers(int state) {
     int live = 0;
     for (const Laser& l : g_lasers) live += l.state == state;
@@ -48,26 +26,18 @@ TEST_F(Stage6, PlaysThroughToTheEndingOnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
     for (bool firing : {false, true}) {
       SCOPED_TRACE(difficulty * 10 + firing);
-      SpellCardHistory.Clear();
-      Begin(6, difficulty);
       int sawTalk = 0, maxPhase = 0;
-      for (int steps = 0; steps < 100000 && g_scene == 6; ++steps) {
-        g_player.invulnerable = 1 << 20;
-        SetLiveInput(firing ? FiringInput(steps) : 0);
-        RunLogicStep();
+      ASSERT_GT(PlayThrough(6, difficulty, firing, 100000, [&] {
         sawTalk = std::max(sawTalk, g_talkActive);
         maxPhase = std::max(maxPhase, g_bossPhase);
-        ASSERT_TRUE(PoolsUntouchedOutside());
-      }
-      ASSERT_EQ(g_scene, 7) << "the stage did not end within the budget";
+      }), 0);
+      ASSERT_EQ(g_scene, 7);
       EXPECT_EQ(maxPhase, 8);
       // No continue was used: the score ends in 0 and the first ending was told.
       EXPECT_EQ(g_player.score % 10, 0);
       EXPECT_GE(sawTalk, 38);
       EXPECT_LT(sawTalk, 50);
-      for (int slot = 20; slot <= 25; ++slot) {
-        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
-      }
+      ExpectEachCardTriedOnce(difficulty, 20, 25);
       EXPECT_EQ(StageProgress[0][difficulty], 6);
       // The dispatcher turns scene 7 into the ending once.
       Step();
@@ -86,7 +56,7 @@ TEST_F(Stage6, EndingConversationFollowsTheScoresLastDigit) {
                         {1006, 1234567, 50, 0}, {16, 1234560, 0, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scene * 10 + c.score % 10);
-    StartAt(1, 100300);
+    StartAt(6, 1, 100300);
     g_scene = c.scene;
     g_player.score = c.score;
     RunStage();
@@ -95,7 +65,7 @@ TEST_F(Stage6, EndingConversationFollowsTheScoresLastDigit) {
   }
   // Both conversations end at 199999.
   for (int last : {39, 59}) {
-    StartAt(1, 100400);
+    StartAt(6, 1, 100400);
     g_talkActive = last;
     RunStage();
     EXPECT_EQ(g_stageFrame, 199999);
@@ -104,7 +74,7 @@ TEST_F(Stage6, EndingConversationFollowsTheScoresLastDigit) {
 }
 
 TEST_F(Stage6, StageClearPaysTheSceneMillionsAndWhatThePlayerKept) {
-  StartAt(1, 100120);
+  StartAt(6, 1, 100120);
   g_player.lives = 2;
   g_player.bombs = 3;
   g_player.graze = 100;
@@ -128,7 +98,7 @@ TEST_F(Stage6, StageClearPaysTheSceneMillionsAndWhatThePlayerKept) {
 }
 
 TEST_F(Stage6, MirageMidBossLeavesAt4500AndComesBackOnLine2) {
-  StartAt(2, 2399);
+  StartAt(6, 2, 2399);
   Step();
   ASSERT_EQ(g_bosses[0].state, 1);
   EXPECT_EQ(g_bosses[0].kind, 4);
@@ -174,7 +144,7 @@ TEST_F(Stage6, WavesFillTheSlotsOfTheirPatternAlikeOnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
     for (const Case& c : cases) {
       SCOPED_TRACE(difficulty * 10000 + c.frame);
-      StartAt(difficulty, c.frame);
+      StartAt(6, difficulty, c.frame);
       for (Enemy& e : g_enemies) e = Enemy{};
       Step();
       int active = 0;
@@ -200,55 +170,20 @@ TEST_F(Stage6, EnemiesFireByTheirSlotsPattern) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.slot * 1000 + c.age);
-    StartAt(3, 1900);
+    StartAt(6, 3, 1900);
     PlaceEnemy(c.slot, c.age, c.t1, c.t2);
     FireStage6EnemyShots(c.slot);
     EXPECT_EQ(LiveBullets() > 0, c.fires);
   }
   // Pattern B: ten pairs of orbit rings, each a centre and its ring.
-  StartAt(3, 1900);
+  StartAt(6, 3, 1900);
   PlaceEnemy(4, 60, 60, 360);
   FireStage6EnemyShots(4);
   EXPECT_EQ(LiveBullets(), 10 * 2 * (1 + 4));
 }
 
-TEST_F(Stage6, CardSettingsAndNames) {
-  struct Case {
-    int slot, hp, steps, bonus, drain;
-  };
-  const Case cases[] = {{20, 500, 5000, 8000000, 410},  {21, 2700, 3000, 8200000, 710},
-                        {22, 2700, 2500, 8200000, 760}, {23, 3200, 3500, 8600000, 660},
-                        {24, 5500, 4000, 8600000, 560}, {25, 7000, 6000, 9000000, 410}};
-  for (const Case& c : cases) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      SCOPED_TRACE(c.slot * 10 + difficulty);
-      RunCardTo(difficulty, c.slot, 1);
-      const bool hardMirage = c.slot == 20 && difficulty >= 2;
-      EXPECT_EQ(g_bosses[0].maxHp, hardMirage ? 1000 : c.hp);
-      EXPECT_EQ(g_bosses[0].spellTimer, hardMirage ? 3000 : c.steps);
-      EXPECT_EQ(g_spellBonus, c.bonus);
-      EXPECT_EQ(g_spellCardActive, c.slot == 20 ? 0 : 1);
-      EXPECT_EQ(g_bosses[0].state, c.slot == 25 ? 2 : 1);
-      Step(69);
-      EXPECT_EQ(g_spellCardActive, 0);
-      Step(30);
-      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
-      EXPECT_EQ(g_spellBonus, c.bonus - c.drain);
-    }
-  }
-  Begin(1, 0);
-  g_scene = 303;
-  EXPECT_STREQ(RunBossAttack(78), RunBossAttack(79));
-  EXPECT_STRNE(RunBossAttack(79), RunBossAttack(80));
-  EXPECT_STRNE(RunBossAttack(80), RunBossAttack(81));
-  for (int id = 82; id <= 98; id += 4) {
-    EXPECT_STREQ(RunBossAttack(id), RunBossAttack(id + 1));
-    EXPECT_STRNE(RunBossAttack(id), RunBossAttack(id + 2));
-  }
-}
-
 TEST_F(Stage6, LastCardBlowsUpOnceNinetyStepsInAndMarksTheGameSpeed) {
-  StartAt(1, 20000);
+  StartAt(6, 1, 20000);
   InitBoss(0, 0, 4, 224.0, 150.0);
   g_bossPhase = 7;
   g_bosses[0].phaseTimer = 0;
@@ -372,26 +307,7 @@ TEST_F(Stage6, LastCardFiresNothingFromOrbitsItCouldNotMake) {
 }
 
 TEST_F(Stage6, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {
-  for (int slot = 20; slot <= 25; ++slot) {
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      for (bool firing : {false, true}) {
-        SCOPED_TRACE(slot * 100 + difficulty * 10 + firing);
-        SpellCardHistory.Clear();
-        Begin(200 + slot, difficulty);
-        const int id = GetSpellCardId(difficulty, slot);
-        ASSERT_EQ(PracticeCardId(), id);
-        int steps = 0;
-        for (; steps < 8000 && g_stageOver == 0; ++steps) {
-          g_player.invulnerable = 1 << 20;
-          SetLiveInput(firing ? FiringInput(steps) : 0);
-          RunLogicStep();
-          ASSERT_TRUE(PoolsUntouchedOutside());
-        }
-        ASSERT_EQ(g_stageOver, 1);
-        EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
-      }
-    }
-  }
+  PlayEveryCardInPractice(20, 25, 8000);
 }
 
 TEST_F(Stage6, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
