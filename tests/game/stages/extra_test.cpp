@@ -11,37 +11,20 @@
 
 namespace {
 
-class Extra : public PlayFixture {
- protected:
-  // Boss 0's kind in phases 16, 17 and 18: the record swaps make the lead alternate.
-  int leaderKind[3] = {};
-  // Plays the Extra stage to its end; the phases, talk lines and hold-window frames seen.
-  int PlayExtra(bool firing, int& maxPhase, int& maxTalk, bool& heldInWindow) {
-    maxPhase = maxTalk = 0;
-    heldInWindow = false;
-    for (int steps = 0; steps < 200000; ++steps) {
-      g_player.invulnerable = 1 << 20;
-      SetLiveInput(firing ? FiringInput(steps) : 0);
-      RunLogicStep();
-      maxPhase = std::max(maxPhase, g_bossPhase);
-      maxTalk = std::max(maxTalk, g_talkActive);
-      if (g_bossPhase == 1 && g_stageFrame == 1341) heldInWindow = true;
-      if (g_bossPhase >= 16 && g_bossPhase <= 18) leaderKind[g_bossPhase - 16] = g_bosses[0].kind;
-      EXPECT_TRUE(PoolsUntouchedOutside());
-      if (g_scene != 8 || g_stageOver != 0) return steps + 1;
-    }
-    return -1;
-  }
-};
+class Extra : public PlayFixture {};
 
 TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
   for (bool firing : {false, true}) {
     SCOPED_TRACE(firing);
-    SpellCardHistory.Clear();
-    Begin(8, 4);
-    int maxPhase, maxTalk;
-    bool held;
-    ASSERT_GT(PlayExtra(firing, maxPhase, maxTalk, held), 0) << "the stage did not end";
+    // Boss 0's kind in phases 16, 17 and 18: the record swaps make the lead alternate.
+    int maxPhase = 0, maxTalk = 0, leaderKind[3] = {};
+    bool held = false;
+    ASSERT_GT(PlayThrough(8, 4, firing, 200000, [&] {
+      maxPhase = std::max(maxPhase, g_bossPhase);
+      maxTalk = std::max(maxTalk, g_talkActive);
+      if (g_bossPhase == 1 && g_stageFrame == 1341) held = true;
+      if (g_bossPhase >= 16 && g_bossPhase <= 18) leaderKind[g_bossPhase - 16] = g_bosses[0].kind;
+    }), 0);
     EXPECT_EQ(g_scene, 7);  // the next step's dispatch moves it on to the ending (500)
     EXPECT_EQ(maxPhase, 20);
     EXPECT_EQ(maxTalk, 66);
@@ -49,7 +32,9 @@ TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
     EXPECT_EQ(leaderKind[1], 6);
     EXPECT_EQ(leaderKind[2], 4);
     // A non-firing player outlasts every card: the first meeting keeps the frame cycling.
-    if (!firing) EXPECT_TRUE(held);
+    if (!firing) {
+      EXPECT_TRUE(held);
+    }
     for (int slot = 0; slot <= 12; ++slot) {
       EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1) << slot;
     }
@@ -161,25 +146,6 @@ TEST_F(Extra, ClearBonusFollowsLivesBombsGrazeAndPointRate) {
   EXPECT_NE(std::find(xs.begin(), xs.end(), 272 - 16 * 7), xs.end());
 }
 
-TEST_F(Extra, TrioLinesArePacedByTheFrame) {
-  StartAt(8, 4, kExtraClear - 1);  // any frame outside events: set the talk up directly
-  g_stageFrame = 20120;
-  g_talkActive = 30;
-  int lineAt31 = -1, lineAt35 = -1;
-  for (int k = 0; k < 700 && g_talkActive != 0; ++k) {
-    Step(1, kInputShot * (k % 2));  // the player tries to hurry every other step
-    if (g_talkActive == 31 && lineAt31 < 0) lineAt31 = g_stageFrame;
-    if (g_talkActive == 35 && lineAt35 < 0) lineAt35 = g_stageFrame;
-  }
-  EXPECT_EQ(lineAt31, 20241);
-  // Line 34 slides the portraits out by itself after the last paced line.
-  EXPECT_GT(lineAt35, 20601);
-  EXPECT_EQ(g_stageFrame, 30001);
-  for (int slot = 0; slot < 3; ++slot) EXPECT_EQ(g_bosses[slot].state, 1) << slot;
-  EXPECT_EQ(g_bosses[1].kind, 5);
-  EXPECT_EQ(g_bosses[2].kind, 6);
-}
-
 TEST_F(Extra, EveryExtraCardRunsInSpellPracticeToItsEnd) {
   for (int slot = 0; slot <= 16; ++slot) {
     SCOPED_TRACE(slot);
@@ -187,21 +153,6 @@ TEST_F(Extra, EveryExtraCardRunsInSpellPracticeToItsEnd) {
     EXPECT_EQ(g_stageOver, 1);
     EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1);
   }
-}
-
-// Line 4 brings the star-gazer in over two steps: hidden first, then shown with her ring.
-TEST_F(Extra, StarGazerAppearsHiddenThenWithHerRing) {
-  StartAt(8, 4, 9899);
-  Step();  // 9899
-  Step();  // 9900: the opening talk
-  for (int k = 0; k < 400 && g_talkActive < 4; ++k) Step(1, kInputShot * (k % 2));
-  ASSERT_EQ(g_talkActive, 4);
-  EXPECT_EQ(g_bosses[0].state, 0);
-  Step();
-  EXPECT_EQ(g_bosses[0].state, 4);
-  EXPECT_EQ(g_bosses[0].kind, 4);
-  Step();
-  EXPECT_EQ(g_bosses[0].state, 1);
 }
 
 // The firing of one enemy in each band and slot group, at an age where it fires.

@@ -16,22 +16,15 @@ TEST_F(Stage1, PlaysThroughToStage2OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
     for (bool firing : {false, true}) {
       SCOPED_TRACE(difficulty * 10 + firing);
-      SpellCardHistory.Clear();
-      Begin(1, difficulty);
-      int beaten = 0, sawCardSlot0 = 0, sawTalk = 0, maxPhase = 0;
-      int steps = 0;
-      for (; steps < 80000 && g_scene == 1; ++steps) {
-        g_player.invulnerable = 1 << 20;  // neither player dodges
-        SetLiveInput(firing ? FiringInput(steps) : 0);
-        const int phase = g_bossPhase;
-        RunLogicStep();
+      int beaten = 0, sawCardSlot0 = 0, sawTalk = 0, maxPhase = 0, phase = 0;
+      ASSERT_GT(PlayThrough(1, difficulty, firing, 80000, [&] {
         beaten += g_bossPhase != phase && g_bossPhase != 0 && g_bosses[0].hp <= 0;
+        phase = g_bossPhase;
         sawTalk = std::max(sawTalk, g_talkActive);
         maxPhase = std::max(maxPhase, g_bossPhase);
         if (g_bossPhase == 1 && g_spellBackground == 1) sawCardSlot0 = 1;
-        ASSERT_TRUE(PoolsUntouchedOutside());
-      }
-      ASSERT_EQ(g_scene, 2) << "the stage did not end within the budget";
+      }), 0);
+      EXPECT_EQ(g_scene, 2);
       EXPECT_EQ(g_stageFrame, 0);
       EXPECT_EQ(g_stageOver, 0);
       EXPECT_EQ(sawCardSlot0, difficulty >= 2 ? 1 : 0);
@@ -43,12 +36,7 @@ TEST_F(Stage1, PlaysThroughToStage2OnEveryDifficulty) {
         EXPECT_EQ(beaten, 0) << "every attack times out";
       }
       EXPECT_EQ(StageProgress[0][difficulty], 2) << "stage 2 reached";
-      // Each card of the run was tried exactly once.
-      if (difficulty >= 2) {
-        EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, 0)].attempts, 1);
-      }
-      EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, 1)].attempts, 1);
-      EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, 2)].attempts, 1);
+      ExpectEachCardTriedOnce(difficulty, difficulty >= 2 ? 0 : 1, 2);
     }
   }
 }

@@ -89,27 +89,6 @@ TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
   }
 }
 
-TEST_F(Stage3, ThemeAndTitleNoticesOfStage3) {
-  for (int cell = 0; cell < 7; ++cell) {
-    SpriteSheetHandles.stageTitle[cell] = 700 + cell;
-    SpriteSheetHandles.stageNumber[cell] = 710 + cell;
-    SpriteSheetHandles.stagePlace[cell] = 720 + cell;
-  }
-  g_currentMusic = -1;
-  StartAt(3, 1, 1);
-  Step();
-  EXPECT_EQ(g_currentMusic, 9);
-  const std::pair<int, int> cases[] = {{430, 702}, {460, 712}, {490, 722}};
-  for (auto [frame, image] : cases) {
-    StartAt(3, 1, frame);
-    g_notices[0] = Notice{};
-    Step();
-    const std::vector<Notice> notices = LiveNotices();
-    ASSERT_EQ(notices.size(), 1u) << frame;
-    EXPECT_EQ(notices[0].image, image) << frame;
-  }
-}
-
 TEST_F(Stage3, SlotGroupsFire) {
   struct Case {
     const char* what;
@@ -310,35 +289,6 @@ TEST_F(Stage3, MidBossEndResumesAt4130WithoutTheCardEndSound) {
   }
 }
 
-TEST_F(Stage3, BossIsMadeOnLine4AndItsThemeStartsOnLine11) {
-  SpriteSheetHandles.bossName[1] = 801;
-  StartAt(3, 1, 6000);
-  ShowDialogue(3, 100, 0, 100, 0, "", "");  // a fresh box: the line waits for the player
-  g_talkActive = 4;
-  Step();
-  const Boss& boss = g_bosses[0];
-  ASSERT_EQ(boss.state, 1);
-  EXPECT_EQ(boss.kind, 1);
-  EXPECT_EQ(boss.remainingCards, 2);
-  EXPECT_EQ(boss.x, 420.0);
-  EXPECT_EQ(boss.moveFrames, 0.0);
-  Step();
-  EXPECT_EQ(boss.targetX, 224.0);
-  EXPECT_EQ(boss.targetY, 150.0);
-  EXPECT_EQ(boss.moveFrames, 50.0);
-  const std::vector<Notice> notices = LiveNotices();
-  ASSERT_FALSE(notices.empty());
-  EXPECT_EQ(notices.back().image, 801);
-  EXPECT_EQ(g_dialogue.rightCharacter, 1);
-
-  g_currentMusic = -1;
-  ShowDialogue(3, 100, 0, 100, 0, "", "");
-  g_talkActive = 11;
-  Step();
-  EXPECT_EQ(g_currentMusic, 4);
-  EXPECT_EQ(g_bosses[2].state, 4) << "marked as started";
-}
-
 TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) {
   // Mid-boss, Normal: 16 lasers every 4 steps; the whole-number quotient keeps each orb's
   // lasers on one heading, -100 and -80 degrees (the 17th at 260 is the same heading).
@@ -392,36 +342,6 @@ TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) 
   }
 }
 
-TEST_F(Stage3, MidBossCardSweepsOnItsLinePeriod) {
-  for (int difficulty : {0, 1}) {
-    SCOPED_TRACE(difficulty);
-    const int period = difficulty == 0 ? 4 : 3;
-    RunCardTo(difficulty, 6, 99);
-    std::vector<int> fired, expected;
-    int drawsAt231 = -1;
-    for (int t = 100; t < 420; ++t) {
-      const uint32_t before = g_randomCounter;
-      Step();
-      ASSERT_EQ(g_bosses[0].phaseTimer, t);
-      if (t == 231) drawsAt231 = static_cast<int>(DrawsSince(before));
-      for (int slot : BulletsBornThisStep()) {
-        if (g_enemyBullets[slot].sheet == 2) {
-          fired.push_back(t);
-          break;
-        }
-      }
-      if (t % period == 0 && ((t >= 100 && t < 260) || (t >= 200 && t < 360))) {
-        expected.push_back(t);
-      }
-    }
-    EXPECT_EQ(fired, expected);
-    EXPECT_EQ(fired.front(), difficulty == 0 ? 100 : 102);
-    EXPECT_EQ(fired.back(), difficulty == 0 ? 356 : 357);
-    // Normal at 231: a line of each sweep, and the second sweep's scatter pair (231 = 77 x 3).
-    if (difficulty == 1) EXPECT_EQ(drawsAt231, 4);
-  }
-}
-
 TEST_F(Stage3, RingCardFreezesEverythingAndReleasesAllButTheBossRings) {
   RunCardTo(1, 7, 339);
   Step();
@@ -453,30 +373,6 @@ TEST_F(Stage3, RingCardFreezesEverythingAndReleasesAllButTheBossRings) {
   for (const EnemyBullet& b : g_enemyBullets) {
     if (b.state == 0 || b.bornStep == g_stepSerial) continue;
     EXPECT_EQ(b.speedLimit == 0.7, b.sheet != 5);
-  }
-}
-
-TEST_F(Stage3, FigureCardTurnsTwentyFourLasersAboutTheBossAndShedsLinesFromItsSpokes) {
-  RunCardTo(2, 8, 80);
-  for (int slot = 0; slot < kLaserSlots; ++slot) {
-    EXPECT_EQ(g_lasers[slot].state, slot < 24 ? 3 : 0) << slot;
-  }
-  for (int t : {130, 135, 180}) {
-    while (g_bosses[0].phaseTimer < t) Step();
-    SCOPED_TRACE(t);
-    const Boss& boss = g_bosses[0];
-    // Spoke 0 points straight up at timer 100 and turns one degree a step clockwise.
-    const Laser& spoke = g_lasers[1];
-    const double a = (-90.0 - (t - 100)) * kPi / 180;
-    EXPECT_NEAR(spoke.x1, boss.x + 50 * std::cos(a), 1e-9);
-    EXPECT_NEAR(spoke.y2, boss.y + 150 * std::sin(a), 1e-9);
-    int lines = 0, rings = 0;
-    for (int slot : BulletsBornThisStep()) {
-      lines += g_enemyBullets[slot].sheet == 5;
-      rings += g_enemyBullets[slot].sheet == 15;
-    }
-    EXPECT_EQ(lines, t == 130 ? 0 : 72) << "six spokes, six headings, two bullets on Hard";
-    EXPECT_EQ(rings, t == 180 ? 6 : 0);
   }
 }
 

@@ -160,20 +160,6 @@ TEST_F(Stage5, NonSpellGivesWayToItsCardAtOneHp) {
   }
 }
 
-TEST_F(Stage5, BossEntranceLineAndMusicOnce) {
-  StartAt(5, 1, 7700);
-  Step(61);  // the boss flies in by itself and the talk opens at frame 7760
-  EXPECT_EQ(g_bosses[0].state, 3);
-  EXPECT_EQ(g_bosses[0].remainingCards, 3);
-  g_talkActive = 2;
-  Step();
-  EXPECT_EQ(g_bosses[0].state, 1);
-  EXPECT_EQ(g_bosses[0].x, 224.0) << "no warp: she is already in place";
-  g_talkActive = 10;
-  Step();
-  EXPECT_EQ(g_bosses[2].state, 4);
-}
-
 TEST_F(Stage5, CardFactsAtNamedTimers) {
   // Slot 15: six satellite volleys per cycle on Normal, seven elsewhere.
   for (int difficulty = 0; difficulty < 4; ++difficulty) {

@@ -251,19 +251,6 @@ TEST_F(Stage6, MirageChargesThePlayerAndTheLastCardQuickensItsVolleys) {
   EXPECT_EQ(g_attackScratch.values[3], 10);
 }
 
-TEST_F(Stage6, GridLasersAllActFromTimer220To250) {
-  RunCardTo(1, 22, 219);
-  std::vector<int> grid;
-  for (int slot = 0; slot < kLaserSlots; ++slot)
-    if (g_lasers[slot].state == 3) grid.push_back(slot);
-  ASSERT_EQ(grid.size(), 12u);
-  for (int slot : grid) EXPECT_LE(g_lasers[slot].age, g_lasers[slot].triggerAge) << slot;
-  Step(2);
-  for (int slot : grid) EXPECT_GT(g_lasers[slot].age, g_lasers[slot].triggerAge) << slot;
-  Step(30);
-  for (int slot : grid) EXPECT_EQ(g_lasers[slot].state, 0) << slot;
-}
-
 // Body 24 on Easy: a slanted laser every 55 steps at pace 90; below half HP the pace is
 // cut to 25 and the period to 22.
 TEST_F(Stage6, StairCardLaysSlantedLasersFasterBelowHalfHp) {
