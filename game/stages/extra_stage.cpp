@@ -572,16 +572,9 @@ void GetExtraDialogueLine(DialogueLine& line) {
   }
   if (row == nullptr) return;  // 20, 22-29, 34, 36-49: side 3, both portraits out
 
-  line.side = row->side;
-  line.leftCharacter = g_player.character;
-  line.leftPose = row->leftPose;
-  if (row->rightKind >= 0) {
-    line.rightCharacter = row->rightKind == 0 ? g_bosses[0].kind : row->rightKind;
-    line.rightPose = row->rightPose;
-  }
-  const DialogueText& text = ExtraDialogueText(number);
-  line.line1 = text.line1;
-  line.line2 = text.line2;
+  const int right = row->rightKind == 0 ? g_bosses[0].kind : row->rightKind;
+  FillDialogueLine(line, row->side, row->leftPose, right, row->rightPose,
+                   ExtraDialogueText(number));
 }
 
 // ---------------------------------------------------------------------------

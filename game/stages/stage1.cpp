@@ -333,14 +333,8 @@ void GetStage1DialogueLine(DialogueLine& line) {
   }
 
   const Row& row = kRows[number - 1];
-  line.side = row.side;
-  line.leftCharacter = g_player.character;
-  line.rightCharacter = g_bosses[0].kind;
-  line.leftPose = row.leftPose;
-  line.rightPose = row.rightPose;
-  const DialogueText& text = Stage1DialogueText(number);
-  line.line1 = text.line1;
-  line.line2 = text.line2;
+  FillDialogueLine(line, row.side, row.leftPose, g_bosses[0].kind, row.rightPose,
+                   Stage1DialogueText(number));
 }
 
 // ---------------------------------------------------------------------------

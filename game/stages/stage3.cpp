@@ -458,14 +458,8 @@ void GetStage3DialogueLine(DialogueLine& line) {
   if (number == 23) EndClosingConversation();
   if (row == nullptr) return;  // 13 and 22 slide the portraits out; the rest show nothing
 
-  line.side = row->side;
-  line.leftCharacter = g_player.character;
-  line.leftPose = row->leftPose;
-  line.rightCharacter = row->boss ? g_bosses[0].kind : 100;
-  line.rightPose = row->rightPose;
-  const DialogueText& text = Stage3DialogueText(number);
-  line.line1 = text.line1;
-  line.line2 = text.line2;
+  FillDialogueLine(line, row->side, row->leftPose, row->boss ? g_bosses[0].kind : 100,
+                   row->rightPose, Stage3DialogueText(number));
 }
 
 // ---------------------------------------------------------------------------

@@ -523,18 +523,9 @@ void GetStage4DialogueLine(DialogueLine& line) {
   }
   if (row == nullptr) return;  // 12-19, 38-40 and past 47: the empty line
 
-  line.side = row->side;
-  if (row->leftPose >= 0) {
-    line.leftCharacter = g_player.character;
-    line.leftPose = row->leftPose;
-  }
-  if (row->rightBoss >= 0) {
-    line.rightCharacter = g_bosses[row->rightBoss].kind;
-    line.rightPose = row->rightPose;
-  }
-  const DialogueText& text = Stage4DialogueText(number);
-  line.line1 = text.line1;
-  line.line2 = text.line2;
+  const int right = row->rightBoss >= 0 ? g_bosses[row->rightBoss].kind : -1;
+  FillDialogueLine(line, row->side, row->leftPose, right, row->rightPose,
+                   Stage4DialogueText(number));
 }
 
 // ---------------------------------------------------------------------------

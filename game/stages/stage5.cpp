@@ -511,14 +511,8 @@ void GetStage5DialogueLine(DialogueLine& line) {
   if (number == 27) EndClosingConversation();
   if (row == nullptr) return;  // 11, 26 slide the portraits out; 13-19 show nothing
 
-  line.side = row->side;
-  line.leftCharacter = g_player.character;
-  line.leftPose = row->leftPose;
-  line.rightCharacter = g_bosses[0].kind;
-  line.rightPose = row->rightPose;
-  const DialogueText& text = Stage5DialogueText(number);
-  line.line1 = text.line1;
-  line.line2 = text.line2;
+  FillDialogueLine(line, row->side, row->leftPose, g_bosses[0].kind, row->rightPose,
+                   Stage5DialogueText(number));
 }
 
 // ---------------------------------------------------------------------------

@@ -298,18 +298,9 @@ void GetStage6DialogueLine(DialogueLine& line) {
   }
   if (row == nullptr) return;  // 17, 19 and 40-49 close the box
 
-  line.side = row->side;
-  if (row->leftPose >= 0) {
-    line.leftCharacter = g_player.character;
-    line.leftPose = row->leftPose;
-  }
-  if (row->rightPose >= 0) {
-    line.rightCharacter = g_bosses[0].kind;
-    line.rightPose = row->rightPose;
-  }
-  const DialogueText& text = Stage6DialogueText(number);
-  line.line1 = text.line1;
-  line.line2 = text.line2;
+  const int right = row->rightPose >= 0 ? g_bosses[0].kind : -1;
+  FillDialogueLine(line, row->side, row->leftPose, right, row->rightPose,
+                   Stage6DialogueText(number));
 }
 
 // ---------------------------------------------------------------------------

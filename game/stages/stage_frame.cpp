@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "game/content_text.h"
 #include "game/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play_sound.h"
 #include "game/play_state.h"
@@ -22,6 +23,21 @@ void RunConversationStep(LineTable table) {
   if (table != nullptr) table(line);
   ShowDialogue(line.side, line.leftCharacter, line.leftPose, line.rightCharacter, line.rightPose,
                line.line1, line.line2);
+}
+
+void FillDialogueLine(DialogueLine& line, int side, int leftPose, int rightCharacter,
+                      int rightPose, const DialogueText& text) {
+  line.side = side;
+  if (leftPose >= 0) {
+    line.leftCharacter = g_player.character;
+    line.leftPose = leftPose;
+  }
+  if (rightCharacter >= 0) {
+    line.rightCharacter = rightCharacter;
+    line.rightPose = rightPose;
+  }
+  line.line1 = text.line1;
+  line.line2 = text.line2;
 }
 
 void StartStageMusic(int track) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 struct EnemyBullet;
+struct DialogueText;
 
 // Marks of g_stageFrame. Setting a mark makes the next step see the mark + 1.
 constexpr int kOpeningTalkEnd = 10000;
@@ -28,6 +29,12 @@ struct DialogueLine {
   const char* line2 = "";
 };
 using LineTable = void (*)(DialogueLine& line);
+
+// A spoken line: its side, the player's portrait at `leftPose` and `rightCharacter` at
+// `rightPose`, and its text. A left pose below 0, or a right character below 0, keeps
+// that side's default (no portrait).
+void FillDialogueLine(DialogueLine& line, int side, int leftPose, int rightCharacter,
+                      int rightPose, const DialogueText& text);
 
 // What makes one stage: its timeline switch (with the join), one enemy slot's firing,
 // its line table, its boss phases and, for a stage that has one, an emitter of its own
