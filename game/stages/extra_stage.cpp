@@ -604,16 +604,6 @@ void ApplySettings(const PhaseValues& v) {
   if (v.setsActive) boss.state = 1;
 }
 
-// The boss draws x first, then y, in the order the Part names its two values.
-void MoveTowardPlayer() {
-  Boss& boss = g_bosses[0];
-  const int rx = NextRandom();
-  boss.targetX = ClampToInt(g_player.x + rx % 100 - 50, 124, 324);
-  const int ry = NextRandom();
-  boss.targetY = 125 + ry % 50;
-  boss.moveFrames = 50.0;
-}
-
 double AimFrom(int slot) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
 
 void RunCard(int cardSlot) { RunBossAttack(GetSpellCardId(g_difficulty, cardSlot)); }
@@ -630,7 +620,7 @@ void N7(Boss& boss, int t) {
   }
   if (t == 100) SetBossAnimation(0, 0, 240);
   if (t == 220) g_extra.a = -g_extra.a;
-  if (t == 340) MoveTowardPlayer();
+  if (t == 340) MoveBossNearPlayer();
   if (t >= 100 && t <= 340 && Every(t, 12)) {
     const int n = static_cast<int>(g_extra.c);
     const double b = g_extra.b;
@@ -653,7 +643,7 @@ void N8(Boss& boss, int t) {
     boss.targetX = 224.0;
   }
   if (t == 100) SetBossAnimation(0, 0, 240);
-  if (t == 220 || t == 340) MoveTowardPlayer();
+  if (t == 220 || t == 340) MoveBossNearPlayer();
   if (t >= 100 && t <= 340 && Every(t, 15)) {
     for (int k = 0; k < 4; ++k) {
       ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 4.0, g_extra.d + 72 * k, 10.0);
@@ -684,7 +674,7 @@ void N8(Boss& boss, int t) {
 // one ellipse period after the last volley at 300.
 void N10(Boss& boss, int t) {
   if (t == 2) g_extra.b = 90.0;
-  if (t == 140) MoveTowardPlayer();
+  if (t == 140) MoveBossNearPlayer();
   if (t >= 150 && t <= 180 && Every(t, 10)) {
     ShootBulletChain(10, 3, 90, boss.x, boss.y, 1.0, 0.03, 4.0, 2.0, g_extra.b);
   }
@@ -764,7 +754,7 @@ void N14(Boss& boss, int t) {
     g_extra.e += 35;
     g_extra.d -= 4;
   }
-  if (t == 200) MoveTowardPlayer();
+  if (t == 200) MoveBossNearPlayer();
   if (t == 260) {
     const double aim = AimFrom(0);
     for (int k = 0; k < 5; ++k) {

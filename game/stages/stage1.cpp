@@ -353,12 +353,6 @@ void MoveToRandomSpot(int xBase, int xRange, double steps) {
   SetBossMoveTarget(0, xBase + rx % xRange, 125 + ry % 50, steps);
 }
 
-void WarpToRandomSpot(int xBase, int xRange) {
-  const int ry = NextRandom();
-  const int rx = NextRandom();
-  MoveBoss(0, 0, xBase + rx % xRange, 125 + ry % 50, 0);
-}
-
 // Two rings of fans from the boss, each with its own random base angle.
 void TwoRingsOfFans(int fansFirst, int fansSecond, int perFan, double speedFirst,
                     double speedSecond, double accel, double limit) {
@@ -386,7 +380,7 @@ void RunMidBossPattern() {
     ShootRing(1, 3, 1, 2, 25, 28, 2 * d + 4, boss.x, boss.y, 2.0, 0.0, 4.0, 0.0, t);
     ShootRing(0, 3, 1, 2, 25, 28, 2 * d + 4, boss.x, boss.y, 2.0, 0.0, 4.0, 0.0, -t);
   }
-  if (t == 400) WarpToRandomSpot(149, 150);
+  if (t == 400) WarpBossToRandomSpot(149, 150);
   if (t == 490) boss.phaseTimer = 99;
 }
 
@@ -436,7 +430,7 @@ void RunBossPattern(bool second) {
       g_stage1.turnAngle += 23 - 6 * s;
     }
   }
-  if (t == 420) WarpToRandomSpot(124, 200);
+  if (t == 420) WarpBossToRandomSpot(124, 200);
   if (t == 510) boss.phaseTimer = 99;
 }
 

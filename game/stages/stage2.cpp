@@ -427,11 +427,7 @@ void RunMidBossPattern() {
       ShootRing(0, 0, 1, 4, 0, 0, g_stage2.ringSize, boss.x, boss.y, speed, -0.1, 2.0, 0.0, base);
     }
   }
-  if (t == 220) {
-    const int ry = NextRandom();
-    const int rx = NextRandom();
-    MoveBoss(0, 0, 74 + rx % 100, 125 + ry % 50, 0);
-  }
+  if (t == 220) WarpBossToRandomSpot(74, 100);
   if (t == 370) WarpTowardPlayer();
   if (t == 400) SetBossAnimation(0, 0, 120);
   if (t >= 400 && t <= 520 && t % 10 == 0) AimedFanPair(boss.x, boss.y);

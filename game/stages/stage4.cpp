@@ -539,13 +539,6 @@ constexpr NonSpell kSecondNonSpell = {2600, 2400, 8, 10, 0, true};
 constexpr NonSpell kThirdNonSpell = {3200, 2800, 8, 15, 0, true};
 constexpr NonSpell kCardWait = {100, -1, 10, 20, 0, true};
 
-// x from the first draw, y from the second, in the order the Part names them (R, R').
-void MoveToRandomPoint() {
-  const int r = NextRandom();
-  const int r2 = NextRandom();
-  SetBossMoveTarget(0, ClampToInt(g_player.x + r % 100 - 50, 124, 324), 125 + r2 % 50, 50);
-}
-
 void FansAndRings(const Boss& boss, int c) {
   const double a = g_stage4.angle;
   ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, c, 3, boss.x, boss.y, -3.0, 0.05, 2.0, 0.0, a);
@@ -562,7 +555,7 @@ void FirstNonSpell(Boss& boss) {
   if (t == 100) SetBossAnimation(0, 0, 240);
   if (t == 220) g_stage4.sign = -g_stage4.sign;
   if (t == 340) {
-    MoveToRandomPoint();
+    MoveBossNearPlayer();
     const double aim = AngleToPlayer(boss.x, boss.y);
     const int n = static_cast<int>(g_stage4.count) + d / 2;
     ShootRingOfFans(0, 20, 1, 9, 4, 0, 0, n, 2, boss.x, boss.y, 3.0, 0.1, 3.0, 0.0, aim);
@@ -617,7 +610,7 @@ void OrbNonSpell(Boss& boss, bool lasers) {
   const int t = boss.phaseTimer;
   if (t == 30) MakeBossOrbs();
   if (t == 100) SetBossAnimation(0, 0, 240);
-  if (t == 220 || t == 340) MoveToRandomPoint();
+  if (t == 220 || t == 340) MoveBossNearPlayer();
   if (t == 400) {
     boss.phaseTimer = 99;
     g_stage4.sign = -g_stage4.sign;

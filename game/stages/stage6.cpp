@@ -322,13 +322,6 @@ void MoveMidBossAtRandom() {
   SetBossMoveTarget(0, 274 - rx % 100, 125 + ry % 50, 100);
 }
 
-// x near the player first, then y.
-void MoveNearPlayer() {
-  const int rx = NextRandom();
-  const int ry = NextRandom();
-  SetBossMoveTarget(0, ClampToInt(g_player.x + rx % 100 - 50, 124, 324), 125 + ry % 50, 50);
-}
-
 void RunMirageNonSpell() {
   const Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer, d = Diff(), h = Half();
@@ -453,7 +446,7 @@ void RunCircleVolleys(bool second) {
       st.u += 35;
     }
   }
-  if (t == 200) MoveNearPlayer();
+  if (t == 200) MoveBossNearPlayer();
   if (t == 260) {
     if (second) {
       const int n = PerDifficulty(7, 10, 13, 16);

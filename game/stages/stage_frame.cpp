@@ -132,6 +132,18 @@ void EndBossFight() {
   AttractAllItems();
 }
 
+void MoveBossNearPlayer() {
+  const int rx = NextRandom();
+  const int ry = NextRandom();
+  SetBossMoveTarget(0, ClampToInt(g_player.x + rx % 100 - 50, 124, 324), 125 + ry % 50, 50);
+}
+
+void WarpBossToRandomSpot(int xBase, int xRange) {
+  const int ry = NextRandom();
+  const int rx = NextRandom();
+  MoveBoss(0, 0, xBase + rx % xRange, 125 + ry % 50, 0);
+}
+
 bool RunNonSpellStart(const NonSpell& values) {
   Boss& boss = g_bosses[0];
   if (boss.phaseTimer == 1) {

@@ -86,6 +86,13 @@ void EndMidBoss(int resumeFrame);
 // The boss's last phase: break ring, a shake, items drawn in, and on to the closing talk.
 void EndBossFight();
 
+// Boss 0's random moves. The order of the two draws is part of what a replay repeats.
+// A move of 50 steps toward the player: x (the player's x -50..49, kept inside 124..324)
+// is drawn first, then y (125..174).
+void MoveBossNearPlayer();
+// A warp to (xBase + 0..xRange-1, 125..174): y is drawn first, then x.
+void WarpBossToRandomSpot(int xBase, int xRange);
+
 // A non-spell attack's values, set on its first step.
 struct NonSpell {
   int hp, steps, dropPower, dropPoint, dropSpecial;
