@@ -202,14 +202,8 @@ bool RunFixedFrame(int frame) {
       ShowNotice(90, 2, 224, 150, 0, SpriteSheetHandles.itemLine);
       SpawnLaser(13, 10, 150, 430, 150, 0, 500, 1, 500, 90, 2);
       return true;
-    case 460:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[kExtraCell]);
-      return true;
-    case 490:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[kExtraCell]);
-      return true;
-    case 520:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[kExtraCell]);
+    case 460: case 490: case 520:
+      ShowStageTitleNotice(kExtraCell, (frame - 460) / 30);
       return true;
     case 680:
       LargeOpener(8, 1, 324.0);

@@ -103,14 +103,8 @@ void RunStage1Waves() {
     case 50: case 70: case 90: case 110:
       SpawnOpeningFour(frame);
       break;
-    case 330:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[0]);
-      break;
-    case 360:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[0]);
-      break;
-    case 390:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[0]);
+    case 330: case 360: case 390:
+      ShowStageTitleNotice(0, (frame - 330) / 30);
       break;
     case 550: case 570: case 590: case 610:
       SpawnPair((frame - 550) / 10, kEarlyLeft, 2.0, 260.0);

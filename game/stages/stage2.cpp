@@ -150,14 +150,8 @@ void RunStage2Waves() {
     case 1:
       StartStageMusic(kStageTheme);
       break;
-    case 30:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[1]);
-      break;
-    case 60:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[1]);
-      break;
-    case 90:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[1]);
+    case 30: case 60: case 90:
+      ShowStageTitleNotice(1, (frame - 30) / 30);
       break;
     case 500:
       SpawnEnemy(29, 400, 0, 1, 75, 1, 500, 3, 8, 5, 1, 224.0, 0.0, 2.0, 270.0, 1.0, 270.0);

@@ -164,16 +164,10 @@ void RunStage3Waves() {
     case 1:
       StartStageMusic(kStageTheme);
       break;
-    case 430:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[kStageCell]);
-      break;
-    // Both notices name stage 3: the stage-3 cell, as the title at 430 and the other
-    // stages' notices have it (index 3 would show stage 4's number and place).
-    case 460:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[kStageCell]);
-      break;
-    case 490:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[kStageCell]);
+    // All three notices name stage 3: the stage-3 cell (index 3 would show stage 4's
+    // number and place).
+    case 430: case 460: case 490:
+      ShowStageTitleNotice(kStageCell, (frame - 430) / 30);
       break;
     case 860:
       ShowEnemyMark(60, 365);

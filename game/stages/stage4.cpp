@@ -127,14 +127,8 @@ bool RunFixedFrame(int frame) {
       SpawnWith(1, 400, 0, 0, 60, 7, 300, 6, {0, 5, 0}, 274.0, 120.0, 3.0, 270.0, 1.0, 310.0);
       SpawnWith(2, 400, 0, 0, 60, 7, 300, 6, {0, 5, 0}, 174.0, 120.0, 3.0, 270.0, 1.0, 230.0);
       return true;
-    case 630:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[kStageCell]);
-      return true;
-    case 660:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[kStageCell]);
-      return true;
-    case 690:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[kStageCell]);
+    case 630: case 660: case 690:
+      ShowStageTitleNotice(kStageCell, (frame - 630) / 30);
       return true;
     case 820:
       SpawnSide(3, 250, 1, 448.0, 240.0, 3.0, 150.0);

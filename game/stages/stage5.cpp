@@ -132,14 +132,8 @@ void RunStage5Waves() {
     case 30:
       for (int y = 450; y >= 250; y -= 50) ShowEnemyMarks(60, y);
       break;
-    case 520:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[4]);
-      break;
-    case 550:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[4]);
-      break;
-    case 580:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[4]);
+    case 520: case 550: case 580:
+      ShowStageTitleNotice(4, (frame - 520) / 30);
       break;
     case 710:
       PutAll({{10, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 270},

@@ -138,14 +138,8 @@ void RunStage6Waves() {
     case 1:
       StartStageMusic(kStageTheme);
       break;
-    case 30:
-      ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[5]);
-      break;
-    case 60:
-      ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[5]);
-      break;
-    case 90:
-      ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[5]);
+    case 30: case 60: case 90:
+      ShowStageTitleNotice(5, (frame - 30) / 30);
       break;
     case 240: case 270: case 300: case 330:
       Spawn((frame - 240) / 30, kTableA[(frame - 240) / 30]);

@@ -46,6 +46,15 @@ void StartStageMusic(int track) {
   ShowDialogue(3, 100, 0, 100, 0, "", "");
 }
 
+void ShowStageTitleNotice(int cell, int part) {
+  switch (part) {
+    case 0: ShowNotice(180, 4, 180, 240, 0, SpriteSheetHandles.stageTitle[cell]); break;
+    case 1: ShowNotice(150, 5, 256, 300, 0, SpriteSheetHandles.stageNumber[cell]); break;
+    case 2: ShowNotice(120, 5, 256, 330, 0, SpriteSheetHandles.stagePlace[cell]); break;
+    default: break;
+  }
+}
+
 void StartBossMusicOnce(int track) {
   if (g_bosses[2].state != 0) return;
   g_bosses[2].state = 4;

@@ -58,6 +58,9 @@ void RunConversationStep(LineTable table);
 // The stage theme at the first frame, with its title line, and the reset of the
 // conversation box.
 void StartStageMusic(int track);
+// One of the stage's opening notices of sprite cell `cell`: 0 its title, 1 its number,
+// 2 its place.
+void ShowStageTitleNotice(int cell, int part);
 // The boss theme, once per stage: boss slot 2's state marks that it has started.
 void StartBossMusicOnce(int track);
 // Brings back a boss left in state 3 by the mid-boss: the charge flash at (224, 150),
