@@ -979,11 +979,7 @@ void RunExtraBossFight() {
     case 19: CardOnlyPhase({0, 40, 0}, 180, 12, Blast::kTrio, true); break;
     case 20:
       g_bosses[0].state = 0;
-      RunBossBreakRing(0, 0);
-      ShakePlayfield(0, 30);
-      g_bossPhase = 0;
-      g_stageFrame = kBossDefeated;
-      AttractAllItems();
+      EndBossFight();
       break;
     default:
       break;
