@@ -64,30 +64,6 @@ TEST_F(Extra, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
   EXPECT_EQ(g_stageOver, 1);
 }
 
-TEST_F(Extra, WavesAndEventsAtNamedFrames) {
-  StartAt(8, 4, 150);
-  Step();
-  // W1 at k 0: slots 0, 1, 9 and 10 at y 0 (outside the field: age 0).
-  for (int slot : {0, 1, 9, 10}) EXPECT_EQ(g_enemies[slot].active, 1) << slot;
-  EXPECT_EQ(g_enemies[9].x, 400);
-  EXPECT_EQ(g_enemies[10].sprite, 0);
-  // The large enemy of 820 takes slot 17, the twin of slot 8, and the wave of 840 (which
-  // fills slots 9 and 10) leaves it alone; it fires the spread of slots 8 and 17.
-  g_stageFrame = 820;
-  Step();
-  g_stageFrame = 840;
-  Step();
-  EXPECT_EQ(g_enemies[17].hp, 150);
-  EXPECT_EQ(g_enemies[17].sprite, 3);
-  EXPECT_EQ(g_enemies[9].hp, 30);
-
-  // The 6000 columns sweep toward each other: slot k from x 44 + 40k, slot k + 10 from 404 - 40k.
-  g_stageFrame = 6090;
-  Step();
-  EXPECT_EQ(g_enemies[9].x, 404);
-  EXPECT_EQ(g_enemies[19].x, 44);
-}
-
 TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {
   StartAt(8, 4, 4615);
   PlaceEnemy(3, 40, 10, 100);

@@ -255,6 +255,16 @@ inline int LiveBulletsOfSheet(int sheet) {
   return live;
 }
 
+// Live satellites (behaviour 18) around the bullet in slot `centre`, in slot order.
+inline std::vector<int> SatellitesAround(int centre) {
+  std::vector<int> out;
+  for (int slot = 0; slot < kBulletSlots; ++slot) {
+    const EnemyBullet& b = g_enemyBullets[slot];
+    if (b.state != 0 && b.behaviour == 18 && b.behaviourParam == centre) out.push_back(slot);
+  }
+  return out;
+}
+
 // Live notices in slot order.
 inline std::vector<Notice> LiveNotices() {
   std::vector<Notice> out;

@@ -23,22 +23,6 @@ class Stage3 : public PlayFixture {
     g_bossPhase = phase;
     g_bosses[0].phaseTimer = 0;
   }
-  static std::vector<int> BulletsBornThisStep() {
-    std::vector<int> out;
-    for (int slot = 0; slot < kBulletSlots; ++slot) {
-      const EnemyBullet& b = g_enemyBullets[slot];
-      if (b.state != 0 && b.bornStep == g_stepSerial) out.push_back(slot);
-    }
-    return out;
-  }
-  static std::vector<int> SatelliteSlots(int centre) {
-    std::vector<int> out;
-    for (int slot = 0; slot < kBulletSlots; ++slot) {
-      const EnemyBullet& b = g_enemyBullets[slot];
-      if (b.state != 0 && b.behaviour == 18 && b.behaviourParam == centre) out.push_back(slot);
-    }
-    return out;
-  }
 };
 
 TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
@@ -135,7 +119,7 @@ TEST_F(Stage3, CarrierOrbsFireFromWholePixelsAndGoWithTheCarrierOnly) {
   Enemy& carrier = PlaceEnemy(21, 0, 60, 300);
   carrier.hp = 200;
   FireStage3EnemyShots(21);
-  const std::vector<int> orbs = SatelliteSlots(21);
+  const std::vector<int> orbs = SatellitesAround(21);
   ASSERT_EQ(orbs.size(), 2u);
   for (int k = 0; k < 2; ++k) {
     g_enemyBullets[orbs[k]].x = 150.75 + 100 * k;
@@ -374,58 +358,6 @@ TEST_F(Stage3, RingCardFreezesEverythingAndReleasesAllButTheBossRings) {
     if (b.state == 0 || b.bornStep == g_stepSerial) continue;
     EXPECT_EQ(b.speedLimit == 0.7, b.sheet != 5);
   }
-}
-
-TEST_F(Stage3, CageCardFormsAndThrowsBackItsRingsAndTheShots) {
-  RunCardTo(1, 9, 99);
-  std::vector<int> forming, thrown;
-  for (int t = 100; t <= 340; ++t) {
-    Step();
-    for (int slot : BulletsBornThisStep()) {
-      const int state = g_enemyBullets[slot].state;
-      if (state == 3 && (forming.empty() || forming.back() != t)) forming.push_back(t);
-      if (state == 2 && thrown.empty()) thrown.push_back(t);
-    }
-  }
-  EXPECT_EQ(forming, (std::vector<int>{100, 160, 220, 280}));
-  ASSERT_EQ(thrown.size(), 1u);
-  EXPECT_EQ(thrown[0], 335);
-
-  const Boss& boss = g_bosses[0];
-  ASSERT_EQ(boss.x, 224.0);
-  ASSERT_EQ(boss.y, 240.0);
-  g_enemyBullets.Clear();
-  // A point 200 pixels out at 22.5 degrees (screen), in the band of cage edge 0.
-  const double bandX = 224 + 200 * std::cos(22.5 * kPi / 180);
-  const double bandY = 240 + 200 * std::sin(22.5 * kPi / 180);
-  const auto place = [](int slot, int state, double x, double y) {
-    EnemyBullet& b = g_enemyBullets[slot];
-    b = EnemyBullet{};
-    b.state = state;
-    b.sheet = 5;
-    b.x = x;
-    b.y = y;
-    b.angle = 30.0;
-  };
-  place(700, 2, bandX, bandY);
-  place(701, 3, bandX, bandY);
-  place(702, 1, 230.0, 245.0);
-  PlayerShot& shot = g_playerShots[0];
-  shot = PlayerShot{1, 0, 2, 0, bandX, bandY, 0.0, 0.0};
-  Step();
-  const EnemyBullet& bounced = g_enemyBullets[700];
-  EXPECT_EQ(bounced.state, 1);
-  EXPECT_EQ(bounced.angle, 210.0);
-  EXPECT_EQ(bounced.sheet, 12);
-  EXPECT_EQ(bounced.colour, 1);
-  EXPECT_EQ(g_enemyBullets[701].state, 3) << "spawn code 3 never bounces";
-  EXPECT_EQ(g_enemyBullets[701].sheet, 5);
-  EXPECT_EQ(g_enemyBullets[702].state, 0) << "a thrown-back bullet vanishes at the boss";
-  // The shot now heads for the boss: 0 is straight up, counter-clockwise.
-  const double a = shot.angle * kPi / 180;
-  const double dist = std::hypot(boss.x - shot.x, boss.y - shot.y);
-  EXPECT_NEAR(-std::sin(a), (boss.x - shot.x) / dist, 1e-6);
-  EXPECT_NEAR(-std::cos(a), (boss.y - shot.y) / dist, 1e-6);
 }
 
 TEST_F(Stage3, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {

@@ -111,16 +111,6 @@ TEST_F(Stage4, SlotGroupsFireByHalf) {
   }
 }
 
-// Satellites of behaviour 18 around `centre`, in slot order.
-std::vector<int> SatellitesAround(int centre) {
-  std::vector<int> out;
-  for (int slot = 0; slot < kBulletSlots; ++slot) {
-    const EnemyBullet& b = g_enemyBullets[slot];
-    if (b.state != 0 && b.behaviour == 18 && b.behaviourParam == centre) out.push_back(slot);
-  }
-  return out;
-}
-
 TEST_F(Stage4, OrbitEnemiesShareOneTableOfSixBullets) {
   Begin(4, 3);
   Step();

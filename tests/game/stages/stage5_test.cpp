@@ -212,22 +212,4 @@ TEST_F(Stage5, CardFactsAtNamedTimers) {
   EXPECT_EQ(comets(), std::vector<double>{310.0});
 }
 
-TEST_F(Stage5, TrioCrossFollowsThePlayerUntil60StepsBeforeItOpens) {
-  RunCardTo(2, 14, 230);
-  EXPECT_EQ(g_bosses[0].state, 4);
-  EXPECT_EQ(g_lasers[0].y1, g_player.y);
-  Step(10);  // t 240: the laser's age is 141
-  const double stood = g_lasers[0].y1;
-  g_player.y -= 40;
-  Step();
-  EXPECT_EQ(g_lasers[0].y1, stood);
-  EXPECT_EQ(g_lasers[1].x1, g_lasers[1].x2);
-  // Hard: the ring starts closing toward radius 100 at t 300.
-  RunCardTo(2, 14, 399);
-  EXPECT_EQ(Count([](const EnemyBullet& b) {
-              return b.behaviour == 18 && b.speedLimit == 100.0 && b.speed < 220.0;
-            }),
-            9);
-}
-
 }  // namespace

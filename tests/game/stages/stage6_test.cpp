@@ -228,29 +228,6 @@ TEST_F(Stage6, BounceCardContinuesLasersAndRingsByEdgeAndDifficulty) {
   }
 }
 
-// The mirage (Easy, Normal) flies at the player at timer 730, x kept off the walls, y not;
-// the last card's orbit volleys come a step sooner each cycle, at once every 10 steps on
-// Normal once the boss is below 1500 HP.
-TEST_F(Stage6, MirageChargesThePlayerAndTheLastCardQuickensItsVolleys) {
-  RunCardTo(0, 20, 729);
-  g_player.x = 10;
-  g_player.y = 400;
-  Step();
-  EXPECT_EQ(g_bosses[0].targetX, 60);
-  EXPECT_EQ(g_bosses[0].targetY, 400);
-
-  RunCardTo(1, 25, 100);
-  for (int period : {16, 15, 14, 13}) {
-    EXPECT_EQ(g_attackScratch.values[3], period);
-    Step();
-    for (int guard = 0; guard < 700 && g_bosses[0].phaseTimer != 100; ++guard) Step();
-    g_bosses[0].hp = 7000;
-  }
-  g_bosses[0].hp = 1499;
-  Step();
-  EXPECT_EQ(g_attackScratch.values[3], 10);
-}
-
 // Body 24 on Easy: a slanted laser every 55 steps at pace 90; below half HP the pace is
 // cut to 25 and the period to 22.
 TEST_F(Stage6, StairCardLaysSlantedLasersFasterBelowHalfHp) {
