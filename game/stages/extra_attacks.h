@@ -18,7 +18,6 @@ inline Boss& B(int slot = 0) { return g_bosses[slot]; }
 inline double AimFrom(double x, double y) { return AngleToPlayer(x, y); }
 inline double AimFromBoss(int slot = 0) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
 inline int Rand(int n) { return NextRandom() % n; }
-inline bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 // A laser kept by slot and birth step: a freed slot given to another laser is no longer it.
 struct KeptLaser {

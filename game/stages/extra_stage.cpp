@@ -36,7 +36,6 @@ struct ExtraState {
 };
 ExtraState g_extra;
 
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 struct Drops {
   int power, special, point;

@@ -201,7 +201,6 @@ Firing FiringOf(int slot, int frame) {
   return Firing::kNone;
 }
 
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 }  // namespace
 

@@ -40,12 +40,6 @@ Stage2State g_stage2;
 
 int Diff() { return g_difficulty; }
 int Half() { return g_difficulty / 2; }
-// A value given per difficulty, Easy / Normal / Hard / Lunatic.
-int PerDifficulty(int easy, int normal, int hard, int lunatic) {
-  const int values[4] = {easy, normal, hard, lunatic};
-  const int d = Diff();
-  return values[d < 0 ? 0 : d > 3 ? 3 : d];
-}
 
 // ---------------------------------------------------------------------------
 // Waves. Each random enemy draws its leave angle, then its dive angle, then its x.

@@ -7,6 +7,7 @@
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_frame.h"
 
 namespace {
 
@@ -16,12 +17,6 @@ constexpr double kMoveSteps = 50;
 
 void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
   DeclareCard(step, {kPortrait, hp, steps, bonus, drain});
-}
-
-int PerDifficulty(int easy, int normal, int hard, int lunatic) {
-  const int values[4] = {easy, normal, hard, lunatic};
-  const int d = g_difficulty;
-  return values[d < 0 ? 0 : d > 3 ? 3 : d];
 }
 
 double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }

@@ -44,7 +44,6 @@ Stage3State g_stage3;
 
 int Diff() { return g_difficulty; }
 int Half() { return g_difficulty / 2; }
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 // The kept bullet's record while the slot still holds it, in flight or already freed.
 const EnemyBullet* Record(const Kept& kept) {

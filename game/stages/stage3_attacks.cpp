@@ -7,6 +7,7 @@
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_frame.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ void CardStart(AttackStep& step, int portrait, int hp, int steps, int bonus, int
 // The five values each body keeps between steps.
 double& S(int k) { return g_attackScratch.values[k - 1]; }
 
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 

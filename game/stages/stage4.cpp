@@ -41,7 +41,6 @@ Stage4State g_stage4;
 
 int Diff() { return g_difficulty; }
 int Half() { return g_difficulty / 2; }
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 // ---------------------------------------------------------------------------
 // Waves.

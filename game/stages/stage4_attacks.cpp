@@ -7,6 +7,7 @@
 #include "game/play_sound.h"
 #include "game/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_frame.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ constexpr int kBossPortrait = 5;
 double& S(int k) { return g_attackScratch.values[k]; }
 int& Slot(int k) { return g_attackScratch.slots[k]; }
 
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 // A satellite or marker made by this card, while its slot still holds one: a slot that
 // was freed (erased by a bomb) or never filled (pool full) gives nothing to fire from.

@@ -35,12 +35,6 @@ Stage6State g_stage6;
 
 int Diff() { return g_difficulty; }
 int Half() { return g_difficulty / 2; }
-int PerDifficulty(int easy, int normal, int hard, int lunatic) {
-  const int values[4] = {easy, normal, hard, lunatic};
-  const int d = Diff();
-  return values[d < 0 ? 0 : d > 3 ? 3 : d];
-}
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
 
 // ---------------------------------------------------------------------------
 // Waves. One row of a wave table: both segments straight unless `m2` says otherwise.

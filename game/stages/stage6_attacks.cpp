@@ -18,12 +18,6 @@ constexpr double kTop = 16.0, kBottom = 464.0;
 
 double& S(int k) { return g_attackScratch.values[k]; }
 int Half() { return g_difficulty / 2; }
-bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
-int PerDifficulty(int easy, int normal, int hard, int lunatic) {
-  const int values[4] = {easy, normal, hard, lunatic};
-  const int d = g_difficulty;
-  return values[d < 0 ? 0 : d > 3 ? 3 : d];
-}
 
 // The orbit bullets a card makes at timer 70, each kept by slot and serial. The newest is
 // orbit 0. Addressing them by their own slots rather than counting down from the last

@@ -8,6 +8,12 @@
 #include "game/play_state.h"
 #include "game/stages/boss_attack.h"
 
+int PerDifficulty(int easy, int normal, int hard, int lunatic) {
+  const int values[4] = {easy, normal, hard, lunatic};
+  const int d = g_difficulty;
+  return values[d < 0 ? 0 : d > 3 ? 3 : d];
+}
+
 void RunStageSteps(const StageParts& parts) {
   if (g_talkActive == 0 && g_bossPhase == 0) {
     parts.waves();

@@ -8,6 +8,12 @@
 struct EnemyBullet;
 struct DialogueText;
 
+// True on every `period`-th count (never for a period of 0 or less).
+inline bool Every(int counter, int period) { return period > 0 && counter % period == 0; }
+// A value given per difficulty, Easy / Normal / Hard / Lunatic (out-of-range difficulties
+// take the nearest).
+int PerDifficulty(int easy, int normal, int hard, int lunatic);
+
 // Marks of g_stageFrame. Setting a mark makes the next step see the mark + 1.
 constexpr int kOpeningTalkEnd = 10000;
 constexpr int kBossFightStart = 10001;
