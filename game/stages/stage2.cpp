@@ -2,7 +2,6 @@
 // orb non-spells and three cards.
 #include "game/stages/stage2.h"
 
-#include <cstdint>
 #include <initializer_list>
 
 #include "game/content_text.h"
@@ -23,18 +22,12 @@ constexpr int kBossTheme = 16;
 constexpr int kSecondHalf = 2200;
 constexpr int kFiringEnd = 5200;
 
-// An orb kept by its slot and serial: a slot that was freed and reused is not the orb.
-struct Orb {
-  int slot;  // -1: no orb
-  uint32_t serial;
-};
-
 // The values the boss fight keeps between steps.
 struct Stage2State {
   int barSplit;
   int ringSize;     // mid-boss: bullets per ring
   double turnRate;  // mid-boss and orb non-spells: degrees per timer step
-  Orb orbA, orbB;
+  Kept orbA, orbB;  // kept by slot and serial: a freed and reused slot is not the orb
 };
 Stage2State g_stage2;
 
@@ -370,23 +363,13 @@ void AimedFanPair(double x, double y, bool withWide = true) {
   }
 }
 
-Orb MakeOrb(double speedLimit, double accel, double angle) {
-  const int slot = SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, accel, speedLimit, 2.0, angle);
-  // The pool was full: no orb, rather than slot 800.
-  if (slot < 0 || slot >= kBulletSlots) return {-1, 0};
-  return {slot, g_enemyBullets[slot].serial};
+// A full pool (slot 800) gives no orb.
+Kept MakeOrb(double speedLimit, double accel, double angle) {
+  return Keep(SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, accel, speedLimit, 2.0, angle));
 }
 
-// The orb's bullet while it is still the one made; null once erased or replaced.
-const EnemyBullet* LiveOrb(const Orb& orb) {
-  if (orb.slot < 0) return nullptr;
-  const EnemyBullet& bullet = g_enemyBullets[orb.slot];
-  if (bullet.state == 0 || bullet.serial != orb.serial) return nullptr;
-  return &bullet;
-}
-
-void RingsFromOrb(const Orb& orb, int colour, double base) {
-  const EnemyBullet* bullet = LiveOrb(orb);
+void RingsFromOrb(const Kept& orb, int colour, double base) {
+  const EnemyBullet* bullet = Live(orb);
   if (bullet == nullptr) return;
   // Whole pixels: the rings start where the orb is drawn.
   const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
@@ -395,8 +378,8 @@ void RingsFromOrb(const Orb& orb, int colour, double base) {
   ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 4.0, -0.1, 2.0, 0.0, base);
 }
 
-void AimedFanFromOrb(const Orb& orb) {
-  const EnemyBullet* bullet = LiveOrb(orb);
+void AimedFanFromOrb(const Kept& orb) {
+  const EnemyBullet* bullet = Live(orb);
   if (bullet == nullptr) return;
   AimedFanPair(static_cast<int>(bullet->x), static_cast<int>(bullet->y), false);
 }
