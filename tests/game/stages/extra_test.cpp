@@ -131,42 +131,6 @@ TEST_F(Extra, EveryExtraCardRunsInSpellPracticeToItsEnd) {
   }
 }
 
-// The firing of one enemy in each band and slot group, at an age where it fires.
-TEST_F(Extra, EachBandFiresItsSlotGroups) {
-  struct Case {
-    int frame, slot, age, t1, t2, bullets, lasers;
-  };
-  const Case cases[] = {
-      {600, 5, 30, 90, 90, 2, 0},       // F1: one direction, two layers
-      {800, 5, 30, 90, 90, 6, 0},       // F1 from frame 700: three directions
-      {800, 17, 60, 30, 180, 90, 0},    // F2: slot 8's twin, 30 directions, three layers
-      {1000, 18, 30, 90, 90, 0, 0},     // no group
-      {2000, 3, 30, 150, 151, 4, 0},    // F3
-      {2000, 20, 75, 75, 400, 55, 0},   // F4: 11 directions, 5 layers
-      {4000, 29, 100, 100, 400, 24, 0}, // F7: a hexagon of 4 a side
-      {6000, 26, 30, 30, 300, 35, 0},   // F9: five rings of 7
-      {7500, 5, 60, 60, 180, 54, 0},    // F10: 18 in layers and two rings of 18
-      {7500, 15, 90, 60, 90, 0, 4},     // F11: the crosses through it and the player
-      {7500, 20, 90, 60, 90, 0, 2},     // F12: the cross through it
-      {9200, 3, 60, 60, 300, 6, 0},     // F13: a triangle of 2 a side
-      {9200, 10, 60, 60, 300, 0, 0},    // no group
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.frame * 100 + c.slot);
-    Begin(8, 4);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    PlaceEnemy(c.slot, c.age, c.t1, c.t2).sprite = 1;
-    g_stageFrame = c.frame;
-    FireExtraEnemyShots(c.slot);
-    int bullets = 0, lasers = 0;
-    for (const EnemyBullet& b : g_enemyBullets) bullets += b.state != 0;
-    for (const Laser& l : g_lasers) lasers += l.state != 0;
-    EXPECT_EQ(bullets, c.bullets);
-    EXPECT_EQ(lasers, c.lasers);
-  }
-}
-
 // Phase 7's card leads straight into phase 8 with the boss still up; phase 8's card ends
 // with the blast, and the aftermath resumes the waves at 7100. The window holds the frame.
 TEST_F(Extra, MeetingFourEndsWithTheBlastAndResumesAt7100) {

@@ -92,6 +92,16 @@ class PlayFixture : public ::testing::Test {
     g_stageFrame = frame;
   }
 
+  // Boss 0 (`kind`, with `cards` left) in fight phase `phase` of `scene`, at its first step.
+  void StartPhase(int scene, int difficulty, int phase, int kind, int cards) {
+    Begin(scene, difficulty);
+    Step();
+    g_player.invulnerable = 1 << 20;
+    InitBoss(0, kind, cards, 224.0, 150.0);
+    g_bossPhase = phase;
+    g_bosses[0].phaseTimer = 0;
+  }
+
   // Plays `scene` from a clear card history with an untouchable player, still or firing,
   // until the scene changes or the play ends, checking the pools and calling `watch` after
   // every step; the step count, or -1 past the budget or on a pool written past its end.

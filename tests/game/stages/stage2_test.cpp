@@ -10,18 +10,7 @@
 
 namespace {
 
-class Stage2 : public PlayFixture {
- protected:
-  // Boss 0 in the given fight phase at its first step, from frame 10001 of stage 2.
-  void StartPhase(int difficulty, int phase) {
-    Begin(2, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    InitBoss(0, 2, 3, 224.0, 150.0);
-    g_bossPhase = phase;
-    g_bosses[0].phaseTimer = 0;
-  }
-};
+class Stage2 : public PlayFixture {};
 
 TEST_F(Stage2, PlaysThroughToStage3OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
@@ -119,7 +108,7 @@ TEST_F(Stage2, SlotGroupsFireByHalf) {
 TEST_F(Stage2, MidBossEndsInlineAndTheWavesResumeAt3330) {
   for (auto [frame, after] : {std::pair{4000, 3331}, std::pair{3000, 3001}}) {
     SCOPED_TRACE(frame);
-    StartPhase(1, 1);
+    StartPhase(2, 1, 1, 2, 3);
     Step(5);
     Played().clear();
     g_stageFrame = frame;
@@ -134,7 +123,7 @@ TEST_F(Stage2, MidBossEndsInlineAndTheWavesResumeAt3330) {
 }
 
 TEST_F(Stage2, OrbRingsStartAtTheOrbsWholePixels) {
-  StartPhase(2, 2);
+  StartPhase(2, 2, 2, 2, 3);
   Step(30);
   ASSERT_EQ(g_bosses[0].phaseTimer, 30);
   std::vector<int> orbs;
@@ -170,7 +159,7 @@ TEST_F(Stage2, NoOrbWhenThePoolIsFullOrItsSlotWasReused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    StartPhase(2, 2);
+    StartPhase(2, 2, 2, 2, 3);
     Step(29);
     if (c.fillPool) {
       for (EnemyBullet& b : g_enemyBullets) {

@@ -12,18 +12,7 @@
 
 namespace {
 
-class Stage3 : public PlayFixture {
- protected:
-  // Boss 0 in the given fight phase at its first step.
-  void StartPhase(int difficulty, int phase) {
-    Begin(3, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    InitBoss(0, 2, phase <= 2 ? 3 : 1, 224.0, 150.0);
-    g_bossPhase = phase;
-    g_bosses[0].phaseTimer = 0;
-  }
-};
+class Stage3 : public PlayFixture {};
 
 TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
@@ -70,47 +59,6 @@ TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
     for (const Enemy& other : seen) {
       EXPECT_EQ(std::memcmp(&other, &seen[0], sizeof other), 0) << "the same on every difficulty";
     }
-  }
-}
-
-TEST_F(Stage3, SlotGroupsFire) {
-  struct Case {
-    const char* what;
-    int difficulty, frame, slot, age, hp;
-    double t1, t2;
-    int bullets, draws;
-    bool dies;
-  };
-  const Case cases[] = {
-      {"small fairy at age 90, Easy", 0, 1000, 3, 90, 130, 90, 91, 2, 1, false},
-      {"small fairy at age 90, Lunatic", 3, 1000, 3, 90, 130, 90, 91, 8, 1, false},
-      {"small fairy dies below 100 HP", 1, 1000, 3, 50, 99, 90, 91, 0, 0, true},
-      {"carrier makes its orbs at age 0", 1, 1000, 20, 0, 200, 60, 300, 2, 0, false},
-      {"carrier's aimed fan", 1, 1000, 21, 150, 200, 60, 300, 9, 0, false},
-      {"carrier dies below 50 HP", 1, 1000, 21, 150, 40, 60, 300, 9, 0, true},
-      {"large pair from 4000", 2, 4900, 20, 120, 400, 100, 400, 30, 0, false},
-      {"large pair moving", 2, 4900, 20, 90, 400, 100, 400, 0, 0, false},
-      {"spinner", 3, 3800, 24, 36, 100, 120, 121, 8, 0, false},
-      {"spinner off its period", 3, 3800, 24, 37, 100, 120, 121, 0, 0, false},
-      {"first large, fans to both sides", 2, 4300, 28, 109, 600, 100, 400, 6, 0, false},
-      {"last large every 5 on Lunatic", 3, 5600, 29, 105, 1000, 100, 500, 8, 0, false},
-      {"last large between", 3, 5600, 29, 106, 1000, 100, 500, 0, 0, false},
-      {"last large every 7 on Easy", 0, 5600, 29, 107, 1000, 100, 500, 5, 0, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    StartAt(3, c.difficulty, c.frame);
-    g_enemyBullets.Clear();
-    Enemy& e = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
-    e.hp = c.hp;
-    e.sprite = 3;
-    const uint32_t before = g_randomCounter;
-    FireStage3EnemyShots(c.slot);
-    int live = 0;
-    for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;
-    EXPECT_EQ(live, c.bullets);
-    EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(c.draws));
-    EXPECT_EQ(e.hp == 0, c.dies);
   }
 }
 
@@ -261,7 +209,7 @@ TEST_F(Stage3, ClearOutKillsEveryEnemyAndSetsEveryBulletDrifting) {
 TEST_F(Stage3, MidBossEndResumesAt4130WithoutTheCardEndSound) {
   for (auto [frame, after] : {std::pair{5000, 4131}, std::pair{4000, 4001}}) {
     SCOPED_TRACE(frame);
-    StartPhase(1, 2);
+    StartPhase(3, 1, 2, 2, 3);
     Played().clear();
     g_stageFrame = frame;
     Step();
@@ -276,7 +224,7 @@ TEST_F(Stage3, MidBossEndResumesAt4130WithoutTheCardEndSound) {
 TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) {
   // Mid-boss, Normal: 16 lasers every 4 steps; the whole-number quotient keeps each orb's
   // lasers on one heading, -100 and -80 degrees (the 17th at 260 is the same heading).
-  StartPhase(1, 1);
+  StartPhase(3, 1, 1, 2, 3);
   std::vector<double> headings[2];
   for (int guard = 0; guard < 200 && g_bosses[0].phaseTimer < 170; ++guard) {
     Step();
@@ -293,7 +241,7 @@ TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) 
   }
 
   // Second non-spell: a state-2 laser past a side wall goes on mirrored from its far end.
-  StartPhase(1, 4);
+  StartPhase(3, 1, 4, 2, 1);
   Step(2);
   struct Case {
     int state, fullLength;

@@ -10,9 +10,7 @@
 
 namespace {
 
-class Stage4 : public PlayFixture {
- protected:
-};
+class Stage4 : public PlayFixture {};
 
 TEST_F(Stage4, PlaysThroughToStage5OnEveryDifficulty) {
   for (int difficulty = 0; difficulty < 4; ++difficulty) {
@@ -65,49 +63,6 @@ TEST_F(Stage4, WavesAreTheSameOnEveryDifficultyAndDrawNoRandomNumber) {
     EXPECT_EQ(DrawsSince(before), 0u);
     if (difficulty == 0) first = hash;
     EXPECT_EQ(hash, first);
-  }
-}
-
-TEST_F(Stage4, SlotGroupsFireByHalf) {
-  struct Case {
-    const char* what;
-    int difficulty, frame, slot, age;
-    double t1, t2;
-    int bullets, sheet;  // sheet -1: several sheets
-  };
-  const Case cases[] = {
-      {"slot 0 twin rings", 1, 1000, 0, 70, 60, 300, 10, 13},
-      {"slot 0 before its window", 1, 1000, 0, 50, 60, 300, 0, 13},
-      {"slot 1 formation on Normal", 1, 1000, 1, 80, 60, 300, 3, 13},
-      {"slot 1 off its period", 1, 1000, 1, 70, 60, 300, 0, 13},
-      {"side enemy's five rings", 0, 1000, 26, 90, 60, 300, 30, 7},
-      {"slot 5 from age 0", 3, 1000, 5, 0, 90, 91, 15, 2},
-      {"slot 5 past its second segment", 3, 1000, 5, 100, 90, 91, 0, 2},
-      {"slot 12 layers on Hard", 2, 1000, 12, 120, 0, 900, 36, 13},
-      {"slot 21 silent in the first half", 3, 1000, 21, 60, 0, 900, 0, 13},
-      {"slot 2 formation, second half", 2, 6000, 2, 80, 60, 190, 4, 13},
-      {"slot 28 aimed triple on Normal", 1, 7000, 28, 120, 60, 500, 6, -1},
-      {"slot 10 silent in the second half", 3, 6000, 10, 120, 60, 500, 0, 12},
-      {"slot 21 layers, second half", 0, 6000, 21, 180, 60, 250, 28, 13},
-      {"slot 21 off its period", 0, 6000, 21, 120, 60, 250, 0, 13},
-      {"slot 25 falling fans on Lunatic", 3, 6000, 25, 600, 600, 600, 6, 2},
-      {"slot 29 swaying rings", 1, 7000, 29, 60, 50, 500, 10, 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Begin(4, c.difficulty);
-    Step();
-    Enemy& e = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
-    e.sprite = 3;
-    g_stageFrame = c.frame;
-    FireStage4EnemyShots(c.slot);
-    int live = 0;
-    for (const EnemyBullet& b : g_enemyBullets) {
-      if (b.state == 0) continue;
-      ++live;
-      if (c.sheet >= 0) EXPECT_EQ(b.sheet, c.sheet);
-    }
-    EXPECT_EQ(live, c.bullets);
   }
 }
 

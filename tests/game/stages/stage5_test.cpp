@@ -13,12 +13,6 @@ namespace {
 
 class Stage5 : public PlayFixture {
  protected:
-  void StartPhase(int difficulty, int phase, int frame = 10001) {
-    StartAt(5, difficulty, frame);
-    InitBoss(0, 3, 6, 224.0, 150.0);
-    g_bossPhase = phase;
-    g_bosses[0].phaseTimer = 0;
-  }
   static int Count(const std::function<bool(const EnemyBullet&)>& which) {
     int n = 0;
     for (const EnemyBullet& b : g_enemyBullets) n += b.state != 0 && which(b);
@@ -62,42 +56,6 @@ TEST_F(Stage5, CardsRunInSpellPracticeToTheEndOfThePlay) {
   PlayEveryCardInPractice(14, 19, 8000, [](int, bool) { EXPECT_EQ(g_bosses[0].state, 0); });
 }
 
-TEST_F(Stage5, SlotsFireTheirBehaviourBeforeAndAfterFrame5500) {
-  struct Case {
-    const char* what;
-    int frame, slot, age, hp, bullets, lasers, draws;
-  };
-  // Normal: d 1. Segment ages 30 and 120 for every case.
-  const Case cases[] = {
-      {"E1 fairy on its period", 1000, 3, 70, 30, 10, 0, 0},
-      {"E1 fairy off its period", 1000, 3, 69, 30, 0, 0, 0},
-      {"E2 gunner makes its satellites", 1000, 10, 0, 300, 2, 0, 0},
-      {"E4 fan and one ring", 1000, 14, 30, 50, 8 + 20, 0, 0},
-      {"E5 fan and two rings", 1000, 20, 120, 50, 8 + 40, 0, 0},
-      {"E6 two rings of fans", 1000, 24, 60, 200, 2 * 6 * 5, 0, 0},
-      {"slot 28 fires nothing first", 1000, 28, 30, 50, 0, 0, 0},
-      {"slot 0 fires nothing later", 6000, 0, 30, 50, 0, 0, 0},
-      {"L2 above 100 HP", 6000, 3, 50, 130, 0, 0, 0},
-      {"L2 bursts below 100 HP", 6000, 3, 50, 99, 4, 0, 1},
-      {"L3 four lasers", 6000, 12, 120, 500, 4, 4, 0},
-      {"L3 burst again 60 later", 6000, 13, 180, 500, 4, 0, 0},
-      {"L4 two lasers", 6000, 26, 120, 500, 4, 2, 0},
-      {"L5 fan and two rings", 6000, 18, 30, 100, 8 + 40, 0, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    StartAt(5, 1, c.frame);
-    Enemy& e = PlaceEnemy(c.slot, c.age, 30, 120);
-    e.hp = c.hp;
-    const uint32_t before = g_randomCounter;
-    FireStage5EnemyShots(c.slot);
-    EXPECT_EQ(Count([](const EnemyBullet&) { return true; }), c.bullets);
-    EXPECT_EQ(LiveLasers(), c.lasers);
-    EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(c.draws));
-    EXPECT_EQ(e.hp, c.draws > 0 ? 0 : c.hp) << "the burst fairy dies at its next update";
-  }
-}
-
 TEST_F(Stage5, GunnerFiresOnlyFromItsOwnLiveSatellites) {
   // Normal: each satellite's fan at age m4 - 30 is 7 directions x 3 layers.
   for (int lost : {0, 1, 2}) {
@@ -133,7 +91,8 @@ TEST_F(Stage5, MidBossEndResumesAt4500AndTheMidBossLeavesUpRight) {
   for (int endFrame : {5000, 4000}) {
     SCOPED_TRACE(endFrame);
     Played().clear();
-    StartPhase(1, 2, endFrame);
+    StartPhase(5, 1, 2, 3, 6);
+    g_stageFrame = endFrame;
     Step();
     EXPECT_EQ(PlayedCount(kSeCardEnd), 1);
     EXPECT_EQ(g_bossPhase, 0);
@@ -147,7 +106,8 @@ TEST_F(Stage5, MidBossEndResumesAt4500AndTheMidBossLeavesUpRight) {
 
 TEST_F(Stage5, NonSpellGivesWayToItsCardAtOneHp) {
   for (int hp : {2, 1}) {
-    StartPhase(1, 3);
+    StartPhase(5, 1, 3, 3, 6);
+    g_stageFrame = 10001;
     Step(120);
     ASSERT_EQ(g_spellBackground, 0);
     g_bosses[0].hp = hp;

@@ -156,32 +156,6 @@ TEST_F(Stage6, WavesFillTheSlotsOfTheirPatternAlikeOnEveryDifficulty) {
   }
 }
 
-TEST_F(Stage6, EnemiesFireByTheirSlotsPattern) {
-  struct Case {
-    int slot, age, t1, t2;
-    bool fires;
-  };
-  const Case cases[] = {
-      {0, 60, 60, 300, true},   {3, 70, 60, 300, true},   {2, 65, 60, 300, false},
-      {0, 310, 60, 300, false}, {4, 120, 60, 360, true},  {5, 90, 60, 360, false},
-      {6, 60, 60, 60, true},    {21, 120, 60, 60, true},  {10, 30, 60, 60, false},
-      {14, 90, 60, 60, false},  {22, 75, 60, 300, true},  {25, 70, 60, 300, false},
-      {26, 60, 60, 300, false}, {29, 120, 60, 60, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.slot * 1000 + c.age);
-    StartAt(6, 3, 1900);
-    PlaceEnemy(c.slot, c.age, c.t1, c.t2);
-    FireStage6EnemyShots(c.slot);
-    EXPECT_EQ(LiveBullets() > 0, c.fires);
-  }
-  // Pattern B: ten pairs of orbit rings, each a centre and its ring.
-  StartAt(6, 3, 1900);
-  PlaceEnemy(4, 60, 60, 360);
-  FireStage6EnemyShots(4);
-  EXPECT_EQ(LiveBullets(), 10 * 2 * (1 + 4));
-}
-
 TEST_F(Stage6, LastCardBlowsUpOnceNinetyStepsInAndMarksTheGameSpeed) {
   StartAt(6, 1, 20000);
   InitBoss(0, 0, 4, 224.0, 150.0);
