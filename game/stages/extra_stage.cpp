@@ -100,10 +100,6 @@ void RunOf4(int k, double s, int m1, int t1, int m2, int t2, double xs[4], doubl
   }
 }
 
-bool InRun(int frame, int first, int last, int step) {
-  return frame >= first && frame <= last && (frame - first) % step == 0;
-}
-
 void RunSpacedFrame(int frame) {
   if (InRun(frame, 150, 210, 20)) WaveW1((frame - 150) / 10);
   if (InRun(frame, 700, 760, 20)) {
@@ -323,12 +319,8 @@ void RunExtraWaves() {
 
 namespace {
 
-double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
 int Parity(const Enemy& e) { return e.sprite % 2; }
-int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
-int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
-bool InGap(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
-bool GapEvery(const Enemy& e, int period) { return InGap(e) && Every(e.age - FirstEnd(e), period); }
+bool GapEvery(const Enemy& e, int period) { return Pausing(e) && Every(e.age - FirstEnd(e), period); }
 
 void F1(const Enemy& e) {
   if (e.age < 30 || e.age > 299 || !Every(e.age, 30)) return;
@@ -337,7 +329,7 @@ void F1(const Enemy& e) {
 }
 
 void F2(const Enemy& e) {
-  if (!InGap(e) || !Every(e.age, 60)) return;
+  if (!Pausing(e) || !Every(e.age, 60)) return;
   ShootLayeredFan(1, 0, 0, 1, 7, 0, 30, 360, 3, e.x, e.y, 1.0, 1.0, 3.0, 0.0, 270.0, 50.0);
 }
 
@@ -402,7 +394,7 @@ void F8(Enemy& e) {
 }
 
 void F9(const Enemy& e) {
-  if (!InGap(e) || !Every(e.age, 30)) return;
+  if (!Pausing(e) || !Every(e.age, 30)) return;
   const double a = e.age;
   ShootRing(3, 0, 1, 7, 0, 0, 7, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
   static constexpr int kTurns[4][2] = {{350, 10}, {340, 20}, {10, -10}, {20, -20}};

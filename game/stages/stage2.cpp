@@ -219,10 +219,6 @@ namespace {
 
 int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
 
-bool Pausing(const Enemy& e) {
-  return e.age >= static_cast<int>(e.seg1.age) && e.age <= static_cast<int>(e.seg2.age);
-}
-
 // A small fairy below 100 HP bursts into a ring (on the difficulties given) and dies.
 void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
   if (e.hp >= 100) return;

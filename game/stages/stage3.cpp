@@ -255,12 +255,6 @@ void RunStage3Waves() {
 
 namespace {
 
-double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
-
-bool Pausing(const Enemy& e) {
-  return e.age >= static_cast<int>(e.seg1.age) && e.age <= static_cast<int>(e.seg2.age);
-}
-
 // Slots 0-19: one aimed ring at age 90, and death below 100 HP.
 void FireSmall(Enemy& e) {
   const int d = Diff();

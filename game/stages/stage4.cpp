@@ -215,10 +215,6 @@ bool RunFixedFrame(int frame) {
   }
 }
 
-bool InRun(int frame, int first, int last, int step) {
-  return frame >= first && frame <= last && (frame - first) % step == 0;
-}
-
 // The runs of equally spaced spawns; 4560 also has a large enemy.
 void RunSpacedFrame(int frame) {
   if (frame == 4560) {
@@ -272,12 +268,8 @@ void RunStage4Waves() {
 
 namespace {
 
-double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
 int Parity(const Enemy& e) { return e.sprite % 2; }
 double Side(const Enemy& e) { return 2 * e.turnFlag - 1; }
-int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
-int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
-bool InWindow(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
 
 void TwinRings(const Enemy& e) {
   const int d = Diff();
@@ -402,15 +394,15 @@ void FireFirstHalf(int slot, Enemy& e) {
   const int d = Diff();
   const int age = e.age;
   if (slot == 0) {
-    if (InWindow(e) && Every(age, 10)) TwinRings(e);
+    if (Pausing(e) && Every(age, 10)) TwinRings(e);
   } else if (slot <= 2) {
-    if (InWindow(e) && Every(age, 5 * (5 - d))) Formation(e, 1.0, 0.1);
+    if (Pausing(e) && Every(age, 5 * (5 - d))) Formation(e, 1.0, 0.1);
   } else if (slot == 3 || slot == 26 || slot == 27) {
-    if (InWindow(e) && Every(age, 30)) FiveRings(e);
+    if (Pausing(e) && Every(age, 30)) FiveRings(e);
   } else if (slot <= 11) {
     if (Every(age, 20) && age <= SecondStart(e)) AimedLayers(e);
   } else if (slot <= 19) {
-    if (InWindow(e) && Every(age, 60)) TurningLayers(e, 3 + Half(), 0.0);
+    if (Pausing(e) && Every(age, 60)) TurningLayers(e, 3 + Half(), 0.0);
   } else if (slot == 24 || slot == 25) {
     FireOrbitPattern(slot, e, kPatternA);
   } else if (slot == 28 || slot == 29) {
@@ -422,17 +414,17 @@ void FireSecondHalf(int slot, Enemy& e) {
   const int d = Diff();
   const int age = e.age;
   if (slot <= 3) {
-    if (InWindow(e) && Every(age, 20)) Formation(e, 3.0, -0.1);
+    if (Pausing(e) && Every(age, 20)) Formation(e, 3.0, -0.1);
   } else if (slot == 4 || slot == 5 || slot == 28) {
-    if (InWindow(e) && Every(age, 140 - 20 * d)) AimedTriple(e);
+    if (Pausing(e) && Every(age, 140 - 20 * d)) AimedTriple(e);
   } else if (slot == 6 || slot == 7) {
     FireOrbitPattern(slot, e, kPatternC);
   } else if (slot >= 20 && slot <= 23) {
-    if (InWindow(e) && Every(age - FirstEnd(e), 120)) TurningLayers(e, 4, Aim(e));
+    if (Pausing(e) && Every(age - FirstEnd(e), 120)) TurningLayers(e, 4, Aim(e));
   } else if (slot >= 24 && slot <= 27) {
-    if (InWindow(e) && Every(age, 35 - 5 * d)) FallingFans(e);
+    if (Pausing(e) && Every(age, 35 - 5 * d)) FallingFans(e);
   } else if (slot == 29) {
-    if (InWindow(e) && Every(age, 6)) SwayingRings(e);
+    if (Pausing(e) && Every(age, 6)) SwayingRings(e);
   }
 }
 

@@ -117,10 +117,6 @@ void RunStage5MidBossTimeout() {
   boss.moveFrames = 120.0;
 }
 
-bool InRun(int frame, int first, int last, int step) {
-  return frame >= first && frame <= last && (frame - first) % step == 0;
-}
-
 }  // namespace
 
 void RunStage5Waves() {
@@ -292,10 +288,6 @@ void RunStage5Waves() {
 
 namespace {
 
-int SegmentEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
-int SegmentStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
-double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
-
 // Two satellites circling the enemy at radius 30; their slots go to the table.
 void MakeSatellites(int slot) {
   for (int i = 0; i < 2; ++i) {
@@ -325,7 +317,7 @@ void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehavio
 void FireE1(int slot, const Enemy& e) {
   const int d = Diff();
   const int t = e.age + 10 * (slot % 5 - 4);
-  if (t < SegmentEnd(e) || t % 60 != 0) return;
+  if (t < FirstEnd(e) || t % 60 != 0) return;
   ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 12, 0, 2 * (d - Half()) + 3, 120, Half() + 2, e.x,
                   e.y, 1.0, 1.0, 2.0, 0.0, Aim(e), 40.0);
 }
@@ -337,7 +329,7 @@ void StreamFan(int slot, const Enemy& e, int spread) {
 }
 
 void FireGunner(int slot, const Enemy& e, bool closing) {
-  const int d = Diff(), age = e.age, m2 = SegmentEnd(e), m4 = SegmentStart(e);
+  const int d = Diff(), age = e.age, m2 = FirstEnd(e), m4 = SecondStart(e);
   if (age == 0) MakeSatellites(slot);
   // The aim away from the player, in whole degrees.
   if (age == m2) g_stage5.aim[slot % 2] = static_cast<int>(Aim(e) + 180.0);
@@ -368,8 +360,8 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
 }
 
 void FireE6(const Enemy& e) {
-  const int d = Diff(), age = e.age, m2 = SegmentEnd(e);
-  if (age < m2 || age > SegmentStart(e) || (age - m2) % 30 != 0) return;
+  const int d = Diff(), age = e.age, m2 = FirstEnd(e);
+  if (age < m2 || age > SecondStart(e) || (age - m2) % 30 != 0) return;
   // age / 2 is a real division: a double argument, as every such division in the scripts.
   const double base = (2 * e.turnFlag - 1) * (age / 2.0);
   for (double accel : {0.02, 0.05}) {
@@ -384,7 +376,7 @@ void FireFirstHalf(int slot, const Enemy& e) {
   } else if (slot <= 13) {
     FireGunner(slot, e, slot >= 12);
   } else if (slot <= 23) {
-    if (e.age == SegmentEnd(e) || e.age == SegmentStart(e)) {
+    if (e.age == FirstEnd(e) || e.age == SecondStart(e)) {
       if (slot <= 17) {
         FanAndRings(e, 6.0, 0, 3, -0.05, false);
       } else {
@@ -397,9 +389,9 @@ void FireFirstHalf(int slot, const Enemy& e) {
 }
 
 void FireL1(int slot, const Enemy& e) {
-  const int d = Diff(), age = e.age, m2 = SegmentEnd(e);
+  const int d = Diff(), age = e.age, m2 = FirstEnd(e);
   if (age == 0) MakeSatellites(slot);
-  if (age < m2 || age > SegmentStart(e)) return;
+  if (age < m2 || age > SecondStart(e)) return;
   const int k = age - m2;
   if (k % 90 < 30 && k % (6 - d + Half()) == 0) {
     for (int i = 0; i < 2; ++i) {
@@ -433,7 +425,7 @@ void FireL2(Enemy& e) {
 // The cross of lasers through the enemy (and, for the larger gunners, through the
 // player), and a slow four-way burst as they open and once more 60 steps later.
 void FireCross(const Enemy& e, bool throughPlayer) {
-  const int age = e.age, m4 = SegmentStart(e);
+  const int age = e.age, m4 = SecondStart(e);
   if (age != m4 && age != m4 + 60) return;
   if (age == m4) {
     SpawnLaser(3, 10, e.y, 430, e.y, 0.0, 500, 7, 60, 90, 2);
@@ -456,7 +448,7 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if (slot <= 17 || slot >= 24) {
     FireCross(e, false);
   } else if (slot <= 23) {
-    if (e.age == SegmentEnd(e) || e.age == SegmentStart(e)) FanAndRings(e, 6.0, 7, 1, -0.1, true);
+    if (e.age == FirstEnd(e) || e.age == SecondStart(e)) FanAndRings(e, 6.0, 7, 1, -0.1, true);
   }
 }
 

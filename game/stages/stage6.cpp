@@ -190,13 +190,10 @@ void RunStage6Waves() {
 namespace {
 
 int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
-int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
-int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
-bool InWindow(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
 
 // A turning polygon: still while the enemy waits, turning for its last 120 steps.
 void TurningPolygon(const Enemy& e, double speed, int period) {
-  if (!InWindow(e) || !Every(e.age - FirstEnd(e), period)) return;
+  if (!Pausing(e) || !Every(e.age - FirstEnd(e), period)) return;
   const int d = Diff();
   const int late = e.age - SecondStart(e) + 120;
   const double rotation = late < 0 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * late;
@@ -204,7 +201,7 @@ void TurningPolygon(const Enemy& e, double speed, int period) {
 }
 
 void OrbitRings(const Enemy& e) {
-  if (!InWindow(e) || !Every(e.age - FirstEnd(e), 60)) return;
+  if (!Pausing(e) || !Every(e.age - FirstEnd(e), 60)) return;
   const int d = Diff();
   const int c = TurnColour(e);
   const int n = d - d / 2 + 2;

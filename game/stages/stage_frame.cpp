@@ -14,6 +14,15 @@ int PerDifficulty(int easy, int normal, int hard, int lunatic) {
   return values[d < 0 ? 0 : d > 3 ? 3 : d];
 }
 
+bool InRun(int frame, int first, int last, int step) {
+  return frame >= first && frame <= last && (frame - first) % step == 0;
+}
+
+int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
+int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
+bool Pausing(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
+double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
+
 void RunStageSteps(const StageParts& parts) {
   if (g_talkActive == 0 && g_bossPhase == 0) {
     parts.waves();

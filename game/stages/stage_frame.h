@@ -5,6 +5,7 @@
 // 200120). A stage's own unit holds only its timeline, waves, firing, lines and phases.
 #include <cstdint>
 
+struct Enemy;
 struct EnemyBullet;
 struct DialogueText;
 
@@ -13,6 +14,16 @@ inline bool Every(int counter, int period) { return period > 0 && counter % peri
 // A value given per difficulty, Easy / Normal / Hard / Lunatic (out-of-range difficulties
 // take the nearest).
 int PerDifficulty(int easy, int normal, int hard, int lunatic);
+
+// True for frame = first, first + step, first + 2 * step, ... up to last.
+bool InRun(int frame, int first, int last, int step);
+// An enemy's two-segment move: the age its first segment ends, the age its second
+// starts, and whether it is pausing between them (both ages included).
+int FirstEnd(const Enemy& e);
+int SecondStart(const Enemy& e);
+bool Pausing(const Enemy& e);
+// The angle from an enemy to the player.
+double Aim(const Enemy& e);
 
 // Marks of g_stageFrame. Setting a mark makes the next step see the mark + 1.
 constexpr int kOpeningTalkEnd = 10000;
