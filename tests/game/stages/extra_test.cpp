@@ -45,23 +45,7 @@ TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
 }
 
 TEST_F(Extra, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  const PlaySetup setup{8, 4, 7, 0xC0FFEEu};
-  BeginPlay(setup);
-  std::vector<uint64_t> live;
-  const int steps = PlayToTheEnd(FiringInput, 200000, &live);
-  ASSERT_GT(steps, 0);
-  ASSERT_GT(live.size(), 20u);
-  const std::vector<ReplayPair> recording(g_replayPairs, g_replayPairs + g_replayPairCount);
-  BeginPlayback(setup, recording.data(), static_cast<int>(recording.size()));
-  std::vector<uint64_t> replayed;
-  PlayToTheEnd(nullptr, steps, &replayed);
-  // A replay ends at 100300 after the bonus, without the closing talk.
-  ASSERT_LE(replayed.size(), live.size());
-  ASSERT_GT(replayed.size(), 20u);
-  for (size_t k = 0; k < replayed.size(); ++k) {
-    ASSERT_EQ(replayed[k], live[k]) << "step " << 600 * (k + 1);
-  }
-  EXPECT_EQ(g_stageOver, 1);
+  ExpectReplayReproducesTheRun(PlaySetup{8, 4, 7, 0xC0FFEEu}, 200000, true);
 }
 
 TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {

@@ -179,30 +179,6 @@ TEST_F(Stage1, RainDrawsAFixedCountOfRandomValuesPerStep) {
   }
 }
 
-TEST_F(Stage1, MidBossShowsItsCardOnlyOnHardAndLunatic) {
-  for (int difficulty = 0; difficulty < 4; ++difficulty) {
-    SCOPED_TRACE(difficulty);
-    Begin(1, difficulty);
-    Step();
-    g_player.invulnerable = 1 << 20;
-    g_stageFrame = 2100;
-    Step(131);  // to frame 2231: the fight has begun
-    ASSERT_EQ(g_bossPhase, 1);
-    Step(150);
-    g_bosses[0].hp = 0;  // the non-spell beaten
-    Step();
-    if (difficulty >= 2) {
-      EXPECT_EQ(g_bossPhase, 1);
-      EXPECT_EQ(g_spellBackground, 1);
-      EXPECT_EQ(g_bosses[0].maxHp, 1200) << "the card's first step runs in the same call";
-    } else {
-      EXPECT_EQ(g_bossPhase, 2);
-      EXPECT_EQ(g_spellBackground, 0);
-      EXPECT_EQ(g_bosses[0].remainingCards, -1);
-    }
-  }
-}
-
 TEST_F(Stage1, ConversationAndFightMarksChainToTheNextStage) {
   Begin(1, 0);
   Step();
