@@ -464,17 +464,6 @@ void RunOrbPhase(bool second) {
   if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), second ? 4 : 3));
 }
 
-void RunLastCardPhase() {
-  g_stage2.barSplit = 100;
-  if (g_spellBackground == 0) {
-    RunNonSpellStart(kCardWait);
-    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
-  }
-  if (g_spellBackground != 1) return;
-  BlowUpBossAtLastCardEnd();
-  RunBossAttack(GetSpellCardId(Diff(), 5));
-}
-
 }  // namespace
 
 void RunStage2BossFight() {
@@ -489,7 +478,8 @@ void RunStage2BossFight() {
       RunOrbPhase(true);
       break;
     case 4:
-      RunLastCardPhase();
+      g_stage2.barSplit = 100;
+      RunWaitThenLastCard(kCardWait, 5);
       break;
     case 5:
       EndBossFight();

@@ -633,17 +633,6 @@ void RunNonSpellThenCard(bool second) {
   if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), second ? 8 : 7));
 }
 
-void RunLastCardPhase() {
-  g_stage3.barSplit = 100;
-  if (g_spellBackground == 0) {
-    RunNonSpellStart(kCardWait);
-    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
-  }
-  if (g_spellBackground != 1) return;
-  BlowUpBossAtLastCardEnd();
-  RunBossAttack(GetSpellCardId(Diff(), 9));
-}
-
 // The cage of the last card narrows for 300 steps after its end: every laser goes now.
 // The shake starts as the other stages' ends start it (both counters at 30).
 void EndBossFightHere() {
@@ -668,7 +657,8 @@ void RunStage3BossFight() {
       RunNonSpellThenCard(true);
       break;
     case 5:
-      RunLastCardPhase();
+      g_stage3.barSplit = 100;
+      RunWaitThenLastCard(kCardWait, 9);
       break;
     case 6:
       EndBossFightHere();

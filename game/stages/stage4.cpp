@@ -651,17 +651,6 @@ void EndTrioFight() {
   g_stageFrame = kTrioFightEnd;
 }
 
-void RunLastCardPhase() {
-  g_stage4.barSplit = 100;
-  if (g_spellBackground == 0) {
-    RunNonSpellStart(kCardWait);
-    if (g_bosses[0].phaseTimer == 180) StartCardAfterNonSpell();
-  }
-  if (g_spellBackground != 1) return;
-  BlowUpBossAtLastCardEnd();
-  RunBossAttack(GetSpellCardId(Diff(), 13));
-}
-
 }  // namespace
 
 void RunStage4BossFight() {
@@ -682,7 +671,8 @@ void RunStage4BossFight() {
       RunNonSpellThenCard(kThirdNonSpell, 12, [](Boss& boss) { OrbNonSpell(boss, false); });
       break;
     case 6:
-      RunLastCardPhase();
+      g_stage4.barSplit = 100;
+      RunWaitThenLastCard(kCardWait, 13);
       break;
     case 7:
       EndBossFight();
