@@ -454,14 +454,11 @@ void RunMidBossPhase() {
 
 void RunOrbPhase(bool second) {
   g_stage2.barSplit = 20;
-  if (g_spellBackground == 0) {
-    if (RunNonSpellStart(second ? kSecondOrbNonSpell : kFirstOrbNonSpell)) {
-      StartCardAfterNonSpell();
-    } else {
-      RunOrbPattern(second);
-    }
+  if (second) {
+    RunNonSpellPhase(kSecondOrbNonSpell, [] { RunOrbPattern(true); }, 4);
+  } else {
+    RunNonSpellPhase(kFirstOrbNonSpell, [] { RunOrbPattern(false); }, 3);
   }
-  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), second ? 4 : 3));
 }
 
 }  // namespace

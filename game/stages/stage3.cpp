@@ -621,16 +621,11 @@ void EndMidBossHere() {
 
 void RunNonSpellThenCard(bool second) {
   g_stage3.barSplit = 20;
-  if (g_spellBackground == 0) {
-    if (RunNonSpellStart(second ? kSecondNonSpell : kFirstNonSpell)) {
-      StartCardAfterNonSpell();
-    } else if (second) {
-      RunSecondNonSpellPattern();
-    } else {
-      RunFirstNonSpellPattern();
-    }
+  if (second) {
+    RunNonSpellPhase(kSecondNonSpell, RunSecondNonSpellPattern, 8);
+  } else {
+    RunNonSpellPhase(kFirstNonSpell, RunFirstNonSpellPattern, 7);
   }
-  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), second ? 8 : 7));
 }
 
 // The cage of the last card narrows for 300 steps after its end: every laser goes now.

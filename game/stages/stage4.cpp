@@ -617,16 +617,9 @@ void OrbNonSpell(Boss& boss, bool lasers) {
   g_stage4.angle += ((lasers ? 15 : 18) - d) * g_stage4.sign;
 }
 
-void RunNonSpellThenCard(const NonSpell& values, int slot, void (*pattern)(Boss&)) {
+void RunNonSpellThenCard(const NonSpell& values, int slot, void (*pattern)()) {
   g_stage4.barSplit = 20;
-  if (g_spellBackground == 0) {
-    if (RunNonSpellStart(values)) {
-      StartCardAfterNonSpell();
-    } else {
-      pattern(g_bosses[0]);
-    }
-  }
-  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), slot));
+  RunNonSpellPhase(values, pattern, slot);
 }
 
 // The trio's one card, run on boss 0 for all three; it sets boss 0 hidden again itself.
@@ -662,13 +655,13 @@ void RunStage4BossFight() {
       EndTrioFight();
       break;
     case 3:
-      RunNonSpellThenCard(kFirstNonSpell, 10, FirstNonSpell);
+      RunNonSpellThenCard(kFirstNonSpell, 10, [] { FirstNonSpell(g_bosses[0]); });
       break;
     case 4:
-      RunNonSpellThenCard(kSecondNonSpell, 11, [](Boss& boss) { OrbNonSpell(boss, true); });
+      RunNonSpellThenCard(kSecondNonSpell, 11, [] { OrbNonSpell(g_bosses[0], true); });
       break;
     case 5:
-      RunNonSpellThenCard(kThirdNonSpell, 12, [](Boss& boss) { OrbNonSpell(boss, false); });
+      RunNonSpellThenCard(kThirdNonSpell, 12, [] { OrbNonSpell(g_bosses[0], false); });
       break;
     case 6:
       g_stage4.barSplit = 100;

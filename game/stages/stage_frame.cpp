@@ -196,6 +196,17 @@ void BlowUpBossAtLastCardEnd() {
   }
 }
 
+void RunNonSpellPhase(const NonSpell& values, void (*pattern)(), int cardSlot) {
+  if (g_spellBackground == 0) {
+    if (RunNonSpellStart(values)) {
+      StartCardAfterNonSpell();
+    } else {
+      pattern();
+    }
+  }
+  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(g_difficulty, cardSlot));
+}
+
 void RunWaitThenLastCard(const NonSpell& wait, int cardSlot) {
   if (g_spellBackground == 0) {
     RunNonSpellStart(wait);

@@ -122,6 +122,9 @@ struct NonSpell {
 bool RunNonSpellStart(const NonSpell& values);
 // The card that follows a non-spell: its first step runs in the same call.
 void StartCardAfterNonSpell();
+// A non-spell and the card after it: the non-spell's own pattern each step until the
+// attack ends, then the card of `cardSlot`, whose first step runs in the same call.
+void RunNonSpellPhase(const NonSpell& values, void (*pattern)(), int cardSlot);
 // The boss's last card ending: the boss is beaten with the defeat blast, and the card
 // ends once the blast has freed it.
 void BlowUpBossAtLastCardEnd();
