@@ -34,14 +34,6 @@ TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
   }
 }
 
-TEST_F(Stage3, StagePracticeEndsThePlayAtTheClearWithoutRaisingProgress) {
-  ASSERT_GT(PlayThrough(13, 2, true, 100000), 0);
-  ASSERT_EQ(g_stageOver, 1);
-  EXPECT_EQ(g_scene, 13);
-  EXPECT_EQ(g_stageFrame, 200121);
-  EXPECT_EQ(StageProgress[0][2], 0);
-}
-
 TEST_F(Stage3, WavesSpawnAliveAtTheirFramesAndAlikeOnEveryDifficulty) {
   const std::pair<int, int> spawns[] = {{120, 0},   {950, 7},   {1460, 20}, {3840, 8},
                                         {4100, 26}, {4260, 28}, {5500, 29}, {5690, 18}};
