@@ -551,10 +551,7 @@ void GetExtraDialogueLine(DialogueLine& line) {
     case 66: EndClosingConversation(); return;
     default: break;
   }
-  const Row* row = nullptr;
-  for (const Row& r : kRows) {
-    if (r.number == number) row = &r;
-  }
+  const Row* row = FindLineRow(kRows, number);
   if (row == nullptr) return;  // 20, 22-29, 34, 36-49: side 3, both portraits out
 
   const int right = row->rightKind == 0 ? g_bosses[0].kind : row->rightKind;

@@ -502,10 +502,7 @@ void GetStage4DialogueLine(DialogueLine& line) {
     case 47: EndClosingConversation(); return;
     default: break;
   }
-  const Row* row = nullptr;
-  for (const Row& r : kRows) {
-    if (r.number == number) row = &r;
-  }
+  const Row* row = FindLineRow(kRows, number);
   if (row == nullptr) return;  // 12-19, 38-40 and past 47: the empty line
 
   const int right = row->rightBoss >= 0 ? g_bosses[row->rightBoss].kind : -1;

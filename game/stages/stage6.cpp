@@ -277,10 +277,7 @@ void GetStage6DialogueLine(DialogueLine& line) {
     case 39: case 59: EndClosingConversation(); return;
     default: break;
   }
-  const Row* row = nullptr;
-  for (const Row& r : kRows) {
-    if (r.number == number) row = &r;
-  }
+  const Row* row = FindLineRow(kRows, number);
   if (row == nullptr) return;  // 17, 19 and 40-49 close the box
 
   const int right = row->rightPose >= 0 ? g_bosses[0].kind : -1;

@@ -47,6 +47,16 @@ struct DialogueLine {
 };
 using LineTable = void (*)(DialogueLine& line);
 
+// The row of a line table whose `number` is the line's, or null: a line with no row
+// shows nothing.
+template <typename Row, int N>
+const Row* FindLineRow(const Row (&rows)[N], int number) {
+  for (const Row& row : rows) {
+    if (row.number == number) return &row;
+  }
+  return nullptr;
+}
+
 // A spoken line: its side, the player's portrait at `leftPose` and `rightCharacter` at
 // `rightPose`, and its text. A left pose below 0, or a right character below 0, keeps
 // that side's default (no portrait).
