@@ -319,8 +319,6 @@ void RunExtraWaves() {
 
 namespace {
 
-int Parity(const Enemy& e) { return e.sprite % 2; }
-bool GapEvery(const Enemy& e, int period) { return Pausing(e) && Every(e.age - FirstEnd(e), period); }
 
 void F1(const Enemy& e) {
   if (e.age < 30 || e.age > 299 || !Every(e.age, 30)) return;
@@ -339,7 +337,7 @@ void F3(Enemy& e) {
 }
 
 void F4(const Enemy& e) {
-  if (!GapEvery(e, 60)) return;
+  if (!PausingEvery(e, 60)) return;
   const int d = g_difficulty;
   ShootLayeredFan(1, 0, 0, 1, 2, 0, 2 * d + 3, 90, d + 1, e.x, e.y, 1.0, 0.1, 2.5, 0.0, Aim(e),
                   30.0);
@@ -360,7 +358,7 @@ void F6(Enemy& e) {
           Keep(SpawnBulletIndexed(4, 0, 18, 28, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 180.0 * k));
     }
   }
-  if (GapEvery(e, 9)) {
+  if (PausingEvery(e, 9)) {
     for (double base : {1.0 * e.age, -1.0 * e.age}) {
       ShootRing(0, 0, 1, 4, 0, 0, 7, e.x, e.y, 1.0, 0.1, 2.5, 0.0, base);
     }
@@ -383,12 +381,12 @@ void F6(Enemy& e) {
 }
 
 void F7(const Enemy& e) {
-  if (!GapEvery(e, 10)) return;
+  if (!PausingEvery(e, 10)) return;
   ShootPolygon(6, 4, 1, e.age % 80 + 20, 4, e.x, e.y, 2.0, 7.0 * e.age, 270.0);
 }
 
 void F8(Enemy& e) {
-  if (!GapEvery(e, 60) || HitCircle(e.x, e.y, g_player.x, g_player.y, 50.0)) return;
+  if (!PausingEvery(e, 60) || HitCircle(e.x, e.y, g_player.x, g_player.y, 50.0)) return;
   ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 10, e.x, e.y, 3.0, -0.05, 1.5, 0.0, Aim(e));
   e.hp -= 50;
 }
@@ -428,7 +426,7 @@ void F11F12(Enemy& e, bool throughPlayer) {
 }
 
 void F13(const Enemy& e) {
-  if (!GapEvery(e, 10)) return;
+  if (!PausingEvery(e, 10)) return;
   const int t2 = SecondStart(e);
   const double rotation =
       e.age < t2 - 180 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * (e.age - t2 + 180);

@@ -268,7 +268,6 @@ void RunStage4Waves() {
 
 namespace {
 
-int Parity(const Enemy& e) { return e.sprite % 2; }
 double Side(const Enemy& e) { return 2 * e.turnFlag - 1; }
 
 void TwinRings(const Enemy& e) {
@@ -420,7 +419,7 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if (slot == 6 || slot == 7) {
     FireOrbitPattern(slot, e, kPatternC);
   } else if (slot >= 20 && slot <= 23) {
-    if (Pausing(e) && Every(age - FirstEnd(e), 120)) TurningLayers(e, 4, Aim(e));
+    if (PausingEvery(e, 120)) TurningLayers(e, 4, Aim(e));
   } else if (slot >= 24 && slot <= 27) {
     if (Pausing(e) && Every(age, 35 - 5 * d)) FallingFans(e);
   } else if (slot == 29) {

@@ -193,7 +193,7 @@ int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
 
 // A turning polygon: still while the enemy waits, turning for its last 120 steps.
 void TurningPolygon(const Enemy& e, double speed, int period) {
-  if (!Pausing(e) || !Every(e.age - FirstEnd(e), period)) return;
+  if (!PausingEvery(e, period)) return;
   const int d = Diff();
   const int late = e.age - SecondStart(e) + 120;
   const double rotation = late < 0 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * late;
@@ -201,7 +201,7 @@ void TurningPolygon(const Enemy& e, double speed, int period) {
 }
 
 void OrbitRings(const Enemy& e) {
-  if (!Pausing(e) || !Every(e.age - FirstEnd(e), 60)) return;
+  if (!PausingEvery(e, 60)) return;
   const int d = Diff();
   const int c = TurnColour(e);
   const int n = d - d / 2 + 2;

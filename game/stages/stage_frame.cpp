@@ -21,6 +21,10 @@ bool InRun(int frame, int first, int last, int step) {
 int FirstEnd(const Enemy& e) { return static_cast<int>(e.seg1.age); }
 int SecondStart(const Enemy& e) { return static_cast<int>(e.seg2.age); }
 bool Pausing(const Enemy& e) { return e.age >= FirstEnd(e) && e.age <= SecondStart(e); }
+bool PausingEvery(const Enemy& e, int period) {
+  return Pausing(e) && Every(e.age - FirstEnd(e), period);
+}
+int Parity(const Enemy& e) { return e.sprite % 2; }
 double Aim(const Enemy& e) { return AngleToPlayer(e.x, e.y); }
 
 void RunStageSteps(const StageParts& parts) {

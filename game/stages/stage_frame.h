@@ -22,6 +22,10 @@ bool InRun(int frame, int first, int last, int step);
 int FirstEnd(const Enemy& e);
 int SecondStart(const Enemy& e);
 bool Pausing(const Enemy& e);
+// Pausing, on every `period`-th step counted from the first segment's end.
+bool PausingEvery(const Enemy& e, int period);
+// The parity of an enemy's sprite: the two of a pair fire in opposite colours.
+int Parity(const Enemy& e);
 // The angle from an enemy to the player.
 double Aim(const Enemy& e);
 
