@@ -431,15 +431,7 @@ void GetStage3DialogueLine(DialogueLine& line) {
   if (number >= 1 && number <= 12) row = &kOpening[number - 1];
   if (number >= 20 && number <= 21) row = &kClosing[number - 20];
 
-  if (number == 4) {
-    // The boss is made here, and on the next step (its timer at 1) flies in with its name.
-    Boss& boss = g_bosses[0];
-    if (boss.state == 0) InitBoss(0, 2, 1, 420.0, 100.0);
-    if (boss.phaseTimer == 1) {
-      SetBossMoveTarget(0, 224.0, 150.0, 50);
-      ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
-    }
-  }
+  if (number == 4) FlyInBoss(2, 1);
   if (number == 11) StartBossMusicOnce(kBossTheme);
   if (number == 14) EndOpeningConversation();
   if (number == 23) EndClosingConversation();

@@ -452,16 +452,6 @@ void SendAway(int slot) {
   SetBossMoveTarget(slot, 254.0, -50.0, 90);
 }
 
-void EnterStageBoss() {
-  Boss& boss = g_bosses[0];
-  if (boss.state == 0) InitBoss(0, kBossCards, kBossKind, 420.0, 100.0);
-  // On the next step (the boss's timer at 1) it flies in and shows its name.
-  if (boss.phaseTimer == 1) {
-    SetBossMoveTarget(0, 224.0, 150.0, 50);
-    ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
-  }
-}
-
 }  // namespace
 
 void GetStage4DialogueLine(DialogueLine& line) {
@@ -495,7 +485,7 @@ void GetStage4DialogueLine(DialogueLine& line) {
       g_stageFrame = kTrioLeaveTalkEnd;
       g_talkActive = 0;
       return;
-    case 23: EnterStageBoss(); break;
+    case 23: FlyInBoss(kBossCards, kBossKind); break;
     case 32: StartBossMusicOnce(kBossTheme); break;
     case 37: EndOpeningConversation(); return;
     case 47: EndClosingConversation(); return;

@@ -483,15 +483,9 @@ void GetStage5DialogueLine(DialogueLine& line) {
   if (number >= 1 && number <= 10) row = &kOpening[number - 1];
   if (number >= 20 && number <= 25) row = &kClosing[number - 20];
 
-  if (number == 2) {
-    // The boss has flown in by itself (frame 7710) with her card count from frame 7700:
-    // only her name shows.
-    Boss& boss = g_bosses[0];
-    if (boss.state == 3) {
-      boss.state = 1;
-      ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
-    }
-  }
+  // The boss has flown in by itself (frame 7710) with her card count from frame 7700:
+  // only her name shows.
+  if (number == 2) BringBossBack();
   if (number == 10) StartBossMusicOnce(kBossTheme);
   if (number == 12) EndOpeningConversation();
   if (number == 27) EndClosingConversation();

@@ -239,19 +239,6 @@ void FireStage6EnemyShots(int slot) {
 // ---------------------------------------------------------------------------
 // Conversations.
 
-namespace {
-
-// The princess comes back from her mirage: shown again, with her name; she keeps her
-// place and her cards.
-void BringBossBack() {
-  Boss& boss = g_bosses[0];
-  if (boss.state != 3) return;
-  boss.state = 1;
-  ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
-}
-
-}  // namespace
-
 void GetStage6DialogueLine(DialogueLine& line) {
   struct Row {
     int number, side;
@@ -271,7 +258,7 @@ void GetStage6DialogueLine(DialogueLine& line) {
   };
   const int number = g_talkActive;
   switch (number) {
-    case 2: BringBossBack(); break;
+    case 2: BringBossBack(); break;  // the princess back from her mirage
     case 15: StartBossMusicOnce(kBossTheme); break;
     case 18: EndOpeningConversation(); return;
     case 39: case 59: EndClosingConversation(); return;

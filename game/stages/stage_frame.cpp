@@ -91,6 +91,22 @@ void EnterBoss(int remainingCards) {
   ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
 }
 
+void FlyInBoss(int remainingCards, int kind) {
+  Boss& boss = g_bosses[0];
+  if (boss.state == 0) InitBoss(0, remainingCards, kind, 420.0, 100.0);
+  if (boss.phaseTimer == 1) {
+    SetBossMoveTarget(0, 224.0, 150.0, 50);
+    ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+  }
+}
+
+void BringBossBack() {
+  Boss& boss = g_bosses[0];
+  if (boss.state != 3) return;
+  boss.state = 1;
+  ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
+}
+
 void EndOpeningConversation() {
   g_stageFrame = kOpeningTalkEnd;
   g_talkActive = 0;

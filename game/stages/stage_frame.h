@@ -97,6 +97,11 @@ void StartBossMusicOnce(int track);
 // Brings back a boss left in state 3 by the mid-boss: the charge flash at (224, 150),
 // a warp there and the boss's name.
 void EnterBoss(int remainingCards);
+// A boss made on this line (in slot 0 at (420, 100)) that flies to (224, 150) on the next
+// step, its timer at 1, showing its name.
+void FlyInBoss(int remainingCards, int kind);
+// A boss left in state 3 shows again with its name, keeping its place and its cards.
+void BringBossBack();
 void EndOpeningConversation();
 void EndClosingConversation();
 
