@@ -105,18 +105,6 @@ void ShowEnemyMarks(int leftX, int y) {
   ShowNotice(60, 2, 380, y, 0, SpriteSheetHandles.enemyMark[1]);
 }
 
-// The mid-boss still up inside the window leaves to the upper right.
-void RunStage5MidBossTimeout() {
-  Boss& boss = g_bosses[0];
-  if (boss.state == 3 || g_stageFrame < kMidBossWindowFirst || g_stageFrame > kMidBossWindowLast) {
-    return;
-  }
-  boss.state = 3;
-  boss.targetX = 420.0;
-  boss.targetY = -50.0;
-  boss.moveFrames = 120.0;
-}
-
 }  // namespace
 
 void RunStage5Waves() {
@@ -280,7 +268,7 @@ void RunStage5Waves() {
       }
       break;
   }
-  RunStage5MidBossTimeout();
+  RunMidBossTimeout(kMidBossWindowFirst, kMidBossWindowLast, 420.0);  // to the upper right
 }
 
 // ---------------------------------------------------------------------------

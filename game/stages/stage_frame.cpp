@@ -152,11 +152,11 @@ void StartBossFight(int firstPhase) {
   g_bossPhase = firstPhase;
 }
 
-void RunMidBossTimeout(int firstFrame, int lastFrame) {
+void RunMidBossTimeout(int firstFrame, int lastFrame, double exitX) {
   Boss& boss = g_bosses[0];
   if (boss.state == 3 || g_stageFrame < firstFrame || g_stageFrame > lastFrame) return;
   boss.state = 3;
-  boss.targetX = 0.0;
+  boss.targetX = exitX;
   boss.targetY = -50.0;
   boss.moveFrames = 120.0;
 }

@@ -118,8 +118,9 @@ void ClearOutField();
 
 // The boss fight starts at its first phase on the step after the opening conversation.
 void StartBossFight(int firstPhase);
-// A mid-boss still fighting inside the window [first, last] leaves upward.
-void RunMidBossTimeout(int firstFrame, int lastFrame);
+// A mid-boss still fighting inside the window [first, last] leaves upward, toward x
+// `exitX` above the field.
+void RunMidBossTimeout(int firstFrame, int lastFrame, double exitX = 0.0);
 // The mid-boss's last phase: the waves resume at `resumeFrame` when the fight outlasted it.
 void EndMidBoss(int resumeFrame);
 // The boss's last phase: break ring, a shake, items drawn in, and on to the closing talk.
