@@ -194,8 +194,7 @@ bool RunFixedFrame(int frame) {
       StartStageMusic(kStageTheme);
       return true;
     case 10:
-      ShowNotice(90, 2, 224, 150, 0, SpriteSheetHandles.itemLine);
-      SpawnLaser(13, 10, 150, 430, 150, 0, 500, 1, 500, 90, 2);
+      ShowItemLine();
       return true;
     case 460: case 490: case 520:
       ShowStageTitleNotice(kExtraCell, (frame - 460) / 30);
@@ -911,9 +910,7 @@ void NonSpellPhase(const PhaseValues& values, void (*pattern)(Boss&, int), int c
 }
 
 void Aftermath(int resumeFrame) {
-  RunBossBreakRing(0, 0);
-  ShakePlayfield(0, 30);
-  g_bossPhase = 0;
+  EndFightWithBreakRing();
   g_stageFrame = resumeFrame;
 }
 

@@ -97,8 +97,7 @@ void RunStage1Waves() {
       StartStageMusic(kStageTheme);
       break;
     case 10:
-      ShowNotice(90, 2, 224, 150, 0, SpriteSheetHandles.itemLine);
-      SpawnLaser(13, 10.0, 150.0, 430.0, 150.0, 0.0, 500, 1, 500, 90, 2);
+      ShowItemLine();
       break;
     case 50: case 70: case 90: case 110:
       SpawnOpeningFour(frame);

@@ -604,10 +604,7 @@ void RunMidBossPhase() {
 // waves go on (from 4130 when the fight outlasted it). Unlike the other stages' mid-boss
 // ends this one plays no card-end sound; the blast has just sounded.
 void EndMidBossHere() {
-  RunBossBreakRing(0, 0);
-  g_shakeTotal = 30;
-  g_shakeLeft = 30;
-  g_bossPhase = 0;
+  EndFightWithBreakRing();
   if (g_stageFrame > kResumeFrame) g_stageFrame = kResumeFrame;
 }
 

@@ -623,10 +623,7 @@ void RunTrioPhase() {
 // The trio's card has ended by its time: the waves go on from 4301 whatever the frame.
 void EndTrioFight() {
   PlayEffect(kSeCardEnd);
-  RunBossBreakRing(0, 0);
-  g_shakeTotal = 30;
-  g_shakeLeft = 30;
-  g_bossPhase = 0;
+  EndFightWithBreakRing();
   g_stageFrame = kTrioFightEnd;
 }
 

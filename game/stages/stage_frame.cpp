@@ -147,6 +147,11 @@ void ClearOutField() {
   }
 }
 
+void ShowItemLine() {
+  ShowNotice(90, 2, 224, 150, 0, SpriteSheetHandles.itemLine);
+  SpawnLaser(13, 10.0, 150.0, 430.0, 150.0, 0.0, 500, 1, 500, 90, 2);
+}
+
 void StartBossFight(int firstPhase) {
   g_bosses[0].phaseTimer = 1;
   g_bossPhase = firstPhase;
@@ -167,11 +172,15 @@ void EndMidBoss(int resumeFrame) {
   if (g_stageFrame > resumeFrame) g_stageFrame = resumeFrame;
 }
 
-void EndBossFight() {
+void EndFightWithBreakRing() {
   RunBossBreakRing(0, 0);
   g_shakeTotal = 30;
   g_shakeLeft = 30;
   g_bossPhase = 0;
+}
+
+void EndBossFight() {
+  EndFightWithBreakRing();
   g_stageFrame = kBossDefeated;
   AttractAllItems();
 }

@@ -108,6 +108,8 @@ void EndClosingConversation();
 // The last wave: bullets erased, items drawn to the player, the opening conversation.
 void EndWaves();
 void AttractAllItems();
+// The item-collection line notice and its guide laser across the field at y 150.
+void ShowItemLine();
 
 // The bell, every enemy's death on its next update, and every bullet in flight frozen
 // into a sleeping star (sheet 13, colour 4, half its limit) that wakes 30 steps later and
@@ -125,6 +127,9 @@ void RunMidBossTimeout(int firstFrame, int lastFrame, double exitX = 0.0);
 void EndMidBoss(int resumeFrame);
 // The boss's last phase: break ring, a shake, items drawn in, and on to the closing talk.
 void EndBossFight();
+// The break ring at boss 0, a 30-step shake, and no boss phase running: the common end
+// of a fight.
+void EndFightWithBreakRing();
 
 // Boss 0's random moves. The order of the two draws is part of what a replay repeats.
 // A move of 50 steps toward the player: x (the player's x -50..49, kept inside 124..324)
