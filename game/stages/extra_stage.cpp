@@ -82,8 +82,6 @@ void BossWarpsIn() {
   MoveBoss(0, 0, 224.0, 150.0, 0);
 }
 
-void ExtraNotice(int frames, int x, int y, int image) { ShowNotice(frames, 2, x, y, 0, image); }
-
 // Pairs of one turn flag, sprite and drops per side of the 1920-2010 runs.
 void CrossPair(int k, double x1, double y1, double a11, double a12, double x2, double y2,
                double a21, double a22) {
@@ -231,7 +229,7 @@ bool RunFixedFrame(int frame) {
       Spawn(20, 400, 0, 1, 75, 3, 400, 3, {0, 5, 8}, 274.0, 0.0, 2.0, 270.0, 2.0, 0.0);
       Spawn(21, 400, 1, 1, 75, 3, 400, 3, {0, 5, 8}, 174.0, 0.0, 2.0, 270.0, 2.0, 180.0);
       return true;
-    case 2460: ExtraNotice(60, 100, 440, SpriteSheetHandles.enemyMark[1]); return true;
+    case 2460: ShowEnemyMark(100, 440); return true;
     case 3720:
       Spawn(28, 600, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 3.0, 190.0);
       return true;
@@ -252,11 +250,11 @@ bool RunFixedFrame(int frame) {
       Spawn(29, 250, 1, 1, 60, 1, 300, 3, {8, 5, 1}, 224.0, 0.0, 3.0, 270.0, 2.0, 270.0);
       return true;
     case 5940:
-      ExtraNotice(60, 224, 400, SpriteSheetHandles.enemyMark[1]);
+      ShowEnemyMark(224, 400);
       SpawnLaser(13, 10, 400, 430, 400, 0, 500, 1, 500, 60, 3);
       return true;
-    case 7940: ExtraNotice(60, 70, 350, SpriteSheetHandles.enemyMark[1]); return true;
-    case 7965: ExtraNotice(60, 380, 350, SpriteSheetHandles.enemyMark[1]); return true;
+    case 7940: ShowEnemyMark(70, 350); return true;
+    case 7965: ShowEnemyMark(380, 350); return true;
     case 9900:
       AttractAllItems();
       g_talkActive = 1;

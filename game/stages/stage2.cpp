@@ -166,14 +166,14 @@ void RunStage2Waves() {
       SpawnThreeAimed(25, 1, {{0, 2, 2}, {2, 0, 2}, {0, 2, 2}});
       break;
     case 3760:
-      ShowNotice(60, 2, 60, 380, 0, SpriteSheetHandles.enemyMark[1]);
+      ShowEnemyMark(60, 380);
       break;
     case 4200:
       SpawnEnemy(20, 400, 0, 1, 100, 1, 500, 3, 8, 3, 2, 79.0, 0.0, 2.0, -60.0, 1.0, 180.0);
       SpawnEnemy(21, 400, 0, 1, 100, 1, 500, 3, 8, 3, 2, 350.0, 0.0, 2.0, 240.0, 1.0, 0.0);
       break;
     case 4360:
-      ShowNotice(60, 2, 100, 440, 0, SpriteSheetHandles.enemyMark[1]);
+      ShowEnemyMark(100, 440);
       break;
     case 4700:
       SpawnEnemy(28, 400, 0, 1, 75, 3, 400, 3, 8, 5, 3, 274.0, 0.0, 2.0, 270.0, 2.0, 0.0);

@@ -145,8 +145,6 @@ void SpawnCarrier(int slot, int turnFlag, int m2, double x, double angle) {
   SpawnWith(slot, 200, turnFlag, 1, 60, m2, 300, 3, {8, 3, 1}, x, 0.0, 3.0, angle, 2.0, 90.0);
 }
 
-void ShowEnemyMark(int x, int y) { ShowNotice(60, 2, x, y, 0, SpriteSheetHandles.enemyMark[1]); }
-
 void MakeStreamBullets() {
   const double turns[2] = {0.5, -0.5}, angles[2] = {125.0, 135.0};
   for (int k = 0; k < 2; ++k) {

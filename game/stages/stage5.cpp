@@ -100,9 +100,8 @@ void PutGunners(const Gunners& g) {
 }
 
 void ShowEnemyMarks(int leftX, int y) {
-  // The second cell of the enemy-mark sheet, like every other stage's warnings.
-  ShowNotice(60, 2, leftX, y, 0, SpriteSheetHandles.enemyMark[1]);
-  ShowNotice(60, 2, 380, y, 0, SpriteSheetHandles.enemyMark[1]);
+  ShowEnemyMark(leftX, y);
+  ShowEnemyMark(380, y);
 }
 
 }  // namespace

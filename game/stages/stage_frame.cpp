@@ -147,6 +147,10 @@ void ClearOutField() {
   }
 }
 
+void ShowEnemyMark(int x, int y) {
+  ShowNotice(60, 2, x, y, 0, SpriteSheetHandles.enemyMark[1]);
+}
+
 void ShowItemLine() {
   ShowNotice(90, 2, 224, 150, 0, SpriteSheetHandles.itemLine);
   SpawnLaser(13, 10.0, 150.0, 430.0, 150.0, 0.0, 500, 1, 500, 90, 2);

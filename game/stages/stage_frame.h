@@ -108,6 +108,8 @@ void EndClosingConversation();
 // The last wave: bullets erased, items drawn to the player, the opening conversation.
 void EndWaves();
 void AttractAllItems();
+// The enemy-warning mark (the mark sheet's second cell) at (x, y) for 60 steps.
+void ShowEnemyMark(int x, int y);
 // The item-collection line notice and its guide laser across the field at y 150.
 void ShowItemLine();
 
