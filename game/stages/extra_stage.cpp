@@ -77,11 +77,6 @@ void BossFliesIn() {
   boss.moveFrames = 50.0;
 }
 
-void BossWarpsIn() {
-  RunBossChargeEffect(10, 0);
-  MoveBoss(0, 0, 224.0, 150.0, 0);
-}
-
 // Pairs of one turn flag, sprite and drops per side of the 1920-2010 runs.
 void CrossPair(int k, double x1, double y1, double a11, double a12, double x2, double y2,
                double a21, double a22) {
@@ -215,7 +210,7 @@ bool RunFixedFrame(int frame) {
       MeetingErase();
       return true;
     case 1150: case 3020:
-      BossWarpsIn();
+      WarpBossIn();
       return true;
     case 4820: case 6620: case 8420:
       BossFliesIn();

@@ -132,8 +132,7 @@ void RunStage1Waves() {
       InitBoss(0, 0, 2, 0.0, -50.0);
       break;
     case 2200:
-      RunBossChargeEffect(10, 0);
-      MoveBoss(0, 0, 224.0, 150.0, 0);
+      WarpBossIn();
       break;
     case 2230:
       StartBossFight(1);

@@ -153,8 +153,7 @@ void RunStage2Waves() {
       InitBoss(0, 0, 3, 0.0, -50.0);
       break;
     case 2200:
-      RunBossChargeEffect(10, 0);
-      MoveBoss(0, 0, 224.0, 150.0, 0);
+      WarpBossIn();
       break;
     case 2230:
       StartBossFight(1);

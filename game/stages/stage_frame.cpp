@@ -81,13 +81,17 @@ void StartBossMusicOnce(int track) {
   if (PlayMusicByTitle(title) != 0) ShowMusicTitle(title, 0);
 }
 
+void WarpBossIn() {
+  RunBossChargeEffect(10, 0);
+  MoveBoss(0, 0, 224.0, 150.0, 0);
+}
+
 void EnterBoss(int remainingCards) {
   Boss& boss = g_bosses[0];
   if (boss.state != 3) return;
   boss.state = 1;
   boss.remainingCards = remainingCards;
-  RunBossChargeEffect(10, 0);
-  MoveBoss(0, 0, 224.0, 150.0, 0);
+  WarpBossIn();
   ShowNotice(120, 5, 338, 332, 0, SpriteSheetHandles.bossName[boss.kind]);
 }
 

@@ -94,6 +94,8 @@ void StartStageMusic(int track);
 void ShowStageTitleNotice(int cell, int part);
 // The boss theme, once per stage: boss slot 2's state marks that it has started.
 void StartBossMusicOnce(int track);
+// The charge flash at (224, 150) and boss 0's warp there.
+void WarpBossIn();
 // Brings back a boss left in state 3 by the mid-boss: the charge flash at (224, 150),
 // a warp there and the boss's name.
 void EnterBoss(int remainingCards);
