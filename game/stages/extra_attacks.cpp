@@ -324,7 +324,7 @@ void Card107(int t) {
     if (EnemyBullet* e = Live(kept[1])) e->angle = (3 - c) * 90;
     if (EnemyBullet* e = Live(kept[0])) e->angle = (3 + c) * 90;
     if (Every(t, 5)) {
-      // The pair fire in the order the Part names them: the second made (slot scratch 0) first.
+      // The pair fire the second made (slot scratch 0) first.
       for (int k : {1, 0}) {
         if (const EnemyBullet* e = Live(kept[k])) {
           ShootFan(3, 0, 1, 1, 0, 0, 4, 90, e->x, e->y, 3.0, -0.1, 2.0, 0.0, e->angle);

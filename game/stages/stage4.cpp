@@ -329,7 +329,7 @@ void SwayingRings(const Enemy& e) {
   }
 }
 
-// The orbit patterns. The Part starts their volleys "from age 5, every n steps": ages 5,
+// The orbit patterns. Their volleys start from age 5, every n steps: ages 5,
 // 5 + n, 5 + 2n ... up to the last age, so the bullets made at age 0 or 1 have opened.
 struct OrbitPattern {
   int madeAt, period, lastAge;
@@ -460,8 +460,7 @@ void GetStage4DialogueLine(DialogueLine& line) {
     int rightBoss, rightPose;    // rightBoss -1: no portrait on the right
   };
   // The trio talks among themselves (lines 1-4 with no portraits, 7-9 with the one who
-  // speaks): the Part names no left portrait there, and the player only overhears, so
-  // those lines show none on the left.
+  // speaks) show no portrait on the left: the player only overhears.
   static constexpr Row kRows[] = {
       {1, 1, -1, -1, 0},  {2, 1, -1, -1, 0},  {3, 1, -1, -1, 0},  {4, 1, -1, -1, 0},
       {5, 3, -1, -1, 0},  {7, 1, -1, 0, 6},   {8, 1, -1, 2, 2},   {9, 1, -1, 1, 4},

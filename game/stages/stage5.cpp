@@ -286,9 +286,8 @@ void MakeSatellites(int slot) {
 // full pool made none).
 const EnemyBullet* Satellite(int slot, int i) { return Live(g_stage5.satellites[slot % 2][i]); }
 
-// The aimed pair of layered fans of the fairies and the two rings after them. The Part
-// gives no colour or parameter for the rings: they take the fans' colour 4 and
-// parameter 0 (behaviour 1 with 0 leaves their angle as it is).
+// The aimed pair of layered fans of the fairies and the two rings after them. The rings
+// take the fans' colour 4 and parameter 0 (behaviour 1 with 0 leaves their angle as it is).
 void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehaviour,
                  double ringAccel, bool bothWays) {
   const int d = Diff();
