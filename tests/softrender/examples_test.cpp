@@ -174,10 +174,6 @@ TEST(SoftDrawImageStretched, ZeroSizeDrawsNothing) {
   EXPECT_TRUE(dst.buffer == before);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(SoftDrawImageStretched, RowsWiderThanOneColumnChunkKeepTheirColumns) {
   SetState(BlendCopy, 255);
   std::mt19937 rng(7);
@@ -196,10 +192,6 @@ TEST(SoftDrawImageStretched, RowsWiderThanOneColumnChunkKeepTheirColumns) {
     }
   }
 }
-
-}  // namespace
-
-namespace {
 
 TEST(SoftDrawImage, Rgb565KeyWithUpperBitsSetMatchesNoPixel) {
   std::mt19937 rng(8);

@@ -17,12 +17,6 @@
 
 namespace {
 
-enum Kind { kDirect, kAlpha, kPaletted };
-const int kModes[] = {0, 1, 2, 3, 4, 10, 11, 5, 9, 12, -1};
-const int kParams[] = {0, 1, 127, 128, 254, 255};
-
-int Pick(std::mt19937& rng, int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
-
 // The test's own weight mapping, installed into the renderer's table.
 std::array<uint8_t, 256> RandomWeights(std::mt19937& rng) {
   std::array<uint8_t, 256> w;
@@ -42,7 +36,7 @@ void Install(const model::State& st) {
 
 // Sprinkles the values the rules single out: the colour key, alpha 0 / 255 / near them,
 // palette indexes past the palette's entries and the transparent index.
-void FillSource(GuardedImage& img, Kind kind, std::mt19937& rng) {
+void FillSource(GuardedImage& img, SourceKind kind, std::mt19937& rng) {
   MemImageBody& b = img.body;
   if (kind == kPaletted) {
     b.paletteCount = Pick(rng, 3) == 0 ? 1 + Pick(rng, 256) : 256;
@@ -64,18 +58,13 @@ void FillSource(GuardedImage& img, Kind kind, std::mt19937& rng) {
     }
 }
 
-uint32_t RandomBright(std::mt19937& rng) {
-  static const uint32_t kBrights[] = {0xFFFFFF, 0x5AFFFFFF, 0xFEFFFF, 0x808080, 0x000000};
-  return Pick(rng, 6) == 5 ? static_cast<uint32_t>(rng()) : kBrights[Pick(rng, 5)];
-}
-
 Rect RandomArea(std::mt19937& rng, int w, int h) {
   if (Pick(rng, 4) == 0) return {-5, -5, w + 9, h + 9};  // larger than the destination
   const int l = Pick(rng, w / 2), t = Pick(rng, h / 2);
   return {l, t, l + 1 + Pick(rng, w - l), t + 1 + Pick(rng, h - t)};
 }
 
-std::string Describe(int depth, Kind kind, int mode, int p, uint32_t bright, int trans, bool blend) {
+std::string Describe(int depth, SourceKind kind, int mode, int p, uint32_t bright, int trans, bool blend) {
   char s[160];
   std::snprintf(s, sizeof s, "depth %d kind %d mode %d p %d bright %08X trans %d blend %d", depth,
                 kind, mode, p, bright, trans, blend);
@@ -90,16 +79,17 @@ void CompareEverywhere(unsigned seed, Draw draw, DrawModel drawModel) {
   std::mt19937 rng(seed);
   InitBlendTables();
   for (int depth = 0; depth < 2; ++depth)
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < kSourceKinds; ++k)
       for (int mode : kModes)
         for (int variant = 0; variant < 8; ++variant)
-          for (int p : kParams) {
-            const Kind kind = static_cast<Kind>(k);
+          for (int param : kParams) {
+            const int p = param < 0 ? Pick(rng, 256) : param;
+            const SourceKind kind = static_cast<SourceKind>(k);
             const bool blend = variant & 4;
             const int trans = variant & 1 ? 1 + Pick(rng, 5) : 0;
             const uint32_t bright = variant & 2 ? RandomBright(rng) : 0x00FFFFFF;
             GuardedImage src(1 + Pick(rng, 11), 1 + Pick(rng, 11), depth, kind == kPaletted,
-                             kind == kAlpha, rng);
+                             kind == kDirectAlpha, rng);
             FillSource(src, kind, rng);
             GuardedImage dst(20 + Pick(rng, 8), 20 + Pick(rng, 8), depth, false, false, rng);
             GuardedImage blendImage(src.view.width + Pick(rng, 3), src.view.height + Pick(rng, 3), 0,
@@ -230,7 +220,7 @@ TEST(ImagePrimitives, ImageQuadMatchesModelOnRandomCorners) {
 struct Example {
   const char* what;
   int depth;
-  Kind kind;
+  SourceKind kind;
   int mode, p;
   uint32_t bright;
   int trans;
@@ -246,11 +236,11 @@ const Example kExamples[] = {
     // 32-bit direct sources, modes 0 to 3.
     {"mode 1 at p 255 copies whole", 1, kDirect, 1, 255, W, 0, -1, -1, 0xAB123456, kNoKey, 0, 0xAB123456},
     {"fourth bright byte ignored", 1, kDirect, 0, 0, 0x7FFFFFFF, 0, -1, -1, 0x7F102030, kNoKey, 5, 0x7F102030},
-    {"alpha 0 with flag skipped", 1, kAlpha, 0, 0, W, 1, -1, 0, 0xFFFFFF, kNoKey, 0x55AABBCC, 0x55AABBCC},
-    {"alpha 255 with flag copies whole", 1, kAlpha, 0, 0, W, 1, -1, 255, 0x102030, kNoKey, 7, 0xFF102030},
-    {"alpha 255 tinted keeps fourth byte", 1, kAlpha, 0, 0, 0x808080, 1, -1, 255, 0xFFFFFF, kNoKey, 0x11000000, 0x11808080},
-    {"alpha 0 without flag unchanged", 1, kAlpha, 0, 0, W, 0, -1, 0, 0xFFFFFF, kNoKey, 0x22334455, 0x22334455},
-    {"alpha 255 without flag gives 254", 1, kAlpha, 0, 0, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0x00000000, 0x00FEFEFE},
+    {"alpha 0 with flag skipped", 1, kDirectAlpha, 0, 0, W, 1, -1, 0, 0xFFFFFF, kNoKey, 0x55AABBCC, 0x55AABBCC},
+    {"alpha 255 with flag copies whole", 1, kDirectAlpha, 0, 0, W, 1, -1, 255, 0x102030, kNoKey, 7, 0xFF102030},
+    {"alpha 255 tinted keeps fourth byte", 1, kDirectAlpha, 0, 0, 0x808080, 1, -1, 255, 0xFFFFFF, kNoKey, 0x11000000, 0x11808080},
+    {"alpha 0 without flag unchanged", 1, kDirectAlpha, 0, 0, W, 0, -1, 0, 0xFFFFFF, kNoKey, 0x22334455, 0x22334455},
+    {"alpha 255 without flag gives 254", 1, kDirectAlpha, 0, 0, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0x00000000, 0x00FEFEFE},
     {"key differing in fourth byte drawn", 1, kDirect, 0, 0, W, 1, -1, -1, 0x01102030, 0x00102030, 0, 0x01102030},
     {"key compared before tint", 1, kDirect, 0, 0, 0x808080, 1, -1, -1, 0x00102030, 0x00102030, 0x44, 0x44},
     {"weight 0 mode 0 unchanged", 1, kDirect, 0, 0, W, 0, 0, -1, 0xFFFFFF, kNoKey, 0x7F123456, 0x7F123456},
@@ -263,28 +253,28 @@ const Example kExamples[] = {
     {"add green 1 to 1 gives 1", 1, kDirect, 2, 255, W, 0, -1, -1, 0x000100, kNoKey, 0x00000100, 0x00000100},
     {"subtract without borrow", 1, kDirect, 3, 255, W, 0, -1, -1, 0x000100, kNoKey, 0x00000205, 0x00010305},
     {"subtract blue borrows", 1, kDirect, 3, 255, W, 0, -1, -1, 0x000107, kNoKey, 0x00000205, 0x00010200},
-    {"alpha blend p 254 no overflow", 1, kAlpha, 1, 254, W, 0, 255, 255, 0xFFFFFF, kNoKey, 0, 0x00FBFBFB},
+    {"alpha blend p 254 no overflow", 1, kDirectAlpha, 1, 254, W, 0, 255, 255, 0xFFFFFF, kNoKey, 0, 0x00FBFBFB},
     // 32-bit direct sources, modes 4, 10, 11.
-    {"multiply alpha 0 no flag black", 1, kAlpha, 4, 9, W, 0, -1, 0, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33000000},
-    {"multiply alpha 0 with flag skipped", 1, kAlpha, 4, 9, W, 1, -1, 0, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33FFFFFF},
+    {"multiply alpha 0 no flag black", 1, kDirectAlpha, 4, 9, W, 0, -1, 0, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33000000},
+    {"multiply alpha 0 with flag skipped", 1, kDirectAlpha, 4, 9, W, 1, -1, 0, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33FFFFFF},
     {"multiply weight 0 black", 1, kDirect, 4, 9, W, 0, 0, -1, 0xFFFFFF, kNoKey, 0x33FFFFFF, 0x33000000},
     {"multiply opaque 254", 1, kDirect, 4, 0, W, 0, -1, -1, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
-    {"multiply alpha 255 no flag 253", 1, kAlpha, 4, 0, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFDFDFD},
-    {"multiply alpha 255 flag 254", 1, kAlpha, 4, 0, W, 1, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply alpha 255 no flag 253", 1, kDirectAlpha, 4, 0, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFDFDFD},
+    {"multiply alpha 255 flag 254", 1, kDirectAlpha, 4, 0, W, 1, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
     {"invert p 0 unchanged", 1, kDirect, 10, 0, W, 0, -1, -1, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
     {"multiply-alpha p 0 unchanged", 1, kDirect, 11, 0, W, 0, -1, -1, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
-    {"invert alpha 0 unchanged", 1, kAlpha, 10, 200, W, 0, -1, 0, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
+    {"invert alpha 0 unchanged", 1, kDirectAlpha, 10, 200, W, 0, -1, 0, 0x123456, kNoKey, 0x0089ABCD, 0x0089ABCD},
     {"invert 0 on 0 gives 254", 1, kDirect, 10, 255, W, 0, -1, -1, 0x000000, kNoKey, 0x000000, 0xFEFEFE},
     {"invert 0 on 255 gives 255", 1, kDirect, 10, 255, W, 0, -1, -1, 0x000000, kNoKey, 0xFFFFFF, 0xFFFFFF},
     {"invert 255 gives 0", 1, kDirect, 10, 255, W, 0, -1, -1, 0xFFFFFF, kNoKey, 0x5A5A5A, 0x000000},
     {"invert tinted blue 128", 1, kDirect, 10, 255, 0xFFFF80, 0, -1, -1, 0xFFFF00, kNoKey, 0, 0x0000007F},
     {"multiply-alpha 255 on 255", 1, kDirect, 11, 255, W, 0, -1, -1, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
-    {"multiply-alpha alpha 255", 1, kAlpha, 11, 255, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
-    {"multiply-alpha all factors 255", 1, kAlpha, 11, 255, W, 0, 255, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply-alpha alpha 255", 1, kDirectAlpha, 11, 255, W, 0, -1, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
+    {"multiply-alpha all factors 255", 1, kDirectAlpha, 11, 255, W, 0, 255, 255, 0xFFFFFF, kNoKey, 0xFFFFFF, 0xFEFEFE},
     {"multiply-alpha 1 on 1", 1, kDirect, 11, 255, W, 0, -1, -1, 0x010101, kNoKey, 0x010101, 0},
     {"multiply-alpha 0 on 200", 1, kDirect, 11, 255, W, 0, -1, -1, 0, kNoKey, 0xC8C8C8, 0},
-    {"multiply-alpha alpha 255 on 200", 1, kAlpha, 11, 255, W, 0, -1, 255, 0, kNoKey, 0xC8C8C8, 0x010101},
-    {"multiply-alpha blend 0 on 200", 1, kAlpha, 11, 255, W, 0, 255, 255, 0, kNoKey, 0xC8C8C8, 0x020202},
+    {"multiply-alpha alpha 255 on 200", 1, kDirectAlpha, 11, 255, W, 0, -1, 255, 0, kNoKey, 0xC8C8C8, 0x010101},
+    {"multiply-alpha blend 0 on 200", 1, kDirectAlpha, 11, 255, W, 0, 255, 255, 0, kNoKey, 0xC8C8C8, 0x020202},
     // 32-bit paletted sources (the entry is the source value).
     {"palette copy whole entry", 1, kPaletted, 0, 0, W, 0, -1, -1, 0xAB102030, 300, 0x77000000, 0xAB102030},
     {"palette tint keeps fourth byte", 1, kPaletted, 0, 0, 0x808080, 0, -1, -1, 0xABFFFFFF, 300, 0x77000000, 0x77808080},
@@ -299,67 +289,67 @@ const Example kExamples[] = {
     {"palette invert 0 on 0", 1, kPaletted, 10, 255, W, 0, -1, -1, 0, 300, 0, 0xFEFEFE},
     {"palette multiply-alpha", 1, kPaletted, 11, 255, W, 0, -1, -1, 0xFFFFFF, 300, 0xFFFFFF, 0xFEFEFE},
     // RGB565 direct sources, modes 0 to 3.
-    {"565 alpha 255 no flag", 0, kAlpha, 0, 0, W, 0, -1, 255, 0xFFFF, kNoKey, 0, 0xF7DE},
-    {"565 alpha 255 flag", 0, kAlpha, 0, 0, W, 1, -1, 255, 0xFFFF, kNoKey, 0, 0xFFFF},
-    {"565 alpha 0 flag", 0, kAlpha, 0, 0, W, 1, -1, 0, 0xFFFF, kNoKey, 0x1234, 0x1234},
+    {"565 alpha 255 no flag", 0, kDirectAlpha, 0, 0, W, 0, -1, 255, 0xFFFF, kNoKey, 0, 0xF7DE},
+    {"565 alpha 255 flag", 0, kDirectAlpha, 0, 0, W, 1, -1, 255, 0xFFFF, kNoKey, 0, 0xFFFF},
+    {"565 alpha 0 flag", 0, kDirectAlpha, 0, 0, W, 1, -1, 0, 0xFFFF, kNoKey, 0x1234, 0x1234},
     {"565 key before tint", 0, kDirect, 0, 0, 0x808080, 1, -1, -1, 0x4321, 0x4321, 0x1234, 0x1234},
     {"565 tint red 128", 0, kDirect, 0, 0, 0x80FFFF, 0, -1, -1, 0xF800, kNoKey, 0x1234, 0x7800},
     {"565 tint blue 254", 0, kDirect, 0, 0, 0xFFFFFE, 0, -1, -1, 0xFFFF, kNoKey, 0, 0xFFFE},
     {"565 weight 128", 0, kDirect, 0, 0, W, 0, 128, -1, 0xFFFF, kNoKey, 0, 0x7BEF},
     {"565 alpha p 128 up", 0, kDirect, 1, 128, W, 0, -1, -1, 0xFFFF, kNoKey, 0, 0x7BEF},
     {"565 alpha p 128 down", 0, kDirect, 1, 128, W, 0, -1, -1, 0x0000, kNoKey, 0xFFFF, 0x8410},
-    {"565 p 128 alpha 255 flag", 0, kAlpha, 1, 128, W, 1, -1, 255, 0, kNoKey, 0xFFFF, 0x8410},
-    {"565 p 128 alpha 254 flag", 0, kAlpha, 1, 128, W, 1, -1, 254, 0, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 p 128 alpha 255 flag", 0, kDirectAlpha, 1, 128, W, 1, -1, 255, 0, kNoKey, 0xFFFF, 0x8410},
+    {"565 p 128 alpha 254 flag", 0, kDirectAlpha, 1, 128, W, 1, -1, 254, 0, kNoKey, 0xFFFF, 0x7BEF},
     {"565 p 128 weight 128", 0, kDirect, 1, 128, W, 0, 128, -1, 0xFFFF, kNoKey, 0, 0x39E7},
     {"565 add low bits", 0, kDirect, 2, 255, W, 0, -1, -1, 0x0821, kNoKey, 0x0821, 0x0822},
     {"565 add white", 0, kDirect, 2, 255, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0xFFFF},
     {"565 subtract 0 from 0", 0, kDirect, 3, 255, W, 0, -1, -1, 0, kNoKey, 0, 0x0800},
     {"565 subtract 0 from white", 0, kDirect, 3, 255, W, 0, -1, -1, 0, kNoKey, 0xFFFF, 0xFFDF},
     {"565 subtract white from white", 0, kDirect, 3, 255, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0x0800},
-    {"565 add alpha before tint", 0, kAlpha, 2, 255, 0xFFFFC8, 1, -1, 128, 0x0003, kNoKey, 0, 0},
+    {"565 add alpha before tint", 0, kDirectAlpha, 2, 255, 0xFFFFC8, 1, -1, 128, 0x0003, kNoKey, 0, 0},
     {"565 add tint before weight", 0, kDirect, 2, 255, 0xFFFFC8, 0, 128, -1, 0x0003, kNoKey, 0, 1},
     // RGB565 direct sources, modes 4, 10, 11.
     {"565 multiply white", 0, kDirect, 4, 0, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
     {"565 multiply 0x1234", 0, kDirect, 4, 0, W, 0, -1, -1, 0xFFFF, kNoKey, 0x1234, 0x0A13},
     {"565 multiply black", 0, kDirect, 4, 0, W, 0, -1, -1, 0, kNoKey, 0x1234, 0},
-    {"565 multiply alpha 0 no flag", 0, kAlpha, 4, 0, W, 0, -1, 0, 0xFFFF, kNoKey, 0x1234, 0},
-    {"565 multiply alpha 0 flag skipped", 0, kAlpha, 4, 0, W, 1, -1, 0, 0xFFFF, kNoKey, 0x1234, 0x1234},
-    {"565 multiply alpha 255 flag", 0, kAlpha, 4, 0, W, 1, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
-    {"565 multiply alpha 255 no flag", 0, kAlpha, 4, 0, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
-    {"565 multiply alpha 254 flag", 0, kAlpha, 4, 0, W, 1, -1, 254, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
-    {"565 multiply alpha 128", 0, kAlpha, 4, 0, W, 0, -1, 128, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 multiply alpha 0 no flag", 0, kDirectAlpha, 4, 0, W, 0, -1, 0, 0xFFFF, kNoKey, 0x1234, 0},
+    {"565 multiply alpha 0 flag skipped", 0, kDirectAlpha, 4, 0, W, 1, -1, 0, 0xFFFF, kNoKey, 0x1234, 0x1234},
+    {"565 multiply alpha 255 flag", 0, kDirectAlpha, 4, 0, W, 1, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
+    {"565 multiply alpha 255 no flag", 0, kDirectAlpha, 4, 0, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply alpha 254 flag", 0, kDirectAlpha, 4, 0, W, 1, -1, 254, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply alpha 128", 0, kDirectAlpha, 4, 0, W, 0, -1, 128, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
     {"565 multiply weight 0", 0, kDirect, 4, 0, W, 0, 0, -1, 0xFFFF, kNoKey, 0xFFFF, 0},
     {"565 multiply weight 128", 0, kDirect, 4, 0, W, 0, 128, -1, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
     {"565 multiply weight 255", 0, kDirect, 4, 0, W, 0, 255, -1, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
-    {"565 multiply weight alpha flag", 0, kAlpha, 4, 0, W, 1, 255, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
-    {"565 multiply weight alpha", 0, kAlpha, 4, 0, W, 0, 255, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply weight alpha flag", 0, kDirectAlpha, 4, 0, W, 1, 255, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
+    {"565 multiply weight alpha", 0, kDirectAlpha, 4, 0, W, 0, 255, 255, 0xFFFF, kNoKey, 0xFFFF, 0xEFBD},
     {"565 multiply tint red", 0, kDirect, 4, 0, 0x80FFFF, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0x77DE},
     {"565 multiply-alpha p 255", 0, kDirect, 11, 255, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
     {"565 multiply-alpha black", 0, kDirect, 11, 255, W, 0, -1, -1, 0, kNoKey, 0xFFFF, 0},
     {"565 multiply-alpha p 128", 0, kDirect, 11, 128, W, 0, -1, -1, 0, kNoKey, 0xFFFF, 0x8410},
-    {"565 multiply-alpha alpha 0 flag", 0, kAlpha, 11, 255, W, 1, -1, 0, 0, kNoKey, 0xFFFF, 0xFFFF},
-    {"565 multiply-alpha alpha 255 flag", 0, kAlpha, 11, 255, W, 1, -1, 255, 0, kNoKey, 0xFFFF, 0},
-    {"565 multiply-alpha alpha 255", 0, kAlpha, 11, 255, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
-    {"565 green exception white", 0, kAlpha, 11, 255, W, 0, -1, 255, 0x0020, kNoKey, 0x07E0, 0x0020},
-    {"565 green exception tinted", 0, kAlpha, 11, 255, 0xFEFFFF, 0, -1, 255, 0x0020, kNoKey, 0x07E0, 0},
-    {"565 green exception alpha 254", 0, kAlpha, 11, 255, W, 1, -1, 254, 0x0020, kNoKey, 0x07E0, 0x0020},
-    {"565 green opaque", 0, kAlpha, 11, 255, W, 1, -1, 255, 0x0020, kNoKey, 0x07E0, 0},
-    {"565 green with weight", 0, kAlpha, 11, 255, W, 0, 255, 255, 0x0020, kNoKey, 0x07E0, 0},
+    {"565 multiply-alpha alpha 0 flag", 0, kDirectAlpha, 11, 255, W, 1, -1, 0, 0, kNoKey, 0xFFFF, 0xFFFF},
+    {"565 multiply-alpha alpha 255 flag", 0, kDirectAlpha, 11, 255, W, 1, -1, 255, 0, kNoKey, 0xFFFF, 0},
+    {"565 multiply-alpha alpha 255", 0, kDirectAlpha, 11, 255, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0xF7DE},
+    {"565 green exception white", 0, kDirectAlpha, 11, 255, W, 0, -1, 255, 0x0020, kNoKey, 0x07E0, 0x0020},
+    {"565 green exception tinted", 0, kDirectAlpha, 11, 255, 0xFEFFFF, 0, -1, 255, 0x0020, kNoKey, 0x07E0, 0},
+    {"565 green exception alpha 254", 0, kDirectAlpha, 11, 255, W, 1, -1, 254, 0x0020, kNoKey, 0x07E0, 0x0020},
+    {"565 green opaque", 0, kDirectAlpha, 11, 255, W, 1, -1, 255, 0x0020, kNoKey, 0x07E0, 0},
+    {"565 green with weight", 0, kDirectAlpha, 11, 255, W, 0, 255, 255, 0x0020, kNoKey, 0x07E0, 0},
     {"565 invert p 255 not", 0, kDirect, 10, 255, W, 0, -1, -1, 0, kNoKey, 0x1234, 0xFFFF},
     {"565 invert p 0", 0, kDirect, 10, 0, W, 0, -1, -1, 0, kNoKey, 0x1234, 0x1234},
     {"565 invert p 128 table", 0, kDirect, 10, 128, W, 0, -1, -1, 0xFFFF, kNoKey, 0xFFFF, 0x8410},
     {"565 invert p 128 up", 0, kDirect, 10, 128, W, 0, -1, -1, 0, kNoKey, 0, 0x7BEF},
-    {"565 invert p 128 alpha", 0, kAlpha, 10, 128, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
+    {"565 invert p 128 alpha", 0, kDirectAlpha, 10, 128, W, 0, -1, 255, 0xFFFF, kNoKey, 0xFFFF, 0x7BEF},
     {"565 invert tint red", 0, kDirect, 10, 255, 0x80FFFF, 0, -1, -1, 0, kNoKey, 0, 0x7FFF},
     {"565 invert tint red white", 0, kDirect, 10, 255, 0x80FFFF, 0, -1, -1, 0xFFFF, kNoKey, 0, 0},
-    {"565 invert alpha 0 flag", 0, kAlpha, 10, 255, W, 1, -1, 0, 0, kNoKey, 0x1234, 0x1234},
-    {"565 invert alpha 255 flag", 0, kAlpha, 10, 255, W, 1, -1, 255, 0, kNoKey, 0, 0xFFFF},
-    {"565 invert alpha 0", 0, kAlpha, 10, 255, W, 0, -1, 0, 0, kNoKey, 0x1234, 0x1234},
-    {"565 invert alpha 255", 0, kAlpha, 10, 255, W, 0, -1, 255, 0, kNoKey, 0, 0xF7DE},
+    {"565 invert alpha 0 flag", 0, kDirectAlpha, 10, 255, W, 1, -1, 0, 0, kNoKey, 0x1234, 0x1234},
+    {"565 invert alpha 255 flag", 0, kDirectAlpha, 10, 255, W, 1, -1, 255, 0, kNoKey, 0, 0xFFFF},
+    {"565 invert alpha 0", 0, kDirectAlpha, 10, 255, W, 0, -1, 0, 0, kNoKey, 0x1234, 0x1234},
+    {"565 invert alpha 255", 0, kDirectAlpha, 10, 255, W, 0, -1, 255, 0, kNoKey, 0, 0xF7DE},
     {"565 invert key skipped", 0, kDirect, 10, 255, W, 1, -1, -1, 0, 0, 0x1234, 0x1234},
     {"565 invert key drawn", 0, kDirect, 10, 255, W, 1, -1, -1, 0xFFFF, 0, 0x1234, 0},
     {"565 invert weight 255", 0, kDirect, 10, 255, W, 0, 255, -1, 0, kNoKey, 0, 0xF7DE},
-    {"565 invert weight alpha", 0, kAlpha, 10, 255, W, 0, 255, 255, 0, kNoKey, 0, 0xF7DE},
+    {"565 invert weight alpha", 0, kDirectAlpha, 10, 255, W, 0, 255, 255, 0, kNoKey, 0, 0xF7DE},
     // RGB565 paletted sources.
     {"565 palette p 255 weight 255", 0, kPaletted, 1, 255, W, 0, 255, -1, 0xFFFF, 300, 0, 0xF7DE},
     {"565 palette p 128 up", 0, kPaletted, 1, 128, W, 0, -1, -1, 0xFFFF, 300, 0, 0x7BEF},
@@ -384,7 +374,7 @@ TEST(ImagePrimitives, WorkedExamplesGiveTheSamePixelThroughBothPrimitives) {
   std::mt19937 rng(5);
   for (const Example& e : kExamples) {
     for (int primitive = 0; primitive < 2; ++primitive) {
-      GuardedImage src(1, 1, e.depth, e.kind == kPaletted, e.kind == kAlpha, rng);
+      GuardedImage src(1, 1, e.depth, e.kind == kPaletted, e.kind == kDirectAlpha, rng);
       GuardedImage dst(3, 3, e.depth, false, false, rng);
       GuardedImage blend(1, 1, 0, true, false, rng);
       *blend.At(0, 0) = 77;
@@ -396,11 +386,11 @@ TEST(ImagePrimitives, WorkedExamplesGiveTheSamePixelThroughBothPrimitives) {
         src.palette16[0] = static_cast<uint16_t>(e.src);
         src.body.transColor = e.key;
       } else if (e.depth == 1) {
-        const uint32_t v = e.kind == kAlpha ? (e.src & 0xFFFFFF) | uint32_t(e.alpha) << 24 : e.src;
+        const uint32_t v = e.kind == kDirectAlpha ? (e.src & 0xFFFFFF) | uint32_t(e.alpha) << 24 : e.src;
         std::memcpy(src.At(0, 0), &v, 4);
       } else {
         std::memcpy(src.At(0, 0), &e.src, 2);
-        if (e.kind == kAlpha) src.At(0, 0)[2] = static_cast<uint8_t>(e.alpha);
+        if (e.kind == kDirectAlpha) src.At(0, 0)[2] = static_cast<uint8_t>(e.alpha);
       }
       std::memcpy(dst.At(1, 1), &e.dst, e.depth == 1 ? 4 : 2);
       DrawBlendMode = e.mode;

@@ -11,6 +11,7 @@
 #include "image/blend_tables.h"
 #include "image/memimg.h"
 #include "tests/softrender/primitive_model.h"
+#include "tests/softrender/test_support.h"
 
 struct GuardedImage {
   static constexpr int kBorder = 6;
@@ -22,9 +23,7 @@ struct GuardedImage {
   size_t origin = 0;
 
   GuardedImage(int width, int height, int depth, bool paletted, bool alpha, std::mt19937& rng) {
-    const PixelFormat* f = paletted     ? &kPixelFormatPaletted8
-                           : depth == 1 ? (alpha ? &kPixelFormatArgb8888 : &kPixelFormatXrgb8888)
-                                        : (alpha ? &kPixelFormatRgb565Alpha : &kPixelFormatRgb565);
+    const PixelFormat* f = FormatOf(depth, paletted, alpha);
     const int bpp = f->bytesPerPixel;
     body.format = f;
     body.pitch = (width + 2 * kBorder) * bpp + static_cast<int>(rng() % 3);

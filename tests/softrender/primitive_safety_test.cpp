@@ -133,10 +133,6 @@ TEST(PrimitiveSafety, TinyScaleStillDrawsTheCentreTexel) {
   EXPECT_LE(changed, 1);
 }
 
-}  // namespace
-
-namespace {
-
 // The rotated blit keeps no scratch of its own: two threads drawing different images at
 // once get exactly what each gets alone (and the thread sanitizer sees no shared write).
 TEST(PrimitiveSafety, RotatedBlitsOnTwoThreadsAtOnceMatchTheirSingleRuns) {

@@ -7,10 +7,7 @@
 #include "image/blend_tables.h"
 #include "tests/softrender/reference_model.h"
 #include "tests/softrender/test_image.h"
-
-enum SourceKind { kDirect, kDirectAlpha, kPaletted, kSourceKinds };
-
-inline int Pick(std::mt19937& rng, int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
+#include "tests/softrender/test_support.h"
 
 // Fills a source with the values the rules single out: alpha 0, 1, 128, 254, 255, the
 // transparent colour, palette indexes past the palette's entries.
@@ -47,15 +44,6 @@ inline void FillSource(TestImage& t, int kind, std::mt19937& rng) {
     }
   }
 }
-
-inline uint32_t RandomBright(std::mt19937& rng) {
-  static const uint32_t kBrights[] = {0xFFFFFF, 0x12FFFFFF, 0xFEFFFF, 0x808080, 0x000000, 0xFF80FF};
-  return Pick(rng, 7) == 6 ? static_cast<uint32_t>(rng()) : kBrights[Pick(rng, 6)];
-}
-
-// Modes drawn and refused, and the blend parameter's boundaries.
-inline const int kModes[] = {0, 1, 2, 3, 4, 10, 11, 5, 9, 12, -1};
-inline const int kParams[] = {0, 1, 127, 128, 254, 255, -1};
 
 // Sets the globals from a model state with a random weight table and draw area.
 inline ref::State RandomState(std::mt19937& rng, int mode, int param, const MEMIMG& dst) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tests/softrender/model_rules.h"
+
 namespace ref {
 namespace {
 
@@ -17,10 +19,7 @@ struct Layout {
 const Layout kL8888 = {false, {0, 8, 16}, {8, 8, 8}};
 const Layout kL565 = {true, {0, 5, 11}, {5, 6, 5}};
 
-i64 Floor(i64 num, int shiftBits) {  // floor(num / 2^shiftBits) for any sign
-  const i64 den = i64{1} << shiftBits;
-  return num >= 0 ? num / den : -((-num + den - 1) / den);
-}
+i64 Floor(i64 num, int shiftBits) { return model::FloorDiv(num, i64{1} << shiftBits); }
 i64 Trunc(i64 num, i64 den) { return num / den; }  // C++ truncates toward zero
 
 int Get(const Layout& L, uint32_t v, int ch) { return (v >> L.shift[ch]) & ((1 << L.bits[ch]) - 1); }
@@ -35,60 +34,16 @@ void WritePixel(uint8_t* p, int bytes, uint32_t v) {
   for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-int BrightByte(uint32_t bright, int ch) { return (bright >> (8 * ch)) & 0xFF; }
+using model::BrightByte;
 bool Tinted(const State& st) { return (st.bright & 0xFFFFFF) != 0xFFFFFF; }
 // Image tint: v * bright / 255, truncated.
 int TintImg(const State& st, int ch, int v) {
   return Tinted(st) ? static_cast<int>(Trunc(i64{v} * BrightByte(st.bright, ch), 255)) : v;
 }
 
-// Per-channel saturating add of the packed form, described channel by channel.
-uint32_t SatAdd(const Layout& L, uint32_t D, const int c[3]) {
-  int out[3];
-  bool carryBelow = false;
-  for (int ch = 0; ch < 3; ++ch) {
-    const int d = Get(L, D, ch), m = Max(L, ch);
-    bool carry;
-    if (ch == 0) {
-      carry = d + c[0] > m;
-      out[0] = carry ? m : d + c[0];
-    } else {
-      const int upper = (d >> 1) + (c[ch] >> 1);
-      carry = upper > (m >> 1);
-      const int low = (d & 1) | (c[ch] & 1) | (carryBelow ? 1 : 0);
-      if (!carry) out[ch] = upper * 2 + low;
-      else if (L.is565 && ch == 1) out[ch] = (m & ~1) | low;  // only the five upper bits fill
-      else out[ch] = m;
-    }
-    carryBelow = carry;
-  }
-  uint32_t v = 0;
-  for (int ch = 0; ch < 3; ++ch) v |= static_cast<uint32_t>(out[ch]) << L.shift[ch];
-  if (!L.is565 && carryBelow) v |= 0x01000000u;
-  return v;
-}
-
-uint32_t SatSub(const Layout& L, uint32_t D, const int c[3]) {
-  int out[3];
-  bool borrowBelow = false;
-  for (int ch = 0; ch < 3; ++ch) {
-    const int d = Get(L, D, ch);
-    bool borrow;
-    if (ch == 0) {
-      borrow = d < c[0];
-      out[0] = borrow ? 0 : d - c[0];
-    } else {
-      borrow = (d >> 1) < (c[ch] >> 1);
-      int low = borrowBelow ? 0 : 1;
-      if (L.is565 && ch == 1) low = 0;
-      out[ch] = borrow ? 0 : ((d >> 1) - (c[ch] >> 1)) * 2 + low;
-    }
-    borrowBelow = borrow;
-  }
-  uint32_t v = 0;
-  for (int ch = 0; ch < 3; ++ch) v |= static_cast<uint32_t>(out[ch]) << L.shift[ch];
-  return v;
-}
+// The saturating add and subtract are the same rule in both models.
+uint32_t SatAdd(const Layout& L, uint32_t D, const int c[3]) { return model::AddSat(L.is565 ? 0 : 1, D, c); }
+uint32_t SatSub(const Layout& L, uint32_t D, const int c[3]) { return model::SubSat(L.is565 ? 0 : 1, D, c); }
 
 enum class Path { Plain, RunCoded, Stretched };
 
@@ -186,12 +141,7 @@ uint32_t Combine(const Layout& L, uint32_t D, const SrcPixel& sp, bool blend, in
   return out | keep;
 }
 
-bool ModeDraws(const State& st) {
-  const int m = st.mode;
-  if (!((m >= 0 && m <= 4) || m == 10 || m == 11)) return false;
-  if ((m == 1 || m == 2 || m == 3) && st.p == 0) return false;
-  return true;
-}
+bool ModeDraws(const State& st) { return model::ModeDraws(st.mode, st.p); }
 
 bool TargetOk(const MEMIMG* dst) {
   const MemImageBody* b = dst->body;

@@ -347,10 +347,6 @@ TEST(ConstantColourShapes, FlatTrianglesAndLinesMatchTheModel) {
           }
 }
 
-}  // namespace
-
-namespace {
-
 // Texel (tx, ty) of a 16 x 16 source is stored as the pixel value (ty << 8) | tx | 0x10000,
 // so a drawn pixel tells which texel it took.
 Canvas TexelIds() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/memimg.h"
+#include "tests/softrender/test_support.h"
 
 struct TestImage {
   static constexpr int kGuard = 48;
@@ -32,9 +33,7 @@ struct TestImage {
   // byte (guards and padding included) random.
   void Init(int width, int height, int depth, int paletted, int alpha, int padding,
             std::mt19937& rng) {
-    const PixelFormat* f = paletted ? &kPixelFormatPaletted8
-                           : depth == 1 ? (alpha ? &kPixelFormatArgb8888 : &kPixelFormatXrgb8888)
-                           : (alpha ? &kPixelFormatRgb565Alpha : &kPixelFormatRgb565);
+    const PixelFormat* f = FormatOf(depth, paletted, alpha);
     body = MemImageBody{};
     body.format = f;
     body.pitch = width * f->bytesPerPixel + padding;
