@@ -12,10 +12,7 @@ namespace {
 
 void SetState(int mode, int p, uint32_t bright = 0xFFFFFF) {
   InitBlendTables();
-  DrawBlendMode = mode;
-  DrawBlendParam = p;
-  DrawBright = bright;
-  DrawArea = {0, 0, 640, 480};
+  SetDrawState(mode, p, bright, {0, 0, 640, 480});
 }
 
 uint32_t Read(TestImage& t, int x, int y) {

@@ -27,13 +27,6 @@ std::array<uint8_t, 256> RandomWeights(std::mt19937& rng) {
   return w;
 }
 
-void Install(const model::State& st) {
-  DrawBlendMode = st.mode;
-  DrawBlendParam = st.p;
-  DrawBright = st.bright;
-  DrawArea = st.area;
-}
-
 // Sprinkles the values the rules single out: the colour key, alpha 0 / 255 / near them,
 // palette indexes past the palette's entries and the transparent index.
 void FillSource(GuardedImage& img, SourceKind kind, std::mt19937& rng) {
@@ -101,7 +94,7 @@ void CompareEverywhere(unsigned seed, Draw draw, DrawModel drawModel) {
             st.bright = bright;
             st.area = RandomArea(rng, dst.view.width, dst.view.height);
             st.weights = weights.data();
-            Install(st);
+            SetDrawState(st.mode, st.p, st.bright, st.area);
             model::Image want = dst.Model();
             const model::Image srcModel = src.Model(), blendModel = blendImage.Model();
             const unsigned geometry = static_cast<unsigned>(rng());
@@ -393,10 +386,7 @@ TEST(ImagePrimitives, WorkedExamplesGiveTheSamePixelThroughBothPrimitives) {
         if (e.kind == kDirectAlpha) src.At(0, 0)[2] = static_cast<uint8_t>(e.alpha);
       }
       std::memcpy(dst.At(1, 1), &e.dst, e.depth == 1 ? 4 : 2);
-      DrawBlendMode = e.mode;
-      DrawBlendParam = e.p;
-      DrawBright = e.bright;
-      DrawArea = {0, 0, 3, 3};
+      SetDrawState(e.mode, e.p, e.bright, {0, 0, 3, 3});
       const MEMIMG* b = e.weight >= 0 ? &blend.view : nullptr;
       if (primitive == 0) {
         SoftDrawImageRotated(&dst.view, &src.view, 1, 1, 0.0f, 1.0f, e.trans, 0, b);

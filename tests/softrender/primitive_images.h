@@ -71,8 +71,5 @@ struct GuardedImage {
 // A plain copy without tint, clipped to `area`; the tables built.
 inline void PlainCopyState(Rect area) {
   InitBlendTables();
-  DrawBlendMode = 0;
-  DrawBlendParam = 255;
-  DrawBright = 0xFFFFFF;
-  DrawArea = area;
+  SetDrawState(0, 255, 0xFFFFFF, area);
 }

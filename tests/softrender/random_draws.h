@@ -60,10 +60,7 @@ inline ref::State RandomState(std::mt19937& rng, int mode, int param, const MEMI
   st.weight.resize(256);
   for (int i = 0; i < 256; ++i) st.weight[i] = static_cast<uint8_t>(i < 2 ? i * 255 : rng());
   for (int i = 0; i < 256; ++i) BlendImageWeightTable[i] = st.weight[i];
-  DrawBlendMode = st.mode;
-  DrawBlendParam = st.p;
-  DrawBright = st.bright;
-  DrawArea = st.area;
+  SetDrawState(st.mode, st.p, st.bright, st.area);
   return st;
 }
 

@@ -46,10 +46,7 @@ struct Canvas {
 // channel is the number of times it was drawn.
 void CountingState(int w, int h) {
   InitBlendTables();
-  DrawBlendMode = 2;
-  DrawBlendParam = 255;
-  DrawBright = 0xFFFFFF;
-  DrawArea = {0, 0, w, h};
+  SetDrawState(2, 255, 0xFFFFFF, {0, 0, w, h});
 }
 
 void Flat(Canvas& c, std::initializer_list<std::pair<int, int>> v) {
@@ -318,10 +315,7 @@ TEST(ConstantColourShapes, FlatTrianglesAndLinesMatchTheModel) {
             st.bright = bright;
             st.area = rng() % 3 ? Rect{static_cast<int>(rng() % 8), static_cast<int>(rng() % 8), 18, 30}
                                 : Rect{-4, -4, 40, 40};
-            DrawBlendMode = mode;
-            DrawBlendParam = p;
-            DrawBright = bright;
-            DrawArea = st.area;
+            SetDrawState(mode, p, bright, st.area);
             model::Image want = dst.Model();
             const uint32_t colour = static_cast<uint32_t>(rng());
             if (shape == 0) {

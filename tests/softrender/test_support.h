@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 
+#include "graphics/draw_state.h"
 #include "image/memimg.h"
 
 enum SourceKind { kDirect, kDirectAlpha, kPaletted, kSourceKinds };
@@ -17,6 +18,14 @@ inline int Pick(std::mt19937& rng, int n) { return static_cast<int>(rng() % stat
 inline uint32_t RandomBright(std::mt19937& rng) {
   static const uint32_t kBrights[] = {0xFFFFFF, 0x12FFFFFF, 0xFEFFFF, 0x808080, 0x000000, 0xFF80FF};
   return Pick(rng, 7) == 6 ? static_cast<uint32_t>(rng()) : kBrights[Pick(rng, 6)];
+}
+
+// Sets the draw-state globals a primitive reads (the tables are left as they are).
+inline void SetDrawState(int mode, int p, uint32_t bright, Rect area) {
+  DrawBlendMode = mode;
+  DrawBlendParam = p;
+  DrawBright = bright;
+  DrawArea = area;
 }
 
 inline const PixelFormat* FormatOf(int depth, bool paletted, bool alpha) {
