@@ -249,7 +249,7 @@ extern CheckedPool<Item, kItemSlots> g_items;
 extern CheckedPool<PlayerShot, kPlayerShotSlots> g_playerShots;
 extern PlayerStatus g_player;
 
-// Parts of the save block that the scripts update; the row is `character` / 7.
+// The save-block tables that the scripts update; the row is `character` / 7.
 extern CheckedTable2<int, 2, 5> StageProgress;
 extern CheckedTable2<SpellCardRecord, 2, kSpellCardCount> SpellCardHistory;
 extern CheckedTable2<int, 2, kSpellCardCount> CardSeenFlags;

@@ -103,7 +103,9 @@ TEST_F(Stage3, CarrierMakesNoOrbInAFullPoolAndFiresFromNowhere) {
   carrier.age = 60;
   FireStage3EnemyShots(20);
   for (const EnemyBullet& b : g_enemyBullets) {
-    if (b.state != 0) EXPECT_EQ(b.sheet, 2) << "only the carrier's own fan";
+    if (b.state != 0) {
+      EXPECT_EQ(b.sheet, 2) << "only the carrier's own fan";
+    }
   }
   carrier.hp = 10;
   FireStage3EnemyShots(20);

@@ -249,7 +249,9 @@ TEST_F(Stage4, GalleryCardSlowsBulletsAndDrawsSixPerLaser) {
     ASSERT_EQ(g_bosses[0].phaseTimer, 300) << "291-299 never come";
     EXPECT_EQ(g_gameSpeed % 10, 0);
     for (const Laser& laser : g_lasers) {
-      if (laser.state != 0) EXPECT_EQ(laser.colour, 2);
+      if (laser.state != 0) {
+        EXPECT_EQ(laser.colour, 2);
+      }
     }
   }
 }
