@@ -7,6 +7,8 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
+#include "bench/softrender/measure.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -26,11 +28,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Measure;
+using bench::Seconds;
 constexpr int kScreenW = 640, kScreenH = 480;
 constexpr float kPi = 3.14159265f;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 void Randomise(MEMIMG& img, std::mt19937& rng) {
   for (int i = 0; i < img.body->pitch * img.height; ++i) img.body->pixels[i] = static_cast<uint8_t>(rng());
@@ -103,27 +106,6 @@ void CopyPixels(int64_t pixels, int bpp) {
   benchmark::DoNotOptimize(m.scratch.data());
 }
 
-template <class Ours, class Copy, class Other>
-void Measure(benchmark::State& state, int64_t pixels, Ours&& ours, Copy&& copy, Other* other) {
-  double tOurs = 0, tCopy = 0, tOther = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    ours();
-    const auto t1 = Clock::now();
-    copy();
-    const auto t2 = Clock::now();
-    if (other) (*other)();
-    const auto t3 = Clock::now();
-    tOurs += Seconds(t1 - t0);
-    tCopy += Seconds(t2 - t1);
-    tOther += Seconds(t3 - t2);
-    state.SetIterationTime(Seconds(t1 - t0));
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["Mpx/s"] = pixels * n / tOurs / 1e6;
-  state.counters["vs_memcpy"] = tCopy / tOurs;
-  if (other) state.counters["vs_SDL"] = tOther / tOurs;
-}
 using NoOther = void (*)();
 constexpr NoOther* kNone = nullptr;
 

@@ -6,6 +6,8 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
+#include "bench/softrender/measure.h"
+
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -22,7 +24,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Measure;
+using bench::Seconds;
 
 constexpr int kScreenW = 640, kScreenH = 480;
 constexpr int kSprite = 256;  // source side of the blits
@@ -71,7 +75,6 @@ Images& Shared() {
   return im;
 }
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // memcpy of `pixels` destination pixels as `rows` rows, the reference of every benchmark.
 void CopyRows(const MEMIMG& from, int rows, int rowBytes) {
@@ -81,28 +84,6 @@ void CopyRows(const MEMIMG& from, int rows, int rowBytes) {
   benchmark::DoNotOptimize(m.scratch.data());
 }
 
-// Times ours, memcpy and (when given) SDL in the same loop.
-template <class Ours, class Copy, class Sdl>
-void Measure(benchmark::State& state, int64_t pixels, Ours&& ours, Copy&& copy, Sdl* sdl) {
-  double tOurs = 0, tCopy = 0, tSdl = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    ours();
-    const auto t1 = Clock::now();
-    copy();
-    const auto t2 = Clock::now();
-    if (sdl) (*sdl)();
-    const auto t3 = Clock::now();
-    tOurs += Seconds(t1 - t0);
-    tCopy += Seconds(t2 - t1);
-    tSdl += Seconds(t3 - t2);
-    state.SetIterationTime(Seconds(t1 - t0));
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["Mpx/s"] = pixels * n / tOurs / 1e6;
-  state.counters["vs_memcpy"] = tCopy / tOurs;
-  if (sdl) state.counters["vs_SDL"] = tSdl / tOurs;
-}
 
 void SetDraw(int mode, int p) {
   DrawBlendMode = mode;
