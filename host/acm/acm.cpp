@@ -1,57 +1,13 @@
 #include "host/acm/acm.h"
 
-#include <mpg123.h>
+#include "host/acm/mpeg_frames.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 namespace {
-
-struct FrameHeader {
-  uint32_t length;
-  uint32_t samples;
-};
-
-// The frame length and sample count of an MPEG audio frame header; false for anything
-// that is not a complete header of a fixed bitrate (free format is refused).
-bool ParseFrameHeader(const uint8_t* b, FrameHeader* h) {
-  static const uint16_t kBitrates[5][15] = {
-      {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // V1 L1
-      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // V1 L2
-      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},      // V1 L3
-      {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // V2 L1
-      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},          // V2 L2/L3
-  };
-  static const uint32_t kRates[3] = {44100, 48000, 32000};
-  if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
-  int version = (b[1] >> 3) & 3;  // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-  int layerBits = (b[1] >> 1) & 3;
-  int bitrateIndex = b[2] >> 4;
-  int rateIndex = (b[2] >> 2) & 3;
-  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) {
-    return false;
-  }
-  int layer = 4 - layerBits;
-  bool mpeg1 = version == 3;
-  uint32_t rate = kRates[rateIndex] >> (mpeg1 ? 0 : (version == 2 ? 1 : 2));
-  int row = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
-  uint32_t bitrate = kBitrates[row][bitrateIndex] * 1000u;
-  uint32_t padding = (b[2] >> 1) & 1;
-  if (layer == 1) {
-    h->length = (12 * bitrate / rate + padding) * 4;
-    h->samples = 384;
-  } else if (layer == 2 || mpeg1) {
-    h->length = 144 * bitrate / rate + padding;
-    h->samples = 1152;
-  } else {
-    h->length = 72 * bitrate / rate + padding;
-    h->samples = 576;
-  }
-  return h->length >= 4;
-}
 
 bool IsPcmSource(const WaveFormatEx& f) {
   if (f.channels < 1 || f.channels > 2 || f.samplesPerSec == 0) return false;
@@ -106,7 +62,7 @@ struct AcmStream {
   bool mpeg = false;
   WaveFormatEx src{};
   WaveFormatEx dst{};
-  mpg123_handle* decoder = nullptr;
+  MpegFrameDecoder decoder;
 };
 
 int AcmFormatSuggest(void*, const WaveFormatEx* src, WaveFormatEx* dst, uint32_t dstSize,
@@ -135,27 +91,9 @@ int AcmStreamOpen(AcmStreamHandle* out, void*, const WaveFormatEx* src, const Wa
   stream->mpeg = mpeg;
   stream->src = *src;
   stream->dst = expected;
-  if (mpeg) {
-    static std::once_flag once;
-    std::call_once(once, [] { mpg123_init(); });
-    int err = 0;
-    mpg123_handle* h = mpg123_new(nullptr, &err);
-    // Whole frames are fed, so no read-ahead is needed; the info frame is decoded as
-    // audio and no gapless trimming is done, so every frame yields its full samples.
-    if (!h || mpg123_param(h, MPG123_FLAGS,
-                           MPG123_QUIET | MPG123_NO_READAHEAD | MPG123_IGNORE_INFOFRAME |
-                               MPG123_IGNORE_STREAMLENGTH,
-                           0) != MPG123_OK ||
-        mpg123_format_none(h) != MPG123_OK ||
-        mpg123_format(h, static_cast<long>(expected.samplesPerSec),
-                      expected.channels == 1 ? MPG123_MONO : MPG123_STEREO,
-                      MPG123_ENC_SIGNED_16) != MPG123_OK ||
-        mpg123_open_feed(h) != MPG123_OK) {
-      if (h) mpg123_delete(h);
-      delete stream;
-      return kAcmErrNotPossible;
-    }
-    stream->decoder = h;
+  if (mpeg && !stream->decoder.Open(expected.samplesPerSec, expected.channels)) {
+    delete stream;
+    return kAcmErrNotPossible;
   }
   *out = stream;
   return kAcmOk;
@@ -163,7 +101,6 @@ int AcmStreamOpen(AcmStreamHandle* out, void*, const WaveFormatEx* src, const Wa
 
 int AcmStreamClose(AcmStreamHandle stream, uint32_t) {
   if (!stream) return kAcmErrInvalidParam;
-  if (stream->decoder) mpg123_delete(stream->decoder);
   delete stream;
   return kAcmOk;
 }
@@ -201,47 +138,10 @@ int AcmStreamUnprepareHeader(AcmStreamHandle stream, AcmStreamHeader* header, ui
 
 namespace {
 
-// Decodes what the fed frame yields into `out` (capacity `cap`); the byte count.
-uint32_t DrainDecoder(mpg123_handle* h, uint8_t* out, uint32_t cap) {
-  uint32_t total = 0;
-  for (;;) {
-    off_t num = 0;
-    unsigned char* audio = nullptr;
-    size_t bytes = 0;
-    int r = mpg123_decode_frame(h, &num, &audio, &bytes);
-    if (r == MPG123_NEW_FORMAT) continue;
-    if (r != MPG123_OK) break;
-    uint32_t n = static_cast<uint32_t>(std::min<size_t>(bytes, cap - total));
-    std::memcpy(out + total, audio, n);
-    total += n;
-  }
-  return total;
-}
-
 void ConvertMpeg(AcmStream* s, AcmStreamHeader* h) {
-  const uint32_t frameOut = s->dst.blockAlign;
-  uint32_t used = 0;
-  uint32_t produced = 0;
-  while (used + 4 <= h->cbSrcLength) {
-    FrameHeader fh;
-    if (!ParseFrameHeader(h->pbSrc + used, &fh)) {
-      ++used;  // not a frame: resynchronise byte by byte
-      continue;
-    }
-    if (fh.length > h->cbSrcLength - used) break;  // partial frame: left for the next call
-    uint32_t worst = fh.samples * frameOut;
-    if (worst > h->cbDstLength - produced) break;
-    mpg123_feed(s->decoder, h->pbSrc + used, fh.length);
-    used += fh.length;
-    uint32_t got = DrainDecoder(s->decoder, h->pbDst + produced, worst);
-    if (got < worst) {
-      // A frame the decoder could not use still lasts its samples: keep the timing.
-      std::memset(h->pbDst + produced + got, 0, worst - got);
-    }
-    produced += worst;
-  }
-  h->cbSrcLengthUsed = used;
-  h->cbDstLengthUsed = produced;
+  MpegFrameDecoder::Result r = s->decoder.Decode(h->pbSrc, h->cbSrcLength, h->pbDst, h->cbDstLength);
+  h->cbSrcLengthUsed = r.used;
+  h->cbDstLengthUsed = r.produced;
 }
 
 void ConvertPcm(AcmStream* s, AcmStreamHeader* h) {

@@ -1,0 +1,44 @@
+#pragma once
+// MPEG audio (layers I-III) decoded whole frame by whole frame through libmpg123 into
+// 16-bit PCM. The compression manager and the decoder filter both decode through this,
+// with the same decoder set-up, so the two paths give the same bytes for a file.
+#include <cstdint>
+
+struct MpegAudioFrame {
+  uint32_t length;   // bytes, header included
+  uint32_t samples;  // per channel
+  uint32_t rate;
+  uint16_t channels;
+};
+
+// The frame described by the 4 header bytes at `b`; false for anything that is not a
+// header of a fixed bitrate (free format is refused).
+bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* frame);
+
+class MpegFrameDecoder {
+ public:
+  MpegFrameDecoder() = default;
+  ~MpegFrameDecoder();
+  MpegFrameDecoder(const MpegFrameDecoder&) = delete;
+  MpegFrameDecoder& operator=(const MpegFrameDecoder&) = delete;
+
+  // Opens a decoder giving 16-bit PCM at `rate` with 1 or 2 channels; false when
+  // libmpg123 refuses.
+  bool Open(uint32_t rate, uint16_t channels);
+  bool IsOpen() const { return handle_ != nullptr; }
+
+  struct Result {
+    uint32_t used;      // source bytes consumed: whole frames and skipped junk
+    uint32_t produced;  // PCM bytes written
+    uint32_t decoded;   // frames that gave samples
+  };
+  // Decodes whole frames from `src` while their largest possible output fits in `dst`.
+  // Bytes that start no frame are skipped one at a time; a trailing partial frame is
+  // left for the next call. Each frame yields exactly its sample count: what the
+  // decoder could not make of it is silence, so the timing stays.
+  Result Decode(const uint8_t* src, uint32_t srcBytes, uint8_t* dst, uint32_t dstBytes);
+
+ private:
+  struct mpg123_handle_struct* handle_ = nullptr;
+  uint32_t frameBytes_ = 0;  // bytes of one PCM frame (all channels)
+};
