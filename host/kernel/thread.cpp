@@ -4,7 +4,15 @@
 #include <chrono>
 #include <thread>
 
+#include "host/kernel/last_error.h"
 #include "host/kernel/sync.h"
+#include "host/kernel/time.h"
+
+namespace {
+std::atomic<int> g_liveThreads{0};
+std::atomic<bool> g_failNextCreation{false};
+constexpr uint32_t kErrorNoResources = 11;  // EAGAIN
+}  // namespace
 
 struct HostThread {
   HostThreadProc proc;
@@ -19,6 +27,10 @@ struct HostThread {
 
 HostThread* CreateHostThread(HostThreadProc proc, void* argument, bool suspended) {
   if (proc == nullptr) return nullptr;
+  if (g_failNextCreation.exchange(false)) {
+    SetLastError(kErrorNoResources);
+    return nullptr;
+  }
   auto* t = new HostThread;
   t->proc = proc;
   t->argument = argument;
@@ -31,8 +43,10 @@ HostThread* CreateHostThread(HostThreadProc proc, void* argument, bool suspended
     });
   } catch (...) {
     delete t;
+    SetLastError(kErrorNoResources);
     return nullptr;
   }
+  g_liveThreads.fetch_add(1);
   return t;
 }
 
@@ -61,7 +75,12 @@ void CloseHostThread(HostThread* thread) {
   }
   if (thread->thread.joinable()) thread->thread.join();
   delete thread;
+  g_liveThreads.fetch_sub(1);
 }
+
+int LiveHostThreadCount() { return g_liveThreads.load(); }
+
+void FailNextThreadCreation() { g_failNextCreation.store(true); }
 
 uint64_t CurrentHostThreadId() {
   // Numbered on first use, never reused: a stale id can never match a new thread.
@@ -71,7 +90,10 @@ uint64_t CurrentHostThreadId() {
 }
 
 void HostSleep(uint32_t ms) {
-  if (ms == 0) {
+  if (ManualTimeActive()) {
+    AdvanceManualTime(ms);
+    std::this_thread::yield();
+  } else if (ms == 0) {
     std::this_thread::yield();
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -6,8 +6,8 @@
 using HostThreadProc = uint32_t (*)(void* argument);
 struct HostThread;
 
-// Null when the thread cannot be started. A suspended thread runs `proc` only after
-// ResumeHostThread.
+// Null when the thread cannot be started (the last error then says why). A suspended
+// thread runs `proc` only after ResumeHostThread.
 HostThread* CreateHostThread(HostThreadProc proc, void* argument, bool suspended);
 void ResumeHostThread(HostThread* thread);
 // Recorded only: every thread here runs at the normal priority.
@@ -18,8 +18,14 @@ uint32_t GetHostThreadExitCode(HostThread* thread);
 // Waits for the thread to end and frees it. A thread still suspended never runs.
 void CloseHostThread(HostThread* thread);
 
+// Threads created and not yet closed.
+int LiveHostThreadCount();
+// Test seam: the next CreateHostThread fails as if the system had no resources left.
+void FailNextThreadCreation();
+
 uint64_t CurrentHostThreadId();
-// Gives up the processor for `ms` milliseconds; 0 only yields.
+// Gives up the processor for `ms` milliseconds; 0 only yields. On the manual time
+// source the sleep advances the manual time instead of waiting.
 void HostSleep(uint32_t ms);
 void HostSleepUs(int64_t us);
 int HostProcessorCount();

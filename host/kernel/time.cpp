@@ -1,6 +1,13 @@
 #include "host/kernel/time.h"
 
+#include <atomic>
 #include <chrono>
+
+namespace {
+std::atomic<bool> g_manual{false};
+std::atomic<int64_t> g_manualMs{0};
+std::atomic<void (*)()> g_listener{nullptr};
+}  // namespace
 
 int64_t HostTimeUs() {
   return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -8,4 +15,23 @@ int64_t HostTimeUs() {
       .count();
 }
 
-uint32_t HostTimeMs() { return static_cast<uint32_t>(HostTimeUs() / 1000); }
+uint32_t HostTimeMs() {
+  if (g_manual.load()) return static_cast<uint32_t>(g_manualMs.load());
+  return static_cast<uint32_t>(HostTimeUs() / 1000);
+}
+
+void UseManualTime(bool on, uint32_t startMs) {
+  g_manualMs.store(startMs);
+  g_manual.store(on);
+}
+
+bool ManualTimeActive() { return g_manual.load(); }
+
+int64_t ManualTimeMs64() { return g_manualMs.load(); }
+
+void AdvanceManualTime(uint32_t ms) {
+  g_manualMs.fetch_add(ms);
+  if (auto* listener = g_listener.load()) listener();
+}
+
+void SetManualTimeListener(void (*listener)()) { g_listener.store(listener); }

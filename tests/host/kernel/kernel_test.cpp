@@ -1,11 +1,17 @@
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/kernel/last_error.h"
+#include "host/kernel/mul_div.h"
 #include "host/kernel/sync.h"
 #include "host/kernel/thread.h"
+#include "host/kernel/time.h"
 #include "host/kernel/timer.h"
+#include "host/kernel/virtual_block.h"
+#include "host/kernel/wide_string.h"
 
 namespace {
 TEST(Events, AutoResetWakesOnceManualStaysSet) {
@@ -89,19 +95,157 @@ TEST(Threads, EventsHandWorkBetweenThreadsWithoutLoss) {
   EXPECT_EQ(shared.value, 200);
 }
 
-TEST(Timers, OneShotFiresOnceAndCancelledNever) {
-  static std::atomic<int> fired{0};
-  static Event firedEvent(true, false);
-  uint32_t cancelled = StartOneShotTimer(60000, [](uint32_t, uintptr_t) { fired += 100; }, 0);
-  ASSERT_NE(cancelled, 0u);
-  uint32_t id = StartOneShotTimer(0, [](uint32_t, uintptr_t user) {
-    fired += static_cast<int>(user);
-    firedEvent.Set();
-  }, 7);
-  ASSERT_NE(id, 0u);
-  EXPECT_TRUE(CancelTimer(cancelled));
-  ASSERT_EQ(WaitForObject(&firedEvent, 10000), 0);
-  EXPECT_FALSE(CancelTimer(id));  // already fired
-  EXPECT_EQ(fired.load(), 7);
+// Every timer test runs on the manual source, so due times are exact and nothing sleeps.
+class ManualTimers : public ::testing::Test {
+ protected:
+  void SetUp() override { UseManualTime(true, 1000); }
+  void TearDown() override {
+    EXPECT_EQ(LiveTimerCount(), 0);
+    UseManualTime(false);
+  }
+};
+
+struct FiredLog {
+  std::mutex mutex;
+  std::vector<uintptr_t> order;
+  Semaphore fired{0, 100};
+};
+FiredLog* g_log = nullptr;
+
+void RecordFiring(uint32_t, uintptr_t user) {
+  {
+    std::lock_guard<std::mutex> lock(g_log->mutex);
+    g_log->order.push_back(user);
+  }
+  g_log->fired.Release();
+}
+
+TEST_F(ManualTimers, FireInDueOrderOnlyOnceTheirTimeHasCome) {
+  FiredLog log;
+  g_log = &log;
+  EXPECT_EQ(StartOneShotTimer(0, RecordFiring, 9), 0u);
+  EXPECT_EQ(StartOneShotTimer(kMaxTimerDelayMs + 1, RecordFiring, 9), 0u);
+  uint32_t killed = StartOneShotTimer(5, RecordFiring, 5);
+  for (uintptr_t delay : {30u, 10u, 20u, 10u, kMaxTimerDelayMs}) {
+    ASSERT_NE(StartOneShotTimer(static_cast<uint32_t>(delay), RecordFiring, delay), 0u);
+  }
+  EXPECT_TRUE(CancelTimer(killed));  // killed before its time: never fires
+  AdvanceManualTime(15);
+  ASSERT_EQ(WaitForObject(&log.fired, kInfinite), 0);
+  ASSERT_EQ(WaitForObject(&log.fired, kInfinite), 0);
+  EXPECT_EQ(LiveTimerCount(), 3);
+  AdvanceManualTime(kMaxTimerDelayMs);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(WaitForObject(&log.fired, kInfinite), 0);
+  std::lock_guard<std::mutex> lock(log.mutex);
+  EXPECT_EQ(log.order, (std::vector<uintptr_t>{10, 10, 20, 30, kMaxTimerDelayMs}));
+}
+
+struct KillScene {
+  Event entered{true, false};
+  Event release{true, false};
+  std::atomic<bool> finished{false};
+  std::atomic<int> selfKill{-1};
+};
+
+TEST_F(ManualTimers, KillWaitsForARunningCallbackButNotFromInsideIt) {
+  static KillScene scene;
+  uint32_t id = StartOneShotTimer(1, [](uint32_t, uintptr_t) {
+    scene.entered.Set();
+    WaitForObject(&scene.release, kInfinite);
+    scene.finished = true;
+  }, 0);
+  AdvanceManualTime(1);
+  ASSERT_EQ(WaitForObject(&scene.entered, kInfinite), 0);
+  HostThread* releaser = CreateHostThread([](void*) -> uint32_t {
+    scene.release.Set();
+    return 0;
+  }, nullptr, false);
+  EXPECT_FALSE(CancelTimer(id));
+  EXPECT_TRUE(scene.finished.load());  // the kill returned only after the callback
+  CloseHostThread(releaser);
+
+  static Event done(true, false);
+  StartOneShotTimer(2, [](uint32_t self, uintptr_t) {
+    scene.selfKill = CancelTimer(self) ? 1 : 0;  // must not wait for itself
+    done.Set();
+  }, 0);
+  AdvanceManualTime(2);
+  ASSERT_EQ(WaitForObject(&done, kInfinite), 0);
+  EXPECT_EQ(scene.selfKill.load(), 0);
+}
+
+TEST(Waits, WaitAnyNamesTheObjectAndAnAutoResetEventWakesOneWaiter) {
+  struct Shared {
+    Event a{false, false}, b{false, false}, c{false, false};
+    Event gate{false, false};
+    std::atomic<int> index{-1};
+    std::atomic<int> woken{0};
+  } s;
+  HostThread* any = CreateHostThread([](void* p) -> uint32_t {
+    auto* s = static_cast<Shared*>(p);
+    WaitableObject* objects[] = {&s->a, &s->b, &s->c};
+    s->index = WaitForObjects(objects, 3, false, kInfinite);
+    return 0;
+  }, &s, false);
+  s.c.Set();
+  CloseHostThread(any);
+  EXPECT_EQ(s.index.load(), 2);
+  EXPECT_FALSE(s.c.IsSet());
+
+  auto waiter = [](void* p) -> uint32_t {
+    auto* s = static_cast<Shared*>(p);
+    WaitForObject(&s->gate, kInfinite);
+    s->woken.fetch_add(1);
+    return 0;
+  };
+  HostThread* first = CreateHostThread(waiter, &s, false);
+  HostThread* second = CreateHostThread(waiter, &s, false);
+  s.gate.Set();
+  while (s.woken.load() == 0) HostSleep(0);
+  EXPECT_EQ(WaitForObject(&s.gate, 0), kWaitTimeout);  // consumed by the one it woke
+  EXPECT_EQ(s.woken.load(), 1);
+  s.gate.Set();
+  CloseHostThread(first);
+  CloseHostThread(second);
+  EXPECT_EQ(s.woken.load(), 2);
+  EXPECT_EQ(LiveHostThreadCount(), 0);
+}
+
+TEST(HostHelpers, ThreadFailureSleepOnManualTimeAndSmallRoutines) {
+  FailNextThreadCreation();
+  SetLastError(0);
+  EXPECT_EQ(CreateHostThread([](void*) -> uint32_t { return 0; }, nullptr, false), nullptr);
+  EXPECT_NE(GetLastError(), 0u);
+  HostThread* ok = CreateHostThread([](void*) -> uint32_t { return 0; }, nullptr, false);
+  EXPECT_NE(ok, nullptr);  // the hook fails one creation only
+  CloseHostThread(ok);
+
+  UseManualTime(true, 0xFFFFFFF0u);
+  HostSleep(0x20);
+  EXPECT_EQ(HostTimeMs(), 0x10u);  // wraps at 32 bits
+  UseManualTime(false);
+
+  struct { int32_t a, b, c, expected; } mulDiv[] = {
+      {10, 10, 3, 33}, {10, 10, 6, 17}, {-10, 10, 6, -17}, {100000, 7, 0, -1},
+      {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}, {0x7FFFFFFF, 2, 1, -1}};
+  for (const auto& m : mulDiv) EXPECT_EQ(MulDiv(m.a, m.b, m.c), m.expected) << m.a << " " << m.b << " " << m.c;
+
+  char16_t name[4];
+  WideCopyN(name, u"Output", 4);
+  EXPECT_EQ(WideCompare(name, u"Out"), 0);
+  EXPECT_LT(WideCompare(u"In", u"Input"), 0);
+  EXPECT_EQ(WideLength(nullptr), 0u);
+
+  auto* block = static_cast<uint8_t*>(AllocVirtualBlock(100000));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % kAllocationGranularity, 0u);
+  EXPECT_EQ(block[99999], 0);
+  EXPECT_EQ(LiveVirtualBlockCount(), 1);
+  FreeVirtualBlock(block);
+  EXPECT_EQ(LiveVirtualBlockCount(), 0);
+  EXPECT_EQ(timeBeginPeriod(1), 0u);
+  EXPECT_EQ(TimerPeriodRequests(), 1);
+  timeEndPeriod(1);
+  EXPECT_EQ(TimerPeriodRequests(), 0);
 }
 }  // namespace
