@@ -1,0 +1,22 @@
+#pragma once
+// Every media-filter test ends with nothing left behind: objects, task memory,
+// enumerators, page blocks, timers and threads all back to 0.
+#include <gtest/gtest.h>
+
+#include "host/com/task_memory.h"
+#include "host/kernel/thread.h"
+#include "host/kernel/timer.h"
+#include "host/kernel/virtual_block.h"
+#include "movie/dshow/com_base.h"
+
+class FrameworkTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(LiveObjectCount.load(), 0);
+    EXPECT_EQ(LiveTaskMemoryCount(), 0);
+    EXPECT_EQ(LiveVirtualBlockCount(), 0);
+    EXPECT_EQ(LiveTimerCount(), 0);
+    EXPECT_EQ(LiveHostThreadCount(), 0);
+    FailNextTaskMemoryAllocations(0);
+  }
+};
