@@ -67,44 +67,6 @@ TEST_F(Stage2, RandomWavesDrawLeaveAngleThenDiveAngleThenX) {
   }
 }
 
-TEST_F(Stage2, SlotGroupsFireByHalf) {
-  struct Case {
-    const char* what;
-    int difficulty, frame, slot, age, hp;
-    double t1, t2;
-    int bullets, sheet;
-    bool dies;
-  };
-  const Case cases[] = {
-      {"small fairy at age 90", 1, 1000, 5, 90, 120, 90, 120, 4, 4, false},
-      {"small fairy bursts on Normal", 1, 1000, 5, 50, 90, 90, 120, 4, 2, true},
-      {"small fairy dies silently on Easy", 0, 1000, 5, 50, 90, 90, 120, 0, 0, true},
-      {"side fairy", 1, 1000, 22, 70, 50, 600, 600, 3, 2, false},
-      {"side fairy off its period", 1, 1000, 22, 80, 50, 600, 600, 0, 0, false},
-      {"large fairy pausing", 1, 1000, 29, 84, 400, 75, 500, 10, 7, false},
-      {"large fairy moving", 1, 1000, 29, 72, 400, 75, 500, 0, 0, false},
-      {"small fairy, second half", 1, 3000, 5, 50, 120, 150, 151, 4, 4, false},
-      {"small fairy dies silently on Normal", 1, 3000, 5, 51, 90, 150, 151, 0, 0, true},
-      {"small fairy bursts on Hard", 2, 3000, 5, 51, 90, 150, 151, 4, 2, true},
-      {"big pair, layered fan", 1, 3000, 20, 100, 400, 100, 500, 12, 2, false},
-      {"aimed trio", 1, 3000, 24, 60, 100, 120, 121, 6, 7, false},
-      {"spinning pair", 1, 3000, 28, 80, 400, 75, 400, 5, 7, false},
-      {"nothing from 5200", 3, 5200, 28, 80, 400, 75, 400, 0, 0, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Begin(2, c.difficulty);
-    Step();
-    Enemy& e = PlaceEnemy(c.slot, c.age, c.t1, c.t2);
-    e.hp = c.hp;
-    e.sprite = 2;
-    g_stageFrame = c.frame;
-    FireStage2EnemyShots(c.slot);
-    EXPECT_EQ(LiveBulletsOfSheet(c.sheet), c.bullets);
-    EXPECT_EQ(e.hp == 0, c.dies);
-  }
-}
-
 TEST_F(Stage2, MidBossEndsInlineAndTheWavesResumeAt3330) {
   for (auto [frame, after] : {std::pair{4000, 3331}, std::pair{3000, 3001}}) {
     SCOPED_TRACE(frame);

@@ -132,27 +132,6 @@ TEST_F(Stage6, MirageMidBossLeavesAt4500AndComesBackOnLine2) {
   EXPECT_EQ(g_bosses[0].remainingCards, cards);
 }
 
-TEST_F(Stage6, WavesFillTheSlotsOfTheirPatternAlikeOnEveryDifficulty) {
-  for (int frame : {240, 330, 700, 815, 1230, 1350, 1800}) {
-    SCOPED_TRACE(frame);
-    std::vector<Enemy> easy;
-    for (int difficulty = 0; difficulty < 4; ++difficulty) {
-      StartAt(6, difficulty, frame);
-      for (Enemy& e : g_enemies) e = Enemy{};
-      Step();
-      std::vector<Enemy> live;
-      for (const Enemy& e : g_enemies)
-        if (e.active) live.push_back(e);
-      ASSERT_FALSE(live.empty());
-      if (difficulty == 0) easy = live;
-      ASSERT_EQ(live.size(), easy.size());
-      for (size_t k = 0; k < live.size(); ++k) {
-        EXPECT_EQ(std::memcmp(&live[k], &easy[k], sizeof(Enemy)), 0) << "the same on every difficulty";
-      }
-    }
-  }
-}
-
 TEST_F(Stage6, LastCardBlowsUpOnceNinetyStepsInAndMarksTheGameSpeed) {
   StartAt(6, 1, 20000);
   InitBoss(0, 0, 4, 224.0, 150.0);

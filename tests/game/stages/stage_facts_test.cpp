@@ -1,0 +1,418 @@
+// The numbers every stage is built from, as behaviour at named frames and timers: when
+// and where the waves spawn, the first volley of each enemy firing rule, each card's
+// settings, and how many random values each card draws on its drawing steps. One table
+// and one driver per kind of fact, over stages 1 to 6 and the Extra stage.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "game/stages/extra_stage.h"
+#include "game/stages/stage1.h"
+#include "game/stages/stage2.h"
+#include "game/stages/stage3.h"
+#include "game/stages/stage4.h"
+#include "game/stages/stage5.h"
+#include "game/stages/stage6.h"
+#include "play_fixture.h"
+
+namespace {
+
+struct StageUnit {
+  void (*waves)();
+  void (*fire)(int slot);
+};
+// By scene digit; 8 is the Extra stage.
+const StageUnit kStages[] = {{}, {RunStage1Waves, FireStage1EnemyShots},
+                             {RunStage2Waves, FireStage2EnemyShots},
+                             {RunStage3Waves, FireStage3EnemyShots},
+                             {RunStage4Waves, FireStage4EnemyShots},
+                             {RunStage5Waves, FireStage5EnemyShots},
+                             {RunStage6Waves, FireStage6EnemyShots}, {},
+                             {RunExtraWaves, FireExtraEnemyShots}};
+
+// The difficulties a stage is played on, as a mask (bit 4: Extra).
+int DifficultiesOf(int scene) { return scene == 8 ? 0x10 : 0xF; }
+
+class StageFacts : public PlayFixture {
+ protected:
+  // Runs only the timeline switch of `scene` at `frame`, on an empty enemy table, as the
+  // stage's step would with no conversation or fight on.
+  static void RunWavesAt(int scene, int frame) {
+    g_talkActive = 0;
+    g_bossPhase = 0;
+    g_bosses[0].state = 0;
+    g_enemies.Clear();
+    g_enemyBullets.Clear();
+    g_stageFrame = frame;
+    kStages[scene].waves();
+  }
+  // Card `slot` of `difficulty` alone in spell practice, run until its timer reads `timer`.
+  void RunCardUntil(int difficulty, int slot, int timer) {
+    Begin(200 + slot, difficulty);
+    for (int guard = 0; guard < 8000; ++guard) {
+      g_player.invulnerable = 1 << 20;
+      Step();
+      if (g_bossPhase == 1 && g_spellBackground == 1 && g_bosses[0].phaseTimer == timer) return;
+    }
+    FAIL() << "timer " << timer << " not reached";
+  }
+};
+
+// "F:slots" spawns at frame F; "F..L/P:slots+k" at F, F + P ... L with the slots moved on
+// by k at each; slots are "a" or "a-b"; "#n" adds n random draws on each such frame.
+std::string ExpandSpawns(const char* compact) {
+  std::istringstream in(compact);
+  std::string token;
+  std::map<int, std::string> byFrame;
+  while (in >> token) {
+    int first = 0, last = 0, period = 1, inc = 0, draws = 0;
+    const size_t colon = token.find(':');
+    if (std::sscanf(token.c_str(), "%d..%d/%d", &first, &last, &period) != 3) {
+      last = first = std::stoi(token);
+    }
+    std::string slots = token.substr(colon + 1);
+    if (const size_t hash = slots.find('#'); hash != std::string::npos) {
+      draws = std::stoi(slots.substr(hash + 1));
+      slots.resize(hash);
+    }
+    if (const size_t plus = slots.find('+'); plus != std::string::npos) {
+      inc = std::stoi(slots.substr(plus + 1));
+      slots.resize(plus);
+    }
+    for (int frame = first, step = 0; frame <= last; frame += period, ++step) {
+      std::string list;
+      std::istringstream items(slots);
+      for (std::string item; std::getline(items, item, ',');) {
+        int a = 0, b = 0;
+        if (std::sscanf(item.c_str(), "%d-%d", &a, &b) != 2) b = a;
+        for (int s = a; s <= b; ++s) list += (list.empty() ? "" : ",") + std::to_string(s + step * inc);
+      }
+      byFrame[frame] = list + (draws != 0 ? "#" + std::to_string(draws) : "");
+    }
+  }
+  std::string out;
+  for (const auto& [frame, spawns] : byFrame) out += " " + std::to_string(frame) + ":" + spawns;
+  return out;
+}
+
+// The first token where two expanded lists part, or "" when they agree.
+std::string FirstDifference(const std::string& seen, const std::string& expected) {
+  std::istringstream a(seen), b(expected);
+  std::string x, y;
+  while (true) {
+    const bool moreA = static_cast<bool>(a >> x), moreB = static_cast<bool>(b >> y);
+    if (!moreA && !moreB) return "";
+    if (!moreA || !moreB || x != y) return "seen " + (moreA ? x : "end") + ", listed " + (moreB ? y : "end");
+  }
+}
+
+// Frames and slots of every wave, with the random draws of the frames that draw.
+struct SpawnList {
+  int scene;
+  const char* spawns;
+};
+const SpawnList kSpawnLists[] = {
+    {1, "50..110/20:0,1,9,10+2 550..610/20:0,1+2 620:8 730..790/20:9,10+2 820:17 1050:18 "
+        "1150:19-25 1450:26-28 3050..3140/30:0,1+2 3250..3340/30:9,10+2 3500:8,17 "
+        "3800..3840/10:18,19+2 4150:0 4250:1-7"},
+    {2, "220..310/10:0,1+2#6 500:29 600..690/30:20,21+2 860..890/30:20,21+2 "
+        "1100..1260/20:0,20+1#3 1400..1560/20:0,20+1#3 1700..1860/20:0,20+1#3 3000:22-24 "
+        "3150:25-27 3300:22-24 3420..3510/10:0,1+2 3820..3910/10:0,1+2 4200:20,21 "
+        "4420..4540/30:0,1+2 4700:28,29 5000..5120/60:22,25+1"},
+    {3, "120..210/10:0,1+2 620..710/10:0,1+2 860:20 920..1010/10:0,1+2 1160:21 "
+        "1220..1310/10:0,1+2 1460:20 1520..1610/10:0,1+2 3700:22,23 3800..3840/10:0,1+2 "
+        "3900:24,25 4000..4040/10:10,11+2 4100:26,27 4260:0-3,28 4280..4340/20:4-7+4 "
+        "4460..4540/20:0-3+4 4800:20,21 4900..4990/10:0,1+2 5500:29 5600..5690/10:0,1+2"},
+    {4, "60:0-2 820:3 900..960/20:4+1 980:26 1060..1120/20:8+1 1140:27 1220..1280/20:4+1 "
+        "1500..1800/100:12+1 1550..1850/100:16+1 2300:24 2360:20,22 2420:21,23 2450:25 "
+        "2700:28 2760:20,22 2820:21,23 3050:24,25 4560:4,27 4580..4700/20:5+1 "
+        "4720..4860/20:4+1 4900:3,26 4960..5080/60:4+3 5140..5260/60:5+3 5400:6 "
+        "5460..5490/10:8+1 5600:7 5660..5690/10:12+1 6000:20-23 6020..6080/20:24+1 "
+        "6160..6220/20:24+1 6350:0,1 6410:2,3 6420..6480/20:24+1 6560..6620/20:24+1 6900:29 "
+        "6960:4,5,28"},
+    {5, "90..130/10:0,5+1 710:10,11 790..810/10:0,5+1 1060..1150/30:14+1 1180:12 "
+        "1340..1430/30:14+1 1460:13 1650:14,16 1680:14,16 1790:12,13 2200:18,19 2260:14,15 "
+        "2380:20,21 2440:16,17 2500:22,23 4200..4300/50:18,19+2 4560:24,25 4740:26,27 "
+        "4920:24,25 5200..5280/20:0,5+1 5500:1 5600..5680/20:2,7+1 5740..5820/20:2,7+1 "
+        "6100:18,19 6280:20,21 6400:22,23 6700:24 7000:14-17 7300:14-17 7350:12,24-26 "
+        "7400:13,27-29"},
+    {6, "240..330/30:0+1 700..790/15:6,14+1 815:13,21 1230:22,23 1290:6,10,14,18 "
+        "1350:7,11,15,19 1800:4,5"},
+    {8, "150..210/20:0,1,9,10+2 680:8 700..760/20:0,1+2 820:17 840..900/20:9,10+2 "
+        "1920..2010/10:0,1+2 2400:20,21 2520..2640/30:0,1+2 3720:28 3820..3900/20:0-3+4 "
+        "4200:29 4320..4400/20:0-3+4 5520..5540/10:27+1 6000..6090/10:0,10+1 "
+        "7320..7620/60:0+1 7900..7950/25:14,23+1 7975:12,19 8000:17,21 8025:13,22 9120:0 "
+        "9150:1 9210:2 9240:3 9300:4 9330:5 9390:0 9420:1"},
+};
+
+TEST_F(StageFacts, WavesSpawnAtTheirFramesAndSlotsAlikeOnEveryDifficulty) {
+  for (const SpawnList& list : kSpawnLists) {
+    SCOPED_TRACE(list.scene);
+    const std::string expected = ExpandSpawns(list.spawns);
+    uint64_t firstPrint = 0;
+    for (int difficulty = 0; difficulty < 5; ++difficulty) {
+      if ((DifficultiesOf(list.scene) >> difficulty & 1) == 0) continue;
+      Begin(list.scene, difficulty);
+      Step();
+      std::string seen;
+      uint64_t print = 1469598103934665603ull;  // every spawned record, byte for byte
+      for (int frame = 1; frame < 10000; ++frame) {
+        const uint32_t before = g_randomCounter;
+        RunWavesAt(list.scene, frame);
+        const uint32_t draws = DrawsSince(before);
+        std::string slots;
+        for (int slot = 0; slot < kEnemySlots; ++slot) {
+          if (g_enemies[slot].active == 0) continue;
+          slots += (slots.empty() ? "" : ",") + std::to_string(slot);
+          const auto* bytes = reinterpret_cast<const unsigned char*>(&g_enemies[slot]);
+          for (size_t k = 0; k < sizeof(Enemy); ++k) print = (print ^ bytes[k]) * 1099511628211ull;
+        }
+        if (slots.empty() && draws == 0) continue;
+        seen += " " + std::to_string(frame) + ":" + slots;
+        if (draws != 0) seen += "#" + std::to_string(draws);
+      }
+      EXPECT_EQ(FirstDifference(seen, expected), "") << "difficulty " << difficulty;
+      if (firstPrint == 0) firstPrint = print;
+      EXPECT_EQ(print, firstPrint) << "difficulty " << difficulty << " spawns other enemies";
+    }
+  }
+}
+
+// The first volley of the enemy that `frame` spawns in `slot` (or of a plain enemy placed
+// there when the frame spawns none), held in place while its age and the frame count on:
+// the age it comes at and its bullets (lasers count one each), per difficulty Easy to
+// Lunatic (the Extra's one difficulty in the first column), and the speed and speed limit
+// of its first bullet on the hardest difficulty. Age -1: nothing within 900 steps.
+struct FiringRow {
+  int scene, frame, slot, hp;
+  int age[4], count[4];
+  double speed, limit;
+};
+const FiringRow kFiringRows[] = {
+    // Stage 1: E1 (at 160 - 40 x speed), E2 .. E6; after 3500 L1 .. L4, 9-16 and 29 silent.
+    {1, 50, 0, 0, {80, 80, 80, 80}, {2, 3, 12, 15}, 1, 3},
+    {1, 3050, 0, 0, {40, 40, 40, 40}, {2, 3, 12, 15}, 1, 3},
+    {1, 620, 8, 0, {60, 100, 80, 60}, {6, 8, 11, 13}, 1, 3.5},
+    {1, 1050, 18, 0, {80, 105, 90, 100}, {12, 18, 24, 30}, 0, 2.5},
+    {1, 1150, 19, 0, {0, 0, 0, 0}, {4, 4, 12, 12}, 2, 3},
+    {1, 1450, 26, 0, {80, 105, 90, 100}, {4, 6, 8, 10}, 0, 3},
+    {1, 1450, 27, 0, {80, 140, 120, 100}, {20, 30, 40, 50}, 0, 2},
+    {1, 3000, 29, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
+    {1, 4150, 0, 0, {100, 80, 90, 80}, {8, 12, 18, 22}, 1, 5},
+    {1, 4250, 1, 0, {0, 0, 0, 0}, {8, 18, 32, 50}, 2, 3},
+    {1, 3500, 8, 0, {75, 75, 75, 75}, {8, 12, 26, 32}, 1, 3.5},
+    {1, 3800, 18, 0, {60, 60, 60, 60}, {8, 12, 16, 20}, 0, 2},
+    {1, 3600, 12, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
+    {1, 5200, 0, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
+    // Stage 2, first half: small fairies (and their dying burst), side and aimed fairies,
+    // the large enemy; second half: small fairies and burst, large pairs, trios, spinners.
+    {2, 220, 0, 0, {90, 90, 90, 90}, {2, 4, 6, 8}, 2, 2},
+    {2, 220, 0, 90, {-1, 0, 0, 0}, {0, 4, 6, 8}, 3, 3},
+    {2, 600, 20, 0, {90, 70, 100, 60}, {1, 3, 3, 5}, 1, 3},
+    {2, 500, 29, 0, {84, 84, 84, 84}, {8, 10, 12, 14}, 1, 2.5},
+    {2, 3420, 0, 0, {0, 0, 0, 0}, {4, 4, 4, 4}, 2.5, 2.5},
+    {2, 3420, 0, 90, {0, 0, 0, 0}, {4, 4, 8, 8}, 2.5, 2.5},
+    {2, 4200, 20, 0, {100, 100, 100, 100}, {4, 12, 24, 40}, 1, 2.5},
+    {2, 3000, 22, 0, {60, 60, 60, 60}, {2, 6, 10, 14}, 1, 2},
+    {2, 4700, 28, 0, {80, 80, 80, 80}, {3, 5, 7, 9}, 1, 3},
+    {2, 5200, 28, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
+    // Stage 3: pair waves, orb carriers, spinners, L1, the large pair, L3.
+    {3, 120, 0, 0, {90, 90, 90, 90}, {2, 4, 6, 8}, 2, 2},
+    {3, 860, 20, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
+    {3, 3700, 22, 0, {0, 0, 0, 0}, {2, 4, 6, 8}, 1, 2},
+    {3, 4260, 28, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
+    {3, 4800, 20, 0, {120, 120, 120, 120}, {14, 22, 30, 38}, -3, 3},
+    {3, 5500, 29, 0, {100, 100, 100, 100}, {5, 6, 8, 8}, 1, 2},
+    // Stage 4.
+    {4, 60, 0, 0, {60, 60, 60, 60}, {6, 10, 14, 18}, 2.5, 4},
+    {4, 60, 1, 0, {75, 60, 60, 60}, {2, 3, 4, 5}, 1, 2},
+    {4, 820, 3, 0, {60, 60, 60, 60}, {30, 30, 30, 30}, -3, 3},
+    {4, 900, 4, 0, {0, 0, 0, 0}, {3, 6, 10, 15}, 1, 2},
+    {4, 1500, 12, 0, {900, 900, 900, 900}, {21, 24, 36, 40}, -2, 3},
+    {4, 2300, 24, 0, {1, 1, 1, 1}, {6, 6, 6, 6}, 0, 30},
+    {4, 2360, 20, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
+    {4, 5400, 6, 0, {0, 0, 0, 0}, {6, 6, 6, 6}, 0, 30},
+    {4, 6000, 20, 0, {60, 60, 60, 60}, {28, 32, 36, 40}, -2, 3},
+    {4, 6020, 24, 0, {-1, 600, 600, 600}, {0, 4, 6, 6}, 1, 2},
+    {4, 6350, 0, 0, {60, 60, 60, 60}, {2, 3, 4, 5}, 3, 2},
+    {4, 6900, 29, 0, {54, 54, 54, 54}, {8, 10, 12, 14}, 1, 2},
+    {4, 6960, 4, 0, {140, 120, 100, 80}, {6, 6, 8, 8}, 1, 4},
+    // Stage 5.
+    {5, 90, 0, 0, {100, 100, 100, 100}, {6, 10, 15, 21}, 1, 2},
+    {5, 710, 10, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
+    {5, 1060, 14, 0, {60, 60, 60, 60}, {26, 28, 30, 32}, 6, 2},
+    {5, 2200, 18, 0, {60, 60, 60, 60}, {44, 48, 52, 56}, 4, 2},
+    {5, 4560, 24, 0, {60, 60, 60, 60}, {48, 60, 72, 84}, 1, 2},
+    {5, 5200, 0, 0, {40, 40, 40, 40}, {6, 10, 15, 21}, 1, 2},
+    {5, 5500, 1, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
+    {5, 5600, 2, 90, {0, 0, 0, 0}, {2, 4, 6, 8}, 2.5, 2},
+    {5, 7350, 12, 0, {120, 120, 120, 120}, {8, 8, 8, 8}, 0, 2},
+    {5, 6100, 18, 0, {60, 60, 60, 60}, {44, 48, 52, 56}, 6, 2},
+    {5, 7000, 14, 0, {60, 60, 60, 60}, {6, 6, 6, 6}, 0, 2},
+    // Stage 6.
+    {6, 240, 0, 0, {60, 60, 60, 60}, {4, 6, 9, 12}, 3, 3},
+    {6, 700, 6, 0, {60, 60, 60, 60}, {8, 12, 16, 20}, 5, 2},
+    {6, 1230, 22, 0, {60, 60, 60, 60}, {4, 6, 9, 12}, 2, 2},
+    {6, 1800, 4, 0, {60, 60, 60, 60}, {60, 80, 80, 100}, 0, 2},
+    {6, 240, 26, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
+    // Extra.
+    {8, 150, 0, 0, {30}, {2}, 3, 4}, {8, 680, 8, 0, {60}, {90}, 1, 3},
+    {8, 700, 0, 0, {30}, {6}, 3, 4}, {8, 1920, 0, 0, {0}, {4}, 2, 2},
+    {8, 2400, 20, 0, {75}, {55}, 1, 2.5}, {8, 3720, 28, 0, {0}, {2}, 0, 30},
+    {8, 3820, 0, 0, {90}, {8}, 2, 2}, {8, 4200, 29, 0, {100}, {24}, 2, 2},
+    {8, 5520, 27, 0, {60}, {35}, -3, 3}, {8, 6000, 0, 0, {120}, {10}, 3, 1.5},
+    {8, 7320, 0, 0, {60}, {54}, 5, 3}, {8, 7900, 14, 0, {90}, {4}, 0, 0},
+    {8, 7900, 23, 0, {60}, {2}, 0, 0}, {8, 9120, 0, 0, {60}, {6}, 1.5, 1.5},
+};
+
+TEST_F(StageFacts, FirstVolleyOfEveryFiringRule) {
+  for (const FiringRow& row : kFiringRows) {
+    const int mask = DifficultiesOf(row.scene);
+    for (int difficulty = 0; difficulty < 5; ++difficulty) {
+      if ((mask >> difficulty & 1) == 0) continue;
+      SCOPED_TRACE(testing::Message() << "stage " << row.scene << " frame " << row.frame
+                                      << " slot " << row.slot << " difficulty " << difficulty);
+      Begin(row.scene, difficulty);
+      Step();
+      RunWavesAt(row.scene, row.frame);
+      Enemy& e = g_enemies[row.slot];
+      if (e.active == 0) PlaceEnemy(row.slot, 0, 75, 500);
+      for (int slot = 0; slot < kEnemySlots; ++slot)
+        if (slot != row.slot) g_enemies[slot].active = 0;
+      if (row.hp != 0) e.hp = row.hp;
+      g_enemyBullets.Clear();
+      g_lasers.Clear();
+      int age = 0, count = 0;
+      double speed = 0, limit = 0;
+      for (; age <= 900 && count == 0; ++age) {
+        e.age = age;
+        g_stageFrame = row.frame + age;
+        const uint32_t serial = g_bulletSerial;
+        const int lasers = LiveLasers();
+        kStages[row.scene].fire(row.slot);
+        const EnemyBullet* first = nullptr;
+        count = LiveLasers() - lasers;
+        for (const EnemyBullet& b : g_enemyBullets) {
+          if (b.state == 0 || b.serial <= serial) continue;
+          ++count;
+          if (first == nullptr) first = &b;
+        }
+        if (first != nullptr) speed = first->speed, limit = first->speedLimit;
+        if (count == 0 && e.hp <= 0) break;  // dead on its next update
+      }
+      const int column = difficulty == 4 ? 0 : difficulty;
+      EXPECT_EQ(count, row.count[column]);
+      EXPECT_EQ(count != 0 ? age - 1 : -1, row.age[column]);
+      if (difficulty == 3 || difficulty == 4) {
+        EXPECT_EQ(speed, row.speed);
+        EXPECT_EQ(limit, row.limit);
+      }
+    }
+  }
+}
+
+// Each card's settings as its first step shows them, on the difficulties of `mask`
+// (bit 4: the Extra card of that slot), and the bonus after the first drain at timer 100.
+struct CardRow {
+  int slot, mask, hp, timer, bonus, drain;
+};
+const CardRow kCardRows[] = {
+    {0, 0xC, 1200, 1800, 2000000, 740},    {1, 0x3, 1400, 1800, 2000000, 760},
+    {1, 0xC, 1200, 1800, 2000000, 760},    {2, 0xF, 2700, 2700, 2500000, 590},
+    {3, 0xF, 2000, 1800, 3600000, 810},    {4, 0xF, 2500, 2400, 3800000, 660},
+    {5, 0xF, 2000, 2000, 4000000, 860},    {6, 0xF, 2500, 2000, 4000000, 0},
+    {7, 0xF, 3000, 2800, 5300000, 410},    {8, 0x3, 1400, 2500, 5300000, 810},
+    {8, 0xC, 2000, 2500, 5300000, 810},    {9, 0xF, 4000, 3000, 5300000, 400},
+    {10, 0xF, 1800, 1800, 6500000, 510},   {11, 0xF, 2400, 2400, 6500000, 410},
+    {12, 0xF, 3000, 3000, 6700000, 410},   {13, 0xF, 3500, 3000, 8000000, 460},
+    {14, 0xF, 100, 1200, 7000000, 0},      {15, 0x3, 1800, 2500, 7000000, 860},
+    {15, 0xC, 2300, 2500, 7000000, 860},   {16, 0xF, 2200, 3000, 7000000, 610},
+    {17, 0xF, 2700, 3500, 7500000, 710},   {18, 0xF, 3200, 3500, 7500000, 410},
+    {19, 0xF, 2000, 4500, 8000000, 610},   {20, 0x3, 500, 5000, 8000000, 410},
+    {20, 0xC, 1000, 3000, 8000000, 410},   {21, 0xF, 2700, 3000, 8200000, 710},
+    {22, 0xF, 2700, 2500, 8200000, 760},   {23, 0xF, 3200, 3500, 8600000, 660},
+    {24, 0xF, 5500, 4000, 8600000, 560},   {25, 0xF, 7000, 6000, 9000000, 410},
+    {0, 0x10, 2500, 3600, 5000000, 710},   {1, 0x10, 2000, 3600, 5000000, 610},
+    {2, 0x10, 3000, 3600, 5000000, 410},   {3, 0x10, 3500, 3600, 5000000, 330},
+    {4, 0x10, 2500, 3600, 5000000, 570},   {5, 0x10, 2500, 3600, 5000000, 330},
+    {6, 0x10, 2500, 3600, 5000000, 570},   {7, 0x10, 2500, 3600, 5000000, 710},
+    {8, 0x10, 2500, 3600, 5000000, 710},   {9, 0x10, 3500, 3600, 5000000, 760},
+    {10, 0x10, 4000, 3600, 5000000, 660},  {11, 0x10, 100, 3600, 5000000, 0},
+    {12, 0x10, 10000, 7200, 9000000, 810}, {13, 0x10, 4000, 3600, 5000000, 260},
+    {14, 0x10, 3000, 3500, 5000000, 260},  {15, 0x10, 4500, 3300, 5000000, 260},
+    {16, 0x10, 100, 1800, 5000000, 0},
+};
+
+TEST_F(StageFacts, EveryCardShowsItsSettingsAndDrainsItsBonus) {
+  for (const CardRow& row : kCardRows) {
+    for (int difficulty = 0; difficulty < 5; ++difficulty) {
+      if ((row.mask >> difficulty & 1) == 0) continue;
+      SCOPED_TRACE(testing::Message() << "slot " << row.slot << " difficulty " << difficulty);
+      RunCardUntil(difficulty, row.slot, 1);
+      EXPECT_EQ(g_bosses[0].hp, row.hp);
+      EXPECT_EQ(g_bosses[0].maxHp, row.hp);
+      EXPECT_EQ(g_bosses[0].spellTimer, row.timer);
+      EXPECT_EQ(g_spellBonus, row.bonus);
+      for (int guard = 0; guard < 200 && g_bosses[0].phaseTimer != 100; ++guard) Step();
+      ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+      EXPECT_EQ(g_spellBonus, row.bonus - row.drain);
+    }
+  }
+}
+
+// The random draws a card makes on the step of `timer` (a loop step by the timer it
+// loops at), on the difficulties of `mask` (bit 4: the Extra card of that slot); where
+// that step moves the boss, the y target is `yBase` plus draw number `yDraw` mod `yMod`.
+struct DrawRow {
+  int slot, mask, timer, draws;
+  int yDraw = -1, yBase = 0, yMod = 0;
+};
+const DrawRow kDrawRows[] = {
+    {0, 0xC, 120, 3},  {0, 0xC, 260, 2, 0, 100, 50},  {0, 0xC, 261, 0},
+    {1, 0xF, 100, 2, 0, 200, 50},  {1, 0x3, 220, 2},  {1, 0xC, 350, 2},
+    {2, 0x1, 112, 14}, {2, 0x2, 108, 14}, {2, 0x4, 108, 16}, {2, 0x8, 110, 16},
+    {2, 0x8, 111, 0},  {2, 0x7, 170, 2, 0, 150, 50},  {3, 0x3, 160, 2},  {3, 0xC, 170, 3},
+    {3, 0xF, 270, 2, 0, 125, 50},  {4, 0xF, 300, 1},  {5, 0xF, 110, 1},
+    {5, 0xF, 500, 2},  {6, 0x5, 100, 1},  {6, 0x5, 120, 3},  {6, 0xA, 102, 1},
+    {6, 0xA, 120, 3},  {7, 0xF, 400, 2, 0, 100, 50},  {8, 0x3, 100, 2, 0, 125, 50},
+    {8, 0xC, 100, 2, 0, 245, 50},  {8, 0xF, 280, 2},  {11, 0xF, 150, 1},
+    {11, 0xF, 350, 2, 0, 150, 50},  {12, 0xF, 350, 2, 0, 125, 50},  {13, 0x3, 150, 0},
+    {13, 0x4, 150, 90}, {13, 0x8, 150, 120}, {16, 0xF, 70, 1},  {18, 0xF, 70, 1},
+    {19, 0xF, 180, 2}, {19, 0xF, 310, 1}, {20, 0x3, 100, 2}, {20, 0xC, 110, 2},
+    {22, 0xF, 70, 1},  {22, 0x4, 250, 12}, {22, 0x8, 250, 16}, {23, 0xC, 100, 2},
+    {23, 0x4, 200, 3}, {23, 0x8, 205, 3}, {24, 0x1, 110, 7}, {24, 0x2, 100, 7},
+    {24, 0x4, 135, 6}, {24, 0x8, 120, 6}, {25, 0xF, 108, 16},
+    // Extra.
+    {0, 0x10, 70, 1},  {0, 0x10, 120, 1}, {1, 0x10, 110, 4}, {1, 0x10, 430, 2, 0, 150, 50},
+    {2, 0x10, 100, 3}, {3, 0x10, 100, 1}, {5, 0x10, 460, 1}, {6, 0x10, 100, 2},
+    {6, 0x10, 180, 4}, {7, 0x10, 160, 1}, {8, 0x10, 100, 4, 0, 100, 50}, {8, 0x10, 110, 2},
+    {9, 0x10, 70, 1},  {9, 0x10, 100, 1}, {10, 0x10, 120, 2}, {12, 0x10, 100, 13},
+    {12, 0x10, 115, 1}, {13, 0x10, 120, 1}, {14, 0x10, 135, 18}, {15, 0x10, 120, 20},
+    {15, 0x10, 540, 2, 0, 100, 50}, {16, 0x10, 240, 1},
+};
+
+TEST_F(StageFacts, CardsDrawTheirRandomValuesOnTheirSteps) {
+  for (const DrawRow& row : kDrawRows) {
+    for (int difficulty = 0; difficulty < 5; ++difficulty) {
+      if ((row.mask >> difficulty & 1) == 0) continue;
+      SCOPED_TRACE(testing::Message() << "slot " << row.slot << " difficulty " << difficulty
+                                      << " timer " << row.timer);
+      RunCardUntil(difficulty, row.slot, row.timer - 1);
+      const uint32_t before = g_randomCounter;
+      Step();
+      EXPECT_EQ(DrawsSince(before), static_cast<uint32_t>(row.draws));
+      if (row.yMod != 0) {
+        const uint32_t after = g_randomCounter;
+        g_randomCounter = before;
+        int draw = 0;
+        for (int k = 0; k <= row.yDraw; ++k) draw = NextRandom();
+        g_randomCounter = after;
+        EXPECT_EQ(g_bosses[0].targetY, row.yBase + draw % row.yMod) << "the draws feed the move in order";
+      }
+    }
+  }
+}
+
+}  // namespace
