@@ -24,6 +24,7 @@ inline constexpr HRESULT VFW_E_NOT_COMMITTED = MakeHresult(0x80040211);
 inline constexpr HRESULT VFW_E_SIZENOTSET = MakeHresult(0x80040212);
 inline constexpr HRESULT VFW_E_NO_CLOCK = MakeHresult(0x80040213);
 inline constexpr HRESULT VFW_E_NOT_FOUND = MakeHresult(0x80040216);
+inline constexpr HRESULT VFW_E_CANNOT_CONNECT = MakeHresult(0x80040217);
 inline constexpr HRESULT VFW_E_CANNOT_RENDER = MakeHresult(0x80040218);
 inline constexpr HRESULT VFW_E_STATE_CHANGED = MakeHresult(0x80040223);
 inline constexpr HRESULT VFW_E_NOT_STOPPED = MakeHresult(0x80040224);
