@@ -67,18 +67,17 @@ HRESULT D_CMediaTypeRec::SetFrom(const AM_MEDIA_TYPE& source) {
   return FAILED(CopyMediaTypeRecord(this, &source)) ? E_OUTOFMEMORY : S_OK;
 }
 
-bool D_CMediaTypeRec::Equals(const AM_MEDIA_TYPE& other) const {
-  return majortype == other.majortype && subtype == other.subtype && formattype == other.formattype &&
-         SameFormat(*this, other);
+bool MediaTypesEqual(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b) {
+  return a.majortype == b.majortype && a.subtype == b.subtype && a.formattype == b.formattype && SameFormat(a, b);
 }
 
-bool D_CMediaTypeRec::IsPartial() const { return majortype == GUID_NULL || formattype == GUID_NULL; }
+bool MediaTypeIsPartial(const AM_MEDIA_TYPE& type) {
+  return type.majortype == GUID_NULL || type.formattype == GUID_NULL;
+}
 
-bool D_CMediaTypeRec::MatchesTemplate(const AM_MEDIA_TYPE& templ) const {
-  if (templ.majortype != GUID_NULL && templ.majortype != majortype) return false;
-  if (templ.subtype != GUID_NULL && templ.subtype != subtype) return false;
-  if (templ.formattype != GUID_NULL) {
-    return templ.formattype == formattype && SameFormat(*this, templ);
-  }
+bool MediaTypeMatchesTemplate(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& templ) {
+  if (templ.majortype != GUID_NULL && templ.majortype != type.majortype) return false;
+  if (templ.subtype != GUID_NULL && templ.subtype != type.subtype) return false;
+  if (templ.formattype != GUID_NULL) return templ.formattype == type.formattype && SameFormat(type, templ);
   return true;
 }

@@ -10,6 +10,11 @@ void FreeMediaTypeRecord(AM_MEDIA_TYPE* record);
 // Frees the record's contents and the record itself; null is ignored.
 void DeleteMediaTypeRecord(AM_MEDIA_TYPE* record);
 
+// The comparisons of D_CMediaTypeRec, for plain records.
+bool MediaTypesEqual(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b);
+bool MediaTypeIsPartial(const AM_MEDIA_TYPE& type);
+bool MediaTypeMatchesTemplate(const AM_MEDIA_TYPE& type, const AM_MEDIA_TYPE& templ);
+
 class D_CMediaTypeRec : public AM_MEDIA_TYPE {
  public:
   D_CMediaTypeRec() { ClearToDefaults(); }
@@ -31,11 +36,11 @@ class D_CMediaTypeRec : public AM_MEDIA_TYPE {
   HRESULT SetFrom(const AM_MEDIA_TYPE& source);
   // Major type, subtype, format type and format block; the sample fields and pUnk do
   // not count.
-  bool Equals(const AM_MEDIA_TYPE& other) const;
+  bool Equals(const AM_MEDIA_TYPE& other) const { return MediaTypesEqual(*this, other); }
   bool NotEquals(const AM_MEDIA_TYPE& other) const { return !Equals(other); }
-  bool IsPartial() const;
+  bool IsPartial() const { return MediaTypeIsPartial(*this); }
   // GUID_NULL fields of the template match anything.
-  bool MatchesTemplate(const AM_MEDIA_TYPE& templ) const;
+  bool MatchesTemplate(const AM_MEDIA_TYPE& templ) const { return MediaTypeMatchesTemplate(*this, templ); }
   void SetMajorType(const GUID& guid) { majortype = guid; }
   void SetSubtype(const GUID& guid) { subtype = guid; }
 };

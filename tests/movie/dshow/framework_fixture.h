@@ -8,12 +8,14 @@
 #include "host/kernel/timer.h"
 #include "host/kernel/virtual_block.h"
 #include "movie/dshow/com_base.h"
+#include "movie/dshow/enumerator_unknown.h"
 
 class FrameworkTest : public ::testing::Test {
  protected:
   void TearDown() override {
     EXPECT_EQ(LiveObjectCount.load(), 0);
     EXPECT_EQ(LiveTaskMemoryCount(), 0);
+    EXPECT_EQ(LiveEnumeratorCount.load(), 0);
     EXPECT_EQ(LiveVirtualBlockCount(), 0);
     EXPECT_EQ(LiveTimerCount(), 0);
     EXPECT_EQ(LiveHostThreadCount(), 0);
