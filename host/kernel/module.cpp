@@ -7,4 +7,9 @@ HostModule* LoadHostModule(const char*) {
   return nullptr;
 }
 
+void* GetHostModuleProc(HostModule*, const char*) {
+  SetLastError(kErrorProcNotFound);
+  return nullptr;
+}
+
 void FreeHostModule(HostModule*) {}

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "host/com/class_registry.h"
+#include "movie/dshow/seeking_pass_thru.h"
 #include "movie/dshow/virtual_mem_allocator.h"
 
 namespace {
@@ -21,7 +22,10 @@ HRESULT MakeMemoryAllocator(IUnknown* outer, REFIID iid, void** out) {
 
 void RegisterFrameworkClasses() {
   static std::once_flag once;
-  std::call_once(once, [] { RegisterComClass(CLSID_MemoryAllocator, MakeMemoryAllocator); });
+  std::call_once(once, [] {
+    RegisterComClass(CLSID_MemoryAllocator, MakeMemoryAllocator);
+    RegisterComClass(CLSID_SeekingPassThru, CreateSeekingPassThruObject);
+  });
 }
 
 HRESULT CreateSystemAllocator(IMemAllocator** out) {
