@@ -180,18 +180,18 @@ constexpr DialogueText kStage3Lines[23] = {
 // Lines 1-11: the three sisters, Rindou (boss slot 0), Tsukuyo (1) and Shion (2), first
 // unseen at the mansion's gate, then leaving one by one. Lines 20-47: the player and
 // Tsukuyo, mistress of the Red Mansion, who keeps the moon's light behind its curtains.
-// Side-3 lines (5, 10, 36, 46) and the ending lines have no text.
+// Side-3 lines (5, 10, 36, 46) are told with no one speaking; the ending lines have no text.
 constexpr DialogueText kStage4Lines[47] = {
     {"Sisters, someone is coming up the drive.", ""},
     {"A guest? We never get guests.", "Let's give her a proper welcome."},
     {"Big sister said to keep everyone out.", ""},
     {"Then we'll welcome her right back out.", "Places, everyone!"},
-    kNoText,
+    {"(Three instruments strike up at once", "behind the gate.)"},
     kNoText,
     {"Hmph. You sat through our whole concert.", ""},
     {"Rindou's sulking off already.", "Wait for me!"},
     {"Not bad, traveller. Come find me", "in the great hall."},
-    kNoText,
+    {"(The gate swings open onto a long,", "red-carpeted drive.)"},
     kNoText,
     kNoText,
     kNoText,
@@ -217,7 +217,7 @@ constexpr DialogueText kStage4Lines[47] = {
     {"I'm not staying for dinner.", ""},
     {"Then you'll have to fight your way out!", ""},
     {"Fine. Four courses, then I'm leaving.", ""},
-    kNoText,
+    {"(Every candle in the hall flares red.)", ""},
     kNoText,
     kNoText,
     kNoText,
@@ -227,7 +227,7 @@ constexpr DialogueText kStage4Lines[47] = {
     {"Very well. The moon was a dull guest", "anyway. It never said a word."},
     {"Where did it come from?", ""},
     {"From above the clouds.", "Climb, if you can."},
-    kNoText,
+    {"(The curtains part, and moonlight spills", "across the hall.)"},
     kNoText,
 };
 

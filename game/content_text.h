@@ -31,7 +31,7 @@ const DialogueText& Stage1DialogueText(int line);
 const DialogueText& Stage2DialogueText(int line);
 // Stage 3, lines 1..23 (spoken: 1..12 and 20..21): the keeper of the bamboo grove.
 const DialogueText& Stage3DialogueText(int line);
-// Stage 4, lines 1..47 (spoken: 1..4, 7..9, 20..35 and 41..45): the three sisters at the
+// Stage 4, lines 1..47 (with text: 1..5, 7..10, 20..36 and 41..46): the three sisters at the
 // gate, then Tsukuyo of the Red Mansion.
 const DialogueText& Stage4DialogueText(int line);
 // Stage 5, lines 1..27 (spoken: 1..10 and 20..25): Rindou on the road above the clouds.

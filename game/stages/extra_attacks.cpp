@@ -48,7 +48,7 @@ constexpr ExtraSetup kSetups[17] = {
     {4, 760, 3500, 3600, 5000000, true, 224, 236, 50, 70},
     {6, 660, 4000, 3600, 5000000, true, 224, 100, 50, 70},
     {4, 0, 100, 3600, 5000000, false, 224, 240, 50, 75},
-    {4, 810, 10000, 7200, 9000000, true, 224, 150, 50, 75},
+    {4, 810, 10000, 7200, 9000000, true, 224, 150, 50, 70},
     {2, 260, 4000, 3600, 5000000, false, 224, 100, 50, 70},
     {3, 260, 3000, 3500, 5000000, false, 224, 150, 75, 75},
     {1, 260, 4500, 3300, 5000000, false, 224, 150, 75, 75},
@@ -158,7 +158,8 @@ void Card103(int t) {
                     2.0 * t * S(0));
     S(2) = -S(2);
   }
-  if (t >= 100 && t < 400) FireFamiliars(t);
+  // Enemies in the familiars' slots fire and pay for their damage from the card's start.
+  if (t < 400) FireFamiliars(t);
   if (t == 430) {
     const int y = Rand(50);
     const int x = Rand(80);
@@ -415,8 +416,9 @@ void Card108(int t) {
 }
 
 // ---------------------------------------------------------------------------
-// 109: a star of laser chains. The first stage's "width 10" is its growth: every laser of
-// the star is three pixels wide, and only that stage grows out from the boss.
+// 109: a star of laser chains. Every laser of the star is three pixels wide and opens at
+// t 160; only the first stage grows, out from the boss to the full span by t 110, where the
+// second stage starts from its far end.
 
 double ArmBase(int k) { return k * 360.0 / S(0) + S(2); }
 
@@ -445,7 +447,8 @@ void Card109(int t) {
   if (t == 100) {
     for (int k = 0; k < 9; ++k) {
       g_extraCards.star[0][k] = KeepLaser(ShootLaserAtAngle(
-          3, 300, 0, 3, static_cast<int>(S(1)), 3, boss.x, boss.y, 10.0, ArmBase(k), 10.0));
+          3, 300, 60, 3, static_cast<int>(S(1)), 3, boss.x, boss.y, (S(1) - 10) / 10, ArmBase(k),
+          10.0));
     }
   }
   if (t == 110) ChainStage(1, 3, 290, 50, 120);

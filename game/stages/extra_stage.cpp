@@ -503,12 +503,13 @@ void GetExtraDialogueLine(DialogueLine& line) {
     int number, side, leftPose;  // leftPose -1: no portrait on the left
     int rightKind, rightPose;    // rightKind 0: boss 0's kind, -1: no portrait
   };
-  // Lines 1-3 are the player alone: no boss is up, so no portrait on the right.
+  // Lines 1-3 are the player alone speaking; the right portrait is boss 0's kind as on
+  // every opening line.
   // Who speaks on the lines the table leaves to the writer: the star-gazer on her
   // entrance (4), on the music (18) and on the last line (19); each of the trio as she
   // shows herself (31-33).
   static constexpr Row kRows[] = {
-      {1, 0, 6, -1, 0},  {2, 0, 6, -1, 0},  {3, 0, 6, -1, 0},  {4, 1, 0, 0, 0},
+      {1, 0, 6, 0, 0},   {2, 0, 6, 0, 0},   {3, 0, 6, 0, 0},   {4, 1, 0, 0, 0},
       {5, 1, 0, 0, 0},   {6, 0, 0, 0, 0},   {7, 1, 0, 0, 1},   {8, 0, 2, 0, 1},
       {9, 1, 2, 0, 0},   {10, 0, 0, 0, 0},  {11, 1, 0, 0, 2},  {12, 1, 0, 0, 0},
       {13, 1, 0, 0, 1},  {14, 0, 3, 0, 1},  {15, 1, 3, 0, 2},  {16, 1, 3, 0, 0},
@@ -708,13 +709,12 @@ void N13(Boss& boss, int t) {
   if (t == 180) boss.phaseTimer = 99;
 }
 
-// E is not given a start: it starts at 0 with the pattern at 30.
+// E is not set here: the ring's turn carries on from the value the earlier phases left.
 void N14(Boss& boss, int t) {
   if (t == 30) {
     g_extra.a = 1.0;
     g_extra.b = 10.0;
     g_extra.d = 200.0;
-    g_extra.e = 0.0;
   }
   if (t >= 100 && t <= 199 && Every(t, 4)) {
     const double px = 174 * std::trunc(g_extra.a) + 50, py = 116;
@@ -889,12 +889,11 @@ void NonSpellPhase(const PhaseValues& values, void (*pattern)(Boss&, int), int c
       if (trio && cardSlot == 10) ExchangeBosses0And2();
       ApplySettings(values);
     }
-    if (boss.hp <= 0 || boss.spellTimer == 0) {
+    pattern(boss, boss.phaseTimer);
+    if (NonSpellOver()) {
       for (int slot = 0; slot < (trio ? kBossSlots : 1); ++slot) g_bosses[slot].phaseTimer = 1;
       EraseAllBullets();
       g_spellBackground = 1;
-    } else {
-      pattern(boss, boss.phaseTimer);
     }
   }
   if (g_spellBackground != 1) return;

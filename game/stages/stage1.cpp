@@ -430,7 +430,9 @@ void RunMidBossPhase() {
   const int d = Diff(), s = Half();
   g_stage1.barSplit = 50 * s;
   if (g_spellBackground == 0) {
-    if (RunNonSpellStart(kMidBossNonSpell)) {
+    RunNonSpellStart(kMidBossNonSpell);
+    RunMidBossPattern();
+    if (NonSpellOver()) {
       EraseAllBullets();
       if (s == 1) {
         boss.phaseTimer = 1;
@@ -444,8 +446,6 @@ void RunMidBossPhase() {
         g_spellCardActive = 0;
         return;
       }
-    } else {
-      RunMidBossPattern();
     }
   }
   if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(d, 0));
@@ -454,12 +454,10 @@ void RunMidBossPhase() {
 void RunBossPhase(bool second) {
   const int d = Diff();
   g_stage1.barSplit = 20;
-  if (g_spellBackground == 0) {
-    if (RunNonSpellStart(second ? kSecondNonSpell : kFirstNonSpell)) {
-      StartCardAfterNonSpell();
-    } else {
-      RunBossPattern(second);
-    }
+  if (second) {
+    RunNonSpell(kSecondNonSpell, [] { RunBossPattern(true); });
+  } else {
+    RunNonSpell(kFirstNonSpell, [] { RunBossPattern(false); });
   }
   if (g_spellBackground != 1) return;
   // The boss, beaten or out of time, is blown up; the card ends once the blast has

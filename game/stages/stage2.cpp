@@ -444,11 +444,9 @@ void RunOrbPattern(bool second) {
 
 void RunMidBossPhase() {
   g_stage2.barSplit = 0;
-  if (RunNonSpellStart(kMidBossNonSpell)) {
-    EndMidBossInline();
-  } else {
-    RunMidBossPattern();
-  }
+  RunNonSpellStart(kMidBossNonSpell);
+  RunMidBossPattern();
+  if (NonSpellOver()) EndMidBossInline();
 }
 
 void RunOrbPhase(bool second) {

@@ -265,10 +265,9 @@ void FireSmall(Enemy& e) {
   if (e.hp < 100) e.hp = 0;
 }
 
-// Two orbs around the enemy, kept in the pair of the slot's parity, and the angle their
-// fans turn about: straight away from the player.
-void MakeCarrierOrbs(int slot, const Enemy& e) {
-  OrbPair& pair = g_stage3.carrierOrbs[slot % 2];
+// Two orbs around the enemy in `slot`, kept in `pair`, and the angle their fans turn
+// about: straight away from the player.
+void MakeCarrierOrbs(OrbPair& pair, int slot, const Enemy& e) {
   MakeOrbs(pair.orbs, slot, 3.0, 30.0, 0.0);
   pair.angle = 180 + static_cast<int>(Aim(e));
 }
@@ -279,7 +278,7 @@ void FireCarrier(int slot, Enemy& e) {
   const int age = e.age;
   const int s1 = static_cast<int>(e.seg1.age);
   OrbPair& pair = g_stage3.carrierOrbs[slot % 2];
-  if (age == 0) MakeCarrierOrbs(slot, e);
+  if (age == 0) MakeCarrierOrbs(pair, slot, e);
   if (Pausing(e) && age % 30 == 0) {
     ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 2, 0, (d - d / 2) * 2 + 1, 30, 3, e.x, e.y, 1.0,
                     0.05, 3.0, 0.0, Aim(e), 20.0);
@@ -325,7 +324,7 @@ void FireFirstLarge(Enemy& e) {
   const int age = e.age;
   const int s1 = static_cast<int>(e.seg1.age), s2 = static_cast<int>(e.seg2.age);
   OrbPair& pair = g_stage3.carrierOrbs[1];
-  if (age == 0) MakeCarrierOrbs(28, e);
+  if (age == 0) MakeCarrierOrbs(pair, 28, e);
   if (age >= s1 && age <= s2 - 60 && Every(age - s1, d == 0 ? 19 : 9)) {
     const double aim = Aim(e);
     const int spread = (s1 - age) * 2 + 300;
@@ -449,14 +448,12 @@ constexpr NonSpell kFirstNonSpell = {1800, 2400, 8, 10, 0, true};
 constexpr NonSpell kSecondNonSpell = {2000, 2000, 8, 12, 0, true};
 constexpr NonSpell kCardWait = {100, -1, 10, 15, 0, true};
 
-// A laser from each boss orb every `period` steps, `count` + 1 in all. The quotient is a
-// whole-number one like every quotient of this stage: it stays 0 until the last laser
-// (whose 260 degrees points the same way as -100), so each orb fires along one line and
-// its circling sweeps the lasers round.
+// A laser from each boss orb every `period` steps, `count` + 1 in all, the headings
+// sweeping one whole turn over the run.
 void LasersFromOrbs(int t, int colourFirst, int colourSecond, int spawnCode, int fullLength) {
   const int p = g_stage3.laserPeriod, n = g_stage3.laserCount;
   if (t < 100 || t > 100 + p * n || !Every(t - 100, p)) return;
-  const double turn = ((t - 100) / (p * n)) * 360;
+  const double turn = (t - 100) / static_cast<double>(p * n) * 360;
   const int colours[2] = {colourFirst, colourSecond};
   const double offsets[2] = {-100.0, -80.0};
   for (int k = 0; k < 2; ++k) {
@@ -586,13 +583,7 @@ void RunSecondNonSpellPattern() {
 
 void RunMidBossPhase() {
   g_stage3.barSplit = 50;
-  if (g_spellBackground == 0) {
-    if (RunNonSpellStart(kMidBossNonSpell)) {
-      StartCardAfterNonSpell();
-    } else {
-      RunMidBossPattern();
-    }
-  }
+  RunNonSpell(kMidBossNonSpell, RunMidBossPattern);
   if (g_spellBackground != 1) return;
   BlowUpBossAtLastCardEnd();
   RunBossAttack(GetSpellCardId(Diff(), 6));

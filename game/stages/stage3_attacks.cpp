@@ -249,11 +249,12 @@ void SpawnCage() {
 // Bullets made with spawn code 2 turn back at the cage's band and vanish at the boss;
 // player shots that reach the band once it has formed are sent at the boss.
 void RunCageEdge(const Laser& edge, bool formed) {
-  if (edge.state == 0) return;
   const Boss& boss = g_bosses[0];
   const double band = edge.fullWidth;
+  // A freed edge bounces nothing, but the bounced bullets still vanish at the boss.
+  const bool live = edge.state != 0;
   for (EnemyBullet& b : g_enemyBullets) {
-    if (b.state == 2 && HitSegment(b.x, b.y, edge.x1, edge.y1, edge.x2, edge.y2, band)) {
+    if (b.state == 2 && live && HitSegment(b.x, b.y, edge.x1, edge.y1, edge.x2, edge.y2, band)) {
       b.state = 1;
       b.angle += 180;
       b.turnRate = 0.0;
@@ -262,7 +263,7 @@ void RunCageEdge(const Laser& edge, bool formed) {
     }
     if (b.state == 1 && HitCircle(b.x, b.y, boss.x, boss.y, 20)) b.state = 0;
   }
-  if (!formed) return;
+  if (!formed || !live) return;
   for (PlayerShot& shot : g_playerShots) {
     if (shot.state != 1 || !HitSegment(shot.x, shot.y, edge.x1, edge.y1, edge.x2, edge.y2, band)) {
       continue;

@@ -285,12 +285,15 @@ void Formation(const Enemy& e, double speed, double accel) {
                        2.0, 0.0, e.age, 270 - 4 * Side(e) * e.age);
 }
 
-// One plain ring and four that turn at 140 + 3d steps, all flying in backward first.
+// One plain ring and four that fly in backward first and, at 140 + 3d steps, turn onto
+// the plain ring's headings (each turn is the offset taken back, as 1..360 degrees).
 void FiveRings(const Enemy& e) {
   const int a = e.age;
   ShootRing(3, 0, 1, 7, 0, 0, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
   for (int offset : {12, 24, -12, -24}) {
-    ShootRing(3, 0, 1, 7, 140 + 3 * Diff(), 1, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a + offset);
+    const int turnBack = offset > 0 ? 360 - offset : -offset;
+    ShootRing(3, turnBack, 1, 7, 140 + 3 * Diff(), 1, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0,
+              a + offset);
   }
 }
 

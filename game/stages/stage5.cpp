@@ -424,16 +424,17 @@ void FireCross(const Enemy& e, bool throughPlayer) {
   ShootLayeredFan(2, 0, 0, 11, 13, 0, 4, 360, 1, e.x, e.y, 0.0, 0.05, 2.0, 0.0, 270.0, 60.0);
 }
 
+// Slot 0 fires nothing in the second half.
 void FireSecondHalf(int slot, Enemy& e) {
   if (slot == 1) {
     FireL1(slot, e);
   } else if (slot >= 2 && slot <= 11) {
     FireL2(e);
-  } else if (slot <= 13) {
+  } else if (slot == 12 || slot == 13) {
     FireCross(e, true);
-  } else if (slot <= 17 || slot >= 24) {
+  } else if ((slot >= 14 && slot <= 17) || slot >= 24) {
     FireCross(e, false);
-  } else if (slot <= 23) {
+  } else if (slot >= 18) {
     if (e.age == FirstEnd(e) || e.age == SecondStart(e)) FanAndRings(e, 6.0, 7, 1, -0.1, true);
   }
 }

@@ -247,8 +247,8 @@ void RunPentagramCard(AttackStep& step) {
         const EnemyBullet* sat = Sat(k, 32);
         if (sat == nullptr) continue;
         for (double turn : {0.0, 120.0}) {
-          ShootLaserAtAngle(k, 10000, 0, 1, 25 * (d + 3), 3, sat->x, sat->y, 3.0,
-                            sat->angle + turn, 10.0);
+          ShootLaserAtAngle(k, 10000, 0, 1, 25 * (d + 3), 3, static_cast<int>(sat->x),
+                            static_cast<int>(sat->y), 3.0, sat->angle + turn, 10.0);
         }
       }
     }
@@ -346,7 +346,7 @@ void RunCometCard(AttackStep& step) {
   const double s = S(0);
   const int a = static_cast<int>(S(2));
   const int side = 50 * a + 94 + d;
-  if (t == 100) Comet(50 * a + 58, AngleToPlayer(static_cast<int>(boss.x), 0));
+  if (t == 100) Comet(50 * a + 58, AngleToPlayer(boss.x, 0));
   if (t == 240) Comet(side, 270 - 40 * s);
   if (t == 380) Comet(side, 270);
   if (t == 520) Comet(side, 270 + 40 * s);

@@ -107,9 +107,9 @@ void ShowStage6Clear() {
 
 // The score's last digit counts the continues used: 0 leads to the first ending.
 void ChooseEnding() {
-  // A replay runs under scene + 1000: only the stage digit tells stage practice apart,
-  // so a replayed main game reaches its ending conversation as the live one did.
-  if (g_scene % 1000 > 10) {
+  // Stage practice and every replay (scene + 1000) end here; only a live main game goes
+  // on to its ending conversation.
+  if (g_scene > 10) {
     g_stageOver = 1;
     return;
   }
@@ -441,16 +441,6 @@ void RunCircleVolleys(bool second) {
   }
 }
 
-// A non-spell, then its card: the non-spell's pattern runs before the end test, so a
-// step that ends it has fired as any other.
-void RunNonSpellThenCard(const NonSpell& values, void (*pattern)(), int slot) {
-  if (g_spellBackground == 0) {
-    RunNonSpellStart(values);
-    pattern();
-    if (g_bosses[0].hp <= 0 || g_bosses[0].spellTimer == 0) StartCardAfterNonSpell();
-  }
-  if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(Diff(), slot));
-}
 void FirstPolygons() { RunPolygonVolleys(false); }
 void SecondPolygons() { RunPolygonVolleys(true); }
 void FirstCircles() { RunCircleVolleys(false); }
@@ -483,13 +473,13 @@ void RunStage6BossFight() {
   switch (g_bossPhase) {
     case 1:
       g_stage6.barSplit = 20;
-      RunNonSpellThenCard(kMirageNonSpell, RunMirageNonSpell, 20);
+      RunNonSpellPhase(kMirageNonSpell, RunMirageNonSpell, 20);
       break;
     case 2: LeaveAsMirage(); break;
-    case 3: RunNonSpellThenCard(kFirstNonSpell, FirstPolygons, 21); break;
-    case 4: RunNonSpellThenCard(kSecondNonSpell, FirstCircles, 22); break;
-    case 5: RunNonSpellThenCard(kThirdNonSpell, SecondPolygons, 23); break;
-    case 6: RunNonSpellThenCard(kFourthNonSpell, SecondCircles, 24); break;
+    case 3: RunNonSpellPhase(kFirstNonSpell, FirstPolygons, 21); break;
+    case 4: RunNonSpellPhase(kSecondNonSpell, FirstCircles, 22); break;
+    case 5: RunNonSpellPhase(kThirdNonSpell, SecondPolygons, 23); break;
+    case 6: RunNonSpellPhase(kFourthNonSpell, SecondCircles, 24); break;
     case 7: RunLastCardPhase(); break;
     case 8: EndFight(); break;
     default: break;

@@ -19,6 +19,10 @@ constexpr double kTop = 16.0, kBottom = 464.0;
 double& S(int k) { return g_attackScratch.values[k]; }
 int Half() { return g_difficulty / 2; }
 
+// A card loops by setting its timer back to 99 in its timer cases; its every-step part
+// then reads the timer again, so on the loop step it sees 99 and does nothing that
+// needs 100 or more.
+
 // The orbit bullets a card makes at timer 70, each kept by slot and serial. The newest is
 // orbit 0. Addressing them by their own slots rather than counting down from the last
 // slot keeps every access inside the pool when it was full or the slots were not
@@ -87,7 +91,8 @@ void LastCardEllipses(int t, const Boss& boss) {
 void RunStage6LastCard(AttackStep& step) {
   StartCard(step, 7000, 6000, 9000000, 410);
   Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = g_difficulty, a = Half();
+  int t = boss.phaseTimer;
+  const int d = g_difficulty, a = Half();
   if (t == 1) boss.state = 2;
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
@@ -120,6 +125,7 @@ void RunStage6LastCard(AttackStep& step) {
     boss.phaseTimer = 99;
     if (S(3) > floor) S(3) -= 1;
   }
+  t = boss.phaseTimer;
   if (S(3) > floor && boss.hp < 1500) S(3) = floor;
   if (t < 100) return;
 
@@ -273,7 +279,8 @@ void RunStage6MirageCard(AttackStep& step) {
 void RunStage6BounceCard(AttackStep& step) {
   StartCard(step, 2700, 3000, 8200000, 710);
   Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = g_difficulty, a = Half();
+  int t = boss.phaseTimer;
+  const int d = g_difficulty, a = Half();
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -294,6 +301,7 @@ void RunStage6BounceCard(AttackStep& step) {
   }
   if (t == 350) SetBossMoveTarget(0, g_player.x + NextRandom() % 50 - 25, 150, 100);
   if (t == 460) boss.phaseTimer = 99;
+  t = boss.phaseTimer;
   const double steps = S(3);
   if (t >= 150 && t <= 150 + 5 * steps && Every(t - 150, 5)) {
     const int k = (t - 150) / 5;
@@ -350,7 +358,8 @@ void SetOrbitTurn(double turn) {
 void RunStage6GridCard(AttackStep& step) {
   StartCard(step, 2700, 2500, 8200000, 760);
   Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = g_difficulty, a = Half();
+  int t = boss.phaseTimer;
+  const int d = g_difficulty, a = Half();
   if (t == 2) SetBossMoveTarget(0, 224.0, 240.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -397,6 +406,7 @@ void RunStage6GridCard(AttackStep& step) {
   }
   if (t == 300) SetOrbitTurn(1);
   if (t == 330) boss.phaseTimer = 99;
+  t = boss.phaseTimer;
   if (t < 100) return;
   for (const Laser& laser : g_lasers) {
     if (!Active(laser)) continue;
@@ -417,7 +427,8 @@ void RunStage6GridCard(AttackStep& step) {
 void RunStage6PhaseCard(AttackStep& step) {
   StartCard(step, 3200, 3500, 8600000, 660);
   Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = g_difficulty, a = Half();
+  int t = boss.phaseTimer;
+  const int d = g_difficulty, a = Half();
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -434,6 +445,7 @@ void RunStage6PhaseCard(AttackStep& step) {
     SetBossAnimation(0, 0, static_cast<int>(S(4) * S(3)) + 60);
   }
   if (t == 400) boss.phaseTimer = 99;
+  t = boss.phaseTimer;
   if (t < 100) return;
 
   const int period = static_cast<int>(S(4));
@@ -492,7 +504,8 @@ void RunStage6PhaseCard(AttackStep& step) {
 void RunStage6StairCard(AttackStep& step) {
   StartCard(step, 5500, 4000, 8600000, 560);
   Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = g_difficulty, a = Half();
+  int t = boss.phaseTimer;
+  const int d = g_difficulty, a = Half();
   if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
   if (t == 70) {
     S(0) = 10 * (9 - d);
@@ -515,6 +528,7 @@ void RunStage6StairCard(AttackStep& step) {
       break;
     default: break;
   }
+  t = boss.phaseTimer;
   const double hurried = 5 * (5 - d);
   if (boss.hp < boss.maxHp / 2 && S(0) > hurried) S(0) = hurried;
   if (S(0) < 0) S(0) = 0;

@@ -205,7 +205,7 @@ void WarpBossToRandomSpot(int xBase, int xRange) {
   MoveBoss(0, 0, xBase + rx % xRange, 125 + ry % 50, 0);
 }
 
-bool RunNonSpellStart(const NonSpell& values) {
+void RunNonSpellStart(const NonSpell& values) {
   Boss& boss = g_bosses[0];
   if (boss.phaseTimer == 1) {
     boss.hp = boss.maxHp = values.hp;
@@ -215,8 +215,9 @@ bool RunNonSpellStart(const NonSpell& values) {
     boss.dropSpecial = values.dropSpecial;
     if (values.stopsMove) boss.moveFrames = 0.0;
   }
-  return boss.hp <= 0 || boss.spellTimer == 0;
 }
+
+bool NonSpellOver() { return g_bosses[0].hp <= 0 || g_bosses[0].spellTimer == 0; }
 
 void StartCardAfterNonSpell() {
   g_bosses[0].phaseTimer = 1;
@@ -233,14 +234,15 @@ void BlowUpBossAtLastCardEnd() {
   }
 }
 
+void RunNonSpell(const NonSpell& values, void (*pattern)()) {
+  if (g_spellBackground != 0) return;
+  RunNonSpellStart(values);
+  pattern();
+  if (NonSpellOver()) StartCardAfterNonSpell();
+}
+
 void RunNonSpellPhase(const NonSpell& values, void (*pattern)(), int cardSlot) {
-  if (g_spellBackground == 0) {
-    if (RunNonSpellStart(values)) {
-      StartCardAfterNonSpell();
-    } else {
-      pattern();
-    }
-  }
+  RunNonSpell(values, pattern);
   if (g_spellBackground == 1) RunBossAttack(GetSpellCardId(g_difficulty, cardSlot));
 }
 

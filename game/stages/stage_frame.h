@@ -147,12 +147,18 @@ struct NonSpell {
   int hp, steps, dropPower, dropPoint, dropSpecial;
   bool stopsMove;  // also stops any move in progress
 };
-// Sets the values at timer 1; true once the attack has ended (its HP or its time gone).
-bool RunNonSpellStart(const NonSpell& values);
+// Sets the values at timer 1.
+void RunNonSpellStart(const NonSpell& values);
+// True once a non-spell has ended: its HP or its time is gone.
+bool NonSpellOver();
 // The card that follows a non-spell: its first step runs in the same call.
 void StartCardAfterNonSpell();
-// A non-spell and the card after it: the non-spell's own pattern each step until the
-// attack ends, then the card of `cardSlot`, whose first step runs in the same call.
+// One step of a non-spell while it runs: its values at timer 1, its pattern, and then, on
+// the same step, the end test that starts the card. The step that ends it fires as any
+// other.
+void RunNonSpell(const NonSpell& values, void (*pattern)());
+// A non-spell and then the card of `cardSlot`, whose first step runs in the same call as
+// the non-spell's last.
 void RunNonSpellPhase(const NonSpell& values, void (*pattern)(), int cardSlot);
 // The boss's last card ending: the boss is beaten with the defeat blast, and the card
 // ends once the blast has freed it.

@@ -194,23 +194,23 @@ TEST_F(Stage3, MidBossEndResumesAt4130WithoutTheCardEndSound) {
   }
 }
 
-TEST_F(Stage3, OrbNonSpellsFireAlongOneLinePerOrbAndMirrorLasersAtTheSideWalls) {
-  // Mid-boss, Normal: 16 lasers every 4 steps; the whole-number quotient keeps each orb's
-  // lasers on one heading, -100 and -80 degrees (the 17th at 260 is the same heading).
+TEST_F(Stage3, OrbNonSpellsSweepTheirLasersRoundAndMirrorThemAtTheSideWalls) {
+  // Mid-boss, Normal: 17 lasers from each orb every 4 steps, the k-th leaving at
+  // k / 16 of a whole turn past -100 degrees (first orb) and -80 (second).
   StartPhase(3, 1, 1, 2, 3);
-  std::vector<double> headings[2];
+  std::vector<double> headings;
   for (int guard = 0; guard < 200 && g_bosses[0].phaseTimer < 170; ++guard) {
     Step();
     for (const Laser& laser : g_lasers) {
       if (laser.state == 0 || laser.bornStep != g_stepSerial) continue;
-      const double heading = std::atan2(laser.y1 - laser.y2, laser.x2 - laser.x1) * 180 / kPi;
-      headings[laser.colour == 2 ? 0 : 1].push_back(heading);
+      EXPECT_EQ(laser.colour, 2) << "the first cycle fires colour 2 from both orbs";
+      headings.push_back(std::atan2(laser.y1 - laser.y2, laser.x2 - laser.x1) * 180 / kPi);
     }
   }
-  ASSERT_EQ(headings[0].size(), 34u) << "17 from each orb";
-  ASSERT_EQ(headings[1].size(), 0u) << "the first cycle fires colour 2 from both orbs";
-  for (double h : headings[0]) {
-    EXPECT_TRUE(std::fabs(h + 100) < 1e-4 || std::fabs(h + 80) < 1e-4) << h;
+  ASSERT_EQ(headings.size(), 34u) << "17 from each orb";
+  for (size_t k = 0; k < headings.size(); ++k) {
+    const double want = 22.5 * static_cast<double>(k / 2) + (k % 2 == 0 ? -100 : -80);
+    EXPECT_NEAR(std::remainder(headings[k] - want, 360.0), 0.0, 1e-4) << k;
   }
 
   // Second non-spell: a state-2 laser past a side wall goes on mirrored from its far end.
