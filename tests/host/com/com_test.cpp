@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/com/class_registry.h"
 #include "host/com/task_memory.h"
 #include "host/dshow/interfaces.h"
 
@@ -26,50 +25,6 @@ TEST(Identifiers, NoTwoAreEqualAndTheFixedOnesKeepTheirValues) {
   EXPECT_EQ(CLSID_SampleGrabber.Data4[7], 0x33);
   EXPECT_EQ(MEDIASUBTYPE_PCM.Data4[0], 0x80);
   EXPECT_EQ(MEDIASUBTYPE_PCM.Data4[7], 0x71);
-}
-
-// A minimal registered class: answers IUnknown only and counts itself.
-int g_live = 0;
-struct Plain final : IUnknown {
-  uint32_t count = 1;
-  Plain() { ++g_live; }
-  HRESULT QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown) return *out = nullptr, E_NOINTERFACE;
-    *out = this;
-    AddRef();
-    return S_OK;
-  }
-  uint32_t AddRef() override { return ++count; }
-  uint32_t Release() override {
-    if (--count != 0) return count;
-    --g_live;
-    delete this;
-    return 0;
-  }
-};
-
-HRESULT MakePlain(IUnknown* outer, REFIID iid, void** out) {
-  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-  auto* p = new Plain;
-  HRESULT hr = p->QueryInterface(iid, out);
-  p->Release();
-  return hr;
-}
-
-TEST(ClassRegistry, CreatesRegisteredClassesAndRefusesUnknownOnes) {
-  const CLSID kClass = MakeGuid("3E6F4D0A-5C2B-4F11-9A7E-0C1D2E3F4A5B");
-  void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(object, nullptr);
-  RegisterComClass(kClass, MakePlain);
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), S_OK);
-  EXPECT_EQ(g_live, 1);
-  static_cast<IUnknown*>(object)->Release();
-  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IPin, &object), E_NOINTERFACE);
-  EXPECT_EQ(g_live, 0);
-  UnregisterComClass(kClass);
-  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(CoCreateInstance(kClass, nullptr, 0, IID_IUnknown, nullptr), E_POINTER);
 }
 
 TEST(TaskMemory, CountsLiveBlocksAndFailsOnRequest) {

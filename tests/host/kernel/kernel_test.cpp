@@ -11,7 +11,6 @@
 #include "host/kernel/time.h"
 #include "host/kernel/timer.h"
 #include "host/kernel/virtual_block.h"
-#include "host/kernel/wide_string.h"
 
 namespace {
 TEST(Events, AutoResetWakesOnceManualStaysSet) {
@@ -230,12 +229,6 @@ TEST(HostHelpers, ThreadFailureSleepOnManualTimeAndSmallRoutines) {
       {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF}, {0x7FFFFFFF, 2, 1, -1}};
   for (const auto& m : mulDiv) EXPECT_EQ(MulDiv(m.a, m.b, m.c), m.expected) << m.a << " " << m.b << " " << m.c;
 
-  char16_t name[4];
-  WideCopyN(name, u"Output", 4);
-  EXPECT_EQ(WideCompare(name, u"Out"), 0);
-  EXPECT_LT(WideCompare(u"In", u"Input"), 0);
-  EXPECT_EQ(WideLength(nullptr), 0u);
-
   auto* block = static_cast<uint8_t*>(AllocVirtualBlock(100000));
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % kAllocationGranularity, 0u);
@@ -243,9 +236,5 @@ TEST(HostHelpers, ThreadFailureSleepOnManualTimeAndSmallRoutines) {
   EXPECT_EQ(LiveVirtualBlockCount(), 1);
   FreeVirtualBlock(block);
   EXPECT_EQ(LiveVirtualBlockCount(), 0);
-  EXPECT_EQ(timeBeginPeriod(1), 0u);
-  EXPECT_EQ(TimerPeriodRequests(), 1);
-  timeEndPeriod(1);
-  EXPECT_EQ(TimerPeriodRequests(), 0);
 }
 }  // namespace

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "host/com/class_registry.h"
 #include "host/kernel/thread.h"
 #include "movie/dshow/media_sample.h"
 #include "movie/dshow/media_type.h"
@@ -225,6 +226,10 @@ TEST_F(Allocators, SampleTimesLengthsTypesAndPropertiesFollowTheirRules) {
 
 TEST_F(Allocators, TheSystemAllocatorComesFromTheRegistryAndReportsReleases) {
   IMemAllocator* allocator = nullptr;
+  EXPECT_EQ(CoCreateInstance(MakeGuid("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&allocator)),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(allocator, nullptr);
   ASSERT_EQ(CreateSystemAllocator(&allocator), S_OK);
   IMemAllocatorCallbackTemp* callback = nullptr;
   ASSERT_EQ(allocator->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void**>(&callback)), S_OK);
