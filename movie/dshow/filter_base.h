@@ -57,7 +57,7 @@ class D_CFilterBase : public D_CComBase, public IBaseFilter, public IAMovieSetup
  protected:
   std::atomic<FILTER_STATE> state_{State_Stopped};
   IReferenceClock* clock_ = nullptr;
-  REFERENCE_TIME runStart_ = 0;
+  std::atomic<REFERENCE_TIME> runStart_{0};  // read by streaming threads
   CLSID clsid_;
   CriticalSection* lock_;
   char16_t* name_ = nullptr;
