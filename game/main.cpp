@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "font/default_font.h"
 #include "game/game_images.h"
@@ -67,13 +68,15 @@ void PlugInSoundAndDrawing() {
 }  // namespace
 
 int main() {
-  LoadSaveData(&g_save);  // before the library exists; defaults on any fault
+  std::string loadReport;
+  LoadSaveData(&g_save, kSaveFileName, &loadReport);  // before the library exists; defaults on any fault
   CopySaveDataToPlayTables(g_save);
   ConfigureBeforeStart();
   if (InitLibrary() == -1) {
     std::fputs("danmaku: the library could not start (see Log.txt)\n", stderr);
     return -1;
   }
+  if (!loadReport.empty()) WriteLog(loadReport.c_str());
   SetAlwaysRun(1);
   SetDrawScreen(kBackScreen);
   SetFilterMode(1);

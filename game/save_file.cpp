@@ -1,5 +1,7 @@
 #include "game/save_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -50,17 +52,18 @@ const uint8_t* ScoreRecord(const uint8_t* image, int c, int d, int rank) {
   return image + kScoresAt + ((c * kSaveDifficulties + d) * kHighScoreRanks + rank) * kScoreRecordSize;
 }
 
-// Reads the plain image into `out`, checking every range as it goes.
-bool ReadFields(const uint8_t* img, SaveData* out) {
+// Reads the plain image into `out`, checking every range as it goes; the check that
+// failed, or null.
+const char* ReadFields(const uint8_t* img, SaveData* out) {
   out->musicVolume = Get32(img + kMusicVolumeAt);
   out->soundVolume = Get32(img + kSoundVolumeAt);
-  if (!InRange(out->musicVolume, 0, 100) || !InRange(out->soundVolume, 0, 100)) return false;
+  if (!InRange(out->musicVolume, 0, 100) || !InRange(out->soundVolume, 0, 100)) return "volume out of range";
   int* keys[5] = {&out->keys.shot, &out->keys.bomb, &out->keys.slow, &out->keys.skip, &out->keys.pause};
   for (int i = 0; i < 5; ++i) {
     *keys[i] = Get32(img + kKeysAt + 4 * i);
-    if (IsReservedKey(*keys[i])) return false;
+    if (IsReservedKey(*keys[i])) return "key code refused";
     for (int j = 0; j < i; ++j)
-      if (*keys[j] == *keys[i]) return false;
+      if (*keys[j] == *keys[i]) return "key code used twice";
   }
   for (int c = 0; c < kSaveCharacters; ++c) {
     for (int d = 0; d < kSaveDifficulties; ++d) {
@@ -68,15 +71,15 @@ bool ReadFields(const uint8_t* img, SaveData* out) {
       p = Get32(img + kProgressAt + 4 * (c * kSaveDifficulties + d));
       int& f = out->clearFlags[c][d];
       f = Get32(img + kClearAt + 4 * (c * kSaveDifficulties + d));
-      if (!InRange(p, 0, 6) || !InRange(f, 0, 1)) return false;
+      if (!InRange(p, 0, 6) || !InRange(f, 0, 1)) return "progress or clear flag out of range";
       for (int r = 0; r < kHighScoreRanks; ++r) {
         const uint8_t* rec = ScoreRecord(img, c, d, r);
         HighScoreEntry& e = out->highScores[c][d][r];
         e.score = Get32(rec), e.stage = Get32(rec + 4), e.date = Get32(rec + 8), e.flags = Get32(rec + 12);
-        if (!InRange(e.score, 0, 999999999) || !InRange(e.stage, 0, 9)) return false;
+        if (!InRange(e.score, 0, 999999999) || !InRange(e.stage, 0, 9)) return "high score out of range";
         for (int k = 0; k < kNameBytes; ++k) {
           uint8_t b = rec[16 + k];
-          if (b != 0 && !InRange(b, 32, 126)) return false;
+          if (b != 0 && !InRange(b, 32, 126)) return "high score name not printable";
           e.name[k] = char(b);
         }
         e.name[kNameBytes] = 0;
@@ -89,10 +92,29 @@ bool ReadFields(const uint8_t* img, SaveData* out) {
       int& seen = out->cardSeen[c][id];
       seen = Get32(img + kSeenAt + 4 * (c * kSaveCards + id));
       if (!InRange(h.attempts, 0, 999) || !InRange(h.captures, 0, h.attempts) || !InRange(seen, 0, 1))
-        return false;
+        return "card history out of range";
     }
   }
+  return nullptr;
+}
+
+// The whole file, one byte more than a good file holds telling a long file from a
+// good one; false when it cannot be opened.
+bool ReadSaveImage(const char* path, std::vector<uint8_t>* bytes) {
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  bytes->resize(kSaveFileSize + 1);
+  bytes->resize(std::fread(bytes->data(), 1, bytes->size(), f));
+  std::fclose(f);
   return true;
+}
+
+// Loads `path` into `data` (defaults on a fault); the check that failed, or null.
+const char* LoadOne(const char* path, SaveData* data) {
+  std::vector<uint8_t> bytes;
+  const char* why = "missing";
+  bool read = ReadSaveImage(path, &bytes);
+  return DecodeSaveData(bytes.data(), bytes.size(), data, read ? &why : nullptr) ? nullptr : why;
 }
 
 }  // namespace
@@ -150,38 +172,52 @@ void EncodeSaveData(const SaveData& data, uint8_t out[kSaveFileSize]) {
   Scramble(out + kBodyOffset, kSaveFileSize - kBodyOffset);
 }
 
-bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data) {
-  int window = 640;
-  if (size >= 4 && IsValidWindowWidth(Get32(bytes))) window = Get32(bytes);
-  if (size == size_t(kSaveFileSize) && std::memcmp(bytes + 4, kMagic, 4) == 0 && Get32(bytes + 8) == kVersion) {
+bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data, const char** why) {
+  // The window word is outside the check: an unknown value only means the default window.
+  const int window = size >= 4 && IsValidWindowWidth(Get32(bytes)) ? Get32(bytes) : 640;
+  const char* fault = nullptr;
+  SaveData loaded;
+  ResetSaveData(&loaded, window);
+  if (size != size_t(kSaveFileSize)) {
+    fault = "wrong size";
+  } else if (std::memcmp(bytes + 4, kMagic, 4) != 0) {
+    fault = "wrong magic";
+  } else if (Get32(bytes + 8) != kVersion) {
+    fault = "wrong version";
+  } else {
     std::vector<uint8_t> plain(bytes, bytes + kSaveFileSize);
     Scramble(plain.data() + kBodyOffset, kSaveFileSize - kBodyOffset);
-    SaveData loaded;
-    ResetSaveData(&loaded, window);
-    if (uint32_t(Get32(plain.data() + 12)) == BodyCheck(plain.data()) && IsValidWindowWidth(Get32(bytes)) &&
-        ReadFields(plain.data(), &loaded)) {
-      *data = loaded;
-      return true;
-    }
+    fault = uint32_t(Get32(plain.data() + 12)) != BodyCheck(plain.data()) ? "check mismatch"
+                                                                           : ReadFields(plain.data(), &loaded);
   }
-  ResetSaveData(data, window);
-  return false;
+  if (fault) ResetSaveData(&loaded, window);
+  *data = loaded;
+  if (why) *why = fault;
+  return fault == nullptr;
 }
 
-bool LoadSaveData(SaveData* data, const char* path) {
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path, "rb")) {
-    // One byte more than a good file holds tells a long file from a good one.
-    bytes.resize(kSaveFileSize + 1);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
-    std::fclose(f);
-  }
-  return DecodeSaveData(bytes.data(), bytes.size(), data);
+bool LoadSaveData(SaveData* data, const char* path, std::string* report) {
+  const char* why = LoadOne(path, data);
+  if (!why) return true;
+  const std::string backup = std::string(path) + ".bak";
+  SaveData fromBackup;
+  const char* backupWhy = LoadOne(backup.c_str(), &fromBackup);
+  if (!backupWhy) *data = fromBackup;  // else the defaults with the main file's window word
+  if (report && (std::strcmp(why, "missing") != 0 || !backupWhy))
+    *report += std::string(path) + " refused (" + why + "): " + backup +
+               (backupWhy ? std::string(" refused too (") + backupWhy + "), defaults used\n" : " loaded\n");
+  return !backupWhy;
 }
 
 bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const char* what) {
   std::string tmp = std::string(path) + ".tmp";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
+  // Only a file this write made is ever removed: a leftover regular file of a killed
+  // write is replaced, anything else in the way (a folder, a link) is left alone.
+  int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  struct stat st;
+  if (fd < 0 && errno == EEXIST && lstat(tmp.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(tmp.c_str()) == 0)
+    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
   const char* failed = nullptr;
   if (!f) {
     failed = "open";
@@ -197,7 +233,8 @@ bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const
   }
   if (!failed) return true;
   int err = errno;
-  std::remove(tmp.c_str());
+  if (fd >= 0) unlink(tmp.c_str());
+  if (fd >= 0 && !f) close(fd);
   WriteLogFormat("%s could not be written (%s of %s failed: %s)\n", what, failed, tmp.c_str(), std::strerror(err));
   return false;
 }
@@ -205,5 +242,14 @@ bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const
 bool StoreSaveData(const SaveData& data, const char* path) {
   uint8_t image[kSaveFileSize];
   EncodeSaveData(data, image);
+  // The file about to be replaced becomes the backup first, each through its own
+  // temporary file and rename, so a kill at any moment leaves a good file behind. A
+  // refused file never pushes out the last good backup.
+  std::vector<uint8_t> previous;
+  SaveData scratch;
+  if (ReadSaveImage(path, &previous) && DecodeSaveData(previous.data(), previous.size(), &scratch)) {
+    const std::string backup = std::string(path) + ".bak";
+    WriteFileAtomically(backup.c_str(), previous.data(), previous.size(), backup.c_str());
+  }
   return WriteFileAtomically(path, image, sizeof image, path);
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The save file "central.dat": settings, keys, progress, card history, high scores
 // and clear flags, 8160 bytes with the body scrambled and checked. Loading never
-// fails visibly: a bad or missing file gives the defaults (keeping a valid window
-// word); writing goes through a temporary file so the old file survives a failure.
+// fails visibly: a refused file falls back to the backup "central.dat.bak", then to
+// the defaults (keeping a valid window word); writing goes through a temporary file
+// so the old file survives a failure.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr int kSaveFileSize = 8160;
 constexpr const char* kSaveFileName = "central.dat";
@@ -48,13 +50,18 @@ bool IsReservedKey(int code);
 // The file image of `data`.
 void EncodeSaveData(const SaveData& data, uint8_t out[kSaveFileSize]);
 // Decodes a file image; on any fault `data` gets the defaults, keeping the file's
-// window word when the image has at least 4 bytes and the word is valid, and the
-// result is false.
-bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data);
+// window word when the image has at least 4 bytes and the word is valid, the result
+// is false and `why` (when given) names the check that failed. An unknown window word
+// is no fault: the rest loads with the default window.
+bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data, const char** why = nullptr);
 
-// Reads `path` into `data` as DecodeSaveData does (false on a missing file too).
-bool LoadSaveData(SaveData* data, const char* path = kSaveFileName);
-// Writes `path` + ".tmp" whole, flushes, syncs, closes and renames it over `path`.
+// Reads `path` into `data` as DecodeSaveData does; when `path` is refused (or
+// missing), `path` + ".bak" is tried, and only when both fail are the defaults used
+// (false). A line saying which check refused which file is added to `report`: the
+// load runs before the log exists.
+bool LoadSaveData(SaveData* data, const char* path = kSaveFileName, std::string* report = nullptr);
+// Copies a good existing `path` to `path` + ".bak", then writes `path` + ".tmp" whole,
+// flushes, syncs, closes and renames it over `path` (each copy its own such write).
 // On failure: one log line, the temporary file removed, the old file untouched.
 bool StoreSaveData(const SaveData& data, const char* path = kSaveFileName);
 
