@@ -51,13 +51,31 @@ int StepLeftRight(int& held) {
   return Repeats(true, held) ? (left ? -1 : 1) : 0;
 }
 
+namespace {
+
+// A dark backing keeps text readable over bullets and the ghosted logo; returns the
+// right edge of the box.
+int DrawBacking(int x, int y, const char* text) {
+  const int right = x + GetStringWidthDefaultFont(text, 1 << 20, 0) + 4;
+  SetBlendModeParam(1, 160);
+  DrawFilledBox(x - 4, y - 1, right, y + 19, MakeScreenColor(0, 0, 0));
+  SetBlendModeParam(0, 255);
+  return right;
+}
+
+}  // namespace
+
 void DrawMenuLine(int x, int y, const char* text, bool chosen, bool usable) {
-  const int level = !usable ? 64 : chosen ? 255 : 128;
+  // The cursor is a frame of its own, so a refused item under it still shows it.
+  const int right = DrawBacking(x, y, text);
+  if (chosen) DrawFrameBox(x - 4, y - 1, right, y + 19, usable ? MakeScreenColor(200, 200, 255) : MakeScreenColor(96, 96, 96));
+  const int level = !usable ? (chosen ? 96 : 64) : chosen ? 255 : 128;
   DrawStringDefaultFont(x, y, text, MakeScreenColor(level, level, level));
 }
 
-void DrawMenuTitle(int x, int y, const char* text) {
-  DrawStringDefaultFont(x, y, text, MakeScreenColor(255, 220, 140));
+void DrawMenuTitle(int x, int y, const char* text, bool warning) {
+  DrawBacking(x, y, text);
+  DrawStringDefaultFont(x, y, text, warning ? MakeScreenColor(255, 96, 96) : MakeScreenColor(255, 220, 140));
 }
 
 bool ExtraUnlocked(const SaveData& save, int row) {

@@ -16,7 +16,8 @@ MenuAction StepMenu(MenuCursor& cursor, int count);
 int StepLeftRight(int& held);
 // One menu line in the default font: chosen white, others grey, unusable dark grey.
 void DrawMenuLine(int x, int y, const char* text, bool chosen, bool usable = true);
-void DrawMenuTitle(int x, int y, const char* text);
+// A heading (a warning shows red); lines and headings get a dark backing.
+void DrawMenuTitle(int x, int y, const char* text, bool warning = false);
 
 // ---------------------------------------------------------------- unlock rules
 // Extra Start: character row 0 or 1 has cleared Normal or harder.

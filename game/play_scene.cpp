@@ -41,6 +41,7 @@ struct Results {
   ReplaySlotState states[kReplaySlots] = {};
   char lines[kReplaySlots][96] = {};
   bool listed = false;
+  int failedSlot = 0;  // the slot whose write just failed, named over the list
 };
 Results g_results;
 MenuCursor g_overlayCursor;
@@ -217,7 +218,7 @@ void ListReplaySlots() {
     ReplayHeader header{};
     g_results.states[slot - 1] = InspectReplayFile(ReplayFilePath(slot), &header);
     std::snprintf(g_results.lines[slot - 1], sizeof g_results.lines[0], "%s",
-                  ReplayListLine(slot, g_results.states[slot - 1], header).c_str());
+                  ReplayListLine(slot, g_results.states[slot - 1], header, true).c_str());
   }
   g_results.listed = true;
 }
@@ -301,13 +302,12 @@ void RunGameFrame() {
   // The Extra stage's end moves on to scene 9, which runs no script: it is cleared,
   // and its ending follows.
   if (g_playKind == 1 && g_scene % 1000 == 9 && !g_replayPlaying) g_scene = 500;
-  if (g_stageOver == 1 || g_scene == 500 || (g_replayPlaying && g_scene % 1000 == 9)) {
+  const bool ended = g_stageOver == 1 || g_scene == 500 || (g_replayPlaying && g_scene % 1000 == 9);
+  if (ended || (g_gameOverPending == 1 && !ContinuePossible())) {
+    FreezeField();  // the results screens show this run's last frame, not an older one
     EndPlay();
   } else if (g_gameOverPending == 1) {
-    if (ContinuePossible())
-      OpenOverlay(1);
-    else
-      EndPlay();
+    OpenOverlay(1);
   } else if (KeyFresh(g_save.keys.pause)) {
     OpenOverlay(0);
   }
@@ -331,6 +331,7 @@ void BeginPlayResults() {
   g_results.confirm = MenuCursor{};
   g_results.listTop = 0;
   g_results.listed = false;
+  g_results.failedSlot = 0;
 }
 
 int EndingKindOfResults() { return g_results.endingKind; }
@@ -348,7 +349,7 @@ bool RunScoreEntry(bool fullScreen) {
   DrawFormattedStringDefaultFont(x, 184, white, "Rank   %d", g_results.rank + 1);
   EditName(g_results.name, g_results.cursor);
   DrawNameLine(x, 230, g_results.name, g_results.cursor);
-  DrawStringDefaultFont(x, 280, "Enter: confirm", MakeScreenColor(128, 128, 128));
+  DrawMenuLine(x, 280, "Enter: confirm", false);
   if (!KeyFresh(kKeyReturn)) return false;
   PlayEffect(kSeMenuConfirm);
   HighScoreEntry entry{};
@@ -369,8 +370,11 @@ bool RunReplaySave(bool fullScreen) {
     SetBlendModeParam(0, 255);
     DrawFilledBox(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(8, 8, 32));
   }
-  const int x = fullScreen ? 60 : 40;
-  DrawMenuTitle(x, 24, "Save the replay?");
+  const int x = fullScreen ? 60 : 36;
+  char heading[40] = "Save the replay?";
+  const bool failed = g_results.saveStep == 0 && g_results.failedSlot != 0;
+  if (failed) std::snprintf(heading, sizeof heading, "No.%02d could not be saved", g_results.failedSlot);
+  DrawMenuTitle(x, 24, heading, failed);
   if (g_results.saveStep == 0) {
     const MenuAction action = StepMenu(g_results.slots, kReplaySlots + 1);
     const int index = g_results.slots.index;
@@ -404,15 +408,19 @@ bool RunReplaySave(bool fullScreen) {
   DrawFormattedStringDefaultFont(x, 80, MakeScreenColor(255, 255, 255), "No.%02d: name", g_results.slot);
   EditName(g_results.name, g_results.cursor);
   DrawNameLine(x, 120, g_results.name, g_results.cursor);
-  DrawStringDefaultFont(x, 170, "Enter: save   Esc: back", MakeScreenColor(128, 128, 128));
+  DrawMenuLine(x, 170, "Enter: save   Esc: back", false);
   if (KeyFresh(kKeyEscape)) {
     g_results.saveStep = 0;
     return false;
   }
   if (!KeyFresh(kKeyReturn)) return false;
   PlayEffect(kSeMenuConfirm);
-  SaveRecordedReplay(ReplayFilePath(g_results.slot), g_results.name);
-  return true;
+  if (SaveRecordedReplay(ReplayFilePath(g_results.slot), g_results.name)) return true;
+  // Back to the list, which may have changed, to pick another slot or leave.
+  g_results.failedSlot = g_results.slot;
+  g_results.saveStep = 0;
+  ListReplaySlots();
+  return false;
 }
 
 void FinishPlayResults() {

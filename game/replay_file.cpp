@@ -172,7 +172,7 @@ ReplaySlotState InspectReplayFile(const std::string& path, ReplayHeader* header)
              : ReplaySlotState::Broken;
 }
 
-std::string ReplayListLine(int slot, ReplaySlotState state, const ReplayHeader& h) {
+std::string ReplayListLine(int slot, ReplaySlotState state, const ReplayHeader& h, bool narrow) {
   char line[128];
   if (state != ReplaySlotState::Valid) {
     std::snprintf(line, sizeof line, "No.%02d %s", slot,
@@ -189,7 +189,9 @@ std::string ReplayListLine(int slot, ReplaySlotState state, const ReplayHeader& 
     std::snprintf(kind, sizeof kind, "Stage %d", h.scene - 10);
   else
     std::snprintf(kind, sizeof kind, "Card %d", h.scene - 200);
-  std::snprintf(line, sizeof line, "No.%02d %-8s %s %s %s %s", slot, h.name, h.date, h.character == 0 ? "A" : "B",
-                kDifficulty[h.difficulty], kind);
+  std::string date = h.date;
+  if (narrow && date.size() > 5) date = date.substr(5, 5);
+  std::snprintf(line, sizeof line, narrow ? "No.%02d %s %s %s %s %s" : "No.%02d %-8s %s %s %s %s", slot, h.name,
+                date.c_str(), h.character == 0 ? "A" : "B", kDifficulty[h.difficulty], kind);
   return line;
 }

@@ -245,12 +245,12 @@ void RunRanking() {
     if (e.date > 0) std::snprintf(date, sizeof date, "%04d/%02d/%02d", e.date / 10000, e.date / 100 % 100, e.date % 100);
     const int y = 100 + 30 * rank;
     std::snprintf(line, sizeof line, "%2d.", rank + 1);
-    DrawMenuLine(70, y, line, rank == 0);
-    DrawMenuLine(110, y, e.name, rank == 0);
+    DrawMenuLine(70, y, line, false);
+    DrawMenuLine(110, y, e.name, false);
     std::snprintf(line, sizeof line, "%d", e.score);
-    DrawMenuLine(330 - GetStringWidthDefaultFont(line, 1 << 20, 0), y, line, rank == 0);
-    DrawMenuLine(360, y, stage, rank == 0);
-    DrawMenuLine(440, y, date, rank == 0);
+    DrawMenuLine(330 - GetStringWidthDefaultFont(line, 1 << 20, 0), y, line, false);
+    DrawMenuLine(360, y, stage, false);
+    DrawMenuLine(440, y, date, false);
   }
   DrawMenuLine(80, 420, "Left/Right: character   Up/Down: difficulty", false);
   if (action != MenuAction::None) g_scene = 0;

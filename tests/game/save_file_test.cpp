@@ -119,7 +119,7 @@ TEST_F(SaveFileTest, DefaultsAreTheDocumentedOnes) {
                               s.keys.skip, s.keys.pause}),
             (std::vector<int>{640, 80, 80, 44, 45, 42, 29, 1}));
   for (int r = 0; r < 10; ++r) {
-    EXPECT_EQ(s.highScores[1][4][r].score, (10 - r) * 1000000);
+    EXPECT_EQ(s.highScores[1][4][r].score, (10 - r) * 50000);
     EXPECT_STREQ(s.highScores[1][4][r].name, "NONAME");
     EXPECT_EQ(s.highScores[1][4][r].stage, 1);
     EXPECT_EQ(s.highScores[1][4][r].date, 0);

@@ -4,8 +4,10 @@
 #include "game/game_images.h"
 #include "game/game_session.h"
 #include "game/menu.h"
+#include "game/play_runner.h"
 #include "game/play_state.h"
 #include "game/scenes.h"
+#include "game/stages/stage_frame.h"
 #include "tests/game/app/app_fixture.h"
 
 namespace {
@@ -97,20 +99,36 @@ TEST(KeyConfiguration, RefusesArrowsEnterAndF4AndSwapsAKeyInUse) {
 
 TEST(Ranking, AScoreTakesItsRankAndTheRestShiftDown) {
   SaveData save = Fresh();
-  HighScoreEntry* table = save.highScores[0][1];  // 10,000,000 down to 1,000,000
-  EXPECT_EQ(ScoreRank(table, 1000000), 10);  // equal to the 10th does not beat it
-  EXPECT_EQ(ScoreRank(table, 1000010), 9);
-  EXPECT_EQ(ScoreRank(table, 5500000), 5);
+  HighScoreEntry* table = save.highScores[0][1];  // 500,000 down to 50,000
+  EXPECT_EQ(ScoreRank(table, 50000), 10);  // equal to the 10th does not beat it
+  EXPECT_EQ(ScoreRank(table, 50010), 9);
+  EXPECT_EQ(ScoreRank(table, 275000), 5);
   EXPECT_EQ(ScoreRank(table, 999999990), 0);
   HighScoreEntry entry{};
-  entry.score = 5500000;
+  entry.score = 275000;
   std::strcpy(entry.name, "ABC");
   InsertHighScore(table, 5, entry);
-  EXPECT_EQ(table[4].score, 6000000);
-  EXPECT_EQ(table[5].score, 5500000);
+  EXPECT_EQ(table[4].score, 300000);
+  EXPECT_EQ(table[5].score, 275000);
   EXPECT_STREQ(table[5].name, "ABC");
-  EXPECT_EQ(table[6].score, 5000000);
-  EXPECT_EQ(table[9].score, 2000000);  // the old 10th fell off
+  EXPECT_EQ(table[6].score, 250000);
+  EXPECT_EQ(table[9].score, 100000);  // the old 10th fell off
+}
+
+// A first Easy run, sweeping along the bottom and shooting, with a bomb when hit,
+// reaches the stage-1 boss fight and makes the default board.
+TEST(Ranking, AFirstEasyRunThatReachesTheStageOneBossEntersTheDefaultBoard) {
+  g_stageScriptOverride = nullptr;
+  BeginPlay(PlaySetup{1, 0, 0, 0x2468ACEu});
+  int previous = 0;
+  for (int step = 0; step < 12000 && g_stageFrame < kBossFightStart && !g_gameOverPending; ++step) {
+    int input = kInputShot | ((step / 60) % 2 ? kInputLeft : kInputRight) | (g_player.y < 430 ? kInputDown : 0);
+    if (g_player.state < 0 && g_player.state >= -5 && !(previous & kInputBomb)) input |= kInputBomb;
+    SetLiveInput(previous = input);
+    RunLogicStep();
+  }
+  ASSERT_GE(g_stageFrame, kBossFightStart);
+  EXPECT_LT(ScoreRank(Fresh().highScores[0][0], g_player.score), kHighScoreRanks) << g_player.score;
 }
 
 TEST(NameEntry, LetterDigitAndPunctuationKeysType) {
@@ -156,6 +174,18 @@ TEST_F(MenuFlowTest, ExtraStartIsRefusedUntilUnlockedThenStartsTheExtraPlay) {
   EXPECT_EQ(g_difficulty, 4);
   EXPECT_EQ(g_player.character, 7);
   EXPECT_EQ(g_player.power, 128);
+}
+
+// Menus confirm with the configured shot key (or Enter): once Shot moves, Z no longer does.
+TEST_F(MenuFlowTest, MenusConfirmWithTheShotKeyWhereverItIsBound) {
+  ResetSceneMenus();
+  g_scene = 0;
+  ASSERT_TRUE(AssignKey(g_save.keys, 0, 30));
+  for (int code : {44, 0, 30}) {
+    Keys(0, code);
+    RunSceneFrame();
+    EXPECT_EQ(g_scene, code == 30 ? 300 : 0) << code;
+  }
 }
 
 }  // namespace

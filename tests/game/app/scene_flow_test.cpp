@@ -3,6 +3,7 @@
 // written.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "game/game_session.h"
@@ -64,7 +65,7 @@ TEST_F(SceneFlowTest, AClearedGameGoesThroughEndingRollScoreEntryAndReplaySaveTo
   EXPECT_STREQ(top.name, "WIN");
   EXPECT_EQ(top.stage, 7);
   EXPECT_EQ(top.flags & 1, 1);
-  EXPECT_EQ(g_save.highScores[1][2][1].score, 10000000);
+  EXPECT_EQ(g_save.highScores[1][2][1].score, 500000);
 
   Pass();
   Pass(0, 28);  // slot 01, empty: straight to the name, prefilled
@@ -108,6 +109,7 @@ TEST_F(SceneFlowTest, AGameOverWithoutContinueEndsThePlayAndReturnsToItsMenu) {
   struct Case {
     int scene, difficulty, returnScene;
   } cases[] = {{11, 1, 302}, {201, 2, 303}, {8, 4, 0}};
+  std::fclose(std::fopen("Replay", "w"));  // a file where the replay folder goes
   for (const Case& c : cases) {
     StartLivePlay(c.scene, c.difficulty, 0);
     Pass();
@@ -116,7 +118,10 @@ TEST_F(SceneFlowTest, AGameOverWithoutContinueEndsThePlayAndReturnsToItsMenu) {
     // No continue outside the main game: no menu, the replay save instead.
     ASSERT_EQ(g_scene, c.scene + 30000) << c.scene;
     EXPECT_EQ(g_gameOverPending, 0);
+    Pass(0, 28);  // slot 01, empty: the name
     Pass();
+    Pass(0, 28);  // the write fails: back to the list to pick another slot or leave
+    ASSERT_EQ(g_scene, c.scene + 30000) << c.scene;
     Pass(kInputUp);  // to "Do not save"
     Pass();
     Pass(0, 28);
