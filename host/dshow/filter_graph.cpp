@@ -270,6 +270,7 @@ class FilterGraph final : public IFilterGraph2,
   bool clockChosen_ = false;  // SetSyncSource was called (null: run without a clock)
   REFERENCE_TIME runStart_ = 0;
   REFERENCE_TIME pausedStreamTime_ = 0;
+  bool runCounted_ = false;  // renderers counted for completion since the last Stop
   int connectDepth_ = 0;
   std::mutex reconnectMutex_;
   std::vector<PendingReconnect> reconnects_;
@@ -559,6 +560,7 @@ HRESULT FilterGraph::Stop() {
   }
   state_ = State_Stopped;
   pausedStreamTime_ = 0;
+  runCounted_ = false;
   events_.Stop();
   return result;
 }
@@ -588,8 +590,7 @@ HRESULT FilterGraph::Pause() {
 HRESULT FilterGraph::Run(REFERENCE_TIME start) {
   CriticalSectionGuard guard(lock_);
   if (state_ == State_Running) return S_OK;
-  const bool fromStopped = state_ == State_Stopped;
-  if (fromStopped) {
+  if (state_ == State_Stopped) {
     HRESULT hr = Pause();
     if (FAILED(hr)) return hr;
   }
@@ -600,8 +601,10 @@ HRESULT FilterGraph::Run(REFERENCE_TIME start) {
     clock_->GetTime(&now);
     runStart_ = now - pausedStreamTime_;
   }
-  // Counted before any renderer runs, since a renderer may complete inside its Run.
-  if (fromStopped) {
+  // Counted at the first Run since the graph stopped (paused or not in between), before
+  // any renderer runs, since a renderer may complete inside its Run.
+  if (!runCounted_) {
+    runCounted_ = true;
     std::vector<IBaseFilter*> renderers;
     for (const ComPtr<IBaseFilter>& r : Renderers()) renderers.push_back(r.get());
     events_.StartRun(renderers);

@@ -6,6 +6,8 @@
 // identity and one count.
 #include <atomic>
 #include <cstdint>
+#include <new>
+#include <utility>
 
 #include "host/com/unknown.h"
 #include "host/kernel/module.h"
@@ -59,3 +61,17 @@ HRESULT HandOutInterface(IUnknown* pointer, void** out);
 
 // A copy of `text` in task memory for the caller to free: E_POINTER, E_OUTOFMEMORY.
 HRESULT CopyWideStringToTaskMemory(const char16_t* text, char16_t** out);
+
+// Makes a T and answers `iid` on it, the query's reference being the only one: a
+// refused interface frees the object again.
+template <class T, class... Args>
+HRESULT MakeObjectFor(REFIID iid, void** out, Args&&... args) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+  if (object == nullptr) return E_OUTOFMEMORY;
+  object->InnerAddRef();
+  HRESULT hr = object->InnerQueryInterface(iid, out);
+  object->InnerRelease();
+  return hr;
+}

@@ -1,7 +1,5 @@
 #include "movie/dshow/seeking_pass_thru.h"
 
-#include <new>
-
 #include "movie/dshow/com_base.h"
 #include "movie/dshow/render_pos_pass_thru.h"
 
@@ -49,12 +47,5 @@ class SeekingPassThru final : public ISeekingPassThru, public D_CComBase {
 }  // namespace
 
 HRESULT CreateSeekingPassThruObject(IUnknown* outer, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  auto* object = new (std::nothrow) SeekingPassThru(outer);
-  if (!object) return E_OUTOFMEMORY;
-  object->InnerAddRef();
-  HRESULT hr = object->InnerQueryInterface(iid, out);
-  object->InnerRelease();
-  return hr;
+  return MakeObjectFor<SeekingPassThru>(iid, out, outer);
 }

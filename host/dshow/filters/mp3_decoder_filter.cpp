@@ -1,0 +1,361 @@
+#include "host/dshow/filters/mp3_decoder_filter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "host/acm/mpeg_frames.h"
+#include "host/kernel/last_error.h"
+#include "host/kernel/thread.h"
+#include "movie/dshow/filter_base.h"
+#include "movie/dshow/output_pin_base.h"
+#include "movie/dshow/system_allocator.h"
+
+namespace {
+
+constexpr int32_t kProbeBytes = 64 * 1024;
+constexpr int32_t kReadBlock = 32 * 1024;
+constexpr int32_t kOutputBuffers = 4;
+constexpr uint32_t kMaxFrameSamples = 1152;
+
+// Where the frames of a file lie, and the PCM they decode to.
+struct StreamLayout {
+  int64_t firstFrame = 0;
+  int64_t end = 0;  // before a trailing tag
+  uint32_t rate = 0;
+  uint16_t channels = 0;
+};
+
+// The bytes of an ID3v2 tag at the start of `head` (10 bytes), 0 when there is none.
+int64_t LeadingTagBytes(const uint8_t* head) {
+  if (std::memcmp(head, "ID3", 3) != 0) return 0;
+  int64_t size = ((((head[6] & 0x7F) * 128ll + (head[7] & 0x7F)) * 128 + (head[8] & 0x7F)) * 128 + (head[9] & 0x7F)) + 10;
+  if (head[3] == 4 && (head[5] & 0x10)) size += 10;  // footer
+  return size;
+}
+
+// Finds the first frame that a second frame follows (or that ends the data) within the
+// first 64 KiB after any leading tag, and checks that libmpg123 decodes it.
+HRESULT Probe(IAsyncReader* reader, StreamLayout* layout) {
+  int64_t total = 0, available = 0;
+  if (FAILED(reader->Length(&total, &available)) || total < 4) return VFW_E_TYPE_NOT_ACCEPTED;
+  uint8_t head[10] = {};
+  int64_t start = 0;
+  if (total >= 10 && reader->SyncRead(0, 10, head) == S_OK) start = LeadingTagBytes(head);
+  int64_t end = total;
+  uint8_t tag[3];
+  if (total > 128 && reader->SyncRead(total - 128, 3, tag) == S_OK && std::memcmp(tag, "TAG", 3) == 0) end -= 128;
+  if (start >= end) return VFW_E_TYPE_NOT_ACCEPTED;
+  const int32_t n = static_cast<int32_t>(std::min<int64_t>(kProbeBytes, end - start));
+  std::vector<uint8_t> data(n);
+  if (FAILED(reader->SyncRead(start, n, data.data()))) return VFW_E_TYPE_NOT_ACCEPTED;
+  for (int32_t i = 0; i + 4 <= n; ++i) {
+    MpegAudioFrame frame, next;
+    if (!ReadMpegAudioFrame(&data[i], &frame) || frame.length > static_cast<uint32_t>(n - i)) continue;
+    const int64_t after = i + frame.length;
+    const bool last = start + after == end;
+    if (!last && (after + 4 > n || !ReadMpegAudioFrame(&data[after], &next))) continue;
+    MpegFrameDecoder decoder;
+    std::vector<uint8_t> pcm(kMaxFrameSamples * 4);
+    if (!decoder.Open(frame.rate, frame.channels) ||
+        decoder.Decode(&data[i], frame.length, pcm.data(), static_cast<uint32_t>(pcm.size())).decoded == 0) {
+      return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    *layout = {start + i, end, frame.rate, frame.channels};
+    return S_OK;
+  }
+  return VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+class Mp3DecoderFilter;
+
+class Mp3InputPin final : public D_CPinBase {
+ public:
+  Mp3InputPin(Mp3DecoderFilter* filter, CriticalSection* lock);
+  ~Mp3InputPin() override { ReleaseConnection(); }
+  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override {
+    if (!type) return E_POINTER;
+    bool major = type->majortype == MEDIATYPE_Stream || type->majortype == MEDIATYPE_Audio;
+    return major && type->subtype == MEDIASUBTYPE_MPEG1Audio ? S_OK : S_FALSE;
+  }
+  // Pull mode: the peer must read for us.
+  HRESULT CheckPeer(IPin* peer) override {
+    HRESULT hr = D_CPinBase::CheckPeer(peer);
+    if (FAILED(hr)) return hr;
+    ReleaseConnection();
+    return peer->QueryInterface(IID_IAsyncReader, reinterpret_cast<void**>(&reader_));
+  }
+  HRESULT FinishConnection(IPin* peer) override;
+  HRESULT ReleaseConnection() override {
+    if (reader_) reader_->Release();
+    reader_ = nullptr;
+    return S_OK;
+  }
+  IAsyncReader* reader() const { return reader_; }
+
+ private:
+  Mp3DecoderFilter* decoder_;
+  IAsyncReader* reader_ = nullptr;  // holds a reference while connected
+};
+
+class Mp3OutputPin final : public D_COutputPinBase {
+ public:
+  Mp3OutputPin(Mp3DecoderFilter* filter, CriticalSection* lock);
+  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override;
+  HRESULT ProposedType(int32_t position, D_CMediaTypeRec* type) override;
+  HRESULT SizeBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override;
+
+ private:
+  Mp3DecoderFilter* decoder_;
+};
+
+class Mp3DecoderFilter final : public D_CFilterBase {
+ public:
+  explicit Mp3DecoderFilter(IUnknown* outer)
+      : D_CFilterBase("MP3 decoder", outer, &lock_, CLSID_Mp3DecoderFilter), input_(this, &lock_), output_(this, &lock_) {}
+  ~Mp3DecoderFilter() override { StopStreaming(); }
+
+  int32_t PinCount() override { return 2; }
+  D_CPinBase* PinAt(int32_t index) override {
+    return index == 0 ? static_cast<D_CPinBase*>(&input_) : index == 1 ? &output_ : nullptr;
+  }
+  HRESULT Pause() override;
+  HRESULT Stop() override {
+    CriticalSectionGuard guard(lock_);
+    StopStreaming();
+    return D_CFilterBase::Stop();
+  }
+
+  void SetLayout(const StreamLayout& layout) { layout_ = layout; }
+  const StreamLayout& layout() const { return layout_; }
+  bool HasInput() const { return input_.IsConnected() && layout_.rate != 0; }
+  uint32_t BlockAlign() const { return layout_.channels * 2u; }
+  int32_t BufferBytes() const {
+    return static_cast<int32_t>(std::max(layout_.rate / 10, kMaxFrameSamples) * BlockAlign());
+  }
+
+ private:
+  HRESULT StartStreaming();
+  void StopStreaming();
+  static uint32_t StreamThread(void* self);
+  void Stream();
+  // Reads the next block of the file into `pending`; false at the end or on a flush.
+  bool ReadBlock(int64_t* position, std::vector<uint8_t>* pending);
+
+  CriticalSection lock_;
+  Mp3InputPin input_;
+  Mp3OutputPin output_;
+  StreamLayout layout_;
+  IMemAllocator* readAllocator_ = nullptr;  // the reader's samples
+  HostThread* thread_ = nullptr;
+  std::atomic<bool> stopping_{false};
+};
+
+Mp3InputPin::Mp3InputPin(Mp3DecoderFilter* filter, CriticalSection* lock)
+    : D_CPinBase("MP3 decoder input", filter, lock, nullptr, u"In", PINDIR_INPUT), decoder_(filter) {}
+
+HRESULT Mp3InputPin::FinishConnection(IPin*) {
+  StreamLayout layout;
+  HRESULT hr = reader_ ? Probe(reader_, &layout) : E_UNEXPECTED;
+  if (FAILED(hr)) return hr;
+  decoder_->SetLayout(layout);
+  ++typeVersion_;
+  return S_OK;
+}
+
+Mp3OutputPin::Mp3OutputPin(Mp3DecoderFilter* filter, CriticalSection* lock)
+    : D_COutputPinBase("MP3 decoder output", filter, lock, nullptr, u"Out"), decoder_(filter) {}
+
+HRESULT Mp3OutputPin::ProposedType(int32_t position, D_CMediaTypeRec* type) {
+  if (position < 0) return E_INVALIDARG;
+  if (position > 0 || !decoder_->HasInput()) return VFW_S_NO_MORE_ITEMS;
+  if (!type) return E_POINTER;
+  const StreamLayout& l = decoder_->layout();
+  WAVEFORMATEX format{WAVE_FORMAT_PCM, l.channels, l.rate, l.rate * decoder_->BlockAlign(),
+                      static_cast<uint16_t>(decoder_->BlockAlign()), 16, 0};
+  AM_MEDIA_TYPE t{};
+  t.majortype = MEDIATYPE_Audio;
+  t.subtype = MEDIASUBTYPE_PCM;
+  t.bFixedSizeSamples = 1;
+  t.lSampleSize = decoder_->BlockAlign();
+  t.formattype = FORMAT_WaveFormatEx;
+  t.cbFormat = sizeof format;
+  t.pbFormat = reinterpret_cast<uint8_t*>(&format);
+  return type->SetFrom(t);
+}
+
+HRESULT Mp3OutputPin::AcceptsType(const AM_MEDIA_TYPE* type) {
+  if (!type) return E_POINTER;
+  D_CMediaTypeRec own;
+  if (ProposedType(0, &own) != S_OK) return S_FALSE;
+  return own.Equals(*type) ? S_OK : S_FALSE;
+}
+
+HRESULT Mp3OutputPin::SizeBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) {
+  properties->cBuffers = kOutputBuffers;
+  properties->cbBuffer = decoder_->BufferBytes();
+  properties->cbAlign = std::max(properties->cbAlign, 1);
+  ALLOCATOR_PROPERTIES actual{};
+  HRESULT hr = allocator->SetProperties(properties, &actual);
+  if (FAILED(hr)) return hr;
+  return actual.cBuffers < 1 || actual.cbBuffer < properties->cbBuffer ? E_FAIL : S_OK;
+}
+
+HRESULT Mp3DecoderFilter::Pause() {
+  CriticalSectionGuard guard(lock_);
+  const bool wasStopped = IsStopped();
+  HRESULT hr = D_CFilterBase::Pause();
+  if (FAILED(hr) || !wasStopped || !HasInput() || !output_.IsConnected()) return hr;
+  hr = StartStreaming();
+  if (FAILED(hr)) D_CFilterBase::Stop();
+  return hr;
+}
+
+HRESULT Mp3DecoderFilter::StartStreaming() {
+  IMemAllocator* preferred = nullptr;
+  HRESULT hr = CreateSystemAllocator(&preferred);
+  if (FAILED(hr)) return hr;
+  ALLOCATOR_PROPERTIES request{2, kReadBlock, 1, 0};
+  hr = input_.reader()->RequestAllocator(preferred, &request, &readAllocator_);
+  preferred->Release();
+  if (SUCCEEDED(hr)) hr = readAllocator_->Commit();
+  if (SUCCEEDED(hr)) {
+    stopping_ = false;
+    thread_ = CreateHostThread(StreamThread, this, false);
+    if (!thread_) hr = HRESULT_FROM_WIN32(GetLastError());
+    if (!thread_ && SUCCEEDED(hr)) hr = E_OUTOFMEMORY;
+  }
+  if (FAILED(hr) && readAllocator_) {
+    readAllocator_->Decommit();
+    readAllocator_->Release();
+    readAllocator_ = nullptr;
+  }
+  return hr;
+}
+
+void Mp3DecoderFilter::StopStreaming() {
+  if (thread_) {
+    // Whatever the thread waits in returns: a read ends with the flush, a wait for an
+    // empty sample with the decommit.
+    stopping_ = true;
+    input_.reader()->BeginFlush();
+    if (output_.Allocator()) output_.Allocator()->Decommit();
+    CloseHostThread(thread_);
+    thread_ = nullptr;
+    input_.reader()->EndFlush();
+  }
+  if (readAllocator_) {
+    readAllocator_->Decommit();
+    readAllocator_->Release();
+    readAllocator_ = nullptr;
+  }
+}
+
+uint32_t Mp3DecoderFilter::StreamThread(void* self) {
+  static_cast<Mp3DecoderFilter*>(self)->Stream();
+  return 0;
+}
+
+bool Mp3DecoderFilter::ReadBlock(int64_t* position, std::vector<uint8_t>* pending) {
+  const int64_t left = layout_.end - *position;
+  if (left <= 0) return false;
+  IMediaSample* sample = nullptr;
+  if (FAILED(readAllocator_->GetBuffer(&sample, nullptr, nullptr, 0))) return false;
+  const int32_t length = static_cast<int32_t>(std::min<int64_t>(left, kReadBlock));
+  REFERENCE_TIME start = *position * 10000000, stop = (*position + length) * 10000000;
+  sample->SetTime(&start, &stop);
+  IAsyncReader* reader = input_.reader();
+  HRESULT hr = reader->Request(sample, 0);
+  if (FAILED(hr)) {
+    sample->Release();
+    return false;
+  }
+  IMediaSample* done = nullptr;
+  uintptr_t user = 0;
+  hr = reader->WaitForNext(kInfinite, &done, &user);
+  bool ok = SUCCEEDED(hr) && done;
+  if (ok) {
+    uint8_t* data = nullptr;
+    done->GetPointer(&data);
+    const int32_t got = done->GetActualDataLength();
+    pending->insert(pending->end(), data, data + got);
+    *position += got;
+    ok = got > 0;
+  }
+  if (done) done->Release();
+  return ok;
+}
+
+void Mp3DecoderFilter::Stream() {
+  MpegFrameDecoder decoder;
+  if (!decoder.Open(layout_.rate, layout_.channels)) {
+    SendGraphEvent(EC_ERRORABORT, E_FAIL, 0);
+    return;
+  }
+  output_.DeliverNewSegment(0, INT64_MAX, 1.0);
+  const uint32_t blockAlign = BlockAlign();
+  const uint32_t frameRoom = kMaxFrameSamples * blockAlign;
+  int64_t position = layout_.firstFrame;
+  int64_t framesOut = 0;  // PCM frames delivered, for the sample times
+  std::vector<uint8_t> pending;
+  IMediaSample* out = nullptr;
+  uint32_t produced = 0;
+  bool inputDone = false;
+  HRESULT result = S_OK;
+  auto deliver = [&] {
+    REFERENCE_TIME start = framesOut * 10000000 / layout_.rate;
+    framesOut += produced / blockAlign;
+    REFERENCE_TIME stop = framesOut * 10000000 / layout_.rate;
+    out->SetTime(&start, &stop);
+    out->SetSyncPoint(1);
+    out->SetActualDataLength(static_cast<int32_t>(produced));
+    result = output_.DeliverSample(out);
+    out->Release();
+    out = nullptr;
+    produced = 0;
+    return result == S_OK;
+  };
+  for (;;) {
+    if (!out) {
+      if (FAILED(output_.GetEmptySample(&out, nullptr, nullptr, 0))) return;  // stopped
+      produced = 0;
+    }
+    uint8_t* buffer = nullptr;
+    out->GetPointer(&buffer);
+    const uint32_t size = static_cast<uint32_t>(out->GetSize());
+    MpegFrameDecoder::Result r =
+        decoder.Decode(pending.data(), static_cast<uint32_t>(pending.size()), buffer + produced, size - produced);
+    pending.erase(pending.begin(), pending.begin() + r.used);
+    produced += r.produced;
+    if (size - produced < frameRoom) {
+      if (!deliver()) break;
+      continue;
+    }
+    if (!inputDone && ReadBlock(&position, &pending)) continue;
+    if (position < layout_.end) {
+      // The read ended without the data: a flush (Stop), or a reader that failed.
+      out->Release();
+      if (!stopping_) SendGraphEvent(EC_ERRORABORT, E_FAIL, 0);
+      return;
+    }
+    inputDone = true;
+    if (produced > 0 && !deliver()) break;
+    if (out) out->Release();
+    out = nullptr;
+    break;
+  }
+  if (out) out->Release();
+  if (FAILED(result)) {
+    if (!stopping_) SendGraphEvent(EC_ERRORABORT, result, 0);
+    return;
+  }
+  output_.DeliverEndOfStream();
+}
+
+}  // namespace
+
+HRESULT CreateMp3DecoderFilter(IUnknown* outer, REFIID iid, void** out) {
+  return MakeObjectFor<Mp3DecoderFilter>(iid, out, outer);
+}

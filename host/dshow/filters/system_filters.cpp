@@ -1,0 +1,16 @@
+#include "host/dshow/filters/system_filters.h"
+
+#include "host/com/class_registry.h"
+#include "host/dshow/filter_graph.h"
+#include "host/dshow/filters/mp3_decoder_filter.h"
+#include "host/dshow/filters/null_renderer.h"
+#include "movie/dshow/system_allocator.h"
+
+// Registering again only replaces the same factories.
+void RegisterSystemFilters() {
+  RegisterFilterGraphClasses();
+  RegisterFrameworkClasses();
+  RegisterComClass(CLSID_NullRenderer, CreateNullRenderer);
+  RegisterComClass(CLSID_DSoundRender, CreateDefaultAudioRenderer);
+  RegisterComClass(CLSID_Mp3DecoderFilter, CreateMp3DecoderFilter);
+}

@@ -1,0 +1,255 @@
+// The system's filters on the library's classes: MP3 rendered through the decoder
+// filter gives the compression manager's bytes; the renderers and Stop behave.
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "host/com/class_registry.h"
+#include "host/dshow/filters/system_filters.h"
+#include "host/dshow/pin_walk.h"
+#include "host/dshow/reference_clock.h"
+#include "tests/movie/dshow/framework_fixture.h"
+#include "tests/movie/dshow/test_filters.h"
+#include "tests/sound/test_media.h"
+
+namespace {
+
+class FileSource;
+
+// An output pin that others read from, over bytes in memory.
+class FilePin final : public D_CPinBase, public IAsyncReader {
+ public:
+  FilePin(D_CFilterBase* filter, CriticalSection* lock, const Bytes& bytes)
+      : D_CPinBase("file pin", filter, lock, nullptr, u"Output", PINDIR_OUTPUT), bytes_(bytes) {}
+  DSHOW_OUTER_UNKNOWN
+  HRESULT InnerQueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IAsyncReader) return HandOutInterface(static_cast<IAsyncReader*>(this), out);
+    return D_CPinBase::InnerQueryInterface(iid, out);
+  }
+  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override {
+    return type->majortype == MEDIATYPE_Stream ? S_OK : S_FALSE;
+  }
+  HRESULT ProposedType(int32_t position, D_CMediaTypeRec* type) override {
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    type->SetMajorType(MEDIATYPE_Stream);
+    type->SetSubtype(MEDIASUBTYPE_MPEG1Audio);
+    return S_OK;
+  }
+
+  HRESULT RequestAllocator(IMemAllocator* preferred, ALLOCATOR_PROPERTIES* properties,
+                           IMemAllocator** actual) override {
+    ALLOCATOR_PROPERTIES got{};
+    HRESULT hr = preferred->SetProperties(properties, &got);
+    if (FAILED(hr)) return hr;
+    preferred->AddRef();
+    *actual = preferred;
+    return S_OK;
+  }
+  HRESULT Request(IMediaSample* sample, uintptr_t user) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (flushing_) return VFW_E_WRONG_STATE;
+    REFERENCE_TIME start = 0, stop = 0;
+    sample->GetTime(&start, &stop);
+    uint8_t* buffer = nullptr;
+    sample->GetPointer(&buffer);
+    int32_t n = 0;
+    SyncRead(start / 10000000, static_cast<int32_t>((stop - start) / 10000000), buffer, &n);
+    sample->SetActualDataLength(n);
+    done_.push_back({sample, user});
+    ready_.notify_all();
+    return S_OK;
+  }
+  HRESULT WaitForNext(uint32_t, IMediaSample** sample, uintptr_t* user) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    *sample = nullptr;
+    ready_.wait(lock, [&] { return flushing_ || !done_.empty(); });
+    if (done_.empty()) return VFW_E_WRONG_STATE;
+    *sample = done_.front().first;
+    *user = done_.front().second;
+    done_.pop_front();
+    return S_OK;
+  }
+  HRESULT SyncReadAligned(IMediaSample*) override { return E_NOTIMPL; }
+  HRESULT SyncRead(int64_t position, int32_t length, uint8_t* buffer) override {
+    int32_t n = 0;
+    return SyncRead(position, length, buffer, &n);
+  }
+  HRESULT Length(int64_t* total, int64_t* available) override {
+    *total = *available = static_cast<int64_t>(bytes_.size());
+    return S_OK;
+  }
+  HRESULT BeginFlush() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flushing_ = true;
+    for (auto& d : done_) d.first->Release();
+    done_.clear();
+    ready_.notify_all();
+    return S_OK;
+  }
+  HRESULT EndFlush() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flushing_ = false;
+    return S_OK;
+  }
+
+ private:
+  HRESULT SyncRead(int64_t position, int32_t length, uint8_t* buffer, int32_t* got) {
+    int64_t size = static_cast<int64_t>(bytes_.size());
+    *got = static_cast<int32_t>(std::clamp<int64_t>(size - position, 0, length));
+    if (*got > 0) std::memcpy(buffer, bytes_.data() + position, static_cast<size_t>(*got));
+    return *got == length ? S_OK : S_FALSE;
+  }
+
+  const Bytes& bytes_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<std::pair<IMediaSample*, uintptr_t>> done_;
+  bool flushing_ = false;
+};
+
+class FileSource final : public D_CFilterBase {
+ public:
+  explicit FileSource(const Bytes& bytes) : D_CFilterBase("file", nullptr, &lock_, GUID_NULL), pin_(this, &lock_, bytes) {}
+  int32_t PinCount() override { return 1; }
+  D_CPinBase* PinAt(int32_t index) override { return index == 0 ? &pin_ : nullptr; }
+  IPin* pin() { return &pin_; }
+  static FileSource* Make(const Bytes& bytes) {
+    auto* f = new FileSource(bytes);
+    f->AsBaseFilter()->AddRef();
+    return f;
+  }
+
+ private:
+  CriticalSection lock_;
+  FilePin pin_;
+};
+
+class SystemFilters : public FrameworkTest {
+ protected:
+  void SetUp() override {
+    RegisterSystemFilters();
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.OutVoid()),
+              S_OK);
+  }
+  void TearDown() override {
+    graph.Reset();
+    EXPECT_EQ(LiveHostMediaObjectCount(), 0);
+    FrameworkTest::TearDown();
+  }
+  template <typename F>
+  F* Add(F* filter, const char16_t* name) {
+    EXPECT_EQ(graph->AddFilter(filter->AsBaseFilter(), name), S_OK);
+    filter->AsBaseFilter()->Release();
+    return filter;
+  }
+  // The MP3 rendered, then its audio renderer swapped for a sink that records the PCM.
+  TestSink* RenderIntoSink(const Bytes& mp3) {
+    FileSource* source = Add(FileSource::Make(mp3), u"file");
+    EXPECT_EQ(graph->Render(source->pin()), S_OK);
+    ComPtr<IBaseFilter> renderer;
+    EXPECT_EQ(graph->FindFilterByName(u"Audio Renderer", renderer.Out()), S_OK);
+    if (!renderer) return nullptr;
+    ComPtr<IPin> in = FilterPins(renderer.get(), PINDIR_INPUT)[0];
+    ComPtr<IPin> decoded = PinPeer(in.get());
+    graph->Disconnect(in.get());
+    graph->Disconnect(decoded.get());
+    TestSink* sink = Add(MakeReferenced<TestSink>(), u"sink");
+    EXPECT_EQ(graph->Connect(decoded.get(), sink->pin().AsPin()), S_OK);
+    return sink;
+  }
+  ComPtr<IGraphBuilder> graph;
+};
+
+Bytes Tagged(Bytes mp3) {
+  Bytes id3 = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20};
+  id3.resize(30, 0xFF);  // tag bytes that look like frame headers
+  mp3.insert(mp3.begin(), id3.begin(), id3.end());
+  Bytes v1(128, 0xFF);
+  std::memcpy(v1.data(), "TAG", 3);
+  mp3.insert(mp3.end(), v1.begin(), v1.end());
+  return mp3;
+}
+
+TEST_F(SystemFilters, Mp3RendersThroughTheDecoderToTheBytesOfWholeFrameDecoding) {
+  struct Case {
+    int channels, rate, kbps;
+    bool tags;
+  } cases[] = {{2, 44100, 128, false}, {1, 22050, 32, true}, {1, 16000, 8, false}, {2, 48000, 160, true}};
+  for (const Case& c : cases) {
+    Bytes plain = EncodeMp3(TestTone(c.rate / 2, c.channels, c.rate), c.channels, c.rate, c.kbps);
+    Bytes mp3 = c.tags ? Tagged(plain) : plain;
+    TestSink* sink = RenderIntoSink(mp3);
+    ASSERT_NE(sink, nullptr);
+    auto control = graph.As<IMediaControl>(IID_IMediaControl);
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_EQ(WaitForObject(&sink->endOfStream, kInfinite), 0);
+    EXPECT_EQ(control->Stop(), S_OK);
+    EXPECT_TRUE(sink->bytes == DecodeMp3WithMpg123(plain)) << c.rate << " " << sink->bytes.size();
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(sink->pin().ConnectionMediaType(&type), S_OK);
+    auto* format = reinterpret_cast<WAVEFORMATEX*>(type.pbFormat);
+    EXPECT_EQ(format->nSamplesPerSec, static_cast<uint32_t>(c.rate));
+    EXPECT_EQ(format->nChannels, c.channels);
+    FreeMediaTypeRecord(&type);
+    graph.Reset();
+    SetUp();
+  }
+
+  // Garbage: the decoder refuses it at the connection, and nothing stays behind.
+  Bytes noise = NoiseBytes(100000, 7);
+  FileSource* source = Add(FileSource::Make(noise), u"file");
+  EXPECT_EQ(graph->Render(source->pin()), VFW_E_CANNOT_RENDER);
+  EXPECT_FALSE(PinPeer(source->pin()));
+}
+
+TEST_F(SystemFilters, StopReturnsWhileTheDecoderWaitsForAnEmptySample) {
+  Bytes mp3 = EncodeMp3(TestTone(44100 * 2, 2, 44100), 2, 44100, 128);
+  TestSink* sink = RenderIntoSink(mp3);
+  ASSERT_NE(sink, nullptr);
+  sink->holdSamples = true;  // the four output buffers run out
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  ASSERT_EQ(control->Run(), S_OK);
+  while (sink->samples.load() < 4) std::this_thread::yield();
+  // The decoder first: the sink's stop would release the shared allocator itself.
+  ComPtr<IBaseFilter> decoder;
+  ASSERT_EQ(graph->FindFilterByName(u"MP3 Decoder", decoder.Out()), S_OK);
+  EXPECT_EQ(decoder->Stop(), S_OK);
+  EXPECT_EQ(control->Stop(), S_OK);
+  EXPECT_EQ(sink->samples.load(), 4);
+  EXPECT_FALSE(sink->endOfStream.IsSet());
+  sink->ReleaseHeld();
+  EXPECT_EQ(LiveHostThreadCount(), 0);
+}
+
+TEST_F(SystemFilters, RenderersReportTheEndOnceRunningAndTheAudioOneTakesOnlyPcm) {
+  TestSource* source = Add(MakeReferenced<TestSource>(), u"source");
+  auto* stream = new D_CMediaTypeRec;
+  MakeTestType(*stream, MEDIATYPE_Stream, MEDIASUBTYPE_MPEG1Audio, 1);
+  source->offered.push_back(stream);
+  ComPtr<IBaseFilter> audio, null;
+  ASSERT_EQ(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, audio.OutVoid()), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, null.OutVoid()), S_OK);
+  ASSERT_EQ(graph->AddFilter(audio.get(), u"audio"), S_OK);
+  ASSERT_EQ(graph->AddFilter(null.get(), u"null"), S_OK);
+  IPin* out = source->pin().AsPin();
+  EXPECT_EQ(graph->ConnectDirect(out, FilterPins(audio.get())[0].get(), nullptr), VFW_E_NO_ACCEPTABLE_TYPES);
+  ASSERT_EQ(graph->ConnectDirect(out, FilterPins(null.get())[0].get(), nullptr), S_OK);
+
+  // An end of stream while paused is held until the renderer runs.
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
+  ASSERT_EQ(control->Pause(), S_OK);
+  uint8_t data[4] = {1, 2, 3, 4};
+  EXPECT_EQ(source->PushSample(data, 4, 0), S_OK);
+  EXPECT_EQ(source->pin().DeliverEndOfStream(), S_OK);
+  ASSERT_EQ(control->Run(), S_OK);
+  int32_t code = 0;
+  EXPECT_EQ(events->WaitForCompletion(0, &code), S_OK);
+  EXPECT_EQ(code, EC_COMPLETE);
+  ASSERT_EQ(control->Stop(), S_OK);
+}
+
+}  // namespace
