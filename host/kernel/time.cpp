@@ -23,6 +23,8 @@ uint32_t HostTimeMs() {
 void UseManualTime(bool on, uint32_t startMs) {
   g_manualMs.store(startMs);
   g_manual.store(on);
+  // Pending timers are due on the other source now.
+  if (auto* listener = g_listener.load()) listener();
 }
 
 bool ManualTimeActive() { return g_manual.load(); }

@@ -14,5 +14,5 @@ bool ManualTimeActive();
 void AdvanceManualTime(uint32_t ms);
 // The manual source's milliseconds without wrapping; the timer service runs on it.
 int64_t ManualTimeMs64();
-// Called after every manual advance; the timer service registers itself here.
+// Called after every manual advance and switch; the timer service registers itself here.
 void SetManualTimeListener(void (*listener)());
