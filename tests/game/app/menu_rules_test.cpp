@@ -176,18 +176,6 @@ TEST_F(MenuFlowTest, ExtraStartIsRefusedUntilUnlockedThenStartsTheExtraPlay) {
   EXPECT_EQ(g_player.power, 128);
 }
 
-// Menus confirm with the configured shot key (or Enter): once Shot moves, Z no longer does.
-TEST_F(MenuFlowTest, MenusConfirmWithTheShotKeyWhereverItIsBound) {
-  ResetSceneMenus();
-  g_scene = 0;
-  ASSERT_TRUE(AssignKey(g_save.keys, 0, 30));
-  for (int code : {44, 0, 30}) {
-    Keys(0, code);
-    RunSceneFrame();
-    EXPECT_EQ(g_scene, code == 30 ? 300 : 0) << code;
-  }
-}
-
 }  // namespace
 
 namespace {
