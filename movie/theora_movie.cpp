@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/kernel/time.h"
 #include "platform/alloc.h"
 #include "platform/log.h"
 
@@ -15,6 +16,10 @@ namespace {
 enum { kRFromV, kGFromU, kGFromV, kBFromU, kY };
 constexpr int kFeedSize = 4096;
 constexpr int kTableGrowth = 1000;
+constexpr uint32_t kFrameWaitLimitMs = 1000;
+
+uint32_t (*g_waitClock)() = HostTimeMs;
+std::atomic<int> g_storeFault{0};
 
 inline int Clamp(int value) { return YuvClampTable[value + 512]; }
 
@@ -70,6 +75,7 @@ int ReadTheoraHeaders(TheoraMovie* m) {
 }
 
 void RestartReadingAt(TheoraMovie* m, uint32_t offset) {
+  m->pictureDecoded = 0;
   ogg_sync_reset(&m->sync);
   ogg_stream_reset(&m->stream);
   m->files.seek(m->file, offset, 0);
@@ -145,7 +151,11 @@ int StepTheoraFrames(TheoraMovie* m, int n) {
     if (got < 0) continue;
     const int key = theora_packet_iskeyframe(&m->packet);
     if (key < 0) continue;
-    if (lastKey < 0 || lastKey <= position + 1) theora_decode_packetin(&m->decoder, &m->packet);
+    // An empty packet repeats the picture before it and a refused one leaves the last
+    // picture in place: only a decoded packet makes a picture of its own.
+    if ((lastKey < 0 || lastKey <= position + 1) && theora_decode_packetin(&m->decoder, &m->packet) == 0 &&
+        m->packet.bytes > 0)
+      m->pictureDecoded = 1;
     ++position;
     m->decoderPosition.store(position, std::memory_order_relaxed);
     ++done;
@@ -204,38 +214,57 @@ void SeekInThread(TheoraMovie* m) {
   m->endOfFile.store(ok ? 0 : 1);
 }
 
-void CopyPlane(uint8_t** copy, const unsigned char* source, int width, int height, int stride, int* keptWidth,
-               int* keptHeight, int* keptStride) {
+// Copies the `width` bytes of each row the decoder reports, nothing around them.
+bool CopyPlane(uint8_t** copy, size_t* bytes, const unsigned char* source, int width, int height, int stride) {
   const int rowBytes = stride < 0 ? -stride : stride;
-  if (*copy == nullptr || *keptWidth != width || *keptHeight != height || *keptStride != rowBytes) {
+  if (source == nullptr || width <= 0 || height <= 0 || rowBytes < width) return false;
+  const size_t need = static_cast<size_t>(rowBytes) * static_cast<size_t>(height);
+  if (*copy == nullptr || *bytes != need) {
     TrackedFree(*copy);
-    *copy = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(rowBytes) * height, "", 0));
-    *keptWidth = width;
-    *keptHeight = height;
-    *keptStride = rowBytes;
+    *copy = static_cast<uint8_t*>(TrackedAlloc(need, "", 0));
+    *bytes = *copy != nullptr ? need : 0;
   }
-  if (*copy == nullptr) return;
+  if (*copy == nullptr) return false;
   for (int row = 0; row < height; ++row)
     std::memcpy(*copy + static_cast<ptrdiff_t>(row) * rowBytes, source + static_cast<ptrdiff_t>(row) * stride,
-                static_cast<size_t>(rowBytes));
+                static_cast<size_t>(width));
+  return true;
 }
 
-// Stores the picture the decoder holds as frame `frame` in a free stock entry.
-void StoreDecodedFrame(TheoraMovie* m, int frame) {
+// Stores the picture the decoder holds as frame `frame` in a free stock entry; false
+// when it cannot.
+bool StoreDecodedFrame(TheoraMovie* m, int frame) {
+  if (g_storeFault.load() != 0 || !m->pictureDecoded) return false;
   yuv_buffer yuv;
-  if (theora_decode_YUVout(&m->decoder, &yuv) != 0) return;
+  if (theora_decode_YUVout(&m->decoder, &yuv) != 0) return false;
+  // The picture is the stream's coded size, chroma as its pixel format says.
+  const int w = static_cast<int>(m->info.width), h = static_cast<int>(m->info.height);
+  const int format = m->info.pixelformat;
+  if (yuv.y_width != w || yuv.y_height != h || yuv.uv_width != (format == OC_PF_444 ? w : w / 2) ||
+      yuv.uv_height != (format == OC_PF_420 ? h / 2 : h))
+    return false;
   CriticalSectionGuard guard(m->stockLock);
   for (int i = 0; i < m->stockSize; ++i) {
     TheoraFrameStockEntry& e = m->stock[i];
     if (e.inUse.load(std::memory_order_relaxed)) continue;
-    CopyPlane(&e.planes[0], yuv.y, yuv.y_width, yuv.y_height, yuv.y_stride, &e.yWidth, &e.yHeight, &e.yStride);
-    CopyPlane(&e.planes[1], yuv.u, yuv.uv_width, yuv.uv_height, yuv.uv_stride, &e.uvWidth, &e.uvHeight, &e.uvStride);
-    CopyPlane(&e.planes[2], yuv.v, yuv.uv_width, yuv.uv_height, yuv.uv_stride, &e.uvWidth, &e.uvHeight, &e.uvStride);
-    if (e.planes[0] == nullptr || e.planes[1] == nullptr || e.planes[2] == nullptr) return;
+    if (CopyTheoraPicture(&e, &yuv) != 0) return false;
     e.frame.store(frame, std::memory_order_relaxed);
     e.inUse.store(1, std::memory_order_relaxed);
+    return true;
+  }
+  return true;  // no free entry: nothing to supply yet
+}
+
+// Stores the decoder's picture, reporting to the caller whether that could be done.
+void SupplyFrame(TheoraMovie* m, int frame) {
+  if (g_storeFault.load() == 2) {
+    HostSleep(1);
     return;
   }
+  const bool stored = StoreDecodedFrame(m, frame);
+  m->failedFrame.store(stored ? -1 : frame);
+  if (!stored) m->failures.fetch_add(1);
+  HostSleep(stored ? 0 : 1);  // a failing store is retried, but not in a tight loop
 }
 
 // One pass of filling the stock around the current frame.
@@ -279,8 +308,7 @@ void FillStock(TheoraMovie* m) {
       HostSleep(1);
       return;
     }
-    StoreDecodedFrame(m, c);
-    HostSleep(0);
+    SupplyFrame(m, c);
     return;
   }
   if (!haveFree) {
@@ -306,8 +334,7 @@ void FillStock(TheoraMovie* m) {
       return;
     }
   }
-  StoreDecodedFrame(m, m->decoderPosition.load(std::memory_order_relaxed));
-  HostSleep(0);
+  SupplyFrame(m, m->decoderPosition.load(std::memory_order_relaxed));
 }
 
 uint32_t TheoraDecodeThread(void* argument) {
@@ -415,6 +442,7 @@ TheoraMovie* OpenTheoraMovie(const FileAccessTable* files, FileHandle file, int 
   }
   auto* m = new (block) TheoraMovie();
   m->currentFrame.store(-1);
+  m->failedFrame.store(-1);
   m->headerCount = 0;
   ogg_sync_init(&m->sync);
   theora_info_init(&m->info);
@@ -475,6 +503,8 @@ TheoraMovie* OpenTheoraMovie(const FileAccessTable* files, FileHandle file, int 
     CloseTheoraMovie(m);
     return nullptr;
   }
+  // Black until a picture comes: a movie may have none for its first frames.
+  std::memset(m->frameImage.pixels, 0, static_cast<size_t>(m->frameImage.pitch) * m->frameImage.height);
   m->stock = static_cast<TheoraFrameStockEntry*>(
       TrackedAllocZeroed(sizeof(TheoraFrameStockEntry) * static_cast<size_t>(stockSize), "", 0));
   if (m->stock == nullptr) {
@@ -528,6 +558,7 @@ int SeekTheoraFrame(TheoraMovie* m, int frame) {
   m->currentFrame.store(frame);
   m->seekTarget.store(frame);
   m->endOfFile.store(0);  // the thread is parked: a stale end must not fail the next wait
+  m->failedFrame.store(-1);
   m->seekRequest.store(1);
   m->pauseRequest.store(0);
   return 0;
@@ -545,14 +576,12 @@ int AdvanceTheoraFrames(TheoraMovie* m, int n) {
 int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
   if (!wantImage || m->imageCurrent) return 0;
   const int current = m->currentFrame.load();
+  const int failuresBefore = m->failures.load();
+  const uint32_t start = g_waitClock();
   for (;;) {
     const int state = m->state.load();
-    if (state == kTheoraSeeking) {
-      HostSleep(1);
-      continue;
-    }
     if (state == kTheoraEnded) return 0;
-    {
+    if (state != kTheoraSeeking) {
       CriticalSectionGuard guard(m->stockLock);
       for (int i = 0; i < m->stockSize; ++i) {
         const TheoraFrameStockEntry& e = m->stock[i];
@@ -565,11 +594,23 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
         else
           ConvertOther(e, &m->frameImage, width, height);
         m->imageCurrent = 1;
+        m->stallLogged = 0;
         return 1;
       }
     }
-    if (m->endOfFile.load()) return 0;
-    HostSleep(0);
+    if (state != kTheoraSeeking && m->endOfFile.load()) return 0;
+    // A thread that cannot supply the frame, or is late by far, must not stop the
+    // game: the image keeps the last frame and the next call asks again.
+    const bool late = g_waitClock() - start >= kFrameWaitLimitMs;
+    const bool failed = m->failures.load() != failuresBefore && m->failedFrame.load() == current;
+    if ((state != kTheoraSeeking && failed) || late) {
+      if (!m->stallLogged)
+        WriteLogFormat("Theora movie: frame %d %s; the last frame stays\n", current,
+                       late ? "was not decoded in time" : "could not be stored");
+      m->stallLogged = 1;
+      return 0;
+    }
+    HostSleep(state == kTheoraSeeking ? 1 : 0);
   }
 }
 
@@ -588,3 +629,21 @@ int GetTheoraCurrentFrame(TheoraMovie* m) { return m->currentFrame.load(); }
 ImageRecord* GetTheoraInfoPtr(TheoraMovie* m) { return &m->frameImage; }
 
 void* GetTheoraSurface(TheoraMovie*) { return nullptr; }
+
+int CopyTheoraPicture(TheoraFrameStockEntry* e, const yuv_buffer* p) {
+  if (!CopyPlane(&e->planes[0], &e->planeBytes[0], p->y, p->y_width, p->y_height, p->y_stride) ||
+      !CopyPlane(&e->planes[1], &e->planeBytes[1], p->u, p->uv_width, p->uv_height, p->uv_stride) ||
+      !CopyPlane(&e->planes[2], &e->planeBytes[2], p->v, p->uv_width, p->uv_height, p->uv_stride))
+    return -1;
+  e->yWidth = p->y_width;
+  e->yHeight = p->y_height;
+  e->yStride = p->y_stride < 0 ? -p->y_stride : p->y_stride;
+  e->uvWidth = p->uv_width;
+  e->uvHeight = p->uv_height;
+  e->uvStride = p->uv_stride < 0 ? -p->uv_stride : p->uv_stride;
+  return 0;
+}
+
+void SetTheoraWaitClock(uint32_t (*nowMs)()) { g_waitClock = nowMs != nullptr ? nowMs : HostTimeMs; }
+
+void InjectTheoraStoreFault(int fault) { g_storeFault.store(fault); }

@@ -32,6 +32,7 @@ struct TheoraFrameStockEntry {
   std::atomic<int> inUse;  // written by the thread under the stock lock
   std::atomic<int> frame;
   uint8_t* planes[3];      // Y, U, V copies of stride x height bytes
+  size_t planeBytes[3];    // each plane's own allocation: U and V may differ from Y
   int yWidth, yHeight, yStride;
   int uvWidth, uvHeight, uvStride;
 };
@@ -69,6 +70,10 @@ struct TheoraMovie {
   theora_comment comment;
   theora_state decoder;
   int decoderInitialised;
+  // Thread only: 1 while the decoder holds a picture decoded since the last restart.
+  // Its row pointers are not worth reading before that (nothing decoded, or a frame
+  // from before the restart).
+  int pictureDecoded;
   int serialNumber;
 
   TheoraPageEntry* pages;
@@ -90,6 +95,12 @@ struct TheoraMovie {
 
   ImageRecord frameImage;  // the current frame as 32-bit XRGB
   int imageCurrent;
+  // The thread counts each frame it cannot store (no memory, no picture, a picture that
+  // is not the stream's) and names the last one, -1 after a store: a caller that sees
+  // a new failure of the frame it waits for stops waiting and keeps the last frame.
+  std::atomic<int> failedFrame;
+  std::atomic<int> failures;
+  int stallLogged;  // caller only: the stall has been logged once
 };
 
 // Builds the YUV-to-RGB tables; run once at library start. Returns 0.
@@ -106,14 +117,25 @@ int SeekTheoraFrame(TheoraMovie* movie, int frame);
 // Moves the current frame forward by `n`, wrapping once past the end. Returns 0.
 int AdvanceTheoraFrames(TheoraMovie* movie, int n);
 // Converts the current frame into the frame image when wanted and not yet done:
-// 1 when it converted, 0 otherwise. There is no Direct3D device here, so a wanted
-// surface never counts.
+// 1 when it converted, 0 otherwise. A frame the thread cannot supply, or does not
+// supply within a second, is logged once and the image keeps the last frame. There is
+// no Direct3D device here, so a wanted surface never counts.
 int GetTheoraFrameImage(TheoraMovie* movie, int wantImage, int wantSurface);
 int GetTheoraMovieInfo(TheoraMovie* movie, TheoraMovieInfo* info);
 int GetTheoraCurrentFrame(TheoraMovie* movie);
 ImageRecord* GetTheoraInfoPtr(TheoraMovie* movie);
 // The off-screen YUV surface of the Direct3D path: never made here, so null.
 void* GetTheoraSurface(TheoraMovie* movie);
+
+// Copies a decoded picture into a stock entry, each plane into an allocation of its
+// own size; 0, or -1 when a plane cannot be had (the entry then holds no picture).
+int CopyTheoraPicture(TheoraFrameStockEntry* entry, const yuv_buffer* picture);
+
+// Tests: the millisecond clock the frame wait is bounded by (null: the host's), and an
+// injected fault in storing frames (0 none, 1 stores fail and are reported, 2 the
+// thread stores nothing and says nothing, as a stuck thread would).
+void SetTheoraWaitClock(uint32_t (*nowMs)());
+void InjectTheoraStoreFault(int fault);
 
 // The conversion tables, in units of 1/16384 (exposed for tests).
 extern int YuvClampTable[1280];  // index + 512

@@ -116,7 +116,12 @@ Bytes EncodeTheoraMovie(const MovieSpec& spec) {
     while (ogg_stream_pageout(&audio, &page) > 0) AppendPage(out, page);
   }
 
-  for (int i = 0; i < spec.frames; ++i) {
+  for (int i = 0; i < spec.emptyFirstFrames; ++i) {
+    unsigned char none = 0;
+    ogg_packet empty{&none, 0, 0, 0, i, i + 3};
+    ogg_stream_packetin(&video, &empty);
+  }
+  for (int i = spec.emptyFirstFrames; i < spec.frames; ++i) {
     YuvFrame f = TestPicture(spec, i);
     th_ycbcr_buffer planes;
     planes[0] = {f.width, f.height, f.width, f.y.data()};
@@ -153,6 +158,7 @@ int DecodeEachFrame(const Bytes& file, void (*onFrame)(void* planes, void* user)
   ogg_page page;
   ogg_packet packet;
   int frames = 0;
+  bool picture = false;
   // Fed in 4096-byte pieces, as the library reads.
   for (size_t at = 0; at < file.size(); at += 4096) {
     const size_t n = file.size() - at < 4096 ? file.size() - at : 4096;
@@ -177,10 +183,11 @@ int DecodeEachFrame(const Bytes& file, void (*onFrame)(void* planes, void* user)
           dec = th_decode_alloc(&info, setup);
         }
         if (packet.bytes > 0 && (packet.packet[0] & 0x80)) continue;
-        th_decode_packetin(dec, &packet, nullptr);
+        // Before a packet decodes into a picture the decoder's output is not one.
+        if (th_decode_packetin(dec, &packet, nullptr) == 0) picture = true;
         th_ycbcr_buffer out;
-        th_decode_ycbcr_out(dec, out);
-        onFrame(out, user);
+        if (picture) th_decode_ycbcr_out(dec, out);
+        onFrame(picture ? out : nullptr, user);
         ++frames;
       }
     }
@@ -201,6 +208,7 @@ std::vector<YuvFrame> DecodeWithLibtheora(const Bytes& file) {
       [](void* planes, void* user) {
         const th_img_plane* out = static_cast<const th_img_plane*>(planes);
         YuvFrame f;
+        if (out == nullptr) return static_cast<std::vector<YuvFrame>*>(user)->push_back(f);
         f.width = out[0].width, f.height = out[0].height;
         f.chromaWidth = out[1].width, f.chromaHeight = out[1].height;
         for (int row = 0; row < f.height; ++row)

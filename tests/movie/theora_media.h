@@ -20,15 +20,17 @@ struct MovieSpec {
   int keyFrameEvery = 4;
   int pixelFormat = 0;          // 0 4:2:0, 2 4:2:2, 3 4:4:4 (th_pixel_fmt)
   int audioSamples = 0;         // > 0: a Vorbis stream of that many mono 22050 Hz samples
+  int emptyFirstFrames = 0;     // the first frames as empty (dropped-frame) packets
 };
 
 // Frame i of a test movie: a distinct gradient and chroma per frame.
 YuvFrame TestPicture(const MovieSpec& spec, int index);
 Bytes EncodeTheoraMovie(const MovieSpec& spec);
 // Decodes every frame of the file with libtheora alone, handing each picture (a
-// th_ycbcr_buffer) to `onFrame`; the number of frames.
+// th_ycbcr_buffer, null before any packet decoded into one) to `onFrame`; the number
+// of frames.
 int DecodeEachFrame(const Bytes& file, void (*onFrame)(void* planes, void* user), void* user);
-// Every frame as libtheora alone decodes the file.
+// Every frame as libtheora alone decodes the file (empty before the first picture).
 std::vector<YuvFrame> DecodeWithLibtheora(const Bytes& file);
 
 // The colour rule, written from its definition: 4:2:0 in units of 1/16384 with

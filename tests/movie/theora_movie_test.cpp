@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "movie/theora_movie.h"
+#include "platform/alloc.h"
+#include "platform/log.h"
 #include "tests/movie/theora_media.h"
 #include "tests/test_files.h"
 
@@ -30,7 +32,11 @@ class TheoraDecoder : public testing::Test {
     InstallPlainFileAccess();
     InitYuvTables();
   }
-  void TearDown() override { CloseMovie(); }
+  void TearDown() override {
+    InjectTheoraStoreFault(0);
+    SetTheoraWaitClock(nullptr);
+    CloseMovie();
+  }
   void CloseMovie() {
     if (movie_ != nullptr) CloseTheoraMovie(movie_);
     if (file_ != 0) CloseFileViaTable(file_);
@@ -50,6 +56,14 @@ class TheoraDecoder : public testing::Test {
   const ImageRecord* Shown() {
     EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 1);
     return GetTheoraInfoPtr(movie_);
+  }
+
+  // What the log holds of `text`: how many times it was written.
+  int LogCount(const std::string& text) {
+    const std::string log = ReadWholeFile(folder_.File("Log.txt"));
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
   }
 
   TempDir folder_;
@@ -190,6 +204,105 @@ TEST_F(TheoraDecoder, BadFilesAreRefusedOrPlayWhatTheyHold) {
   for (int i = 0; i < info.frameCount + 2; ++i) {
     AdvanceTheoraFrames(movie_, 1);
     EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 1);
+  }
+}
+
+// Pictures of changing shape into one stock entry, as the decoder reports them:
+// flipped rows (negative stride) whose last row ends where its picture ends. Every
+// plane keeps an allocation of its own size and holds exactly the picture's bytes.
+TEST(TheoraStock, EachPlaneCopyHoldsItsOwnPictureAndNothingAroundIt) {
+  struct Shape {
+    int width, height, chromaWidth, chromaHeight, padding;
+  } shapes[] = {{32, 32, 16, 16, 8}, {32, 32, 32, 32, 0}, {48, 16, 24, 8, 16}, {32, 32, 16, 32, 4}, {16, 16, 8, 8, 0}};
+  TheoraFrameStockEntry entry{};
+  const size_t before = TrackedLiveBytes();
+  for (const Shape& s : shapes) {
+    SCOPED_TRACE(s.chromaWidth * 1000 + s.chromaHeight);
+    std::vector<uint8_t> source[3];
+    unsigned char* rows[3];
+    int strides[3];
+    size_t expectedBytes = 0;
+    for (int plane = 0; plane < 3; ++plane) {
+      const int w = plane == 0 ? s.width : s.chromaWidth, h = plane == 0 ? s.height : s.chromaHeight;
+      const int stride = w + s.padding;
+      source[plane].resize(static_cast<size_t>(stride) * (h - 1) + w);
+      for (size_t i = 0; i < source[plane].size(); ++i) source[plane][i] = static_cast<uint8_t>(i * 7 + plane * 50 + w);
+      rows[plane] = source[plane].data() + static_cast<ptrdiff_t>(stride) * (h - 1);
+      strides[plane] = -stride;
+      expectedBytes += static_cast<size_t>(stride) * h;
+    }
+    yuv_buffer picture{};
+    picture.y_width = s.width, picture.y_height = s.height, picture.y_stride = strides[0];
+    picture.uv_width = s.chromaWidth, picture.uv_height = s.chromaHeight, picture.uv_stride = strides[1];
+    picture.y = rows[0], picture.u = rows[1], picture.v = rows[2];
+    ASSERT_EQ(CopyTheoraPicture(&entry, &picture), 0);
+    EXPECT_EQ(TrackedLiveBytes() - before, expectedBytes);
+    for (int plane = 0; plane < 3; ++plane) {
+      const int w = plane == 0 ? s.width : s.chromaWidth, h = plane == 0 ? s.height : s.chromaHeight;
+      const int copyStride = plane == 0 ? entry.yStride : entry.uvStride;
+      for (int row = 0; row < h; ++row)
+        ASSERT_EQ(std::memcmp(entry.planes[plane] + row * copyStride, rows[plane] + row * strides[plane], w), 0)
+            << "plane " << plane << " row " << row;
+    }
+  }
+  for (uint8_t* plane : entry.planes) TrackedFree(plane);
+}
+
+// Frames whose packets are empty before any picture was decoded have no picture: they
+// are not shown (the image keeps what it held) and the frames after them play.
+TEST_F(TheoraDecoder, FramesBeforeTheFirstPictureShowNothingAndTheRestPlays) {
+  MovieSpec spec;
+  spec.frames = 8;
+  spec.emptyFirstFrames = 2;
+  const Bytes data = EncodeTheoraMovie(spec);
+  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
+  ASSERT_EQ(reference.size(), 8u);
+  ASSERT_TRUE(reference[1].y.empty() && !reference[2].y.empty());
+  ASSERT_NE(Open(data), nullptr);
+  const ImageRecord* image = GetTheoraInfoPtr(movie_);
+  const std::vector<uint8_t> blank(static_cast<size_t>(image->pitch) * image->height, 0);
+  EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 0);
+  EXPECT_EQ(std::memcmp(image->pixels, blank.data(), blank.size()), 0);
+  for (int i = 2; i < 8; ++i) {
+    AdvanceTheoraFrames(movie_, i == 2 ? 2 : 1);
+    ASSERT_EQ(Mismatch(Shown(), reference[i]), "") << i;
+  }
+  AdvanceTheoraFrames(movie_, 1);  // round to frame 0, which has no picture
+  EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 0);
+  EXPECT_EQ(Mismatch(image, reference[7]), "");
+}
+
+uint32_t g_fakeMs = 0;
+uint32_t StepClock() { return g_fakeMs += 100; }
+
+// A frame the decode thread cannot store, or does not store (stuck), does not stop the
+// caller: the last frame stays, one log line says why, and the frame comes once it can.
+TEST_F(TheoraDecoder, AFrameTheThreadCannotSupplyKeepsTheLastFrameAndIsLoggedOnce) {
+  StartLog(folder_.path().c_str());
+  MovieSpec spec;
+  spec.frames = 12;
+  const Bytes data = EncodeTheoraMovie(spec);
+  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
+  ASSERT_NE(Open(data, 3), nullptr);
+  struct Case {
+    int fault, frame;
+    const char* line;
+  } cases[] = {{2, 9, "frame 9 was not decoded in time"}, {1, 4, "frame 4 could not be stored"}};
+  int shown = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    InjectTheoraStoreFault(c.fault);
+    SeekTheoraFrame(movie_, c.frame);  // far from the stock: the frame must be decoded
+    if (c.fault == 2) SetTheoraWaitClock(StepClock);  // the wait runs out on the clock
+    for (int again = 0; again < 2; ++again) {
+      EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 0);
+      EXPECT_EQ(Mismatch(GetTheoraInfoPtr(movie_), reference[shown]), "");
+    }
+    EXPECT_EQ(LogCount(c.line), 1);
+    SetTheoraWaitClock(nullptr);
+    InjectTheoraStoreFault(0);
+    ASSERT_EQ(Mismatch(Shown(), reference[c.frame]), "");
+    shown = c.frame;
   }
 }
 
