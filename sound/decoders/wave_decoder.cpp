@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/audio/audio.h"
 #include "platform/alloc.h"
 #include "sound/decoders/sound_converter.h"
 
@@ -75,10 +76,12 @@ bool FindDataChunk(SoundConverter* c) {
   return true;
 }
 
-// The fields every position computation divides by or loops on.
+// The fields every position computation divides by or loops on, within what the
+// device plays: one second of output, the block the decoders allocate, stays small
+// whatever a damaged header claims.
 bool FormatIsSound(const WaveFormatEx& f) {
-  return f.channels != 0 && f.samplesPerSec != 0 && f.blockAlign != 0 && f.bitsPerSample != 0 &&
-         f.avgBytesPerSec != 0;
+  return (f.channels == 1 || f.channels == 2) && f.samplesPerSec >= kFrequencyMin &&
+         f.samplesPerSec <= kFrequencyMax && f.blockAlign != 0 && f.bitsPerSample != 0 && f.avgBytesPerSec != 0;
 }
 
 void FixSixteenByteFormat(WaveFormatEx* f, uint32_t chunkSize) {
@@ -105,6 +108,8 @@ int OpenPcmWaveConverter(SoundConverter* c) {
     return -1;
   }
   if (!FindDataChunk(c)) return -1;
+  // The samples play at their rate whatever the header's byte rate says.
+  f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;
   c->outputFormat = f;
   c->blockSize = f.avgBytesPerSec;
   c->kind = kConverterPcmWave;

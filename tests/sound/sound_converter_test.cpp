@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -123,20 +124,34 @@ TEST(WaveDecoder, ChunkWalkAndBrokenHeadersAreRefusedNotHung) {
       {"zero rate", wave({{"fmt ", fmtWith(1, 0)}, {"data", pcm}}), false},
       {"zero block align", wave({{"fmt ", fmtWith(2, 0)}, {"data", pcm}}), false},
       {"zero bits", wave({{"fmt ", fmtWith(3, 0)}, {"data", pcm}}), false},
+      {"rate below the device's", wave({{"fmt ", fmtWith(1, 99)}, {"data", pcm}}), false},
+      {"rate above the device's", wave({{"fmt ", fmtWith(1, 200001)}, {"data", pcm}}), false},
+      {"three channels", wave({{"fmt ", fmtWith(0, 3)}, {"data", pcm}}), false},
+      // Headers claiming gigabytes a second, in a file of a few hundred bytes.
+      {"8-bit at 4 GHz", MakeWave({1, 1, 0xFFFFD4F4, 8, 1, 0xFFFFD4EE}, NoiseBytes(400, 3)), false},
+      {"float at 4 GHz", MakeWave({3, 2, 0xFFFFFF44, 32, 8, 0x000562FF}, NoiseBytes(80, 4)), false},
       {"fmt shorter than its fields", wave({{"fmt ", shortFmt}, {"data", pcm}}), false},
       {"no data chunk", wave({{"fmt ", FmtChunk(good)}, {"LIST", Bytes(8)}}), false},
       {"not RIFF", Bytes(64, 0), false},
       {"empty", Bytes(), false},
   };
-  g_soundDecoderMask = ~3;  // the two WAVE decoders only
-  for (Case& k : cases) {
-    SCOPED_TRACE(k.what);
-    Converter conv(k.image);
-    EXPECT_EQ(conv.result == 0, k.accepted);
-    if (k.accepted) EXPECT_EQ(conv.DecodeAll(), pcm);
-    else EXPECT_EQ(conv.c.open, 0u);
+  for (int mask : {~3, 0}) {  // the two WAVE decoders only, then every decoder
+    g_soundDecoderMask = mask;
+    for (Case& k : cases) {
+      SCOPED_TRACE(k.what);
+      const auto start = std::chrono::steady_clock::now();
+      Converter conv(k.image);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10));
+      EXPECT_EQ(conv.result == 0, k.accepted);
+      if (k.accepted) EXPECT_EQ(conv.DecodeAll(), pcm);
+      else EXPECT_EQ(conv.c.open, 0u);
+    }
   }
-  g_soundDecoderMask = 0;
+  // A byte rate a thousand times the samples' own: one second is what the samples make.
+  Converter overclaimed(MakeWave({1, 2, 44100, 16, 4, 176400000}, pcm));
+  ASSERT_EQ(overclaimed.result, 0);
+  EXPECT_EQ(overclaimed.c.blockSize, 176400u);
+  EXPECT_EQ(overclaimed.DecodeAll(), pcm);
   // A data chunk claiming more than the file holds delivers only what is there.
   Bytes image = MakeWave(good, pcm);
   image[40] = 0xFF, image[41] = 0xFF, image[42] = 0xFF, image[43] = 0x7F;
