@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "game/save_file.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -138,12 +140,12 @@ namespace {
 // The whole file; false when it is missing, not a plain file or larger than any
 // good replay.
 bool ReadWhole(const std::string& path, std::vector<uint8_t>* bytes, bool* missing) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  *missing = !f;
+  FILE* f = OpenRegularFile(path.c_str());
+  *missing = !f && errno != EINVAL;  // a folder or a FIFO in its place is a broken slot
   if (!f) return false;
   const long limit = long(kReplayHeaderSize) + 2L * kReplayPairCapacity;
   struct stat st;
-  bool fits = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit;
+  bool fits = fstat(fileno(f), &st) == 0 && st.st_size <= limit;
   if (fits) {
     // One byte more than the file holds tells a file that grew while read.
     bytes->resize(size_t(st.st_size) + 1);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/log.h"
 
 namespace {
@@ -101,7 +102,7 @@ const char* ReadFields(const uint8_t* img, SaveData* out) {
 // The whole file, one byte more than a good file holds telling a long file from a
 // good one; false when it cannot be opened.
 bool ReadSaveImage(const char* path, std::vector<uint8_t>* bytes) {
-  FILE* f = std::fopen(path, "rb");
+  FILE* f = OpenRegularFile(path);
   if (!f) return false;
   bytes->resize(kSaveFileSize + 1);
   bytes->resize(std::fread(bytes->data(), 1, bytes->size(), f));

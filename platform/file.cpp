@@ -1,13 +1,17 @@
 #include "platform/file.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "platform/log.h"
 
 namespace {
 // Game paths are written with either separator.
@@ -23,14 +27,7 @@ FILE* AsFile(FileHandle handle) { return reinterpret_cast<FILE*>(handle); }
 
 FileHandle PlainOpen(const char* path, int /*useCache*/, int /*block*/, int /*async*/) {
   if (path == nullptr) return 0;
-  FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-  if (file == nullptr) return 0;
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(file);
-    return 0;
-  }
-  return reinterpret_cast<FileHandle>(file);
+  return reinterpret_cast<FileHandle>(OpenRegularFile(NativePath(path).c_str()));
 }
 
 int PlainClose(FileHandle handle) {
@@ -167,6 +164,23 @@ size_t ReadFileViaTable(void* buffer, size_t elementSize, size_t count, FileHand
 }
 
 int EofFileViaTable(FileHandle handle) { return g_fileAccessTable.eof(handle); }
+
+FILE* OpenRegularFile(const char* path) {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer, for ever if none comes.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    WriteLogFormat("%s is not a regular file: not read\n", path);
+    errno = EINVAL;
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
+  return file;
+}
 
 FILE* CreateTempFile(char* pathBuffer) {
   if (pathBuffer == nullptr) return nullptr;

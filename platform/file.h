@@ -40,6 +40,11 @@ int SeekFileViaTable(FileHandle handle, int64_t offset, int origin);
 size_t ReadFileViaTable(void* buffer, size_t elementSize, size_t count, FileHandle handle);
 int EofFileViaTable(FileHandle handle);
 
+// `path` open for reading when it is a regular file, else null. A FIFO, a device or a
+// folder in its place is refused with a log line (errno EINVAL) without waiting for a
+// writer that never comes; a missing file leaves errno ENOENT.
+FILE* OpenRegularFile(const char* path);
+
 // A new, empty file open for writing in the temporary directory, or null; `pathBuffer`
 // (at least 4096 bytes) receives its path.
 FILE* CreateTempFile(char* pathBuffer);

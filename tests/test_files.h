@@ -1,7 +1,14 @@
 #pragma once
 // Files for tests: a fresh folder removed with everything in it, whole-file reads and
 // writes, and the log's Shift-JIS form of a UTF-8 text.
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,6 +50,18 @@ bool WriteWholeFile(const std::string& path, const Bytes& bytes) {
   return static_cast<bool>(out.flush());
 }
 inline bool WriteWholeFile(const std::string& path, const char* text) { return WriteWholeFile(path, std::string(text)); }
+
+// Runs `call` while a FIFO with no writer sits at `path`: true when it comes back by
+// itself. A call that waits for a writer is released by one, and the answer is false.
+inline bool ReturnsWithAFifoInPlace(const std::string& path, const std::function<void()>& call) {
+  if (mkfifo(path.c_str(), 0600) != 0) return false;
+  auto done = std::async(std::launch::async, call);
+  if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return true;
+  const int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) close(writer);
+  done.wait();
+  return false;
+}
 
 inline std::string ShiftJis(const std::string& utf8) {
   iconv_t cd = iconv_open("CP932", "UTF-8");

@@ -144,6 +144,9 @@ TEST_F(ReplayFileTest, EveryMalformedFileIsRefusedAndChangesNothing) {
   std::filesystem::create_directory(Path("vlm_02.rip"));
   ReplayHeader listed;
   EXPECT_EQ(InspectReplayFile(Path("vlm_02.rip"), &listed), ReplaySlotState::Broken) << "a folder in its place";
+  EXPECT_TRUE(ReturnsWithAFifoInPlace(Path("vlm_03.rip"), [&] {
+    EXPECT_EQ(InspectReplayFile(Path("vlm_03.rip"), &listed), ReplaySlotState::Broken) << "a FIFO in its place";
+  }));
   // Each legal start is accepted, so the cases above fail for their own fault.
   for (auto [scene, difficulty] : {std::pair{1, 0}, {8, 4}, {11, 2}, {16, 3}, {200, 2}, {225, 0}, {216, 4}}) {
     std::string b = header(scene, difficulty, 0);

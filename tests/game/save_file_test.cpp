@@ -188,6 +188,12 @@ TEST_F(SaveFileTest, EveryMalformedFileLoadsTheDefaultsKeepingTheWindowWord) {
     SCOPED_TRACE(c.what);
     ExpectSame(s, defaults);
   }
+  // A FIFO in its place is refused at once, not waited on.
+  std::filesystem::remove(Path("central.dat"));
+  EXPECT_TRUE(ReturnsWithAFifoInPlace(Path("central.dat"), [&] {
+    SaveData s = Varied();
+    EXPECT_FALSE(LoadSaveData(&s, Path("central.dat").c_str()));
+  }));
 }
 
 // Each write keeps the file it replaces as the backup: one flipped bit anywhere loses

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/log.h"
 #include <gtest/gtest.h>
 
 #include "tests/test_files.h"
@@ -93,6 +94,11 @@ TEST(FileAccess, BadPathsGiveZeroAndFindWalksMatches) {
   EXPECT_EQ(OpenFileViaTable(dir.File("missing.png").c_str(), 0, 1, 0), 0u);
   EXPECT_EQ(OpenFileViaTable(dir.path().c_str(), 0, 1, 0), 0u);  // a directory is no file
   EXPECT_EQ(OpenFileViaTable(nullptr, 0, 1, 0), 0u);
+  StartLog(dir.path().c_str());
+  EXPECT_TRUE(ReturnsWithAFifoInPlace(dir.File("pipe.png"), [&] {
+    EXPECT_EQ(OpenFileViaTable(dir.File("pipe.png").c_str(), 0, 1, 0), 0u);
+  }));
+  EXPECT_NE(ReadWholeFile(dir.File("Log.txt")).find("pipe.png is not a regular file"), std::string::npos);
 
   std::filesystem::create_directory(dir.File("sub"));
   WriteWholeFile(dir.File("sub/a.wav"), "abc");
