@@ -2,6 +2,7 @@
 #include "game/loading.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "font/default_font.h"
@@ -30,16 +31,6 @@ void LoadEffect(int slot) {
   SoundEffectTable[slot] = LoadSoundFile(path, 3, -1);
 }
 
-// The titles are compiled in; the tracks are only checked for, so a missing file is
-// named in the log once rather than at every play.
-void CheckMusicTitles() {
-  for (int index = 0; index < kMusicTitleCount; ++index) {
-    char path[32];
-    std::snprintf(path, sizeof path, "./music/bgm%02d.mp3", index);
-    if (access(path, R_OK) != 0) WriteLogFormat("Music track missing: %s (%s)\n", path, MusicTitleTable[index]);
-  }
-}
-
 // One silent step of attack 0 so the attack code, its tables and the banner have run
 // once before the first play.
 void WarmUpPlay() {
@@ -58,6 +49,19 @@ void WarmUpPlay() {
 }
 
 }  // namespace
+
+// The titles are compiled in; the tracks are only checked for.
+void CheckMusicTitles() {
+  for (int index = 0; index < kMusicTitleCount; ++index) {
+    char path[32];
+    std::snprintf(path, sizeof path, "./music/bgm%02d.mp3", index);
+    struct stat info;
+    if (stat(path, &info) != 0)
+      WriteLogFormat("Music track missing: %s (%s)\n", path, MusicTitleTable[index]);
+    else if (!S_ISREG(info.st_mode) || access(path, R_OK) != 0)
+      WriteLogFormat("Music track is not a readable file: %s (%s)\n", path, MusicTitleTable[index]);
+  }
+}
 
 void RunLoadingWork(int frame) {
   if (frame < kEffectFrames) LoadEffect(frame);

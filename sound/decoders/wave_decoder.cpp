@@ -5,6 +5,7 @@
 
 #include "host/audio/audio.h"
 #include "platform/alloc.h"
+#include "platform/log.h"
 #include "sound/decoders/sound_converter.h"
 
 namespace {
@@ -108,6 +109,11 @@ int OpenPcmWaveConverter(SoundConverter* c) {
     return -1;
   }
   if (!FindDataChunk(c)) return -1;
+  // A sample cut short at the end cannot play; the whole ones before it can.
+  if (const uint32_t partial = c->dataSize % f.blockAlign) {
+    WriteLogFormat("The WAVE data ends inside a sample: its last %u bytes are dropped\n", partial);
+    c->dataSize -= partial;
+  }
   // The samples play at their rate whatever the header's byte rate says.
   f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;
   c->outputFormat = f;

@@ -241,3 +241,20 @@ TEST_F(SoundTest, EightBitWaveKeepsItsBytesAndTheMemoryLimitIs180Seconds) {
   ASSERT_GE(played.size(), 441u);
   EXPECT_EQ(Bytes(played.begin(), played.begin() + 441), head);
 }
+
+// Data that ends inside a 16-bit stereo sample: the whole samples load and play, the
+// odd bytes are dropped and the log says so.
+TEST_F(SoundTest, AWaveEndingInPartOfASampleKeepsItsWholeSamples) {
+  const Bytes pcm = EffectPcm(300, 6);
+  for (size_t extra : {1u, 3u}) {
+    Bytes cut = pcm;
+    cut.insert(cut.end(), pcm.begin(), pcm.begin() + static_cast<long>(extra));
+    const int h = LoadWave(cut, 1);
+    ASSERT_NE(h, -1) << extra;
+    EXPECT_EQ(GetSoundRecord(h)->kind, kMemorySound);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    out_->Advance(400);
+    EXPECT_EQ(out_->PlayedBytes(BufferOf(h, 0)->id()), pcm) << extra;
+    EXPECT_TRUE(LogHas("ends inside a sample: its last " + std::to_string(extra) + " bytes are dropped"));
+  }
+}

@@ -7,11 +7,14 @@
 #include <cstring>
 
 #include "game/game_session.h"
+#include "game/loading.h"
 #include "game/play_state.h"
 #include "game/replay_file.h"
 #include "game/save_tables.h"
 #include "game/scenes.h"
+#include "platform/log.h"
 #include "tests/game/app/app_fixture.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -147,3 +150,15 @@ TEST_F(SceneFlowTest, LeavingTheSettingsWritesTheSaveFileWithTheNewVolumes) {
 }
 
 }  // namespace
+
+TEST_F(SceneFlowTest, TheMusicListNamesTracksThatAreMissingOrNoFile) {
+  ASSERT_EQ(mkdir("music", 0755), 0);
+  ASSERT_EQ(mkdir("music/bgm00.mp3", 0755), 0);  // a folder where a track should be
+  ASSERT_TRUE(WriteWholeFile("music/bgm01.mp3", "ID3"));
+  StartLog(".");
+  CheckMusicTitles();
+  const std::string log = ReadWholeFile("Log.txt");
+  EXPECT_NE(log.find("not a readable file: ./music/bgm00.mp3"), std::string::npos);
+  EXPECT_EQ(log.find("bgm01.mp3"), std::string::npos);
+  EXPECT_NE(log.find("Music track missing: ./music/bgm02.mp3"), std::string::npos);
+}
