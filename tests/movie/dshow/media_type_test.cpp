@@ -102,7 +102,7 @@ TEST_F(MediaTypes, CopiesOwnTheirFormatAndReferenceAndAFailedCopyHoldsNeither) {
   EXPECT_EQ(unk.count, 1u);
 }
 
-TEST(PtrList, KeepsOrderAndAtMostTenSpareNodes) {
+TEST_F(MediaTypes, ThePointerListKeepsOrderAndAtMostTenSpareNodes) {
   D_CPtrList list;
   int objects[15];
   for (int& o : objects) ASSERT_NE(list.AddTail(&o), nullptr);
