@@ -44,10 +44,6 @@ TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
   }
 }
 
-TEST_F(Extra, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  ExpectReplayReproducesTheRun(PlaySetup{8, 4, 7, 0xC0FFEEu}, 200000, true);
-}
-
 TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {
   StartAt(8, 4, 4615);
   PlaceEnemy(3, 40, 10, 100);

@@ -12,7 +12,6 @@
 #include "game/play_runner.h"
 #include "game/play_sound.h"
 #include "game/play_state.h"
-#include "game/replay_memory.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/spell_banner.h"
 
@@ -157,45 +156,6 @@ class PlayFixture : public ::testing::Test {
     for (int k = 0; k < count; ++k) RunLogicStep();
   }
 
-  // Runs the play until its scene changes or it ends; the step count, or -1 past the
-  // budget. With `hashes`, the state hash after every 600th step.
-  int PlayToTheEnd(int (*input)(int), int budget, std::vector<uint64_t>* hashes) {
-    const int startScene = g_scene;
-    for (int step = 0; step < budget; ++step) {
-      SetLiveInput(input ? input(step) : 0);
-      RunLogicStep();
-      if (hashes != nullptr && (step + 1) % 600 == 0) hashes->push_back(HashAsLive());
-      if (g_scene != startScene || g_stageOver != 0) return step + 1;
-    }
-    return -1;
-  }
-  // Plays a stage live with the firing player, then plays its recording back: the state
-  // hashes after every 600th step must agree. A replay that `endsEarlier` (the Extra's
-  // stops after the bonus, without the closing talk) agrees on the steps it has.
-  void ExpectReplayReproducesTheRun(const PlaySetup& setup, int budget, bool endsEarlier = false) {
-    BeginPlay(setup);
-    std::vector<uint64_t> live;
-    const int steps = PlayToTheEnd(FiringInput, budget, &live);
-    ASSERT_GT(steps, 0);
-    const std::vector<ReplayPair> recording(g_replayPairs, g_replayPairs + g_replayPairCount);
-    BeginPlayback(setup, recording.data(), static_cast<int>(recording.size()));
-    std::vector<uint64_t> replayed;
-    PlayToTheEnd(nullptr, steps, &replayed);
-    ASSERT_GT(replayed.size(), 0u);
-    if (endsEarlier) {
-      ASSERT_LE(replayed.size(), live.size());
-    } else {
-      ASSERT_EQ(replayed.size(), live.size());
-    }
-    for (size_t k = 0; k < replayed.size(); ++k) {
-      ASSERT_EQ(replayed[k], live[k]) << "step " << 600 * (k + 1);
-    }
-    if (endsEarlier) {
-      EXPECT_EQ(g_stageOver, 1);
-    } else {
-      EXPECT_EQ(g_scene, 1000 + setup.scene + 1);
-    }
-  }
   // Runs card `slot` alone (the spell practice stage) to the given timer.
   void RunCardTo(int difficulty, int slot, int timer) {
     Begin(200 + slot, difficulty);

@@ -122,8 +122,4 @@ TEST_F(Stage1, ConversationAndFightMarksChainToTheNextStage) {
   EXPECT_EQ(g_stageFrame, 0);
 }
 
-TEST_F(Stage1, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  ExpectReplayReproducesTheRun(PlaySetup{1, 2, 7, 0xC0FFEEu}, 80000);
-}
-
 }  // namespace

@@ -248,8 +248,4 @@ TEST_F(Stage2, FamiliarsCircleTheBossAndCostItHpWhenShotDown) {
   EXPECT_EQ(g_enemies[0].seg1.kind, 5.0);
 }
 
-TEST_F(Stage2, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  ExpectReplayReproducesTheRun(PlaySetup{2, 3, 0, 0xBADA55u}, 100000);
-}
-
 }  // namespace

@@ -285,8 +285,4 @@ TEST_F(Stage3, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {
   PlayEveryCardInPractice(6, 9, 8000, [](int, bool) { EXPECT_EQ(g_bosses[0].state, 0); });
 }
 
-TEST_F(Stage3, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  ExpectReplayReproducesTheRun(PlaySetup{3, 3, 7, 0xC0FFEEu}, 100000);
-}
-
 }  // namespace

@@ -31,10 +31,6 @@ TEST_F(Stage4, PlaysThroughToStage5OnEveryDifficulty) {
   }
 }
 
-TEST_F(Stage4, ReplayOfAFullRunReproducesTheStateEvery600Steps) {
-  ExpectReplayReproducesTheRun(PlaySetup{4, 3, 7, 0xBEEFu}, 100000);
-}
-
 TEST_F(Stage4, OrbitEnemiesShareOneTableOfSixBullets) {
   Begin(4, 3);
   Step();
