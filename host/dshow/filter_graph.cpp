@@ -34,7 +34,8 @@ class FilterGraph final : public IFilterGraph2,
                           public IMediaControl,
                           public IMediaEventEx,
                           public IMediaEventSink,
-                          public IMediaSeeking {
+                          public IMediaSeeking,
+                          public IBasicAudio {
  public:
   FilterGraph() { CountHostMediaObject(1); }
 
@@ -55,6 +56,8 @@ class FilterGraph final : public IFilterGraph2,
       p = static_cast<IMediaEventSink*>(this);
     } else if (iid == IID_IMediaSeeking) {
       p = static_cast<IMediaSeeking*>(this);
+    } else if (iid == IID_IBasicAudio) {
+      p = static_cast<IBasicAudio*>(this);
     }
     *out = p;
     if (!p) return E_NOINTERFACE;
@@ -88,11 +91,8 @@ class FilterGraph final : public IFilterGraph2,
   // IGraphBuilder
   HRESULT Connect(IPin* output, IPin* input) override;
   HRESULT Render(IPin* output) override;
-  HRESULT RenderFile(const char16_t*, const char16_t*) override { return E_NOTIMPL; }
-  HRESULT AddSourceFilter(const char16_t*, const char16_t*, IBaseFilter** filter) override {
-    if (filter) *filter = nullptr;
-    return E_NOTIMPL;
-  }
+  HRESULT RenderFile(const char16_t* file, const char16_t* playList) override;
+  HRESULT AddSourceFilter(const char16_t* file, const char16_t* name, IBaseFilter** filter) override;
   HRESULT SetLogFile(uintptr_t) override { return S_OK; }
   HRESULT Abort() override { return S_OK; }
   HRESULT ShouldOperationContinue() override { return S_OK; }
@@ -148,7 +148,7 @@ class FilterGraph final : public IFilterGraph2,
     *state = s;
     return hr;
   }
-  HRESULT RenderFile(BSTR) override { return E_NOTIMPL; }
+  HRESULT RenderFile(BSTR file) override { return RenderFile(file, nullptr); }
   HRESULT AddSourceFilter(BSTR, IDispatch** filter) override {
     if (filter) *filter = nullptr;
     return E_NOTIMPL;
@@ -217,6 +217,12 @@ class FilterGraph final : public IFilterGraph2,
   HRESULT GetRate(double* r) override { return Seek([&](IMediaSeeking* s) { return s->GetRate(r); }); }
   HRESULT GetPreroll(int64_t* p) override { return Seek([&](IMediaSeeking* s) { return s->GetPreroll(p); }); }
 
+  // IBasicAudio: answered by the first renderer that offers it.
+  HRESULT put_Volume(int32_t v) override { return Audio([&](IBasicAudio* a) { return a->put_Volume(v); }); }
+  HRESULT get_Volume(int32_t* v) override { return Audio([&](IBasicAudio* a) { return a->get_Volume(v); }); }
+  HRESULT put_Balance(int32_t b) override { return Audio([&](IBasicAudio* a) { return a->put_Balance(b); }); }
+  HRESULT get_Balance(int32_t* b) override { return Audio([&](IBasicAudio* a) { return a->get_Balance(b); }); }
+
  private:
   struct Entry {
     ComPtr<IBaseFilter> filter;
@@ -253,11 +259,18 @@ class FilterGraph final : public IFilterGraph2,
 
   template <class F>
   HRESULT Seek(F call) {
+    return ViaRenderer<IMediaSeeking>(IID_IMediaSeeking, call);
+  }
+  template <class F>
+  HRESULT Audio(F call) {
+    return ViaRenderer<IBasicAudio>(IID_IBasicAudio, call);
+  }
+  // The call made on the first renderer that offers the interface; E_NOTIMPL for none.
+  template <class I, class F>
+  HRESULT ViaRenderer(REFIID iid, F call) {
     for (const ComPtr<IBaseFilter>& renderer : Renderers()) {
-      ComPtr<IMediaSeeking> seeking;
-      if (SUCCEEDED(renderer->QueryInterface(IID_IMediaSeeking, seeking.OutVoid())) && seeking) {
-        return call(seeking.get());
-      }
+      ComPtr<I> face;
+      if (SUCCEEDED(renderer->QueryInterface(iid, face.OutVoid())) && face) return call(face.get());
     }
     return E_NOTIMPL;
   }
@@ -405,6 +418,41 @@ HRESULT FilterGraph::Render(IPin* output) {
   HRESULT hr = RenderPin(output, 0);
   EndConnecting();
   return hr;
+}
+
+HRESULT FilterGraph::AddSourceFilter(const char16_t* file, const char16_t* name, IBaseFilter** out) {
+  if (!file || !out) return E_POINTER;
+  *out = nullptr;
+  ComPtr<IBaseFilter> source;
+  ComPtr<IFileSourceFilter> loader;
+  HRESULT hr = CoCreateInstance(CLSID_MediaFileSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                source.OutVoid());
+  if (SUCCEEDED(hr)) hr = source->QueryInterface(IID_IFileSourceFilter, loader.OutVoid());
+  if (SUCCEEDED(hr)) hr = loader->Load(file, nullptr);
+  if (SUCCEEDED(hr)) hr = AddFilter(source.get(), name ? name : file);
+  if (FAILED(hr)) return hr;
+  *out = source.get();
+  (*out)->AddRef();
+  return S_OK;
+}
+
+HRESULT FilterGraph::RenderFile(const char16_t* file, const char16_t*) {
+  if (!file) return E_POINTER;
+  CriticalSectionGuard guard(lock_);
+  if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
+  ComPtr<IBaseFilter> source;
+  HRESULT hr = AddSourceFilter(file, file, source.Out());
+  if (FAILED(hr)) return hr;
+  // Every stream the source offers that something can play.
+  BeginConnecting();
+  bool rendered = false;
+  for (const ComPtr<IPin>& out : FilterPins(source.get(), PINDIR_OUTPUT)) {
+    if (SUCCEEDED(RenderPin(out.get(), 0))) rendered = true;
+  }
+  EndConnecting();
+  if (rendered) return S_OK;
+  RemoveFilter(source.get());
+  return VFW_E_CANNOT_RENDER;
 }
 
 HRESULT FilterGraph::RenderPin(IPin* output, int depth) {

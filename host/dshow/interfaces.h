@@ -272,6 +272,12 @@ struct IBasicAudio : IDispatch {
   virtual HRESULT get_Balance(int32_t* balance) = 0;
 };
 
+// A source filter that opens a file by name.
+struct IFileSourceFilter : IUnknown {
+  virtual HRESULT Load(const char16_t* fileName, const AM_MEDIA_TYPE* type) = 0;
+  virtual HRESULT GetCurFile(char16_t** fileName, AM_MEDIA_TYPE* type) = 0;
+};
+
 struct IQualityControl : IUnknown {
   virtual HRESULT Notify(IBaseFilter* self, Quality quality) = 0;
   virtual HRESULT SetSink(IQualityControl* sink) = 0;

@@ -10,6 +10,7 @@
 #include "host/dshow/filter_graph.h"
 #include "host/dshow/reference_clock.h"
 #include "host/kernel/thread.h"
+#include "movie/dshow/com_base.h"
 #include "tests/host/dshow/graph_test_filter.h"
 
 namespace {
@@ -26,7 +27,8 @@ class GraphTest : public ::testing::Test {
     graph.Reset();
     UnregisterComClass(CLSID_Mp3DecoderFilter);
     UnregisterComClass(CLSID_DSoundRender);
-    EXPECT_EQ(GraphTestFilter::live, 0);
+    UnregisterComClass(CLSID_MediaFileSource);
+    EXPECT_EQ(LiveObjectCount.load(), 0);
     EXPECT_EQ(LiveHostMediaObjectCount(), 0);
     EXPECT_EQ(LiveTaskMemoryCount(), 0);
     EXPECT_EQ(LiveHostThreadCount(), 0);
@@ -35,7 +37,6 @@ class GraphTest : public ::testing::Test {
   GraphTestFilter* Add(const char* name, std::vector<GUID> in, std::vector<GUID> out) {
     auto* f = new GraphTestFilter(name, std::move(in), std::move(out), &log);
     EXPECT_EQ(graph->AddFilter(f, std::u16string(name, name + strlen(name)).c_str()), S_OK);
-    f->Release();
     return f;
   }
   int FilterCount() {
@@ -68,7 +69,6 @@ TEST_F(GraphTest, RenderTakesFreeInputsThenFactoriesAndAFailedBranchLeavesNothin
   EXPECT_EQ(graph->Render(source->pin(0)), VFW_E_CANNOT_RENDER);
   EXPECT_EQ(FilterCount(), 1);
   EXPECT_EQ(source->pin(0)->peer(), nullptr);
-  EXPECT_EQ(GraphTestFilter::live, 1);
 
   // A free input already in the graph comes before a new renderer.
   GraphTestFilter* sink = Add("sink", {kAudio}, {});
@@ -101,6 +101,7 @@ TEST_F(GraphTest, ReconnectionsAskedInsideAConnectionWaitForTheOutermostCall) {
   AM_MEDIA_TYPE pcm{};
   pcm.majortype = kAudio;
   pcm.subtype = MEDIASUBTYPE_PCM;
+  pcm.formattype = FORMAT_None;
   bool deferred = false;
   mid->onConnected = [&](GraphTestPin* pin) {
     if (pin != mid->pin(1)) return;
@@ -162,7 +163,7 @@ TEST_F(GraphTest, CompletionWaitsForEveryRendererWhileAbortsAndTimeOutsEndTheWai
   ASSERT_EQ(graph->Connect(source->pin(1), b->pin(0)), S_OK);
   auto control = As<IMediaControl>(IID_IMediaControl);
   auto events = As<IMediaEvent>(IID_IMediaEvent);
-  auto self = [](GraphTestFilter* f) { return reinterpret_cast<intptr_t>(static_cast<IBaseFilter*>(f)); };
+  auto self = [](GraphTestFilter* f) { return reinterpret_cast<intptr_t>(f->AsBaseFilter()); };
   int32_t code = -1;
   intptr_t p1, p2;
 
@@ -215,15 +216,54 @@ TEST_F(GraphTest, LastReleaseStopsDisconnectsAndReleasesEveryFilter) {
   GraphTestFilter* sink = Add("sink", {kAudio}, {});
   ASSERT_EQ(graph->Connect(source->pin(0), sink->pin(0)), S_OK);
   ASSERT_EQ(As<IMediaControl>(IID_IMediaControl)->Run(), S_OK);
-  sink->AddRef();
+  sink->AsBaseFilter()->AddRef();
   graph.Reset();
-  EXPECT_EQ(sink->state(), State_Stopped);
+  EXPECT_EQ(sink->State(), State_Stopped);
   EXPECT_EQ(sink->pin(0)->peer(), nullptr);
   EXPECT_EQ(sink->graph(), nullptr);
   EXPECT_EQ(sink->clock(), nullptr);
   EXPECT_EQ(log.back(), "sink:Leave");
-  EXPECT_EQ(GraphTestFilter::live, 1);
-  sink->Release();
+  sink->AsBaseFilter()->Release();
+}
+
+TEST_F(GraphTest, RenderFileRendersTheSourcesStreamsAndAudioCallsReachTheRenderer) {
+  EXPECT_EQ(graph->RenderFile(u"a.avi", nullptr), REGDB_E_CLASSNOTREG);
+  auto audio = As<IBasicAudio>(IID_IBasicAudio);
+  EXPECT_EQ(audio->put_Volume(-100), E_NOTIMPL);
+  GraphTestFilter *file = nullptr, *speaker = nullptr;
+  RegisterTestFactory(CLSID_MediaFileSource, [&] {
+    file = new GraphTestFilter("file", {}, {kAudio, MEDIATYPE_Video});
+    file->fileSource = true;
+    return file;
+  });
+  RegisterTestFactory(CLSID_DSoundRender, [&] {
+    auto* f = new GraphTestFilter("speaker", {kAudio}, {});
+    f->audio = true;
+    if (!speaker) speaker = f;  // the one the audio stream keeps
+    return f;
+  });
+  // The audio stream finds the renderer; the video stream finds nothing, which is no failure.
+  ASSERT_EQ(graph->RenderFile(u"a.avi", nullptr), S_OK);
+  EXPECT_EQ(file->loaded, u"a.avi");
+  EXPECT_EQ(FilterCount(), 2);
+  EXPECT_EQ(audio->put_Volume(-100), S_OK);
+  EXPECT_EQ(speaker->volume, -100);
+
+  // A source that cannot open the file, or none of whose streams plays, leaves nothing.
+  RegisterTestFactory(CLSID_MediaFileSource, [] {
+    auto* f = new GraphTestFilter("bad", {}, {kAudio});
+    f->fileSource = true;
+    f->loadResult = E_FAIL;
+    return f;
+  });
+  EXPECT_EQ(graph->RenderFile(u"b.avi", nullptr), E_FAIL);
+  RegisterTestFactory(CLSID_MediaFileSource, [] {
+    auto* f = new GraphTestFilter("video", {}, {MEDIATYPE_Video});
+    f->fileSource = true;
+    return f;
+  });
+  EXPECT_EQ(graph->RenderFile(u"c.avi", nullptr), VFW_E_CANNOT_RENDER);
+  EXPECT_EQ(FilterCount(), 2);
 }
 
 TEST(ReferenceClock, ManualAdvanceFiresWhatIsDueAndTheSystemClockKeepsTime) {

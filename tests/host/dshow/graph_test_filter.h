@@ -1,104 +1,82 @@
 #pragma once
-// A filter written straight on the interfaces, for testing the graph on its own: pins
-// that offer and accept one major type, a shared log of state calls, and hooks the
-// tests fill in. Every pin and filter counts itself.
-#include <atomic>
+// A filter on the framework's bases for testing the graph: pins that offer and accept
+// one major type, a shared log of state calls, hooks the tests fill in, and, on
+// request, a file-source and an audio interface of its own.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/dshow/com_ptr.h"
-#include "host/dshow/interfaces.h"
+#include "movie/dshow/filter_base.h"
+#include "movie/dshow/pin_base.h"
 
 class GraphTestFilter;
 
-class GraphTestPin final : public IPin {
+class GraphTestPin final : public D_CPinBase {
  public:
-  GraphTestPin(GraphTestFilter* filter, PIN_DIRECTION direction, const GUID& major)
-      : filter_(filter), direction_(direction), major_(major) {}
-  ~GraphTestPin() { ReleasePeer(); }
-
-  HRESULT QueryInterface(REFIID iid, void** out) override;
-  uint32_t AddRef() override;
-  uint32_t Release() override;
-  HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
-  HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
-  HRESULT Disconnect() override;
-  HRESULT ConnectedTo(IPin** pin) override;
-  HRESULT ConnectionMediaType(AM_MEDIA_TYPE* type) override;
-  HRESULT QueryPinInfo(PIN_INFO* info) override;
-  HRESULT QueryDirection(PIN_DIRECTION* direction) override;
-  HRESULT QueryId(char16_t**) override { return E_NOTIMPL; }
-  HRESULT QueryAccept(const AM_MEDIA_TYPE* type) override { return Accepts(type) ? S_OK : S_FALSE; }
-  HRESULT EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
-  HRESULT QueryInternalConnections(IPin**, uint32_t*) override { return E_NOTIMPL; }
-  HRESULT EndOfStream() override { return S_OK; }
-  HRESULT BeginFlush() override { return S_OK; }
-  HRESULT EndFlush() override { return S_OK; }
-  HRESULT NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
-
-  IPin* peer() const { return peer_; }
-  const AM_MEDIA_TYPE& type() const { return type_; }
+  GraphTestPin(GraphTestFilter* filter, CriticalSection* lock, PIN_DIRECTION direction, const GUID& major);
+  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override { return type->majortype == major_ ? S_OK : S_FALSE; }
+  HRESULT ProposedType(int32_t position, D_CMediaTypeRec* type) override;
+  HRESULT FinishConnection(IPin* peer) override;
+  IPin* peer() const { return ConnectedPin(); }
+  const AM_MEDIA_TYPE& type() const { return ConnectionType(); }
 
  private:
-  bool Accepts(const AM_MEDIA_TYPE* type) const { return type && type->majortype == major_; }
-  void ReleasePeer();
-
-  GraphTestFilter* filter_;
-  PIN_DIRECTION direction_;
+  GraphTestFilter* owner_;
   GUID major_;
-  IPin* peer_ = nullptr;
-  AM_MEDIA_TYPE type_{};
 };
 
-class GraphTestFilter final : public IBaseFilter {
+class GraphTestFilter final : public D_CFilterBase, public IFileSourceFilter, public IBasicAudio {
  public:
-  // `inputs` and `outputs`: the major type of each pin.
+  // `inputs` and `outputs`: the major type of each pin. Made with no reference.
   GraphTestFilter(std::string name, std::vector<GUID> inputs, std::vector<GUID> outputs,
                   std::vector<std::string>* log = nullptr);
 
-  HRESULT QueryInterface(REFIID iid, void** out) override;
-  uint32_t AddRef() override;
-  uint32_t Release() override;
-  HRESULT GetClassID(CLSID* clsid) override;
+  DSHOW_OUTER_UNKNOWN
+  HRESULT InnerQueryInterface(REFIID iid, void** out) override;
+  int32_t PinCount() override { return static_cast<int32_t>(pins_.size()); }
+  D_CPinBase* PinAt(int32_t index) override {
+    return index >= 0 && index < PinCount() ? pins_[index].get() : nullptr;
+  }
   HRESULT Stop() override;
   HRESULT Pause() override;
   HRESULT Run(REFERENCE_TIME start) override;
-  HRESULT GetState(uint32_t, FILTER_STATE* state) override;
-  HRESULT SetSyncSource(IReferenceClock* clock) override;
-  HRESULT GetSyncSource(IReferenceClock** clock) override;
-  HRESULT EnumPins(IEnumPins** pins) override;
-  HRESULT FindPin(const char16_t*, IPin** pin) override;
-  HRESULT QueryFilterInfo(FILTER_INFO* info) override;
   HRESULT JoinFilterGraph(IFilterGraph* graph, const char16_t* name) override;
-  HRESULT QueryVendorInfo(char16_t**) override { return E_NOTIMPL; }
 
-  GraphTestPin* pin(size_t i) { return pins_[i]; }
+  HRESULT Load(const char16_t* fileName, const AM_MEDIA_TYPE*) override;
+  HRESULT GetCurFile(char16_t**, AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfoCount(uint32_t*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, char16_t**, uint32_t, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID, REFIID, LCID, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, uint32_t*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT put_Volume(int32_t v) override { return volume = v, S_OK; }
+  HRESULT get_Volume(int32_t* v) override { return *v = volume, S_OK; }
+  HRESULT put_Balance(int32_t) override { return E_NOTIMPL; }
+  HRESULT get_Balance(int32_t*) override { return E_NOTIMPL; }
+
+  GraphTestPin* pin(size_t i) { return pins_[i].get(); }
   IFilterGraph* graph() const { return graph_; }
-  FILTER_STATE state() const { return state_; }
-  IReferenceClock* clock() const { return clock_.get(); }
-  // Sends an event to the graph the way filters do.
-  HRESULT Notify(int32_t code, intptr_t p1, intptr_t p2);
+  IReferenceClock* clock() const { return clock_; }
+  HRESULT Notify(int32_t code, intptr_t p1, intptr_t p2) { return SendGraphEvent(code, p1, p2); }
 
-  // Called after one of the pins has connected (the graph may be inside Connect).
-  std::function<void(GraphTestPin*)> onConnected;
-  // Called inside Stop, the graph lock held.
-  std::function<void()> onStop;
-  static int live;
+  std::function<void(GraphTestPin*)> onConnected;  // after one of the pins connected
+  std::function<void()> onStop;                    // inside Stop, the graph lock held
+  bool fileSource = false;                         // offers IFileSourceFilter
+  bool audio = false;                              // offers IBasicAudio
+  HRESULT loadResult = S_OK;
+  std::u16string loaded;
+  int32_t volume = 0;
 
  private:
-  ~GraphTestFilter();
   void Log(const char* what);
-
-  std::atomic<int> refs_{1};
+  CriticalSection lock_;
   std::string name_;
-  std::vector<GraphTestPin*> pins_;
+  std::vector<std::unique_ptr<GraphTestPin>> pins_;
   std::vector<std::string>* log_;
-  IFilterGraph* graph_ = nullptr;
-  FILTER_STATE state_ = State_Stopped;
-  ComPtr<IReferenceClock> clock_;
-  friend class GraphTestPin;
 };
 
-// Registers a factory for `clsid` making GraphTestFilters like `make` returns.
+// Registers `clsid` as making the filters `make` returns.
 void RegisterTestFactory(const CLSID& clsid, std::function<GraphTestFilter*()> make);
