@@ -105,9 +105,18 @@ void AudioMixer::Mix(int16_t* out, int frames) {
     AudioBufferState& s = *b->state_;
     if (s.playing && !s.primary && s.frames > 0) MixBuffer(s, accumulator_.data(), frames);
   }
-  for (int i = 0; i < frames * 2; ++i) {
-    out[i] = static_cast<int16_t>(std::clamp<int32_t>(accumulator_[i], -32768, 32767));
-  }
+  for (int i = 0; i < frames * 2; ++i) out[i] = LimitSample(accumulator_[i]);
+}
+
+int16_t AudioMixer::LimitSample(int32_t mixed) {
+  if (mixed <= kLimiterKnee && mixed >= -kLimiterKnee) return static_cast<int16_t>(mixed);
+  // Above the knee the excess is bent by tanh: slope 1 at the knee, below 1 past it,
+  // so a peak is rounded off rather than cut and no step grows; the output only
+  // approaches the ceiling.
+  constexpr double kRoom = kLimiterCeiling - kLimiterKnee;
+  const double excess = (std::abs(static_cast<double>(mixed)) - kLimiterKnee) / kRoom;
+  const int32_t bent = kLimiterKnee + static_cast<int32_t>(kRoom * std::tanh(excess));
+  return static_cast<int16_t>(mixed < 0 ? -bent : bent);
 }
 
 void AudioMixer::MixBuffer(AudioBufferState& s, int32_t* acc, int frames) {

@@ -1,7 +1,7 @@
 #pragma once
 // The software mixer behind the audio device: every playing secondary buffer is
 // resampled to the output rate with linear interpolation, scaled by its volume and pan
-// gains, summed in 32 bits and saturated to 16-bit stereo.
+// gains, summed in 32 bits and brought to 16-bit stereo through a soft limiter.
 #include <cstdint>
 #include <atomic>
 #include <map>
@@ -45,6 +45,11 @@ class AudioMixer {
   // Mixes `frames` stereo frames into `out` (interleaved int16), advancing every
   // playing buffer. Takes the mutex.
   void Mix(int16_t* out, int frames);
+
+  // The output stage: a mixed sample within +-kLimiterKnee passes unchanged; beyond it
+  // the sample is bent smoothly toward kLimiterCeiling, never reaching full scale.
+  static constexpr int32_t kLimiterKnee = 24576, kLimiterCeiling = 32766;
+  static int16_t LimitSample(int32_t mixed);
 
   // With recording on, the source bytes each buffer plays are appended to a record
   // kept by buffer id (kept after the buffer is released).

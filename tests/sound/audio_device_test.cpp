@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/audio/audio.h"
+#include "host/audio/mixer.h"
 #include "host/audio/output.h"
 #include "tests/sound/test_media.h"
 
@@ -75,8 +76,8 @@ TEST(AudioMixer, MixesEachFormatVolumeAndPanAsTheGainRulesSay) {
     for (size_t i = 0; i < 600; ++i) {
       int32_t l = i < 500 ? static_cast<int32_t>((static_cast<int64_t>(SampleOf(data, f, i, 0)) * gl) >> 16) : 0;
       int32_t r = i < 500 ? static_cast<int32_t>((static_cast<int64_t>(SampleOf(data, f, i, 1)) * gr) >> 16) : 0;
-      ASSERT_EQ(got[2 * i], l) << "frame " << i;
-      ASSERT_EQ(got[2 * i + 1], r) << "frame " << i;
+      ASSERT_EQ(got[2 * i], AudioMixer::LimitSample(l)) << "frame " << i;
+      ASSERT_EQ(got[2 * i + 1], AudioMixer::LimitSample(r)) << "frame " << i;
     }
     uint32_t status = 99, cursor = 99;
     b->GetStatus(&status);
@@ -87,10 +88,10 @@ TEST(AudioMixer, MixesEachFormatVolumeAndPanAsTheGainRulesSay) {
   }
 }
 
-TEST(AudioMixer, ResamplesLinearlyAndLoopsAndSaturates) {
+TEST(AudioMixer, ResamplesLinearlyAndLoopsAndLimits) {
   Device dev;
   WaveFormatEx f = Pcm(1, 16, 22050);
-  std::vector<int16_t> s = {0, 1000, -1000, 30000, 30000, -32768, 12, 7};
+  std::vector<int16_t> s = {0, 1000, -1000, 24000, 24000, -24576, 12, 7};
   AudioBuffer* b = dev.Make(f, AsBytes(s));
   AudioBuffer* loud = dev.Make(Pcm(1, 16, 44100), AsBytes(std::vector<int16_t>(64, 20000)));
   ASSERT_EQ(b->Play(0, 0, kPlayLooping), kAudioOk);
@@ -106,13 +107,34 @@ TEST(AudioMixer, ResamplesLinearlyAndLoopsAndSaturates) {
   b->GetStatus(&status);
   EXPECT_EQ(status, kStatusPlaying | kStatusLooping);
   b->Stop();
-  // Two buffers at 20000 and 30000 sum past the 16-bit range and clip.
-  b->SetCurrentPosition(6);  // frame 3: 30000
+  // Two buffers at 20000 and 24000 sum past the 16-bit range: limited, not clipped.
+  b->SetCurrentPosition(6);  // frame 3: 24000
   b->SetFrequency(44100);
   b->Play(0, 0, 0);
   loud->Play(0, 0, 0);
   dev.out->Advance(1);
-  EXPECT_EQ(dev.out->TakeCaptured()[0], 32767);
+  const int16_t limited = dev.out->TakeCaptured()[0];
+  EXPECT_GT(limited, AudioMixer::kLimiterKnee);
+  EXPECT_LT(limited, 32767);
+}
+
+// Swept over every sum ten full-scale buffers can make: unchanged within the knee,
+// never full scale, never a step larger than the input's, and odd-symmetric; a peak is
+// rounded, not flattened at the ceiling.
+TEST(AudioMixer, LimiterIsTransparentBelowItsKneeAndSmoothAbove) {
+  EXPECT_LT(AudioMixer::LimitSample(32767), AudioMixer::LimitSample(65534));
+  int16_t previous = AudioMixer::LimitSample(-327680);
+  for (int32_t x = -327679; x <= 327680; ++x) {
+    const int16_t y = AudioMixer::LimitSample(x);
+    if (std::abs(x) <= AudioMixer::kLimiterKnee) {
+      ASSERT_EQ(y, x);
+    }
+    ASSERT_LT(std::abs(int(y)), 32767) << x;
+    ASSERT_GE(y, previous) << x;
+    ASSERT_LE(y - previous, 1) << x;
+    ASSERT_EQ(y, -AudioMixer::LimitSample(-x)) << x;
+    previous = y;
+  }
 }
 
 TEST(AudioDevice, LockWrapsDuplicatesShareMemoryAndBadFormatsAreRefused) {

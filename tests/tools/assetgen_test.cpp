@@ -150,6 +150,7 @@ TEST(GameData, SoundEffectsAreShortAudibleWaves) {
     int peak = 0;
     for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::abs(int(pcm[k])));
     EXPECT_GT(peak, 3000) << "se" << i << " is nearly silent";
+    EXPECT_LE(peak, 16423) << "se" << i << " peaks above -6 dBFS";
     EXPECT_LT(n, size_t(44100 * 2)) << "se" << i << " is too long for an effect";
   }
 }
@@ -179,6 +180,9 @@ TEST(GameData, MusicTracksLoopForAMinuteAndDiffer) {
     for (size_t k = 2; k < pcm.size(); ++k) largestStep = std::max(largestStep, std::abs(pcm[k] - pcm[k - 2]));
     EXPECT_LE(std::abs(pcm[0] - pcm[pcm.size() - 2]), largestStep) << "bgm" << i;
     EXPECT_LE(std::abs(pcm[1] - pcm[pcm.size() - 1]), largestStep) << "bgm" << i;
+    int peak = 0;
+    for (int16_t v : pcm) peak = std::max(peak, std::abs(int(v)));
+    EXPECT_LE(peak, 11627) << "bgm" << i << " peaks above -9 dBFS at full volume";
     lengths.insert(frames);
   }
   EXPECT_GE(lengths.size(), 12u) << "tracks of different roles should differ in tempo";

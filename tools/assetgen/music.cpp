@@ -239,7 +239,10 @@ bool MakeTrack(const std::string& dir, int index) {
     peak = std::max({peak, std::fabs(mix[2 * i]), std::fabs(mix[2 * i + 1])});
   }
   std::vector<int16_t> pcm(2 * n);
-  for (size_t i = 0; i < 2 * n; ++i) pcm[i] = int16_t(std::lround(mix[i] / peak * 0.85f * 32767));
+  // Mastered to -10 dBFS so that the decoded track, encoder overshoot included, stays
+  // under -9 dBFS at full volume and leaves the effects room above it.
+  const float level = float(std::pow(10.0, -10.0 / 20));
+  for (size_t i = 0; i < 2 * n; ++i) pcm[i] = int16_t(std::lround(mix[i] / peak * level * 32767));
   char name[32];
   std::snprintf(name, sizeof name, "/bgm%02d.mp3", index);
   if (EncodeMp3(dir + name, pcm)) return true;

@@ -126,6 +126,13 @@ bool GenerateSoundEffects(const std::string& dir) {
     std::vector<float> pcm(size_t(end * kSampleRate) + 1, 0.0f);
     uint32_t seed = uint32_t(i) * 97;
     for (const Tone& t : effects[i].tones) AddTone(pcm, t, seed++);
+    // Headroom for the mixer: several effects over the music must not reach full scale,
+    // so no effect peaks above -6.5 dBFS; quieter ones keep their level.
+    float peak = 0;
+    for (float v : pcm) peak = std::fmax(peak, std::fabs(v));
+    const float ceiling = float(std::pow(10.0, -6.5 / 20));
+    if (peak > ceiling)
+      for (float& v : pcm) v *= ceiling / peak;
     char name[32];
     std::snprintf(name, sizeof name, "/se%02zu.wav", i);
     if (!WriteWave(dir + name, pcm, 1)) {
