@@ -74,8 +74,35 @@ enum EffectCellIndex {
   kEffectBlast = 6,    // boss defeat blast
   kEffectBombWave = 7, // the burst bomb's wave
 };
-constexpr int kEffectCells = 8, kEffectCell = 64;
-constexpr SheetCell EffectCell(int index) { return GridCell(index, kEffectCells, kEffectCell, kEffectCell); }
+// Each cell is at least two thirds of the largest size its effect is drawn at (in
+// brackets), so none is magnified more than 1.5x: the bomb wave fills the left of the
+// sheet, the others stack in a column to its right, the three smallest side by side.
+// Draw scales are written against kEffectScaleBase pixels and converted per cell.
+constexpr int kEffectCells = 8, kEffectScaleBase = 64;
+constexpr SheetCell kEffectCellTable[kEffectCells] = {
+    {704, 624, 64, 64},    // vanish (41 px)
+    {704, 544, 80, 80},    // burst (106)
+    {704, 0, 224, 224},    // ring (307)
+    {704, 432, 112, 112},  // charge (147)
+    {768, 624, 64, 64},    // shard (26)
+    {832, 624, 64, 64},    // spark (19)
+    {704, 224, 208, 208},  // blast (282)
+    {0, 0, 704, 704},      // bomb wave (1032)
+};
+constexpr int kEffectSheetW = 928, kEffectSheetH = 704;
+constexpr SheetCell EffectCell(int index) { return kEffectCellTable[index]; }
+constexpr bool EffectCellsFitApart() {
+  for (int i = 0; i < kEffectCells; ++i) {
+    const SheetCell a = kEffectCellTable[i];
+    if (a.x < 0 || a.y < 0 || a.x + a.w > kEffectSheetW || a.y + a.h > kEffectSheetH) return false;
+    for (int j = 0; j < i; ++j) {
+      const SheetCell b = kEffectCellTable[j];
+      if (a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h) return false;
+    }
+  }
+  return true;
+}
+static_assert(EffectCellsFitApart());
 
 // bossK.png (K 1..6): row 0 four idle frames, row 1 four casting frames.
 constexpr int kBossKinds = 6, kBossFrames = 4, kBossCellW = 64, kBossCellH = 80;

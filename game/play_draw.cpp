@@ -31,6 +31,12 @@ void Centred(double x, double y, int graph, double turnDegrees = 0.0, double sca
   DrawGraphRotatedF(static_cast<float>(x), static_cast<float>(y), scale, turnDegrees * kRad, graph, 1);
 }
 
+// Effect `index` centred on (x, y); `scale` is against a kEffectScaleBase-pixel image,
+// whatever size its cell was generated at.
+void Effect(double x, double y, int index, double turnDegrees, double scale) {
+  Centred(x, y, g_images.effect[index], turnDegrees, scale * kEffectScaleBase / EffectCell(index).w);
+}
+
 int Wrap(int value, int n) { return ((value % n) + n) % n; }
 
 // The background of a scene: stages 1-6 by their number, Extra, and spell practice by
@@ -86,12 +92,12 @@ void DrawEnemyEffects() {
   for (const VanishFlash& flash : g_vanishFlashes) {
     if (flash.life <= 0) continue;
     Blend(2, flash.life * 20);
-    Centred(flash.x, flash.y, g_images.effect[kEffectVanish], 0.0, 0.2 + (12 - flash.life) * 0.04);
+    Effect(flash.x, flash.y, kEffectVanish, 0.0, 0.2 + (12 - flash.life) * 0.04);
   }
   for (const EnemyBurst& burst : g_bursts) {
     if (burst.life <= 0) continue;
     Blend(2, burst.life * 10);
-    Centred(burst.x, burst.y, g_images.effect[kEffectBurst], burst.life * 8.0, 0.5 + (24 - burst.life) * 0.05);
+    Effect(burst.x, burst.y, kEffectBurst, burst.life * 8.0, 0.5 + (24 - burst.life) * 0.05);
   }
   Plain();
 }
@@ -150,7 +156,7 @@ void DrawPlayer() {
       Centred(shot.x, shot.y, g_images.shot[cell], -shot.angle);
     } else if (shot.state == 2) {
       Blend(2, 200);
-      Centred(shot.x, shot.y, g_images.effect[kEffectSpark], shot.age * 30.0, 0.3);
+      Effect(shot.x, shot.y, kEffectSpark, shot.age * 30.0, 0.3);
     }
   }
   Plain();
@@ -337,7 +343,7 @@ void DrawCharge(int entry) {
   double x, y;
   BossPoint(entry, &x, &y);
   Blend(2, std::min(255, counter * 6));
-  Centred(x, y, g_images.effect[kEffectCharge], counter * 6.0, 0.3 + counter / 30.0);
+  Effect(x, y, kEffectCharge, counter * 6.0, 0.3 + counter / 30.0);
   Plain();
 }
 
@@ -346,20 +352,20 @@ void DrawRing(int entry) {
   const int age = effect.ringCounter;
   const int alpha = age > 40 ? 255 * (60 - age) / 20 : 255;
   Blend(2, std::max(0, alpha));
-  Centred(effect.ringX, effect.ringY, g_images.effect[kEffectRing], 0.0, 0.08 * age);
+  Effect(effect.ringX, effect.ringY, kEffectRing, 0.0, 0.08 * age);
   Plain();
 }
 
 void DrawBlast() {
   const BossBlast& blast = g_bossBlast;
   Blend(2, std::min(255, blast.counter * 8));
-  Centred(blast.x, blast.y, g_images.effect[kEffectBlast], blast.counter * 4.0, 0.5 + (40 - blast.counter) * 0.1);
+  Effect(blast.x, blast.y, kEffectBlast, blast.counter * 4.0, 0.5 + (40 - blast.counter) * 0.1);
   if (blast.shardClock % 3 == 0) {
     for (int k = 0; k < 6; ++k) {
       const double angle = std::rand() % 360;  // cosmetic
       const double distance = (40 - blast.counter) * 4.0 + std::rand() % 30;
-      Centred(blast.x + std::cos(angle * kRad) * distance, blast.y - std::sin(angle * kRad) * distance,
-              g_images.effect[kEffectShard], angle, 0.4);
+      Effect(blast.x + std::cos(angle * kRad) * distance, blast.y - std::sin(angle * kRad) * distance,
+             kEffectShard, angle, 0.4);
     }
   }
   Plain();

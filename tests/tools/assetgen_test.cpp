@@ -62,7 +62,7 @@ TEST(GameData, EveryImageHasTheSizeTheGameCutsItBy) {
       {"hitbox.png", kHitboxSize, kHitboxSize},
       {"enemy.png", kEnemyCell * kEnemyFrames, kEnemyCell * kEnemyKinds},
       {"item.png", kItemCell * kItemKinds, kItemCell},
-      {"effect.png", kEffectCell * kEffectCells, kEffectCell},
+      {"effect.png", kEffectSheetW, kEffectSheetH},
       {"bossname.png", kBossNameW, kBossNameH * kBossNameRows},
       {"bossstatus.png", kStatusW, kStatusH},
       {"ef_spell2.png", kNameBarW, kNameBarH},

@@ -203,42 +203,44 @@ void MakeItems(const std::string& dir, bool& ok) {
 }
 
 void MakeEffects(const std::string& dir, bool& ok) {
-  Canvas c(kEffectCell * kEffectCells, kEffectCell);
-  float m = kEffectCell / 2.0f;
+  Canvas c(kEffectSheetW, kEffectSheetH);
   for (int k = 0; k < kEffectCells; ++k) {
     SheetCell cell = EffectCell(k);
     c.SetCell(cell.x, cell.y, cell.w, cell.h);
+    // Shapes are laid out on a 64-pixel cell and scaled to this one.
+    const float u = cell.w / 64.0f, m = cell.w / 2.0f;
     switch (k) {
-      case kEffectVanish: c.Glow(m, m, 30, kWhite, 2.0f); break;
+      case kEffectVanish: c.Glow(m, m, 30 * u, kWhite, 2.0f); break;
       case kEffectBurst:
-        c.Glow(m, m, 30, Hex(0xffe0a0), 1.5f);
+        c.Glow(m, m, 30 * u, Hex(0xffe0a0), 1.5f);
         for (int i = 0; i < 8; ++i) {
           float a = i * 45 * kRad;
-          c.FillAdd(Capsule(m, m, m + 28 * std::cos(a), m + 28 * std::sin(a), 1.6f), Hex(0xffffff, 0.8f));
+          c.FillAdd(Capsule(m, m, m + 28 * u * std::cos(a), m + 28 * u * std::sin(a), 1.6f * u),
+                    Hex(0xffffff, 0.8f));
         }
         break;
       case kEffectRing:
-        c.FillAdd(Ring(Circle(m, m, 27), 2.5f), kWhite);
-        c.FillAdd(Ring(Circle(m, m, 23), 1.0f), Hex(0xc0d0ff, 0.6f));
+        c.FillAdd(Ring(Circle(m, m, 27 * u), 2.5f * u), kWhite);
+        c.FillAdd(Ring(Circle(m, m, 23 * u), 1.0f * u), Hex(0xc0d0ff, 0.6f));
         break;
       case kEffectCharge:
-        c.Glow(m, m, 31, Hex(0xfff0c0), 1.2f);
-        c.FillAdd(Star(m, m, 8, 31, 6), Hex(0xffffff, 0.7f));
+        c.Glow(m, m, 31 * u, Hex(0xfff0c0), 1.2f);
+        c.FillAdd(Star(m, m, 8, 31 * u, 6 * u), Hex(0xffffff, 0.7f));
         break;
       case kEffectShard:
-        c.Fill(Polygon({m, m - 12, m + 5, m, m, m + 12, m - 5, m}), Hex(0xfff8e0));
+        c.Fill(Polygon({m, m - 12 * u, m + 5 * u, m, m, m + 12 * u, m - 5 * u, m}), Hex(0xfff8e0));
         break;
       case kEffectSpark:
-        c.Glow(m, m, 14, Hex(0xffffff), 2.0f);
-        c.FillAdd(Star(m, m, 4, 14, 2.5f), Hex(0xffffff, 0.8f));
+        c.Glow(m, m, 14 * u, Hex(0xffffff), 2.0f);
+        c.FillAdd(Star(m, m, 4, 14 * u, 2.5f * u), Hex(0xffffff, 0.8f));
         break;
       case kEffectBlast:
-        c.Glow(m, m, 31, Hex(0xffffff), 0.8f);
-        c.Glow(m, m, 31, Hex(0xff8040), 2.0f);
+        c.Glow(m, m, 31 * u, Hex(0xffffff), 0.8f);
+        c.Glow(m, m, 31 * u, Hex(0xff8040), 2.0f);
         break;
       case kEffectBombWave:
-        c.FillAdd(Ring(Circle(m, m, 26), 4.5f), Hex(0xff6080, 0.7f));
-        c.Glow(m, m, 31, Hex(0xffa0c0, 0.5f), 3.0f);
+        c.FillAdd(Ring(Circle(m, m, 26 * u), 4.5f * u), Hex(0xff6080, 0.7f));
+        c.Glow(m, m, 31 * u, Hex(0xffa0c0, 0.5f), 3.0f);
         break;
     }
   }
