@@ -28,10 +28,11 @@ awk -v last="$frames" 'BEGIN {
 
 # Signed 16-bit native-endian stereo, as the mixer's output asks for.
 od -An -v -td2 -w2 "$work/out.raw" | awk '
-  { v = $1 + 0; a = v < 0 ? -v : v; if (a > peak) peak = a; if (a >= 32767) full++; n++ }
+  { v = $1 + 0; a = v < 0 ? -v : v; if (a > peak) peak = a; if (a >= 32767) full++; if (a > 24576) bent++; n++ }
   END {
-    full += 0
+    full += 0; bent += 0
     db = peak > 0 ? 20 * log(peak / 32768) / log(10) : -999
-    printf "%d samples (%.1f s), peak %d (%.2f dBFS), %d at full scale\n", n, n / 88200, peak, db, full
+    printf "%d samples (%.1f s), peak %d (%.2f dBFS), %d past the limiter knee (24576), %d at full scale\n",
+           n, n / 88200, peak, db, bent, full
     exit full > 0 || n == 0
   }'
