@@ -132,9 +132,24 @@ constexpr SheetCell PortraitCell(int pose) { return GridCell(pose, 4, kPortraitW
 // The card banner: ef_spell2.png the name bar (stretched), the row labels, and
 // mini_num.png's digits 0..9 with the separator in cell 10.
 constexpr int kNameBarW = 256, kNameBarH = 8;
-constexpr int kBonusLabelW = 26, kFailedLabelW = 40, kHistoryLabelW = 26, kBannerLabelH = 9;
-constexpr int kMiniDigits = 11, kMiniDigitW = 7, kMiniDigitH = 9;
+constexpr int kBonusLabelW = 48, kFailedLabelW = 48, kHistoryLabelW = 56, kBannerLabelH = 16;
+constexpr int kMiniDigits = 11, kMiniDigitW = 10, kMiniDigitH = 16;
 constexpr SheetCell MiniDigitCell(int index) { return GridCell(index, kMiniDigits, kMiniDigitW, kMiniDigitH); }
+
+// Where the boss status and the card banner sit at the top of the field: one row each
+// so that nothing overlaps (boss name and timer, life bar, card stars, card name, its
+// bar, bonus and history), and no text smaller than the HUD's 16-pixel text.
+constexpr int kHudTextH = 16;
+constexpr int kStatusNameX = 40, kStatusNameY = 20;    // the boss name image, unscaled
+constexpr int kStatusTimerX = 380, kStatusTimerY = 20;  // two big digits
+constexpr int kStatusBarX = 48, kStatusBarY = 46, kStatusBarW = 340, kStatusBarH = 4;
+constexpr int kStatusStarsY = 52, kStatusStarStep = 10;
+constexpr int kCardNameY = 62, kCardBarY = 81, kCardBarH = 6, kCardRowY = 90;
+static_assert(kStatusNameY + kBossNameH <= kStatusBarY && kStatusTimerY + kStatusDigitH <= kStatusBarY);
+static_assert(kStatusNameX + kBossNameW <= kStatusTimerX && kStatusBarX + kStatusBarW <= kFieldX + kFieldW);
+static_assert(kStatusBarY + kStatusBarH <= kStatusStarsY && kStatusStarsY + kStatusStar.h <= kCardNameY);
+static_assert(kCardNameY + kHudTextH <= kCardBarY && kCardBarY + kCardBarH <= kCardRowY);
+static_assert(kBannerLabelH >= kHudTextH && kMiniDigitH >= kHudTextH && kBossNameH >= kHudTextH);
 
 // enemymark.png: 2 cells.
 constexpr int kEnemyMarkCells = 2, kEnemyMarkCell = 32;
@@ -145,7 +160,9 @@ constexpr SheetCell EnemyMarkCell(int index) {
 // Notices. stagetitle.png, stagenum.png and stageplace.png hold 7 rows: row k is
 // stage k + 1, row 6 the Extra stage.
 constexpr int kStageRows = 7;
-constexpr int kStageTitleW = 320, kStageTitleH = 40;
+// The stage title is centred at x 180: at most 2 x (180 - kFieldX) wide, or the field's
+// edge cuts its first letter.
+constexpr int kStageTitleW = 288, kStageTitleH = 40;
 constexpr int kStageNumW = 160, kStageNumH = 32;
 constexpr int kStagePlaceW = 320, kStagePlaceH = 24;
 constexpr SheetCell StageTitleCell(int row) { return GridCell(row, 1, kStageTitleW, kStageTitleH); }

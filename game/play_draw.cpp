@@ -374,19 +374,20 @@ void DrawBlast() {
 void DrawStatus(int barSplit, int /*spellBackground*/) {
   const Boss& boss = g_bosses[0];
   Plain();
-  Centred(40 + kBossNameW / 2.0, 20 + kBossNameH / 2.0 - 8, SpriteSheetHandles.bossName[boss.kind], 0.0, 0.75);
+  DrawGraphAt(kStatusNameX, kStatusNameY, SpriteSheetHandles.bossName[boss.kind], 1);
   double share = boss.maxHp != 0 ? static_cast<double>(boss.hp) / boss.maxHp : 0.0;
   share = std::clamp(share, 0.0, 1.0);
-  const int width = static_cast<int>(340 * share);
-  const int split = std::clamp(340 * barSplit / 100, 0, width);
-  if (width > 0 && g_images.statusBar != -1) DrawGraphStretched(48, 36, 48 + width, 40, g_images.statusBar, 1);
-  if (split > 0 && g_images.statusSplit != -1) DrawGraphStretched(48, 36, 48 + split, 40, g_images.statusSplit, 1);
+  const int width = static_cast<int>(kStatusBarW * share);
+  const int split = std::clamp(kStatusBarW * barSplit / 100, 0, width);
+  const int x = kStatusBarX, y = kStatusBarY, bottom = kStatusBarY + kStatusBarH;
+  if (width > 0 && g_images.statusBar != -1) DrawGraphStretched(x, y, x + width, bottom, g_images.statusBar, 1);
+  if (split > 0 && g_images.statusSplit != -1) DrawGraphStretched(x, y, x + split, bottom, g_images.statusSplit, 1);
   for (int k = 0; k < boss.remainingCards && k < 30; ++k)
-    DrawGraphAt(48 + 10 * k, 44, g_images.statusStar, 1);
+    DrawGraphAt(kStatusBarX + kStatusStarStep * k, kStatusStarsY, g_images.statusStar, 1);
   if (boss.spellTimer > 0) {
     const int seconds = std::min(99, boss.spellTimer / 60);
-    DrawGraphAt(380, 20, g_images.statusDigit[seconds / 10], 1);
-    DrawGraphAt(380 + kStatusDigitW, 20, g_images.statusDigit[seconds % 10], 1);
+    DrawGraphAt(kStatusTimerX, kStatusTimerY, g_images.statusDigit[seconds / 10], 1);
+    DrawGraphAt(kStatusTimerX + kStatusDigitW, kStatusTimerY, g_images.statusDigit[seconds % 10], 1);
   }
 }
 

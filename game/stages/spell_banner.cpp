@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "game/asset_layout.h"
 #include "game/play_sound.h"
 #include "game/play_state.h"
 
@@ -35,6 +36,18 @@ int TextWidth(const char* text) {
   return g_canvas->getStringWidth(text, static_cast<int>(std::strlen(text)), 0);
 }
 
+// The bonus and history row, right-aligned to the bar's end: the bonus label, up to
+// nine bonus digits (or the failed label), the history label, captures / attempts.
+constexpr int kDigitStep = kMiniDigitW;
+constexpr int kAttemptsUnitsX = 412 - kMiniDigitW;
+constexpr int kSeparatorX = kAttemptsUnitsX - 3 * kDigitStep;
+constexpr int kCapturesUnitsX = kSeparatorX - kDigitStep;
+constexpr int kHistoryX = kCapturesUnitsX - 2 * kDigitStep - 4 - kHistoryLabelW;
+constexpr int kBonusUnitsX = kHistoryX - 6 - kMiniDigitW;
+constexpr int kFailedX = kBonusUnitsX - 8 * kDigitStep;
+constexpr int kBonusLabelX = kFailedX - 4 - kBonusLabelW;
+static_assert(kFailedX + kFailedLabelW <= kHistoryX && kBonusLabelX >= kFieldX);
+
 // A history count from the save file, shown with up to three digits: the units digit
 // always, each higher one while the count reaches it. A damaged save may hold anything.
 void DrawCount(int count, int unitsX) {
@@ -42,12 +55,17 @@ void DrawCount(int count, int unitsX) {
   int power = 1;
   for (int k = 0; k < 3; ++k, power *= 10) {
     if (k > 0 && shown < power) break;
-    At(unitsX - 7 * k, 55, SpriteSheetHandles.miniDigit[(shown / power) % 10]);
+    At(unitsX - kDigitStep * k, kCardRowY, SpriteSheetHandles.miniDigit[(shown / power) % 10]);
   }
 }
 
-// The name bar's rise from y 371 to its settled row once the portrait is gone (C 30..0).
-int SettleOffset(int c) { return (30 - c) * (30 - c) * 320 / 900 + (5 * c - 150) * 128 / 30; }
+// The name and its bar rise from y 352 and 371 to their settled rows once the portrait
+// is gone (C 30..0): 0 at C 30, down to the settled row at C 0.
+int Rise(int c) {
+  const int curve = (30 - c) * (30 - c) * 320 / 900 + (5 * c - 150) * 128 / 30;  // 0 .. -320
+  return curve * (352 - kCardNameY) / 320;
+}
+static_assert(371 - (352 - kCardNameY) == kCardBarY);
 
 }  // namespace
 
@@ -87,31 +105,32 @@ void DrawSpellCardBanner(int portrait, const char* name, int id) {
     const int e = (90 - c) * (90 - c) * 150 / 3600 + 5 * (c - 90) + 470;
     Stretched(692 - e - w, e / 2 + 211, 412, e + 57, SpriteSheetHandles.spellNameBar);
   } else {
-    const int f = SettleOffset(c) + 320;
-    Stretched(372 - w, f + 51, 412, f + 57, SpriteSheetHandles.spellNameBar);
+    const int top = 371 + Rise(c);
+    Stretched(372 - w, top, 412, top + kCardBarH, SpriteSheetHandles.spellNameBar);
   }
 
   if (c < 10) {
-    At(227, 55, SpriteSheetHandles.bonusLabel);
+    At(kBonusLabelX, kCardRowY, SpriteSheetHandles.bonusLabel);
     if (capture == 1) {
       int64_t power = 1;
       for (int k = 0; k <= 8 && power <= bonus; ++k, power *= 10) {
-        At(310 - 7 * k, 55, SpriteSheetHandles.miniDigit[static_cast<int>((bonus / power) % 10)]);
+        At(kBonusUnitsX - kDigitStep * k, kCardRowY,
+           SpriteSheetHandles.miniDigit[static_cast<int>((bonus / power) % 10)]);
       }
     } else {
-      At(274, 55, SpriteSheetHandles.failedLabel);
+      At(kFailedX, kCardRowY, SpriteSheetHandles.failedLabel);
     }
     const int row = g_player.character / 7;
     if (id >= 0 && id < kSpellCardCount && row >= 0 && row < 2) {
       const SpellCardRecord& history = SpellCardHistory[row][id];
-      At(320, 55, SpriteSheetHandles.historyLabel);
-      DrawCount(history.captures, 361);
-      At(368, 55, SpriteSheetHandles.miniDigit[10]);
-      DrawCount(history.attempts, 389);
+      At(kHistoryX, kCardRowY, SpriteSheetHandles.historyLabel);
+      DrawCount(history.captures, kCapturesUnitsX);
+      At(kSeparatorX, kCardRowY, SpriteSheetHandles.miniDigit[10]);
+      DrawCount(history.attempts, kAttemptsUnitsX);
     }
   }
 
-  const int nameY = c > 30 ? 352 : SettleOffset(c) + 352;
+  const int nameY = c > 30 ? 352 : 352 + Rise(c);
   if (g_canvas->drawString) {
     const unsigned white = g_canvas->makeScreenColor ? g_canvas->makeScreenColor(255, 255, 255) : 0;
     g_canvas->drawString(392 - nameWidth, nameY, white, name);

@@ -813,8 +813,7 @@ void MakeLabels(const std::string& dir, bool& ok) {
     for (int d = 0; d < kMiniDigits; ++d) {
       SheetCell cell = MiniDigitCell(d);
       mini.SetCell(cell.x, cell.y, cell.w, cell.h);
-      TextStyle st = Style(10, Hex(0xffffff), Face::Mono);
-      st.outlineWidth = 0;
+      TextStyle st = Style(15, Hex(0xffffff), Face::SansBold);
       DrawTextInBox(mini, 0, 0, cell.w, cell.h, d < 10 ? std::string(1, char('0' + d)) : "/", st);
     }
     ok &= Save(mini, dir, "mini_num.png");
@@ -828,9 +827,9 @@ void MakeLabels(const std::string& dir, bool& ok) {
     Face face;
   };
   const Label labels[] = {
-      {"ef_bonus.png", kBonusLabelW, kBannerLabelH, "Bonus", Hex(0xffe080), Face::Sans},
-      {"ef_failed.png", kFailedLabelW, kBannerLabelH, "Failed", Hex(0xff8080), Face::Sans},
-      {"ef_history.png", kHistoryLabelW, kBannerLabelH, "History", Hex(0xc0e0ff), Face::Sans},
+      {"ef_bonus.png", kBonusLabelW, kBannerLabelH, "Bonus", Hex(0xffe080), Face::SansBold},
+      {"ef_failed.png", kFailedLabelW, kBannerLabelH, "Failed", Hex(0xff8080), Face::SansBold},
+      {"ef_history.png", kHistoryLabelW, kBannerLabelH, "History", Hex(0xc0e0ff), Face::SansBold},
       {"stageclear.png", kStageClearW, kStageClearH, "Stage Clear!", Hex(0xfff0a0), Face::SerifBoldItalic},
       {"capture.png", kCaptureW, kCaptureH, "Spell Card Bonus!", Hex(0xa0ffc0), Face::SerifBoldItalic},
       {"bonusfailed.png", kBonusFailedW, kBonusFailedH, "Bonus Failed...", Hex(0xff9090), Face::SerifBoldItalic},
@@ -838,7 +837,6 @@ void MakeLabels(const std::string& dir, bool& ok) {
   for (const Label& l : labels) {
     Canvas c(l.w, l.h);
     TextStyle st = Style(float(l.h), l.colour, l.face);
-    if (l.h < 12) st.outlineWidth = 0, st.size = 9;
     DrawTextInBox(c, 0, 0, l.w, l.h, l.text, st);
     ok &= Save(c, dir, l.file);
   }

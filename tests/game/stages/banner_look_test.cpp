@@ -99,14 +99,16 @@ TEST_F(BannerLook, PortraitSlidesAndTheBarSettlesUnderTheTopEdge) {
   EXPECT_GT(LitPixels(300, 446, 412, 465), 100) << "the bar flying in at the bottom";
 
   DrawAtCounter(0);
-  EXPECT_EQ(LitPixels(275, 103, 435, 443), 0) << "no portrait once settled";
+  EXPECT_EQ(LitPixels(275, 106, 435, 443), 0) << "no portrait once settled";
   const char* name = CardName(9);
   const int left = 372 - std::max(GetStringWidthDefaultFont(name, int(std::strlen(name)), 0), 128);
-  EXPECT_GT(LitPixels(left, 51, 412, 57), 6 * (412 - left) / 2) << "the settled bar";
-  EXPECT_EQ(LitPixels(0, 51, left, 57), 0) << "nothing left of the bar";
-  EXPECT_GT(LitPixels(left, 32, 392, 50), 50) << "the card name above the bar";
-  EXPECT_EQ(LitPixels(393, 32, 412, 50), 0) << "the name ends at x 392";
-  EXPECT_GT(LitPixels(227, 55, 400, 64), 50) << "the bonus and history row";
+  EXPECT_GT(LitPixels(left, 81, 412, 87), 6 * (412 - left) / 2) << "the settled bar";
+  EXPECT_EQ(LitPixels(0, 81, left, 87), 0) << "nothing left of the bar";
+  EXPECT_GT(LitPixels(left, 62, 392, 81), 50) << "the card name above the bar";
+  EXPECT_EQ(LitPixels(393, 62, 412, 81), 0) << "the name ends at x 392";
+  EXPECT_EQ(LitPixels(0, 16, 448, 62), 0) << "the rows of the boss status left free";
+  EXPECT_GT(LitPixels(134, 90, 412, 106), 300) << "the bonus and history row";
+  EXPECT_EQ(LitPixels(0, 106, 448, 480), 0) << "nothing under the row";
 }
 
 }  // namespace

@@ -100,8 +100,8 @@ TEST_F(Banner, GeometryAsTheCardStartsFliesInAndSettles) {
   const Case cases[] = {
       {90, 100, {'S', 94, 446, 412, 527, kBar, ""}, 352, true},
       {30, 100, {'S', 244, 371, 412, 377, kBar, ""}, 352, true},
-      {0, 100, {'S', 244, 51, 412, 57, kBar, ""}, 32, false},
-      {0, 200, {'S', 172, 51, 412, 57, kBar, ""}, 32, false},
+      {0, 100, {'S', 244, 81, 412, 87, kBar, ""}, 62, false},
+      {0, 200, {'S', 172, 81, 412, 87, kBar, ""}, 62, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.counter * 1000 + c.nameWidth);
@@ -181,10 +181,10 @@ TEST_F(Banner, NumberRowShowsBonusOrFailedAndTheClampedHistory) {
     EXPECT_EQ(Drew(kFailed), c.capture == 0);
     EXPECT_TRUE(Drew(kHistory));
     std::vector<int> bonusDigits, historyDigits;
-    for (const Call& call : DigitsAt(55)) {
-      if (call.a <= 310) {
+    for (const Call& call : DigitsAt(90)) {
+      if (call.a <= 266) {
         bonusDigits.push_back(call.image - kMini);
-        EXPECT_EQ(call.a, 310 - 7 * static_cast<int>(bonusDigits.size() - 1));
+        EXPECT_EQ(call.a, 266 - 10 * static_cast<int>(bonusDigits.size() - 1));
       } else {
         historyDigits.push_back(call.image - kMini);
       }
@@ -199,10 +199,10 @@ TEST_F(Banner, HistoryPlacesCapturesAndAttemptsRightAligned) {
   SpellCardHistory[0][6].attempts = 345;  // the card's first step makes it 346
   RecordAtCounter(0);
   std::vector<std::pair<int, int>> placed;
-  for (const Call& call : DigitsAt(55))
-    if (call.a > 310) placed.push_back({call.a, call.image - kMini});
+  for (const Call& call : DigitsAt(90))
+    if (call.a > 266) placed.push_back({call.a, call.image - kMini});
   const std::vector<std::pair<int, int>> expected = {
-      {361, 2}, {354, 1}, {368, 10}, {389, 6}, {382, 4}, {375, 3}};
+      {362, 2}, {352, 1}, {372, 10}, {402, 6}, {392, 4}, {382, 3}};
   EXPECT_EQ(placed, expected);
 }
 
@@ -212,7 +212,7 @@ TEST_F(Banner, NoHistoryRowForIdsOutsideTheCardTable) {
     RecordAtCounter(0, id);
     EXPECT_TRUE(Drew(kBonus));
     EXPECT_FALSE(Drew(kHistory));
-    for (const Call& call : DigitsAt(55)) EXPECT_LE(call.a, 310);
+    for (const Call& call : DigitsAt(90)) EXPECT_LE(call.a, 266);
   }
 }
 
