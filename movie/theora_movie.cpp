@@ -30,31 +30,37 @@ int FeedTheoraData(TheoraMovie* m, int size) {
   return static_cast<int>(got);
 }
 
+// The next page of the file into m->page, feeding data as needed; false at the end of
+// the file. Bytes skipped on the way are no end: the page after them may be buffered.
+bool TakePage(TheoraMovie* m) {
+  for (;;) {
+    const int got = ogg_sync_pageout(&m->sync, &m->page);
+    if (got > 0) return true;
+    if (got == 0 && FeedTheoraData(m, kFeedSize) == 0) return false;
+  }
+}
+
 int ReadTheoraHeaders(TheoraMovie* m) {
   // Beginning-of-stream pages: the first stream whose first packet is a Theora header.
-  bool searching = true;
-  while (searching) {
-    if (FeedTheoraData(m, kFeedSize) == 0) return -1;
-    while (searching && ogg_sync_pageout(&m->sync, &m->page) > 0) {
-      if (!ogg_page_bos(&m->page)) {
-        if (m->headerCount == 0) return -1;
-        ogg_stream_pagein(&m->stream, &m->page);
-        searching = false;
-        break;
-      }
-      ogg_stream_state trial;
-      ogg_stream_init(&trial, ogg_page_serialno(&m->page));
-      ogg_stream_pagein(&trial, &m->page);
-      if (ogg_stream_packetout(&trial, &m->packet) == 1 &&
-          theora_decode_header(&m->info, &m->comment, &m->packet) >= 0) {
-        m->stream = trial;
-        m->streamInitialised = 1;
-        m->serialNumber = ogg_page_serialno(&m->page);
-        m->headerCount = 1;
-        searching = false;
-      } else {
-        ogg_stream_clear(&trial);
-      }
+  for (bool searching = true; searching;) {
+    if (!TakePage(m)) return -1;
+    if (!ogg_page_bos(&m->page)) {
+      if (m->headerCount == 0) return -1;
+      ogg_stream_pagein(&m->stream, &m->page);
+      break;
+    }
+    ogg_stream_state trial;
+    ogg_stream_init(&trial, ogg_page_serialno(&m->page));
+    ogg_stream_pagein(&trial, &m->page);
+    if (ogg_stream_packetout(&trial, &m->packet) == 1 &&
+        theora_decode_header(&m->info, &m->comment, &m->packet) >= 0) {
+      m->stream = trial;
+      m->streamInitialised = 1;
+      m->serialNumber = ogg_page_serialno(&m->page);
+      m->headerCount = 1;
+      searching = false;
+    } else {
+      ogg_stream_clear(&trial);
     }
   }
   while (m->headerCount < 3) {
@@ -65,11 +71,8 @@ int ReadTheoraHeaders(TheoraMovie* m) {
       ++m->headerCount;
       continue;
     }
-    if (ogg_sync_pageout(&m->sync, &m->page) > 0) {
-      ogg_stream_pagein(&m->stream, &m->page);  // pages of other streams are refused
-    } else if (FeedTheoraData(m, kFeedSize) == 0) {
-      return -1;
-    }
+    if (!TakePage(m)) return -1;
+    ogg_stream_pagein(&m->stream, &m->page);  // pages of other streams are refused
   }
   return 1;
 }
@@ -140,12 +143,9 @@ int StepTheoraFrames(TheoraMovie* m, int n) {
   for (int done = 0; done < n;) {
     const int got = ogg_stream_packetout(&m->stream, &m->packet);
     if (got == 0) {
-      if (ogg_sync_pageout(&m->sync, &m->page) > 0) {
-        ogg_stream_pagein(&m->stream, &m->page);
-      } else if (FeedTheoraData(m, kFeedSize) == 0) {
-        // Nothing more can be read, whatever end-of-file says: never spin here.
-        return -1;
-      }
+      // Nothing more can be read, whatever end-of-file says: never spin here.
+      if (!TakePage(m)) return -1;
+      ogg_stream_pagein(&m->stream, &m->page);
       continue;
     }
     if (got < 0) continue;
@@ -190,12 +190,7 @@ bool DecodeFrameAfterRestart(TheoraMovie* m, int target) {
   bool ranOut = false;
   if (start != 0) {
     // A packet continued from the page before is dropped by the stream.
-    while (ogg_sync_pageout(&m->sync, &m->page) <= 0) {
-      if (FeedTheoraData(m, kFeedSize) == 0) {
-        ranOut = true;
-        break;
-      }
-    }
+    ranOut = !TakePage(m);
     if (!ranOut) {
       if (ogg_page_continued(&m->page)) ++counter;
       ogg_stream_pagein(&m->stream, &m->page);
@@ -203,6 +198,7 @@ bool DecodeFrameAfterRestart(TheoraMovie* m, int target) {
   }
   m->decoderPosition.store(counter - 1, std::memory_order_relaxed);
   if (!ranOut && StepTheoraFrames(m, target - (counter - 1)) < 0) ranOut = true;
+  if (ranOut) m->pictureDecoded = 0;  // what the decoder holds is not the target
   ClearStock(m);
   m->decoderPosition.store(target, std::memory_order_relaxed);
   return !ranOut;

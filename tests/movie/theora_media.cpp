@@ -17,6 +17,45 @@ void AppendPage(Bytes& out, const ogg_page& page) {
   out.insert(out.end(), page.body, page.body + page.body_len);
 }
 
+// Pages of at most `segments` lacing values, cut wherever they fill: a packet that does
+// not fit goes on in the next page, which is marked continued. (libogg cuts only
+// between packets until a page holds 255 values.)
+struct SmallPager {
+  Bytes& out;
+  const size_t segments;
+  long serial, pageNumber;
+  Bytes lacing, body;
+  int64_t granule = -1;
+  bool continued = false;
+
+  void Add(const ogg_packet& p) {
+    for (long done = 0;;) {
+      const long n = p.bytes - done < 255 ? p.bytes - done : 255;
+      lacing.push_back(static_cast<uint8_t>(n));
+      body.insert(body.end(), p.packet + done, p.packet + done + n);
+      done += n;
+      if (n < 255) granule = p.granulepos;
+      if (lacing.size() == segments) Flush(n == 255);
+      if (n < 255) return;
+    }
+  }
+  void Flush(bool nextContinued = false) {
+    if (lacing.empty()) return;
+    Bytes header = {'O', 'g', 'g', 'S', 0, static_cast<uint8_t>(continued ? 1 : 0)};
+    for (int i = 0; i < 8; ++i) header.push_back(static_cast<uint8_t>(static_cast<uint64_t>(granule) >> (8 * i)));
+    for (long v : {serial, pageNumber++, 0L})
+      for (int i = 0; i < 4; ++i) header.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    header.push_back(static_cast<uint8_t>(lacing.size()));
+    header.insert(header.end(), lacing.begin(), lacing.end());
+    ogg_page page{header.data(), static_cast<long>(header.size()), body.data(), static_cast<long>(body.size())};
+    ogg_page_checksum_set(&page);
+    AppendPage(out, page);
+    lacing.clear(), body.clear();
+    granule = -1;
+    continued = nextContinued;
+  }
+};
+
 }  // namespace
 
 YuvFrame TestPicture(const MovieSpec& spec, int index) {
@@ -121,6 +160,7 @@ Bytes EncodeTheoraMovie(const MovieSpec& spec) {
     ogg_packet empty{&none, 0, 0, 0, i, i + 3};
     ogg_stream_packetin(&video, &empty);
   }
+  SmallPager pager{out, static_cast<size_t>(spec.pageSegments), 101, video.pageno};
   for (int i = spec.emptyFirstFrames; i < spec.frames; ++i) {
     YuvFrame f = TestPicture(spec, i);
     th_ycbcr_buffer planes;
@@ -128,9 +168,13 @@ Bytes EncodeTheoraMovie(const MovieSpec& spec) {
     planes[1] = {f.chromaWidth, f.chromaHeight, f.chromaWidth, f.u.data()};
     planes[2] = {f.chromaWidth, f.chromaHeight, f.chromaWidth, f.v.data()};
     th_encode_ycbcr_in(enc, planes);
-    while (th_encode_packetout(enc, i == spec.frames - 1, &packet) > 0) ogg_stream_packetin(&video, &packet);
+    const bool last = i == spec.frames - 1;
+    while (th_encode_packetout(enc, last, &packet) > 0)
+      spec.pageSegments > 0 ? pager.Add(packet) : (void)ogg_stream_packetin(&video, &packet);
     // Small pages: several per movie, so that seeking has pages to choose from.
     while (ogg_stream_flush(&video, &page) > 0) AppendPage(out, page);
+    if (last) pager.Flush();
+    if (!last) out.insert(out.end(), static_cast<size_t>(spec.junkAfterPages), static_cast<uint8_t>(0x4F + i));
   }
   if (withAudio) {
     while (ogg_stream_flush(&audio, &page) > 0) AppendPage(out, page);
@@ -164,7 +208,8 @@ int DecodeEachFrame(const Bytes& file, void (*onFrame)(void* planes, void* user)
     const size_t n = file.size() - at < 4096 ? file.size() - at : 4096;
     std::memcpy(ogg_sync_buffer(&sync, 4096), file.data() + at, n);
     ogg_sync_wrote(&sync, static_cast<long>(n));
-    while (ogg_sync_pageout(&sync, &page) > 0) {
+    for (int got; (got = ogg_sync_pageout(&sync, &page)) != 0;) {
+      if (got < 0) continue;  // bytes skipped to the next page
       if (!haveStream) {
         if (!ogg_page_bos(&page)) continue;
         ogg_stream_init(&stream, ogg_page_serialno(&page));

@@ -21,6 +21,10 @@ struct MovieSpec {
   int pixelFormat = 0;          // 0 4:2:0, 2 4:2:2, 3 4:4:4 (th_pixel_fmt)
   int audioSamples = 0;         // > 0: a Vorbis stream of that many mono 22050 Hz samples
   int emptyFirstFrames = 0;     // the first frames as empty (dropped-frame) packets
+  int pageSegments = 0;         // > 0: pages of at most that many lacing values, several
+                                // frames to a page and frames continued across pages
+                                // (else one frame a page)
+  int junkAfterPages = 0;       // bytes of junk after each frame's pages
 };
 
 // Frame i of a test movie: a distinct gradient and chroma per frame.

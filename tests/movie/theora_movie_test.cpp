@@ -102,13 +102,21 @@ TEST_F(TheoraDecoder, EveryFramePlayedThroughIsLibtheorasPictureInRgb) {
   }
 }
 
-TEST_F(TheoraDecoder, SeeksShowTheTargetFrameFromAnyStartWithOrWithoutSound) {
-  for (int audio : {0, 22050}) {
-    SCOPED_TRACE(audio);
+// With sound (Vorbis pages between the Theora ones), with several frames to a page and
+// frames continued across pages, with junk between pages, with only frame 0 a key frame.
+TEST_F(TheoraDecoder, SeeksShowTheTargetFrameInEveryLayout) {
+  struct Layout {
+    int audio, pageSegments, junk, keyFrameEvery;
+  } layouts[] = {{0, 0, 0, 8}, {22050, 0, 0, 8}, {0, 3, 0, 8}, {0, 0, 45, 8}, {0, 3, 45, 1000}};
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.audio + layout.pageSegments + layout.junk + layout.keyFrameEvery);
     MovieSpec spec;
     spec.frames = 40;
-    spec.keyFrameEvery = 8;
-    spec.audioSamples = audio;  // Vorbis pages between the Theora ones
+    spec.keyFrameEvery = layout.keyFrameEvery;
+    spec.audioSamples = layout.audio;
+    spec.pageSegments = layout.pageSegments;
+    if (layout.pageSegments > 0) spec.width = spec.height = 96;  // frames of several segments
+    spec.junkAfterPages = layout.junk;
     const Bytes data = EncodeTheoraMovie(spec);
     const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
     ASSERT_EQ(reference.size(), 40u);
@@ -245,7 +253,29 @@ TEST(TheoraStock, EachPlaneCopyHoldsItsOwnPictureAndNothingAroundIt) {
             << "plane " << plane << " row " << row;
     }
   }
+  // A row stride smaller than the width is refused, never read past.
+  std::vector<uint8_t> narrow(16 * 16);
+  yuv_buffer bad{};
+  bad.y_width = bad.uv_width = 32, bad.y_height = bad.uv_height = 16, bad.y_stride = bad.uv_stride = 16;
+  bad.y = bad.u = bad.v = narrow.data();
+  EXPECT_EQ(CopyTheoraPicture(&entry, &bad), -1);
   for (uint8_t* plane : entry.planes) TrackedFree(plane);
+}
+
+// Closing while the thread seeks or decodes ends it first and leaves nothing behind.
+TEST_F(TheoraDecoder, ClosingWhileTheThreadSeeksOrDecodesLeavesNothing) {
+  MovieSpec spec;
+  spec.frames = 40;
+  spec.keyFrameEvery = 40;  // every step decodes from frame 0
+  const Bytes data = EncodeTheoraMovie(spec);
+  const int live = TrackedLiveCount();
+  for (int seek : {1, 0}) {
+    ASSERT_NE(Open(data), nullptr);
+    if (seek) SeekTheoraFrame(movie_, 39);
+    else AdvanceTheoraFrames(movie_, 30);
+    CloseMovie();
+    EXPECT_EQ(TrackedLiveCount(), live) << seek;
+  }
 }
 
 // Frames whose packets are empty before any picture was decoded have no picture: they
