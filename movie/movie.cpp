@@ -52,7 +52,9 @@ void UpdateTheoraFrame(MovieRecord* r) {
     if (frame < 0) frame = 0;  // a clock set back before the start shows frame 0
     const int current = GetTheoraCurrentFrame(r->decoder);
     const int d = frame - current;
-    if (d != 0) {
+    // A sound that cannot tell its time (a failed call) moves nothing: no wrap to 0.
+    const bool timeKnown = r->soundHandle == -1 || elapsed >= 0;
+    if (d != 0 && timeKnown) {
       // Always forward, through the wrap, never backwards.
       AdvanceTheoraFrames(r->decoder, d > 0 ? d : info.frameCount - current + frame);
       r->playTime = static_cast<uint32_t>(elapsed / 1000);

@@ -13,6 +13,7 @@
 #include "platform/handle.h"
 #include "platform/log.h"
 #include "platform/window.h"
+#include "sound/decoders/sound_converter.h"
 #include "sound/sound.h"
 #include "tests/graphics/graphics_test_env.h"
 #include "tests/movie/theora_media.h"
@@ -140,14 +141,36 @@ TEST_F(Movies, ResumeContinuesFromThePausedFrameAndOnlyAKeptRequestResumes) {
   EXPECT_EQ(GetMovieRecord(h)->paused, 1);  // nothing asked it to play again
   EXPECT_GE(s_calls, 5);
   EXPECT_EQ(GetMovieRecord(h)->frameReady, 1);
+  // Resumed more than 2^31 microseconds in (100 s a frame, frame 25): it goes on there.
+  spec.fpsNumerator = 1;
+  spec.fpsDenominator = 100;
+  const int slow = Open(Write("slow.ogv", EncodeTheoraMovie(spec)));
+  ASSERT_NE(slow, -1);
+  Play(slow, 1);
+  g_nowUs += 2520000000LL;
+  UpdateMovieFrame(slow, 0);
+  ASSERT_EQ(Frame(slow), 25);
+  PauseMovieHandle(slow, 1);
+  ResumeAllMovies();
+  g_nowUs += 1000000;
+  UpdateMovieFrame(slow, 0);
+  EXPECT_EQ(Frame(slow), 25);
 }
 
 TEST_F(Movies, AMovieWithSoundRunsOnItsSoundsTime) {
   MovieSpec spec;
   spec.frames = 30;
   spec.audioSamples = 22050;  // one second
+  // The open loads the sound with its own settings and gives the caller's back.
+  SetSoundDecoderMask(0x10);
+  SetSoundCreateMode(2);
   const int h = Open(Write("talk.ogv", EncodeTheoraMovie(spec)));
   ASSERT_NE(h, -1);
+  EXPECT_EQ(GetSoundDecoderMask(), 0x10);
+  EXPECT_EQ(GetSoundCreateMode(), 2);
+  EXPECT_EQ(MovieSoundFlag, 0);
+  SetSoundDecoderMask(0);
+  SetSoundCreateMode(0);
   const int sound = GetMovieRecord(h)->soundHandle;
   ASSERT_NE(sound, -1);
   EXPECT_EQ(GetSoundTotalTime(sound), 1000);
@@ -169,6 +192,13 @@ TEST_F(Movies, AMovieWithSoundRunsOnItsSoundsTime) {
   // Pausing stops the sound.
   PauseMovieHandle(h, 1);
   EXPECT_EQ(CheckSoundHandlePlaying(sound), 0);
+  // A sound that cannot tell its time (here: gone) moves nothing, never wraps to frame 0.
+  Play(h, 1);
+  const int held = Frame(h);
+  ASSERT_GT(held, 0);
+  DeleteSoundHandle(sound);
+  UpdateMovieFrame(h, 0);
+  EXPECT_EQ(Frame(h), held);
   EXPECT_EQ(CloseMovieHandle(h), 0);
   EXPECT_EQ(CheckSoundHandlePlaying(sound), -1);  // the movie's sound went with it
   handles_.clear();
