@@ -13,6 +13,7 @@
 #include "host/dshow/graph_events.h"
 #include "host/dshow/pin_walk.h"
 #include "host/dshow/reference_clock.h"
+#include "host/dshow/without_type_info.h"
 
 namespace {
 
@@ -31,11 +32,11 @@ constexpr int kMaxReconnectRounds = 8;
 
 class FilterGraph final : public IFilterGraph2,
                           public IMediaFilter,
-                          public IMediaControl,
-                          public IMediaEventEx,
+                          public WithoutTypeInfo<IMediaControl>,
+                          public WithoutTypeInfo<IMediaEventEx>,
                           public IMediaEventSink,
                           public IMediaSeeking,
-                          public IBasicAudio {
+                          public WithoutTypeInfo<IBasicAudio> {
  public:
   FilterGraph() { CountHostMediaObject(1); }
 
@@ -122,21 +123,6 @@ class FilterGraph final : public IFilterGraph2,
     *clock = clock_.get();
     if (*clock) (*clock)->AddRef();
     return S_OK;
-  }
-
-  // IDispatch of the control and event interfaces: there is no type information.
-  HRESULT GetTypeInfoCount(uint32_t* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, char16_t**, uint32_t, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, uint32_t*) override {
-    return E_NOTIMPL;
   }
 
   // IMediaControl

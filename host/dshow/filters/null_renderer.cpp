@@ -9,25 +9,19 @@ class NullRenderer;
 
 class NullRendererPin final : public D_CInputPinBase {
  public:
-  NullRendererPin(NullRenderer* filter, CriticalSection* lock, bool pcmOnly);
-  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override {
-    if (!type) return E_POINTER;
-    if (!pcmOnly_) return S_OK;
-    return type->majortype == MEDIATYPE_Audio && type->subtype == MEDIASUBTYPE_PCM ? S_OK : S_FALSE;
-  }
+  NullRendererPin(NullRenderer* filter, CriticalSection* lock);
+  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override { return type ? S_OK : E_POINTER; }
   HRESULT EndOfStream() override;
   HRESULT BeginFlush() override;
 
  private:
   NullRenderer* renderer_;
-  bool pcmOnly_;
 };
 
 class NullRenderer final : public D_CFilterBase {
  public:
-  NullRenderer(IUnknown* outer, bool pcmOnly)
-      : D_CFilterBase("Null renderer", outer, &lock_, pcmOnly ? CLSID_DSoundRender : CLSID_NullRenderer),
-        pin_(this, &lock_, pcmOnly) {}
+  explicit NullRenderer(IUnknown* outer)
+      : D_CFilterBase("Null renderer", outer, &lock_, CLSID_NullRenderer), pin_(this, &lock_) {}
 
   int32_t PinCount() override { return 1; }
   D_CPinBase* PinAt(int32_t index) override { return index == 0 ? &pin_ : nullptr; }
@@ -65,8 +59,8 @@ class NullRenderer final : public D_CFilterBase {
   bool endPending_ = false;
 };
 
-NullRendererPin::NullRendererPin(NullRenderer* filter, CriticalSection* lock, bool pcmOnly)
-    : D_CInputPinBase("Null renderer pin", filter, lock, nullptr, u"In"), renderer_(filter), pcmOnly_(pcmOnly) {}
+NullRendererPin::NullRendererPin(NullRenderer* filter, CriticalSection* lock)
+    : D_CInputPinBase("Null renderer pin", filter, lock, nullptr, u"In"), renderer_(filter) {}
 
 HRESULT NullRendererPin::EndOfStream() {
   HRESULT hr = CheckStreamingState();
@@ -83,8 +77,5 @@ HRESULT NullRendererPin::BeginFlush() {
 }  // namespace
 
 HRESULT CreateNullRenderer(IUnknown* outer, REFIID iid, void** out) {
-  return MakeObjectFor<NullRenderer>(iid, out, outer, false);
-}
-HRESULT CreateDefaultAudioRenderer(IUnknown* outer, REFIID iid, void** out) {
-  return MakeObjectFor<NullRenderer>(iid, out, outer, true);
+  return MakeObjectFor<NullRenderer>(iid, out, outer);
 }

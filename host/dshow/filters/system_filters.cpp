@@ -2,6 +2,7 @@
 
 #include "host/com/class_registry.h"
 #include "host/dshow/filter_graph.h"
+#include "host/dshow/filters/audio_renderer.h"
 #include "host/dshow/filters/mp3_decoder_filter.h"
 #include "host/dshow/filters/null_renderer.h"
 #include "movie/dshow/system_allocator.h"
@@ -11,6 +12,6 @@ void RegisterSystemFilters() {
   RegisterFilterGraphClasses();
   RegisterFrameworkClasses();
   RegisterComClass(CLSID_NullRenderer, CreateNullRenderer);
-  RegisterComClass(CLSID_DSoundRender, CreateDefaultAudioRenderer);
+  RegisterComClass(CLSID_DSoundRender, CreateAudioRenderer);
   RegisterComClass(CLSID_Mp3DecoderFilter, CreateMp3DecoderFilter);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/dshow/com_ptr.h"
+#include "host/dshow/without_type_info.h"
 #include "movie/dshow/filter_base.h"
 #include "movie/dshow/pin_base.h"
 
@@ -27,7 +28,7 @@ class GraphTestPin final : public D_CPinBase {
   GUID major_;
 };
 
-class GraphTestFilter final : public D_CFilterBase, public IFileSourceFilter, public IBasicAudio {
+class GraphTestFilter final : public D_CFilterBase, public IFileSourceFilter, public WithoutTypeInfo<IBasicAudio> {
  public:
   // `inputs` and `outputs`: the major type of each pin. Made with no reference.
   GraphTestFilter(std::string name, std::vector<GUID> inputs, std::vector<GUID> outputs,
@@ -46,12 +47,6 @@ class GraphTestFilter final : public D_CFilterBase, public IFileSourceFilter, pu
 
   HRESULT Load(const char16_t* fileName, const AM_MEDIA_TYPE*) override;
   HRESULT GetCurFile(char16_t**, AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfoCount(uint32_t*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(uint32_t, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, char16_t**, uint32_t, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID, REFIID, LCID, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, uint32_t*) override {
-    return E_NOTIMPL;
-  }
   HRESULT put_Volume(int32_t v) override { return volume = v, S_OK; }
   HRESULT get_Volume(int32_t* v) override { return *v = volume, S_OK; }
   HRESULT put_Balance(int32_t) override { return E_NOTIMPL; }

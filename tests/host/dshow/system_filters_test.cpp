@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "host/audio/output.h"
 #include "host/com/class_registry.h"
 #include "host/dshow/filters/system_filters.h"
 #include "host/dshow/pin_walk.h"
@@ -250,6 +251,55 @@ TEST_F(SystemFilters, RenderersReportTheEndOnceRunningAndTheAudioOneTakesOnlyPcm
   EXPECT_EQ(events->WaitForCompletion(0, &code), S_OK);
   EXPECT_EQ(code, EC_COMPLETE);
   ASSERT_EQ(control->Stop(), S_OK);
+}
+
+TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerAndEndsOnceEverythingIsHeard) {
+  UseManualAudioOutput(true);
+  TestSource* source = Add(MakeReferenced<TestSource>(), u"source");
+  auto* pcm = new D_CMediaTypeRec;
+  pcm->SetMajorType(MEDIATYPE_Audio);
+  pcm->SetSubtype(MEDIASUBTYPE_PCM);
+  pcm->formattype = FORMAT_WaveFormatEx;
+  const WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+  pcm->cbFormat = sizeof format;
+  pcm->pbFormat = static_cast<uint8_t*>(CoTaskMemAlloc(sizeof format));
+  std::memcpy(pcm->pbFormat, &format, sizeof format);
+  source->offered.push_back(pcm);
+  const int frames = 4410;  // 100 ms a sample
+  source->bufferSize = frames * 4;
+  ComPtr<IBaseFilter> renderer;
+  ASSERT_EQ(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.OutVoid()), S_OK);
+  ASSERT_EQ(graph->AddFilter(renderer.get(), u"audio"), S_OK);
+  ASSERT_EQ(graph->Connect(source->pin().AsPin(), FilterPins(renderer.get())[0].get()), S_OK);
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
+  auto audio = graph.As<IBasicAudio>(IID_IBasicAudio);
+  EXPECT_EQ(audio->put_Balance(20000), E_INVALIDARG);
+
+  for (int32_t balance : {0, -10000}) {
+    ASSERT_EQ(audio->put_Balance(balance), S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+    ManualAudioOutput* speaker = CurrentManualAudioOutput();
+    ASSERT_NE(speaker, nullptr);
+    std::vector<int16_t> tone = TestTone(frames * 3, 2, 44100);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(source->PushSample(reinterpret_cast<uint8_t*>(&tone[i * frames * 2]), frames * 4, 0), S_OK);
+    }
+    std::thread end([&] { source->pin().DeliverEndOfStream(); });  // returns once heard
+    int32_t code = 0;
+    EXPECT_EQ(events->WaitForCompletion(0, &code), E_ABORT);
+    speaker->Advance(frames * 3);
+    EXPECT_EQ(events->WaitForCompletion(-1, &code), S_OK);
+    end.join();
+    std::vector<int16_t> heard = speaker->TakeCaptured();
+    ASSERT_EQ(heard.size(), tone.size());
+    for (size_t i = 0; i < tone.size(); ++i) {
+      const int16_t expected = balance < 0 && i % 2 == 1 ? 0 : tone[i];  // full left: right silent
+      ASSERT_EQ(heard[i], expected) << balance << " at " << i;
+    }
+    ASSERT_EQ(control->Stop(), S_OK);
+  }
+  UseManualAudioOutput(false);
 }
 
 }  // namespace

@@ -1,0 +1,300 @@
+#include "host/dshow/filters/audio_renderer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "host/audio/audio.h"
+#include "host/dshow/without_type_info.h"
+#include "movie/dshow/filter_base.h"
+#include "movie/dshow/input_pin_base.h"
+
+namespace {
+
+// Formats the mixer plays, from a connection type.
+bool PlayableFormat(const AM_MEDIA_TYPE& type, WaveFormatEx* format) {
+  if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
+      type.formattype != FORMAT_WaveFormatEx || type.cbFormat < 16 || !type.pbFormat) {
+    return false;
+  }
+  WAVEFORMATEX w{};
+  std::memcpy(&w, type.pbFormat, std::min<size_t>(type.cbFormat, sizeof w));
+  *format = {w.wFormatTag, w.nChannels, w.nSamplesPerSec, w.nAvgBytesPerSec, w.nBlockAlign, w.wBitsPerSample, 0};
+  return w.wFormatTag == WAVE_FORMAT_PCM && (w.nChannels == 1 || w.nChannels == 2) &&
+         (w.wBitsPerSample == 8 || w.wBitsPerSample == 16) && w.nBlockAlign == w.nChannels * w.wBitsPerSample / 8 &&
+         w.nSamplesPerSec >= kFrequencyMin && w.nSamplesPerSec <= kFrequencyMax;
+}
+
+class AudioRenderer;
+
+class AudioRendererPin final : public D_CInputPinBase {
+ public:
+  AudioRendererPin(AudioRenderer* filter, CriticalSection* lock);
+  HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override {
+    WaveFormatEx format;
+    return type && PlayableFormat(*type, &format) ? S_OK : S_FALSE;
+  }
+  HRESULT Receive(IMediaSample* sample) override;
+  HRESULT EndOfStream() override;
+  HRESULT BeginFlush() override;
+  HRESULT EndFlush() override;
+
+ private:
+  AudioRenderer* renderer_;
+};
+
+class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicAudio> {
+ public:
+  explicit AudioRenderer(IUnknown* outer)
+      : D_CFilterBase("Audio renderer", outer, &lock_, CLSID_DSoundRender), pin_(this, &lock_) {}
+  ~AudioRenderer() override { Close(); }
+
+  DSHOW_OUTER_UNKNOWN
+  HRESULT InnerQueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IBasicAudio) return HandOutInterface(static_cast<IBasicAudio*>(this), out);
+    return D_CFilterBase::InnerQueryInterface(iid, out);
+  }
+  int32_t PinCount() override { return 1; }
+  D_CPinBase* PinAt(int32_t index) override { return index == 0 ? &pin_ : nullptr; }
+
+  HRESULT Stop() override {
+    CriticalSectionGuard guard(lock_);
+    wake_.Set();  // a streaming thread waiting for room or for the end returns
+    HRESULT hr = D_CFilterBase::Stop();
+    Close();
+    return hr;
+  }
+  HRESULT Pause() override {
+    CriticalSectionGuard guard(lock_);
+    const FILTER_STATE old = State();
+    if (old == State_Stopped && pin_.IsConnected()) {
+      HRESULT hr = Open();
+      if (FAILED(hr)) return hr;
+    }
+    HRESULT hr = D_CFilterBase::Pause();
+    if (FAILED(hr)) {
+      Close();
+      return hr;
+    }
+    if (old == State_Running) SetPlaying(false);
+    return hr;
+  }
+  HRESULT Run(REFERENCE_TIME start) override {
+    CriticalSectionGuard guard(lock_);
+    HRESULT hr = D_CFilterBase::Run(start);
+    if (SUCCEEDED(hr)) SetPlaying(true);
+    return hr;
+  }
+
+  // Copies the sample's bytes into the buffer, waiting for room while it plays.
+  HRESULT Write(const uint8_t* data, uint32_t length);
+  // Waits until everything written has been heard, then reports the end.
+  HRESULT PlayOut();
+  void Flush(bool begin) {
+    std::lock_guard<std::mutex> lock(audio_);
+    if (begin) {
+      wake_.Set();
+      UpdatePlayedLocked();
+      ClearLocked(played_, written_ - played_);  // what was queued is dropped
+      written_ = played_;
+    } else if (!IsStopped()) {
+      wake_.Reset();
+    }
+  }
+
+  // IBasicAudio
+  HRESULT put_Volume(int32_t volume) override { return SetLevel(&volume_, volume, kVolumeMin, kVolumeMax); }
+  HRESULT get_Volume(int32_t* volume) override { return GetLevel(volume_, volume); }
+  HRESULT put_Balance(int32_t balance) override { return SetLevel(&balance_, balance, kPanLeft, kPanRight); }
+  HRESULT get_Balance(int32_t* balance) override { return GetLevel(balance_, balance); }
+
+ private:
+  HRESULT Open();
+  void Close();
+  void SetPlaying(bool on);
+  void UpdatePlayedLocked();
+  // Writes silence over `bytes` of the stream from byte `at` on.
+  void ClearLocked(uint64_t at, uint64_t bytes);
+  void CopyLocked(uint64_t at, const uint8_t* data, uint32_t length);
+  HRESULT SetLevel(int32_t* field, int32_t value, int32_t low, int32_t high) {
+    if (value < low || value > high) return E_INVALIDARG;
+    std::lock_guard<std::mutex> lock(audio_);
+    *field = value;
+    if (buffer_) {
+      buffer_->SetVolume(volume_);
+      buffer_->SetPan(balance_);
+    }
+    return S_OK;
+  }
+  HRESULT GetLevel(int32_t value, int32_t* out) {
+    if (!out) return E_POINTER;
+    std::lock_guard<std::mutex> lock(audio_);
+    *out = value;
+    return S_OK;
+  }
+
+  CriticalSection lock_;
+  AudioRendererPin pin_;
+  Event wake_{true, false};  // set: stopping or flushing, nothing may wait
+  std::mutex audio_;         // everything below; never held while waiting
+  AudioDevice* device_ = nullptr;
+  AudioBuffer* buffer_ = nullptr;
+  WaveFormatEx format_{};
+  uint32_t size_ = 0;
+  bool playing_ = false;
+  uint32_t cursor_ = 0;    // play cursor at the last look
+  uint64_t written_ = 0;   // bytes written since Open
+  uint64_t played_ = 0;    // bytes played since Open
+  int32_t volume_ = 0;
+  int32_t balance_ = 0;
+};
+
+AudioRendererPin::AudioRendererPin(AudioRenderer* filter, CriticalSection* lock)
+    : D_CInputPinBase("Audio renderer pin", filter, lock, nullptr, u"Audio Input pin (rendered)"), renderer_(filter) {}
+
+HRESULT AudioRendererPin::Receive(IMediaSample* sample) {
+  HRESULT hr = D_CInputPinBase::Receive(sample);
+  if (hr != S_OK) return hr;
+  uint8_t* data = nullptr;
+  sample->GetPointer(&data);
+  return renderer_->Write(data, static_cast<uint32_t>(std::max(sample->GetActualDataLength(), 0)));
+}
+
+HRESULT AudioRendererPin::EndOfStream() {
+  HRESULT hr = CheckStreamingState();
+  return hr == S_OK ? renderer_->PlayOut() : hr;
+}
+
+HRESULT AudioRendererPin::BeginFlush() {
+  HRESULT hr = D_CInputPinBase::BeginFlush();
+  renderer_->Flush(true);
+  return hr;
+}
+
+HRESULT AudioRendererPin::EndFlush() {
+  renderer_->Flush(false);
+  return D_CInputPinBase::EndFlush();
+}
+
+HRESULT AudioRenderer::Open() {
+  std::lock_guard<std::mutex> lock(audio_);
+  if (!PlayableFormat(pin_.ConnectionType(), &format_)) return VFW_E_TYPE_NOT_ACCEPTED;
+  device_ = AudioDevice::Create();
+  if (!device_) return E_OUTOFMEMORY;
+  // One second of sound between the stream and the speaker.
+  const uint32_t bytes = std::max<uint32_t>(format_.samplesPerSec, 1) * format_.blockAlign;
+  const AudioBufferDesc desc{kBufferCtrlVolume | kBufferCtrlPan | kBufferGlobalFocus | kBufferGetCurrentPosition2,
+                             bytes, &format_};
+  if (device_->Initialize(nullptr) != kAudioOk || device_->CreateSoundBuffer(&desc, &buffer_) != kAudioOk) {
+    device_->Release();
+    device_ = nullptr;
+    buffer_ = nullptr;
+    return E_FAIL;
+  }
+  buffer_->SetVolume(volume_);
+  buffer_->SetPan(balance_);
+  size_ = bytes;
+  playing_ = false;
+  cursor_ = 0;
+  written_ = played_ = 0;
+  wake_.Reset();
+  return S_OK;
+}
+
+void AudioRenderer::Close() {
+  std::lock_guard<std::mutex> lock(audio_);
+  if (buffer_) buffer_->Release();
+  if (device_) device_->Release();
+  buffer_ = nullptr;
+  device_ = nullptr;
+  playing_ = false;
+}
+
+void AudioRenderer::SetPlaying(bool on) {
+  std::lock_guard<std::mutex> lock(audio_);
+  if (!buffer_ || playing_ == on) return;
+  UpdatePlayedLocked();
+  playing_ = on;
+  if (on) {
+    buffer_->Play(0, 0, kPlayLooping);
+  } else {
+    buffer_->Stop();
+  }
+}
+
+void AudioRenderer::UpdatePlayedLocked() {
+  if (!buffer_ || !playing_) return;
+  uint32_t cursor = 0;
+  buffer_->GetCurrentPosition(&cursor, nullptr);
+  const uint64_t delta = (cursor + size_ - cursor_) % size_;
+  cursor_ = cursor;
+  const uint64_t before = played_;
+  played_ += delta;
+  // What has been heard becomes silence, so that a stream that falls behind is heard
+  // as a gap rather than as the last second again; writing goes on from the speaker.
+  ClearLocked(before, std::min<uint64_t>(delta, size_));
+  written_ = std::max(written_, played_);
+}
+
+void AudioRenderer::CopyLocked(uint64_t at, const uint8_t* data, uint32_t length) {
+  void *p1 = nullptr, *p2 = nullptr;
+  uint32_t n1 = 0, n2 = 0;
+  if (buffer_->Lock(static_cast<uint32_t>(at % size_), length, &p1, &n1, &p2, &n2, 0) != kAudioOk) return;
+  const uint8_t silence = format_.bitsPerSample == 8 ? 0x80 : 0;
+  if (data) {
+    std::memcpy(p1, data, n1);
+    if (p2) std::memcpy(p2, data + n1, n2);
+  } else {
+    std::memset(p1, silence, n1);
+    if (p2) std::memset(p2, silence, n2);
+  }
+  buffer_->Unlock(p1, n1, p2, n2);
+}
+
+void AudioRenderer::ClearLocked(uint64_t at, uint64_t bytes) {
+  if (bytes > 0) CopyLocked(at, nullptr, static_cast<uint32_t>(std::min<uint64_t>(bytes, size_)));
+}
+
+HRESULT AudioRenderer::Write(const uint8_t* data, uint32_t length) {
+  length -= length % format_.blockAlign;
+  while (length > 0) {
+    {
+      std::lock_guard<std::mutex> lock(audio_);
+      if (!buffer_) return VFW_E_WRONG_STATE;
+      UpdatePlayedLocked();
+      const uint64_t room = size_ - (written_ - played_);
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(length, room - room % format_.blockAlign));
+      if (n > 0) {
+        CopyLocked(written_, data, n);
+        written_ += n;
+        data += n;
+        length -= n;
+        continue;
+      }
+    }
+    // Full: the speaker makes room as it plays (not at all while paused).
+    if (WaitForObject(&wake_, 1) == 0) return S_FALSE;
+  }
+  return S_OK;
+}
+
+HRESULT AudioRenderer::PlayOut() {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(audio_);
+      UpdatePlayedLocked();
+      if (!buffer_) return S_OK;
+      if (State() == State_Running && played_ >= written_) break;
+    }
+    if (WaitForObject(&wake_, 1) == 0) return S_OK;  // stopped or flushed first
+  }
+  SetPlaying(false);
+  SendGraphEvent(EC_COMPLETE, S_OK, 0);
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT CreateAudioRenderer(IUnknown* outer, REFIID iid, void** out) {
+  return MakeObjectFor<AudioRenderer>(iid, out, outer);
+}
