@@ -3,6 +3,7 @@
 #include <chrono>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "host/kernel/thread.h"
 
@@ -103,27 +104,26 @@ REFERENCE_TIME ReferenceClockBase::FireDueLocked(REFERENCE_TIME now) {
   return next;
 }
 
-SystemReferenceClock* SystemReferenceClock::Create() { return new (std::nothrow) SystemReferenceClock(); }
+REFERENCE_TIME SteadyReferenceTime() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+             .count() /
+         100;
+}
 
-SystemReferenceClock::~SystemReferenceClock() {
+ThreadedReferenceClock::ThreadedReferenceClock(REFERENCE_TIME longestWait) : longestWait_(longestWait) {}
+
+void ThreadedReferenceClock::StopAdviseThread() {
   HostThread* thread = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
-    thread = thread_;
+    thread = std::exchange(thread_, nullptr);
   }
   wake_.notify_all();
   if (thread) CloseHostThread(thread);
 }
 
-REFERENCE_TIME SystemReferenceClock::Now() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-             .count() /
-         100;
-}
-
-void SystemReferenceClock::OnAdviseAdded() {
+void ThreadedReferenceClock::OnAdviseAdded() {
   std::lock_guard<std::mutex> lock(mutex_);
   // The advise thread starts with the first advise; should it fail to start, due
   // advises still fire at each later advise rather than never.
@@ -132,20 +132,25 @@ void SystemReferenceClock::OnAdviseAdded() {
   wake_.notify_all();
 }
 
-uint32_t SystemReferenceClock::AdviseThread(void* self) {
-  auto* clock = static_cast<SystemReferenceClock*>(self);
+uint32_t ThreadedReferenceClock::AdviseThread(void* self) {
+  auto* clock = static_cast<ThreadedReferenceClock*>(self);
   std::unique_lock<std::mutex> lock(clock->mutex_);
   while (!clock->stopping_) {
     REFERENCE_TIME now = clock->Now();
     REFERENCE_TIME next = clock->FireDueLocked(now);
-    if (next == kNever) {
+    if (next == kNever && clock->longestWait_ == kNever) {
       clock->wake_.wait(lock);
     } else {
-      clock->wake_.wait_for(lock, std::chrono::nanoseconds((next - now) * 100));
+      REFERENCE_TIME wait = next == kNever ? clock->longestWait_ : std::min(next - now, clock->longestWait_);
+      clock->wake_.wait_for(lock, std::chrono::nanoseconds(wait * 100));
     }
   }
   return 0;
 }
+
+SystemReferenceClock::SystemReferenceClock() : ThreadedReferenceClock(kNever) {}
+
+SystemReferenceClock* SystemReferenceClock::Create() { return new (std::nothrow) SystemReferenceClock(); }
 
 ManualReferenceClock* ManualReferenceClock::Create(REFERENCE_TIME start) {
   return new (std::nothrow) ManualReferenceClock(start);

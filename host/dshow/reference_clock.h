@@ -12,6 +12,9 @@
 
 struct HostThread;
 
+// The steady (monotonic) time in 100-nanosecond units.
+REFERENCE_TIME SteadyReferenceTime();
+
 class ReferenceClockBase : public IReferenceClock {
  public:
   HRESULT QueryInterface(REFIID iid, void** out) override;
@@ -52,23 +55,36 @@ class ReferenceClockBase : public IReferenceClock {
   uintptr_t nextCookie_ = 1;
 };
 
-class SystemReferenceClock final : public ReferenceClockBase {
+// A clock with one advise thread, started by the first advise. The thread sleeps until
+// the next advise is due by this clock, but never longer than `longestWait`, so a clock
+// that does not keep pace with real time is looked at again soon enough.
+class ThreadedReferenceClock : public ReferenceClockBase {
+ protected:
+  explicit ThreadedReferenceClock(REFERENCE_TIME longestWait);
+  // Each final class calls this first in its destructor: the thread reads Now().
+  void StopAdviseThread();
+  void OnAdviseAdded() override;
+
+ private:
+  static uint32_t AdviseThread(void* self);
+
+  const REFERENCE_TIME longestWait_;
+  std::condition_variable wake_;
+  HostThread* thread_ = nullptr;
+  bool stopping_ = false;
+};
+
+class SystemReferenceClock final : public ThreadedReferenceClock {
  public:
   // A new clock with one reference; null when it cannot be made.
   static SystemReferenceClock* Create();
 
  protected:
-  ~SystemReferenceClock() override;
-  REFERENCE_TIME Now() override;
-  void OnAdviseAdded() override;
+  ~SystemReferenceClock() override { StopAdviseThread(); }
+  REFERENCE_TIME Now() override { return SteadyReferenceTime(); }
 
  private:
-  SystemReferenceClock() = default;
-  static uint32_t AdviseThread(void* self);
-
-  std::condition_variable wake_;
-  HostThread* thread_ = nullptr;
-  bool stopping_ = false;
+  SystemReferenceClock();
 };
 
 class ManualReferenceClock final : public ReferenceClockBase {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include "host/audio/audio.h"
+#include "host/dshow/reference_clock.h"
 #include "host/dshow/without_type_info.h"
 #include "movie/dshow/filter_base.h"
 #include "movie/dshow/input_pin_base.h"
@@ -27,6 +29,21 @@ bool PlayableFormat(const AM_MEDIA_TYPE& type, WaveFormatEx* format) {
 
 class AudioRenderer;
 
+// The renderer's clock: the time of what the speaker has played while the sound plays,
+// else the steady clock, joined so that it never goes back.
+class AudioClock final : public ThreadedReferenceClock {
+ public:
+  // Looked at every 10 ms: the device's clock is not the system's.
+  explicit AudioClock(AudioRenderer* renderer) : ThreadedReferenceClock(100000), renderer_(renderer) {}
+
+ protected:
+  ~AudioClock() override { StopAdviseThread(); }
+  REFERENCE_TIME Now() override;
+
+ private:
+  AudioRenderer* renderer_;
+};
+
 class AudioRendererPin final : public D_CInputPinBase {
  public:
   AudioRendererPin(AudioRenderer* filter, CriticalSection* lock);
@@ -43,16 +60,38 @@ class AudioRendererPin final : public D_CInputPinBase {
   AudioRenderer* renderer_;
 };
 
-class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicAudio> {
+class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicAudio>, public IReferenceClock {
  public:
   explicit AudioRenderer(IUnknown* outer)
-      : D_CFilterBase("Audio renderer", outer, &lock_, CLSID_DSoundRender), pin_(this, &lock_) {}
-  ~AudioRenderer() override { Close(); }
+      : D_CFilterBase("Audio renderer", outer, &lock_, CLSID_DSoundRender),
+        pin_(this, &lock_),
+        clock_(new (std::nothrow) AudioClock(this)) {}
+  ~AudioRenderer() override {
+    if (clock_) clock_->Release();  // its thread asks this renderer for the time
+    Close();
+  }
 
   DSHOW_OUTER_UNKNOWN
   HRESULT InnerQueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IBasicAudio) return HandOutInterface(static_cast<IBasicAudio*>(this), out);
+    if (iid == IID_IReferenceClock && clock_) return HandOutInterface(static_cast<IReferenceClock*>(this), out);
     return D_CFilterBase::InnerQueryInterface(iid, out);
+  }
+
+  // IReferenceClock, served by the clock object over this renderer's time.
+  HRESULT GetTime(REFERENCE_TIME* time) override { return clock_->GetTime(time); }
+  HRESULT AdviseTime(REFERENCE_TIME base, REFERENCE_TIME stream, Event* event, uintptr_t* cookie) override {
+    return clock_->AdviseTime(base, stream, event, cookie);
+  }
+  HRESULT AdvisePeriodic(REFERENCE_TIME start, REFERENCE_TIME period, Semaphore* semaphore,
+                         uintptr_t* cookie) override {
+    return clock_->AdvisePeriodic(start, period, semaphore, cookie);
+  }
+  HRESULT Unadvise(uintptr_t cookie) override { return clock_->Unadvise(cookie); }
+
+  REFERENCE_TIME ClockTime() {
+    std::lock_guard<std::mutex> lock(audio_);
+    return ClockTimeLocked();
   }
   int32_t PinCount() override { return 1; }
   D_CPinBase* PinAt(int32_t index) override { return index == 0 ? &pin_ : nullptr; }
@@ -111,6 +150,7 @@ class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicA
  private:
   HRESULT Open();
   void Close();
+  REFERENCE_TIME ClockTimeLocked();
   void SetPlaying(bool on);
   void UpdatePlayedLocked();
   // Writes silence over `bytes` of the stream from byte `at` on.
@@ -147,7 +187,16 @@ class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicA
   uint64_t played_ = 0;    // bytes played since Open
   int32_t volume_ = 0;
   int32_t balance_ = 0;
+  // The clock: its last answer and the steady time then; while playing, the answer at
+  // the start of play and the bytes played by then.
+  REFERENCE_TIME lastTime_ = 0;
+  REFERENCE_TIME lastSteady_ = SteadyReferenceTime();
+  REFERENCE_TIME anchorTime_ = 0;
+  uint64_t anchorPlayed_ = 0;
+  AudioClock* clock_;  // one reference, ours
 };
+
+REFERENCE_TIME AudioClock::Now() { return renderer_->ClockTime(); }
 
 AudioRendererPin::AudioRendererPin(AudioRenderer* filter, CriticalSection* lock)
     : D_CInputPinBase("Audio renderer pin", filter, lock, nullptr, u"Audio Input pin (rendered)"), renderer_(filter) {}
@@ -194,15 +243,17 @@ HRESULT AudioRenderer::Open() {
   buffer_->SetVolume(volume_);
   buffer_->SetPan(balance_);
   size_ = bytes;
+  ClockTimeLocked();
   playing_ = false;
   cursor_ = 0;
-  written_ = played_ = 0;
+  written_ = played_ = anchorPlayed_ = 0;
   wake_.Reset();
   return S_OK;
 }
 
 void AudioRenderer::Close() {
   std::lock_guard<std::mutex> lock(audio_);
+  ClockTimeLocked();
   if (buffer_) buffer_->Release();
   if (device_) device_->Release();
   buffer_ = nullptr;
@@ -214,12 +265,27 @@ void AudioRenderer::SetPlaying(bool on) {
   std::lock_guard<std::mutex> lock(audio_);
   if (!buffer_ || playing_ == on) return;
   UpdatePlayedLocked();
+  anchorTime_ = ClockTimeLocked();
+  anchorPlayed_ = played_;
   playing_ = on;
   if (on) {
     buffer_->Play(0, 0, kPlayLooping);
   } else {
     buffer_->Stop();
   }
+}
+
+REFERENCE_TIME AudioRenderer::ClockTimeLocked() {
+  const REFERENCE_TIME steady = SteadyReferenceTime();
+  REFERENCE_TIME t = lastTime_ + (steady - lastSteady_);
+  if (playing_ && buffer_) {
+    UpdatePlayedLocked();
+    const uint64_t perSecond = static_cast<uint64_t>(format_.samplesPerSec) * format_.blockAlign;
+    t = anchorTime_ + static_cast<REFERENCE_TIME>((played_ - anchorPlayed_) * 10000000 / perSecond);
+  }
+  lastTime_ = std::max(t, lastTime_);
+  lastSteady_ = steady;
+  return lastTime_;
 }
 
 void AudioRenderer::UpdatePlayedLocked() {

@@ -253,7 +253,7 @@ TEST_F(SystemFilters, RenderersReportTheEndOnceRunningAndTheAudioOneTakesOnlyPcm
   ASSERT_EQ(control->Stop(), S_OK);
 }
 
-TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerAndEndsOnceEverythingIsHeard) {
+TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnceEverythingIsHeard) {
   UseManualAudioOutput(true);
   TestSource* source = Add(MakeReferenced<TestSource>(), u"source");
   auto* pcm = new D_CMediaTypeRec;
@@ -286,9 +286,22 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerAndEndsOnceEverythin
       ASSERT_EQ(source->PushSample(reinterpret_cast<uint8_t*>(&tone[i * frames * 2]), frames * 4, 0), S_OK);
     }
     std::thread end([&] { source->pin().DeliverEndOfStream(); });  // returns once heard
+    // The renderer is the graph's clock, and its time is the time the speaker has played.
+    ComPtr<IReferenceClock> clock;
+    ASSERT_EQ(graph.As<IMediaFilter>(IID_IMediaFilter)->GetSyncSource(clock.Out()), S_OK);
+    EXPECT_EQ(clock.get(), renderer.As<IReferenceClock>(IID_IReferenceClock).get());
+    REFERENCE_TIME before = 0, after = 0;
+    Event due(false, false);
+    uintptr_t cookie = 0;
+    clock->GetTime(&before);
+    ASSERT_EQ(clock->AdviseTime(before, 500000, &due, &cookie), S_OK);
     int32_t code = 0;
+    speaker->Advance(frames);
+    clock->GetTime(&after);
+    EXPECT_EQ(after - before, 1000000);
+    EXPECT_EQ(WaitForObject(&due, kInfinite), 0);
     EXPECT_EQ(events->WaitForCompletion(0, &code), E_ABORT);
-    speaker->Advance(frames * 3);
+    speaker->Advance(frames * 2);
     EXPECT_EQ(events->WaitForCompletion(-1, &code), S_OK);
     end.join();
     std::vector<int16_t> heard = speaker->TakeCaptured();
