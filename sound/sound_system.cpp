@@ -88,6 +88,7 @@ void MakeSilentBuffer() {
 
 int InitSoundSystem() {
   if (g_soundDevice != nullptr) return -1;
+  g_converterCallerLock = &g_soundLock;
   WriteLog("DirectSound の初期化を行います\n");
   WriteLog("DirectSound インターフェースの取得を行います....  ");
   g_soundDevice = AudioDevice::Create();

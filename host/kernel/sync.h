@@ -3,7 +3,9 @@
 // recursive critical sections, manual- and auto-reset events and counting
 // semaphores, with a wait on one object or on several at once.
 #include <cstdint>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 constexpr int kWaitTimeout = 258;
@@ -11,12 +13,31 @@ constexpr int kWaitTimeout = 258;
 // Recursive: the owning thread may enter again and must leave as often.
 class CriticalSection {
  public:
-  void Enter() { mutex_.lock(); }
-  bool TryEnter() { return mutex_.try_lock(); }
-  void Leave() { mutex_.unlock(); }
+  void Enter() {
+    mutex_.lock();
+    Entered();
+  }
+  bool TryEnter() {
+    if (!mutex_.try_lock()) return false;
+    Entered();
+    return true;
+  }
+  void Leave() {
+    if (--depth_ == 0) owner_.store(std::thread::id());
+    mutex_.unlock();
+  }
+  // How often the calling thread has entered without leaving (0 when it does not hold
+  // the section), so that a long wait can leave it wholly and enter it again after.
+  int HeldDepth() const { return owner_.load() == std::this_thread::get_id() ? depth_ : 0; }
 
  private:
+  void Entered() {
+    if (depth_++ == 0) owner_.store(std::this_thread::get_id());
+  }
+
   std::recursive_mutex mutex_;
+  std::atomic<std::thread::id> owner_{};
+  int depth_ = 0;  // changed only by the owner
 };
 
 class CriticalSectionGuard {

@@ -63,10 +63,10 @@ int OpenSoundConverter(const SoundStream* stream, SoundConverter* c) {
   StreamSeek(c, 0, 0);
 
   using Opener = int (*)(SoundConverter*);
-  static const Opener kOpeners[] = {OpenPcmWaveConverter, OpenAcmWaveConverter,
-                                    OpenOggVorbisStream, OpenAcmMp3Converter};
+  static const Opener kOpeners[] = {OpenPcmWaveConverter, OpenAcmWaveConverter, OpenOggVorbisStream,
+                                    OpenAcmMp3Converter, ConvertMp3ToPcm};
   bool opened = false;
-  for (int i = 0; i < 4 && !opened; ++i) {
+  for (int i = 0; i < 5 && !opened; ++i) {
     if (g_soundDecoderMask & (1 << i)) continue;
     if (kOpeners[i](c) == 0) {
       opened = true;
@@ -74,8 +74,7 @@ int OpenSoundConverter(const SoundStream* stream, SoundConverter* c) {
       StreamSeek(c, 0, 0);
     }
   }
-  // Bit 4, MP3 through a filter graph, has no decoder in this build: the compression
-  // manager's MP3 decoder serves every MP3.
+  // The filter-graph decoder seeks the stream itself.
   if (!opened) return -1;
 
   c->open = 0;

@@ -8,6 +8,8 @@
 
 #include "host/acm/acm.h"
 #include "host/audio/wave_format.h"
+#include "host/dshow/interfaces.h"
+#include "host/kernel/sync.h"
 #include "platform/stream.h"
 
 // Set bits skip decoders of OpenSoundConverter: 0 PCM WAVE, 1 compressed WAVE,
@@ -50,7 +52,7 @@ struct AcmDecoderState {
 
 struct MemoryPcmState {
   uint8_t* pcm;
-  uint32_t capacity;
+  size_t capacity;
   uint32_t size;
   uint32_t readPosition;
 };
@@ -115,6 +117,18 @@ int OpenPcmWaveConverter(SoundConverter* converter);
 int OpenAcmWaveConverter(SoundConverter* converter);
 int OpenAcmMp3Converter(SoundConverter* converter);
 int OpenOggVorbisStream(SoundConverter* converter);
+// MP3 through a filter graph (mp3_graph_decoder.cpp): the whole PCM decoded at open and
+// held in memory (kind 3).
+int ConvertMp3ToPcm(SoundConverter* converter);
+// The grabber's callback: appends the sample's bytes to the converter given as `user`,
+// growing the block in 1 MB steps; a block that cannot grow is dropped (pcm null).
+HRESULT CollectPcmSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, int32_t typeChanged,
+                         uintptr_t user);
+// The filter's first pin of `direction`, with a reference; null when there is none.
+IPin* FindPinByDirection(IBaseFilter* filter, PIN_DIRECTION direction);
+// The lock the callers of OpenSoundConverter hold (the sound layer's): the graph decoder
+// leaves it while its graph runs. Null: no lock.
+extern CriticalSection* g_converterCallerLock;
 int ReadPcmWaveBlock(SoundConverter* converter);
 int ReadAcmBlock(SoundConverter* converter);
 int ReadOggVorbisBlock(SoundConverter* converter);

@@ -1,0 +1,195 @@
+// MP3 decoded through a filter graph (decoder bit 4): the same PCM and format as the
+// compression manager's decoder, the block growing when the PCM outgrows it, each
+// failure named in the log, and nothing left behind.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "host/com/class_registry.h"
+#include "host/com/task_memory.h"
+#include "host/dshow/filter_graph.h"
+#include "host/dshow/filters/system_filters.h"
+#include "host/kernel/thread.h"
+#include "host/kernel/virtual_block.h"
+#include "movie/dshow/com_base.h"
+#include "platform/window.h"
+#include "tests/sound/converter_fixture.h"
+#include "tests/sound/sound_fixture.h"
+
+namespace {
+
+constexpr int kGraphOnly = 0x0F;     // every decoder before the graph's skipped
+constexpr int kAcmMp3Only = 0x17;  // only the compression manager's MP3 decoder
+
+Bytes Id3v2(size_t body) {
+  Bytes tag = {'I', 'D', '3', 3, 0, 0};
+  for (int shift : {21, 14, 7, 0}) tag.push_back(static_cast<uint8_t>((body >> shift) & 0x7F));
+  tag.resize(tag.size() + body, 0);  // padding
+  return tag;
+}
+
+Bytes Id3v1() {
+  Bytes tag(128, ' ');
+  tag[0] = 'T', tag[1] = 'A', tag[2] = 'G';
+  return tag;
+}
+
+struct Decoded {
+  int result;
+  uint32_t kind;
+  WaveFormatEx format;
+  Bytes pcm;
+  size_t capacity;
+};
+
+Decoded Decode(const Bytes& file, int mask) {
+  const int saved = g_soundDecoderMask;
+  g_soundDecoderMask = mask;
+  Decoded d{};
+  {
+    Converter conv(file);
+    g_soundDecoderMask = saved;
+    d.result = conv.result;
+    if (conv.result != 0) return d;
+    d.kind = conv.c.kind;
+    d.format = conv.c.outputFormat;
+    d.capacity = conv.c.memory.capacity;
+    d.pcm = conv.DecodeAll();
+  }
+  return d;
+}
+
+class Mp3GraphTest : public SoundTest {
+ protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    tracked_ = TrackedLiveCount();
+    threads_ = LiveHostThreadCount();
+  }
+  void TearDown() override {
+    EXPECT_EQ(TrackedLiveCount(), tracked_);
+    EXPECT_EQ(LiveObjectCount.load(), 0);
+    EXPECT_EQ(LiveTaskMemoryCount(), 0);
+    EXPECT_EQ(LiveVirtualBlockCount(), 0);
+    EXPECT_EQ(LiveHostThreadCount(), threads_);
+    FailNextTaskMemoryAllocations(0);
+    SoundTest::TearDown();
+  }
+  int tracked_ = 0;
+  int threads_ = 0;
+};
+
+}  // namespace
+
+TEST_F(Mp3GraphTest, GivesTheCompressionManagersBytesAndFormat) {
+  struct Case {
+    int channels, rate, kbps;
+    size_t id3v2;
+    bool id3v1;
+  } cases[] = {
+      {1, 44100, 64, 0, false},  {2, 44100, 128, 0, false}, {2, 48000, 160, 300, true},
+      {1, 32000, 48, 0, true},   {1, 22050, 32, 1000, false}, {2, 24000, 64, 0, false},
+      {2, 16000, 40, 50, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate << " Hz " << k.id3v2 << " " << k.id3v1);
+    Bytes file = k.id3v2 != 0 ? Id3v2(k.id3v2) : Bytes{};
+    Bytes mp3 = EncodeMp3(TestTone(k.rate * 3 / 2, k.channels, k.rate, k.rate), k.channels, k.rate, k.kbps);
+    file.insert(file.end(), mp3.begin(), mp3.end());
+    if (k.id3v1) {
+      Bytes tag = Id3v1();
+      file.insert(file.end(), tag.begin(), tag.end());
+    }
+    Decoded graph = Decode(file, kGraphOnly), acm = Decode(file, kAcmMp3Only);
+    ASSERT_EQ(graph.result, 0);
+    ASSERT_EQ(acm.result, 0);
+    EXPECT_EQ(graph.kind, kConverterMemoryPcm);
+    EXPECT_EQ(std::memcmp(&graph.format, &acm.format, sizeof graph.format), 0);
+    EXPECT_EQ(graph.format.channels, k.channels);
+    EXPECT_EQ(graph.format.samplesPerSec, static_cast<uint32_t>(k.rate));
+    ASSERT_GT(acm.pcm.size(), 0u);
+    EXPECT_TRUE(graph.pcm == acm.pcm) << graph.pcm.size() << " vs " << acm.pcm.size();
+  }
+}
+
+TEST_F(Mp3GraphTest, PcmBeyondTenTimesTheFileGrowsTheBlockInMegabyteSteps) {
+  Bytes file = EncodeMp3(TestTone(16000 * 40, 1, 16000), 1, 16000, 8);
+  Decoded graph = Decode(file, kGraphOnly);
+  ASSERT_EQ(graph.result, 0);
+  ASSERT_GT(graph.pcm.size(), file.size() * 10);
+  EXPECT_EQ((graph.capacity - file.size() * 10) % 1048576, 0u);
+  EXPECT_LT(graph.capacity - graph.pcm.size(), 1048576u);
+  EXPECT_TRUE(graph.pcm == Decode(file, kAcmMp3Only).pcm);
+}
+
+TEST_F(Mp3GraphTest, EachFailureIsNamedAndLeavesNothing) {
+  Bytes good = EncodeMp3(TestTone(22050, 2, 22050), 2, 22050, 64);
+  EXPECT_EQ(Decode(NoiseBytes(20000, 5), kGraphOnly).result, -1);
+  EXPECT_TRUE(LogHas("グラフの構築に失敗しました"));
+  ASSERT_EQ(Decode(good, kGraphOnly).result, 0);  // the system's classes are registered now
+  struct Case {
+    const CLSID* missing;
+    const char* message;
+  } cases[] = {
+      {&CLSID_NullRenderer, "MP3変換用 NullRender の作成に失敗しました"},
+      {&CLSID_FilterGraph, "MP3変換用 IGraphBuilder の作成に失敗しました"},
+      {&CLSID_Mp3DecoderFilter, "グラフの構築に失敗しました"},
+      {&CLSID_DSoundRender, "グラフの構築に失敗しました"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.message);
+    StartLog(dir_.path().c_str());
+    UnregisterComClass(*k.missing);
+    EXPECT_EQ(Decode(good, kGraphOnly).result, -1);
+    RegisterComClass(CLSID_FilterGraph, CreateFilterGraph);
+    RegisterSystemFilters();
+    EXPECT_TRUE(LogHas(k.message));
+  }
+  // A task-memory block refused anywhere: a clean failure with its step named, or a
+  // conversion that still gives every byte.
+  const Bytes reference = Decode(good, kAcmMp3Only).pcm;
+  for (int n = 1; n <= 40; ++n) {
+    SCOPED_TRACE(n);
+    StartLog(dir_.path().c_str());
+    FailNextTaskMemoryAllocations(n);
+    Decoded d = Decode(good, kGraphOnly);
+    FailNextTaskMemoryAllocations(0);
+    if (d.result == 0) {
+      EXPECT_TRUE(d.pcm == reference);
+    } else {
+      EXPECT_NE(ReadWholeFile(dir_.File("Log.txt")).size(), 0u);
+    }
+  }
+}
+
+TEST_F(Mp3GraphTest, TheSoundLockIsFreeWhileTheGraphRuns) {
+  Bytes file = EncodeMp3(TestTone(44100 * 2, 2, 44100), 2, 44100, 128);
+  static std::atomic<bool> takenMeanwhile;
+  takenMeanwhile = false;
+  // The pump runs while the graph decodes: another thread must get the lock then.
+  SetPumpEntry(PumpEntry::DrawAllMovies, [] {
+    if (takenMeanwhile) return;
+    std::thread other([] {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (std::chrono::steady_clock::now() < deadline) {
+        if (g_soundLock.TryEnter()) {
+          takenMeanwhile = true;
+          g_soundLock.Leave();
+          return;
+        }
+        std::this_thread::yield();
+      }
+    });
+    other.join();
+  });
+  {
+    CriticalSectionGuard held(g_soundLock);
+    CriticalSectionGuard again(g_soundLock);  // held twice, as nested sound calls do
+    EXPECT_EQ(Decode(file, kGraphOnly).result, 0);
+    EXPECT_EQ(g_soundLock.HeldDepth(), 2);
+  }
+  SetPumpEntry(PumpEntry::DrawAllMovies, nullptr);
+  EXPECT_TRUE(takenMeanwhile);
+}
