@@ -66,9 +66,9 @@ ReadRequest* D_CReadRequestQueue::TakeDoneItem() {
   return request;
 }
 
-bool D_CReadRequestQueue::HasWorker() {
+bool D_CReadRequestQueue::FlushWaiting() {
   CriticalSectionGuard guard(listLock_);
-  return worker_ != nullptr;
+  return waiting_;
 }
 
 HRESULT D_CReadRequestQueue::StartWorker() {

@@ -43,7 +43,8 @@ class D_CReadRequestQueue {
   HRESULT BeginQueueFlush();
   HRESULT EndQueueFlush();
 
-  bool HasWorker();
+  // A flush is waiting for reads in progress to end.
+  bool FlushWaiting();
   // Performs one request on the calling thread (positioning and reading as one step
   // under the stream's lock) and stores its result.
   static HRESULT CompleteRead(ReadRequest* request);
