@@ -29,23 +29,6 @@ const Bytes& Music() {
   return mp3;
 }
 
-size_t DecodeWithMpg123Alone(const Bytes& mp3) {
-  mpg123_handle* h = mpg123_new(nullptr, nullptr);
-  mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0);
-  mpg123_open_feed(h);
-  mpg123_feed(h, mp3.data(), mp3.size());
-  static unsigned char buf[1 << 18];
-  size_t total = 0;
-  for (;;) {
-    size_t done = 0;
-    int r = mpg123_read(h, buf, sizeof buf, &done);
-    total += done;
-    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
-  }
-  mpg123_delete(h);
-  return total;
-}
-
 size_t DecodeWithConverter(const Bytes& mp3) {
   StreamHandle s = BufferStreamOpen(mp3.data(), mp3.size());
   SoundStream stream{*GetBufferStreamFunctions(), s};
@@ -69,7 +52,7 @@ void BM_Mp3ConverterVsLibmpg123(benchmark::State& state) {
   size_t bytes = 0;
   for (auto _ : state) {
     auto t0 = Clock::now();
-    bytes = DecodeWithMpg123Alone(mp3);
+    bytes = DecodeMp3BytesWithMpg123(mp3);
     auto t1 = Clock::now();
     size_t got = DecodeWithConverter(mp3);
     auto t2 = Clock::now();
@@ -147,7 +130,7 @@ void BM_MusicRefillShareOfCore(benchmark::State& state) {
     audio += 2000 * 0.03;
     StopCurrentMusic();
     auto t0 = Clock::now();
-    size_t bytes = DecodeWithMpg123Alone(mp3);
+    size_t bytes = DecodeMp3BytesWithMpg123(mp3);
     alone += std::chrono::duration<double>(Clock::now() - t0).count() / (static_cast<double>(bytes) / 176400.0);
   }
   EndSoundSystem();

@@ -152,6 +152,23 @@ Bytes DecodeMp3GaplessWithMpg123(const Bytes& mp3) {
   return DecodeWithMpg123(mp3, MPG123_GAPLESS, nullptr, nullptr);
 }
 
+size_t DecodeMp3BytesWithMpg123(const Bytes& mp3) {
+  mpg123_handle* h = mpg123_new(nullptr, nullptr);
+  mpg123_param(h, MPG123_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0);
+  mpg123_open_feed(h);
+  mpg123_feed(h, mp3.data(), mp3.size());
+  static unsigned char buf[1 << 18];
+  size_t total = 0;
+  for (;;) {
+    size_t done = 0;
+    int r = mpg123_read(h, buf, sizeof buf, &done);
+    total += done;
+    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) break;
+  }
+  mpg123_delete(h);
+  return total;
+}
+
 int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame) {
   static const int kBitrates[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
   static const int kRates[3] = {44100, 48000, 32000};

@@ -40,6 +40,9 @@ Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channels = nullptr, long* rate 
 // The whole file as libmpg123 plays it gapless: the Info frame skipped, the delay and
 // padding it records cut.
 Bytes DecodeMp3GaplessWithMpg123(const Bytes& mp3);
+// The PCM byte count of the whole file as libmpg123 reads it out into one reused
+// buffer: the reference that decoding speed is measured against.
+size_t DecodeMp3BytesWithMpg123(const Bytes& mp3);
 // Frame count by walking frame headers from the first frame.
 int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame);
 
