@@ -182,36 +182,20 @@ uint32_t GetSoundConverterPcmSize(SoundConverter* c) {
 
 int DecodeSoundConverterToMemory(SoundConverter* c, uint8_t** block, uint32_t* size,
                                  WaveFormatEx* format) {
-  const uint32_t total = GetSoundConverterPcmSize(c);
-  // Only a PCM WAVE's size is what the file holds; the others' sizes are claims (an
-  // Ogg's last granule, an estimate), so their block grows with what is decoded.
-  const bool claimed = c->kind != kConverterPcmWave;
-  constexpr uint32_t kFirstPiece = 1u << 20;
-  uint32_t capacity = claimed ? std::min(total, kFirstPiece) : total;
-  uint8_t* data = static_cast<uint8_t*>(TrackedAlloc(capacity, "", 0));
+  uint32_t total = GetSoundConverterPcmSize(c);
+  uint8_t* data = static_cast<uint8_t*>(TrackedAlloc(total, "", 0));
   if (data == nullptr) return -1;
   SeekSoundConverter(c, 0);
-  uint32_t got = 0;
-  if (!claimed) {
+  uint32_t got;
+  if (c->kind == kConverterPcmWave) {
     // One read straight into the block; a short file yields only what was read.
     StreamSeek(c, c->dataStart, 0);
     got = static_cast<uint32_t>(StreamRead(c, data, total));
     c->pcmPosition = got;  // the stream stands at the end of what was read
     c->bytesLeft = 0;
   } else {
-    for (;;) {
-      const int n = ReadSoundConverter(c, data + got, capacity - got);
-      got += n > 0 ? static_cast<uint32_t>(n) : 0;
-      if (got < capacity || capacity == total) break;
-      const uint32_t grown = total - capacity > capacity ? capacity * 2 : total;
-      void* moved = TrackedRealloc(data, grown, "", 0);
-      if (moved == nullptr) {
-        TrackedFree(data);
-        return -1;
-      }
-      data = static_cast<uint8_t*>(moved);
-      capacity = grown;
-    }
+    int n = ReadSoundConverter(c, data, total);
+    got = n > 0 ? static_cast<uint32_t>(n) : 0;
   }
   *block = data;
   *size = got;
