@@ -200,6 +200,15 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
     }
     ASSERT_EQ(control->Stop(), S_OK);
   }
+  // A flush drops what was queued and not yet heard: a seek hears nothing of before.
+  ASSERT_EQ(control->Run(), S_OK);
+  std::vector<int16_t> tone = TestTone(frames, 2, 44100);
+  ASSERT_EQ(source->PushSample(reinterpret_cast<uint8_t*>(tone.data()), frames * 4, 0), S_OK);
+  source->pin().DeliverBeginFlush();
+  source->pin().DeliverEndFlush();
+  CurrentManualAudioOutput()->Advance(frames);
+  for (int16_t v : CurrentManualAudioOutput()->TakeCaptured()) ASSERT_EQ(v, 0);
+  ASSERT_EQ(control->Stop(), S_OK);
   UseManualAudioOutput(false);
 }
 
