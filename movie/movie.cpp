@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/dshow/interfaces.h"
+#include "movie/graph_movie.h"
 #include "platform/alloc.h"
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -113,9 +115,12 @@ int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
     r->currentFrameImage = GetTheoraInfoPtr(r->decoder);
     r->overlay = 0;
   } else {
-    // Other movie formats would need a media-filter graph, which this build has not.
-    TrackedFree(r);
-    return WriteLog("ムービーファイルオープン処理時にエラーが発生しました\n");
+    r->temporary = 0;
+    if (BuildMovieGraph(r, fileName, width, height) == -1) {
+      TrackedFree(r);
+      return WriteLog("ムービーファイルオープン処理時にエラーが発生しました\n");
+    }
+    r->currentFrameImage = &r->frameImage;
   }
 
   r->paused = 1;
@@ -141,6 +146,7 @@ int CloseMovieHandle(int handle) {
     r->soundHandle = -1;
     r->theora = 0;
   }
+  ReleaseMovieGraph(r);
   TrackedFree(r);
   g_movies[slot] = nullptr;
   --g_movieCount;
@@ -155,7 +161,11 @@ MovieRecord* GetMovieRecord(int handle) {
 int UpdateMovieFrame(int handle, int /*ignored*/) {
   const int slot = SlotOf(handle);
   if (slot == -1) return 0;
-  if (g_movies[slot]->theora) UpdateTheoraFrame(g_movies[slot]);
+  if (g_movies[slot]->theora) {
+    UpdateTheoraFrame(g_movies[slot]);
+  } else {
+    UpdateGraphMovieFrame(g_movies[slot]);
+  }
   return 0;
 }
 
@@ -175,6 +185,10 @@ int PauseMovieHandle(int handle, int keepRequest) {
   if (r->theora) {
     if (r->soundHandle != -1) StopSoundHandle(r->soundHandle);
     UpdateMovieFrame(handle, 0);
+  } else if (r->mediaControl != nullptr) {
+    r->mediaControl->Pause();
+  } else {
+    return 0;
   }
   r->paused = 1;
   if (keepRequest == 0) r->playRequested = 0;
@@ -198,6 +212,8 @@ int ResumeAllMovies() {
       const double shown = 1000000.0 / info.framesPerSecond * GetTheoraCurrentFrame(r->decoder);
       r->startTime = g_movieClock() - std::llrint(shown);
       if (r->soundHandle != -1) PlaySoundHandle(r->soundHandle, playType, 0);
+    } else if (r->mediaControl != nullptr) {
+      r->mediaControl->Run();
     }
     r->paused = 0;
     r->playType = playType;

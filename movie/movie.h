@@ -8,6 +8,13 @@
 #include "movie/theora_movie.h"
 
 constexpr int kMovieHandleCapacity = 100;
+constexpr int kMovieFileNameCapacity = 260;
+
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaSeeking;
+struct IBasicAudio;
+class D_CMovieRenderer;
 
 struct MovieRecord;
 using MovieFrameCallback = int (*)(MovieRecord* record, uint32_t userValue);
@@ -20,21 +27,32 @@ struct MovieRecord {
   int64_t startTime;       // microseconds at which frame 0 would have been shown
   FileHandle file;         // held open while the decoder reads it
   int32_t soundHandle;     // the movie's own sound, -1 when none
+  IGraphBuilder* graphBuilder;  // a movie played through a media-filter graph
+  IMediaControl* mediaControl;
+  IMediaSeeking* mediaSeeking;
+  IBasicAudio* basicAudio;      // held, not used further
+  D_CMovieRenderer* renderer;   // the graph's frame renderer (the graph owns it)
+  int64_t duration;             // 100 ns units; a reported 0 is stored as 166666
   uint32_t playTime;       // last computed play time in milliseconds
+  int64_t stopPosition;         // 100 ns units
   int32_t frameWidth, frameHeight;
   uint32_t uploadMode;     // copied from the library setting (always 0 here)
   int32_t playRequested;   // 1 when the movie is to play while not paused
   int32_t paused;
   int32_t frameReady;      // 1 after the first frame callback
   int32_t overlay;         // overlay movies are never made here
+  int32_t temporary;       // 1 when the graph renders a temporary copy of the file
+  char16_t fileName[kMovieFileNameCapacity];  // the name given to the graph
+  ImageRecord frameImage;  // a graph movie's frame: the renderer's buffer, borrowed
   ImageRecord* currentFrameImage;  // what the frame callback uploads
   int32_t overlayPlacement[12];
   MovieFrameCallback frameCallback;
   uint32_t userValue;
 };
 
-// The movie's handle, or -1 (the out pointers may be null; `mode` has no effect). Only
-// Ogg Theora files open: any other file fails with -1 and a log line.
+// The movie's handle, or -1 (the out pointers may be null; `mode` has no effect). Ogg
+// Theora files are decoded by the library itself, anything else through a media-filter
+// graph; a file neither can play fails with -1 and a log line.
 int OpenMovie(const char* fileName, int* width, int* height, int mode);
 int CloseMovieHandle(int handle);
 MovieRecord* GetMovieRecord(int handle);

@@ -1,5 +1,6 @@
 // The movie layer's part in graphs made from movie files, and its start.
 #include "graphics/graph.h"
+#include "host/dshow/filters/system_filters.h"
 #include "movie/movie.h"
 #include "platform/library.h"
 #include "platform/window.h"
@@ -20,6 +21,7 @@ int BindMovieToGraph(int movie, int graph) {
 
 int StartMovieLayer() {
   InitYuvTables();
+  RegisterSystemFilters();  // the graphs of movies the Theora decoder does not take
   SetPumpEntry(PumpEntry::DrawAllMovies, [] { DrawAllMovies(); });
   SetActivationHandlers([] { PauseAllMovies(); }, [] { ResumeAllMovies(); });
   const MovieGraphEntries entries = {OpenMovie, BindMovieToGraph, UpdateMovieFrame, CloseMovieHandle};

@@ -90,7 +90,8 @@ uint32_t PushSource::StreamThread(void* self) {
     uint8_t* data = nullptr;
     sample->GetPointer(&data);
     for (int i = 0; i < s->sampleSize; ++i) data[i] = Pattern(k, i);
-    sample->SetActualDataLength(s->sampleSize);
+    sample->SetActualDataLength(k == s->shortAt ? s->shortLength : s->sampleSize);
+    if (k == s->changeAt) sample->SetMediaType(&s->changed);
     if (k < s->untimedFrom) {
       REFERENCE_TIME start = k * s->period, stop = (k + 1) * s->period;
       sample->SetTime(&start, &stop);
@@ -99,6 +100,7 @@ uint32_t PushSource::StreamThread(void* self) {
     sample->Release();
     if (hr != S_OK) return 1;
     s->delivered.fetch_add(1);
+    s->sampleDone.Set();
   }
   if (!s->stopping_) s->pin_.DeliverEndOfStream();
   return 0;

@@ -12,6 +12,49 @@
 #include "movie/dshow/output_pin_base.h"
 #include "movie/dshow/renderer_base.h"
 
+// The graph's event sink, written to from streaming and timer threads.
+class EventLog final : public IFilterGraph, public IMediaEventSink {
+ public:
+  HRESULT QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IMediaEventSink) return HandOutInterface(static_cast<IMediaEventSink*>(this), out);
+    return *out = nullptr, E_NOINTERFACE;
+  }
+  uint32_t AddRef() override { return 2; }
+  uint32_t Release() override { return 1; }
+  HRESULT Notify(int32_t code, intptr_t, intptr_t) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      codes_.push_back(code);
+    }
+    if (code == EC_COMPLETE) complete.Set();
+    return S_OK;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    codes_.clear();
+    complete.Reset();
+  }
+  int Count(int32_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int n = 0;
+    for (int32_t c : codes_) n += c == code;
+    return n;
+  }
+  HRESULT AddFilter(IBaseFilter*, const char16_t*) override { return E_NOTIMPL; }
+  HRESULT RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
+  HRESULT EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
+  HRESULT FindFilterByName(const char16_t*, IBaseFilter**) override { return E_NOTIMPL; }
+  HRESULT ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  HRESULT Reconnect(IPin*) override { return E_NOTIMPL; }
+  HRESULT Disconnect(IPin*) override { return E_NOTIMPL; }
+  HRESULT SetDefaultSyncSource() override { return E_NOTIMPL; }
+  Event complete{true, false};
+
+ private:
+  std::mutex mutex_;
+  std::vector<int32_t> codes_;
+};
+
 class PushSource;
 
 class PushSourcePin final : public D_COutputPinBase, public IMediaSeeking {
@@ -49,7 +92,7 @@ class PushSourcePin final : public D_COutputPinBase, public IMediaSeeking {
   PushSource* source_;
 };
 
-class PushSource final : public D_CFilterBase {
+class PushSource : public D_CFilterBase {
  public:
   PushSource();
   ~PushSource() override;
@@ -67,7 +110,12 @@ class PushSource final : public D_CFilterBase {
   int count = 3;
   REFERENCE_TIME period = 400000;  // sample k spans [k, k + 1) periods
   int untimedFrom = INT_MAX;       // samples from this index on carry no times
+  int shortAt = -1;                // this sample holds only shortLength bytes
+  int32_t shortLength = 0;
+  int changeAt = -1;               // this sample carries `changed` as its new type
+  D_CMediaTypeRec changed;
   std::atomic<int> delivered{0};
+  Event sampleDone{false, false};  // set as each delivery returns
   std::atomic<int> segments{0};
   // Byte i of sample k.
   static uint8_t Pattern(int k, int i) { return static_cast<uint8_t>(k * 31 + i); }

@@ -1,0 +1,208 @@
+#include "movie/graph_movie.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "host/com/class_registry.h"
+#include "host/dshow/interfaces.h"
+#include "movie/movie.h"
+#include "movie/movie_renderer.h"
+#include "platform/alloc.h"
+#include "platform/file.h"
+#include "platform/log.h"
+
+namespace {
+
+constexpr size_t kCopyChunk = 0x100000;
+constexpr int64_t kDurationWhenUnknown = 166666;
+
+// File names are UTF-8 here; the graph takes UTF-16.
+void ToWideName(const char* text, char16_t* out) {
+  size_t n = 0;
+  auto put = [&](char32_t c) {
+    if (c >= 0x10000 && n + 2 < kMovieFileNameCapacity) {
+      out[n++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else if (c < 0x10000 && n + 1 < kMovieFileNameCapacity) {
+      out[n++] = static_cast<char16_t>(c);
+    }
+  };
+  for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0;) {
+    int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 0 ? *p : *p & (0x3F >> extra);
+    ++p;
+    for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i) c = (c << 6) | (*p++ & 0x3F);
+    put(c);
+  }
+  out[n] = 0;
+}
+
+std::string ToUtf8Name(const char16_t* text) {
+  std::string out;
+  for (size_t i = 0; text[i] != 0; ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+              static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  return out;
+}
+
+template <class T>
+void ReleaseField(T*& field) {
+  if (field != nullptr) field->Release();
+  field = nullptr;
+}
+
+void ReleaseInterfaces(MovieRecord* r) {
+  ReleaseField(r->basicAudio);
+  ReleaseField(r->mediaSeeking);
+  ReleaseField(r->mediaControl);
+  ReleaseField(r->graphBuilder);
+  r->renderer = nullptr;  // the graph's, gone with it
+}
+
+void DeleteTemporaryCopy(MovieRecord* r) {
+  if (!r->temporary) return;
+  unlink(ToUtf8Name(r->fileName).c_str());
+  r->temporary = 0;
+}
+
+// Copies the file through the file layer into a new temporary file whose name goes
+// into the record. False when any step fails; a partial copy is deleted.
+bool CopyToTemporaryFile(MovieRecord* r, const char* fileName) {
+  FileHandle file = g_fileAccessTable.open != nullptr ? g_fileAccessTable.open(fileName, 0, 1, 0) : 0;
+  if (file == 0) return false;
+  g_fileAccessTable.seek(file, 0, 2);
+  int64_t remaining = g_fileAccessTable.tell(file);
+  g_fileAccessTable.seek(file, 0, 0);
+  void* buffer = TrackedAlloc(kCopyChunk, "", 0);
+  char path[4096];
+  FILE* copy = buffer != nullptr ? CreateTempFile(path) : nullptr;
+  bool whole = copy != nullptr;
+  if (copy != nullptr) {
+    ToWideName(path, r->fileName);
+    r->temporary = 1;
+    while (remaining > 0) {
+      size_t chunk = remaining < static_cast<int64_t>(kCopyChunk) ? static_cast<size_t>(remaining) : kCopyChunk;
+      size_t read = g_fileAccessTable.read(buffer, 1, chunk, file);
+      size_t written = std::fwrite(buffer, 1, read, copy);
+      remaining -= static_cast<int64_t>(chunk);
+      if (written < chunk) {
+        whole = false;  // a short copy would play a cut movie, or nothing at all
+        break;
+      }
+    }
+    if (std::fclose(copy) != 0) whole = false;
+  }
+  g_fileAccessTable.close(file);
+  TrackedFree(buffer);
+  if (!whole) DeleteTemporaryCopy(r);
+  return whole;
+}
+
+}  // namespace
+
+int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* height) {
+  r->frameImage.pixels = nullptr;
+  r->frameReady = 0;
+  std::memset(r->overlayPlacement, 0, sizeof(r->overlayPlacement));
+  std::string message;
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                reinterpret_cast<void**>(&r->graphBuilder));
+  if (FAILED(hr)) {
+    message = "CLSID_FilterGraph の作成に失敗しました";
+  } else {
+    HRESULT result;
+    D_CMovieRenderer* renderer = CreateMovieRenderer(nullptr, &result);
+    // Our own reference across AddFilter: a refused filter is freed here, not leaked.
+    if (renderer != nullptr) renderer->AsBaseFilter()->AddRef();
+    r->renderer = renderer;
+    hr = renderer == nullptr ? E_OUTOFMEMORY : r->graphBuilder->AddFilter(renderer->AsBaseFilter(), u"MovieRenderer");
+    if (renderer != nullptr) renderer->AsBaseFilter()->Release();
+    if (FAILED(hr)) message = "Could not add renderer filter to graph!";
+  }
+  if (message.empty() && FAILED(r->graphBuilder->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&r->basicAudio)))) {
+    message = "BasicAudio インターフェースの取得に失敗しました";
+  }
+  if (message.empty() &&
+      FAILED(r->graphBuilder->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&r->mediaControl)))) {
+    message = "IID_IMediaControlインターフェイスの取得に失敗しました";
+  }
+  if (message.empty() &&
+      FAILED(r->graphBuilder->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&r->mediaSeeking)))) {
+    message = "IID_IMediaSeekingインターフェイスの取得に失敗しました";
+  }
+  if (message.empty()) {
+    ToWideName(fileName, r->fileName);
+    if (FAILED(r->graphBuilder->RenderFile(r->fileName, nullptr))) {
+      message = std::string("ファイル:") + fileName + " が開けませんでした";
+      // Files the graph cannot open by name (inside an archive, say) play from a copy.
+      if (!r->temporary && CopyToTemporaryFile(r, fileName)) {
+        if (SUCCEEDED(r->graphBuilder->RenderFile(r->fileName, nullptr))) {
+          message.clear();
+        } else {
+          DeleteTemporaryCopy(r);
+        }
+      }
+    }
+  }
+  if (!message.empty()) {
+    ReleaseInterfaces(r);
+    WriteLog((message + "\n").c_str());
+    return -1;
+  }
+  r->mediaSeeking->GetDuration(&r->duration);
+  if (r->duration == 0) r->duration = kDurationWhenUnknown;
+  r->mediaSeeking->GetStopPosition(&r->stopPosition);
+  if (width != nullptr) *width = r->renderer->Width();
+  if (height != nullptr) *height = r->renderer->Height();
+  return 0;
+}
+
+void UpdateGraphMovieFrame(MovieRecord* r) {
+  if (r->renderer != nullptr) {
+    r->renderer->TakeNewFrame([&](const D_CMovieRenderer::Frame& frame) {
+      if (r->frameCallback == nullptr) return;
+      r->frameImage.width = frame.width;
+      r->frameImage.height = frame.height;
+      r->frameImage.pitch = frame.pitch;
+      r->frameImage.pixels = frame.buffer;
+      SetPixelFormatRgb888(&r->frameImage.format);
+      r->currentFrameImage = &r->frameImage;
+      r->frameCallback(r, r->userValue);
+    });
+  }
+  // A paused movie stays where it is: it is neither rewound nor ended.
+  if (r->mediaSeeking == nullptr || r->mediaControl == nullptr || r->paused) return;
+  int64_t position = 0;
+  if (FAILED(r->mediaSeeking->GetCurrentPosition(&position)) || position < r->stopPosition) return;
+  if ((r->playType & 2) != 0) {
+    int64_t start = 0;
+    r->mediaSeeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+    r->mediaControl->Run();
+  } else {
+    r->playRequested = 0;
+    r->paused = 1;
+  }
+}
+
+void ReleaseMovieGraph(MovieRecord* r) {
+  if (r->mediaControl != nullptr) r->mediaControl->Stop();
+  DeleteTemporaryCopy(r);
+  ReleaseInterfaces(r);
+  r->frameImage.pixels = nullptr;  // the renderer's, freed with it
+}
