@@ -364,10 +364,10 @@ TEST_F(StageFacts, EveryCardShowsItsSettingsAndDrainsItsBonus) {
 
 // The random draws a card makes on the step of `timer` (a loop step by the timer it
 // loops at), on the difficulties of `mask` (bit 4: the Extra card of that slot); where
-// that step moves the boss, the y target is `yBase` plus draw number `yDraw` mod `yMod`.
+// that step moves the boss, its y target is yBase + yStep x (draw number yDraw mod yMod).
 struct DrawRow {
   int slot, mask, timer, draws;
-  int yDraw = -1, yBase = 0, yMod = 0;
+  int yDraw = -1, yBase = 0, yMod = 0, yStep = 1;
 };
 const DrawRow kDrawRows[] = {
     {0, 0xC, 120, 3},  {0, 0xC, 260, 2, 0, 100, 50},  {0, 0xC, 261, 0},
@@ -380,7 +380,8 @@ const DrawRow kDrawRows[] = {
     {8, 0xC, 100, 2, 0, 245, 50},  {8, 0xF, 280, 2},  {11, 0xF, 150, 1},
     {11, 0xF, 350, 2, 0, 150, 50},  {12, 0xF, 350, 2, 0, 125, 50},  {13, 0x3, 150, 0},
     {13, 0x4, 150, 90}, {13, 0x8, 150, 120}, {16, 0xF, 70, 1},  {18, 0xF, 70, 1},
-    {19, 0xF, 180, 2}, {19, 0xF, 310, 1}, {20, 0x3, 100, 2}, {20, 0xC, 110, 2},
+    {19, 0xF, 180, 2, 0, 125, 50}, {19, 0xF, 310, 1, 0, 125, 50},
+    {20, 0x3, 100, 2, 0, 100, 19, 10}, {20, 0xC, 110, 2, 0, 100, 19, 5},
     {22, 0xF, 70, 1},  {22, 0x4, 250, 12}, {22, 0x8, 250, 16}, {23, 0xC, 100, 2},
     {23, 0x4, 200, 3}, {23, 0x8, 205, 3}, {24, 0x1, 110, 7}, {24, 0x2, 100, 7},
     {24, 0x4, 135, 6}, {24, 0x8, 120, 6}, {25, 0xF, 108, 16},
@@ -409,7 +410,7 @@ TEST_F(StageFacts, CardsDrawTheirRandomValuesOnTheirSteps) {
         int draw = 0;
         for (int k = 0; k <= row.yDraw; ++k) draw = NextRandom();
         g_randomCounter = after;
-        EXPECT_EQ(g_bosses[0].targetY, row.yBase + draw % row.yMod) << "the draws feed the move in order";
+        EXPECT_EQ(g_bosses[0].targetY, row.yBase + row.yStep * (draw % row.yMod)) << "the draws feed the move in order";
       }
     }
   }
