@@ -58,6 +58,7 @@ class StageFacts : public PlayFixture {
     }
     FAIL() << "timer " << timer << " not reached";
   }
+  static std::string FirstVolley(int scene, int frame, int slot, int hp);
 };
 
 // "F:slots" spawns at frame F; "F..L/P:slots+k" at F, F + P ... L with the slots moved on
@@ -180,135 +181,101 @@ TEST_F(StageFacts, WavesSpawnAtTheirFramesAndSlotsAlikeOnEveryDifficulty) {
   }
 }
 
-// The first volley of the enemy that `frame` spawns in `slot` (or of a plain enemy placed
-// there when the frame spawns none), held in place while its age and the frame count on:
-// the age it comes at and its bullets (lasers count one each), per difficulty Easy to
-// Lunatic (the Extra's one difficulty in the first column), and the speed and speed limit
-// of its first bullet on the hardest difficulty. Age -1: nothing within 900 steps.
-struct FiringRow {
-  int scene, frame, slot, hp;
-  int age[4], count[4];
-  double speed, limit;
+// The first volley of each enemy firing rule: "F:S" is the enemy that frame F spawns in
+// slot S (or a plain enemy placed there when F spawns none; "!h" sets its HP to h), held in
+// place while its age and the frame count on. Per difficulty, Easy to Lunatic (the Extra
+// has one), "age/count" gives the age of its first volley and the bullets in it (lasers
+// count one each), "-" no volley within 900 steps; "v>l" is the speed and speed limit of
+// the first bullet on the hardest difficulty. A lone "-": silent on every difficulty.
+struct FiringList {
+  int scene;
+  const char* rules;
 };
-const FiringRow kFiringRows[] = {
-    // Stage 1: E1 (at 160 - 40 x speed), E2 .. E6; after 3500 L1 .. L4, 9-16 and 29 silent.
-    {1, 50, 0, 0, {80, 80, 80, 80}, {2, 3, 12, 15}, 1, 3},
-    {1, 3050, 0, 0, {40, 40, 40, 40}, {2, 3, 12, 15}, 1, 3},
-    {1, 620, 8, 0, {60, 100, 80, 60}, {6, 8, 11, 13}, 1, 3.5},
-    {1, 1050, 18, 0, {80, 105, 90, 100}, {12, 18, 24, 30}, 0, 2.5},
-    {1, 1150, 19, 0, {0, 0, 0, 0}, {4, 4, 12, 12}, 2, 3},
-    {1, 1450, 26, 0, {80, 105, 90, 100}, {4, 6, 8, 10}, 0, 3},
-    {1, 1450, 27, 0, {80, 140, 120, 100}, {20, 30, 40, 50}, 0, 2},
-    {1, 3000, 29, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
-    {1, 4150, 0, 0, {100, 80, 90, 80}, {8, 12, 18, 22}, 1, 5},
-    {1, 4250, 1, 0, {0, 0, 0, 0}, {8, 18, 32, 50}, 2, 3},
-    {1, 3500, 8, 0, {75, 75, 75, 75}, {8, 12, 26, 32}, 1, 3.5},
-    {1, 3800, 18, 0, {60, 60, 60, 60}, {8, 12, 16, 20}, 0, 2},
-    {1, 3600, 12, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
-    {1, 5200, 0, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
-    // Stage 2, first half: small fairies (and their dying burst), side and aimed fairies,
-    // the large enemy; second half: small fairies and burst, large pairs, trios, spinners.
-    {2, 220, 0, 0, {90, 90, 90, 90}, {2, 4, 6, 8}, 2, 2},
-    {2, 220, 0, 90, {-1, 0, 0, 0}, {0, 4, 6, 8}, 3, 3},
-    {2, 600, 20, 0, {90, 70, 100, 60}, {1, 3, 3, 5}, 1, 3},
-    {2, 500, 29, 0, {84, 84, 84, 84}, {8, 10, 12, 14}, 1, 2.5},
-    {2, 3420, 0, 0, {0, 0, 0, 0}, {4, 4, 4, 4}, 2.5, 2.5},
-    {2, 3420, 0, 90, {0, 0, 0, 0}, {4, 4, 8, 8}, 2.5, 2.5},
-    {2, 4200, 20, 0, {100, 100, 100, 100}, {4, 12, 24, 40}, 1, 2.5},
-    {2, 3000, 22, 0, {60, 60, 60, 60}, {2, 6, 10, 14}, 1, 2},
-    {2, 4700, 28, 0, {80, 80, 80, 80}, {3, 5, 7, 9}, 1, 3},
-    {2, 5200, 28, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
-    // Stage 3: pair waves, orb carriers, spinners, L1, the large pair, L3.
-    {3, 120, 0, 0, {90, 90, 90, 90}, {2, 4, 6, 8}, 2, 2},
-    {3, 860, 20, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
-    {3, 3700, 22, 0, {0, 0, 0, 0}, {2, 4, 6, 8}, 1, 2},
-    {3, 4260, 28, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
-    {3, 4800, 20, 0, {120, 120, 120, 120}, {14, 22, 30, 38}, -3, 3},
-    {3, 5500, 29, 0, {100, 100, 100, 100}, {5, 6, 8, 8}, 1, 2},
-    // Stage 4.
-    {4, 60, 0, 0, {60, 60, 60, 60}, {6, 10, 14, 18}, 2.5, 4},
-    {4, 60, 1, 0, {75, 60, 60, 60}, {2, 3, 4, 5}, 1, 2},
-    {4, 820, 3, 0, {60, 60, 60, 60}, {30, 30, 30, 30}, -3, 3},
-    {4, 900, 4, 0, {0, 0, 0, 0}, {3, 6, 10, 15}, 1, 2},
-    {4, 1500, 12, 0, {900, 900, 900, 900}, {21, 24, 36, 40}, -2, 3},
-    {4, 2300, 24, 0, {1, 1, 1, 1}, {6, 6, 6, 6}, 0, 30},
-    {4, 2360, 20, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
-    {4, 5400, 6, 0, {0, 0, 0, 0}, {6, 6, 6, 6}, 0, 30},
-    {4, 6000, 20, 0, {60, 60, 60, 60}, {28, 32, 36, 40}, -2, 3},
-    {4, 6020, 24, 0, {-1, 600, 600, 600}, {0, 4, 6, 6}, 1, 2},
-    {4, 6350, 0, 0, {60, 60, 60, 60}, {2, 3, 4, 5}, 3, 2},
-    {4, 6900, 29, 0, {54, 54, 54, 54}, {8, 10, 12, 14}, 1, 2},
-    {4, 6960, 4, 0, {140, 120, 100, 80}, {6, 6, 8, 8}, 1, 4},
-    // Stage 5.
-    {5, 90, 0, 0, {100, 100, 100, 100}, {6, 10, 15, 21}, 1, 2},
-    {5, 710, 10, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
-    {5, 1060, 14, 0, {60, 60, 60, 60}, {26, 28, 30, 32}, 6, 2},
-    {5, 2200, 18, 0, {60, 60, 60, 60}, {44, 48, 52, 56}, 4, 2},
-    {5, 4560, 24, 0, {60, 60, 60, 60}, {48, 60, 72, 84}, 1, 2},
-    {5, 5200, 0, 0, {40, 40, 40, 40}, {6, 10, 15, 21}, 1, 2},
-    {5, 5500, 1, 0, {0, 0, 0, 0}, {2, 2, 2, 2}, 0, 30},
-    {5, 5600, 2, 90, {0, 0, 0, 0}, {2, 4, 6, 8}, 2.5, 2},
-    {5, 7350, 12, 0, {120, 120, 120, 120}, {8, 8, 8, 8}, 0, 2},
-    {5, 6100, 18, 0, {60, 60, 60, 60}, {44, 48, 52, 56}, 6, 2},
-    {5, 7000, 14, 0, {60, 60, 60, 60}, {6, 6, 6, 6}, 0, 2},
-    // Stage 6.
-    {6, 240, 0, 0, {60, 60, 60, 60}, {4, 6, 9, 12}, 3, 3},
-    {6, 700, 6, 0, {60, 60, 60, 60}, {8, 12, 16, 20}, 5, 2},
-    {6, 1230, 22, 0, {60, 60, 60, 60}, {4, 6, 9, 12}, 2, 2},
-    {6, 1800, 4, 0, {60, 60, 60, 60}, {60, 80, 80, 100}, 0, 2},
-    {6, 240, 26, 0, {-1, -1, -1, -1}, {0, 0, 0, 0}, 0, 0},
-    // Extra.
-    {8, 150, 0, 0, {30}, {2}, 3, 4}, {8, 680, 8, 0, {60}, {90}, 1, 3},
-    {8, 700, 0, 0, {30}, {6}, 3, 4}, {8, 1920, 0, 0, {0}, {4}, 2, 2},
-    {8, 2400, 20, 0, {75}, {55}, 1, 2.5}, {8, 3720, 28, 0, {0}, {2}, 0, 30},
-    {8, 3820, 0, 0, {90}, {8}, 2, 2}, {8, 4200, 29, 0, {100}, {24}, 2, 2},
-    {8, 5520, 27, 0, {60}, {35}, -3, 3}, {8, 6000, 0, 0, {120}, {10}, 3, 1.5},
-    {8, 7320, 0, 0, {60}, {54}, 5, 3}, {8, 7900, 14, 0, {90}, {4}, 0, 0},
-    {8, 7900, 23, 0, {60}, {2}, 0, 0}, {8, 9120, 0, 0, {60}, {6}, 1.5, 1.5},
+const FiringList kFiringLists[] = {
+    {1, "50:0 80/2 80/3 80/12 80/15 1>3; 3050:0 40/2 40/3 40/12 40/15 1>3; "
+        "620:8 60/6 100/8 80/11 60/13 1>3.5; 1050:18 80/12 105/18 90/24 100/30 0>2.5; "
+        "1150:19 0/4 0/4 0/12 0/12 2>3; 1450:26 80/4 105/6 90/8 100/10 0>3; "
+        "1450:27 80/20 140/30 120/40 100/50 0>2; 3000:29 -; "
+        "4150:0 100/8 80/12 90/18 80/22 1>5; 4250:1 0/8 0/18 0/32 0/50 2>3; "
+        "3500:8 75/8 75/12 75/26 75/32 1>3.5; 3800:18 60/8 60/12 60/16 60/20 0>2; 3600:12 -; "
+        "5200:0 -"},
+    {2, "220:0 90/2 90/4 90/6 90/8 2>2; 220:0!90 - 0/4 0/6 0/8 3>3; "
+        "600:20 90/1 70/3 100/3 60/5 1>3; 500:29 84/8 84/10 84/12 84/14 1>2.5; "
+        "3420:0 0/4 0/4 0/4 0/4 2.5>2.5; 3420:0!90 0/4 0/4 0/8 0/8 2.5>2.5; "
+        "4200:20 100/4 100/12 100/24 100/40 1>2.5; 3000:22 60/2 60/6 60/10 60/14 1>2; "
+        "4700:28 80/3 80/5 80/7 80/9 1>3; 5200:28 -"},
+    {3, "120:0 90/2 90/4 90/6 90/8 2>2; 860:20 0/2 0/2 0/2 0/2 0>30; "
+        "3700:22 0/2 0/4 0/6 0/8 1>2; 4260:28 0/2 0/2 0/2 0/2 0>30; "
+        "4800:20 120/14 120/22 120/30 120/38 -3>3; 5500:29 100/5 100/6 100/8 100/8 1>2"},
+    {4, "60:0 60/6 60/10 60/14 60/18 2.5>4; 60:1 75/2 60/3 60/4 60/5 1>2; "
+        "820:3 60/30 60/30 60/30 60/30 -3>3; 900:4 0/3 0/6 0/10 0/15 1>2; "
+        "1500:12 900/21 900/24 900/36 900/40 -2>3; 2300:24 1/6 1/6 1/6 1/6 0>30; 2360:20 -; "
+        "5400:6 0/6 0/6 0/6 0/6 0>30; 6000:20 60/28 60/32 60/36 60/40 -2>3; "
+        "6020:24 - 600/4 600/6 600/6 1>2; 6350:0 60/2 60/3 60/4 60/5 3>2; "
+        "6900:29 54/8 54/10 54/12 54/14 1>2; 6960:4 140/6 120/6 100/8 80/8 1>4"},
+    {5, "90:0 100/6 100/10 100/15 100/21 1>2; 710:10 0/2 0/2 0/2 0/2 0>30; "
+        "1060:14 60/26 60/28 60/30 60/32 6>2; 2200:18 60/44 60/48 60/52 60/56 4>2; "
+        "4560:24 60/48 60/60 60/72 60/84 1>2; 5200:0 40/6 40/10 40/15 40/21 1>2; "
+        "5500:1 0/2 0/2 0/2 0/2 0>30; 5600:2!90 0/2 0/4 0/6 0/8 2.5>2; "
+        "7350:12 120/8 120/8 120/8 120/8 0>2; 6100:18 60/44 60/48 60/52 60/56 6>2; "
+        "7000:14 60/6 60/6 60/6 60/6 0>2"},
+    {6, "240:0 60/4 60/6 60/9 60/12 3>3; 700:6 60/8 60/12 60/16 60/20 5>2; "
+        "1230:22 60/4 60/6 60/9 60/12 2>2; 1800:4 60/60 60/80 60/80 60/100 0>2; 240:26 -"},
+    {8, "150:0 30/2 3>4; 680:8 60/90 1>3; 700:0 30/6 3>4; 1920:0 0/4 2>2; 2400:20 75/55 1>2.5; "
+        "3720:28 0/2 0>30; 3820:0 90/8 2>2; 4200:29 100/24 2>2; 5520:27 60/35 -3>3; "
+        "6000:0 120/10 3>1.5; 7320:0 60/54 5>3; 7900:14 90/4 0>0; 7900:23 60/2 0>0; "
+        "9120:0 60/6 1.5>1.5"},
 };
 
+// The first volley of `slot`'s enemy as a rule of kFiringLists shows it.
+std::string StageFacts::FirstVolley(int scene, int frame, int slot, int hp) {
+  std::string out;
+  double speed = 0, limit = 0;
+  for (int difficulty = 0; difficulty < 5; ++difficulty) {
+    if ((DifficultiesOf(scene) >> difficulty & 1) == 0) continue;
+    BeginPlay(PlaySetup{scene, difficulty, 0, 12345});
+    RunLogicStep();
+    RunWavesAt(scene, frame);
+    Enemy& e = g_enemies[slot];
+    if (e.active == 0) PlaceEnemy(slot, 0, 75, 500);
+    for (int other = 0; other < kEnemySlots; ++other)
+      if (other != slot) g_enemies[other].active = 0;
+    if (hp != 0) e.hp = hp;
+    g_enemyBullets.Clear();
+    g_lasers.Clear();
+    int age = 0, count = 0;
+    for (; age <= 900 && count == 0 && e.hp > 0; ++age) {
+      e.age = age;
+      g_stageFrame = frame + age;
+      const uint32_t serial = g_bulletSerial;
+      const int lasers = LiveLasers();
+      kStages[scene].fire(slot);
+      count = LiveLasers() - lasers;
+      const EnemyBullet* first = nullptr;
+      for (const EnemyBullet& b : g_enemyBullets) {
+        if (b.state == 0 || b.serial <= serial) continue;
+        ++count;
+        if (first == nullptr) first = &b;
+      }
+      if (first != nullptr) speed = first->speed, limit = first->speedLimit;
+    }
+    out += count == 0 ? " -" : " " + std::to_string(age - 1) + "/" + std::to_string(count);
+  }
+  if (out.find_first_not_of(" -") == std::string::npos) return " -";
+  char tail[40];
+  std::snprintf(tail, sizeof tail, " %g>%g", speed, limit);
+  return out + tail;
+}
+
 TEST_F(StageFacts, FirstVolleyOfEveryFiringRule) {
-  for (const FiringRow& row : kFiringRows) {
-    const int mask = DifficultiesOf(row.scene);
-    for (int difficulty = 0; difficulty < 5; ++difficulty) {
-      if ((mask >> difficulty & 1) == 0) continue;
-      SCOPED_TRACE(testing::Message() << "stage " << row.scene << " frame " << row.frame
-                                      << " slot " << row.slot << " difficulty " << difficulty);
-      Begin(row.scene, difficulty);
-      Step();
-      RunWavesAt(row.scene, row.frame);
-      Enemy& e = g_enemies[row.slot];
-      if (e.active == 0) PlaceEnemy(row.slot, 0, 75, 500);
-      for (int slot = 0; slot < kEnemySlots; ++slot)
-        if (slot != row.slot) g_enemies[slot].active = 0;
-      if (row.hp != 0) e.hp = row.hp;
-      g_enemyBullets.Clear();
-      g_lasers.Clear();
-      int age = 0, count = 0;
-      double speed = 0, limit = 0;
-      for (; age <= 900 && count == 0; ++age) {
-        e.age = age;
-        g_stageFrame = row.frame + age;
-        const uint32_t serial = g_bulletSerial;
-        const int lasers = LiveLasers();
-        kStages[row.scene].fire(row.slot);
-        const EnemyBullet* first = nullptr;
-        count = LiveLasers() - lasers;
-        for (const EnemyBullet& b : g_enemyBullets) {
-          if (b.state == 0 || b.serial <= serial) continue;
-          ++count;
-          if (first == nullptr) first = &b;
-        }
-        if (first != nullptr) speed = first->speed, limit = first->speedLimit;
-        if (count == 0 && e.hp <= 0) break;  // dead on its next update
-      }
-      const int column = difficulty == 4 ? 0 : difficulty;
-      EXPECT_EQ(count, row.count[column]);
-      EXPECT_EQ(count != 0 ? age - 1 : -1, row.age[column]);
-      if (difficulty == 3 || difficulty == 4) {
-        EXPECT_EQ(speed, row.speed);
-        EXPECT_EQ(limit, row.limit);
-      }
+  for (const FiringList& list : kFiringLists) {
+    std::istringstream rules(list.rules);
+    for (std::string rule; std::getline(rules, rule, ';');) {
+      rule = rule.substr(rule.find_first_not_of(' '));
+      int frame = 0, slot = 0, hp = 0;
+      std::sscanf(rule.c_str(), "%d:%d!%d", &frame, &slot, &hp);
+      const std::string head = rule.substr(0, rule.find(' '));
+      EXPECT_EQ(head + FirstVolley(list.scene, frame, slot, hp), rule) << "stage " << list.scene;
     }
   }
 }
