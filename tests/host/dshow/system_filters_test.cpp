@@ -208,6 +208,15 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
   source->pin().DeliverEndFlush();
   CurrentManualAudioOutput()->Advance(frames);
   for (int16_t v : CurrentManualAudioOutput()->TakeCaptured()) ASSERT_EQ(v, 0);
+  // A stream that falls behind leaves a gap: the buffer does not go round to play what
+  // was heard a second before.
+  ASSERT_EQ(source->PushSample(reinterpret_cast<uint8_t*>(tone.data()), frames * 4, 0), S_OK);
+  CurrentManualAudioOutput()->Advance(frames);
+  REFERENCE_TIME now = 0;
+  renderer.As<IReferenceClock>(IID_IReferenceClock)->GetTime(&now);  // the renderer looks at its buffer
+  CurrentManualAudioOutput()->TakeCaptured();
+  CurrentManualAudioOutput()->Advance(44100);
+  for (int16_t v : CurrentManualAudioOutput()->TakeCaptured()) ASSERT_EQ(v, 0);
   ASSERT_EQ(control->Stop(), S_OK);
   UseManualAudioOutput(false);
 }
