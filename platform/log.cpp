@@ -1,7 +1,5 @@
 #include "platform/log.h"
 
-#include <iconv.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 
 #include "host/kernel/sync.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 
 namespace {
 struct LogState {
@@ -24,56 +23,6 @@ struct LogState {
 LogState& Log() {
   static LogState state;
   return state;
-}
-
-// Length of the well-formed UTF-8 sequence at `s`, or 0.
-size_t Utf8SequenceLength(const unsigned char* s, size_t left) {
-  unsigned char c = s[0];
-  size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-  if (n == 0 || n > left) return 0;
-  for (size_t i = 1; i < n; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return 0;
-  }
-  return n;
-}
-
-// The sources are UTF-8 but the log is Shift-JIS. Bytes that are not UTF-8 are taken
-// to be Shift-JIS already (a file name, say) and kept; a character that Shift-JIS
-// cannot hold becomes '?'.
-std::string ToShiftJis(const char* text) {
-  std::string out;
-  size_t left = std::char_traits<char>::length(text);
-  auto* in = reinterpret_cast<const unsigned char*>(text);
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text, left);
-  while (left > 0) {
-    size_t n = Utf8SequenceLength(in, left);
-    if (n == 0) {
-      out += static_cast<char>(*in);
-      ++in;
-      --left;
-      continue;
-    }
-    if (n == 1) {
-      out += static_cast<char>(*in);
-    } else {
-      char buffer[8];
-      char* src = const_cast<char*>(reinterpret_cast<const char*>(in));
-      size_t srcLeft = n;
-      char* dst = buffer;
-      size_t dstLeft = sizeof buffer;
-      if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        out += '?';
-      } else {
-        out.append(buffer, dst - buffer);
-      }
-    }
-    in += n;
-    left -= n;
-  }
-  iconv_close(cd);
-  return out;
 }
 
 void AppendToFile(const std::string& path, const std::string& bytes) {
@@ -107,7 +56,7 @@ int WriteLog(const char* text) {
     log.startMs = GetTimeMs();
     log.timeBaseSet = true;
   }
-  std::string converted = ToShiftJis(text);
+  std::string converted = Utf8ToShiftJis(text);
   std::string out;
   out.reserve(converted.size() + 32);
   for (char c : converted) {

@@ -37,6 +37,7 @@ inline constexpr HRESULT VFW_E_INVALID_MEDIA_TYPE = MakeHresult(0x80040248);
 inline constexpr HRESULT VFW_E_SAMPLE_TIME_NOT_SET = MakeHresult(0x80040249);
 inline constexpr HRESULT VFW_E_MEDIA_TIME_NOT_SET = MakeHresult(0x80040251);
 inline constexpr HRESULT VFW_E_NOT_IN_GRAPH = MakeHresult(0x8004025F);
+inline constexpr HRESULT VFW_E_UNSUPPORTED_STREAM = MakeHresult(0x80040265);
 
 // Graph event codes (IMediaEventSink::Notify, IMediaEvent::GetEvent).
 inline constexpr int32_t EC_COMPLETE = 0x01;

@@ -3,6 +3,7 @@
 #include "host/com/class_registry.h"
 #include "host/dshow/filter_graph.h"
 #include "host/dshow/filters/audio_renderer.h"
+#include "host/dshow/filters/media_file_source.h"
 #include "host/dshow/filters/mp3_decoder_filter.h"
 #include "host/dshow/filters/null_renderer.h"
 #include "movie/dshow/system_allocator.h"
@@ -14,4 +15,5 @@ void RegisterSystemFilters() {
   RegisterComClass(CLSID_NullRenderer, CreateNullRenderer);
   RegisterComClass(CLSID_DSoundRender, CreateAudioRenderer);
   RegisterComClass(CLSID_Mp3DecoderFilter, CreateMp3DecoderFilter);
+  RegisterComClass(CLSID_MediaFileSource, CreateMediaFileSource);
 }

@@ -125,13 +125,19 @@ HRESULT TestSinkPin::Receive(IMediaSample* sample) {
   uint8_t* data = nullptr;
   sample->GetPointer(&data);
   int32_t length = sample->GetActualDataLength();
-  if (sink_->recordBytes) sink_->bytes.insert(sink_->bytes.end(), data, data + length);
+  if (sink_->recordBytes) {
+    REFERENCE_TIME start = -1, stop = -1;
+    if (FAILED(sample->GetTime(&start, &stop))) start = -1;
+    sink_->starts.push_back(start);
+    sink_->bytes.insert(sink_->bytes.end(), data, data + length);
+  }
   sink_->bytesSeen.fetch_add(length);
   if (sink_->holdSamples) {
     sample->AddRef();
     sink_->held.push_back(sample);
   }
   sink_->samples.fetch_add(1);
+  sink_->received.Set();
   return S_OK;
 }
 

@@ -95,7 +95,9 @@ class TestSink final : public D_CFilterBase {
   std::atomic<int64_t> bytesSeen{0};
   std::atomic<int> samples{0};
   std::vector<IMediaSample*> held;
+  std::vector<REFERENCE_TIME> starts;  // of each sample recorded, -1 without times
   Event endOfStream{true, false};
+  Event received{false, false};
 
  private:
   CriticalSection lock_;

@@ -1,0 +1,80 @@
+#pragma once
+// One stream of a media file, demuxed from its own handle on the file and decoded with
+// FFmpeg, its frames converted to what the file source delivers: video as 24-bit BGR
+// rows padded to 4 bytes (bottom-up or top-down), audio as interleaved 16-bit PCM at
+// the stream's own rate, in mono or stereo. Times are in 100 ns units from the file's
+// start.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwrContext;
+struct SwsContext;
+
+class MediaStream {
+ public:
+  enum class Kind { Video, Audio };
+
+  MediaStream() = default;
+  ~MediaStream();
+  MediaStream(const MediaStream&) = delete;
+  MediaStream& operator=(const MediaStream&) = delete;
+
+  // The number of streams FFmpeg finds in `path`; -1 when it cannot demux the file.
+  static int CountStreams(const char* path);
+  // Opens stream `index` of `path`: false unless it is video or audio that FFmpeg can
+  // decode.
+  bool Open(const char* path, int index);
+
+  Kind kind() const { return kind_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  int stride() const { return (width_ * 3 + 3) & ~3; }
+  int FrameBytes() const { return stride() * height_; }
+  int64_t frameTime() const { return frameTime_; }  // average, 100 ns units
+  int rate() const { return rate_; }
+  int channels() const { return channels_; }
+  int64_t duration() const { return duration_; }  // of the whole file, 100 ns units
+
+  // Restarts at the frame that holds `position`; earlier output is dropped, audio to the
+  // sample. False when the demuxer cannot seek.
+  bool Seek(int64_t position);
+  // Decodes the next frame to deliver: 1 with a frame, 0 at the end of the stream.
+  // Packets the decoder refuses are skipped.
+  int NextFrame();
+  int64_t FrameStart() const { return frameStart_; }
+  int64_t FrameStop() const { return frameStop_; }
+  // The held video frame as `FrameBytes()` bytes, the first row of the picture last
+  // when `bottomUp`.
+  bool ConvertVideo(uint8_t* out, bool bottomUp);
+  // The held audio frame's PCM (after any samples the last seek drops).
+  const std::vector<uint8_t>& ConvertAudio();
+
+ private:
+  int ReceiveFrame();
+  void Close();
+
+  std::string path_;
+  AVFormatContext* format_ = nullptr;
+  AVCodecContext* codec_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  SwsContext* scaler_ = nullptr;
+  SwrContext* resampler_ = nullptr;
+  int index_ = -1;
+  Kind kind_ = Kind::Video;
+  int width_ = 0, height_ = 0;
+  int64_t frameTime_ = 0;
+  int rate_ = 0, channels_ = 0;
+  int64_t duration_ = 0;
+  int64_t origin_ = 0;        // the file's start
+  int64_t skipBefore_ = 0;    // output before this time is dropped (after a seek)
+  int64_t nextAudio_ = -1;    // where the next audio frame starts when it has no time
+  int64_t frameStart_ = 0, frameStop_ = 0;
+  bool draining_ = false;
+  std::vector<uint8_t> pcm_;
+};

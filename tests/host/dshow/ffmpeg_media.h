@@ -1,0 +1,25 @@
+#pragma once
+// Movies made in the test with libavcodec's own encoders, and what libavcodec with
+// libswscale or libswresample alone makes of them: the references the file source's
+// output must equal.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FfmpegMovieSpec {
+  const char* container = "avi";  // a libavformat muxer name
+  int videoCodec = 0;             // an AVCodecID; 0 for none
+  int audioCodec = 0;
+  int width = 160, height = 120, frames = 25, fps = 25, keyEvery = 10;
+  int rate = 22050, channels = 2;
+};
+
+// Writes the movie to `path`: a moving pattern and a tone per channel. False when
+// something refuses.
+bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec);
+
+// Every frame of the first video stream as BGR rows padded to 4 bytes, bottom-up or
+// top-down, converted as the file source converts.
+std::vector<std::vector<uint8_t>> DecodeFramesDirectly(const std::string& path, bool bottomUp);
+// The first audio stream as interleaved 16-bit PCM in at most two channels.
+std::vector<uint8_t> DecodePcmDirectly(const std::string& path);
