@@ -114,6 +114,13 @@ bool CopyToTemporaryFile(MovieRecord* r, const char* fileName) {
   return whole;
 }
 
+// The file rendered into the graph; one rendered without a picture (sound only) is no
+// movie.
+HRESULT RenderMovieFile(MovieRecord* r) {
+  HRESULT hr = r->graphBuilder->RenderFile(r->fileName, nullptr);
+  return SUCCEEDED(hr) && r->renderer->Width() <= 0 ? VFW_E_CANNOT_RENDER : hr;
+}
+
 }  // namespace
 
 int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* height) {
@@ -148,11 +155,11 @@ int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* heigh
   }
   if (message.empty()) {
     ToWideName(fileName, r->fileName);
-    if (FAILED(r->graphBuilder->RenderFile(r->fileName, nullptr))) {
+    if (FAILED(RenderMovieFile(r))) {
       message = std::string("ファイル:") + fileName + " が開けませんでした";
       // Files the graph cannot open by name (inside an archive, say) play from a copy.
       if (!r->temporary && CopyToTemporaryFile(r, fileName)) {
-        if (SUCCEEDED(r->graphBuilder->RenderFile(r->fileName, nullptr))) {
+        if (SUCCEEDED(RenderMovieFile(r))) {
           message.clear();
         } else {
           DeleteTemporaryCopy(r);
