@@ -193,6 +193,13 @@ int DecodeSoundConverterToMemory(SoundConverter* c, uint8_t** block, uint32_t* s
     got = static_cast<uint32_t>(StreamRead(c, data, total));
     c->pcmPosition = got;  // the stream stands at the end of what was read
     c->bytesLeft = 0;
+  } else if (c->kind == kConverterMemoryPcm) {
+    // Held whole already: one copy, not two through the block.
+    got = c->memory.size;
+    if (got > 0) std::memcpy(data, c->memory.pcm, got);
+    c->memory.readPosition = got;
+    c->pcmPosition = got;
+    c->bytesLeft = 0;
   } else {
     int n = ReadSoundConverter(c, data, total);
     got = n > 0 ? static_cast<uint32_t>(n) : 0;
