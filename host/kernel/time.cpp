@@ -1,7 +1,9 @@
 #include "host/kernel/time.h"
 
+#include <time.h>
+
 #include <atomic>
-#include <chrono>
+#include <cerrno>
 
 namespace {
 std::atomic<bool> g_manual{false};
@@ -10,9 +12,18 @@ std::atomic<void (*)()> g_listener{nullptr};
 }  // namespace
 
 int64_t HostTimeUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  // CLOCK_MONOTONIC itself, so that HostSleepUntilUs can sleep to a time read here.
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return int64_t{t.tv_sec} * 1000000 + t.tv_nsec / 1000;
+}
+
+void HostSleepUntilUs(int64_t deadlineUs) {
+  const timespec at = {static_cast<time_t>(deadlineUs / 1000000),
+                       static_cast<long>(deadlineUs % 1000000) * 1000};
+  // A signal handled on this thread interrupts the sleep; the deadline stays the same.
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
 }
 
 uint32_t HostTimeMs() {
@@ -37,3 +48,9 @@ void AdvanceManualTime(uint32_t ms) {
 }
 
 void SetManualTimeListener(void (*listener)()) { g_listener.store(listener); }
+
+int64_t HostProcessCpuUs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return int64_t{t.tv_sec} * 1000000 + t.tv_nsec / 1000;
+}

@@ -5,8 +5,12 @@
 #include <cstdint>
 
 int64_t HostTimeUs();
+// Sleeps until HostTimeUs() reaches `deadlineUs` (at once when it has).
+void HostSleepUntilUs(int64_t deadlineUs);
 // Milliseconds that wrap at 32 bits, as the platform's millisecond clock does.
 uint32_t HostTimeMs();
+// CPU time (user and system) used so far by every thread of the process.
+int64_t HostProcessCpuUs();
 
 // Switches the manual source on (starting at `startMs`) or off.
 void UseManualTime(bool on, uint32_t startMs = 0);

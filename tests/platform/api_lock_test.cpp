@@ -1,5 +1,6 @@
 #include "platform/api_lock.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -40,35 +41,40 @@ TEST(ApiLock, RecursiveForTheHolderAndHandedOverInArrivalOrder) {
   EXPECT_EQ(lock->owner(), 0u);
 }
 
-// Time moves only when the pacer asks: sleeps advance it by what was asked plus an
-// oversleep, each reading by a small step (the spin).
+// Time moves only when the pacer asks: a sleep wakes at its deadline plus an
+// oversleep, each reading moves time by a small step (the spin).
 class ManualClock : public PassClock {
  public:
-  int64_t NowUs() override { return now_ += readStep; }
-  void SleepUs(int64_t us) override {
-    sleeps.push_back(us);
-    now_ += us + oversleep;
+  int64_t NowUs() override {
+    ++readsSinceSleep;
+    return now_ += readStep;
+  }
+  void SleepUntilUs(int64_t deadlineUs) override {
+    sleeps.push_back(deadlineUs);
+    now_ = std::max(now_, deadlineUs) + oversleep;
+    readsSinceSleep = 0;
   }
   int64_t now() const { return now_; }
   void Set(int64_t t) { now_ = t; }
   int64_t readStep = 10;
   int64_t oversleep = 0;
+  int readsSinceSleep = 0;
   std::vector<int64_t> sleeps;
 
  private:
   int64_t now_ = 0;
 };
 
-TEST(Pacer, SleepsTheBulkSpinsTheRestAndNeverEndsEarly) {
+TEST(Pacer, SleepsToTheDeadlineSpinsAtMost200UsAndNeverEndsEarly) {
   struct Case {
     int64_t elapsedAtCall, oversleep;
     std::vector<int64_t> sleeps;
     int64_t end;
   } cases[] = {
-      {1000, 0, {12990}, 116000},     // slept to 2 ms before the deadline, then spun
-      {1000, 1500, {12990}, 116000},  // a late wake-up still spins to the deadline
-      {1000, 5000, {12990}, 119010},  // overslept: returns at once
-      {14500, 0, {}, 116000},         // too close to sleep
+      {1000, 0, {115800}, 116000},    // slept to 200 us before the deadline, then spun
+      {1000, 150, {115800}, 116000},  // a late wake-up still spins to the deadline
+      {1000, 5000, {115800}, 120810}, // overslept: returns at once
+      {15900, 0, {}, 116000},         // too close to sleep
       {20000, 0, {}, 120010},         // the pass overran
   };
   for (const Case& c : cases) {
@@ -78,6 +84,9 @@ TEST(Pacer, SleepsTheBulkSpinsTheRestAndNeverEndsEarly) {
     WaitForPassEnd(clock, 100000, 16000);
     EXPECT_EQ(clock.sleeps, c.sleeps) << c.elapsedAtCall;
     EXPECT_EQ(clock.now(), c.end) << c.elapsedAtCall;
+    if (!c.sleeps.empty()) {
+      EXPECT_LE(clock.readsSinceSleep * clock.readStep, 200 + clock.readStep) << c.elapsedAtCall;
+    }
   }
 }
 }  // namespace
