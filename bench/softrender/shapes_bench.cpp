@@ -223,7 +223,7 @@ SDL_Texture* SdlSprite(SDL_Renderer* r, const MEMIMG& sprite) {
   return t;
 }
 
-// range: sprite side (16 or 32), operation (0 alpha, 1 additive). 200 sprites at 200 angles.
+// range: sprite side (16 or 32), operation (0 alpha, 1 additive). 800 sprites at 800 angles.
 void BM_RotatedSpritesVsSdl(benchmark::State& state) {
   const int side = static_cast<int>(state.range(0));
   const bool additive = state.range(1) == 1;
@@ -235,23 +235,23 @@ void BM_RotatedSpritesVsSdl(benchmark::State& state) {
   SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
   SDL_Texture* texture = SdlSprite(renderer, sprite);
   SDL_SetTextureBlendMode(texture, additive ? SDL_BLENDMODE_ADD : SDL_BLENDMODE_BLEND);
-  auto pos = [](int i) { return std::pair{40 + (i % 20) * 30, 40 + (i / 20) * 42}; };
+  auto pos = [](int i) { return std::pair{40 + (i % 40) * 15, 30 + (i / 40) * 22}; };
   auto sdl = [&] {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 800; ++i) {
       const auto [x, y] = pos(i);
       const SDL_Rect r = {x - side / 2, y - side / 2, side, side};
-      SDL_RenderCopyEx(renderer, texture, nullptr, &r, i * 1.8, nullptr, SDL_FLIP_NONE);
+      SDL_RenderCopyEx(renderer, texture, nullptr, &r, i * 0.45, nullptr, SDL_FLIP_NONE);
     }
     SDL_RenderFlush(renderer);
   };
-  Measure(state, int64_t{200} * side * side,
+  Measure(state, int64_t{800} * side * side,
           [&] {
-            for (int i = 0; i < 200; ++i) {
+            for (int i = 0; i < 800; ++i) {
               const auto [x, y] = pos(i);
-              SoftDrawImageRotated(&m.screen[0], &sprite, x, y, i * 1.8f * kPi / 180, 1.0f, 1, 0, nullptr);
+              SoftDrawImageRotated(&m.screen[0], &sprite, x, y, i * 0.45f * kPi / 180, 1.0f, 1, 0, nullptr);
             }
           },
-          [&] { CopyPixels(int64_t{200} * side * side, 2); }, &sdl);
+          [&] { CopyPixels(int64_t{800} * side * side, 2); }, &sdl);
   SDL_DestroyTexture(texture);
   SDL_DestroyRenderer(renderer);
   SDL_FreeSurface(target);
@@ -267,6 +267,29 @@ struct Placed {
   int x, y;
   float angle;
 };
+
+// range: bullet count. 16 x 16 alpha bullets, every other one additive, at random
+// places and angles in the play field: the bullets' share of a frame.
+void BM_BulletsOnly(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  Images& m = Shared();
+  std::mt19937 rng(5);
+  std::vector<Placed> bullets;
+  for (int i = 0; i < count; ++i)
+    bullets.push_back({32 + static_cast<int>(rng() % 385), 16 + static_cast<int>(rng() % 449),
+                       static_cast<float>(rng() % 628) / 100});
+  const Rect field = {32, 16, 417, 465};
+  Measure(state, int64_t{count} * 16 * 16,
+          [&] {
+            for (int i = 0; i < count; ++i) {
+              SetDraw(i % 2 ? BlendAddSat : BlendAlpha, 255, field);
+              const Placed& b = bullets[i];
+              SoftDrawImageRotated(&m.screen[0], &m.bullet[0], b.x, b.y, b.angle, 1.0f, 1, 0, nullptr);
+            }
+          },
+          [&] { CopyPixels(int64_t{count} * 16 * 16, 2); }, kNone);
+}
+BENCHMARK(BM_BulletsOnly)->Arg(200)->Arg(800)->Arg(2000)->Arg(5000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_GameFrame(benchmark::State& state) {
   Images& m = Shared();

@@ -36,6 +36,8 @@ struct Images {
   MEMIMG sprite[2];      // direct, same format
   MEMIMG alphaSprite[2]; // with alpha: RGB565 + alpha, ARGB8888
   MEMIMG blend;
+  MEMIMG frame;                  // RGB565 + alpha, 640 x 480, the play field a hole
+  int64_t frameCovered = 0;      // pixels of the frame that are drawn
   std::vector<uint8_t> scratch;  // memcpy reference target
 };
 
@@ -69,6 +71,19 @@ Images& Shared() {
     }
     CreateMemImage(&m.blend, kSprite, kSprite, 0, 1, 0);
     for (int i = 0; i < m.blend.body->pitch * kSprite; ++i) m.blend.body->pixels[i] = static_cast<uint8_t>(rng());
+    // The frame around the play field as the game draws it: opaque, a translucent
+    // line along the field's edge, the field itself transparent.
+    CreateMemImage(&m.frame, kScreenW, kScreenH, 0, 0, 1);
+    for (int y = 0; y < kScreenH; ++y)
+      for (int x = 0; x < kScreenW; ++x) {
+        uint8_t* p = m.frame.pixels + y * m.frame.body->pitch + x * 4;
+        p[0] = static_cast<uint8_t>(rng()), p[1] = static_cast<uint8_t>(rng());
+        const bool hole = x >= 32 && x < 417 && y >= 16 && y < 465;
+        const bool edge = x >= 30 && x < 419 && y >= 14 && y < 467;
+        p[2] = hole ? 0 : edge ? 160 : 255;
+        m.frameCovered += hole ? 0 : 1;
+      }
+    NoteMemImageTransfer(&m.frame, 0, 0, kScreenW, kScreenH);
     m.scratch.resize(kScreenW * kScreenH * 4);
     return m;
   }();
@@ -135,6 +150,17 @@ void BM_DrawImageStretched(benchmark::State& state) {
           [&] { SoftDrawImageStretched(&m.screen[depth], &m.sprite[depth], &r, 0, nullptr); },
           [&] { CopyRows(m.screen[depth], 400, 400 * bpp); }, none);
 }
+
+// The frame image over the whole screen, against memcpy of the pixels it covers.
+void BM_FrameOverlay(benchmark::State& state) {
+  Images& m = Shared();
+  SetDraw(BlendCopy, 255);
+  std::function<void()>* none = nullptr;
+  const int rows = static_cast<int>(m.frameCovered / kScreenW);
+  Measure(state, m.frameCovered, [&] { SoftDrawImage(&m.screen[0], &m.frame, 0, 0, 1, nullptr); },
+          [&] { CopyRows(m.screen[0], rows, kScreenW * 2); }, none);
+}
+BENCHMARK(BM_FrameOverlay)->UseManualTime();
 
 void ModeArgs(benchmark::internal::Benchmark* b) {
   for (int depth : {0, 1})
@@ -214,11 +240,13 @@ void SetupOp(SdlOp op, SDL_Surface*& sdlSrc, const MEMIMG*& src, int& trans, std
   }
 }
 
-// range: operation, scaled (0: SDL_BlitSurface at the source's size; 1: SDL_BlitScaled to 400 x 400)
+// range: operation, scaled side (0: SDL_BlitSurface at the source's size; 400 or 512:
+// SDL_BlitScaled to that square)
 void BM_Rgb565AgainstSdl(benchmark::State& state) {
   const auto op = static_cast<SdlOp>(state.range(0));
   const bool scaled = state.range(1) != 0;
   state.SetLabel(std::string(kSdlOpNames[op]) + (scaled ? " scaled" : ""));
+  const int side = scaled ? static_cast<int>(state.range(1)) : kSprite;
   Images& m = Shared();
   SDL_Surface* sdlSrc = nullptr;
   const MEMIMG* src = nullptr;
@@ -226,7 +254,6 @@ void BM_Rgb565AgainstSdl(benchmark::State& state) {
   std::vector<uint8_t> argb;
   SetupOp(op, sdlSrc, src, trans, argb);
   SDL_Surface* sdlDst = Wrap(m.screen[0], SDL_PIXELFORMAT_RGB565);
-  const int side = scaled ? 400 : kSprite;
   const Rect r = {100, 40, 100 + side, 40 + side};
   SDL_Rect to = {100, 40, side, side};
   std::function<void()> sdl = [&] {
@@ -251,7 +278,7 @@ void BM_Rgb565AgainstSdl(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Rgb565AgainstSdl)
-    ->ArgsProduct({{kOpaque, kColourKey, kConstAlpha, kPixelAlpha, kAdditive}, {0, 1}})
+    ->ArgsProduct({{kOpaque, kColourKey, kConstAlpha, kPixelAlpha, kAdditive}, {0, 400, 512}})
     ->ArgNames({"op", "scaled"})
     ->UseManualTime();
 

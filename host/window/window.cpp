@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -10,14 +12,27 @@
 #include <thread>
 
 #include "host/window/keymap.h"
+#include "host/window/screen_expand.h"
 
 namespace {
 struct WindowState {
   SDL_Window* window = nullptr;
+  // With a hardware renderer the screen goes up as a texture and the renderer scales
+  // it. Without one (the software renderer would convert and scale with a slow
+  // general blit) the screen is widened and scaled straight into the window surface.
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   int textureWidth = 0;
   int textureHeight = 0;
+  // 32-bit XRGB where the renderer takes it (the screen is widened straight into the
+  // locked texture), otherwise RGB565 converted by SDL.
+  Uint32 textureFormat = SDL_PIXELFORMAT_RGB565;
+  // The real drawable size, read again after every size change (-1), and where the
+  // screen lands in it, letterboxed; `shownFor` is the screen size that was placed.
+  int outputWidth = -1;
+  int outputHeight = -1;
+  SDL_Rect shown = {};
+  int shownFor[2] = {};
   uint8_t keys[256] = {};
   std::string error;
 };
@@ -38,13 +53,129 @@ bool CreateTexture(int width, int height) {
     return true;
   }
   if (g_state.texture != nullptr) SDL_DestroyTexture(g_state.texture);
-  g_state.texture = SDL_CreateTexture(g_state.renderer, SDL_PIXELFORMAT_RGB565,
+  g_state.texture = SDL_CreateTexture(g_state.renderer, g_state.textureFormat,
                                       SDL_TEXTUREACCESS_STREAMING, width, height);
-  // Letterboxed rather than stretched on a full screen of another shape.
-  SDL_RenderSetLogicalSize(g_state.renderer, width, height);
   g_state.textureWidth = g_state.texture != nullptr ? width : 0;
   g_state.textureHeight = g_state.texture != nullptr ? height : 0;
   return g_state.texture != nullptr;
+}
+
+bool IsXrgb(Uint32 format) { return format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888; }
+
+// The window's own format where the renderer takes it, then either 32-bit XRGB form.
+void ChooseTextureFormat() {
+  SDL_RendererInfo info{};
+  SDL_GetRendererInfo(g_state.renderer, &info);
+  g_state.textureFormat = SDL_PIXELFORMAT_RGB565;
+  for (Uint32 wanted : {SDL_GetWindowPixelFormat(g_state.window), static_cast<Uint32>(SDL_PIXELFORMAT_RGB888),
+                        static_cast<Uint32>(SDL_PIXELFORMAT_ARGB8888)}) {
+    for (Uint32 k = 0; k < info.num_texture_formats && IsXrgb(wanted); ++k) {
+      if (info.texture_formats[k] == wanted) {
+        g_state.textureFormat = wanted;
+        return;
+      }
+    }
+  }
+}
+
+// The largest rectangle of the screen's shape that fits the drawable, centred.
+void PlaceScreen(int outW, int outH, int width, int height) {
+  if (outW <= 0 || outH <= 0) outW = width, outH = height;
+  g_state.outputWidth = outW;
+  g_state.outputHeight = outH;
+  const int64_t ow = outW, oh = outH;
+  int64_t w = ow, h = ow * height / width;
+  if (h > oh) h = oh, w = oh * width / height;
+  g_state.shown = {static_cast<int>((ow - w) / 2), static_cast<int>((oh - h) / 2), static_cast<int>(w),
+                   static_cast<int>(h)};
+  g_state.shownFor[0] = width;
+  g_state.shownFor[1] = height;
+}
+
+bool NeedsPlacing(int width, int height) {
+  return g_state.outputWidth < 0 || g_state.shownFor[0] != width || g_state.shownFor[1] != height;
+}
+
+// The bars beside a letterboxed screen; the screen itself covers the rest.
+int Bars(SDL_Rect bars[2]) {
+  const SDL_Rect& s = g_state.shown;
+  const int ow = g_state.outputWidth, oh = g_state.outputHeight;
+  if (s.x > 0) {
+    bars[0] = {0, 0, s.x, oh};
+    bars[1] = {s.x + s.w, 0, ow - s.x - s.w, oh};
+    return 2;
+  }
+  if (s.y > 0) {
+    bars[0] = {0, 0, ow, s.y};
+    bars[1] = {0, s.y + s.h, ow, oh - s.y - s.h};
+    return 2;
+  }
+  return 0;
+}
+
+int PresentThroughRenderer(const uint8_t* in, int pitchBytes, int width, int height) {
+  if (NeedsPlacing(width, height)) {
+    int outW = 0, outH = 0;
+    SDL_GetRendererOutputSize(g_state.renderer, &outW, &outH);
+    PlaceScreen(outW, outH, width, height);
+  }
+  if (!CreateTexture(width, height)) {
+    Fail("SDL_CreateTexture");
+    return -1;
+  }
+  void* locked = nullptr;
+  int lockedPitch = 0;
+  if (SDL_LockTexture(g_state.texture, nullptr, &locked, &lockedPitch) != 0) {
+    Fail("SDL_LockTexture");
+    return -1;
+  }
+  auto* out = static_cast<uint8_t*>(locked);
+  if (g_state.textureFormat == SDL_PIXELFORMAT_RGB565) {
+    for (int y = 0; y < height; ++y)
+      std::memcpy(out + static_cast<ptrdiff_t>(y) * lockedPitch, in + static_cast<ptrdiff_t>(y) * pitchBytes,
+                  static_cast<size_t>(width) * 2);
+  } else {
+    ExpandRgb565Scaled(in, pitchBytes, width, height, out, lockedPitch, width, height);
+  }
+  SDL_UnlockTexture(g_state.texture);
+  SDL_Rect bars[2];
+  const int barCount = Bars(bars);
+  if ((barCount > 0 && (SDL_SetRenderDrawColor(g_state.renderer, 0, 0, 0, 255) != 0 ||
+                        SDL_RenderFillRects(g_state.renderer, bars, barCount) != 0)) ||
+      SDL_RenderCopy(g_state.renderer, g_state.texture, nullptr, &g_state.shown) != 0) {
+    Fail("present");
+    return -1;
+  }
+  SDL_RenderPresent(g_state.renderer);
+  return 0;
+}
+
+int PresentThroughSurface(const uint8_t* in, int pitchBytes, int width, int height) {
+  // SDL remakes the surface after a size change and hands back the same one otherwise.
+  SDL_Surface* surface = SDL_GetWindowSurface(g_state.window);
+  if (surface == nullptr || !IsXrgb(surface->format->format)) {
+    Fail("SDL_GetWindowSurface");
+    return -1;
+  }
+  if (NeedsPlacing(width, height) || surface->w != g_state.outputWidth || surface->h != g_state.outputHeight)
+    PlaceScreen(surface->w, surface->h, width, height);
+  if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+    Fail("SDL_LockSurface");
+    return -1;
+  }
+  const SDL_Rect& s = g_state.shown;
+  ExpandRgb565Scaled(in, pitchBytes, width, height,
+                     static_cast<uint8_t*>(surface->pixels) + static_cast<ptrdiff_t>(s.y) * surface->pitch + s.x * 4,
+                     surface->pitch, s.w, s.h);
+  if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+  SDL_Rect bars[2];
+  const int barCount = Bars(bars);
+  if (barCount > 0) SDL_FillRects(surface, bars, barCount, 0);
+  if (SDL_UpdateWindowSurface(g_state.window) != 0) {
+    Fail("SDL_UpdateWindowSurface");
+    return -1;
+  }
+  return 0;
 }
 
 void Translate(const SDL_Event& event) {
@@ -55,6 +186,8 @@ void Translate(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         HostPostMessage(kMsgClose, 0, 0);
+      } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        g_state.outputWidth = -1;
       } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
         HostPostMessage(kMsgActivateApp, 1, 0);
       } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
@@ -82,6 +215,13 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     return 0;
   }
   Uint32 flags = windowed ? 0u : static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP);
+  // A full-screen window starts at the desktop's size: without a window manager nothing
+  // else would make it that large, while SDL would report it so.
+  SDL_DisplayMode desktop{};
+  if (!windowed && SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.w > 0 && desktop.h > 0) {
+    width = desktop.w;
+    height = desktop.h;
+  }
   g_state.window = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_CENTERED,
                                     SDL_WINDOWPOS_CENTERED, width, height, flags);
   if (g_state.window == nullptr) {
@@ -89,12 +229,23 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return 0;
   }
-  g_state.renderer = SDL_CreateRenderer(g_state.window, -1, 0);
-  if (g_state.renderer == nullptr) {
-    Fail("SDL_CreateRenderer");
-    HostDestroyWindow();
-    return 0;
+  g_state.renderer = SDL_CreateRenderer(g_state.window, -1, SDL_RENDERER_ACCELERATED);
+  if (g_state.renderer != nullptr) {
+    ChooseTextureFormat();
+  } else {
+    SDL_Surface* surface = SDL_GetWindowSurface(g_state.window);
+    if (surface == nullptr || !IsXrgb(surface->format->format)) {
+      // An unusual window format: the software renderer converts it.
+      g_state.renderer = SDL_CreateRenderer(g_state.window, -1, 0);
+      if (g_state.renderer == nullptr) {
+        Fail("SDL_CreateRenderer");
+        HostDestroyWindow();
+        return 0;
+      }
+      ChooseTextureFormat();
+    }
   }
+  g_state.outputWidth = -1;
   std::memset(g_state.keys, 0, sizeof g_state.keys);
   g_owner.store(std::this_thread::get_id());
   return reinterpret_cast<uintptr_t>(g_state.window);
@@ -111,6 +262,8 @@ void HostDestroyWindow() {
   g_state.renderer = nullptr;
   g_state.window = nullptr;
   g_state.textureWidth = g_state.textureHeight = 0;
+  g_state.outputWidth = g_state.outputHeight = -1;
+  g_state.shownFor[0] = g_state.shownFor[1] = 0;
   std::memset(g_state.keys, 0, sizeof g_state.keys);
 }
 
@@ -143,17 +296,8 @@ bool HostPeekMessage(HostMessage* out) {
 void HostKeyboardState(uint8_t keys[256]) { std::memcpy(keys, g_state.keys, 256); }
 
 int HostPresent(const uint16_t* pixels, int pitchBytes, int width, int height) {
-  if (g_state.renderer == nullptr || pixels == nullptr || width <= 0 || height <= 0) return -1;
-  if (!CreateTexture(width, height)) {
-    Fail("SDL_CreateTexture");
-    return -1;
-  }
-  if (SDL_UpdateTexture(g_state.texture, nullptr, pixels, pitchBytes) != 0 ||
-      SDL_RenderClear(g_state.renderer) != 0 ||
-      SDL_RenderCopy(g_state.renderer, g_state.texture, nullptr, nullptr) != 0) {
-    Fail("present");
-    return -1;
-  }
-  SDL_RenderPresent(g_state.renderer);
-  return 0;
+  if (g_state.window == nullptr || pixels == nullptr || width <= 0 || height <= 0) return -1;
+  const auto* in = reinterpret_cast<const uint8_t*>(pixels);
+  return g_state.renderer != nullptr ? PresentThroughRenderer(in, pitchBytes, width, height)
+                                     : PresentThroughSurface(in, pitchBytes, width, height);
 }

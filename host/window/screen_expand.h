@@ -1,0 +1,13 @@
+#pragma once
+// RGB565 screens widened to 32-bit pixels for the display: blue in the low byte, then
+// green and red, the top byte 0xFF; each field widened by repeating its top bits, so
+// that white stays white and black black.
+#include <cstdint>
+
+// One row of `count` pixels.
+void ExpandRgb565Row(const uint16_t* in, uint32_t* out, int count);
+
+// A width x height screen scaled to outWidth x outHeight, each output pixel taking the
+// screen pixel floor(x * width / outWidth), floor(y * height / outHeight).
+void ExpandRgb565Scaled(const uint8_t* in, int inPitch, int width, int height, uint8_t* out,
+                        int outPitch, int outWidth, int outHeight);
