@@ -84,6 +84,8 @@ template <class K>
       if ((code & 0xC0) == kRunOpaque) {
         if constexpr (K::Op::kWholeCopy && K::kSrcBytes == F::kBytes && !K::Src::kPaletted) {
           std::memmove(d, s, static_cast<size_t>(n) * F::kBytes);
+        } else if constexpr (K::Op::kWholeCopy && K::Src::kAlpha && F::kBytes == 2) {
+          soft::PackColourWords(d, s, n);
         } else {
           int i = 0;
 #if defined(__SSE2__)

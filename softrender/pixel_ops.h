@@ -230,6 +230,21 @@ struct Block8 {
 };
 #endif
 
+// The colour words of n RGB565 pixels with alpha (word, alpha byte, unused byte), packed
+// into n RGB565 pixels: an opaque run copied.
+SOFT_INLINE void PackColourWords(uint8_t* d, const uint8_t* s, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= n; i += 8) {
+    // Each 32-bit lane's low word sign-extended, so that the saturating pack keeps it.
+    const __m128i lo = _mm_srai_epi32(_mm_slli_epi32(Block8::Load(s + i * 4), 16), 16);
+    const __m128i hi = _mm_srai_epi32(_mm_slli_epi32(Block8::Load(s + i * 4 + 16), 16), 16);
+    Block8::Store(d + i * 2, _mm_packs_epi32(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) std::memcpy(d + i * 2, s + i * 4, 2);
+}
+
 template <class F, int Mode, bool Blend, bool Tint>
 struct ImageOp {
   static constexpr bool kRgb565 = F::kBytes == 2;
