@@ -1,14 +1,29 @@
 #pragma once
 // Times our primitive, the memcpy reference and (when given) SDL2's equivalent in the
-// same loop, so that the ratios are taken under the same machine load.
+// same loop, so that the ratios are taken under the same machine load. Times are the
+// thread's CPU time: on a shared machine the time spent waiting for a core would
+// otherwise land on whichever of the three was running.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdint>
 
 namespace bench {
 
-using Clock = std::chrono::steady_clock;
+struct ThreadClock {
+  using duration = std::chrono::nanoseconds;
+  using rep = duration::rep;
+  using period = duration::period;
+  using time_point = std::chrono::time_point<ThreadClock>;
+  static constexpr bool is_steady = true;
+  static time_point now() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return time_point(duration(int64_t{t.tv_sec} * 1000000000 + t.tv_nsec));
+  }
+};
+using Clock = ThreadClock;
 
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
