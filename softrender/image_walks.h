@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 
 #include "softrender/pixel_ops.h"
 
@@ -141,7 +143,20 @@ template <class K>
   const uint8_t* const blend = ts.blend;
   const intptr_t pitch = ts.pitch, blendPitch = ts.blendPitch;
   uint8_t* d = row + static_cast<intptr_t>(lo) * bpp;
-  for (int i = lo; i < hi; ++i, d += bpp, u += du, v += dv) {
+  int i = lo;
+#if defined(__SSE2__)
+  if constexpr (K::kTexel8) {
+    alignas(16) uint8_t texels[8 * K::kSrcBytes];
+    for (; i + 8 <= hi; i += 8, d += 8 * bpp) {
+      for (int j = 0; j < 8; ++j, u += du, v += dv) {
+        const intptr_t tx = u >> kFixShift, ty = v >> kFixShift;
+        std::memcpy(texels + j * K::kSrcBytes, src + ty * pitch + tx * K::kSrcBytes, K::kSrcBytes);
+      }
+      K::Pixels8(d, texels, c);
+    }
+  }
+#endif
+  for (; i < hi; ++i, d += bpp, u += du, v += dv) {
     const intptr_t tx = u >> kFixShift, ty = v >> kFixShift;
     const uint8_t* b = nullptr;
     if constexpr (K::kBlend) b = blend + ty * blendPitch + tx;
@@ -224,11 +239,137 @@ struct RotatedWalk {
   uint8_t* dst;
   intptr_t pitch;
   int cols, rows;
+  int roomRight;  // destination pixels from the box's left edge to the row's end
   int64_t u0, v0, rowU, rowV;
   ColumnStep du, dv;
 
+  // Unturned at scale 1 on whole texels: each row is a run of one source row, walked
+  // as a plain blit with the same kernel.
+  template <class K>
+  bool RunAligned(const PixelContext& c, const TexelSource& ts) const {
+    constexpr int64_t kFrac = kFixOne - 1;
+    if (du.step != kFixOne || dv.step != 0 || rowU != 0 || rowV != kFixOne || (u0 & kFrac) || (v0 & kFrac))
+      return false;
+    const int64_t tx0 = u0 >> kFixShift, ty0 = v0 >> kFixShift;
+    const int64_t lo = std::max<int64_t>(0, -tx0), hi = std::min<int64_t>(cols, (ts.uLimit >> kFixShift) - tx0);
+    const int64_t top = std::max<int64_t>(0, -ty0), bottom = std::min<int64_t>(rows, (ts.vLimit >> kFixShift) - ty0);
+    if (lo >= hi || top >= bottom) return true;
+    constexpr int bpp = K::kDstBytes, sbpp = K::kSrcBytes;
+    for (int64_t k = top; k < bottom; ++k) {
+      uint8_t* d = dst + k * pitch + lo * bpp;
+      const uint8_t* s = ts.src + (ty0 + k) * ts.pitch + (tx0 + lo) * sbpp;
+      const uint8_t* b = ts.blend ? ts.blend + (ty0 + k) * ts.blendPitch + tx0 + lo : nullptr;
+      int64_t i = lo;
+#if defined(__SSE2__)
+      if constexpr (K::kTexel8)
+        for (; i + 8 <= hi; i += 8, d += 8 * bpp, s += 8 * sbpp) K::Pixels8(d, s, c);
+#endif
+      for (; i < hi; ++i, d += bpp, s += sbpp) {
+        K::Pixel(d, s, b, c);
+        if (b) ++b;
+      }
+    }
+    return true;
+  }
+
+#if defined(__SSE2__)
+  // The whole box eight pixels at a time, every position in 32-bit lanes tested against
+  // the source on its own: no row narrowing, no per-row set-up. Taken for kernels with
+  // an eight-texel form when every position of the box, the steps and the source's pitch
+  // fit those lanes.
+  template <class K>
+  bool RunEight(const PixelContext& c, const TexelSource& ts) const {
+    auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+    if (!du.narrow || !dv.narrow || ts.pitch > 32767 || ts.uLimit > INT32_MAX || ts.vLimit > INT32_MAX)
+      return false;
+    for (int64_t i : {int64_t{0}, int64_t{cols} + 7})
+      for (int64_t k : {int64_t{0}, int64_t{rows} - 1})
+        if (!fits(u0 + i * du.step + k * rowU) || !fits(v0 + i * dv.step + k * rowV)) return false;
+    constexpr int bpp = K::kDstBytes, sbpp = K::kSrcBytes;
+    const int32_t stepU = static_cast<int32_t>(du.step), stepV = static_cast<int32_t>(dv.step);
+    const __m128i laneU = _mm_setr_epi32(0, stepU, 2 * stepU, 3 * stepU);
+    const __m128i laneV = _mm_setr_epi32(0, stepV, 2 * stepV, 3 * stepV);
+    const __m128i fourU = _mm_set1_epi32(4 * stepU), fourV = _mm_set1_epi32(4 * stepV);
+    const __m128i limU = _mm_set1_epi32(static_cast<int32_t>(ts.uLimit));
+    const __m128i limV = _mm_set1_epi32(static_cast<int32_t>(ts.vLimit));
+    const __m128i none = _mm_set1_epi32(-1);
+    // tx in the low and ty in the high half of each lane: one multiply-add gives the offset.
+    const __m128i toOffset = _mm_set1_epi32(sbpp | static_cast<int32_t>(ts.pitch) << 16);
+    const __m128i column = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    auto inside = [&](__m128i u, __m128i v) {
+      return _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(u, none), _mm_cmpgt_epi32(limU, u)),
+                           _mm_and_si128(_mm_cmpgt_epi32(v, none), _mm_cmpgt_epi32(limV, v)));
+    };
+    auto offsets = [&](__m128i u, __m128i v, __m128i in) {
+      const __m128i tx = _mm_and_si128(_mm_srai_epi32(u, kFixShift), in);
+      const __m128i ty = _mm_and_si128(_mm_srai_epi32(v, kFixShift), in);
+      return _mm_madd_epi16(_mm_or_si128(tx, _mm_slli_epi32(ty, 16)), toOffset);
+    };
+    alignas(16) int32_t offset[8];
+    // Gathered straight into registers: eight small stores read back as one vector
+    // would stall.
+    auto gather = [&](__m128i& lo, __m128i& hi) {
+      if constexpr (sbpp == 4) {
+        auto at = [&](int j) {
+          uint32_t t;
+          std::memcpy(&t, ts.src + offset[j], 4);
+          return _mm_cvtsi32_si128(static_cast<int>(t));
+        };
+        lo = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
+        hi = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(4), at(5)), _mm_unpacklo_epi32(at(6), at(7)));
+      } else {
+        lo = _mm_setzero_si128();
+        hi = lo;
+        auto at = [&](int j) {
+          uint16_t t;
+          std::memcpy(&t, ts.src + offset[j], 2);
+          return static_cast<int>(t);
+        };
+        lo = _mm_insert_epi16(lo, at(0), 0), lo = _mm_insert_epi16(lo, at(1), 1);
+        lo = _mm_insert_epi16(lo, at(2), 2), lo = _mm_insert_epi16(lo, at(3), 3);
+        lo = _mm_insert_epi16(lo, at(4), 4), lo = _mm_insert_epi16(lo, at(5), 5);
+        lo = _mm_insert_epi16(lo, at(6), 6), lo = _mm_insert_epi16(lo, at(7), 7);
+      }
+    };
+    uint8_t* row = dst;
+    for (int k = 0; k < rows; ++k, row += pitch) {
+      const int64_t rowStartU = u0 + k * rowU, rowStartV = v0 + k * rowV;
+      // A last block reaching past the box is drawn only where the row has room for it.
+      const int end = std::min(cols, roomRight - 7);
+      int x = 0;
+      for (; x < end; x += 8) {
+        const __m128i ua = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(rowStartU + x * du.step)), laneU);
+        const __m128i va = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(rowStartV + x * dv.step)), laneV);
+        const __m128i ub = _mm_add_epi32(ua, fourU), vb = _mm_add_epi32(va, fourV);
+        const __m128i ina = inside(ua, va), inb = inside(ub, vb);
+        __m128i keep = _mm_packs_epi32(ina, inb);
+        if (cols - x < 8) keep = _mm_and_si128(keep, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(cols - x)), column));
+        if (_mm_movemask_epi8(keep) == 0) continue;
+        _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets(ua, va, ina));
+        _mm_store_si128(reinterpret_cast<__m128i*>(offset + 4), offsets(ub, vb, inb));
+        __m128i lo, hi;
+        gather(lo, hi);
+        K::Pixels8v(row + x * bpp, lo, hi, c, keep);
+      }
+      for (; x < cols; ++x) {
+        const int64_t u = rowStartU + x * du.step, v = rowStartV + x * dv.step;
+        if (static_cast<uint64_t>(u) >= static_cast<uint64_t>(ts.uLimit) ||
+            static_cast<uint64_t>(v) >= static_cast<uint64_t>(ts.vLimit))
+          continue;
+        K::Pixel(row + x * bpp, ts.src + (v >> kFixShift) * ts.pitch + (u >> kFixShift) * sbpp, nullptr, c);
+      }
+    }
+    return true;
+  }
+#endif
+
   template <class K>
   void Run(const PixelContext& c, const TexelSource& ts) const {
+    if (RunAligned<K>(c, ts)) return;
+#if defined(__SSE2__)
+    if constexpr (K::kTexel8)
+      if (RunEight<K>(c, ts)) return;
+#endif
     uint8_t* row = dst;
     constexpr int64_t kNear = int64_t{1} << 50, kRowNear = int64_t{1} << 40;
     auto near = [](int64_t v, int64_t bound) { return v > -bound && v < bound; };

@@ -352,58 +352,91 @@ struct ImageOp {
     Combine(d, s, false, 255, w, c);
   }
 #if defined(__SSE2__)
-  // Eight pixels of the opaque formula of kBlock8's modes.
-  SOFT_INLINE static void Opaque8(uint8_t* dp, const uint8_t* sp, const PixelContext& c) {
-    const __m128i sv = Block8::Load(sp), dv = Block8::Load(dp);
+  // Eight texels at a time for the rotated blit and the triangle: the untinted modes
+  // without blend image whose translucent formula fits 16-bit lanes.
+  static constexpr bool kTexel8 =
+      kRgb565 && !Blend && !Tint && (Mode == BlendCopy || Mode == BlendAddSat || Mode == BlendSubSat);
+
+  // Modes 2 and 3: the scaled source fields added to or subtracted from d with the packed
+  // guard-bit rule; the guard bit above red, bit 16, is the carry (borrow) out of the lane.
+  SOFT_INLINE static __m128i AddSub8(__m128i dv, __m128i cv) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i guards = _mm_set1_epi16(0x0820), red = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i cm = _mm_and_si128(cv, _mm_set1_epi16(static_cast<short>(0xF7DF)));
+    if constexpr (Mode == BlendAddSat) {
+      const __m128i dm = _mm_and_si128(dv, _mm_set1_epi16(static_cast<short>(0xF7DF)));
+      const __m128i sum = _mm_add_epi16(dm, cm);
+      const __m128i carry = _mm_andnot_si128(_mm_cmpeq_epi16(sum, _mm_adds_epu16(dm, cm)), red);
+      const __m128i k = _mm_and_si128(sum, guards);
+      return _mm_or_si128(_mm_or_si128(_mm_sub_epi16(k, _mm_srli_epi16(k, 5)), carry),
+                          _mm_or_si128(_mm_and_si128(_mm_or_si128(dv, cv), guards), sum));
+    } else {
+      const __m128i dg = _mm_or_si128(dv, guards);
+      const __m128i e = _mm_sub_epi16(dg, cm);
+      const __m128i borrow = _mm_andnot_si128(_mm_cmpeq_epi16(dg, cm),
+                                              _mm_cmpeq_epi16(_mm_subs_epu16(dg, cm), zero));
+      const __m128i k = _mm_and_si128(e, guards);
+      return _mm_and_si128(_mm_or_si128(_mm_sub_epi16(k, _mm_srli_epi16(k, 5)), _mm_andnot_si128(borrow, red)), e);
+    }
+  }
+  // Each field f of modes 2 and 3 scaled by p / 255.
+  SOFT_INLINE static __m128i ScaleFields8(__m128i b, __m128i g, __m128i r, const PixelContext& c) {
+    const __m128i p = _mm_set1_epi16(static_cast<short>(c.p)), one = _mm_set1_epi16(1);
+    auto scale = [&](__m128i f) {
+      const __m128i n = _mm_mullo_epi16(f, p);
+      return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(n, one), _mm_srli_epi16(n, 8)), 8);
+    };
+    return Block8::Pack(scale(b), scale(g), scale(r));
+  }
+
+  // Eight pixels of the opaque formula: kBlock8's modes, and mode 0 (the source whole).
+  SOFT_INLINE static __m128i Opaque8v(__m128i dv, __m128i sv, const PixelContext& c) {
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
     const __m128i p = _mm_set1_epi16(static_cast<short>(c.p));
-    if constexpr (Mode == BlendAddSat || Mode == BlendSubSat) {
-      // Source fields scaled by p / 255, then the packed add or subtract; the guard bit
-      // above red, bit 16, is the carry (borrow) out of the 16-bit lane.
-      auto scale = [&](__m128i f) {
-        const __m128i n = _mm_mullo_epi16(f, p);
-        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(n, one), _mm_srli_epi16(n, 8)), 8);
+    if constexpr (Mode == BlendCopy) {
+      (void)dv, (void)c;
+      return sv;
+    } else if constexpr (Mode == BlendAddSat || Mode == BlendSubSat) {
+      return AddSub8(dv, ScaleFields8(Block8::Blue(sv), Block8::Green(sv), Block8::Red(sv), c));
+    } else {
+      auto field = [&](__m128i sf, __m128i df, int bits) {
+        if constexpr (Mode == BlendMultiply) {
+          return _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
+        } else {
+          __m128i x = sf;
+          if constexpr (Mode == BlendInvertAlpha) x = _mm_sub_epi16(_mm_set1_epi16((1 << bits) - 1), sf);
+          if constexpr (Mode == BlendMultiplyAlpha) x = _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
+          // d + trunc((x - d) * p / 255): |(x - d) * p| <= 63 * 255 fits a signed word.
+          const __m128i t = _mm_mullo_epi16(_mm_sub_epi16(x, df), p);
+          const __m128i neg = _mm_cmpgt_epi16(zero, t);
+          const __m128i a = _mm_max_epi16(t, _mm_sub_epi16(zero, t));
+          const __m128i q = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(a, one), _mm_srli_epi16(a, 8)), 8);
+          return _mm_add_epi16(df, _mm_sub_epi16(_mm_xor_si128(q, neg), neg));
+        }
       };
-      const __m128i cv = Block8::Pack(scale(Block8::Blue(sv)), scale(Block8::Green(sv)), scale(Block8::Red(sv)));
-      const __m128i guards = _mm_set1_epi16(0x0820), red = _mm_set1_epi16(static_cast<short>(0xF800));
-      const __m128i cm = _mm_and_si128(cv, _mm_set1_epi16(static_cast<short>(0xF7DF)));
-      __m128i out;
-      if constexpr (Mode == BlendAddSat) {
-        const __m128i dm = _mm_and_si128(dv, _mm_set1_epi16(static_cast<short>(0xF7DF)));
-        const __m128i sum = _mm_add_epi16(dm, cm);
-        const __m128i carry = _mm_andnot_si128(_mm_cmpeq_epi16(sum, _mm_adds_epu16(dm, cm)), red);
-        const __m128i k = _mm_and_si128(sum, guards);
-        out = _mm_or_si128(_mm_or_si128(_mm_sub_epi16(k, _mm_srli_epi16(k, 5)), carry),
-                           _mm_or_si128(_mm_and_si128(_mm_or_si128(dv, cv), guards), sum));
-      } else {
-        const __m128i dg = _mm_or_si128(dv, guards);
-        const __m128i e = _mm_sub_epi16(dg, cm);
-        const __m128i borrow = _mm_andnot_si128(_mm_cmpeq_epi16(dg, cm),
-                                                _mm_cmpeq_epi16(_mm_subs_epu16(dg, cm), zero));
-        const __m128i k = _mm_and_si128(e, guards);
-        out = _mm_and_si128(_mm_or_si128(_mm_sub_epi16(k, _mm_srli_epi16(k, 5)), _mm_andnot_si128(borrow, red)), e);
-      }
-      Block8::Store(dp, out);
-      return;
+      return Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv), 5), field(Block8::Green(sv), Block8::Green(dv), 6),
+                          field(Block8::Red(sv), Block8::Red(dv), 5));
     }
-    auto field = [&](__m128i sf, __m128i df, int bits) {
-      if constexpr (Mode == BlendMultiply) {
-        return _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
-      } else {
-        __m128i x = sf;
-        if constexpr (Mode == BlendInvertAlpha) x = _mm_sub_epi16(_mm_set1_epi16((1 << bits) - 1), sf);
-        if constexpr (Mode == BlendMultiplyAlpha) x = _mm_srli_epi16(_mm_mullo_epi16(sf, df), bits);
-        // d + trunc((x - d) * p / 255): |(x - d) * p| <= 63 * 255 fits a signed word.
-        const __m128i t = _mm_mullo_epi16(_mm_sub_epi16(x, df), p);
-        const __m128i neg = _mm_cmpgt_epi16(zero, t);
-        const __m128i a = _mm_max_epi16(t, _mm_sub_epi16(zero, t));
-        const __m128i q = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(a, one), _mm_srli_epi16(a, 8)), 8);
-        return _mm_add_epi16(df, _mm_sub_epi16(_mm_xor_si128(q, neg), neg));
-      }
-    };
-    Block8::Store(dp, Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv), 5),
-                                   field(Block8::Green(sv), Block8::Green(dv), 6),
-                                   field(Block8::Red(sv), Block8::Red(dv), 5)));
+  }
+  SOFT_INLINE static void Opaque8(uint8_t* dp, const uint8_t* sp, const PixelContext& c) {
+    Block8::Store(dp, Opaque8v(Block8::Load(dp), Block8::Load(sp), c));
+  }
+
+  // Eight pixels of kTexel8's translucent formula, av the alphas (0 to 255) in the lanes.
+  SOFT_INLINE static __m128i Translucent8v(__m128i dv, __m128i sv, __m128i av, const PixelContext& c) {
+    if constexpr (Mode == BlendCopy) {
+      (void)c;
+      // (d * 256 + (s - d) * a) >> 8: the sum lies in 0 .. 63 * 256, a signed word.
+      auto field = [&](__m128i sf, __m128i df) {
+        return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(df, 8), _mm_mullo_epi16(_mm_sub_epi16(sf, df), av)), 8);
+      };
+      return Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv)), field(Block8::Green(sv), Block8::Green(dv)),
+                          field(Block8::Red(sv), Block8::Red(dv)));
+    } else {
+      // The alpha scales each field before p does.
+      auto alpha = [&](__m128i f) { return _mm_srli_epi16(_mm_mullo_epi16(f, av), 8); };
+      return AddSub8(dv, ScaleFields8(alpha(Block8::Blue(sv)), alpha(Block8::Green(sv)), alpha(Block8::Red(sv)), c));
+    }
   }
 #endif
   SOFT_INLINE static void Translucent(uint8_t* d, uint32_t s, int a, int w, const PixelContext& c) {
@@ -518,6 +551,68 @@ struct Kernel {
     }
     return false;
   }();
+
+  // Eight texels per step in the rotated blit and the triangle: an RGB565 destination, a
+  // direct RGB565 source and an operation with a 16-bit-lane form.
+  static constexpr bool kTexel8 = [] {
+    if constexpr (requires { Op::kTexel8; }) {
+      return Op::kTexel8 && !Src::kPaletted && Format::kBytes == 2;
+    }
+    return false;
+  }();
+#if defined(__SSE2__)
+  // Draws the pixels at d of the lanes set in `keep` (16-bit lanes, all ones or zero) from
+  // eight source texels laid out in a row, kSrcBytes each, exactly as Pixel would; the
+  // other lanes keep their pixels.
+  SOFT_INLINE static void Pixels8(uint8_t* d, const uint8_t* texels, const PixelContext& c,
+                                  __m128i keep = _mm_set1_epi16(-1)) {
+    if constexpr (Src::kBytes == 4) {
+      Pixels8v(d, Block8::Load(texels), Block8::Load(texels + 16), c, keep);
+    } else {
+      Pixels8v(d, Block8::Load(texels), _mm_setzero_si128(), c, keep);
+    }
+  }
+  // The same with the texels in registers: four in each of lo and hi for a source of 4
+  // bytes a pixel, all eight words in lo for one of 2.
+  SOFT_INLINE static void Pixels8v(uint8_t* d, __m128i lo, __m128i hi, const PixelContext& c, __m128i keep) {
+    __m128i sv;
+    __m128i skip = _mm_xor_si128(keep, _mm_set1_epi16(-1));
+    if constexpr (Src::kBytes == 4) {
+      // Each lane's colour word sign-extended, so that the saturating pack keeps it.
+      sv = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(lo, 16), 16), _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16));
+      const __m128i byte = _mm_set1_epi32(0xFF);
+      const __m128i av = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(lo, 16), byte),
+                                         _mm_and_si128(_mm_srli_epi32(hi, 16), byte));
+      if constexpr (T == Test::AlphaAlways) {
+        const __m128i dv = Block8::Load(d);
+        Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, Op::Translucent8v(dv, sv, av, c))));
+        return;
+      } else if constexpr (T == Test::AlphaSkip) {
+        skip = _mm_or_si128(skip, _mm_cmpeq_epi16(av, _mm_setzero_si128()));
+        if (_mm_movemask_epi8(skip) == 0xFFFF) return;  // all transparent: nothing read or written
+        const __m128i opaque = _mm_cmpeq_epi16(av, _mm_set1_epi16(255));
+        const __m128i dv = Block8::Load(d);
+        __m128i out = Op::Opaque8v(dv, sv, c);
+        if (_mm_movemask_epi8(_mm_or_si128(opaque, skip)) != 0xFFFF) {
+          const __m128i t = Op::Translucent8v(dv, sv, av, c);
+          out = _mm_or_si128(_mm_and_si128(opaque, out), _mm_andnot_si128(opaque, t));
+        }
+        Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out)));
+        return;
+      }
+    } else {
+      (void)hi;
+      sv = lo;
+    }
+    if constexpr (T == Test::Key) {
+      // A key above 16 bits matches no pixel.
+      if (c.key <= 0xFFFF) skip = _mm_or_si128(skip, _mm_cmpeq_epi16(sv, _mm_set1_epi16(static_cast<short>(c.key))));
+      if (_mm_movemask_epi8(skip) == 0xFFFF) return;
+    }
+    const __m128i dv = Block8::Load(d);
+    Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, Op::Opaque8v(dv, sv, c))));
+  }
+#endif
 
   SOFT_INLINE static int Weight(const uint8_t* b, const PixelContext& c) {
     if constexpr (BlendT) return c.weight[*b];

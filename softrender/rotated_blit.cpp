@@ -90,12 +90,19 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
   walk.dst = dst->pixels + top * walk.pitch + left * dst->body->format->bytesPerPixel;
   walk.cols = static_cast<int>(right - left);
   walk.rows = static_cast<int>(bottom - top);
+  walk.roomRight = static_cast<int>(dst->width - left);
   walk.u0 = texelU(left, top);
   walk.v0 = texelV(left, top);
   walk.du = MakeColumnStep(TruncToInt64(static_cast<float>(c) / scale));
   walk.dv = MakeColumnStep(TruncToInt64(static_cast<float>(-s) / scale));
-  walk.rowU = static_cast<int64_t>((Int128{texelU(left, bottom)} - walk.u0) / walk.rows);
-  walk.rowV = static_cast<int64_t>((Int128{texelV(left, bottom)} - walk.v0) / walk.rows);
+  // Positions saturate at 2^62, so a difference of two below that fits 64 bits.
+  auto rowStep = [&](int64_t end, int64_t start) {
+    constexpr int64_t kSat = int64_t{1} << 62;
+    if (end > -kSat && end < kSat && start > -kSat && start < kSat) return (end - start) / walk.rows;
+    return static_cast<int64_t>((Int128{end} - start) / walk.rows);
+  };
+  walk.rowU = rowStep(texelU(left, bottom), walk.u0);
+  walk.rowV = rowStep(texelV(left, bottom), walk.v0);
 
   const TexelSource texels = {src->pixels, src->body->pitch, blendImage ? blendImage->pixels : nullptr,
                               blendImage ? blendImage->body->pitch : 0,
