@@ -1,8 +1,8 @@
 #pragma once
-// A deliberately naive model of the rotated blit, the triangle, the image quad and the
-// lines, written from the drawing rules: one pixel at a time, 64-bit arithmetic, plain
-// divisions instead of lookup tables, the triangle's edges walked row by row with their
-// counters. It shares no code or table with the renderer; tests compare whole buffers.
+// A deliberately naive model of the software renderer, written from the pixel rules: one
+// pixel at a time, 64-bit arithmetic, plain divisions instead of lookup tables, the
+// triangle's edges walked row by row with their counters. It shares no code or table with
+// the renderer; every primitive's test compares whole buffers against it.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,9 +11,75 @@
 #include <vector>
 
 #include "platform/util.h"
-#include "tests/softrender/model_rules.h"
 
 namespace model {
+
+inline bool ModeDraws(int mode, int p) {
+  if (mode < 0 || mode > 11 || (mode >= 5 && mode <= 9)) return false;
+  if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return false;
+  return true;
+}
+
+struct Field {
+  int shift, bits;
+};
+inline const Field* Fields(int depth) {
+  static const Field kXrgb[3] = {{0, 8}, {8, 8}, {16, 8}};  // blue, green, red
+  static const Field kRgb565[3] = {{0, 5}, {5, 6}, {11, 5}};
+  return depth == 1 ? kXrgb : kRgb565;
+}
+inline int64_t FloorDiv(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+inline int BrightByte(uint32_t bright, int f) { return (bright >> (8 * f)) & 255; }
+
+// Saturating add and subtract of scaled amounts c[f] into d, read channel by channel.
+inline uint32_t AddSat(int depth, uint32_t d, const int* c) {
+  const Field* fl = Fields(depth);
+  int v[3];
+  bool carry = false;
+  for (int f = 0; f < 3; ++f) {
+    const int max = (1 << fl[f].bits) - 1;
+    const int dv = (d >> fl[f].shift) & max;
+    if (f == 0) {
+      carry = dv + c[f] > max;
+      v[f] = carry ? max : dv + c[f];
+      continue;
+    }
+    const int half = (dv >> 1) + (c[f] >> 1);
+    const int low = ((dv | c[f]) & 1) | (carry ? 1 : 0);
+    carry = half > (max >> 1);
+    if (carry)
+      v[f] = (depth == 0 && f == 1) ? (max - 1) | low : max;  // RGB565 green keeps its low bit
+    else
+      v[f] = half * 2 + low;
+  }
+  uint32_t out = 0;
+  for (int f = 0; f < 3; ++f) out |= uint32_t(v[f]) << fl[f].shift;
+  if (depth == 1 && carry) out |= 1u << 24;
+  return out;
+}
+
+inline uint32_t SubSat(int depth, uint32_t d, const int* c) {
+  const Field* fl = Fields(depth);
+  int v[3];
+  bool borrow = false;
+  for (int f = 0; f < 3; ++f) {
+    const int max = (1 << fl[f].bits) - 1;
+    const int dv = (d >> fl[f].shift) & max;
+    int r = f == 0 ? dv - c[f] : (dv | 1) - (c[f] & ~1) - (borrow ? 1 : 0);
+    borrow = r < 0;
+    if (borrow) r = 0;
+    if (depth == 0 && f == 1) r &= ~1;  // RGB565 green's low bit is always 0
+    v[f] = r;
+  }
+  uint32_t out = 0;
+  for (int f = 0; f < 3; ++f) out |= uint32_t(v[f]) << fl[f].shift;
+  return out;
+}
+
 
 // A memory image as the model sees it: its own copy of the body's bytes, and where the
 // view lies in them.
@@ -50,44 +116,27 @@ struct State {
   const uint8_t* weights = nullptr;  // blend value -> weight, the test's own mapping
 };
 
-// What an image-source pixel does to d. nullopt: the pixel is not written.
-inline std::optional<uint32_t> ImagePixel(const Image& src, const State& st, bool trans, bool blend,
-                                          int m, const uint8_t* texel, uint32_t d) {
-  const int depth = src.depth;
+// One source pixel s combined into d. translucent: its alpha a weighs in; w: the blend
+// image's weight. planes: the unscaled image blit's own mode-1 rule (no tint, no blend,
+// no alpha in the source): 6-bit planes in RGB565, the half-sum at 128.
+inline uint32_t Combine(int depth, const State& st, uint32_t s, bool translucent, int64_t a, bool blend,
+                        int64_t w, bool planes, uint32_t d) {
   int mode = st.mode;
   const int64_t p = st.p;
   if (mode == 1 && p == 255) mode = 0;
-  uint32_t s;
-  bool hasAlpha = false;
-  int64_t a = 255;
-  if (src.paletted) {
-    const uint32_t i = texel[0];
-    if (trans && i == src.transColor) return std::nullopt;
-    if (int(i) >= src.paletteCount) return std::nullopt;
-    s = src.palette[i] & (depth == 1 ? 0xFFFFFFFFu : 0xFFFFu);
-  } else if (depth == 1) {
-    std::memcpy(&s, texel, 4);
-    hasAlpha = src.alpha;
-    a = s >> 24;
-  } else {
-    s = texel[0] | (texel[1] << 8);
-    hasAlpha = src.alpha;
-    a = texel[2];
-  }
-  bool translucent = false;
-  if (hasAlpha) {
-    if (trans) {
-      if (a == 0) return std::nullopt;
-      translucent = a != 255;
-    } else {
-      translucent = true;
-    }
-  } else if (trans && !src.paletted && s == src.transColor) {
-    return std::nullopt;
-  }
-  const int64_t w = blend ? st.weights[m] : 0;
   const bool tint = (st.bright & 0xFFFFFF) != 0xFFFFFF;
   const Field* fl = Fields(depth);
+  if (planes && mode == 1 && !tint && !blend) {
+    uint32_t r = p == 128 || depth == 0 ? 0 : (d & 0xFF000000u);  // the half-sum clears byte 4
+    for (int f = 0; f < 3; ++f) {
+      const int64_t max = (1 << fl[f].bits) - 1, sv = (s >> fl[f].shift) & max, dv = (d >> fl[f].shift) & max;
+      const int64_t v = p == 128   ? (sv >> 1) + (dv >> 1)
+                        : depth == 0 ? (p / 4 * sv + (63 - p / 4) * dv) / 63
+                                     : FloorDiv(dv * 256 + (sv - dv) * p, 256);
+      r |= uint32_t(v) << fl[f].shift;
+    }
+    return r;
+  }
 
   if (mode == 0 && !blend && !translucent && !tint) return s;
 
@@ -119,7 +168,7 @@ inline std::optional<uint32_t> ImagePixel(const Image& src, const State& st, boo
         int64_t t = mode == 11 ? (dv * sc) >> n : sc;
         if (depth == 0 && !blend && !translucent) {
           out[f] = dv + p * (t - dv) / 255;
-        } else if (depth == 0 && mode == 11 && f == 1 && !tint && hasAlpha && !blend) {
+        } else if (depth == 0 && mode == 11 && f == 1 && !tint && translucent && !blend) {
           out[f] = FloorDiv((dv << 21) + (((raw * dv) >> 1) - 32 * dv) * a * p, int64_t{1} << 21);
         } else {
           out[f] = weighted(t, true);
@@ -158,6 +207,32 @@ inline std::optional<uint32_t> ImagePixel(const Image& src, const State& st, boo
   uint32_t r = depth == 1 ? (d & 0xFF000000u) : 0;
   for (int f = 0; f < 3; ++f) r |= uint32_t(out[f]) << fl[f].shift;
   return r;
+}
+
+// What an image-source pixel does to d. nullopt: the pixel is not written.
+inline std::optional<uint32_t> ImagePixel(const Image& src, const State& st, bool trans, bool blend,
+                                          int m, const uint8_t* texel, uint32_t d) {
+  const int depth = src.depth;
+  uint32_t s;
+  bool hasAlpha = false;
+  int64_t a = 255;
+  if (src.paletted) {
+    const uint32_t i = texel[0];
+    if (trans && i == src.transColor) return std::nullopt;
+    if (int(i) >= src.paletteCount) return std::nullopt;
+    s = src.palette[i] & (depth == 1 ? 0xFFFFFFFFu : 0xFFFFu);
+  } else if (depth == 1) {
+    std::memcpy(&s, texel, 4);
+    hasAlpha = src.alpha;
+    a = s >> 24;
+  } else {
+    s = texel[0] | (texel[1] << 8);
+    hasAlpha = src.alpha;
+    a = texel[2];
+  }
+  if (hasAlpha && trans && a == 0) return std::nullopt;
+  if (!hasAlpha && trans && !src.paletted && s == src.transColor) return std::nullopt;
+  return Combine(depth, st, s, hasAlpha && (!trans || a != 255), a, blend, blend ? st.weights[m] : 0, false, d);
 }
 
 // The constant-colour combine. tableTint: the flat triangle's bright * c / 255, always;

@@ -3,27 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tests/softrender/model_rules.h"
+#include "tests/softrender/primitive_model.h"
 
 namespace ref {
 namespace {
 
 using i64 = int64_t;
-
-// Channel layout: index 0 blue, 1 green, 2 red.
-struct Layout {
-  bool is565;
-  int shift[3];
-  int bits[3];
-};
-const Layout kL8888 = {false, {0, 8, 16}, {8, 8, 8}};
-const Layout kL565 = {true, {0, 5, 11}, {5, 6, 5}};
-
-i64 Floor(i64 num, int shiftBits) { return model::FloorDiv(num, i64{1} << shiftBits); }
-i64 Trunc(i64 num, i64 den) { return num / den; }  // C++ truncates toward zero
-
-int Get(const Layout& L, uint32_t v, int ch) { return (v >> L.shift[ch]) & ((1 << L.bits[ch]) - 1); }
-int Max(const Layout& L, int ch) { return (1 << L.bits[ch]) - 1; }
 
 uint32_t ReadPixel(const uint8_t* p, int bytes) {
   uint32_t v = 0;
@@ -34,16 +19,8 @@ void WritePixel(uint8_t* p, int bytes, uint32_t v) {
   for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-using model::BrightByte;
+model::State Rules(const State& st) { return {st.mode, st.p, st.bright, st.area, st.weight.data()}; }
 bool Tinted(const State& st) { return (st.bright & 0xFFFFFF) != 0xFFFFFF; }
-// Image tint: v * bright / 255, truncated.
-int TintImg(const State& st, int ch, int v) {
-  return Tinted(st) ? static_cast<int>(Trunc(i64{v} * BrightByte(st.bright, ch), 255)) : v;
-}
-
-// The saturating add and subtract are the same rule in both models.
-uint32_t SatAdd(const Layout& L, uint32_t D, const int c[3]) { return model::AddSat(L.is565 ? 0 : 1, D, c); }
-uint32_t SatSub(const Layout& L, uint32_t D, const int c[3]) { return model::SubSat(L.is565 ? 0 : 1, D, c); }
 
 enum class Path { Plain, RunCoded, Stretched };
 
@@ -53,93 +30,6 @@ struct SrcPixel {
   bool alphaFactor; // alpha takes part as a factor
   int a;
 };
-
-// The new destination pixel for one drawn source pixel.
-uint32_t Combine(const Layout& L, uint32_t D, const SrcPixel& sp, bool blend, int w,
-                 bool sourceHasAlpha, Path path, const State& st) {
-  const int mode = st.mode == 1 && st.p == 255 ? 0 : st.mode;
-  const int p = st.p;
-  const bool tint = Tinted(st);
-  const uint32_t S = sp.colour;
-  const bool a = sp.alphaFactor;
-  const uint32_t keep = L.is565 ? 0 : (D & 0xFF000000u);
-  uint32_t out = 0;
-
-  if (mode == 1 && path == Path::Plain && !tint && !blend && !sourceHasAlpha) {
-    const int plane = p / 4;
-    for (int ch = 0; ch < 3; ++ch) {
-      const int s = Get(L, S, ch), d = Get(L, D, ch);
-      int v;
-      if (p == 128) v = (s >> 1) + (d >> 1);
-      else if (L.is565) v = (plane * s + (63 - plane) * d) / 63;
-      else v = static_cast<int>(Floor(i64{d} * 256 + i64{s - d} * p, 8));
-      out |= static_cast<uint32_t>(v) << L.shift[ch];
-    }
-    return p == 128 ? out : out | keep;  // the half-sum clears the fourth byte
-  }
-
-  // Factors in their order: w, a, p (p only in the interpolating modes 1, 10, 11).
-  std::vector<int> factors;
-  if (blend) factors.push_back(w);
-  if (a) factors.push_back(sp.a);
-
-  if (mode == 0 || mode == 1 || mode == 10 || mode == 11) {
-    if (mode != 0) factors.push_back(p);
-    const int n = static_cast<int>(factors.size());
-    i64 P = 1;
-    for (int f : factors) P *= f;
-    if (n == 0 && !tint) return S;  // untinted plain copy: the whole pixel
-    for (int ch = 0; ch < 3; ++ch) {
-      const int s = Get(L, S, ch), d = Get(L, D, ch);
-      int x;
-      if (mode == 10) x = TintImg(st, ch, Max(L, ch) - s);
-      else if (mode == 11) x = (d * TintImg(st, ch, s)) >> L.bits[ch];
-      else x = TintImg(st, ch, s);
-      int v;
-      if (n == 0) {
-        v = x;
-      } else if (L.is565 && mode == 11 && ch == 1 && !tint && !blend && a) {
-        const int g = (s * d) >> 1;
-        v = static_cast<int>(Floor(i64{d} * (1 << 21) + i64{g - 32 * d} * sp.a * p, 21));
-      } else if (L.is565 && n == 1 && mode != 0 && !blend && !a) {
-        v = d + static_cast<int>(Trunc(i64{x - d} * p, 255));
-      } else {
-        v = static_cast<int>(Floor(i64{d} * (i64{1} << (8 * n)) + i64{x - d} * P, 8 * n));
-      }
-      out |= static_cast<uint32_t>(v) << L.shift[ch];
-    }
-    return out | keep;
-  }
-  if (mode == 2 || mode == 3) {
-    const int m = static_cast<int>(factors.size());
-    i64 Q = 1;
-    for (int f : factors) Q *= f;
-    int c[3];
-    for (int ch = 0; ch < 3; ++ch) {
-      const int u = Get(L, S, ch);
-      if (L.is565) {
-        int X;
-        if (tint && !blend && a) X = TintImg(st, ch, static_cast<int>(Floor(i64{u} * sp.a, 8)));
-        else X = static_cast<int>(Floor(TintImg(st, ch, u) * Q, 8 * m));
-        c[ch] = static_cast<int>(Trunc(i64{p} * X, 255));
-      } else if (m == 0) {
-        c[ch] = static_cast<int>(Trunc(i64{p} * TintImg(st, ch, u), 255));
-      } else {
-        c[ch] = static_cast<int>(Floor(TintImg(st, ch, u) * Q * p, 8 * (m + 1)));
-      }
-    }
-    return mode == 2 ? SatAdd(L, D, c) : SatSub(L, D, c);
-  }
-  // mode 4
-  const int m = static_cast<int>(factors.size());
-  i64 Q = 1;
-  for (int f : factors) Q *= f;
-  for (int ch = 0; ch < 3; ++ch) {
-    const int s = TintImg(st, ch, Get(L, S, ch)), d = Get(L, D, ch);
-    out |= static_cast<uint32_t>(Floor(i64{d} * s * Q, L.bits[ch] + 8 * m)) << L.shift[ch];
-  }
-  return out | keep;
-}
 
 bool ModeDraws(const State& st) { return model::ModeDraws(st.mode, st.p); }
 
@@ -197,8 +87,7 @@ bool SourceOk(const MEMIMG* src, const MEMIMG* dst, const MEMIMG* blend) {
 // Draws source pixel (sx, sy) onto destination pixel (dx, dy).
 void DrawOne(MEMIMG* dst, int dx, int dy, const MEMIMG* src, int sx, int sy, int transFlag,
              const MEMIMG* blend, Path path, const State& st) {
-  const Layout& L = dst->body->depthClass == 1 ? kL8888 : kL565;
-  const int bytes = L.is565 ? 2 : 4;
+  const int depth = dst->body->depthClass, bytes = depth == 1 ? 4 : 2;
   uint8_t* dp = dst->pixels + dy * dst->body->pitch + dx * bytes;
   const Fetched f = Fetch(src, sx, sy);
   const MemImageBody* b = src->body;
@@ -219,7 +108,8 @@ void DrawOne(MEMIMG* dst, int dx, int dy, const MEMIMG* src, int sx, int sy, int
   }
   const int w = blend ? st.weight[blend->pixels[sy * blend->body->pitch + sx]] : 0;
   const uint32_t D = ReadPixel(dp, bytes);
-  WritePixel(dp, bytes, Combine(L, D, px, blend != nullptr, w, hasAlpha, path, st));
+  WritePixel(dp, bytes, model::Combine(depth, Rules(st), px.colour, px.alphaFactor, px.a, blend != nullptr, w,
+                                       path == Path::Plain && !hasAlpha, D));
 }
 
 Rect Intersect(Rect a, const Rect& b) {
@@ -234,48 +124,16 @@ Rect Intersect(Rect a, const Rect& b) {
 
 void FillRect(MEMIMG* dst, const Rect* rect, uint32_t colour, const Rect* area, const State& st) {
   if (!TargetOk(dst) || !ModeDraws(st)) return;
-  const Layout& L = dst->body->depthClass == 1 ? kL8888 : kL565;
-  const int bytes = L.is565 ? 2 : 4;
+  const int depth = dst->body->depthClass, bytes = depth == 1 ? 4 : 2;
   Rect r = rect ? Rect{std::min(rect->left, rect->right), std::min(rect->top, rect->bottom),
                        std::max(rect->left, rect->right), std::max(rect->top, rect->bottom)}
                 : Rect{0, 0, dst->width, dst->height};
   r = Intersect(r, Rect{0, 0, dst->width, dst->height});
   if (area) r = Intersect(r, *area);
-  if (L.is565) colour &= 0xFFFF;
-  const int mode = st.mode == 1 && st.p == 255 ? 0 : st.mode;
-  int c[3];
-  for (int ch = 0; ch < 3; ++ch) {
-    c[ch] = Get(L, colour, ch);
-    if (Tinted(st)) c[ch] = (c[ch] * BrightByte(st.bright, ch)) >> 8;
-  }
   for (int y = r.top; y < r.bottom; ++y) {
     for (int x = r.left; x < r.right; ++x) {
       uint8_t* dp = dst->pixels + y * dst->body->pitch + x * bytes;
-      const uint32_t D = ReadPixel(dp, bytes);
-      uint32_t out = 0;
-      if (mode == 2 || mode == 3) {
-        int s[3];
-        for (int ch = 0; ch < 3; ++ch) s[ch] = static_cast<int>(Trunc(i64{st.p} * c[ch], 255));
-        out = mode == 2 ? SatAdd(L, D, s) : SatSub(L, D, s);
-      } else if (mode == 0) {
-        out = L.is565 ? 0 : (colour & 0xFF000000u);
-        for (int ch = 0; ch < 3; ++ch) out |= static_cast<uint32_t>(c[ch]) << L.shift[ch];
-      } else {
-        for (int ch = 0; ch < 3; ++ch) {
-          const int d = Get(L, D, ch);
-          int v;
-          if (mode == 4) {
-            v = (d * c[ch]) >> L.bits[ch];
-          } else {
-            const int x = mode == 10 ? Max(L, ch) - c[ch] : mode == 11 ? (d * c[ch]) >> L.bits[ch] : c[ch];
-            v = L.is565 ? d + static_cast<int>(Trunc(i64{st.p} * (x - d), 255))
-                        : static_cast<int>(Floor(i64{d} * 256 + i64{x - d} * st.p, 8));
-          }
-          out |= static_cast<uint32_t>(v) << L.shift[ch];
-        }
-        if (!L.is565) out |= D & 0xFF000000u;
-      }
-      WritePixel(dp, bytes, out);
+      WritePixel(dp, bytes, model::ConstPixel(depth, Rules(st), colour, false, ReadPixel(dp, bytes)));
     }
   }
 }

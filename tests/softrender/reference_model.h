@@ -1,7 +1,6 @@
 #pragma once
-// A deliberately naive model of the software renderer, written from the pixel rules:
-// one destination pixel at a time, 64-bit arithmetic, no lookup tables and nothing
-// shared with the renderer's code. The tests compare the renderer against it.
+// The image blits and the rectangle of the pixel model (primitive_model.h), walked over
+// the memory images themselves, reading every input from their records.
 #include <cstdint>
 #include <vector>
 
@@ -18,8 +17,7 @@ struct State {
   std::vector<uint8_t> weight;  // blend value -> weight (256 entries)
 };
 
-// Each model draws into `dst` as the renderer would (reading every input from the
-// images' records) and touches no byte it must not.
+// Each draws into `dst` as the renderer would and touches no byte it must not.
 void FillRect(MEMIMG* dst, const Rect* rect, uint32_t colour, const Rect* area, const State& st);
 void DrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag, const MEMIMG* blend,
                const State& st);
