@@ -39,7 +39,7 @@ TEST(TransRunTable, RunsMatchPixelsForEverySourceKind) {
   struct Case { int depth, paletted, alpha; };
   for (Case c : {Case{1, 0, 1}, Case{0, 0, 1}, Case{1, 0, 0}, Case{0, 0, 0}, Case{1, 1, 0}}) {
     MEMIMG img;
-    const int w = 150, h = 3;  // wider than two maximal runs
+    const int w = 200, h = 4;  // the last row: runs of 130 and 70, longer than one code holds
     ASSERT_EQ(CreateMemImage(&img, w, h, c.depth, c.paletted, c.alpha), 0);
     const int bpp = img.body->format->bytesPerPixel;
     img.body->transColor = 7;
@@ -48,7 +48,7 @@ TEST(TransRunTable, RunsMatchPixelsForEverySourceKind) {
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         uint8_t* p = img.pixels + y * img.body->pitch + x * bpp;
-        const int pick = (x / (y + 5) + x * y) % 4;
+        const int pick = y == h - 1 ? (x < 130 ? 0 : 1) : (x / (y + 5) + x * y) % 4;
         int kind;
         if (c.alpha) {
           const uint8_t a = pick == 0 ? 0 : pick == 1 ? 255 : 100;
