@@ -12,6 +12,7 @@ TEST(Utf8, DecodesValidSequencesAndReplacesMalformedOnesByteByByte) {
     const char* name;
     const char* text;
     std::vector<uint32_t> codes;
+    size_t cut = 0;  // bytes of `text` lying past the end the decoder is given
   } cases[] = {
       {"ascii", "Ab", {'A', 'b'}},
       {"two bytes", "\xC3\xA9", {0xE9}},
@@ -21,13 +22,14 @@ TEST(Utf8, DecodesValidSequencesAndReplacesMalformedOnesByteByByte) {
       {"lone continuation", "\x80" "a", {0xFFFD, 'a'}},
       {"surrogate", "\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
       {"cut short", "a\xE5\xBC", {'a', 0xFFFD, 0xFFFD}},
+      {"end inside a whole sequence", "\xE5\xBC\xBE", {0xFFFD, 0xFFFD}, 1},
       {"bad continuation", "\xE5" "a", {0xFFFD, 'a'}},
       {"above U+10FFFF", "\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const char* p = c.text;
-    const char* end = c.text + std::strlen(c.text);
+    const char* end = c.text + std::strlen(c.text) - c.cut;
     std::vector<uint32_t> got;
     while (p < end) got.push_back(NextUtf8CodePoint(&p, end));
     EXPECT_EQ(got, c.codes);
