@@ -226,6 +226,36 @@ TEST_F(Graphs, FilesNoImageLoaderAcceptsBecomeMovieGraphsButBrokenPngsDoNot) {
   SetMovieGraphEntries(nullptr);
 }
 
+// A picture moved into a graph at offsets that put it partly outside, on either side:
+// only the overlap is written, each pixel from its own place in the picture, alpha kept.
+TEST_F(Graphs, TransferAtAnyOffsetWritesOnlyTheOverlapFromTheRightPixels) {
+  ImageRecord image;
+  ASSERT_EQ(CreateImageRecord(4, 4, &image), 0);
+  SetPixelFormatArgb8888(&image.format);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      auto* p = static_cast<uint8_t*>(image.pixels) + y * image.pitch + x * 4;
+      p[0] = 0, p[1] = static_cast<uint8_t>(y * 64), p[2] = static_cast<uint8_t>(x * 64 + 8);
+      p[3] = x == 3 && y == 3 ? 0 : 255;
+    }
+  const int graph = SolidGraph(6, 5, 0, 0, 255, 255);
+  ASSERT_EQ(TransferImageToGraph(graph, -2, -1, &image), 0);
+  ASSERT_EQ(TransferImageToGraph(graph, 4, 3, &image), 0);
+  EXPECT_EQ(TransferImageToGraph(graph, -9, 0, &image), 0);  // wholly outside: nothing
+  ASSERT_EQ(DrawGraphAt(100, 100, graph, 1), 0);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) {
+      int ix = x + 2, iy = y + 1;  // from the first transfer, else the second
+      if (x >= 4 && y >= 3) ix = x - 4, iy = y - 3;
+      uint16_t want = 0x001F;  // the graph's own blue
+      if (ix == 3 && iy == 3) want = 0;  // alpha 0: not drawn
+      else if (ix < 4 && iy < 4) want = static_cast<uint16_t>(((ix * 64 + 8) >> 3) << 11 | (iy * 64 >> 2) << 5);
+      EXPECT_EQ(Pixel(100 + x, 100 + y), want) << x << "," << y;
+    }
+  ReleaseImageRecord(&image);
+  ReleaseGraphHandle(graph);
+}
+
 TEST_F(Graphs, DerivedGraphIsACopyOfTheCellAndRefusesRectanglesOutside) {
   const int sheet = MakeScreenGraph(8, 4);
   SetDrawScreen(sheet);
