@@ -1,4 +1,5 @@
 // Every bullet behaviour number, each checked at its trigger: one table.
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -227,6 +228,27 @@ TEST_F(BehaviourTest, EachBehaviourAtItsTrigger) {
     Step(row.steps);
     row.check(g_enemyBullets[0]);
   }
+}
+
+// Speed moves toward its limit and stops there exactly, from above and below; a bullet
+// is dropped only once it lies more than 32 pixels outside the field.
+TEST_F(BehaviourTest, SpeedStopsAtItsLimitAndBulletsLeaveOnlyPastTheMargin) {
+  ParkPlayer();
+  const int up = SpawnBulletIndexed(1, 0, 0, 0, 224, 100, 1.0, 0.3, 2.0, 0, 0);
+  const int down = SpawnBulletIndexed(1, 0, 0, 0, 224, 300, 3.0, -0.3, 2.0, 0, 180);
+  const int in = SpawnBulletIndexed(1, 0, 0, 0, 224, 200, 0, 0, 0, 0, 0);
+  const int out = SpawnBulletIndexed(1, 0, 0, 0, 224, 220, 0, 0, 0, 0, 0);
+  Step();
+  g_enemyBullets[in].x = kFieldLeft - 31.5;
+  g_enemyBullets[out].x = kFieldRight + 32.5;
+  for (int k = 0; k < 6; ++k) {
+    Step();
+    const double fromUp = std::min(1.0 + 0.3 * (k + 2), 2.0), fromDown = std::max(3.0 - 0.3 * (k + 2), 2.0);
+    EXPECT_NEAR(g_enemyBullets[up].speed, fromUp, kTol) << k;
+    EXPECT_NEAR(g_enemyBullets[down].speed, fromDown, kTol) << k;
+  }
+  EXPECT_NE(g_enemyBullets[in].state, 0);
+  EXPECT_EQ(g_enemyBullets[out].state, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The player's graze, miss sequence and deathbomb window; bosses' movement, warp,
 // blast and damage rules; checked indexes.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -86,17 +87,27 @@ TEST_F(PlayerTest, ShotsDamageEnemiesAndScoreRulesHold) {
   Step(20, kInputShot);
   EXPECT_LT(g_enemies[0].hp, 1000);
   EXPECT_EQ(g_player.score % 10, 0);
-  g_player.score = 999999995;
+  // Each extra life at its own score, the last one into a full stock of 8.
   g_player.lives = 2;
+  for (int threshold : {10000000, 25000000, 50000000, 80000000}) {
+    if (threshold == 80000000) g_player.lives = 8;
+    const int lives = g_player.lives;
+    g_player.score = threshold - 10;
+    Step();
+    EXPECT_EQ(g_player.lives, lives) << threshold;
+    g_player.score = threshold;
+    Step();
+    EXPECT_EQ(g_player.lives, std::min(lives + 1, 8)) << threshold;
+  }
+  g_player.score = 999999995;
   Step();
   EXPECT_EQ(g_player.score, 999999995);
   g_player.score = 1000000003;
   Step();
   EXPECT_EQ(g_player.score, 999999993);
-  EXPECT_EQ(g_player.lives, 6);  // all four extends paid once
   g_player.score = 0;
   Step();
-  EXPECT_EQ(g_player.lives, 6);
+  EXPECT_EQ(g_player.lives, 8);  // each paid once
 }
 
 class BossTest : public PlayTest {};

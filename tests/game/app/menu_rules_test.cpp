@@ -1,5 +1,6 @@
 // The menus' unlock rules, the key configuration, the ranking and the image roles.
 #include <cstring>
+#include <vector>
 
 #include "game/game_images.h"
 #include "game/game_session.h"
@@ -8,6 +9,7 @@
 #include "game/play_state.h"
 #include "game/scenes.h"
 #include "game/stages/stage_frame.h"
+#include "platform/input.h"
 #include "tests/game/app/app_fixture.h"
 
 namespace {
@@ -73,6 +75,31 @@ TEST(MenuRules, SpellPracticeListsSeenCardsAndExtraOnceAnExtraCardIsSeen) {
   EXPECT_FALSE(SpellSlotUsable(save, 0, 1, 0));  // no slot 0 on Normal
   EXPECT_TRUE(SpellSlotUsable(save, 1, 4, 15));  // id 117
   EXPECT_FALSE(SpellSlotUsable(save, 1, 4, 17));
+}
+
+// A held direction moves the cursor at once, then from the 21st pass every 5th; the same
+// repeat for left and right.
+TEST(Menu, HeldKeyRepeatsAfterTwentyPassesThenEveryFive) {
+  uint8_t keys[256] = {};
+  for (int key : {kKeyDown, kKeyRight}) {
+    keys[key] = 0x80;
+    MenuCursor cursor;
+    int held = 0;
+    std::vector<int> moved, stepped;
+    for (int pass = 1; pass <= 36; ++pass) {
+      TakeKeySnapshot(keys);
+      const int before = cursor.index;
+      StepMenu(cursor, 100);
+      if (cursor.index != before) moved.push_back(pass);
+      if (StepLeftRight(held) != 0) stepped.push_back(pass);
+    }
+    keys[key] = 0;
+    TakeKeySnapshot(keys);
+    EXPECT_EQ(key == kKeyDown ? moved : stepped, (std::vector<int>{1, 21, 26, 31, 36}));
+    EXPECT_TRUE((key == kKeyDown ? stepped : moved).empty());
+    EXPECT_EQ(StepLeftRight(held), 0);
+    EXPECT_EQ(held, 0);  // let go: the next press counts from one again
+  }
 }
 
 TEST(KeyConfiguration, RefusesArrowsEnterAndF4AndSwapsAKeyInUse) {
