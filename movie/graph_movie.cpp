@@ -7,9 +7,11 @@
 
 #include "host/com/class_registry.h"
 #include "host/dshow/interfaces.h"
+#include "host/kernel/wide_string.h"
 #include "movie/movie.h"
 #include "movie/movie_renderer.h"
 #include "platform/alloc.h"
+#include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/log.h"
 
@@ -18,47 +20,9 @@ namespace {
 constexpr size_t kCopyChunk = 0x100000;
 constexpr int64_t kDurationWhenUnknown = 166666;
 
-// File names are UTF-8 here; the graph takes UTF-16.
+// The library's names are Shift-JIS; the graph takes UTF-16.
 void ToWideName(const char* text, char16_t* out) {
-  size_t n = 0;
-  auto put = [&](char32_t c) {
-    if (c >= 0x10000 && n + 2 < kMovieFileNameCapacity) {
-      out[n++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out[n++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else if (c < 0x10000 && n + 1 < kMovieFileNameCapacity) {
-      out[n++] = static_cast<char16_t>(c);
-    }
-  };
-  for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0;) {
-    int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
-    char32_t c = extra == 0 ? *p : *p & (0x3F >> extra);
-    ++p;
-    for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i) c = (c << 6) | (*p++ & 0x3F);
-    put(c);
-  }
-  out[n] = 0;
-}
-
-std::string ToUtf8Name(const char16_t* text) {
-  std::string out;
-  for (size_t i = 0; text[i] != 0; ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-    } else if (c < 0x10000) {
-      out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-              static_cast<char>(0x80 | (c & 0x3F))};
-    } else {
-      out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-              static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-    }
-  }
-  return out;
+  WideCopyN(out, ShiftJisToWide(text).c_str(), kMovieFileNameCapacity);
 }
 
 template <class T>
@@ -77,7 +41,7 @@ void ReleaseInterfaces(MovieRecord* r) {
 
 void DeleteTemporaryCopy(MovieRecord* r) {
   if (!r->temporary) return;
-  unlink(ToUtf8Name(r->fileName).c_str());
+  unlink(WideToUtf8(r->fileName).c_str());
   r->temporary = 0;
 }
 
