@@ -88,7 +88,9 @@ std::string ExpandSpawns(const char* compact) {
       for (std::string item; std::getline(items, item, ',');) {
         int a = 0, b = 0;
         if (std::sscanf(item.c_str(), "%d-%d", &a, &b) != 2) b = a;
-        for (int s = a; s <= b; ++s) list += (list.empty() ? "" : ",") + std::to_string(s + step * inc);
+        for (int s = a; s <= b; ++s) {
+          list += (list.empty() ? "" : ",") + std::to_string(s + step * inc);
+        }
       }
       byFrame[frame] = list + (draws != 0 ? "#" + std::to_string(draws) : "");
     }
@@ -105,7 +107,9 @@ std::string FirstDifference(const std::string& seen, const std::string& expected
   while (true) {
     const bool moreA = static_cast<bool>(a >> x), moreB = static_cast<bool>(b >> y);
     if (!moreA && !moreB) return "";
-    if (!moreA || !moreB || x != y) return "seen " + (moreA ? x : "end") + ", listed " + (moreB ? y : "end");
+    if (!moreA || !moreB || x != y) {
+      return "seen " + (moreA ? x : "end") + ", listed " + (moreB ? y : "end");
+    }
   }
 }
 
@@ -216,7 +220,7 @@ const FiringList kFiringLists[] = {
     {5, "90:0 100/6 100/10 100/15 100/21 1>2; 710:10 0/2 0/2 0/2 0/2 0>30; "
         "1060:14 60/26 60/28 60/30 60/32 6>2; 2200:18 60/44 60/48 60/52 60/56 4>2; "
         "4560:24 60/48 60/60 60/72 60/84 1>2; 5200:0 40/6 40/10 40/15 40/21 1>2; "
-        "5500:1 0/2 0/2 0/2 0/2 0>30; 5600:2!90 0/2 0/4 0/6 0/8 2.5>2; "
+        "5500:1 0/2 0/2 0/2 0/2 0>30; 5500:0 -; 5600:2!90 0/2 0/4 0/6 0/8 2.5>2; "
         "7350:12 120/8 120/8 120/8 120/8 0>2; 6100:18 60/44 60/48 60/52 60/56 6>2; "
         "7000:14 60/6 60/6 60/6 60/6 0>2"},
     {6, "240:0 60/4 60/6 60/9 60/12 3>3; 700:6 60/8 60/12 60/16 60/20 5>2; "
@@ -377,7 +381,8 @@ TEST_F(StageFacts, CardsDrawTheirRandomValuesOnTheirSteps) {
         int draw = 0;
         for (int k = 0; k <= row.yDraw; ++k) draw = NextRandom();
         g_randomCounter = after;
-        EXPECT_EQ(g_bosses[0].targetY, row.yBase + row.yStep * (draw % row.yMod)) << "the draws feed the move in order";
+        EXPECT_EQ(g_bosses[0].targetY, row.yBase + row.yStep * (draw % row.yMod))
+            << "the draws feed the move in order";
       }
     }
   }
