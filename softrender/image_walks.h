@@ -244,7 +244,7 @@ struct RotatedWalk {
   ColumnStep du, dv;
 
   // Unturned at scale 1 on whole texels: each row is a run of one source row, walked
-  // as a plain blit with the same kernel.
+  // as a plain blit with the same kernel (one without a blend image).
   template <class K>
   bool RunAligned(const PixelContext& c, const TexelSource& ts) const {
     constexpr int64_t kFrac = kFixOne - 1;
@@ -258,16 +258,12 @@ struct RotatedWalk {
     for (int64_t k = top; k < bottom; ++k) {
       uint8_t* d = dst + k * pitch + lo * bpp;
       const uint8_t* s = ts.src + (ty0 + k) * ts.pitch + (tx0 + lo) * sbpp;
-      const uint8_t* b = ts.blend ? ts.blend + (ty0 + k) * ts.blendPitch + tx0 + lo : nullptr;
       int64_t i = lo;
 #if defined(__SSE2__)
       if constexpr (K::kTexel8)
         for (; i + 8 <= hi; i += 8, d += 8 * bpp, s += 8 * sbpp) K::Pixels8(d, s, c);
 #endif
-      for (; i < hi; ++i, d += bpp, s += sbpp) {
-        K::Pixel(d, s, b, c);
-        if (b) ++b;
-      }
+      for (; i < hi; ++i, d += bpp, s += sbpp) K::Pixel(d, s, nullptr, c);
     }
     return true;
   }
@@ -365,7 +361,8 @@ struct RotatedWalk {
 
   template <class K>
   void Run(const PixelContext& c, const TexelSource& ts) const {
-    if (RunAligned<K>(c, ts)) return;
+    if constexpr (!K::kBlend)
+      if (RunAligned<K>(c, ts)) return;
 #if defined(__SSE2__)
     if constexpr (K::kTexel8)
       if (RunEight<K>(c, ts)) return;
