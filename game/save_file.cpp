@@ -113,8 +113,8 @@ bool ReadSaveImage(const char* path, std::vector<uint8_t>* bytes) {
 // Loads `path` into `data` (defaults on a fault); the check that failed, or null.
 const char* LoadOne(const char* path, SaveData* data) {
   std::vector<uint8_t> bytes;
-  const char* why = "missing";
   bool read = ReadSaveImage(path, &bytes);
+  const char* why = read || errno != EINVAL ? "missing" : "not a regular file";
   return DecodeSaveData(bytes.data(), bytes.size(), data, read ? &why : nullptr) ? nullptr : why;
 }
 

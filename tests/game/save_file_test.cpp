@@ -192,7 +192,9 @@ TEST_F(SaveFileTest, EveryMalformedFileLoadsTheDefaultsKeepingTheWindowWord) {
   std::filesystem::remove(Path("central.dat"));
   EXPECT_TRUE(ReturnsWithAFifoInPlace(Path("central.dat"), [&] {
     SaveData s = Varied();
-    EXPECT_FALSE(LoadSaveData(&s, Path("central.dat").c_str()));
+    std::string report;
+    EXPECT_FALSE(LoadSaveData(&s, Path("central.dat").c_str(), &report));
+    EXPECT_NE(report.find("central.dat refused (not a regular file)"), std::string::npos) << report;
   }));
 }
 
