@@ -67,6 +67,7 @@ HRESULT D_CMovieRenderer::RenderSampleData(IMediaSample* sample) {
     std::memcpy(frameBuffer_, data, static_cast<size_t>(rows) * pitch_);
   }
   newFrame_ = true;
+  if (Event* event = frameEvent_.load()) event->Set();
   return S_OK;
 }
 

@@ -33,6 +33,8 @@ class D_CMovieRenderer final : public D_CQualityRenderer {
     use(Frame{frameBuffer_, width_, height_, pitch_});
     return true;
   }
+  // Set after each copied frame; for tests that follow a movie frame by frame.
+  void SetFrameEvent(Event* event) { frameEvent_ = event; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
 
@@ -44,6 +46,7 @@ class D_CMovieRenderer final : public D_CQualityRenderer {
   int32_t width_ = 0;
   int32_t height_ = 0;
   int32_t pitch_ = 0;
+  std::atomic<Event*> frameEvent_{nullptr};
 };
 
 // A new renderer (count 0), or null; the result word is set to 0.
