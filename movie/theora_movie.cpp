@@ -5,6 +5,7 @@
 #include <new>
 
 #include "host/kernel/time.h"
+#include "movie/yuv_convert.h"
 #include "platform/alloc.h"
 #include "platform/log.h"
 
@@ -20,8 +21,6 @@ constexpr uint32_t kFrameWaitLimitMs = 1000;
 
 uint32_t (*g_waitClock)() = HostTimeMs;
 std::atomic<int> g_storeFault{0};
-
-inline int Clamp(int value) { return YuvClampTable[value + 512]; }
 
 int FeedTheoraData(TheoraMovie* m, int size) {
   char* buffer = ogg_sync_buffer(&m->sync, size);
@@ -351,38 +350,10 @@ uint32_t TheoraDecodeThread(void* argument) {
   return 0;
 }
 
-inline void PutRgb(uint8_t* out, int luma, int red, int green, int blue) {
-  out[0] = static_cast<uint8_t>(Clamp((luma + blue) / 16384));
-  out[1] = static_cast<uint8_t>(Clamp((luma + green) / 16384));
-  out[2] = static_cast<uint8_t>(Clamp((luma + red) / 16384));
-  out[3] = 255;
-}
-
-// Two rows at a time for 4:2:0 planes, integers and tables only: each chroma pair's
-// terms are looked up once for its 2 x 2 block.
+// Two rows at a time for 4:2:0 planes, integers and tables only.
 void Convert420(const TheoraFrameStockEntry& e, ImageRecord* image, int width, int height) {
-  const int* rv = YuvCoefficientTables[kRFromV];
-  const int* gu = YuvCoefficientTables[kGFromU];
-  const int* gv = YuvCoefficientTables[kGFromV];
-  const int* bu = YuvCoefficientTables[kBFromU];
-  const int* yt = YuvCoefficientTables[kY];
-  for (int row = 0; row < height; row += 2) {
-    const uint8_t* u = e.planes[1] + static_cast<ptrdiff_t>(row / 2) * e.uvStride;
-    const uint8_t* v = e.planes[2] + static_cast<ptrdiff_t>(row / 2) * e.uvStride;
-    const uint8_t* y0 = e.planes[0] + static_cast<ptrdiff_t>(row) * e.yStride;
-    uint8_t* out0 = static_cast<uint8_t*>(image->pixels) + static_cast<ptrdiff_t>(row) * image->pitch;
-    const bool second = row + 1 < height;
-    const uint8_t* y1 = second ? y0 + e.yStride : y0;
-    uint8_t* out1 = second ? out0 + image->pitch : out0;
-    for (int col = 0; col < width; col += 2) {
-      const int red = rv[v[col >> 1]], green = gu[u[col >> 1]] + gv[v[col >> 1]], blue = bu[u[col >> 1]];
-      const int pair = col + 1 < width ? 2 : 1;
-      for (int i = 0; i < pair; ++i) {
-        PutRgb(out0 + (col + i) * 4, yt[y0[col + i]], red, green, blue);
-        if (second) PutRgb(out1 + (col + i) * 4, yt[y1[col + i]], red, green, blue);
-      }
-    }
-  }
+  const YuvPlanes planes{e.planes[0], e.planes[1], e.planes[2], e.yStride, e.uvStride};
+  ConvertYuv420(planes, static_cast<uint8_t*>(image->pixels), image->pitch, width, height);
 }
 
 inline uint8_t Limit(float value) {
