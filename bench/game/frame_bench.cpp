@@ -7,13 +7,13 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "game/game_images.h"
-#include "game/game_session.h"
-#include "game/loading.h"
-#include "game/play_draw_table.h"
-#include "game/play_internal.h"
-#include "game/play_runner.h"
-#include "game/scenes.h"
+#include "game/draw/game_images.h"
+#include "game/draw/play_draw_table.h"
+#include "game/play/play_internal.h"
+#include "game/play/play_runner.h"
+#include "game/scenes/game_session.h"
+#include "game/scenes/loading.h"
+#include "game/scenes/scenes.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/file.h"

@@ -5,8 +5,8 @@
 
 #include <chrono>
 
-#include "game/play_internal.h"
-#include "game/play_runner.h"
+#include "game/play/play_internal.h"
+#include "game/play/play_runner.h"
 
 namespace {
 

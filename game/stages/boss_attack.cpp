@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "game/content_text.h"
-#include "game/play_internal.h"  // AddScore: the core's overflow-safe score award
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/content/content_text.h"
+#include "game/play/play_internal.h"  // AddScore: the core's overflow-safe score award
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/extra_attacks.h"
 #include "game/stages/spell_banner.h"
 

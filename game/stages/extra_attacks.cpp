@@ -6,9 +6,9 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "game/content_text.h"
-#include "game/play_internal.h"  // ClampToInt
-#include "game/play_sound.h"
+#include "game/content/content_text.h"
+#include "game/play/play_internal.h"  // ClampToInt
+#include "game/play/play_sound.h"
 
 namespace extra_cards {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The seventeen Extra cards (ids 102-118): their shared frame and the bodies of both
 // halves. One entry for the body table; the two sources share the helpers below.
-#include "game/play_state.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "game/asset_layout.h"
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/content/asset_layout.h"
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // card has a conversation before it.
 #include "game/stages/spell_practice.h"
 
-#include "game/content_text.h"
-#include "game/play_state.h"
+#include "game/content/content_text.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"

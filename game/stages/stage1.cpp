@@ -2,9 +2,9 @@
 // with two non-spells and two cards.
 #include "game/stages/stage1.h"
 
-#include "game/play_sound.h"
-#include "game/content_text.h"
-#include "game/play_state.h"
+#include "game/content/content_text.h"
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"

@@ -2,10 +2,10 @@
 // frozen rings (slot 7), turning laser figure (slot 8) and laser cage (slot 9).
 #include <cmath>
 
-#include "game/content_text.h"
-#include "game/play_internal.h"  // ClampToInt
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/content/content_text.h"
+#include "game/play/play_internal.h"  // ClampToInt
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
 

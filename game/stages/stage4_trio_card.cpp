@@ -2,8 +2,8 @@
 // centre and a cross of lasers that hunts the player until it opens, then sheds lines.
 #include <initializer_list>
 
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 
 namespace {

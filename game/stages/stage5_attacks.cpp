@@ -8,8 +8,8 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 
 namespace {

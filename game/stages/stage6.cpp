@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "game/content_text.h"
-#include "game/play_internal.h"  // AddScore, ClampToInt
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/content/content_text.h"
+#include "game/play/play_internal.h"  // AddScore, ClampToInt
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"

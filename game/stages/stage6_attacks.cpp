@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "game/play_internal.h"  // ClampToInt
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/play/play_internal.h"  // ClampToInt
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
 

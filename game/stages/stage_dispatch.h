@@ -1,6 +1,6 @@
 #pragma once
 // Which script a play scene runs, and the stage entries the dispatcher calls.
-// RunStage and ResetScriptState themselves are declared in game/stage_entry.h.
+// RunStage and ResetScriptState themselves are declared in game/play/stage_entry.h.
 
 enum class StageScript {
   kNone,           // scenes whose digit is 0 or 9, and anything unknown

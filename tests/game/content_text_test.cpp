@@ -1,4 +1,4 @@
-#include "game/content_text.h"
+#include "game/content/content_text.h"
 
 #include <cstring>
 #include <set>

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "game/play_draw.h"
+#include "game/play/play_draw.h"
 #include "tests/game/play_fixture.h"
 #include "tests/game/soak_script.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "game/replay_file.h"
-#include "game/save_file.h"
+#include "game/files/replay_file.h"
+#include "game/files/save_file.h"
 #include "tests/game/file_images.h"
 
 namespace {

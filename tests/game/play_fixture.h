@@ -2,8 +2,8 @@
 // A headless play with no stage script, for tests that drive the core directly.
 #include <gtest/gtest.h>
 
-#include "game/play_internal.h"
-#include "game/play_runner.h"
+#include "game/play/play_internal.h"
+#include "game/play/play_runner.h"
 
 inline void NoScript() {}
 

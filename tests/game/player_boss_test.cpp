@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "game/play_effects.h"
+#include "game/play/play_effects.h"
 #include "tests/game/play_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "game/replay_file.h"
+#include "game/files/replay_file.h"
 
 #include <cstring>
 #include <functional>

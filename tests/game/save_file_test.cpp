@@ -1,6 +1,6 @@
-#include "game/save_file.h"
-#include "game/save_tables.h"
-#include "game/play_state.h"
+#include "game/files/save_file.h"
+#include "game/files/save_tables.h"
+#include "game/play/play_state.h"
 
 #include <signal.h>
 #include <sys/resource.h>

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "game/play_effects.h"
+#include "game/play/play_effects.h"
 #include "tests/game/play_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // lasers, items, enemies of every motion kind, bosses with warps, blasts and cards,
 // conversation lines and notices. Its choices come from NextRandom, so a play under
 // it is as deterministic as a real stage.
-#include "game/play_state.h"
+#include "game/play/play_state.h"
 
 void SoakScript();
 // Random input bytes for a soak run, from a generator of the test's own.

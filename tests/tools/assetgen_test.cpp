@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "game/asset_layout.h"
+#include "game/content/asset_layout.h"
 #include "tests/sound/converter_fixture.h"
 
 namespace fs = std::filesystem;

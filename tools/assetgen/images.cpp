@@ -1,10 +1,10 @@
 // Every image under "./image/", drawn from the shape helpers of canvas.h. Sizes and
-// cells come from game/asset_layout.h.
+// cells come from game/content/asset_layout.h.
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "game/asset_layout.h"
+#include "game/content/asset_layout.h"
 #include "tools/assetgen/assetgen.h"
 #include "tools/assetgen/canvas.h"
 

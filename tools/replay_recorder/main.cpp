@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "game/play_internal.h"
-#include "game/play_runner.h"
-#include "game/play_state.h"
-#include "game/replay_memory.h"
-#include "game/scenes.h"
+#include "game/play/play_internal.h"
+#include "game/play/play_runner.h"
+#include "game/play/play_state.h"
+#include "game/play/replay_memory.h"
+#include "game/scenes/scenes.h"
 
 namespace {
 

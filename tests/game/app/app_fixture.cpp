@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game/game_images.h"
-#include "game/game_session.h"
-#include "game/play_state.h"
+#include "game/draw/game_images.h"
+#include "game/play/play_state.h"
+#include "game/scenes/game_session.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/file.h"

@@ -1,8 +1,8 @@
 // Once a play has started, its frames allocate nothing, with the drawing on.
-#include "game/game_session.h"
-#include "game/play_draw_table.h"
-#include "game/play_state.h"
-#include "game/scenes.h"
+#include "game/draw/play_draw_table.h"
+#include "game/play/play_state.h"
+#include "game/scenes/game_session.h"
+#include "game/scenes/scenes.h"
 #include "tests/game/app/app_fixture.h"
 #include "tests/game/heap_counter.h"
 

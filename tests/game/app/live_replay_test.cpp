@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "game/game_images.h"
-#include "game/game_session.h"
-#include "game/play_draw_table.h"
-#include "game/play_state.h"
-#include "game/replay_file.h"
-#include "game/scenes.h"
+#include "game/draw/game_images.h"
+#include "game/draw/play_draw_table.h"
+#include "game/files/replay_file.h"
+#include "game/play/play_state.h"
+#include "game/scenes/game_session.h"
+#include "game/scenes/scenes.h"
 #include "graphics/screen.h"
 #include "tests/game/app/app_fixture.h"
 

@@ -2,12 +2,12 @@
 #include <cstring>
 #include <vector>
 
-#include "game/game_images.h"
-#include "game/game_session.h"
-#include "game/menu.h"
-#include "game/play_runner.h"
-#include "game/play_state.h"
-#include "game/scenes.h"
+#include "game/draw/game_images.h"
+#include "game/play/play_runner.h"
+#include "game/play/play_state.h"
+#include "game/scenes/game_session.h"
+#include "game/scenes/menu.h"
+#include "game/scenes/scenes.h"
 #include "game/stages/stage_frame.h"
 #include "platform/input.h"
 #include "tests/game/app/app_fixture.h"

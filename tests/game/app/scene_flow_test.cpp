@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/game_session.h"
-#include "game/loading.h"
-#include "game/play_state.h"
-#include "game/replay_file.h"
-#include "game/save_tables.h"
-#include "game/scenes.h"
+#include "game/files/replay_file.h"
+#include "game/files/save_tables.h"
+#include "game/play/play_state.h"
+#include "game/scenes/game_session.h"
+#include "game/scenes/loading.h"
+#include "game/scenes/scenes.h"
 #include "platform/log.h"
 #include "tests/game/app/app_fixture.h"
 #include "tests/test_files.h"

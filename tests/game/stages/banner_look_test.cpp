@@ -7,9 +7,9 @@
 #include <string>
 
 #include "font/default_font.h"
-#include "game/asset_layout.h"
-#include "game/content_text.h"
-#include "game/stages/banner_canvas.h"
+#include "game/content/asset_layout.h"
+#include "game/content/content_text.h"
+#include "game/draw/banner_canvas.h"
 #include "game/stages/boss_attack.h"
 #include "graphics/draw.h"
 #include "graphics/frame_dump.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "game/content_text.h"
+#include "game/content/content_text.h"
 #include "game/stages/boss_attack.h"
 #include "play_fixture.h"
 

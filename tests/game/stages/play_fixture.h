@@ -7,11 +7,11 @@
 #include <functional>
 #include <vector>
 
-#include "game/play_draw.h"
-#include "game/play_effects.h"
-#include "game/play_runner.h"
-#include "game/play_sound.h"
-#include "game/play_state.h"
+#include "game/play/play_draw.h"
+#include "game/play/play_effects.h"
+#include "game/play/play_runner.h"
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/spell_banner.h"
 

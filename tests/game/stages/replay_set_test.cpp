@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "game/play_runner.h"
-#include "game/replay_file.h"
-#include "game/replay_memory.h"
+#include "game/files/replay_file.h"
+#include "game/play/play_runner.h"
+#include "game/play/replay_memory.h"
 #include "play_fixture.h"
 
 namespace {

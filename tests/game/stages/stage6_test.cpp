@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "game/content_text.h"
-#include "game/stage_entry.h"
+#include "game/content/content_text.h"
+#include "game/play/stage_entry.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/spell_practice.h"
 #include "play_fixture.h"

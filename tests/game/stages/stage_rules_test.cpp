@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "game/content_text.h"
+#include "game/content/content_text.h"
 #include "game/stages/extra_stage.h"
 #include "game/stages/stage3.h"
 #include "game/stages/stage4.h"

@@ -1,0 +1,428 @@
+// The enemy-bullet update: motion, behaviours, leaving, hits and graze; and the erase.
+#include <algorithm>
+#include <cmath>
+
+#include "game/play/play_draw.h"
+#include "game/play/play_effects.h"
+#include "game/play/play_internal.h"
+
+namespace {
+
+constexpr double kSheetRadius[17] = {2.0, 3.0, 4.0, 2.5, 4.0, 3.0, 0.0, 3.5, 3.0,
+                                     8.0, 2.5, 5.0, 5.0, 3.0, 3.5, 7.0, 10.0};
+
+bool IsOnceBehaviour(int behaviour) {
+  switch (behaviour) {
+    case 1: case 2: case 3: case 4: case 5: case 9: case 28: case 36: case 100: case 105:
+    case 107: case 116: case 120: case 123: case 124: case 125: case 666:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool FollowsCentre(int behaviour) {
+  switch (behaviour) {
+    case 17: case 18: case 26: case 32: case 33: case 34:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SetTowardLimit(EnemyBullet& b, double v) { b.accel = TowardLimit(b.speed, b.speedLimit, v); }
+
+double Aim(const EnemyBullet& b) { return AngleToPlayer(b.x, b.y); }
+
+void PlaceAround(EnemyBullet& b, double cx, double cy) {
+  b.x = cx + CosDeg(b.angle) * b.speed;
+  b.y = cy - SinDeg(b.angle) * b.speed;
+}
+
+void MakeCopy(const EnemyBullet& b, double angle) {
+  if (EmittersBlocked()) return;
+  BulletSpec spec{b.colour, b.behaviourParam, 0, b.sheet, b.triggerAge, 0,
+                  b.speed,  b.accel,          b.speedLimit, b.turnRate};
+  int slot = MakeBullet(spec, b.x, b.y, angle);
+  if (slot >= kBulletSlots) return;
+  EnemyBullet& copy = g_enemyBullets[slot];
+  copy.state = b.state;
+  copy.age = b.age;
+}
+
+// Edge digits: units left, tens top, hundreds right, thousands bottom. The bullet's
+// move this step tells whether it goes outward. Calls `at(edge)` for every enabled
+// edge crossed outward and clears the digit unless the ten-thousands digit is 9.
+template <class AtEdge>
+void RunEdges(EnemyBullet& b, bool useDigits, AtEdge at) {
+  static const int kPow[4] = {1, 10, 100, 1000};
+  for (int edge = 0; edge < 4; ++edge) {
+    if (useDigits && (b.behaviourParam <= 0 || (b.behaviourParam / kPow[edge]) % 10 != 1))
+      continue;
+    double dx = b.x - b.px, dy = b.y - b.py;
+    bool crossing = (edge == 0 && b.x < kFieldLeft && dx < 0) ||
+                    (edge == 1 && b.y < kFieldTop && dy < 0) ||
+                    (edge == 2 && b.x > kFieldRight && dx > 0) ||
+                    (edge == 3 && b.y > kFieldBottom && dy > 0);
+    if (!crossing) continue;
+    at(edge);
+    if (useDigits && (b.behaviourParam / 10000) % 10 != 9) b.behaviourParam -= kPow[edge];
+  }
+}
+
+void PutOnEdge(EnemyBullet& b, int edge) {
+  if (edge == 0) b.x = kFieldLeft;
+  if (edge == 1) b.y = kFieldTop;
+  if (edge == 2) b.x = kFieldRight;
+  if (edge == 3) b.y = kFieldBottom;
+}
+
+void Bounce(EnemyBullet& b, int edge) {
+  PutOnEdge(b, edge);
+  b.angle = (edge == 0 || edge == 2) ? 180.0 - b.angle : -b.angle;
+}
+
+bool LinkAlive(const EnemyBullet& b) {
+  const EnemyBullet& leader = g_enemyBullets[b.linkSlot];
+  return leader.state != 0 && leader.serial == b.linkSerial;
+}
+
+// Returns false when the bullet was freed.
+bool RunBehaviour(int slot) {
+  EnemyBullet& b = g_enemyBullets[slot];
+  const int p = b.behaviourParam;
+  const int age = b.age, trigger = b.triggerAge;
+  if (IsOnceBehaviour(b.behaviour)) {
+    if (!(age == trigger || trigger == 0)) return true;
+  } else if (age < trigger) {
+    return true;
+  }
+  Boss& boss0 = g_bosses[0];
+  switch (b.behaviour) {
+    case 1:
+      b.angle = DecodeAngleCode(p, b.angle, b.x, b.y);
+      break;
+    case 2:
+      b.angle = Aim(b) + p;
+      break;
+    case 3:
+      b.turnRate = 0.0;
+      break;
+    case 4:
+    case 5:
+      if (p <= 0) {
+        b.speed = b.speedLimit;
+      } else {
+        double steps = b.behaviour == 4 ? p : 10.0 * p;
+        SetTowardLimit(b, std::fabs(b.speedLimit) / steps);
+      }
+      break;
+    case 6:
+      if (age == trigger) b.speed = b.accel = b.speedLimit = 0.0;
+      if (static_cast<long long>(age) >= static_cast<long long>(trigger) + p) {
+        VanishBullet(b, false);
+        return false;
+      }
+      break;
+    case 9:
+      b.angle = Aim(b);
+      b.speed = -0.5 * p;
+      break;
+    case 10:
+      RunEdges(b, true, [&](int edge) { Bounce(b, edge); });
+      break;
+    case 11:
+      RunEdges(b, true, [&](int edge) {
+        if (edge == 0) b.x += 385.0;
+        if (edge == 1) b.y += 449.0;
+        if (edge == 2) b.x -= 385.0;
+        if (edge == 3) b.y -= 449.0;
+      });
+      break;
+    case 16:
+      b.angle += (p / 10.0) * CosDeg(6.0 * (age - trigger));
+      break;
+    case 17:
+      if (!LinkAlive(b)) {
+        VanishBullet(b, false);
+        return false;
+      }
+      PlaceAround(b, g_enemyBullets[b.linkSlot].x, g_enemyBullets[b.linkSlot].y);
+      break;
+    case 18: {
+      double cx, cy;
+      bool found = true;
+      if (p == 0) {
+        cx = 224.0, cy = 240.0;
+      } else if (p >= 1 && p < kEnemySlots) {
+        found = g_enemies[p].active != 0;
+        cx = g_enemies[p].x, cy = g_enemies[p].y;
+      } else if (p >= 100 && p < 100 + kBossSlots) {
+        found = g_bosses[p - 100].state != 0;
+        cx = g_bosses[p - 100].x, cy = g_bosses[p - 100].y;
+      } else if (p == 9999) {
+        cx = g_player.x, cy = g_player.y;
+      } else {
+        found = false;
+        cx = cy = 0.0;
+      }
+      if (!found) {
+        VanishBullet(b, false);
+        return false;
+      }
+      PlaceAround(b, cx, cy);
+      break;
+    }
+    case 21:
+      b.turnRate *= 1.0 + p / 100.0;
+      break;
+    case 23:
+      if (age < p) {
+        if (b.turnRate == 0.0) {
+          b.angle = Aim(b);
+        } else {
+          double turn = NormaliseTurn(Aim(b) - b.angle);
+          b.turnRate = turn > 0 ? std::fabs(b.turnRate) : -std::fabs(b.turnRate);
+        }
+      } else {
+        b.turnRate = 0.0;
+        b.behaviour = 0;
+      }
+      break;
+    case 24:
+      if (LinkAlive(b)) {
+        const EnemyBullet& leader = g_enemyBullets[b.linkSlot];
+        double dx = leader.px - b.px, dy = leader.py - b.py;
+        b.x = leader.px;
+        b.y = leader.py;
+        if (dx != 0.0 || dy != 0.0) b.angle = RadToDeg(std::atan2(-dy, dx));
+        // Kept as the move's length, with no turn or acceleration, so a follower
+        // that loses its leader flies on straight at its last speed.
+        b.speed = std::sqrt(dx * dx + dy * dy);
+        b.accel = b.turnRate = 0.0;
+      } else {
+        b.behaviour = 0;
+      }
+      break;
+    case 25:
+      if (age >= p / 10) {
+        VanishBullet(b, false);
+        return false;
+      }
+      break;
+    case 26:
+      if (age >= p || boss0.state == 0) {
+        VanishBullet(b, false);
+        return false;
+      }
+      b.x = boss0.x;
+      b.y = boss0.y;
+      break;
+    case 28:
+      b.angle = Aim(b);
+      if (p > 0) SetTowardLimit(b, 0.05 * p);
+      break;
+    case 31:
+      RunEdges(b, true, [&](int edge) {
+        PutOnEdge(b, edge);
+        b.angle = Aim(b);
+        b.speed = std::fabs(b.speed);
+      });
+      break;
+    case 32:
+      b.x = boss0.x + b.speed * CosDeg(b.angle);
+      b.y = boss0.y - b.speed * SinDeg(b.angle) * SinDeg(p);
+      break;
+    case 33:
+      PlaceAround(b, boss0.x, boss0.y);
+      break;
+    case 34:
+      b.x = boss0.x + b.speed * CosDeg(b.angle);
+      b.y = boss0.y - b.speed * SinDeg(b.angle + p);
+      break;
+    case 36:
+      b.turnRate = p / 100.0;
+      if (b.accel == 0.0) SetTowardLimit(b, 0.05);
+      break;
+    case 100:
+      b.speed = b.speedLimit;
+      b.accel = 0.0;
+      break;
+    case 104:
+      if (age == trigger) b.speed = b.speedLimit;
+      if (p > trigger && age == p) b.turnRate = 0.0;
+      break;
+    case 105:
+      b.angle += p;
+      b.speed = 0.0;
+      SetTowardLimit(b, std::fabs(b.accel) / 1000.0);
+      break;
+    case 107:
+      SetTowardLimit(b, p / 100.0);
+      break;
+    case 110:
+      if (b.state != 2) break;
+      RunEdges(b, false, [&](int edge) {
+        if (edge == 3 || b.state != 2) return;
+        Bounce(b, edge);
+        b.speed = b.speedLimit * p / 100.0;
+        b.accel = 0.0;
+        b.state = 1;
+      });
+      break;
+    case 111:
+      if (b.behaviourParam >= 100 && age % 2 == 0 &&
+          InsideField(b.x, b.y, 0.0)) {
+        int q = b.behaviourParam;
+        double turn = (q % 100) * ((q / 100) % 2 == 0 ? 1.0 : -1.0);
+        BulletSpec shed{b.colour, 0, 1, 1, 0, 0, 0.0, 0.02, 1.5, 0.0};
+        if (!EmittersBlocked())
+          MakeBullet(shed, std::trunc(b.x), std::trunc(b.y), b.angle + 180.0 + turn);
+        b.behaviourParam -= 100;
+      }
+      break;
+    case 112: {
+      int q = p % 100;
+      if ((q >= 5 && age == 30) || (q >= 7 && age == 60))
+        ShootLaserAtAngle(b.colour, 400, 0, 2, 100, 3, b.x, b.y, 3.0, b.angle, 10.0);
+      break;
+    }
+    case 114:
+      if (age - trigger == p / 10) {
+        double turn = 5.0 * (p % 10);
+        double original = b.angle;
+        b.angle = original + turn;
+        b.behaviour = 0;
+        MakeCopy(b, original - turn);
+      }
+      break;
+    case 116:
+      b.angle += p;
+      SetTowardLimit(b, 0.1);
+      break;
+    case 120:
+      b.angle = Aim(b);
+      b.speedLimit = p / 2.0;
+      SetTowardLimit(b, 0.05);
+      break;
+    case 121:
+      RunEdges(b, true, [&](int edge) {
+        static const double kPos[4] = {33.0, 17.0, 416.0, 464.0};
+        static const double kAngle[4] = {90.0, 0.0, 270.0, 180.0};
+        if (edge == 0 || edge == 2) b.x = kPos[edge];
+        else b.y = kPos[edge];
+        b.angle = kAngle[edge];
+      });
+      break;
+    case 122:
+      if (age == std::max(1, p / 100)) {
+        b.angle = Aim(b) + p % 100;
+        b.turnRate = 0.0;
+      }
+      break;
+    case 123:
+      b.speed = -0.5 * p;
+      SetTowardLimit(b, 0.05);
+      break;
+    case 124:
+      b.turnRate = 0.0;
+      b.speedLimit = 1.5 + 0.5 * p;
+      SetTowardLimit(b, 0.05);
+      break;
+    case 125:
+      b.angle += p - 95;
+      b.speedLimit = 2.5;
+      SetTowardLimit(b, 0.05);
+      break;
+    case 666:
+      b.state = 0;
+      return false;
+    case 777:
+      if (trigger > 0 && age % trigger == 0 && age / trigger >= 1 && age / trigger <= p) {
+        b.angle += 180.0;
+        b.speed = 0.0;
+      }
+      break;
+    default:
+      break;  // 0, 109 (its turn is gated in the motion step) and unknown numbers
+  }
+  return true;
+}
+
+void CheckPlayer(EnemyBullet& b) {
+  if (BulletIsHarmless(b)) return;
+  double radius = BulletHitRadius(b.sheet);
+  if (PlayerCanBeHit() && HitCircle(b.x, b.y, g_player.x, g_player.y, radius + PlayerHitRadius())) {
+    StartMiss();
+    return;
+  }
+  if (b.grazed == 0 && g_player.state == 0 &&
+      HitCircle(b.x, b.y, g_player.x, g_player.y, radius + PlayerGrazeRadius())) {
+    b.grazed = 1;
+    g_player.graze += 1;
+    AddScore(500);
+    PlayEffect(kSeGraze);
+  }
+}
+
+}  // namespace
+
+double BulletHitRadius(int sheet) {
+  if (sheet < 0 || sheet > 16) sheet = 0;
+  return kSheetRadius[sheet];
+}
+
+bool BulletIsHarmless(const EnemyBullet& b) {
+  return b.sheet == 6 || b.behaviour == 25 || b.behaviour == 26 || b.behaviour == 666;
+}
+
+void VanishBullet(EnemyBullet& b, bool leaveItem) {
+  AddVanishFlash(b.x, b.y, b.colour, b.sheet);
+  if (leaveItem && !BulletIsHarmless(b)) AddItem(4, b.x, b.y, 0, 1, 2.0);
+  b.state = 0;
+}
+
+void UpdateEnemyBullets() {
+  for (EnemyBullet& b : g_enemyBullets) {
+    if (b.state == 0) continue;
+    b.px = b.x;
+    b.py = b.y;
+  }
+  bool slowMotion = g_gameSpeed % 10 != 0;
+  for (int slot = 0; slot < kBulletSlots; ++slot) {
+    EnemyBullet& b = g_enemyBullets[slot];
+    if (b.state == 0 || b.bornStep == g_stepSerial) continue;
+    if (!(slowMotion && g_stageFrame % 2 != 0)) {
+      b.age += 1;
+      if (b.behaviour != 109 || slowMotion) b.angle += b.turnRate;
+      if (b.accel > 0 && b.speed < b.speedLimit)
+        b.speed = std::min(b.speed + b.accel, b.speedLimit);
+      else if (b.accel < 0 && b.speed > b.speedLimit)
+        b.speed = std::max(b.speed + b.accel, b.speedLimit);
+      b.x += CosDeg(b.angle) * b.speed;
+      b.y -= SinDeg(b.angle) * b.speed;
+      if (!RunBehaviour(slot)) continue;
+      if (b.state == 0) continue;  // freed by a script-like rewrite
+      if (!FollowsCentre(b.behaviour) && !InsideField(b.x, b.y, 32.0)) {
+        b.state = 0;
+        continue;
+      }
+    }
+    CheckPlayer(b);
+  }
+  PLAY_DRAW(bullets);
+}
+
+void EraseAllBullets() {
+  for (EnemyBullet& b : g_enemyBullets)
+    if (b.state != 0) VanishBullet(b, true);
+  for (Laser& laser : g_lasers) {
+    if (laser.state == 0) continue;
+    int fade = 3 * laser.fullWidth;
+    if (laser.age < laser.triggerAge + fade)
+      laser.state = 0;
+    else if (laser.age < laser.lifetime - fade)
+      laser.age = laser.lifetime - fade;  // never lengthens a laser already narrowing
+  }
+  g_emitterBlock = 1;
+}

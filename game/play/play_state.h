@@ -1,0 +1,392 @@
+#pragma once
+// The play state that the game core and the stage and boss scripts share: the
+// globals, the object records, the checked pools and every operation the scripts
+// call. Everything here is logic; drawing goes through game/play/play_draw.h and is
+// switched off in headless runs.
+#include <cstdint>
+
+// ---------------------------------------------------------------------------
+// Checked tables: an index outside the table reaches a dummy record that is zeroed
+// on every such access, so it reads as free and swallows writes. Scripts keep
+// slot 800 (pool full), computed slots and card ids of -2 to 400.
+
+template <class T, int N>
+class CheckedPool {
+ public:
+  static constexpr int kSize = N;
+  T& operator[](int index) {
+    if (static_cast<unsigned>(index) < static_cast<unsigned>(N)) return slots_[index];
+    dummy_ = T{};
+    return dummy_;
+  }
+  const T& operator[](int index) const {
+    if (static_cast<unsigned>(index) < static_cast<unsigned>(N)) return slots_[index];
+    dummy_ = T{};
+    return dummy_;
+  }
+  static constexpr int size() { return N; }
+  T* begin() { return slots_; }
+  T* end() { return slots_ + N; }
+  const T* begin() const { return slots_; }
+  const T* end() const { return slots_ + N; }
+  void Clear() {
+    for (T& slot : slots_) slot = T{};
+    dummy_ = T{};
+  }
+  // The dummy as it stands now (tests check that nothing outside ever leaks in).
+  const T& dummy() const { return dummy_; }
+
+ private:
+  T slots_[N]{};
+  mutable T dummy_{};
+};
+
+// A two-level table such as `SpellCardHistory`[row][id]; either level out of range
+// reaches the zeroed dummy. Also reachable as at(row, col).
+template <class T, int R, int C>
+class CheckedTable2 {
+ public:
+  class Row {
+   public:
+    Row(CheckedTable2* table, int row) : table_(table), row_(row) {}
+    T& operator[](int col) const { return table_->at(row_, col); }
+
+   private:
+    CheckedTable2* table_;
+    int row_;
+  };
+  Row operator[](int row) { return Row(this, row); }
+  T& at(int row, int col) {
+    if (static_cast<unsigned>(row) < static_cast<unsigned>(R) &&
+        static_cast<unsigned>(col) < static_cast<unsigned>(C))
+      return cells_[row][col];
+    dummy_ = T{};
+    return dummy_;
+  }
+  static constexpr int rows() { return R; }
+  static constexpr int cols() { return C; }
+  void Clear() {
+    for (auto& row : cells_)
+      for (T& cell : row) cell = T{};
+    dummy_ = T{};
+  }
+  T* data() { return &cells_[0][0]; }
+  const T& dummy() const { return dummy_; }
+
+ private:
+  T cells_[R][C]{};
+  T dummy_{};
+};
+
+// A table of library handles (sounds, images): an index outside it gives -1, which
+// plays or draws nothing.
+template <int N>
+class CheckedHandles {
+ public:
+  CheckedHandles() {
+    for (int& h : handles_) h = -1;
+  }
+  int& operator[](int index) {
+    if (static_cast<unsigned>(index) < static_cast<unsigned>(N)) return handles_[index];
+    dummy_ = -1;
+    return dummy_;
+  }
+  static constexpr int size() { return N; }
+  void Reset() {
+    for (int& h : handles_) h = -1;
+  }
+
+ private:
+  int handles_[N];
+  int dummy_ = -1;
+};
+
+template <int R, int C>
+class HandleGrid {
+ public:
+  CheckedHandles<C>& operator[](int row) {
+    if (static_cast<unsigned>(row) < static_cast<unsigned>(R)) return rows_[row];
+    dummy_.Reset();
+    return dummy_;
+  }
+  void Reset() {
+    for (auto& row : rows_) row.Reset();
+  }
+
+ private:
+  CheckedHandles<C> rows_[R];
+  CheckedHandles<C> dummy_;
+};
+
+// ---------------------------------------------------------------------------
+// Records. The field order is fixed: scripts exchange whole records and the
+// stage-6 bonus reads `graze` as the word after `score`.
+
+struct Boss {  // plain data; scripts exchange whole records
+  double x, y, targetX, targetY, moveFrames;
+  int state, phaseTimer, hp, maxHp, remainingCards, kind, spellTimer, dropPower, dropPoint,
+      dropSpecial, pose;  // pose: steps left of the casting pose
+};
+
+struct EnemySegment {
+  double kind, age, speed, angle;  // age: segment 1's end t1, segment 2's start t2
+};
+
+struct Enemy {
+  double x, y;
+  EnemySegment seg1, seg2;
+  int active, age, hp, turnFlag, sprite, dropPower, dropSpecial, dropPoint;
+};
+
+struct EnemyBullet {
+  int state, age, sheet, colour, triggerAge, behaviour, behaviourParam;
+  double x, y, speed, accel, speedLimit, turnRate, angle;
+  uint32_t serial, bornStep;  // core only from here on
+  int linkSlot;
+  uint32_t linkSerial;
+  int grazed;
+  double px, py;  // position at the start of this step's bullet update
+};
+
+struct Laser {
+  int state, fullLength, fullWidth, colour, age, triggerAge, lifetime;
+  double x1, y1, x2, y2, growth;
+  uint32_t bornStep;
+};
+
+struct Item {
+  double x, y, vx, vy, spin, attraction;
+  int active, kind, age;
+};
+
+struct PlayerShot {
+  int state, kind, damage, age;
+  double x, y, angle, speed;
+};
+
+struct PlayerStatus {
+  double x, y, pointRate;
+  int lives, bombs, state, character, power, score, graze;
+  int invulnerable, bombTimer, shotTimer;  // core only
+};
+
+struct SpellCardRecord {
+  int attempts, captures;
+};
+
+// ---------------------------------------------------------------------------
+// Sizes and constants.
+
+constexpr int kBossSlots = 3;
+constexpr int kEnemySlots = 30;
+constexpr int kBulletSlots = 800;
+constexpr int kLaserSlots = 80;
+constexpr int kItemSlots = 500;
+constexpr int kPlayerShotSlots = 128;
+constexpr int kNoticeSlots = 25;
+constexpr int kSpellCardCount = 119;
+constexpr int kSoundEffectCount = 20;
+constexpr int kMusicTitleCount = 18;
+
+// The one constant for every degree/radian conversion of logic, both ways.
+constexpr double kPi = 3.141593;
+
+// The play field F and its centre column.
+constexpr double kFieldLeft = 32.0, kFieldTop = 16.0, kFieldRight = 417.0, kFieldBottom = 465.0;
+
+// Sound-effect slots of `SoundEffectTable`.
+enum SoundEffectSlot {
+  kSePlayerShot = 0,
+  kSeShotHit = 1,
+  kSeEnemyDies = 2,
+  kSeItem = 3,
+  kSeGraze = 4,
+  kSePlayerHit = 5,
+  kSeBomb = 6,
+  kSeAttackBell = 7,
+  kSeLaser = 8,
+  kSeSpellStart = 9,
+  kSeTimerTick = 10,
+  kSeBossCharge = 11,
+  kSeBossBlast = 12,
+  kSeCardEnd = 13,
+  kSeExtend = 14,
+  kSePowerUp = 15,
+  kSeMenuMove = 16,
+  kSeMenuConfirm = 17,
+  kSeMenuCancel = 18,
+  kSePause = 19,
+};
+
+// ---------------------------------------------------------------------------
+// Script-visible globals (32-bit signed ints).
+
+extern int g_scene, g_stageFrame, g_talkActive, g_bossPhase, g_spellBackground, g_stageOver,
+    g_spellBonus, g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed,
+    g_inputBits;
+extern int g_shakeTotal, g_shakeLeft;  // a script starts a shake by setting both to its length
+
+// Core-only globals.
+extern int g_prevInputBits;     // the previous step's input byte as the scripts left it
+extern uint32_t g_randomCounter;  // the whole state of NextRandom
+extern uint32_t g_stepSerial;     // +1 at the start of every step; stamps bornStep
+extern uint32_t g_bulletSerial;   // +1 for every bullet made; stamps serial
+extern int g_emitterBlock;        // 1 from an EraseAllBullets to the end of that step
+extern int g_playKind;            // 0 main game, 1 Extra, 2 stage practice, 3 spell practice
+extern int g_replayPlaying, g_recordOk, g_continuesUsed, g_extendIndex, g_gameOverPending,
+    g_overlayKind, g_returnScene;
+
+// Input bits.
+constexpr int kInputShot = 1, kInputBomb = 2, kInputSlow = 4, kInputSkip = 8, kInputUp = 16,
+              kInputDown = 32, kInputLeft = 64, kInputRight = 128;
+
+// Pools.
+extern CheckedPool<Boss, kBossSlots> g_bosses;
+extern CheckedPool<Enemy, kEnemySlots> g_enemies;
+extern CheckedPool<EnemyBullet, kBulletSlots> g_enemyBullets;
+extern CheckedPool<Laser, kLaserSlots> g_lasers;
+extern CheckedPool<Item, kItemSlots> g_items;
+extern CheckedPool<PlayerShot, kPlayerShotSlots> g_playerShots;
+extern PlayerStatus g_player;
+
+// The save-block tables that the scripts update; the row is `character` / 7.
+extern CheckedTable2<int, 2, 5> StageProgress;
+extern CheckedTable2<SpellCardRecord, 2, kSpellCardCount> SpellCardHistory;
+extern CheckedTable2<int, 2, kSpellCardCount> CardSeenFlags;
+
+// Content tables. An index outside a table gives handle -1 (or an empty title).
+extern CheckedHandles<kSoundEffectCount> SoundEffectTable;
+
+class MusicTitles {
+ public:
+  const char* operator[](int index) const;
+  static constexpr int size() { return kMusicTitleCount; }
+};
+extern const MusicTitles MusicTitleTable;
+
+// Image handles by role, filled by the loading screen; -1 until loaded.
+struct SpriteSheetSet {
+  CheckedHandles<7> stageTitle;   // cell k = stage k + 1, cell 6 Extra
+  CheckedHandles<7> stageNumber;
+  CheckedHandles<7> stagePlace;
+  CheckedHandles<2> enemyMark;    // the two cells of "./image/enemymark.png"
+  int itemLine = -1;
+  int stageClear = -1;
+  int capture = -1;
+  int bonusFailed = -1;
+  CheckedHandles<10> bigDigit;
+  CheckedHandles<8> bossName;     // by boss kind
+  HandleGrid<8, 8> portrait;   // [kind][pose]; kinds 0 and 7 are the player characters
+  int spellNameBar = -1;       // the card banner's images
+  int bonusLabel = -1;
+  int failedLabel = -1;
+  int historyLabel = -1;
+  CheckedHandles<11> miniDigit;   // 0-9 and the separator (cell 10)
+};
+extern SpriteSheetSet SpriteSheetHandles;
+
+// ---------------------------------------------------------------------------
+// Resets and random numbers.
+
+// Zeroes every pool, dummy and effect record, sets the globals' start values, puts
+// the player at (224, 400), then calls the scripts' ResetScriptState().
+void ResetPlayState();
+// The stage-start reset, run at the start of a step whose g_stageFrame is 0.
+void ResetStageStart();
+
+int NextRandom();
+// Calls of NextRandom since start-up, for tests that check the order of draws.
+extern uint64_t g_nextRandomCalls;
+
+// ---------------------------------------------------------------------------
+// Angles and hits.
+
+double AngleToPlayer(double x, double y);
+bool HitCircle(double x1, double y1, double x2, double y2, double r);
+bool HitSegment(double px, double py, double x1, double y1, double x2, double y2, double r);
+int GetSpellCardId(int d, int n);
+
+// ---------------------------------------------------------------------------
+// Enemies, bosses and items.
+
+void SpawnEnemy(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
+                int powerDrop, int specialDrop, int pointDrop, double x, double y, double s1,
+                double a1, double s2, double a2);
+void InitBoss(int slot, int remainingCards, int kind, double x, double y);
+void SetBossMoveTarget(int slot, double x, double y, double steps);
+void MoveBoss(int slot, int mode, double x, double y, int extra);
+void SetBossAnimation(int slot, int mode, int steps);
+void RunBossChargeEffect(int slot, int mode);
+void RunBossBreakRing(int mode, int slot);
+void RunBossExplosion(int mode);
+void DrawBossStatus(int barSplit, int spellBackground);
+void SpawnItems(int mode, int slot);
+void EraseAllBullets();
+
+// ---------------------------------------------------------------------------
+// Pattern emitters: each bullet takes the first free of the 800 slots and is skipped
+// when none is free; counts below 1 count as 1.
+
+void ShootFan(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
+              int behaviour, int n, int spread, double x, double y, double speed, double accel,
+              double speedLimit, double turnRate, double centre);
+void ShootRing(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
+               int behaviour, int n, double x, double y, double speed, double accel,
+               double speedLimit, double turnRate, double base);
+void ShootRingOfFans(int behaviourParam, int spread, int spawnCode, int sheet, int colour,
+                     int triggerAge, int behaviour, int m, int n, double x, double y, double speed,
+                     double accel, double speedLimit, double turnRate, double base);
+void ShootRingOnCircle(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
+                       int behaviour, int r, int n, double x, double y, double speed, double accel,
+                       double speedLimit, double turnRate, double base, double offset);
+void ShootEllipseRing(int colour, int behaviourParam, int sheet, int triggerAge, int behaviour,
+                      int r, int n, double x, double y, double speed, double accel,
+                      double speedLimit, double turnRate, double flatness, double start,
+                      double tilt, double offset);
+void ShootCircleFormation(int colour, int behaviourParam, int sheet, int behaviour, int r, int n,
+                          double x, double y, double speed, double accel, double speedLimit,
+                          double turnRate, double start, double direction);
+void ShootCentredLine(int n, int colour, int spawnCode, int sheet, int triggerAge, int behaviour,
+                      int behaviourParam, int length, double x, double y, double speed,
+                      double accel, double speedLimit, double turnRate, double tilt,
+                      double offset);
+void ShootLine(int n, int colour, int sheet, int triggerAge, int behaviour, int behaviourParam,
+               double x1, double y1, double x2, double y2, double speed, double accel,
+               double speedLimit, double turnRate, double offset);
+void ShootLayeredFan(int colour, int behaviour, int behaviourParam, int spawnCode, int sheet,
+                     int triggerAge, int n, int spread, int layers, double x, double y,
+                     double startSpeed, double accel, double speedLimit, double turnRate,
+                     double centre, double layerDelay);
+void ShootPolygon(int m, int sheet, int colour, int R, int n, double x, double y, double speed,
+                  double rotation, double offset);
+void ShootOrbitRing(int sheet, int colour, int triggerAge, int behaviour, int behaviourParam,
+                    int r, int ringSpeedLimit, int n, int ringSheet, int ringColour, double x,
+                    double y, double speed, double accel, double speedLimit, double turnRate,
+                    double base, double ringAccel, double ringTurnRate);
+void ShootBulletChain(int n, int colour, int headParam, double x, double y, double speed,
+                      double accel, double speedLimit, double turnRate, double angle);
+void ShootRingWithAge(int colour, int startAge, int spawnCode, int behaviour, int behaviourParam,
+                      int n, double x, double y, double speed, double accel, double speedLimit,
+                      double turnRate, double base);
+// The bullet's slot, or 800 when all 800 are taken.
+int SpawnBulletIndexed(int colour, int triggerAge, int behaviour, int behaviourParam, double x,
+                       double y, double speed, double accel, double speedLimit, double turnRate,
+                       double angle);
+// Both laser spawns give the laser's slot, or 80 when all 80 are taken.
+int ShootLaserAtAngle(int colour, int lifetime, int triggerAge, int spawnCode, int fullLength,
+                      int fullWidth, double x, double y, double growth, double angle,
+                      double length);
+int SpawnLaser(int spawnCode, double x1, double y1, double x2, double y2, double growth,
+               int fullLength, int fullWidth, int triggerAge, int lifetime, int colour);
+
+// ---------------------------------------------------------------------------
+// Conversation, notices, music and effects. Each runs its logic, then draws through
+// the draw interface (nothing in headless runs).
+
+void ShowDialogue(int side, int leftCharacter, int leftPose, int rightCharacter, int rightPose,
+                  const char* line1, const char* line2);
+void ShowNotice(int frames, int mode, int x, int y, int delay, int image);
+int PlayMusicByTitle(const char* title);
+void ShowMusicTitle(const char* title, int mode);
+void ShakePlayfield(int mode, int length);
+void DrawFocusAura();

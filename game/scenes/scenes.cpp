@@ -1,0 +1,325 @@
+// The title and the menus before a play (scenes 0 and 300-305), and the dispatch of
+// every scene number.
+#include "game/scenes/scenes.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "font/default_font.h"
+#include "game/content/content_text.h"
+#include "game/draw/game_images.h"
+#include "game/files/replay_file.h"
+#include "game/files/save_tables.h"
+#include "game/play/play_sound.h"
+#include "game/play/play_state.h"
+#include "game/scenes/game_session.h"
+#include "game/scenes/menu.h"
+#include "game/stages/boss_attack.h"
+#include "graphics/draw.h"
+#include "graphics/screen.h"
+
+namespace {
+
+const char* const kDifficultyNames[5] = {"Easy", "Normal", "Hard", "Lunatic", "Extra"};
+const char* const kCharacterNames[2] = {"Character A", "Character B"};
+
+struct MenuFlow {
+  int scene = -1;  // the scene these menus belong to; a change starts them fresh
+  int step = 0;    // 0 difficulty, 1 character, 2 stage or card list
+  MenuCursor title, difficulty, character, list, ranking;
+  int difficultyChosen = 0, characterChosen = 0;
+  int rankRow = 0, rankDifficulty = 0, rankHeld = 0;
+  int listTop = 0;
+  const char* cardNames[26] = {};
+  std::string replayLines[kReplaySlots];
+  ReplaySlotState replayStates[kReplaySlots] = {};
+};
+MenuFlow g_menu;
+
+void SyncSaveFromPlay() { CopyPlayTablesToSaveData(&g_save); }
+
+void StartFlow() {
+  if (g_menu.scene == g_scene) return;
+  g_menu.scene = g_scene;
+  g_menu.step = 0;
+  g_menu.list = MenuCursor{};
+  g_menu.listTop = 0;
+  SyncSaveFromPlay();
+}
+
+void Go(int scene) {
+  g_scene = scene;
+  PlayEffect(kSeMenuConfirm);
+}
+
+void DrawBackdrop() {
+  SetBlendModeParam(0, 255);
+  if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
+  SetBlendModeParam(1, 215);
+  DrawFilledBox(0, 0, 640, 480, MakeScreenColor(0, 0, 16));
+  SetBlendModeParam(0, 255);
+}
+
+// ---------------------------------------------------------------- 0: title
+void RunTitle() {
+  static const char* const kItems[8] = {"Start",  "Extra Start", "Practice Start", "Spell Practice",
+                                        "Replay", "Score",       "Option",         "Quit"};
+  static const int kTargets[8] = {300, 301, 302, 303, 305, 304, 306, 307};
+  SetBlendModeParam(0, 255);
+  if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
+  const bool extra = AnyExtraUnlocked(g_save);
+  const MenuAction action = StepMenu(g_menu.title, 8);
+  for (int k = 0; k < 8; ++k)
+    DrawMenuLine(460, 270 + 22 * k, kItems[k], g_menu.title.index == k, k != 1 || extra);
+  if (action == MenuAction::Confirm && (g_menu.title.index != 1 || extra)) Go(kTargets[g_menu.title.index]);
+  if (action == MenuAction::Cancel) g_menu.title.index = 7;
+}
+
+// Difficulty (0..count-1) and character steps shared by 300, 302 and 303; returns
+// true once both are chosen. `usableDifficulty` may refuse items.
+bool ChooseDifficultyAndCharacter(const char* heading, int difficultyCount, bool (*usableDifficulty)(int),
+                                  bool (*usableCharacter)(int)) {
+  DrawBackdrop();
+  DrawMenuTitle(80, 60, heading);
+  if (g_menu.step == 0) {
+    const MenuAction action = StepMenu(g_menu.difficulty, difficultyCount);
+    for (int k = 0; k < difficultyCount; ++k) {
+      DrawMenuLine(120, 140 + 30 * k, kDifficultyNames[k], g_menu.difficulty.index == k,
+                   usableDifficulty == nullptr || usableDifficulty(k));
+    }
+    if (action == MenuAction::Confirm && (usableDifficulty == nullptr || usableDifficulty(g_menu.difficulty.index))) {
+      g_menu.difficultyChosen = g_menu.difficulty.index;
+      g_menu.step = 1;
+      PlayEffect(kSeMenuConfirm);
+    } else if (action == MenuAction::Cancel) {
+      g_scene = 0;
+    }
+    return false;
+  }
+  const MenuAction action = StepMenu(g_menu.character, 2);
+  DrawMenuLine(120, 110, kDifficultyNames[g_menu.difficultyChosen], false);
+  for (int k = 0; k < 2; ++k)
+    DrawMenuLine(140, 150 + 30 * k, kCharacterNames[k], g_menu.character.index == k,
+                 usableCharacter == nullptr || usableCharacter(k));
+  if (action == MenuAction::Confirm && (usableCharacter == nullptr || usableCharacter(g_menu.character.index))) {
+    g_menu.characterChosen = g_menu.character.index;
+    PlayEffect(kSeMenuConfirm);
+    return true;
+  }
+  if (action == MenuAction::Cancel) g_menu.step = 0;
+  return false;
+}
+
+// ---------------------------------------------------------------- 300, 301
+void RunStartMenu() {
+  if (ChooseDifficultyAndCharacter("Start", 4, nullptr, nullptr))
+    StartLivePlay(1, g_menu.difficultyChosen, g_menu.characterChosen * 7);
+}
+
+bool ExtraCharacter(int row) { return ExtraUnlocked(g_save, row); }
+
+void RunExtraMenu() {
+  DrawBackdrop();
+  DrawMenuTitle(80, 60, "Extra Start");
+  const MenuAction action = StepMenu(g_menu.character, 2);
+  for (int k = 0; k < 2; ++k)
+    DrawMenuLine(140, 150 + 30 * k, kCharacterNames[k], g_menu.character.index == k, ExtraCharacter(k));
+  if (action == MenuAction::Confirm && ExtraCharacter(g_menu.character.index)) {
+    PlayEffect(kSeMenuConfirm);
+    StartLivePlay(8, 4, g_menu.character.index * 7);
+  } else if (action == MenuAction::Cancel) {
+    g_scene = 0;
+  }
+}
+
+// ---------------------------------------------------------------- 302
+void RunPracticeMenu() {
+  if (g_menu.step < 2) {
+    if (ChooseDifficultyAndCharacter("Practice Start", 4, nullptr, nullptr)) g_menu.step = 2;
+    return;
+  }
+  DrawBackdrop();
+  DrawMenuTitle(80, 60, "Practice Start");
+  const int row = g_menu.characterChosen, d = g_menu.difficultyChosen;
+  DrawMenuLine(120, 110, kDifficultyNames[d], false);
+  DrawMenuLine(240, 110, kCharacterNames[row], false);
+  const MenuAction action = StepMenu(g_menu.list, 6);
+  char line[32];
+  for (int k = 0; k < 6; ++k) {
+    std::snprintf(line, sizeof line, "Stage %d", k + 1);
+    DrawMenuLine(160, 150 + 28 * k, line, g_menu.list.index == k, PracticeStageUsable(g_save, row, d, k + 1));
+  }
+  if (action == MenuAction::Confirm && PracticeStageUsable(g_save, row, d, g_menu.list.index + 1)) {
+    PlayEffect(kSeMenuConfirm);
+    StartLivePlay(11 + g_menu.list.index, d, row * 7);
+  } else if (action == MenuAction::Cancel) {
+    g_menu.step = 1;
+  }
+}
+
+// ---------------------------------------------------------------- 303
+bool SpellDifficultyUsable(int k) { return k < 4 || SpellPracticeExtraListed(g_save); }
+
+// Asks the attack scripts for the names of the listed cards, silently.
+void QueryCardNames(int difficulty) {
+  int saved[kSoundEffectCount];
+  for (int k = 0; k < kSoundEffectCount; ++k) {
+    saved[k] = SoundEffectTable[k];
+    SoundEffectTable[k] = -1;
+  }
+  ResetPlayState();
+  const int scene = g_scene;
+  for (int slot = 0; slot < 26; ++slot) {
+    g_scene = 303;
+    const int id = GetSpellCardId(difficulty, slot);
+    g_menu.cardNames[slot] = slot >= FirstSpellSlot(difficulty) && slot <= LastSpellSlot(difficulty)
+                                 ? RunBossAttack(id)
+                                 : "";
+  }
+  g_scene = scene;
+  for (int k = 0; k < kSoundEffectCount; ++k) SoundEffectTable[k] = saved[k];
+  ResetPlayState();
+}
+
+void RunSpellPracticeMenu() {
+  const int difficultyCount = SpellPracticeExtraListed(g_save) ? 5 : 4;
+  if (g_menu.step < 2) {
+    if (ChooseDifficultyAndCharacter("Spell Practice", difficultyCount, SpellDifficultyUsable, nullptr)) {
+      g_menu.step = 2;
+      g_menu.list = MenuCursor{};
+      g_menu.listTop = 0;
+      QueryCardNames(g_menu.difficultyChosen);
+    }
+    return;
+  }
+  DrawBackdrop();
+  DrawMenuTitle(40, 30, "Spell Practice");
+  const int row = g_menu.characterChosen, d = g_menu.difficultyChosen;
+  const int first = FirstSpellSlot(d), count = LastSpellSlot(d) - first + 1;
+  const MenuAction action = StepMenu(g_menu.list, count);
+  if (g_menu.list.index < g_menu.listTop) g_menu.listTop = g_menu.list.index;
+  if (g_menu.list.index >= g_menu.listTop + 15) g_menu.listTop = g_menu.list.index - 14;
+  char line[256];
+  for (int k = g_menu.listTop; k < count && k < g_menu.listTop + 15; ++k) {
+    const int slot = first + k, id = GetSpellCardId(d, slot);
+    const bool seen = SpellSlotUsable(g_save, row, d, slot);
+    const CardHistoryEntry& history = g_save.cardHistory[row][id >= 0 && id < kSaveCards ? id : 0];
+    std::snprintf(line, sizeof line, "No.%03d  %s", id, seen ? g_menu.cardNames[slot] : kUnknownCardName);
+    DrawMenuLine(40, 70 + 26 * (k - g_menu.listTop), line, g_menu.list.index == k, seen);
+    std::snprintf(line, sizeof line, "%d / %d", seen ? history.captures : 0, seen ? history.attempts : 0);
+    DrawMenuLine(540, 70 + 26 * (k - g_menu.listTop), line, g_menu.list.index == k, seen);
+  }
+  if (action == MenuAction::Confirm && SpellSlotUsable(g_save, row, d, first + g_menu.list.index)) {
+    PlayEffect(kSeMenuConfirm);
+    StartLivePlay(200 + first + g_menu.list.index, d, row * 7);
+  } else if (action == MenuAction::Cancel) {
+    g_menu.step = 1;
+  }
+}
+
+// ---------------------------------------------------------------- 304
+void RunRanking() {
+  DrawBackdrop();
+  const int lr = StepLeftRight(g_menu.rankHeld);
+  if (lr != 0) {
+    g_menu.rankRow ^= 1;
+    PlayEffect(kSeMenuMove);
+  }
+  g_menu.ranking.index = g_menu.rankDifficulty;
+  const MenuAction action = StepMenu(g_menu.ranking, 5);
+  g_menu.rankDifficulty = g_menu.ranking.index;
+  char line[128];
+  std::snprintf(line, sizeof line, "Score  -  %s  /  %s", kCharacterNames[g_menu.rankRow],
+                kDifficultyNames[g_menu.rankDifficulty]);
+  DrawMenuTitle(60, 40, line);
+  const HighScoreEntry* table = g_save.highScores[g_menu.rankRow][g_menu.rankDifficulty];
+  for (int rank = 0; rank < kHighScoreRanks; ++rank) {
+    const HighScoreEntry& e = table[rank];
+    char stage[8];
+    if (e.stage == 7) std::snprintf(stage, sizeof stage, "All");
+    else if (e.stage == 8) std::snprintf(stage, sizeof stage, "Ex");
+    else if (e.stage == 9) std::snprintf(stage, sizeof stage, "Ex-C");
+    else std::snprintf(stage, sizeof stage, "St.%d", e.stage);
+    char date[16] = "--/--/--";
+    if (e.date > 0) std::snprintf(date, sizeof date, "%04d/%02d/%02d", e.date / 10000, e.date / 100 % 100, e.date % 100);
+    const int y = 100 + 30 * rank;
+    std::snprintf(line, sizeof line, "%2d.", rank + 1);
+    DrawMenuLine(70, y, line, false);
+    DrawMenuLine(110, y, e.name, false);
+    std::snprintf(line, sizeof line, "%d", e.score);
+    DrawMenuLine(330 - GetStringWidthDefaultFont(line, 1 << 20, 0), y, line, false);
+    DrawMenuLine(360, y, stage, false);
+    DrawMenuLine(440, y, date, false);
+  }
+  DrawMenuLine(80, 420, "Left/Right: character   Up/Down: difficulty", false);
+  if (action != MenuAction::None) g_scene = 0;
+}
+
+// ---------------------------------------------------------------- 305
+void RunReplayMenu() {
+  if (g_menu.step == 0) {
+    for (int slot = 1; slot <= kReplaySlots; ++slot) {
+      ReplayHeader header{};
+      const ReplaySlotState state = InspectReplayFile(ReplayFilePath(slot), &header);
+      g_menu.replayStates[slot - 1] = state;
+      g_menu.replayLines[slot - 1] = ReplayListLine(slot, state, header);
+    }
+    g_menu.step = 1;
+  }
+  DrawBackdrop();
+  DrawMenuTitle(40, 24, "Replay");
+  const MenuAction action = StepMenu(g_menu.list, kReplaySlots);
+  if (g_menu.list.index < g_menu.listTop) g_menu.listTop = g_menu.list.index;
+  if (g_menu.list.index >= g_menu.listTop + 16) g_menu.listTop = g_menu.list.index - 15;
+  for (int k = g_menu.listTop; k < kReplaySlots && k < g_menu.listTop + 16; ++k)
+    DrawMenuLine(40, 60 + 25 * (k - g_menu.listTop), g_menu.replayLines[k].c_str(), g_menu.list.index == k,
+                 g_menu.replayStates[k] == ReplaySlotState::Valid);
+  if (action == MenuAction::Confirm && g_menu.replayStates[g_menu.list.index] == ReplaySlotState::Valid) {
+    PlayEffect(kSeMenuConfirm);
+    if (!StartReplayPlayback(g_menu.list.index + 1)) g_menu.step = 0;  // changed on disk: list again
+  } else if (action == MenuAction::Cancel) {
+    g_scene = 0;
+  }
+}
+
+}  // namespace
+
+bool IsPlayScene(int scene) {
+  if (scene == 0 || (scene >= 300 && scene <= 307) || scene == 500 || scene == 600 || scene == 601 ||
+      scene == 602)
+    return false;
+  return true;
+}
+
+void ResetSceneMenus() { g_menu = MenuFlow{}; }
+
+void RunSceneFrame() {
+  const int scene = g_scene;
+  if (scene == 0 || (scene >= 300 && scene <= 306)) {
+    PlayTrack(7);
+    StartFlow();
+  } else {
+    g_menu.scene = -1;
+  }
+  switch (scene) {
+    case 0: RunTitle(); break;
+    case 300: RunStartMenu(); break;
+    case 301: RunExtraMenu(); break;
+    case 302: RunPracticeMenu(); break;
+    case 303: RunSpellPracticeMenu(); break;
+    case 304: RunRanking(); break;
+    case 305: RunReplayMenu(); break;
+    case 306: RunSettingsScene(); break;
+    case 307: break;
+    case 500: RunEndingScene(); break;
+    case 600: RunStaffRollScene(); break;
+    case 601:
+      if (RunScoreEntry(true)) g_scene = 602;
+      break;
+    case 602:
+      if (RunReplaySave(true)) FinishPlayResults();
+      break;
+    default: RunGameFrame(); break;
+  }
+}
