@@ -2,6 +2,7 @@
 // against the decoded sources, across refills, loops and several sources.
 #include <algorithm>
 
+#include "sound/sound_internal.h"
 #include "sound/stream_sound.h"
 #include "tests/sound/sound_fixture.h"
 
@@ -112,6 +113,23 @@ TEST_F(StreamTest, PlayedBytesEqualTheDecodedSourcesAcrossRefillsLoopsAndSources
       ExpectStream(replay, c.expected, false, c.silence, std::min<size_t>(c.expected.size(), 44100 * 4 / 4));
     }
     DeleteSoundHandle(h);
+  }
+}
+
+// Silence goes where the lock's writes have got to, first part then second, in the
+// format's own silent byte; a second fill carries on behind the first.
+TEST(StreamSilence, FillsBothPartsOfALockFromWhereTheWritesStand) {
+  for (int bits : {8, 16}) {
+    SoundRecord record{};
+    record.format.bitsPerSample = static_cast<uint16_t>(bits);
+    const uint8_t quiet = bits == 8 ? 0x7F : 0;
+    Bytes first(6, 0xAA), second(8, 0xAA);
+    BufferLockRegion region{0, first.data(), second.data(), 6, 8, 2, 0, 4, 8};
+    FillSoundBufferSilence(&record, &region, 10);
+    FillSoundBufferSilence(&record, &region, 1);
+    EXPECT_EQ(first, (Bytes{0xAA, 0xAA, quiet, quiet, quiet, quiet})) << bits;
+    EXPECT_EQ(second, (Bytes{quiet, quiet, quiet, quiet, quiet, quiet, quiet, 0xAA})) << bits;
+    EXPECT_EQ(region.secondRemaining, 1u);
   }
 }
 
