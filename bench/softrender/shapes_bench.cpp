@@ -268,16 +268,18 @@ struct Placed {
   float angle;
 };
 
-// range: bullet count. 16 x 16 alpha bullets, every other one additive, at random
-// places and angles in the play field: the bullets' share of a frame.
+// range: bullet count, turned (1: at random angles; 0: unturned, as the game draws its
+// round bullets). 16 x 16 alpha bullets, every other one additive, at random places in
+// the play field: the bullets' share of a frame.
 void BM_BulletsOnly(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
+  const bool turned = state.range(1) != 0;
   Images& m = Shared();
   std::mt19937 rng(5);
   std::vector<Placed> bullets;
   for (int i = 0; i < count; ++i)
     bullets.push_back({32 + static_cast<int>(rng() % 385), 16 + static_cast<int>(rng() % 449),
-                       static_cast<float>(rng() % 628) / 100});
+                       turned ? static_cast<float>(rng() % 628) / 100 : 0.0f});
   const Rect field = {32, 16, 417, 465};
   Measure(state, int64_t{count} * 16 * 16,
           [&] {
@@ -289,7 +291,11 @@ void BM_BulletsOnly(benchmark::State& state) {
           },
           [&] { CopyPixels(int64_t{count} * 16 * 16, 2); }, kNone);
 }
-BENCHMARK(BM_BulletsOnly)->Arg(200)->Arg(800)->Arg(2000)->Arg(5000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BulletsOnly)
+    ->ArgsProduct({{200, 800, 2000, 5000}, {1, 0}})
+    ->ArgNames({"bullets", "turned"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_GameFrame(benchmark::State& state) {
   Images& m = Shared();
