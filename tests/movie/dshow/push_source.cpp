@@ -73,6 +73,7 @@ HRESULT PushSource::Seek(REFERENCE_TIME position) {
 
 void PushSource::StartThread() {
   stopping_ = false;
+  ended.Reset();
   thread_ = CreateHostThread(StreamThread, this, false);
 }
 
@@ -102,7 +103,10 @@ uint32_t PushSource::StreamThread(void* self) {
     s->delivered.fetch_add(1);
     s->sampleDone.Set();
   }
-  if (!s->stopping_) s->pin_.DeliverEndOfStream();
+  if (!s->stopping_) {
+    s->pin_.DeliverEndOfStream();
+    s->ended.Set();
+  }
   return 0;
 }
 

@@ -116,6 +116,7 @@ class PushSource : public D_CFilterBase {
   D_CMediaTypeRec changed;
   std::atomic<int> delivered{0};
   Event sampleDone{false, false};  // set as each delivery returns
+  Event ended{true, false};        // set once end of stream has been delivered
   std::atomic<int> segments{0};
   // Byte i of sample k.
   static uint8_t Pattern(int k, int i) { return static_cast<uint8_t>(k * 31 + i); }

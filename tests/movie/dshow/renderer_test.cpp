@@ -101,7 +101,8 @@ TEST_F(Renderer, EndOfStreamComesAtTheLastStopTime) {
       EXPECT_EQ(WaitForObject(&events.complete, 5000), 0);
       continue;
     }
-    ASSERT_TRUE(renderer->WaitUntil([&] { return LiveTimerCount() == 1; }));
+    ASSERT_EQ(WaitForObject(&source->ended, 5000), 0);
+  ASSERT_EQ(LiveTimerCount(), 1);
     Advance(static_cast<uint32_t>(c.stop / kMs) - 1);
     EXPECT_EQ(events.Count(EC_COMPLETE), 0) << "reported before the stop time";
     Advance(1);
@@ -115,7 +116,8 @@ TEST_F(Renderer, ReleasedWithEndOfStreamPendingKillsItsTimer) {
   source->period = 500 * kMs;
   Connect();
   Run();
-  ASSERT_TRUE(renderer->WaitUntil([&] { return LiveTimerCount() == 1; }));
+  ASSERT_EQ(WaitForObject(&source->ended, 5000), 0);
+  ASSERT_EQ(LiveTimerCount(), 1);
   // The running renderer goes with its timer armed: nothing may fire into it after.
   source->Stop();
   source->pin().Disconnect();
@@ -137,7 +139,8 @@ TEST_F(Renderer, SampleWithoutTimesDrawsAtOnceAndKeepsTheEndTime) {
   ASSERT_TRUE(renderer->WaitUntil([&] { return renderer->draws().size() == 2; }));
   EXPECT_EQ(renderer->draws()[1].start, -1);
   // The end is still the timed sample's stop, 600 ms on.
-  ASSERT_TRUE(renderer->WaitUntil([&] { return LiveTimerCount() == 1; }));
+  ASSERT_EQ(WaitForObject(&source->ended, 5000), 0);
+  ASSERT_EQ(LiveTimerCount(), 1);
   EXPECT_EQ(events.Count(EC_COMPLETE), 0);
   Advance(599);
   EXPECT_EQ(events.Count(EC_COMPLETE), 0);
