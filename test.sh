@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in the release build, then
-# again built with the address and undefined-behaviour sanitizers (in build-asan/).
+# again built with the address and undefined-behaviour sanitizers (in build-asan/), and
+# the tests of threaded code (sound, movies, filters) a third time built with the
+# thread sanitizer (in build-tsan/).
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 install_missing_packages
@@ -13,3 +15,8 @@ configure_and_build
 BUILD_DIR="$ROOT/build-asan"
 configure_and_build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=address,undefined -DBUILD_BENCH=OFF
 (cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --no-tests=error)
+
+BUILD_DIR="$ROOT/build-tsan"
+cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSANITIZE=thread -DBUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" --target threaded_tests
+(cd "$BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" -L threads --no-tests=error)
