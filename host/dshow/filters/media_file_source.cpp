@@ -350,7 +350,9 @@ HRESULT MediaFileSource::Load(const char16_t* fileName, const AM_MEDIA_TYPE*) {
   CriticalSectionGuard guard(lock_);
   if (!pins_.empty()) return E_UNEXPECTED;
   const std::string path = WideToUtf8(fileName);
-  const int count = MediaStream::CountStreams(path.c_str());
+  auto stream = std::make_unique<MediaStream>();
+  const bool first = stream->Open(path.c_str(), 0);
+  const int count = stream->fileStreams();
   if (count < 0) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return HRESULT_FROM_WIN32(kErrorFileNotFound);
@@ -359,8 +361,12 @@ HRESULT MediaFileSource::Load(const char16_t* fileName, const AM_MEDIA_TYPE*) {
   }
   int videos = 0, audios = 0;
   for (int i = 0; i < count; ++i) {
-    auto stream = std::make_unique<MediaStream>();
-    if (!stream->Open(path.c_str(), i)) continue;
+    if (i > 0) {
+      stream = std::make_unique<MediaStream>();
+      if (!stream->Open(path.c_str(), i)) continue;
+    } else if (!first) {
+      continue;
+    }
     const bool video = stream->kind() == MediaStream::Kind::Video;
     const int n = video ? ++videos : ++audios;
     std::u16string name = video ? u"Video" : u"Audio";

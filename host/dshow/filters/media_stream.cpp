@@ -43,18 +43,11 @@ void MediaStream::Close() {
   avformat_close_input(&format_);
 }
 
-int MediaStream::CountStreams(const char* path) {
-  AVFormatContext* format = OpenFile(path);
-  if (!format) return -1;
-  const int count = static_cast<int>(format->nb_streams);
-  avformat_close_input(&format);
-  return count;
-}
-
 bool MediaStream::Open(const char* path, int index) {
   Close();
   path_ = path;
   format_ = OpenFile(path);
+  fileStreams_ = format_ ? static_cast<int>(format_->nb_streams) : -1;
   if (!format_ || index < 0 || index >= static_cast<int>(format_->nb_streams)) return false;
   index_ = index;
   AVStream* stream = format_->streams[index];
@@ -97,6 +90,7 @@ bool MediaStream::Open(const char* path, int index) {
 
 bool MediaStream::Seek(int64_t position) {
   position = std::max<int64_t>(position, 0);
+  if (position == 0 && !read_) return true;  // still at the top
   const AVStream* stream = format_->streams[index_];
   const int64_t target = av_rescale_q(position + origin_, kUnits100ns, stream->time_base);
   if (av_seek_frame(format_, index_, target, AVSEEK_FLAG_BACKWARD) < 0 &&
@@ -107,6 +101,7 @@ bool MediaStream::Seek(int64_t position) {
     if (!Open(path.c_str(), index_)) return false;
   }
   avcodec_flush_buffers(codec_);
+  read_ = false;
   draining_ = false;
   skipBefore_ = position;
   nextAudio_ = -1;
@@ -119,6 +114,7 @@ int MediaStream::ReceiveFrame() {
     if (r == 0) return 1;
     if (r != AVERROR(EAGAIN) || draining_) return 0;
     for (;;) {
+      read_ = true;
       if (av_read_frame(format_, packet_) < 0) {
         avcodec_send_packet(codec_, nullptr);
         draining_ = true;

@@ -24,11 +24,11 @@ class MediaStream {
   MediaStream(const MediaStream&) = delete;
   MediaStream& operator=(const MediaStream&) = delete;
 
-  // The number of streams FFmpeg finds in `path`; -1 when it cannot demux the file.
-  static int CountStreams(const char* path);
   // Opens stream `index` of `path`: false unless it is video or audio that FFmpeg can
   // decode.
   bool Open(const char* path, int index);
+  // The streams the file holds, once opened; -1 when FFmpeg cannot demux it.
+  int fileStreams() const { return fileStreams_; }
 
   Kind kind() const { return kind_; }
   int width() const { return width_; }
@@ -66,6 +66,7 @@ class MediaStream {
   SwsContext* scaler_ = nullptr;
   SwrContext* resampler_ = nullptr;
   int index_ = -1;
+  int fileStreams_ = -1;
   Kind kind_ = Kind::Video;
   int width_ = 0, height_ = 0;
   int64_t frameTime_ = 0;
@@ -76,5 +77,6 @@ class MediaStream {
   int64_t nextAudio_ = -1;    // where the next audio frame starts when it has no time
   int64_t frameStart_ = 0, frameStop_ = 0;
   bool draining_ = false;
+  bool read_ = false;  // a packet was read since the open or the last seek
   std::vector<uint8_t> pcm_;
 };
