@@ -14,7 +14,7 @@ constexpr double kSheetRadius[17] = {2.0, 3.0, 4.0, 2.5, 4.0, 3.0, 0.0, 3.5, 3.0
 bool IsOnceBehaviour(int behaviour) {
   switch (behaviour) {
     case 1: case 2: case 3: case 4: case 5: case 9: case 28: case 36: case 100: case 105:
-    case 107: case 116: case 120: case 123: case 124: case 125: case 666:
+    case 107: case 116: case 120: case 123: case 124: case 125: case kBehaviourVanish:
       return true;
     default:
       return false;
@@ -23,7 +23,12 @@ bool IsOnceBehaviour(int behaviour) {
 
 bool FollowsCentre(int behaviour) {
   switch (behaviour) {
-    case 17: case 18: case 26: case 32: case 33: case 34:
+    case kBehaviourCircleLinked:
+    case kBehaviourCircleCentre:
+    case kBehaviourRideBoss:
+    case kBehaviourBossEllipse:
+    case kBehaviourCircleBoss:
+    case kBehaviourBossPhased:
       return true;
     default:
       return false;
@@ -128,10 +133,10 @@ bool RunBehaviour(int slot) {
       b.angle = Aim(b);
       b.speed = -0.5 * p;
       break;
-    case 10:
+    case kBehaviourBounce:
       RunEdges(b, true, [&](int edge) { Bounce(b, edge); });
       break;
-    case 11:
+    case kBehaviourWrap:
       RunEdges(b, true, [&](int edge) {
         if (edge == 0) b.x += 385.0;
         if (edge == 1) b.y += 449.0;
@@ -142,14 +147,14 @@ bool RunBehaviour(int slot) {
     case 16:
       b.angle += (p / 10.0) * CosDeg(6.0 * (age - trigger));
       break;
-    case 17:
+    case kBehaviourCircleLinked:
       if (!LinkAlive(b)) {
         VanishBullet(b, false);
         return false;
       }
       PlaceAround(b, g_enemyBullets[b.linkSlot].x, g_enemyBullets[b.linkSlot].y);
       break;
-    case 18: {
+    case kBehaviourCircleCentre: {
       double cx, cy;
       bool found = true;
       if (p == 0) {
@@ -189,7 +194,7 @@ bool RunBehaviour(int slot) {
         b.behaviour = 0;
       }
       break;
-    case 24:
+    case kBehaviourTrailLinked:
       if (LinkAlive(b)) {
         const EnemyBullet& leader = g_enemyBullets[b.linkSlot];
         double dx = leader.px - b.px, dy = leader.py - b.py;
@@ -210,7 +215,7 @@ bool RunBehaviour(int slot) {
         return false;
       }
       break;
-    case 26:
+    case kBehaviourRideBoss:
       if (age >= p || boss0.state == 0) {
         VanishBullet(b, false);
         return false;
@@ -229,14 +234,14 @@ bool RunBehaviour(int slot) {
         b.speed = std::fabs(b.speed);
       });
       break;
-    case 32:
+    case kBehaviourBossEllipse:
       b.x = boss0.x + b.speed * CosDeg(b.angle);
       b.y = boss0.y - b.speed * SinDeg(b.angle) * SinDeg(p);
       break;
-    case 33:
+    case kBehaviourCircleBoss:
       PlaceAround(b, boss0.x, boss0.y);
       break;
-    case 34:
+    case kBehaviourBossPhased:
       b.x = boss0.x + b.speed * CosDeg(b.angle);
       b.y = boss0.y - b.speed * SinDeg(b.angle + p);
       break;
@@ -334,10 +339,10 @@ bool RunBehaviour(int slot) {
       b.speedLimit = 2.5;
       SetTowardLimit(b, 0.05);
       break;
-    case 666:
+    case kBehaviourVanish:
       b.state = 0;
       return false;
-    case 777:
+    case kBehaviourReverse:
       if (trigger > 0 && age % trigger == 0 && age / trigger >= 1 && age / trigger <= p) {
         b.angle += 180.0;
         b.speed = 0.0;

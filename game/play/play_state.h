@@ -138,6 +138,23 @@ struct Enemy {
   int active, age, hp, turnFlag, sprite, dropPower, dropSpecial, dropPoint;
 };
 
+// Some of the bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
+// in `behaviourParam`); the values are those stored in replays and scripts.
+enum BulletBehaviour : int {
+  kBehaviourBounce = 10,          // off the field edges the digits of p enable
+  kBehaviourWrap = 11,            // to the opposite edge, for the edges p enables
+  kBehaviourCircleLinked = 17,    // around the bullet it is linked to, radius = speed
+  kBehaviourCircleCentre = 18,    // around the field centre (p 0), enemy p, boss p - 100
+                                  // or the player (p 9999); gone with its centre
+  kBehaviourTrailLinked = 24,     // along the path of the bullet it is linked to
+  kBehaviourRideBoss = 26,        // on boss 0 until age p
+  kBehaviourBossEllipse = 32,     // around boss 0, the vertical squashed by sin p
+  kBehaviourCircleBoss = 33,      // around boss 0, radius = speed
+  kBehaviourBossPhased = 34,      // around boss 0, the vertical phase shifted by p
+  kBehaviourVanish = 666,         // freed at its trigger age
+  kBehaviourReverse = 777,        // turns back every trigger age, p times
+};
+
 struct EnemyBullet {
   int state, age, sheet, colour, triggerAge, behaviour, behaviourParam;
   double x, y, speed, accel, speedLimit, turnRate, angle;
@@ -216,6 +233,25 @@ enum SoundEffectSlot {
   kSeMenuConfirm = 17,
   kSeMenuCancel = 18,
   kSePause = 19,
+};
+
+// Values of g_scene outside the play. The play scenes are the stage numbers (1-6, 8,
+// 11-16, 200-299 for card practice), 1000 + that number in playback, and + 20000 /
+// 30000 while the score entry / replay save runs over the field.
+enum SceneNumber : int {
+  kSceneTitle = 0,
+  kSceneStartMenu = 300,
+  kSceneExtraMenu = 301,
+  kScenePracticeMenu = 302,
+  kSceneSpellPracticeMenu = 303,
+  kSceneRanking = 304,
+  kSceneReplayMenu = 305,
+  kSceneSettings = 306,
+  kSceneQuit = 307,           // the frame loop ends
+  kSceneEnding = 500,
+  kSceneStaffRoll = 600,
+  kSceneScoreEntry = 601,     // full screen, after the staff roll
+  kSceneReplaySave = 602,
 };
 
 // ---------------------------------------------------------------------------

@@ -41,7 +41,7 @@ void WarmUpPlay() {
   }
   const int scene = g_scene;
   ResetPlayState();
-  g_scene = 300;
+  g_scene = kSceneStartMenu;
   RunBossAttack(0);
   g_scene = scene;
   for (int k = 0; k < kSoundEffectCount; ++k) SoundEffectTable[k] = saved[k];

@@ -94,7 +94,7 @@ int main() {
   ApplyVolumes();
   g_images.fieldGraph = MakeScreenGraph(417, 465);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
-  g_scene = 0;
+  g_scene = kSceneTitle;
 
   uint8_t keys[256];
   int passes = 0;
@@ -119,7 +119,7 @@ int main() {
       rateStart = passStart;
       rateFrames = 0;
     }
-    if ((keys[kKeyF4] & 0x80) || g_scene == 307) break;
+    if ((keys[kKeyF4] & 0x80) || g_scene == kSceneQuit) break;
     WaitForPassEnd(clock, passStart, kPassUs);
   }
   WriteLogFormat("%d 回のループを %lld ミリ秒で処理しました\n", passes,

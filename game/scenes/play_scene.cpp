@@ -99,12 +99,12 @@ void EndPlay() {
   g_gameOverPending = 0;
   if (g_replayPlaying) {
     g_replayPlaying = 0;
-    g_scene = 305;
+    g_scene = kSceneReplayMenu;
     ResetSceneMenus();
     return;
   }
   CopyPlayTablesToSaveData(&g_save);
-  if (g_scene == 500) {
+  if (g_scene == kSceneEnding) {
     g_results.stageReached = g_playKind == 1 ? 9 : 7;
     g_results.endingKind = g_playKind == 1 ? 3 : (g_player.score % 10 == 0 ? 1 : 2);
     BeginPlayResults();
@@ -301,8 +301,8 @@ void RunGameFrame() {
   DrawFrameAndHud(KeyHeld(g_save.keys.skip));
   // The Extra stage's end moves on to scene 9, which runs no script: it is cleared,
   // and its ending follows.
-  if (g_playKind == 1 && g_scene % 1000 == 9 && !g_replayPlaying) g_scene = 500;
-  const bool ended = g_stageOver == 1 || g_scene == 500 || (g_replayPlaying && g_scene % 1000 == 9);
+  if (g_playKind == 1 && g_scene % 1000 == 9 && !g_replayPlaying) g_scene = kSceneEnding;
+  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding || (g_replayPlaying && g_scene % 1000 == 9);
   if (ended || (g_gameOverPending == 1 && !ContinuePossible())) {
     FreezeField();  // the results screens show this run's last frame, not an older one
     EndPlay();

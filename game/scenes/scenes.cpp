@@ -65,7 +65,9 @@ void DrawBackdrop() {
 void RunTitle() {
   static const char* const kItems[8] = {"Start",  "Extra Start", "Practice Start", "Spell Practice",
                                         "Replay", "Score",       "Option",         "Quit"};
-  static const int kTargets[8] = {300, 301, 302, 303, 305, 304, 306, 307};
+  static const int kTargets[8] = {
+      kSceneStartMenu,  kSceneExtraMenu, kScenePracticeMenu, kSceneSpellPracticeMenu,
+      kSceneReplayMenu, kSceneRanking,   kSceneSettings,     kSceneQuit};
   SetBlendModeParam(0, 255);
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
   const bool extra = AnyExtraUnlocked(g_save);
@@ -93,7 +95,7 @@ bool ChooseDifficultyAndCharacter(const char* heading, int difficultyCount, bool
       g_menu.step = 1;
       PlayEffect(kSeMenuConfirm);
     } else if (action == MenuAction::Cancel) {
-      g_scene = 0;
+      g_scene = kSceneTitle;
     }
     return false;
   }
@@ -129,7 +131,7 @@ void RunExtraMenu() {
     PlayEffect(kSeMenuConfirm);
     StartLivePlay(8, 4, g_menu.character.index * 7);
   } else if (action == MenuAction::Cancel) {
-    g_scene = 0;
+    g_scene = kSceneTitle;
   }
 }
 
@@ -171,7 +173,7 @@ void QueryCardNames(int difficulty) {
   ResetPlayState();
   const int scene = g_scene;
   for (int slot = 0; slot < 26; ++slot) {
-    g_scene = 303;
+    g_scene = kSceneSpellPracticeMenu;
     const int id = GetSpellCardId(difficulty, slot);
     g_menu.cardNames[slot] = slot >= FirstSpellSlot(difficulty) && slot <= LastSpellSlot(difficulty)
                                  ? RunBossAttack(id)
@@ -253,7 +255,7 @@ void RunRanking() {
     DrawMenuLine(440, y, date, false);
   }
   DrawMenuLine(80, 420, "Left/Right: character   Up/Down: difficulty", false);
-  if (action != MenuAction::None) g_scene = 0;
+  if (action != MenuAction::None) g_scene = kSceneTitle;
 }
 
 // ---------------------------------------------------------------- 305
@@ -279,15 +281,15 @@ void RunReplayMenu() {
     PlayEffect(kSeMenuConfirm);
     if (!StartReplayPlayback(g_menu.list.index + 1)) g_menu.step = 0;  // changed on disk: list again
   } else if (action == MenuAction::Cancel) {
-    g_scene = 0;
+    g_scene = kSceneTitle;
   }
 }
 
 }  // namespace
 
 bool IsPlayScene(int scene) {
-  if (scene == 0 || (scene >= 300 && scene <= 307) || scene == 500 || scene == 600 || scene == 601 ||
-      scene == 602)
+  if (scene == kSceneTitle || (scene >= kSceneStartMenu && scene <= kSceneQuit) || scene == kSceneEnding ||
+      scene == kSceneStaffRoll || scene == kSceneScoreEntry || scene == kSceneReplaySave)
     return false;
   return true;
 }
@@ -296,28 +298,28 @@ void ResetSceneMenus() { g_menu = MenuFlow{}; }
 
 void RunSceneFrame() {
   const int scene = g_scene;
-  if (scene == 0 || (scene >= 300 && scene <= 306)) {
+  if (scene == kSceneTitle || (scene >= kSceneStartMenu && scene <= kSceneSettings)) {
     PlayTrack(7);
     StartFlow();
   } else {
     g_menu.scene = -1;
   }
   switch (scene) {
-    case 0: RunTitle(); break;
-    case 300: RunStartMenu(); break;
-    case 301: RunExtraMenu(); break;
-    case 302: RunPracticeMenu(); break;
-    case 303: RunSpellPracticeMenu(); break;
-    case 304: RunRanking(); break;
-    case 305: RunReplayMenu(); break;
-    case 306: RunSettingsScene(); break;
-    case 307: break;
-    case 500: RunEndingScene(); break;
-    case 600: RunStaffRollScene(); break;
-    case 601:
-      if (RunScoreEntry(true)) g_scene = 602;
+    case kSceneTitle: RunTitle(); break;
+    case kSceneStartMenu: RunStartMenu(); break;
+    case kSceneExtraMenu: RunExtraMenu(); break;
+    case kScenePracticeMenu: RunPracticeMenu(); break;
+    case kSceneSpellPracticeMenu: RunSpellPracticeMenu(); break;
+    case kSceneRanking: RunRanking(); break;
+    case kSceneReplayMenu: RunReplayMenu(); break;
+    case kSceneSettings: RunSettingsScene(); break;
+    case kSceneQuit: break;
+    case kSceneEnding: RunEndingScene(); break;
+    case kSceneStaffRoll: RunStaffRollScene(); break;
+    case kSceneScoreEntry:
+      if (RunScoreEntry(true)) g_scene = kSceneReplaySave;
       break;
-    case 602:
+    case kSceneReplaySave:
       if (RunReplaySave(true)) FinishPlayResults();
       break;
     default: RunGameFrame(); break;

@@ -75,7 +75,7 @@ const char* KeyName(int code) {
 void LeaveSettings() {
   g_settings = SettingsState{};
   StoreSaveNow();
-  g_scene = 0;
+  g_scene = kSceneTitle;
 }
 
 void RunKeyList() {
@@ -206,7 +206,7 @@ void RunEndingScene() {
     if (g_ending.page >= kEndingPages) {
       g_ending = EndingState{};
       g_rollFrames = 0;
-      g_scene = 600;
+      g_scene = kSceneStaffRoll;
     }
   }
 }
@@ -233,5 +233,5 @@ void RunStaffRollScene() {
     if (d >= 1) CardSeenFlags[row][114 + d] = 1;
   }
   CopyPlayTablesToSaveData(&g_save);
-  g_scene = 601;
+  g_scene = kSceneScoreEntry;
 }

@@ -31,7 +31,7 @@ void RunEnding() {
   StopPlayMusic();
   if (g_stageOver != 0) return;
   g_stageOver = 1;
-  g_scene = 500;
+  g_scene = kSceneEnding;
 }
 
 void RunBossEffects() {

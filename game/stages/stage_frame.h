@@ -71,10 +71,16 @@ void FillDialogueLine(DialogueLine& line, int side, int leftPose, int rightChara
 // its line table, its boss phases and, for a stage that has one, an emitter of its own
 // that runs after the enemies have fired.
 struct StageParts {
+  // The timeline: the waves spawned at their frames and the join to the boss marks;
+  // runs only while no conversation and no boss phase is active.
   void (*waves)();
+  // The firing of enemy slot `slot` (0-29), called for every slot after the waves.
   void (*fire)(int slot);
+  // The stage's conversation lines, shown while g_talkActive is set.
   LineTable lines;
+  // The boss phases, run while g_bossPhase is set.
   void (*bossFight)();
+  // An emitter of the stage's own, after the enemies have fired; null for none.
   void (*afterFiring)() = nullptr;
 };
 // One step of a stage: the timeline, the firing of the 30 enemy slots and the stage's own
