@@ -194,9 +194,7 @@ class FilterGraph final : public IFilterGraph2,
   HRESULT ConvertTimeFormat(int64_t* t, const GUID* tf, int64_t v, const GUID* sf) override {
     return Seek([&](IMediaSeeking* s) { return s->ConvertTimeFormat(t, tf, v, sf); });
   }
-  HRESULT SetPositions(int64_t* c, uint32_t cf, int64_t* st, uint32_t sf) override {
-    return Seek([&](IMediaSeeking* s) { return s->SetPositions(c, cf, st, sf); });
-  }
+  HRESULT SetPositions(int64_t* c, uint32_t cf, int64_t* st, uint32_t sf) override;
   HRESULT GetPositions(int64_t* c, int64_t* st) override { return Seek([&](IMediaSeeking* s) { return s->GetPositions(c, st); }); }
   HRESULT GetAvailable(int64_t* e, int64_t* l) override { return Seek([&](IMediaSeeking* s) { return s->GetAvailable(e, l); }); }
   HRESULT SetRate(double r) override { return Seek([&](IMediaSeeking* s) { return s->SetRate(r); }); }
@@ -652,6 +650,22 @@ HRESULT FilterGraph::Run(REFERENCE_TIME start) {
   }
   state_ = State_Running;
   return S_OK;
+}
+
+// A new current position starts a new segment whose samples are timed from 0, so stream
+// time restarts there: a running graph is paused for the seek and run again from now.
+HRESULT FilterGraph::SetPositions(int64_t* c, uint32_t cf, int64_t* st, uint32_t sf) {
+  CriticalSectionGuard guard(lock_);
+  const bool moves = (cf & AM_SEEKING_PositioningBitsMask) != AM_SEEKING_NoPositioning;
+  const bool running = moves && state_ == State_Running;
+  if (running) Pause();
+  HRESULT hr = Seek([&](IMediaSeeking* s) { return s->SetPositions(c, cf, st, sf); });
+  if (moves && SUCCEEDED(hr)) pausedStreamTime_ = 0;
+  if (running) {
+    HRESULT again = Run(0);
+    if (SUCCEEDED(hr) && FAILED(again)) hr = again;
+  }
+  return hr;
 }
 
 HRESULT FilterGraph::GetState(uint32_t timeoutMs, FILTER_STATE* state) {
