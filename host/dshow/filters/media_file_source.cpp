@@ -132,6 +132,10 @@ class MediaFileSource final : public D_CFilterBase, public IFileSourceFilter {
   HRESULT SetPositions(int64_t* current, uint32_t currentFlags, int64_t* stop, uint32_t stopFlags);
   int64_t duration() const { return duration_; }
   int64_t stop() const { return stop_.load(); }
+  // Whether a frame starting at `start` is past the stop position. With no stop set
+  // short of the duration every frame up to the end of the file goes out: a container
+  // may report as its duration the start of its last frame.
+  bool PastStop(REFERENCE_TIME start) const { return stopSet_.load() && start >= stop_.load(); }
 
  private:
   CriticalSection lock_;
@@ -140,6 +144,7 @@ class MediaFileSource final : public D_CFilterBase, public IFileSourceFilter {
   int64_t duration_ = 0;
   REFERENCE_TIME start_ = 0;
   std::atomic<REFERENCE_TIME> stop_{0};
+  std::atomic<bool> stopSet_{false};
 };
 
 MediaStreamPin::MediaStreamPin(MediaFileSource* filter, CriticalSection* lock, std::unique_ptr<MediaStream> stream,
@@ -272,7 +277,7 @@ void MediaStreamPin::Stream() {
     return static_cast<size_t>(std::max(p.cbBuffer, 1));
   }() : 1;
   bool first = true;
-  while (hr == S_OK && !stopping_ && stream_->NextFrame() == 1 && stream_->FrameStart() < source_->stop()) {
+  while (hr == S_OK && !stopping_ && stream_->NextFrame() == 1 && !source_->PastStop(stream_->FrameStart())) {
     if (video) {
       hr = DeliverVideo(start_, bottomUp, first);
     } else {
@@ -377,6 +382,7 @@ HRESULT MediaFileSource::Load(const char16_t* fileName, const AM_MEDIA_TYPE*) {
   if (pins_.empty()) return VFW_E_UNSUPPORTED_STREAM;
   name_ = fileName;
   stop_ = duration_;
+  stopSet_ = false;
   ++pinVersion_;
   return S_OK;
 }
@@ -421,6 +427,7 @@ HRESULT MediaFileSource::SetPositions(int64_t* current, uint32_t currentFlags, i
   if (currentFlags & AM_SEEKING_ReturnTime) *current = newStart;
   if (stopFlags & AM_SEEKING_ReturnTime) *stop = newStop;
   stop_ = newStop;
+  stopSet_ = newStop < duration_;
   if (how == AM_SEEKING_NoPositioning) return S_OK;
   // Every stream restarts at the new position: the flush drops what is on its way.
   start_ = newStart;
