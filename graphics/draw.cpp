@@ -8,7 +8,6 @@
 
 namespace {
 
-int g_filterMode = 0;
 
 // The record of a graph that may be drawn now, else null. A graph bound to a movie
 // brings its current frame in first.
@@ -95,13 +94,7 @@ int SetBlendModeParam(int mode, int param) {
   return 0;
 }
 
-int SetFilterMode(int mode) {
-  if (mode != 0 && mode != 1) return -1;
-  g_filterMode = mode;
-  return 0;
-}
-
-int GetFilterMode() { return g_filterMode; }
+int SetFilterMode(int mode) { return mode == 0 || mode == 1 ? 0 : -1; }
 
 int SetDrawBright(int red, int green, int blue) {
   DrawBright = static_cast<uint32_t>(Clamp255(blue)) | (static_cast<uint32_t>(Clamp255(green)) << 8) |

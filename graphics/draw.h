@@ -25,9 +25,9 @@ int DrawTriangleShape(int x1, int y1, int x2, int y2, int x3, int y3, unsigned c
 // Blend mode (0 copy, 1 alpha, 2 add, 3 subtract, 4 multiply, 10 inverted alpha,
 // 11 multiplied alpha) and its parameter, clamped to 0-255.
 int SetBlendModeParam(int mode, int param);
-// 0 nearest, 1 bilinear. Recorded; the software renderer always samples nearest.
+// 0 nearest, 1 bilinear. Accepted and ignored: the software renderer always samples
+// nearest.
 int SetFilterMode(int mode);
-int GetFilterMode();
 // Tints every following image draw: each channel scaled by its byte (255 = unchanged).
 int SetDrawBright(int red, int green, int blue);
 // The RGB565 screen colour of 0-255 components (clamped).

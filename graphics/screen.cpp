@@ -66,8 +66,6 @@ int EndGraphics() {
 
 void RegisterGraphicsStep() { RegisterLibraryStep(LibraryStep::Graphics, StartGraphics, EndGraphics); }
 
-int IsGraphicsStarted() { return g_started; }
-
 int SetDrawScreen(int target) {
   if (!g_started) return -1;
   if (target == kBackScreen) {

@@ -15,7 +15,6 @@ constexpr int kScreenHeight = 480;
 int StartGraphics();
 int EndGraphics();
 void RegisterGraphicsStep();
-int IsGraphicsStarted();
 
 // Selects the target of every following draw: kBackScreen, kFrontScreen or a screen
 // graph. Resets the draw area to the whole target. 0, or -1 for anything else.

@@ -185,14 +185,6 @@ int SetAlwaysRun(int flag) {
   return 0;
 }
 
-int GetAlwaysRun() { return g_settings.alwaysRun; }
-
-void GetScreenModeSetting(int* width, int* height, int* colourBits) {
-  if (width != nullptr) *width = g_settings.width;
-  if (height != nullptr) *height = g_settings.height;
-  if (colourBits != nullptr) *colourBits = g_settings.colourBits;
-}
-
 int InitLibrary() {
   ApiLockGuard lock;
   if (g_started) return 0;

@@ -9,9 +9,6 @@ int SetWindowScale(double scale);      // window size = 640 x 480 times this
 int SetWindowTitle(const char* title); // UTF-8
 // After the start: keep running while the window is inactive (1) or wait (0).
 int SetAlwaysRun(int flag);
-int GetAlwaysRun();
-// The screen mode asked for (640 x 480, 16 bits unless set).
-void GetScreenModeSetting(int* width, int* height, int* colourBits);
 
 // 0 on success (and at once when already started), -1 on failure.
 int InitLibrary();

@@ -1,6 +1,5 @@
 // One logic step in its binding order, the frame's steps, and setting a play up.
 #include <algorithm>
-#include <cstdlib>
 
 #include "game/play/play_draw.h"
 #include "game/play/play_effects.h"
@@ -48,12 +47,6 @@ void SetUp(const PlaySetup& setup) {
 }
 
 }  // namespace
-
-uint32_t ChooseStartCounter() {
-  uint32_t high = static_cast<uint32_t>(std::rand());
-  uint32_t low = static_cast<uint32_t>(std::rand());
-  return (high << 16) ^ low;
-}
 
 void BeginPlay(const PlaySetup& setup) {
   SetUp(setup);
@@ -107,16 +100,6 @@ void RunLogicStep() {
   g_stageFrame += 1;
   ApplyScoreRules();
   g_prevInputBits = g_inputBits;
-}
-
-int RunInputSequence(const uint8_t* inputs, int count) {
-  int steps = 0;
-  while (steps < count && g_stageOver == 0) {
-    SetLiveInput(inputs[steps]);
-    RunLogicStep();
-    ++steps;
-  }
-  return steps;
 }
 
 int RunPlayFrameSteps() {

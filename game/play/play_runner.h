@@ -12,9 +12,6 @@ struct PlaySetup {
   uint32_t startCounter;
 };
 
-// The start counter of a live play, from the cosmetic generator (rand()).
-uint32_t ChooseStartCounter();
-
 // A live play: the play state reset, start values, the recording restarted.
 void BeginPlay(const PlaySetup& setup);
 // Playback of `count` recorded pairs: g_scene becomes 1000 + the scene.
@@ -24,9 +21,6 @@ void SetLiveInput(int inputByte);
 
 // One logic step in the binding order.
 void RunLogicStep();
-// Live steps fed with `count` input bytes in turn; stops early once the stage is over.
-// Returns the steps run.
-int RunInputSequence(const uint8_t* inputs, int count);
 // The logic steps of one frame: max(1, g_gameSpeed div 10), stopping after a step
 // that ends the stage or commits a game over. Returns the steps run.
 int RunPlayFrameSteps();

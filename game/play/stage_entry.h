@@ -1,7 +1,6 @@
 #pragma once
 // The one entry from the game core into the stage scripts (game/stages/), and the
-// reset of the scripts' own statics. Defined by the stage library; until it is
-// linked, the core links defaults that do nothing.
+// reset of the scripts' own statics. Defined by the stage library.
 
 // Runs the stage script of g_scene for this logic step, to its end.
 void RunStage();

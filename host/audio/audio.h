@@ -73,8 +73,6 @@ struct AudioBufferState;
 
 class AudioBuffer {
  public:
-  int GetCaps(uint32_t* flags, uint32_t* bufferBytes) const;
-  int GetFormat(WaveFormatEx* format) const;
   int SetFormat(const WaveFormatEx* format);  // primary buffer only
   // Lock returns up to two regions (the second when the range wraps past the end).
   // The regions are a staging copy; Unlock writes them back under the mixer's lock.
@@ -89,9 +87,7 @@ class AudioBuffer {
   int SetVolume(int volume);
   int GetVolume(int* volume) const;
   int SetPan(int pan);
-  int GetPan(int* pan) const;
   int SetFrequency(uint32_t hertz);  // 0: the buffer's own rate
-  int GetFrequency(uint32_t* hertz) const;
   // Drops this object; the shared memory lives while a duplicate still uses it.
   void Release();
 

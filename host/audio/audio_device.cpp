@@ -43,20 +43,6 @@ AudioBuffer::~AudioBuffer() = default;
 
 uint32_t AudioBuffer::id() const { return state_->id; }
 
-int AudioBuffer::GetCaps(uint32_t* flags, uint32_t* bufferBytes) const {
-  std::lock_guard<std::mutex> lock(mixer_->mutex());
-  if (flags) *flags = state_->flags;
-  if (bufferBytes) *bufferBytes = state_->bytes;
-  return kAudioOk;
-}
-
-int AudioBuffer::GetFormat(WaveFormatEx* format) const {
-  if (!format) return kAudioErrInvalidParam;
-  std::lock_guard<std::mutex> lock(mixer_->mutex());
-  *format = state_->format;
-  return kAudioOk;
-}
-
 int AudioBuffer::SetFormat(const WaveFormatEx* format) {
   if (!format || !state_->primary) return kAudioErrInvalidParam;
   if (!IsPlayableFormat(*format)) return kAudioErrBadFormat;
@@ -170,13 +156,6 @@ int AudioBuffer::SetPan(int pan) {
   return kAudioOk;
 }
 
-int AudioBuffer::GetPan(int* pan) const {
-  if (!pan) return kAudioErrInvalidParam;
-  std::lock_guard<std::mutex> lock(mixer_->mutex());
-  *pan = state_->pan;
-  return kAudioOk;
-}
-
 int AudioBuffer::SetFrequency(uint32_t hertz) {
   if (!(state_->flags & kBufferCtrlFrequency)) return kAudioErrUnsupported;
   if (hertz != kFrequencyOriginal && (hertz < kFrequencyMin || hertz > kFrequencyMax)) {
@@ -184,13 +163,6 @@ int AudioBuffer::SetFrequency(uint32_t hertz) {
   }
   std::lock_guard<std::mutex> lock(mixer_->mutex());
   state_->frequency = hertz;
-  return kAudioOk;
-}
-
-int AudioBuffer::GetFrequency(uint32_t* hertz) const {
-  if (!hertz) return kAudioErrInvalidParam;
-  std::lock_guard<std::mutex> lock(mixer_->mutex());
-  *hertz = state_->frequency != 0 ? state_->frequency : state_->format.samplesPerSec;
   return kAudioOk;
 }
 

@@ -161,8 +161,3 @@ std::vector<uint8_t> AudioMixer::PlayedBytes(uint32_t bufferId) {
   auto it = played_.find(bufferId);
   return it == played_.end() ? std::vector<uint8_t>{} : it->second;
 }
-
-void AudioMixer::ClearPlayed() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  played_.clear();
-}

@@ -55,7 +55,6 @@ class AudioMixer {
   // kept by buffer id (kept after the buffer is released).
   void SetRecording(bool on);
   std::vector<uint8_t> PlayedBytes(uint32_t bufferId);
-  void ClearPlayed();
   // Test control: the next `count` locks fail.
   void FailNextLocks(int count) { failLocks_.store(count); }
   bool ConsumeLockFailure() {
