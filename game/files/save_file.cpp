@@ -241,17 +241,26 @@ bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const
   return false;
 }
 
+// True when the file at `path` reads and decodes as a save file; its bytes in `bytes`.
+static bool ReadsAsGoodSave(const char* path, std::vector<uint8_t>* bytes) {
+  SaveData scratch;
+  return ReadSaveImage(path, bytes) && DecodeSaveData(bytes->data(), bytes->size(), &scratch);
+}
+
 bool StoreSaveData(const SaveData& data, const char* path) {
   uint8_t image[kSaveFileSize];
   EncodeSaveData(data, image);
   // The file about to be replaced becomes the backup first, each through its own
   // temporary file and rename, so a kill at any moment leaves a good file behind. A
   // refused file never pushes out the last good backup.
+  const std::string backup = std::string(path) + ".bak";
   std::vector<uint8_t> previous;
-  SaveData scratch;
-  if (ReadSaveImage(path, &previous) && DecodeSaveData(previous.data(), previous.size(), &scratch)) {
-    const std::string backup = std::string(path) + ".bak";
-    WriteFileAtomically(backup.c_str(), previous.data(), previous.size(), backup.c_str());
-  }
-  return WriteFileAtomically(path, image, sizeof image, path);
+  const bool keptPrevious = ReadsAsGoodSave(path, &previous);
+  if (keptPrevious) WriteFileAtomically(backup.c_str(), previous.data(), previous.size(), backup.c_str());
+  if (!WriteFileAtomically(path, image, sizeof image, path)) return false;
+  // With nothing good to keep (the first save, or one over a refused file) and no good
+  // backup either, the new data is its own backup, so one damaged file never loses it.
+  if (!keptPrevious && !ReadsAsGoodSave(backup.c_str(), &previous))
+    WriteFileAtomically(backup.c_str(), image, sizeof image, backup.c_str());
+  return true;
 }
