@@ -98,7 +98,8 @@ HRESULT D_CAsyncOutPin::RequestAllocator(IMemAllocator* preferred, ALLOCATOR_PRO
   return FAILED(hr) ? hr : VFW_E_BADALIGN;
 }
 
-HRESULT D_CAsyncOutPin::SampleRange(IMediaSample* sample, int64_t* position, int32_t* length) {
+HRESULT D_CAsyncOutPin::SampleRange(IMediaSample* sample, int64_t* position, int32_t* length,
+                                    uint8_t** buffer) {
   REFERENCE_TIME start = 0, stop = 0;
   HRESULT hr = sample->GetTime(&start, &stop);
   if (FAILED(hr)) return hr;
@@ -117,17 +118,15 @@ HRESULT D_CAsyncOutPin::SampleRange(IMediaSample* sample, int64_t* position, int
       sample->SetTime(&start, &newStop);
     }
   }
-  return S_OK;
+  return sample->GetPointer(buffer);
 }
 
 HRESULT D_CAsyncOutPin::Request(IMediaSample* sample, uintptr_t user) {
   if (sample == nullptr) return E_POINTER;
   int64_t position = 0;
   int32_t length = 0;
-  HRESULT hr = SampleRange(sample, &position, &length);
-  if (FAILED(hr)) return hr;
   uint8_t* buffer = nullptr;
-  hr = sample->GetPointer(&buffer);
+  HRESULT hr = SampleRange(sample, &position, &length, &buffer);
   if (FAILED(hr)) return hr;
   return queue_->QueueRead(position, length, true, buffer, sample, user);
 }
@@ -146,10 +145,8 @@ HRESULT D_CAsyncOutPin::SyncReadAligned(IMediaSample* sample) {
   if (sample == nullptr) return E_POINTER;
   int64_t position = 0;
   int32_t length = 0;
-  HRESULT hr = SampleRange(sample, &position, &length);
-  if (FAILED(hr)) return hr;
   uint8_t* buffer = nullptr;
-  hr = sample->GetPointer(&buffer);
+  HRESULT hr = SampleRange(sample, &position, &length, &buffer);
   if (FAILED(hr)) return hr;
   int32_t bytesRead = 0;
   hr = queue_->ReadAlignedNow(position, length, buffer, &bytesRead, sample);

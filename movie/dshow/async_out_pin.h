@@ -43,8 +43,8 @@ class D_CAsyncOutPin : public D_CPinBase, public AsyncReaderFlushNames {
   HRESULT ReaderEndFlush() override;
 
   // The byte range a sample's times ask for, cut at the end of the stream (its stop
-  // time too); never negative.
-  HRESULT SampleRange(IMediaSample* sample, int64_t* position, int32_t* length);
+  // time too), never negative, and the sample's buffer to read it into.
+  HRESULT SampleRange(IMediaSample* sample, int64_t* position, int32_t* length, uint8_t** buffer);
 
  private:
   D_CAsyncReaderBase* reader_;
