@@ -67,33 +67,6 @@ TEST(Threads, SuspendedThreadRunsOnlyAfterResumeAndNeverIfClosedFirst) {
   EXPECT_EQ(counter.load(), 1000);
 }
 
-TEST(Threads, EventsHandWorkBetweenThreadsWithoutLoss) {
-  struct Shared {
-    Event request{false, false};
-    Event done{false, false};
-    CriticalSection lock;
-    int value = 0;
-  } shared;
-  HostThread* worker = CreateHostThread(
-      [](void* p) -> uint32_t {
-        auto* s = static_cast<Shared*>(p);
-        for (int i = 0; i < 200; ++i) {
-          WaitForObject(&s->request, kInfinite);
-          CriticalSectionGuard guard(s->lock);
-          s->value += 1;
-          s->done.Set();
-        }
-        return 0;
-      },
-      &shared, false);
-  for (int i = 0; i < 200; ++i) {
-    shared.request.Set();
-    ASSERT_EQ(WaitForObject(&shared.done, kInfinite), 0);
-  }
-  CloseHostThread(worker);
-  EXPECT_EQ(shared.value, 200);
-}
-
 // Every timer test runs on the manual source, so due times are exact and nothing sleeps.
 class ManualTimers : public ::testing::Test {
  protected:

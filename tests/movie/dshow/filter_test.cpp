@@ -106,7 +106,7 @@ TEST_F(Filters, NamesGraphEventsAndPinLookup) {
   FakeGraph graph;
   std::u16string longName(200, u'x');
   ASSERT_EQ(f->JoinFilterGraph(&graph, longName.c_str()), S_OK);
-  EXPECT_EQ(graph.refs, 1u);  // the graph is kept without a reference
+  EXPECT_EQ(graph.refs.load(), 1u);  // the graph is kept without a reference
   ASSERT_EQ(f->QueryFilterInfo(&info), S_OK);
   EXPECT_EQ(std::u16string(info.achName), longName.substr(0, 127));
   EXPECT_EQ(info.pGraph, &graph);

@@ -11,49 +11,7 @@
 #include "movie/dshow/filter_base.h"
 #include "movie/dshow/output_pin_base.h"
 #include "movie/dshow/renderer_base.h"
-
-// The graph's event sink, written to from streaming and timer threads.
-class EventLog final : public IFilterGraph, public IMediaEventSink {
- public:
-  HRESULT QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IMediaEventSink) return HandOutInterface(static_cast<IMediaEventSink*>(this), out);
-    return *out = nullptr, E_NOINTERFACE;
-  }
-  uint32_t AddRef() override { return 2; }
-  uint32_t Release() override { return 1; }
-  HRESULT Notify(int32_t code, intptr_t, intptr_t) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      codes_.push_back(code);
-    }
-    if (code == EC_COMPLETE) complete.Set();
-    return S_OK;
-  }
-  void Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    codes_.clear();
-    complete.Reset();
-  }
-  int Count(int32_t code) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    int n = 0;
-    for (int32_t c : codes_) n += c == code;
-    return n;
-  }
-  HRESULT AddFilter(IBaseFilter*, const char16_t*) override { return E_NOTIMPL; }
-  HRESULT RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
-  HRESULT EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
-  HRESULT FindFilterByName(const char16_t*, IBaseFilter**) override { return E_NOTIMPL; }
-  HRESULT ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  HRESULT Reconnect(IPin*) override { return E_NOTIMPL; }
-  HRESULT Disconnect(IPin*) override { return E_NOTIMPL; }
-  HRESULT SetDefaultSyncSource() override { return E_NOTIMPL; }
-  Event complete{true, false};
-
- private:
-  std::mutex mutex_;
-  std::vector<int32_t> codes_;
-};
+#include "tests/movie/dshow/test_filters.h"
 
 class PushSource;
 

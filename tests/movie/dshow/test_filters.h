@@ -4,6 +4,7 @@
 // caller); the sink accepts a list of types, proposes another and records what it gets.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "host/kernel/sync.h"
@@ -104,7 +105,8 @@ class TestSink final : public D_CFilterBase {
   TestSinkPin pin_;
 };
 
-// A graph stand-in that records events and reconnect requests.
+// A graph stand-in that records events (written to from streaming and timer threads)
+// and reconnect requests.
 class FakeGraph final : public IFilterGraph, public IMediaEventSink {
  public:
   HRESULT QueryInterface(REFIID iid, void** out) override {
@@ -115,8 +117,23 @@ class FakeGraph final : public IFilterGraph, public IMediaEventSink {
   uint32_t AddRef() override { return ++refs; }
   uint32_t Release() override { return --refs; }
   HRESULT Notify(int32_t code, intptr_t p1, intptr_t p2) override {
-    events.push_back({code, p1, p2});
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      events.push_back({code, p1, p2});
+    }
+    if (code == EC_COMPLETE) complete.Set();
     return S_OK;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events.clear();
+    complete.Reset();
+  }
+  int Count(int32_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int n = 0;
+    for (const Event& e : events) n += e.code == code;
+    return n;
   }
   HRESULT AddFilter(IBaseFilter*, const char16_t*) override { return E_NOTIMPL; }
   HRESULT RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
@@ -130,10 +147,15 @@ class FakeGraph final : public IFilterGraph, public IMediaEventSink {
     int32_t code;
     intptr_t p1, p2;
   };
-  std::vector<Event> events;
+  std::vector<Event> events;  // read once the threads are done
+  ::Event complete{true, false};
   IPin* reconnected = nullptr;
-  uint32_t refs = 1;
+  std::atomic<uint32_t> refs{1};
+
+ private:
+  std::mutex mutex_;
 };
+using EventLog = FakeGraph;
 
 // A framework filter (count 0 when made) with one reference for the caller.
 template <typename F>

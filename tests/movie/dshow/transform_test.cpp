@@ -157,9 +157,7 @@ TEST_F(Transforms, TheTransformBaseInvertsEveryKeptSampleAndReportsTheFirstDrop)
     for (int i = 0; i < 64; ++i) want.push_back(static_cast<uint8_t>(~((k * 64 + i) * 7)));
   }
   EXPECT_EQ(sink->bytes, want);
-  int qualityEvents = 0;
-  for (auto& e : graph.events) qualityEvents += e.code == EC_QUALITY_CHANGE;
-  EXPECT_EQ(qualityEvents, 1);
+  EXPECT_EQ(graph.Count(EC_QUALITY_CHANGE), 1);
 }
 
 TEST_F(Transforms, ACopyAcrossDifferingAllocatorsKeepsEverythingButTheBuffer) {
