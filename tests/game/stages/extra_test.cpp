@@ -13,37 +13,6 @@ namespace {
 
 class Extra : public PlayFixture {};
 
-TEST_F(Extra, PlaysThroughEveryMeetingAndBothFightsToTheEnding) {
-  for (bool firing : {false, true}) {
-    SCOPED_TRACE(firing);
-    // Boss 0's kind in phases 16, 17 and 18: the record swaps make the lead alternate.
-    int maxPhase = 0, maxTalk = 0, leaderKind[3] = {};
-    bool held = false;
-    ASSERT_GT(PlayThrough(8, 4, firing, 200000, [&] {
-      maxPhase = std::max(maxPhase, g_bossPhase);
-      maxTalk = std::max(maxTalk, g_talkActive);
-      if (g_bossPhase == 1 && g_stageFrame == 1341) held = true;
-      if (g_bossPhase >= 16 && g_bossPhase <= 18) leaderKind[g_bossPhase - 16] = g_bosses[0].kind;
-    }), 0);
-    EXPECT_EQ(g_scene, 7);  // the next step's dispatch moves it on to the ending (500)
-    EXPECT_EQ(maxPhase, 20);
-    EXPECT_EQ(maxTalk, 66);
-    EXPECT_EQ(leaderKind[0], 4);
-    EXPECT_EQ(leaderKind[1], 6);
-    EXPECT_EQ(leaderKind[2], 4);
-    // A non-firing player outlasts every card: the first meeting keeps the frame cycling.
-    if (!firing) {
-      EXPECT_TRUE(held);
-    }
-    for (int slot = 0; slot <= 12; ++slot) {
-      EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1) << slot;
-    }
-    RunLogicStep();
-    EXPECT_EQ(g_scene, 500);
-    EXPECT_EQ(g_stageOver, 1);
-  }
-}
-
 TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {
   StartAt(8, 4, 4615);
   PlaceEnemy(3, 40, 10, 100);

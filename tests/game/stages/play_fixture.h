@@ -121,12 +121,6 @@ class PlayFixture : public ::testing::Test {
     }
     return -1;
   }
-  // Card slots [first, last] of a run on `difficulty` were each tried exactly once.
-  static void ExpectEachCardTriedOnce(int difficulty, int first, int last) {
-    for (int slot = first; slot <= last; ++slot) {
-      EXPECT_EQ(SpellCardHistory[0][GetSpellCardId(difficulty, slot)].attempts, 1) << slot;
-    }
-  }
   // Plays each card slot in [first, last] alone in spell practice on every difficulty, still
   // and firing: the play must end within the budget with the card tried once; `check` adds
   // the caller's facts about the finished play.

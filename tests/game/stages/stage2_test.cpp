@@ -12,24 +12,6 @@ namespace {
 
 class Stage2 : public PlayFixture {};
 
-TEST_F(Stage2, PlaysThroughToStage3OnEveryDifficulty) {
-  for (int difficulty = 0; difficulty < 4; ++difficulty) {
-    for (bool firing : {false, true}) {
-      SCOPED_TRACE(difficulty * 10 + firing);
-      int sawTalk = 0, maxPhase = 0;
-      ASSERT_GT(PlayThrough(2, difficulty, firing, 100000, [&] {
-        sawTalk = std::max(sawTalk, g_talkActive);
-        maxPhase = std::max(maxPhase, g_bossPhase);
-      }), 0);
-      EXPECT_EQ(g_scene, 3);
-      EXPECT_EQ(g_stageFrame, 0);
-      EXPECT_GE(sawTalk, 27);
-      EXPECT_EQ(maxPhase, 5);
-      ExpectEachCardTriedOnce(difficulty, 3, 5);
-    }
-  }
-}
-
 TEST_F(Stage2, RandomWavesDrawLeaveAngleThenDiveAngleThenX) {
   struct Case {
     int frame;

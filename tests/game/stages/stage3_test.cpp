@@ -13,26 +13,6 @@ namespace {
 
 class Stage3 : public PlayFixture {};
 
-TEST_F(Stage3, PlaysThroughToStage4OnEveryDifficulty) {
-  for (int difficulty = 0; difficulty < 4; ++difficulty) {
-    for (bool firing : {false, true}) {
-      SCOPED_TRACE(difficulty * 10 + firing);
-      int sawTalk = 0, maxPhase = 0, maxLasers = 0;
-      ASSERT_GT(PlayThrough(3, difficulty, firing, 100000, [&] {
-        sawTalk = std::max(sawTalk, g_talkActive);
-        maxPhase = std::max(maxPhase, g_bossPhase);
-        maxLasers = std::max(maxLasers, LiveLasers());
-      }), 0);
-      EXPECT_EQ(g_scene, 4);
-      EXPECT_EQ(g_stageFrame, 0);
-      EXPECT_GE(sawTalk, 22);
-      EXPECT_EQ(maxPhase, 6);
-      EXPECT_LT(maxLasers, kLaserSlots);
-      ExpectEachCardTriedOnce(difficulty, 6, 9);
-    }
-  }
-}
-
 TEST_F(Stage3, CarrierOrbsFireFromWholePixelsAndGoWithTheCarrierOnly) {
   StartAt(3, 1, 1000);
   Enemy& carrier = PlaceEnemy(21, 0, 60, 300);

@@ -11,26 +11,6 @@ namespace {
 
 class Stage4 : public PlayFixture {};
 
-TEST_F(Stage4, PlaysThroughToStage5OnEveryDifficulty) {
-  for (int difficulty = 0; difficulty < 4; ++difficulty) {
-    for (bool firing : {false, true}) {
-      SCOPED_TRACE(difficulty * 10 + firing);
-      int sawTalk = 0, maxPhase = 0, trioShown = 0;
-      ASSERT_GT(PlayThrough(4, difficulty, firing, 100000, [&] {
-        sawTalk = std::max(sawTalk, g_talkActive);
-        maxPhase = std::max(maxPhase, g_bossPhase);
-        if (g_talkActive == 7) trioShown = g_bosses[1].state == 1 && g_bosses[2].state == 1;
-      }), 0);
-      EXPECT_EQ(g_scene, 5);
-      EXPECT_EQ(g_stageFrame, 0);
-      EXPECT_GE(sawTalk, 46);
-      EXPECT_EQ(maxPhase, 7);
-      EXPECT_TRUE(trioShown);
-      ExpectEachCardTriedOnce(difficulty, 10, 14);
-    }
-  }
-}
-
 TEST_F(Stage4, OrbitEnemiesShareOneTableOfSixBullets) {
   Begin(4, 3);
   Step();

@@ -22,31 +22,6 @@ class Stage6 : public PlayFixture {
   }
 };
 
-TEST_F(Stage6, PlaysThroughToTheEndingOnEveryDifficulty) {
-  for (int difficulty = 0; difficulty < 4; ++difficulty) {
-    for (bool firing : {false, true}) {
-      SCOPED_TRACE(difficulty * 10 + firing);
-      int sawTalk = 0, maxPhase = 0;
-      ASSERT_GT(PlayThrough(6, difficulty, firing, 100000, [&] {
-        sawTalk = std::max(sawTalk, g_talkActive);
-        maxPhase = std::max(maxPhase, g_bossPhase);
-      }), 0);
-      ASSERT_EQ(g_scene, 7);
-      EXPECT_EQ(maxPhase, 8);
-      // No continue was used: the score ends in 0 and the first ending was told.
-      EXPECT_EQ(g_player.score % 10, 0);
-      EXPECT_GE(sawTalk, 38);
-      EXPECT_LT(sawTalk, 50);
-      ExpectEachCardTriedOnce(difficulty, 20, 25);
-      EXPECT_EQ(StageProgress[0][difficulty], 6);
-      // The dispatcher turns scene 7 into the ending once.
-      Step();
-      EXPECT_EQ(g_scene, 500);
-      EXPECT_EQ(g_stageOver, 1);
-    }
-  }
-}
-
 TEST_F(Stage6, EndingConversationFollowsTheScoresLastDigit) {
   struct Case {
     int scene, score, talk, stageOver;
