@@ -100,29 +100,4 @@ TEST(DeterminismTest, RecordingMergesRepeatsUpTo255) {
   EXPECT_EQ(g_replayStepCount, 301);
 }
 
-// The real stage scripts under random input: recorded and played back alike.
-TEST(DeterminismTest, RealStagePlaysBackStepForStep) {
-  const PlaySetup setup{1, 3, 0, 0x1234567u};
-  g_stageScriptOverride = nullptr;
-  BeginPlay(setup);
-  uint32_t seed = 31;
-  std::vector<uint64_t> live;
-  int bossSteps = 0;
-  for (int k = 0; k < 8000 && !g_stageOver; ++k) {
-    SetLiveInput(SoakInput(&seed) | kInputShot);
-    RunLogicStep();
-    if (g_gameOverPending) ContinuePlay();
-    bossSteps += g_bosses[0].state != 0;
-    live.push_back(HashPlayState());
-  }
-  EXPECT_GT(bossSteps, 0);  // the run reached a boss
-  std::vector<ReplayPair> pairs(g_replayPairs, g_replayPairs + g_replayPairCount);
-  BeginPlayback(setup, pairs.data(), static_cast<int>(pairs.size()));
-  for (size_t k = 0; k < live.size(); ++k) {
-    RunLogicStep();
-    if (g_gameOverPending) ContinuePlay();
-    ASSERT_EQ(PlaybackHash(), live[k]) << "step " << k;
-  }
-}
-
 }  // namespace
