@@ -24,12 +24,6 @@ void ExpectSeeksMatch(Converter& conv, const Bytes& reference, std::initializer_
   }
 }
 
-Bytes Mp3Tone(int seconds10ths, int channels, int rate, int kbps, std::vector<int16_t>* pcm = nullptr) {
-  std::vector<int16_t> tone = TestTone(rate * seconds10ths / 10, channels, rate);
-  if (pcm) *pcm = tone;
-  return EncodeMp3(tone, channels, rate, kbps);
-}
-
 }  // namespace
 
 TEST(WaveDecoder, PcmFormsDecodeByteExact) {
@@ -210,7 +204,7 @@ TEST(Mp3Decoder, DecodesWholeFramesEqualToLibmpg123AndSkipsTags) {
                {2, 48000, 192, true, true, false}, {1, 16000, 24, false, false, true}};
   for (const Case& k : cases) {
     SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate);
-    Bytes mp3 = Mp3Tone(13, k.channels, k.rate, k.kbps);
+    Bytes mp3 = EncodeMp3(TestTone(k.rate * 13 / 10, k.channels, k.rate), k.channels, k.rate, k.kbps);
     Bytes reference = DecodeMp3WithMpg123(mp3);
     Bytes file;
     if (k.id3v2) {
@@ -244,7 +238,7 @@ TEST(Mp3Decoder, DecodesWholeFramesEqualToLibmpg123AndSkipsTags) {
 }
 
 TEST(Mp3Decoder, TruncatedAndGarbageFilesEndCleanly) {
-  Bytes mp3 = Mp3Tone(5, 2, 44100, 128);
+  Bytes mp3 = EncodeMp3(TestTone(44100 / 2, 2, 44100), 2, 44100, 128);
   Bytes reference = DecodeMp3WithMpg123(mp3);
   // The last frame cut in half: counted, not decodable, so the decode ends short of it.
   Bytes cut(mp3.begin(), mp3.end() - 200);
@@ -296,10 +290,13 @@ size_t LameExtension(int channels, bool mpeg1) {
   return 4 + (mpeg1 ? (channels == 1 ? 17 : 32) : (channels == 1 ? 9 : 17)) + 8 + 4 + 4 + 100 + 4;
 }
 
-// Byte offset of frame `n` (0 is the first).
-size_t FrameOffset(const Bytes& mp3, int n) {
+// Byte offset of frame `n` (0 is the first); with `count`, how many whole frames the file holds.
+size_t FrameOffset(const Bytes& mp3, int n, int* count = nullptr) {
   size_t at = 0;
-  for (MpegFrameInfo f; n > 0 && ParseMpegFrameHeader(mp3.data() + at, &f) == 0; --n) at += f.frameLength;
+  MpegFrameInfo f;
+  for (int i = 0; i < n && at + 4 <= mp3.size() && ParseMpegFrameHeader(mp3.data() + at, &f) == 0 &&
+                  at + f.frameLength <= mp3.size(); ++i)
+    at += f.frameLength, count ? ++*count : 0;
   return at;
 }
 
@@ -358,7 +355,7 @@ TEST(Mp3Decoder, DamagedOrOverclaimingTagsNeverCutMoreThanTheFileHolds) {
       {"delay changed, CRC not", [&](Bytes& b) { setDelayAndPadding(b, 100, 200); }, false},
       {"tag name damaged", [&](Bytes& b) { b[36] = 'X', FixLameCrc(b, lame); }, false},
       {"delay and padding at their largest", [&](Bytes& b) { setDelayAndPadding(b, 4095, 4095), FixLameCrc(b, lame); }, true},
-      {"last three frames cut off", [&](Bytes& b) { b.resize(FrameOffset(b, CountMp3Frames(b, nullptr) - 3)); }, true},
+      {"last three frames cut off", [&](Bytes& b) { int n = 0; FrameOffset(b, 1 << 20, &n), b.resize(FrameOffset(b, n - 3)); }, true},
       {"only two audio frames", [&](Bytes& b) { b.resize(FrameOffset(b, 3)); }, true},
       {"more delay than two frames hold",
        [&](Bytes& b) { b.resize(FrameOffset(b, 3)), setDelayAndPadding(b, 4095, 0), FixLameCrc(b, lame); }, true},

@@ -169,26 +169,6 @@ size_t DecodeMp3BytesWithMpg123(const Bytes& mp3) {
   return total;
 }
 
-int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame) {
-  static const int kBitrates[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-  static const int kRates[3] = {44100, 48000, 32000};
-  size_t pos = 0;
-  int frames = 0;
-  while (pos + 4 <= mp3.size()) {
-    const uint8_t* b = mp3.data() + pos;
-    if (b[0] != 0xFF || (b[1] & 0xFE) != 0xFA) {  // MPEG-1 layer III only
-      ++pos;
-      continue;
-    }
-    int len = 144000 * kBitrates[b[2] >> 4] / kRates[(b[2] >> 2) & 3] + ((b[2] >> 1) & 1);
-    if (pos + len > mp3.size()) break;
-    ++frames;
-    pos += len;
-  }
-  if (samplesPerFrame) *samplesPerFrame = 1152;
-  return frames;
-}
-
 Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate) {
   vorbis_info vi;
   vorbis_info_init(&vi);

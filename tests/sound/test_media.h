@@ -43,8 +43,6 @@ Bytes DecodeMp3GaplessWithMpg123(const Bytes& mp3);
 // The PCM byte count of the whole file as libmpg123 reads it out into one reused
 // buffer: the reference that decoding speed is measured against.
 size_t DecodeMp3BytesWithMpg123(const Bytes& mp3);
-// Frame count by walking frame headers from the first frame.
-int CountMp3Frames(const Bytes& mp3, int* samplesPerFrame);
 
 // Ogg Vorbis encoded with libvorbisenc (quality 0.4); files concatenate into chains.
 Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate);
