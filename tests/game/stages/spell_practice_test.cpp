@@ -50,6 +50,22 @@ TEST_F(SpellPractice, EveryCardOfStages1And2RunsFromEntryToTheEndOfThePlay) {
   }
 }
 
+// The cards of stages 3 to 6 on every difficulty, still and firing, and every Extra card
+// firing: each play ends within its budget with its card tried once.
+TEST_F(SpellPractice, EveryCardOfStages3To6AndTheExtraRunsToTheEndOfThePlay) {
+  const auto bossGone = [](int, bool) { EXPECT_EQ(g_bosses[0].state, 0); };
+  PlayEveryCardInPractice(6, 9, 8000, bossGone);
+  PlayEveryCardInPractice(10, 14, 20000, [](int, bool) { EXPECT_EQ(g_gameSpeed % 10, 0); });
+  PlayEveryCardInPractice(14, 19, 8000, bossGone);
+  PlayEveryCardInPractice(20, 25, 8000);
+  for (int slot = 0; slot <= 16; ++slot) {
+    SCOPED_TRACE(slot);
+    ASSERT_GT(PlayThrough(200 + slot, 4, true, 12000), 0);
+    EXPECT_EQ(g_stageOver, 1);
+    EXPECT_EQ(SpellCardHistory[0][102 + slot].attempts, 1);
+  }
+}
+
 TEST_F(SpellPractice, LastExtraCardOpensWithItsConversation) {
   Begin(216, 4, 7);  // Extra slot 16: id 118, whatever the character
   ASSERT_EQ(PracticeCardId(), 118);

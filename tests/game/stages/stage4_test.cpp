@@ -236,8 +236,4 @@ TEST_F(Stage4, TrioCardsCrossFollowsThePlayerUntilItStands) {
   }
 }
 
-TEST_F(Stage4, EveryCardInSpellPracticeRunsToTheEndOfThePlay) {
-  PlayEveryCardInPractice(10, 14, 20000, [](int, bool) { EXPECT_EQ(g_gameSpeed % 10, 0); });
-}
-
 }  // namespace

@@ -20,10 +20,6 @@ class Stage5 : public PlayFixture {
   }
 };
 
-TEST_F(Stage5, CardsRunInSpellPracticeToTheEndOfThePlay) {
-  PlayEveryCardInPractice(14, 19, 8000, [](int, bool) { EXPECT_EQ(g_bosses[0].state, 0); });
-}
-
 TEST_F(Stage5, GunnerFiresOnlyFromItsOwnLiveSatellites) {
   // Normal: each satellite's fan at age m4 - 30 is 7 directions x 3 layers.
   for (int lost : {0, 1, 2}) {

@@ -195,8 +195,4 @@ TEST_F(Stage6, LastCardFiresNothingFromOrbitsItCouldNotMake) {
   EXPECT_TRUE(PoolsUntouchedOutside());
 }
 
-TEST_F(Stage6, EveryCardRunsAloneInSpellPracticeToTheEndOfThePlay) {
-  PlayEveryCardInPractice(20, 25, 8000);
-}
-
 }  // namespace
