@@ -83,7 +83,6 @@ TEST_F(Movies, FramesFollowTheClockAndAMovieThatIsNotLoopedEndsOnItsLastFrame) {
       {1, 0, 0, 0, 1},       {1, 16000, 0, 0, 1},    {1, 17000, 1, 0, 1},  {1, 100000, 3, 0, 1},
       {1, 350000, 10, 0, 1},  // 10.5 rounds to even (13.5 below to 14)
       {1, 383000, 11, 0, 1},  {1, 400000, 11, 1, 0},  // the second look at the last frame ends it
-      {1, 900000, 11, 1, 0},
       {3, 383000, 11, 0, 1},  {3, 400000, 0, 0, 1},   {3, 450000, 2, 0, 1}, {3, 2000000, 0, 0, 1},
       {0, 500000, 11, 1, 0},  // play type 0 plays once
   };
