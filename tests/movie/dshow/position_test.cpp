@@ -159,19 +159,6 @@ TEST_F(Position, EveryCallReachesUpstreamExceptARateOfZero) {
                                       "put_PrerollTime", "put_Rate", "get_Rate", "CanSeekForward",
                                       "CanSeekBackward"}));
 
-  // There is no type library here: the automation module cannot be loaded.
-  uint32_t count = 0;
-  ITypeInfo* info = nullptr;
-  DISPID id = 0;
-  EXPECT_EQ(position->GetTypeInfoCount(&count), S_OK);
-  EXPECT_EQ(count, 1u);
-  EXPECT_EQ(position->GetTypeInfo(1, 0, &info), TYPE_E_ELEMENTNOTFOUND);
-  EXPECT_EQ(position->GetTypeInfo(0, 0, &info), MakeHresult(0x8007007E));
-  EXPECT_EQ(position->GetIDsOfNames(GUID_NULL, nullptr, 0, 0, &id), MakeHresult(0x8007007E));
-  EXPECT_EQ(position->Invoke(0, IID_IMediaPosition, 0, 0, nullptr, nullptr, nullptr, nullptr),
-            DISP_E_UNKNOWNINTERFACE);
-  EXPECT_EQ(position->Invoke(0, GUID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr), MakeHresult(0x8007007E));
-
   position->Release();
   seeking->Release();
   init->Release();
