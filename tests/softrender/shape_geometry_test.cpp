@@ -1,6 +1,5 @@
 // The flat triangle and lines against the naive model, plus the coverage rules the model
-// cannot check by itself: no gap between triangles that share an edge, batched lines, and
-// draws cut by the draw area.
+// cannot check by itself: no gap between triangles that share an edge and draws cut by the draw area.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -97,28 +96,6 @@ TEST(TriangleCoverage, TrianglesSharingAnEdgeLeaveNoGap) {
       for (int x = first; first >= 0 && x <= last; ++x)
         ASSERT_TRUE(any.count({x, y})) << "gap at " << x << "," << y << " in fan " << n;
     }
-  }
-}
-
-TEST(Lines, BoxOutlineTouchesEveryOutlinePixelOnce) {
-  CountingState(40, 40);
-  for (auto [l, t, r, b] : {std::tuple{3, 4, 20, 15}, {0, 0, 40, 40}, {5, 5, 7, 9}}) {
-    Canvas dst(40, 40);
-    const SoftLineRecord box[4] = {{l, t, r - 1, t, 1, 99},
-                                   {r - 1, t, r - 1, b - 1, 1, 99},
-                                   {r - 1, b - 1, l, b - 1, 1, 99},
-                                   {l, b - 1, l, t, 1, 99}};
-    SoftDrawLines(&dst.view, box, 4);
-    for (int y = 0; y < 40; ++y)
-      for (int x = 0; x < 40; ++x) {
-        const bool onOutline = x >= l && x < r && y >= t && y < b &&
-                               (x == l || x == r - 1 || y == t || y == b - 1);
-        ASSERT_EQ(dst.At(x, y), onOutline ? 1u : 0u) << x << "," << y;
-      }
-    Canvas none(40, 40);
-    SoftDrawLines(&none.view, box, 0);
-    SoftDrawLines(&none.view, box, -1);
-    EXPECT_TRUE(none.Covered().empty());
   }
 }
 
