@@ -102,17 +102,15 @@ class PlayFixture : public ::testing::Test {
   }
 
   // Plays `scene` from a clear card history with an untouchable player, still or firing,
-  // until the scene changes or the play ends, checking the pools and calling `watch` after
-  // every step; the step count, or -1 past the budget or on a pool written past its end.
-  int PlayThrough(int scene, int difficulty, bool firing, int budget,
-                  const std::function<void()>& watch = nullptr) {
+  // until the scene changes or the play ends, checking the pools after every step; the
+  // step count, or -1 past the budget or on a pool written past its end.
+  int PlayThrough(int scene, int difficulty, bool firing, int budget) {
     SpellCardHistory.Clear();
     Begin(scene, difficulty);
     for (int step = 0; step < budget; ++step) {
       g_player.invulnerable = 1 << 20;
       SetLiveInput(firing ? FiringInput(step) : 0);
       RunLogicStep();
-      if (watch) watch();
       if (!PoolsUntouchedOutside()) {
         ADD_FAILURE() << "a pool was written past its end at step " << step;
         return -1;
