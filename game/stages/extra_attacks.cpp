@@ -320,6 +320,11 @@ void Card107(int t) {
     }
     for (KeptLaser& laser : g_extraCards.gunnerLaser) laser = {};
   }
+  // The loop step only sets the timer back: the pair neither swing nor fire on it.
+  if (t == 580) {
+    boss.phaseTimer = 99;
+    return;
+  }
   if (t >= 100) {
     const double c = std::cos(S(1) * kPi / 180);
     if (EnemyBullet* e = Live(kept[1])) e->angle = (3 - c) * 90;
@@ -366,7 +371,6 @@ void Card107(int t) {
     ShootRing(1, 0, 2, 15, 0, 0, 5, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim);
     ShootRing(1, 0, 2, 15, 0, 0, 5, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, aim + 180);
   }
-  if (t == 580) boss.phaseTimer = 99;
 }
 
 // ---------------------------------------------------------------------------

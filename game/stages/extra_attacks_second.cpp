@@ -88,6 +88,11 @@ void RunCard111(AttackStep&) {
     S(4) = Rand(90);
     Lattice();
   }
+  // The loop step only sets the timer back: no rotation, volley or mirroring on it.
+  if (t == 460) {
+    B().phaseTimer = 99;
+    return;
+  }
   if (t >= 100 && Every(t - 100, 90)) {
     static constexpr double kPlaces[3][2] = {{224, 294}, {324, 121}, {124, 121}};
     const int first = static_cast<int>(S(0));
@@ -105,7 +110,6 @@ void RunCard111(AttackStep&) {
               0.0, AimFromBoss(slot));
   }
   MirrorBullets();
-  if (t == 460) B().phaseTimer = 99;
 }
 
 // ---------------------------------------------------------------------------
@@ -327,6 +331,18 @@ void RunCard114(AttackStep&) {
   }
   if (b0.hp < b0.maxHp / 2.0) S(4) = std::max(S(4), 5.0);
   if (b0.hp < b0.maxHp / 4.0) S(4) = std::max(S(4), 10.0);
+  // The loop step moves the card on to its next stage and fires nothing.
+  if (t == 700) {
+    b0.phaseTimer = 99;
+    if (S(3) == 1) {
+      S(1) = 0;
+      S(2) = 1;
+      S(3) = 2;
+    }
+    if (S(3) == 2) SetBossAnimation(0, 0, 600);
+    if (S(4) < 10) S(4) += 1;
+    return;
+  }
   if (t < 100) return;
   if (t <= 218 && t % 2 == 0) {
     for (double x : {114.0, 334.0}) {
@@ -366,16 +382,6 @@ void RunCard114(AttackStep&) {
     S(3) = 1;
     RunBossChargeEffect(0, 0);
     ShakePlayfield(0, 30);
-  }
-  if (t == 700) {
-    b0.phaseTimer = 99;
-    if (S(3) == 1) {
-      S(1) = 0;
-      S(2) = 1;
-      S(3) = 2;
-    }
-    if (S(3) == 2) SetBossAnimation(0, 0, 600);
-    if (S(4) < 10) S(4) += 1;
   }
 }
 
@@ -421,6 +427,12 @@ void RunCard116(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 75) S(0) = 1;
+  // The loop step only turns the sign and sets the timer back: its enemies keep still.
+  if (t == 550) {
+    S(0) = -S(0);
+    b0.phaseTimer = 99;
+    return;
+  }
   if (t == 100) SetBossAnimation(0, 0, 330);
   if (t >= 100 && t <= 400 && Every(t, 5)) {
     const double a = 50 * S(0) * std::sin(1.8 * t * kDeg);
@@ -475,10 +487,6 @@ void RunCard116(AttackStep&) {
       ShootBulletChain(10, 1, 100, e.x, e.y, 1.0, 0.03, 5.0, 2.0, 270.0);
       ShootBulletChain(10, 1, 100, e.x, e.y, 1.0, 0.03, 5.0, 2.0, k == 24 ? 180.0 : 360.0);
     }
-  }
-  if (t == 550) {
-    S(0) = -S(0);
-    b0.phaseTimer = 99;
   }
 }
 

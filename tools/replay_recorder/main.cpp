@@ -3,9 +3,11 @@
 // what its play-back must show: the final score, the step count and the state hash
 // after every 600th step.
 //
-//   record_replays <folder>
+//   record_replays <folder> [name ...]
 //
-// Run it again, and commit what it writes, whenever play changes on purpose.
+// Run it again, and commit what it writes, whenever play changes on purpose. Naming
+// replays records only those: a saved replay carries its recording date, so the others
+// are left as they are.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -190,10 +192,11 @@ bool Record(const Recording& r, const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: record_replays <folder>\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: record_replays <folder> [name ...]\n");
     return 2;
   }
+  const std::vector<std::string> names(argv + 2, argv + argc);
   const Recording recordings[] = {
       {"stage1_easy", 11, 0, 0, 0x1001u, 0},    {"stage1_lunatic", 11, 3, 7, 0x1003u, 0},
       {"stage2_easy", 12, 0, 7, 0x2001u, 0},    {"stage2_lunatic", 12, 3, 0, 0x2003u, 0},
@@ -201,9 +204,18 @@ int main(int argc, char** argv) {
       {"stage4_easy", 14, 0, 7, 0x4001u, 0},    {"stage4_lunatic", 14, 3, 7, 0x4003u, 0},
       {"stage5_easy", 15, 0, 0, 0x5001u, 0},    {"stage5_lunatic", 15, 3, 7, 0x5003u, 0},
       {"stage6_easy", 16, 0, 7, 0x6001u, 0},    {"stage6_lunatic", 16, 3, 7, 0x6403u, 0},
-      {"extra", 8, 4, 7, 0x8404u, 0},           {"main_normal", 1, 1, 7, 0x0101u, 3},
+      {"extra", 8, 4, 7, 0x8408u, 0},           {"main_normal", 1, 1, 7, 0x0101u, 3},
   };
   bool ok = true;
-  for (const Recording& r : recordings) ok = Record(r, argv[1]) && ok;
+  size_t recorded = 0;
+  for (const Recording& r : recordings) {
+    if (!names.empty() && std::find(names.begin(), names.end(), r.name) == names.end()) continue;
+    ok = Record(r, argv[1]) && ok;
+    ++recorded;
+  }
+  if (recorded < names.size()) {
+    std::fprintf(stderr, "record_replays: a named replay is not in the set\n");
+    return 2;
+  }
   return ok ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // Rules that cut across the stage scripts and cards, each checked where it once went
 // wrong: the non-spell's last step, a card's loop step, enemy firing by slot, truncated
 // origins and the Extra cards' set-up values.
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -97,6 +98,94 @@ TEST_F(StageRules, StageSixCardsDoNothingMoreOnTheirLoopStep) {
     EXPECT_EQ(LasersBornThisStep(), 0);
     EXPECT_EQ(DrawsSince(counter), 0u);
     EXPECT_EQ(BehaviourParamsOf(34), orbitDrift);
+  }
+}
+
+// The Extra cards' loop steps do what the loop names and no more: every looping card
+// sets its timer back, changes only the scratch values it names, draws only what it
+// names and fires nothing. `change` turns the scratch values from before the step into
+// those expected after it; `draw` is the step's first draw, when it makes one.
+TEST_F(StageRules, ExtraCardsOnlyLoopOnTheirLoopStep) {
+  using Scratch = double[5];
+  struct Case {
+    int slot, loopTimer, draws;
+    std::function<void()> arrange;
+    std::function<void(Scratch& s, int draw)> change;
+  };
+  const auto flip0 = [](Scratch& s, int) { s[0] = -s[0]; };
+  const Case cases[] = {
+      {0, 490, 1, nullptr, [](Scratch& s, int draw) { s[0] = 250 + draw % 50; }},
+      {1, 520, 0, nullptr, flip0},
+      {2, 189, 0, nullptr, nullptr},
+      {3, 1600, 0, nullptr, flip0},
+      {4, 460, 0, nullptr, nullptr},
+      {5, 580, 0, nullptr, nullptr},
+      {6, 280, 0, nullptr,
+       [](Scratch& s, int) {
+         s[0] = -s[0];
+         s[3] += 1;
+       }},
+      {7, 460, 0, nullptr,
+       [](Scratch& s, int) {
+         s[2] = AngleToPlayer(g_bosses[0].x, g_bosses[0].y) + 180;
+         s[4] = -s[4];
+       }},
+      {8, 160, 0, nullptr,
+       [](Scratch& s, int) {
+         s[0] = -s[0];
+         s[2] += s[4];
+         s[3] -= 20;
+       }},
+      {9, 460, 0, nullptr, nullptr},
+      {10, 400, 0, nullptr, nullptr},
+      {12, 700, 0, nullptr, [](Scratch& s, int) { s[4] += 1; }},
+      // Charged in the cycle before: the loop opens the card's second stage.
+      {12, 700, 0, [] { g_attackScratch.values[3] = 1; },
+       [](Scratch& s, int) {
+         s[1] = 0;
+         s[2] = 1;
+         s[3] = 2;
+         s[4] += 1;
+       }},
+      // In the second stage, with the boss fan firing every 3 steps and the rings every 9.
+      {12, 700, 0,
+       [] {
+         g_attackScratch.values[3] = 2;
+         g_attackScratch.values[4] = 6;
+       },
+       [](Scratch& s, int) { s[4] += 1; }},
+      {13, 280, 0, nullptr, [](Scratch& s, int) { s[1] += 1; }},
+      {14, 550, 0, nullptr, flip0},
+      {15, 640, 0, nullptr,
+       [](Scratch& s, int) {
+         s[0] = -s[0];
+         s[1] += 2;
+         s[3] = 0;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "card " << 102 + c.slot);
+    RunCardTo(4, c.slot, c.loopTimer - 1);
+    if (c.arrange) c.arrange();
+    Scratch expected;
+    std::copy_n(g_attackScratch.values, 5, expected);
+    const uint32_t serial = g_bulletSerial, counter = g_randomCounter;
+    int enemies = 0;
+    for (const Enemy& e : g_enemies) enemies += e.active != 0;
+    Step();
+    ASSERT_EQ(g_bosses[0].phaseTimer, 99);
+    EXPECT_EQ(g_bulletSerial, serial) << "bullets fired";
+    EXPECT_EQ(LasersBornThisStep(), 0);
+    int after = 0;
+    for (const Enemy& e : g_enemies) after += e.active != 0;
+    EXPECT_EQ(after, enemies);
+    EXPECT_EQ(DrawsSince(counter), static_cast<uint32_t>(c.draws));
+    const uint32_t now = g_randomCounter;
+    g_randomCounter = counter;
+    const int draw = c.draws != 0 ? NextRandom() : 0;
+    g_randomCounter = now;
+    if (c.change) c.change(expected, draw);
+    for (int k = 0; k < 5; ++k) EXPECT_DOUBLE_EQ(g_attackScratch.values[k], expected[k]) << k;
   }
 }
 
