@@ -60,9 +60,12 @@ TEST_P(ReplaySet, PlaysBackThroughItsStoredStatesToItsScore) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kept, ReplaySet,
-    ::testing::Values("stage1_easy", "stage1_lunatic", "stage2_easy", "stage2_lunatic",
-                      "stage3_easy", "stage3_lunatic", "stage4_easy", "stage4_lunatic",
-                      "stage5_easy", "stage5_lunatic", "stage6_easy", "stage6_lunatic", "extra",
+    ::testing::Values("stage1_easy", "stage1_normal", "stage1_hard", "stage1_lunatic",
+                      "stage2_easy", "stage2_normal", "stage2_hard", "stage2_lunatic",
+                      "stage3_easy", "stage3_normal", "stage3_hard", "stage3_lunatic",
+                      "stage4_easy", "stage4_normal", "stage4_hard", "stage4_lunatic",
+                      "stage5_easy", "stage5_normal", "stage5_hard", "stage5_lunatic",
+                      "stage6_easy", "stage6_normal", "stage6_hard", "stage6_lunatic", "extra",
                       "main_normal"),
     [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
