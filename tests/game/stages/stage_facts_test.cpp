@@ -2,11 +2,13 @@
 // and where the waves spawn, the first volley of each enemy firing rule, each card's
 // settings, and how many random values each card draws on its drawing steps. One table
 // and one driver per kind of fact, over stages 1 to 6 and the Extra stage.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "game/stages/extra_stage.h"
 #include "game/stages/stage1.h"
@@ -181,6 +183,310 @@ TEST_F(StageFacts, WavesSpawnAtTheirFramesAndSlotsAlikeOnEveryDifficulty) {
       EXPECT_EQ(FirstDifference(seen, expected), "") << "difficulty " << difficulty;
       if (firstPrint == 0) firstPrint = print;
       EXPECT_EQ(print, firstPrint) << "difficulty " << difficulty << " spawns other enemies";
+    }
+  }
+}
+
+// Each spawn as the stage's tables give it: "frames slot hp x,y kind:speed@angle", the
+// last being the first segment (the first move). Frames are "F" or "F..L/P"; the slot
+// is "S", "S+k" (k more at each later frame) or "S..T" (one spawn per slot at one
+// frame); a number is "v", "v+i" or "v-i" (i more or less at each later frame or slot)
+// or "v~n" (drawn: from v up to v + n, exclusive). An angle of 720 or more is aimed at
+// the player, plus the excess. The same on every difficulty.
+struct SpawnFacts {
+  int scene;
+  std::vector<const char*> lines;
+};
+const SpawnFacts kSpawnFacts[] = {
+    {1,
+     {"50..110/20 0+2 10 50,0 3:2@260", "50..110/20 1+2 10 100,0 3:2@260",
+      "50..110/20 9+2 10 400,0 3:2@280", "50..110/20 10+2 10 350,0 3:2@280",
+      "550..610/20 0+2 20 50,0 3:2@260", "550..610/20 1+2 20 100,0 3:2@260",
+      "730..790/20 9+2 20 400,0 3:2@280", "730..790/20 10+2 20 350,0 3:2@280",
+      "3050..3140/30 0+2 20 50,0 3:3@270", "3050..3140/30 1+2 20 100,0 3:3@270",
+      "3250..3340/30 9+2 20 400,0 3:3@270", "3250..3340/30 10+2 20 350,0 3:3@270",
+      "620 8 100 124,0 1:3@270", "820 17 100 324,0 1:3@270", "1050 18 350 224,0 1:2@270",
+      "1450 26 300 224,0 1:2@270", "1450 27 200 29,180 1:2@0", "1450 28 200 420,180 1:2@180",
+      "3500 8 200 124,0 1:2.5@270", "3500 17 200 324,0 1:2.5@270", "4150 0 400 224,0 1:2@270",
+      "1150 19..25 30 134+30,200 0:0@0", "3800..3840/10 18+2 50 374-40,100+20 0:0@0",
+      "3800..3840/10 19+2 50 74+40,100+20 0:0@0", "4250 1 100 134,128 0:0@0",
+      "4250 2 100 164,168 0:0@0", "4250 3 100 194,192 0:0@0", "4250 4 100 224,200 0:0@0",
+      "4250 5 100 254,192 0:0@0", "4250 6 100 284,168 0:0@0", "4250 7 100 314,128 0:0@0"}},
+    {2,
+     {"220..310/10 0+2 120 82~285,0 1:3@250~40", "220..310/10 1+2 120 82~285,0 1:3@250~40",
+      "500 29 400 224,0 1:2@270", "600..690/30 20+2 50 29,50 1:2@320",
+      "600..690/30 21+2 50 420,50 1:2@220", "860..890/30 20+2 50 29,50 1:2@320",
+      "860..890/30 21+2 50 420,50 1:2@220", "1100..1260/20 20+1 30 324,0 1:2@720",
+      "1100..1260/20 0+1 120 60~100,0 1:2@250~40", "1400..1560/20 20+1 30 124,0 1:2@720",
+      "1400..1560/20 0+1 120 260~100,0 1:2@250~40", "1700..1860/20 20+1 30 324,0 1:2@720",
+      "1700..1860/20 0+1 120 60~100,0 1:2@250~40", "3000..3300/300 22 100 324,0 1:3@720",
+      "3000..3300/300 23 100 124,0 1:3@720", "3000..3300/300 24 100 224,0 1:3@720",
+      "3150 25 100 324,0 1:3@720", "3150 26 100 124,0 1:3@720", "3150 27 100 224,0 1:3@720",
+      "3420..3510/10 0+2 140 100,0 1:3@270", "3420..3510/10 1+2 140 0,100 1:3@0",
+      "3820..3910/10 0+2 140 348,0 1:3@270", "3820..3910/10 1+2 140 0,380 1:3@0",
+      "4200 20 400 79,0 1:2@-60", "4200 21 400 350,0 1:2@240",
+      "4420..4540/30 0+2 120 348,0 1:3@270", "4420..4540/30 1+2 120 100,480 1:3@90",
+      "4700 28 400 274,0 1:2@270", "4700 29 400 174,0 1:2@270",
+      "5000..5120/60 22+1 60 384-30,0 1:2@265", "5000..5120/60 25+1 60 64+30,0 1:2@275"}},
+    {3,
+     {"120..210/10 0+2 130 324,0 3:3@270", "120..210/10 1+2 130 374,0 3:3@270",
+      "620..710/10 0+2 130 124,0 3:3@270", "620..710/10 1+2 130 74,0 3:3@270",
+      "920..1010/10 0+2 130 0,340 3:3@0", "920..1010/10 1+2 130 0,390 3:3@0",
+      "1220..1310/10 0+2 130 324,480 3:3@90", "1220..1310/10 1+2 130 374,480 3:3@90",
+      "1520..1610/10 0+2 130 420,140 3:3@180", "1520..1610/10 1+2 130 420,90 3:3@180",
+      "4900..4990/10 0+2 130 0,340 3:3@0", "4900..4990/10 1+2 130 450,340 3:3@180",
+      "5600..5690/10 0+2 130 0,140 4:3@0", "5600..5690/10 1+2 130 450,140 4:3@180",
+      "3800..3840/10 0+2 120 0,100 1:3@0", "3800..3840/10 1+2 120 450,150 1:3@180",
+      "4000..4040/10 10+2 120 0,150 1:3@0", "4000..4040/10 11+2 120 450,200 1:3@180",
+      "4260..4340/20 0+4 120 324,0 1:3@280", "4260..4340/20 1+4 120 324,0 1:3@260",
+      "4260..4340/20 2+4 120 124,0 1:3@280", "4260..4340/20 3+4 120 124,0 1:3@260",
+      "4460..4540/20 0+4 120 304,0 1:3@280", "4460..4540/20 1+4 120 304,0 1:3@260",
+      "4460..4540/20 2+4 120 144,0 1:3@280", "4460..4540/20 3+4 120 144,0 1:3@260",
+      "860 20 200 324,0 1:3@260", "1160 21 200 124,0 1:3@280", "1460 20 200 324,0 1:3@260",
+      "3700..4100/200 22+2 100 324-20,0 1:2@260", "3700..4100/200 23+2 100 124+20,0 1:2@280",
+      "4260 28 600 224,0 1:2@270", "4800 20 400 104,0 1:3@290", "4800 21 400 344,0 1:3@250",
+      "5500 29 1000 224,0 1:2.7@270"}},
+    {4,
+     {"60 0 400 224,175 0:3@270", "60 1 400 274,120 0:3@270", "60 2 400 174,120 0:3@270",
+      "820 3 250 448,240 1:3@150", "900..960/20 4+1 30 0,40 1:3@720", "980 26 250 0,240 1:3@30",
+      "1060..1120/20 8+1 30 420,40 1:3@720", "1140 27 300 448,150 1:4@170",
+      "1220..1280/20 4+1 50 0,40 1:3@720", "1500..1800/100 12+1 300 420,90 7:1@190",
+      "1550..1850/100 16+1 300 0,90 7:1@-10", "2300 24 200 440,20 1:2@200",
+      "2360..2420/60 20+1 30 0,40 1:3@300", "2360..2420/60 22+1 30 420,40 1:3@240",
+      "2450 25 200 10,20 1:2@340", "2700 28 500 224,0 1:3@270",
+      "2760..2820/60 20+1 30 294,0 1:2@270", "2760..2820/60 22+1 30 154,0 1:2@270",
+      "3050 24 200 174,0 1:2@330", "3050 25 200 274,0 1:2@210", "4560 27 200 224,0 1:3@270",
+      "4560..4700/20 4+1 30 10,120 1:3@-20", "4720..4860/20 4+1 30 440,120 1:3@200",
+      "4900 3 200 448,240 1:3@150", "4900 26 200 0,240 1:3@30",
+      "4960..5080/60 4+3 20 10,120 1:3@-20", "5140..5260/60 5+3 20 440,120 1:3@200",
+      "5400 6 350 274,0 1:3@270", "5460 8 60 74,80 0:3@270", "5470 9 60 114,130 0:3@270",
+      "5480 10 60 74,180 0:3@270", "5490 11 60 114,230 0:3@270", "5600 7 350 174,0 1:3@270",
+      "5660 12 60 374,80 0:3@270", "5670 13 60 334,130 0:3@270", "5680 14 60 374,180 0:3@270",
+      "5690 15 60 334,230 0:3@270", "6000 20 200 448,40 7:3@210", "6000 21 200 0,40 7:3@-30",
+      "6000 22 200 448,340 7:3@150", "6000 23 200 0,340 7:3@30",
+      "6020..6080/20 24+1 40 440,120 1:3@200", "6160..6220/20 24+1 40 10,120 1:3@-20",
+      "6350 0 200 10,150 7:2@0", "6350 1 200 440,150 7:2@180", "6410 2 300 224,0 7:2@270",
+      "6410 3 300 224,0 7:2@270", "6420..6480/20 24+1 40 440,120 1:3@200",
+      "6560..6620/20 24+1 40 10,120 1:3@-20", "6900 29 750 224,0 1:3.7@270",
+      "6960 4 100 224,0 1:2.7@270", "6960 5 100 124,0 1:2.7@270", "6960 28 100 324,0 1:2.7@270"}},
+    {5,
+     {"90..130/10 0+1 30 29,450-50 1:2@0", "90..130/10 5+1 30 420,450-50 1:2@180",
+      "710 10 300 448,240 1:3@150", "710 11 300 0,240 1:3@30",
+      "790..810/10 0+1 30 29,20+50 1:1@0", "790..810/10 5+1 30 420,20+50 1:1@180",
+      "1060..1150/30 14+1 50 448,100 1:2+1@185+10", "1180 12 200 60,0 1:3@290",
+      "1340..1430/30 14+1 50 0,100 1:2+1@355-10", "1460 13 200 380,0 1:3@250",
+      "1650..1680/30 14 100 448,100 1:2@190", "1650..1680/30 16 100 0,100 1:2@350",
+      "1790 12 150 60,0 1:3@290", "1790 13 150 380,0 1:3@250", "2200 18 50 0,400 1:4@10",
+      "2200 19 50 448,400 1:4@170", "2260 14 50 0,400 1:2@0", "2260 15 50 448,400 1:2@180",
+      "2380 20 50 0,400 1:3@-10", "2380 21 50 448,400 1:3@190", "2440 16 50 0,400 1:4@0",
+      "2440 17 50 448,400 1:4@180", "2500 22 50 0,400 1:3@10", "2500 23 50 448,400 1:3@170",
+      "4200 18 100 448,180 1:3@150", "4200 19 100 0,180 1:3@30", "4250 20 100 448,240 1:3@150",
+      "4250 21 100 0,240 1:3@30", "4300 22 100 448,180 1:3@150", "4300 23 100 0,180 1:3@30",
+      "4560 24 200 448,240 1:3@150", "4560 25 200 0,240 1:3@30", "4740 26 250 448,240 1:3@150",
+      "4740 27 250 0,240 1:3@30", "4920 24 300 288,0 1:2@270", "4920 25 300 160,0 1:2@270",
+      "5200..5280/20 0+1 30 29,150 0:0@0", "5200..5280/20 5+1 30 420,150 0:0@0",
+      "5500 1 500 224,0 1:3@270", "5600..5680/20 2+1 130 374,0 0:0@0",
+      "5600..5680/20 7+1 130 74,0 0:0@0", "5740..5820/20 2+1 130 0,140 3:3@0",
+      "5740..5820/20 7+1 130 450,140 4:3@180", "6100 18 100 0,180 1:4@10",
+      "6100 19 100 448,180 1:4@170", "6280 20 100 0,180 1:3@-10", "6280 21 100 448,180 1:3@190",
+      "6400 22 100 0,180 1:3@10", "6400 23 100 448,180 1:3@170", "6700 24 500 0,50 1:4@330",
+      "7000..7300/300 14 500 0,100-50 1:3@300", "7000..7300/300 15 500 0,100-50 1:3.5@320",
+      "7000..7300/300 17 500 448,100-50 1:3.5@220", "7000..7300/300 16 500 448,100-50 1:3@240",
+      "7350 24 500 0,100 1:3@300", "7350 25 500 0,100 1:3.5@350", "7350 12 500 448,100 1:3.5@190",
+      "7350 26 500 448,100 1:3@240", "7400 27 500 0,350 1:3@330", "7400 28 500 0,350 1:3.5@0",
+      "7400 13 500 448,350 1:3.5@180", "7400 29 500 448,350 1:3@230"}},
+    {6,
+     {"240 0 200 0,50 1:4@330", "270 1 200 440,50 1:4@210", "300 2 200 0,110 1:4@300",
+      "330 3 200 440,110 1:4@240", "700..790/15 6+1 60 29,50+15 1:3@320",
+      "700..790/15 14+1 60 420,50+15 1:3@220", "815 13 60 29,165 1:3@320",
+      "815 21 60 420,165 1:3@220", "1230 22 200 0,0 1:4@310", "1230 23 200 440,0 1:4@230",
+      "1290..1350/60 6+1 60 29,50 1:3@300", "1290..1350/60 10+1 60 29,100 1:3@340",
+      "1290..1350/60 14+1 60 420,50 1:3@240", "1290..1350/60 18+1 60 420,100 1:3@200",
+      "1800 4 350 0,50 1:4@330", "1800 5 350 440,50 1:4@210"}},
+    {8,
+     {"150..210/20 0+2 30 50,0 3:2@260", "150..210/20 1+2 30 100,0 3:2@260",
+      "150..210/20 9+2 30 400,0 3:2@280", "150..210/20 10+2 30 350,0 3:2@280",
+      "680 8 150 324,0 1:3@270", "700..760/20 0+2 30 50,0 3:2@260",
+      "700..760/20 1+2 30 100,0 3:2@260", "820 17 150 124,0 1:3@270",
+      "840..900/20 9+2 30 400,0 3:2@280", "840..900/20 10+2 30 350,0 3:2@280",
+      "1920..1960/10 0+2 200 100,0 1:3@270", "1920..1960/10 1+2 200 0,100 1:3@0",
+      "1970..2010/10 10+2 200 330,0 1:3@270", "1970..2010/10 11+2 200 440,150 1:3@180",
+      "2400 20 400 274,0 1:2@270", "2400 21 400 174,0 1:2@270",
+      "2520..2640/30 0+2 250 348,0 1:3@270", "2520..2640/30 1+2 250 100,480 1:3@90",
+      "3720 28 600 224,0 1:2@270", "3820..3900/20 0+4 120 324,0 1:3@280",
+      "3820..3900/20 1+4 120 324,0 1:3@260", "3820..3900/20 2+4 120 124,0 1:3@280",
+      "3820..3900/20 3+4 120 124,0 1:3@260", "4200 29 700 224,0 1:2@270",
+      "4320..4400/20 0+4 200 324,0 3:3@270", "4320..4400/20 1+4 200 374,0 3:3@270",
+      "4320..4400/20 2+4 200 124,0 3:3@270", "4320..4400/20 3+4 200 74,0 3:3@270",
+      "5520 27 250 448,240 1:3@150", "5530 28 250 0,240 1:3@30", "5540 29 250 224,0 1:3@270",
+      "6000..6090/10 0+1 400 44+40,80 0:3@270", "6000..6090/10 10+1 400 404-40,400 0:3@270",
+      "7320 0 100 0,180 1:4@20", "7380 1 100 448,180 1:4@160", "7440 2 100 0,180 1:3@-10",
+      "7500 3 100 448,180 1:3@190", "7560 4 100 0,180 1:3@10", "7620 5 100 448,180 1:3@170",
+      "7900 23 500 0,50 1:3@300", "7900 14 500 0,50 1:3.5@320", "7925 24 500 448,50 1:3.5@220",
+      "7925 15 500 448,50 1:3@240", "7950 25 500 0,100 1:3@300", "7950 16 500 0,100 1:3.5@350",
+      "7975 12 500 448,100 1:3.5@190", "7975 19 500 448,100 1:3@240",
+      "8000 17 500 0,350 1:3@330", "8000 21 500 0,350 1:3.5@0", "8025 13 500 448,350 1:3.5@180",
+      "8025 22 500 448,350 1:3@230", "9120 0 200 0,50 1:4@330", "9150 1 200 440,50 1:4@210",
+      "9210 2 200 0,150 1:4@300", "9240 3 200 440,150 1:4@240", "9300 4 200 0,100 1:4@315",
+      "9330 5 200 440,100 1:4@225", "9390 0 200 0,50 1:4@330", "9420 1 200 440,50 1:4@210"}},
+};
+
+// One number of a spawn fact at step j: fixed, stepped, or drawn within a range.
+struct FactNumber {
+  double value = 0, step = 0, range = 0;
+};
+FactNumber ParseNumber(const std::string& text) {
+  FactNumber n;
+  size_t split = text.find_first_of("+-~", 1);
+  n.value = std::stod(text.substr(0, split));
+  if (split == std::string::npos) return n;
+  const double rest = std::stod(text.substr(split + 1));
+  if (text[split] == '~') n.range = rest;
+  else n.step = text[split] == '+' ? rest : -rest;
+  return n;
+}
+
+// Whether `seen` is the number at step j, with `aimFrom` for aimed angle codes.
+::testing::AssertionResult Matches(const char* what, double seen, const FactNumber& n, int j,
+                                   const double* aimFrom = nullptr) {
+  double expected = n.value + j * n.step;
+  if (aimFrom != nullptr && expected >= 720) {
+    expected = AngleToPlayer(aimFrom[0], aimFrom[1]) + expected - 720;
+  }
+  const bool ok = n.range != 0 ? seen >= expected && seen < expected + n.range
+                               : std::fabs(seen - expected) < 1e-9;
+  if (ok) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << what << " " << seen << ", listed " << expected
+                                       << (n.range != 0 ? " and up" : "");
+}
+
+TEST_F(StageFacts, EverySpawnStartsWithItsHitPointsPlaceAndFirstMove) {
+  for (const SpawnFacts& facts : kSpawnFacts) {
+    for (int difficulty = 0; difficulty < 5; ++difficulty) {
+      if ((DifficultiesOf(facts.scene) >> difficulty & 1) == 0) continue;
+      Begin(facts.scene, difficulty);
+      Step();
+      for (const char* line : facts.lines) {
+        SCOPED_TRACE(testing::Message() << "stage " << facts.scene << " difficulty "
+                                        << difficulty << ": " << line);
+        std::istringstream in(line);
+        std::string frames, slots, hp, place, move;
+        in >> frames >> slots >> hp >> place >> move;
+        int first = 0, last = 0, period = 1;
+        if (std::sscanf(frames.c_str(), "%d..%d/%d", &first, &last, &period) != 3) {
+          last = first = std::stoi(frames);
+        }
+        int slot = 0, lastSlot = 0, slotStep = 0;
+        if (std::sscanf(slots.c_str(), "%d..%d", &slot, &lastSlot) != 2) {
+          lastSlot = slot;
+          std::sscanf(slots.c_str(), "%d+%d", &slot, &slotStep);
+        }
+        const size_t comma = place.find(','), colon = move.find(':'), at = move.find('@');
+        const FactNumber x = ParseNumber(place.substr(0, comma));
+        const FactNumber y = ParseNumber(place.substr(comma + 1));
+        const int kind = std::stoi(move.substr(0, colon));
+        const FactNumber speed = ParseNumber(move.substr(colon + 1, at - colon - 1));
+        const FactNumber angle = ParseNumber(move.substr(at + 1));
+        int j = 0;
+        for (int frame = first; frame <= last; frame += period) {
+          for (int s = slot; s <= lastSlot; ++s, ++j) {
+            RunWavesAt(facts.scene, frame);
+            const int at = s + (first == last ? 0 : j * slotStep);
+            const Enemy& e = g_enemies[at];
+            ASSERT_EQ(e.active, 1) << "frame " << frame << " slot " << at;
+            EXPECT_EQ(e.hp, std::stoi(hp)) << "frame " << frame;
+            EXPECT_TRUE(Matches("x", e.x, x, j)) << "frame " << frame;
+            EXPECT_TRUE(Matches("y", e.y, y, j)) << "frame " << frame;
+            EXPECT_EQ(e.seg1.kind, kind) << "frame " << frame;
+            EXPECT_TRUE(Matches("speed", e.seg1.speed, speed, j)) << "frame " << frame;
+            const double from[2] = {e.x, e.y};
+            EXPECT_TRUE(Matches("angle", e.seg1.angle, angle, j, from)) << "frame " << frame;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Each mid-boss (the Extra stage: each meeting during the waves): the frame it is made
+// and its kind, the frame its fight starts and the phase, the frames in which the
+// timeline sends it away (to exitX, -50 over 120 steps; none where first is 0) or, on
+// the Extra stage, holds the frame (R - 360 .. R - 1, set back from R), and the frame
+// its end resumes the waves at (every later frame set back to it; `always`: any frame).
+struct MidBossWindow {
+  int scene, made, kind, fight, phase;
+  int first, last;
+  double exitX;
+  int endPhase, resume;
+  bool always;
+};
+const MidBossWindow kMidBossWindows[] = {
+    {1, 2100, 2, 2230, 1, 2331, 4099, 0, 2, 3630, false},
+    {2, 2100, 3, 2230, 1, 2331, 4099, 0, 0, 0, false},  // its end is inline in phase 1
+    {3, 2000, 3, 2230, 1, 0, 0, 0, 2, 4130, false},
+    {4, 3200, 6, 4201, 1, 0, 0, 0, 0, 0, false},  // the trio, framed by conversations
+    {5, 3079, 6, 3180, 1, 3281, 4999, 420, 2, 4500, false},
+    {6, 2399, 4, 2520, 1, 0, 0, 0, 2, 4500, true},
+    {8, 1100, 2, 1240, 1, 1340, 1699, 0, 2, 1700, true},
+    {8, 2900, 3, 3110, 3, 3140, 3499, 0, 4, 3500, true},
+    {8, 4700, 1, 4910, 5, 4940, 5299, 0, 6, 5300, true},
+    {8, 6500, 5, 6710, 7, 6740, 7099, 0, 9, 7100, true},
+    {8, 8300, 6, 8510, 10, 8540, 8899, 0, 12, 8900, true},
+};
+
+TEST_F(StageFacts, MidBossesComeFightAndLeaveInTheirWindows) {
+  for (const MidBossWindow& w : kMidBossWindows) {
+    for (int difficulty = 0; difficulty < 5; ++difficulty) {
+      if ((DifficultiesOf(w.scene) >> difficulty & 1) == 0) continue;
+      SCOPED_TRACE(testing::Message() << "stage " << w.scene << " difficulty " << difficulty
+                                      << " made at " << w.made);
+      StartAt(w.scene, difficulty, w.made - 1);
+      Step();
+      EXPECT_EQ(g_bosses[0].state, 0);
+      Step();
+      EXPECT_NE(g_bosses[0].state, 0);
+      EXPECT_EQ(g_bosses[0].kind, w.kind);
+
+      StartAt(w.scene, difficulty, w.fight);
+      InitBoss(0, 0, w.kind, 224.0, 150.0);
+      Step();
+      EXPECT_EQ(g_bossPhase, w.phase) << "at " << w.fight;
+
+      if (w.scene == 8) {
+        // The meeting's phase holds the frame inside its window.
+        for (int frame : {w.first - 1, w.first, w.last, w.resume}) {
+          StartPhase(8, difficulty, w.phase, w.kind, 1);
+          g_stageFrame = frame;
+          Step();
+          EXPECT_EQ(g_stageFrame, (frame == w.resume ? w.first : frame) + 1) << "at " << frame;
+        }
+      } else {
+        // The timeline sends a boss still there away inside the window only.
+        const std::vector<int> frames = w.first != 0
+                                            ? std::vector<int>{w.first - 1, w.first, w.last, w.last + 1}
+                                            : std::vector<int>{2600, 4099};
+        for (int frame : frames) {
+          StartAt(w.scene, difficulty, frame);
+          InitBoss(0, 0, w.kind, 224.0, 150.0);
+          Step();
+          const bool leaves = frame >= w.first && frame <= w.last && w.first != 0;
+          EXPECT_EQ(g_bosses[0].state, leaves ? 3 : 1) << "at " << frame;
+          if (!leaves) continue;
+          EXPECT_EQ(g_bosses[0].targetX, w.exitX);
+          EXPECT_EQ(g_bosses[0].targetY, -50.0);
+          EXPECT_EQ(g_bosses[0].moveFrames, 120.0);
+        }
+      }
+      if (w.endPhase == 0) continue;
+      // The end resumes the waves at the resume frame.
+      for (int frame : {w.resume - 100, w.resume + 100}) {
+        StartPhase(w.scene, difficulty, w.endPhase, w.kind, 0);
+        g_stageFrame = frame;
+        Step();
+        const int expected = w.always || frame > w.resume ? w.resume : frame;
+        EXPECT_EQ(g_stageFrame, expected + 1) << "ended at " << frame;
+        EXPECT_EQ(g_bossPhase, 0);
+      }
     }
   }
 }
