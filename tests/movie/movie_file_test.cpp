@@ -293,6 +293,92 @@ TEST_F(GraphMovies, AMovieWhoseSoundHasNowhereToGoPlaysItsPicturesOnTheClock) {
   }
 }
 
+// Waits, without sleeping, until `done` holds, calling UpdateMovieFrame meanwhile;
+// false after 10 s.
+template <class Done>
+bool UpdateUntil(int movie, Done done) {
+  const REFERENCE_TIME deadline = SteadyReferenceTime() + 100000000;
+  while (!done()) {
+    if (SteadyReferenceTime() > deadline) return false;
+    UpdateMovieFrame(movie, 0);
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+TEST_F(GraphMovies, ThePositionIsTheFilesThroughSeekPauseResumeLoopAndClose) {
+  struct Case {
+    const char* name;
+    FfmpegMovieSpec spec;
+  };
+  // Two seconds each; the sound, with the sound system down, is dropped on its clock.
+  const Case cases[] = {
+      {"mpeg4.avi", {"avi", AV_CODEC_ID_MPEG4, 0, 160, 120, 50, 25}},
+      {"mpeg4-aac.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 160, 120, 50, 25}},
+  };
+  constexpr REFERENCE_TIME kFrame = 400000, kSecond = 10000000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Write(c.name, c.spec);
+    const int movie = OpenMovie(path.c_str(), nullptr, nullptr, 0);
+    ASSERT_NE(movie, -1);
+    MovieRecord* r = GetMovieRecord(movie);
+    Event copied(false, false);
+    ManualReferenceClock* clock = WatchOnManualClock(movie, &copied);
+    int64_t first = -1;
+    r->mediaControl->Pause();
+    FILTER_STATE state;
+    ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);
+    ASSERT_EQ(r->mediaSeeking->GetCurrentPosition(&first), S_OK);
+    EXPECT_LT(first, kFrame);
+    // The position is that of the picture shown or held next: within a frame of the
+    // time played from where play began.
+    auto position = [&] {
+      int64_t p = -1;
+      EXPECT_EQ(r->mediaSeeking->GetCurrentPosition(&p), S_OK);
+      return p;
+    };
+    auto play = [&](REFERENCE_TIME from, int frames, const char* what) {
+      const REFERENCE_TIME span = frames * kFrame;
+      for (REFERENCE_TIME t = 0; t < span; t += kFrame) {
+        clock->Advance(kFrame);
+        ASSERT_EQ(WaitForObject(&copied, 5000), 0) << what << " at " << t;
+        UpdateMovieFrame(movie, 0);
+      }
+      EXPECT_NEAR(static_cast<double>(position()), static_cast<double>(from + span), kFrame + first) << what;
+    };
+    Resume(r);
+    ASSERT_EQ(WaitForObject(&copied, 5000), 0);  // the first picture, due at once
+    play(0, 2, "play");
+    // A seek goes on from where it went.
+    int64_t at = kSecond;
+    ASSERT_EQ(r->mediaSeeking->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning),
+              S_OK);
+    ASSERT_EQ(WaitForObject(&copied, 5000), 0);
+    play(kSecond, 12, "seek to 1 s, about half a second on");
+    // Paused, time passes and the position stays.
+    ASSERT_EQ(PauseMovieHandle(movie, 0), 0);
+    ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);  // the next picture is in
+    const int64_t held = position();
+    clock->Advance(kSecond / 4);
+    UpdateMovieFrame(movie, 0);
+    EXPECT_EQ(position(), held) << "paused";
+    // Resumed, it goes on from there.
+    Resume(r);
+    play(held, 2, "resumed");
+    // Looping, the end rewinds to the start.
+    r->playType = 3;
+    clock->Advance(kSecond);
+    ASSERT_TRUE(UpdateUntil(movie, [&] { return position() < kSecond; })) << "no rewind at the end";
+    EXPECT_EQ(r->paused, 0);
+    ASSERT_EQ(WaitForObject(&copied, 5000), 0);
+    play(0, 3, "looped");
+    CloseMovieHandle(movie);
+    EXPECT_EQ(GetMovieRecord(movie), nullptr);
+    clock->Release();
+  }
+}
+
 // A filter whose Pause and Run fail while it is told to.
 class Refuser final : public D_CFilterBase {
  public:
