@@ -163,8 +163,14 @@ void UpdateGraphMovieFrame(MovieRecord* r) {
   if (FAILED(r->mediaSeeking->GetCurrentPosition(&position)) || position < r->stopPosition) return;
   if ((r->playType & 2) != 0) {
     int64_t start = 0;
-    r->mediaSeeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-    r->mediaControl->Run();
+    // The seek of a running graph runs it again itself, and may fail at that.
+    if (FAILED(r->mediaSeeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                             AM_SEEKING_NoPositioning)) ||
+        FAILED(r->mediaControl->Run())) {
+      // Not playing, but still asked to: a later resume tries again.
+      WriteLog("ムービーの再生を開始できませんでした\n");
+      r->paused = 1;
+    }
   } else {
     r->playRequested = 0;
     r->paused = 1;

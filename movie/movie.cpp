@@ -186,7 +186,8 @@ int PauseMovieHandle(int handle, int keepRequest) {
     if (r->soundHandle != -1) StopSoundHandle(r->soundHandle);
     UpdateMovieFrame(handle, 0);
   } else if (r->mediaControl != nullptr) {
-    r->mediaControl->Pause();
+    // A graph that fails to pause has stopped: it is not playing either way.
+    if (FAILED(r->mediaControl->Pause())) WriteLog("ムービーの一時停止に失敗しました\n");
   } else {
     return 0;
   }
@@ -212,8 +213,10 @@ int ResumeAllMovies() {
       const double shown = 1000000.0 / info.framesPerSecond * GetTheoraCurrentFrame(r->decoder);
       r->startTime = g_movieClock() - std::llrint(shown);
       if (r->soundHandle != -1) PlaySoundHandle(r->soundHandle, playType, 0);
-    } else if (r->mediaControl != nullptr) {
-      r->mediaControl->Run();
+    } else if (r->mediaControl != nullptr && FAILED(r->mediaControl->Run())) {
+      // Left paused with its request, so the next resume tries again.
+      WriteLog("ムービーの再生を開始できませんでした\n");
+      continue;
     }
     r->paused = 0;
     r->playType = playType;

@@ -1,8 +1,10 @@
 // The movie layer's part in graphs made from movie files, and its start.
 #include "graphics/graph.h"
+#include "host/dshow/filters/audio_renderer.h"
 #include "host/dshow/filters/system_filters.h"
 #include "movie/movie.h"
 #include "platform/library.h"
+#include "platform/log.h"
 #include "platform/window.h"
 
 int CopyMovieFrameToGraph(MovieRecord* record, uint32_t graph) {
@@ -22,6 +24,7 @@ int BindMovieToGraph(int movie, int graph) {
 int StartMovieLayer() {
   InitYuvTables();
   RegisterSystemFilters();  // the graphs of movies the Theora decoder does not take
+  SetAudioRendererLog([](const char* line) { WriteLog(line); });
   SetPumpEntry(PumpEntry::DrawAllMovies, [] { DrawAllMovies(); });
   SetActivationHandlers([] { PauseAllMovies(); }, [] { ResumeAllMovies(); });
   const MovieGraphEntries entries = {OpenMovie, BindMovieToGraph, UpdateMovieFrame, CloseMovieHandle};

@@ -9,6 +9,7 @@
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
 #include "sound/sound_system.h"
+#include "host/dshow/filters/audio_renderer.h"
 #include "host/mci/mci.h"
 #include "sound/music.h"
 
@@ -131,6 +132,7 @@ int InitSoundSystem() {
   LogDevices();
   DeleteAllSoundHandles();
   MciSetAudioDevice(g_soundDevice);
+  SetAudioRendererDevice(g_soundDevice);  // movie sound plays through the same mixer
   // The pump drives the refill (one processor) and the music; the sequencer's end
   // notice comes back through the main window's queue.
   SetPumpEntry(PumpEntry::ProcessStreamSounds, ProcessStreamSounds);
@@ -171,6 +173,7 @@ int EndSoundSystem() {
   DeleteAllSoundHandles();
   EndMusicSystem();
   MciSetAudioDevice(nullptr);
+  SetAudioRendererDevice(nullptr);
   g_primaryBuffer->Stop();
   g_primaryBuffer->Release();
   g_primaryBuffer = nullptr;

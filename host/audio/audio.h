@@ -4,6 +4,7 @@
 // 8-bit unsigned or 16-bit signed PCM (1 or 2 channels, 100 to 200000 Hz) and are
 // mixed in software into the output (SDL2, or a manual clock for tests).
 // Every operation returns 0 on success and a negative code on failure.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -119,11 +120,15 @@ class AudioDevice {
   int CreateSoundBuffer(const AudioBufferDesc* desc, AudioBuffer** out);
   int DuplicateSoundBuffer(AudioBuffer* original, AudioBuffer** out);
   int GetCaps(AudioCaps* caps) const;
+  // A second owner (the movie renderer playing through the sound system's device);
+  // the output closes at the last Release.
+  void AddRef();
   void Release();
 
  private:
   AudioDevice();
   ~AudioDevice();
+  std::atomic<int32_t> refs_{1};
   std::unique_ptr<AudioMixer> mixer_;
   std::unique_ptr<AudioOutput> output_;
   bool initialized_ = false;

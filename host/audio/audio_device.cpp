@@ -288,7 +288,10 @@ int AudioDevice::GetCaps(AudioCaps* caps) const {
   return kAudioOk;
 }
 
+void AudioDevice::AddRef() { refs_.fetch_add(1); }
+
 void AudioDevice::Release() {
+  if (refs_.fetch_sub(1) != 1) return;
   if (output_) {
     output_->Stop();
     ManualAudioOutput* current = g_manualOutput.load();

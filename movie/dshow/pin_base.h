@@ -61,6 +61,8 @@ class D_CPinBase : public D_CComBase, public IPin, public IQualityControl {
   IPin* AsPin() { return this; }
   D_CFilterBase* Filter() const { return filter_; }
   const D_CMediaTypeRec& ConnectionType() const { return connectionType_; }
+  // Where the samples' times count from: the start of the last segment announced.
+  REFERENCE_TIME SegmentStart() const { return segmentStart_; }
 
  protected:
   HRESULT NegotiateType(IPin* receivePin, const AM_MEDIA_TYPE* type);

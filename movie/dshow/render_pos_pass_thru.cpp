@@ -3,13 +3,13 @@
 D_CRenderPosPassThru::D_CRenderPosPassThru(const char* objectName, IUnknown* outer, HRESULT* result, IPin* pin)
     : D_CPosPassThru(objectName, outer, result, pin) {}
 
-HRESULT D_CRenderPosPassThru::RecordSampleTimes(IMediaSample* sample) {
+HRESULT D_CRenderPosPassThru::RecordSampleTimes(IMediaSample* sample, REFERENCE_TIME segmentStart) {
   CriticalSectionGuard guard(positionLock_);
   REFERENCE_TIME start = 0, end = 0;
   HRESULT hr = sample->GetTime(&start, &end);
   if (FAILED(hr)) return hr;
-  start_ = start;
-  end_ = end;
+  start_ = start + segmentStart;
+  end_ = end + segmentStart;
   reset_ = false;
   return S_OK;
 }

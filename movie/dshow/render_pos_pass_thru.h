@@ -8,7 +8,9 @@ class D_CRenderPosPassThru : public D_CPosPassThru {
  public:
   D_CRenderPosPassThru(const char* objectName, IUnknown* outer, HRESULT* result, IPin* pin);
 
-  HRESULT RecordSampleTimes(IMediaSample* sample);
+  // The sample's times count from `segmentStart`; the position is kept in the media's
+  // own time, so that after a seek it reads on from where the seek went.
+  HRESULT RecordSampleTimes(IMediaSample* sample, REFERENCE_TIME segmentStart = 0);
   HRESULT LastSampleTimes(REFERENCE_TIME* start, REFERENCE_TIME* end) override;
   HRESULT ClearSampleTimes();
   HRESULT EndOfStreamTimes();

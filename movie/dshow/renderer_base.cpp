@@ -400,7 +400,7 @@ HRESULT D_CRendererBase::PrepareSample(IMediaSample* sample) {
     inReceive_ = false;
     return E_UNEXPECTED;
   }
-  if (position_ != nullptr) position_->RecordSampleTimes(sample);
+  if (position_ != nullptr) position_->RecordSampleTimes(sample, inputPin_->SegmentStart());
   if (streaming_ && !ScheduleDraw(sample)) {
     inReceive_ = false;
     return VFW_E_SAMPLE_REJECTED;

@@ -1,6 +1,7 @@
 #include "host/dshow/filters/audio_renderer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -12,6 +13,16 @@
 #include "movie/dshow/input_pin_base.h"
 
 namespace {
+
+std::mutex g_deviceMutex;
+AudioDevice* g_device = nullptr;  // one reference, ours
+std::atomic<void (*)(const char*)> g_log{nullptr};
+
+AudioDevice* AcquireDevice() {
+  std::lock_guard<std::mutex> lock(g_deviceMutex);
+  if (g_device) g_device->AddRef();
+  return g_device;
+}
 
 // Formats the mixer plays, from a connection type.
 bool PlayableFormat(const AM_MEDIA_TYPE& type, WaveFormatEx* format) {
@@ -125,6 +136,10 @@ class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicA
     return hr;
   }
 
+  int64_t BytesTaken() {
+    std::lock_guard<std::mutex> lock(audio_);
+    return static_cast<int64_t>(taken_);
+  }
   // Copies the sample's bytes into the buffer, waiting for room while it plays.
   HRESULT Write(const uint8_t* data, uint32_t length);
   // Waits until everything written has been heard, then reports the end.
@@ -178,17 +193,20 @@ class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicA
   Event wake_{true, false};  // set: stopping or flushing, nothing may wait
   std::mutex audio_;         // everything below; never held while waiting
   AudioDevice* device_ = nullptr;
-  AudioBuffer* buffer_ = nullptr;
+  AudioBuffer* buffer_ = nullptr;  // null while open: no output, the sound is dropped
+  bool open_ = false;
   WaveFormatEx format_{};
   uint32_t size_ = 0;
   bool playing_ = false;
   uint32_t cursor_ = 0;    // play cursor at the last look
   uint64_t written_ = 0;   // bytes written since Open
   uint64_t played_ = 0;    // bytes played since Open
+  uint64_t taken_ = 0;     // bytes received since Open
   int32_t volume_ = 0;
   int32_t balance_ = 0;
   // The clock: its last answer and the steady time then; while playing, the answer at
-  // the start of play and the bytes played by then.
+  // the start of play and the bytes played by then (without output, the bytes that
+  // would have been).
   REFERENCE_TIME lastTime_ = 0;
   REFERENCE_TIME lastSteady_ = SteadyReferenceTime();
   REFERENCE_TIME anchorTime_ = 0;
@@ -228,25 +246,29 @@ HRESULT AudioRendererPin::EndFlush() {
 HRESULT AudioRenderer::Open() {
   std::lock_guard<std::mutex> lock(audio_);
   if (!PlayableFormat(pin_.ConnectionType(), &format_)) return VFW_E_TYPE_NOT_ACCEPTED;
-  device_ = AudioDevice::Create();
-  if (!device_) return E_OUTOFMEMORY;
   // One second of sound between the stream and the speaker.
   const uint32_t bytes = std::max<uint32_t>(format_.samplesPerSec, 1) * format_.blockAlign;
   const AudioBufferDesc desc{kBufferCtrlVolume | kBufferCtrlPan | kBufferGlobalFocus | kBufferGetCurrentPosition2,
                              bytes, &format_};
-  if (device_->Initialize(nullptr) != kAudioOk || device_->CreateSoundBuffer(&desc, &buffer_) != kAudioOk) {
+  device_ = AcquireDevice();
+  if (device_ && device_->CreateSoundBuffer(&desc, &buffer_) != kAudioOk) {
     device_->Release();
     device_ = nullptr;
     buffer_ = nullptr;
-    return E_FAIL;
   }
-  buffer_->SetVolume(volume_);
-  buffer_->SetPan(balance_);
+  if (buffer_) {
+    buffer_->SetVolume(volume_);
+    buffer_->SetPan(balance_);
+  } else if (auto log = g_log.load()) {
+    // The pictures still play: their clock does not need a speaker.
+    log("No audio output for the movie's sound: it is dropped, the clock keeps the time\n");
+  }
   size_ = bytes;
   ClockTimeLocked();
+  open_ = true;
   playing_ = false;
   cursor_ = 0;
-  written_ = played_ = anchorPlayed_ = 0;
+  written_ = played_ = anchorPlayed_ = taken_ = 0;
   wake_.Reset();
   return S_OK;
 }
@@ -259,15 +281,17 @@ void AudioRenderer::Close() {
   buffer_ = nullptr;
   device_ = nullptr;
   playing_ = false;
+  open_ = false;
 }
 
 void AudioRenderer::SetPlaying(bool on) {
   std::lock_guard<std::mutex> lock(audio_);
-  if (!buffer_ || playing_ == on) return;
+  if (!open_ || playing_ == on) return;
   UpdatePlayedLocked();
   anchorTime_ = ClockTimeLocked();
   anchorPlayed_ = played_;
   playing_ = on;
+  if (!buffer_) return;
   if (on) {
     buffer_->Play(0, 0, kPlayLooping);
   } else {
@@ -289,7 +313,15 @@ REFERENCE_TIME AudioRenderer::ClockTimeLocked() {
 }
 
 void AudioRenderer::UpdatePlayedLocked() {
-  if (!buffer_ || !playing_) return;
+  if (!open_ || !playing_) return;
+  if (!buffer_) {
+    // Without output a byte counts as heard once the clock has passed it.
+    const uint64_t perSecond = static_cast<uint64_t>(format_.samplesPerSec) * format_.blockAlign;
+    const uint64_t due = static_cast<uint64_t>(ClockTimeLocked() - anchorTime_) * perSecond / 10000000;
+    played_ = std::max(played_, anchorPlayed_ + due - due % format_.blockAlign);
+    written_ = std::max(written_, played_);
+    return;
+  }
   uint32_t cursor = 0;
   buffer_->GetCurrentPosition(&cursor, nullptr);
   const uint64_t delta = (cursor + size_ - cursor_) % size_;
@@ -303,6 +335,7 @@ void AudioRenderer::UpdatePlayedLocked() {
 }
 
 void AudioRenderer::CopyLocked(uint64_t at, const uint8_t* data, uint32_t length) {
+  if (!buffer_) return;
   void *p1 = nullptr, *p2 = nullptr;
   uint32_t n1 = 0, n2 = 0;
   if (buffer_->Lock(static_cast<uint32_t>(at % size_), length, &p1, &n1, &p2, &n2, 0) != kAudioOk) return;
@@ -326,13 +359,14 @@ HRESULT AudioRenderer::Write(const uint8_t* data, uint32_t length) {
   while (length > 0) {
     {
       std::lock_guard<std::mutex> lock(audio_);
-      if (!buffer_) return VFW_E_WRONG_STATE;
+      if (!open_) return VFW_E_WRONG_STATE;
       UpdatePlayedLocked();
       const uint64_t room = size_ - (written_ - played_);
       const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(length, room - room % format_.blockAlign));
       if (n > 0) {
         CopyLocked(written_, data, n);
         written_ += n;
+        taken_ += n;
         data += n;
         length -= n;
         continue;
@@ -349,7 +383,7 @@ HRESULT AudioRenderer::PlayOut() {
     {
       std::lock_guard<std::mutex> lock(audio_);
       UpdatePlayedLocked();
-      if (!buffer_) return S_OK;
+      if (!open_) return S_OK;
       if (State() == State_Running && played_ >= written_) break;
     }
     if (WaitForObject(&wake_, 1) == 0) return S_OK;  // stopped or flushed first
@@ -360,6 +394,25 @@ HRESULT AudioRenderer::PlayOut() {
 }
 
 }  // namespace
+
+void SetAudioRendererDevice(AudioDevice* device) {
+  if (device) device->AddRef();
+  AudioDevice* old = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_deviceMutex);
+    old = g_device;
+    g_device = device;
+  }
+  if (old) old->Release();
+}
+
+int64_t AudioRendererBytesTaken(IBaseFilter* filter) {
+  CLSID clsid{};
+  if (!filter || FAILED(filter->GetClassID(&clsid)) || clsid != CLSID_DSoundRender) return -1;
+  return static_cast<AudioRenderer*>(filter)->BytesTaken();
+}
+
+void SetAudioRendererLog(void (*write)(const char* line)) { g_log.store(write); }
 
 HRESULT CreateAudioRenderer(IUnknown* outer, REFIID iid, void** out) {
   return MakeObjectFor<AudioRenderer>(iid, out, outer);

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <thread>
 
+#include "host/audio/audio.h"
 #include "host/audio/output.h"
+#include "host/dshow/filters/audio_renderer.h"
 #include "host/com/class_registry.h"
 #include "host/dshow/filters/system_filters.h"
 #include "host/dshow/pin_walk.h"
@@ -143,6 +145,10 @@ TEST_F(SystemFilters, RenderersReportTheEndOnceRunningAndTheAudioOneTakesOnlyPcm
 
 TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnceEverythingIsHeard) {
   UseManualAudioOutput(true);
+  AudioDevice* device = AudioDevice::Create();
+  ASSERT_EQ(device->Initialize(nullptr), kAudioOk);
+  SetAudioRendererDevice(device);
+  device->Release();  // the renderers' reference keeps it
   TestSource* source = Add(MakeReferenced<TestSource>(), u"source");
   auto* pcm = new D_CMediaTypeRec;
   pcm->SetMajorType(MEDIATYPE_Audio);
@@ -218,6 +224,8 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
   CurrentManualAudioOutput()->Advance(44100);
   for (int16_t v : CurrentManualAudioOutput()->TakeCaptured()) ASSERT_EQ(v, 0);
   ASSERT_EQ(control->Stop(), S_OK);
+  SetAudioRendererDevice(nullptr);
+  EXPECT_EQ(CurrentManualAudioOutput(), nullptr);  // the last reference closed it
   UseManualAudioOutput(false);
 }
 

@@ -198,6 +198,11 @@ TEST_F(Position, TheRenderersCurrentPositionComesFromItsSampleUntilCleared) {
   REFERENCE_TIME end = 0;
   ASSERT_EQ(pass->LastSampleTimes(&start, &end), S_OK);
   EXPECT_EQ(end, 600);
+  // After a seek the samples count from the segment's start: the position is the media's.
+  ASSERT_EQ(pass->RecordSampleTimes(sample, 1000), S_OK);
+  ASSERT_EQ(pass->LastSampleTimes(&start, &end), S_OK);
+  EXPECT_EQ(start, 2200);
+  EXPECT_EQ(end, 2600);
   ASSERT_EQ(pass->EndOfStreamTimes(), S_OK);
   ASSERT_EQ(pass->GetCurrentPosition(&now), S_OK);
   EXPECT_EQ(now, 1554);  // the stop position, converted

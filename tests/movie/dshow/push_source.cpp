@@ -65,7 +65,8 @@ HRESULT PushSource::Seek(REFERENCE_TIME position) {
   JoinThread();
   pin_.DeliverEndFlush();
   next_ = static_cast<int>(position / period);
-  pin_.DeliverNewSegment(position, count * period, 1.0);
+  // Its samples keep the stream's own times after a seek, so they count from 0.
+  pin_.DeliverNewSegment(0, count * period, 1.0);
   segments.fetch_add(1);
   if (!IsStopped()) StartThread();
   return S_OK;
