@@ -148,8 +148,9 @@ HRESULT D_CMediaSampleObj::SetProperties(uint32_t size, const uint8_t* propertie
   if (properties == nullptr) return E_POINTER;
   AM_SAMPLE2_PROPERTIES p{};
   std::memcpy(&p, properties, std::min<size_t>(size, sizeof(p)));
-  if (size > sizeof(p) || p.cbData > sizeof(p)) return E_INVALIDARG;
+  // The record says how much of it is meant; a larger call size only reaches past it.
   const size_t n = std::min<uint32_t>(size, p.cbData);
+  if (n > sizeof(p) || p.cbData > sizeof(p)) return E_INVALIDARG;
 
   const bool flagsGiven = COVERS(n, dwSampleFlags);
   const uint32_t requested = flagsGiven ? p.dwSampleFlags : 0;

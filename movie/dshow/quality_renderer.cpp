@@ -105,7 +105,7 @@ HRESULT D_CQualityRenderer::DecideDrawTime(IMediaSample* sample, REFERENCE_TIME*
   REFERENCE_TIME real = now - runStart_.load();
   int32_t late = ClampLate(real - *start);
   supplierHandlesQuality_ = ReportQuality(late, real) == S_OK;
-  auto d = static_cast<int32_t>(*end - *start);
+  const int64_t d = *end - *start;
   if (d - duration_ > duration_ / 32 || duration_ - d > duration_ / 32) frameAverage_ = duration_ = d;
   bool justDropped = (supplierHandlesQuality_ && sample->IsDiscontinuity() == S_OK) || normalCount_ == -1;
   if (late > 0) {
@@ -137,7 +137,7 @@ HRESULT D_CQualityRenderer::DecideDrawTime(IMediaSample* sample, REFERENCE_TIME*
   }
   ++normalCount_;
   frameAverage_ = d;
-  *start += std::max(earliness_, -frameAverage_);
+  *start += std::max<int64_t>(earliness_, -frameAverage_);
   waitAverage_ = newWait;
   if (-late > 0) {
     frameTime_ = ClampLate(*start - lastDraw_);
@@ -160,10 +160,10 @@ HRESULT D_CQualityRenderer::ReportQuality(int32_t late, REFERENCE_TIME real) {
       q.Proportion = std::max(1000 - late / 10000, 500);
     } else if (waitAverage_ > 20000 && late < -20000) {
       // Whole thousands: the integer quotient comes first.
-      q.Proportion = waitAverage_ < frameAverage_ && frameAverage_ + 20000 > waitAverage_
-                         ? 1000 * (frameAverage_ / (frameAverage_ + 20000 - waitAverage_))
-                         : 2000;
-      q.Proportion = std::min(q.Proportion, 2000);
+      int64_t proportion = waitAverage_ < frameAverage_ && frameAverage_ + 20000 > waitAverage_
+                               ? 1000 * (frameAverage_ / (frameAverage_ + 20000 - waitAverage_))
+                               : 2000;
+      q.Proportion = static_cast<int32_t>(std::min<int64_t>(proportion, 2000));
     }
   }
   q.Late = late + renderAverage_ / 2;

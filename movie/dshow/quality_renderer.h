@@ -57,8 +57,9 @@ class D_CQualityRenderer : public D_CRendererBase, public IQualProp, public IQua
   int32_t earliness_ = 0;
   int32_t target_ = 0;
   int32_t waitAverage_ = 0;
-  int32_t frameAverage_ = 0;
-  int32_t duration_ = 0;
+  // Sample lengths: a 60 s sample times 10 does not fit 32 bits.
+  int64_t frameAverage_ = 0;
+  int64_t duration_ = 0;
   REFERENCE_TIME rememberedStamp_ = 0;
   int32_t framesDropped_ = 0;
   int32_t framesDrawn_ = 0;

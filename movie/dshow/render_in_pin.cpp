@@ -36,10 +36,10 @@ HRESULT D_CRenderInPin::OnDeactivate() {
 HRESULT D_CRenderInPin::Receive(IMediaSample* sample) {
   HRESULT hr = renderer_->ReceiveSample(sample);
   if (FAILED(hr)) {
-    // Reported once: later samples meet the run-time error state.
+    // Reported once: later samples meet the run-time error state, which a flush (a
+    // seek) clears, so the stream can start again.
     CriticalSectionGuard r(renderer_->RendererLock());
     if (!renderer_->IsStopped() && !flushing_ && !renderer_->Aborted() && !runtimeError_) {
-      renderer_->SetAborted();
       renderer_->SendGraphEvent(EC_ERRORABORT, hr, 0);
       if (renderer_->IsStreaming() && !renderer_->EndOfStreamDelivered()) renderer_->NotifyStreamEnd();
       runtimeError_ = true;

@@ -382,9 +382,9 @@ HRESULT D_CRendererBase::PrepareSample(IMediaSample* sample) {
   inReceive_ = true;
   HRESULT hr = inputPin_->BaseReceive(sample);
   if (hr != S_OK) {
-    // Refused (stopped, run-time error) or not wanted now (flushing).
+    // Refused: stopped, flushing or after a run-time error.
     inReceive_ = false;
-    return FAILED(hr) ? E_FAIL : hr;
+    return E_FAIL;
   }
   const AM_SAMPLE2_PROPERTIES& p = inputPin_->SampleProperties();
   if ((p.dwSampleFlags & AM_SAMPLE_TYPECHANGED) != 0) {

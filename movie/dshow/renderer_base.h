@@ -79,7 +79,6 @@ class D_CRendererBase : public D_CFilterBase {
   bool IsStreaming() const { return streaming_.load(); }
   bool EndOfStreamDelivered() const { return endOfStreamDelivered_.load(); }
   bool Aborted() const { return abort_.load(); }
-  void SetAborted() { abort_ = true; }
 
   CriticalSection& InterfaceLock() { return interfaceLock_; }
   CriticalSection& RendererLock() { return rendererLock_; }

@@ -2,6 +2,7 @@
 #include <cstddef>
 
 #include "host/com/class_registry.h"
+#include "host/kernel/sync.h"
 #include "host/kernel/thread.h"
 #include "movie/dshow/media_sample.h"
 #include "movie/dshow/media_type.h"
@@ -100,10 +101,12 @@ struct Waiter {
   IMediaSample* sample = nullptr;
   std::atomic<HRESULT> result{E_UNEXPECTED};
   HostThread* thread = nullptr;
+  Event done{true, false};
   void Start() {
     thread = CreateHostThread([](void* p) -> uint32_t {
       auto* w = static_cast<Waiter*>(p);
       w->result = w->allocator->GetBuffer(&w->sample, nullptr, nullptr, 0);
+      w->done.Set();
       return 0;
     }, this, false);
   }
@@ -147,6 +150,47 @@ TEST_F(Allocators, ABlockedGetBufferGetsTheSampleReleasedOrFailsOnDecommit) {
   EXPECT_EQ(LiveObjectCount.load(), 1);
   y->Release();
   EXPECT_EQ(LiveObjectCount.load(), 0);
+}
+
+TEST_F(Allocators, EveryWaiterWakesForItsReleaseAndARecommitCancelsThePendingDecommit) {
+  D_CVirtualMemAllocator* a = MakeAllocator(3, 64, true);
+  IMediaSample* out[3] = {};
+  for (IMediaSample*& s : out) ASSERT_EQ(a->GetBuffer(&s, nullptr, nullptr, 0), S_OK);
+  Waiter waiters[3] = {{a}, {a}, {a}};
+  for (Waiter& w : waiters) w.Start();
+  while (a->WaitingCount() < 3) HostSleep(0);
+  // Three releases in a row, before any waiter has run: none may be left asleep.
+  for (IMediaSample* s : out) s->Release();
+  int served = 0;
+  for (Waiter& w : waiters) served += WaitForObject(&w.done, 5000) == 0;
+  EXPECT_EQ(served, 3) << "a waiter slept through its release";
+  if (served < 3) a->Decommit();  // lets a forgotten waiter go
+  for (Waiter& w : waiters) {
+    CloseHostThread(w.thread);
+    ASSERT_EQ(w.result.load(), S_OK);
+  }
+  EXPECT_EQ(a->WaitingCount(), 0);
+
+  // A commit before the samples come back keeps the pool: nothing is freed at the last
+  // release, and the samples lent before still belong to a live pool.
+  uint8_t* lent = nullptr;
+  waiters[0].sample->GetPointer(&lent);
+  ASSERT_EQ(a->Decommit(), S_OK);
+  ASSERT_EQ(a->Commit(), S_OK);
+  for (Waiter& w : waiters) w.sample->Release();
+  IMediaSample* again[3] = {};
+  bool found = false;
+  for (IMediaSample*& s : again) {
+    ASSERT_EQ(a->GetBuffer(&s, nullptr, nullptr, AM_GBF_NOWAIT), S_OK);
+    uint8_t* p = nullptr;
+    s->GetPointer(&p);
+    found = found || p == lent;
+  }
+  EXPECT_TRUE(found);
+  for (IMediaSample* s : again) s->Release();
+  a->Decommit();
+  a->InnerRelease();
+  EXPECT_EQ(LiveObjectCount.load(), 0);  // one self-reference, given back once
 }
 
 TEST_F(Allocators, SampleTimesLengthsTypesAndPropertiesFollowTheirRules) {
@@ -195,20 +239,30 @@ TEST_F(Allocators, SampleTimesLengthsTypesAndPropertiesFollowTheirRules) {
     HRESULT result;
   } cases[] = {
       {"too short to say anything", 3, [](AM_SAMPLE2_PROPERTIES& q) { q.lActual = 1; }, S_OK},
-      {"larger than the record", sizeof(p) + 1, [](AM_SAMPLE2_PROPERTIES&) {}, E_INVALIDARG},
+      {"a record that claims more than it is", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.cbData += 1; },
+       E_INVALIDARG},
       {"unknown flag", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.dwSampleFlags |= 0x200; }, E_INVALIDARG},
       {"media time flag", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.dwSampleFlags |= 0x20; }, E_INVALIDARG},
       {"another buffer", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.pbBuffer += 1; }, E_INVALIDARG},
       {"another size", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.cbBuffer = 50; }, E_INVALIDARG},
       {"length past the buffer", uptoBuffer, [](AM_SAMPLE2_PROPERTIES& q) { q.lActual = 101; }, E_INVALIDARG},
       {"type flag without type", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.pMediaType = nullptr; }, E_POINTER},
+      {"a call larger than the record: only the record", sizeof(p) + 8,
+       [](AM_SAMPLE2_PROPERTIES& q) { q.cbData = uptoBuffer, q.lActual = 3; }, S_OK},
       {"copy up to the buffer", uptoBuffer, [](AM_SAMPLE2_PROPERTIES& q) { q.lActual = 7, q.tStart = 1; }, S_OK},
   };
   for (const Case& c : cases) {
-    AM_SAMPLE2_PROPERTIES q = p;
-    q.cbData = std::min<uint32_t>(c.size, sizeof(q));
-    c.change(q);
-    EXPECT_EQ(s2->SetProperties(c.size, reinterpret_cast<const uint8_t*>(&q)), c.result) << c.what;
+    // Room for every call size: what lies past the record is not the record.
+    struct {
+      AM_SAMPLE2_PROPERTIES q;
+      uint8_t past[8];
+    } call{p, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+    call.q.cbData = std::min<uint32_t>(c.size, sizeof(call.q));
+    c.change(call.q);
+    EXPECT_EQ(s2->SetProperties(c.size, reinterpret_cast<const uint8_t*>(&call)), c.result) << c.what;
+    if (c.size == sizeof(p) + 8) {
+      EXPECT_EQ(s->GetActualDataLength(), 3);
+    }
   }
   EXPECT_EQ(s->GetActualDataLength(), 7);
   EXPECT_EQ(s->GetTime(&start, &stop), S_OK);

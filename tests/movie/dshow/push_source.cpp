@@ -1,5 +1,7 @@
 #include "tests/movie/dshow/push_source.h"
 
+#include "host/kernel/time.h"
+
 PushSourcePin::PushSourcePin(PushSource* filter, CriticalSection* lock)
     : D_COutputPinBase("push pin", filter, lock, nullptr, u"Out"), source_(filter) {}
 
@@ -144,4 +146,17 @@ std::vector<TestRenderer::Draw> TestRenderer::draws() {
 int TestRenderer::waits() {
   std::lock_guard<std::mutex> lock(mutex_);
   return waits_;
+}
+
+void EndStream(D_CFilterBase* source, D_CFilterBase* renderer, IReferenceClock* clock) {
+  if (renderer != nullptr) renderer->Stop();
+  source->Stop();
+  source->PinAt(0)->DropConnection();
+  if (renderer != nullptr) {
+    renderer->PinAt(0)->DropConnection();
+    renderer->AsBaseFilter()->Release();
+  }
+  source->AsBaseFilter()->Release();
+  clock->Release();
+  UseManualTime(false);
 }

@@ -118,3 +118,7 @@ class TestRenderer : public D_CRendererBase {
   int waits_ = 0;
   Event changed_{false, false};
 };
+
+// Stops both ends of a renderer test, undoes their connection, releases them and the
+// clock, and leaves manual time. `renderer` may already be gone.
+void EndStream(D_CFilterBase* source, D_CFilterBase* renderer, IReferenceClock* clock);

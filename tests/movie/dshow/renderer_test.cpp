@@ -43,16 +43,7 @@ class Renderer : public FrameworkTest {
     AdvanceManualTime(ms);
   }
   void TearDown() override {
-    if (renderer) renderer->Stop();
-    source->Stop();
-    source->pin().Disconnect();
-    if (renderer) {
-      renderer->PinAt(0)->Disconnect();
-      renderer->AsBaseFilter()->Release();
-    }
-    source->AsBaseFilter()->Release();
-    clock->Release();
-    UseManualTime(false);
+    EndStream(source, renderer, clock);
     EXPECT_EQ(TimerPeriodRequests(), 0);
     FrameworkTest::TearDown();
   }
@@ -226,6 +217,8 @@ TEST_F(Quality, DecidesToDrawAtOnceOnTimeOrNotAtAll) {
     HRESULT result;
     REFERENCE_TIME startOut;  // the time to wait for
     int32_t normalOut;
+    REFERENCE_TIME length = 40 * kMs;  // of the sample
+    REFERENCE_TIME duration = -2;      // remembered from earlier samples; -2: the frame average
   };
   const Case cases[] = {
       {"early: wait, 8 ms ahead", 0, 100 * kMs, 0, -1, 0, -1000, S_FALSE, 92 * kMs, 1},
@@ -235,6 +228,9 @@ TEST_F(Quality, DecidesToDrawAtOnceOnTimeOrNotAtAll) {
       {"after a drop, 492 ms early: at once", 0, 500 * kMs, 0, -1, -1, -1000, S_OK, 492 * kMs, 0},
       {"after a drop, 1 s early: never at once", 0, 1008 * kMs, 0, -1, -1, -1000, S_FALSE, 960 * kMs, 0},
       {"nothing drawn for over 1 s: drawn late", 200 * kMs, 0, 20 * kMs, 40 * kMs, 0, -900 * kMs, S_OK, 0, 1},
+      // Ten times 30 s is past 32 bits: wrapped, the early frame would wait instead.
+      {"a 30 s frame, shorter than the last, 0.5 s early: at once", 0, 508 * kMs, 0, 40000 * kMs, 0, -1000, S_OK,
+       500 * kMs, 0, 30000 * kMs, 30000 * kMs},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -243,9 +239,10 @@ TEST_F(Quality, DecidesToDrawAtOnceOnTimeOrNotAtAll) {
     probe->SetSyncSource(clock);
     probe->renderAverage_ = c.renderAverage;
     probe->frameAverage_ = probe->duration_ = c.frameAverage;
+    if (c.duration != -2) probe->duration_ = c.duration;
     probe->normalCount_ = c.normalCount;
     probe->lastDraw_ = c.lastDraw;
-    REFERENCE_TIME start = c.start, end = c.start + 40 * kMs;
+    REFERENCE_TIME start = c.start, end = c.start + c.length;
     EXPECT_EQ(probe->DecideDrawTime(nullptr, &start, &end), c.result);
     if (c.result != E_FAIL) EXPECT_EQ(start, c.startOut);
     EXPECT_EQ(probe->normalCount_, c.normalOut);

@@ -129,6 +129,7 @@ HRESULT TestSinkPin::Receive(IMediaSample* sample) {
     REFERENCE_TIME start = -1, stop = -1;
     if (FAILED(sample->GetTime(&start, &stop))) start = -1;
     sink_->starts.push_back(start);
+    sink_->discontinuities.push_back(sample->IsDiscontinuity() == S_OK);
     sink_->bytes.insert(sink_->bytes.end(), data, data + length);
   }
   sink_->bytesSeen.fetch_add(length);

@@ -97,6 +97,7 @@ class TestSink final : public D_CFilterBase {
   std::atomic<int> samples{0};
   std::vector<IMediaSample*> held;
   std::vector<REFERENCE_TIME> starts;  // of each sample recorded, -1 without times
+  std::vector<bool> discontinuities;   // of each sample recorded
   Event endOfStream{true, false};
   Event received{false, false};
 

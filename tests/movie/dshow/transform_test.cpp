@@ -158,6 +158,10 @@ TEST_F(Transforms, TheTransformBaseInvertsEveryKeptSampleAndReportsTheFirstDrop)
   }
   EXPECT_EQ(sink->bytes, want);
   EXPECT_EQ(graph.Count(EC_QUALITY_CHANGE), 1);
+  // Samples 4 and 9 were dropped: the next one each time, and only it, is marked.
+  std::vector<bool> marked(10, false);
+  marked[4] = marked[8] = true;
+  EXPECT_EQ(sink->discontinuities, marked);
 }
 
 TEST_F(Transforms, ACopyAcrossDifferingAllocatorsKeepsEverythingButTheBuffer) {
@@ -238,6 +242,48 @@ TEST_F(Transforms, TheGrabberSeesEachSampleOnceWithSegmentTimesAndItsRefusalsDro
   }
   ASSERT_EQ(source->pin().DeliverEndOfStream(), S_OK);
   EXPECT_EQ(WaitForObject(&sink->endOfStream, 0), 0);
+}
+
+// The bytes the callback saw.
+struct Landed {
+  std::vector<uint8_t> bytes;
+};
+
+HRESULT Land(IMediaSample* sample, REFERENCE_TIME*, REFERENCE_TIME*, int32_t, uintptr_t user) {
+  auto* landed = reinterpret_cast<Landed*>(user);
+  uint8_t* data = nullptr;
+  sample->GetPointer(&data);
+  landed->bytes.insert(landed->bytes.end(), data, data + sample->GetActualDataLength());
+  return S_OK;
+}
+
+TEST_F(Transforms, TheGrabberCanHaveTheSourceWriteIntoTheCallersOwnBuffer) {
+  HRESULT hr = E_FAIL;
+  D_CSampleGrabber* grabber = CreateSampleGrabber(nullptr, &hr);
+  grabber->AsBaseFilter()->AddRef();
+  std::vector<uint8_t> own(64, 0);
+  EXPECT_EQ(grabber->SetOutputBuffer(ALLOCATOR_PROPERTIES{2, 64, 1, 0}, own.data()), E_INVALIDARG);
+  EXPECT_EQ(grabber->SetOutputBuffer(ALLOCATOR_PROPERTIES{1, 64, 1, 0}, nullptr), E_POINTER);
+  ASSERT_EQ(grabber->SetOutputBuffer(ALLOCATOR_PROPERTIES{1, 64, 1, 0}, own.data()), S_OK);
+  Landed landed;
+  grabber->SetSampleCallback(Land, reinterpret_cast<uintptr_t>(&landed));
+  source->bufferCount = 1;  // the caller's buffer holds one sample
+  Chain({source, grabber, sink});
+  EXPECT_EQ(grabber->SetOutputBuffer(ALLOCATOR_PROPERTIES{1, 64, 1, 0}, own.data()), E_INVALIDARG);
+  Run();
+  std::vector<uint8_t> want;
+  for (int k = 0; k < 3; ++k) {
+    IMediaSample* s = SourceSample(40, static_cast<uint8_t>(k * 50));
+    uint8_t* data = nullptr;
+    s->GetPointer(&data);
+    EXPECT_EQ(data, own.data()) << "the source filled a buffer of its own";
+    ASSERT_EQ(source->pin().DeliverSample(s), S_OK);
+    s->Release();
+    for (int i = 0; i < 40; ++i) want.push_back(static_cast<uint8_t>(k * 50 + i));
+    EXPECT_EQ(own[39], static_cast<uint8_t>(k * 50 + 39));
+  }
+  EXPECT_EQ(landed.bytes, want);
+  EXPECT_EQ(sink->bytes, want);
 }
 
 TEST_F(Transforms, PauseWithoutAnInputSendsTheEndOnceUntilStop) {
