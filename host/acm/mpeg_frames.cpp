@@ -44,6 +44,66 @@ bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* f) {
   return f->length >= 4;
 }
 
+namespace {
+
+uint32_t BigEndian32(const uint8_t* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// CRC-16 with the polynomial 0x8005, bit-reflected, starting from 0: the LAME tag's own.
+uint16_t LameTagCrc(const uint8_t* p, uint32_t n) {
+  uint16_t crc = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  return crc;
+}
+
+// The decoder's synthesis delay: its output lags the encoded signal by this many samples.
+constexpr uint32_t kDecoderDelay = 529;
+
+}  // namespace
+
+bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag) {
+  MpegAudioFrame header;
+  if (size < 4 || !ReadMpegAudioFrame(frame, &header) || ((frame[1] >> 1) & 3) != 1) return false;
+  const bool mpeg1 = ((frame[1] >> 3) & 3) == 3;
+  const bool mono = header.channels == 1;
+  uint32_t at = 4 + ((frame[1] & 1) ? 0 : 2);  // the header, and its CRC when protected
+  at += mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);  // side information
+  if (size < at + 8) return false;
+  if (std::memcmp(frame + at, "Info", 4) != 0 && std::memcmp(frame + at, "Xing", 4) != 0) return false;
+  const uint32_t flags = BigEndian32(frame + at + 4);
+  uint32_t lame = at + 8;
+  uint32_t frames = 0;
+  if (flags & 1) {
+    if (size < lame + 4) return false;
+    frames = BigEndian32(frame + lame);
+    lame += 4;
+  }
+  if (flags & 2) lame += 4;    // byte count
+  if (flags & 4) lame += 100;  // seek table
+  if (flags & 8) lame += 4;    // quality
+  // The LAME extension is 36 bytes; its last two are the CRC of the frame before them.
+  if (size < lame + 36) return false;
+  const uint16_t stored = static_cast<uint16_t>((frame[lame + 34] << 8) | frame[lame + 35]);
+  if (LameTagCrc(frame, lame + 34) != stored) return false;
+  tag->frames = frames;
+  tag->delay = (static_cast<uint32_t>(frame[lame + 21]) << 4) | (frame[lame + 22] >> 4);
+  tag->padding = (static_cast<uint32_t>(frame[lame + 22] & 0x0F) << 8) | frame[lame + 23];
+  return true;
+}
+
+MpegKeptSamples MpegGaplessKeptSamples(const MpegGaplessTag& tag, uint64_t held, uint32_t samplesPerFrame) {
+  held = std::min<uint64_t>(held, UINT32_MAX);
+  const uint64_t frames = tag.frames != 0 || samplesPerFrame == 0 ? tag.frames : held / samplesPerFrame;
+  const uint64_t start = std::min<uint64_t>(tag.delay + kDecoderDelay, held);
+  const uint64_t total = frames * samplesPerFrame + kDecoderDelay;
+  const uint64_t end = total > tag.padding ? total - tag.padding : 0;
+  return {static_cast<uint32_t>(start), static_cast<uint32_t>(std::clamp<uint64_t>(end, start, held))};
+}
+
 MpegFrameDecoder::~MpegFrameDecoder() {
   if (handle_) mpg123_delete(handle_);
 }

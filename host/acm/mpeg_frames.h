@@ -15,6 +15,27 @@ struct MpegAudioFrame {
 // header of a fixed bitrate (free format is refused).
 bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* frame);
 
+// What an encoder's tag frame (an Info or Xing frame with a LAME extension) says of the
+// audio frames after it: the encoder's delay at the start and its padding at the end.
+struct MpegGaplessTag {
+  uint32_t frames;   // audio frames after the tag frame (0 when the tag does not say)
+  uint32_t delay;    // encoder delay in samples
+  uint32_t padding;  // samples of padding at the end
+};
+// True when `frame` (the whole first frame, `size` bytes) is a Layer III tag frame with
+// a LAME extension whose CRC matches; anything else is no tag, and plays as audio.
+bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag);
+
+// The samples per channel a gapless player keeps, [from, to), counted from the first
+// audio frame after the tag, of the `held` samples the frames decode to (frames of
+// `samplesPerFrame` samples): the encoder's delay and the decoder's own are cut from
+// the start, the padding from the end, never beyond what is held whatever the tag says.
+struct MpegKeptSamples {
+  uint32_t from;
+  uint32_t to;
+};
+MpegKeptSamples MpegGaplessKeptSamples(const MpegGaplessTag& tag, uint64_t held, uint32_t samplesPerFrame);
+
 class MpegFrameDecoder {
  public:
   MpegFrameDecoder() = default;

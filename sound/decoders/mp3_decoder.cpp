@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/acm/mpeg_frames.h"
 #include "platform/alloc.h"
 #include "sound/decoders/sound_converter.h"
 
@@ -45,56 +46,6 @@ int ParseMpegFrameHeader(const uint8_t b[4], MpegFrameInfo* info) {
   }
   *info = f;
   return 0;
-}
-
-namespace {
-
-uint32_t BigEndian32(const uint8_t* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-// CRC-16 with the polynomial 0x8005, bit-reflected, starting from 0: the LAME tag's own.
-uint16_t LameTagCrc(const uint8_t* p, uint32_t n) {
-  uint16_t crc = 0;
-  for (uint32_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return crc;
-}
-
-// The decoder's synthesis delay: its output lags the encoded signal by this many samples.
-constexpr uint32_t kDecoderDelay = 529;
-
-}  // namespace
-
-bool ParseMp3GaplessTag(const uint8_t* frame, uint32_t size, const MpegFrameInfo& info,
-                        Mp3GaplessTag* tag) {
-  if (info.layer != 2 || size < 4) return false;
-  const bool mono = info.channels == 1;
-  uint32_t at = 4 + ((frame[1] & 1) ? 0 : 2);  // the header, and its CRC when protected
-  at += info.versionFlag == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17);  // side information
-  if (size < at + 8) return false;
-  if (std::memcmp(frame + at, "Info", 4) != 0 && std::memcmp(frame + at, "Xing", 4) != 0) return false;
-  const uint32_t flags = BigEndian32(frame + at + 4);
-  uint32_t lame = at + 8;
-  uint32_t frames = 0;
-  if (flags & 1) {
-    if (size < lame + 4) return false;
-    frames = BigEndian32(frame + lame);
-    lame += 4;
-  }
-  if (flags & 2) lame += 4;    // byte count
-  if (flags & 4) lame += 100;  // seek table
-  if (flags & 8) lame += 4;    // quality
-  // The LAME extension is 36 bytes; its last two are the CRC of the frame before them.
-  if (size < lame + 36) return false;
-  const uint16_t stored = static_cast<uint16_t>((frame[lame + 34] << 8) | frame[lame + 35]);
-  if (LameTagCrc(frame, lame + 34) != stored) return false;
-  tag->frames = frames;
-  tag->delay = (static_cast<uint32_t>(frame[lame + 21]) << 4) | (frame[lame + 22] >> 4);
-  tag->padding = (static_cast<uint32_t>(frame[lame + 22] & 0x0F) << 8) | frame[lame + 23];
-  return true;
 }
 
 int OpenAcmMp3Converter(SoundConverter* c) {
@@ -173,9 +124,9 @@ int OpenAcmMp3Converter(SoundConverter* c) {
   if (first.layer == 2 && firstFrame + first.frameLength < audioEnd) {
     uint8_t frame[2048];
     uint32_t size = first.frameLength < sizeof frame ? first.frameLength : sizeof frame;
-    Mp3GaplessTag tag;
+    MpegGaplessTag tag;
     StreamSeek(c, firstFrame, 0);
-    if (StreamRead(c, frame, size) == size && ParseMp3GaplessTag(frame, size, first, &tag)) {
+    if (StreamRead(c, frame, size) == size && ReadMpegGaplessTag(frame, size, &tag)) {
       StreamSeek(c, firstFrame + first.frameLength, 0);
       MpegFrameInfo audio;
       if (StreamRead(c, h, 4) == 4 && ParseMpegFrameHeader(h, &audio) == 0) {
@@ -183,14 +134,9 @@ int OpenAcmMp3Converter(SoundConverter* c) {
         firstFrame += first.frameLength;
         a.totalSamples -= first.samplesPerFrame;
         first = audio;
-        // Bounded by what the file holds, whatever the tag claims.
-        const uint64_t held = a.totalSamples;
-        const uint64_t frames = tag.frames != 0 ? tag.frames : held / first.samplesPerFrame;
-        const uint64_t start = std::min<uint64_t>(tag.delay + kDecoderDelay, held);
-        const uint64_t total = frames * first.samplesPerFrame + kDecoderDelay;
-        const uint64_t end = total > tag.padding ? total - tag.padding : 0;
-        keepFrom = static_cast<uint32_t>(start);
-        keepTo = static_cast<uint32_t>(std::clamp<uint64_t>(end, start, held));
+        const MpegKeptSamples kept = MpegGaplessKeptSamples(tag, a.totalSamples, first.samplesPerFrame);
+        keepFrom = kept.from;
+        keepTo = kept.to;
         a.totalSamples = keepTo - keepFrom;
       }
     }

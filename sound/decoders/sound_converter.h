@@ -158,13 +158,3 @@ struct MpegFrameInfo {
 // index, or sample-rate index 3.
 int ParseMpegFrameHeader(const uint8_t header[4], MpegFrameInfo* info);
 
-// What a LAME Info/Xing tag frame says about gapless playback.
-struct Mp3GaplessTag {
-  uint32_t frames;   // audio frames after the tag frame (0 when the tag does not say)
-  uint32_t delay;    // encoder delay in samples
-  uint32_t padding;  // samples of padding at the end
-};
-// True when `frame` (the whole first frame, `size` bytes) is a Layer III tag frame with
-// a LAME extension whose CRC matches; anything else is not taken as a tag.
-bool ParseMp3GaplessTag(const uint8_t* frame, uint32_t size, const MpegFrameInfo& info,
-                        Mp3GaplessTag* tag);

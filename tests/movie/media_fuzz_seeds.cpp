@@ -1,8 +1,13 @@
 // Writes small, whole test movies and sounds for the fuzzers to start from, into
-// <dir>/seeds/{movie,sound}, with empty <dir>/new/{movie,sound} for what they find.
+// <dir>/seeds/<kind>, with an empty <dir>/new/<kind> for what each fuzzer finds.
 #include <filesystem>
 #include <string>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "tests/host/dshow/ffmpeg_media.h"
 #include "tests/movie/theora_media.h"
 #include "tests/sound/test_media.h"
 
@@ -10,9 +15,11 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   namespace fs = std::filesystem;
   const fs::path dir = argv[1];
-  for (const char* kind : {"seeds/movie", "seeds/sound", "new/movie", "new/sound"}) {
-    fs::remove_all(dir / kind);
-    fs::create_directories(dir / kind);
+  for (const char* kind : {"movie", "sound", "mp3graph", "moviegraph"}) {
+    for (const char* use : {"seeds", "new"}) {
+      fs::remove_all(dir / use / kind);
+      fs::create_directories(dir / use / kind);
+    }
   }
   MovieSpec movie;
   movie.frames = 6;
@@ -30,5 +37,30 @@ int main(int argc, char** argv) {
   ok = ok && WriteWholeFile((dir / "seeds/sound/tone8.wav").string(), MakeWave(wave, NoiseBytes(300, 7)));
   ok = ok && WriteWholeFile((dir / "seeds/sound/tone.mp3").string(), EncodeMp3(TestTone(2400, 1, 8000), 1, 8000, 8, true));
   ok = ok && WriteWholeFile((dir / "seeds/sound/tone.ogg").string(), EncodeOgg(tone, 1, 8000));
+
+  // MP3 for the graph: with and without the encoder's tag frame, with ID3 tags.
+  const fs::path mp3 = dir / "seeds/mp3graph";
+  ok = ok && WriteWholeFile((mp3 / "mono.mp3").string(), EncodeMp3(TestTone(2400, 1, 8000), 1, 8000, 8));
+  ok = ok && WriteWholeFile((mp3 / "tagged.mp3").string(), EncodeMp3(TestTone(4000, 2, 16000), 2, 16000, 32, true));
+  Bytes id3 = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, 4, 0, 0, 0, 0};
+  id3.resize(24, 0);  // the tag's footer
+  const Bytes tagged = EncodeMp3(TestTone(3000, 1, 22050), 1, 22050, 32, true);
+  id3.insert(id3.end(), tagged.begin(), tagged.end());
+  id3.insert(id3.end(), {'T', 'A', 'G'});
+  id3.resize(id3.size() + 125, ' ');
+  ok = ok && WriteWholeFile((mp3 / "id3.mp3").string(), id3);
+
+  // Movies for the graph over FFmpeg: a few frames each, with and without sound.
+  struct Movie {
+    const char* name;
+    FfmpegMovieSpec spec;
+  } movies[] = {
+      {"mpeg4.avi", {"avi", AV_CODEC_ID_MPEG4, 0, 32, 24, 3, 25, 2}},
+      {"mjpeg-aac.mkv", {"matroska", AV_CODEC_ID_MJPEG, AV_CODEC_ID_AAC, 16, 16, 2, 25, 1, 8000, 1}},
+      {"mpeg4-mp2.avi", {"avi", AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP2, 24, 16, 3, 25, 2, 22050, 2}},
+  };
+  for (const Movie& m : movies) {
+    ok = ok && WriteFfmpegMovie((dir / "seeds/moviegraph" / m.name).string(), m.spec);
+  }
   return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 // failure named in the log, and nothing left behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -84,19 +85,35 @@ class Mp3GraphTest : public SoundTest {
 }  // namespace
 
 TEST_F(Mp3GraphTest, GivesTheCompressionManagersBytesAndFormat) {
+  // The encoder's tag frame: none, whole (its delay and padding cut: the input's own
+  // length), with its name damaged (no tag: every frame is audio), or whole with the
+  // file cut short in its last frame (cut no further than the file holds).
+  enum Tag { kNone, kWhole, kDamaged, kFileCut };
   struct Case {
     int channels, rate, kbps;
     size_t id3v2;
     bool id3v1;
+    Tag tag;
   } cases[] = {
-      {1, 44100, 64, 0, false},  {2, 44100, 128, 0, false}, {2, 48000, 160, 300, true},
-      {1, 32000, 48, 0, true},   {1, 22050, 32, 1000, false}, {2, 24000, 64, 0, false},
-      {2, 16000, 40, 50, true},
+      {1, 44100, 64, 0, false, kNone},   {2, 44100, 128, 0, false, kNone},  {2, 48000, 160, 300, true, kNone},
+      {1, 32000, 48, 0, true, kNone},    {1, 22050, 32, 1000, false, kNone}, {2, 24000, 64, 0, false, kNone},
+      {2, 16000, 40, 50, true, kNone},   {2, 44100, 128, 0, false, kWhole}, {1, 22050, 64, 1000, false, kWhole},
+      {2, 48000, 192, 300, true, kWhole}, {1, 16000, 48, 0, true, kWhole},  {2, 44100, 128, 0, true, kDamaged},
+      {1, 22050, 64, 0, false, kFileCut},
   };
   for (const Case& k : cases) {
-    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate << " Hz " << k.id3v2 << " " << k.id3v1);
+    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate << " Hz " << k.id3v2 << " " << k.id3v1 << " tag "
+                                    << k.tag);
     Bytes file = k.id3v2 != 0 ? Id3v2(k.id3v2) : Bytes{};
-    Bytes mp3 = EncodeMp3(TestTone(k.rate * 3 / 2, k.channels, k.rate, k.rate), k.channels, k.rate, k.kbps);
+    const std::vector<int16_t> input = TestTone(k.rate * 3 / 2, k.channels, k.rate, k.rate);
+    Bytes mp3 = EncodeMp3(input, k.channels, k.rate, k.kbps, k.tag != kNone);
+    if (k.tag == kDamaged) {
+      const char name[] = "Info";
+      auto at = std::search(mp3.begin(), mp3.begin() + 64, name, name + 4);
+      ASSERT_NE(at, mp3.begin() + 64);
+      *at = 'X';
+    }
+    if (k.tag == kFileCut) mp3.resize(mp3.size() - 100);
     file.insert(file.end(), mp3.begin(), mp3.end());
     if (k.id3v1) {
       Bytes tag = Id3v1();
@@ -111,6 +128,9 @@ TEST_F(Mp3GraphTest, GivesTheCompressionManagersBytesAndFormat) {
     EXPECT_EQ(graph.format.samplesPerSec, static_cast<uint32_t>(k.rate));
     ASSERT_GT(acm.pcm.size(), 0u);
     EXPECT_TRUE(graph.pcm == acm.pcm) << graph.pcm.size() << " vs " << acm.pcm.size();
+    if (k.tag == kWhole) EXPECT_EQ(graph.pcm.size(), input.size() * 2);
+    if (k.tag == kDamaged) EXPECT_GT(graph.pcm.size(), input.size() * 2 + 1152 * 4);
+    if (k.tag == kFileCut) EXPECT_LT(graph.pcm.size(), input.size() * 2);
   }
 }
 

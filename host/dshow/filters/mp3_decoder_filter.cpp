@@ -16,16 +16,22 @@
 namespace {
 
 constexpr int32_t kProbeBytes = 64 * 1024;
-constexpr int32_t kReadBlock = 32 * 1024;
+// Large reads, each asked for before the previous block is decoded: the decoder seldom
+// waits for the reader's thread, and few blocks pass between the two.
+constexpr int32_t kReadBlock = 256 * 1024;
 constexpr int32_t kOutputBuffers = 4;
 constexpr uint32_t kMaxFrameSamples = 1152;
 
 // Where the frames of a file lie, and the PCM they decode to.
 struct StreamLayout {
-  int64_t firstFrame = 0;
-  int64_t end = 0;  // before a trailing tag
+  int64_t firstFrame = 0;  // the first audio frame: an encoder's tag frame is no audio
+  int64_t end = 0;         // before a trailing tag
   uint32_t rate = 0;
   uint16_t channels = 0;
+  // Samples per channel kept of what the frames decode to: all of them, or what a
+  // tagged file's encoder delay and padding leave, as the compression manager keeps.
+  uint32_t keepFrom = 0;
+  uint32_t keepTo = UINT32_MAX;
 };
 
 // The bytes of an ID3v2 tag at the start of `head` (10 bytes), 0 when there is none.
@@ -36,8 +42,29 @@ int64_t LeadingTagBytes(const uint8_t* head) {
   return size;
 }
 
+// The samples the frames in [from, end) hold, counted as the compression manager's scan
+// counts them: frame by frame, bytes that start no frame skipped, a cut last frame
+// included.
+uint64_t HeldSamples(IAsyncReader* reader, int64_t from, int64_t end) {
+  if (end - from > INT32_MAX) return 0;
+  std::vector<uint8_t> data(static_cast<size_t>(end - from));
+  if (reader->SyncRead(from, static_cast<int32_t>(data.size()), data.data()) != S_OK) return 0;
+  uint64_t held = 0;
+  for (size_t at = 0; at + 4 <= data.size();) {
+    MpegAudioFrame frame;
+    if (!ReadMpegAudioFrame(&data[at], &frame)) {
+      ++at;
+      continue;
+    }
+    held += frame.samples;
+    at += frame.length;
+  }
+  return held;
+}
+
 // Finds the first frame that a second frame follows (or that ends the data) within the
-// first 64 KiB after any leading tag, and checks that libmpg123 decodes it.
+// first 64 KiB after any leading tag, and checks that libmpg123 decodes it. A first
+// frame that is an encoder's tag is skipped, and its delay and padding are cut.
 HRESULT Probe(IAsyncReader* reader, StreamLayout* layout) {
   int64_t total = 0, available = 0;
   if (FAILED(reader->Length(&total, &available)) || total < 4) return VFW_E_TYPE_NOT_ACCEPTED;
@@ -64,6 +91,16 @@ HRESULT Probe(IAsyncReader* reader, StreamLayout* layout) {
       return VFW_E_TYPE_NOT_ACCEPTED;
     }
     *layout = {start + i, end, frame.rate, frame.channels};
+    MpegGaplessTag tag;
+    if (!last && ReadMpegGaplessTag(&data[i], frame.length, &tag)) {
+      layout->firstFrame += frame.length;
+      layout->rate = next.rate;
+      layout->channels = next.channels;
+      const MpegKeptSamples kept =
+          MpegGaplessKeptSamples(tag, HeldSamples(reader, layout->firstFrame, end), next.samples);
+      layout->keepFrom = kept.from;
+      layout->keepTo = kept.to;
+    }
     return S_OK;
   }
   return VFW_E_TYPE_NOT_ACCEPTED;
@@ -141,8 +178,12 @@ class Mp3DecoderFilter final : public D_CFilterBase {
   void StopStreaming();
   static uint32_t StreamThread(void* self);
   void Stream();
-  // Reads the next block of the file into `pending`; false at the end or on a flush.
-  bool ReadBlock(int64_t* position, std::vector<uint8_t>* pending);
+  // Asks the reader for the block at `*requested` and moves it past the block; false
+  // when the reader refuses (a flush).
+  bool RequestBlock(int64_t* requested);
+  // Waits for the block asked for and appends it to `pending`; false on a flush, a
+  // failed read or an empty one.
+  bool TakeBlock(std::vector<uint8_t>* pending);
 
   CriticalSection lock_;
   Mp3InputPin input_;
@@ -258,30 +299,30 @@ uint32_t Mp3DecoderFilter::StreamThread(void* self) {
   return 0;
 }
 
-bool Mp3DecoderFilter::ReadBlock(int64_t* position, std::vector<uint8_t>* pending) {
-  const int64_t left = layout_.end - *position;
-  if (left <= 0) return false;
+bool Mp3DecoderFilter::RequestBlock(int64_t* requested) {
   IMediaSample* sample = nullptr;
   if (FAILED(readAllocator_->GetBuffer(&sample, nullptr, nullptr, 0))) return false;
-  const int32_t length = static_cast<int32_t>(std::min<int64_t>(left, kReadBlock));
-  REFERENCE_TIME start = *position * 10000000, stop = (*position + length) * 10000000;
+  const int32_t length = static_cast<int32_t>(std::min<int64_t>(layout_.end - *requested, kReadBlock));
+  REFERENCE_TIME start = *requested * 10000000, stop = (*requested + length) * 10000000;
   sample->SetTime(&start, &stop);
-  IAsyncReader* reader = input_.reader();
-  HRESULT hr = reader->Request(sample, 0);
-  if (FAILED(hr)) {
+  if (FAILED(input_.reader()->Request(sample, 0))) {
     sample->Release();
     return false;
   }
+  *requested += length;
+  return true;
+}
+
+bool Mp3DecoderFilter::TakeBlock(std::vector<uint8_t>* pending) {
   IMediaSample* done = nullptr;
   uintptr_t user = 0;
-  hr = reader->WaitForNext(kInfinite, &done, &user);
+  const HRESULT hr = input_.reader()->WaitForNext(kInfinite, &done, &user);
   bool ok = SUCCEEDED(hr) && done;
   if (ok) {
     uint8_t* data = nullptr;
     done->GetPointer(&data);
     const int32_t got = done->GetActualDataLength();
-    pending->insert(pending->end(), data, data + got);
-    *position += got;
+    pending->insert(pending->end(), data, data + std::max(got, 0));
     ok = got > 0;
   }
   if (done) done->Release();
@@ -297,13 +338,18 @@ void Mp3DecoderFilter::Stream() {
   output_.DeliverNewSegment(0, INT64_MAX, 1.0);
   const uint32_t blockAlign = BlockAlign();
   const uint32_t frameRoom = kMaxFrameSamples * blockAlign;
-  int64_t position = layout_.firstFrame;
-  int64_t framesOut = 0;  // PCM frames delivered, for the sample times
+  const uint64_t keepFrom = uint64_t{layout_.keepFrom} * blockAlign;
+  const uint64_t keepTo = uint64_t{layout_.keepTo} * blockAlign;
+  uint64_t decoded = 0;    // PCM bytes the frames gave, kept or cut
+  int64_t requested = layout_.firstFrame;  // the next byte to ask the reader for
+  bool inFlight = false;   // a block asked for and not yet taken
+  int64_t framesOut = 0;   // PCM frames delivered, for the sample times
   std::vector<uint8_t> pending;
+  size_t used = 0;  // bytes of `pending` decoded
   IMediaSample* out = nullptr;
   uint32_t produced = 0;
-  bool inputDone = false;
   HRESULT result = S_OK;
+  bool readFailed = false;
   auto deliver = [&] {
     REFERENCE_TIME start = framesOut * 10000000 / layout_.rate;
     framesOut += produced / blockAlign;
@@ -319,36 +365,61 @@ void Mp3DecoderFilter::Stream() {
   };
   for (;;) {
     if (!out) {
-      if (FAILED(output_.GetEmptySample(&out, nullptr, nullptr, 0))) return;  // stopped
+      result = output_.GetEmptySample(&out, nullptr, nullptr, 0);
+      if (FAILED(result)) break;  // stopped, or the allocator failed
       produced = 0;
     }
     uint8_t* buffer = nullptr;
     out->GetPointer(&buffer);
     const uint32_t size = static_cast<uint32_t>(out->GetSize());
-    MpegFrameDecoder::Result r =
-        decoder.Decode(pending.data(), static_cast<uint32_t>(pending.size()), buffer + produced, size - produced);
-    pending.erase(pending.begin(), pending.begin() + r.used);
-    produced += r.produced;
-    if (size - produced < frameRoom) {
+    uint8_t* at = buffer + produced;
+    const MpegFrameDecoder::Result r =
+        decoder.Decode(pending.data() + used, static_cast<uint32_t>(pending.size() - used), at, size - produced);
+    used += r.used;
+    // Only the kept part of what the frames gave stays in the sample.
+    const uint64_t from = std::max(decoded, keepFrom), to = std::min(decoded + r.produced, keepTo);
+    if (from < to) {
+      if (from > decoded) std::memmove(at, at + (from - decoded), static_cast<size_t>(to - from));
+      produced += static_cast<uint32_t>(to - from);
+    }
+    decoded += r.produced;
+    const bool allKept = decoded >= keepTo;
+    if (!allKept && r.used > 0 && size - produced >= frameRoom) continue;  // more may fit
+    if (!allKept && size - produced < frameRoom) {
       if (!deliver()) break;
       continue;
     }
-    if (!inputDone && ReadBlock(&position, &pending)) continue;
-    if (position < layout_.end) {
-      // The read ended without the data: a flush (Stop), or a reader that failed.
-      out->Release();
-      if (!stopping_) SendGraphEvent(EC_ERRORABORT, E_FAIL, 0);
-      return;
+    // No whole frame is left: the next block, unless the data or the kept part ended.
+    if (!allKept && (inFlight || requested < layout_.end)) {
+      if (!inFlight) {
+        inFlight = RequestBlock(&requested);
+        readFailed = !inFlight;
+        if (readFailed) break;
+      }
+      // What is left of the last block moves to the front; the next block follows it.
+      pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(used));
+      used = 0;
+      inFlight = false;
+      readFailed = !TakeBlock(&pending);
+      if (readFailed) break;
+      if (requested < layout_.end) {
+        inFlight = RequestBlock(&requested);
+        readFailed = !inFlight;
+        if (readFailed) break;
+      }
+      continue;
     }
-    inputDone = true;
-    if (produced > 0 && !deliver()) break;
-    if (out) out->Release();
-    out = nullptr;
+    if (produced > 0) deliver();
     break;
   }
   if (out) out->Release();
-  if (FAILED(result)) {
-    if (!stopping_) SendGraphEvent(EC_ERRORABORT, result, 0);
+  if (inFlight) {
+    // Taken back whatever happens to it, so that the reader's allocator gets its sample.
+    std::vector<uint8_t> ignored;
+    TakeBlock(&ignored);
+  }
+  if (readFailed || FAILED(result)) {
+    if (!stopping_) SendGraphEvent(EC_ERRORABORT, readFailed ? E_FAIL : result, 0);
     return;
   }
   output_.DeliverEndOfStream();
