@@ -5,8 +5,9 @@
 
 #include "movie/theora_movie.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
+#define YUV_X86 1
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -15,23 +16,30 @@ enum { kRFromV, kGFromU, kGFromV, kBFromU, kY };
 
 inline uint8_t Channel(int sum) { return static_cast<uint8_t>(YuvClampTable[sum / 16384 + 512]); }
 
+// Where the rows of one chroma row start; the second output row is null when the
+// picture has an odd height and this is its last row.
+struct RowPair {
+  const uint8_t* y0;
+  const uint8_t* y1;
+  const uint8_t* u;
+  const uint8_t* v;
+  uint8_t* out0;
+  uint8_t* out1;
+};
+
 // Columns [from, width) of one or two rows that share a chroma row.
-void ConvertColumns(const YuvPlanes& p, int row, uint8_t* out0, uint8_t* out1, int from, int width, bool second) {
+void ConvertColumns(const RowPair& p, int from, int width) {
   const int* rv = YuvCoefficientTables[kRFromV];
   const int* gu = YuvCoefficientTables[kGFromU];
   const int* gv = YuvCoefficientTables[kGFromV];
   const int* bu = YuvCoefficientTables[kBFromU];
   const int* yt = YuvCoefficientTables[kY];
-  const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uvStride;
-  const uint8_t* v = p.v + static_cast<ptrdiff_t>(row / 2) * p.uvStride;
-  const uint8_t* y0 = p.y + static_cast<ptrdiff_t>(row) * p.yStride;
-  const uint8_t* y1 = y0 + p.yStride;
   for (int col = from; col < width; ++col) {
     const int c = col >> 1;
-    const int red = rv[v[c]], green = gu[u[c]] + gv[v[c]], blue = bu[u[c]];
-    for (int r = 0; r < (second ? 2 : 1); ++r) {
-      const int luma = yt[(r ? y1 : y0)[col]];
-      uint8_t* px = (r ? out1 : out0) + col * 4;
+    const int red = rv[p.v[c]], green = gu[p.u[c]] + gv[p.v[c]], blue = bu[p.u[c]];
+    for (int r = 0; r < (p.out1 != nullptr ? 2 : 1); ++r) {
+      const int luma = yt[(r ? p.y1 : p.y0)[col]];
+      uint8_t* px = (r ? p.out1 : p.out0) + col * 4;
       px[0] = Channel(luma + blue);
       px[1] = Channel(luma + green);
       px[2] = Channel(luma + red);
@@ -40,96 +48,207 @@ void ConvertColumns(const YuvPlanes& p, int row, uint8_t* out0, uint8_t* out1, i
   }
 }
 
-#if defined(__SSE2__)
-// x * c for eight unsigned 16-bit x and a constant below 65536, as two vectors of four
+#if YUV_X86
+// The vector kernels work in 16-bit lanes and still give the tables' exact bytes.
+// A channel is floor((19070 Y + C) / 2^14) for the chroma term C of its block (the
+// luma table's constant folded in; a floor and the truncating division agree after
+// the clamp, since every negative sum clamps to 0). Split 19070 Y = 2^14 a + b and
+// C = 2^14 q + r with b and r below 2^14: the channel is a + q, plus 1 when b + r
+// reaches 2^14, that is when b > 16383 - r. a is Y + (10744 Y >> 16) and b the low
+// 14 bits of 19070 Y, both from 16-bit multiplies.
+constexpr int kRedBase = -305120 - 3346944, kRedV = 26148;
+constexpr int kGreenBase = -305120 + 819968 + 1705984, kGreenU = 6406, kGreenV = 13320;
+constexpr int kBlueBase = -305120 - 4231936, kBlueU = 33062;
+constexpr int kLumaHigh = 10744, kLumaLow = 19070;
+
+#define YUV_INLINE inline __attribute__((always_inline))
+#define YUV_AVX2 __attribute__((target("avx2")))
+
+// q and 16383 - r of one channel's chroma term, for each pixel of a block.
+struct Term128 {
+  __m128i q, rest;
+};
+struct Term256 {
+  __m256i q, rest;
+};
+
+// x * k for eight unsigned 16-bit x and a constant below 65536, as two vectors of four
 // 32-bit products.
-inline void Products(__m128i x, int c, __m128i* low, __m128i* high) {
-  const __m128i k = _mm_set1_epi16(static_cast<short>(c));
-  const __m128i lo = _mm_mullo_epi16(x, k), hi = _mm_mulhi_epu16(x, k);
+YUV_INLINE void Products(__m128i x, int k, __m128i* low, __m128i* high) {
+  const __m128i kk = _mm_set1_epi16(static_cast<short>(k));
+  const __m128i lo = _mm_mullo_epi16(x, kk), hi = _mm_mulhi_epu16(x, kk);
   *low = _mm_unpacklo_epi16(lo, hi);
   *high = _mm_unpackhi_epi16(lo, hi);
 }
 
-// The table entries are a + b * i, so the sums are formed from the products directly:
-// an arithmetic shift floors where the division truncates, but both give 0 after the
-// clamp for every negative sum.
-inline __m128i Channel8(__m128i y0, __m128i y1, __m128i c0, __m128i c1) {
-  return _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(y0, c0), 14), _mm_srai_epi32(_mm_add_epi32(y1, c1), 14));
+// The terms of eight chroma samples, each repeated for the two pixels it covers:
+// `first` for pixels 0-7, `second` for pixels 8-15.
+YUV_INLINE void SplitTerms(__m128i c0, __m128i c1, Term128* first, Term128* second) {
+  const __m128i mask = _mm_set1_epi32(0x3FFF);
+  const __m128i q = _mm_packs_epi32(_mm_srai_epi32(c0, 14), _mm_srai_epi32(c1, 14));
+  const __m128i rest = _mm_packs_epi32(_mm_andnot_si128(c0, mask), _mm_andnot_si128(c1, mask));
+  *first = {_mm_unpacklo_epi16(q, q), _mm_unpacklo_epi16(rest, rest)};
+  *second = {_mm_unpackhi_epi16(q, q), _mm_unpackhi_epi16(rest, rest)};
 }
 
-inline void Store8(uint8_t* px, __m128i b, __m128i g, __m128i r) {
-  const __m128i bg = _mm_packus_epi16(b, g);
-  const __m128i ra = _mm_packus_epi16(r, _mm_set1_epi16(255));
-  const __m128i bgPairs = _mm_unpacklo_epi8(bg, _mm_srli_si128(bg, 8));
-  const __m128i raPairs = _mm_unpacklo_epi8(ra, _mm_srli_si128(ra, 8));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bgPairs, raPairs));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bgPairs, raPairs));
+// Eight pixels of one row; the compares give -1 where the low parts carry, and the
+// packs clamp.
+YUV_INLINE void Row8(const uint8_t* y, uint8_t* px, const Term128& b, const Term128& g, const Term128& r) {
+  const __m128i yy = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), _mm_setzero_si128());
+  const __m128i a = _mm_add_epi16(yy, _mm_mulhi_epu16(yy, _mm_set1_epi16(kLumaHigh)));
+  const __m128i low = _mm_and_si128(_mm_mullo_epi16(yy, _mm_set1_epi16(kLumaLow)), _mm_set1_epi16(0x3FFF));
+  const __m128i blue = _mm_sub_epi16(_mm_add_epi16(a, b.q), _mm_cmpgt_epi16(low, b.rest));
+  const __m128i green = _mm_sub_epi16(_mm_add_epi16(a, g.q), _mm_cmpgt_epi16(low, g.rest));
+  const __m128i red = _mm_sub_epi16(_mm_add_epi16(a, r.q), _mm_cmpgt_epi16(low, r.rest));
+  const __m128i br = _mm_packus_epi16(blue, red), ga = _mm_packus_epi16(green, _mm_set1_epi16(255));
+  const __m128i bg = _mm_unpacklo_epi8(br, ga), ra = _mm_unpackhi_epi8(br, ga);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
 }
 
-inline __m128i LoadChroma4(const uint8_t* c) {
-  int32_t word;
-  std::memcpy(&word, c, 4);
-  const __m128i four = _mm_cvtsi32_si128(word);
-  return _mm_unpacklo_epi8(_mm_unpacklo_epi8(four, four), _mm_setzero_si128());  // c0 c0 c1 c1 ...
-}
-
-inline __m128i LoadLuma8(const uint8_t* y) {
-  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), _mm_setzero_si128());
-}
-
-// Columns [0, width rounded down to 8); gives where the scalar form takes over.
-int ConvertColumns8(const YuvPlanes& p, int row, uint8_t* out0, uint8_t* out1, int width, bool second) {
-  const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uvStride;
-  const uint8_t* v = p.v + static_cast<ptrdiff_t>(row / 2) * p.uvStride;
-  const uint8_t* y0 = p.y + static_cast<ptrdiff_t>(row) * p.yStride;
-  const uint8_t* y1 = y0 + p.yStride;
-  const __m128i redBase = _mm_set1_epi32(-305120 - 3346944);
-  const __m128i greenBase = _mm_set1_epi32(-305120 + 819968 + 1705984);
-  const __m128i blueBase = _mm_set1_epi32(-305120 - 4231936);
-  const int end = width & ~7;
-  for (int col = 0; col < end; col += 8) {
-    const __m128i uu = LoadChroma4(u + col / 2), vv = LoadChroma4(v + col / 2);
-    __m128i r0, r1, gu0, gu1, gv0, gv1, b0, b1;
-    Products(vv, 26148, &r0, &r1);
-    Products(uu, 6406, &gu0, &gu1);
-    Products(vv, 13320, &gv0, &gv1);
-    Products(uu, 33062, &b0, &b1);
-    r0 = _mm_add_epi32(r0, redBase);
-    r1 = _mm_add_epi32(r1, redBase);
-    const __m128i g0 = _mm_sub_epi32(_mm_sub_epi32(greenBase, gu0), gv0);
-    const __m128i g1 = _mm_sub_epi32(_mm_sub_epi32(greenBase, gu1), gv1);
-    b0 = _mm_add_epi32(b0, blueBase);
-    b1 = _mm_add_epi32(b1, blueBase);
-    for (int r = 0; r < (second ? 2 : 1); ++r) {
-      __m128i l0, l1;
-      Products(LoadLuma8((r ? y1 : y0) + col), 19070, &l0, &l1);
-      Store8((r ? out1 : out0) + col * 4, Channel8(l0, l1, b0, b1), Channel8(l0, l1, g0, g1), Channel8(l0, l1, r0, r1));
+// Columns [0, width rounded down to 16); gives where the scalar form takes over.
+template <bool kTwoRows>
+int ConvertColumnsSse2(const RowPair& p, int width) {
+  const uint8_t *y0 = p.y0, *y1 = p.y1, *uRow = p.u, *vRow = p.v;
+  uint8_t *out0 = p.out0, *out1 = p.out1;
+  const __m128i zero = _mm_setzero_si128();
+  const int end = width & ~15;
+  for (int col = 0; col < end; col += 16) {
+    const __m128i u = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(uRow + col / 2)), zero);
+    const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(vRow + col / 2)), zero);
+    __m128i rv0, rv1, gu0, gu1, gv0, gv1, bu0, bu1;
+    Products(v, kRedV, &rv0, &rv1);
+    Products(u, kGreenU, &gu0, &gu1);
+    Products(v, kGreenV, &gv0, &gv1);
+    Products(u, kBlueU, &bu0, &bu1);
+    const __m128i greenBase = _mm_set1_epi32(kGreenBase), blueBase = _mm_set1_epi32(kBlueBase),
+                  redBase = _mm_set1_epi32(kRedBase);
+    Term128 b0, b1, g0, g1, r0, r1;
+    SplitTerms(_mm_add_epi32(bu0, blueBase), _mm_add_epi32(bu1, blueBase), &b0, &b1);
+    SplitTerms(_mm_sub_epi32(_mm_sub_epi32(greenBase, gu0), gv0), _mm_sub_epi32(_mm_sub_epi32(greenBase, gu1), gv1),
+               &g0, &g1);
+    SplitTerms(_mm_add_epi32(rv0, redBase), _mm_add_epi32(rv1, redBase), &r0, &r1);
+    Row8(y0 + col, out0 + col * 4, b0, g0, r0);
+    Row8(y0 + col + 8, out0 + col * 4 + 32, b1, g1, r1);
+    if (kTwoRows) {
+      Row8(y1 + col, out1 + col * 4, b0, g0, r0);
+      Row8(y1 + col + 8, out1 + col * 4 + 32, b1, g1, r1);
     }
+  }
+  return end;
+}
+
+// q and 16383 - r of a chroma term, in both 16-bit halves of its 32-bit lane (16383 - r
+// is r's low 14 bits inverted).
+YUV_AVX2 YUV_INLINE Term256 SplitTerm(__m256i c) {
+  const __m256i twice = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,  //
+                                         0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+  const __m256i mask = _mm256_set1_epi32(0x3FFF);
+  return {_mm256_shuffle_epi8(_mm256_srai_epi32(c, 14), twice),
+          _mm256_shuffle_epi8(_mm256_andnot_si256(c, mask), twice)};
+}
+
+// Sixteen pixels of one row, held with pixels 0-3 and 8-11 in the low 128-bit lane and
+// 4-7 and 12-15 in the high one: the in-lane interleaves at the end then give pixels
+// 0-7 and 8-15 in order, without a move across lanes.
+YUV_AVX2 YUV_INLINE void Row16(const uint8_t* y, uint8_t* px, const Term256& b, const Term256& g, const Term256& r) {
+  const __m256i spread = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 3, -1, 8, -1, 9, -1, 10, -1, 11, -1,  //
+                                          4, -1, 5, -1, 6, -1, 7, -1, 12, -1, 13, -1, 14, -1, 15, -1);
+  const __m256i yy = _mm256_shuffle_epi8(
+      _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y))), spread);
+  const __m256i a = _mm256_add_epi16(yy, _mm256_mulhi_epu16(yy, _mm256_set1_epi16(kLumaHigh)));
+  const __m256i low =
+      _mm256_and_si256(_mm256_mullo_epi16(yy, _mm256_set1_epi16(kLumaLow)), _mm256_set1_epi16(0x3FFF));
+  const __m256i blue = _mm256_sub_epi16(_mm256_add_epi16(a, b.q), _mm256_cmpgt_epi16(low, b.rest));
+  const __m256i green = _mm256_sub_epi16(_mm256_add_epi16(a, g.q), _mm256_cmpgt_epi16(low, g.rest));
+  const __m256i red = _mm256_sub_epi16(_mm256_add_epi16(a, r.q), _mm256_cmpgt_epi16(low, r.rest));
+  const __m256i br = _mm256_packus_epi16(blue, red), ga = _mm256_packus_epi16(green, _mm256_set1_epi16(255));
+  const __m256i bg = _mm256_unpacklo_epi8(br, ga), ra = _mm256_unpackhi_epi8(br, ga);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_unpacklo_epi16(bg, ra));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 32), _mm256_unpackhi_epi16(bg, ra));
+}
+
+// Eight chroma samples widened to 32 bits in the order the rows' lanes need: 0, 1, 4, 5
+// low and 2, 3, 6, 7 high.
+YUV_AVX2 YUV_INLINE __m256i LoadChroma8(const uint8_t* c) {
+  const __m256i order = _mm256_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 4, -1, -1, -1, 5, -1, -1, -1,  //
+                                         2, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 7, -1, -1, -1);
+  int64_t eight;
+  std::memcpy(&eight, c, 8);
+  return _mm256_shuffle_epi8(_mm256_set1_epi64x(eight), order);
+}
+
+template <bool kTwoRows>
+YUV_AVX2 int ConvertColumnsAvx2(const RowPair& p, int width) {
+  const uint8_t *y0 = p.y0, *y1 = p.y1, *uRow = p.u, *vRow = p.v;
+  uint8_t *out0 = p.out0, *out1 = p.out1;
+  const int end = width & ~15;
+  for (int col = 0; col < end; col += 16) {
+    const __m256i u = LoadChroma8(uRow + col / 2), v = LoadChroma8(vRow + col / 2);
+    const Term256 blue =
+        SplitTerm(_mm256_add_epi32(_mm256_mullo_epi32(u, _mm256_set1_epi32(kBlueU)), _mm256_set1_epi32(kBlueBase)));
+    const Term256 green = SplitTerm(
+        _mm256_sub_epi32(_mm256_set1_epi32(kGreenBase), _mm256_add_epi32(_mm256_mullo_epi32(u, _mm256_set1_epi32(kGreenU)),
+                                                                          _mm256_mullo_epi32(v, _mm256_set1_epi32(kGreenV)))));
+    const Term256 red =
+        SplitTerm(_mm256_add_epi32(_mm256_mullo_epi32(v, _mm256_set1_epi32(kRedV)), _mm256_set1_epi32(kRedBase)));
+    Row16(y0 + col, out0 + col * 4, blue, green, red);
+    if (kTwoRows) Row16(y1 + col, out1 + col * 4, blue, green, red);
   }
   return end;
 }
 #endif
 
-template <bool kVector>
-void Convert(const YuvPlanes& p, uint8_t* out, int pitch, int width, int height) {
+void Convert(YuvKernel kernel, const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height) {
   for (int row = 0; row < height; row += 2) {
-    uint8_t* out0 = out + static_cast<ptrdiff_t>(row) * pitch;
-    const bool second = row + 1 < height;
-    uint8_t* out1 = out0 + pitch;
+    RowPair p;
+    p.y0 = planes.y + static_cast<ptrdiff_t>(row) * planes.yStride;
+    p.y1 = p.y0 + planes.yStride;
+    p.u = planes.u + static_cast<ptrdiff_t>(row / 2) * planes.uvStride;
+    p.v = planes.v + static_cast<ptrdiff_t>(row / 2) * planes.uvStride;
+    p.out0 = out + static_cast<ptrdiff_t>(row) * pitch;
+    p.out1 = row + 1 < height ? p.out0 + pitch : nullptr;
     int from = 0;
-#if defined(__SSE2__)
-    if (kVector) from = ConvertColumns8(p, row, out0, out1, width, second);
+#if YUV_X86
+    if (kernel == YuvKernel::kAvx2)
+      from = p.out1 != nullptr ? ConvertColumnsAvx2<true>(p, width) : ConvertColumnsAvx2<false>(p, width);
+    if (kernel == YuvKernel::kSse2)
+      from = p.out1 != nullptr ? ConvertColumnsSse2<true>(p, width) : ConvertColumnsSse2<false>(p, width);
 #endif
-    ConvertColumns(p, row, out0, out1, from, width, second);
+    ConvertColumns(p, from, width);
   }
+}
+
+YuvKernel FastestKernel() {
+#if YUV_X86
+  return __builtin_cpu_supports("avx2") ? YuvKernel::kAvx2 : YuvKernel::kSse2;
+#else
+  return YuvKernel::kScalar;
+#endif
 }
 
 }  // namespace
 
-void ConvertYuv420(const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height) {
-  Convert<true>(planes, out, pitch, width, height);
+bool YuvKernelRuns(YuvKernel kernel) {
+  switch (kernel) {
+    case YuvKernel::kScalar:
+      return true;
+#if YUV_X86
+    case YuvKernel::kSse2:
+      return true;
+    case YuvKernel::kAvx2:
+      return __builtin_cpu_supports("avx2");
+#endif
+    default:
+      return false;
+  }
 }
 
-void ConvertYuv420Scalar(const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height) {
-  Convert<false>(planes, out, pitch, width, height);
+void ConvertYuv420(const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height) {
+  static const YuvKernel fastest = FastestKernel();
+  Convert(fastest, planes, out, pitch, width, height);
+}
+
+void ConvertYuv420With(YuvKernel kernel, const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height) {
+  Convert(YuvKernelRuns(kernel) ? kernel : YuvKernel::kScalar, planes, out, pitch, width, height);
 }

@@ -11,8 +11,15 @@ struct YuvPlanes {
   int yStride, uvStride;
 };
 
-// Eight pixels at a time with SSE2 where the processor has it, the rest as the scalar
-// form: the same bytes either way.
+// The loops a conversion can run; every one gives the scalar form's bytes.
+enum class YuvKernel {
+  kScalar,  // two rows at a time through the tables
+  kSse2,    // eight columns at a time
+  kAvx2,    // sixteen columns at a time
+};
+
+// Converts with the fastest kernel the processor runs.
 void ConvertYuv420(const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height);
-// Two rows at a time through the tables.
-void ConvertYuv420Scalar(const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height);
+// Converts with `kernel` (one the processor runs: see YuvKernelRuns).
+void ConvertYuv420With(YuvKernel kernel, const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height);
+bool YuvKernelRuns(YuvKernel kernel);
