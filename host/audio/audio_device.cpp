@@ -102,6 +102,7 @@ int AudioBuffer::Play(uint32_t, uint32_t, uint32_t flags) {
 
 int AudioBuffer::Stop() {
   std::lock_guard<std::mutex> lock(mixer_->mutex());
+  mixer_->FadeOutLocked(*state_);
   state_->playing = false;
   return kAudioOk;
 }
@@ -127,7 +128,9 @@ int AudioBuffer::GetCurrentPosition(uint32_t* playCursor, uint32_t* writeCursor)
 int AudioBuffer::SetCurrentPosition(uint32_t playCursor) {
   std::lock_guard<std::mutex> lock(mixer_->mutex());
   if (state_->primary || playCursor >= state_->bytes) return kAudioErrInvalidParam;
-  state_->position = static_cast<uint64_t>(playCursor / state_->format.blockAlign) << 32;
+  const uint64_t position = static_cast<uint64_t>(playCursor / state_->format.blockAlign) << 32;
+  if (position != state_->position) mixer_->FadeOutLocked(*state_);  // a jump while sounding
+  state_->position = position;
   return kAudioOk;
 }
 
@@ -169,6 +172,7 @@ int AudioBuffer::SetFrequency(uint32_t hertz) {
 void AudioBuffer::Release() {
   {
     std::lock_guard<std::mutex> lock(mixer_->mutex());
+    mixer_->FadeOutLocked(*state_);
     mixer_->RemoveLocked(this);
   }
   delete this;
