@@ -27,12 +27,13 @@ void UseManualAudioOutput(bool on) { g_useManualOutput.store(on); }
 ManualAudioOutput* CurrentManualAudioOutput() { return g_manualOutput.load(); }
 void FailNextAudioDeviceCreation() { g_failNextDevice.store(true); }
 
-void AudioWaitMs(int ms) {
+bool AudioWaitMs(int ms) {
   if (ManualAudioOutput* manual = g_manualOutput.load()) {
     manual->AdvanceMs(ms);
-    return;
+    return true;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return false;
 }
 
 // ---- AudioBuffer ----
