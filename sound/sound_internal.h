@@ -93,6 +93,8 @@ int GetStreamSoundTotalSamples(SoundRecord* record);
 // buffer), else 0.
 int ReleaseStreamSound(int handle, SoundRecord* record);
 void ProcessStreamSounds();
+// One millisecond of a play that waits for its sound's end (play type 0).
+void WaitForPlayingSound();
 // Passes over the stream sound list so far (tests wait on it instead of on time).
 uint32_t StreamRefillPasses();
 uint32_t StreamSoundThreadProc(void* argument);

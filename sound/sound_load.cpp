@@ -174,7 +174,7 @@ int PlaySoundHandle(int handle, int playType, int restartFlag) {
   if (playType != 0) return 0;
   int quit = PumpWindowMessages();
   while (quit == 0 && CheckSoundHandlePlaying(handle) == 1) {
-    AudioWaitMs(1);
+    WaitForPlayingSound();
     quit = PumpWindowMessages();
   }
   return 0;

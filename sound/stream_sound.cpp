@@ -2,6 +2,7 @@
 #include "sound/stream_sound.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "host/audio/audio.h"
@@ -69,6 +70,14 @@ void Rewind(StreamState* st) {
 }  // namespace
 
 void WakeStreamSoundThread() { g_refillWake.Set(); }
+
+void WaitForPlayingSound() {
+  // Under the manual clock the wait itself moves the clock, far faster than the refill
+  // thread's 30 ms of real time, which would leave the buffer replaying its old
+  // second: the waiter then refills every 30 ms of the clock.
+  static std::atomic<int> clockMs{0};
+  if (AudioWaitMs(1) && clockMs.fetch_add(1) % 30 == 29) ProcessStreamSounds();
+}
 uint32_t StreamRefillPasses() { return g_refillPasses.load(); }
 
 // ---- claiming, stopping, position ----
@@ -432,7 +441,7 @@ int PlayStreamSound(int handle, int playType, int restartFlag) {
   if (playType == 0) {
     int quit = PumpWindowMessages();
     while (quit == 0 && CheckSoundHandlePlaying(handle) == 1) {
-      AudioWaitMs(1);
+      WaitForPlayingSound();
       quit = PumpWindowMessages();
     }
   }

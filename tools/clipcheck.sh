@@ -4,27 +4,13 @@
 # (32767, -32767 or -32768). Exit status 0 only when there are none.
 #
 #   tools/clipcheck.sh <build folder> [seconds]     (default 300)
-#
-# The play starts an Easy game from the title, taps shot every other frame (which
-# also takes the continues and walks through the menus after a game over) and holds
-# bomb for 10 frames every 300 (a one-frame press can fall between two steps).
 set -eu
 build=$(cd "${1:?usage: $0 <build folder> [seconds]}" && pwd)
 seconds=${2:-300}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for d in image sound music; do ln -s "$build/run/$d" "$work/$d"; done
-
-frames=$((seconds * 60))
-awk -v last="$frames" 'BEGIN {
-  print "10 1 44"; print "20 1 44"; print "30 1 44"
-  for (f = 40; f < last + 40; f += 2) print f, 1, 44
-  for (f = 301; f < last + 40; f += 300) print f, 10, 45
-  print last + 60, 1, 62
-}' > "$work/input.txt"
-
-(cd "$work" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" \
-  DANMAKU_INPUT_SCRIPT="$work/input.txt" "$build/run/danmaku") >/dev/null 2>&1
+"$(dirname "$0")/bombing_play.sh" "$build" "$seconds" "$work"
 
 # Signed 16-bit native-endian stereo, as the mixer's output asks for.
 od -An -v -td2 -w2 "$work/out.raw" | awk '

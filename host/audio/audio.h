@@ -141,5 +141,6 @@ using AudioEnumCallback = int (*)(const void* guid, const char* description, con
 int EnumerateAudioDevices(AudioEnumCallback callback, void* context);
 
 // Sleeps for `ms` milliseconds; under the manual-clock output it advances that clock
-// by the same time instead, so that waits on playing sounds finish without real time.
-void AudioWaitMs(int ms);
+// by the same time instead, so that waits on playing sounds finish without real time,
+// and returns true.
+bool AudioWaitMs(int ms);

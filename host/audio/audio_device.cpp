@@ -27,12 +27,13 @@ void UseManualAudioOutput(bool on) { g_useManualOutput.store(on); }
 ManualAudioOutput* CurrentManualAudioOutput() { return g_manualOutput.load(); }
 void FailNextAudioDeviceCreation() { g_failNextDevice.store(true); }
 
-void AudioWaitMs(int ms) {
+bool AudioWaitMs(int ms) {
   if (ManualAudioOutput* manual = g_manualOutput.load()) {
     manual->AdvanceMs(ms);
-    return;
+    return true;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return false;
 }
 
 // ---- AudioBuffer ----
@@ -102,6 +103,7 @@ int AudioBuffer::Play(uint32_t, uint32_t, uint32_t flags) {
 
 int AudioBuffer::Stop() {
   std::lock_guard<std::mutex> lock(mixer_->mutex());
+  mixer_->FadeOutLocked(*state_);
   state_->playing = false;
   return kAudioOk;
 }
@@ -127,7 +129,9 @@ int AudioBuffer::GetCurrentPosition(uint32_t* playCursor, uint32_t* writeCursor)
 int AudioBuffer::SetCurrentPosition(uint32_t playCursor) {
   std::lock_guard<std::mutex> lock(mixer_->mutex());
   if (state_->primary || playCursor >= state_->bytes) return kAudioErrInvalidParam;
-  state_->position = static_cast<uint64_t>(playCursor / state_->format.blockAlign) << 32;
+  const uint64_t position = static_cast<uint64_t>(playCursor / state_->format.blockAlign) << 32;
+  if (position != state_->position) mixer_->FadeOutLocked(*state_);  // a jump while sounding
+  state_->position = position;
   return kAudioOk;
 }
 
@@ -169,6 +173,7 @@ int AudioBuffer::SetFrequency(uint32_t hertz) {
 void AudioBuffer::Release() {
   {
     std::lock_guard<std::mutex> lock(mixer_->mutex());
+    mixer_->FadeOutLocked(*state_);
     mixer_->RemoveLocked(this);
   }
   delete this;

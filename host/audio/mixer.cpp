@@ -70,6 +70,11 @@ MixFn PickLoopFor(const WaveFormatEx& f) {
   return f.channels == 2 ? MixLoop<16, 2, Interpolate> : MixLoop<16, 1, Interpolate>;
 }
 
+uint64_t StepFor(const AudioBufferState& s, uint32_t outputRate) {
+  uint32_t rate = s.frequency != 0 ? s.frequency : s.format.samplesPerSec;
+  return (static_cast<uint64_t>(rate) << 32) / outputRate;
+}
+
 MixFn PickLoop(const WaveFormatEx& f, uint64_t position, uint64_t step) {
   bool whole = step == (1ull << 32) && static_cast<uint32_t>(position) == 0;
   return whole ? PickLoopFor<false>(f) : PickLoopFor<true>(f);
@@ -105,7 +110,64 @@ void AudioMixer::Mix(int16_t* out, int frames) {
     AudioBufferState& s = *b->state_;
     if (s.playing && !s.primary && s.frames > 0) MixBuffer(s, accumulator_.data(), frames);
   }
+  if (!fades_.empty()) MixFades(accumulator_.data(), frames);
   for (int i = 0; i < frames * 2; ++i) out[i] = LimitSample(accumulator_[i]);
+}
+
+void AudioMixer::FadeOutLocked(const AudioBufferState& s) {
+  if (!s.playing || s.primary || s.frames == 0 || (s.gainLeft == 0 && s.gainRight == 0)) return;
+  Fade f;
+  f.format = s.format;
+  f.step = StepFor(s, outputRate_);
+  f.gainLeft = s.gainLeft;
+  f.gainRight = s.gainRight;
+  f.position = static_cast<uint32_t>(s.position);  // the fraction; frame 0 is the cursor
+  // Frames the ramp reads, plus one for the interpolation; a looping voice wraps, a
+  // one-shot one stops at its end as it would have.
+  const uint64_t want = ((f.position + f.step * kFadeFrames) >> 32) + 2;
+  const uint32_t fb = s.format.blockAlign;
+  uint32_t frame = static_cast<uint32_t>(s.position >> 32);
+  for (uint64_t n = 0; n < want; ++n) {
+    if (frame >= s.frames) {
+      if (!s.looping) break;
+      frame = 0;
+    }
+    const uint8_t* p = s.memory->data() + static_cast<size_t>(frame) * fb;
+    f.frames.insert(f.frames.end(), p, p + fb);
+    ++frame;
+  }
+  fades_.push_back(std::move(f));
+}
+
+void AudioMixer::MixFades(int32_t* acc, int frames) {
+  for (Fade& f : fades_) {
+    const uint32_t fb = f.format.blockAlign;
+    const uint32_t count = static_cast<uint32_t>(f.frames.size() / fb);
+    const bool eight = f.format.bitsPerSample == 8;
+    const int second = f.format.channels == 2 ? (eight ? 1 : 2) : 0;
+    auto sample = [&](uint32_t frame, int offset) {
+      const uint8_t* p = f.frames.data() + static_cast<size_t>(frame) * fb + offset;
+      return eight ? SampleAt<8>(p) : SampleAt<16>(p);
+    };
+    for (int i = 0; i < frames && f.done < kFadeFrames; ++i, ++f.done) {
+      const uint32_t idx = static_cast<uint32_t>(f.position >> 32);
+      if (idx >= count) {
+        f.done = kFadeFrames;
+        break;
+      }
+      const uint32_t next = idx + 1 < count ? idx + 1 : idx;
+      const uint32_t frac = static_cast<uint32_t>(f.position) >> 16;
+      const int32_t l = Lerp(sample(idx, 0), sample(next, 0), frac);
+      const int32_t r = Lerp(sample(idx, second), sample(next, second), frac);
+      // Linear ramp from the voice's gain toward 0.
+      const int64_t ramp = kFadeFrames - f.done - 1;
+      acc[2 * i] += static_cast<int32_t>(int64_t{l} * f.gainLeft * ramp / kFadeFrames >> 16);
+      acc[2 * i + 1] += static_cast<int32_t>(int64_t{r} * f.gainRight * ramp / kFadeFrames >> 16);
+      f.position += f.step;
+    }
+  }
+  fades_.erase(std::remove_if(fades_.begin(), fades_.end(), [](const Fade& f) { return f.done >= kFadeFrames; }),
+               fades_.end());
 }
 
 int16_t AudioMixer::LimitSample(int32_t mixed) {
@@ -120,8 +182,7 @@ int16_t AudioMixer::LimitSample(int32_t mixed) {
 }
 
 void AudioMixer::MixBuffer(AudioBufferState& s, int32_t* acc, int frames) {
-  uint32_t rate = s.frequency != 0 ? s.frequency : s.format.samplesPerSec;
-  uint64_t step = (static_cast<uint64_t>(rate) << 32) / outputRate_;
+  uint64_t step = StepFor(s, outputRate_);
   uint64_t start = s.position;
   bool ended = false;
   int mixed = PickLoop(s.format, s.position, step)(s.memory->data(), s.frames, s.position, step, s.looping,

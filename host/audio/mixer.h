@@ -1,7 +1,9 @@
 #pragma once
 // The software mixer behind the audio device: every playing secondary buffer is
 // resampled to the output rate with linear interpolation, scaled by its volume and pan
-// gains, summed in 32 bits and brought to 16-bit stereo through a soft limiter.
+// gains, summed in 32 bits and brought to 16-bit stereo through a soft limiter. A voice
+// cut while it sounds (stopped, restarted, moved or released) fades out over a few
+// milliseconds instead of jumping to silence; a voice that plays to its end is untouched.
 #include <cstdint>
 #include <atomic>
 #include <map>
@@ -41,6 +43,10 @@ class AudioMixer {
   void AddLocked(AudioBuffer* buffer);
   void RemoveLocked(AudioBuffer* buffer);
   static void UpdateGainsLocked(AudioBufferState& state);
+  // Keeps what `state` would have played next, faded out over kFadeFrames output
+  // frames; called just before a sounding voice is cut.
+  void FadeOutLocked(const AudioBufferState& state);
+  static constexpr int kFadeFrames = 220;  // 5 ms at 44.1 kHz
 
   // Mixes `frames` stereo frames into `out` (interleaved int16), advancing every
   // playing buffer. Takes the mutex.
@@ -68,11 +74,25 @@ class AudioMixer {
  private:
   void MixBuffer(AudioBufferState& s, int32_t* acc, int frames);
   void Record(const AudioBufferState& s, uint32_t startFrame, uint64_t frameCount);
+  void MixFades(int32_t* acc, int frames);
+
+  // The last moments of a cut voice: its next source frames copied out (the buffer
+  // may be refilled or freed meanwhile), played at its rate and gains under a
+  // falling ramp.
+  struct Fade {
+    WaveFormatEx format{};
+    std::vector<uint8_t> frames;
+    uint64_t position = 0;  // 32.32 fixed point, in copied frames
+    uint64_t step = 0;
+    int32_t gainLeft = 0, gainRight = 0;
+    int done = 0;  // output frames of the ramp already played
+  };
 
   uint32_t outputRate_;
   std::mutex mutex_;
   std::vector<AudioBuffer*> buffers_;
   std::vector<int32_t> accumulator_;
+  std::vector<Fade> fades_;
   bool recording_ = false;
   std::atomic<int> failLocks_{0};
   std::map<uint32_t, std::vector<uint8_t>> played_;

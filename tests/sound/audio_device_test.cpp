@@ -1,6 +1,7 @@
 // The audio device stand-in: mixing rules checked against sums written out here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -190,4 +191,83 @@ TEST(AudioDevice, LockWrapsDuplicatesShareMemoryAndBadFormatsAreRefused) {
   dev.buffers.push_back(out);
   EXPECT_EQ(out->SetFrequency(50), kAudioErrInvalidParam);
   EXPECT_EQ(out->SetVolume(1), kAudioErrInvalidParam);
+}
+
+namespace {
+
+// A full-scale 1 kHz sine (8-bit: nearly full) in the given format.
+Bytes LoudSine(const WaveFormatEx& f, int frames) {
+  Bytes d(static_cast<size_t>(frames) * f.blockAlign);
+  for (int i = 0; i < frames; ++i) {
+    const double v = std::sin(2 * 3.14159265358979 * 1000 * i / f.samplesPerSec);
+    for (int ch = 0; ch < f.channels; ++ch) {
+      uint8_t* p = d.data() + static_cast<size_t>(i) * f.blockAlign + ch * (f.bitsPerSample / 8);
+      if (f.bitsPerSample == 8) {
+        *p = static_cast<uint8_t>(128 + std::lround(120 * v));
+      } else {
+        const int16_t s = static_cast<int16_t>(std::lround(30000 * v));
+        std::memcpy(p, &s, 2);
+      }
+    }
+  }
+  return d;
+}
+
+int LargestStep(const std::vector<int16_t>& s, size_t from, size_t to) {
+  int most = 0;
+  for (size_t i = from + 2; i < to; ++i) most = std::max(most, std::abs(s[i] - s[i - 2]));
+  return most;
+}
+
+}  // namespace
+
+// A voice cut while it sounds fades out: the output never steps further than the
+// sound itself does, and it is silent once the ramp is over.
+TEST(AudioMixer, AVoiceCutWhileSoundingFadesOutWithoutAStep) {
+  enum Cut { kStop, kMove, kRestart, kRelease };
+  struct Case {
+    int channels, bits;
+    uint32_t rate;
+    bool looping;
+    Cut cut;
+  } cases[] = {
+      {2, 16, 44100, false, kStop},    {1, 16, 44100, true, kStop},    {1, 8, 22050, false, kStop},
+      {2, 8, 48000, true, kMove},      {2, 16, 44100, false, kRestart}, {1, 16, 32000, false, kRestart},
+      {2, 16, 44100, true, kRelease},  {1, 8, 11025, false, kRelease},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.bits << " bit " << c.rate << " Hz cut " << c.cut);
+    Device dev;
+    const WaveFormatEx f = Pcm(c.channels, c.bits, c.rate);
+    AudioBuffer* b = dev.Make(f, LoudSine(f, static_cast<int>(c.rate)));  // one second
+    b->Play(0, 0, c.looping ? kPlayLooping : 0);
+    // A quarter period past a whole number of milliseconds: the sine stands at its peak.
+    dev.out->Advance(441 * 10 + 11);
+    const size_t cutAt = dev.out->framesMixed() * 2;
+    switch (c.cut) {
+      case kStop: b->Stop(); break;
+      case kMove: b->SetCurrentPosition(0); break;
+      case kRestart:  // as a play with the restart flag does it
+        b->Stop();
+        b->SetCurrentPosition(0);
+        b->Play(0, 0, 0);
+        break;
+      case kRelease:
+        b->Release();
+        dev.buffers.clear();
+        break;
+    }
+    dev.out->Advance(AudioMixer::kFadeFrames + 200);
+    std::vector<int16_t> s = dev.out->TakeCaptured();
+    const int own = LargestStep(s, 0, cutAt);
+    ASSERT_GT(own, 1000);  // the sound does move
+    // A restart or a move sounds the fading voice and the new one together: the two
+    // may step together, never by more than twice the sound's own step.
+    const int voices = c.cut == kMove || c.cut == kRestart ? 2 : 1;
+    EXPECT_LE(LargestStep(s, cutAt - 2, s.size()), voices * own);
+    EXPECT_GT(std::abs(s[cutAt + 2]), std::abs(s[cutAt - 2]) / 2);  // the fade carries on from the peak
+    if (c.cut == kStop || c.cut == kRelease) {
+      for (size_t i = cutAt + 2 * AudioMixer::kFadeFrames; i < s.size(); ++i) ASSERT_EQ(s[i], 0) << i - cutAt;
+    }
+  }
 }

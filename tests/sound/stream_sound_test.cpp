@@ -287,3 +287,61 @@ TEST_F(StreamThreadTest, RefillThreadFeedsALoopingMp3) {
   for (int step = 0; step < 60; ++step) AdvanceOneRefillPass(2205);  // 50 ms each
   ExpectStream(out_->PlayedBytes(id), decoded, true, 0, decoded.size() * 2);
 }
+
+namespace {
+
+// Every PCM format the sound layer takes, as stream sounds of 2.5 s.
+struct StreamFormat {
+  int channels, bits;
+  uint32_t rate;
+} const kStreamFormats[] = {{1, 8, 8000},   {2, 8, 11025},  {1, 8, 22050},  {2, 8, 44100},  {1, 16, 11025},
+                            {2, 16, 22050}, {1, 16, 44100}, {2, 16, 32000}, {2, 16, 44100}, {2, 16, 48000},
+                            {1, 16, 96000}};
+
+Bytes FormatWave(const StreamFormat& c) {
+  const uint32_t align = static_cast<uint32_t>(c.channels * c.bits / 8);
+  return MakeWave({1, static_cast<uint16_t>(c.channels), c.rate, static_cast<uint16_t>(c.bits)},
+                  NoiseBytes(c.rate * 5 / 2 * align, c.rate));
+}
+
+}  // namespace
+
+// Played once, a stream sound of any format plays whole and then ends; the refill's
+// eighth of a second, its window and its end are all figured from the format's own
+// byte rate.
+TEST_F(StreamTest, EveryFormatPlaysOnceWholeThenEnds) {
+  for (const StreamFormat& c : kStreamFormats) {
+    SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.bits << " bit " << c.rate << " Hz");
+    const Bytes wave = FormatWave(c);
+    const int h = Load(wave);
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    const uint32_t id = BufferOf(h, 0)->id();
+    Run(1500);
+    EXPECT_EQ(CheckSoundHandlePlaying(h), 1);
+    Run(2000);
+    ExpectStream(out_->PlayedBytes(id), PcmOf(wave), false, c.bits == 8 ? 0x7F : 0, PcmOf(wave).size());
+    EXPECT_EQ(CheckSoundHandlePlaying(h), 0);
+    DeleteSoundHandle(h);
+  }
+}
+
+// A play that waits for its end (type 0) on the manual clock with the refill thread
+// running: the clock only moves as the wait moves it, so the wait must see the sound
+// refilled as the clock goes, or the buffer plays its old second over and over.
+TEST_F(StreamThreadTest, EveryFormatPlayedToItsEndWhileThePlayWaits) {
+  SetSoundCreateMode(2);
+  for (const StreamFormat& c : kStreamFormats) {
+    SCOPED_TRACE(testing::Message() << c.channels << " ch " << c.bits << " bit " << c.rate << " Hz");
+    const Bytes wave = FormatWave(c);
+    const int h = Load(wave);
+    ASSERT_NE(h, -1);
+    const int64_t before = out_->framesMixed();
+    ASSERT_EQ(PlaySoundHandle(h, 0, 1), 0);
+    // The end is seen within a refill period and an eighth of a second of silence.
+    EXPECT_LT(out_->framesMixed() - before, 44100 * 5 / 2 + 44100 / 4);
+    ExpectStream(out_->PlayedBytes(BufferOf(h, 0)->id()), PcmOf(wave), false, c.bits == 8 ? 0x7F : 0,
+                 PcmOf(wave).size());
+    DeleteSoundHandle(h);
+  }
+}
