@@ -69,9 +69,30 @@ Scene MakeRunScene(std::mt19937& rng, int depth, int kind) {
       }
     }
   if (kind == kPaletted && b.transColor >= 256) s.src.body.paletteCount = 255;
+  // Drawn stretches longer than one run, which the copies take whole.
+  for (int y = 0; y < s.src.image.height; ++y) {
+    const int x0 = Pick(rng, s.src.image.width), end = std::min(s.src.image.width, x0 + 60 + Pick(rng, 100));
+    for (int i = x0; i < end; ++i) {
+      uint8_t* p = s.src.Pixel(i, y);
+      if (kind == kPaletted) {
+        if (*p == b.transColor || *p >= b.paletteCount) *p = static_cast<uint8_t>(b.transColor == 0 ? 0 + (b.paletteCount > 1) : 0);
+      } else if (kind == kDirectAlpha) {
+        p[depth == 1 ? 3 : 2] = 255;
+      } else if (std::memcmp(p, &b.transColor, b.format->bytesPerPixel) == 0) {
+        p[0] ^= 1;
+      }
+    }
+  }
   s.blend.Init(s.src.image.width + Pick(rng, 3), s.src.image.height + Pick(rng, 3), 0, 1, 0, Pick(rng, 4), rng);
   s.trans = 1 + Pick(rng, 2);
   s.src.BuildRuns();
+  return s;
+}
+
+// The same with a destination that holds the whole source, so that it is drawn whole.
+Scene MakeWholeRunScene(std::mt19937& rng, int depth, int kind) {
+  Scene s = MakeRunScene(rng, depth, kind);
+  s.dst.Init(s.src.image.width + 8 + Pick(rng, 8), s.src.image.height + 8, depth, 0, 0, Pick(rng, 6), rng);
   return s;
 }
 
@@ -112,6 +133,18 @@ TEST(SoftDrawImage, MatchesReferenceModelForEveryModeFormatSourceKindAndVariant)
     SoftDrawImage(&s.dst.image, &s.src.image, x, y, s.trans, blend);
     return " at " + std::to_string(x) + "," + std::to_string(y);
   });
+}
+
+TEST(SoftDrawImage, WholeSourcesWithLongRunsMatchReferenceModel) {
+  CompareWithModel(
+      8765,
+      [](std::mt19937& rng, Scene& s, TestImage& want, const MEMIMG* blend, const ref::State& st) {
+        const int x = Pick(rng, 9), y = Pick(rng, 9);
+        ref::DrawImage(&want.image, &s.src.image, x, y, s.trans, blend, st);
+        SoftDrawImage(&s.dst.image, &s.src.image, x, y, s.trans, blend);
+        return " at " + std::to_string(x) + "," + std::to_string(y);
+      },
+      MakeWholeRunScene);
 }
 
 TEST(SoftDrawImage, WholeDrawThroughRunCodesMatchesClippedDrawOfTheSamePixels) {
