@@ -76,8 +76,14 @@ template <class K>
   for (int y = 0; y < b.height; ++y) {
     int x = 0;
     for (uint8_t code; (code = *codes++) < kRunRowEnd;) {
+      int length = (code & 63) + 1;
+      if constexpr (K::Op::kWholeCopy && K::kSrcBytes == F::kBytes && !K::Src::kPaletted) {
+        // Opaque runs in a row are one copy: an opaque image is runs of 64 pixels.
+        if ((code & 0xC0) == kRunOpaque)
+          while (*codes < kRunRowEnd && (*codes & 0xC0) == kRunOpaque) length += (*codes++ & 63) + 1;
+      }
       // A run never reaches past the row, whatever the table says.
-      const int n = std::min((code & 63) + 1, b.width - x);
+      const int n = std::min(length, b.width - x);
       uint8_t* d = drow + x * F::kBytes;
       const uint8_t* s = srow + x * K::kSrcBytes;
       const uint8_t* bl = K::kBlend ? brow + x : nullptr;

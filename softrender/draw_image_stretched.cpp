@@ -17,7 +17,86 @@ struct Stretch {
   std::ptrdiff_t srcStep, srcRowStep, blendStep, blendRowStep;
   int width, height;
   int64_t rx, ry, ex0, ey0;  // 16.16 ratios and the error starts, in 1 .. ratio
+  // The source's run codes by row, or null: then every pixel takes the kernel's own test.
+  const uint8_t* const* runRows;
+  int col0, row0;  // source column and row of the first pixel drawn
+  bool mirrorX, mirrorY;
 };
+
+// The source rows' run codes, when the run table can stand in for the per-pixel test:
+// it is valid for this very view, and the test it replaces skips exactly its skip runs
+// (the transparency flag set: colour key, alpha 0, or a palette index keyed or past the
+// palette's entries).
+constexpr int kMaxRunRows = 4096;
+bool FindRunRows(const MEMIMG* src, int transFlag, const uint8_t* rows[kMaxRunRows]) {
+  const MemImageBody* b = src->body;
+  if (transFlag == 0 || b->runTableValid != 1 || !b->transRunTable || b->runTableOrigin != src->pixels ||
+      b->runTableWidth != src->width || b->runTableHeight != src->height || src->height > kMaxRunRows)
+    return false;
+  const uint8_t* p = b->transRunTable;
+  for (int y = 0; y < src->height; ++y) {
+    rows[y] = p;
+    while (*p < kRunRowEnd) ++p;
+    ++p;
+  }
+  return true;
+}
+
+// One destination row: the pixels [x0, x1) of the chunk, source offsets from srcCols.
+template <class K>
+SOFT_INLINE void DrawSpan(uint8_t* drow, const uint8_t* srow, const uint8_t* brow, const std::ptrdiff_t* srcCols,
+                          const std::ptrdiff_t* blendCols, int x0, int x1, const soft::PixelContext& c) {
+  using F = typename K::Format;
+  int x = x0;
+#if defined(__SSE2__)
+  if constexpr (K::kBlock8) {
+    alignas(16) uint16_t gathered[8];
+    for (; x + 8 <= x1; x += 8) {
+      for (int i = 0; i < 8; ++i) std::memcpy(&gathered[i], srow + srcCols[x + i], 2);
+      K::Op::Opaque8(drow + x * 2, reinterpret_cast<const uint8_t*>(gathered), c);
+    }
+  } else if constexpr (K::kTexel8) {
+    for (; x + 8 <= x1; x += 8) {
+      __m128i lo, hi;
+      soft::Gather8<K::kSrcBytes>(srow, srcCols + x, lo, hi);
+      K::Pixels8v(drow + x * 2, lo, hi, c, _mm_set1_epi16(-1));
+    }
+  }
+#endif
+  for (; x < x1; ++x)
+    K::Pixel(drow + x * F::kBytes, srow + srcCols[x], K::kBlend ? brow + blendCols[x] : nullptr, c);
+}
+
+// The pixels of one destination row whose source pixel lies in a run that is not a skip
+// run: each run of the source row found in the chunk's columns by its first and last
+// step, so a transparent run costs one lookup however many pixels it covers.
+template <class K>
+SOFT_INLINE void DrawRunSpans(const Stretch& st, const uint8_t* codes, const int* steps, int n, uint8_t* drow,
+                              const uint8_t* srow, const uint8_t* brow, const std::ptrdiff_t* srcCols,
+                              const std::ptrdiff_t* blendCols, const soft::PixelContext& c) {
+  // Source columns [a, b) as the chunk's columns [x0, x1): the columns whose step count
+  // from the first column lies in the run.
+  const int first = steps[0], last = steps[n - 1];
+  auto draw = [&](int a, int b) {
+    int s0 = st.mirrorX ? st.col0 - b + 1 : a - st.col0;
+    int s1 = st.mirrorX ? st.col0 - a + 1 : b - st.col0;
+    if (s1 <= first || s0 > last) return;
+    const int x0 = s0 <= first ? 0 : static_cast<int>(std::lower_bound(steps, steps + n, s0) - steps);
+    const int x1 = s1 > last ? n : static_cast<int>(std::lower_bound(steps + x0, steps + n, s1) - steps);
+    DrawSpan<K>(drow, srow, brow, srcCols, blendCols, x0, x1, c);
+  };
+  int col = 0, spanStart = -1;
+  for (uint8_t code; (code = *codes++) < kRunRowEnd;) {
+    if ((code & 0xC0) == kRunSkip) {
+      if (spanStart >= 0) draw(spanStart, col);
+      spanStart = -1;
+    } else if (spanStart < 0) {
+      spanStart = col;
+    }
+    col += (code & 63) + 1;
+  }
+  if (spanStart >= 0) draw(spanStart, col);
+}
 
 // One walk for every loop: each axis steps its source while its error is at or below 0.
 // Columns are stepped once per call into a table (a chunk of columns at a time, so that
@@ -28,22 +107,29 @@ template <class K>
   // Own copies: stores through the byte pointers could alias the caller's values.
   const Stretch st = stretch;
   const soft::PixelContext c = ctx;
+  constexpr bool kRunsReplaceTest = K::kTest == soft::Test::Key || K::kTest == soft::Test::AlphaSkip;
+  const bool runs = kRunsReplaceTest && st.runRows != nullptr;
   constexpr int kChunk = 512;
   std::ptrdiff_t srcCols[kChunk], blendCols[kChunk];
+  int steps[kChunk];  // source steps from the first column
   std::ptrdiff_t so = 0, bo = 0;
+  int taken = 0;
   int64_t e = st.ex0;
   for (int x0 = 0; x0 < st.width; x0 += kChunk) {
     const int n = std::min(kChunk, st.width - x0);
     for (int x = 0; x < n; ++x) {
       srcCols[x] = so;
       blendCols[x] = bo;
+      steps[x] = taken;
       for (e -= 65536; e <= 0; e += st.rx) {
         so += st.srcStep;
         bo += st.blendStep;
+        ++taken;
       }
     }
     const uint8_t* srow = st.src;
     const uint8_t* brow = st.blend;
+    int srcRow = st.row0;
     uint8_t* drow = st.dst + x0 * F::kBytes;
     int64_t ey = st.ey0;
     bool sameRow = false;
@@ -56,19 +142,10 @@ template <class K>
         } else {
           for (int x = 0; x < n; ++x) F::Store(drow + x * F::kBytes, F::Load(srow + srcCols[x]));
         }
+      } else if (runs) {
+        DrawRunSpans<K>(st, st.runRows[srcRow], steps, n, drow, srow, brow, srcCols, blendCols, c);
       } else {
-        int x = 0;
-#if defined(__SSE2__)
-        if constexpr (K::kBlock8) {
-          alignas(16) uint16_t gathered[8];
-          for (; x + 8 <= n; x += 8) {
-            for (int i = 0; i < 8; ++i) std::memcpy(&gathered[i], srow + srcCols[x + i], 2);
-            K::Op::Opaque8(drow + x * 2, reinterpret_cast<const uint8_t*>(gathered), c);
-          }
-        }
-#endif
-        for (; x < n; ++x)
-          K::Pixel(drow + x * F::kBytes, srow + srcCols[x], K::kBlend ? brow + blendCols[x] : nullptr, c);
+        DrawSpan<K>(drow, srow, brow, srcCols, blendCols, 0, n, c);
       }
       if (++y == st.height) break;
       drow += st.dstPitch;
@@ -76,6 +153,7 @@ template <class K>
       for (ey -= 65536; ey <= 0; ey += st.ry) {
         sameRow = false;
         srow += st.srcRowStep;
+        srcRow += st.mirrorY ? -1 : 1;
         if constexpr (K::kBlend) brow += st.blendRowStep;
       }
     }
@@ -140,6 +218,13 @@ void SoftDrawImageStretched(MEMIMG* dst, const MEMIMG* src, const Rect* rect, in
   st.ry = ry;
   st.ex0 = rx - (kx << 16) % rx;
   st.ey0 = ry - (ky << 16) % ry;
+
+  st.col0 = static_cast<int>(col);
+  st.row0 = static_cast<int>(row);
+  st.mirrorX = mirrorX;
+  st.mirrorY = mirrorY;
+  const uint8_t* runRows[kMaxRunRows];
+  st.runRows = FindRunRows(src, transFlag, runRows) ? runRows : nullptr;
 
   soft::PixelContext c;
   soft::PreparePixelContext(&c, sb, transFlag != 0);

@@ -302,31 +302,6 @@ struct RotatedWalk {
       return _mm_madd_epi16(_mm_or_si128(tx, _mm_slli_epi32(ty, 16)), toOffset);
     };
     alignas(16) int32_t offset[8];
-    // Gathered straight into registers: eight small stores read back as one vector
-    // would stall.
-    auto gather = [&](__m128i& lo, __m128i& hi) {
-      if constexpr (sbpp == 4) {
-        auto at = [&](int j) {
-          uint32_t t;
-          std::memcpy(&t, ts.src + offset[j], 4);
-          return _mm_cvtsi32_si128(static_cast<int>(t));
-        };
-        lo = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
-        hi = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(4), at(5)), _mm_unpacklo_epi32(at(6), at(7)));
-      } else {
-        lo = _mm_setzero_si128();
-        hi = lo;
-        auto at = [&](int j) {
-          uint16_t t;
-          std::memcpy(&t, ts.src + offset[j], 2);
-          return static_cast<int>(t);
-        };
-        lo = _mm_insert_epi16(lo, at(0), 0), lo = _mm_insert_epi16(lo, at(1), 1);
-        lo = _mm_insert_epi16(lo, at(2), 2), lo = _mm_insert_epi16(lo, at(3), 3);
-        lo = _mm_insert_epi16(lo, at(4), 4), lo = _mm_insert_epi16(lo, at(5), 5);
-        lo = _mm_insert_epi16(lo, at(6), 6), lo = _mm_insert_epi16(lo, at(7), 7);
-      }
-    };
     uint8_t* row = dst;
     for (int k = 0; k < rows; ++k, row += pitch) {
       const int64_t rowStartU = u0 + k * rowU, rowStartV = v0 + k * rowV;
@@ -344,7 +319,7 @@ struct RotatedWalk {
         _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets(ua, va, ina));
         _mm_store_si128(reinterpret_cast<__m128i*>(offset + 4), offsets(ub, vb, inb));
         __m128i lo, hi;
-        gather(lo, hi);
+        Gather8<sbpp>(ts.src, offset, lo, hi);
         K::Pixels8v(row + x * bpp, lo, hi, c, keep);
       }
       for (; x < cols; ++x) {

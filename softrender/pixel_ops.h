@@ -228,6 +228,35 @@ struct Block8 {
   static __m128i Green(__m128i v) { return _mm_and_si128(_mm_srli_epi16(v, 5), _mm_set1_epi16(63)); }
   static __m128i Red(__m128i v) { return _mm_srli_epi16(v, 11); }
 };
+
+// Eight texels at base + off[j], straight into registers (eight small stores read back
+// as one vector would stall): for 4-byte texels four in each of lo and hi, for 2-byte
+// texels all eight words in lo, in the layout Kernel::Pixels8v takes.
+template <int kTexelBytes, class Offset>
+SOFT_INLINE void Gather8(const uint8_t* base, const Offset* off, __m128i& lo, __m128i& hi) {
+  if constexpr (kTexelBytes == 4) {
+    auto at = [&](int j) {
+      uint32_t t;
+      std::memcpy(&t, base + off[j], 4);
+      return _mm_cvtsi32_si128(static_cast<int>(t));
+    };
+    lo = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
+    hi = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(4), at(5)), _mm_unpacklo_epi32(at(6), at(7)));
+  } else {
+    static_assert(kTexelBytes == 2);
+    auto at = [&](int j) {
+      uint16_t t;
+      std::memcpy(&t, base + off[j], 2);
+      return static_cast<int>(t);
+    };
+    lo = _mm_cvtsi32_si128(at(0));
+    lo = _mm_insert_epi16(lo, at(1), 1), lo = _mm_insert_epi16(lo, at(2), 2);
+    lo = _mm_insert_epi16(lo, at(3), 3), lo = _mm_insert_epi16(lo, at(4), 4);
+    lo = _mm_insert_epi16(lo, at(5), 5), lo = _mm_insert_epi16(lo, at(6), 6);
+    lo = _mm_insert_epi16(lo, at(7), 7);
+    hi = _mm_setzero_si128();
+  }
+}
 #endif
 
 // The colour words of n RGB565 pixels with alpha (word, alpha byte, unused byte), packed
@@ -592,10 +621,16 @@ struct Kernel {
         if (_mm_movemask_epi8(skip) == 0xFFFF) return;  // all transparent: nothing read or written
         const __m128i opaque = _mm_cmpeq_epi16(av, _mm_set1_epi16(255));
         const __m128i dv = Block8::Load(d);
-        __m128i out = Op::Opaque8v(dv, sv, c);
-        if (_mm_movemask_epi8(_mm_or_si128(opaque, skip)) != 0xFFFF) {
-          const __m128i t = Op::Translucent8v(dv, sv, av, c);
-          out = _mm_or_si128(_mm_and_si128(opaque, out), _mm_andnot_si128(opaque, t));
+        // Only the formulas some drawn lane needs: sprites are mostly opaque, glows
+        // mostly translucent.
+        __m128i out;
+        if (_mm_movemask_epi8(_mm_or_si128(opaque, skip)) == 0xFFFF) {
+          out = Op::Opaque8v(dv, sv, c);
+        } else if (_mm_movemask_epi8(_mm_andnot_si128(skip, opaque)) == 0) {
+          out = Op::Translucent8v(dv, sv, av, c);
+        } else {
+          out = _mm_or_si128(_mm_and_si128(opaque, Op::Opaque8v(dv, sv, c)),
+                             _mm_andnot_si128(opaque, Op::Translucent8v(dv, sv, av, c)));
         }
         Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out)));
         return;

@@ -8,7 +8,9 @@
 
 #include "bench/softrender/measure.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -37,7 +39,9 @@ struct Images {
   MEMIMG alphaSprite[2]; // with alpha: RGB565 + alpha, ARGB8888
   MEMIMG blend;
   MEMIMG frame;                  // RGB565 + alpha, 640 x 480, the play field a hole
+  MEMIMG keyedFrame;             // the same as RGB565 with the hole in the key colour
   int64_t frameCovered = 0;      // pixels of the frame that are drawn
+  MEMIMG ring;                   // RGB565 + alpha, the bomb's 704 x 704 widening ring
   std::vector<uint8_t> scratch;  // memcpy reference target
 };
 
@@ -84,6 +88,32 @@ Images& Shared() {
         m.frameCovered += hole ? 0 : 1;
       }
     NoteMemImageTransfer(&m.frame, 0, 0, kScreenW, kScreenH);
+    // The generated frame art: opaque everywhere but the hole, which holds the key.
+    CreateMemImage(&m.keyedFrame, kScreenW, kScreenH, 0, 0, 0);
+    m.keyedFrame.body->transColor = 0;
+    for (int y = 0; y < kScreenH; ++y)
+      for (int x = 0; x < kScreenW; ++x) {
+        const uint8_t* a = m.frame.pixels + y * m.frame.body->pitch + x * 4;
+        uint16_t v = static_cast<uint16_t>(a[0] | a[1] << 8 | 0x0800);
+        if (a[2] == 0) v = 0;
+        std::memcpy(m.keyedFrame.pixels + y * m.keyedFrame.body->pitch + x * 2, &v, 2);
+      }
+    NoteMemImageTransfer(&m.keyedFrame, 0, 0, kScreenW, kScreenH);
+    // The bomb's ring as the game's art has it: a soft glow out to 0.84 of the radius
+    // under a ring at 0.84, fully transparent beyond it and in the corners.
+    constexpr int kRing = 704;
+    CreateMemImage(&m.ring, kRing, kRing, 0, 0, 1);
+    for (int y = 0; y < kRing; ++y)
+      for (int x = 0; x < kRing; ++x) {
+        const double d = std::hypot(x + 0.5 - kRing / 2.0, y + 0.5 - kRing / 2.0) / (kRing / 2.0 * 31 / 32);
+        const double glow = d < 1 ? 0.5 * (1 - d) * (1 - d) * (1 - d) : 0;
+        const double ring = std::abs(d - 26.0 / 31) < 2.25 / 31 ? 0.7 : 0;
+        uint8_t* p = m.ring.pixels + y * m.ring.body->pitch + x * 4;
+        const uint16_t c = static_cast<uint16_t>(rng() | 0x8000);
+        std::memcpy(p, &c, 2);
+        p[2] = static_cast<uint8_t>(std::lround(255 * std::max(glow, ring)));
+      }
+    NoteMemImageTransfer(&m.ring, 0, 0, kRing, kRing);
     m.scratch.resize(kScreenW * kScreenH * 4);
     return m;
   }();
@@ -95,7 +125,7 @@ Images& Shared() {
 void CopyRows(const MEMIMG& from, int rows, int rowBytes) {
   Images& m = Shared();
   for (int y = 0; y < rows; ++y)
-    std::memcpy(m.scratch.data() + y * rowBytes, from.pixels + (y % from.height) * from.body->pitch, rowBytes);
+    std::memcpy(m.scratch.data() + (y % kScreenH) * rowBytes, from.pixels + (y % from.height) * from.body->pitch, rowBytes);
   benchmark::DoNotOptimize(m.scratch.data());
 }
 
@@ -152,15 +182,45 @@ void BM_DrawImageStretched(benchmark::State& state) {
 }
 
 // The frame image over the whole screen, against memcpy of the pixels it covers.
+// range: 0 the frame with alpha, 1 the frame keyed (as the game's art is made).
 void BM_FrameOverlay(benchmark::State& state) {
   Images& m = Shared();
   SetDraw(BlendCopy, 255);
   std::function<void()>* none = nullptr;
   const int rows = static_cast<int>(m.frameCovered / kScreenW);
-  Measure(state, m.frameCovered, [&] { SoftDrawImage(&m.screen[0], &m.frame, 0, 0, 1, nullptr); },
+  const MEMIMG* frame = state.range(0) ? &m.keyedFrame : &m.frame;
+  Measure(state, m.frameCovered, [&] { SoftDrawImage(&m.screen[0], frame, 0, 0, 1, nullptr); },
           [&] { CopyRows(m.screen[0], rows, kScreenW * 2); }, none);
 }
-BENCHMARK(BM_FrameOverlay)->UseManualTime();
+BENCHMARK(BM_FrameOverlay)->Arg(0)->Arg(1)->ArgName("keyed")->UseManualTime();
+
+// The bomb's widening ring through its whole life: the ring image stretched to a square
+// of side 80 to 1,040 about the player, clipped to the play field, added at a fading
+// parameter, one draw every fourth frame of the burst.
+void BM_BombRing(benchmark::State& state) {
+  Images& m = Shared();
+  const Rect field = {32, 16, 417, 465};
+  const int px = 224, py = 400;
+  int64_t covered = 0;
+  for (int t = 120; t > 0; t -= 4) {
+    const int radius = 40 + 4 * (120 - t);
+    covered += int64_t{std::min(px + radius, 417) - std::max(px - radius, 32)} *
+               (std::min(py + radius, 465) - std::max(py - radius, 16));
+  }
+  std::function<void()>* none = nullptr;
+  Measure(state, covered,
+          [&] {
+            for (int t = 120; t > 0; t -= 4) {
+              const int radius = 40 + 4 * (120 - t);
+              SetDraw(BlendAddSat, 200 * t / 120);
+              DrawArea = field;
+              const Rect r = {px - radius, py - radius, px + radius, py + radius};
+              SoftDrawImageStretched(&m.screen[0], &m.ring, &r, 1, nullptr);
+            }
+          },
+          [&] { CopyRows(m.screen[0], static_cast<int>(covered / kScreenW), kScreenW * 2); }, none);
+}
+BENCHMARK(BM_BombRing)->UseManualTime();
 
 void ModeArgs(benchmark::internal::Benchmark* b) {
   for (int depth : {0, 1})

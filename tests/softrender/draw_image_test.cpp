@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "softrender/draw_image.h"
 #include "softrender/draw_image_stretched.h"
 #include "tests/softrender/random_draws.h"
@@ -42,11 +45,62 @@ void ExpectSameBuffers(const TestImage& got, const TestImage& want, const std::s
   }
 }
 
+// A scene for draws that find transparent pixels through the run table: wider sources
+// with transparent stretches longer than one run, the run table built, the flag set.
+Scene MakeRunScene(std::mt19937& rng, int depth, int kind) {
+  Scene s = MakeScene(rng, depth, kind);
+  s.dst.Init(8 + Pick(rng, 120), 8 + Pick(rng, 60), depth, 0, 0, Pick(rng, 6), rng);
+  s.src.Init(8 + Pick(rng, 150), 1 + Pick(rng, 30), depth, kind == kPaletted, kind == kDirectAlpha, Pick(rng, 6),
+             rng);
+  FillSource(s.src, kind, rng);
+  const MemImageBody& b = s.src.body;
+  for (int y = 0; y < s.src.image.height; ++y)
+    for (int x = Pick(rng, 20); x < s.src.image.width; x += 40 + Pick(rng, 80)) {
+      const int end = std::min(s.src.image.width, x + 1 + Pick(rng, 100));
+      for (int i = x; i < end; ++i) {
+        uint8_t* p = s.src.Pixel(i, y);
+        if (kind == kPaletted) {
+          *p = static_cast<uint8_t>(b.transColor < 256 ? b.transColor : 255);
+        } else if (kind == kDirectAlpha) {
+          p[depth == 1 ? 3 : 2] = 0;
+        } else {
+          std::memcpy(p, &b.transColor, b.format->bytesPerPixel);
+        }
+      }
+    }
+  if (kind == kPaletted && b.transColor >= 256) s.src.body.paletteCount = 255;
+  // Drawn stretches longer than one run, which the copies take whole.
+  for (int y = 0; y < s.src.image.height; ++y) {
+    const int x0 = Pick(rng, s.src.image.width), end = std::min(s.src.image.width, x0 + 60 + Pick(rng, 100));
+    for (int i = x0; i < end; ++i) {
+      uint8_t* p = s.src.Pixel(i, y);
+      if (kind == kPaletted) {
+        if (*p == b.transColor || *p >= b.paletteCount) *p = static_cast<uint8_t>(b.transColor == 0 ? 0 + (b.paletteCount > 1) : 0);
+      } else if (kind == kDirectAlpha) {
+        p[depth == 1 ? 3 : 2] = 255;
+      } else if (std::memcmp(p, &b.transColor, b.format->bytesPerPixel) == 0) {
+        p[0] ^= 1;
+      }
+    }
+  }
+  s.blend.Init(s.src.image.width + Pick(rng, 3), s.src.image.height + Pick(rng, 3), 0, 1, 0, Pick(rng, 4), rng);
+  s.trans = 1 + Pick(rng, 2);
+  s.src.BuildRuns();
+  return s;
+}
+
+// The same with a destination that holds the whole source, so that it is drawn whole.
+Scene MakeWholeRunScene(std::mt19937& rng, int depth, int kind) {
+  Scene s = MakeRunScene(rng, depth, kind);
+  s.dst.Init(s.src.image.width + 8 + Pick(rng, 8), s.src.image.height + 8, depth, 0, 0, Pick(rng, 6), rng);
+  return s;
+}
+
 // Runs `draw` (which draws one random case into the scene's destination and its model
 // copy) over every format, source kind, mode and boundary parameter, comparing whole
 // buffers, guard bytes included.
 template <class Draw>
-void CompareWithModel(unsigned seed, Draw&& draw) {
+void CompareWithModel(unsigned seed, Draw&& draw, Scene (*make)(std::mt19937&, int, int) = MakeScene) {
   InitBlendTables();
   std::mt19937 rng(seed);
   int draws = 0, changed = 0;
@@ -55,7 +109,7 @@ void CompareWithModel(unsigned seed, Draw&& draw) {
       for (int mode : kModes)
         for (int param : kParams)
           for (int rep = 0; rep < 24; ++rep) {
-            Scene s = MakeScene(rng, depth, kind);
+            Scene s = make(rng, depth, kind);
             const ref::State st = RandomState(rng, mode, param, s.dst.image);
             TestImage want = s.dst;
             const std::vector<uint8_t> before = want.buffer;
@@ -79,6 +133,18 @@ TEST(SoftDrawImage, MatchesReferenceModelForEveryModeFormatSourceKindAndVariant)
     SoftDrawImage(&s.dst.image, &s.src.image, x, y, s.trans, blend);
     return " at " + std::to_string(x) + "," + std::to_string(y);
   });
+}
+
+TEST(SoftDrawImage, WholeSourcesWithLongRunsMatchReferenceModel) {
+  CompareWithModel(
+      8765,
+      [](std::mt19937& rng, Scene& s, TestImage& want, const MEMIMG* blend, const ref::State& st) {
+        const int x = Pick(rng, 9), y = Pick(rng, 9);
+        ref::DrawImage(&want.image, &s.src.image, x, y, s.trans, blend, st);
+        SoftDrawImage(&s.dst.image, &s.src.image, x, y, s.trans, blend);
+        return " at " + std::to_string(x) + "," + std::to_string(y);
+      },
+      MakeWholeRunScene);
 }
 
 TEST(SoftDrawImage, WholeDrawThroughRunCodesMatchesClippedDrawOfTheSamePixels) {
@@ -109,24 +175,39 @@ TEST(SoftDrawImage, WholeDrawThroughRunCodesMatchesClippedDrawOfTheSamePixels) {
         }
 }
 
+// One random stretched draw of the scene, enlarged or reduced up to `maxW` x `maxH`.
+std::string DrawStretchedCase(std::mt19937& rng, Scene& s, TestImage& want, const MEMIMG* blend,
+                              const ref::State& st, int maxW, int maxH) {
+  Rect r;
+  r.left = Pick(rng, s.dst.image.width + 4) - 8;
+  r.top = Pick(rng, s.dst.image.height + 4) - 8;
+  const int sizeCase = Pick(rng, 8);
+  const int w = sizeCase == 0 ? s.src.image.width : sizeCase == 1 ? 0 : 1 + Pick(rng, maxW);
+  const int h = sizeCase == 0 ? s.src.image.height : 1 + Pick(rng, maxH);
+  r.right = r.left + w;
+  r.bottom = r.top + h;
+  if (Pick(rng, 3) == 0) std::swap(r.left, r.right);
+  if (Pick(rng, 3) == 0) std::swap(r.top, r.bottom);
+  ref::DrawImageStretched(&want.image, &s.src.image, r, s.trans, blend, st);
+  SoftDrawImageStretched(&s.dst.image, &s.src.image, &r, s.trans, blend);
+  return " rect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+         std::to_string(r.bottom);
+}
+
 TEST(SoftDrawImageStretched, MatchesReferenceModelForEveryModeFormatSourceKindAndMirroring) {
   CompareWithModel(5678, [](std::mt19937& rng, Scene& s, TestImage& want, const MEMIMG* blend,
-                            const ref::State& st) {
-    Rect r;
-    r.left = Pick(rng, s.dst.image.width + 4) - 8;
-    r.top = Pick(rng, s.dst.image.height + 4) - 8;
-    const int sizeCase = Pick(rng, 8);
-    const int w = sizeCase == 0 ? s.src.image.width : sizeCase == 1 ? 0 : 1 + Pick(rng, 50);
-    const int h = sizeCase == 0 ? s.src.image.height : 1 + Pick(rng, 40);
-    r.right = r.left + w;
-    r.bottom = r.top + h;
-    if (Pick(rng, 3) == 0) std::swap(r.left, r.right);
-    if (Pick(rng, 3) == 0) std::swap(r.top, r.bottom);
-    ref::DrawImageStretched(&want.image, &s.src.image, r, s.trans, blend, st);
-    SoftDrawImageStretched(&s.dst.image, &s.src.image, &r, s.trans, blend);
-    return " rect " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
-           std::to_string(r.right) + "," + std::to_string(r.bottom);
-  });
+                            const ref::State& st) { return DrawStretchedCase(rng, s, want, blend, st, 50, 40); });
+}
+
+// Transparent stretches skipped a run at a time, through the scale and the mirroring,
+// whatever part of them the clip leaves.
+TEST(SoftDrawImageStretched, SkipsThroughRunTablesExactlyAsThePerPixelTests) {
+  CompareWithModel(
+      4321,
+      [](std::mt19937& rng, Scene& s, TestImage& want, const MEMIMG* blend, const ref::State& st) {
+        return DrawStretchedCase(rng, s, want, blend, st, 260, 70);
+      },
+      MakeRunScene);
 }
 
 }  // namespace

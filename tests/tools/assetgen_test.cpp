@@ -98,14 +98,18 @@ TEST(GameData, EveryImageHasTheSizeTheGameCutsItBy) {
   }
 }
 
+// The frame is keyed art: the game loads it without alpha and draws it with the colour
+// key, black as RGB565 (below 8, 4, 8), which must cover the field and nothing else.
 TEST(GameData, FrameIsClearExactlyOverThePlayField) {
   Image f = ReadPng(kRun + "/image/frame.png");
   ASSERT_EQ(f.w, kScreenW);
   int wrong = 0;
   for (int y = 0; y < f.h; ++y)
     for (int x = 0; x < f.w; ++x) {
-      bool inField = x >= kFieldX && x < kFieldX + kFieldW && y >= kFieldY && y < kFieldY + kFieldH;
-      wrong += inField ? f.At(x, y)[3] != 0 : f.At(x, y)[3] != 255;
+      const bool inField = x >= kFieldX && x < kFieldX + kFieldW && y >= kFieldY && y < kFieldY + kFieldH;
+      const uint8_t* p = f.At(x, y);
+      const bool key = p[0] < 8 && p[1] < 4 && p[2] < 8;
+      wrong += inField != key || p[3] != 255;
     }
   EXPECT_EQ(wrong, 0);
 }

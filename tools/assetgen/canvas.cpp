@@ -206,7 +206,17 @@ void Canvas::Clear(Rgba c) {
     for (int x = 0; x < cw_; ++x) At(cx_ + x, cy_ + y) = c;
 }
 
-bool Canvas::WritePng(const std::string& path) const {
+bool Canvas::WritePng(const std::string& path) const { return Write(path, false); }
+
+bool Canvas::WriteKeyedPng(const std::string& path) const {
+  for (const Rgba& p : px_) {
+    const float a = Clamp01(p.a);
+    if (a > 0 && a < 1) return false;
+  }
+  return Write(path, true);
+}
+
+bool Canvas::Write(const std::string& path, bool keyed) const {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -217,19 +227,22 @@ bool Canvas::WritePng(const std::string& path) const {
     return false;
   }
   png_init_io(png, f);
-  png_set_IHDR(png, info, w_, h_, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+  const int channels = keyed ? 3 : 4;
+  png_set_IHDR(png, info, w_, h_, 8, keyed ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_compression_level(png, 6);
   png_write_info(png, info);
-  std::vector<uint8_t> row(size_t(w_) * 4);
+  std::vector<uint8_t> row(size_t(w_) * channels);
   for (int y = 0; y < h_; ++y) {
     for (int x = 0; x < w_; ++x) {
       const Rgba& p = At(x, y);
       float a = Clamp01(p.a);
-      row[x * 4 + 0] = uint8_t(std::lround(Clamp01(p.r) * 255 * (a > 0)));
-      row[x * 4 + 1] = uint8_t(std::lround(Clamp01(p.g) * 255 * (a > 0)));
-      row[x * 4 + 2] = uint8_t(std::lround(Clamp01(p.b) * 255 * (a > 0)));
-      row[x * 4 + 3] = uint8_t(std::lround(a * 255));
+      uint8_t* out = &row[size_t(x) * channels];
+      out[0] = uint8_t(std::lround(Clamp01(p.r) * 255 * (a > 0)));
+      out[1] = uint8_t(std::lround(Clamp01(p.g) * 255 * (a > 0)));
+      out[2] = uint8_t(std::lround(Clamp01(p.b) * 255 * (a > 0)));
+      if (!keyed) out[3] = uint8_t(std::lround(a * 255));
+      else if (a > 0 && out[0] < 8 && out[1] < 4 && out[2] < 8) out[0] = 8;
     }
     png_write_row(png, row.data());
   }

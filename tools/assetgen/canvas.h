@@ -58,8 +58,14 @@ class Canvas {
   void Clear(Rgba c);
 
   bool WritePng(const std::string& path) const;
+  // Art that is either opaque or a hole, written without alpha: holes black, the colour
+  // key of keyed graphs, and every opaque pixel nudged off black so that the key does
+  // not punch it out (RGB565 black is anything below 8, 4, 8). False, and nothing
+  // written, when a pixel is translucent.
+  bool WriteKeyedPng(const std::string& path) const;
 
  private:
+  bool Write(const std::string& path, bool keyed) const;
   void Cover(const Shape& s, const std::function<void(int, int, float)>& put);
   int w_, h_;
   std::vector<Rgba> px_;

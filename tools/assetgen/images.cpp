@@ -726,7 +726,11 @@ void MakeScreens(const std::string& dir, bool& ok) {
     c.Fill(Ring(Box(kFieldX - 1.5f, kFieldY - 1.5f, kFieldX + kFieldW + 1.5f, kFieldY + kFieldH + 1.5f), 0.6f), Hex(0xc0a0e0));
     DrawText(c, 528, 430, "Veiled Lunar Mirage", Style(15, Hex(0xd0c0f0), Face::SerifBoldItalic));
     Moon(c, 528, 390, 14);
-    ok &= Save(c, dir, "frame.png");
+    // Opaque around a hole: drawn keyed, two bytes a pixel copied run by run.
+    if (!c.WriteKeyedPng(dir + "/frame.png")) {
+      std::fprintf(stderr, "assetgen: cannot write %s/frame.png as keyed art\n", dir.c_str());
+      ok = false;
+    }
   }
   {  // staff roll background
     Canvas c(kScreenW, kScreenH);
