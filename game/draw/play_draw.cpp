@@ -16,19 +16,35 @@
 #include "game/play/play_effects.h"
 #include "game/play/play_state.h"
 #include "graphics/draw.h"
+#include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "platform/util.h"
 
 namespace {
 
 constexpr double kRad = 3.14159265358979323846 / 180.0;
+// The rotated draw refuses sources this wide or tall; so must its plain stand-in.
+constexpr int kMaxCentredSide = 8192;
 
 void Blend(int mode, int param) { SetBlendModeParam(mode, param); }
 void Plain() { SetBlendModeParam(0, 255); }
 
 // Draws `graph` centred on (x, y), turned clockwise by `turnDegrees` and scaled.
+// Unturned at scale 1 the rotated draw lands every texel on whole pixels: texel (u, v)
+// at (cx - w / 2 + u, cy - h / 2 + v), the centre taken as a truncated float as the
+// rotated draw takes it. The plain draw puts the same pixels there and skips the
+// transparent runs instead of walking them.
 void Centred(double x, double y, int graph, double turnDegrees = 0.0, double scale = 1.0) {
   if (graph == -1) return;
-  DrawGraphRotatedF(static_cast<float>(x), static_cast<float>(y), scale, turnDegrees * kRad, graph, 1);
+  const float fx = static_cast<float>(x), fy = static_cast<float>(y);
+  int w = 0, h = 0;
+  constexpr float kNear = 1 << 20;  // far positions keep the rotated draw's own limits
+  if (turnDegrees == 0.0 && scale == 1.0 && fx > -kNear && fx < kNear && fy > -kNear && fy < kNear &&
+      GetGraphSize(graph, &w, &h) == 0 && w < kMaxCentredSide && h < kMaxCentredSide) {
+    DrawGraphAt(FloatToInt(fx) - (w >> 1), FloatToInt(fy) - (h >> 1), graph, 1);
+    return;
+  }
+  DrawGraphRotatedF(fx, fy, scale, turnDegrees * kRad, graph, 1);
 }
 
 // Effect `index` centred on (x, y); `scale` is against a kEffectScaleBase-pixel image,

@@ -196,7 +196,12 @@ struct SpellCardRecord {
 
 constexpr int kBossSlots = 3;
 constexpr int kEnemySlots = 30;
-constexpr int kBulletSlots = 800;
+// A benchmark build raises the bullet pool to measure how many bullets one frame
+// carries; the game keeps 800.
+#ifndef DANMAKU_BULLET_SLOTS
+#define DANMAKU_BULLET_SLOTS 800
+#endif
+constexpr int kBulletSlots = DANMAKU_BULLET_SLOTS;
 constexpr int kLaserSlots = 80;
 constexpr int kItemSlots = 500;
 constexpr int kPlayerShotSlots = 128;
