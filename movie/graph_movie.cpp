@@ -58,7 +58,8 @@ bool CopyToTemporaryFile(MovieRecord* r, const char* fileName) {
   FILE* copy = buffer != nullptr ? CreateTempFile(path) : nullptr;
   bool whole = copy != nullptr;
   if (copy != nullptr) {
-    ToWideName(path, r->fileName);
+    // The file system's own name, not one of the library's.
+    WideCopyN(r->fileName, Utf8ToWide(path).c_str(), kMovieFileNameCapacity);
     r->temporary = 1;
     while (remaining > 0) {
       size_t chunk = remaining < static_cast<int64_t>(kCopyChunk) ? static_cast<size_t>(remaining) : kCopyChunk;
@@ -79,10 +80,11 @@ bool CopyToTemporaryFile(MovieRecord* r, const char* fileName) {
 }
 
 // The file rendered into the graph; one rendered without a picture (sound only) is no
-// movie.
-HRESULT RenderMovieFile(MovieRecord* r) {
+// movie, and `noPicture` says so.
+HRESULT RenderMovieFile(MovieRecord* r, bool* noPicture) {
   HRESULT hr = r->graphBuilder->RenderFile(r->fileName, nullptr);
-  return SUCCEEDED(hr) && r->renderer->Width() <= 0 ? VFW_E_CANNOT_RENDER : hr;
+  *noPicture = SUCCEEDED(hr) && r->renderer->Width() <= 0;
+  return *noPicture ? VFW_E_CANNOT_RENDER : hr;
 }
 
 }  // namespace
@@ -119,11 +121,13 @@ int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* heigh
   }
   if (message.empty()) {
     ToWideName(fileName, r->fileName);
-    if (FAILED(RenderMovieFile(r))) {
+    bool noPicture = false;
+    if (FAILED(RenderMovieFile(r, &noPicture))) {
       message = std::string("ファイル:") + fileName + " が開けませんでした";
-      // Files the graph cannot open by name (inside an archive, say) play from a copy.
-      if (!r->temporary && CopyToTemporaryFile(r, fileName)) {
-        if (SUCCEEDED(RenderMovieFile(r))) {
+      // Files the graph cannot open by name (inside an archive, say) play from a copy;
+      // one it opened and found no picture in has none in a copy either.
+      if (!noPicture && !r->temporary && CopyToTemporaryFile(r, fileName)) {
+        if (SUCCEEDED(RenderMovieFile(r, &noPicture))) {
           message.clear();
         } else {
           DeleteTemporaryCopy(r);

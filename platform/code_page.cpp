@@ -47,10 +47,9 @@ std::string Recode(const char* to, const char* from, const char* text, size_t le
   return out;
 }
 
-}  // namespace
-
-std::u16string ShiftJisToWide(std::string_view text) {
-  const std::string bytes = Recode("UTF-16LE", "CP932", text.data(), text.size(), [](std::string& out, auto, size_t) {
+// `text` in the code set `from` as UTF-16; a byte iconv cannot take becomes U+FFFD.
+std::u16string ToWide(const char* from, std::string_view text) {
+  const std::string bytes = Recode("UTF-16LE", from, text.data(), text.size(), [](std::string& out, auto, size_t) {
     out.append("\xFD\xFF", 2);
     return size_t{1};
   });
@@ -58,6 +57,23 @@ std::u16string ShiftJisToWide(std::string_view text) {
   std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
   return wide;
 }
+
+}  // namespace
+
+std::u16string ShiftJisToWide(std::string_view text) { return ToWide("CP932", text); }
+
+std::string ShiftJisToUtf8(std::string_view text) {
+  // Most names are ASCII, which both spell alike.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::string(text);
+  }
+  return Recode("UTF-8", "CP932", text.data(), text.size(), [](std::string& out, const unsigned char* at, size_t) {
+    out += static_cast<char>(*at);
+    return size_t{1};
+  });
+}
+
+std::u16string Utf8ToWide(std::string_view text) { return ToWide("UTF-8", text); }
 
 std::string WideToShiftJis(std::u16string_view text) {
   return Recode("CP932", "UTF-16LE", reinterpret_cast<const char*>(text.data()), text.size() * 2,

@@ -11,12 +11,15 @@
 #include <cstring>
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/log.h"
 
 namespace {
-// Game paths are written with either separator.
+// The library's names are Shift-JIS, the file system's UTF-8; game paths are written
+// with either separator. Converted first: a Shift-JIS character may end in the byte of
+// '\\'.
 std::string NativePath(const char* path) {
-  std::string p(path);
+  std::string p = ShiftJisToUtf8(path);
   for (char& c : p) {
     if (c == '\\') c = '/';
   }
@@ -71,7 +74,12 @@ int PlainSetCurrentDirectory(const char* path) {
 
 int PlainGetCurrentDirectory(char* buffer, size_t size) {
   if (buffer == nullptr || size == 0) return -1;
-  return getcwd(buffer, size) != nullptr ? 0 : -1;
+  char host[4096];
+  if (getcwd(host, sizeof host) == nullptr) return -1;
+  const std::string name = Utf8ToShiftJis(host);
+  if (name.size() >= size) return -1;
+  std::memcpy(buffer, name.c_str(), name.size() + 1);
+  return 0;
 }
 
 struct FindState {
@@ -86,13 +94,14 @@ bool FindMatch(FindState* find, FileFindData* out) {
     const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
     if (fnmatch(find->pattern.c_str(), name, 0) != 0) continue;
-    if (std::strlen(name) >= sizeof out->name) continue;
+    const std::string libraryName = Utf8ToShiftJis(name);
+    if (libraryName.size() >= sizeof out->name) continue;
     std::string full = find->directory;
     full += '/';
     full += name;
     struct stat info;
     if (stat(full.c_str(), &info) != 0) continue;
-    std::strcpy(out->name, name);
+    std::strcpy(out->name, libraryName.c_str());
     out->isDirectory = S_ISDIR(info.st_mode) ? 1 : 0;
     out->size = out->isDirectory ? 0 : static_cast<int64_t>(info.st_size);
     return true;

@@ -27,7 +27,9 @@ extern "C" {
 #include "platform/util.h"
 #include "sound/sound_internal.h"
 #include "sound/sound.h"
+#include "platform/code_page.h"
 #include "tests/host/dshow/ffmpeg_media.h"
+#include "tests/movie/theora_media.h"
 #include "tests/movie/dshow/framework_fixture.h"
 #include "tests/test_files.h"
 
@@ -377,6 +379,53 @@ TEST_F(GraphMovies, ThePositionIsTheFilesThroughSeekPauseResumeLoopAndClose) {
     EXPECT_EQ(GetMovieRecord(movie), nullptr);
     clock->Release();
   }
+}
+
+// The library's names are Shift-JIS: a Japanese name (with a trail byte of '\\') opens
+// an MP4 through the graph by its name, and an Ogg Theora file with the library's own
+// decoder rather than through the graph.
+TEST_F(GraphMovies, JapaneseNamesOpenEachKindOfFileOnItsOwnPath) {
+  const std::string mp4 = Write("ムービー表.mp4", {"mp4", AV_CODEC_ID_MPEG4, 0, 160, 120, 12, 25});
+  MovieSpec theoraSpec;
+  theoraSpec.width = 48;
+  const std::string ogv = folder_.File("ソフト.ogv");
+  ASSERT_TRUE(WriteWholeFile(ogv, EncodeTheoraMovie(theoraSpec)));
+  struct Case {
+    std::string path;
+    int width, theora;
+  } cases[] = {{mp4, 160, 0}, {ogv, 48, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    int w = 0;
+    const int movie = OpenMovie(Utf8ToShiftJis(c.path).c_str(), &w, nullptr, 0);
+    ASSERT_NE(movie, -1);
+    MovieRecord* r = GetMovieRecord(movie);
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(r->theora, c.theora);
+    EXPECT_EQ(r->temporary, 0) << "read through a copy";
+    CloseMovieHandle(movie);
+  }
+}
+
+FileAccessTable g_plainFiles;
+int g_opens = 0;
+FileHandle CountedOpen(const char* path, int useCache, int block, int async) {
+  ++g_opens;
+  return g_plainFiles.open(path, useCache, block, async);
+}
+
+// A file the graph opened and found no picture in is refused at once: it is not read
+// again into a temporary copy to be found wanting a second time.
+TEST_F(GraphMovies, AFileWithoutAPictureIsRefusedWithoutACopy) {
+  const std::string path = Write("sound.mkv", {"matroska", 0, AV_CODEC_ID_MP2});
+  g_plainFiles = g_fileAccessTable;
+  g_fileAccessTable.open = CountedOpen;
+  g_opens = 0;
+  EXPECT_EQ(OpenMovie(path.c_str(), nullptr, nullptr, 0), -1);
+  g_fileAccessTable = g_plainFiles;
+  EXPECT_EQ(g_opens, 1) << "only the look for a Theora stream reads it";
+  EXPECT_TRUE(LogHas("ファイル:" + path + " が開けませんでした"));
+  EXPECT_TRUE(LogHas("ムービーファイルオープン処理時にエラーが発生しました"));
 }
 
 // A filter whose Pause and Run fail while it is told to.
