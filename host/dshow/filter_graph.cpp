@@ -9,6 +9,7 @@
 
 #include "host/com/class_registry.h"
 #include "host/dshow/com_ptr.h"
+#include "host/dshow/control_type_library.h"
 #include "host/dshow/filter_enum.h"
 #include "host/dshow/graph_events.h"
 #include "host/dshow/pin_walk.h"
@@ -746,5 +747,6 @@ void RegisterFilterGraphClasses() {
   std::call_once(once, [] {
     RegisterComClass(CLSID_FilterGraph, CreateFilterGraph);
     RegisterComClass(CLSID_SystemClock, CreateSystemClock);
+    RegisterMediaControlTypeLibrary();
   });
 }

@@ -11,7 +11,14 @@ namespace {
 constexpr int64_t kLateLimit = 500000000;  // 50 s either way
 constexpr int64_t kEarlyMargin = 80000;    // 8 ms
 
-int32_t ClampLate(int64_t value) { return static_cast<int32_t>(std::clamp(value, -kLateLimit, kLateLimit)); }
+// Any sample's times come from a file: differences are taken in 128 bits and limited
+// before any arithmetic that could leave 64.
+constexpr int64_t kLongestSample = 1000000000000;  // 27 hours
+
+__int128 Difference(int64_t a, int64_t b) { return static_cast<__int128>(a) - b; }
+int32_t ClampLate(__int128 value) {
+  return static_cast<int32_t>(std::clamp<__int128>(value, -kLateLimit, kLateLimit));
+}
 }  // namespace
 
 int32_t IntSqrt(int64_t x) {
@@ -103,9 +110,9 @@ HRESULT D_CQualityRenderer::DecideDrawTime(IMediaSample* sample, REFERENCE_TIME*
   REFERENCE_TIME now = 0;
   clock_->GetTime(&now);
   REFERENCE_TIME real = now - runStart_.load();
-  int32_t late = ClampLate(real - *start);
+  int32_t late = ClampLate(Difference(real, *start));
   supplierHandlesQuality_ = ReportQuality(late, real) == S_OK;
-  const int64_t d = *end - *start;
+  const auto d = static_cast<int64_t>(std::min<__int128>(Difference(*end, *start), kLongestSample));
   if (d - duration_ > duration_ / 32 || duration_ - d > duration_ / 32) frameAverage_ = duration_ = d;
   bool justDropped = (supplierHandlesQuality_ && sample->IsDiscontinuity() == S_OK) || normalCount_ == -1;
   if (late > 0) {
@@ -116,10 +123,11 @@ HRESULT D_CQualityRenderer::DecideDrawTime(IMediaSample* sample, REFERENCE_TIME*
     earliness_ = earliness_ - earliness_ / 8;
   }
   int32_t newWait = (std::max(-late, 0) + 3 * waitAverage_) / 4;
-  auto frameTime = static_cast<int32_t>(std::min<REFERENCE_TIME>(real - lastDraw_, 10000000));
+  const __int128 sinceDraw = Difference(real, lastDraw_);
+  auto frameTime = static_cast<int32_t>(std::min<__int128>(sinceDraw, 10000000));
   bool draw = 3 * renderAverage_ <= frameAverage_ ||
               (supplierHandlesQuality_ ? late <= 4 * d : 2 * late < d) || waitAverage_ > 80000 ||
-              real - lastDraw_ > 10000000;
+              sinceDraw > 10000000;
   if (!draw) {
     waitAverage_ = newWait;
     normalCount_ = -1;
@@ -140,9 +148,9 @@ HRESULT D_CQualityRenderer::DecideDrawTime(IMediaSample* sample, REFERENCE_TIME*
   *start += std::max<int64_t>(earliness_, -frameAverage_);
   waitAverage_ = newWait;
   if (-late > 0) {
-    frameTime_ = ClampLate(*start - lastDraw_);
+    frameTime_ = ClampLate(Difference(*start, lastDraw_));
     lastDraw_ = *start;
-    late_ = ClampLate(*start - rememberedStamp_);
+    late_ = ClampLate(Difference(*start, rememberedStamp_));
     return S_FALSE;
   }
   frameTime_ = frameTime;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/dshow/filters/media_stream.h"
+#include "host/dshow/seeking_position.h"
 #include "host/kernel/last_error.h"
 #include "host/kernel/thread.h"
 #include "host/kernel/wide_string.h"
@@ -22,7 +23,7 @@ constexpr uint32_t kCapabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSe
 
 class MediaFileSource;
 
-class MediaStreamPin final : public D_COutputPinBase, public IMediaSeeking {
+class MediaStreamPin final : public D_COutputPinBase, public IMediaSeeking, public SeekingPosition {
  public:
   MediaStreamPin(MediaFileSource* filter, CriticalSection* lock, std::unique_ptr<MediaStream> stream,
                  const std::u16string& name);
@@ -32,8 +33,10 @@ class MediaStreamPin final : public D_COutputPinBase, public IMediaSeeking {
   HRESULT InnerQueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     if (iid == IID_IMediaSeeking) return HandOutInterface(static_cast<IMediaSeeking*>(this), out);
+    if (iid == IID_IMediaPosition) return HandOutInterface(static_cast<IMediaPosition*>(this), out);
     return D_COutputPinBase::InnerQueryInterface(iid, out);
   }
+  IMediaSeeking* PositionSeeking() override { return this; }
   HRESULT AcceptsType(const AM_MEDIA_TYPE* type) override;
   HRESULT ProposedType(int32_t position, D_CMediaTypeRec* type) override;
   HRESULT SizeBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override;

@@ -248,7 +248,7 @@ TEST_F(Allocators, SampleTimesLengthsTypesAndPropertiesFollowTheirRules) {
       {"length past the buffer", uptoBuffer, [](AM_SAMPLE2_PROPERTIES& q) { q.lActual = 101; }, E_INVALIDARG},
       {"type flag without type", sizeof(p), [](AM_SAMPLE2_PROPERTIES& q) { q.pMediaType = nullptr; }, E_POINTER},
       {"a call larger than the record: only the record", sizeof(p) + 8,
-       [](AM_SAMPLE2_PROPERTIES& q) { q.cbData = uptoBuffer, q.lActual = 3; }, S_OK},
+       [](AM_SAMPLE2_PROPERTIES& q) { q.cbData = offsetof(AM_SAMPLE2_PROPERTIES, tStart), q.lActual = 3; }, S_OK},
       {"copy up to the buffer", uptoBuffer, [](AM_SAMPLE2_PROPERTIES& q) { q.lActual = 7, q.tStart = 1; }, S_OK},
   };
   for (const Case& c : cases) {

@@ -1,9 +1,10 @@
 #pragma once
 // Every media-filter test ends with nothing left behind: objects, task memory,
-// enumerators, page blocks, timers and threads all back to 0.
+// enumerators, page blocks, timers, threads and loaded modules all back to 0.
 #include <gtest/gtest.h>
 
 #include "host/com/task_memory.h"
+#include "host/kernel/module.h"
 #include "host/kernel/thread.h"
 #include "host/kernel/timer.h"
 #include "host/kernel/virtual_block.h"
@@ -19,6 +20,7 @@ class FrameworkTest : public ::testing::Test {
     EXPECT_EQ(LiveVirtualBlockCount(), 0);
     EXPECT_EQ(LiveTimerCount(), 0);
     EXPECT_EQ(LiveHostThreadCount(), 0);
+    EXPECT_EQ(LiveHostModuleCount(), 0);  // freed with the last framework object
     FailNextTaskMemoryAllocations(0);
   }
 };

@@ -231,6 +231,9 @@ TEST_F(Quality, DecidesToDrawAtOnceOnTimeOrNotAtAll) {
       // Ten times 30 s is past 32 bits: wrapped, the early frame would wait instead.
       {"a 30 s frame, shorter than the last, 0.5 s early: at once", 0, 508 * kMs, 0, 40000 * kMs, 0, -1000, S_OK,
        500 * kMs, 0, 30000 * kMs, 30000 * kMs},
+      // Times from a damaged file: nothing may leave 64 bits.
+      {"a sample over nearly all of time: late, drawn", 0, INT64_MIN + 10, 0, -1, 0, -1000, S_OK, INT64_MIN + 10, 1,
+       INT64_MAX},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,0 +1,148 @@
+// A script's view of a playing movie: the frame renderer's position interface reached
+// by member names through IDispatch, as an automation caller reaches it, on a movie
+// file made with libavcodec and a manual clock.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "host/com/automation.h"
+#include "host/dshow/filters/system_filters.h"
+#include "host/dshow/reference_clock.h"
+#include "movie/movie.h"
+#include "movie/movie_renderer.h"
+#include "platform/alloc.h"
+#include "platform/file.h"
+#include "platform/log.h"
+#include "tests/host/dshow/ffmpeg_media.h"
+#include "tests/movie/dshow/framework_fixture.h"
+#include "tests/test_files.h"
+
+namespace {
+
+// The picture shown first, as the frame callback sees it.
+std::vector<uint8_t> g_firstShown;
+int KeepFirstShown(MovieRecord* r, uint32_t) {
+  const ImageRecord& image = *r->currentFrameImage;
+  const uint8_t* begin = static_cast<const uint8_t*>(image.pixels);
+  if (g_firstShown.empty()) g_firstShown.assign(begin, begin + static_cast<size_t>(image.pitch) * image.height);
+  return 0;
+}
+
+// An automation caller: it knows the members only by name.
+class Script {
+ public:
+  explicit Script(IDispatch* object) : object_(object) {}
+  DISPID Id(const char16_t* name) {
+    std::u16string text(name);
+    char16_t* names[] = {text.data()};
+    DISPID id = DISPID_UNKNOWN;
+    last = object_->GetIDsOfNames(GUID_NULL, names, 1, 0, &id);
+    return id;
+  }
+  // The value of a property or of a method without arguments; NaN when refused.
+  double Get(const char16_t* name, uint16_t flags = DISPATCH_PROPERTYGET | DISPATCH_METHOD) {
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    last = object_->Invoke(Id(name), GUID_NULL, 0, flags, &none, &result, nullptr, nullptr);
+    if (FAILED(last)) return std::nan("");
+    return result.vt == VT_R8 ? result.dblVal : result.vt == VT_I4 ? result.lVal : std::nan("");
+  }
+  HRESULT Put(const char16_t* name, double value) {
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_R8;
+    argument.dblVal = value;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters{&argument, &named, 1, 1};
+    return last = object_->Invoke(Id(name), GUID_NULL, 0, DISPATCH_PROPERTYPUT, &parameters, nullptr, nullptr,
+                                  nullptr);
+  }
+  HRESULT last = S_OK;
+
+ private:
+  IDispatch* object_;
+};
+
+using PositionByName = FrameworkTest;
+
+TEST_F(PositionByName, AScriptReadsAndSetsAPlayingMoviesPositionThroughItsNames) {
+  TempDir folder;
+  StartLog(folder.path().c_str());
+  InstallPlainFileAccess();
+  RegisterSystemFilters();
+  const int tracked = TrackedLiveCount();
+  const std::string path = folder.File("clip.avi");
+  FfmpegMovieSpec spec{"avi", AV_CODEC_ID_MPEG4, 0, 160, 120, 25, 25, 5};
+  ASSERT_TRUE(WriteFfmpegMovie(path, spec));
+  const auto expected = DecodeFramesDirectly(path, false);
+  ASSERT_EQ(expected.size(), 25u);
+  const int movie = OpenMovie(path.c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  MovieRecord* r = GetMovieRecord(movie);
+  ManualReferenceClock* clock = ManualReferenceClock::Create(0);
+  IMediaFilter* filter = nullptr;
+  ASSERT_EQ(r->graphBuilder->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&filter)), S_OK);
+  filter->SetSyncSource(clock);
+  Event copied(false, false);
+  r->renderer->SetFrameEvent(&copied);
+  g_firstShown.clear();
+  SetMovieCallback(movie, KeepFirstShown, 0);
+
+  IMediaPosition* position = nullptr;
+  ASSERT_EQ(r->renderer->AsBaseFilter()->QueryInterface(IID_IMediaPosition, reinterpret_cast<void**>(&position)),
+            S_OK);
+  Script script(position);
+  uint32_t infos = 0;
+  ASSERT_EQ(position->GetTypeInfoCount(&infos), S_OK);
+  EXPECT_EQ(infos, 1u);
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(position->GetTypeInfo(0, 0, &info), S_OK);
+  info->Release();
+  EXPECT_EQ(script.Id(u"Volume"), DISPID_UNKNOWN);
+  EXPECT_EQ(script.last, DISP_E_UNKNOWNNAME);
+
+  // By name, the same answers the interface gives when called directly.
+  REFTIME direct = 0;
+  ASSERT_EQ(position->get_Duration(&direct), S_OK);
+  EXPECT_NEAR(direct, 1.0, 0.041);
+  EXPECT_EQ(script.Get(u"duration"), direct);
+  EXPECT_EQ(script.Get(u"CanSeekForward", DISPATCH_METHOD), -1);
+  EXPECT_EQ(script.Get(u"Rate"), 1.0);
+  EXPECT_EQ(script.Put(u"Rate", 0.0), E_INVALIDARG);  // refused before it goes upstream
+  EXPECT_EQ(script.Put(u"Duration", 2.0), DISP_E_MEMBERNOTFOUND);
+
+  // Paused at the start, then sent to 0.4 s by name: the first frame the playing movie
+  // shows is the one at 0.4 s.
+  r->mediaControl->Pause();
+  FILTER_STATE state;
+  ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);
+  ASSERT_EQ(position->get_CurrentPosition(&direct), S_OK);
+  EXPECT_EQ(script.Get(u"CurrentPosition"), direct);
+  ASSERT_EQ(script.Put(u"CurrentPosition", 0.4), S_OK);
+  ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);
+  const double now = script.Get(u"CurrentPosition");
+  ASSERT_EQ(position->get_CurrentPosition(&direct), S_OK);
+  EXPECT_EQ(now, direct);
+  r->playRequested = 1;
+  ResumeAllMovies();
+  clock->Advance(static_cast<REFERENCE_TIME>(std::llround(now * 10000000)));
+  ASSERT_EQ(WaitForObject(&copied, 5000), 0);
+  UpdateMovieFrame(movie, 0);
+  EXPECT_TRUE(g_firstShown == expected[10]) << "not the frame at 0.4 s";
+
+  position->Release();
+  filter->Release();
+  CloseMovieHandle(movie);
+  clock->Release();
+  EXPECT_EQ(TrackedLiveCount(), tracked);
+  EXPECT_EQ(LiveHostMediaObjectCount(), 0);
+}
+
+}  // namespace
