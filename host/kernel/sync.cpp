@@ -1,29 +1,35 @@
 #include "host/kernel/sync.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 
 namespace {
-// One lock and one condition for every waitable object: waits on several objects at
-// once stay simple, and the number of waiters in this program is small.
+// One lock for every waitable object, so that waits on several objects at once stay
+// simple; each waiting thread sleeps on a condition of its own, which only the
+// objects it waits on wake (a streaming thread's every sample would otherwise wake
+// every waiting thread of the process).
 std::mutex& KernelMutex() {
   static std::mutex mutex;
   return mutex;
 }
-std::condition_variable& KernelCondition() {
-  static std::condition_variable condition;
-  return condition;
-}
 }  // namespace
+
+int WaitableObject::WaiterCount() const {
+  std::lock_guard<std::mutex> lock(KernelMutex());
+  return static_cast<int>(waiters_.size());
+}
+
+void WaitableObject::WakeWaitersLocked() {
+  for (std::condition_variable* waiter : waiters_) waiter->notify_one();
+}
 
 Event::Event(bool manualReset, bool initiallySet) : manualReset_(manualReset), set_(initiallySet) {}
 
 void Event::Set() {
-  {
-    std::lock_guard<std::mutex> lock(KernelMutex());
-    set_ = true;
-  }
-  KernelCondition().notify_all();
+  std::lock_guard<std::mutex> lock(KernelMutex());
+  set_ = true;
+  WakeWaitersLocked();
 }
 
 void Event::Reset() {
@@ -43,13 +49,11 @@ void Event::ConsumeLocked() {
 Semaphore::Semaphore(int initialCount, int maximumCount) : count_(initialCount), maximum_(maximumCount) {}
 
 bool Semaphore::Release(int count, int* previousCount) {
-  {
-    std::lock_guard<std::mutex> lock(KernelMutex());
-    if (count <= 0 || count_ + count > maximum_) return false;
-    if (previousCount != nullptr) *previousCount = count_;
-    count_ += count;
-  }
-  KernelCondition().notify_all();
+  std::lock_guard<std::mutex> lock(KernelMutex());
+  if (count <= 0 || count_ + count > maximum_) return false;
+  if (previousCount != nullptr) *previousCount = count_;
+  count_ += count;
+  WakeWaitersLocked();
   return true;
 }
 
@@ -83,12 +87,24 @@ int WaitForObjects(WaitableObject* const* objects, int count, bool waitAll, uint
     return false;
   };
   std::unique_lock<std::mutex> lock(KernelMutex());
+  if (ready()) return found;
+  if (timeoutMs == 0) return kWaitTimeout;
+  // Woken only under the lock, so the condition outlives every wake that names it.
+  std::condition_variable woken;
+  for (int i = 0; i < count; ++i) objects[i]->waiters_.push_back(&woken);
+  bool done;
   if (timeoutMs == kInfinite) {
-    KernelCondition().wait(lock, ready);
-    return found;
+    woken.wait(lock, ready);
+    done = true;
+  } else {
+    done = woken.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
   }
-  if (KernelCondition().wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) return found;
-  return kWaitTimeout;
+  for (int i = 0; i < count; ++i) {
+    std::vector<std::condition_variable*>& waiters = objects[i]->waiters_;
+    // The same object may be named twice: one entry goes per naming.
+    waiters.erase(std::find(waiters.begin(), waiters.end(), &woken));
+  }
+  return done ? found : kWaitTimeout;
 }
 
 int WaitForObject(WaitableObject* object, uint32_t timeoutMs) {

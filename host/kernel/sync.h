@@ -4,8 +4,10 @@
 // semaphores, with a wait on one object or on several at once.
 #include <cstdint>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 constexpr int kWaitTimeout = 258;
@@ -52,10 +54,13 @@ class CriticalSectionGuard {
 };
 
 // An event or a semaphore. Every state change happens under one process-wide lock,
-// so that a wait on several objects sees them consistently.
+// so that a wait on several objects sees them consistently; a change wakes only the
+// threads waiting on that object.
 class WaitableObject {
  public:
   virtual ~WaitableObject() = default;
+  // Waits sleeping on this object now (a wait naming it twice counts twice).
+  int WaiterCount() const;
 
  protected:
   friend int WaitForObjects(WaitableObject* const* objects, int count, bool waitAll,
@@ -64,6 +69,11 @@ class WaitableObject {
   // Called once a wait is satisfied by this object: an auto-reset event resets,
   // a semaphore counts down.
   virtual void ConsumeLocked() = 0;
+  // Wakes every thread waiting on this object; under the process-wide lock.
+  void WakeWaitersLocked();
+
+ private:
+  std::vector<std::condition_variable*> waiters_;  // one per waiting thread
 };
 
 class Event : public WaitableObject {

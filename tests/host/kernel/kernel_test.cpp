@@ -183,6 +183,64 @@ TEST(Waits, WaitAnyNamesTheObjectAndAnAutoResetEventWakesOneWaiter) {
   EXPECT_EQ(LiveHostThreadCount(), 0);
 }
 
+// Each wait sleeps until one of its own objects changes: an object named twice, waits
+// that timed out or ended before, and other threads' objects must not lose a wake or
+// leave a waiter behind. The waits are bounded so that a lost wake fails, not hangs.
+TEST(Waits, EveryWaiterIsWokenByItsOwnObjectsOnly) {
+  constexpr uint32_t kBound = 5000;
+  // Yields until a thread sleeps on `object`; false when none comes.
+  auto asleepOn = [](const WaitableObject& object) {
+    for (int i = 0; i < 1000000; ++i) {
+      if (object.WaiterCount() > 0) return true;
+      HostSleep(0);
+    }
+    return false;
+  };
+  struct Shared {
+    Event x{false, false}, y{false, false};
+    Event own[4] = {{false, false}, {false, false}, {false, false}, {false, false}};
+    std::atomic<int> index{-1};
+    std::atomic<int> woken[4] = {};
+  } s;
+  EXPECT_EQ(WaitForObject(&s.x, 1), kWaitTimeout);
+  EXPECT_EQ(s.x.WaiterCount(), 0);  // a wait that timed out is gone
+  HostThread* twice = CreateHostThread([](void* p) -> uint32_t {
+    auto* s = static_cast<Shared*>(p);
+    WaitableObject* objects[] = {&s->x, &s->x, &s->y};
+    s->index = WaitForObjects(objects, 3, false, kBound);
+    return 0;
+  }, &s, false);
+  ASSERT_TRUE(asleepOn(s.y));  // only a wake ends its wait now
+  EXPECT_EQ(s.x.WaiterCount(), 2);
+  s.y.Set();
+  CloseHostThread(twice);
+  EXPECT_EQ(s.index.load(), 2);
+  EXPECT_EQ(s.x.WaiterCount() + s.y.WaiterCount(), 0);
+  s.x.Set();  // no waiter is left on it: it stays set for the next wait
+  EXPECT_EQ(WaitForObject(&s.x, 0), 0);
+
+  struct Arg {
+    Shared* s;
+    int i;
+  } args[4] = {{&s, 0}, {&s, 1}, {&s, 2}, {&s, 3}};
+  HostThread* threads[4];
+  for (int i = 0; i < 4; ++i) {
+    threads[i] = CreateHostThread([](void* p) -> uint32_t {
+      auto* a = static_cast<Arg*>(p);
+      if (WaitForObject(&a->s->own[a->i], kBound) == 0) a->s->woken[a->i].fetch_add(1);
+      return 0;
+    }, &args[i], false);
+  }
+  for (int i = 3; i >= 0; --i) {
+    ASSERT_TRUE(asleepOn(s.own[i]));
+    s.own[i].Set();
+    CloseHostThread(threads[i]);
+    EXPECT_EQ(s.woken[i].load(), 1) << i;
+    for (int j = 0; j < i; ++j) EXPECT_EQ(s.woken[j].load(), 0) << j;
+  }
+  EXPECT_EQ(LiveHostThreadCount(), 0);
+}
+
 TEST(HostHelpers, ThreadFailureSleepOnManualTimeAndSmallRoutines) {
   FailNextThreadCreation();
   SetLastError(0);
