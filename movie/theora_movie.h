@@ -6,7 +6,10 @@
 #include <theora/theora.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "host/kernel/sync.h"
 #include "host/kernel/thread.h"
@@ -37,6 +40,30 @@ struct TheoraFrameStockEntry {
   int uvWidth, uvHeight, uvStride;
 };
 
+// A wake-up between the caller and the decode thread, in place of a fixed sleep: a
+// waiter takes the count, checks its condition, then waits until the count moves or
+// the time runs out, so a raise between the check and the wait is not missed.
+class TheoraWake {
+ public:
+  uint32_t Count() const { return count_.load(); }
+  void Raise() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      count_.fetch_add(1);
+    }
+    moved_.notify_all();
+  }
+  void WaitPast(uint32_t seen, uint32_t ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    moved_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return count_.load() != seen; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable moved_;
+  std::atomic<uint32_t> count_{0};
+};
+
 struct TheoraMovieInfo {
   double framesPerSecond;
   int frameCount;
@@ -57,6 +84,8 @@ struct TheoraMovie {
   std::atomic<int> seekTarget;
   std::atomic<int> endOfFile;
   HostThread* thread;
+  TheoraWake wakeThread;  // raised by the caller on every request and move of the frame
+  TheoraWake wakeCaller;  // raised by the thread when a seek ends or a frame is stored
 
   FileAccessTable files;  // a copy of the table given at open
   FileHandle file;
@@ -74,6 +103,7 @@ struct TheoraMovie {
   // Its row pointers are not worth reading before that (nothing decoded, or a frame
   // from before the restart).
   int pictureDecoded;
+  uint32_t passWake;  // thread only: the wake count at the start of the current pass
   int serialNumber;
 
   TheoraPageEntry* pages;
@@ -89,8 +119,10 @@ struct TheoraMovie {
 
   TheoraFrameStockEntry* stock;
   int stockSize;
-  // Guards the stock entries' planes: the thread frees and fills entries under it,
-  // the caller converts an entry under it, so an entry never changes while converted.
+  // Guards the stock entries: the thread frees and fills entries under it and the
+  // caller looks for the current frame under it. The caller converts that entry after
+  // leaving it: the thread frees no entry of the current frame, and only the caller
+  // moves the current frame.
   CriticalSection stockLock;
 
   ImageRecord frameImage;  // the current frame as 32-bit XRGB
