@@ -241,7 +241,7 @@ bool StoreDecodedFrame(TheoraMovie* m, int frame) {
   CriticalSectionGuard guard(m->stockLock);
   for (int i = 0; i < m->stockSize; ++i) {
     TheoraFrameStockEntry& e = m->stock[i];
-    if (e.inUse.load(std::memory_order_relaxed)) continue;
+    if (e.inUse.load(std::memory_order_relaxed) || e.reading.load(std::memory_order_relaxed)) continue;
     if (CopyTheoraPicture(&e, &yuv) != 0) return false;
     e.frame.store(frame, std::memory_order_relaxed);
     e.inUse.store(1, std::memory_order_relaxed);
@@ -252,7 +252,7 @@ bool StoreDecodedFrame(TheoraMovie* m, int frame) {
 
 // The thread has nothing to do until the caller asks for something: it waits for the
 // caller's next request, a millisecond at most, counting from the start of the pass.
-void IdleThread(TheoraMovie* m) { m->wakeThread.WaitPast(m->passWake, 1); }
+void IdleThread(TheoraMovie* m) { m->wakeThread.WaitPast(m->passWake.load(), 1); }
 
 // Stores the decoder's picture, reporting to the caller whether that could be done.
 void SupplyFrame(TheoraMovie* m, int frame) {
@@ -288,18 +288,22 @@ void FillStock(TheoraMovie* m) {
       }
       if (e.inUse.load(std::memory_order_relaxed) && f == c) holdsCurrent = true;
     }
-    for (int i = 0; i < n && !haveFree; ++i) haveFree = !m->stock[i].inUse.load(std::memory_order_relaxed);
+    // An entry the caller is still converting is no room yet.
+    auto reading = [&](int i) { return m->stock[i].reading.load(std::memory_order_relaxed) != 0; };
+    for (int i = 0; i < n && !haveFree; ++i) haveFree = !m->stock[i].inUse.load(std::memory_order_relaxed) && !reading(i);
     // A stock filled with frames the window keeps but not with the current one (a jump
     // across the wrap) would wait for ever: make room for the current frame.
     if (!haveFree && !holdsCurrent && c >= 0 && !m->endOfFile.load()) {
-      int farthest = 0, distance = -1;
+      int farthest = -1, distance = -1;
       for (int i = 0; i < n; ++i) {
         const int d = ((m->stock[i].frame.load(std::memory_order_relaxed) - c) % count + count) % count;
-        if (d > distance) distance = d, farthest = i;
+        if (!reading(i) && d > distance) distance = d, farthest = i;
       }
-      m->stock[farthest].inUse.store(0, std::memory_order_relaxed);
-      haveFree = true;
-      jumpToCurrent = position >= c;
+      if (farthest >= 0) {
+        m->stock[farthest].inUse.store(0, std::memory_order_relaxed);
+        haveFree = true;
+        jumpToCurrent = position >= c;
+      }
     }
   }
   if (jumpToCurrent) {
@@ -562,15 +566,26 @@ int AdvanceTheoraFrames(TheoraMovie* m, int n) {
 
 namespace {
 
-// The stock entry holding `frame`, seen under the stock lock (so its planes are
-// complete), or null.
-const TheoraFrameStockEntry* EntryHolding(TheoraMovie* m, int frame) {
+// The stock entry holding `frame`, found under the stock lock (so its planes are
+// complete) and marked as being read, or null.
+TheoraFrameStockEntry* ReadEntryHolding(TheoraMovie* m, int frame) {
   CriticalSectionGuard guard(m->stockLock);
   for (int i = 0; i < m->stockSize; ++i) {
-    const TheoraFrameStockEntry& e = m->stock[i];
-    if (e.inUse.load(std::memory_order_relaxed) && e.frame.load(std::memory_order_relaxed) == frame) return &e;
+    TheoraFrameStockEntry& e = m->stock[i];
+    if (e.inUse.load(std::memory_order_relaxed) && e.frame.load(std::memory_order_relaxed) == frame) {
+      e.reading.store(1, std::memory_order_relaxed);
+      return &e;
+    }
   }
   return nullptr;
+}
+
+void EndReading(TheoraMovie* m, TheoraFrameStockEntry* e) {
+  {
+    CriticalSectionGuard guard(m->stockLock);
+    e->reading.store(0, std::memory_order_relaxed);
+  }
+  m->wakeThread.Raise();  // the entry may be the room the thread waits for
 }
 
 }  // namespace
@@ -584,10 +599,8 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
     const uint32_t seen = m->wakeCaller.Count();
     const int state = m->state.load();
     if (state == kTheoraEnded) return 0;
-    const TheoraFrameStockEntry* held = state != kTheoraSeeking ? EntryHolding(m, current) : nullptr;
+    TheoraFrameStockEntry* held = state != kTheoraSeeking ? ReadEntryHolding(m, current) : nullptr;
     if (held != nullptr) {
-      // Converted without the stock lock, so the thread decodes on meanwhile: it never
-      // changes the entry of the current frame, which only this caller moves.
       const TheoraFrameStockEntry& e = *held;
       const int width = e.yWidth < m->frameImage.width ? e.yWidth : m->frameImage.width;
       const int height = e.yHeight < m->frameImage.height ? e.yHeight : m->frameImage.height;
@@ -595,6 +608,7 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
         Convert420(e, &m->frameImage, width, height);
       else
         ConvertOther(e, &m->frameImage, width, height);
+      EndReading(m, held);
       m->imageCurrent = 1;
       m->stallLogged = 0;
       return 1;

@@ -34,6 +34,9 @@ struct TheoraPageEntry {
 struct TheoraFrameStockEntry {
   std::atomic<int> inUse;  // written by the thread under the stock lock
   std::atomic<int> frame;
+  // Set by the caller, under the stock lock, while it converts the entry outside the
+  // lock: the thread stores no picture into it meanwhile, even once it is freed.
+  std::atomic<int> reading;
   uint8_t* planes[3];      // Y, U, V copies of stride x height bytes
   size_t planeBytes[3];    // each plane's own allocation: U and V may differ from Y
   int yWidth, yHeight, yStride;
@@ -103,7 +106,8 @@ struct TheoraMovie {
   // Its row pointers are not worth reading before that (nothing decoded, or a frame
   // from before the restart).
   int pictureDecoded;
-  uint32_t passWake;  // thread only: the wake count at the start of the current pass
+  // Written by the thread only: the wake count at the start of its current pass.
+  std::atomic<uint32_t> passWake;
   int serialNumber;
 
   TheoraPageEntry* pages;
@@ -119,10 +123,9 @@ struct TheoraMovie {
 
   TheoraFrameStockEntry* stock;
   int stockSize;
-  // Guards the stock entries: the thread frees and fills entries under it and the
-  // caller looks for the current frame under it. The caller converts that entry after
-  // leaving it: the thread frees no entry of the current frame, and only the caller
-  // moves the current frame.
+  // Guards the stock entries: the thread frees and fills entries under it, and the
+  // caller finds the current frame under it and marks the entry it then converts
+  // outside the lock, so the thread decodes on meanwhile.
   CriticalSection stockLock;
 
   ImageRecord frameImage;  // the current frame as 32-bit XRGB
