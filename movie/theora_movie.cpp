@@ -241,7 +241,7 @@ bool StoreDecodedFrame(TheoraMovie* m, int frame) {
   CriticalSectionGuard guard(m->stockLock);
   for (int i = 0; i < m->stockSize; ++i) {
     TheoraFrameStockEntry& e = m->stock[i];
-    if (e.inUse.load(std::memory_order_relaxed)) continue;
+    if (e.inUse.load(std::memory_order_relaxed) || e.reading.load(std::memory_order_relaxed)) continue;
     if (CopyTheoraPicture(&e, &yuv) != 0) return false;
     e.frame.store(frame, std::memory_order_relaxed);
     e.inUse.store(1, std::memory_order_relaxed);
@@ -249,6 +249,10 @@ bool StoreDecodedFrame(TheoraMovie* m, int frame) {
   }
   return true;  // no free entry: nothing to supply yet
 }
+
+// The thread has nothing to do until the caller asks for something: it waits for the
+// caller's next request, a millisecond at most, counting from the start of the pass.
+void IdleThread(TheoraMovie* m) { m->wakeThread.WaitPast(m->passWake.load(), 1); }
 
 // Stores the decoder's picture, reporting to the caller whether that could be done.
 void SupplyFrame(TheoraMovie* m, int frame) {
@@ -259,7 +263,11 @@ void SupplyFrame(TheoraMovie* m, int frame) {
   const bool stored = StoreDecodedFrame(m, frame);
   m->failedFrame.store(stored ? -1 : frame);
   if (!stored) m->failures.fetch_add(1);
-  HostSleep(stored ? 0 : 1);  // a failing store is retried, but not in a tight loop
+  m->wakeCaller.Raise();
+  // A failing store is retried, but not in a tight loop. A stored frame does not yield:
+  // with other work ready on this processor a yield can cost the thread a whole time
+  // slice per frame, and the next pass waits anyway once the stock is full.
+  if (!stored) HostSleep(1);
 }
 
 // One pass of filling the stock around the current frame.
@@ -280,18 +288,22 @@ void FillStock(TheoraMovie* m) {
       }
       if (e.inUse.load(std::memory_order_relaxed) && f == c) holdsCurrent = true;
     }
-    for (int i = 0; i < n && !haveFree; ++i) haveFree = !m->stock[i].inUse.load(std::memory_order_relaxed);
+    // An entry the caller is still converting is no room yet.
+    auto reading = [&](int i) { return m->stock[i].reading.load(std::memory_order_relaxed) != 0; };
+    for (int i = 0; i < n && !haveFree; ++i) haveFree = !m->stock[i].inUse.load(std::memory_order_relaxed) && !reading(i);
     // A stock filled with frames the window keeps but not with the current one (a jump
     // across the wrap) would wait for ever: make room for the current frame.
     if (!haveFree && !holdsCurrent && c >= 0 && !m->endOfFile.load()) {
-      int farthest = 0, distance = -1;
+      int farthest = -1, distance = -1;
       for (int i = 0; i < n; ++i) {
         const int d = ((m->stock[i].frame.load(std::memory_order_relaxed) - c) % count + count) % count;
-        if (d > distance) distance = d, farthest = i;
+        if (!reading(i) && d > distance) distance = d, farthest = i;
       }
-      m->stock[farthest].inUse.store(0, std::memory_order_relaxed);
-      haveFree = true;
-      jumpToCurrent = position >= c;
+      if (farthest >= 0) {
+        m->stock[farthest].inUse.store(0, std::memory_order_relaxed);
+        haveFree = true;
+        jumpToCurrent = position >= c;
+      }
     }
   }
   if (jumpToCurrent) {
@@ -300,7 +312,7 @@ void FillStock(TheoraMovie* m) {
     m->state.store(kTheoraDecoding);
     if (!DecodeFrameAfterRestart(m, c)) {
       m->endOfFile.store(1);
-      HostSleep(1);
+      IdleThread(m);
       return;
     }
     SupplyFrame(m, c);
@@ -308,7 +320,7 @@ void FillStock(TheoraMovie* m) {
   }
   if (!haveFree) {
     m->state.store(kTheoraIdle);
-    HostSleep(1);  // a full stock waits a millisecond rather than spinning
+    IdleThread(m);  // a full stock waits for the current frame to move, not spinning
     return;
   }
   m->state.store(kTheoraDecoding);
@@ -320,12 +332,12 @@ void FillStock(TheoraMovie* m) {
       m->decoderPosition.store(-1, std::memory_order_relaxed);
       if (StepTheoraFrames(m, target + 1) < 0) {
         m->endOfFile.store(1);
-        HostSleep(1);
+        IdleThread(m);
         return;
       }
     } else if (StepTheoraFrames(m, step) < 0) {
       m->endOfFile.store(1);
-      HostSleep(1);
+      IdleThread(m);
       return;
     }
   }
@@ -335,18 +347,22 @@ void FillStock(TheoraMovie* m) {
 uint32_t TheoraDecodeThread(void* argument) {
   auto* m = static_cast<TheoraMovie*>(argument);
   while (!m->stopRequest.load()) {
+    m->passWake = m->wakeThread.Count();
     if (m->pauseRequest.load()) {
       m->state.store(kTheoraPaused);
       m->pauseSeen.store(m->pauseNumber.load());
-      HostSleep(1);
+      m->wakeCaller.Raise();
+      IdleThread(m);
     } else if (m->seekRequest.load()) {
       m->state.store(kTheoraSeeking);
       SeekInThread(m);
+      m->wakeCaller.Raise();
     } else {
       FillStock(m);
     }
   }
   m->state.store(kTheoraEnded);
+  m->wakeCaller.Raise();
   return 0;
 }
 
@@ -491,6 +507,7 @@ int CloseTheoraMovie(TheoraMovie* m) {
   if (m == nullptr) return 0;
   if (m->thread != nullptr) {
     m->stopRequest.store(1);
+    m->wakeThread.Raise();
     CloseHostThread(m->thread);  // waits for the thread to end (state 3)
     m->thread = nullptr;
   }
@@ -518,7 +535,12 @@ int SeekTheoraFrame(TheoraMovie* m, int frame) {
   const int number = m->pauseNumber.load() + 1;
   m->pauseNumber.store(number);
   m->pauseRequest.store(1);
-  while (m->state.load() != kTheoraPaused || m->pauseSeen.load() != number) HostSleep(0);
+  m->wakeThread.Raise();
+  for (;;) {
+    const uint32_t seen = m->wakeCaller.Count();
+    if (m->state.load() == kTheoraPaused && m->pauseSeen.load() == number) break;
+    m->wakeCaller.WaitPast(seen, 1);
+  }
   // The last frame is the highest that exists: a target at the frame count finds no page.
   if (frame > m->frameCount - 1) frame = m->frameCount - 1;
   if (frame < 0) frame = 0;
@@ -528,6 +550,7 @@ int SeekTheoraFrame(TheoraMovie* m, int frame) {
   m->failedFrame.store(-1);
   m->seekRequest.store(1);
   m->pauseRequest.store(0);
+  m->wakeThread.Raise();
   return 0;
 }
 
@@ -537,8 +560,35 @@ int AdvanceTheoraFrames(TheoraMovie* m, int n) {
   const int64_t next = static_cast<int64_t>(m->currentFrame.load()) + n;
   m->currentFrame.store(static_cast<int>(next % m->frameCount));
   m->imageCurrent = 0;
+  m->wakeThread.Raise();  // a full stock may now have room
   return 0;
 }
+
+namespace {
+
+// The stock entry holding `frame`, found under the stock lock (so its planes are
+// complete) and marked as being read, or null.
+TheoraFrameStockEntry* ReadEntryHolding(TheoraMovie* m, int frame) {
+  CriticalSectionGuard guard(m->stockLock);
+  for (int i = 0; i < m->stockSize; ++i) {
+    TheoraFrameStockEntry& e = m->stock[i];
+    if (e.inUse.load(std::memory_order_relaxed) && e.frame.load(std::memory_order_relaxed) == frame) {
+      e.reading.store(1, std::memory_order_relaxed);
+      return &e;
+    }
+  }
+  return nullptr;
+}
+
+void EndReading(TheoraMovie* m, TheoraFrameStockEntry* e) {
+  {
+    CriticalSectionGuard guard(m->stockLock);
+    e->reading.store(0, std::memory_order_relaxed);
+  }
+  m->wakeThread.Raise();  // the entry may be the room the thread waits for
+}
+
+}  // namespace
 
 int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
   if (!wantImage || m->imageCurrent) return 0;
@@ -546,24 +596,22 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
   const int failuresBefore = m->failures.load();
   const uint32_t start = g_waitClock();
   for (;;) {
+    const uint32_t seen = m->wakeCaller.Count();
     const int state = m->state.load();
     if (state == kTheoraEnded) return 0;
-    if (state != kTheoraSeeking) {
-      CriticalSectionGuard guard(m->stockLock);
-      for (int i = 0; i < m->stockSize; ++i) {
-        const TheoraFrameStockEntry& e = m->stock[i];
-        if (!e.inUse.load(std::memory_order_relaxed) || e.frame.load(std::memory_order_relaxed) != current)
-          continue;
-        const int width = e.yWidth < m->frameImage.width ? e.yWidth : m->frameImage.width;
-        const int height = e.yHeight < m->frameImage.height ? e.yHeight : m->frameImage.height;
-        if (e.yWidth == 2 * e.uvWidth && e.yHeight == 2 * e.uvHeight)
-          Convert420(e, &m->frameImage, width, height);
-        else
-          ConvertOther(e, &m->frameImage, width, height);
-        m->imageCurrent = 1;
-        m->stallLogged = 0;
-        return 1;
-      }
+    TheoraFrameStockEntry* held = state != kTheoraSeeking ? ReadEntryHolding(m, current) : nullptr;
+    if (held != nullptr) {
+      const TheoraFrameStockEntry& e = *held;
+      const int width = e.yWidth < m->frameImage.width ? e.yWidth : m->frameImage.width;
+      const int height = e.yHeight < m->frameImage.height ? e.yHeight : m->frameImage.height;
+      if (e.yWidth == 2 * e.uvWidth && e.yHeight == 2 * e.uvHeight)
+        Convert420(e, &m->frameImage, width, height);
+      else
+        ConvertOther(e, &m->frameImage, width, height);
+      EndReading(m, held);
+      m->imageCurrent = 1;
+      m->stallLogged = 0;
+      return 1;
     }
     if (state != kTheoraSeeking && m->endOfFile.load()) return 0;
     // A thread that cannot supply the frame, or is late by far, must not stop the
@@ -577,7 +625,8 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
       m->stallLogged = 1;
       return 0;
     }
-    HostSleep(state == kTheoraSeeking ? 1 : 0);
+    // The thread raises the wake once a seek ends and on every frame it stores.
+    m->wakeCaller.WaitPast(seen, 1);
   }
 }
 

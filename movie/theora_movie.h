@@ -6,7 +6,10 @@
 #include <theora/theora.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "host/kernel/sync.h"
 #include "host/kernel/thread.h"
@@ -31,10 +34,37 @@ struct TheoraPageEntry {
 struct TheoraFrameStockEntry {
   std::atomic<int> inUse;  // written by the thread under the stock lock
   std::atomic<int> frame;
+  // Set by the caller, under the stock lock, while it converts the entry outside the
+  // lock: the thread stores no picture into it meanwhile, even once it is freed.
+  std::atomic<int> reading;
   uint8_t* planes[3];      // Y, U, V copies of stride x height bytes
   size_t planeBytes[3];    // each plane's own allocation: U and V may differ from Y
   int yWidth, yHeight, yStride;
   int uvWidth, uvHeight, uvStride;
+};
+
+// A wake-up between the caller and the decode thread, in place of a fixed sleep: a
+// waiter takes the count, checks its condition, then waits until the count moves or
+// the time runs out, so a raise between the check and the wait is not missed.
+class TheoraWake {
+ public:
+  uint32_t Count() const { return count_.load(); }
+  void Raise() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      count_.fetch_add(1);
+    }
+    moved_.notify_all();
+  }
+  void WaitPast(uint32_t seen, uint32_t ms) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    moved_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return count_.load() != seen; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable moved_;
+  std::atomic<uint32_t> count_{0};
 };
 
 struct TheoraMovieInfo {
@@ -57,6 +87,8 @@ struct TheoraMovie {
   std::atomic<int> seekTarget;
   std::atomic<int> endOfFile;
   HostThread* thread;
+  TheoraWake wakeThread;  // raised by the caller on every request and move of the frame
+  TheoraWake wakeCaller;  // raised by the thread when a seek ends or a frame is stored
 
   FileAccessTable files;  // a copy of the table given at open
   FileHandle file;
@@ -74,6 +106,8 @@ struct TheoraMovie {
   // Its row pointers are not worth reading before that (nothing decoded, or a frame
   // from before the restart).
   int pictureDecoded;
+  // Written by the thread only: the wake count at the start of its current pass.
+  std::atomic<uint32_t> passWake;
   int serialNumber;
 
   TheoraPageEntry* pages;
@@ -89,8 +123,9 @@ struct TheoraMovie {
 
   TheoraFrameStockEntry* stock;
   int stockSize;
-  // Guards the stock entries' planes: the thread frees and fills entries under it,
-  // the caller converts an entry under it, so an entry never changes while converted.
+  // Guards the stock entries: the thread frees and fills entries under it, and the
+  // caller finds the current frame under it and marks the entry it then converts
+  // outside the lock, so the thread decodes on meanwhile.
   CriticalSection stockLock;
 
   ImageRecord frameImage;  // the current frame as 32-bit XRGB

@@ -65,10 +65,11 @@ int DecodeOnlyThroughLibrary(const std::string& path) {
   for (int i = 0; i < kFrames; ++i) {
     if (i > 0) AdvanceTheoraFrames(movie, 1);
     for (bool held = false; !held;) {
+      const uint32_t seen = movie->wakeCaller.Count();
       for (int k = 0; k < movie->stockSize && !held; ++k) {
         held = movie->stock[k].inUse.load() && movie->stock[k].frame.load() == i;
       }
-      if (!held) std::this_thread::yield();
+      if (!held) movie->wakeCaller.WaitPast(seen, 1);
     }
     ++frames;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "movie/theora_movie.h"
 #include "platform/alloc.h"
@@ -300,6 +301,49 @@ TEST_F(TheoraDecoder, FramesBeforeTheFirstPictureShowNothingAndTheRestPlays) {
   AdvanceTheoraFrames(movie_, 1);  // round to frame 0, which has no picture
   EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 0);
   EXPECT_EQ(Mismatch(image, reference[7]), "");
+}
+
+// The caller converts the current frame's entry outside the stock lock, marked as
+// being read: once the thread frees it (the current frame jumps on) it is no room,
+// the thread fills the other entry and then waits, and only once the reading ends
+// does the stock move on.
+TEST_F(TheoraDecoder, AnEntryBeingConvertedIsNotRefilledUntilTheReadingEnds) {
+  MovieSpec spec;
+  spec.frames = 12;
+  const Bytes data = EncodeTheoraMovie(spec);
+  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
+  ASSERT_NE(Open(data, 2), nullptr);
+  // Passes of the thread begun after now: each waits until a pass starts after a
+  // raise, so all but the last have ended.
+  auto passes = [this](int count) {
+    for (int pass = 0; pass < count; ++pass) {
+      movie_->wakeThread.Raise();
+      const uint32_t raised = movie_->wakeThread.Count();
+      for (long spins = 0; movie_->passWake.load() != raised && spins < 100000000; ++spins)
+        std::this_thread::yield();
+      ASSERT_EQ(movie_->passWake.load(), raised);
+    }
+  };
+  passes(3);  // the stock is full: frames 0 and 1
+  TheoraFrameStockEntry& read = movie_->stock[0];
+  ASSERT_EQ(read.frame.load(), 0);
+  const std::vector<uint8_t> held(read.planes[0], read.planes[0] + read.planeBytes[0]);
+  {
+    CriticalSectionGuard guard(movie_->stockLock);
+    read.reading.store(1);
+  }
+  AdvanceTheoraFrames(movie_, 5);  // both entries leave the window
+  passes(3);
+  EXPECT_EQ(read.frame.load(), 0);
+  EXPECT_EQ(std::memcmp(read.planes[0], held.data(), held.size()), 0);
+  EXPECT_EQ(movie_->stock[1].frame.load(), 5);
+  EXPECT_EQ(movie_->state.load(), kTheoraIdle);  // no room left: the thread waits
+  {
+    CriticalSectionGuard guard(movie_->stockLock);
+    read.reading.store(0);
+  }
+  AdvanceTheoraFrames(movie_, 1);
+  EXPECT_EQ(Mismatch(Shown(), reference[6]), "");
 }
 
 uint32_t g_fakeMs = 0;
