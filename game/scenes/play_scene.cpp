@@ -428,10 +428,18 @@ void FinishPlayResults() {
   const int target = g_returnScene;
   g_scene = target;
   ResetSceneMenus();
-  if (target == 0) StoreSaveNow();
+  if (target == 0) StoreSaveNow("Scores and progress could not be saved");
 }
 
-void StoreSaveNow() {
+namespace {
+const char* g_saveFailureNotice = nullptr;
+}  // namespace
+
+bool StoreSaveNow(const char* failureNotice) {
   CopyPlayTablesToSaveData(&g_save);
-  StoreSaveData(g_save);
+  const bool stored = StoreSaveData(g_save);
+  g_saveFailureNotice = stored ? nullptr : failureNotice;
+  return stored;
 }
+
+const char* SaveFailureNotice() { return g_saveFailureNotice; }
