@@ -1,6 +1,8 @@
 #include "movie/movie.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "host/dshow/interfaces.h"
 #include "movie/graph_movie.h"
@@ -35,6 +37,37 @@ int SlotOf(int handle) {
 }
 
 bool Loops(const MovieRecord* r) { return (r->playType & 2) != 0; }
+
+enum class VorbisStream { kHeld, kNone, kUnknown };
+
+// Whether an Ogg file holds an Ogg Vorbis stream. Every stream of an Ogg file starts
+// on a page flagged as its first, all of them before any other page, and a Vorbis
+// stream's first packet is its identification header "\x01vorbis". Anything else in
+// the way leaves the question open.
+VorbisStream FindVorbisStream(const char* fileName) {
+  const FileHandle f = g_fileAccessTable.open(fileName, 0, 1, 0);
+  if (f == 0) return VorbisStream::kUnknown;
+  VorbisStream found = VorbisStream::kUnknown;
+  for (int page = 0; page < 256 && found == VorbisStream::kUnknown; ++page) {
+    uint8_t head[27];
+    if (g_fileAccessTable.read(head, 1, sizeof head, f) != sizeof head || std::memcmp(head, "OggS", 4) != 0) break;
+    if ((head[5] & 2) == 0) {
+      found = page > 0 ? VorbisStream::kNone : VorbisStream::kUnknown;
+      break;
+    }
+    uint8_t lacing[255];
+    const size_t segments = head[26];
+    if (g_fileAccessTable.read(lacing, 1, segments, f) != segments) break;
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i) body += lacing[i];
+    uint8_t start[7] = {};
+    const size_t got = g_fileAccessTable.read(start, 1, std::min<size_t>(sizeof start, body), f);
+    if (got == sizeof start && std::memcmp(start, "\x01vorbis", 7) == 0) found = VorbisStream::kHeld;
+    if (body > got) g_fileAccessTable.seek(f, static_cast<int64_t>(body - got), 1);
+  }
+  g_fileAccessTable.close(f);
+  return found;
+}
 
 void UpdateTheoraFrame(MovieRecord* r) {
   TheoraMovieInfo info;
@@ -95,15 +128,25 @@ int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
   }
 
   if (r->decoder != nullptr) {
-    const int createMode = GetSoundCreateMode();
-    const int decoderMask = GetSoundDecoderMask();
-    MovieSoundFlag = 1;
-    SetSoundCreateMode(3);
-    SetSoundDecoderMask(-5);  // Ogg Vorbis only
-    r->soundHandle = LoadSoundFileEntry(fileName, 1, -1);
-    SetSoundDecoderMask(decoderMask);
-    MovieSoundFlag = 0;
-    SetSoundCreateMode(createMode);
+    // A movie without sound is no failed sound load: asking the sound layer would log
+    // a WAVE file that could not be set up, under a name that may be an image's.
+    const VorbisStream sound = FindVorbisStream(fileName);
+    if (sound == VorbisStream::kNone) {
+      WriteLogFormat("%s: opened as a Theora movie without an Ogg Vorbis stream; it shows without sound", fileName);
+    } else {
+      const int createMode = GetSoundCreateMode();
+      const int decoderMask = GetSoundDecoderMask();
+      MovieSoundFlag = 1;
+      SetSoundCreateMode(3);
+      SetSoundDecoderMask(-5);  // Ogg Vorbis only
+      r->soundHandle = LoadSoundFileEntry(fileName, 1, -1);
+      SetSoundDecoderMask(decoderMask);
+      MovieSoundFlag = 0;
+      SetSoundCreateMode(createMode);
+      if (r->soundHandle == -1)
+        WriteLogFormat("%s: the Ogg Vorbis sound of this Theora movie could not be set up; it shows without sound",
+                       fileName);
+    }
 
     TheoraMovieInfo info;
     GetTheoraMovieInfo(r->decoder, &info);

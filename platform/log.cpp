@@ -1,8 +1,10 @@
 #include "platform/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "host/kernel/sync.h"
@@ -18,6 +20,7 @@ struct LogState {
   int indent = 0;
   bool atLineStart = true;
   char lastByte = 0;
+  bool openFailureTold = false;  // said on standard error, once per log file
 };
 
 LogState& Log() {
@@ -25,10 +28,18 @@ LogState& Log() {
   return state;
 }
 
-void AppendToFile(const std::string& path, const std::string& bytes) {
+// A log that cannot be written leaves its trace on standard error, once.
+void TellOpenFailure(LogState& log) {
+  if (log.openFailureTold) return;
+  log.openFailureTold = true;
+  std::fprintf(stderr, "%s cannot be opened for writing (%s); the log is lost\n", log.path.c_str(),
+               std::strerror(errno));
+}
+
+void AppendToFile(LogState& log, const std::string& bytes) {
   // Opened and closed on every call so that nothing is lost when the process dies.
-  FILE* file = std::fopen(path.c_str(), "ab");
-  if (file == nullptr) return;
+  FILE* file = std::fopen(log.path.c_str(), "ab");
+  if (file == nullptr) return TellOpenFailure(log);
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
 }
@@ -40,7 +51,11 @@ void StartLog(const char* directory) {
   log.path = directory != nullptr && directory[0] != '\0' ? std::string(directory) + "/Log.txt"
                                                            : std::string("Log.txt");
   std::remove(log.path.c_str());
-  if (FILE* file = std::fopen(log.path.c_str(), "wb")) std::fclose(file);
+  log.openFailureTold = false;
+  if (FILE* file = std::fopen(log.path.c_str(), "wb"))
+    std::fclose(file);
+  else
+    TellOpenFailure(log);
   log.startMs = GetTimeMs();
   log.timeBaseSet = true;
   log.indent = 0;
@@ -74,7 +89,7 @@ int WriteLog(const char* text) {
     out += c;
     log.lastByte = c;
   }
-  AppendToFile(log.path, out);
+  AppendToFile(log, out);
   // Standard error stands in for the debugger output.
   if (std::getenv("LOG_TO_STDERR") != nullptr) std::fputs(text, stderr);
   return -1;

@@ -277,6 +277,12 @@ extern int g_playKind;            // 0 main game, 1 Extra, 2 stage practice, 3 s
 extern int g_replayPlaying, g_recordOk, g_continuesUsed, g_extendIndex, g_gameOverPending,
     g_overlayKind, g_returnScene;
 
+// A main game may be continued this many times.
+constexpr int kMaxContinues = 3;
+// Whether a game over of this play may be followed by a continue (a live main game
+// with continues left); otherwise it ends the play.
+inline bool ContinueMayFollow() { return g_playKind == 0 && g_continuesUsed < kMaxContinues; }
+
 // Input bits.
 constexpr int kInputShot = 1, kInputBomb = 2, kInputSlow = 4, kInputSkip = 8, kInputUp = 16,
               kInputDown = 32, kInputLeft = 64, kInputRight = 128;

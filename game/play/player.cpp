@@ -55,10 +55,16 @@ void RunMissSequence() {
   }
   p.state -= 1;
   if (p.state == -7) {
-    if (p.lives == 0)
+    if (p.lives == 0) {
       g_gameOverPending = 1;
-    else
+      // A game over that ends the play leaves the figures the play had: no power is
+      // lost and no bombs are given for a next life that never comes, so the results
+      // show what the status showed. (A recording ends at a game over, and plays
+      // back the same: a replay never continues.)
+      if (!ContinueMayFollow()) return;
+    } else {
       p.lives -= 1;
+    }
     p.power = std::max(0, p.power - 16);
     for (int i = 0; i < 8; ++i) AddItem(0, p.x, p.y, i, 8, 0.0);
     p.bombs = std::max(p.bombs, 3);

@@ -90,7 +90,7 @@ void NoteLastPlayScene() {
 }
 
 bool ContinuePossible() {
-  return g_playKind == 0 && !g_replayPlaying && g_continuesUsed < 3;
+  return ContinueMayFollow() && !g_replayPlaying;
 }
 
 // Section "end of a play": playback back to the list, the ending, or the results.
@@ -152,7 +152,7 @@ void RunPauseOrGameOver() {
     return;
   }
   char line[48];
-  std::snprintf(line, sizeof line, "Continue (%d left)", 3 - g_continuesUsed);
+  std::snprintf(line, sizeof line, "Continue (%d left)", kMaxContinues - g_continuesUsed);
   const char* items[2] = {line, "Give up"};
   const MenuAction action = StepMenu(g_overlayCursor, 2);
   DrawStringDefaultFont(170, 180, "GAME OVER", white);
@@ -428,10 +428,18 @@ void FinishPlayResults() {
   const int target = g_returnScene;
   g_scene = target;
   ResetSceneMenus();
-  if (target == 0) StoreSaveNow();
+  if (target == 0) StoreSaveNow("Scores and progress could not be saved");
 }
 
-void StoreSaveNow() {
+namespace {
+const char* g_saveFailureNotice = nullptr;
+}  // namespace
+
+bool StoreSaveNow(const char* failureNotice) {
   CopyPlayTablesToSaveData(&g_save);
-  StoreSaveData(g_save);
+  const bool stored = StoreSaveData(g_save);
+  g_saveFailureNotice = stored ? nullptr : failureNotice;
+  return stored;
 }
+
+const char* SaveFailureNotice() { return g_saveFailureNotice; }

@@ -76,6 +76,9 @@ void RunTitle() {
     DrawMenuLine(460, 270 + 22 * k, kItems[k], g_menu.title.index == k, k != 1 || extra);
   if (action == MenuAction::Confirm && (g_menu.title.index != 1 || extra)) Go(kTargets[g_menu.title.index]);
   if (action == MenuAction::Cancel) g_menu.title.index = 7;
+  // "central.dat" could not be written (a full disk, a read-only folder): said where
+  // the player lands after the write, as the replay list says it of a replay.
+  if (const char* notice = SaveFailureNotice()) DrawMenuTitle(24, 440, notice, true);
 }
 
 // Difficulty (0..count-1) and character steps shared by 300, 302 and 303; returns

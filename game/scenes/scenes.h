@@ -41,7 +41,10 @@ int EndingKindOfResults();
 bool PlayQualifiesForScoreEntry();
 // Leaves the play's results: to the return scene, writing "central.dat" on the way to 0.
 void FinishPlayResults();
-// Writes the save block (the play tables copied in first).
-void StoreSaveNow();
+// Writes the save block (the play tables copied in first). When the write fails, the
+// title shows `failureNotice` in red until a later write succeeds; false then.
+bool StoreSaveNow(const char* failureNotice);
+// The notice of the last failed write of the save block, or null.
+const char* SaveFailureNotice();
 // The current scene's menus start fresh.
 void ResetSceneMenus();

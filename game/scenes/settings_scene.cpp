@@ -74,7 +74,7 @@ const char* KeyName(int code) {
 
 void LeaveSettings() {
   g_settings = SettingsState{};
-  StoreSaveNow();
+  StoreSaveNow("Settings could not be saved");
   g_scene = kSceneTitle;
 }
 

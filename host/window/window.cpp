@@ -34,6 +34,9 @@ struct WindowState {
   SDL_Rect shown = {};
   int shownFor[2] = {};
   uint8_t keys[256] = {};
+  // Keys pressed since the last HostKeyboardState: a tap that is over before the next
+  // look still shows as down once.
+  uint8_t pressed[256] = {};
   std::string error;
 };
 
@@ -193,6 +196,7 @@ void Translate(const SDL_Event& event) {
       } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
         // Keys released while away would otherwise stay down.
         std::memset(g_state.keys, 0, sizeof g_state.keys);
+        std::memset(g_state.pressed, 0, sizeof g_state.pressed);
         HostPostMessage(kMsgActivateApp, 0, 0);
       }
       break;
@@ -200,6 +204,7 @@ void Translate(const SDL_Event& event) {
     case SDL_KEYUP:
       if (uint8_t code = DirectInputCodeOf(event.key.keysym.scancode)) {
         g_state.keys[code] = event.type == SDL_KEYDOWN ? 0x80 : 0;
+        if (event.type == SDL_KEYDOWN) g_state.pressed[code] = 0x80;
       }
       break;
     default:
@@ -293,7 +298,10 @@ bool HostPeekMessage(HostMessage* out) {
   return true;
 }
 
-void HostKeyboardState(uint8_t keys[256]) { std::memcpy(keys, g_state.keys, 256); }
+void HostKeyboardState(uint8_t keys[256]) {
+  for (int code = 0; code < 256; ++code) keys[code] = g_state.keys[code] | g_state.pressed[code];
+  std::memset(g_state.pressed, 0, sizeof g_state.pressed);
+}
 
 int HostPresent(const uint16_t* pixels, int pitchBytes, int width, int height) {
   if (g_state.window == nullptr || pixels == nullptr || width <= 0 || height <= 0) return -1;

@@ -28,7 +28,8 @@ void HostPostMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
 // oldest queued message. False when none is left.
 bool HostPeekMessage(HostMessage* out);
 
-// Copies the state of all 256 keys (0x80 down, 0 up).
+// Copies the state of all 256 keys (0x80 down, 0 up). A key pressed since the last
+// call counts as down even when it was released again before this one.
 void HostKeyboardState(uint8_t keys[256]);
 
 // Shows a width x height RGB565 screen scaled to the window: 0, or -1 without a window.

@@ -81,6 +81,39 @@ TEST_F(PlayerTest, GameOverPendingWithNoLifeLeft) {
   EXPECT_EQ(g_gameOverPending, 1);
 }
 
+// The last miss of a play that cannot be continued ends it with the figures the play
+// had; one that a continue may follow pays the next life as every miss does.
+TEST_F(PlayerTest, AGameOverThatEndsThePlayKeepsItsPowerAndBombs) {
+  struct Case {
+    const char* what;
+    int scene, difficulty, continuesUsed;
+    int power, bombs;  // after the miss
+    int items;
+  } cases[] = {
+      {"spell practice", 201, 1, 0, 128, 0, 0},
+      {"stage practice", 13, 1, 0, 128, 0, 0},
+      {"Extra", 8, 4, 0, 128, 0, 0},
+      {"main game, no continue left", 1, 1, kMaxContinues, 128, 0, 0},
+      {"main game, continues left", 1, 1, 1, 112, 3, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BeginPlay(PlaySetup{c.scene, c.difficulty, 0, 12345u});
+    Step();
+    g_player.invulnerable = 0;
+    g_continuesUsed = c.continuesUsed;
+    g_player.lives = 0;
+    g_player.bombs = 0;
+    g_player.power = 128;
+    StartMiss();
+    Step(6);
+    EXPECT_EQ(g_gameOverPending, 1);
+    EXPECT_EQ(g_player.power, c.power);
+    EXPECT_EQ(g_player.bombs, c.bombs);
+    EXPECT_EQ(LiveItems(0), c.items);
+  }
+}
+
 TEST_F(PlayerTest, ShotsDamageEnemiesAndScoreRulesHold) {
   SpawnEnemy(0, 1000, 0, 0, 10000, 0, 10000, 0, 0, 0, 0, 224, 300, 0, 0, 0, 0);
   g_enemies[0].age = 0;

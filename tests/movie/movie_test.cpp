@@ -300,4 +300,30 @@ TEST_F(Movies, AMovieFileLoadedAsAGraphDrawsItsFirstFrameAndClosesWithIt) {
   EXPECT_EQ(GetMovieRecord(movie), nullptr);
 }
 
+// A movie is named for what it is in the log, whatever its file name: a Theora file
+// saved as an image shows without sound and logs no failed WAVE set-up.
+TEST_F(Movies, TheLogNamesAMovieWithoutSoundForWhatItIs) {
+  MovieSpec silent;
+  MovieSpec voiced;
+  voiced.audioSamples = 22050;
+  const struct {
+    const char* name;
+    const MovieSpec& spec;
+    bool sound;
+  } cases[] = {{"title.png", silent, false}, {"opening.ogv", voiced, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Write(c.name, EncodeTheoraMovie(c.spec));
+    const int graph = LoadGraphFromFile(path.c_str());
+    ASSERT_NE(graph, -1);
+    const MovieRecord* r = GetMovieRecord(GetGraphRecord(graph)->movieHandle);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->soundHandle != -1, c.sound);
+    EXPECT_EQ(LogHas(path + ": opened as a Theora movie without an Ogg Vorbis stream"), !c.sound);
+    EXPECT_FALSE(LogHas("ＷＡＶファイル"));
+    EXPECT_FALSE(LogHas("音声データのオープンに失敗しました"));
+    EXPECT_EQ(ReleaseGraphHandle(graph), 0);
+  }
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <regex>
 
 #include "platform/alloc.h"
@@ -51,6 +53,28 @@ TEST(Log, StartRecreatesTheFileAndLongFormatIsCutNotOverrun) {
   size_t colon = bytes.find(':');
   ASSERT_NE(colon, std::string::npos);
   EXPECT_EQ(bytes.substr(colon + 1), std::string(2046, 'q') + "\r\n");
+}
+
+TEST(Log, ALogThatCannotBeOpenedIsToldOnceOnStandardError) {
+  TempDir dir;
+  // A folder, not empty, where the file must go: it can neither go nor be opened.
+  ASSERT_EQ(mkdir(dir.File("Log.txt").c_str(), 0755), 0);
+  ASSERT_TRUE(WriteWholeFile(dir.File("Log.txt") + "/keep", "x"));
+  testing::internal::CaptureStderr();
+  StartLog(dir.path().c_str());
+  WriteLog("one\n");
+  WriteLogFormat("two %d", 2);
+  const std::string told = testing::internal::GetCapturedStderr();
+  const std::string line = dir.File("Log.txt") + " cannot be opened for writing";
+  const size_t at = told.find(line);
+  ASSERT_NE(at, std::string::npos) << told;
+  EXPECT_EQ(told.find(line, at + 1), std::string::npos) << told;
+  // A log that opens again says nothing.
+  TempDir good;
+  testing::internal::CaptureStderr();
+  StartLog(good.path().c_str());
+  WriteLog("three\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(Alloc, DumpNamesTagLineAndSizeOfEveryLeakedBlock) {

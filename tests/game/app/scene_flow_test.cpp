@@ -1,6 +1,7 @@
 // The end of a cleared game: ending pages, staff roll, score entry and replay save
 // lead back to the title, with the clear, the ranking, the replay and "central.dat"
 // written.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -147,6 +148,28 @@ TEST_F(SceneFlowTest, LeavingTheSettingsWritesTheSaveFileWithTheNewVolumes) {
   SaveData stored;
   ASSERT_TRUE(LoadSaveData(&stored));
   EXPECT_EQ(stored.musicVolume, 60);
+}
+
+TEST_F(SceneFlowTest, AFailedWriteOfTheSaveFileIsShownOnTheTitleUntilAWriteSucceeds) {
+  ASSERT_EQ(mkdir("central.dat.tmp", 0755), 0);  // where the write must go: it cannot
+  g_scene = 306;
+  Pass();
+  Pass(0, 1);  // Esc leaves
+  EXPECT_EQ(g_scene, 0);
+  EXPECT_NE(access("central.dat", F_OK), 0);
+  ASSERT_NE(SaveFailureNotice(), nullptr);
+  EXPECT_STREQ(SaveFailureNotice(), "Settings could not be saved");
+  Pass();  // the title draws it
+  // Back from a play to the title: the scores and progress fail the same way.
+  g_returnScene = 0;
+  FinishPlayResults();
+  EXPECT_STREQ(SaveFailureNotice(), "Scores and progress could not be saved");
+  ASSERT_EQ(rmdir("central.dat.tmp"), 0);
+  g_scene = 306;
+  Pass();
+  Pass(0, 1);
+  EXPECT_EQ(SaveFailureNotice(), nullptr);
+  EXPECT_EQ(access("central.dat", F_OK), 0);
 }
 
 }  // namespace
