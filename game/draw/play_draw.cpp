@@ -210,7 +210,9 @@ bool TurnedSheet(int sheet) {
 
 void DrawBullets() {
   int mode = -1;
-  for (const EnemyBullet& b : g_enemyBullets) {
+  const CheckedPool<EnemyBullet, kBulletSlots>& pool = g_enemyBullets;
+  for (int slot = 0; slot < pool.liveEnd(); ++slot) {
+    const EnemyBullet& b = pool.liveSlots()[slot];
     if (b.state == 0 || b.behaviour == 666) continue;
     const int sheet = b.sheet >= 0 && b.sheet < kBulletSheetCount ? b.sheet : 0;
     const int colour = Wrap(b.colour, kBulletColours);
