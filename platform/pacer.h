@@ -19,8 +19,8 @@ class PassClock {
 PassClock& SystemPassClock();
 
 // A sleep is woken this much before the deadline, which covers the wake-up latency of an
-// idle machine; the rest is spun.
-constexpr int64_t kPassSpinUs = 200;
+// idle machine (the sleep asks for a timer slack of 1 ns); the rest is spun.
+constexpr int64_t kPassSpinUs = 60;
 
 // Returns once `passLengthUs` have passed since `passStartUs` on `clock`.
 void WaitForPassEnd(PassClock& clock, int64_t passStartUs, int64_t passLengthUs);

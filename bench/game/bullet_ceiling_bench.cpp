@@ -44,14 +44,15 @@ void StartOnce() {
   for (int index = 0; index < kImageFileCount; ++index) LoadImageFile(index);
 }
 
-// The game's mix of sheets and colours (sheet 6, the additive one, every 17th), each
-// bullet wrapping at every edge for ever, so the count stays what it was set to.
-void FillField(int live) {
+// Mix 0: the game's sheets in turn (8 to 40 px, seven of them turned or spinning, sheet
+// 6 additive); mix 1: medium round bullets only (16 px, unturned). Every bullet wraps at
+// every edge for ever, so the count stays what it was set to.
+void FillField(int live, int mix) {
   BeginPlay(PlaySetup{1, 3, 0, 1u});
   g_player.invulnerable = 1 << 30;
   g_player.y = 1000.0;  // nothing grazes: every bullet does the same work each frame
   for (int k = 0; k < live; ++k) {
-    BulletSpec spec{k % 5, 91111, 1, k % 17, 0, 11, 1.0 + (k % 7) * 0.3, 0.0, 0.0, 0.0};
+    BulletSpec spec{k % 5, 91111, 1, mix == 0 ? k % 17 : 2, 0, 11, 1.0 + (k % 7) * 0.3, 0.0, 0.0, 0.0};
     EnemyBullet& b = g_enemyBullets[k];
     // MakeBullet's first-free search would make the set-up quadratic; the record is
     // filled the same way.
@@ -70,12 +71,12 @@ void FillField(int live) {
   }
 }
 
-// range(0): live bullets; range(1): 1 moved and drawn, 0 moved only.
+// range(0): live bullets; range(1): 1 moved and drawn, 0 moved only; range(2): the mix.
 void BM_BulletFrame(benchmark::State& state) {
   StartOnce();
   const int live = static_cast<int>(state.range(0));
   const bool draw = state.range(1) != 0;
-  FillField(live);
+  FillField(live, static_cast<int>(state.range(2)));
   SetDrawScreen(kBackScreen);
   SetDrawArea(32, 16, 417, 465);
   InstallPlayDrawing(draw);
@@ -98,8 +99,8 @@ void BM_BulletFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BulletFrame)
-    ->ArgsProduct({{0, 1000, 10000, kBulletSlots}, {1, 0}})
-    ->ArgNames({"bullets", "drawn"})
+    ->ArgsProduct({{0, 1000, 10000, kBulletSlots}, {1, 0}, {0, 1}})
+    ->ArgNames({"bullets", "drawn", "mix"})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

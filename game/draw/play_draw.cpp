@@ -16,6 +16,7 @@
 #include "game/play/play_effects.h"
 #include "game/play/play_state.h"
 #include "graphics/draw.h"
+#include "graphics/draw_state.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/util.h"
@@ -72,14 +73,48 @@ int BackgroundOfScene(int scene) {
   return 0;
 }
 
+// The background in the screen's own format: drawn without transparency it is copied
+// every step, and a copy from an image with alpha converts each pixel on the way. The
+// conversion is made once into a screen graph, which then copies row by row; the
+// pixels are the same, since a plain opaque draw writes the converted colour whatever
+// lies beneath.
+struct ConvertedBackground {
+  int source = -1, graph = -1;
+};
+ConvertedBackground g_converted;
+
+int ScreenFormatBackground(int source) {
+  int w = 0, h = 0;
+  if (GetGraphSize(source, &w, &h) != 0) return source;
+  int cw = 0, ch = 0;
+  if (g_converted.source == source && GetGraphSize(g_converted.graph, &cw, &ch) == 0 && cw == w && ch == h)
+    return g_converted.graph;
+  if (g_converted.graph != -1) ReleaseGraphHandle(g_converted.graph);  // a stale handle is refused
+  g_converted = {source, MakeScreenGraph(w, h)};
+  if (g_converted.graph == -1) return source;
+  const int target = GetDrawScreen();
+  const Rect area = DrawArea;
+  SetDrawScreen(g_converted.graph);
+  Plain();
+  DrawGraphAt(0, 0, source, 0);
+  SetDrawScreen(target);
+  SetDrawArea(area.left, area.top, area.right, area.bottom);
+  return g_converted.graph;
+}
+
 void DrawBackground() {
-  DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
   const int graph = g_images.background[g_spellBackground == 1 ? 7 : BackgroundOfScene(g_scene)];
+  int w = 0, h = 0;
+  // Two copies a background height apart cover F when the image is as wide as F and
+  // that high; the black under them would never show.
+  if (graph == -1 || GetGraphSize(graph, &w, &h) != 0 || w < kBackgroundW || h < kBackgroundH)
+    DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
   if (graph == -1) return;
   Plain();
+  const int shown = ScreenFormatBackground(graph);
   const int offset = Wrap(g_stageFrame, kBackgroundH);
-  DrawGraphAt(32, 16 + offset - kBackgroundH, graph, 0);
-  DrawGraphAt(32, 16 + offset, graph, 0);
+  DrawGraphAt(32, 16 + offset - kBackgroundH, shown, 0);
+  DrawGraphAt(32, 16 + offset, shown, 0);
 }
 
 void DrawScorePopups() {
@@ -210,7 +245,9 @@ bool TurnedSheet(int sheet) {
 
 void DrawBullets() {
   int mode = -1;
-  for (const EnemyBullet& b : g_enemyBullets) {
+  const CheckedPool<EnemyBullet, kBulletSlots>& pool = g_enemyBullets;
+  for (int slot = 0; slot < pool.liveEnd(); ++slot) {
+    const EnemyBullet& b = pool.liveSlots()[slot];
     if (b.state == 0 || b.behaviour == 666) continue;
     const int sheet = b.sheet >= 0 && b.sheet < kBulletSheetCount ? b.sheet : 0;
     const int colour = Wrap(b.colour, kBulletColours);

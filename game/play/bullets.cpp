@@ -388,14 +388,19 @@ void VanishBullet(EnemyBullet& b, bool leaveItem) {
 }
 
 void UpdateEnemyBullets() {
-  for (EnemyBullet& b : g_enemyBullets) {
+  // Slots past the live end are free now; one made during this update waits for the
+  // next step, so the walk stops there.
+  const int liveEnd = g_enemyBullets.liveEnd();
+  EnemyBullet* const slots = g_enemyBullets.liveSlots();
+  for (int slot = 0; slot < liveEnd; ++slot) {
+    EnemyBullet& b = slots[slot];
     if (b.state == 0) continue;
     b.px = b.x;
     b.py = b.y;
   }
   bool slowMotion = g_gameSpeed % 10 != 0;
-  for (int slot = 0; slot < kBulletSlots; ++slot) {
-    EnemyBullet& b = g_enemyBullets[slot];
+  for (int slot = 0; slot < liveEnd; ++slot) {
+    EnemyBullet& b = slots[slot];
     if (b.state == 0 || b.bornStep == g_stepSerial) continue;
     if (!(slowMotion && g_stageFrame % 2 != 0)) {
       b.age += 1;
@@ -415,6 +420,7 @@ void UpdateEnemyBullets() {
     }
     CheckPlayer(b);
   }
+  g_enemyBullets.TrimLiveEnd([](const EnemyBullet& b) { return b.state == 0; });
   PLAY_DRAW(bullets);
 }
 

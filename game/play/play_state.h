@@ -10,12 +10,18 @@
 // on every such access, so it reads as free and swallows writes. Scripts keep
 // slot 800 (pool full), computed slots and card ids of -2 to 400.
 
+// Each pool also keeps its live end: no slot at or past it is in use. Every writable
+// access raises it (a whole-pool walk to the pool's end) and TrimLiveEnd lowers it past
+// trailing free slots, so walks over Live() skip the free tail of a large pool cheaply.
 template <class T, int N>
 class CheckedPool {
  public:
   static constexpr int kSize = N;
   T& operator[](int index) {
-    if (static_cast<unsigned>(index) < static_cast<unsigned>(N)) return slots_[index];
+    if (static_cast<unsigned>(index) < static_cast<unsigned>(N)) {
+      if (index >= liveEnd_) liveEnd_ = index + 1;
+      return slots_[index];
+    }
     dummy_ = T{};
     return dummy_;
   }
@@ -25,13 +31,25 @@ class CheckedPool {
     return dummy_;
   }
   static constexpr int size() { return N; }
-  T* begin() { return slots_; }
+  T* begin() {
+    liveEnd_ = N;
+    return slots_;
+  }
   T* end() { return slots_ + N; }
   const T* begin() const { return slots_; }
   const T* end() const { return slots_ + N; }
+  // The slots before the live end, without raising it.
+  int liveEnd() const { return liveEnd_; }
+  T* liveSlots() { return slots_; }
+  const T* liveSlots() const { return slots_; }
+  template <class IsFree>
+  void TrimLiveEnd(IsFree isFree) {
+    while (liveEnd_ > 0 && isFree(slots_[liveEnd_ - 1])) --liveEnd_;
+  }
   void Clear() {
     for (T& slot : slots_) slot = T{};
     dummy_ = T{};
+    liveEnd_ = 0;
   }
   // The dummy as it stands now (tests check that nothing outside ever leaks in).
   const T& dummy() const { return dummy_; }
@@ -39,6 +57,7 @@ class CheckedPool {
  private:
   T slots_[N]{};
   mutable T dummy_{};
+  int liveEnd_ = 0;
 };
 
 // A two-level table such as `SpellCardHistory`[row][id]; either level out of range

@@ -252,3 +252,49 @@ TEST_F(BehaviourTest, SpeedStopsAtItsLimitAndBulletsLeaveOnlyPastTheMargin) {
 }
 
 }  // namespace
+
+// The update walks only up to the pool's live end: a bullet written straight into any
+// slot (by index or by a whole-pool walk), after the end has fallen past freed slots,
+// still moves and still hits; the end falls back once the top slots are free.
+TEST_F(BehaviourTest, BulletsWrittenPastTheLiveEndStillMove) {
+  ParkPlayer();
+  for (int k = 0; k < 8; ++k) SpawnBulletIndexed(1, 0, 0, 0, 100, 100 + 10 * k, 0, 0, 0, 0, 0);
+  for (int k = 3; k < 8; ++k) g_enemyBullets[k].state = 0;
+  Step();
+  EXPECT_EQ(g_enemyBullets.liveEnd(), 3);
+  struct Write {
+    int slot;
+    bool wholeWalk;
+  };
+  for (const Write& w : {Write{kBulletSlots - 1, false}, Write{400, true}, Write{3, false}}) {
+    SCOPED_TRACE(w.slot);
+    EnemyBullet fresh{};
+    fresh.state = 1;
+    fresh.sheet = 2;
+    fresh.x = 200.0;
+    fresh.y = 100.0;
+    fresh.speed = 1.5;
+    if (w.wholeWalk) {
+      int slot = 0;
+      for (EnemyBullet& b : g_enemyBullets)
+        if (slot++ == w.slot) b = fresh;
+    } else {
+      g_enemyBullets[w.slot] = fresh;
+    }
+    Step();
+    EXPECT_DOUBLE_EQ(g_enemyBullets[w.slot].x, 201.5);
+    EXPECT_EQ(g_enemyBullets[w.slot].age, 1);
+    EXPECT_EQ(g_enemyBullets.liveEnd(), w.slot + 1);
+    // A live bullet there reaches the player too.
+    g_player.invulnerable = 0;
+    g_player.x = g_enemyBullets[w.slot].x + 1.5;
+    g_player.y = g_enemyBullets[w.slot].y;
+    Step();
+    EXPECT_EQ(g_player.state, -1);
+    ParkPlayer();
+    g_player.state = 0;
+    g_enemyBullets[w.slot].state = 0;
+    Step();
+    EXPECT_EQ(g_enemyBullets.liveEnd(), 3);
+  }
+}

@@ -65,17 +65,18 @@ class ManualClock : public PassClock {
   int64_t now_ = 0;
 };
 
-TEST(Pacer, SleepsToTheDeadlineSpinsAtMost200UsAndNeverEndsEarly) {
+TEST(Pacer, SleepsToTheDeadlineSpinsAtMostTheSpinWindowAndNeverEndsEarly) {
+  constexpr int64_t kWake = 116000 - kPassSpinUs;
   struct Case {
     int64_t elapsedAtCall, oversleep;
     std::vector<int64_t> sleeps;
     int64_t end;
   } cases[] = {
-      {1000, 0, {115800}, 116000},    // slept to 200 us before the deadline, then spun
-      {1000, 150, {115800}, 116000},  // a late wake-up still spins to the deadline
-      {1000, 5000, {115800}, 120810}, // overslept: returns at once
-      {15900, 0, {}, 116000},         // too close to sleep
-      {20000, 0, {}, 120010},         // the pass overran
+      {1000, 0, {kWake}, 116000},                 // slept to the spin window, then spun
+      {1000, kPassSpinUs / 2, {kWake}, 116000},   // a late wake-up still spins to the deadline
+      {1000, 5000, {kWake}, kWake + 5010},        // overslept: returns at once
+      {16000 - kPassSpinUs + 10, 0, {}, 116000},  // too close to sleep
+      {20000, 0, {}, 120010},                     // the pass overran
   };
   for (const Case& c : cases) {
     ManualClock clock;
@@ -85,7 +86,7 @@ TEST(Pacer, SleepsToTheDeadlineSpinsAtMost200UsAndNeverEndsEarly) {
     EXPECT_EQ(clock.sleeps, c.sleeps) << c.elapsedAtCall;
     EXPECT_EQ(clock.now(), c.end) << c.elapsedAtCall;
     if (!c.sleeps.empty()) {
-      EXPECT_LE(clock.readsSinceSleep * clock.readStep, 200 + clock.readStep) << c.elapsedAtCall;
+      EXPECT_LE(clock.readsSinceSleep * clock.readStep, kPassSpinUs + clock.readStep) << c.elapsedAtCall;
     }
   }
 }

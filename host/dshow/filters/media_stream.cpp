@@ -3,13 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
+#include "host/dshow/filters/ffmpeg_calls.h"
 
 namespace {
 
@@ -22,6 +16,7 @@ void QuietFfmpeg() {
 }
 
 AVFormatContext* OpenFile(const char* path) {
+  if (!LoadFfmpeg()) return nullptr;
   QuietFfmpeg();
   AVFormatContext* format = nullptr;
   if (avformat_open_input(&format, path, nullptr, nullptr) < 0) return nullptr;
@@ -34,6 +29,7 @@ AVFormatContext* OpenFile(const char* path) {
 MediaStream::~MediaStream() { Close(); }
 
 void MediaStream::Close() {
+  if (!FfmpegLoaded()) return;  // then nothing was ever opened
   sws_freeContext(scaler_);
   scaler_ = nullptr;
   swr_free(&resampler_);

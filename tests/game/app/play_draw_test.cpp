@@ -95,4 +95,39 @@ TEST_F(PlayDrawTest, UnturnedSpritesLandWhereTheRotatedDrawPutsThem) {
   InstallPlayDrawing(false);
 }
 
+// The background, as the step draws it, against the plain way: F cleared to black and
+// the stage's image copied twice, a background height apart, for several scroll
+// offsets, stages and the spell background, and back to a stage shown before.
+TEST_F(PlayDrawTest, BackgroundIsTheStageImageScrolledOverBlack) {
+  LoadImages();
+  InstallPlayDrawing(true);
+  struct Case {
+    int scene, spell, frame, image;
+  };
+  const Case cases[] = {{1, 0, 0, 0}, {1, 0, 37, 0}, {3, 0, 511, 2}, {3, 0, 512, 2},
+                        {8, 0, 100, 6}, {8, 1, 100, 7}, {205, 0, 1023, 1}, {1, 0, 300, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "scene " << c.scene << " frame " << c.frame);
+    g_scene = c.scene;
+    g_spellBackground = c.spell;
+    g_stageFrame = c.frame;
+    PaintNoise();
+    g_playDraw->background();
+    const std::vector<uint16_t> drawn = Screen();
+
+    PaintNoise();
+    DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+    const int offset = c.frame % kBackgroundH;
+    DrawGraphAt(32, 16 + offset - kBackgroundH, g_images.background[c.image], 0);
+    DrawGraphAt(32, 16 + offset, g_images.background[c.image], 0);
+    const std::vector<uint16_t> reference = Screen();
+    int differing = 0;
+    for (size_t i = 0; i < drawn.size(); ++i) differing += drawn[i] != reference[i];
+    EXPECT_EQ(differing, 0);
+  }
+  SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
+  InstallPlayDrawing(false);
+  ResetPlayState();
+}
+
 }  // namespace
