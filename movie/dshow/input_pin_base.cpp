@@ -130,8 +130,9 @@ HRESULT D_CInputPinBase::ReceiveCanBlock() {
 }
 
 HRESULT D_CInputPinBase::OnDeactivate() {
+  // The received type stays: a streaming thread may still be inside Receive, which
+  // replaces it; the next sample or the pin's end frees it.
   runtimeError_ = false;
-  FreeReceivedType();
   if (allocator_ == nullptr) return VFW_E_NO_ALLOCATOR;
   flushing_ = false;
   return allocator_->Decommit();

@@ -29,7 +29,6 @@ HRESULT D_CRenderInPin::OnActivate() { return renderer_->OnPinActive(); }
 
 HRESULT D_CRenderInPin::OnDeactivate() {
   runtimeError_ = false;
-  FreeReceivedType();
   return renderer_->OnPinInactive();
 }
 
