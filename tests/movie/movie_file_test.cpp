@@ -295,6 +295,28 @@ TEST_F(GraphMovies, AMovieWhoseSoundHasNowhereToGoPlaysItsPicturesOnTheClock) {
   }
 }
 
+// The renderer holds its own reference to the sound system's device: the sound system
+// may end while a movie plays, and the movie goes on until it is closed.
+TEST_F(GraphMovies, TheSoundSystemMayEndUnderAPlayingMovie) {
+  StartSound();
+  const std::string path = Write("mpeg4-aac.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 160, 120, 12, 25});
+  const int movie = OpenMovie(path.c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  MovieRecord* r = GetMovieRecord(movie);
+  Event copied(false, false);
+  Watch(movie, &copied);
+  Resume(r);
+  ASSERT_TRUE(WaitForSound(AudioRendererOf(r), 4096));
+  ASSERT_EQ(EndSoundSystem(), 0);
+  soundUp_ = false;
+  ManualAudioOutput* speaker = CurrentManualAudioOutput();
+  ASSERT_EQ(speaker, speaker_) << "closed under the movie";
+  speaker->Advance(44100 / 10);
+  ASSERT_EQ(WaitForObject(&copied, 5000), 0) << "no picture after the end of the sound system";
+  CloseMovieHandle(movie);
+  EXPECT_EQ(CurrentManualAudioOutput(), nullptr) << "the last reference closes the device";
+}
+
 // Waits, without sleeping, until `done` holds, calling UpdateMovieFrame meanwhile;
 // false after 10 s.
 template <class Done>
