@@ -204,13 +204,15 @@ TEST_F(GraphMovies, TheSoundReachesTheSoundSystemsMixerAsFfmpegDecodesItAndPaces
   struct Case {
     const char* name;
     FfmpegMovieSpec spec;
+    int32_t volume;  // through IBasicAudio, onto the mixer
   };
   const Case cases[] = {
-      {"mpeg4-aac.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 160, 120, 12, 25}},
-      {"mpeg4-mono.mkv", {"matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP2, 161, 120, 12, 25, 10, 22050, 1}},
+      {"mpeg4-aac.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 160, 120, 12, 25}, 0},
+      {"mpeg4-mono.mkv", {"matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP2, 161, 120, 12, 25, 10, 22050, 1}, -10000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    speaker_->TakeCaptured();
     const std::string path = Write(c.name, c.spec);
     const std::vector<uint8_t> pcm = DecodePcmDirectly(path);
     ASSERT_FALSE(pcm.empty());
@@ -221,6 +223,7 @@ TEST_F(GraphMovies, TheSoundReachesTheSoundSystemsMixerAsFfmpegDecodesItAndPaces
     MovieRecord* r = GetMovieRecord(movie);
     IBaseFilter* audio = AudioRendererOf(r);
     ASSERT_NE(audio, nullptr);
+    ASSERT_EQ(r->basicAudio->put_Volume(c.volume), S_OK);
     Event copied(false, false);
     Watch(movie, &copied);
     // Paused, the picture renderer holds the first picture, whose time the position gives.
@@ -256,6 +259,9 @@ TEST_F(GraphMovies, TheSoundReachesTheSoundSystemsMixerAsFfmpegDecodesItAndPaces
     EXPECT_TRUE(std::all_of(played.begin() + static_cast<ptrdiff_t>(pcm.size()), played.end(),
                             [](uint8_t b) { return b == 0; }))
         << "after the end only silence";
+    const std::vector<int16_t> mixed = speaker_->TakeCaptured();
+    const bool loud = std::any_of(mixed.begin(), mixed.end(), [](int16_t v) { return v != 0; });
+    EXPECT_EQ(loud, c.volume > -10000) << "the volume did not reach the mixer";
     CloseMovieHandle(movie);
   }
 }
@@ -293,6 +299,28 @@ TEST_F(GraphMovies, AMovieWhoseSoundHasNowhereToGoPlaysItsPicturesOnTheClock) {
     CloseMovieHandle(movie);
     clock->Release();
   }
+}
+
+// The renderer holds its own reference to the sound system's device: the sound system
+// may end while a movie plays, and the movie goes on until it is closed.
+TEST_F(GraphMovies, TheSoundSystemMayEndUnderAPlayingMovie) {
+  StartSound();
+  const std::string path = Write("mpeg4-aac.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 160, 120, 12, 25});
+  const int movie = OpenMovie(path.c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  MovieRecord* r = GetMovieRecord(movie);
+  Event copied(false, false);
+  Watch(movie, &copied);
+  Resume(r);
+  ASSERT_TRUE(WaitForSound(AudioRendererOf(r), 4096));
+  ASSERT_EQ(EndSoundSystem(), 0);
+  soundUp_ = false;
+  ManualAudioOutput* speaker = CurrentManualAudioOutput();
+  ASSERT_EQ(speaker, speaker_) << "closed under the movie";
+  speaker->Advance(44100 / 10);
+  ASSERT_EQ(WaitForObject(&copied, 5000), 0) << "no picture after the end of the sound system";
+  CloseMovieHandle(movie);
+  EXPECT_EQ(CurrentManualAudioOutput(), nullptr) << "the last reference closes the device";
 }
 
 // Waits, without sleeping, until `done` holds, calling UpdateMovieFrame meanwhile;

@@ -247,7 +247,7 @@ HRESULT AudioRenderer::Open() {
   std::lock_guard<std::mutex> lock(audio_);
   if (!PlayableFormat(pin_.ConnectionType(), &format_)) return VFW_E_TYPE_NOT_ACCEPTED;
   // One second of sound between the stream and the speaker.
-  const uint32_t rate = format_.samplesPerSec;  // copied out: the record is byte-packed
+  const uint32_t rate = format_.samplesPerSec;  // a copy: the packed field binds to no reference
   const uint32_t bytes = std::max<uint32_t>(rate, 1) * format_.blockAlign;
   const AudioBufferDesc desc{kBufferCtrlVolume | kBufferCtrlPan | kBufferGlobalFocus | kBufferGetCurrentPosition2,
                              bytes, &format_};
