@@ -290,7 +290,14 @@ void FillStock(TheoraMovie* m) {
     }
     // An entry the caller is still converting is no room yet.
     auto reading = [&](int i) { return m->stock[i].reading.load(std::memory_order_relaxed) != 0; };
-    for (int i = 0; i < n && !haveFree; ++i) haveFree = !m->stock[i].inUse.load(std::memory_order_relaxed) && !reading(i);
+    bool roomBeingRead = false;
+    for (int i = 0; i < n && !haveFree; ++i) {
+      const bool free = !m->stock[i].inUse.load(std::memory_order_relaxed);
+      haveFree = free && !reading(i);
+      roomBeingRead = roomBeingRead || (free && reading(i));
+    }
+    // The end of that reading is then worth a wake-up (under the lock, as is the end).
+    m->roomBeingRead.store(!haveFree && roomBeingRead ? 1 : 0, std::memory_order_relaxed);
     // A stock filled with frames the window keeps but not with the current one (a jump
     // across the wrap) would wait for ever: make room for the current frame.
     if (!haveFree && !holdsCurrent && c >= 0 && !m->endOfFile.load()) {
@@ -581,11 +588,13 @@ TheoraFrameStockEntry* ReadEntryHolding(TheoraMovie* m, int frame) {
 }
 
 void EndReading(TheoraMovie* m, TheoraFrameStockEntry* e) {
+  bool wake;
   {
     CriticalSectionGuard guard(m->stockLock);
     e->reading.store(0, std::memory_order_relaxed);
+    wake = m->roomBeingRead.exchange(0, std::memory_order_relaxed) != 0;
   }
-  m->wakeThread.Raise();  // the entry may be the room the thread waits for
+  if (wake) m->wakeThread.Raise();  // the entry was the room the thread waits for
 }
 
 }  // namespace

@@ -127,6 +127,8 @@ struct TheoraMovie {
   // caller finds the current frame under it and marks the entry it then converts
   // outside the lock, so the thread decodes on meanwhile.
   CriticalSection stockLock;
+  // Under the stock lock: 1 when the thread found no room but an entry being read.
+  std::atomic<int> roomBeingRead;
 
   ImageRecord frameImage;  // the current frame as 32-bit XRGB
   int imageCurrent;
