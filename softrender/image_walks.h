@@ -194,10 +194,12 @@ struct CeilTracker {
     dr = delta % b;
     if (dr < 0) dr += b, --dq;
   }
+  // Without a branch: whether the remainder wraps follows no pattern a predictor learns.
   [[gnu::always_inline]] void Next() {
-    q += dq;
     r -= dr;
-    if (r < 0) r += b, ++q;
+    const int64_t wrap = r >> 63;  // all ones when r < 0
+    r += b & wrap;
+    q += dq - wrap;
   }
 };
 
@@ -268,67 +270,70 @@ struct RotatedWalk {
     return true;
   }
 
+  // Rows can be followed by additions: steps and positions far from the 64-bit limits.
+  bool RowsFollowable() const {
+    constexpr int64_t kNear = int64_t{1} << 50, kRowNear = int64_t{1} << 40;
+    auto near = [](int64_t v, int64_t bound) { return v > -bound && v < bound; };
+    return du.narrow && dv.narrow && near(u0, kNear) && near(v0, kNear) && near(rowU, kRowNear) &&
+           near(rowV, kRowNear) && rows < (1 << 20);
+  }
+
 #if defined(__SSE2__)
-  // The whole box eight pixels at a time, every position in 32-bit lanes tested against
-  // the source on its own: no row narrowing, no per-row set-up. Taken for kernels with
-  // an eight-texel form when every position of the box, the steps and the source's pitch
-  // fit those lanes.
+  // Each row's inside columns found from the row above by additions, then eight texels
+  // a step with no bound test: their positions in 32-bit lanes, their offsets by one
+  // multiply-add, the texels gathered into registers. The last part block of a row is
+  // drawn masked where the destination row has room for eight pixels. Taken for kernels
+  // with an eight-texel form when the source's size and pitch fit those lanes.
   template <class K>
   bool RunEight(const PixelContext& c, const TexelSource& ts) const {
-    auto fits = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
-    if (!du.narrow || !dv.narrow || ts.pitch > 32767 || ts.uLimit > INT32_MAX || ts.vLimit > INT32_MAX)
-      return false;
-    for (int64_t i : {int64_t{0}, int64_t{cols} + 7})
-      for (int64_t k : {int64_t{0}, int64_t{rows} - 1})
-        if (!fits(u0 + i * du.step + k * rowU) || !fits(v0 + i * dv.step + k * rowV)) return false;
+    if (!RowsFollowable() || ts.pitch > 32767 || ts.uLimit > INT32_MAX || ts.vLimit > INT32_MAX) return false;
     constexpr int bpp = K::kDstBytes, sbpp = K::kSrcBytes;
     const int32_t stepU = static_cast<int32_t>(du.step), stepV = static_cast<int32_t>(dv.step);
     const __m128i laneU = _mm_setr_epi32(0, stepU, 2 * stepU, 3 * stepU);
     const __m128i laneV = _mm_setr_epi32(0, stepV, 2 * stepV, 3 * stepV);
     const __m128i fourU = _mm_set1_epi32(4 * stepU), fourV = _mm_set1_epi32(4 * stepV);
-    const __m128i limU = _mm_set1_epi32(static_cast<int32_t>(ts.uLimit));
-    const __m128i limV = _mm_set1_epi32(static_cast<int32_t>(ts.vLimit));
-    const __m128i none = _mm_set1_epi32(-1);
     // tx in the low and ty in the high half of each lane: one multiply-add gives the offset.
     const __m128i toOffset = _mm_set1_epi32(sbpp | static_cast<int32_t>(ts.pitch) << 16);
     const __m128i column = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-    auto inside = [&](__m128i u, __m128i v) {
-      return _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(u, none), _mm_cmpgt_epi32(limU, u)),
-                           _mm_and_si128(_mm_cmpgt_epi32(v, none), _mm_cmpgt_epi32(limV, v)));
-    };
-    auto offsets = [&](__m128i u, __m128i v, __m128i in) {
-      const __m128i tx = _mm_and_si128(_mm_srai_epi32(u, kFixShift), in);
-      const __m128i ty = _mm_and_si128(_mm_srai_epi32(v, kFixShift), in);
-      return _mm_madd_epi16(_mm_or_si128(tx, _mm_slli_epi32(ty, 16)), toOffset);
-    };
+    const __m128i all = _mm_set1_epi16(-1);
     alignas(16) int32_t offset[8];
+    // Lanes outside `in` (32-bit masks) read texel 0.
+    auto offsets = [&](__m128i u, __m128i v, __m128i in) __attribute__((always_inline)) {
+      const __m128i tx = _mm_srai_epi32(u, kFixShift), ty = _mm_srai_epi32(v, kFixShift);
+      return _mm_and_si128(_mm_madd_epi16(_mm_or_si128(tx, _mm_slli_epi32(ty, 16)), toOffset), in);
+    };
+    auto block = [&](uint8_t* d, int32_t u, int32_t v, __m128i keep) __attribute__((always_inline)) {
+      const __m128i ua = _mm_add_epi32(_mm_set1_epi32(u), laneU), va = _mm_add_epi32(_mm_set1_epi32(v), laneV);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets(ua, va, _mm_unpacklo_epi16(keep, keep)));
+      _mm_store_si128(reinterpret_cast<__m128i*>(offset + 4),
+                      offsets(_mm_add_epi32(ua, fourU), _mm_add_epi32(va, fourV), _mm_unpackhi_epi16(keep, keep)));
+      __m128i lo, hi;
+      Gather8<sbpp>(ts.src, offset, lo, hi);
+      K::Pixels8v(d, lo, hi, c, keep);
+    };
+    AxisRows ru, rv;
+    ru.Init(u0, du, rowU, ts.uLimit);
+    rv.Init(v0, dv, rowV, ts.vLimit);
     uint8_t* row = dst;
-    for (int k = 0; k < rows; ++k, row += pitch) {
-      const int64_t rowStartU = u0 + k * rowU, rowStartV = v0 + k * rowV;
-      // A last block reaching past the box is drawn only where the row has room for it.
-      const int end = std::min(cols, roomRight - 7);
-      int x = 0;
-      for (; x < end; x += 8) {
-        const __m128i ua = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(rowStartU + x * du.step)), laneU);
-        const __m128i va = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(rowStartV + x * dv.step)), laneV);
-        const __m128i ub = _mm_add_epi32(ua, fourU), vb = _mm_add_epi32(va, fourV);
-        const __m128i ina = inside(ua, va), inb = inside(ub, vb);
-        __m128i keep = _mm_packs_epi32(ina, inb);
-        if (cols - x < 8) keep = _mm_and_si128(keep, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(cols - x)), column));
-        if (_mm_movemask_epi8(keep) == 0) continue;
-        _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets(ua, va, ina));
-        _mm_store_si128(reinterpret_cast<__m128i*>(offset + 4), offsets(ub, vb, inb));
-        __m128i lo, hi;
-        Gather8<sbpp>(ts.src, offset, lo, hi);
-        K::Pixels8v(row + x * bpp, lo, hi, c, keep);
+    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
+      int64_t lo = 0, hi = cols;
+      ru.Narrow(lo, hi);
+      rv.Narrow(lo, hi);
+      if (lo >= hi) continue;
+      // Inside the row's columns every position lies in [0, limit): 32 bits hold it.
+      int32_t u = static_cast<int32_t>(ru.pos + lo * du.step), v = static_cast<int32_t>(rv.pos + lo * dv.step);
+      int x = static_cast<int>(lo);
+      for (; x + 8 <= hi; x += 8) {
+        block(row + x * bpp, u, v, all);
+        u += 8 * stepU, v += 8 * stepV;
       }
-      for (; x < cols; ++x) {
-        const int64_t u = rowStartU + x * du.step, v = rowStartV + x * dv.step;
-        if (static_cast<uint64_t>(u) >= static_cast<uint64_t>(ts.uLimit) ||
-            static_cast<uint64_t>(v) >= static_cast<uint64_t>(ts.vLimit))
-          continue;
+      if (x == hi) continue;
+      if (x + 8 <= roomRight) {
+        block(row + x * bpp, u, v, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column));
+        continue;
+      }
+      for (; x < hi; ++x, u += stepU, v += stepV)
         K::Pixel(row + x * bpp, ts.src + (v >> kFixShift) * ts.pitch + (u >> kFixShift) * sbpp, nullptr, c);
-      }
     }
     return true;
   }
@@ -343,10 +348,7 @@ struct RotatedWalk {
       if (RunEight<K>(c, ts)) return;
 #endif
     uint8_t* row = dst;
-    constexpr int64_t kNear = int64_t{1} << 50, kRowNear = int64_t{1} << 40;
-    auto near = [](int64_t v, int64_t bound) { return v > -bound && v < bound; };
-    if (!(du.narrow && dv.narrow && near(u0, kNear) && near(v0, kNear) && near(rowU, kRowNear) &&
-          near(rowV, kRowNear) && rows < (1 << 20))) {
+    if (!RowsFollowable()) {
       // Extreme positions: each row on its own, in 128 bits where needed.
       for (int k = 0; k < rows; ++k, row += pitch)
         TexelRun<K>(c, ts, row, 0, cols, Int128{u0} + Int128{rowU} * k, Int128{v0} + Int128{rowV} * k,

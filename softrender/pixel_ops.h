@@ -385,6 +385,8 @@ struct ImageOp {
   // without blend image whose translucent formula fits 16-bit lanes.
   static constexpr bool kTexel8 =
       kRgb565 && !Blend && !Tint && (Mode == BlendCopy || Mode == BlendAddSat || Mode == BlendSubSat);
+  // The copy's formula is three multiplies: cheaper than a mispredicted test.
+  static constexpr bool kCheapTranslucent8 = Mode == BlendCopy;
 
   // Modes 2 and 3: the scaled source fields added to or subtracted from d with the packed
   // guard-bit rule; the guard bit above red, bit 16, is the carry (borrow) out of the lane.
@@ -410,6 +412,7 @@ struct ImageOp {
   }
   // Each field f of modes 2 and 3 scaled by p / 255.
   SOFT_INLINE static __m128i ScaleFields8(__m128i b, __m128i g, __m128i r, const PixelContext& c) {
+    if (c.p == 255) return Block8::Pack(b, g, r);  // a field times 255 / 255 is itself
     const __m128i p = _mm_set1_epi16(static_cast<short>(c.p)), one = _mm_set1_epi16(1);
     auto scale = [&](__m128i f) {
       const __m128i n = _mm_mullo_epi16(f, p);
@@ -451,7 +454,8 @@ struct ImageOp {
     Block8::Store(dp, Opaque8v(Block8::Load(dp), Block8::Load(sp), c));
   }
 
-  // Eight pixels of kTexel8's translucent formula, av the alphas (0 to 255) in the lanes.
+  // Eight pixels of kTexel8's translucent formula, av the alphas in the lanes: 0 to 255,
+  // or 256, which gives the opaque formula.
   SOFT_INLINE static __m128i Translucent8v(__m128i dv, __m128i sv, __m128i av, const PixelContext& c) {
     if constexpr (Mode == BlendCopy) {
       (void)c;
@@ -618,21 +622,15 @@ struct Kernel {
         return;
       } else if constexpr (T == Test::AlphaSkip) {
         skip = _mm_or_si128(skip, _mm_cmpeq_epi16(av, _mm_setzero_si128()));
-        if (_mm_movemask_epi8(skip) == 0xFFFF) return;  // all transparent: nothing read or written
-        const __m128i opaque = _mm_cmpeq_epi16(av, _mm_set1_epi16(255));
+        // All transparent: nothing written. (Not tested for the copy, whose every pixel
+        // costs less than a mispredicted test; its skipped pixels are written unchanged.)
+        if (!Op::kCheapTranslucent8 && _mm_movemask_epi8(skip) == 0xFFFF) return;
+        // Alpha 255 drops out of the formula: as a factor of 256 (a whole shift) the
+        // translucent formula gives the opaque one exactly, so one formula serves every lane.
+        const __m128i factor = _mm_sub_epi16(av, _mm_cmpeq_epi16(av, _mm_set1_epi16(255)));
         const __m128i dv = Block8::Load(d);
-        // Only the formulas some drawn lane needs: sprites are mostly opaque, glows
-        // mostly translucent.
-        __m128i out;
-        if (_mm_movemask_epi8(_mm_or_si128(opaque, skip)) == 0xFFFF) {
-          out = Op::Opaque8v(dv, sv, c);
-        } else if (_mm_movemask_epi8(_mm_andnot_si128(skip, opaque)) == 0) {
-          out = Op::Translucent8v(dv, sv, av, c);
-        } else {
-          out = _mm_or_si128(_mm_and_si128(opaque, Op::Opaque8v(dv, sv, c)),
-                             _mm_andnot_si128(opaque, Op::Translucent8v(dv, sv, av, c)));
-        }
-        Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out)));
+        Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv),
+                                      _mm_andnot_si128(skip, Op::Translucent8v(dv, sv, factor, c))));
         return;
       }
     } else {

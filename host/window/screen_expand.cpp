@@ -17,16 +17,17 @@ inline uint32_t Expand(uint32_t v) {
 void ExpandRgb565Row(const uint16_t* in, uint32_t* out, int count) {
   int i = 0;
 #if defined(__SSE2__)
-  const __m128i low5 = _mm_set1_epi16(31), low6 = _mm_set1_epi16(63);
+  // Each field widened by one high multiply of the field in place: red (r << 11) * 264
+  // >> 16 is r * 33 / 4, that is r << 3 | r >> 2; green (g << 5) * 8320 >> 16 is
+  // g * 65 / 16, g << 2 | g >> 4; blue is moved up to red's place first.
+  const __m128i redMask = _mm_set1_epi16(static_cast<short>(0xF800)), greenMask = _mm_set1_epi16(0x07E0);
+  const __m128i five = _mm_set1_epi16(264), six = _mm_set1_epi16(8320);
   const __m128i alpha = _mm_set1_epi16(static_cast<short>(0xFF00));
   for (; i + 8 <= count; i += 8) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    const __m128i r = _mm_srli_epi16(v, 11);
-    const __m128i g = _mm_and_si128(_mm_srli_epi16(v, 5), low6);
-    const __m128i b = _mm_and_si128(v, low5);
-    const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
-    const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
-    const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+    const __m128i r8 = _mm_mulhi_epu16(_mm_and_si128(v, redMask), five);
+    const __m128i g8 = _mm_mulhi_epu16(_mm_and_si128(v, greenMask), six);
+    const __m128i b8 = _mm_mulhi_epu16(_mm_slli_epi16(v, 11), five);
     const __m128i gb = _mm_or_si128(b8, _mm_slli_epi16(g8, 8));
     const __m128i ar = _mm_or_si128(r8, alpha);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(gb, ar));

@@ -63,6 +63,24 @@ bool CreateTexture(int width, int height) {
   return g_state.texture != nullptr;
 }
 
+// A GL renderer that draws with the CPU (a display without a GPU, such as a virtual
+// frame buffer): it would spend far more of the frame than widening the screen into the
+// window surface does.
+bool RendererDrawsOnTheCpu(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr) return false;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (getString == nullptr || SDL_GL_GetCurrentContext() == nullptr) return false;
+  const unsigned char* name = getString(0x1F01);  // GL_RENDERER
+  if (name == nullptr) return false;
+  const std::string text(reinterpret_cast<const char*>(name));
+  for (const char* cpu : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+    if (text.find(cpu) != std::string::npos) return true;
+  return false;
+}
+
 bool IsXrgb(Uint32 format) { return format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888; }
 
 // The window's own format where the renderer takes it, then either 32-bit XRGB form.
@@ -235,6 +253,12 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     return 0;
   }
   g_state.renderer = SDL_CreateRenderer(g_state.window, -1, SDL_RENDERER_ACCELERATED);
+  if (g_state.renderer != nullptr && RendererDrawsOnTheCpu(g_state.renderer)) {
+    SDL_DestroyRenderer(g_state.renderer);
+    g_state.renderer = nullptr;
+    // The window surface straight, not through another GL texture of the same kind.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   if (g_state.renderer != nullptr) {
     ChooseTextureFormat();
   } else {
