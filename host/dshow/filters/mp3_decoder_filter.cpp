@@ -16,8 +16,10 @@
 namespace {
 
 constexpr int32_t kProbeBytes = 64 * 1024;
-// Large reads, each asked for before the previous block is decoded: the decoder seldom
-// waits for the reader's thread, and few blocks pass between the two.
+// Large reads: the first on the decoder's own thread, each later one asked of the
+// reader's thread before the block before it is decoded, so that the decoder does not
+// wait for that thread to wake. The first read takes at most half the data, so that the
+// rest is read meanwhile however short the file.
 constexpr int32_t kReadBlock = 256 * 1024;
 constexpr int32_t kOutputBuffers = 4;
 constexpr uint32_t kMaxFrameSamples = 1152;
@@ -178,6 +180,9 @@ class Mp3DecoderFilter final : public D_CFilterBase {
   void StopStreaming();
   static uint32_t StreamThread(void* self);
   void Stream();
+  // Reads the first block at `*requested` at once onto `pending` and moves past it;
+  // false when the read fails or gives nothing.
+  bool ReadFirstBlock(int64_t* requested, std::vector<uint8_t>* pending);
   // Asks the reader for the block at `*requested` and moves it past the block; false
   // when the reader refuses (a flush).
   bool RequestBlock(int64_t* requested);
@@ -299,6 +304,17 @@ uint32_t Mp3DecoderFilter::StreamThread(void* self) {
   return 0;
 }
 
+bool Mp3DecoderFilter::ReadFirstBlock(int64_t* requested, std::vector<uint8_t>* pending) {
+  const int64_t left = layout_.end - *requested;
+  const int32_t length = static_cast<int32_t>(std::min<int64_t>(left > 1 ? left / 2 : left, kReadBlock));
+  if (length <= 0) return false;
+  const size_t at = pending->size();
+  pending->resize(at + static_cast<size_t>(length));
+  if (input_.reader()->SyncRead(*requested, length, pending->data() + at) != S_OK) return false;
+  *requested += length;
+  return true;
+}
+
 bool Mp3DecoderFilter::RequestBlock(int64_t* requested) {
   IMediaSample* sample = nullptr;
   if (FAILED(readAllocator_->GetBuffer(&sample, nullptr, nullptr, 0))) return false;
@@ -390,23 +406,18 @@ void Mp3DecoderFilter::Stream() {
       continue;
     }
     // No whole frame is left: the next block, unless the data or the kept part ended.
+    // What is left of the last block moves to the front; the next block follows it.
     if (!allKept && (inFlight || requested < layout_.end)) {
-      if (!inFlight) {
-        inFlight = RequestBlock(&requested);
-        readFailed = !inFlight;
-        if (readFailed) break;
-      }
-      // What is left of the last block moves to the front; the next block follows it.
       pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(used));
       used = 0;
+      // Only the first block is read here; every later one was asked for already.
+      readFailed = inFlight ? !TakeBlock(&pending) : !ReadFirstBlock(&requested, &pending);
       inFlight = false;
-      readFailed = !TakeBlock(&pending);
-      if (readFailed) break;
-      if (requested < layout_.end) {
+      if (!readFailed && requested < layout_.end) {
         inFlight = RequestBlock(&requested);
         readFailed = !inFlight;
-        if (readFailed) break;
       }
+      if (readFailed) break;
       continue;
     }
     if (produced > 0) deliver();
