@@ -198,19 +198,19 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string> names(argv + 2, argv + argc);
   const Recording recordings[] = {
-      {"stage1_easy", 11, 0, 0, 0x1001u, 0},    {"stage1_lunatic", 11, 3, 7, 0x1003u, 0},
-      {"stage2_easy", 12, 0, 7, 0x2001u, 0},    {"stage2_lunatic", 12, 3, 0, 0x2003u, 0},
-      {"stage3_easy", 13, 0, 0, 0x3001u, 0},    {"stage3_lunatic", 13, 3, 7, 0x3003u, 0},
-      {"stage4_easy", 14, 0, 7, 0x4001u, 0},    {"stage4_lunatic", 14, 3, 7, 0x4003u, 0},
-      {"stage5_easy", 15, 0, 0, 0x5001u, 0},    {"stage5_lunatic", 15, 3, 7, 0x5003u, 0},
-      {"stage6_easy", 16, 0, 7, 0x6001u, 0},    {"stage6_lunatic", 16, 3, 7, 0x6403u, 0},
-      {"extra", 8, 4, 7, 0x8408u, 0},           {"main_normal", 1, 1, 7, 0x0101u, 3},
-      {"stage1_normal", 11, 1, 7, 0x1102u, 0},  {"stage1_hard", 11, 2, 0, 0x1202u, 0},
-      {"stage2_normal", 12, 1, 0, 0x2102u, 0},  {"stage2_hard", 12, 2, 7, 0x2202u, 0},
-      {"stage3_normal", 13, 1, 7, 0x3102u, 0},  {"stage3_hard", 13, 2, 0, 0x3202u, 0},
-      {"stage4_normal", 14, 1, 0, 0x4102u, 0},  {"stage4_hard", 14, 2, 7, 0x4202u, 0},
-      {"stage5_normal", 15, 1, 7, 0x5102u, 0},  {"stage5_hard", 15, 2, 0, 0x5202u, 0},
-      {"stage6_normal", 16, 1, 0, 0x6105u, 0},  {"stage6_hard", 16, 2, 7, 0x6202u, 0},
+      {"stage1_easy", 11, 0, 0, 0x1001u, 0},      {"stage1_normal", 11, 1, 7, 0x1102u, 0},
+      {"stage1_hard", 11, 2, 0, 0x1202u, 0},      {"stage1_lunatic", 11, 3, 7, 0x1003u, 0},
+      {"stage2_easy", 12, 0, 7, 0x2001u, 0},      {"stage2_normal", 12, 1, 0, 0x2102u, 0},
+      {"stage2_hard", 12, 2, 7, 0x2202u, 0},      {"stage2_lunatic", 12, 3, 0, 0x2003u, 0},
+      {"stage3_easy", 13, 0, 0, 0x3001u, 0},      {"stage3_normal", 13, 1, 7, 0x3102u, 0},
+      {"stage3_hard", 13, 2, 0, 0x3202u, 0},      {"stage3_lunatic", 13, 3, 7, 0x3003u, 0},
+      {"stage4_easy", 14, 0, 7, 0x4001u, 0},      {"stage4_normal", 14, 1, 0, 0x4102u, 0},
+      {"stage4_hard", 14, 2, 7, 0x4202u, 0},      {"stage4_lunatic", 14, 3, 7, 0x4003u, 0},
+      {"stage5_easy", 15, 0, 0, 0x5001u, 0},      {"stage5_normal", 15, 1, 7, 0x5102u, 0},
+      {"stage5_hard", 15, 2, 0, 0x5202u, 0},      {"stage5_lunatic", 15, 3, 7, 0x5003u, 0},
+      {"stage6_easy", 16, 0, 7, 0x6001u, 0},      {"stage6_normal", 16, 1, 0, 0x6105u, 0},
+      {"stage6_hard", 16, 2, 7, 0x6202u, 0},      {"stage6_lunatic", 16, 3, 7, 0x6403u, 0},
+      {"extra", 8, 4, 7, 0x8408u, 0},             {"main_normal", 1, 1, 7, 0x0101u, 3},
   };
   bool ok = true;
   size_t recorded = 0;
