@@ -7,9 +7,9 @@
 #include <string>
 
 #include "font/glyph_cache.h"
-#include "graphics/draw_state.h"
 #include "image/memimg.h"
 #include "softrender/draw_image.h"
+#include "softrender/draw_state.h"
 
 namespace {
 

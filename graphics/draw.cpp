@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "graphics/draw_state.h"
 #include "graphics/graph.h"
 #include "graphics/soft_frontend.h"
+#include "softrender/draw_state.h"
 
 namespace {
 

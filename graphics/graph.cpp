@@ -3,13 +3,13 @@
 #include <cstddef>
 #include <cstring>
 
-#include "graphics/draw_state.h"
 #include "graphics/screen.h"
 #include "image/png_loader.h"
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
 #include "platform/stream.h"
+#include "softrender/draw_state.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "font/default_font.h"
-#include "graphics/draw_state.h"
 #include "graphics/frame_dump.h"
 #include "graphics/graph.h"
 #include "image/blend_tables.h"
 #include "platform/library.h"
 #include "platform/log.h"
 #include "platform/window.h"
+#include "softrender/draw_state.h"
 
 namespace {
 

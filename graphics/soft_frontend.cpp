@@ -1,10 +1,10 @@
 #include "graphics/soft_frontend.h"
 
-#include "graphics/draw_state.h"
 #include "graphics/graph.h"
 #include "platform/util.h"
 #include "softrender/draw_image.h"
 #include "softrender/draw_image_stretched.h"
+#include "softrender/draw_state.h"
 #include "softrender/fill_rect.h"
 #include "softrender/lines.h"
 #include "softrender/rotated_blit.h"

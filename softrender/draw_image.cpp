@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/draw_state.h"
+#include "softrender/draw_state.h"
 #include "softrender/pixel_ops.h"
 
 namespace {

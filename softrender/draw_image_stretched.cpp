@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/draw_state.h"
 #include "softrender/draw_image.h"
+#include "softrender/draw_state.h"
 #include "softrender/pixel_ops.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/draw_state.h"
+#include "softrender/draw_state.h"
 #include "softrender/pixel_ops.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "graphics/draw_state.h"
+#include "softrender/draw_state.h"
 #include "softrender/image_walks.h"
 
 using namespace soft;

@@ -15,9 +15,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
 #include "image/memimg.h"
+#include "softrender/draw_state.h"
 
 // The pixel operations are small and called once per pixel from every walk; the
 // compiler's inliner gives up on them among hundreds of instantiations, so they are

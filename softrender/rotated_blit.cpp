@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "graphics/draw_state.h"
 #include "platform/util.h"
+#include "softrender/draw_state.h"
 #include "softrender/image_walks.h"
 #include "softrender/triangle.h"
 

@@ -17,10 +17,10 @@
 #include <random>
 #include <vector>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
 #include "image/memimg.h"
 #include "softrender/draw_image.h"
+#include "softrender/draw_state.h"
 #include "softrender/fill_rect.h"
 #include "softrender/lines.h"
 #include "softrender/rotated_blit.h"

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
 #include "image/memimg.h"
 #include "softrender/draw_image.h"
 #include "softrender/draw_image_stretched.h"
+#include "softrender/draw_state.h"
 #include "softrender/fill_rect.h"
 
 namespace {

@@ -16,10 +16,10 @@
 #include "game/play/play_effects.h"
 #include "game/play/play_state.h"
 #include "graphics/draw.h"
-#include "graphics/draw_state.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/util.h"
+#include "softrender/draw_state.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "graphics/draw.h"
-#include "graphics/draw_state.h"
 #include "graphics/screen.h"
+#include "softrender/draw_state.h"
 #include "tests/test_files.h"
 
 class GraphicsTest : public ::testing::Test {

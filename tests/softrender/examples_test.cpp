@@ -3,10 +3,10 @@
 // above the pixel).
 #include <gtest/gtest.h>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
 #include "softrender/draw_image.h"
 #include "softrender/draw_image_stretched.h"
+#include "softrender/draw_state.h"
 #include "softrender/fill_rect.h"
 #include "tests/softrender/test_image.h"
 

@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
+#include "softrender/draw_state.h"
 #include "softrender/rotated_blit.h"
 #include "softrender/triangle.h"
 #include "tests/softrender/primitive_images.h"

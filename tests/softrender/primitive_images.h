@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
 #include "image/memimg.h"
+#include "softrender/draw_state.h"
 #include "tests/softrender/primitive_model.h"
 #include "tests/softrender/test_support.h"
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <thread>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
+#include "softrender/draw_state.h"
 #include "softrender/lines.h"
 #include "softrender/rotated_blit.h"
 #include "softrender/triangle.h"

@@ -3,8 +3,8 @@
 #include <random>
 #include <string>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
+#include "softrender/draw_state.h"
 #include "tests/softrender/reference_model.h"
 #include "tests/softrender/test_image.h"
 #include "tests/softrender/test_support.h"

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/draw_state.h"
 #include "image/blend_tables.h"
+#include "softrender/draw_state.h"
 #include "softrender/lines.h"
 #include "softrender/rotated_blit.h"
 #include "softrender/triangle.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <random>
 
-#include "graphics/draw_state.h"
 #include "image/memimg.h"
+#include "softrender/draw_state.h"
 
 enum SourceKind { kDirect, kDirectAlpha, kPaletted, kSourceKinds };
 

@@ -1,4 +1,4 @@
-#include "graphics/draw_state.h"
+#include "softrender/draw_state.h"
 
 int DrawBlendMode = BlendCopy;
 int DrawBlendParam = 255;
