@@ -1,7 +1,6 @@
 #include "movie/graph_movie.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -92,7 +91,7 @@ HRESULT RenderMovieFile(MovieRecord* r, bool* noPicture) {
 int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* height) {
   r->frameImage.pixels = nullptr;
   r->frameReady = 0;
-  std::memset(r->overlayPlacement, 0, sizeof(r->overlayPlacement));
+  r->overlayPlacement = {};
   std::string message;
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                 reinterpret_cast<void**>(&r->graphBuilder));

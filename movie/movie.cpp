@@ -19,22 +19,9 @@ namespace {
 
 constexpr int kMovieStockSize = 10;
 
-MovieRecord* g_movies[kMovieHandleCapacity];
-uint32_t g_movieCheck = 0;
-int g_movieCount = 0;
+// A new movie takes the first free slot, unlike graphs and sounds.
+TypedHandleTable<MovieRecord> g_movies(kMovieHandleType, kMovieHandleCapacity, HandleSlotOrder::kFirstFree);
 int64_t (*g_movieClock)() = GetTimeUs;
-
-int MakeHandle(uint32_t check, int slot) {
-  return static_cast<int>(((check | 0x1800u) << 16) | static_cast<uint32_t>(slot));
-}
-
-int SlotOf(int handle) {
-  if (handle < 0 || (handle & kHandleTypeMask) != kMovieHandleType) return -1;
-  const int slot = handle & kHandleIndexMask;
-  if (slot >= kMovieHandleCapacity || g_movies[slot] == nullptr) return -1;
-  if ((g_movies[slot]->checkNumber << 16) != (static_cast<uint32_t>(handle) & 0x07FF0000u)) return -1;
-  return slot;
-}
 
 bool Loops(const MovieRecord* r) { return (r->playType & 2) != 0; }
 
@@ -104,15 +91,27 @@ void UpdateTheoraFrame(MovieRecord* r) {
   }
 }
 
+// Everything a movie holds, then the record itself.
+void FreeMovie(MovieRecord* r) {
+  if (r->theora) {
+    CloseTheoraMovie(r->decoder);
+    if (r->file != 0) g_fileAccessTable.close(r->file);
+    if (r->soundHandle != -1) DeleteSoundHandle(r->soundHandle);
+    r->decoder = nullptr;
+    r->file = 0;
+    r->soundHandle = -1;
+    r->theora = 0;
+  }
+  ReleaseMovieGraph(r);
+  TrackedFree(r);
+}
+
 }  // namespace
 
 void SetMovieClock(int64_t (*now)()) { g_movieClock = now != nullptr ? now : GetTimeUs; }
 
 int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
-  if (fileName == nullptr) return -1;
-  int slot = 0;
-  while (slot < kMovieHandleCapacity && g_movies[slot] != nullptr) ++slot;
-  if (slot == kMovieHandleCapacity) return -1;
+  if (fileName == nullptr || g_movies.count() >= g_movies.capacity()) return -1;
   auto* r = static_cast<MovieRecord*>(TrackedAllocZeroed(sizeof(MovieRecord), "", 0));
   if (r == nullptr) return WriteLog("メモリの確保に失敗しました in OpenMovie\n");
   r->uploadMode = 0;
@@ -169,61 +168,48 @@ int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
   r->paused = 1;
   r->playRequested = 0;
   r->playType = 1;
-  r->checkNumber = g_movieCheck;
-  g_movieCheck = (g_movieCheck + 1) & 0x7FF;
-  g_movies[slot] = r;
-  ++g_movieCount;
-  return MakeHandle(r->checkNumber, slot);
+  const int handle = g_movies.Add(r);
+  if (handle == -1) {
+    FreeMovie(r);
+    return -1;
+  }
+  r->checkNumber = (handle >> kHandleCheckShift) & kHandleCheckMask;
+  return handle;
 }
 
 int CloseMovieHandle(int handle) {
-  const int slot = SlotOf(handle);
-  if (slot == -1) return -1;
-  MovieRecord* r = g_movies[slot];
-  if (r->theora) {
-    CloseTheoraMovie(r->decoder);
-    if (r->file != 0) g_fileAccessTable.close(r->file);
-    if (r->soundHandle != -1) DeleteSoundHandle(r->soundHandle);
-    r->decoder = nullptr;
-    r->file = 0;
-    r->soundHandle = -1;
-    r->theora = 0;
-  }
-  ReleaseMovieGraph(r);
-  TrackedFree(r);
-  g_movies[slot] = nullptr;
-  --g_movieCount;
+  MovieRecord* r = g_movies.Get(handle);
+  if (r == nullptr) return -1;
+  // The handle stays valid while the decoder, sound and graph are let go.
+  FreeMovie(r);
+  g_movies.Remove(handle);
   return 0;
 }
 
-MovieRecord* GetMovieRecord(int handle) {
-  const int slot = SlotOf(handle);
-  return slot == -1 ? nullptr : g_movies[slot];
-}
+MovieRecord* GetMovieRecord(int handle) { return g_movies.Get(handle); }
 
 int UpdateMovieFrame(int handle, int /*ignored*/) {
-  const int slot = SlotOf(handle);
-  if (slot == -1) return 0;
-  if (g_movies[slot]->theora) {
-    UpdateTheoraFrame(g_movies[slot]);
+  MovieRecord* r = g_movies.Get(handle);
+  if (r == nullptr) return 0;
+  if (r->theora) {
+    UpdateTheoraFrame(r);
   } else {
-    UpdateGraphMovieFrame(g_movies[slot]);
+    UpdateGraphMovieFrame(r);
   }
   return 0;
 }
 
 int SetMovieCallback(int handle, MovieFrameCallback function, uint32_t userValue) {
-  const int slot = SlotOf(handle);
-  if (slot == -1) return -1;
-  g_movies[slot]->frameCallback = function;
-  g_movies[slot]->userValue = userValue;
+  MovieRecord* r = g_movies.Get(handle);
+  if (r == nullptr) return -1;
+  r->frameCallback = function;
+  r->userValue = userValue;
   return 0;
 }
 
 int PauseMovieHandle(int handle, int keepRequest) {
-  const int slot = SlotOf(handle);
-  if (slot == -1) return -1;
-  MovieRecord* r = g_movies[slot];
+  MovieRecord* r = g_movies.Get(handle);
+  if (r == nullptr) return -1;
   if (r->paused) return 0;
   if (r->theora) {
     if (r->soundHandle != -1) StopSoundHandle(r->soundHandle);
@@ -240,13 +226,16 @@ int PauseMovieHandle(int handle, int keepRequest) {
 }
 
 int PauseAllMovies() {
-  for (int slot = 0; slot < kMovieHandleCapacity; ++slot)
-    if (g_movies[slot] != nullptr) PauseMovieHandle(MakeHandle(g_movies[slot]->checkNumber, slot), 1);
+  for (int slot = 0; slot < g_movies.capacity(); ++slot) {
+    const int handle = g_movies.HandleAt(slot);
+    if (handle != -1) PauseMovieHandle(handle, 1);
+  }
   return 0;
 }
 
 int ResumeAllMovies() {
-  for (MovieRecord* r : g_movies) {
+  for (int slot = 0; slot < g_movies.capacity(); ++slot) {
+    MovieRecord* r = g_movies.RecordAt(slot);
     if (r == nullptr || !r->paused || !r->playRequested) continue;
     int playType = r->playType == 0 ? 1 : r->playType;
     if (r->theora) {
@@ -269,18 +258,17 @@ int ResumeAllMovies() {
 }
 
 int DrawMovieToRect(int /*x*/, int /*y*/, double /*scale*/, int handle, int /*show*/) {
-  const int slot = SlotOf(handle);
-  if (slot == -1) return -1;
+  if (g_movies.Get(handle) == nullptr) return -1;
   // Only overlay movies draw here, and this build makes none.
   return 0;
 }
 
 int DrawAllMovies() {
-  for (int slot = 0; slot < kMovieHandleCapacity; ++slot) {
-    const MovieRecord* r = g_movies[slot];
+  for (int slot = 0; slot < g_movies.capacity(); ++slot) {
+    const MovieRecord* r = g_movies.RecordAt(slot);
     if (r == nullptr || r->theora || !r->overlay) continue;
-    const int32_t* p = r->overlayPlacement;
-    DrawMovieToRect(p[0], p[1], p[2], MakeHandle(r->checkNumber, slot), p[3]);
+    const MovieOverlayPlacement& at = r->overlayPlacement;
+    DrawMovieToRect(at.x, at.y, at.scale, g_movies.HandleAt(slot), at.shown);
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "image/image_record.h"
 #include "movie/theora_movie.h"
+#include "platform/util.h"
 
 constexpr int kMovieHandleCapacity = 100;
 constexpr int kMovieFileNameCapacity = 260;
@@ -16,11 +17,17 @@ struct IMediaSeeking;
 struct IBasicAudio;
 class D_CMovieRenderer;
 
+// Where an overlay movie was last shown.
+struct MovieOverlayPlacement {
+  int32_t x, y, scale, shown;
+  Rect source, destination;
+};
+
 struct MovieRecord;
 using MovieFrameCallback = int (*)(MovieRecord* record, uint32_t userValue);
 
 struct MovieRecord {
-  uint32_t checkNumber;
+  uint32_t checkNumber;    // the handle's bits 16-26
   int32_t playType;        // 1 once, 3 loop (bit 2 means loop); 0 is taken as 1
   int32_t theora;          // 1 when a TheoraMovie decodes it
   TheoraMovie* decoder;
@@ -45,7 +52,7 @@ struct MovieRecord {
   char16_t fileName[kMovieFileNameCapacity];  // the name given to the graph
   ImageRecord frameImage;  // a graph movie's frame: the renderer's buffer, borrowed
   ImageRecord* currentFrameImage;  // what the frame callback uploads
-  int32_t overlayPlacement[12];
+  MovieOverlayPlacement overlayPlacement;
   MovieFrameCallback frameCallback;
   uint32_t userValue;
 };

@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-HandleTable::HandleTable(int type, int capacity)
+HandleTable::HandleTable(int type, int capacity, HandleSlotOrder order)
     : type_(type),
       capacity_(capacity),
+      order_(order),
       records_(static_cast<void**>(std::calloc(capacity, sizeof(void*)))),
       checks_(static_cast<uint16_t*>(std::calloc(capacity, sizeof(uint16_t)))) {}
 
@@ -17,8 +18,7 @@ HandleTable::~HandleTable() {
 int HandleTable::Add(void* record) {
   if (record == nullptr || count_ >= capacity_) return -1;
   int slot = highest_ + 1;
-  if (slot >= capacity_) {
-    // The end was reached: take the first free slot from the start.
+  if (order_ == HandleSlotOrder::kFirstFree || slot >= capacity_) {
     for (slot = 0; slot < capacity_ && records_[slot] != nullptr; ++slot) {
     }
     if (slot >= capacity_) return -1;

@@ -16,15 +16,20 @@ constexpr int kFontHandleType = 0x20000000;
 constexpr int kMusicHandleType = 0x40000000;
 constexpr int kSoftImageHandleType = 0x58000000;
 
+// Where a new record goes.
+enum class HandleSlotOrder {
+  kAfterHighest,  // the slot after the highest in use; the first free one once the end is reached
+  kFirstFree,     // always the first free slot from slot 0
+};
+
 class HandleTable {
  public:
-  HandleTable(int type, int capacity);
+  HandleTable(int type, int capacity, HandleSlotOrder order = HandleSlotOrder::kAfterHighest);
   ~HandleTable();
   HandleTable(const HandleTable&) = delete;
   HandleTable& operator=(const HandleTable&) = delete;
 
-  // Stores `record` in the slot after the highest one in use (searching from slot 0
-  // for a free one only once the end is reached); the new handle, or -1 when full.
+  // Stores `record` in the slot the table's order picks; the new handle, or -1 when full.
   int Add(void* record);
   // The record of a valid handle, else null.
   void* Get(int handle) const;
@@ -41,6 +46,7 @@ class HandleTable {
  private:
   int type_;
   int capacity_;
+  HandleSlotOrder order_;
   int count_ = 0;
   int highest_ = -1;  // highest slot in use
   int nextCheck_ = 0;

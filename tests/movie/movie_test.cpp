@@ -251,6 +251,31 @@ TEST_F(Movies, HandlesFollowTheSchemeAndBadOnesAreRefused) {
   EXPECT_EQ((static_cast<uint32_t>(wrapped) >> 16), 0x1800u);
 }
 
+TEST_F(Movies, ANewMovieTakesTheFirstFreeSlotAndTheWindowReachesEveryOpenOne) {
+  MovieSpec spec;
+  spec.frames = 30;
+  spec.width = spec.height = 16;
+  const std::string path = Write("tiny.ogv", EncodeTheoraMovie(spec));
+  int movie[4];
+  for (int& h : movie) ASSERT_NE(h = Open(path), -1);
+  ASSERT_EQ(CloseMovieHandle(movie[0]), 0);
+  ASSERT_EQ(CloseMovieHandle(movie[2]), 0);
+  // Slot 0 again, below movies still open, and never under the closed movie's handle.
+  const int reused = Open(path);
+  EXPECT_EQ(reused & kHandleIndexMask, 0);
+  EXPECT_NE(reused, movie[0]);
+  EXPECT_EQ(GetMovieRecord(movie[0]), nullptr);
+  // Losing and regaining the focus pauses and resumes each open movie, past the gap too.
+  const int playing[] = {reused, movie[1], movie[3]};
+  for (int h : playing) Play(h, 1);
+  MainWindowProc(0, kMsgActivateApp, 0, 0);
+  for (int h : playing) EXPECT_EQ(GetMovieRecord(h)->paused, 1) << (h & kHandleIndexMask);
+  MainWindowProc(0, kMsgActivateApp, 1, 0);
+  for (int h : playing) EXPECT_EQ(GetMovieRecord(h)->paused, 0) << (h & kHandleIndexMask);
+  EXPECT_EQ(Open(path) & kHandleIndexMask, 2);
+  EXPECT_EQ(Open(path) & kHandleIndexMask, 4);
+}
+
 TEST_F(Movies, FilesThatAreNoTheoraMovieFailCleanly) {
   MovieSpec spec;
   Bytes cut = EncodeTheoraMovie(spec);

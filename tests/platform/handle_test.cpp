@@ -22,6 +22,17 @@ TEST(HandleTable, NewHandleTakesSlotAfterHighestThenWrapsToFirstFree) {
   EXPECT_EQ(table.count(), 4);
 }
 
+TEST(HandleTable, FirstFreeOrderFillsTheLowestGapFirst) {
+  HandleTable table(kMovieHandleType, 4, HandleSlotOrder::kFirstFree);
+  int handles[3];
+  for (int i = 0; i < 3; ++i) handles[i] = table.Add(&dummy[i]);
+  ASSERT_NE(table.Remove(handles[1]), nullptr);
+  ASSERT_NE(table.Remove(handles[0]), nullptr);
+  const int expectedSlots[] = {0, 1, 3};
+  for (int slot : expectedSlots) EXPECT_EQ(table.Add(&dummy[3]) & kHandleIndexMask, slot);
+  EXPECT_EQ(table.Add(&dummy[4]), -1);
+}
+
 TEST(HandleTable, RejectsWrongTypeStaleCheckFreedSlotAndIndexPastEnd) {
   HandleTable table(kGraphHandleType, 4);
   int h = table.Add(&dummy[0]);
