@@ -91,6 +91,31 @@ void UpdateTheoraFrame(MovieRecord* r) {
   }
 }
 
+// The Theora movie's own sound as a streamed Ogg Vorbis sound handle, or -1.
+int LoadMovieSound(const char* fileName) {
+  constexpr int kStreamedCreateMode = 3;
+  constexpr int kOnlyOggVorbisMask = -5;
+  // A movie without sound is no failed sound load: asking the sound layer would log
+  // a WAVE file that could not be set up, under a name that may be an image's.
+  if (FindVorbisStream(fileName) == VorbisStream::kNone) {
+    WriteLogFormat("%s: opened as a Theora movie without an Ogg Vorbis stream; it shows without sound", fileName);
+    return -1;
+  }
+  const int createMode = GetSoundCreateMode();
+  const int decoderMask = GetSoundDecoderMask();
+  MovieSoundFlag = 1;
+  SetSoundCreateMode(kStreamedCreateMode);
+  SetSoundDecoderMask(kOnlyOggVorbisMask);
+  const int sound = LoadSoundFileEntry(fileName, 1, -1);
+  SetSoundDecoderMask(decoderMask);
+  MovieSoundFlag = 0;
+  SetSoundCreateMode(createMode);
+  if (sound == -1)
+    WriteLogFormat("%s: the Ogg Vorbis sound of this Theora movie could not be set up; it shows without sound",
+                   fileName);
+  return sound;
+}
+
 // Everything a movie holds, then the record itself.
 void FreeMovie(MovieRecord* r) {
   if (r->theora) {
@@ -127,26 +152,7 @@ int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
   }
 
   if (r->decoder != nullptr) {
-    // A movie without sound is no failed sound load: asking the sound layer would log
-    // a WAVE file that could not be set up, under a name that may be an image's.
-    const VorbisStream sound = FindVorbisStream(fileName);
-    if (sound == VorbisStream::kNone) {
-      WriteLogFormat("%s: opened as a Theora movie without an Ogg Vorbis stream; it shows without sound", fileName);
-    } else {
-      const int createMode = GetSoundCreateMode();
-      const int decoderMask = GetSoundDecoderMask();
-      MovieSoundFlag = 1;
-      SetSoundCreateMode(3);
-      SetSoundDecoderMask(-5);  // Ogg Vorbis only
-      r->soundHandle = LoadSoundFileEntry(fileName, 1, -1);
-      SetSoundDecoderMask(decoderMask);
-      MovieSoundFlag = 0;
-      SetSoundCreateMode(createMode);
-      if (r->soundHandle == -1)
-        WriteLogFormat("%s: the Ogg Vorbis sound of this Theora movie could not be set up; it shows without sound",
-                       fileName);
-    }
-
+    r->soundHandle = LoadMovieSound(fileName);
     TheoraMovieInfo info;
     GetTheoraMovieInfo(r->decoder, &info);
     r->frameWidth = info.width;
