@@ -132,7 +132,9 @@ TEST_F(PositionByName, AScriptReadsAndSetsAPlayingMoviesPositionThroughItsNames)
   EXPECT_EQ(now, direct);
   r->playRequested = 1;
   ResumeAllMovies();
-  clock->Advance(static_cast<REFERENCE_TIME>(std::llround(now * 10000000)));
+  // Samples after a seek are timed from the new segment: 10 ms makes the frame at 0.4 s
+  // due and leaves the next one waiting, so the copy is that frame and no later one.
+  clock->Advance(100000);
   ASSERT_EQ(WaitForObject(&copied, 5000), 0);
   UpdateMovieFrame(movie, 0);
   EXPECT_TRUE(g_firstShown == expected[10]) << "not the frame at 0.4 s";
