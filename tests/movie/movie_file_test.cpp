@@ -22,15 +22,15 @@ extern "C" {
 #include "movie/movie.h"
 #include "movie/movie_renderer.h"
 #include "platform/alloc.h"
+#include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/log.h"
 #include "platform/util.h"
-#include "sound/sound_internal.h"
 #include "sound/sound.h"
-#include "platform/code_page.h"
+#include "sound/sound_internal.h"
+#include "tests/filters/framework_fixture.h"
 #include "tests/host/dshow/ffmpeg_media.h"
 #include "tests/movie/theora_media.h"
-#include "tests/movie/dshow/framework_fixture.h"
 #include "tests/test_files.h"
 
 namespace {

@@ -19,8 +19,8 @@ extern "C" {
 #include "platform/alloc.h"
 #include "platform/file.h"
 #include "platform/log.h"
+#include "tests/filters/framework_fixture.h"
 #include "tests/host/dshow/ffmpeg_media.h"
-#include "tests/movie/dshow/framework_fixture.h"
 #include "tests/test_files.h"
 
 namespace {

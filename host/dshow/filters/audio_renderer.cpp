@@ -6,11 +6,11 @@
 #include <mutex>
 #include <new>
 
+#include "filters/filter_base.h"
+#include "filters/input_pin_base.h"
 #include "host/audio/audio.h"
 #include "host/dshow/reference_clock.h"
 #include "host/dshow/without_type_info.h"
-#include "movie/dshow/filter_base.h"
-#include "movie/dshow/input_pin_base.h"
 
 namespace {
 

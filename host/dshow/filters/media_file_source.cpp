@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_base.h"
+#include "filters/output_pin_base.h"
 #include "host/dshow/filters/media_stream.h"
 #include "host/dshow/seeking_position.h"
 #include "host/kernel/last_error.h"
 #include "host/kernel/thread.h"
 #include "host/kernel/wide_string.h"
-#include "movie/dshow/filter_base.h"
-#include "movie/dshow/output_pin_base.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <new>
 #include <vector>
 
+#include "filters/filter_base.h"
+#include "filters/output_pin_base.h"
+#include "filters/system_allocator.h"
 #include "host/acm/mpeg_frames.h"
 #include "host/kernel/last_error.h"
 #include "host/kernel/thread.h"
-#include "movie/dshow/filter_base.h"
-#include "movie/dshow/output_pin_base.h"
-#include "movie/dshow/system_allocator.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "host/dshow/filters/null_renderer.h"
 
-#include "movie/dshow/filter_base.h"
-#include "movie/dshow/input_pin_base.h"
+#include "filters/filter_base.h"
+#include "filters/input_pin_base.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // tests and benchmarks. The bytes must outlive the filter.
 #include <vector>
 
-#include "movie/dshow/mem_reader.h"
-#include "movie/dshow/mem_stream.h"
+#include "filters/mem_reader.h"
+#include "filters/mem_stream.h"
 
 // Built before the reader that reads it and destroyed after.
 struct FileSourceStream {

@@ -4,14 +4,14 @@
 // graph runs to its completion.
 #include <cstring>
 
+#include "filters/in_place_out_pin.h"
+#include "filters/mem_reader.h"
+#include "filters/mem_stream.h"
+#include "filters/sample_grabber.h"
+#include "filters/transform_in_pin.h"
 #include "host/com/class_registry.h"
 #include "host/dshow/filters/system_filters.h"
-#include "movie/dshow/in_place_out_pin.h"
-#include "movie/dshow/mem_reader.h"
-#include "movie/dshow/mem_stream.h"
-#include "movie/dshow/sample_grabber.h"
-#include "movie/dshow/transform_in_pin.h"
-#include "tests/movie/dshow/framework_fixture.h"
+#include "tests/filters/framework_fixture.h"
 #include "tests/sound/test_media.h"
 
 namespace {

@@ -14,9 +14,9 @@ extern "C" {
 #include "host/dshow/pin_walk.h"
 #include "host/kernel/wide_string.h"
 #include "platform/code_page.h"
+#include "tests/filters/framework_fixture.h"
+#include "tests/filters/test_filters.h"
 #include "tests/host/dshow/ffmpeg_media.h"
-#include "tests/movie/dshow/framework_fixture.h"
-#include "tests/movie/dshow/test_filters.h"
 #include "tests/test_files.h"
 
 namespace {
