@@ -11,9 +11,9 @@
 #include <fstream>
 #include <map>
 
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
 #include "host/com/task_memory.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/reference_clock.h"
 #include "movie/graph_movie.h"
 #include "movie/movie.h"

@@ -7,16 +7,16 @@ extern "C" {
 #include <libavcodec/codec_id.h>
 }
 
+#include "filters/system/media_file_source.h"
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
 #include "host/dshow/com_ptr.h"
-#include "host/dshow/filters/media_file_source.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/pin_walk.h"
 #include "host/kernel/wide_string.h"
 #include "platform/code_page.h"
 #include "tests/filters/framework_fixture.h"
+#include "tests/filters/system/ffmpeg_media.h"
 #include "tests/filters/test_filters.h"
-#include "tests/host/dshow/ffmpeg_media.h"
 #include "tests/test_files.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "host/dshow/filters/mp3_decoder_filter.h"
+#include "filters/system/mp3_decoder_filter.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "host/dshow/filters/null_renderer.h"
+#include "filters/system/null_renderer.h"
 
 #include "filters/filter_base.h"
 #include "filters/input_pin_base.h"

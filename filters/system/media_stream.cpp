@@ -1,9 +1,9 @@
-#include "host/dshow/filters/media_stream.h"
+#include "filters/system/media_stream.h"
 
 #include <algorithm>
 #include <mutex>
 
-#include "host/dshow/filters/ffmpeg_calls.h"
+#include "filters/system/ffmpeg_calls.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 #include <cstring>
 #include <thread>
 
+#include "filters/system/audio_renderer.h"
+#include "filters/system/system_filters.h"
 #include "host/audio/audio.h"
 #include "host/audio/output.h"
 #include "host/com/class_registry.h"
-#include "host/dshow/filters/audio_renderer.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/pin_walk.h"
 #include "host/dshow/reference_clock.h"
 #include "tests/filters/framework_fixture.h"
+#include "tests/filters/system/file_source.h"
 #include "tests/filters/test_filters.h"
-#include "tests/host/dshow/file_source.h"
 #include "tests/sound/test_media.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "filters/mem_reader.h"
 #include "filters/mem_stream.h"
 #include "filters/sample_grabber.h"
+#include "filters/system/system_filters.h"
 #include "filters/transform_in_pin.h"
 #include "host/com/class_registry.h"
-#include "host/dshow/filters/system_filters.h"
 #include "tests/filters/framework_fixture.h"
 #include "tests/sound/test_media.h"
 

@@ -1,4 +1,4 @@
-#include "host/dshow/filters/audio_renderer.h"
+#include "filters/system/audio_renderer.h"
 
 #include <algorithm>
 #include <atomic>

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "host/dshow/filters/ffmpeg_calls.h"
-#include "host/dshow/filters/media_stream.h"
+#include "filters/system/ffmpeg_calls.h"
+#include "filters/system/media_stream.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #define FFMPEG_CALLS_NO_NAMES
-#include "host/dshow/filters/ffmpeg_calls.h"
+#include "filters/system/ffmpeg_calls.h"
 
 #include <dlfcn.h>
 

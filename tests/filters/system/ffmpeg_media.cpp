@@ -1,4 +1,4 @@
-#include "tests/host/dshow/ffmpeg_media.h"
+#include "tests/filters/system/ffmpeg_media.h"
 
 #include <algorithm>
 #include <cmath>

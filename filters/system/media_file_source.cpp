@@ -1,4 +1,4 @@
-#include "host/dshow/filters/media_file_source.h"
+#include "filters/system/media_file_source.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 
 #include "filters/filter_base.h"
 #include "filters/output_pin_base.h"
-#include "host/dshow/filters/media_stream.h"
+#include "filters/system/media_stream.h"
 #include "host/dshow/seeking_position.h"
 #include "host/kernel/last_error.h"
 #include "host/kernel/thread.h"
