@@ -1,7 +1,7 @@
 // The movie layer's part in graphs made from movie files, and its start.
+#include "filters/system/audio_renderer.h"
+#include "filters/system/system_filters.h"
 #include "graphics/graph.h"
-#include "host/dshow/filters/audio_renderer.h"
-#include "host/dshow/filters/system_filters.h"
 #include "movie/movie.h"
 #include "platform/library.h"
 #include "platform/log.h"

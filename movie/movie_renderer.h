@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "filters/quality_renderer.h"
 #include "host/kernel/sync.h"
-#include "movie/dshow/quality_renderer.h"
 
 class D_CMovieRenderer final : public D_CQualityRenderer {
  public:

@@ -2,16 +2,16 @@
 #include <atomic>
 #include <cstring>
 
+#include "filters/system/audio_renderer.h"
 #include "host/kernel/thread.h"
+#include "host/mci/mci.h"
 #include "platform/log.h"
 #include "platform/util.h"
 #include "platform/window.h"
+#include "sound/music.h"
 #include "sound/sound.h"
 #include "sound/sound_internal.h"
 #include "sound/sound_system.h"
-#include "host/dshow/filters/audio_renderer.h"
-#include "host/mci/mci.h"
-#include "sound/music.h"
 
 AudioDevice* g_soundDevice = nullptr;
 CriticalSection g_soundLock;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/movie/dshow/test_filters.h"
+#include "tests/filters/test_filters.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -9,11 +9,11 @@
 #include <chrono>
 #include <ctime>
 
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/pin_walk.h"
-#include "tests/host/dshow/file_source.h"
-#include "tests/movie/dshow/test_filters.h"
+#include "tests/filters/system/file_source.h"
+#include "tests/filters/test_filters.h"
 #include "tests/sound/test_media.h"
 
 namespace {

@@ -14,10 +14,10 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
-#include "host/dshow/filters/system_filters.h"
 #include "movie/movie_renderer.h"
-#include "tests/host/dshow/ffmpeg_media.h"
+#include "tests/filters/system/ffmpeg_media.h"
 #include "tests/test_files.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <mutex>
 
+#include "filters/media_type.h"
+#include "filters/mem_reader.h"
+#include "filters/mem_stream.h"
+#include "filters/sample_grabber.h"
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
-#include "host/dshow/filters/system_filters.h"
-#include "movie/dshow/mem_reader.h"
-#include "movie/dshow/mem_stream.h"
-#include "movie/dshow/media_type.h"
-#include "movie/dshow/sample_grabber.h"
 #include "platform/alloc.h"
 #include "platform/log.h"
 #include "platform/window.h"

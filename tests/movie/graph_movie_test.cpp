@@ -11,9 +11,9 @@
 #include <fstream>
 #include <map>
 
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
 #include "host/com/task_memory.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/reference_clock.h"
 #include "movie/graph_movie.h"
 #include "movie/movie.h"
@@ -21,9 +21,9 @@
 #include "platform/alloc.h"
 #include "platform/file.h"
 #include "platform/log.h"
-#include "tests/movie/dshow/framework_fixture.h"
-#include "tests/movie/dshow/push_source.h"
-#include "tests/movie/dshow/test_filters.h"
+#include "tests/filters/framework_fixture.h"
+#include "tests/filters/push_source.h"
+#include "tests/filters/test_filters.h"
 #include "tests/test_files.h"
 
 namespace {

@@ -7,7 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include "tests/host/dshow/ffmpeg_media.h"
+#include "tests/filters/system/ffmpeg_media.h"
 #include "tests/movie/theora_media.h"
 #include "tests/sound/test_media.h"
 

@@ -14,23 +14,23 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "filters/system/audio_renderer.h"
+#include "filters/system/system_filters.h"
 #include "host/audio/audio.h"
 #include "host/audio/output.h"
-#include "host/dshow/filters/audio_renderer.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/reference_clock.h"
 #include "movie/movie.h"
 #include "movie/movie_renderer.h"
 #include "platform/alloc.h"
+#include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/log.h"
 #include "platform/util.h"
-#include "sound/sound_internal.h"
 #include "sound/sound.h"
-#include "platform/code_page.h"
-#include "tests/host/dshow/ffmpeg_media.h"
+#include "sound/sound_internal.h"
+#include "tests/filters/framework_fixture.h"
+#include "tests/filters/system/ffmpeg_media.h"
 #include "tests/movie/theora_media.h"
-#include "tests/movie/dshow/framework_fixture.h"
 #include "tests/test_files.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "filters/system/system_filters.h"
 #include "host/audio/output.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/interfaces.h"
 #include "movie/movie.h"
 #include "platform/file.h"

@@ -11,16 +11,16 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "filters/system/system_filters.h"
 #include "host/com/automation.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/dshow/reference_clock.h"
 #include "movie/movie.h"
 #include "movie/movie_renderer.h"
 #include "platform/alloc.h"
 #include "platform/file.h"
 #include "platform/log.h"
-#include "tests/host/dshow/ffmpeg_media.h"
-#include "tests/movie/dshow/framework_fixture.h"
+#include "tests/filters/framework_fixture.h"
+#include "tests/filters/system/ffmpeg_media.h"
 #include "tests/test_files.h"
 
 namespace {

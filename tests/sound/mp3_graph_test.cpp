@@ -8,13 +8,13 @@
 #include <chrono>
 #include <thread>
 
+#include "filters/com_base.h"
+#include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
 #include "host/com/task_memory.h"
 #include "host/dshow/filter_graph.h"
-#include "host/dshow/filters/system_filters.h"
 #include "host/kernel/thread.h"
 #include "host/kernel/virtual_block.h"
-#include "movie/dshow/com_base.h"
 #include "platform/window.h"
 #include "tests/sound/converter_fixture.h"
 #include "tests/sound/sound_fixture.h"

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "filters/com_base.h"
 #include "host/com/class_registry.h"
 #include "host/com/task_memory.h"
 #include "host/dshow/filter_graph.h"
 #include "host/dshow/reference_clock.h"
 #include "host/kernel/thread.h"
-#include "movie/dshow/com_base.h"
 #include "tests/host/dshow/graph_test_filter.h"
 
 namespace {

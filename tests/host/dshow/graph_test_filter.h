@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_base.h"
+#include "filters/pin_base.h"
 #include "host/dshow/com_ptr.h"
 #include "host/dshow/without_type_info.h"
-#include "movie/dshow/filter_base.h"
-#include "movie/dshow/pin_base.h"
 
 class GraphTestFilter;
 

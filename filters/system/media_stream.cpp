@@ -1,0 +1,193 @@
+#include "filters/system/media_stream.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "filters/system/ffmpeg_calls.h"
+
+namespace {
+
+constexpr AVRational kUnits100ns = {1, 10000000};
+
+// FFmpeg's own messages would only repeat, on stderr, what the filter reports.
+void QuietFfmpeg() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+AVFormatContext* OpenFile(const char* path) {
+  if (!LoadFfmpeg()) return nullptr;
+  QuietFfmpeg();
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path, nullptr, nullptr) < 0) return nullptr;
+  if (avformat_find_stream_info(format, nullptr) < 0) avformat_close_input(&format);
+  return format;
+}
+
+}  // namespace
+
+MediaStream::~MediaStream() { Close(); }
+
+void MediaStream::Close() {
+  if (!FfmpegLoaded()) return;  // then nothing was ever opened
+  sws_freeContext(scaler_);
+  scaler_ = nullptr;
+  swr_free(&resampler_);
+  av_packet_free(&packet_);
+  av_frame_free(&frame_);
+  avcodec_free_context(&codec_);
+  avformat_close_input(&format_);
+}
+
+bool MediaStream::Open(const char* path, int index) {
+  Close();
+  path_ = path;
+  format_ = OpenFile(path);
+  fileStreams_ = format_ ? static_cast<int>(format_->nb_streams) : -1;
+  if (!format_ || index < 0 || index >= static_cast<int>(format_->nb_streams)) return false;
+  index_ = index;
+  AVStream* stream = format_->streams[index];
+  const AVCodecParameters* par = stream->codecpar;
+  if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO) return false;
+  kind_ = par->codec_type == AVMEDIA_TYPE_VIDEO ? Kind::Video : Kind::Audio;
+  const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+  if (!decoder || !(codec_ = avcodec_alloc_context3(decoder)) || avcodec_parameters_to_context(codec_, par) < 0) {
+    return false;
+  }
+  codec_->thread_count = 1;
+  if (avcodec_open2(codec_, decoder, nullptr) < 0) return false;
+  if (kind_ == Kind::Video) {
+    width_ = codec_->width;
+    height_ = codec_->height;
+    if (width_ <= 0 || height_ <= 0 || width_ > 16384 || height_ > 16384) return false;
+    AVRational fps = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+    frameTime_ = fps.num > 0 && fps.den > 0 ? av_rescale(10000000, fps.den, fps.num) : 400000;
+  } else {
+    rate_ = codec_->sample_rate;
+    channels_ = std::min(codec_->ch_layout.nb_channels, 2);
+    if (rate_ <= 0 || channels_ <= 0) return false;
+  }
+  for (unsigned i = 0; i < format_->nb_streams; ++i) {
+    if (static_cast<int>(i) != index) format_->streams[i]->discard = AVDISCARD_ALL;
+  }
+  // A stream timed before 0 (an audio encoder's priming) does not move the start.
+  origin_ = format_->start_time == AV_NOPTS_VALUE
+                ? 0
+                : std::max<int64_t>(av_rescale_q(format_->start_time, AV_TIME_BASE_Q, kUnits100ns), 0);
+  if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+    duration_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, kUnits100ns);
+  } else if (stream->duration != AV_NOPTS_VALUE) {
+    duration_ = av_rescale_q(stream->duration, stream->time_base, kUnits100ns);
+  }
+  frame_ = av_frame_alloc();
+  packet_ = av_packet_alloc();
+  return frame_ && packet_;
+}
+
+bool MediaStream::Seek(int64_t position) {
+  position = std::max<int64_t>(position, 0);
+  if (position == 0 && !read_) return true;  // still at the top
+  const AVStream* stream = format_->streams[index_];
+  const int64_t target = av_rescale_q(position + origin_, kUnits100ns, stream->time_base);
+  if (av_seek_frame(format_, index_, target, AVSEEK_FLAG_BACKWARD) < 0 &&
+      avformat_seek_file(format_, index_, INT64_MIN, target, target, 0) < 0) {
+    // A demuxer that cannot seek still starts again from the top.
+    if (position != 0) return false;
+    const std::string path = path_;
+    if (!Open(path.c_str(), index_)) return false;
+  }
+  avcodec_flush_buffers(codec_);
+  read_ = false;
+  draining_ = false;
+  skipBefore_ = position;
+  nextAudio_ = -1;
+  return true;
+}
+
+int MediaStream::ReceiveFrame() {
+  for (;;) {
+    const int r = avcodec_receive_frame(codec_, frame_);
+    if (r == 0) return 1;
+    if (r != AVERROR(EAGAIN) || draining_) return 0;
+    for (;;) {
+      read_ = true;
+      if (av_read_frame(format_, packet_) < 0) {
+        avcodec_send_packet(codec_, nullptr);
+        draining_ = true;
+        break;
+      }
+      const bool ours = packet_->stream_index == index_;
+      if (ours) avcodec_send_packet(codec_, packet_);  // a refused packet is skipped
+      av_packet_unref(packet_);
+      if (ours) break;
+    }
+  }
+}
+
+int MediaStream::NextFrame() {
+  const AVRational base = format_->streams[index_]->time_base;
+  while (ReceiveFrame() == 1) {
+    const int64_t pts = frame_->best_effort_timestamp;
+    if (kind_ == Kind::Video) {
+      frameStart_ = pts == AV_NOPTS_VALUE ? frameStop_ : av_rescale_q(pts, base, kUnits100ns) - origin_;
+      const int64_t length = frame_->pkt_duration > 0 ? av_rescale_q(frame_->pkt_duration, base, kUnits100ns) : frameTime_;
+      frameStop_ = frameStart_ + std::max<int64_t>(length, 1);
+    } else {
+      frameStart_ = pts != AV_NOPTS_VALUE ? av_rescale_q(pts, base, kUnits100ns) - origin_
+                    : nextAudio_ >= 0     ? nextAudio_
+                                          : skipBefore_;
+      frameStop_ = frameStart_ + av_rescale(frame_->nb_samples, 10000000, frame_->sample_rate > 0 ? frame_->sample_rate : rate_);
+      nextAudio_ = frameStop_;
+    }
+    if (frameStop_ > skipBefore_) return 1;
+    av_frame_unref(frame_);
+  }
+  return 0;
+}
+
+bool MediaStream::ConvertVideo(uint8_t* out, bool bottomUp) {
+  scaler_ = sws_getCachedContext(scaler_, frame_->width, frame_->height, static_cast<AVPixelFormat>(frame_->format),
+                                 width_, height_, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!scaler_) return false;
+  uint8_t* rows[4] = {bottomUp ? out + static_cast<ptrdiff_t>(height_ - 1) * stride() : out};
+  int strides[4] = {bottomUp ? -stride() : stride()};
+  const bool done = sws_scale(scaler_, frame_->data, frame_->linesize, 0, frame_->height, rows, strides) == height_;
+  av_frame_unref(frame_);
+  return done;
+}
+
+const std::vector<uint8_t>& MediaStream::ConvertAudio() {
+  pcm_.clear();
+  if (!resampler_) {
+    AVChannelLayout in{}, out{};
+    if (frame_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+      av_channel_layout_default(&in, frame_->ch_layout.nb_channels);
+    } else {
+      av_channel_layout_copy(&in, &frame_->ch_layout);
+    }
+    av_channel_layout_default(&out, channels_);
+    if (swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, rate_, &in, static_cast<AVSampleFormat>(frame_->format),
+                            frame_->sample_rate, 0, nullptr) < 0 ||
+        swr_init(resampler_) < 0) {
+      swr_free(&resampler_);
+    }
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+  }
+  if (resampler_) {
+    const int room = swr_get_out_samples(resampler_, frame_->nb_samples);
+    const int block = channels_ * 2;
+    pcm_.resize(static_cast<size_t>(std::max(room, 0)) * block);
+    uint8_t* data = pcm_.data();
+    const int got = swr_convert(resampler_, &data, room, const_cast<const uint8_t**>(frame_->extended_data),
+                                frame_->nb_samples);
+    pcm_.resize(static_cast<size_t>(std::max(got, 0)) * block);
+    if (frameStart_ < skipBefore_) {
+      const size_t drop = static_cast<size_t>(av_rescale(skipBefore_ - frameStart_, rate_, 10000000)) * block;
+      pcm_.erase(pcm_.begin(), pcm_.begin() + static_cast<ptrdiff_t>(std::min(drop, pcm_.size())));
+      frameStart_ = skipBefore_;
+    }
+  }
+  av_frame_unref(frame_);
+  return pcm_;
+}

@@ -1,3 +1,0 @@
-#include "movie/dshow/filter_setup.h"
-
-HRESULT RegisterFilterSetup(const AMOVIESETUP_FILTER*, IFilterMapper*, int32_t) { return S_FALSE; }
