@@ -138,7 +138,9 @@ TEST_F(Readers, RequestsPastTheEndAndRefusedPositionsReadNothing) {
     EXPECT_EQ(stop, k.stop * 10000000);
     uint8_t* p;
     s->GetPointer(&p);
-    if (k.bytes > 0) EXPECT_EQ(std::memcmp(p, &data[k.position], k.bytes), 0);
+    if (k.bytes > 0) {
+      EXPECT_EQ(std::memcmp(p, &data[k.position], k.bytes), 0);
+    }
     s->Release();
   }
   // A refused position counts 0 bytes read, whatever was asked.
@@ -212,7 +214,9 @@ TEST_F(Readers, RandomRequestsGiveTheSourceBytes) {
     ASSERT_EQ(done->GetActualDataLength(), want) << i;
     uint8_t* p;
     done->GetPointer(&p);
-    if (want > 0) ASSERT_EQ(std::memcmp(p, &data[position], want), 0) << i;
+    if (want > 0) {
+      ASSERT_EQ(std::memcmp(p, &data[position], want), 0) << i;
+    }
     s->Release();
   }
   Close();
