@@ -8,7 +8,6 @@
 
 #include "filters/filter_base.h"
 #include "filters/output_pin_base.h"
-#include "filters/system_allocator.h"
 #include "host/acm/mpeg_frames.h"
 #include "host/kernel/last_error.h"
 #include "host/kernel/thread.h"
@@ -16,10 +15,9 @@
 namespace {
 
 constexpr int32_t kProbeBytes = 64 * 1024;
-// Large reads: the first on the decoder's own thread, each later one asked of the
-// reader's thread before the block before it is decoded, so that the decoder does not
-// wait for that thread to wake. The first read takes at most half the data, so that the
-// rest is read meanwhile however short the file.
+// Every read is a synchronous one on the decoder's own thread: the reader holds the
+// data at hand, and a read queued to its thread would cost a wake of that thread (a
+// scheduler tick on a busy machine) for a copy of a few microseconds.
 constexpr int32_t kReadBlock = 256 * 1024;
 constexpr int32_t kOutputBuffers = 4;
 constexpr uint32_t kMaxFrameSamples = 1152;
@@ -36,32 +34,13 @@ struct StreamLayout {
   uint32_t keepTo = UINT32_MAX;
 };
 
-// The bytes of an ID3v2 tag at the start of `head` (10 bytes), 0 when there is none.
-int64_t LeadingTagBytes(const uint8_t* head) {
-  if (std::memcmp(head, "ID3", 3) != 0) return 0;
-  int64_t size = ((((head[6] & 0x7F) * 128ll + (head[7] & 0x7F)) * 128 + (head[8] & 0x7F)) * 128 + (head[9] & 0x7F)) + 10;
-  if (head[3] == 4 && (head[5] & 0x10)) size += 10;  // footer
-  return size;
-}
-
 // The samples the frames in [from, end) hold, counted as the compression manager's scan
-// counts them: frame by frame, bytes that start no frame skipped, a cut last frame
-// included.
+// counts them.
 uint64_t HeldSamples(IAsyncReader* reader, int64_t from, int64_t end) {
   if (end - from > INT32_MAX) return 0;
   std::vector<uint8_t> data(static_cast<size_t>(end - from));
   if (reader->SyncRead(from, static_cast<int32_t>(data.size()), data.data()) != S_OK) return 0;
-  uint64_t held = 0;
-  for (size_t at = 0; at + 4 <= data.size();) {
-    MpegAudioFrame frame;
-    if (!ReadMpegAudioFrame(&data[at], &frame)) {
-      ++at;
-      continue;
-    }
-    held += frame.samples;
-    at += frame.length;
-  }
-  return held;
+  return CountMpegFrameSamples(data.data(), data.size());
 }
 
 // Finds the first frame that a second frame follows (or that ends the data) within the
@@ -72,7 +51,7 @@ HRESULT Probe(IAsyncReader* reader, StreamLayout* layout) {
   if (FAILED(reader->Length(&total, &available)) || total < 4) return VFW_E_TYPE_NOT_ACCEPTED;
   uint8_t head[10] = {};
   int64_t start = 0;
-  if (total >= 10 && reader->SyncRead(0, 10, head) == S_OK) start = LeadingTagBytes(head);
+  if (total >= 10 && reader->SyncRead(0, 10, head) == S_OK) start = MpegLeadingTagBytes(head);
   int64_t end = total;
   uint8_t tag[3];
   if (total > 128 && reader->SyncRead(total - 128, 3, tag) == S_OK && std::memcmp(tag, "TAG", 3) == 0) end -= 128;
@@ -180,21 +159,14 @@ class Mp3DecoderFilter final : public D_CFilterBase {
   void StopStreaming();
   static uint32_t StreamThread(void* self);
   void Stream();
-  // Reads the first block at `*requested` at once onto `pending` and moves past it;
-  // false when the read fails or gives nothing.
-  bool ReadFirstBlock(int64_t* requested, std::vector<uint8_t>* pending);
-  // Asks the reader for the block at `*requested` and moves it past the block; false
-  // when the reader refuses (a flush).
-  bool RequestBlock(int64_t* requested);
-  // Waits for the block asked for and appends it to `pending`; false on a flush, a
-  // failed read or an empty one.
-  bool TakeBlock(std::vector<uint8_t>* pending);
+  // Reads the block at `*requested` onto `pending` and moves past it; false when the
+  // read fails or gives nothing.
+  bool ReadBlock(int64_t* requested, std::vector<uint8_t>* pending);
 
   CriticalSection lock_;
   Mp3InputPin input_;
   Mp3OutputPin output_;
   StreamLayout layout_;
-  IMemAllocator* readAllocator_ = nullptr;  // the reader's samples
   HostThread* thread_ = nullptr;
   std::atomic<bool> stopping_{false};
 };
@@ -260,43 +232,20 @@ HRESULT Mp3DecoderFilter::Pause() {
 }
 
 HRESULT Mp3DecoderFilter::StartStreaming() {
-  IMemAllocator* preferred = nullptr;
-  HRESULT hr = CreateSystemAllocator(&preferred);
-  if (FAILED(hr)) return hr;
-  ALLOCATOR_PROPERTIES request{2, kReadBlock, 1, 0};
-  hr = input_.reader()->RequestAllocator(preferred, &request, &readAllocator_);
-  preferred->Release();
-  if (SUCCEEDED(hr)) hr = readAllocator_->Commit();
-  if (SUCCEEDED(hr)) {
-    stopping_ = false;
-    thread_ = CreateHostThread(StreamThread, this, false);
-    if (!thread_) hr = HRESULT_FROM_WIN32(GetLastError());
-    if (!thread_ && SUCCEEDED(hr)) hr = E_OUTOFMEMORY;
-  }
-  if (FAILED(hr) && readAllocator_) {
-    readAllocator_->Decommit();
-    readAllocator_->Release();
-    readAllocator_ = nullptr;
-  }
-  return hr;
+  stopping_ = false;
+  thread_ = CreateHostThread(StreamThread, this, false);
+  if (thread_) return S_OK;
+  const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+  return FAILED(hr) ? hr : E_OUTOFMEMORY;
 }
 
 void Mp3DecoderFilter::StopStreaming() {
-  if (thread_) {
-    // Whatever the thread waits in returns: a read ends with the flush, a wait for an
-    // empty sample with the decommit.
-    stopping_ = true;
-    input_.reader()->BeginFlush();
-    if (output_.Allocator()) output_.Allocator()->Decommit();
-    CloseHostThread(thread_);
-    thread_ = nullptr;
-    input_.reader()->EndFlush();
-  }
-  if (readAllocator_) {
-    readAllocator_->Decommit();
-    readAllocator_->Release();
-    readAllocator_ = nullptr;
-  }
+  if (!thread_) return;
+  // A read returns by itself; a wait for an empty sample returns with the decommit.
+  stopping_ = true;
+  if (output_.Allocator()) output_.Allocator()->Decommit();
+  CloseHostThread(thread_);
+  thread_ = nullptr;
 }
 
 uint32_t Mp3DecoderFilter::StreamThread(void* self) {
@@ -304,45 +253,14 @@ uint32_t Mp3DecoderFilter::StreamThread(void* self) {
   return 0;
 }
 
-bool Mp3DecoderFilter::ReadFirstBlock(int64_t* requested, std::vector<uint8_t>* pending) {
-  const int64_t left = layout_.end - *requested;
-  const int32_t length = static_cast<int32_t>(std::min<int64_t>(left > 1 ? left / 2 : left, kReadBlock));
+bool Mp3DecoderFilter::ReadBlock(int64_t* requested, std::vector<uint8_t>* pending) {
+  const int32_t length = static_cast<int32_t>(std::min<int64_t>(layout_.end - *requested, kReadBlock));
   if (length <= 0) return false;
   const size_t at = pending->size();
   pending->resize(at + static_cast<size_t>(length));
   if (input_.reader()->SyncRead(*requested, length, pending->data() + at) != S_OK) return false;
   *requested += length;
   return true;
-}
-
-bool Mp3DecoderFilter::RequestBlock(int64_t* requested) {
-  IMediaSample* sample = nullptr;
-  if (FAILED(readAllocator_->GetBuffer(&sample, nullptr, nullptr, 0))) return false;
-  const int32_t length = static_cast<int32_t>(std::min<int64_t>(layout_.end - *requested, kReadBlock));
-  REFERENCE_TIME start = *requested * 10000000, stop = (*requested + length) * 10000000;
-  sample->SetTime(&start, &stop);
-  if (FAILED(input_.reader()->Request(sample, 0))) {
-    sample->Release();
-    return false;
-  }
-  *requested += length;
-  return true;
-}
-
-bool Mp3DecoderFilter::TakeBlock(std::vector<uint8_t>* pending) {
-  IMediaSample* done = nullptr;
-  uintptr_t user = 0;
-  const HRESULT hr = input_.reader()->WaitForNext(kInfinite, &done, &user);
-  bool ok = SUCCEEDED(hr) && done;
-  if (ok) {
-    uint8_t* data = nullptr;
-    done->GetPointer(&data);
-    const int32_t got = done->GetActualDataLength();
-    pending->insert(pending->end(), data, data + std::max(got, 0));
-    ok = got > 0;
-  }
-  if (done) done->Release();
-  return ok;
 }
 
 void Mp3DecoderFilter::Stream() {
@@ -357,8 +275,7 @@ void Mp3DecoderFilter::Stream() {
   const uint64_t keepFrom = uint64_t{layout_.keepFrom} * blockAlign;
   const uint64_t keepTo = uint64_t{layout_.keepTo} * blockAlign;
   uint64_t decoded = 0;    // PCM bytes the frames gave, kept or cut
-  int64_t requested = layout_.firstFrame;  // the next byte to ask the reader for
-  bool inFlight = false;   // a block asked for and not yet taken
+  int64_t requested = layout_.firstFrame;  // the next byte to read
   int64_t framesOut = 0;   // PCM frames delivered, for the sample times
   std::vector<uint8_t> pending;
   size_t used = 0;  // bytes of `pending` decoded
@@ -407,16 +324,10 @@ void Mp3DecoderFilter::Stream() {
     }
     // No whole frame is left: the next block, unless the data or the kept part ended.
     // What is left of the last block moves to the front; the next block follows it.
-    if (!allKept && (inFlight || requested < layout_.end)) {
+    if (!allKept && requested < layout_.end) {
       pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(used));
       used = 0;
-      // Only the first block is read here; every later one was asked for already.
-      readFailed = inFlight ? !TakeBlock(&pending) : !ReadFirstBlock(&requested, &pending);
-      inFlight = false;
-      if (!readFailed && requested < layout_.end) {
-        inFlight = RequestBlock(&requested);
-        readFailed = !inFlight;
-      }
+      readFailed = stopping_ || !ReadBlock(&requested, &pending);
       if (readFailed) break;
       continue;
     }
@@ -424,11 +335,6 @@ void Mp3DecoderFilter::Stream() {
     break;
   }
   if (out) out->Release();
-  if (inFlight) {
-    // Taken back whatever happens to it, so that the reader's allocator gets its sample.
-    std::vector<uint8_t> ignored;
-    TakeBlock(&ignored);
-  }
   if (readFailed || FAILED(result)) {
     if (!stopping_) SendGraphEvent(EC_ERRORABORT, readFailed ? E_FAIL : result, 0);
     return;

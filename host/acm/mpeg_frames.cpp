@@ -65,6 +65,27 @@ constexpr uint32_t kDecoderDelay = 529;
 
 }  // namespace
 
+int64_t MpegLeadingTagBytes(const uint8_t* head) {
+  if (std::memcmp(head, "ID3", 3) != 0) return 0;
+  int64_t size = ((((head[6] & 0x7F) * 128ll + (head[7] & 0x7F)) * 128 + (head[8] & 0x7F)) * 128 + (head[9] & 0x7F)) + 10;
+  if (head[3] == 4 && (head[5] & 0x10)) size += 10;  // footer
+  return size;
+}
+
+uint64_t CountMpegFrameSamples(const uint8_t* data, size_t size) {
+  uint64_t held = 0;
+  for (size_t at = 0; at + 4 <= size;) {
+    MpegAudioFrame frame;
+    if (!ReadMpegAudioFrame(&data[at], &frame)) {
+      ++at;
+      continue;
+    }
+    held += frame.samples;
+    at += frame.length;
+  }
+  return held;
+}
+
 bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag) {
   MpegAudioFrame header;
   if (size < 4 || !ReadMpegAudioFrame(frame, &header) || ((frame[1] >> 1) & 3) != 1) return false;

@@ -2,6 +2,7 @@
 // MPEG audio (layers I-III) decoded whole frame by whole frame through libmpg123 into
 // 16-bit PCM. The compression manager and the decoder filter both decode through this,
 // with the same decoder set-up, so the two paths give the same bytes for a file.
+#include <cstddef>
 #include <cstdint>
 
 struct MpegAudioFrame {
@@ -14,6 +15,14 @@ struct MpegAudioFrame {
 // The frame described by the 4 header bytes at `b`; false for anything that is not a
 // header of a fixed bitrate (free format is refused).
 bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* frame);
+
+// The bytes of an ID3v2 tag at the start of `head` (its first 10 bytes), footer
+// included; 0 when there is none.
+int64_t MpegLeadingTagBytes(const uint8_t* head);
+
+// The samples per channel the frames in `data` hold, counted frame by frame: bytes that
+// start no frame are skipped one at a time, and a last frame cut short counts whole.
+uint64_t CountMpegFrameSamples(const uint8_t* data, size_t size);
 
 // What an encoder's tag frame (an Info or Xing frame with a LAME extension) says of the
 // audio frames after it: the encoder's delay at the start and its padding at the end.

@@ -1,6 +1,7 @@
 // MP3 decoded by a filter graph built around the whole file in memory: the memory
 // reader feeds the system's decoder, whose PCM the sample grabber collects on its way
 // to a null renderer. The graph runs without a clock, as fast as it decodes.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -9,6 +10,7 @@
 #include "filters/mem_stream.h"
 #include "filters/sample_grabber.h"
 #include "filters/system/system_filters.h"
+#include "host/acm/mpeg_frames.h"
 #include "host/com/class_registry.h"
 #include "platform/alloc.h"
 #include "platform/log.h"
@@ -20,6 +22,8 @@ CriticalSection* g_converterCallerLock = nullptr;
 namespace {
 
 constexpr size_t kGrowStep = 1048576;
+// The PCM block of a stream whose frames cannot be counted, in file sizes.
+constexpr size_t kUncountedPcmPerFileByte = 10;
 constexpr int32_t kCompletionPollMs = 100;
 
 template <typename T>
@@ -159,6 +163,12 @@ int BuildAndRun(SoundConverter* c, Mp3Graph& g) {
   if (g.image == nullptr) return -1;
   if (StreamRead(c, g.image, static_cast<size_t>(fileSize)) != static_cast<size_t>(fileSize)) return -1;
 
+  // The samples the frames hold size the PCM block once: the kept part is never more,
+  // and a block grown as the PCM arrives would be copied at each step.
+  const size_t tag = fileSize >= 10 ? static_cast<size_t>(MpegLeadingTagBytes(g.image)) : 0;
+  const uint64_t heldSamples =
+      tag < static_cast<size_t>(fileSize) ? CountMpegFrameSamples(g.image + tag, static_cast<size_t>(fileSize) - tag) : 0;
+
   g.stream = CreateMemStream(g.image, static_cast<uint32_t>(fileSize), 0, kUnpacedStreamRate);
   if (g.stream == nullptr) return Fail("MP3変換用 D_CMemStream の作成に失敗しました");
   D_CMediaTypeRec streamType;
@@ -201,7 +211,9 @@ int BuildAndRun(SoundConverter* c, Mp3Graph& g) {
   if (FAILED(g.grabber->SetSampleCallback(CollectPcmSample, reinterpret_cast<uintptr_t>(c)))) {
     return Fail("コールバック関数を設定できません");
   }
-  c->memory.capacity = static_cast<size_t>(fileSize) * 10;
+  const uint64_t heldBytes = heldSamples * c->outputFormat.blockAlign;
+  c->memory.capacity = heldBytes > 0 && heldBytes <= UINT32_MAX ? static_cast<size_t>(heldBytes)
+                                                                 : static_cast<size_t>(fileSize) * kUncountedPcmPerFileByte;
   c->memory.size = 0;
   c->memory.pcm = static_cast<uint8_t*>(TrackedAlloc(c->memory.capacity, "", 0));
   if (c->memory.pcm == nullptr) return Fail("PCMデータを格納するメモリ領域の確保に失敗しました");
@@ -216,7 +228,16 @@ int BuildAndRun(SoundConverter* c, Mp3Graph& g) {
     return Fail("IMediaEvent の取得に失敗しました");
   }
   if (RunToCompletion(g) != 0) return -1;
-  if (c->memory.pcm == nullptr) return Fail("PCMデータを格納するメモリ領域の再確保に失敗しました");
+  MemoryPcmState& m = c->memory;
+  if (m.pcm == nullptr) return Fail("PCMデータを格納するメモリ領域の再確保に失敗しました");
+  // What the cut encoder delay and padding left unused goes back; the block stays where
+  // it is when it cannot shrink.
+  if (m.capacity > m.size) {
+    if (auto* fitted = static_cast<uint8_t*>(TrackedRealloc(m.pcm, std::max<size_t>(m.size, 1), "", 0))) {
+      m.pcm = fitted;
+      m.capacity = std::max<size_t>(m.size, 1);
+    }
+  }
   return 0;
 }
 
@@ -248,9 +269,8 @@ HRESULT CollectPcmSample(IMediaSample* sample, REFERENCE_TIME*, REFERENCE_TIME*,
     size_t capacity = m.capacity;
     while (capacity < needed) capacity += kGrowStep;
     // The size is counted in 32 bits: PCM beyond that cannot be held.
-    auto* grown = needed <= UINT32_MAX ? static_cast<uint8_t*>(TrackedAlloc(capacity, "", 0)) : nullptr;
-    if (grown != nullptr) std::memcpy(grown, m.pcm, m.size);
-    TrackedFree(m.pcm);
+    auto* grown = needed <= UINT32_MAX ? static_cast<uint8_t*>(TrackedRealloc(m.pcm, capacity, "", 0)) : nullptr;
+    if (grown == nullptr) TrackedFree(m.pcm);
     m.pcm = grown;
     if (grown == nullptr) return S_OK;
     m.capacity = capacity;

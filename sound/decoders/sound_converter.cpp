@@ -182,6 +182,18 @@ uint32_t GetSoundConverterPcmSize(SoundConverter* c) {
 
 int DecodeSoundConverterToMemory(SoundConverter* c, uint8_t** block, uint32_t* size,
                                  WaveFormatEx* format) {
+  if (c->kind == kConverterMemoryPcm && c->memory.pcm != nullptr) {
+    // Held whole already: the block itself goes to the caller, not a copy of it.
+    *block = c->memory.pcm;
+    *size = c->memory.size;
+    *format = c->outputFormat;
+    c->memory = {};
+    c->ended = 0;
+    c->pcmPosition = *size;
+    c->bytesLeft = 0;
+    c->blockOffset = 0;
+    return 0;
+  }
   uint32_t total = GetSoundConverterPcmSize(c);
   uint8_t* data = static_cast<uint8_t*>(TrackedAlloc(total, "", 0));
   if (data == nullptr) return -1;
@@ -192,13 +204,6 @@ int DecodeSoundConverterToMemory(SoundConverter* c, uint8_t** block, uint32_t* s
     StreamSeek(c, c->dataStart, 0);
     got = static_cast<uint32_t>(StreamRead(c, data, total));
     c->pcmPosition = got;  // the stream stands at the end of what was read
-    c->bytesLeft = 0;
-  } else if (c->kind == kConverterMemoryPcm) {
-    // Held whole already: one copy, not two through the block.
-    got = c->memory.size;
-    if (got > 0) std::memcpy(data, c->memory.pcm, got);
-    c->memory.readPosition = got;
-    c->pcmPosition = got;
     c->bytesLeft = 0;
   } else {
     int n = ReadSoundConverter(c, data, total);

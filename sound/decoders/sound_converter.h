@@ -92,7 +92,8 @@ int SeekSoundConverter(SoundConverter* converter, uint32_t sampleIndex);
 int CloseSoundConverter(SoundConverter* converter);
 int GetSoundConverterFormat(const SoundConverter* converter, WaveFormatEx* format);
 uint32_t GetSoundConverterPcmSize(SoundConverter* converter);
-// The whole sound as one tracked block the caller owns.
+// The whole sound as one tracked block the caller owns. A converter that holds its PCM
+// in memory (kind 3) hands over that block itself: it has nothing left to read after.
 int DecodeSoundConverterToMemory(SoundConverter* converter, uint8_t** block, uint32_t* size,
                                  WaveFormatEx* format);
 
@@ -121,7 +122,8 @@ int OpenOggVorbisStream(SoundConverter* converter);
 // held in memory (kind 3).
 int ConvertMp3ToPcm(SoundConverter* converter);
 // The grabber's callback: appends the sample's bytes to the converter given as `user`,
-// growing the block in 1 MB steps; a block that cannot grow is dropped (pcm null).
+// growing the block in 1 MB steps when the PCM outgrows it; a block that cannot grow is
+// dropped (pcm null).
 HRESULT CollectPcmSample(IMediaSample* sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, int32_t typeChanged,
                          uintptr_t user);
 // The filter's first pin of `direction`, with a reference; null when there is none.
