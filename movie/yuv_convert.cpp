@@ -251,7 +251,8 @@ constexpr int kGreen4U = 4 * -6406, kGreen4V = 4 * -13320, kGreen4 = 4 * (-30512
 constexpr int kRed4V = 4 * 26148, kRed4 = 4 * (-305120 - 3346944);
 
 template <bool kTwoRows>
-YUV_AVX512 int ConvertColumnsAvx512(const RowPair& p, int width) {
+YUV_AVX512 int ConvertColumnsAvx512(const RowPair& pair, int width) {
+  const RowPair p = pair;  // a copy the stores cannot alias, so its pointers stay in registers
   const int end = width & ~15;
   for (int col = 0; col < end; col += 16) {
     // LoadChroma8's order: widening each lane to two pixels gives pixels 0-7, then 8-15.
