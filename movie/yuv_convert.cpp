@@ -198,9 +198,10 @@ YUV_AVX2 int ConvertColumnsAvx2(const RowPair& p, int width) {
   return end;
 }
 
-// The AVX-512 kernel works in 32-bit lanes: 4 x a channel's exact sum, so that its
-// integer part is the high 16 bits, where the saturating byte pack reads it (the low half
-// packs to a byte that the final permute drops). The luma part 4 x 19070 Y = 76280 Y is
+// The AVX-512 kernel works in 32-bit lanes holding 4 x a channel's exact sum, so that the
+// sum's floor / 16384 is the lane's high 16 bits, which the saturating byte pack clamps
+// (as for the AVX2 kernel, floor and truncation agree once clamped); the low half packs
+// to a byte that the final permute drops. The luma part 4 x 19070 Y = 76280 Y is
 // (Y + 65536 Y) + 10743 Y, one multiply-add on the word pair (Y, Y); the chroma part is
 // worked out once per chroma sample and widened to the two pixels it covers.
 #define YUV_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi,avx512vnni")))
