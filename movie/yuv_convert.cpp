@@ -197,6 +197,81 @@ YUV_AVX2 int ConvertColumnsAvx2(const RowPair& p, int width) {
   }
   return end;
 }
+
+// The AVX-512 kernel works in 32-bit lanes holding 4 x a channel's exact sum, so that the
+// sum's floor / 16384 is the lane's high 16 bits, which the saturating byte pack clamps
+// (as for the AVX2 kernel, floor and truncation agree once clamped); the low half packs
+// to a byte that the final permute drops. The luma part 4 x 19070 Y = 76280 Y is
+// (Y + 65536 Y) + 10743 Y, one multiply-add on the word pair (Y, Y); the chroma part is
+// worked out once per chroma sample and widened to the two pixels it covers.
+#define YUV_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi,avx512vnni")))
+
+// 4 x the chroma part of each channel's sum (luma table constant included), one 32-bit
+// lane per pixel.
+struct Chroma8 {
+  __m256i blue, green, red;
+};
+
+// Eight pixels' luma part, 76280 Y, from eight of the sixteen luma bytes that `bytes`
+// holds in both 128-bit lanes (`order` picks them: pixels 0-3 low lane, 4-7 high).
+YUV_AVX512 YUV_INLINE __m256i LumaPart(__m256i bytes, __m256i order) {
+  const __m256i pair = _mm256_shuffle_epi8(bytes, order);  // (Y, Y) words = 65537 Y
+  return _mm256_dpwssd_epi32(pair, pair, _mm256_set1_epi32(10743));
+}
+
+// Eight pixels to 32 bytes B, G, R, 255. `red` holds the packed reds of this group (odd
+// bytes 1-7 of each lane when `second` is false, 9-15 when true).
+YUV_AVX512 YUV_INLINE __m256i Pixels8(__m256i luma, const Chroma8& c, __m256i red, bool second) {
+  const __m256i bg = _mm256_packus_epi16(_mm256_add_epi32(c.blue, luma), _mm256_add_epi32(c.green, luma));
+  alignas(32) static const uint8_t kOrder[2][32] = {
+      {1, 9, 33, 255, 3, 11, 35, 255, 5, 13, 37, 255, 7, 15, 39, 255,
+       17, 25, 49, 255, 19, 27, 51, 255, 21, 29, 53, 255, 23, 31, 55, 255},
+      {1, 9, 41, 255, 3, 11, 43, 255, 5, 13, 45, 255, 7, 15, 47, 255,
+       17, 25, 57, 255, 19, 27, 59, 255, 21, 29, 61, 255, 23, 31, 63, 255}};
+  // Alpha bytes are not selected and keep the order's 255.
+  return _mm256_mask2_permutex2var_epi8(bg, _mm256_load_si256(reinterpret_cast<const __m256i*>(kOrder[second])),
+                                        0x77777777u, red);
+}
+
+YUV_AVX512 YUV_INLINE void Row16(const uint8_t* y, uint8_t* px, const Chroma8& c0, const Chroma8& c1) {
+  const __m256i bytes = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)));
+  const __m256i order0 = _mm256_setr_epi8(0, -1, 0, -1, 1, -1, 1, -1, 2, -1, 2, -1, 3, -1, 3, -1,  //
+                                          4, -1, 4, -1, 5, -1, 5, -1, 6, -1, 6, -1, 7, -1, 7, -1);
+  const __m256i order1 = _mm256_add_epi8(order0, _mm256_set1_epi16(8));
+  const __m256i luma0 = LumaPart(bytes, order0), luma1 = LumaPart(bytes, order1);
+  const __m256i red = _mm256_packus_epi16(_mm256_add_epi32(c0.red, luma0), _mm256_add_epi32(c1.red, luma1));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), Pixels8(luma0, c0, red, false));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 32), Pixels8(luma1, c1, red, true));
+}
+
+// 4 x each channel's sum less the luma part, for Y, U and V terms 19070 Y - 305120,
+// 33062 U - 4231936 (blue), 819968 - 6406 U + 1705984 - 13320 V (green) and
+// 26148 V - 3346944 (red).
+constexpr int kBlue4U = 4 * 33062, kBlue4 = 4 * (-305120 - 4231936);
+constexpr int kGreen4U = 4 * -6406, kGreen4V = 4 * -13320, kGreen4 = 4 * (-305120 + 819968 + 1705984);
+constexpr int kRed4V = 4 * 26148, kRed4 = 4 * (-305120 - 3346944);
+
+template <bool kTwoRows>
+YUV_AVX512 int ConvertColumnsAvx512(const RowPair& pair, int width) {
+  const RowPair p = pair;  // a copy the stores cannot alias, so its pointers stay in registers
+  const int end = width & ~15;
+  for (int col = 0; col < end; col += 16) {
+    // LoadChroma8's order: widening each lane to two pixels gives pixels 0-7, then 8-15.
+    const __m256i u = LoadChroma8(p.u + col / 2), v = LoadChroma8(p.v + col / 2);
+    const __m256i blue = _mm256_add_epi32(_mm256_mullo_epi32(u, _mm256_set1_epi32(kBlue4U)), _mm256_set1_epi32(kBlue4));
+    const __m256i green = _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_mullo_epi32(u, _mm256_set1_epi32(kGreen4U)), _mm256_mullo_epi32(v, _mm256_set1_epi32(kGreen4V))),
+        _mm256_set1_epi32(kGreen4));
+    const __m256i red = _mm256_add_epi32(_mm256_mullo_epi32(v, _mm256_set1_epi32(kRed4V)), _mm256_set1_epi32(kRed4));
+    const Chroma8 c0{_mm256_unpacklo_epi32(blue, blue), _mm256_unpacklo_epi32(green, green),
+                     _mm256_unpacklo_epi32(red, red)};
+    const Chroma8 c1{_mm256_unpackhi_epi32(blue, blue), _mm256_unpackhi_epi32(green, green),
+                     _mm256_unpackhi_epi32(red, red)};
+    Row16(p.y0 + col, p.out0 + col * 4, c0, c1);
+    if (kTwoRows) Row16(p.y1 + col, p.out1 + col * 4, c0, c1);
+  }
+  return end;
+}
 #endif
 
 void Convert(YuvKernel kernel, const YuvPlanes& planes, uint8_t* out, int pitch, int width, int height) {
@@ -210,6 +285,8 @@ void Convert(YuvKernel kernel, const YuvPlanes& planes, uint8_t* out, int pitch,
     p.out1 = row + 1 < height ? p.out0 + pitch : nullptr;
     int from = 0;
 #if YUV_X86
+    if (kernel == YuvKernel::kAvx512)
+      from = p.out1 != nullptr ? ConvertColumnsAvx512<true>(p, width) : ConvertColumnsAvx512<false>(p, width);
     if (kernel == YuvKernel::kAvx2)
       from = p.out1 != nullptr ? ConvertColumnsAvx2<true>(p, width) : ConvertColumnsAvx2<false>(p, width);
     if (kernel == YuvKernel::kSse2)
@@ -219,8 +296,16 @@ void Convert(YuvKernel kernel, const YuvPlanes& planes, uint8_t* out, int pitch,
   }
 }
 
+#if YUV_X86
+bool Avx512Runs() {
+  return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
+}
+#endif
+
 YuvKernel FastestKernel() {
 #if YUV_X86
+  if (Avx512Runs()) return YuvKernel::kAvx512;
   return __builtin_cpu_supports("avx2") ? YuvKernel::kAvx2 : YuvKernel::kSse2;
 #else
   return YuvKernel::kScalar;
@@ -238,6 +323,8 @@ bool YuvKernelRuns(YuvKernel kernel) {
       return true;
     case YuvKernel::kAvx2:
       return __builtin_cpu_supports("avx2");
+    case YuvKernel::kAvx512:
+      return Avx512Runs();
 #endif
     default:
       return false;

@@ -23,7 +23,7 @@ struct Planes {
   YuvPlanes View() const { return {y.data(), u.data(), v.data(), yStride, uvStride}; }
 };
 
-constexpr YuvKernel kVectorKernels[] = {YuvKernel::kSse2, YuvKernel::kAvx2};
+constexpr YuvKernel kVectorKernels[] = {YuvKernel::kSse2, YuvKernel::kAvx2, YuvKernel::kAvx512};
 
 void ExpectSameBytes(const Planes& p) {
   const int pitch = p.width * 4 + 12;
