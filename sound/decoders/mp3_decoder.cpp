@@ -61,10 +61,8 @@ int OpenAcmMp3Converter(SoundConverter* c) {
 
   int64_t audioStart = 0;
   uint8_t id3[10];
-  if (StreamRead(c, id3, 3) == 3 && std::memcmp(id3, "ID3", 3) == 0 && StreamRead(c, id3 + 3, 7) == 7) {
-    audioStart = ((((id3[6] * 128ll) + id3[7]) * 128 + id3[8]) * 128 + id3[9]) + 10;
-    if (id3[3] == 4 && (id3[5] & 0x10)) audioStart += 10;
-  }
+  // The tag is measured as the graph path measures it, so both skip the same bytes.
+  if (StreamRead(c, id3, sizeof id3) == sizeof id3) audioStart = MpegLeadingTagBytes(id3);
   int64_t trailer = fileSize;
   if (fileSize > 128) {
     char tag[3];

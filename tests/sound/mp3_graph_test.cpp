@@ -88,8 +88,9 @@ class Mp3GraphTest : public SoundTest {
 TEST_F(Mp3GraphTest, GivesTheCompressionManagersBytesAndFormat) {
   // The encoder's tag frame: none, whole (its delay and padding cut: the input's own
   // length), with its name damaged (no tag: every frame is audio), or whole with the
-  // file cut short in its last frame (cut no further than the file holds).
-  enum Tag { kNone, kWhole, kDamaged, kFileCut };
+  // file cut short in its last frame (cut no further than the file holds); or none, behind
+  // an ID3v2 tag whose size bytes carry their unused top bit (both paths skip the same).
+  enum Tag { kNone, kWhole, kDamaged, kFileCut, kTagSizeTopBit };
   struct Case {
     int channels, rate, kbps;
     size_t id3v2;
@@ -100,14 +101,15 @@ TEST_F(Mp3GraphTest, GivesTheCompressionManagersBytesAndFormat) {
       {1, 32000, 48, 0, true, kNone},    {1, 22050, 32, 1000, false, kNone}, {2, 24000, 64, 0, false, kNone},
       {2, 16000, 40, 50, true, kNone},   {2, 44100, 128, 0, false, kWhole}, {1, 22050, 64, 1000, false, kWhole},
       {2, 48000, 192, 300, true, kWhole}, {1, 16000, 48, 0, true, kWhole},  {2, 44100, 128, 0, true, kDamaged},
-      {1, 22050, 64, 0, false, kFileCut},
+      {1, 22050, 64, 0, false, kFileCut}, {2, 44100, 128, 300, false, kTagSizeTopBit},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate << " Hz " << k.id3v2 << " " << k.id3v1 << " tag "
                                     << k.tag);
     Bytes file = k.id3v2 != 0 ? Id3v2(k.id3v2) : Bytes{};
     const std::vector<int16_t> input = TestTone(k.rate * 3 / 2, k.channels, k.rate, k.rate);
-    Bytes mp3 = EncodeMp3(input, k.channels, k.rate, k.kbps, k.tag != kNone);
+    if (k.tag == kTagSizeTopBit) file[9] |= 0x80;
+    Bytes mp3 = EncodeMp3(input, k.channels, k.rate, k.kbps, k.tag != kNone && k.tag != kTagSizeTopBit);
     if (k.tag == kDamaged) {
       const char name[] = "Info";
       auto at = std::search(mp3.begin(), mp3.begin() + 64, name, name + 4);
