@@ -135,7 +135,9 @@ struct PixelContext {
   const uint8_t* weight = BlendImageWeightTable;
   uint32_t key = 0;                   // transparent colour (direct sources)
   const uint8_t* palette = nullptr;   // 256 entries of the source format
-  uint8_t paletteSkip[256] = {};      // index keyed, or past the palette's entries
+  // Index keyed, or past the palette's entries. Filled for paletted sources only, the
+  // only ones that read it: clearing it costs more than a small sprite's pixels.
+  uint8_t paletteSkip[256];
 };
 
 // DrawBlendParam clamped into 0 to 255, as every primitive reads it.
@@ -459,9 +461,10 @@ struct ImageOp {
   SOFT_INLINE static __m128i Translucent8v(__m128i dv, __m128i sv, __m128i av, const PixelContext& c) {
     if constexpr (Mode == BlendCopy) {
       (void)c;
-      // (d * 256 + (s - d) * a) >> 8: the sum lies in 0 .. 63 * 256, a signed word.
+      // (d * 256 + (s - d) * a) >> 8 = d + floor((s - d) * 256 * a / 65536): the high
+      // word of a signed product, |s - d| * 256 <= 16128 and a <= 256 fitting signed words.
       auto field = [&](__m128i sf, __m128i df) {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(df, 8), _mm_mullo_epi16(_mm_sub_epi16(sf, df), av)), 8);
+        return _mm_add_epi16(df, _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(sf, df), 8), av));
       };
       return Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv)), field(Block8::Green(sv), Block8::Green(dv)),
                           field(Block8::Red(sv), Block8::Red(dv)));
@@ -621,10 +624,13 @@ struct Kernel {
         Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, Op::Translucent8v(dv, sv, av, c))));
         return;
       } else if constexpr (T == Test::AlphaSkip) {
-        skip = _mm_or_si128(skip, _mm_cmpeq_epi16(av, _mm_setzero_si128()));
         // All transparent: nothing written. (Not tested for the copy, whose every pixel
-        // costs less than a mispredicted test; its skipped pixels are written unchanged.)
-        if (!Op::kCheapTranslucent8 && _mm_movemask_epi8(skip) == 0xFFFF) return;
+        // costs less than a mispredicted test, and whose formula at alpha 0 gives the
+        // destination pixel itself.)
+        if constexpr (!Op::kCheapTranslucent8) {
+          skip = _mm_or_si128(skip, _mm_cmpeq_epi16(av, _mm_setzero_si128()));
+          if (_mm_movemask_epi8(skip) == 0xFFFF) return;
+        }
         // Alpha 255 drops out of the formula: as a factor of 256 (a whole shift) the
         // translucent formula gives the opaque one exactly, so one formula serves every lane.
         const __m128i factor = _mm_sub_epi16(av, _mm_cmpeq_epi16(av, _mm_set1_epi16(255)));
