@@ -16,6 +16,21 @@ struct Blit {
   int width, height;
 };
 
+#if defined(__SSE2__)
+// A row of at least eight pixels under an eight-texel kernel: whole blocks, then one
+// block ending at the row's end with its lanes already drawn kept, so no read or write
+// leaves the row and no pixel is drawn twice.
+template <class K>
+SOFT_INLINE void BlockRow(uint8_t* d, const uint8_t* s, int width, const soft::PixelContext& c) {
+  int x = 0;
+  for (; x + 8 <= width; x += 8) K::Pixels8(d + x * 2, s + x * K::kSrcBytes, c);
+  if (x == width) return;
+  const int done = 8 - (width - x);
+  const __m128i keep = _mm_cmpgt_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), _mm_set1_epi16(static_cast<short>(done - 1)));
+  K::Pixels8(d + (width - 8) * 2, s + (width - 8) * K::kSrcBytes, c, keep);
+}
+#endif
+
 // The per-pixel loops: one pass over the clipped rectangle.
 // Both walks take their own copies of the call's values: stores through the byte
 // pointers may alias anything else, and locals let the compiler keep them in registers
@@ -28,6 +43,15 @@ template <class K>
   const uint8_t* s = b.src;
   const uint8_t* bl = b.blend;
   uint8_t* d = b.dst;
+#if defined(__SSE2__)
+  // Sources with alpha whose operation has an eight-texel form: whole rows in blocks.
+  if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
+    if (b.width >= 8) {
+      for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) BlockRow<K>(d, s, b.width, c);
+      return;
+    }
+  }
+#endif
   for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
     if constexpr (K::kRowCopy) {
       // memmove: an image may be drawn onto itself.
@@ -64,6 +88,9 @@ template <class K>
   }
 }
 
+// Run-coded sources up to this wide are drawn as whole rows of blocks instead.
+constexpr int kBlockRowWidest = 64;
+
 // The run-coded loops: the whole image, its runs deciding skip, opaque or translucent.
 template <class K>
 [[gnu::flatten, gnu::noinline]] void DrawRuns(const Blit& blit, const uint8_t* codes, const soft::PixelContext& ctx) {
@@ -73,6 +100,19 @@ template <class K>
   const uint8_t* srow = b.src;
   const uint8_t* brow = b.blend;
   uint8_t* drow = b.dst;
+#if defined(__SSE2__)
+  // Sprites with alpha: each row whole in blocks of eight, the alpha of each texel
+  // deciding as its run would (0 skipped, 255 opaque, else translucent). On rows this
+  // short the runs' lengths cost more than the pixels they skip.
+  if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
+    if (b.width >= 8 && b.width <= kBlockRowWidest) {
+      using Skip = soft::Kernel<typename K::Src, typename K::Op, soft::Test::AlphaSkip, false>;
+      for (int y = 0; y < b.height; ++y, drow += b.dstPitch, srow += b.srcPitch)
+        BlockRow<Skip>(drow, srow, b.width, c);
+      return;
+    }
+  }
+#endif
   for (int y = 0; y < b.height; ++y) {
     int x = 0;
     for (uint8_t code; (code = *codes++) < kRunRowEnd;) {

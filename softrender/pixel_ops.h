@@ -135,7 +135,9 @@ struct PixelContext {
   const uint8_t* weight = BlendImageWeightTable;
   uint32_t key = 0;                   // transparent colour (direct sources)
   const uint8_t* palette = nullptr;   // 256 entries of the source format
-  uint8_t paletteSkip[256] = {};      // index keyed, or past the palette's entries
+  // Index keyed, or past the palette's entries. Filled for paletted sources only, the
+  // only ones that read it: clearing it costs more than a small sprite's pixels.
+  uint8_t paletteSkip[256];
 };
 
 // DrawBlendParam clamped into 0 to 255, as every primitive reads it.
@@ -459,12 +461,16 @@ struct ImageOp {
   SOFT_INLINE static __m128i Translucent8v(__m128i dv, __m128i sv, __m128i av, const PixelContext& c) {
     if constexpr (Mode == BlendCopy) {
       (void)c;
-      // (d * 256 + (s - d) * a) >> 8: the sum lies in 0 .. 63 * 256, a signed word.
-      auto field = [&](__m128i sf, __m128i df) {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(df, 8), _mm_mullo_epi16(_mm_sub_epi16(sf, df), av)), 8);
-      };
-      return Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv)), field(Block8::Green(sv), Block8::Green(dv)),
-                          field(Block8::Red(sv), Block8::Red(dv)));
+      // (d * 256 + (s - d) * a) >> 8 = d + floor((s - d) * 256 * a / 65536): the high
+      // word of a signed product, |s - d| * 256 <= 16128 and a <= 256 fitting signed words.
+      // Each field's change lies between -d and the room above d, so the three changes
+      // added to the whole pixel never carry or borrow across a field.
+      auto change = [&](__m128i difference256) { return _mm_mulhi_epi16(difference256, av); };
+      const __m128i blue = _mm_set1_epi16(31), green = _mm_set1_epi16(0x07E0);
+      const __m128i b = change(_mm_slli_epi16(_mm_sub_epi16(_mm_and_si128(sv, blue), _mm_and_si128(dv, blue)), 8));
+      const __m128i g = change(_mm_slli_epi16(_mm_sub_epi16(_mm_and_si128(sv, green), _mm_and_si128(dv, green)), 3));
+      const __m128i r = change(_mm_slli_epi16(_mm_sub_epi16(Block8::Red(sv), Block8::Red(dv)), 8));
+      return _mm_add_epi16(_mm_add_epi16(dv, b), _mm_add_epi16(_mm_slli_epi16(g, 5), _mm_slli_epi16(r, 11)));
     } else {
       // The alpha scales each field before p does.
       auto alpha = [&](__m128i f) { return _mm_srli_epi16(_mm_mullo_epi16(f, av), 8); };
@@ -611,20 +617,26 @@ struct Kernel {
     __m128i sv;
     __m128i skip = _mm_xor_si128(keep, _mm_set1_epi16(-1));
     if constexpr (Src::kBytes == 4) {
-      // Each lane's colour word sign-extended, so that the saturating pack keeps it.
-      sv = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(lo, 16), 16), _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16));
-      const __m128i byte = _mm_set1_epi32(0xFF);
-      const __m128i av = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(lo, 16), byte),
-                                         _mm_and_si128(_mm_srli_epi32(hi, 16), byte));
+      // Each half's colour words to its low and alpha words to its high eight bytes.
+      auto split = [](__m128i v) {
+        constexpr int kEvenFirst = _MM_SHUFFLE(3, 1, 2, 0);
+        return _mm_shuffle_epi32(_mm_shufflehi_epi16(_mm_shufflelo_epi16(v, kEvenFirst), kEvenFirst), kEvenFirst);
+      };
+      const __m128i l = split(lo), h = split(hi);
+      sv = _mm_unpacklo_epi64(l, h);
+      const __m128i av = _mm_and_si128(_mm_unpackhi_epi64(l, h), _mm_set1_epi16(0xFF));
       if constexpr (T == Test::AlphaAlways) {
         const __m128i dv = Block8::Load(d);
         Block8::Store(d, _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, Op::Translucent8v(dv, sv, av, c))));
         return;
       } else if constexpr (T == Test::AlphaSkip) {
-        skip = _mm_or_si128(skip, _mm_cmpeq_epi16(av, _mm_setzero_si128()));
         // All transparent: nothing written. (Not tested for the copy, whose every pixel
-        // costs less than a mispredicted test; its skipped pixels are written unchanged.)
-        if (!Op::kCheapTranslucent8 && _mm_movemask_epi8(skip) == 0xFFFF) return;
+        // costs less than a mispredicted test, and whose formula at alpha 0 gives the
+        // destination pixel itself.)
+        if constexpr (!Op::kCheapTranslucent8) {
+          skip = _mm_or_si128(skip, _mm_cmpeq_epi16(av, _mm_setzero_si128()));
+          if (_mm_movemask_epi8(skip) == 0xFFFF) return;
+        }
         // Alpha 255 drops out of the formula: as a factor of 256 (a whole shift) the
         // translucent formula gives the opaque one exactly, so one formula serves every lane.
         const __m128i factor = _mm_sub_epi16(av, _mm_cmpeq_epi16(av, _mm_set1_epi16(255)));

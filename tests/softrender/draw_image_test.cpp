@@ -175,6 +175,36 @@ TEST(SoftDrawImage, WholeDrawThroughRunCodesMatchesClippedDrawOfTheSamePixels) {
         }
 }
 
+// RGB565 sprites with alpha under the modes drawn eight pixels at a time: every row length
+// around the block size and around the widest run-coded sprite taken in blocks, each
+// drawn whole through its runs and cut by the draw area on either side.
+TEST(SoftDrawImage, SpritesWithAlphaMatchReferenceModelAtEveryRowLength) {
+  InitBlendTables();
+  std::mt19937 rng(2929);
+  const int widths[] = {8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 23, 24, 25, 40, 63, 64, 65};
+  const ref::State states[] = {{0, 255, 0xFFFFFF, {}, {}}, {1, 255, 0xFFFFFF, {}, {}},
+                               {2, 255, 0xFFFFFF, {}, {}}, {2, 77, 0xFFFFFF, {}, {}},
+                               {3, 255, 0xFFFFFF, {}, {}}, {3, 200, 0xFFFFFF, {}, {}}};
+  for (int width : widths)
+    for (ref::State st : states)
+      for (int cut = 0; cut < 3; ++cut) {
+        TestImage src, dst;
+        src.Init(width, 1 + Pick(rng, 5), 0, 0, 1, Pick(rng, 3) * 4, rng);
+        FillSource(src, kDirectAlpha, rng);
+        src.BuildRuns();
+        dst.Init(width + 24, 12, 0, 0, 0, Pick(rng, 4) * 2, rng);
+        // cut 0: all of it; 1: its first three columns; 2: its last two.
+        st.area = {cut == 1 ? 11 : 0, 0, cut == 2 ? 8 + width - 2 : dst.image.width, dst.image.height};
+        SetDrawState(st.mode, st.p, st.bright, st.area);
+        TestImage want = dst;
+        ref::DrawImage(&want.image, &src.image, 8, 3, 1, nullptr, st);
+        SoftDrawImage(&dst.image, &src.image, 8, 3, 1, nullptr);
+        ExpectSameBuffers(dst, want, "width " + std::to_string(width) + " cut " + std::to_string(cut) +
+                                         Describe(0, kDirectAlpha, st, 1, false));
+        if (HasFatalFailure()) return;
+      }
+}
+
 // One random stretched draw of the scene, enlarged or reduced up to `maxW` x `maxH`.
 std::string DrawStretchedCase(std::mt19937& rng, Scene& s, TestImage& want, const MEMIMG* blend,
                               const ref::State& st, int maxW, int maxH) {
