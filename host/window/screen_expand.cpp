@@ -47,11 +47,17 @@ int ExpandSse2(const uint16_t* in, uint32_t* out, int count, int i) {
 
 // The same sixteen pixels at a time. The unpacks work within each 128-bit half, so the
 // input's quarters are put in the order 0, 2, 1, 3 first: the low unpack then yields
-// pixels 0-7 and the high one pixels 8-15.
+// pixels 0-7 and the high one pixels 8-15. Streaming stores need 32-byte alignment: the
+// pixels before it are left to the caller's scalar code.
+template <bool kStream>
 __attribute__((target("avx2"))) int ExpandAvx2(const uint16_t* in, uint32_t* out, int count, int i) {
   const __m256i redMask = _mm256_set1_epi16(static_cast<short>(0xF800)), greenMask = _mm256_set1_epi16(0x07E0);
   const __m256i five = _mm256_set1_epi16(264), six = _mm256_set1_epi16(8320);
   const __m256i alpha = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  if (kStream) {
+    const int misaligned = static_cast<int>((reinterpret_cast<uintptr_t>(out + i) & 31) / 4);
+    if (misaligned != 0) i = ExpandScalar(in, out, i + 8 - misaligned < count ? i + 8 - misaligned : count, i);
+  }
   for (; i + 16 <= count; i += 16) {
     const __m256i v = _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)), 0xD8);
     const __m256i r8 = _mm256_mulhi_epu16(_mm256_and_si256(v, redMask), five);
@@ -59,8 +65,13 @@ __attribute__((target("avx2"))) int ExpandAvx2(const uint16_t* in, uint32_t* out
     const __m256i b8 = _mm256_mulhi_epu16(_mm256_slli_epi16(v, 11), five);
     const __m256i gb = _mm256_or_si256(b8, _mm256_slli_epi16(g8, 8));
     const __m256i ar = _mm256_or_si256(r8, alpha);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_unpacklo_epi16(gb, ar));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 8), _mm256_unpackhi_epi16(gb, ar));
+    if (kStream) {
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(out + i), _mm256_unpacklo_epi16(gb, ar));
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(out + i + 8), _mm256_unpackhi_epi16(gb, ar));
+    } else {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_unpacklo_epi16(gb, ar));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 8), _mm256_unpackhi_epi16(gb, ar));
+    }
   }
   return i;
 }
@@ -83,6 +94,7 @@ bool ExpandKernelRuns(ExpandKernel kernel) {
     case ExpandKernel::kSse2:
       return true;
     case ExpandKernel::kAvx2:
+    case ExpandKernel::kAvx2Streaming:
       return __builtin_cpu_supports("avx2");
 #endif
     default:
@@ -93,10 +105,17 @@ bool ExpandKernelRuns(ExpandKernel kernel) {
 void ExpandRgb565RowWith(ExpandKernel kernel, const uint16_t* in, uint32_t* out, int count) {
   int i = 0;
 #if EXPAND_X86
-  if (kernel == ExpandKernel::kAvx2) i = ExpandAvx2(in, out, count, i);
+  if (kernel == ExpandKernel::kAvx2) i = ExpandAvx2<false>(in, out, count, i);
+  if (kernel == ExpandKernel::kAvx2Streaming) i = ExpandAvx2<true>(in, out, count, i);
   if (kernel != ExpandKernel::kScalar) i = ExpandSse2(in, out, count, i);
 #endif
   ExpandScalar(in, out, count, i);
+}
+
+void ExpandStreamFence() {
+#if EXPAND_X86
+  _mm_sfence();
+#endif
 }
 
 void ExpandRgb565Row(const uint16_t* in, uint32_t* out, int count) {

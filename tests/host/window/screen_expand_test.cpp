@@ -17,7 +17,8 @@ uint32_t Widened(uint32_t v) {
 TEST(ScreenExpand, EveryValueAtEveryRowLengthAndAlignment) {
   std::vector<uint16_t> in(65536 + 8);
   std::vector<uint32_t> out(65536 + 16);
-  for (ExpandKernel kernel : {ExpandKernel::kScalar, ExpandKernel::kSse2, ExpandKernel::kAvx2}) {
+  for (ExpandKernel kernel :
+       {ExpandKernel::kScalar, ExpandKernel::kSse2, ExpandKernel::kAvx2, ExpandKernel::kAvx2Streaming}) {
     if (!ExpandKernelRuns(kernel)) continue;
     const int k = static_cast<int>(kernel);
     for (int shift : {0, 1, 3}) {
@@ -26,6 +27,7 @@ TEST(ScreenExpand, EveryValueAtEveryRowLengthAndAlignment) {
       for (int count : {65536, 1, 7, 8, 9, 15, 16, 17, 23, 31, 40}) {
         std::fill(out.begin(), out.end(), 0x12345678u);
         ExpandRgb565RowWith(kernel, &in[shift], &out[shift], count);
+        ExpandStreamFence();
         for (int i = 0; i < count; ++i)
           ASSERT_EQ(out[shift + i], Widened(in[shift + i])) << "kernel " << k << ", value " << in[shift + i];
         EXPECT_EQ(out[shift + count], 0x12345678u) << "kernel " << k << " wrote past the row of " << count;

@@ -11,6 +11,7 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,8 @@ class VirtualDisplay {
     if (pipe(fds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      // Gone with the test, even when the test crashes.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       close(fds[0]);
       const int quiet = open("/dev/null", O_WRONLY);
       dup2(quiet, 1);
