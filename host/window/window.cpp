@@ -13,13 +13,15 @@
 
 #include "host/window/keymap.h"
 #include "host/window/screen_expand.h"
+#include "host/window/x11_presenter.h"
 
 namespace {
 struct WindowState {
   SDL_Window* window = nullptr;
   // With a hardware renderer the screen goes up as a texture and the renderer scales
   // it. Without one (the software renderer would convert and scale with a slow
-  // general blit) the screen is widened and scaled straight into the window surface.
+  // general blit) the screen is widened and scaled straight into shared images of an X
+  // display (x11_presenter.h), else into the window surface.
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   int textureWidth = 0;
@@ -171,6 +173,17 @@ int PresentThroughRenderer(const uint8_t* in, int pitchBytes, int width, int hei
   return 0;
 }
 
+int PresentThroughX11(const uint8_t* in, int pitchBytes, int width, int height) {
+  if (NeedsPlacing(width, height)) {
+    int outW = 0, outH = 0;
+    SDL_GetWindowSize(g_state.window, &outW, &outH);
+    PlaceScreen(outW, outH, width, height);
+  }
+  SDL_Rect bars[2];
+  const int barCount = Bars(bars);
+  return X11PresenterShow(in, pitchBytes, width, height, g_state.shown, bars, barCount);
+}
+
 int PresentThroughSurface(const uint8_t* in, int pitchBytes, int width, int height) {
   // SDL remakes the surface after a size change and hands back the same one otherwise.
   SDL_Surface* surface = SDL_GetWindowSurface(g_state.window);
@@ -261,7 +274,7 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
   }
   if (g_state.renderer != nullptr) {
     ChooseTextureFormat();
-  } else {
+  } else if (!X11PresenterStart(g_state.window)) {
     SDL_Surface* surface = SDL_GetWindowSurface(g_state.window);
     if (surface == nullptr || !IsXrgb(surface->format->format)) {
       // An unusual window format: the software renderer converts it.
@@ -282,6 +295,7 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
 
 void HostDestroyWindow() {
   if (g_state.window == nullptr) return;
+  X11PresenterStop();
   if (g_state.texture != nullptr) SDL_DestroyTexture(g_state.texture);
   if (g_state.renderer != nullptr) SDL_DestroyRenderer(g_state.renderer);
   SDL_DestroyWindow(g_state.window);
@@ -330,6 +344,12 @@ void HostKeyboardState(uint8_t keys[256]) {
 int HostPresent(const uint16_t* pixels, int pitchBytes, int width, int height) {
   if (g_state.window == nullptr || pixels == nullptr || width <= 0 || height <= 0) return -1;
   const auto* in = reinterpret_cast<const uint8_t*>(pixels);
+  if (X11PresenterActive()) {
+    if (PresentThroughX11(in, pitchBytes, width, height) == 0) return 0;
+    // The display refused the shared images: the window surface from here on.
+    X11PresenterStop();
+    g_state.outputWidth = -1;
+  }
   return g_state.renderer != nullptr ? PresentThroughRenderer(in, pitchBytes, width, height)
                                      : PresentThroughSurface(in, pitchBytes, width, height);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The main window over SDL2: one window at a time, a message queue that any thread
 // may post to, the keyboard as 256 DirectInput key codes, and a presenter that shows a
-// 16-bit RGB565 screen scaled to the window through a streaming texture.
+// 16-bit RGB565 screen scaled to the window through a streaming texture, shared X images
+// or the window surface.
 #include <cstdint>
 
 struct HostMessage {
