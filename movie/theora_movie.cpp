@@ -130,10 +130,29 @@ bool IndexTheoraFile(TheoraMovie* m) {
   }
 }
 
+// Ends the loan of the decoder's picture, first waiting while the caller converts it.
+// An unread loan is dropped: the thread decodes on only once the frame it holds is no
+// longer shown, is in the stock or is decoded again after a restart.
+void TakeBackLentPicture(TheoraMovie* m) {
+  for (;;) {
+    const uint32_t seen = m->wakeThread.Count();
+    {
+      CriticalSectionGuard guard(m->stockLock);
+      if (!m->lent.reading.load(std::memory_order_relaxed)) {
+        m->lent.inUse.store(0, std::memory_order_relaxed);
+        return;
+      }
+      m->lentAwaited.store(1, std::memory_order_relaxed);
+    }
+    m->wakeThread.WaitPast(seen, 1);
+  }
+}
+
 // Reads `n` data packets, decoding only from the last key frame among them on.
 // 1 when the last packet is a key frame, 0 when not, -1 when the data ran out.
 int StepTheoraFrames(TheoraMovie* m, int n) {
   if (n <= 0) return 0;
+  TakeBackLentPicture(m);  // the packets below overwrite the decoder's picture
   int position = m->decoderPosition.load(std::memory_order_relaxed);
   int lastKey = -1;
   for (int f = position + 1; f <= position + n && f < m->frameCount; ++f)
@@ -173,6 +192,7 @@ bool StockHolds(TheoraMovie* m, int frame) {
 void ClearStock(TheoraMovie* m) {
   CriticalSectionGuard guard(m->stockLock);
   for (int i = 0; i < m->stockSize; ++i) m->stock[i].inUse.store(0, std::memory_order_relaxed);
+  m->lent.inUse.store(0, std::memory_order_relaxed);
 }
 
 // Restarts one page before the nearest key-frame page at or before the target's page
@@ -239,6 +259,17 @@ bool StoreDecodedFrame(TheoraMovie* m, int frame) {
       yuv.uv_height != (format == OC_PF_420 ? h / 2 : h))
     return false;
   CriticalSectionGuard guard(m->stockLock);
+  TheoraFrameStockEntry& lent = m->lent;
+  if (m->waitedFrame.load() == frame && !lent.inUse.load(std::memory_order_relaxed) &&
+      !lent.reading.load(std::memory_order_relaxed)) {
+    // The caller wants this very picture now: it reads the decoder's planes, no copy.
+    lent.planes[0] = yuv.y, lent.planes[1] = yuv.u, lent.planes[2] = yuv.v;
+    lent.yWidth = yuv.y_width, lent.yHeight = yuv.y_height, lent.yStride = yuv.y_stride;
+    lent.uvWidth = yuv.uv_width, lent.uvHeight = yuv.uv_height, lent.uvStride = yuv.uv_stride;
+    lent.frame.store(frame, std::memory_order_relaxed);
+    lent.inUse.store(1, std::memory_order_relaxed);
+    return true;
+  }
   for (int i = 0; i < m->stockSize; ++i) {
     TheoraFrameStockEntry& e = m->stock[i];
     if (e.inUse.load(std::memory_order_relaxed) || e.reading.load(std::memory_order_relaxed)) continue;
@@ -433,6 +464,7 @@ TheoraMovie* OpenTheoraMovie(const FileAccessTable* files, FileHandle file, int 
   auto* m = new (block) TheoraMovie();
   m->currentFrame.store(-1);
   m->failedFrame.store(-1);
+  m->waitedFrame.store(-1);
   m->headerCount = 0;
   ogg_sync_init(&m->sync);
   theora_info_init(&m->info);
@@ -584,6 +616,11 @@ TheoraFrameStockEntry* ReadEntryHolding(TheoraMovie* m, int frame) {
       return &e;
     }
   }
+  TheoraFrameStockEntry& lent = m->lent;
+  if (lent.inUse.load(std::memory_order_relaxed) && lent.frame.load(std::memory_order_relaxed) == frame) {
+    lent.reading.store(1, std::memory_order_relaxed);
+    return &lent;
+  }
   return nullptr;
 }
 
@@ -593,8 +630,12 @@ void EndReading(TheoraMovie* m, TheoraFrameStockEntry* e) {
     CriticalSectionGuard guard(m->stockLock);
     e->reading.store(0, std::memory_order_relaxed);
     wake = m->roomBeingRead.exchange(0, std::memory_order_relaxed) != 0;
+    if (e == &m->lent) {
+      e->inUse.store(0, std::memory_order_relaxed);  // shown: the thread may decode on
+      wake = m->lentAwaited.exchange(0, std::memory_order_relaxed) != 0 || wake;
+    }
   }
-  if (wake) m->wakeThread.Raise();  // the entry was the room the thread waits for
+  if (wake) m->wakeThread.Raise();  // the thread waits for this entry: as room, or its loan
 }
 
 }  // namespace
@@ -604,6 +645,12 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
   const int current = m->currentFrame.load();
   const int failuresBefore = m->failures.load();
   const uint32_t start = g_waitClock();
+  // While this call waits, the thread lends its picture of the frame instead of a copy.
+  struct Waiting {
+    TheoraMovie* m;
+    ~Waiting() { m->waitedFrame.store(-1); }
+  } waiting{m};
+  m->waitedFrame.store(current);
   for (;;) {
     const uint32_t seen = m->wakeCaller.Count();
     const int state = m->state.load();

@@ -129,6 +129,13 @@ struct TheoraMovie {
   CriticalSection stockLock;
   // Under the stock lock: 1 when the thread found no room but an entry being read.
   std::atomic<int> roomBeingRead;
+  // The decoder's own picture, lent to a caller that waits for exactly that frame in
+  // place of a copy into the stock: its planes point into the decoder, and the thread
+  // takes it back (waiting while it is read) before it decodes again. The caller
+  // clears its in-use flag once converted. Under the stock lock, as the stock.
+  TheoraFrameStockEntry lent;
+  std::atomic<int> lentAwaited;  // 1 when the thread waits for the reading to end
+  std::atomic<int> waitedFrame;  // written by the caller: the frame it waits for, or -1
 
   ImageRecord frameImage;  // the current frame as 32-bit XRGB
   int imageCurrent;

@@ -53,6 +53,14 @@ class TheoraDecoder : public testing::Test {
     movie_ = OpenTheoraMovie(&g_fileAccessTable, file_, stock);
     return movie_;
   }
+  // Opens a 12-frame clip with a stock of `stock` frames; the clip as libtheora decodes it.
+  std::vector<YuvFrame> OpenTwelveFrames(int stock) {
+    MovieSpec spec;
+    spec.frames = 12;
+    const Bytes data = EncodeTheoraMovie(spec);
+    Open(data, stock);
+    return DecodeWithLibtheora(data);
+  }
   // The current frame converted now (the cached image is dropped first).
   const ImageRecord* Shown() {
     EXPECT_EQ(GetTheoraFrameImage(movie_, 1, 0), 1);
@@ -148,11 +156,8 @@ TEST_F(TheoraDecoder, SeeksShowTheTargetFrameInEveryLayout) {
 }
 
 TEST_F(TheoraDecoder, AdvancingWrapsThroughTheEndToTheStartsPictures) {
-  MovieSpec spec;
-  spec.frames = 12;
-  const Bytes data = EncodeTheoraMovie(spec);
-  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
-  ASSERT_NE(Open(data, 10), nullptr);
+  const std::vector<YuvFrame> reference = OpenTwelveFrames(10);
+  ASSERT_NE(movie_, nullptr);
   // Steps that cross the end; the 11-frame jump meets a stock full of the window's
   // wrapped frames; steps of several lengths of the movie still land inside it.
   const int steps[] = {5, 5, 3, 11, 1, 7, 36, 25, 1, 1, 11, 11};
@@ -308,11 +313,8 @@ TEST_F(TheoraDecoder, FramesBeforeTheFirstPictureShowNothingAndTheRestPlays) {
 // the thread fills the other entry and then waits, and only once the reading ends
 // does the stock move on.
 TEST_F(TheoraDecoder, AnEntryBeingConvertedIsNotRefilledUntilTheReadingEnds) {
-  MovieSpec spec;
-  spec.frames = 12;
-  const Bytes data = EncodeTheoraMovie(spec);
-  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
-  ASSERT_NE(Open(data, 2), nullptr);
+  const std::vector<YuvFrame> reference = OpenTwelveFrames(2);
+  ASSERT_NE(movie_, nullptr);
   // Passes of the thread begun after now: each waits until a pass starts after a
   // raise, so all but the last have ended.
   auto passes = [this](int count) {
@@ -346,6 +348,39 @@ TEST_F(TheoraDecoder, AnEntryBeingConvertedIsNotRefilledUntilTheReadingEnds) {
   EXPECT_EQ(Mismatch(Shown(), reference[6]), "");
 }
 
+// While a caller converts the decoder's own picture, lent to it in place of a copy,
+// the thread decodes nothing over it; once the reading ends the movie plays on.
+TEST_F(TheoraDecoder, ThePictureLentToAWaitingCallerIsNotDecodedOverWhileRead) {
+  // One stock entry: once it holds a copy of the frame too, the loan stays out.
+  const std::vector<YuvFrame> reference = OpenTwelveFrames(1);
+  ASSERT_NE(movie_, nullptr);
+  TheoraFrameStockEntry& lent = movie_->lent;
+  auto until = [](auto done) {
+    for (long spins = 0; !done() && spins < 20000000; ++spins) std::this_thread::yield();
+    return done();
+  };
+  movie_->waitedFrame.store(5);  // as a caller waiting for frame 5 says
+  SeekTheoraFrame(movie_, 5);
+  ASSERT_TRUE(until([&] {
+    CriticalSectionGuard guard(movie_->stockLock);
+    if (lent.inUse.load() && lent.frame.load() == 5) lent.reading.store(1);  // as the caller marks it
+    return lent.reading.load() == 1;
+  }));
+  AdvanceTheoraFrames(movie_, 1);  // frame 6 is wanted: the thread would decode on
+  // The thread says it waits, and says so again on its next round: it is held there.
+  ASSERT_TRUE(until([&] { return movie_->lentAwaited.load() == 1; }));
+  movie_->lentAwaited.store(0);
+  movie_->wakeThread.Raise();
+  ASSERT_TRUE(until([&] { return movie_->lentAwaited.load() == 1; }));
+  EXPECT_EQ(movie_->decoderPosition.load(), 5);
+  {
+    CriticalSectionGuard guard(movie_->stockLock);
+    lent.reading.store(0);
+  }
+  movie_->wakeThread.Raise();
+  EXPECT_EQ(Mismatch(Shown(), reference[6]), "");
+}
+
 uint32_t g_fakeMs = 0;
 uint32_t StepClock() { return g_fakeMs += 100; }
 
@@ -353,11 +388,8 @@ uint32_t StepClock() { return g_fakeMs += 100; }
 // caller: the last frame stays, one log line says why, and the frame comes once it can.
 TEST_F(TheoraDecoder, AFrameTheThreadCannotSupplyKeepsTheLastFrameAndIsLoggedOnce) {
   StartLog(folder_.path().c_str());
-  MovieSpec spec;
-  spec.frames = 12;
-  const Bytes data = EncodeTheoraMovie(spec);
-  const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
-  ASSERT_NE(Open(data, 3), nullptr);
+  const std::vector<YuvFrame> reference = OpenTwelveFrames(3);
+  ASSERT_NE(movie_, nullptr);
   struct Case {
     int fault, frame;
     const char* line;
