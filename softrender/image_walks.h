@@ -186,13 +186,18 @@ inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row,
 // with 0 <= r < b: additions only.
 struct CeilTracker {
   int64_t q, r, b, dq, dr;
-  void Init(int64_t x, int64_t size, int64_t delta) {
+  // x and delta within 2^51, size below 2^31, inverse = 1 / size: the quotients are
+  // estimated in double (off by at most one) and corrected exactly, with no division.
+  void Init(int64_t x, int64_t size, double inverse, int64_t delta) {
     b = size;
-    q = x / b + (x % b > 0 ? 1 : 0);
+    q = static_cast<int64_t>(std::ceil(static_cast<double>(x) * inverse));
     r = q * b - x;
-    dq = delta / b;
-    dr = delta % b;
-    if (dr < 0) dr += b, --dq;
+    while (r < 0) r += b, ++q;
+    while (r >= b) r -= b, --q;
+    dq = static_cast<int64_t>(std::floor(static_cast<double>(delta) * inverse));
+    dr = delta - dq * b;
+    while (dr < 0) dr += b, --dq;
+    while (dr >= b) dr -= b, ++dq;
   }
   // Without a branch: whether the remainder wraps follows no pattern a predictor learns.
   [[gnu::always_inline]] void Next() {
@@ -214,11 +219,11 @@ struct AxisRows {
     pos = start, delta = rowDelta, limit = lim;
     if (still) return;
     if (s.step > 0) {
-      first.Init(-start, s.size, -rowDelta);
-      end.Init(lim - start, s.size, -rowDelta);
+      first.Init(-start, s.size, s.inverse, -rowDelta);
+      end.Init(lim - start, s.size, s.inverse, -rowDelta);
     } else {
-      first.Init(start - (lim - 1), s.size, rowDelta);
-      end.Init(start + 1, s.size, rowDelta);
+      first.Init(start - (lim - 1), s.size, s.inverse, rowDelta);
+      end.Init(start + 1, s.size, s.inverse, rowDelta);
     }
   }
   [[gnu::always_inline]] void Narrow(int64_t& lo, int64_t& hi) const {
@@ -296,7 +301,7 @@ struct RotatedWalk {
     const __m128i toOffset = _mm_set1_epi32(sbpp | static_cast<int32_t>(ts.pitch) << 16);
     const __m128i column = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m128i all = _mm_set1_epi16(-1);
-    alignas(16) int32_t offset[8];
+    alignas(16) uint32_t offset[8];  // never negative: unsigned, so no sign extension per texel
     // Lanes outside `in` (32-bit masks) read texel 0.
     auto offsets = [&](__m128i u, __m128i v, __m128i in) __attribute__((always_inline)) {
       const __m128i tx = _mm_srai_epi32(u, kFixShift), ty = _mm_srai_epi32(v, kFixShift);

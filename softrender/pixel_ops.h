@@ -135,7 +135,7 @@ struct PixelContext {
   const uint8_t* weight = BlendImageWeightTable;
   uint32_t key = 0;                   // transparent colour (direct sources)
   const uint8_t* palette = nullptr;   // 256 entries of the source format
-  uint8_t paletteSkip[256] = {};      // index keyed, or past the palette's entries
+  uint8_t paletteSkip[256];           // index keyed, or past the palette's entries (paletted only)
 };
 
 // DrawBlendParam clamped into 0 to 255, as every primitive reads it.

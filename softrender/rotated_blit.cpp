@@ -38,8 +38,9 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
   // Geometry in single precision, each step rounded to float as the callers expect.
   float sine, cosine;
   ComputeSinCos(angle, &sine, &cosine);
-  const int c = FloatToInt(cosine * 262144.0f);
-  const int s = FloatToInt(sine * 262144.0f);
+  // Both products lie within +-262144, so the plain conversion truncates as FloatToInt does.
+  const int c = static_cast<int>(cosine * 262144.0f);
+  const int s = static_cast<int>(sine * 262144.0f);
   const float hw = static_cast<float>(src->width) * scale * 0.5f;
   const float hh = static_cast<float>(src->height) * scale * 0.5f;
   const float a = static_cast<float>(c) * hw, b = static_cast<float>(s) * hw;
