@@ -316,29 +316,73 @@ struct RotatedWalk {
       Gather8<sbpp>(ts.src, offset, lo, hi);
       K::Pixels8v(d, lo, hi, c, keep);
     };
-    AxisRows ru, rv;
-    ru.Init(u0, du, rowU, ts.uLimit);
-    rv.Init(v0, dv, rowV, ts.vLimit);
-    uint8_t* row = dst;
-    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
-      int64_t lo = 0, hi = cols;
-      ru.Narrow(lo, hi);
-      rv.Narrow(lo, hi);
-      if (lo >= hi) continue;
+    // The columns [lo, hi) of one row, uPos and vPos the positions at its column 0.
+    auto drawRow = [&](uint8_t* row, int lo, int hi, int64_t uPos, int64_t vPos) __attribute__((always_inline)) {
       // Inside the row's columns every position lies in [0, limit): 32 bits hold it.
-      int32_t u = static_cast<int32_t>(ru.pos + lo * du.step), v = static_cast<int32_t>(rv.pos + lo * dv.step);
-      int x = static_cast<int>(lo);
+      int32_t u = static_cast<int32_t>(uPos + lo * du.step), v = static_cast<int32_t>(vPos + lo * dv.step);
+      int x = lo;
       for (; x + 8 <= hi; x += 8) {
         block(row + x * bpp, u, v, all);
         u += 8 * stepU, v += 8 * stepV;
       }
-      if (x == hi) continue;
+      if (x == hi) return;
       if (x + 8 <= roomRight) {
         block(row + x * bpp, u, v, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column));
-        continue;
+        return;
       }
       for (; x < hi; ++x, u += stepU, v += stepV)
         K::Pixel(row + x * bpp, ts.src + (v >> kFixShift) * ts.pitch + (u >> kFixShift) * sbpp, nullptr, c);
+    };
+    AxisRows ru, rv;
+    ru.Init(u0, du, rowU, ts.uLimit);
+    rv.Init(v0, dv, rowV, ts.vLimit);
+    uint8_t* row = dst;
+    if (const CeilTracker* t[4] = {&ru.first, &rv.first, &ru.end, &rv.end}; !ru.still && !rv.still && [&] {
+          // Every column index the rows reach fits 32 bits.
+          for (const CeilTracker* k : t)
+            if (k->q <= -(int64_t{1} << 30) || k->q >= int64_t{1} << 30 || k->dq <= -(int64_t{1} << 30) / rows ||
+                k->dq >= (int64_t{1} << 30) / rows)
+              return false;
+          return true;
+        }()) {
+      // The four trackers in the lanes of one vector, [first u, first v, end u, end v],
+      // moved on together; a row's columns are the larger first and the smaller end.
+      auto lanes = [&](int64_t CeilTracker::*f) {
+        return _mm_setr_epi32(static_cast<int32_t>(t[0]->*f), static_cast<int32_t>(t[1]->*f),
+                              static_cast<int32_t>(t[2]->*f), static_cast<int32_t>(t[3]->*f));
+      };
+      __m128i q = lanes(&CeilTracker::q), r = lanes(&CeilTracker::r);
+      const __m128i b = lanes(&CeilTracker::b), dq = lanes(&CeilTracker::dq), dr = lanes(&CeilTracker::dr);
+      const __m128i endLanes = _mm_setr_epi32(0, 0, -1, -1);
+      int64_t uPos = ru.pos, vPos = rv.pos;
+      // Rows in chunks: first their bounds, then their pixels, so that the trackers do
+      // not hold registers that the pixel blocks need.
+      constexpr int kChunk = 64;
+      alignas(16) int32_t bounds[kChunk][4];
+      for (int k0 = 0; k0 < rows; k0 += kChunk) {
+        const int n = std::min(kChunk, rows - k0);
+        for (int k = 0; k < n; ++k) {
+          const __m128i swapped = _mm_shuffle_epi32(q, _MM_SHUFFLE(2, 3, 0, 1));
+          const __m128i pick = _mm_xor_si128(_mm_cmpgt_epi32(q, swapped), endLanes);
+          _mm_store_si128(reinterpret_cast<__m128i*>(bounds[k]),
+                          _mm_or_si128(_mm_and_si128(pick, q), _mm_andnot_si128(pick, swapped)));
+          r = _mm_sub_epi32(r, dr);
+          const __m128i wrap = _mm_srai_epi32(r, 31);
+          r = _mm_add_epi32(r, _mm_and_si128(b, wrap));
+          q = _mm_sub_epi32(_mm_add_epi32(q, dq), wrap);
+        }
+        for (int k = 0; k < n; ++k, row += pitch, uPos += rowU, vPos += rowV) {
+          const int lo = std::max(0, bounds[k][0]), hi = std::min(cols, bounds[k][2]);
+          if (lo < hi) drawRow(row, lo, hi, uPos, vPos);
+        }
+      }
+      return true;
+    }
+    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
+      int64_t lo = 0, hi = cols;
+      ru.Narrow(lo, hi);
+      rv.Narrow(lo, hi);
+      if (lo < hi) drawRow(row, static_cast<int>(lo), static_cast<int>(hi), ru.pos, rv.pos);
     }
     return true;
   }
