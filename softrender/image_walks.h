@@ -187,14 +187,14 @@ inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row,
 struct CeilTracker {
   int64_t q, r, b, dq, dr;
   // x and delta within 2^51, size below 2^31, inverse = 1 / size: the quotients are
-  // estimated in double (off by at most one) and corrected exactly, with no division.
+  // estimated in double (off by at most two) and corrected exactly, with no division.
   void Init(int64_t x, int64_t size, double inverse, int64_t delta) {
     b = size;
-    q = static_cast<int64_t>(std::ceil(static_cast<double>(x) * inverse));
+    q = static_cast<int64_t>(static_cast<double>(x) * inverse);
     r = q * b - x;
     while (r < 0) r += b, ++q;
     while (r >= b) r -= b, --q;
-    dq = static_cast<int64_t>(std::floor(static_cast<double>(delta) * inverse));
+    dq = static_cast<int64_t>(static_cast<double>(delta) * inverse);
     dr = delta - dq * b;
     while (dr < 0) dr += b, --dq;
     while (dr >= b) dr -= b, ++dq;

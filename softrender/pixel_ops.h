@@ -459,9 +459,10 @@ struct ImageOp {
   SOFT_INLINE static __m128i Translucent8v(__m128i dv, __m128i sv, __m128i av, const PixelContext& c) {
     if constexpr (Mode == BlendCopy) {
       (void)c;
-      // (d * 256 + (s - d) * a) >> 8: the sum lies in 0 .. 63 * 256, a signed word.
+      // (d * 256 + (s - d) * a) >> 8 is d + floor((s - d) * a / 256); |(s - d) * a| is at
+      // most 63 * 256, a signed word.
       auto field = [&](__m128i sf, __m128i df) {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(df, 8), _mm_mullo_epi16(_mm_sub_epi16(sf, df), av)), 8);
+        return _mm_add_epi16(df, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(sf, df), av), 8));
       };
       return Block8::Pack(field(Block8::Blue(sv), Block8::Blue(dv)), field(Block8::Green(sv), Block8::Green(dv)),
                           field(Block8::Red(sv), Block8::Red(dv)));
