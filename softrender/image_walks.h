@@ -301,6 +301,11 @@ struct RotatedWalk {
     const __m128i toOffset = _mm_set1_epi32(sbpp | static_cast<int32_t>(ts.pitch) << 16);
     const __m128i column = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m128i all = _mm_set1_epi16(-1);
+    // Locals, so that the stores through the destination cannot make the compiler reload them.
+    const uint8_t* const src = ts.src;
+    const intptr_t srcPitch = ts.pitch;
+    const int64_t colStepU = du.step, colStepV = dv.step;
+    const int room = roomRight, width = cols;
     alignas(16) uint32_t offset[8];  // never negative: unsigned, so no sign extension per texel
     // Lanes outside `in` (32-bit masks) read texel 0.
     auto offsets = [&](__m128i u, __m128i v, __m128i in) __attribute__((always_inline)) {
@@ -313,25 +318,25 @@ struct RotatedWalk {
       _mm_store_si128(reinterpret_cast<__m128i*>(offset + 4),
                       offsets(_mm_add_epi32(ua, fourU), _mm_add_epi32(va, fourV), _mm_unpackhi_epi16(keep, keep)));
       __m128i lo, hi;
-      Gather8<sbpp>(ts.src, offset, lo, hi);
+      Gather8<sbpp>(src, offset, lo, hi);
       K::Pixels8v(d, lo, hi, c, keep);
     };
     // The columns [lo, hi) of one row, uPos and vPos the positions at its column 0.
     auto drawRow = [&](uint8_t* row, int lo, int hi, int64_t uPos, int64_t vPos) __attribute__((always_inline)) {
       // Inside the row's columns every position lies in [0, limit): 32 bits hold it.
-      int32_t u = static_cast<int32_t>(uPos + lo * du.step), v = static_cast<int32_t>(vPos + lo * dv.step);
+      int32_t u = static_cast<int32_t>(uPos + lo * colStepU), v = static_cast<int32_t>(vPos + lo * colStepV);
       int x = lo;
       for (; x + 8 <= hi; x += 8) {
         block(row + x * bpp, u, v, all);
         u += 8 * stepU, v += 8 * stepV;
       }
       if (x == hi) return;
-      if (x + 8 <= roomRight) {
+      if (x + 8 <= room) {
         block(row + x * bpp, u, v, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column));
         return;
       }
       for (; x < hi; ++x, u += stepU, v += stepV)
-        K::Pixel(row + x * bpp, ts.src + (v >> kFixShift) * ts.pitch + (u >> kFixShift) * sbpp, nullptr, c);
+        K::Pixel(row + x * bpp, src + (v >> kFixShift) * srcPitch + (u >> kFixShift) * sbpp, nullptr, c);
     };
     AxisRows ru, rv;
     ru.Init(u0, du, rowU, ts.uLimit);
@@ -372,7 +377,7 @@ struct RotatedWalk {
           q = _mm_sub_epi32(_mm_add_epi32(q, dq), wrap);
         }
         for (int k = 0; k < n; ++k, row += pitch, uPos += rowU, vPos += rowV) {
-          const int lo = std::max(0, bounds[k][0]), hi = std::min(cols, bounds[k][2]);
+          const int lo = std::max(0, bounds[k][0]), hi = std::min(width, bounds[k][2]);
           if (lo < hi) drawRow(row, lo, hi, uPos, vPos);
         }
       }
