@@ -321,6 +321,13 @@ struct RotatedWalk {
       Gather8<sbpp>(src, offset, lo, hi);
       K::Pixels8v(d, lo, hi, c, keep);
     };
+    // A last part block of at most four pixels: only the first four texels are read.
+    auto halfBlock = [&](uint8_t* d, int32_t u, int32_t v, __m128i keep) __attribute__((always_inline)) {
+      const __m128i ua = _mm_add_epi32(_mm_set1_epi32(u), laneU), va = _mm_add_epi32(_mm_set1_epi32(v), laneV);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets(ua, va, _mm_unpacklo_epi16(keep, keep)));
+      const __m128i lo = Gather4<sbpp>(src, offset);
+      K::Pixels8v(d, lo, _mm_setzero_si128(), c, keep);
+    };
     // The columns [lo, hi) of one row, uPos and vPos the positions at its column 0.
     auto drawRow = [&](uint8_t* row, int lo, int hi, int64_t uPos, int64_t vPos) __attribute__((always_inline)) {
       // Inside the row's columns every position lies in [0, limit): 32 bits hold it.
@@ -332,7 +339,12 @@ struct RotatedWalk {
       }
       if (x == hi) return;
       if (x + 8 <= room) {
-        block(row + x * bpp, u, v, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column));
+        const __m128i keep = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column);
+        if (hi - x <= 4) {
+          halfBlock(row + x * bpp, u, v, keep);
+        } else {
+          block(row + x * bpp, u, v, keep);
+        }
         return;
       }
       for (; x < hi; ++x, u += stepU, v += stepV)
