@@ -186,13 +186,18 @@ inline void TexelRun(const PixelContext& c, const TexelSource& ts, uint8_t* row,
 // with 0 <= r < b: additions only.
 struct CeilTracker {
   int64_t q, r, b, dq, dr;
-  void Init(int64_t x, int64_t size, int64_t delta) {
+  // x and delta within 2^51, size below 2^31, inverse = 1 / size: the quotients are
+  // estimated in double (off by at most two) and corrected exactly, with no division.
+  void Init(int64_t x, int64_t size, double inverse, int64_t delta) {
     b = size;
-    q = x / b + (x % b > 0 ? 1 : 0);
+    q = static_cast<int64_t>(static_cast<double>(x) * inverse);
     r = q * b - x;
-    dq = delta / b;
-    dr = delta % b;
-    if (dr < 0) dr += b, --dq;
+    while (r < 0) r += b, ++q;
+    while (r >= b) r -= b, --q;
+    dq = static_cast<int64_t>(static_cast<double>(delta) * inverse);
+    dr = delta - dq * b;
+    while (dr < 0) dr += b, --dq;
+    while (dr >= b) dr -= b, ++dq;
   }
   // Without a branch: whether the remainder wraps follows no pattern a predictor learns.
   [[gnu::always_inline]] void Next() {
@@ -214,11 +219,11 @@ struct AxisRows {
     pos = start, delta = rowDelta, limit = lim;
     if (still) return;
     if (s.step > 0) {
-      first.Init(-start, s.size, -rowDelta);
-      end.Init(lim - start, s.size, -rowDelta);
+      first.Init(-start, s.size, s.inverse, -rowDelta);
+      end.Init(lim - start, s.size, s.inverse, -rowDelta);
     } else {
-      first.Init(start - (lim - 1), s.size, rowDelta);
-      end.Init(start + 1, s.size, rowDelta);
+      first.Init(start - (lim - 1), s.size, s.inverse, rowDelta);
+      end.Init(start + 1, s.size, s.inverse, rowDelta);
     }
   }
   [[gnu::always_inline]] void Narrow(int64_t& lo, int64_t& hi) const {
@@ -296,7 +301,12 @@ struct RotatedWalk {
     const __m128i toOffset = _mm_set1_epi32(sbpp | static_cast<int32_t>(ts.pitch) << 16);
     const __m128i column = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
     const __m128i all = _mm_set1_epi16(-1);
-    alignas(16) int32_t offset[8];
+    // Locals, so that the stores through the destination cannot make the compiler reload them.
+    const uint8_t* const src = ts.src;
+    const intptr_t srcPitch = ts.pitch;
+    const int64_t colStepU = du.step, colStepV = dv.step;
+    const int room = roomRight, width = cols;
+    alignas(16) uint32_t offset[8];  // never negative: unsigned, so no sign extension per texel
     // Lanes outside `in` (32-bit masks) read texel 0.
     auto offsets = [&](__m128i u, __m128i v, __m128i in) __attribute__((always_inline)) {
       const __m128i tx = _mm_srai_epi32(u, kFixShift), ty = _mm_srai_epi32(v, kFixShift);
@@ -308,32 +318,88 @@ struct RotatedWalk {
       _mm_store_si128(reinterpret_cast<__m128i*>(offset + 4),
                       offsets(_mm_add_epi32(ua, fourU), _mm_add_epi32(va, fourV), _mm_unpackhi_epi16(keep, keep)));
       __m128i lo, hi;
-      Gather8<sbpp>(ts.src, offset, lo, hi);
+      Gather8<sbpp>(src, offset, lo, hi);
       K::Pixels8v(d, lo, hi, c, keep);
+    };
+    // A last part block of at most four pixels: only the first four texels are read.
+    auto halfBlock = [&](uint8_t* d, int32_t u, int32_t v, __m128i keep) __attribute__((always_inline)) {
+      const __m128i ua = _mm_add_epi32(_mm_set1_epi32(u), laneU), va = _mm_add_epi32(_mm_set1_epi32(v), laneV);
+      _mm_store_si128(reinterpret_cast<__m128i*>(offset), offsets(ua, va, _mm_unpacklo_epi16(keep, keep)));
+      const __m128i lo = Gather4<sbpp>(src, offset);
+      K::Pixels8v(d, lo, _mm_setzero_si128(), c, keep);
+    };
+    // The columns [lo, hi) of one row, uPos and vPos the positions at its column 0.
+    auto drawRow = [&](uint8_t* row, int lo, int hi, int64_t uPos, int64_t vPos) __attribute__((always_inline)) {
+      // Inside the row's columns every position lies in [0, limit): 32 bits hold it.
+      int32_t u = static_cast<int32_t>(uPos + lo * colStepU), v = static_cast<int32_t>(vPos + lo * colStepV);
+      int x = lo;
+      for (; x + 8 <= hi; x += 8) {
+        block(row + x * bpp, u, v, all);
+        u += 8 * stepU, v += 8 * stepV;
+      }
+      if (x == hi) return;
+      if (x + 8 <= room) {
+        const __m128i keep = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column);
+        if (hi - x <= 4) {
+          halfBlock(row + x * bpp, u, v, keep);
+        } else {
+          block(row + x * bpp, u, v, keep);
+        }
+        return;
+      }
+      for (; x < hi; ++x, u += stepU, v += stepV)
+        K::Pixel(row + x * bpp, src + (v >> kFixShift) * srcPitch + (u >> kFixShift) * sbpp, nullptr, c);
     };
     AxisRows ru, rv;
     ru.Init(u0, du, rowU, ts.uLimit);
     rv.Init(v0, dv, rowV, ts.vLimit);
     uint8_t* row = dst;
+    if (const CeilTracker* t[4] = {&ru.first, &rv.first, &ru.end, &rv.end}; !ru.still && !rv.still && [&] {
+          // Every column index the rows reach fits 32 bits.
+          for (const CeilTracker* k : t)
+            if (k->q <= -(int64_t{1} << 30) || k->q >= int64_t{1} << 30 || k->dq <= -(int64_t{1} << 30) / rows ||
+                k->dq >= (int64_t{1} << 30) / rows)
+              return false;
+          return true;
+        }()) {
+      // The four trackers in the lanes of one vector, [first u, first v, end u, end v],
+      // moved on together; a row's columns are the larger first and the smaller end.
+      auto lanes = [&](int64_t CeilTracker::*f) {
+        return _mm_setr_epi32(static_cast<int32_t>(t[0]->*f), static_cast<int32_t>(t[1]->*f),
+                              static_cast<int32_t>(t[2]->*f), static_cast<int32_t>(t[3]->*f));
+      };
+      __m128i q = lanes(&CeilTracker::q), r = lanes(&CeilTracker::r);
+      const __m128i b = lanes(&CeilTracker::b), dq = lanes(&CeilTracker::dq), dr = lanes(&CeilTracker::dr);
+      const __m128i endLanes = _mm_setr_epi32(0, 0, -1, -1);
+      int64_t uPos = ru.pos, vPos = rv.pos;
+      // Rows in chunks: first their bounds, then their pixels, so that the trackers do
+      // not hold registers that the pixel blocks need.
+      constexpr int kChunk = 64;
+      alignas(16) int32_t bounds[kChunk][4];
+      for (int k0 = 0; k0 < rows; k0 += kChunk) {
+        const int n = std::min(kChunk, rows - k0);
+        for (int k = 0; k < n; ++k) {
+          const __m128i swapped = _mm_shuffle_epi32(q, _MM_SHUFFLE(2, 3, 0, 1));
+          const __m128i pick = _mm_xor_si128(_mm_cmpgt_epi32(q, swapped), endLanes);
+          _mm_store_si128(reinterpret_cast<__m128i*>(bounds[k]),
+                          _mm_or_si128(_mm_and_si128(pick, q), _mm_andnot_si128(pick, swapped)));
+          r = _mm_sub_epi32(r, dr);
+          const __m128i wrap = _mm_srai_epi32(r, 31);
+          r = _mm_add_epi32(r, _mm_and_si128(b, wrap));
+          q = _mm_sub_epi32(_mm_add_epi32(q, dq), wrap);
+        }
+        for (int k = 0; k < n; ++k, row += pitch, uPos += rowU, vPos += rowV) {
+          const int lo = std::max(0, bounds[k][0]), hi = std::min(width, bounds[k][2]);
+          if (lo < hi) drawRow(row, lo, hi, uPos, vPos);
+        }
+      }
+      return true;
+    }
     for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
       int64_t lo = 0, hi = cols;
       ru.Narrow(lo, hi);
       rv.Narrow(lo, hi);
-      if (lo >= hi) continue;
-      // Inside the row's columns every position lies in [0, limit): 32 bits hold it.
-      int32_t u = static_cast<int32_t>(ru.pos + lo * du.step), v = static_cast<int32_t>(rv.pos + lo * dv.step);
-      int x = static_cast<int>(lo);
-      for (; x + 8 <= hi; x += 8) {
-        block(row + x * bpp, u, v, all);
-        u += 8 * stepU, v += 8 * stepV;
-      }
-      if (x == hi) continue;
-      if (x + 8 <= roomRight) {
-        block(row + x * bpp, u, v, _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(hi - x)), column));
-        continue;
-      }
-      for (; x < hi; ++x, u += stepU, v += stepV)
-        K::Pixel(row + x * bpp, ts.src + (v >> kFixShift) * ts.pitch + (u >> kFixShift) * sbpp, nullptr, c);
+      if (lo < hi) drawRow(row, static_cast<int>(lo), static_cast<int>(hi), ru.pos, rv.pos);
     }
     return true;
   }

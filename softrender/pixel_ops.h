@@ -231,31 +231,41 @@ struct Block8 {
   static __m128i Red(__m128i v) { return _mm_srli_epi16(v, 11); }
 };
 
-// Eight texels at base + off[j], straight into registers (eight small stores read back
-// as one vector would stall): for 4-byte texels four in each of lo and hi, for 2-byte
-// texels all eight words in lo, in the layout Kernel::Pixels8v takes.
+// The 2-byte texel at base + offset.
+SOFT_INLINE int TexelWord(const uint8_t* base, intptr_t offset) {
+  uint16_t t;
+  std::memcpy(&t, base + offset, 2);
+  return t;
+}
+
+// Texels at base + off[j], straight into registers (small stores read back as one vector
+// would stall). Four: for 4-byte texels one in each lane, for 2-byte texels in words 0-3.
 template <int kTexelBytes, class Offset>
-SOFT_INLINE void Gather8(const uint8_t* base, const Offset* off, __m128i& lo, __m128i& hi) {
+SOFT_INLINE __m128i Gather4(const uint8_t* base, const Offset* off) {
   if constexpr (kTexelBytes == 4) {
     auto at = [&](int j) {
       uint32_t t;
       std::memcpy(&t, base + off[j], 4);
       return _mm_cvtsi32_si128(static_cast<int>(t));
     };
-    lo = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
-    hi = _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(4), at(5)), _mm_unpacklo_epi32(at(6), at(7)));
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(at(0), at(1)), _mm_unpacklo_epi32(at(2), at(3)));
   } else {
     static_assert(kTexelBytes == 2);
-    auto at = [&](int j) {
-      uint16_t t;
-      std::memcpy(&t, base + off[j], 2);
-      return static_cast<int>(t);
-    };
-    lo = _mm_cvtsi32_si128(at(0));
-    lo = _mm_insert_epi16(lo, at(1), 1), lo = _mm_insert_epi16(lo, at(2), 2);
-    lo = _mm_insert_epi16(lo, at(3), 3), lo = _mm_insert_epi16(lo, at(4), 4);
-    lo = _mm_insert_epi16(lo, at(5), 5), lo = _mm_insert_epi16(lo, at(6), 6);
-    lo = _mm_insert_epi16(lo, at(7), 7);
+    __m128i v = _mm_cvtsi32_si128(TexelWord(base, off[0]));
+    v = _mm_insert_epi16(v, TexelWord(base, off[1]), 1), v = _mm_insert_epi16(v, TexelWord(base, off[2]), 2);
+    return _mm_insert_epi16(v, TexelWord(base, off[3]), 3);
+  }
+}
+// Eight: for 4-byte texels four in each of lo and hi, for 2-byte texels all eight words in
+// lo, in the layout Kernel::Pixels8v takes.
+template <int kTexelBytes, class Offset>
+SOFT_INLINE void Gather8(const uint8_t* base, const Offset* off, __m128i& lo, __m128i& hi) {
+  lo = Gather4<kTexelBytes>(base, off);
+  if constexpr (kTexelBytes == 4) {
+    hi = Gather4<kTexelBytes>(base, off + 4);
+  } else {
+    lo = _mm_insert_epi16(lo, TexelWord(base, off[4]), 4), lo = _mm_insert_epi16(lo, TexelWord(base, off[5]), 5);
+    lo = _mm_insert_epi16(lo, TexelWord(base, off[6]), 6), lo = _mm_insert_epi16(lo, TexelWord(base, off[7]), 7);
     hi = _mm_setzero_si128();
   }
 }
