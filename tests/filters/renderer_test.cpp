@@ -247,7 +247,9 @@ TEST_F(Quality, DecidesToDrawAtOnceOnTimeOrNotAtAll) {
     probe->lastDraw_ = c.lastDraw;
     REFERENCE_TIME start = c.start, end = c.start + c.length;
     EXPECT_EQ(probe->DecideDrawTime(nullptr, &start, &end), c.result);
-    if (c.result != E_FAIL) EXPECT_EQ(start, c.startOut);
+    if (c.result != E_FAIL) {
+      EXPECT_EQ(start, c.startOut);
+    }
     EXPECT_EQ(probe->normalCount_, c.normalOut);
     probe->AsBaseFilter()->Release();
     clock->Release();

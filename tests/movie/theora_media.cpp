@@ -24,7 +24,7 @@ struct SmallPager {
   Bytes& out;
   const size_t segments;
   long serial, pageNumber;
-  Bytes lacing, body;
+  Bytes lacing{}, body{};
   int64_t granule = -1;
   bool continued = false;
 

@@ -131,9 +131,15 @@ TEST_F(Mp3GraphTest, GivesTheCompressionManagersBytesAndFormat) {
     EXPECT_EQ(graph.format.samplesPerSec, static_cast<uint32_t>(k.rate));
     ASSERT_GT(acm.pcm.size(), 0u);
     EXPECT_TRUE(graph.pcm == acm.pcm) << graph.pcm.size() << " vs " << acm.pcm.size();
-    if (k.tag == kWhole) EXPECT_EQ(graph.pcm.size(), input.size() * 2);
-    if (k.tag == kDamaged) EXPECT_GT(graph.pcm.size(), input.size() * 2 + 1152 * 4);
-    if (k.tag == kFileCut) EXPECT_LT(graph.pcm.size(), input.size() * 2);
+    if (k.tag == kWhole) {
+      EXPECT_EQ(graph.pcm.size(), input.size() * 2);
+    }
+    if (k.tag == kDamaged) {
+      EXPECT_GT(graph.pcm.size(), input.size() * 2 + 1152 * 4);
+    }
+    if (k.tag == kFileCut) {
+      EXPECT_LT(graph.pcm.size(), input.size() * 2);
+    }
   }
 }
 

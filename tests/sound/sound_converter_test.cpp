@@ -459,5 +459,7 @@ TEST(OggDecoder, DecodesEqualToVorbisfileAndRefusesBrokenStreams) {
   // Pages cut off in the middle are refused or decode to what is there, never more.
   Bytes cut(mono.begin(), mono.begin() + mono.size() / 2);
   Converter half(cut);
-  if (half.result == 0) EXPECT_LE(half.DecodeAll().size(), DecodeOggWithVorbisfile(mono).size());
+  if (half.result == 0) {
+    EXPECT_LE(half.DecodeAll().size(), DecodeOggWithVorbisfile(mono).size());
+  }
 }

@@ -198,8 +198,12 @@ TEST_F(TypeLibrary, InvokeCallsTheNamedMemberWithTheValueConvertedOrRefusesTheCa
               c.result);
     EXPECT_EQ(position.calls, c.call[0] ? std::vector<std::string>{c.call} : std::vector<std::string>{});
     EXPECT_EQ(result.vt, c.resultType);
-    if (c.resultType == VT_R8) EXPECT_EQ(result.dblVal, c.resultValue);
-    if (c.resultType == VT_I4) EXPECT_EQ(result.lVal, c.resultValue);
+    if (c.resultType == VT_R8) {
+      EXPECT_EQ(result.dblVal, c.resultValue);
+    }
+    if (c.resultType == VT_I4) {
+      EXPECT_EQ(result.lVal, c.resultValue);
+    }
     EXPECT_EQ(argumentError, c.result == DISP_E_TYPEMISMATCH ? 0u : 77u);
   }
   Position position;
