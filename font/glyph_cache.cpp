@@ -3,8 +3,10 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 
 #include "platform/log.h"
@@ -21,6 +23,9 @@ FT_Library g_freeType = nullptr;
 FT_Face g_faces[kFaceCount] = {};
 int g_ascent = 0;
 std::unordered_map<uint32_t, GlyphBitmap> g_glyphs;
+// The map's entries never move, so ASCII, which nearly every string drawn each frame
+// is made of, is found by index instead of by hash.
+GlyphBitmap* g_asciiGlyphs[128] = {};
 
 FT_Face FirstOpenFace() {
   for (FT_Face face : g_faces)
@@ -58,6 +63,7 @@ void CloseGlyphFaces(void (*releaseImage)(void* image)) {
   for (auto& entry : g_glyphs)
     if (entry.second.image != nullptr && releaseImage != nullptr) releaseImage(entry.second.image);
   g_glyphs.clear();
+  std::fill(std::begin(g_asciiGlyphs), std::end(g_asciiGlyphs), nullptr);
   for (FT_Face& face : g_faces) {
     if (face != nullptr) FT_Done_Face(face);
     face = nullptr;
@@ -71,6 +77,7 @@ int GlyphAscent() { return g_ascent; }
 
 GlyphBitmap* GetGlyph(uint32_t codePoint) {
   if (g_freeType == nullptr) return nullptr;
+  if (codePoint < 128 && g_asciiGlyphs[codePoint] != nullptr) return g_asciiGlyphs[codePoint];
   auto found = g_glyphs.find(codePoint);
   if (found != g_glyphs.end()) return &found->second;
 
@@ -108,7 +115,9 @@ GlyphBitmap* GetGlyph(uint32_t codePoint) {
       }
     }
   }
-  return &g_glyphs.emplace(codePoint, std::move(glyph)).first->second;
+  GlyphBitmap* kept = &g_glyphs.emplace(codePoint, std::move(glyph)).first->second;
+  if (codePoint < 128) g_asciiGlyphs[codePoint] = kept;
+  return kept;
 }
 
 uint32_t NextUtf8CodePoint(const char** text, const char* end) {

@@ -58,6 +58,11 @@ TEST(GlyphCache, LatinAndCjkGlyphsHaveInkAndAdvancesAndAreCached) {
   EXPECT_LT(GetGlyph('g')->top, GetGlyph('g')->height);  // a descender below the baseline
   CloseGlyphFaces(nullptr);
   EXPECT_EQ(GetGlyph('A'), nullptr);
+  // Reopened, every glyph is rasterised anew: nothing kept from before the close.
+  ASSERT_EQ(OpenGlyphFaces(), 0);
+  EXPECT_GT(GetGlyph('A')->advance, 4);
+  EXPECT_GT(GetGlyph('A')->width, 0);
+  CloseGlyphFaces(nullptr);
 }
 
 }  // namespace
