@@ -2,6 +2,7 @@
 // wrapped, is the picture libtheora decodes for that frame, turned into RGB by the rule.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "platform/log.h"
 #include "tests/movie/theora_media.h"
 #include "tests/test_files.h"
+#include "tests/thread_sleep.h"
 
 namespace {
 
@@ -379,6 +381,32 @@ TEST_F(TheoraDecoder, ThePictureLentToAWaitingCallerIsNotDecodedOverWhileRead) {
   }
   movie_->wakeThread.Raise();
   EXPECT_EQ(Mismatch(Shown(), reference[6]), "");
+}
+
+// The hand-off between caller and decode thread: a raise wakes a sleeping waiter at
+// once, and a raise just before the wait (after the count was taken) is no wait.
+TEST(TheoraHandOff, ARaiseWakesTheWaiterAtOnceAndIsNeverMissed) {
+  using Clock = std::chrono::steady_clock;
+  constexpr uint32_t kLongMs = 4000;  // a missed raise shows as this whole wait
+  auto seconds = [](Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); };
+  TheoraWake wake;
+  const int waiter = CurrentThreadId();
+  for (int round = 0; round < 3; ++round) {
+    const uint32_t seen = wake.Count();
+    std::thread raiser([&] {
+      AwaitSleeping(waiter);
+      wake.Raise();
+    });
+    const auto start = Clock::now();
+    while (wake.Count() == seen) wake.WaitPast(seen, kLongMs);
+    EXPECT_LT(seconds(start), kLongMs / 2000.0);
+    raiser.join();
+  }
+  const uint32_t seen = wake.Count();
+  wake.Raise();
+  const auto start = Clock::now();
+  wake.WaitPast(seen, kLongMs);
+  EXPECT_LT(seconds(start), kLongMs / 2000.0);
 }
 
 uint32_t g_fakeMs = 0;
