@@ -15,9 +15,15 @@ int YuvCoefficientTables[5][256];
 namespace {
 
 enum { kRFromV, kGFromU, kGFromV, kBFromU, kY };
-constexpr int kFeedSize = 4096;
+// Bytes read from the file per feed: large, so that indexing and decoding a movie take a
+// few reads of the file, not one for every 4 KiB.
+constexpr int kFeedSize = 65536;
 constexpr int kTableGrowth = 1000;
 constexpr uint32_t kFrameWaitLimitMs = 1000;
+// The longest a hand-off wait sleeps before it looks again. Every change the other side
+// waits for is raised, so this is a safety net; a wait of a millisecond would arm a
+// timer that costs more than the hand-off itself.
+constexpr uint32_t kHandOffWaitMs = 10;
 
 uint32_t (*g_waitClock)() = HostTimeMs;
 std::atomic<int> g_storeFault{0};
@@ -144,7 +150,7 @@ void TakeBackLentPicture(TheoraMovie* m) {
       }
       m->lentAwaited.store(1, std::memory_order_relaxed);
     }
-    m->wakeThread.WaitPast(seen, 1);
+    m->wakeThread.WaitPast(seen, kHandOffWaitMs);
   }
 }
 
@@ -282,8 +288,15 @@ bool StoreDecodedFrame(TheoraMovie* m, int frame) {
 }
 
 // The thread has nothing to do until the caller asks for something: it waits for the
-// caller's next request, a millisecond at most, counting from the start of the pass.
-void IdleThread(TheoraMovie* m) { m->wakeThread.WaitPast(m->passWake.load(), 1); }
+// caller's next request, counting from the start of the pass.
+void IdleThread(TheoraMovie* m) { m->wakeThread.WaitPast(m->passWake.load(), kHandOffWaitMs); }
+
+// Stepping ran out of data: the caller waiting for a frame learns at once.
+void DataRanOut(TheoraMovie* m) {
+  m->endOfFile.store(1);
+  m->wakeCaller.Raise();
+  IdleThread(m);
+}
 
 // Stores the decoder's picture, reporting to the caller whether that could be done.
 void SupplyFrame(TheoraMovie* m, int frame) {
@@ -349,8 +362,7 @@ void FillStock(TheoraMovie* m) {
     // the room again before reaching it. Restart at the current frame instead.
     m->state.store(kTheoraDecoding);
     if (!DecodeFrameAfterRestart(m, c)) {
-      m->endOfFile.store(1);
-      IdleThread(m);
+      DataRanOut(m);
       return;
     }
     SupplyFrame(m, c);
@@ -369,13 +381,11 @@ void FillStock(TheoraMovie* m) {
       RestartReadingAt(m, m->pages[0].offset);
       m->decoderPosition.store(-1, std::memory_order_relaxed);
       if (StepTheoraFrames(m, target + 1) < 0) {
-        m->endOfFile.store(1);
-        IdleThread(m);
+        DataRanOut(m);
         return;
       }
     } else if (StepTheoraFrames(m, step) < 0) {
-      m->endOfFile.store(1);
-      IdleThread(m);
+      DataRanOut(m);
       return;
     }
   }
@@ -578,7 +588,7 @@ int SeekTheoraFrame(TheoraMovie* m, int frame) {
   for (;;) {
     const uint32_t seen = m->wakeCaller.Count();
     if (m->state.load() == kTheoraPaused && m->pauseSeen.load() == number) break;
-    m->wakeCaller.WaitPast(seen, 1);
+    m->wakeCaller.WaitPast(seen, kHandOffWaitMs);
   }
   // The last frame is the highest that exists: a target at the frame count finds no page.
   if (frame > m->frameCount - 1) frame = m->frameCount - 1;
@@ -682,7 +692,7 @@ int GetTheoraFrameImage(TheoraMovie* m, int wantImage, int /*wantSurface*/) {
       return 0;
     }
     // The thread raises the wake once a seek ends and on every frame it stores.
-    m->wakeCaller.WaitPast(seen, 1);
+    m->wakeCaller.WaitPast(seen, kHandOffWaitMs);
   }
 }
 

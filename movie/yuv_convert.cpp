@@ -251,11 +251,81 @@ constexpr int kBlue4U = 4 * 33062, kBlue4 = 4 * (-305120 - 4231936);
 constexpr int kGreen4U = 4 * -6406, kGreen4V = 4 * -13320, kGreen4 = 4 * (-305120 + 819968 + 1705984);
 constexpr int kRed4V = 4 * 26148, kRed4 = 4 * (-305120 - 3346944);
 
+// Thirty-two columns at a time in 512-bit vectors, with even and odd pixels in separate
+// vectors: 32-bit lane j holds pixel 2j in one and 2j + 1 in the other, the two pixels
+// chroma sample j covers, so the chroma terms need no widening. The luma words (Y even,
+// Y odd) of a lane give 76280 Y odd as (Y even + 65536 Y odd) - Y even + 10744 Y odd,
+// and 76280 Y even as 65536 Y even + 10744 Y even, one multiply-add each.
+struct Chroma16 {
+  __m512i blue, green, red;
+};
+
+// The bytes of pixel p (p = 2j + parity): in `bg` (packed blues and greens, even pixels'
+// bytes moved down one place to merge with the odd ones') B at 16l + 2k + parity and G
+// 8 further, with l = j / 4 and k = j % 4; in `red` (the second source) R at 16l + 2k + 1
+// for even pixels and 16l + 2k + 9 for odd ones. Alpha bytes keep the index's 255.
+struct Order32 {
+  alignas(64) uint8_t index[2][64];
+  Order32() {
+    for (int half = 0; half < 2; ++half) {
+      for (int q = 0; q < 16; ++q) {
+        const int p = 16 * half + q, j = p / 2, parity = p % 2, l = j / 4, k = j % 4;
+        uint8_t* px = index[half] + 4 * q;
+        px[0] = static_cast<uint8_t>(16 * l + 2 * k + parity);
+        px[1] = static_cast<uint8_t>(16 * l + 8 + 2 * k + parity);
+        px[2] = static_cast<uint8_t>(64 + 16 * l + 2 * k + 1 + 8 * parity);
+        px[3] = 255;
+      }
+    }
+  }
+};
+
+YUV_AVX512 YUV_INLINE void Row32(const uint8_t* y, uint8_t* px, const Chroma16& c, const Order32& order) {
+  const __m512i w = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y)));
+  const __m512i odd = _mm512_dpwssd_epi32(w, w, _mm512_set1_epi32((10744 << 16) | 0xFFFF));
+  // (The zero-masked shift over all lanes is the plain one; GCC's plain form reads an
+  // undefined vector it then warns about.)
+  const __m512i even = _mm512_dpwssd_epi32(_mm512_maskz_slli_epi32(0xFFFF, w, 16), w, _mm512_set1_epi32(10744));
+  const __m512i bgEven = _mm512_packus_epi16(_mm512_add_epi32(c.blue, even), _mm512_add_epi32(c.green, even));
+  const __m512i bgOdd = _mm512_packus_epi16(_mm512_add_epi32(c.blue, odd), _mm512_add_epi32(c.green, odd));
+  const __m512i red = _mm512_packus_epi16(_mm512_add_epi32(c.red, even), _mm512_add_epi32(c.red, odd));
+  // Even pixels' bytes from the low byte of each word, odd pixels' from the high one.
+  const __m512i bg = _mm512_ternarylogic_epi32(_mm512_srli_epi16(bgEven, 8), bgOdd, _mm512_set1_epi16(-256), 0xF8);
+  constexpr __mmask64 kColours = 0x7777777777777777ull;
+  _mm512_storeu_si512(px, _mm512_mask2_permutex2var_epi8(bg, _mm512_load_si512(order.index[0]), kColours, red));
+  _mm512_storeu_si512(px + 64, _mm512_mask2_permutex2var_epi8(bg, _mm512_load_si512(order.index[1]), kColours, red));
+}
+
+// The signed words (low, high) in every 32-bit lane: the factors of a multiply-add.
+YUV_AVX512 YUV_INLINE __m512i WordPair(int low, int high) {
+  static_assert(kBlue4U % 8 == 0 && kGreen4U % 8 == 0 && kGreen4V % 8 == 0 && kRed4V % 8 == 0, "exact eighths");
+  return _mm512_set1_epi32(static_cast<int>((static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF)));
+}
+
 template <bool kTwoRows>
 YUV_AVX512 int ConvertColumnsAvx512(const RowPair& pair, int width) {
   const RowPair p = pair;  // a copy the stores cannot alias, so its pointers stay in registers
+  static const Order32 order;
+  // Byte j of U to byte 4j, byte j of V to byte 4j + 2; the odd bytes are cleared.
+  constexpr __mmask64 kLowBytes = 0x5555555555555555ull;
+  const __m512i spreadUv = _mm512_add_epi32(
+      _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), _mm512_set1_epi32(0x10001)),
+      _mm512_set1_epi32(64 << 16));
+  const int wide = width & ~31;
+  for (int col = 0; col < wide; col += 32) {
+    // Lane j: the words 8 U and 8 V of chroma sample j (8, so that every coefficient fits
+    // a signed word), then one multiply-add a channel.
+    const __m512i u = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p.u + col / 2)));
+    const __m512i v = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p.v + col / 2)));
+    const __m512i uv8 = _mm512_slli_epi16(_mm512_maskz_permutex2var_epi8(kLowBytes, u, spreadUv, v), 3);
+    const Chroma16 c{_mm512_dpwssd_epi32(_mm512_set1_epi32(kBlue4), uv8, WordPair(kBlue4U / 8, 0)),
+                     _mm512_dpwssd_epi32(_mm512_set1_epi32(kGreen4), uv8, WordPair(kGreen4U / 8, kGreen4V / 8)),
+                     _mm512_dpwssd_epi32(_mm512_set1_epi32(kRed4), uv8, WordPair(0, kRed4V / 8))};
+    Row32(p.y0 + col, p.out0 + col * 4, c, order);
+    if (kTwoRows) Row32(p.y1 + col, p.out1 + col * 4, c, order);
+  }
   const int end = width & ~15;
-  for (int col = 0; col < end; col += 16) {
+  for (int col = wide; col < end; col += 16) {
     // LoadChroma8's order: widening each lane to two pixels gives pixels 0-7, then 8-15.
     const __m256i u = LoadChroma8(p.u + col / 2), v = LoadChroma8(p.v + col / 2);
     const __m256i blue = _mm256_add_epi32(_mm256_mullo_epi32(u, _mm256_set1_epi32(kBlue4U)), _mm256_set1_epi32(kBlue4));

@@ -16,7 +16,8 @@ enum class YuvKernel {
   kScalar,  // two rows at a time through the tables
   kSse2,    // eight columns at a time
   kAvx2,    // sixteen columns at a time
-  kAvx512,  // sixteen columns at a time in 32-bit lanes, with AVX-512 byte permutes and multiply-adds
+  kAvx512,  // thirty-two columns at a time in 512-bit vectors of 32-bit lanes (sixteen for what
+            // is left), with AVX-512 byte permutes and multiply-adds
 };
 
 // Converts with the fastest kernel the processor runs.

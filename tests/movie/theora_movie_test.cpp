@@ -2,6 +2,7 @@
 // wrapped, is the picture libtheora decodes for that frame, turned into RGB by the rule.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -10,6 +11,7 @@
 #include "platform/log.h"
 #include "tests/movie/theora_media.h"
 #include "tests/test_files.h"
+#include "tests/thread_sleep.h"
 
 namespace {
 
@@ -25,6 +27,13 @@ std::string Mismatch(const ImageRecord* image, const YuvFrame& f) {
         return "pixel " + std::to_string(x) + "," + std::to_string(y);
     }
   return "";
+}
+
+// The installed file operations, but each read hands over 1000 bytes at most, as a slow
+// reader may: pages then arrive in pieces across the decoder's feeds.
+size_t ReadInPieces(void* buffer, size_t elementSize, size_t count, FileHandle handle) {
+  const size_t most = elementSize > 0 && elementSize < 1000 ? 1000 / elementSize : 1;
+  return g_fileAccessTable.read(buffer, elementSize, count < most ? count : most, handle);
 }
 
 class TheoraDecoder : public testing::Test {
@@ -44,13 +53,13 @@ class TheoraDecoder : public testing::Test {
     movie_ = nullptr;
     file_ = 0;
   }
-  // Writes the movie and opens it with a stock of `stock` frames.
-  TheoraMovie* Open(const Bytes& data, int stock = 10) {
+  // Writes the movie and opens it with a stock of `stock` frames, read through `files`.
+  TheoraMovie* Open(const Bytes& data, int stock = 10, const FileAccessTable* files = &g_fileAccessTable) {
     const std::string path = folder_.File("clip.ogv");
     EXPECT_TRUE(WriteWholeFile(path, data));
     file_ = OpenFileViaTable(path.c_str(), 0, 1, 0);
     EXPECT_NE(file_, 0u);
-    movie_ = OpenTheoraMovie(&g_fileAccessTable, file_, stock);
+    movie_ = OpenTheoraMovie(files, file_, stock);
     return movie_;
   }
   // Opens a 12-frame clip with a stock of `stock` frames; the clip as libtheora decodes it.
@@ -112,13 +121,18 @@ TEST_F(TheoraDecoder, EveryFramePlayedThroughIsLibtheorasPictureInRgb) {
 }
 
 // With sound (Vorbis pages between the Theora ones), with several frames to a page and
-// frames continued across pages, with junk between pages, with only frame 0 a key frame.
+// frames continued across pages, with junk between pages, with only frame 0 a key frame;
+// the file read whole or in pieces.
 TEST_F(TheoraDecoder, SeeksShowTheTargetFrameInEveryLayout) {
   struct Layout {
     int audio, pageSegments, junk, keyFrameEvery;
-  } layouts[] = {{0, 0, 0, 8}, {22050, 0, 0, 8}, {0, 3, 0, 8}, {0, 0, 45, 8}, {0, 3, 45, 1000}};
+    bool inPieces;
+  } layouts[] = {{0, 0, 0, 8, false},     {22050, 0, 0, 8, false}, {0, 3, 0, 8, false},   {0, 0, 45, 8, false},
+                 {0, 3, 45, 1000, false}, {22050, 0, 0, 8, true},  {0, 3, 45, 1000, true}};
+  FileAccessTable inPieces = g_fileAccessTable;
+  inPieces.read = ReadInPieces;
   for (const Layout& layout : layouts) {
-    SCOPED_TRACE(layout.audio + layout.pageSegments + layout.junk + layout.keyFrameEvery);
+    SCOPED_TRACE(layout.audio + layout.pageSegments + layout.junk + layout.keyFrameEvery + (layout.inPieces ? 1 : 0));
     MovieSpec spec;
     spec.frames = 40;
     spec.keyFrameEvery = layout.keyFrameEvery;
@@ -130,7 +144,7 @@ TEST_F(TheoraDecoder, SeeksShowTheTargetFrameInEveryLayout) {
     const std::vector<YuvFrame> reference = DecodeWithLibtheora(data);
     ASSERT_EQ(reference.size(), 40u);
     CloseMovie();
-    ASSERT_NE(Open(data), nullptr);
+    ASSERT_NE(Open(data, 10, layout.inPieces ? &inPieces : &g_fileAccessTable), nullptr);
     struct Case {
       int target, shown;
     } cases[] = {{17, 17}, {3, 3}, {39, 39}, {8, 8}, {7, 7}, {-5, 0}, {25, 25}, {40, 39}, {1000, 39}, {16, 16}, {0, 0}};
@@ -379,6 +393,32 @@ TEST_F(TheoraDecoder, ThePictureLentToAWaitingCallerIsNotDecodedOverWhileRead) {
   }
   movie_->wakeThread.Raise();
   EXPECT_EQ(Mismatch(Shown(), reference[6]), "");
+}
+
+// The hand-off between caller and decode thread: a raise wakes a sleeping waiter at
+// once, and a raise just before the wait (after the count was taken) is no wait.
+TEST(TheoraHandOff, ARaiseWakesTheWaiterAtOnceAndIsNeverMissed) {
+  using Clock = std::chrono::steady_clock;
+  constexpr uint32_t kLongMs = 4000;  // a missed raise shows as this whole wait
+  auto seconds = [](Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); };
+  TheoraWake wake;
+  const int waiter = CurrentThreadId();
+  for (int round = 0; round < 3; ++round) {
+    const uint32_t seen = wake.Count();
+    std::thread raiser([&] {
+      AwaitSleeping(waiter);
+      wake.Raise();
+    });
+    const auto start = Clock::now();
+    while (wake.Count() == seen) wake.WaitPast(seen, kLongMs);
+    EXPECT_LT(seconds(start), kLongMs / 2000.0);
+    raiser.join();
+  }
+  const uint32_t seen = wake.Count();
+  wake.Raise();
+  const auto start = Clock::now();
+  wake.WaitPast(seen, kLongMs);
+  EXPECT_LT(seconds(start), kLongMs / 2000.0);
 }
 
 uint32_t g_fakeMs = 0;
