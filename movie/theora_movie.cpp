@@ -15,9 +15,7 @@ int YuvCoefficientTables[5][256];
 namespace {
 
 enum { kRFromV, kGFromU, kGFromV, kBFromU, kY };
-// Bytes read from the file per feed: large, so that indexing and decoding a movie take a
-// few reads of the file, not one for every 4 KiB.
-constexpr int kFeedSize = 65536;
+constexpr int kFeedSize = 4096;
 constexpr int kTableGrowth = 1000;
 constexpr uint32_t kFrameWaitLimitMs = 1000;
 // The longest a hand-off wait sleeps before it looks again. Every change the other side

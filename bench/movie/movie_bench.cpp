@@ -36,8 +36,7 @@ const std::string& MovieFile() {
   return path;
 }
 
-// libtheora alone: every frame decoded from the file's bytes in memory, fed in 4096-byte
-// pieces.
+// libtheora alone: every frame decoded from the file's bytes, fed in the same pieces.
 int DecodeWithLibtheoraAlone(const Bytes& file) {
   return DecodeEachFrame(
       file, [](void* planes, void*) { benchmark::DoNotOptimize(static_cast<th_img_plane*>(planes)[0].data[0]); },

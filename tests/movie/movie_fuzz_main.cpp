@@ -6,17 +6,6 @@
 #include "movie/theora_movie.h"
 #include "platform/stream.h"
 
-namespace {
-
-// Reads hand over 4096 bytes at most, so that pages of these small inputs still arrive
-// across several of the decoder's feeds.
-size_t ReadInPieces(void* buffer, size_t elementSize, size_t count, FileHandle handle) {
-  const size_t most = elementSize > 0 && elementSize < 4096 ? 4096 / elementSize : 1;
-  return GetBufferStreamFunctions()->read(buffer, elementSize, count < most ? count : most, handle);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const int tables = InitYuvTables();
   (void)tables;
@@ -25,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files.close = s.close;
   files.tell = s.tell;
   files.seek = s.seek;
-  files.read = ReadInPieces;
+  files.read = s.read;
   files.eof = s.eof;
   const StreamHandle file = BufferStreamOpen(data, size);
   TheoraMovie* movie = OpenTheoraMovie(&files, file, 3);

@@ -203,7 +203,7 @@ int DecodeEachFrame(const Bytes& file, void (*onFrame)(void* planes, void* user)
   ogg_packet packet;
   int frames = 0;
   bool picture = false;
-  // Fed in 4096-byte pieces.
+  // Fed in 4096-byte pieces, as the library reads.
   for (size_t at = 0; at < file.size(); at += 4096) {
     const size_t n = file.size() - at < 4096 ? file.size() - at : 4096;
     std::memcpy(ogg_sync_buffer(&sync, 4096), file.data() + at, n);
