@@ -14,7 +14,11 @@ struct Blit {
   const uint8_t* blend;  // null without a blend image
   int dstPitch, srcPitch, blendPitch;
   int width, height;
+  bool fetchAhead;  // request the lines of the row two below the one drawn
 };
+
+// Rows ahead of the one drawn whose lines are requested.
+constexpr int kRowsAhead = 2;
 
 #if defined(__SSE2__)
 // A row of at least eight pixels under an eight-texel kernel: whole blocks, then one
@@ -43,16 +47,25 @@ template <class K>
   const uint8_t* s = b.src;
   const uint8_t* bl = b.blend;
   uint8_t* d = b.dst;
+  // The source row kRowsAhead below row y.
+  auto fetch = [&](int y, const uint8_t* row) {
+    if (b.fetchAhead && y + kRowsAhead < b.height)
+      soft::FetchLines(row + kRowsAhead * b.srcPitch, static_cast<std::ptrdiff_t>(b.width) * K::kSrcBytes);
+  };
 #if defined(__SSE2__)
   // Sources with alpha whose operation has an eight-texel form: whole rows in blocks.
   if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
     if (b.width >= 8) {
-      for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) BlockRow<K>(d, s, b.width, c);
+      for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
+        fetch(y, s);
+        BlockRow<K>(d, s, b.width, c);
+      }
       return;
     }
   }
 #endif
   for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
+    fetch(y, s);
     if constexpr (K::kRowCopy) {
       // memmove: an image may be drawn onto itself.
       std::memmove(d, s, static_cast<size_t>(b.width) * F::kBytes);
@@ -113,7 +126,23 @@ template <class K>
     }
   }
 #endif
+  // The codes of the row kRowsAhead below the one drawn: the lines of its runs that are
+  // drawn are requested, those of its skip runs left alone.
+  const uint8_t* aheadCodes = codes;
+  if (b.fetchAhead)
+    for (int k = 0; k < kRowsAhead && k < b.height; ++k)
+      while (*aheadCodes++ < kRunRowEnd) {
+      }
   for (int y = 0; y < b.height; ++y) {
+    if (b.fetchAhead && y + kRowsAhead < b.height) {
+      const uint8_t* ahead = srow + kRowsAhead * b.srcPitch;
+      int x = 0;
+      for (uint8_t code; (code = *aheadCodes++) < kRunRowEnd;) {
+        const int n = std::min((code & 63) + 1, b.width - x);
+        if ((code & 0xC0) != kRunSkip && n > 0) soft::FetchLines(ahead + x * K::kSrcBytes, n * K::kSrcBytes);
+        x += n;
+      }
+    }
     int x = 0;
     for (uint8_t code; (code = *codes++) < kRunRowEnd;) {
       int length = (code & 63) + 1;
@@ -191,6 +220,7 @@ void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
   b.blendPitch = blendImage ? blendImage->body->pitch : 0;
   b.width = width;
   b.height = height;
+  b.fetchAhead = soft::FetchAheadPays(src);
 
   soft::PixelContext c;
   soft::PreparePixelContext(&c, sb, transFlag != 0);

@@ -20,7 +20,9 @@ struct Stretch {
   // The source's run codes by row, or null: then every pixel takes the kernel's own test.
   const uint8_t* const* runRows;
   int col0, row0;  // source column and row of the first pixel drawn
+  int srcHeight;
   bool mirrorX, mirrorY;
+  bool fetchAhead;  // request each source row's lines a row before it is drawn
 };
 
 // The source rows' run codes, when the run table can stand in for the per-pixel test:
@@ -133,7 +135,20 @@ template <class K>
     uint8_t* drow = st.dst + x0 * F::kBytes;
     int64_t ey = st.ey0;
     bool sameRow = false;
+    // The next source row's lines requested while this row is drawn; lo and hi: the
+    // bytes of a row this chunk reads.
+    const std::ptrdiff_t lo = std::min(srcCols[0], srcCols[n - 1]);
+    const std::ptrdiff_t hi = std::max(srcCols[0], srcCols[n - 1]) + K::kSrcBytes;
+    int aheadRow = srcRow;  // the source row fetched last
+    int64_t eAhead = ey;
     for (int y = 0;;) {
+      if (st.fetchAhead && aheadRow == srcRow) {
+        for (eAhead -= 65536; eAhead <= 0; eAhead += st.ry) aheadRow += st.mirrorY ? -1 : 1;
+        if (aheadRow >= 0 && aheadRow < st.srcHeight) {
+          const uint8_t* ahead = st.src + (aheadRow - st.row0) * (st.mirrorY ? -st.srcRowStep : st.srcRowStep);
+          soft::FetchLines(ahead + lo, hi - lo);
+        }
+      }
       if constexpr (K::kRowCopy) {
         // A copy does not read the destination: a row that repeats the source row above
         // repeats the destination row above.
@@ -223,6 +238,8 @@ void SoftDrawImageStretched(MEMIMG* dst, const MEMIMG* src, const Rect* rect, in
   st.row0 = static_cast<int>(row);
   st.mirrorX = mirrorX;
   st.mirrorY = mirrorY;
+  st.srcHeight = srcH;
+  st.fetchAhead = soft::FetchAheadPays(src);
   const uint8_t* runRows[kMaxRunRows];
   st.runRows = FindRunRows(src, transFlag, runRows) ? runRows : nullptr;
 
