@@ -220,7 +220,7 @@ void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
   b.blendPitch = blendImage ? blendImage->body->pitch : 0;
   b.width = width;
   b.height = height;
-  b.fetchAhead = soft::FetchAheadPays(src);
+  b.fetchAhead = soft::FetchAheadPays(static_cast<std::ptrdiff_t>(width) * srcBpp);
 
   soft::PixelContext c;
   soft::PreparePixelContext(&c, sb, transFlag != 0);

@@ -22,7 +22,6 @@ struct Stretch {
   int col0, row0;  // source column and row of the first pixel drawn
   int srcHeight;
   bool mirrorX, mirrorY;
-  bool fetchAhead;  // request each source row's lines a row before it is drawn
 };
 
 // The source rows' run codes, when the run table can stand in for the per-pixel test:
@@ -139,14 +138,28 @@ template <class K>
     // bytes of a row this chunk reads.
     const std::ptrdiff_t lo = std::min(srcCols[0], srcCols[n - 1]);
     const std::ptrdiff_t hi = std::max(srcCols[0], srcCols[n - 1]) + K::kSrcBytes;
+    const bool fetchAhead = soft::FetchAheadPays(hi - lo);
     int aheadRow = srcRow;  // the source row fetched last
     int64_t eAhead = ey;
     for (int y = 0;;) {
-      if (st.fetchAhead && aheadRow == srcRow) {
+      if (fetchAhead && aheadRow == srcRow) {
         for (eAhead -= 65536; eAhead <= 0; eAhead += st.ry) aheadRow += st.mirrorY ? -1 : 1;
         if (aheadRow >= 0 && aheadRow < st.srcHeight) {
           const uint8_t* ahead = st.src + (aheadRow - st.row0) * (st.mirrorY ? -st.srcRowStep : st.srcRowStep);
-          soft::FetchLines(ahead + lo, hi - lo);
+          if (runs) {
+            // Only the runs that are drawn, within the chunk's columns.
+            const uint8_t* rowStart = ahead - static_cast<std::ptrdiff_t>(st.col0) * K::kSrcBytes;
+            const std::ptrdiff_t first = st.col0 + lo / K::kSrcBytes, end = st.col0 + hi / K::kSrcBytes;
+            std::ptrdiff_t col = 0;
+            for (const uint8_t* code = st.runRows[aheadRow]; *code < kRunRowEnd && col < end; ++code) {
+              const std::ptrdiff_t a = std::max(col, first);
+              col += (*code & 63) + 1;
+              if ((*code & 0xC0) != kRunSkip && a < std::min(col, end))
+                soft::FetchLines(rowStart + a * K::kSrcBytes, (std::min(col, end) - a) * K::kSrcBytes);
+            }
+          } else {
+            soft::FetchLines(ahead + lo, hi - lo);
+          }
         }
       }
       if constexpr (K::kRowCopy) {
@@ -239,7 +252,6 @@ void SoftDrawImageStretched(MEMIMG* dst, const MEMIMG* src, const Rect* rect, in
   st.mirrorX = mirrorX;
   st.mirrorY = mirrorY;
   st.srcHeight = srcH;
-  st.fetchAhead = soft::FetchAheadPays(src);
   const uint8_t* runRows[kMaxRunRows];
   st.runRows = FindRunRows(src, transFlag, runRows) ? runRows : nullptr;
 

@@ -928,13 +928,11 @@ bool DispatchConst(int depthClass, int mode, int p, Walk&& walk) {
 }
 
 // ---------------------------------------------------------------- fetching ahead
-// A source larger than a core's own cache has left it by the time the next frame draws
-// it, and rows of a few hundred bytes are too short for the hardware to see a stream:
-// the walks request the lines of a row or two ahead of the one they draw.
-constexpr int64_t kFetchAheadBytes = 256 * 1024;
-inline bool FetchAheadPays(const MEMIMG* src) {
-  return static_cast<int64_t>(src->body->pitch) * src->height > kFetchAheadBytes;
-}
+// What a frame draws has mostly left the cache by the next frame, and rows of a few
+// hundred bytes are too short for the hardware to see a stream: walks whose source rows
+// span this many bytes request the lines of a row or two ahead of the one they draw.
+constexpr std::ptrdiff_t kFetchAheadRowBytes = 256;
+inline bool FetchAheadPays(std::ptrdiff_t rowBytes) { return rowBytes >= kFetchAheadRowBytes; }
 // Requests the cache lines holding bytes [p, p + bytes); a request never faults.
 SOFT_INLINE void FetchLines(const uint8_t* p, std::ptrdiff_t bytes) {
   const uintptr_t end = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(bytes);
