@@ -19,6 +19,8 @@ struct Blit {
 
 // Rows ahead of the one drawn whose lines are requested.
 constexpr int kRowsAhead = 2;
+// Bytes left out between drawn rows past which they are no longer one stream.
+constexpr std::ptrdiff_t kFetchAheadGap = 64;
 
 #if defined(__SSE2__)
 // A row of at least eight pixels under an eight-texel kernel: whole blocks, then one
@@ -220,7 +222,10 @@ void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
   b.blendPitch = blendImage ? blendImage->body->pitch : 0;
   b.width = width;
   b.height = height;
-  b.fetchAhead = soft::FetchAheadPays(static_cast<std::ptrdiff_t>(width) * srcBpp);
+  // Rows that follow each other in memory are one stream the hardware fetches by itself,
+  // unless runs are skipped within them.
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * srcBpp;
+  b.fetchAhead = soft::FetchAheadPays(rowBytes);
 
   soft::PixelContext c;
   soft::PreparePixelContext(&c, sb, transFlag != 0);
@@ -234,6 +239,7 @@ void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
     soft::DispatchImage<soft::Flavor::RunCoded>(
         call, [&]<class K>(K) { DrawRuns<K>(b, sb->transRunTable, c); });
   } else {
+    b.fetchAhead = b.fetchAhead && sb->pitch - rowBytes >= kFetchAheadGap;
     soft::DispatchImage<soft::Flavor::Plain>(call, [&]<class K>(K) { DrawRows<K>(b, c); });
   }
 }
