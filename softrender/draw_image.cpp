@@ -14,7 +14,13 @@ struct Blit {
   const uint8_t* blend;  // null without a blend image
   int dstPitch, srcPitch, blendPitch;
   int width, height;
+  bool fetchAhead;  // request the lines of the row two below the one drawn
 };
+
+// Rows ahead of the one drawn whose lines are requested.
+constexpr int kRowsAhead = 2;
+// Bytes left out between drawn rows past which they are no longer one stream.
+constexpr std::ptrdiff_t kFetchAheadGap = 64;
 
 #if defined(__SSE2__)
 // A row of at least eight pixels under an eight-texel kernel: whole blocks, then one
@@ -43,16 +49,25 @@ template <class K>
   const uint8_t* s = b.src;
   const uint8_t* bl = b.blend;
   uint8_t* d = b.dst;
+  // The source row kRowsAhead below row y.
+  auto fetch = [&](int y, const uint8_t* row) {
+    if (b.fetchAhead && y + kRowsAhead < b.height)
+      soft::FetchLines(row + kRowsAhead * b.srcPitch, static_cast<std::ptrdiff_t>(b.width) * K::kSrcBytes);
+  };
 #if defined(__SSE2__)
   // Sources with alpha whose operation has an eight-texel form: whole rows in blocks.
   if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
     if (b.width >= 8) {
-      for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) BlockRow<K>(d, s, b.width, c);
+      for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
+        fetch(y, s);
+        BlockRow<K>(d, s, b.width, c);
+      }
       return;
     }
   }
 #endif
   for (int y = 0; y < b.height; ++y, d += b.dstPitch, s += b.srcPitch) {
+    fetch(y, s);
     if constexpr (K::kRowCopy) {
       // memmove: an image may be drawn onto itself.
       std::memmove(d, s, static_cast<size_t>(b.width) * F::kBytes);
@@ -114,6 +129,10 @@ template <class K>
   }
 #endif
   for (int y = 0; y < b.height; ++y) {
+    // The whole row two below: requests for its runs alone, broken by the skip runs,
+    // leave the hardware no stream to follow and have measured slower.
+    if (b.fetchAhead && y + kRowsAhead < b.height)
+      soft::FetchLines(srow + kRowsAhead * b.srcPitch, static_cast<std::ptrdiff_t>(b.width) * K::kSrcBytes);
     int x = 0;
     for (uint8_t code; (code = *codes++) < kRunRowEnd;) {
       int length = (code & 63) + 1;
@@ -191,6 +210,10 @@ void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
   b.blendPitch = blendImage ? blendImage->body->pitch : 0;
   b.width = width;
   b.height = height;
+  // Rows that follow each other in memory are one stream the hardware fetches by itself,
+  // unless runs are skipped within them.
+  const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * srcBpp;
+  b.fetchAhead = soft::FetchAheadPays(rowBytes);
 
   soft::PixelContext c;
   soft::PreparePixelContext(&c, sb, transFlag != 0);
@@ -204,6 +227,7 @@ void SoftDrawImage(MEMIMG* dst, const MEMIMG* src, int x, int y, int transFlag,
     soft::DispatchImage<soft::Flavor::RunCoded>(
         call, [&]<class K>(K) { DrawRuns<K>(b, sb->transRunTable, c); });
   } else {
+    b.fetchAhead = b.fetchAhead && sb->pitch - rowBytes >= kFetchAheadGap;
     soft::DispatchImage<soft::Flavor::Plain>(call, [&]<class K>(K) { DrawRows<K>(b, c); });
   }
 }

@@ -20,6 +20,7 @@ struct Stretch {
   // The source's run codes by row, or null: then every pixel takes the kernel's own test.
   const uint8_t* const* runRows;
   int col0, row0;  // source column and row of the first pixel drawn
+  int srcHeight;
   bool mirrorX, mirrorY;
 };
 
@@ -28,6 +29,8 @@ struct Stretch {
 // (the transparency flag set: colour key, alpha 0, or a palette index keyed or past the
 // palette's entries).
 constexpr int kMaxRunRows = 4096;
+// Destination rows ahead of the one drawn whose source lines are requested.
+constexpr int kRowsAhead = 2;
 bool FindRunRows(const MEMIMG* src, int transFlag, const uint8_t* rows[kMaxRunRows]) {
   const MemImageBody* b = src->body;
   if (transFlag == 0 || b->runTableValid != 1 || !b->transRunTable || b->runTableOrigin != src->pixels ||
@@ -133,7 +136,37 @@ template <class K>
     uint8_t* drow = st.dst + x0 * F::kBytes;
     int64_t ey = st.ey0;
     bool sameRow = false;
+    // The lines of the source row kRowsAhead destination rows below are requested
+    // while this row is drawn; lo and hi: the bytes of a row this chunk reads.
+    const std::ptrdiff_t lo = std::min(srcCols[0], srcCols[n - 1]);
+    const std::ptrdiff_t hi = std::max(srcCols[0], srcCols[n - 1]) + K::kSrcBytes;
+    const bool fetchAhead = soft::FetchAheadPays(hi - lo);
+    auto fetchRow = [&](int row) {
+      const uint8_t* at = st.src + (row - st.row0) * (st.mirrorY ? -st.srcRowStep : st.srcRowStep);
+      if (!runs) {
+        soft::FetchLines(at + lo, hi - lo);
+        return;
+      }
+      // Only the runs that are drawn, within the chunk's columns.
+      const uint8_t* rowStart = at - static_cast<std::ptrdiff_t>(st.col0) * K::kSrcBytes;
+      const std::ptrdiff_t first = st.col0 + lo / K::kSrcBytes, end = st.col0 + hi / K::kSrcBytes;
+      std::ptrdiff_t col = 0;
+      for (const uint8_t* code = st.runRows[row]; *code < kRunRowEnd && col < end; ++code) {
+        const std::ptrdiff_t a = std::max(col, first);
+        col += (*code & 63) + 1;
+        if ((*code & 0xC0) != kRunSkip && a < std::min(col, end))
+          soft::FetchLines(rowStart + a * K::kSrcBytes, (std::min(col, end) - a) * K::kSrcBytes);
+      }
+    };
+    int aheadY = 0, aheadRow = srcRow;  // the destination row looked at last and its source row
+    int64_t eAhead = ey;
     for (int y = 0;;) {
+      while (fetchAhead && aheadY < y + kRowsAhead && aheadY + 1 < st.height) {
+        const int before = aheadRow;
+        ++aheadY;
+        for (eAhead -= 65536; eAhead <= 0; eAhead += st.ry) aheadRow += st.mirrorY ? -1 : 1;
+        if (aheadRow != before && aheadRow >= 0 && aheadRow < st.srcHeight) fetchRow(aheadRow);
+      }
       if constexpr (K::kRowCopy) {
         // A copy does not read the destination: a row that repeats the source row above
         // repeats the destination row above.
@@ -223,6 +256,7 @@ void SoftDrawImageStretched(MEMIMG* dst, const MEMIMG* src, const Rect* rect, in
   st.row0 = static_cast<int>(row);
   st.mirrorX = mirrorX;
   st.mirrorY = mirrorY;
+  st.srcHeight = srcH;
   const uint8_t* runRows[kMaxRunRows];
   st.runRows = FindRunRows(src, transFlag, runRows) ? runRows : nullptr;
 

@@ -927,6 +927,19 @@ bool DispatchConst(int depthClass, int mode, int p, Walk&& walk) {
   return false;
 }
 
+// ---------------------------------------------------------------- fetching ahead
+// What a frame draws has mostly left the cache by the next frame, and rows of a few
+// hundred bytes are too short for the hardware to see a stream: walks whose source rows
+// span this many bytes request the lines of a row or two ahead of the one they draw.
+constexpr std::ptrdiff_t kFetchAheadRowBytes = 256;
+inline bool FetchAheadPays(std::ptrdiff_t rowBytes) { return rowBytes >= kFetchAheadRowBytes; }
+// Requests the cache lines holding bytes [p, p + bytes); a request never faults.
+SOFT_INLINE void FetchLines(const uint8_t* p, std::ptrdiff_t bytes) {
+  const uintptr_t end = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(bytes);
+  for (uintptr_t a = reinterpret_cast<uintptr_t>(p) & ~uintptr_t{63}; a < end; a += 64)
+    __builtin_prefetch(reinterpret_cast<const void*>(a));
+}
+
 // ---------------------------------------------------------------- checks shared by primitives
 
 // The draw area clipped to the destination's own rectangle, so that a draw area left

@@ -5,6 +5,7 @@
 
 #include "softrender/draw_image.h"
 #include "softrender/draw_image_stretched.h"
+#include "softrender/pixel_ops.h"
 #include "tests/softrender/random_draws.h"
 
 namespace {
@@ -47,11 +48,9 @@ void ExpectSameBuffers(const TestImage& got, const TestImage& want, const std::s
 
 // A scene for draws that find transparent pixels through the run table: wider sources
 // with transparent stretches longer than one run, the run table built, the flag set.
-Scene MakeRunScene(std::mt19937& rng, int depth, int kind) {
-  Scene s = MakeScene(rng, depth, kind);
-  s.dst.Init(8 + Pick(rng, 120), 8 + Pick(rng, 60), depth, 0, 0, Pick(rng, 6), rng);
-  s.src.Init(8 + Pick(rng, 150), 1 + Pick(rng, 30), depth, kind == kPaletted, kind == kDirectAlpha, Pick(rng, 6),
-             rng);
+// Fills the scene's source with transparent and drawn stretches across its rows and
+// builds its run table.
+void FillRunSource(Scene& s, std::mt19937& rng, int depth, int kind) {
   FillSource(s.src, kind, rng);
   const MemImageBody& b = s.src.body;
   for (int y = 0; y < s.src.image.height; ++y)
@@ -86,6 +85,14 @@ Scene MakeRunScene(std::mt19937& rng, int depth, int kind) {
   s.blend.Init(s.src.image.width + Pick(rng, 3), s.src.image.height + Pick(rng, 3), 0, 1, 0, Pick(rng, 4), rng);
   s.trans = 1 + Pick(rng, 2);
   s.src.BuildRuns();
+}
+
+Scene MakeRunScene(std::mt19937& rng, int depth, int kind) {
+  Scene s = MakeScene(rng, depth, kind);
+  s.dst.Init(8 + Pick(rng, 120), 8 + Pick(rng, 60), depth, 0, 0, Pick(rng, 6), rng);
+  s.src.Init(8 + Pick(rng, 150), 1 + Pick(rng, 30), depth, kind == kPaletted, kind == kDirectAlpha, Pick(rng, 6),
+             rng);
+  FillRunSource(s, rng, depth, kind);
   return s;
 }
 
@@ -171,6 +178,39 @@ TEST(SoftDrawImage, WholeDrawThroughRunCodesMatchesClippedDrawOfTheSamePixels) {
           s.src.body.runTableValid = 0;
           SoftDrawImage(&s.dst.image, &s.src.image, 3, 2, 1, blend);
           ExpectSameBuffers(s.dst, whole, Describe(depth, kind, st, 1, s.useBlend));
+          if (HasFatalFailure()) return;
+        }
+}
+
+// A source whose rows the walks request ahead of drawing them: whole through its runs,
+// through the per-pixel rows, and stretched smaller and larger mirrored, whole and cut
+// by the draw area.
+TEST(SoftDrawImage, SourcesFetchedAheadMatchReferenceModel) {
+  InitBlendTables();
+  std::mt19937 rng(2626);
+  for (int depth = 0; depth < 2; ++depth)
+    for (int kind = 0; kind < kSourceKinds; ++kind)
+      for (int mode : {0, 2})
+        for (int cut = 0; cut < 2; ++cut) {
+          Scene s = MakeScene(rng, depth, kind);
+          s.src.Init(420, 330, depth, kind == kPaletted, kind == kDirectAlpha, 6, rng);
+          FillRunSource(s, rng, depth, kind);
+          ASSERT_TRUE(soft::FetchAheadPays(s.src.image.width));
+          s.dst.Init(440, 350, depth, 0, 0, 2, rng);
+          ref::State st = RandomState(rng, mode, 200, s.dst.image);
+          st.bright = 0xFFFFFF;  // untinted: the kernels that take blocks of pixels
+          st.area = cut ? Rect{13, 7, 300, 250} : Rect{0, 0, 440, 350};
+          SetDrawState(st.mode, st.p, st.bright, st.area);
+          TestImage want = s.dst;
+          for (int trans : {0, 1}) {
+            ref::DrawImage(&want.image, &s.src.image, 9, 11, trans, nullptr, st);
+            SoftDrawImage(&s.dst.image, &s.src.image, 9, 11, trans, nullptr);
+          }
+          for (const Rect& r : {Rect{5, 4, 215, 170}, Rect{430, 340, -30, -20}}) {
+            ref::DrawImageStretched(&want.image, &s.src.image, r, 1, nullptr, st);
+            SoftDrawImageStretched(&s.dst.image, &s.src.image, &r, 1, nullptr);
+          }
+          ExpectSameBuffers(s.dst, want, Describe(depth, kind, st, 1, false));
           if (HasFatalFailure()) return;
         }
 }
