@@ -40,8 +40,7 @@ struct StampKey {
   uint64_t serial;
   const uint8_t* origin;  // the view's top-left pixel
   int width, height;
-  int c, s;  // the turn as the walk takes it
-  float scale;
+  float angle, scale;
   bool operator==(const StampKey&) const = default;
 };
 
@@ -64,6 +63,8 @@ struct Stamp {
   bool made = false;  // false: seen once, not made
   int width = 0, height = 0;  // 0: nothing is drawn
   int dx = 0, dy = 0;         // the top-left texel's offset from the centre
+  // The walk's box from the centre: the stamp holds where this lies inside the area.
+  int boxLeft = 0, boxTop = 0, boxRight = 0, boxBottom = 0;
   uint8_t* texels = nullptr;  // width x height, 4 bytes each
   uint8_t* spans = nullptr;   // per row its first column and one past its last
 };
@@ -113,11 +114,11 @@ class StampCache {
   static constexpr size_t kArenaBytes = size_t{8} << 20;
 
   static size_t Hash(const StampKey& k) {
-    uint32_t scaleBits;
+    uint32_t angleBits, scaleBits;
+    std::memcpy(&angleBits, &k.angle, 4);
     std::memcpy(&scaleBits, &k.scale, 4);
     uint64_t h = k.serial * 0x9E3779B97F4A7C15ull ^ reinterpret_cast<uintptr_t>(k.origin);
-    h = (h ^ static_cast<uint32_t>(k.c)) * 0xC2B2AE3D27D4EB4Full;
-    h = (h ^ static_cast<uint32_t>(k.s)) * 0x165667B19E3779F9ull;
+    h = (h ^ angleBits) * 0xC2B2AE3D27D4EB4Full;
     h = (h ^ scaleBits ^ static_cast<uint64_t>(static_cast<uint32_t>(k.width)) << 32) * 0x27D4EB2F165667C5ull;
     return static_cast<size_t>(h ^ (h >> 32));
   }
@@ -166,6 +167,14 @@ void MakeStamp(const RotatedWalk& walk, const TexelSource& texels, int alphaByte
   stamp.dy = top + y0 - cy;
 }
 
+// Whether `stamp` holds for the centre (cx, cy) in `area`, which lies inside the target:
+// the walk's box unclipped there starts right of and below the target's origin, so its
+// edges round as they did where the stamp was made.
+bool StampFits(const Stamp& stamp, int cx, int cy, const Rect& area) {
+  return int64_t{cx} + stamp.boxLeft >= area.left && int64_t{cy} + stamp.boxTop >= area.top &&
+         int64_t{cx} + stamp.boxRight <= area.right && int64_t{cy} + stamp.boxBottom <= area.bottom;
+}
+
 // Draws `stamp` with its top-left texel at `at` of a destination row `room` pixels wide
 // from there: each row's span, eight texels a step where the kernel has that form.
 template <class K>
@@ -201,6 +210,38 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
       src->height >= kMaxSourceSize)
     return;
 
+  // Where the source's run table is valid for this view it tells which texels skip.
+  const MemImageBody* body = src->body;
+  const bool boundsKnown = transFlag != 0 && body->runTableValid == 1 && body->transRunTable &&
+                           body->runTableOrigin == src->pixels && body->runTableWidth == src->width &&
+                           body->runTableHeight == src->height;
+  PixelContext context;
+  PreparePixelContext(&context, body, transFlag != 0);
+  const ImageCall call = {body, DrawBlendMode, BlendParam(), blendImage != nullptr, TintOn(DrawBright),
+                          transFlag != 0};
+  const Rect area = ClipAreaTo(dst, DrawArea);
+  // Draws `stamp` with its kernel, which for a source with alpha drawn with the flag is
+  // always one that skips alpha 0; false if it were not.
+  auto drawStamp = [&](const Stamp& stamp) {
+    bool drawn = false;
+    DispatchImage<Flavor::Scaled>(call, [&]<class K>(K) {
+      if constexpr (K::kTest == Test::AlphaSkip && K::kSrcBytes == 4 && !K::kBlend) {
+        const intptr_t pitch = dst->body->pitch;
+        const int x = cx + stamp.dx, y = cy + stamp.dy;
+        DrawStamp<K>(stamp, dst->pixels + y * pitch + x * K::kDstBytes, pitch, dst->width - x, context);
+        drawn = true;
+      }
+    });
+    return drawn;
+  };
+  // A sprite met unclipped at a turn and scale seen before is drawn from its stamp.
+  Stamp* entry = nullptr;
+  bool seen = false;
+  if (!turnFlag && boundsKnown && body->alpha == 1 && body->format->bytesPerPixel == 4 && !blendImage) {
+    entry = &g_stamps.Find({body->runTableSerial, src->pixels, src->width, src->height, angle, scale}, &seen);
+    if (entry->made && StampFits(*entry, cx, cy, area) && drawStamp(*entry)) return;
+  }
+
   // Geometry in single precision, each step rounded to float as the callers expect.
   float sine, cosine;
   ComputeSinCos(angle, &sine, &cosine);
@@ -232,7 +273,6 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
   // The box of the four corners, widened by 2 pixels up-left and 4 down-right.
   const int64_t minX = *std::min_element(x, x + 4), maxX = *std::max_element(x, x + 4);
   const int64_t minY = *std::min_element(y, y + 4), maxY = *std::max_element(y, y + 4);
-  const Rect area = ClipAreaTo(dst, DrawArea);
   const int64_t left = std::max<int64_t>(minX / kFixOne - 2, area.left);
   const int64_t top = std::max<int64_t>(minY / kFixOne - 2, area.top);
   const int64_t right = std::min<int64_t>(maxX / kFixOne + 4, area.right);
@@ -276,17 +316,9 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
   const TexelSource texels = {src->pixels, src->body->pitch, blendImage ? blendImage->pixels : nullptr,
                               blendImage ? blendImage->body->pitch : 0,
                               int64_t{src->width} * kFixOne, int64_t{src->height} * kFixOne};
-  PixelContext context;
-  PreparePixelContext(&context, src->body, transFlag != 0);
-  const ImageCall call = {src->body, DrawBlendMode, BlendParam(), blendImage != nullptr,
-                          TintOn(DrawBright), transFlag != 0};
 
-  // Where the source's run table knows which texels skip, the walk keeps to the box and
-  // the diagonals around the others: bullets and sprites are mostly transparent corners.
-  const MemImageBody* body = src->body;
-  const bool boundsKnown = transFlag != 0 && body->runTableValid == 1 && body->transRunTable &&
-                           body->runTableOrigin == src->pixels && body->runTableWidth == src->width &&
-                           body->runTableHeight == src->height;
+  // Where the run table knows which texels skip, the walk keeps to the box and the
+  // diagonals around the others: bullets and sprites are mostly transparent corners.
   const DrawnBounds& drawn = body->drawn;
   if (boundsKnown && drawn.xMin > drawn.xMax) return;  // every texel skips
   RotatedWalk cutWalk = walk;
@@ -309,31 +341,22 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
     cutWalk.diffLo = (drawn.diffMin - diff - 1) * kFixOne + 1;
     cutWalk.diffHi = (drawn.diffMax - diff + 1) * kFixOne;
   }
-  // A sprite met unclipped at a turn and scale seen before is drawn from its stamp. The
-  // area lies inside the target, so an unclipped box starts right of and below its origin.
-  Stamp* stamp = nullptr;
-  if (boundsKnown && body->alpha == 1 && body->format->bytesPerPixel == 4 && !blendImage &&
-      minX / kFixOne - 2 >= area.left && minY / kFixOne - 2 >= area.top &&
-      maxX / kFixOne + 4 <= area.right && maxY / kFixOne + 4 <= area.bottom &&
-      walk.cols * walk.rows <= kMaxStampPixels && walk.cols < 256) {
-    const StampKey key = {body->runTableSerial, src->pixels, src->width, src->height, c, s, scale};
-    bool seen = false;
-    Stamp& found = g_stamps.Find(key, &seen);
-    if (seen && !found.made)
-      MakeStamp(cutWalk, cutTexels, body->depthClass == kDepthXrgb8888 ? 3 : 2, static_cast<int>(left),
-                static_cast<int>(top), cx, cy, found);
-    if (found.made) stamp = &found;
+  // A stamp is made the second time an unclipped sprite is met at a turn and scale.
+  // Unclipped, the box is the walk's, and as it surrounds the centre its offsets are small.
+  const bool unclipped = minX / kFixOne - 2 >= area.left && minY / kFixOne - 2 >= area.top &&
+                         maxX / kFixOne + 4 <= area.right && maxY / kFixOne + 4 <= area.bottom;
+  if (entry && seen && !entry->made && unclipped && walk.cols * walk.rows <= kMaxStampPixels && walk.cols < 256) {
+    Stamp& stamp = *entry;
+    stamp.boxLeft = static_cast<int>(left - cx);
+    stamp.boxTop = static_cast<int>(top - cy);
+    stamp.boxRight = static_cast<int>(right - cx);
+    stamp.boxBottom = static_cast<int>(bottom - cy);
+    MakeStamp(cutWalk, cutTexels, body->depthClass == kDepthXrgb8888 ? 3 : 2, static_cast<int>(left),
+              static_cast<int>(top), cx, cy, stamp);
+    if (drawStamp(stamp)) return;
   }
   DispatchImage<Flavor::Scaled>(call, [&]<class K>(K) {
-    // Only kernels that skip the texels the run table skips may leave them out; a stamp
-    // is only made for a source with alpha drawn with the flag, whose kernel is one.
-    if constexpr (K::kTest == Test::AlphaSkip && K::kSrcBytes == 4 && !K::kBlend) {
-      if (stamp) {
-        const int x = cx + stamp->dx, y = cy + stamp->dy;
-        DrawStamp<K>(*stamp, dst->pixels + y * walk.pitch + x * K::kDstBytes, walk.pitch, dst->width - x, context);
-        return;
-      }
-    }
+    // Only kernels that skip the texels the run table skips may leave them out.
     if constexpr (K::kTest == Test::AlphaSkip || K::kTest == Test::Key) {
       if (boundsKnown) {
         cutWalk.Run<K>(context, cutTexels);

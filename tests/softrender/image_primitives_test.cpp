@@ -250,22 +250,28 @@ std::string Where(int depth, int kind, int mode, int trans, float angle, float s
   return s;
 }
 
-// Sprites whose run table is known, drawn again and again at one turn and scale: the walk
-// kept to the texels that can be drawn, and the copies kept for repeated turns made and
-// used, against the model. Centres near the origin and the clip's edges are included.
+// Sprites whose run table is known, drawn again and again at two turns and one scale:
+// the walk kept to the texels that can be drawn, and the copies kept for repeated turns
+// made and used, against the model. The centres sweep across every edge of the clip.
 TEST(ImagePrimitives, RepeatedSpritesWithKnownRunsMatchModel) {
   InitBlendTables();
   std::mt19937 rng(31);
-  const int kCentres[][2] = {{45, 45}, {30, 62}, {45, 45}, {61, 24}, {2, 40}, {40, -1}, {86, 50}, {45, 45}};
+  struct Draw {
+    int cx, cy, turn;
+  };
+  std::vector<Draw> draws = {{35, 35, 0}, {30, 40, 0}, {35, 35, 0}};
+  for (int t = -2; t < 22; ++t)
+    for (Draw d : {Draw{t, 35, 0}, Draw{35, t, 0}, Draw{69 - t, 35, 0}, Draw{35, 69 - t, 0}}) draws.push_back(d);
+  for (Draw d : {Draw{35, 35, 1}, Draw{35, 35, 1}, Draw{36, 33, 1}, Draw{35, 35, 0}}) draws.push_back(d);
   for (int depth = 0; depth < 2; ++depth)
     for (SourceKind kind : {kDirectAlpha, kDirect, kPaletted})
       for (int mode : kModes)
-        for (int round = 0; round < 4; ++round) {
+        for (int round = 0; round < 3; ++round) {
           GuardedImage src(3 + Pick(rng, 30), 3 + Pick(rng, 30), depth, kind == kPaletted, kind == kDirectAlpha,
                            rng);
           std::vector<uint8_t> runs;
           FillSprite(src, kind, rng, runs);
-          GuardedImage dst(90, 90, depth, false, false, rng);
+          GuardedImage dst(70, 70, depth, false, false, rng);
           GuardedImage blendImage(src.view.width, src.view.height, 0, true, false, rng);
           const bool blend = Pick(rng, 6) == 0;
           const auto weights = RandomWeights(rng);
@@ -273,21 +279,23 @@ TEST(ImagePrimitives, RepeatedSpritesWithKnownRunsMatchModel) {
           st.mode = mode;
           st.p = Pick(rng, 3) == 0 ? 255 : 1 + Pick(rng, 255);
           st.bright = Pick(rng, 4) == 0 ? RandomBright(rng) : 0x00FFFFFF;
-          st.area = Pick(rng, 3) == 0 ? Rect{8, 5, 84, 88} : Rect{0, 0, 90, 90};
+          st.area = Pick(rng, 3) == 0 ? Rect{8, 5, 64, 68} : Rect{0, 0, 70, 70};
           st.weights = weights.data();
           SetDrawState(st.mode, st.p, st.bright, st.area);
-          const float angle = std::ldexp(float(rng() % 100000), -12) - 12.0f;
+          const float angles[2] = {std::ldexp(float(rng() % 100000), -12) - 12.0f,
+                                   std::ldexp(float(rng() % 100000), -12) - 12.0f};
           static const float kScales[] = {1.0f, 1.0f, 0.6f, 1.7f, -1.0f};
           const float scale = kScales[Pick(rng, 5)];
           const int trans = Pick(rng, 5) == 0 ? 0 : 1 + Pick(rng, 2);
           model::Image want = dst.Model();
           const model::Image srcModel = src.Model(), blendModel = blendImage.Model();
-          for (const auto& c : kCentres) {
-            model::Rotated(want, srcModel, c[0], c[1], angle, scale, trans != 0, false, blend ? &blendModel : nullptr,
+          for (const Draw& d : draws) {
+            const float angle = angles[d.turn];
+            model::Rotated(want, srcModel, d.cx, d.cy, angle, scale, trans != 0, false, blend ? &blendModel : nullptr,
                            st);
-            SoftDrawImageRotated(&dst.view, &src.view, c[0], c[1], angle, scale, trans, 0,
+            SoftDrawImageRotated(&dst.view, &src.view, d.cx, d.cy, angle, scale, trans, 0,
                                  blend ? &blendImage.view : nullptr);
-            ASSERT_EQ(dst.bytes, want.bytes) << Where(depth, kind, mode, trans, angle, scale, c[0], c[1]);
+            ASSERT_EQ(dst.bytes, want.bytes) << Where(depth, kind, mode, trans, angle, scale, d.cx, d.cy);
           }
         }
 }
