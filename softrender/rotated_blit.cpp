@@ -71,7 +71,8 @@ struct Stamp {
 
 // Stamps live in static storage, so that drawing never calls the heap: their texels are
 // cut one after another from one arena, which is emptied whole (every stamp let go) when
-// the next one does not fit.
+// the next one does not fit. Like the draw state, the cache belongs to the one thread
+// that draws.
 class StampCache {
  public:
   // The stamp of `key`, set up when missing (the least recently used of its set gives
