@@ -1,6 +1,8 @@
 #include "image/memimg.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -113,18 +115,33 @@ void BuildTransRunTable(MEMIMG* image) {
     return;
   }
   uint8_t* out = body->transRunTable;
+  DrawnBounds drawn = {INT_MAX, INT_MIN, INT_MAX, INT_MIN, INT_MAX, INT_MIN, INT_MAX, INT_MIN};
   for (int y = 0; y < image->height; ++y) {
     const uint8_t* p = image->pixels + y * body->pitch;
-    int x = 0;
+    int x = 0, first = -1, last = -1;
     while (x < image->width) {
       const uint8_t kind = PixelRunKind(body, p + x * bpp);
       int n = 1;
       while (n < kRunMaxLength && x + n < image->width && PixelRunKind(body, p + (x + n) * bpp) == kind) ++n;
       *out++ = static_cast<uint8_t>(kind | (n - 1));
+      if (kind != kRunSkip) {
+        if (first < 0) first = x;
+        last = x + n - 1;
+      }
       x += n;
     }
     *out++ = kRunRowEnd;
+    if (first < 0) continue;
+    // The least and greatest of x, x + y and x - y on a row lie at its ends.
+    drawn.xMin = std::min(drawn.xMin, first), drawn.xMax = std::max(drawn.xMax, last);
+    drawn.yMin = std::min(drawn.yMin, y), drawn.yMax = y;
+    drawn.sumMin = std::min(drawn.sumMin, first + y), drawn.sumMax = std::max(drawn.sumMax, last + y);
+    drawn.diffMin = std::min(drawn.diffMin, first - y), drawn.diffMax = std::max(drawn.diffMax, last - y);
   }
+  body->drawn = drawn;
+  // What is drawn from this image may be kept by its serial: no two builds share one.
+  static std::atomic<uint64_t> serials{0};
+  body->runTableSerial = ++serials;
   body->runTableOrigin = image->pixels;
   body->runTableWidth = image->width;
   body->runTableHeight = image->height;

@@ -29,6 +29,12 @@ enum : uint8_t {
 
 enum : int { kDepthRgb565 = 0, kDepthXrgb8888 = 1 };
 
+// Where the pixels that a run table does not skip lie in its view: each such pixel (x, y)
+// has x, y, x + y and x - y within these bounds. xMin > xMax when every pixel skips.
+struct DrawnBounds {
+  int xMin, xMax, yMin, yMax, sumMin, sumMax, diffMin, diffMax;
+};
+
 struct MemImageBody {
   int pitch;                   // bytes from one row to the next
   const PixelFormat* format;
@@ -47,6 +53,8 @@ struct MemImageBody {
   // The view the run table was built for; the run-coded loops only trust it for that view.
   const uint8_t* runTableOrigin;
   int runTableWidth, runTableHeight;
+  DrawnBounds drawn;  // made with the run table, valid while it is
+  uint64_t runTableSerial;  // new with every build of the run table, never 0 after one
 };
 
 struct MEMIMG {
@@ -69,9 +77,9 @@ void ReleaseMemImage(MEMIMG* image);
 // A view of the rectangle (x, y, width, height) of `image`, clipped to it, sharing its body.
 void MakeMemImageView(MEMIMG* view, const MEMIMG* image, int x, int y, int width, int height);
 
-// Rebuilds the run table of a whole image from its pixels and sets runTableValid:
-// alpha 0 or the transparent colour (index) skip, alpha 255 or no alpha opaque, other
-// alpha translucent; a palette index past paletteCount skips.
+// Rebuilds the run table of a whole image and its drawn bounds from its pixels and sets
+// runTableValid: alpha 0 or the transparent colour (index) skip, alpha 255 or no alpha
+// opaque, other alpha translucent; a palette index past paletteCount skips.
 void BuildTransRunTable(MEMIMG* image);
 // Called after pixels of (x, y, width, height) of the image were written: a transfer
 // covering the whole image rebuilds the run table, a partial one invalidates it.

@@ -238,6 +238,12 @@ struct AxisRows {
     pos += delta;
     if (!still) first.Next(), end.Next();
   }
+  // An axis that narrows no row.
+  static AxisRows Inside() {
+    AxisRows a;
+    a.still = true, a.pos = 0, a.delta = 0, a.limit = 1;
+    return a;
+  }
 };
 
 // The rotated blit's box: cols x rows destination pixels from `dst`, texel position
@@ -249,6 +255,20 @@ struct RotatedWalk {
   int roomRight;  // destination pixels from the box's left edge to the row's end
   int64_t u0, v0, rowU, rowV;
   ColumnStep du, dv;
+  // With `cut`, the columns whose u + v lies outside [sumLo, sumHi) or whose u - v lies
+  // outside [diffLo, diffHi) meet only texels the kernel skips, and are not walked.
+  bool cut = false;
+  int64_t sumLo = 0, sumHi = 0, diffLo = 0, diffHi = 0;
+
+  // The cut's two axes, u + v - sumLo and u - v - diffLo each kept in [0, limit), for
+  // followable rows; an axis left out (no cut, a step too large) narrows nothing.
+  void DiagonalRows(AxisRows& rs, AxisRows& rd) const {
+    rs = AxisRows::Inside(), rd = AxisRows::Inside();
+    if (!cut) return;
+    const ColumnStep ss = MakeColumnStep(du.step + dv.step), sd = MakeColumnStep(du.step - dv.step);
+    if (ss.narrow) rs.Init(u0 + v0 - sumLo, ss, rowU + rowV, sumHi - sumLo);
+    if (sd.narrow) rd.Init(u0 - v0 - diffLo, sd, rowU - rowV, diffHi - diffLo);
+  }
 
   // Unturned at scale 1 on whole texels: each row is a run of one source row, walked
   // as a plain blit with the same kernel (one without a blend image).
@@ -350,27 +370,55 @@ struct RotatedWalk {
       for (; x < hi; ++x, u += stepU, v += stepV)
         K::Pixel(row + x * bpp, src + (v >> kFixShift) * srcPitch + (u >> kFixShift) * sbpp, nullptr, c);
     };
-    AxisRows ru, rv;
+    AxisRows ru, rv, rs, rd;
     ru.Init(u0, du, rowU, ts.uLimit);
     rv.Init(v0, dv, rowV, ts.vLimit);
+    DiagonalRows(rs, rd);
     uint8_t* row = dst;
-    if (const CeilTracker* t[4] = {&ru.first, &rv.first, &ru.end, &rv.end}; !ru.still && !rv.still && [&] {
-          // Every column index the rows reach fits 32 bits.
-          for (const CeilTracker* k : t)
-            if (k->q <= -(int64_t{1} << 30) || k->q >= int64_t{1} << 30 || k->dq <= -(int64_t{1} << 30) / rows ||
-                k->dq >= (int64_t{1} << 30) / rows)
-              return false;
-          return true;
-        }()) {
-      // The four trackers in the lanes of one vector, [first u, first v, end u, end v],
-      // moved on together; a row's columns are the larger first and the smaller end.
-      auto lanes = [&](int64_t CeilTracker::*f) {
-        return _mm_setr_epi32(static_cast<int32_t>(t[0]->*f), static_cast<int32_t>(t[1]->*f),
-                              static_cast<int32_t>(t[2]->*f), static_cast<int32_t>(t[3]->*f));
+    // Every column index the rows reach fits 32 bits.
+    auto fits = [&](const CeilTracker& k) {
+      return k.q > -(int64_t{1} << 30) && k.q < int64_t{1} << 30 && k.dq > -(int64_t{1} << 30) / rows &&
+             k.dq < (int64_t{1} << 30) / rows;
+    };
+    // A cut's tracker that is still or does not fit is left out: one that narrows nothing.
+    static constexpr CeilTracker kNoFirst = {-(int64_t{1} << 29), 0, 1, 0, 0};
+    static constexpr CeilTracker kNoEnd = {int64_t{1} << 29, 0, 1, 0, 0};
+    auto cutLane = [&](const AxisRows& a, const CeilTracker& k, const CeilTracker& none) {
+      return !a.still && fits(k) ? &k : &none;
+    };
+    if (!ru.still && !rv.still && fits(ru.first) && fits(rv.first) && fits(ru.end) && fits(rv.end)) {
+      // The trackers in the lanes of two vectors, [first u, first v, end u, end v] and the
+      // same for the cut's axes, moved on together; a row's columns are the largest first
+      // and the smallest end.
+      const CeilTracker* t[8] = {&ru.first,
+                                 &rv.first,
+                                 &ru.end,
+                                 &rv.end,
+                                 cutLane(rs, rs.first, kNoFirst),
+                                 cutLane(rd, rd.first, kNoFirst),
+                                 cutLane(rs, rs.end, kNoEnd),
+                                 cutLane(rd, rd.end, kNoEnd)};
+      auto lanes = [&](int at, int64_t CeilTracker::*f) {
+        return _mm_setr_epi32(static_cast<int32_t>(t[at]->*f), static_cast<int32_t>(t[at + 1]->*f),
+                              static_cast<int32_t>(t[at + 2]->*f), static_cast<int32_t>(t[at + 3]->*f));
       };
-      __m128i q = lanes(&CeilTracker::q), r = lanes(&CeilTracker::r);
-      const __m128i b = lanes(&CeilTracker::b), dq = lanes(&CeilTracker::dq), dr = lanes(&CeilTracker::dr);
+      __m128i q = lanes(0, &CeilTracker::q), r = lanes(0, &CeilTracker::r);
+      const __m128i b = lanes(0, &CeilTracker::b), dq = lanes(0, &CeilTracker::dq), dr = lanes(0, &CeilTracker::dr);
+      __m128i cq = lanes(4, &CeilTracker::q), cr = lanes(4, &CeilTracker::r);
+      const __m128i cb = lanes(4, &CeilTracker::b), cdq = lanes(4, &CeilTracker::dq), cdr = lanes(4, &CeilTracker::dr);
       const __m128i endLanes = _mm_setr_epi32(0, 0, -1, -1);
+      // Lane by lane the larger of x and y in the first two lanes, the smaller in the last two.
+      auto pick = [&](__m128i x, __m128i y) __attribute__((always_inline)) {
+        const __m128i m = _mm_xor_si128(_mm_cmpgt_epi32(x, y), endLanes);
+        return _mm_or_si128(_mm_and_si128(m, x), _mm_andnot_si128(m, y));
+      };
+      auto swap = [](__m128i x) __attribute__((always_inline)) { return _mm_shuffle_epi32(x, _MM_SHUFFLE(2, 3, 0, 1)); };
+      auto next = [](__m128i& tq, __m128i& tr, __m128i tb, __m128i tdq, __m128i tdr) __attribute__((always_inline)) {
+        tr = _mm_sub_epi32(tr, tdr);
+        const __m128i wrap = _mm_srai_epi32(tr, 31);
+        tr = _mm_add_epi32(tr, _mm_and_si128(tb, wrap));
+        tq = _mm_sub_epi32(_mm_add_epi32(tq, tdq), wrap);
+      };
       int64_t uPos = ru.pos, vPos = rv.pos;
       // Rows in chunks: first their bounds, then their pixels, so that the trackers do
       // not hold registers that the pixel blocks need.
@@ -379,14 +427,9 @@ struct RotatedWalk {
       for (int k0 = 0; k0 < rows; k0 += kChunk) {
         const int n = std::min(kChunk, rows - k0);
         for (int k = 0; k < n; ++k) {
-          const __m128i swapped = _mm_shuffle_epi32(q, _MM_SHUFFLE(2, 3, 0, 1));
-          const __m128i pick = _mm_xor_si128(_mm_cmpgt_epi32(q, swapped), endLanes);
-          _mm_store_si128(reinterpret_cast<__m128i*>(bounds[k]),
-                          _mm_or_si128(_mm_and_si128(pick, q), _mm_andnot_si128(pick, swapped)));
-          r = _mm_sub_epi32(r, dr);
-          const __m128i wrap = _mm_srai_epi32(r, 31);
-          r = _mm_add_epi32(r, _mm_and_si128(b, wrap));
-          q = _mm_sub_epi32(_mm_add_epi32(q, dq), wrap);
+          _mm_store_si128(reinterpret_cast<__m128i*>(bounds[k]), pick(pick(q, swap(q)), pick(cq, swap(cq))));
+          next(q, r, b, dq, dr);
+          next(cq, cr, cb, cdq, cdr);
         }
         for (int k = 0; k < n; ++k, row += pitch, uPos += rowU, vPos += rowV) {
           const int lo = std::max(0, bounds[k][0]), hi = std::min(width, bounds[k][2]);
@@ -395,10 +438,12 @@ struct RotatedWalk {
       }
       return true;
     }
-    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
+    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next(), rs.Next(), rd.Next()) {
       int64_t lo = 0, hi = cols;
       ru.Narrow(lo, hi);
       rv.Narrow(lo, hi);
+      rs.Narrow(lo, hi);
+      rd.Narrow(lo, hi);
       if (lo < hi) drawRow(row, static_cast<int>(lo), static_cast<int>(hi), ru.pos, rv.pos);
     }
     return true;
@@ -422,13 +467,16 @@ struct RotatedWalk {
       return;
     }
     // Every row's inside columns followed from the row above by additions.
-    AxisRows ru, rv;
+    AxisRows ru, rv, rs, rd;
     ru.Init(u0, du, rowU, ts.uLimit);
     rv.Init(v0, dv, rowV, ts.vLimit);
-    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next()) {
+    DiagonalRows(rs, rd);
+    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next(), rs.Next(), rd.Next()) {
       int64_t lo = 0, hi = cols;
       ru.Narrow(lo, hi);
       rv.Narrow(lo, hi);
+      rs.Narrow(lo, hi);
+      rd.Narrow(lo, hi);
       if (lo >= hi) continue;
       TexelPixels<K>(c, ts, row, static_cast<int>(lo), static_cast<int>(hi), ru.pos + lo * du.step,
                      rv.pos + lo * dv.step, du.step, dv.step);

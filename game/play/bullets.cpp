@@ -1,5 +1,6 @@
 // The enemy-bullet update: motion, behaviours, leaving, hits and graze; and the erase.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "game/play/play_draw.h"
@@ -409,8 +410,16 @@ void UpdateEnemyBullets() {
         b.speed = std::min(b.speed + b.accel, b.speedLimit);
       else if (b.accel < 0 && b.speed > b.speedLimit)
         b.speed = std::max(b.speed + b.accel, b.speedLimit);
-      b.x += CosDeg(b.angle) * b.speed;
-      b.y -= SinDeg(b.angle) * b.speed;
+      // Angles compared bit for bit: any change (by a behaviour, a script or a direct
+      // write) works the move out again, so it is the same as working it out each step.
+      if (!b.moveKnown || std::bit_cast<uint64_t>(b.angle) != std::bit_cast<uint64_t>(b.moveAngle)) {
+        b.moveAngle = b.angle;
+        b.moveCos = CosDeg(b.angle);
+        b.moveSin = SinDeg(b.angle);
+        b.moveKnown = true;
+      }
+      b.x += b.moveCos * b.speed;
+      b.y -= b.moveSin * b.speed;
       if (!RunBehaviour(slot)) continue;
       if (b.state == 0) continue;  // freed by a script-like rewrite
       if (!FollowsCentre(b.behaviour) && !InsideField(b.x, b.y, 32.0)) {

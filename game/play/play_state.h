@@ -182,6 +182,10 @@ struct EnemyBullet {
   uint32_t linkSerial;
   int grazed;
   double px, py;  // position at the start of this step's bullet update
+  // The move's cosine and sine, kept with the angle they were worked out for: most
+  // bullets keep their angle for their whole flight.
+  double moveAngle, moveCos, moveSin;
+  bool moveKnown;
 };
 
 struct Laser {

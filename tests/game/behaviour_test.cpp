@@ -251,6 +251,38 @@ TEST_F(BehaviourTest, SpeedStopsAtItsLimitAndBulletsLeaveOnlyPastTheMargin) {
   EXPECT_EQ(g_enemyBullets[out].state, 0);
 }
 
+// A bullet moves along its angle as it is at each step, whoever changed it: its own
+// turn rate, a behaviour, a direct write, a whole record written over it, a turn to -0.
+TEST_F(BehaviourTest, BulletsMoveAlongTheirAngleAfterEveryKindOfChange) {
+  ParkPlayer();
+  const int slot = SpawnBulletIndexed(1, 0, 0, 0, 200, 200, 2.0, 0, 2.0, 0, 0);
+  auto stepFrom = [&](const char* what, double angle) {
+    const EnemyBullet before = g_enemyBullets[slot];
+    Step();
+    const EnemyBullet& b = g_enemyBullets[slot];
+    EXPECT_EQ(b.x, before.x + CosDeg(angle) * before.speed) << what;
+    EXPECT_EQ(b.y, before.y - SinDeg(angle) * before.speed) << what;
+  };
+  stepFrom("first step", 0);
+  stepFrom("same angle", 0);
+  g_enemyBullets[slot].angle = 90;
+  stepFrom("written", 90);
+  g_enemyBullets[slot].turnRate = 30;
+  stepFrom("turning", 120);
+  stepFrom("turning on", 150);
+  g_enemyBullets[slot].turnRate = 0;
+  EnemyBullet other = g_enemyBullets[slot];
+  other.angle = 45;
+  g_enemyBullets[slot] = other;
+  stepFrom("record written over", 45);
+  g_enemyBullets[slot].angle = 225;
+  g_enemyBullets[slot].behaviour = 1;  // turn by p at its trigger
+  g_enemyBullets[slot].behaviourParam = 30;
+  g_enemyBullets[slot].triggerAge = g_enemyBullets[slot].age + 1;
+  stepFrom("behaviour's turn", 225);  // the behaviour turns after the move
+  stepFrom("after the behaviour", 255);
+}
+
 }  // namespace
 
 // The update walks only up to the pool's live end: a bullet written straight into any

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "image/blend_tables.h"
@@ -73,6 +75,48 @@ TEST(TransRunTable, RunsMatchPixelsForEverySourceKind) {
     for (int y = 0; y < h; ++y) EXPECT_EQ(DecodeRow(codes), want[y]) << "row " << y;
     NoteMemImageTransfer(&img, 1, 0, w - 1, h);
     EXPECT_EQ(img.body->runTableValid, 0);
+    ReleaseMemImage(&img);
+  }
+}
+
+// The drawn bounds that come with a run table hold every pixel it does not skip, and
+// each bound is met by one of them; an image that is all skipped has none.
+TEST(TransRunTable, DrawnBoundsAreTheTightOctagonOfThePixelsNotSkipped) {
+  std::mt19937 rng(5);
+  uint64_t lastSerial = 0;
+  for (int round = 0; round < 40; ++round) {
+    MEMIMG img;
+    const int w = 1 + static_cast<int>(rng() % 40), h = 1 + static_cast<int>(rng() % 40);
+    ASSERT_EQ(CreateMemImage(&img, w, h, 0, 0, 1), 0);
+    const int drawnPerMille = round == 0 ? 0 : static_cast<int>(rng() % 60);
+    DrawnBounds want = {w, -1, h, -1, w + h, -w - h, w + h, -w - h};
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool drawn = static_cast<int>(rng() % 1000) < drawnPerMille;
+        img.pixels[y * img.body->pitch + x * 4 + 2] = drawn ? static_cast<uint8_t>(1 + rng() % 255) : 0;
+        if (!drawn) continue;
+        want = {std::min(want.xMin, x), std::max(want.xMax, x), std::min(want.yMin, y), std::max(want.yMax, y),
+                std::min(want.sumMin, x + y), std::max(want.sumMax, x + y), std::min(want.diffMin, x - y),
+                std::max(want.diffMax, x - y)};
+      }
+    BuildTransRunTable(&img);
+    ASSERT_EQ(img.body->runTableValid, 1);
+    const DrawnBounds& got = img.body->drawn;
+    if (want.xMax < 0) {
+      EXPECT_GT(got.xMin, got.xMax) << "round " << round;
+    } else {
+      EXPECT_EQ(std::vector<int>({got.xMin, got.xMax, got.yMin, got.yMax, got.sumMin, got.sumMax, got.diffMin,
+                                  got.diffMax}),
+                std::vector<int>({want.xMin, want.xMax, want.yMin, want.yMax, want.sumMin, want.sumMax,
+                                  want.diffMin, want.diffMax}))
+          << "round " << round;
+    }
+    // Every build is told apart from every other, of this image or another.
+    EXPECT_NE(img.body->runTableSerial, lastSerial);
+    lastSerial = img.body->runTableSerial;
+    BuildTransRunTable(&img);
+    EXPECT_NE(img.body->runTableSerial, lastSerial);
+    lastSerial = img.body->runTableSerial;
     ReleaseMemImage(&img);
   }
 }

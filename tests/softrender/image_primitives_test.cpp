@@ -7,8 +7,10 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "image/blend_tables.h"
+#include "image/memimg.h"
 #include "softrender/draw_state.h"
 #include "softrender/rotated_blit.h"
 #include "softrender/triangle.h"
@@ -216,6 +218,125 @@ TEST(ImagePrimitives, RotatedBlitOfTallBoxesMatchesModel) {
           ASSERT_EQ(dst.bytes, want.bytes) << "mode " << mode << " alpha " << alpha << " angle " << angle
                                            << " scale " << scale << " at " << cx << "," << cy;
         }
+}
+
+// A sprite like the game's: an ellipse of random texels (alpha, key and index values the
+// rules single out among them) in a margin that is all skipped, with its run table built
+// into `runs`.
+void FillSprite(GuardedImage& img, SourceKind kind, std::mt19937& rng, std::vector<uint8_t>& runs) {
+  FillSource(img, kind, rng);
+  MemImageBody& b = img.body;
+  const int w = img.view.width, h = img.view.height;
+  const int bpp = b.format->bytesPerPixel;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double ex = (x + 0.5) / w * 2 - 1, ey = (y + 0.5) / h * 2 - 1;
+      if (ex * ex + ey * ey <= 1.0) continue;
+      uint8_t* p = img.At(x, y);
+      if (kind == kDirectAlpha) p[b.depthClass == 1 ? 3 : 2] = 0;
+      else if (kind == kPaletted) *p = static_cast<uint8_t>(b.paletteCount < 256 ? 255 : b.transColor);
+      else std::memcpy(p, &b.transColor, bpp);
+    }
+  runs.assign(static_cast<size_t>(w + 1) * h, 0);
+  b.transRunTable = runs.data();
+  b.runTableCapacity = static_cast<int>(runs.size());
+  BuildTransRunTable(&img.view);
+}
+
+std::string Where(int depth, int kind, int mode, int trans, float angle, float scale, int cx, int cy) {
+  char s[160];
+  std::snprintf(s, sizeof s, "depth %d kind %d mode %d trans %d angle %g scale %g at %d,%d", depth, kind, mode,
+                trans, angle, scale, cx, cy);
+  return s;
+}
+
+// Sprites whose run table is known, drawn again and again at two turns and one scale:
+// the walk kept to the texels that can be drawn, and the copies kept for repeated turns
+// made and used, against the model. The centres sweep across every edge of the clip.
+TEST(ImagePrimitives, RepeatedSpritesWithKnownRunsMatchModel) {
+  InitBlendTables();
+  std::mt19937 rng(31);
+  struct Draw {
+    int cx, cy, turn;
+  };
+  std::vector<Draw> draws = {{35, 35, 0}, {30, 40, 0}, {35, 35, 0}};
+  for (int t = -2; t < 22; ++t)
+    for (Draw d : {Draw{t, 35, 0}, Draw{35, t, 0}, Draw{69 - t, 35, 0}, Draw{35, 69 - t, 0}}) draws.push_back(d);
+  for (Draw d : {Draw{35, 35, 1}, Draw{35, 35, 1}, Draw{36, 33, 1}, Draw{35, 35, 0}}) draws.push_back(d);
+  for (int depth = 0; depth < 2; ++depth)
+    for (SourceKind kind : {kDirectAlpha, kDirect, kPaletted})
+      for (int mode : kModes)
+        for (int round = 0; round < 3; ++round) {
+          GuardedImage src(3 + Pick(rng, 30), 3 + Pick(rng, 30), depth, kind == kPaletted, kind == kDirectAlpha,
+                           rng);
+          std::vector<uint8_t> runs;
+          FillSprite(src, kind, rng, runs);
+          GuardedImage dst(70, 70, depth, false, false, rng);
+          GuardedImage blendImage(src.view.width, src.view.height, 0, true, false, rng);
+          const bool blend = Pick(rng, 6) == 0;
+          const auto weights = RandomWeights(rng);
+          model::State st;
+          st.mode = mode;
+          st.p = Pick(rng, 3) == 0 ? 255 : 1 + Pick(rng, 255);
+          st.bright = Pick(rng, 4) == 0 ? RandomBright(rng) : 0x00FFFFFF;
+          st.area = Pick(rng, 3) == 0 ? Rect{8, 5, 64, 68} : Rect{0, 0, 70, 70};
+          st.weights = weights.data();
+          SetDrawState(st.mode, st.p, st.bright, st.area);
+          const float angles[2] = {std::ldexp(float(rng() % 100000), -12) - 12.0f,
+                                   std::ldexp(float(rng() % 100000), -12) - 12.0f};
+          static const float kScales[] = {1.0f, 1.0f, 0.6f, 1.7f, -1.0f};
+          const float scale = kScales[Pick(rng, 5)];
+          const int trans = Pick(rng, 5) == 0 ? 0 : 1 + Pick(rng, 2);
+          model::Image want = dst.Model();
+          const model::Image srcModel = src.Model(), blendModel = blendImage.Model();
+          for (const Draw& d : draws) {
+            const float angle = angles[d.turn];
+            model::Rotated(want, srcModel, d.cx, d.cy, angle, scale, trans != 0, false, blend ? &blendModel : nullptr,
+                           st);
+            SoftDrawImageRotated(&dst.view, &src.view, d.cx, d.cy, angle, scale, trans, 0,
+                                 blend ? &blendImage.view : nullptr);
+            ASSERT_EQ(dst.bytes, want.bytes) << Where(depth, kind, mode, trans, angle, scale, d.cx, d.cy);
+          }
+        }
+}
+
+// What is kept of a turned sprite follows its pixels: recoloured with the same alpha
+// everywhere (the same runs), changed in part (runs unknown), and rebuilt whole.
+TEST(ImagePrimitives, TurnedSpritesFollowTheirSourcesChanges) {
+  std::mt19937 rng(7);
+  for (int depth = 0; depth < 2; ++depth) {
+    GuardedImage src(12, 16, depth, false, true, rng);
+    std::vector<uint8_t> runs;
+    FillSprite(src, kDirectAlpha, rng, runs);
+    GuardedImage dst(64, 64, depth, false, false, rng);
+    model::State st;
+    st.area = {0, 0, 64, 64};
+    PlainCopyState(st.area);
+    model::Image want = dst.Model();
+    auto drawTwice = [&](const char* step) {
+      for (int centre : {30, 33}) {
+        model::Rotated(want, src.Model(), centre, centre, 0.7f, 1.0f, true, false, nullptr, st);
+        SoftDrawImageRotated(&dst.view, &src.view, centre, centre, 0.7f, 1.0f, 1, 0, nullptr);
+        ASSERT_EQ(dst.bytes, want.bytes) << step << " depth " << depth << " at " << centre;
+      }
+    };
+    drawTwice("first");
+    drawTwice("again");
+    auto recolour = [&](int x0, int y0, int w, int h) {
+      for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) src.At(x, y)[0] ^= 0x5A;  // colour bits only
+    };
+    recolour(0, 0, 12, 16);
+    NoteMemImageTransfer(&src.view, 0, 0, 12, 16);
+    drawTwice("recoloured");
+    recolour(2, 3, 5, 5);
+    NoteMemImageTransfer(&src.view, 2, 3, 5, 5);
+    drawTwice("changed in part");
+    drawTwice("changed in part, again");
+    BuildTransRunTable(&src.view);
+    drawTwice("rebuilt");
+    drawTwice("rebuilt, again");
+  }
 }
 
 TEST(ImagePrimitives, ImageQuadMatchesModelOnRandomCorners) {
