@@ -260,14 +260,36 @@ struct RotatedWalk {
   bool cut = false;
   int64_t sumLo = 0, sumHi = 0, diffLo = 0, diffHi = 0;
 
-  // The cut's two axes, u + v - sumLo and u - v - diffLo each kept in [0, limit), for
-  // followable rows; an axis left out (no cut, a step too large) narrows nothing.
-  void DiagonalRows(AxisRows& rs, AxisRows& rd) const {
-    rs = AxisRows::Inside(), rd = AxisRows::Inside();
-    if (!cut) return;
+  // The axes that bound each followable row's columns: u and v inside the source, and
+  // the cut's u + v - sumLo and u - v - diffLo each in [0, limit); a cut axis left out
+  // (no cut, a step too large) narrows nothing.
+  struct RowAxes {
+    AxisRows u, v, sum, diff;
+  };
+  RowAxes Axes(const TexelSource& ts) const {
+    RowAxes a;
+    a.u.Init(u0, du, rowU, ts.uLimit);
+    a.v.Init(v0, dv, rowV, ts.vLimit);
+    a.sum = AxisRows::Inside(), a.diff = AxisRows::Inside();
+    if (!cut) return a;
     const ColumnStep ss = MakeColumnStep(du.step + dv.step), sd = MakeColumnStep(du.step - dv.step);
-    if (ss.narrow) rs.Init(u0 + v0 - sumLo, ss, rowU + rowV, sumHi - sumLo);
-    if (sd.narrow) rd.Init(u0 - v0 - diffLo, sd, rowU - rowV, diffHi - diffLo);
+    if (ss.narrow) a.sum.Init(u0 + v0 - sumLo, ss, rowU + rowV, sumHi - sumLo);
+    if (sd.narrow) a.diff.Init(u0 - v0 - diffLo, sd, rowU - rowV, diffHi - diffLo);
+    return a;
+  }
+  // Each row with columns inside all of `a`: f(row, lo, hi, u, v), with (u, v) the
+  // texel position of the row's column 0.
+  template <class F>
+  [[gnu::always_inline]] void EachRowSpan(RowAxes a, F&& f) const {
+    uint8_t* row = dst;
+    for (int k = 0; k < rows; ++k, row += pitch, a.u.Next(), a.v.Next(), a.sum.Next(), a.diff.Next()) {
+      int64_t lo = 0, hi = cols;
+      a.u.Narrow(lo, hi);
+      a.v.Narrow(lo, hi);
+      a.sum.Narrow(lo, hi);
+      a.diff.Narrow(lo, hi);
+      if (lo < hi) f(row, static_cast<int>(lo), static_cast<int>(hi), a.u.pos, a.v.pos);
+    }
   }
 
   // Unturned at scale 1 on whole texels: each row is a run of one source row, walked
@@ -370,10 +392,8 @@ struct RotatedWalk {
       for (; x < hi; ++x, u += stepU, v += stepV)
         K::Pixel(row + x * bpp, src + (v >> kFixShift) * srcPitch + (u >> kFixShift) * sbpp, nullptr, c);
     };
-    AxisRows ru, rv, rs, rd;
-    ru.Init(u0, du, rowU, ts.uLimit);
-    rv.Init(v0, dv, rowV, ts.vLimit);
-    DiagonalRows(rs, rd);
+    const RowAxes axes = Axes(ts);
+    const AxisRows &ru = axes.u, &rv = axes.v, &rs = axes.sum, &rd = axes.diff;
     uint8_t* row = dst;
     // Every column index the rows reach fits 32 bits.
     auto fits = [&](const CeilTracker& k) {
@@ -438,14 +458,7 @@ struct RotatedWalk {
       }
       return true;
     }
-    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next(), rs.Next(), rd.Next()) {
-      int64_t lo = 0, hi = cols;
-      ru.Narrow(lo, hi);
-      rv.Narrow(lo, hi);
-      rs.Narrow(lo, hi);
-      rd.Narrow(lo, hi);
-      if (lo < hi) drawRow(row, static_cast<int>(lo), static_cast<int>(hi), ru.pos, rv.pos);
-    }
+    EachRowSpan(axes, drawRow);
     return true;
   }
 #endif
@@ -467,20 +480,9 @@ struct RotatedWalk {
       return;
     }
     // Every row's inside columns followed from the row above by additions.
-    AxisRows ru, rv, rs, rd;
-    ru.Init(u0, du, rowU, ts.uLimit);
-    rv.Init(v0, dv, rowV, ts.vLimit);
-    DiagonalRows(rs, rd);
-    for (int k = 0; k < rows; ++k, row += pitch, ru.Next(), rv.Next(), rs.Next(), rd.Next()) {
-      int64_t lo = 0, hi = cols;
-      ru.Narrow(lo, hi);
-      rv.Narrow(lo, hi);
-      rs.Narrow(lo, hi);
-      rd.Narrow(lo, hi);
-      if (lo >= hi) continue;
-      TexelPixels<K>(c, ts, row, static_cast<int>(lo), static_cast<int>(hi), ru.pos + lo * du.step,
-                     rv.pos + lo * dv.step, du.step, dv.step);
-    }
+    EachRowSpan(Axes(ts), [&](uint8_t* r, int lo, int hi, int64_t u, int64_t v) {
+      TexelPixels<K>(c, ts, r, lo, hi, u + lo * du.step, v + lo * dv.step, du.step, dv.step);
+    });
   }
 };
 
