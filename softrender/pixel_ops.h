@@ -288,6 +288,7 @@ SOFT_INLINE void PackColourWords(uint8_t* d, const uint8_t* s, int n) {
 
 template <class F, int Mode, bool Blend, bool Tint>
 struct ImageOp {
+  static constexpr int kMode = Mode;
   static constexpr bool kRgb565 = F::kBytes == 2;
   // Untinted mode 0 without blend image stores the source pixel whole.
   static constexpr bool kWholeCopy = Mode == BlendCopy && !Blend && !Tint;
