@@ -197,7 +197,7 @@ template <class K>
   constexpr bool kRunsReplaceTest = K::kTest == soft::Test::Key || K::kTest == soft::Test::AlphaSkip;
   const bool runs = kRunsReplaceTest && st.runRows != nullptr;
 #if defined(__x86_64__)
-  static const bool kAvx2 = __builtin_cpu_supports("avx2");
+  static const bool hasAvx2 = __builtin_cpu_supports("avx2");
   int32_t cols32[kChunk];  // srcCols for AlphaChange16
 #endif
   std::ptrdiff_t srcCols[kChunk], blendCols[kChunk];
@@ -219,7 +219,7 @@ template <class K>
     }
 #if defined(__x86_64__)
     if constexpr (kAlphaChange16<K>)
-      if (kAvx2)
+      if (hasAvx2)
         for (int x = 0; x < n; ++x) cols32[x] = static_cast<int32_t>(srcCols[x]);
 #endif
     const uint8_t* srow = st.src;
@@ -271,7 +271,7 @@ template <class K>
         auto span = [&](int a, int b) {
 #if defined(__x86_64__)
           if constexpr (kAlphaChange16<K>) {
-            if (kAvx2) a = AlphaChange16<K::Op::kMode == BlendAddSat>(drow, srow, cols32, a, b, c.p);
+            if (hasAvx2) a = AlphaChange16<K::Op::kMode == BlendAddSat>(drow, srow, cols32, a, b, c.p);
           }
 #endif
           DrawSpan<K>(drow, srow, brow, srcCols, blendCols, a, b, c);

@@ -937,7 +937,7 @@ inline bool FetchAheadPays(std::ptrdiff_t rowBytes) { return rowBytes >= kFetchA
 // Requests the cache lines holding bytes [p, p + bytes) into the outer caches; a request
 // never faults. A request into the first level holds one of its few miss slots until the
 // line arrives, and a row's worth of them stalled the walk that made them: drawn from cold
-// caches, the frame overlay took a third longer and the bomb's ring a quarter longer.
+// caches, the frame overlay and the bomb's ring took a quarter to a third longer.
 SOFT_INLINE void FetchLines(const uint8_t* p, std::ptrdiff_t bytes) {
   const uintptr_t end = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(bytes);
   for (uintptr_t a = reinterpret_cast<uintptr_t>(p) & ~uintptr_t{63}; a < end; a += 64)
