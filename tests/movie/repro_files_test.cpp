@@ -13,14 +13,15 @@
 
 namespace {
 
-std::string Repro(const char* name) { return ReadWholeFile(std::string(REPRO_DATA_DIR) + "/" + name); }
+std::string ReproPath(const char* name) { return std::string(REPRO_DATA_DIR) + "/" + name; }
+std::string Repro(const char* name) { return ReadWholeFile(ReproPath(name)); }
 
 TEST(ReproFiles, DamagedTheoraMoviesPlayEveryFrameOrAreRefused) {
   InstallPlainFileAccess();
   InitYuvTables();
   for (const char* name : {"theora_uv_overflow.ogv", "theora_y_plane_overread.ogv", "theora_y_plane_overread2.ogv"}) {
     SCOPED_TRACE(name);
-    const FileHandle file = OpenFileViaTable((std::string(REPRO_DATA_DIR) + "/" + name).c_str(), 0, 1, 0);
+    const FileHandle file = OpenFileViaTable(ReproPath(name).c_str(), 0, 1, 0);
     ASSERT_NE(file, 0u);
     TheoraMovie* movie = OpenTheoraMovie(&g_fileAccessTable, file, 3);
     if (movie != nullptr) {
