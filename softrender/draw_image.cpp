@@ -168,7 +168,17 @@ template <class K>
             K::OpaquePixel(d + i * F::kBytes, s + i * K::kSrcBytes, K::kBlend ? bl + i : nullptr, c);
         }
       } else if ((code & 0xC0) == kRunTranslucent) {
-        for (int i = 0; i < n; ++i)
+        int i = 0;
+#if defined(__SSE2__)
+        // Soft edges and glows: long translucent runs in blocks of eight.
+        if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
+          if (n >= 8) {
+            BlockRow<soft::Kernel<typename K::Src, typename K::Op, soft::Test::AlphaSkip, false>>(d, s, n, c);
+            i = n;
+          }
+        }
+#endif
+        for (; i < n; ++i)
           K::TranslucentPixel(d + i * F::kBytes, s + i * K::kSrcBytes, K::kBlend ? bl + i : nullptr, c);
       }
       x += n;
