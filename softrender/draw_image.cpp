@@ -116,12 +116,14 @@ template <class K>
   const uint8_t* brow = b.blend;
   uint8_t* drow = b.dst;
 #if defined(__SSE2__)
-  // Sprites with alpha: each row whole in blocks of eight, the alpha of each texel
-  // deciding as its run would (0 skipped, 255 opaque, else translucent). On rows this
-  // short the runs' lengths cost more than the pixels they skip.
-  if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
+  // Blocks of eight texels with alpha, the alpha of each deciding as its run would (0
+  // skipped, 255 opaque, else translucent).
+  constexpr bool kAlphaBlocks = K::kTexel8 && K::Src::kAlpha && !K::kBlend;
+  using Skip = soft::Kernel<typename K::Src, typename K::Op, soft::Test::AlphaSkip, false>;
+  // Sprites: each row whole in blocks. On rows this short the runs' lengths cost more
+  // than the pixels they skip.
+  if constexpr (kAlphaBlocks) {
     if (b.width >= 8 && b.width <= kBlockRowWidest) {
-      using Skip = soft::Kernel<typename K::Src, typename K::Op, soft::Test::AlphaSkip, false>;
       for (int y = 0; y < b.height; ++y, drow += b.dstPitch, srow += b.srcPitch)
         BlockRow<Skip>(drow, srow, b.width, c);
       return;
@@ -170,10 +172,10 @@ template <class K>
       } else if ((code & 0xC0) == kRunTranslucent) {
         int i = 0;
 #if defined(__SSE2__)
-        // Soft edges and glows: long translucent runs in blocks of eight.
-        if constexpr (K::kTexel8 && K::Src::kAlpha && !K::kBlend) {
+        // Soft edges and glows: long translucent runs in blocks.
+        if constexpr (kAlphaBlocks) {
           if (n >= 8) {
-            BlockRow<soft::Kernel<typename K::Src, typename K::Op, soft::Test::AlphaSkip, false>>(d, s, n, c);
+            BlockRow<Skip>(d, s, n, c);
             i = n;
           }
         }
