@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/kernel/large_pages.h"
+
 const PixelFormat kPixelFormatXrgb8888 = {4, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
 const PixelFormat kPixelFormatArgb8888 = {4, 32, 0x00FF0000, 0x0000FF00, 0x000000FF,
                                           0xFF000000};
@@ -43,12 +45,12 @@ int CreateMemImage(MEMIMG* image, int width, int height, int depthClass, int pal
   body->width = width;
   body->height = height;
   body->runTableCapacity = (width + 1) * height;
-  body->pixels = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(body->pitch) * height, 1));
+  body->pixels = static_cast<uint8_t*>(AllocPixelStore(static_cast<size_t>(body->pitch) * height));
   body->transRunTable = static_cast<uint8_t*>(std::malloc(body->runTableCapacity));
   // Every palette has 256 entries so that no index byte can read past it.
   if (body->paletted) body->palette = std::calloc(256, 4);
   if (!body->pixels || !body->transRunTable || (body->paletted && !body->palette)) {
-    std::free(body->pixels);
+    FreePixelStore(body->pixels);
     std::free(body->transRunTable);
     std::free(body->palette);
     std::free(body);
@@ -63,7 +65,7 @@ int CreateMemImage(MEMIMG* image, int width, int height, int depthClass, int pal
 
 void ReleaseMemImage(MEMIMG* image) {
   if (!image->body) return;
-  std::free(image->body->pixels);
+  FreePixelStore(image->body->pixels);
   std::free(image->body->transRunTable);
   std::free(image->body->palette);
   std::free(image->body);

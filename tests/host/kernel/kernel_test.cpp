@@ -1,9 +1,12 @@
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/kernel/large_pages.h"
 #include "host/kernel/last_error.h"
 #include "host/kernel/mul_div.h"
 #include "host/kernel/sync.h"
@@ -267,5 +270,53 @@ TEST(HostHelpers, ThreadFailureSleepOnManualTimeAndSmallRoutines) {
   EXPECT_EQ(LiveVirtualBlockCount(), 1);
   FreeVirtualBlock(block);
   EXPECT_EQ(LiveVirtualBlockCount(), 0);
+}
+
+// Stores of every size hold their bytes apart, start zeroed, and leave no region behind.
+TEST(PixelStores, MixedSizesKeepTheirBytesAndGiveEveryRegionBack) {
+  const size_t sizes[] = {1, 1000, kPackedStoreMin - 1, kPackedStoreMin, 614400, 1228800,
+                          2613248, kPackedRegionBytes + 4096, 327680, 327680, 395264};
+  std::vector<uint8_t*> stores;
+  for (size_t size : sizes) {
+    auto* store = static_cast<uint8_t*>(AllocPixelStore(size));
+    ASSERT_NE(store, nullptr);
+    if (size >= kPackedStoreMin) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(store) % 64, 0u);
+    }
+    for (size_t i = 0; i < size; i += 4093) ASSERT_EQ(store[i], 0) << size;
+    ASSERT_EQ(store[size - 1], 0);
+    stores.push_back(store);
+  }
+  for (size_t k = 0; k < stores.size(); ++k) std::memset(stores[k], static_cast<int>(k + 1), sizes[k]);
+  for (size_t k = 0; k < stores.size(); ++k) {
+    EXPECT_EQ(stores[k][0], k + 1);
+    EXPECT_EQ(stores[k][sizes[k] - 1], k + 1) << "store " << k << " overwritten";
+  }
+  // Freed out of order: the holes join up until each region is empty.
+  for (size_t k : {4u, 0u, 9u, 5u, 1u, 7u, 10u, 2u, 3u, 6u, 8u}) FreePixelStore(stores[k]);
+  EXPECT_EQ(PackedRegionBytes(), 0u);
+  FreePixelStore(nullptr);
+  EXPECT_EQ(AllocPixelStore(0), nullptr);
+}
+
+TEST(PixelStores, AFreedStoreJoinsTheHolesOnBothSidesIntoOneZeroedHole) {
+  const size_t size = 300000;
+  uint8_t* s[4];
+  for (auto& store : s) {
+    store = static_cast<uint8_t*>(AllocPixelStore(size));
+    ASSERT_NE(store, nullptr);
+    std::memset(store, 7, size);
+  }
+  if (PackedRegionBytes() == 0) GTEST_SKIP() << "stores are not packed in this build";
+  FreePixelStore(s[0]);
+  FreePixelStore(s[2]);
+  FreePixelStore(s[1]);  // between two holes
+  auto* joined = static_cast<uint8_t*>(AllocPixelStore(3 * size));
+  EXPECT_EQ(joined, s[0]) << "the three holes were not joined";
+  for (size_t i = 0; i < 3 * size; i += 997) ASSERT_EQ(joined[i], 0) << i;
+  EXPECT_EQ(s[3][0], 7);
+  FreePixelStore(joined);
+  FreePixelStore(s[3]);
+  EXPECT_EQ(PackedRegionBytes(), 0u);
 }
 }  // namespace
