@@ -12,9 +12,16 @@
 #include <mutex>
 #include <vector>
 
+// Under ASan every store is its own heap block, so that an overrun meets a red zone
+// (gcc names the sanitizer with a macro, clang with a feature).
 #if defined(__SANITIZE_ADDRESS__)
-#define PACK_STORES 0  // every store its own heap block, so overruns meet a red zone
-#else
+#define PACK_STORES 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PACK_STORES 0
+#endif
+#endif
+#ifndef PACK_STORES
 #define PACK_STORES 1
 #endif
 
