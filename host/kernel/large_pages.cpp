@@ -117,13 +117,13 @@ bool FreePacked(void* store) {
         region.holes.erase(before);
       }
     }
-    region.holes.emplace(offset, size);
     if (region.stores.empty()) {
       munmap(region.base, region.size);
       g_regionBytes -= region.size;
       g_regions.erase(it);
       return true;
     }
+    region.holes.emplace(offset, size);
     // The hole's whole large pages go back to the system, as a freed heap block of this
     // size would; the pages at its ends stay, so that no large page is split.
     const uintptr_t hole = reinterpret_cast<uintptr_t>(region.base) + offset;

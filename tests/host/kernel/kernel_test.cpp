@@ -292,7 +292,7 @@ TEST(PixelStores, MixedSizesKeepTheirBytesAndGiveEveryRegionBack) {
     EXPECT_EQ(stores[k][0], k + 1);
     EXPECT_EQ(stores[k][sizes[k] - 1], k + 1) << "store " << k << " overwritten";
   }
-  // Freed out of order: the holes join up until each region is empty.
+  // Freed out of order: each region is given back with its last store.
   for (size_t k : {4u, 0u, 9u, 5u, 1u, 7u, 10u, 2u, 3u, 6u, 8u}) FreePixelStore(stores[k]);
   EXPECT_EQ(PackedRegionBytes(), 0u);
   FreePixelStore(nullptr);
