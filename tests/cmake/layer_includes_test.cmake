@@ -1,21 +1,54 @@
-# cmake -DCHECK=<layer_includes.cmake> -DWORK=<dir> -P layer_includes_test.cmake: runs
-# the layer check on a small tree written here, once with includes that reach up
-# (plainly, through a relative path, in angle brackets, from a nested folder) among
-# ones that do not, then on the same tree without them.
+# cmake -DCHECK=<layer_includes.cmake> -DRULES_FILE=<layer_rules.cmake> -DORDER=<a,b,...>
+#       -DHEADLESS=<...> -DHEADLESS_FORBIDS=<...> -DWORK=<dir> -P layer_includes_test.cmake:
+# runs the layer check, with the rules the build derives from the project's own order, on
+# a small tree written here. Every folder of the order includes the folder just above it
+# (refused) and the one just below it (allowed); a nested layer is told from its parent;
+# relative, angle-bracket and indented includes cannot step round the rules; the headless
+# folders are refused the library and the save files. Then the same tree without the
+# refused includes must pass.
 cmake_minimum_required(VERSION 3.25)
+include(${RULES_FILE})
+string(REPLACE "," ";" order "${ORDER}")
+string(REPLACE "," ";" headless "${HEADLESS}")
+string(REPLACE "," ";" headless_forbids "${HEADLESS_FORBIDS}")
+layer_rules(rules ORDER ${order} HEADLESS ${headless} HEADLESS_FORBIDS ${headless_forbids})
 set(tree ${WORK}/layer_tree)
 file(REMOVE_RECURSE ${tree})
-set(rules "host:platform,movie;sound:movie;game/play:game/draw")
-set(allowed
-  host/kernel/sync.cpp "#include \"host/kernel/sync.h\"\n#include \"sync.h\"\n#include <vector>\n"
-  host/kernel/sync.h ""
-  sound/stream.cpp "#include \"sound/movie/x.h\"\n#include \"movies/x.h\"\n#include \"game/draw/x.h\"\n"
-  movie/movie.h "")
-set(reaching
-  host/window/window.cpp "#include \"platform/log.h\""
-  sound/decoders/wave.cpp "  #  include \"../../movie/movie.h\""
-  host/audio/mixer.h "#include <movie/movie.h>"
-  game/play/bullets.cpp "#include \"game/draw/draw_table.h\"")
+
+# Pairs of a file and its text.
+set(allowed "")
+set(reaching "")
+set(below "")
+set(left ${order})
+foreach(folder IN LISTS order)
+  list(POP_FRONT left)
+  file(WRITE ${tree}/${folder}/x.h "")
+  set(text "#include \"${folder}/x.h\"\n#include <vector>\n")
+  if(below AND NOT folder IN_LIST headless)
+    string(APPEND text "#include \"${below}/x.h\"\n")
+  endif()
+  list(APPEND allowed ${folder}/down.cpp "${text}")
+  if(left)
+    list(GET left 0 next)
+    list(APPEND reaching ${folder}/up.cpp "#include \"${next}/x.h\"")
+  endif()
+  set(below ${folder})
+endforeach()
+foreach(folder IN LISTS headless)
+  list(APPEND allowed ${folder}/platform_only.cpp "#include \"platform/x.h\"")
+  foreach(forbidden IN ITEMS image sound/decoders filters/system ${headless_forbids})
+    string(MAKE_C_IDENTIFIER "${forbidden}" name)
+    list(APPEND reaching ${folder}/uses_${name}.cpp "#include \"${forbidden}/x.h\"")
+  endforeach()
+endforeach()
+list(APPEND allowed
+  sound/uses_decoders.cpp "#include \"sound/decoders/x.h\""
+  filters/prefix_only.cpp "#include \"filters/system_allocator.h\"")
+list(APPEND reaching
+  sound/decoders/uses_sound.cpp "#include \"sound/x.h\""
+  host/window/nested.cpp "#include \"platform/x.h\""
+  sound/decoders/relative.cpp "  #  include \"../../movie/x.h\""
+  host/audio/angle.h "#include <movie/x.h>")
 
 function(write_tree pairs)
   while(pairs)
