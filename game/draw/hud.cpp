@@ -2,6 +2,7 @@
 #include "game/draw/hud.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "font/default_font.h"
 #include "game/draw/game_images.h"
@@ -9,49 +10,49 @@
 #include "game/play/play_state.h"
 #include "graphics/draw.h"
 
-int HudHiScore() {
+HudValues ReadHudValues() {
+  HudValues v{};
+  v.difficulty = std::clamp(g_difficulty, 0, 4);
   const int row = g_player.character / 7;
   int top = 0;
   if (row >= 0 && row < kSaveCharacters && g_difficulty >= 0 && g_difficulty < kSaveDifficulties)
     top = g_save.highScores[row][g_difficulty][0].score;
-  return std::max(top, g_player.score);
-}
-
-void FormatPower(int power, char* out, int size) {
-  if (power >= 128)
-    std::snprintf(out, size, "MAX");
+  v.hiScore = std::max(top, g_player.score);
+  v.score = g_player.score;
+  v.lifeStars = std::clamp(g_player.lives, 0, 8);
+  v.bombStars = std::clamp(g_player.bombs, 0, 8);
+  if (g_player.power >= 128)
+    std::snprintf(v.power, sizeof v.power, "MAX");
   else
-    std::snprintf(out, size, "%d", power);
+    std::snprintf(v.power, sizeof v.power, "%d", g_player.power);
+  v.graze = g_player.graze;
+  v.point = 10 * static_cast<int>(1000.0 * g_player.pointRate);
+  return v;
 }
 
 void DrawFrameAndHud(bool skipHeld) {
+  const HudValues v = ReadHudValues();
   SetBlendModeParam(0, 255);
   if (g_images.frame != -1) DrawGraphAt(0, 0, g_images.frame, 1);
   const unsigned white = MakeScreenColor(255, 255, 255);
   auto label = [](int index, int y) {
     if (g_images.hudLabel[index] != -1) DrawGraphAt(432, y, g_images.hudLabel[index], 1);
   };
-  const int difficulty = std::clamp(g_difficulty, 0, 4);
-  label(kHudEasy + difficulty, 20);
+  label(kHudEasy + v.difficulty, 20);
   label(kHudHiScore, 48);
-  DrawFormattedStringDefaultFont(530, 50, white, "%09d", HudHiScore());
+  DrawFormattedStringDefaultFont(530, 50, white, "%09d", v.hiScore);
   label(kHudScore, 72);
-  DrawFormattedStringDefaultFont(530, 74, white, "%09d", g_player.score);
+  DrawFormattedStringDefaultFont(530, 74, white, "%09d", v.score);
   label(kHudPlayer, 112);
-  for (int k = 0; k < std::min(g_player.lives, 8); ++k)
-    DrawGraphAt(530 + k * kHudStar, 114, g_images.hudLifeStar, 1);
+  for (int k = 0; k < v.lifeStars; ++k) DrawGraphAt(530 + k * kHudStar, 114, g_images.hudLifeStar, 1);
   label(kHudBomb, 136);
-  for (int k = 0; k < std::min(g_player.bombs, 8); ++k)
-    DrawGraphAt(530 + k * kHudStar, 138, g_images.hudBombStar, 1);
-  char power[16];
-  FormatPower(g_player.power, power, sizeof power);
+  for (int k = 0; k < v.bombStars; ++k) DrawGraphAt(530 + k * kHudStar, 138, g_images.hudBombStar, 1);
   label(kHudPower, 176);
-  DrawStringDefaultFont(530, 178, power, white);
+  DrawStringDefaultFont(530, 178, v.power, white);
   label(kHudGraze, 200);
-  DrawFormattedStringDefaultFont(530, 202, white, "%d", g_player.graze);
+  DrawFormattedStringDefaultFont(530, 202, white, "%d", v.graze);
   label(kHudPoint, 224);
-  DrawFormattedStringDefaultFont(530, 226, white, "%d",
-                                 10 * static_cast<int>(1000.0 * g_player.pointRate));
+  DrawFormattedStringDefaultFont(530, 226, white, "%d", v.point);
   if (g_replayPlaying)
     DrawStringDefaultFont(432, 440, skipHeld ? "REPLAY  >>>" : "REPLAY", white);
 }

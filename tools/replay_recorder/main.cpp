@@ -211,6 +211,9 @@ int main(int argc, char** argv) {
       {"stage6_easy", 16, 0, 7, 0x6001u, 0},      {"stage6_normal", 16, 1, 0, 0x6105u, 0},
       {"stage6_hard", 16, 2, 7, 0x6202u, 0},      {"stage6_lunatic", 16, 3, 7, 0x6403u, 0},
       {"extra", 8, 4, 7, 0x8408u, 0},             {"main_normal", 1, 1, 7, 0x0101u, 3},
+      // Spell practice: Hard's slot 0 (a slot Easy and Normal lack), and the last Extra
+      // card with its conversation and the three bosses that leave at its end.
+      {"spell_hard", 200, 2, 0, 0xA200u, 0},      {"spell_extra", 216, 4, 7, 0xA416u, 0},
   };
   bool ok = true;
   size_t recorded = 0;

@@ -109,6 +109,7 @@ TEST_F(PlayDrawTest, BackgroundIsTheStageImageScrolledOverBlack) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "scene " << c.scene << " frame " << c.frame);
     g_scene = c.scene;
+    g_difficulty = c.scene == 8 ? 4 : 1;  // a practice scene's card, so its stage, goes by it
     g_spellBackground = c.spell;
     g_stageFrame = c.frame;
     PaintNoise();
@@ -128,6 +129,57 @@ TEST_F(PlayDrawTest, BackgroundIsTheStageImageScrolledOverBlack) {
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
   InstallPlayDrawing(false);
   ResetPlayState();
+}
+
+// The boss's life bar: 340 pixels at full life, shrinking with it, and its first `split`
+// percent of the full bar drawn in the split colour, never past the life left.
+TEST_F(PlayDrawTest, LifeBarDrawsItsSplitSectionOverItsStart) {
+  LoadImages();
+  InstallPlayDrawing(true);
+  struct Case {
+    int hp, maxHp, split;
+    int splitColumns, barColumns;
+  };
+  const Case cases[] = {
+      {1000, 1000, 20, 68, 272}, {1000, 1000, 0, 0, 340},  {500, 1000, 20, 68, 102},
+      {500, 1000, 100, 170, 0},  {100, 1000, 20, 34, 0},   {2000, 1000, 30, 102, 238},
+      {-5, 1000, 50, 0, 0},      {1, 3, 20, 68, 45},
+  };
+  const unsigned splitColour = MakeScreenColor(0xff, 0x60, 0x60);
+  const unsigned barColour = MakeScreenColor(0xf0, 0xf0, 0xff);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.hp << "/" << c.maxHp << " split " << c.split);
+    ResetPlayState();
+    InitBoss(0, 0, 1, 224.0, 150.0);
+    g_bosses[0].hp = c.hp;
+    g_bosses[0].maxHp = c.maxHp;
+    SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
+    SetBlendModeParam(0, 255);
+    DrawFilledBox(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(0, 0, 0));
+    g_playDraw->bossStatus(c.split, 1);
+    const std::vector<uint16_t> screen = Screen();
+    int splitColumns = 0, barColumns = 0, lastLit = -1;
+    for (int x = 0; x < kScreenWidth; ++x) {
+      const uint16_t pixel = screen[47 * kScreenWidth + x];
+      if (pixel == splitColour) {
+        EXPECT_EQ(barColumns, 0) << "the split section comes first, at x " << x;
+        ++splitColumns;
+      } else if (pixel == barColour) {
+        ++barColumns;
+      } else {
+        continue;
+      }
+      EXPECT_GE(x, 48);
+      lastLit = x;
+    }
+    EXPECT_EQ(splitColumns, c.splitColumns);
+    EXPECT_EQ(barColumns, c.barColumns);
+    const int lit = c.splitColumns + c.barColumns;
+    EXPECT_EQ(lastLit, lit > 0 ? 47 + lit : -1) << "one run from x 48";
+  }
+  ResetPlayState();
+  SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
+  InstallPlayDrawing(false);
 }
 
 }  // namespace

@@ -76,6 +76,86 @@ TEST_F(AttackTail, BombBeforeTheCardHoldsItShortOfItsFirstFiringStep) {
   EXPECT_EQ(g_spellBonus, 2500000 - 590);
 }
 
+// A real bomb, pressed on the step whose timer reads `pressAt`, against the card's first
+// firing step (timer 100): only a bomb running at 98 holds the card; one running at 100
+// costs the capture, and the drain starts at 100 either way.
+TEST_F(AttackTail, BombRunningAtTheCardsFirstFiringStep) {
+  struct Case {
+    int pressAt;
+    int heldSteps;  // steps the card spends at 97/98 before it reaches 100
+    int capture;    // the flag once the timer reads 100
+  };
+  const Case cases[] = {
+      {97, 118, 1},  // running at 98 from the next step on: held just as long
+      {98, 119, 1},  // held until the bomb is over, then the card starts with its flag
+      {99, 0, 0},    // one step short: not held, and running when the card first fires
+      {100, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pressAt);
+    PrepareCard(6);
+    StepUntilTimer(c.pressAt - 1);
+    Step(1, kInputBomb);
+    ASSERT_EQ(g_bombActive, 1);
+    ASSERT_EQ(g_bosses[0].phaseTimer, c.pressAt == 98 ? 97 : c.pressAt);
+    int steps = 1;
+    while (g_bosses[0].phaseTimer < 100 && steps < 400) {
+      Step(1, 0);
+      ++steps;
+    }
+    ASSERT_EQ(g_bosses[0].phaseTimer, 100);
+    EXPECT_EQ(steps - (100 - c.pressAt) - 1, c.heldSteps);
+    EXPECT_EQ(g_spellCapture, c.capture);
+    EXPECT_EQ(g_bombActive, c.capture == 1 ? 0 : 1);
+    EXPECT_EQ(g_spellBonus, 2500000 - 590);
+  }
+}
+
+// The attempt is counted on the card's first step, where it is first seen, and never again
+// while the card loops its pattern; in a stage it is the card's own first step after its
+// non-spell, and in practice the step after the boss is made.
+TEST_F(AttackTail, AttemptIsCountedOnTheCardsFirstStep) {
+  PrepareCard(6);
+  ASSERT_EQ(SpellCardHistory[0][6].attempts, 0);
+  Step();
+  ASSERT_EQ(g_bosses[0].phaseTimer, 1);
+  EXPECT_EQ(SpellCardHistory[0][6].attempts, 1);
+  EXPECT_EQ(CardSeenFlags[0][6], 1);
+  StepUntilTimer(499);
+  Step();  // the loop back to 99 is no new attempt
+  ASSERT_EQ(g_bosses[0].phaseTimer, 99);
+  Step(5);
+  EXPECT_EQ(SpellCardHistory[0][6].attempts, 1);
+
+  // Stage 1, Hard, phase 3: the non-spell first, then card slot 1 (id 4).
+  g_stageScriptOverride = nullptr;
+  StartPhase(1, 2, 3, 2, 2);
+  Step(30);
+  EXPECT_EQ(SpellCardHistory[0][4].attempts, 0) << "the non-spell is no attempt";
+  EXPECT_EQ(g_spellBackground, 0);
+  g_bosses[0].hp = 0;
+  Step();
+  ASSERT_EQ(g_spellBackground, 1);
+  ASSERT_EQ(g_bosses[0].phaseTimer, 1);
+  EXPECT_EQ(SpellCardHistory[0][4].attempts, 1) << "counted on the card's first step";
+  EXPECT_EQ(CardSeenFlags[0][4], 1);
+
+  // Practice: the step of frame 100 makes the boss; its card's first step is the next.
+  for (int difficulty : {2, 4}) {
+    SCOPED_TRACE(difficulty);
+    const int id = GetSpellCardId(difficulty, 3);
+    Begin(203, difficulty);
+    Step(101);
+    EXPECT_EQ(g_bosses[0].state, 1);
+    EXPECT_EQ(SpellCardHistory[0][id].attempts, 0);
+    EXPECT_EQ(CardSeenFlags[0][id], 0);
+    Step();
+    EXPECT_EQ(g_bosses[0].phaseTimer, 1);
+    EXPECT_EQ(SpellCardHistory[0][id].attempts, 1);
+    EXPECT_EQ(CardSeenFlags[0][id], 1);
+  }
+}
+
 TEST_F(AttackTail, CaptureFlagRules) {
   struct Case {
     const char* what;

@@ -107,6 +107,30 @@ TEST_F(Extra, MeetingFourEndsWithTheBlastAndResumesAt7100) {
   EXPECT_EQ(g_stageFrame, 7101);
 }
 
+// Each meeting's aftermath sends the waves on from its resume frame with a ring and a
+// shake; only the sixth, after the boss fight, stops the boss music first (the last
+// fight's music comes with the second conversation).
+TEST_F(Extra, OnlyTheSixthMeetingsAftermathStopsTheMusic) {
+  struct Case {
+    int phase, resume, stops;
+  };
+  const Case cases[] = {{2, 1700, 0}, {4, 3500, 0},  {6, 5300, 0},
+                        {9, 7100, 0}, {12, 8900, 0}, {15, 20000, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.phase);
+    StartPhase(8, 4, c.phase, 1, 4);
+    g_stageFrame = c.resume - 100;
+    g_currentMusic = 14;
+    StopCount() = 0;
+    Step();
+    EXPECT_EQ(StopCount(), c.stops);
+    EXPECT_EQ(g_currentMusic, c.stops == 1 ? -1 : 14);
+    EXPECT_EQ(g_bossPhase, 0);
+    EXPECT_EQ(g_stageFrame, c.resume + 1);
+    EXPECT_EQ(g_shakeTotal, 30);
+  }
+}
+
 TEST_F(Extra, CardFactsAtNamedTimers) {
   // 104: every bullet of a cycle reaches its trigger on the same step.
   RunCardTo(4, 2, 150);

@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "stage4_easy", "stage4_normal", "stage4_hard", "stage4_lunatic",
                       "stage5_easy", "stage5_normal", "stage5_hard", "stage5_lunatic",
                       "stage6_easy", "stage6_normal", "stage6_hard", "stage6_lunatic", "extra",
-                      "main_normal"),
+                      "main_normal", "spell_hard", "spell_extra"),
     [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 }  // namespace

@@ -194,6 +194,40 @@ TEST_F(Banner, NumberRowShowsBonusOrFailedAndTheClampedHistory) {
   }
 }
 
+// The row comes in with the tenth-last step of the bar's rise (counter 9), never before.
+TEST_F(Banner, NumberRowAppearsAtCounterNine) {
+  struct Case {
+    int counter;
+    bool row;
+  };
+  for (const Case& c : {Case{11, false}, Case{10, false}, Case{9, true}, Case{8, true}}) {
+    SCOPED_TRACE(c.counter);
+    RecordAtCounter(c.counter);
+    EXPECT_EQ(Drew(kBonus), c.row);
+    EXPECT_EQ(Drew(kHistory), c.row);
+    EXPECT_EQ(DigitsAt(90).empty(), !c.row);
+  }
+}
+
+// A card that begins without the previous one re-arming the banner (the boss was left
+// leaving under its blast, or a script restarted the timer) still opens with the portrait
+// at the top of its slide and the spell-start sound.
+TEST_F(Banner, CardsFirstStepRestartsTheCounter) {
+  RecordAtCounter(0);
+  ASSERT_EQ(SpellBannerCounter(), 0);
+  ASSERT_EQ(PlayedCount(kSeSpellStart), 1);
+  g_bosses[0].phaseTimer = 0;  // the next attack's first step comes next
+  g_calls.clear();
+  Step();
+  ASSERT_EQ(g_bosses[0].phaseTimer, 1);
+  EXPECT_EQ(PlayedCount(kSeSpellStart), 2);
+  ASSERT_GE(g_calls.size(), 3u);
+  EXPECT_EQ(g_calls[1], (Call{'B', 1, 225, 0, 0, 0, ""}));
+  EXPECT_EQ(g_calls[2], (Call{'S', 275, 103, 435, 263, kPortrait, ""}));
+  EXPECT_FALSE(Drew(kBonus));
+  EXPECT_EQ(SpellBannerCounter(), 89);
+}
+
 TEST_F(Banner, HistoryPlacesCapturesAndAttemptsRightAligned) {
   SpellCardHistory[0][6].captures = 12;
   SpellCardHistory[0][6].attempts = 345;  // the card's first step makes it 346

@@ -4,6 +4,9 @@
 
 #include "game/stages/boss_attack.h"
 #include <algorithm>
+#include <vector>
+
+#include "game/play/replay_memory.h"
 
 #include "play_fixture.h"
 
@@ -103,6 +106,86 @@ TEST_F(SpellPractice, LastExtraCardOpensWithItsConversation) {
   Step();
   EXPECT_EQ(g_bossPhase, 1) << "the fight starts 30 steps after the last line";
   EXPECT_EQ(g_spellBackground, 1);
+}
+
+// A practice played back runs 1000 scenes higher: it must still pick the card the live
+// play fought, step for step, and leave the history as the live play left it.
+TEST_F(SpellPractice, PlaybackPicksTheLivePlaysCardAndCountsNothing) {
+  struct Case {
+    int difficulty, slot, id;
+  };
+  const Case cases[] = {{2, 0, 0}, {3, 0, 1}, {1, 7, 27}, {3, 25, 101}, {4, 0, 102}, {4, 16, 118}};
+  constexpr int kSteps = 500;  // past the card's first step (the last card's after its talk)
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    SpellCardHistory.Clear();
+    CardSeenFlags.Clear();
+    const PlaySetup setup{200 + c.slot, c.difficulty, 7, 0xC0FFEEu + c.id};
+    BeginPlay(setup);
+    EXPECT_EQ(PracticeCardId(), c.id);
+    std::vector<uint64_t> live;
+    for (int step = 0; step < kSteps; ++step) {
+      g_player.invulnerable = 1 << 20;
+      SetLiveInput(FiringInput(step));
+      RunLogicStep();
+      live.push_back(HashAsLive());
+    }
+    ASSERT_EQ(SpellCardHistory[1][c.id].attempts, 1);
+    const std::vector<ReplayPair> pairs(g_replayPairs, g_replayPairs + g_replayPairCount);
+
+    SpellCardHistory[1][c.id].attempts = 7;
+    CardSeenFlags.Clear();
+    BeginPlayback(setup, pairs.data(), static_cast<int>(pairs.size()));
+    EXPECT_EQ(g_scene, 1200 + c.slot);
+    EXPECT_EQ(PracticeCardId(), c.id);
+    for (int step = 0; step < kSteps; ++step) {
+      g_player.invulnerable = 1 << 20;
+      RunLogicStep();
+      ASSERT_EQ(HashAsLive(), live[step]) << "step " << step;
+    }
+    EXPECT_EQ(SpellCardHistory[1][c.id].attempts, 7);
+    EXPECT_EQ(CardSeenFlags[1][c.id], 0);
+  }
+}
+
+// The last Extra card is survived, not beaten: at its time limit the two side bosses, hidden
+// since the card's set-up, leave with boss 0 under the one blast, and the blast frees all
+// three before the card ends and the practice closes.
+TEST_F(SpellPractice, LastExtraCardsSideBossesLeaveWithTheBossAtItsEnd) {
+  Begin(216, 4);
+  int leftAt = -1, step = 0;
+  for (; step < 6000 && leftAt < 0; ++step) {
+    g_player.invulnerable = 1 << 20;
+    const int side1 = g_bosses[1].state, side2 = g_bosses[2].state;
+    Step(1, step % 2 ? kInputShot : 0);
+    if (g_bosses[0].state != 3) continue;
+    leftAt = step;
+    EXPECT_EQ(side1, 4);
+    EXPECT_EQ(side2, 4);
+  }
+  ASSERT_GE(leftAt, 0);
+  EXPECT_EQ(g_bosses[0].spellTimer, 1) << "left at the time limit";
+  EXPECT_EQ(g_bosses[1].state, 3);
+  EXPECT_EQ(g_bosses[2].state, 3);
+  EXPECT_EQ(g_bosses[1].x, 374.0);
+  EXPECT_EQ(g_bosses[1].y, 150.0);
+  EXPECT_EQ(g_bossBlast.counter, 39) << "started, and run once by the same step";
+  EXPECT_EQ(g_bossPhase, 1);
+
+  Step(38);
+  EXPECT_EQ(g_bossBlast.counter, 1);
+  for (const Boss& boss : g_bosses) EXPECT_EQ(boss.state, 3);
+  Step();
+  for (const Boss& boss : g_bosses) EXPECT_EQ(boss.state, 0);
+  Step();
+  EXPECT_EQ(g_bossPhase, 0) << "the card ends once its bosses are gone";
+  EXPECT_EQ(g_stageFrame, 10001);
+  for (int k = 0; k < 200 && g_stageOver == 0; ++k) {
+    Step();
+    for (const Boss& boss : g_bosses) ASSERT_EQ(boss.state, 0);
+  }
+  EXPECT_EQ(g_stageOver, 1);
+  EXPECT_EQ(SpellCardHistory[0][118].attempts, 1);
 }
 
 TEST_F(SpellPractice, SlotsWithoutACardTouchNothingOutsideTheTables) {

@@ -201,4 +201,56 @@ TEST_F(StageFrame, BossEffectsOfHigherSlotsRunOnlyWhileEveryLowerSlotIsInUse) {
   }
 }
 
+// The share of the life bar drawn as its own section, as each phase of each stage hands it
+// to the boss status on its first step (Easy and Normal's stage-1 mid-boss has none).
+TEST_F(StageFrame, EachPhaseHandsTheBossStatusItsBarSplit) {
+  struct Case {
+    int scene, difficulty, phase, split;
+  };
+  const Case cases[] = {
+      {1, 0, 1, 0},   {1, 1, 1, 0},   {1, 3, 1, 50},  {1, 1, 3, 20},  {1, 2, 4, 20},
+      {2, 1, 1, 0},   {2, 1, 2, 20},  {2, 1, 3, 20},  {2, 1, 4, 100}, {3, 1, 1, 50},
+      {3, 1, 3, 20},  {3, 1, 4, 20},  {3, 1, 5, 100}, {4, 1, 1, 100}, {4, 1, 3, 20},
+      {4, 1, 5, 20},  {4, 1, 6, 100}, {5, 1, 1, 20},  {5, 1, 5, 20},  {5, 1, 6, 100},
+      {6, 1, 1, 20},  {6, 1, 7, 100}, {8, 4, 1, 100}, {8, 4, 3, 100}, {8, 4, 7, 20},
+      {8, 4, 8, 20},  {8, 4, 13, 20}, {8, 4, 14, 20}, {8, 4, 16, 30}, {8, 4, 17, 30},
+      {8, 4, 18, 100}, {8, 4, 19, 100},
+  };
+  static int split, background, calls;
+  static const PlayDrawTable kStatusOnly = [] {
+    PlayDrawTable table{};
+    table.bossStatus = [](int barSplit, int spellBackground) {
+      split = barSplit;
+      background = spellBackground;
+      calls += 1;
+    };
+    return table;
+  }();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scene * 1000 + c.difficulty * 100 + c.phase);
+    StartPhase(c.scene, c.difficulty, c.phase, 1, 4);
+    // The trio phases exchange slots 0 and 2 at their first step.
+    InitBoss(1, 3, 5, 174.0, 100.0);
+    InitBoss(2, 3, 6, 274.0, 100.0);
+    g_playDraw = &kStatusOnly;
+    calls = 0;
+    Step();
+    g_playDraw = nullptr;
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(split, c.split);
+    EXPECT_EQ(background, g_spellBackground);
+  }
+
+  // Practice: the whole bar is the card's, from the step that makes the boss.
+  Begin(203, 1);
+  Step(100);
+  g_playDraw = &kStatusOnly;
+  calls = 0;
+  Step();
+  g_playDraw = nullptr;
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(split, 100);
+  EXPECT_EQ(background, 1);
+}
+
 }  // namespace
