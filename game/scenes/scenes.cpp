@@ -174,7 +174,10 @@ void QueryCardNames(int difficulty) {
     SoundEffectTable[k] = -1;
   }
   ResetPlayState();
-  const int scene = g_scene;
+  // The bodies pick a card's name by the play's difficulty: the list's own, not the
+  // last game's.
+  const int scene = g_scene, played = g_difficulty;
+  g_difficulty = difficulty;
   for (int slot = 0; slot < 26; ++slot) {
     g_scene = kSceneSpellPracticeMenu;
     const int id = GetSpellCardId(difficulty, slot);
@@ -183,6 +186,7 @@ void QueryCardNames(int difficulty) {
                                  : "";
   }
   g_scene = scene;
+  g_difficulty = played;
   for (int k = 0; k < kSoundEffectCount; ++k) SoundEffectTable[k] = saved[k];
   ResetPlayState();
 }
@@ -210,8 +214,8 @@ void RunSpellPracticeMenu() {
     const int slot = first + k, id = GetSpellCardId(d, slot);
     const bool seen = SpellSlotUsable(g_save, row, d, slot);
     const CardHistoryEntry& history = g_save.cardHistory[row][id >= 0 && id < kSaveCards ? id : 0];
-    std::snprintf(line, sizeof line, "No.%03d  %s", id, seen ? g_menu.cardNames[slot] : kUnknownCardName);
-    DrawMenuLine(40, 70 + 26 * (k - g_menu.listTop), line, g_menu.list.index == k, seen);
+    DrawMenuLine(40, 70 + 26 * (k - g_menu.listTop), SpellPracticeListLine(slot).c_str(), g_menu.list.index == k,
+                 seen);
     std::snprintf(line, sizeof line, "%d / %d", seen ? history.captures : 0, seen ? history.attempts : 0);
     DrawMenuLine(540, 70 + 26 * (k - g_menu.listTop), line, g_menu.list.index == k, seen);
   }
@@ -298,6 +302,16 @@ bool IsPlayScene(int scene) {
 }
 
 void ResetSceneMenus() { g_menu = MenuFlow{}; }
+
+std::string SpellPracticeListLine(int slot) {
+  const int row = g_menu.characterChosen, d = g_menu.difficultyChosen;
+  if (slot < FirstSpellSlot(d) || slot > LastSpellSlot(d)) return "";
+  const bool seen = SpellSlotUsable(g_save, row, d, slot);
+  const char* name = seen && g_menu.cardNames[slot] != nullptr ? g_menu.cardNames[slot] : kUnknownCardName;
+  char line[256];
+  std::snprintf(line, sizeof line, "No.%03d  %s", GetSpellCardId(d, slot), name);
+  return line;
+}
 
 void RunSceneFrame() {
   const int scene = g_scene;

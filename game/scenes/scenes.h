@@ -48,3 +48,6 @@ bool StoreSaveNow(const char* failureNotice);
 const char* SaveFailureNotice();
 // The current scene's menus start fresh.
 void ResetSceneMenus();
+// The spell-practice list's line of card `slot` on the chosen difficulty and character:
+// "No.id  name", the name hidden until the card is seen; "" for a slot not listed.
+std::string SpellPracticeListLine(int slot);

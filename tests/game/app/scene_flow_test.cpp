@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "game/content/content_text.h"
 #include "game/files/replay_file.h"
 #include "game/files/save_tables.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/loading.h"
+#include "game/scenes/menu.h"
 #include "game/scenes/scenes.h"
 #include "platform/log.h"
 #include "tests/game/app/app_fixture.h"
@@ -89,6 +91,62 @@ TEST_F(SceneFlowTest, AClearedGameGoesThroughEndingRollScoreEntryAndReplaySaveTo
   EXPECT_EQ(stored.highScores[1][2][0].score, 12345670);
   EXPECT_EQ(stored.clearFlags[1][2], 1);
   EXPECT_EQ(stored.cardSeen[1][116], 1);
+}
+
+TEST_F(SceneFlowTest, AnEndingPageTurnsOnEveryFreshShotPressFromItsFirstPass) {
+  StartLivePlay(1, 0, 0);
+  Pass();
+  g_scene = 7;
+  Pass();
+  ASSERT_EQ(g_scene, 500);
+  // Held through a page's passes, one press turns one page only.
+  for (int page = 0; page < 3; ++page) {
+    for (int k = 0; k < 5; ++k) Pass(kInputShot);
+    EXPECT_EQ(g_scene, 500) << page;
+    Pass();
+  }
+  Pass(kInputShot);  // the fourth press, on the page's first pass
+  EXPECT_EQ(g_scene, 600);
+}
+
+TEST_F(SceneFlowTest, SpellPracticeNamesTheSeenCardsOfEachListWhateverWasPlayedLast) {
+  // Seen cards of every difficulty for character B; one of character A's, not shown for B.
+  const struct {
+    int difficulty, slot;
+  } seen[] = {{0, 1}, {0, 25}, {1, 7}, {2, 0}, {2, 13}, {3, 0}, {3, 24}, {4, 0}, {4, 9}, {4, 16}};
+  for (const auto& card : seen) CardSeenFlags[1][GetSpellCardId(card.difficulty, card.slot)] = 1;
+  CardSeenFlags[0][GetSpellCardId(1, 3)] = 1;
+  for (int played = 0; played < 5; ++played) {
+    StartLivePlay(played == 4 ? 8 : 1, played, 0);
+    Pass();
+    for (int list = 0; list < 5; ++list) {
+      ResetSceneMenus();
+      g_scene = 303;
+      Pass();
+      for (int k = 0; k < list; ++k) {
+        Pass(kInputDown);
+        Pass();
+      }
+      Pass(kInputShot);  // the list's difficulty
+      Pass();
+      Pass(kInputDown);  // character B
+      Pass();
+      Pass(kInputShot);
+      Pass();
+      int named = 0;
+      for (int slot = FirstSpellSlot(list); slot <= LastSpellSlot(list); ++slot) {
+        const int id = GetSpellCardId(list, slot);
+        const bool isSeen = CardSeenFlags[1][id] == 1;
+        char want[256];
+        std::snprintf(want, sizeof want, "No.%03d  %s", id, isSeen ? CardName(id) : kUnknownCardName);
+        EXPECT_EQ(SpellPracticeListLine(slot), want) << "list " << list << " after a play on " << played;
+        named += isSeen;
+      }
+      EXPECT_GE(named, 1) << list;
+      EXPECT_EQ(g_difficulty, played) << "the list leaves the play's difficulty as it was";
+    }
+  }
+  for (const auto& card : seen) EXPECT_STRNE(CardName(GetSpellCardId(card.difficulty, card.slot)), kUnknownCardName);
 }
 
 TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
