@@ -40,14 +40,24 @@ int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]) {
   return byte;
 }
 
+namespace {
+int MusicVolume() { return 255 * g_save.musicVolume / 100; }
+}  // namespace
+
 void ApplyVolumes() {
   const int sound = 255 * g_save.soundVolume / 100;
   for (int slot = 0; slot < kSoundEffectCount; ++slot)
     if (SoundEffectTable[slot] != -1) SetSoundHandleVolume(sound, SoundEffectTable[slot]);
-  SetMusicVolume(255 * g_save.musicVolume / 100);
+  SetMusicVolume(MusicVolume());
 }
 
-int GameMusicPlayFile(const char* path) { return PlayMusicFile(path, 3); }
+// Every track is a new sound at full volume: the setting goes onto it before the
+// mixer's next pass reaches it.
+int GameMusicPlayFile(const char* path) {
+  const int result = PlayMusicFile(path, 3);
+  if (result == 0) SetMusicVolume(MusicVolume());
+  return result;
+}
 
 void PlayTrack(int index) {
   if (g_currentMusic == index) return;
