@@ -26,6 +26,12 @@ bool KeyFresh(int code) {
   return KeyHeld(code) && !(g_keyFrame.before[code] & 0x80);
 }
 
+bool AnyKeyFresh() {
+  for (int code = 1; code < 256; ++code)
+    if (KeyFresh(code)) return true;
+  return false;
+}
+
 int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]) {
   auto held = [&](int code) { return code > 0 && code < 256 && (state[code] & 0x80) != 0; };
   int byte = 0;

@@ -16,6 +16,7 @@ extern KeyFrame g_keyFrame;
 void TakeKeySnapshot(const uint8_t keys[256]);
 bool KeyHeld(int code);
 bool KeyFresh(int code);  // down now, up the pass before
+bool AnyKeyFresh();
 
 // The play's input byte from the configured keys and the arrows (shot 1, bomb 2,
 // slow 4, skip 8, up 16, down 32, left 64, right 128).

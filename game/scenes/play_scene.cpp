@@ -93,6 +93,18 @@ bool ContinuePossible() {
   return ContinueMayFollow() && !g_replayPlaying;
 }
 
+// A continued play keeps no replay: where its save would have come the player is told
+// so, instead of the save being skipped without a word.
+bool ContinuedPlayUnsaved() { return !g_recordOk && g_continuesUsed > 0; }
+bool ReplaySaveFollows() { return g_recordOk || ContinuedPlayUnsaved(); }
+
+// True once a key is pressed under the notice.
+bool ShowContinuedPlayUnsaved(int x) {
+  DrawMenuTitle(x, 24, "A continued play is not saved as a replay", true);
+  DrawMenuLine(x, 60, "Press a key", false);
+  return AnyKeyFresh();
+}
+
 // Section "end of a play": playback back to the list, the ending, or the results.
 void EndPlay() {
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
@@ -116,7 +128,7 @@ void EndPlay() {
   const int base = g_lastPlayScene;
   if (PlayQualifiesForScoreEntry())
     g_scene = base + 20000;
-  else if (g_recordOk)
+  else if (ReplaySaveFollows())
     g_scene = base + 30000;
   else
     FinishPlayResults();
@@ -270,7 +282,7 @@ void RunGameFrame() {
       DrawFrozenField(160);
       if (RunScoreEntry(false)) {
         const int base = g_scene - 20000;
-        if (g_recordOk) {
+        if (ReplaySaveFollows()) {
           g_scene = base + 30000;
         } else {
           g_scene = base;
@@ -364,13 +376,14 @@ bool RunScoreEntry(bool fullScreen) {
 }
 
 bool RunReplaySave(bool fullScreen) {
-  if (!g_recordOk) return true;
-  if (!g_results.listed) ListReplaySlots();
+  if (!ReplaySaveFollows()) return true;
   if (fullScreen) {
     SetBlendModeParam(0, 255);
     DrawFilledBox(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(8, 8, 32));
   }
   const int x = fullScreen ? 60 : 36;
+  if (!g_recordOk) return ShowContinuedPlayUnsaved(x);
+  if (!g_results.listed) ListReplaySlots();
   char heading[40] = "Save the replay?";
   const bool failed = g_results.saveStep == 0 && g_results.failedSlot != 0;
   if (failed) std::snprintf(heading, sizeof heading, "No.%02d could not be saved", g_results.failedSlot);

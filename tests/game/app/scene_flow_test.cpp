@@ -149,6 +149,57 @@ TEST_F(SceneFlowTest, SpellPracticeNamesTheSeenCardsOfEachListWhateverWasPlayedL
   for (const auto& card : seen) EXPECT_STRNE(CardName(GetSpellCardId(card.difficulty, card.slot)), kUnknownCardName);
 }
 
+TEST_F(SceneFlowTest, AContinuedPlaySaysWhereItsReplaySaveWouldComeThatItIsNotSaved) {
+  struct Case {
+    int score;     // set after the continue: a high one goes through the score entry first
+    bool cleared;  // through the ending and the staff roll to the full-screen steps
+  } cases[] = {{3, false}, {9000001, false}, {4, true}, {9000002, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "score " << c.score << (c.cleared ? ", cleared" : ""));
+    StartLivePlay(1, 1, 0);
+    Pass();
+    g_gameOverPending = 1;
+    Pass();
+    ASSERT_EQ(g_scene, 10001);
+    Pass(0, 28);  // Continue
+    ASSERT_EQ(g_continuesUsed, 1);
+    g_player.score = c.score;
+    int notice = 30001;
+    if (c.cleared) {
+      g_scene = 7;
+      Pass();
+      ASSERT_EQ(g_scene, 500);
+      for (int page = 0; page < 4; ++page) {
+        Pass();
+        Pass(kInputShot);
+      }
+      for (int k = 0; k < 1800; ++k) Pass();
+      ASSERT_EQ(g_scene, 601);
+      notice = 602;
+    } else {
+      g_stageOver = 1;
+      Pass();
+    }
+    if (c.score > 1000000) {
+      ASSERT_EQ(g_scene, notice == 602 ? 601 : 20001);
+      Pass();
+      Pass(0, 28);  // the name as it stands
+    }
+    for (int k = 0; k < 40; ++k) Pass();
+    ASSERT_EQ(g_scene, notice) << "the notice waits for a key";
+    Pass(kInputShot);
+    EXPECT_EQ(g_scene, 0);
+    EXPECT_EQ(InspectReplayFile(ReplayFilePath(1), nullptr), ReplaySlotState::Empty);
+  }
+  // A play that was not continued but whose recording ran out says nothing.
+  StartLivePlay(1, 1, 0);
+  Pass();
+  g_recordOk = 0;
+  g_stageOver = 1;
+  Pass();
+  EXPECT_EQ(g_scene, 0);
+}
+
 TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
   struct Case {
     int scene, difficulty, score, kind, endScene;
