@@ -70,8 +70,9 @@ void PlugInSoundAndDrawing() {
 }  // namespace
 
 int main() {
-  std::string loadReport;
-  LoadSaveData(&g_save, kSaveFileName, &loadReport);  // before the library exists; defaults on any fault
+  std::string loadReport, damaged;
+  // Before the library exists; defaults on any fault.
+  LoadSaveData(&g_save, kSaveFileName, &loadReport, &damaged);
   CopySaveDataToPlayTables(g_save);
   ConfigureBeforeStart();
   if (InitLibrary() == -1) {
@@ -79,6 +80,7 @@ int main() {
     return -1;
   }
   if (!loadReport.empty()) WriteLog(loadReport.c_str());
+  if (!damaged.empty()) KeepDamagedSaveAndTell(damaged);
   SetAlwaysRun(1);
   SetDrawScreen(kBackScreen);
   SetFilterMode(1);

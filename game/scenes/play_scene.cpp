@@ -42,9 +42,19 @@ struct Results {
   char lines[kReplaySlots][96] = {};
   bool listed = false;
   int failedSlot = 0;  // the slot whose write just failed, named over the list
+  int failedError = 0;  // and the error that write got
 };
 Results g_results;
 MenuCursor g_overlayCursor;
+
+// "<what>: <why>", the why in words the player can act on (a full disk, no
+// permission); the log line of the write keeps the whole error.
+void FormatWriteFailure(char* out, size_t size, const char* what, int error) {
+  if (const char* word = WriteErrorWord(error))
+    std::snprintf(out, size, "%s: %s", what, word);
+  else
+    std::snprintf(out, size, "%s", what);
+}
 
 const char kNameChars[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-!?";
 
@@ -384,9 +394,13 @@ bool RunReplaySave(bool fullScreen) {
   const int x = fullScreen ? 60 : 36;
   if (!g_recordOk) return ShowContinuedPlayUnsaved(x);
   if (!g_results.listed) ListReplaySlots();
-  char heading[40] = "Save the replay?";
+  char heading[96] = "Save the replay?";
   const bool failed = g_results.saveStep == 0 && g_results.failedSlot != 0;
-  if (failed) std::snprintf(heading, sizeof heading, "No.%02d could not be saved", g_results.failedSlot);
+  if (failed) {
+    char what[32];
+    std::snprintf(what, sizeof what, "No.%02d could not be saved", g_results.failedSlot);
+    FormatWriteFailure(heading, sizeof heading, what, g_results.failedError);
+  }
   DrawMenuTitle(x, 24, heading, failed);
   if (g_results.saveStep == 0) {
     const MenuAction action = StepMenu(g_results.slots, kReplaySlots + 1);
@@ -431,6 +445,7 @@ bool RunReplaySave(bool fullScreen) {
   if (SaveRecordedReplay(ReplayFilePath(g_results.slot), g_results.name)) return true;
   // Back to the list, which may have changed, to pick another slot or leave.
   g_results.failedSlot = g_results.slot;
+  g_results.failedError = LastWriteError();
   g_results.saveStep = 0;
   ListReplaySlots();
   return false;
@@ -445,14 +460,17 @@ void FinishPlayResults() {
 }
 
 namespace {
-const char* g_saveFailureNotice = nullptr;
+char g_saveFailureNotice[128] = "";
 }  // namespace
 
 bool StoreSaveNow(const char* failureNotice) {
   CopyPlayTablesToSaveData(&g_save);
   const bool stored = StoreSaveData(g_save);
-  g_saveFailureNotice = stored ? nullptr : failureNotice;
+  if (stored)
+    g_saveFailureNotice[0] = '\0';
+  else
+    FormatWriteFailure(g_saveFailureNotice, sizeof g_saveFailureNotice, failureNotice, LastWriteError());
   return stored;
 }
 
-const char* SaveFailureNotice() { return g_saveFailureNotice; }
+const char* SaveFailureNotice() { return g_saveFailureNotice[0] != '\0' ? g_saveFailureNotice : nullptr; }

@@ -4,11 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "game/content/content_text.h"
 #include "game/files/replay_file.h"
+#include "game/files/save_file.h"
 #include "game/files/save_tables.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
@@ -267,18 +271,57 @@ TEST_F(SceneFlowTest, AFailedWriteOfTheSaveFileIsShownOnTheTitleUntilAWriteSucce
   EXPECT_EQ(g_scene, 0);
   EXPECT_NE(access("central.dat", F_OK), 0);
   ASSERT_NE(SaveFailureNotice(), nullptr);
-  EXPECT_STREQ(SaveFailureNotice(), "Settings could not be saved");
+  EXPECT_STREQ(SaveFailureNotice(), (std::string("Settings could not be saved: ") + std::strerror(EEXIST)).c_str());
   Pass();  // the title draws it
   // Back from a play to the title: the scores and progress fail the same way.
   g_returnScene = 0;
   FinishPlayResults();
-  EXPECT_STREQ(SaveFailureNotice(), "Scores and progress could not be saved");
+  EXPECT_STREQ(SaveFailureNotice(),
+               (std::string("Scores and progress could not be saved: ") + std::strerror(EEXIST)).c_str());
   ASSERT_EQ(rmdir("central.dat.tmp"), 0);
   g_scene = 306;
   Pass();
   Pass(0, 1);
   EXPECT_EQ(SaveFailureNotice(), nullptr);
   EXPECT_EQ(access("central.dat", F_OK), 0);
+  // The folder the game runs in is gone: the player reads why.
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  std::filesystem::remove_all(here);
+  g_scene = 306;
+  Pass();
+  Pass(0, 1);
+  EXPECT_STREQ(SaveFailureNotice(), "Settings could not be saved: folder missing");
+}
+
+TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey) {
+  ASSERT_TRUE(WriteWholeFile("central.dat", "not a save file"));
+  ASSERT_TRUE(WriteWholeFile("central.dat.bak", "nor is this"));
+  std::string damaged;
+  ASSERT_FALSE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damaged));
+  ASSERT_EQ(damaged, "central.dat");
+  KeepDamagedSaveAndTell(damaged);
+  EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  g_scene = 0;
+  for (int k = 0; k < 30; ++k) Pass();
+  EXPECT_STREQ(SaveDamagedNotice(), "The save file was damaged: defaults are in use");
+  // Leaving the settings writes both copies anew; the kept file stays as it was.
+  g_scene = 306;
+  Pass();
+  Pass(0, 1);
+  ASSERT_EQ(g_scene, 0);
+  SaveData stored;
+  EXPECT_TRUE(LoadSaveData(&stored));
+  EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  Pass();
+  EXPECT_NE(SaveDamagedNotice(), nullptr) << "the key that left the settings was not pressed on the title";
+  // The first key on the title only puts the notice away; the next confirms Start.
+  Pass(kInputShot);
+  EXPECT_EQ(SaveDamagedNotice(), nullptr);
+  EXPECT_EQ(g_scene, 0);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 300);
 }
 
 }  // namespace
