@@ -122,6 +122,14 @@ const char* LoadOne(const char* path, SaveData* data) {
 
 bool IsValidWindowWidth(int width) { return width == 0 || width == 640 || width == 960 || width == 1280; }
 
+int WindowWidthThatFits(int width, int displayWidth, int displayHeight) {
+  if (width <= 0) return width;
+  for (int listed : {1280, 960}) {
+    if (listed <= width && listed <= displayWidth && listed * 3 / 4 <= displayHeight) return listed;
+  }
+  return 640;
+}
+
 bool IsReservedKey(int code) {
   return code < 1 || code > 255 || code == 200 || code == 203 || code == 205 || code == 208 ||
          code == 28 || code == 62;

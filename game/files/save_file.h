@@ -44,6 +44,10 @@ struct SaveData {
 // The defaults with the given window word.
 void ResetSaveData(SaveData* data, int windowWidth = 640);
 bool IsValidWindowWidth(int width);  // 0, 640, 960 or 1280
+// The window width to open with on a display whose usable part is `displayWidth` x
+// `displayHeight`: the saved `width` when its window fits, else the largest listed one
+// that fits, 640 when none does; full screen (0) as it is.
+int WindowWidthThatFits(int width, int displayWidth, int displayHeight);
 // Refused as configurable keys: arrows, Enter and F4 (and anything outside 1..255).
 bool IsReservedKey(int code);
 

@@ -10,6 +10,7 @@
 #include "game/play/play_state.h"
 #include "platform/input.h"
 #include "platform/log.h"
+#include "platform/window.h"
 #include "sound/music.h"
 #include "sound/sound.h"
 
@@ -49,6 +50,13 @@ int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]) {
 namespace {
 int MusicVolume() { return 255 * g_save.musicVolume / 100; }
 }  // namespace
+
+int StartWindowWidth() {
+  int width = 0, height = 0;
+  if (g_save.windowWidth > 0 && GetDisplayUsableSize(&width, &height) == 0)
+    return WindowWidthThatFits(g_save.windowWidth, width, height);
+  return g_save.windowWidth;
+}
 
 void ApplyVolumes() {
   const int sound = 255 * g_save.soundVolume / 100;

@@ -22,6 +22,10 @@ bool AnyKeyFresh();
 // slow 4, skip 8, up 16, down 32, left 64, right 128).
 int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]);
 
+// The window width to open with: the saved one, taken down to the largest listed size
+// whose window fits the display (the saved setting stays); 0 for full screen.
+int StartWindowWidth();
+
 // Music and effect volumes of the save block applied to the sound layer (255 x v / 100).
 void ApplyVolumes();
 // Plays track `index` of MusicTitleTable unless it already plays.

@@ -51,8 +51,10 @@ void ConfigureBeforeStart() {
   // Graph files no image loader takes open as movies; nothing in the game ships one.
   RegisterMovieLibrarySteps();
   SetScreenMode(kScreenWidth, kScreenHeight, 16, 60);
-  if (g_save.windowWidth > 0) {
-    SetWindowScale(g_save.windowWidth / 640.0);
+  // A window larger than the display would open partly off it, the menus unseen.
+  const int width = StartWindowWidth();
+  if (width > 0) {
+    SetWindowScale(width / 640.0);
     SetWindowMode(1);
   } else {
     SetWindowMode(0);

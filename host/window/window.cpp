@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -258,8 +259,15 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     width = desktop.w;
     height = desktop.h;
   }
-  g_state.window = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_CENTERED,
-                                    SDL_WINDOWPOS_CENTERED, width, height, flags);
+  // A window is placed on the display's usable part, centred where it fits and from
+  // the top-left where it does not, so that its top-left corner is always seen.
+  int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect usable{};
+  if (windowed && SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+    x = usable.x + std::max(0, (usable.w - width) / 2);
+    y = usable.y + std::max(0, (usable.h - height) / 2);
+  }
+  g_state.window = SDL_CreateWindow(title != nullptr ? title : "", x, y, width, height, flags);
   if (g_state.window == nullptr) {
     Fail("SDL_CreateWindow");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -291,6 +299,21 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
   std::memset(g_state.keys, 0, sizeof g_state.keys);
   g_owner.store(std::this_thread::get_id());
   return reinterpret_cast<uintptr_t>(g_state.window);
+}
+
+bool HostDisplayUsableSize(int* width, int* height) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    Fail("SDL_InitSubSystem");
+    return false;
+  }
+  SDL_Rect usable{};
+  const bool known = SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0;
+  if (!known) Fail("SDL_GetDisplayUsableBounds");
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (!known) return false;
+  *width = usable.w;
+  *height = usable.h;
+  return true;
 }
 
 void HostDestroyWindow() {
