@@ -65,8 +65,8 @@ void ApplyVolumes() {
   SetMusicVolume(MusicVolume());
 }
 
-// Every track is a new sound at full volume: the setting goes onto it before the
-// mixer's next pass reaches it.
+// Every track is a new sound, made at full volume: the setting goes onto it in the same
+// call that starts it.
 int GameMusicPlayFile(const char* path) {
   const int result = PlayMusicFile(path, 3);
   if (result == 0) SetMusicVolume(MusicVolume());
