@@ -243,11 +243,23 @@ void Translate(const SDL_Event& event) {
       break;
   }
 }
+// A display query keeps the video subsystem, and so its display connection, until the
+// window that follows has its own: a virtual X server whose last client leaves resets,
+// and refuses connections while it does.
+bool g_videoHeldForWindow = false;
+
+void ReleaseVideoHold() {
+  if (!g_videoHeldForWindow) return;
+  g_videoHeldForWindow = false;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
 }  // namespace
 
 uintptr_t HostCreateWindow(const char* title, int width, int height, bool windowed) {
   if (g_state.window != nullptr) return reinterpret_cast<uintptr_t>(g_state.window);
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  ReleaseVideoHold();
+  if (started != 0) {
     Fail("SDL_InitSubSystem");
     return 0;
   }
@@ -302,21 +314,26 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
 }
 
 bool HostDisplayUsableSize(int* width, int* height) {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    Fail("SDL_InitSubSystem");
-    return false;
+  if (!g_videoHeldForWindow) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      Fail("SDL_InitSubSystem");
+      return false;
+    }
+    g_videoHeldForWindow = true;
   }
   SDL_Rect usable{};
-  const bool known = SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0;
-  if (!known) Fail("SDL_GetDisplayUsableBounds");
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  if (!known) return false;
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
+    Fail("SDL_GetDisplayUsableBounds");
+    ReleaseVideoHold();
+    return false;
+  }
   *width = usable.w;
   *height = usable.h;
   return true;
 }
 
 void HostDestroyWindow() {
+  ReleaseVideoHold();
   if (g_state.window == nullptr) return;
   X11PresenterStop();
   if (g_state.texture != nullptr) SDL_DestroyTexture(g_state.texture);

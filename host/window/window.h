@@ -20,9 +20,10 @@ constexpr unsigned kMsgActivateApp = 0x001C;  // wParam 1 activated, 0 deactivat
 // HostWindowError()).
 uintptr_t HostCreateWindow(const char* title, int width, int height, bool windowed);
 // The size of the first display less its panels, with or without a window open; false
-// when no display answers.
+// when no display answers. The display stays open for the window that follows (or until
+// HostDestroyWindow).
 bool HostDisplayUsableSize(int* width, int* height);
-void HostDestroyWindow();
+void HostDestroyWindow();  // also lets go of a display query's hold
 uintptr_t HostMainWindow();
 const char* HostWindowError();
 void HostSetWindowTitle(const char* title);

@@ -8,6 +8,7 @@
 
 #include "game/files/save_file.h"
 #include "game/scenes/game_session.h"
+#include "platform/window.h"
 #include "tests/host/window/virtual_display.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -51,6 +52,7 @@ TEST(WindowFit, TheStartAsksTheDisplayAndKeepsTheSavedSetting) {
     ResetSaveData(&g_save, c.saved);
     EXPECT_EQ(StartWindowWidth(), c.opened) << c.saved << " on " << c.screen;
     EXPECT_EQ(g_save.windowWidth, c.saved);
+    CloseMainWindow();  // the query keeps the display for a window: let it go first
   }
   unsetenv("DISPLAY");
   if (driver != nullptr) setenv("SDL_VIDEODRIVER", oldDriver.c_str(), 1);
