@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, generates the game data and starts the game.
+# Installs what is missing, builds the game, generates its data and starts it.
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 install_missing_packages
-configure_and_build
+configure_and_build_game
 cd "$BUILD_DIR/run"
 exec ./danmaku "$@"

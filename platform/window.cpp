@@ -36,6 +36,11 @@ int OpenMainWindow(const char* title, int width, int height, int windowed) {
   return 0;
 }
 
+int GetDisplayUsableSize(int* width, int* height) {
+  if (width == nullptr || height == nullptr) return -1;
+  return HostDisplayUsableSize(width, height) ? 0 : -1;
+}
+
 void CloseMainWindow() {
   HostDestroyWindow();
   // What was posted to the window goes with it: no late notice reaches a subsystem

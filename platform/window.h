@@ -35,6 +35,10 @@ intptr_t MainWindowProc(uintptr_t window, unsigned message, uintptr_t wParam, in
 // Shows a 640 x 480 RGB565 screen in the window, scaled to its size.
 int PresentScreen(const uint16_t* pixels, int pitchBytes, int width, int height);
 
+// The size of the display that a window may use (less its panels): 0, or -1 when no
+// display answers. May be asked before the library starts.
+int GetDisplayUsableSize(int* width, int* height);
+
 // Used by the library start and end: opens the main window (0, or -1 on failure) and
 // closes it, dropping the messages still queued for it.
 int OpenMainWindow(const char* title, int width, int height, int windowed);

@@ -19,8 +19,19 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+configure() {
+  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+# Everything: the game, its tests and the benchmarks.
 configure_and_build() {
-  local extra=("$@")
-  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release "${extra[@]}" >/dev/null
+  configure "$@"
   cmake --build "$BUILD_DIR" -j "$(nproc)"
+}
+
+# Only the game and its data (the generator that makes them included): a first start
+# need not wait for the tests and benchmarks.
+configure_and_build_game() {
+  configure "$@"
+  cmake --build "$BUILD_DIR" -j "$(nproc)" --target danmaku game_data
 }

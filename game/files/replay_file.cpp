@@ -10,6 +10,7 @@
 
 #include "game/files/save_file.h"
 #include "platform/file.h"
+#include "platform/log.h"
 
 namespace {
 
@@ -127,11 +128,23 @@ bool DecodeReplay(const uint8_t* bytes, size_t size, ReplayHeader* header, Repla
 
 bool SaveReplayFile(const std::string& path, const ReplayHeader& header, const ReplayPair* pairs,
                     int pairCount) {
+  SetLastWriteError(0);
   if (pairCount < 0 || pairCount > kReplayPairCapacity) return false;
   for (int i = 0; i < pairCount; ++i)
     if (pairs[i].count == 0) return false;
   size_t slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) mkdir(path.substr(0, slash).c_str(), 0755);
+  if (slash != std::string::npos && slash > 0) {
+    const std::string folder = path.substr(0, slash);
+    // A folder that cannot be made says why (a full disk, no permission), not that the
+    // file's folder is missing.
+    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+      const int err = errno;
+      WriteLogFormat("%s could not be written (the folder %s could not be made: %s)\n", path.c_str(),
+                     folder.c_str(), std::strerror(err));
+      SetLastWriteError(err);
+      return false;
+    }
+  }
   std::string image = EncodeReplay(header, pairs, pairCount);
   return WriteFileAtomically(path.c_str(), image.data(), image.size(), path.c_str());
 }

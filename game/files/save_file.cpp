@@ -122,6 +122,14 @@ const char* LoadOne(const char* path, SaveData* data) {
 
 bool IsValidWindowWidth(int width) { return width == 0 || width == 640 || width == 960 || width == 1280; }
 
+int WindowWidthThatFits(int width, int displayWidth, int displayHeight) {
+  if (width <= 0) return width;
+  for (int listed : {1280, 960}) {
+    if (listed <= width && listed <= displayWidth && listed * 3 / 4 <= displayHeight) return listed;
+  }
+  return 640;
+}
+
 bool IsReservedKey(int code) {
   return code < 1 || code > 255 || code == 200 || code == 203 || code == 205 || code == 208 ||
          code == 28 || code == 62;
@@ -198,7 +206,8 @@ bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data, const cha
   return fault == nullptr;
 }
 
-bool LoadSaveData(SaveData* data, const char* path, std::string* report) {
+bool LoadSaveData(SaveData* data, const char* path, std::string* report, std::string* damaged) {
+  if (damaged) damaged->clear();
   const char* why = LoadOne(path, data);
   if (!why) return true;
   const std::string backup = std::string(path) + ".bak";
@@ -208,7 +217,55 @@ bool LoadSaveData(SaveData* data, const char* path, std::string* report) {
   if (report && (std::strcmp(why, "missing") != 0 || !backupWhy))
     *report += std::string(path) + " refused (" + why + "): " + backup +
                (backupWhy ? std::string(" refused too (") + backupWhy + "), defaults used\n" : " loaded\n");
+  // Only a file that was there and read is damage worth keeping; the main file first,
+  // as the newer of the two.
+  auto readButRefused = [](const char* fault) {
+    return std::strcmp(fault, "missing") != 0 && std::strcmp(fault, "not a regular file") != 0;
+  };
+  if (damaged && backupWhy) {
+    if (readButRefused(why)) *damaged = path;
+    else if (readButRefused(backupWhy)) *damaged = backup;
+  }
   return !backupWhy;
+}
+
+bool KeepDamagedSave(const char* damagedPath, const char* path) {
+  FILE* f = OpenRegularFile(damagedPath);
+  if (!f) {
+    WriteLogFormat("%s could not be read to keep it: %s\n", damagedPath, std::strerror(errno));
+    return false;
+  }
+  // A save file is 8160 bytes: the head of anything far larger is all it can hold.
+  std::vector<uint8_t> bytes(1 << 20);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  std::fclose(f);
+  const std::string kept = std::string(path) + ".damaged";
+  if (!WriteFileAtomically(kept.c_str(), bytes.data(), bytes.size(), kept.c_str())) return false;
+  WriteLogFormat("%s was damaged: kept as %s, defaults in use\n", damagedPath, kept.c_str());
+  return true;
+}
+
+namespace {
+int g_lastWriteError = 0;
+}  // namespace
+
+int LastWriteError() { return g_lastWriteError; }
+
+void SetLastWriteError(int error) { g_lastWriteError = error; }
+
+const char* WriteErrorWord(int error) {
+  switch (error) {
+    case 0: return nullptr;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return "no space";
+    case EACCES:
+    case EPERM:
+    case EROFS: return "no permission";
+    case ENOENT:
+    case ENOTDIR: return "folder missing";
+    default: return std::strerror(error);
+  }
 }
 
 bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const char* what) {
@@ -233,8 +290,12 @@ bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const
     if (std::fclose(f) != 0 && !failed) failed = "close";
     if (!failed && std::rename(tmp.c_str(), path) != 0) failed = "rename";
   }
-  if (!failed) return true;
+  if (!failed) {
+    g_lastWriteError = 0;
+    return true;
+  }
   int err = errno;
+  g_lastWriteError = err;
   if (fd >= 0) unlink(tmp.c_str());
   if (fd >= 0 && !f) close(fd);
   WriteLogFormat("%s could not be written (%s of %s failed: %s)\n", what, failed, tmp.c_str(), std::strerror(err));

@@ -44,6 +44,10 @@ struct SaveData {
 // The defaults with the given window word.
 void ResetSaveData(SaveData* data, int windowWidth = 640);
 bool IsValidWindowWidth(int width);  // 0, 640, 960 or 1280
+// The window width to open with on a display whose usable part is `displayWidth` x
+// `displayHeight`: the saved `width` when its window fits, else the largest listed one
+// that fits, 640 when none does; full screen (0) as it is.
+int WindowWidthThatFits(int width, int displayWidth, int displayHeight);
 // Refused as configurable keys: arrows, Enter and F4 (and anything outside 1..255).
 bool IsReservedKey(int code);
 
@@ -59,7 +63,13 @@ bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data, const cha
 // missing), `path` + ".bak" is tried, and only when both fail are the defaults used
 // (false). A line saying which check refused which file is added to `report`: the
 // load runs before the log exists.
-bool LoadSaveData(SaveData* data, const char* path = kSaveFileName, std::string* report = nullptr);
+// When both were refused, `damaged` (when given) names the one refused for what it
+// holds (the main file first), empty when neither was there to read.
+bool LoadSaveData(SaveData* data, const char* path = kSaveFileName, std::string* report = nullptr,
+                  std::string* damaged = nullptr);
+// Copies the refused file `damagedPath` to `path` + ".damaged" (replacing an older
+// one), before a save writes over the copies; false, with a log line, on failure.
+bool KeepDamagedSave(const char* damagedPath, const char* path = kSaveFileName);
 // Copies a good existing `path` to `path` + ".bak", then writes `path` + ".tmp" whole,
 // flushes, syncs, closes and renames it over `path` (each copy its own such write).
 // On failure: one log line, the temporary file removed, the old file untouched.
@@ -68,3 +78,9 @@ bool StoreSaveData(const SaveData& data, const char* path = kSaveFileName);
 // Writes `size` bytes to `path` through `path` + ".tmp" as StoreSaveData does; the
 // replay files use it too. `what` names the file in the log line.
 bool WriteFileAtomically(const char* path, const void* bytes, size_t size, const char* what);
+// The error number of the last failed write (0 after one that succeeded).
+int LastWriteError();
+void SetLastWriteError(int error);
+// A failed write's error as the player is told it, in words to act on: "no space",
+// "no permission", "folder missing", else the system's text; null for 0.
+const char* WriteErrorWord(int error);

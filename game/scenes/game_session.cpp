@@ -10,6 +10,7 @@
 #include "game/play/play_state.h"
 #include "platform/input.h"
 #include "platform/log.h"
+#include "platform/window.h"
 #include "sound/music.h"
 #include "sound/sound.h"
 
@@ -26,6 +27,12 @@ bool KeyFresh(int code) {
   return KeyHeld(code) && !(g_keyFrame.before[code] & 0x80);
 }
 
+bool AnyKeyFresh() {
+  for (int code = 1; code < 256; ++code)
+    if (KeyFresh(code)) return true;
+  return false;
+}
+
 int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]) {
   auto held = [&](int code) { return code > 0 && code < 256 && (state[code] & 0x80) != 0; };
   int byte = 0;
@@ -40,14 +47,31 @@ int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]) {
   return byte;
 }
 
+namespace {
+int MusicVolume() { return 255 * g_save.musicVolume / 100; }
+}  // namespace
+
+int StartWindowWidth() {
+  int width = 0, height = 0;
+  if (g_save.windowWidth > 0 && GetDisplayUsableSize(&width, &height) == 0)
+    return WindowWidthThatFits(g_save.windowWidth, width, height);
+  return g_save.windowWidth;
+}
+
 void ApplyVolumes() {
   const int sound = 255 * g_save.soundVolume / 100;
   for (int slot = 0; slot < kSoundEffectCount; ++slot)
     if (SoundEffectTable[slot] != -1) SetSoundHandleVolume(sound, SoundEffectTable[slot]);
-  SetMusicVolume(255 * g_save.musicVolume / 100);
+  SetMusicVolume(MusicVolume());
 }
 
-int GameMusicPlayFile(const char* path) { return PlayMusicFile(path, 3); }
+// Every track is a new sound, made at full volume: the setting goes onto it in the same
+// call that starts it.
+int GameMusicPlayFile(const char* path) {
+  const int result = PlayMusicFile(path, 3);
+  if (result == 0) SetMusicVolume(MusicVolume());
+  return result;
+}
 
 void PlayTrack(int index) {
   if (g_currentMusic == index) return;

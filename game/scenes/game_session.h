@@ -16,10 +16,15 @@ extern KeyFrame g_keyFrame;
 void TakeKeySnapshot(const uint8_t keys[256]);
 bool KeyHeld(int code);
 bool KeyFresh(int code);  // down now, up the pass before
+bool AnyKeyFresh();
 
 // The play's input byte from the configured keys and the arrows (shot 1, bomb 2,
 // slow 4, skip 8, up 16, down 32, left 64, right 128).
 int LiveInputByte(const KeyConfig& keys, const uint8_t state[256]);
+
+// The window width to open with: the saved one, taken down to the largest listed size
+// whose window fits the display (the saved setting stays); 0 for full screen.
+int StartWindowWidth();
 
 // Music and effect volumes of the save block applied to the sound layer (255 x v / 100).
 void ApplyVolumes();

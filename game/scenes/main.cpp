@@ -51,8 +51,10 @@ void ConfigureBeforeStart() {
   // Graph files no image loader takes open as movies; nothing in the game ships one.
   RegisterMovieLibrarySteps();
   SetScreenMode(kScreenWidth, kScreenHeight, 16, 60);
-  if (g_save.windowWidth > 0) {
-    SetWindowScale(g_save.windowWidth / 640.0);
+  // A window larger than the display would open partly off it, the menus unseen.
+  const int width = StartWindowWidth();
+  if (width > 0) {
+    SetWindowScale(width / 640.0);
     SetWindowMode(1);
   } else {
     SetWindowMode(0);
@@ -70,8 +72,9 @@ void PlugInSoundAndDrawing() {
 }  // namespace
 
 int main() {
-  std::string loadReport;
-  LoadSaveData(&g_save, kSaveFileName, &loadReport);  // before the library exists; defaults on any fault
+  std::string loadReport, damaged;
+  // Before the library exists; defaults on any fault.
+  LoadSaveData(&g_save, kSaveFileName, &loadReport, &damaged);
   CopySaveDataToPlayTables(g_save);
   ConfigureBeforeStart();
   if (InitLibrary() == -1) {
@@ -79,6 +82,7 @@ int main() {
     return -1;
   }
   if (!loadReport.empty()) WriteLog(loadReport.c_str());
+  if (!damaged.empty()) KeepDamagedSaveAndTell(damaged);
   SetAlwaysRun(1);
   SetDrawScreen(kBackScreen);
   SetFilterMode(1);

@@ -42,9 +42,19 @@ struct Results {
   char lines[kReplaySlots][96] = {};
   bool listed = false;
   int failedSlot = 0;  // the slot whose write just failed, named over the list
+  int failedError = 0;  // and the error that write got
 };
 Results g_results;
 MenuCursor g_overlayCursor;
+
+// "<what>: <why>", the why in words the player can act on (a full disk, no
+// permission); the log line of the write keeps the whole error.
+void FormatWriteFailure(char* out, size_t size, const char* what, int error) {
+  if (const char* word = WriteErrorWord(error))
+    std::snprintf(out, size, "%s: %s", what, word);
+  else
+    std::snprintf(out, size, "%s", what);
+}
 
 const char kNameChars[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-!?";
 
@@ -93,6 +103,18 @@ bool ContinuePossible() {
   return ContinueMayFollow() && !g_replayPlaying;
 }
 
+// A continued play keeps no replay: where its save would have come the player is told
+// so, instead of the save being skipped without a word.
+bool ContinuedPlayUnsaved() { return !g_recordOk && g_continuesUsed > 0; }
+bool ReplaySaveFollows() { return g_recordOk || ContinuedPlayUnsaved(); }
+
+// True once a key is pressed under the notice.
+bool ShowContinuedPlayUnsaved(int x) {
+  DrawMenuTitle(x, 24, "A continued play is not saved as a replay", true);
+  DrawMenuLine(x, 60, "Press a key", false);
+  return AnyKeyFresh();
+}
+
 // Section "end of a play": playback back to the list, the ending, or the results.
 void EndPlay() {
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
@@ -116,7 +138,7 @@ void EndPlay() {
   const int base = g_lastPlayScene;
   if (PlayQualifiesForScoreEntry())
     g_scene = base + 20000;
-  else if (g_recordOk)
+  else if (ReplaySaveFollows())
     g_scene = base + 30000;
   else
     FinishPlayResults();
@@ -270,7 +292,7 @@ void RunGameFrame() {
       DrawFrozenField(160);
       if (RunScoreEntry(false)) {
         const int base = g_scene - 20000;
-        if (g_recordOk) {
+        if (ReplaySaveFollows()) {
           g_scene = base + 30000;
         } else {
           g_scene = base;
@@ -364,16 +386,21 @@ bool RunScoreEntry(bool fullScreen) {
 }
 
 bool RunReplaySave(bool fullScreen) {
-  if (!g_recordOk) return true;
-  if (!g_results.listed) ListReplaySlots();
+  if (!ReplaySaveFollows()) return true;
   if (fullScreen) {
     SetBlendModeParam(0, 255);
     DrawFilledBox(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(8, 8, 32));
   }
   const int x = fullScreen ? 60 : 36;
-  char heading[40] = "Save the replay?";
+  if (!g_recordOk) return ShowContinuedPlayUnsaved(x);
+  if (!g_results.listed) ListReplaySlots();
+  char heading[96] = "Save the replay?";
   const bool failed = g_results.saveStep == 0 && g_results.failedSlot != 0;
-  if (failed) std::snprintf(heading, sizeof heading, "No.%02d could not be saved", g_results.failedSlot);
+  if (failed) {
+    char what[32];
+    std::snprintf(what, sizeof what, "No.%02d could not be saved", g_results.failedSlot);
+    FormatWriteFailure(heading, sizeof heading, what, g_results.failedError);
+  }
   DrawMenuTitle(x, 24, heading, failed);
   if (g_results.saveStep == 0) {
     const MenuAction action = StepMenu(g_results.slots, kReplaySlots + 1);
@@ -418,6 +445,7 @@ bool RunReplaySave(bool fullScreen) {
   if (SaveRecordedReplay(ReplayFilePath(g_results.slot), g_results.name)) return true;
   // Back to the list, which may have changed, to pick another slot or leave.
   g_results.failedSlot = g_results.slot;
+  g_results.failedError = LastWriteError();
   g_results.saveStep = 0;
   ListReplaySlots();
   return false;
@@ -432,14 +460,17 @@ void FinishPlayResults() {
 }
 
 namespace {
-const char* g_saveFailureNotice = nullptr;
+char g_saveFailureNotice[128] = "";
 }  // namespace
 
 bool StoreSaveNow(const char* failureNotice) {
   CopyPlayTablesToSaveData(&g_save);
   const bool stored = StoreSaveData(g_save);
-  g_saveFailureNotice = stored ? nullptr : failureNotice;
+  if (stored)
+    g_saveFailureNotice[0] = '\0';
+  else
+    FormatWriteFailure(g_saveFailureNotice, sizeof g_saveFailureNotice, failureNotice, LastWriteError());
   return stored;
 }
 
-const char* SaveFailureNotice() { return g_saveFailureNotice; }
+const char* SaveFailureNotice() { return g_saveFailureNotice[0] != '\0' ? g_saveFailureNotice : nullptr; }

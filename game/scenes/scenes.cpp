@@ -37,6 +37,10 @@ struct MenuFlow {
 };
 MenuFlow g_menu;
 
+// Neither copy of "central.dat" could be read: the title says so until a key.
+bool g_saveDamagedNotice = false;
+const char* const kSaveDamagedNotice = "The save file was damaged: defaults are in use";
+
 void SyncSaveFromPlay() { CopyPlayTablesToSaveData(&g_save); }
 
 void StartFlow() {
@@ -71,7 +75,10 @@ void RunTitle() {
   SetBlendModeParam(0, 255);
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
   const bool extra = AnyExtraUnlocked(g_save);
-  const MenuAction action = StepMenu(g_menu.title, 8);
+  // The key that puts the damaged-save notice away does nothing else.
+  const bool dismissed = g_saveDamagedNotice && AnyKeyFresh();
+  if (dismissed) g_saveDamagedNotice = false;
+  const MenuAction action = dismissed ? MenuAction::None : StepMenu(g_menu.title, 8);
   for (int k = 0; k < 8; ++k)
     DrawMenuLine(460, 270 + 22 * k, kItems[k], g_menu.title.index == k, k != 1 || extra);
   if (action == MenuAction::Confirm && (g_menu.title.index != 1 || extra)) Go(kTargets[g_menu.title.index]);
@@ -79,6 +86,7 @@ void RunTitle() {
   // "central.dat" could not be written (a full disk, a read-only folder): said where
   // the player lands after the write, as the replay list says it of a replay.
   if (const char* notice = SaveFailureNotice()) DrawMenuTitle(24, 440, notice, true);
+  if (g_saveDamagedNotice) DrawMenuTitle(24, 414, kSaveDamagedNotice, true);
 }
 
 // Difficulty (0..count-1) and character steps shared by 300, 302 and 303; returns
@@ -174,7 +182,10 @@ void QueryCardNames(int difficulty) {
     SoundEffectTable[k] = -1;
   }
   ResetPlayState();
-  const int scene = g_scene;
+  // The bodies pick a card's name by the play's difficulty: the list's own, not the
+  // last game's.
+  const int scene = g_scene, played = g_difficulty;
+  g_difficulty = difficulty;
   for (int slot = 0; slot < 26; ++slot) {
     g_scene = kSceneSpellPracticeMenu;
     const int id = GetSpellCardId(difficulty, slot);
@@ -183,6 +194,7 @@ void QueryCardNames(int difficulty) {
                                  : "";
   }
   g_scene = scene;
+  g_difficulty = played;
   for (int k = 0; k < kSoundEffectCount; ++k) SoundEffectTable[k] = saved[k];
   ResetPlayState();
 }
@@ -210,8 +222,8 @@ void RunSpellPracticeMenu() {
     const int slot = first + k, id = GetSpellCardId(d, slot);
     const bool seen = SpellSlotUsable(g_save, row, d, slot);
     const CardHistoryEntry& history = g_save.cardHistory[row][id >= 0 && id < kSaveCards ? id : 0];
-    std::snprintf(line, sizeof line, "No.%03d  %s", id, seen ? g_menu.cardNames[slot] : kUnknownCardName);
-    DrawMenuLine(40, 70 + 26 * (k - g_menu.listTop), line, g_menu.list.index == k, seen);
+    DrawMenuLine(40, 70 + 26 * (k - g_menu.listTop), SpellPracticeListLine(slot).c_str(), g_menu.list.index == k,
+                 seen);
     std::snprintf(line, sizeof line, "%d / %d", seen ? history.captures : 0, seen ? history.attempts : 0);
     DrawMenuLine(540, 70 + 26 * (k - g_menu.listTop), line, g_menu.list.index == k, seen);
   }
@@ -298,6 +310,23 @@ bool IsPlayScene(int scene) {
 }
 
 void ResetSceneMenus() { g_menu = MenuFlow{}; }
+
+void KeepDamagedSaveAndTell(const std::string& damagedPath) {
+  KeepDamagedSave(damagedPath.c_str());
+  g_saveDamagedNotice = true;
+}
+
+const char* SaveDamagedNotice() { return g_saveDamagedNotice ? kSaveDamagedNotice : nullptr; }
+
+std::string SpellPracticeListLine(int slot) {
+  const int row = g_menu.characterChosen, d = g_menu.difficultyChosen;
+  if (slot < FirstSpellSlot(d) || slot > LastSpellSlot(d)) return "";
+  const bool seen = SpellSlotUsable(g_save, row, d, slot);
+  const char* name = seen && g_menu.cardNames[slot] != nullptr ? g_menu.cardNames[slot] : kUnknownCardName;
+  char line[256];
+  std::snprintf(line, sizeof line, "No.%03d  %s", GetSpellCardId(d, slot), name);
+  return line;
+}
 
 void RunSceneFrame() {
   const int scene = g_scene;

@@ -46,5 +46,14 @@ void FinishPlayResults();
 bool StoreSaveNow(const char* failureNotice);
 // The notice of the last failed write of the save block, or null.
 const char* SaveFailureNotice();
+// Start-up found both copies of the save file damaged (`damagedPath` the one refused):
+// it is kept as "central.dat.damaged" before any save writes over it, and the title
+// says that defaults are in use until a key is pressed.
+void KeepDamagedSaveAndTell(const std::string& damagedPath);
+// That notice while the title shows it, or null.
+const char* SaveDamagedNotice();
 // The current scene's menus start fresh.
 void ResetSceneMenus();
+// The spell-practice list's line of card `slot` on the chosen difficulty and character:
+// "No.id  name", the name hidden until the card is seen; "" for a slot not listed.
+std::string SpellPracticeListLine(int slot);

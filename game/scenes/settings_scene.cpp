@@ -199,7 +199,8 @@ void RunEndingScene() {
     DrawStringDefaultFont(100, 310 + 28 * k, text.lines[k], MakeScreenColor(255, 255, 255));
   SetBlendModeParam(0, 255);
   g_ending.frames += 1;
-  if (g_ending.frames > 30 && KeyFresh(g_save.keys.shot)) {
+  // Any fresh press turns the page, even while the picture still fades in.
+  if (KeyFresh(g_save.keys.shot)) {
     PlayEffect(kSeMenuConfirm);
     g_ending.page += 1;
     g_ending.frames = 0;

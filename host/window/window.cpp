@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -242,11 +243,23 @@ void Translate(const SDL_Event& event) {
       break;
   }
 }
+// A display query keeps the video subsystem, and so its display connection, until the
+// window that follows has its own: a virtual X server whose last client leaves resets,
+// and refuses connections while it does.
+bool g_videoHeldForWindow = false;
+
+void ReleaseVideoHold() {
+  if (!g_videoHeldForWindow) return;
+  g_videoHeldForWindow = false;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
 }  // namespace
 
 uintptr_t HostCreateWindow(const char* title, int width, int height, bool windowed) {
   if (g_state.window != nullptr) return reinterpret_cast<uintptr_t>(g_state.window);
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+  const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+  ReleaseVideoHold();
+  if (started != 0) {
     Fail("SDL_InitSubSystem");
     return 0;
   }
@@ -258,8 +271,15 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     width = desktop.w;
     height = desktop.h;
   }
-  g_state.window = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_CENTERED,
-                                    SDL_WINDOWPOS_CENTERED, width, height, flags);
+  // A window is placed on the display's usable part, centred where it fits and from
+  // the top-left where it does not, so that its top-left corner is always seen.
+  int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect usable{};
+  if (windowed && SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+    x = usable.x + std::max(0, (usable.w - width) / 2);
+    y = usable.y + std::max(0, (usable.h - height) / 2);
+  }
+  g_state.window = SDL_CreateWindow(title != nullptr ? title : "", x, y, width, height, flags);
   if (g_state.window == nullptr) {
     Fail("SDL_CreateWindow");
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -293,7 +313,27 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
   return reinterpret_cast<uintptr_t>(g_state.window);
 }
 
+bool HostDisplayUsableSize(int* width, int* height) {
+  if (!g_videoHeldForWindow) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      Fail("SDL_InitSubSystem");
+      return false;
+    }
+    g_videoHeldForWindow = true;
+  }
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0) {
+    Fail("SDL_GetDisplayUsableBounds");
+    ReleaseVideoHold();
+    return false;
+  }
+  *width = usable.w;
+  *height = usable.h;
+  return true;
+}
+
 void HostDestroyWindow() {
+  ReleaseVideoHold();
   if (g_state.window == nullptr) return;
   X11PresenterStop();
   if (g_state.texture != nullptr) SDL_DestroyTexture(g_state.texture);

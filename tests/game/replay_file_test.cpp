@@ -4,6 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "game/files/save_file.h"
+#include "platform/log.h"
 #include "tests/game/file_images.h"
 #include "tests/game/files_fixture.h"
 
@@ -170,4 +172,17 @@ TEST_F(ReplayFileTest, AFailedSaveLeavesTheOldReplayIntact) {
   std::filesystem::create_directories(path + ".tmp/x");
   EXPECT_FALSE(SaveReplayFile(path, header_, pairs_.data(), int(pairs_.size())));
   EXPECT_EQ(ReadWholeFile(path), before);
+}
+
+TEST_F(ReplayFileTest, AReplayFolderThatCannotBeMadeIsToldAsSuch) {
+  StartLog(dir_.c_str());
+  WriteWholeFile(Path("plain"), "a file where a folder should be");
+  EXPECT_FALSE(SaveReplayFile(Path("plain/Replay/vlm_01.rip"), header_, pairs_.data(), int(pairs_.size())));
+  EXPECT_STREQ(WriteErrorWord(LastWriteError()), "folder missing");
+  EXPECT_NE(ReadWholeFile(Path("Log.txt")).find("the folder " + Path("plain/Replay") + " could not be made"),
+            std::string::npos);
+  // A recording refused before any write leaves no cause from an earlier write.
+  pairs_[0].count = 0;
+  EXPECT_FALSE(SaveReplayFile(ReplayFilePath(1, dir_.c_str()), header_, pairs_.data(), int(pairs_.size())));
+  EXPECT_EQ(LastWriteError(), 0);
 }

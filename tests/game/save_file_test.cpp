@@ -5,10 +5,13 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <vector>
 
+#include "platform/log.h"
 #include "tests/game/file_images.h"
 #include "tests/game/files_fixture.h"
 
@@ -76,6 +79,23 @@ int32_t Word(const std::string& b, size_t at) {
 }
 
 class SaveFileTest : public TempFolder {};
+
+// StoreSaveData where every write past the first 100 bytes of a file fails.
+bool StoreOnAFullDisk(const SaveData& data, const std::string& path) {
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 100;
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  if (setrlimit(RLIMIT_FSIZE, &small) != 0) {
+    ADD_FAILURE() << "the file size limit cannot be set";
+    return true;
+  }
+  const bool stored = StoreSaveData(data, path.c_str());
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  return stored;
+}
 
 }  // namespace
 
@@ -246,16 +266,7 @@ TEST_F(SaveFileTest, AFailedWriteLeavesTheOldFileIntact) {
   std::filesystem::remove(path + ".tmp");
 
   // A full disk: every write past the first 100 bytes fails.
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 100;
-  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool stored = StoreSaveData(other, path.c_str());
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(stored);
+  EXPECT_FALSE(StoreOnAFullDisk(other, path));
   EXPECT_EQ(ReadWholeFile(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << "the partial temporary file must go";
 
@@ -284,4 +295,75 @@ TEST(SaveTables, TheScriptsTablesCarryTheSavedValuesBothWays) {
   EXPECT_EQ(0, std::memcmp(back.cardHistory, saved.cardHistory, sizeof back.cardHistory));
   EXPECT_EQ(0, std::memcmp(back.cardSeen, saved.cardSeen, sizeof back.cardSeen));
   EXPECT_EQ(0, std::memcmp(back.stageProgress, saved.stageProgress, sizeof back.stageProgress));
+}
+
+// Defaults replace the save only when neither copy loads; the copy refused for what it
+// holds (the main file before the backup) is named, and kept whole, the last one only.
+TEST_F(SaveFileTest, WhenNeitherCopyLoadsTheDamagedOneIsNamedAndKept) {
+  enum Kind { kGood, kDamaged, kMissing, kFolder };
+  const struct {
+    Kind main, backup;
+    const char* named;  // "", "central.dat" or "central.dat.bak"
+  } cases[] = {
+      {kDamaged, kDamaged, "central.dat"}, {kDamaged, kMissing, "central.dat"},
+      {kMissing, kDamaged, "central.dat.bak"}, {kFolder, kDamaged, "central.dat.bak"},
+      {kDamaged, kFolder, "central.dat"},  {kMissing, kMissing, ""},
+      {kDamaged, kGood, ""},               {kGood, kDamaged, ""},
+      {kFolder, kMissing, ""},
+  };
+  const std::string path = Path("central.dat");
+  const std::string good = Image(Varied());
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "main " << c.main << ", backup " << c.backup);
+    std::map<std::string, std::string> written;
+    for (const auto& [file, kind] : {std::pair{path, c.main}, {path + ".bak", c.backup}}) {
+      std::filesystem::remove_all(file);
+      std::string bytes = good;
+      bytes[100 + n++] ^= 0x5A;  // each damage its own, so the kept file tells which
+      if (kind == kGood) WriteWholeFile(file, good);
+      if (kind == kDamaged) WriteWholeFile(file, written[file] = bytes);
+      if (kind == kFolder) std::filesystem::create_directory(file);
+    }
+    SaveData read;
+    std::string damaged = "stale";
+    EXPECT_EQ(LoadSaveData(&read, path.c_str(), nullptr, &damaged), c.main == kGood || c.backup == kGood);
+    EXPECT_EQ(damaged, c.named[0] ? Path(c.named) : "");
+    if (damaged.empty()) continue;
+    ASSERT_TRUE(KeepDamagedSave(damaged.c_str(), path.c_str()));
+    EXPECT_EQ(ReadWholeFile(path + ".damaged"), written[damaged]) << "replacing the one kept before";
+    for (const auto& [file, bytes] : written) EXPECT_EQ(ReadWholeFile(file), bytes) << "left as it was";
+  }
+  // A damaged file far longer than a save keeps its head.
+  std::filesystem::remove_all(path);
+  ASSERT_TRUE(WriteWholeFile(path, std::string(3 << 20, 'x')));
+  ASSERT_TRUE(KeepDamagedSave(path.c_str(), path.c_str()));
+  EXPECT_EQ(ReadWholeFile(path + ".damaged"), std::string(1 << 20, 'x'));
+}
+
+// A failed write is told to the player in a word to act on, from the error the write
+// got; the log line keeps the whole error.
+TEST_F(SaveFileTest, AFailedWriteNamesItsCauseInAWordAndLogsTheWholeError) {
+  const struct {
+    int error;
+    const char* word;
+  } words[] = {{ENOSPC, "no space"},      {EDQUOT, "no space"},      {EFBIG, "no space"},
+               {EACCES, "no permission"}, {EPERM, "no permission"},  {EROFS, "no permission"},
+               {ENOENT, "folder missing"}, {ENOTDIR, "folder missing"}, {EIO, std::strerror(EIO)}};
+  for (const auto& w : words) EXPECT_STREQ(WriteErrorWord(w.error), w.word) << w.error;
+  EXPECT_EQ(WriteErrorWord(0), nullptr);
+
+  StartLog(dir_.c_str());
+  SaveData data = Varied();
+  // The folder is gone.
+  EXPECT_FALSE(StoreSaveData(data, Path("gone/central.dat").c_str()));
+  EXPECT_STREQ(WriteErrorWord(LastWriteError()), "folder missing");
+  EXPECT_NE(ReadWholeFile(Path("Log.txt")).find(std::strerror(ENOENT)), std::string::npos);
+  // The disk is full.
+  const std::string path = Path("central.dat");
+  EXPECT_FALSE(StoreOnAFullDisk(data, path));
+  EXPECT_STREQ(WriteErrorWord(LastWriteError()), "no space");
+  // A write that succeeds leaves no cause behind.
+  EXPECT_TRUE(StoreSaveData(data, path.c_str()));
+  EXPECT_EQ(LastWriteError(), 0);
 }

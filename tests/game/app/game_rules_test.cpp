@@ -252,9 +252,11 @@ TEST_F(GameRulesTest, ContinuesRestoreLivesAndBombsThreeTimesWithoutRepayingExte
   EXPECT_EQ(g_extendSounds, 3);
 
   g_player.score = 3;
-  GameOver();  // no continue left: no menu, the play ends (nothing to save, no rank)
+  GameOver();  // no continue left: no menu, no rank; the play ends on the notice that
+               // a continued play keeps no replay, and a key leaves it
   EXPECT_EQ(g_continuesUsed, 3);
-  EXPECT_LT(g_scene, 10000);
+  EXPECT_EQ(g_scene, 30001);
+  Press(0, kEnter);
   EXPECT_EQ(g_scene, 0);
 }
 

@@ -4,14 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
+#include "game/content/content_text.h"
 #include "game/files/replay_file.h"
+#include "game/files/save_file.h"
 #include "game/files/save_tables.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/loading.h"
+#include "game/scenes/menu.h"
 #include "game/scenes/scenes.h"
 #include "platform/log.h"
 #include "tests/game/app/app_fixture.h"
@@ -91,6 +97,113 @@ TEST_F(SceneFlowTest, AClearedGameGoesThroughEndingRollScoreEntryAndReplaySaveTo
   EXPECT_EQ(stored.cardSeen[1][116], 1);
 }
 
+TEST_F(SceneFlowTest, AnEndingPageTurnsOnEveryFreshShotPressFromItsFirstPass) {
+  StartLivePlay(1, 0, 0);
+  Pass();
+  g_scene = 7;
+  Pass();
+  ASSERT_EQ(g_scene, 500);
+  // Held through a page's passes, one press turns one page only.
+  for (int page = 0; page < 3; ++page) {
+    for (int k = 0; k < 5; ++k) Pass(kInputShot);
+    EXPECT_EQ(g_scene, 500) << page;
+    Pass();
+  }
+  Pass(kInputShot);  // the fourth press, on the page's first pass
+  EXPECT_EQ(g_scene, 600);
+}
+
+TEST_F(SceneFlowTest, SpellPracticeNamesTheSeenCardsOfEachListWhateverWasPlayedLast) {
+  // Seen cards of every difficulty for character B; one of character A's, not shown for B.
+  const struct {
+    int difficulty, slot;
+  } seen[] = {{0, 1}, {0, 25}, {1, 7}, {2, 0}, {2, 13}, {3, 0}, {3, 24}, {4, 0}, {4, 9}, {4, 16}};
+  for (const auto& card : seen) CardSeenFlags[1][GetSpellCardId(card.difficulty, card.slot)] = 1;
+  CardSeenFlags[0][GetSpellCardId(1, 3)] = 1;
+  for (int played = 0; played < 5; ++played) {
+    StartLivePlay(played == 4 ? 8 : 1, played, 0);
+    Pass();
+    for (int list = 0; list < 5; ++list) {
+      ResetSceneMenus();
+      g_scene = 303;
+      Pass();
+      for (int k = 0; k < list; ++k) {
+        Pass(kInputDown);
+        Pass();
+      }
+      Pass(kInputShot);  // the list's difficulty
+      Pass();
+      Pass(kInputDown);  // character B
+      Pass();
+      Pass(kInputShot);
+      Pass();
+      int named = 0;
+      for (int slot = FirstSpellSlot(list); slot <= LastSpellSlot(list); ++slot) {
+        const int id = GetSpellCardId(list, slot);
+        const bool isSeen = CardSeenFlags[1][id] == 1;
+        char want[256];
+        std::snprintf(want, sizeof want, "No.%03d  %s", id, isSeen ? CardName(id) : kUnknownCardName);
+        EXPECT_EQ(SpellPracticeListLine(slot), want) << "list " << list << " after a play on " << played;
+        named += isSeen;
+      }
+      EXPECT_GE(named, 1) << list;
+      EXPECT_EQ(g_difficulty, played) << "the list leaves the play's difficulty as it was";
+    }
+  }
+  for (const auto& card : seen) EXPECT_STRNE(CardName(GetSpellCardId(card.difficulty, card.slot)), kUnknownCardName);
+}
+
+TEST_F(SceneFlowTest, AContinuedPlaySaysWhereItsReplaySaveWouldComeThatItIsNotSaved) {
+  struct Case {
+    int score;     // set after the continue: a high one goes through the score entry first
+    bool cleared;  // through the ending and the staff roll to the full-screen steps
+  } cases[] = {{3, false}, {9000001, false}, {4, true}, {9000002, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "score " << c.score << (c.cleared ? ", cleared" : ""));
+    StartLivePlay(1, 1, 0);
+    Pass();
+    g_gameOverPending = 1;
+    Pass();
+    ASSERT_EQ(g_scene, 10001);
+    Pass(0, 28);  // Continue
+    ASSERT_EQ(g_continuesUsed, 1);
+    g_player.score = c.score;
+    int notice = 30001;
+    if (c.cleared) {
+      g_scene = 7;
+      Pass();
+      ASSERT_EQ(g_scene, 500);
+      for (int page = 0; page < 4; ++page) {
+        Pass();
+        Pass(kInputShot);
+      }
+      for (int k = 0; k < 1800; ++k) Pass();
+      ASSERT_EQ(g_scene, 601);
+      notice = 602;
+    } else {
+      g_stageOver = 1;
+      Pass();
+    }
+    if (c.score > 1000000) {
+      ASSERT_EQ(g_scene, notice == 602 ? 601 : 20001);
+      Pass();
+      Pass(0, 28);  // the name as it stands
+    }
+    for (int k = 0; k < 40; ++k) Pass();
+    ASSERT_EQ(g_scene, notice) << "the notice waits for a key";
+    Pass(kInputShot);
+    EXPECT_EQ(g_scene, 0);
+    EXPECT_EQ(InspectReplayFile(ReplayFilePath(1), nullptr), ReplaySlotState::Empty);
+  }
+  // A play that was not continued but whose recording ran out says nothing.
+  StartLivePlay(1, 1, 0);
+  Pass();
+  g_recordOk = 0;
+  g_stageOver = 1;
+  Pass();
+  EXPECT_EQ(g_scene, 0);
+}
+
 TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
   struct Case {
     int scene, difficulty, score, kind, endScene;
@@ -158,18 +271,57 @@ TEST_F(SceneFlowTest, AFailedWriteOfTheSaveFileIsShownOnTheTitleUntilAWriteSucce
   EXPECT_EQ(g_scene, 0);
   EXPECT_NE(access("central.dat", F_OK), 0);
   ASSERT_NE(SaveFailureNotice(), nullptr);
-  EXPECT_STREQ(SaveFailureNotice(), "Settings could not be saved");
+  EXPECT_STREQ(SaveFailureNotice(), (std::string("Settings could not be saved: ") + std::strerror(EEXIST)).c_str());
   Pass();  // the title draws it
   // Back from a play to the title: the scores and progress fail the same way.
   g_returnScene = 0;
   FinishPlayResults();
-  EXPECT_STREQ(SaveFailureNotice(), "Scores and progress could not be saved");
+  EXPECT_STREQ(SaveFailureNotice(),
+               (std::string("Scores and progress could not be saved: ") + std::strerror(EEXIST)).c_str());
   ASSERT_EQ(rmdir("central.dat.tmp"), 0);
   g_scene = 306;
   Pass();
   Pass(0, 1);
   EXPECT_EQ(SaveFailureNotice(), nullptr);
   EXPECT_EQ(access("central.dat", F_OK), 0);
+  // The folder the game runs in is gone: the player reads why.
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  std::filesystem::remove_all(here);
+  g_scene = 306;
+  Pass();
+  Pass(0, 1);
+  EXPECT_STREQ(SaveFailureNotice(), "Settings could not be saved: folder missing");
+}
+
+TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey) {
+  ASSERT_TRUE(WriteWholeFile("central.dat", "not a save file"));
+  ASSERT_TRUE(WriteWholeFile("central.dat.bak", "nor is this"));
+  std::string damaged;
+  ASSERT_FALSE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damaged));
+  ASSERT_EQ(damaged, "central.dat");
+  KeepDamagedSaveAndTell(damaged);
+  EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  g_scene = 0;
+  for (int k = 0; k < 30; ++k) Pass();
+  EXPECT_STREQ(SaveDamagedNotice(), "The save file was damaged: defaults are in use");
+  // Leaving the settings writes both copies anew; the kept file stays as it was.
+  g_scene = 306;
+  Pass();
+  Pass(0, 1);
+  ASSERT_EQ(g_scene, 0);
+  SaveData stored;
+  EXPECT_TRUE(LoadSaveData(&stored));
+  EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  Pass();
+  EXPECT_NE(SaveDamagedNotice(), nullptr) << "the key that left the settings was not pressed on the title";
+  // The first key on the title only puts the notice away; the next confirms Start.
+  Pass(kInputShot);
+  EXPECT_EQ(SaveDamagedNotice(), nullptr);
+  EXPECT_EQ(g_scene, 0);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 300);
 }
 
 }  // namespace

@@ -9,12 +9,6 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -24,6 +18,7 @@
 #include "host/window/window.h"
 #include "host/window/x11_presenter.h"
 #include "tests/host/window/letterbox.h"
+#include "tests/host/window/virtual_display.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // SDL's start on X leaves D-Bus and GL driver blocks behind, the driver's from a library
@@ -35,44 +30,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so
 namespace {
 using letterbox::kH;
 using letterbox::kW;
-
-// An Xvfb of this test's own on the first free display number, which it writes to us.
-class VirtualDisplay {
- public:
-  VirtualDisplay() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      // Gone with the test, even when the test crashes.
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      close(fds[0]);
-      const int quiet = open("/dev/null", O_WRONLY);
-      dup2(quiet, 1);
-      dup2(quiet, 2);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) name_ = ":" + number;
-  }
-  ~VirtualDisplay() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  const std::string& name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 TEST(X11Presenter, ShowsEveryFlipLetterboxedAfterEveryResize) {
   VirtualDisplay server;
