@@ -6,25 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <initializer_list>
 
 #include "tests/sound/converter_fixture.h"
-
-namespace {
-
-// A seek to each sample, then a read, gives what reading through from the start gives.
-void ExpectSeeksMatch(Converter& conv, const Bytes& reference, std::initializer_list<uint32_t> samples) {
-  const uint32_t ba = conv.c.outputFormat.blockAlign;
-  for (uint32_t sample : samples) {
-    SeekSoundConverter(&conv.c, sample);
-    Bytes got = conv.Read(20000);
-    size_t at = static_cast<size_t>(sample) * ba;
-    ASSERT_EQ(got.size(), std::min<size_t>(20000, reference.size() - at)) << sample;
-    EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
-  }
-}
-
-}  // namespace
 
 TEST(WaveDecoder, PcmFormsDecodeByteExact) {
   struct Case {
