@@ -1,5 +1,7 @@
 // The system's filters on the library's classes: MP3 rendered through the decoder
 // filter gives the compression manager's bytes; the renderers and Stop behave.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -170,10 +172,38 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
   auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
   auto audio = graph.As<IBasicAudio>(IID_IBasicAudio);
   EXPECT_EQ(audio->put_Balance(20000), E_INVALIDARG);
+  EXPECT_EQ(audio->put_Volume(1), E_INVALIDARG);
 
-  for (int32_t balance : {0, -10000}) {
-    ASSERT_EQ(audio->put_Balance(balance), S_OK);
+  // Volume and balance each keep the other, whichever is set last, before the renderer
+  // opens its buffer and while it plays.
+  struct Level {
+    int32_t balance, volume;
+    bool whileRunning, volumeFirst;
+  } const levels[] = {{0, 0, false, false},       {-10000, 0, false, false},  {2500, -600, false, false},
+                      {-3000, -1500, true, false}, {10000, -300, true, false}, {-2000, -900, true, true},
+                      {1500, -2500, false, true}};
+  for (const Level& level : levels) {
+    SCOPED_TRACE(testing::Message() << "balance " << level.balance << " volume " << level.volume << " volume first "
+                                    << level.volumeFirst);
+    auto setLevels = [&] {
+      if (level.volumeFirst) ASSERT_EQ(audio->put_Volume(level.volume), S_OK);
+      ASSERT_EQ(audio->put_Balance(level.balance), S_OK);
+      if (!level.volumeFirst) ASSERT_EQ(audio->put_Volume(level.volume), S_OK);
+    };
+    if (!level.whileRunning) setLevels();
     ASSERT_EQ(control->Run(), S_OK);
+    if (level.whileRunning) setLevels();
+    int32_t balance = 1, volume = 1;
+    ASSERT_EQ(audio->get_Balance(&balance), S_OK);
+    ASSERT_EQ(audio->get_Volume(&volume), S_OK);
+    EXPECT_EQ(balance, level.balance);
+    EXPECT_EQ(volume, level.volume);
+    // The mixer's rule: the volume on both sides, the balance lowering the other side.
+    auto gain = [&](int32_t hundredths) {
+      return static_cast<int64_t>(std::lround(65536 * std::pow(10.0, hundredths / 2000.0)));
+    };
+    const int64_t gains[2] = {level.balance >= 10000 ? 0 : gain(level.volume - std::max(level.balance, 0)),
+                              level.balance <= -10000 ? 0 : gain(level.volume + std::min(level.balance, 0))};
     ManualAudioOutput* speaker = CurrentManualAudioOutput();
     ASSERT_NE(speaker, nullptr);
     std::vector<int16_t> tone = TestTone(frames * 3, 2, 44100);
@@ -202,8 +232,7 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
     std::vector<int16_t> heard = speaker->TakeCaptured();
     ASSERT_EQ(heard.size(), tone.size());
     for (size_t i = 0; i < tone.size(); ++i) {
-      const int16_t expected = balance < 0 && i % 2 == 1 ? 0 : tone[i];  // full left: right silent
-      ASSERT_EQ(heard[i], expected) << balance << " at " << i;
+      ASSERT_EQ(heard[i], static_cast<int16_t>(tone[i] * gains[i % 2] >> 16)) << "at " << i;
     }
     ASSERT_EQ(control->Stop(), S_OK);
   }
