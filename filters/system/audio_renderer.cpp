@@ -17,6 +17,12 @@ namespace {
 std::mutex g_deviceMutex;
 AudioDevice* g_device = nullptr;  // one reference, ours
 std::atomic<void (*)(const char*)> g_log{nullptr};
+std::atomic<REFERENCE_TIME (*)()> g_steadyTime{nullptr};
+
+REFERENCE_TIME SteadyTime() {
+  REFERENCE_TIME (*now)() = g_steadyTime.load();
+  return now ? now() : SteadyReferenceTime();
+}
 
 AudioDevice* AcquireDevice() {
   std::lock_guard<std::mutex> lock(g_deviceMutex);
@@ -208,7 +214,7 @@ class AudioRenderer final : public D_CFilterBase, public WithoutTypeInfo<IBasicA
   // the start of play and the bytes played by then (without output, the bytes that
   // would have been).
   REFERENCE_TIME lastTime_ = 0;
-  REFERENCE_TIME lastSteady_ = SteadyReferenceTime();
+  REFERENCE_TIME lastSteady_ = SteadyTime();
   REFERENCE_TIME anchorTime_ = 0;
   uint64_t anchorPlayed_ = 0;
   AudioClock* clock_;  // one reference, ours
@@ -301,7 +307,7 @@ void AudioRenderer::SetPlaying(bool on) {
 }
 
 REFERENCE_TIME AudioRenderer::ClockTimeLocked() {
-  const REFERENCE_TIME steady = SteadyReferenceTime();
+  const REFERENCE_TIME steady = SteadyTime();
   REFERENCE_TIME t = lastTime_ + (steady - lastSteady_);
   if (playing_ && buffer_) {
     UpdatePlayedLocked();
@@ -414,6 +420,8 @@ int64_t AudioRendererBytesTaken(IBaseFilter* filter) {
 }
 
 void SetAudioRendererLog(void (*write)(const char* line)) { g_log.store(write); }
+
+void SetAudioRendererSteadyTime(REFERENCE_TIME (*now)()) { g_steadyTime.store(now); }
 
 HRESULT CreateAudioRenderer(IUnknown* outer, REFIID iid, void** out) {
   return MakeObjectFor<AudioRenderer>(iid, out, outer);

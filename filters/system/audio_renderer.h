@@ -15,6 +15,10 @@ HRESULT CreateAudioRenderer(IUnknown* outer, REFIID iid, void** out);
 void SetAudioRendererDevice(AudioDevice* device);
 // Where a renderer says that it plays without sound (one line each time it opens so).
 void SetAudioRendererLog(void (*write)(const char* line));
+// The steady time (100 ns units) a renderer's clock follows while it hears nothing;
+// null: the system's steady clock. Tests give a time of their own, set before the
+// renderer is made.
+void SetAudioRendererSteadyTime(REFERENCE_TIME (*now)());
 // Bytes of sound `filter` (a default audio renderer; else -1) has taken in since it
 // opened, heard or not: tests step the speaker once the stream is in.
 int64_t AudioRendererBytesTaken(IBaseFilter* filter);

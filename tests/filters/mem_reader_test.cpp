@@ -1,6 +1,8 @@
 // The memory stream and the memory reader: paced reads on the manual clock, reads at
 // and past the end, flushes, a worker that cannot start, and random requests checked
 // against the source bytes.
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -31,6 +33,38 @@ class GatedStream final : public D_CStreamBase {
   void Lock() override {}
   void Unlock() override {}
   Event entered{false, false}, release{true, false};
+};
+
+// A stream of `length` bytes read in aligned blocks of 4, as a device's would be, whose
+// reads may come back short: at the end of its data, or after `cap` bytes anywhere.
+class ShortStream final : public D_CStreamBase {
+ public:
+  ShortStream(const std::vector<uint8_t>& data, int64_t length, uint32_t cap) : data_(data), length_(length), cap_(cap) {}
+  HRESULT SetPointer(int64_t position) override {
+    if (position < 0 || position > length_) return S_FALSE;
+    position_ = position;
+    return S_OK;
+  }
+  HRESULT Read(uint8_t* buffer, uint32_t count, bool, uint32_t* bytesRead) override {
+    const int64_t n = std::min<int64_t>({count, length_ - position_, cap_});
+    std::memcpy(buffer, &data_[position_], static_cast<size_t>(n));
+    position_ += n;
+    *bytesRead = static_cast<uint32_t>(n);
+    return S_OK;
+  }
+  int64_t Size(int64_t* available) override {
+    if (available) *available = length_;
+    return length_;
+  }
+  uint32_t Alignment() override { return 4; }
+  void Lock() override {}
+  void Unlock() override {}
+
+ private:
+  const std::vector<uint8_t>& data_;
+  int64_t length_;
+  int64_t position_ = 0;
+  uint32_t cap_;
 };
 
 class Readers : public FrameworkTest {
@@ -67,6 +101,18 @@ class Readers : public FrameworkTest {
     EXPECT_EQ(allocator->GetBuffer(&s, nullptr, nullptr, 0), S_OK);
     REFERENCE_TIME start = position * 10000000, stop = (position + length) * 10000000;
     s->SetTime(&start, &stop);
+    return s;
+  }
+  // One queued read into a new sample, waited for; the sample comes back with the
+  // request's user value and the expected result.
+  IMediaSample* ReadThrough(int64_t position, int64_t length, HRESULT expected) {
+    IMediaSample* s = Sample(position, length);
+    EXPECT_EQ(async->Request(s, 42), S_OK);
+    IMediaSample* done = nullptr;
+    uintptr_t user = 0;
+    EXPECT_EQ(async->WaitForNext(5000, &done, &user), expected);
+    EXPECT_EQ(done, s);
+    EXPECT_EQ(user, 42u);
     return s;
   }
 
@@ -125,13 +171,7 @@ TEST_F(Readers, RequestsPastTheEndAndRefusedPositionsReadNothing) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.position);
-    IMediaSample* s = Sample(k.position, k.length);
-    ASSERT_EQ(async->Request(s, 42), S_OK);
-    IMediaSample* done = nullptr;
-    uintptr_t user = 0;
-    EXPECT_EQ(async->WaitForNext(5000, &done, &user), k.result);
-    EXPECT_EQ(done, s);
-    EXPECT_EQ(user, 42u);
+    IMediaSample* s = ReadThrough(k.position, k.length, k.result);
     EXPECT_EQ(s->GetActualDataLength(), k.bytes);
     REFERENCE_TIME start, stop;
     s->GetTime(&start, &stop);
@@ -150,6 +190,40 @@ TEST_F(Readers, RequestsPastTheEndAndRefusedPositionsReadNothing) {
   EXPECT_EQ(request.length, 0);
   Close();
   DeleteMemStream(stream);
+}
+
+// A read that comes back short is whole when it stops at the end of the stream (the
+// aligned request reached past an end that is no multiple of the alignment); stopping
+// anywhere before the end, it has lost data and fails.
+TEST_F(Readers, AShortReadSucceedsOnlyWhenItEndsAtTheEndOfTheStream) {
+  struct Case {
+    const char* what;
+    int64_t length;
+    uint32_t cap;
+    int64_t position, request;
+    HRESULT result;
+    int32_t bytes;
+  } cases[] = {
+      {"whole", 998, 4096, 0, 8, S_OK, 8},
+      {"cut by the end", 998, 4096, 992, 8, S_OK, 6},
+      {"cut two bytes before the end", 1000, 4096, 992, 8, S_OK, 8},
+      {"short in the middle", 998, 2, 500, 8, E_FAIL, 2},
+      {"short, one byte before the end", 998, 5, 992, 8, E_FAIL, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ShortStream stream(data, c.length, c.cap);
+    Open(&stream);
+    IMediaSample* s = ReadThrough(c.position, c.request, c.result);
+    if (c.result == S_OK) {
+      EXPECT_EQ(s->GetActualDataLength(), c.bytes);
+      uint8_t* p;
+      s->GetPointer(&p);
+      EXPECT_EQ(std::memcmp(p, &data[c.position], c.bytes), 0);
+    }
+    s->Release();
+    Close();
+  }
 }
 
 TEST_F(Readers, AWorkerThatCannotStartFailsTheRequestAndALaterOneTriesAgain) {

@@ -2,8 +2,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "font/default_font.h"
+#include "font/glyph_cache.h"
 #include "graphics/demo_scene.h"
 #include "graphics/frame_dump.h"
 #include "image/png_loader.h"
@@ -56,6 +58,71 @@ TEST_F(Text, StringWidthAgreesWithTheDrawnExtent) {
   }
   EXPECT_EQ(GetStringWidthDefaultFont("ab\0cd", 5, 0), GetStringWidthDefaultFont("ab", 2, 0));
   EXPECT_EQ(GetStringWidthDefaultFont("ab", 2, 1), -1);  // vertical text is not drawn
+}
+
+// Each glyph of a line lands where the line's width up to it says: the line drawn at
+// once is, pixel for pixel, its characters drawn one by one at the measured pens, left
+// bearings and overlaps included. Odd and even starting columns, Latin pairs that
+// overhang, narrow glyphs, and CJK from the second face.
+TEST_F(Text, EachGlyphOfALineLandsAtTheWidthOfWhatComesBeforeIt) {
+  const char* texts[] = {"AVAWAY", "iWi.l|j", "f/T,y\"", "\xE5\xBC\xBE\xE5\xB9\x95 ok!", "1.25x"};
+  auto snapshot = [] {
+    std::vector<uint16_t> rows;
+    for (int y = 90; y < 130; ++y)
+      for (int x = 0; x < kScreenWidth; ++x) rows.push_back(Pixel(x, y));
+    return rows;
+  };
+  for (const char* text : texts) {
+    for (int x0 : {100, 37}) {
+      SCOPED_TRACE(testing::Message() << text << " at " << x0);
+      ClearDrawScreen();
+      ASSERT_EQ(DrawStringDefaultFont(x0, 100, text, 0xFFFF), 0);
+      const std::vector<uint16_t> whole = snapshot();
+      ClearDrawScreen();
+      const int length = static_cast<int>(std::strlen(text));
+      for (int at = 0; at < length;) {
+        int next = at + 1;
+        while (next < length && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
+        const std::string one(text + at, text + next);
+        ASSERT_EQ(DrawStringDefaultFont(x0 + GetStringWidthDefaultFont(text, at, 0), 100, one.c_str(), 0xFFFF), 0);
+        at = next;
+      }
+      const std::vector<uint16_t> glyphs = snapshot();
+      int inked = 0;
+      for (size_t i = 0; i < whole.size(); ++i) {
+        ASSERT_EQ(whole[i], glyphs[i]) << "column " << i % kScreenWidth << ", row " << 90 + i / kScreenWidth;
+        inked += whole[i] != 0;
+      }
+      EXPECT_GT(inked, 20 * length / 2);
+    }
+  }
+  // A glyph alone is its coverage bitmap placed at the pen plus its left bearing, its
+  // top that far above the baseline: solid where the coverage is full, nothing outside.
+  const char* glyphs[] = {"A", "H", "f", "y", "\xE5\xBC\xBE"};
+  for (const char* text : glyphs) {
+    SCOPED_TRACE(text);
+    const char* p = text;
+    const GlyphBitmap* g = GetGlyph(NextUtf8CodePoint(&p, text + std::strlen(text)));
+    ASSERT_NE(g, nullptr);
+    ASSERT_GT(g->width, 0);
+    ClearDrawScreen();
+    ASSERT_EQ(DrawStringDefaultFont(200, 100, text, 0xFFFF), 0);
+    const int left = 200 + g->left, top = 100 + GlyphAscent() - g->top;
+    int solid = 0;
+    for (int y = 80; y < 140; ++y) {
+      for (int x = 180; x < 240; ++x) {
+        const bool inside = x >= left && x < left + g->width && y >= top && y < top + g->height;
+        const int coverage = inside ? g->coverage[static_cast<size_t>(y - top) * g->width + (x - left)] : 0;
+        if (coverage == 255) {
+          ASSERT_EQ(Pixel(x, y), 0xFFFF) << x << "," << y;
+          ++solid;
+        } else if (coverage == 0) {
+          ASSERT_EQ(Pixel(x, y), 0) << x << "," << y;
+        }
+      }
+    }
+    EXPECT_GT(solid, 3);
+  }
 }
 
 TEST_F(Text, DrawsInTheGivenColourAndFormatsLikePrintf) {

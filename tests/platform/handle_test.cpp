@@ -52,6 +52,26 @@ TEST(HandleTable, RejectsWrongTypeStaleCheckFreedSlotAndIndexPastEnd) {
   EXPECT_EQ(table.Get(again), &dummy[1]);
 }
 
+// An index past the table's end names no slot: whatever lies in memory beyond the
+// table is never taken for a record, whatever the check number (with the table full,
+// and odd capacities, whose arrays end against the allocator's own words).
+TEST(HandleTable, AnIndexPastTheEndIsRefusedWithEveryCheckNumber) {
+  for (int capacity : {1, 3, 5, 8}) {
+    SCOPED_TRACE(capacity);
+    HandleTable table(kSoundHandleType, capacity);
+    for (int i = 0; i < capacity; ++i) ASSERT_NE(table.Add(&dummy[i]), -1);
+    for (int index = capacity; index < capacity + 8; ++index) {
+      for (int check = 0; check <= kHandleCheckMask; ++check) {
+        const int handle = kSoundHandleType | (check << kHandleCheckShift) | index;
+        ASSERT_EQ(table.Get(handle), nullptr) << index << " " << check;
+        ASSERT_EQ(table.Remove(handle), nullptr) << index << " " << check;
+      }
+    }
+    EXPECT_EQ(table.count(), capacity);
+    EXPECT_EQ(table.Get(kSoundHandleType | 0xFFFF), nullptr);
+  }
+}
+
 TEST(HandleTable, CheckNumberWrapsAfter2048Handles) {
   HandleTable table(kMusicHandleType, 2);
   int first = table.Add(&dummy[0]);

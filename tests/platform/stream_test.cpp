@@ -78,6 +78,30 @@ TEST_P(StreamKinds, ShortReadAtTheEndDeliversWhatIsThereAndReportsEnd) {
   EXPECT_EQ(s.table->close(s.handle), 0);
 }
 
+// The end is reached the moment the position reaches the size, by a seek as by a read,
+// so that a reader that stops exactly there sees it; one byte before, it is not.
+TEST_P(StreamKinds, EndFlagFollowsThePositionExactlyAtTheEnd) {
+  OpenStream s = Open();
+  struct Case {
+    int64_t offset;
+    int origin;
+    size_t readBytes;
+    bool atEnd;
+  } cases[] = {
+      {19, 0, 0, false}, {20, 0, 0, true}, {0, 2, 0, true},  {-1, 2, 0, false},
+      {25, 0, 0, true},  {19, 0, 1, true}, {10, 0, 9, false}, {10, 0, 10, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.offset << " from " << c.origin << ", read " << c.readBytes);
+    ASSERT_EQ(s.table->seek(s.handle, 0, 0), 0);
+    ASSERT_EQ(s.table->seek(s.handle, c.offset, c.origin), 0);
+    char buffer[32];
+    ASSERT_EQ(s.table->read(buffer, 1, c.readBytes, s.handle), c.readBytes);
+    EXPECT_EQ(s.table->eof(s.handle) != 0, c.atEnd);
+  }
+  EXPECT_EQ(s.table->close(s.handle), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(FileAndBuffer, StreamKinds, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "File" : "Buffer"; });
 

@@ -53,6 +53,15 @@ int32_t SampleOf(const Bytes& d, const WaveFormatEx& f, size_t frame, int ch) {
 
 int32_t Gain(double db100) { return static_cast<int32_t>(std::lround(65536 * std::pow(10.0, db100 / 2000))); }
 
+// The Q16 gains of the left and right channel: the pan lowers the other side only.
+struct Gains {
+  int32_t left, right;
+};
+Gains ChannelGains(int volume, int pan) {
+  if (volume <= -10000) return {0, 0};
+  return {pan >= 10000 ? 0 : Gain(volume + (pan > 0 ? -pan : 0)), pan <= -10000 ? 0 : Gain(volume + (pan < 0 ? pan : 0))};
+}
+
 }  // namespace
 
 TEST(AudioMixer, MixesEachFormatVolumeAndPanAsTheGainRulesSay) {
@@ -72,8 +81,7 @@ TEST(AudioMixer, MixesEachFormatVolumeAndPanAsTheGainRulesSay) {
     ASSERT_EQ(b->Play(0, 0, 0), kAudioOk);
     dev.out->Advance(600);
     std::vector<int16_t> got = dev.out->TakeCaptured();
-    int32_t gl = c.volume <= -10000 || c.pan >= 10000 ? 0 : Gain(c.volume + (c.pan > 0 ? -c.pan : 0));
-    int32_t gr = c.volume <= -10000 || c.pan <= -10000 ? 0 : Gain(c.volume + (c.pan < 0 ? c.pan : 0));
+    const auto [gl, gr] = ChannelGains(c.volume, c.pan);
     for (size_t i = 0; i < 600; ++i) {
       int32_t l = i < 500 ? static_cast<int32_t>((static_cast<int64_t>(SampleOf(data, f, i, 0)) * gl) >> 16) : 0;
       int32_t r = i < 500 ? static_cast<int32_t>((static_cast<int64_t>(SampleOf(data, f, i, 1)) * gr) >> 16) : 0;
@@ -268,6 +276,40 @@ TEST(AudioMixer, AVoiceCutWhileSoundingFadesOutWithoutAStep) {
     EXPECT_GT(std::abs(s[cutAt + 2]), std::abs(s[cutAt - 2]) / 2);  // the fade carries on from the peak
     if (c.cut == kStop || c.cut == kRelease) {
       for (size_t i = cutAt + 2 * AudioMixer::kFadeFrames; i < s.size(); ++i) ASSERT_EQ(s[i], 0) << i - cutAt;
+    }
+  }
+}
+
+// The fade of a stopped voice is the voice itself under a falling ramp, channel by
+// channel: a panned voice fades on its own side at its own level, never on the other.
+TEST(AudioMixer, AStoppedVoiceFadesWithEachChannelsOwnGain) {
+  struct Case {
+    int channels, bits, volume, pan;
+  } cases[] = {{2, 16, 0, -10000}, {2, 16, 0, 10000}, {2, 16, -600, 2500}, {1, 16, -300, -4000}, {1, 8, -2407, 700}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << "ch " << c.bits << "bit vol " << c.volume << " pan " << c.pan);
+    Device dev;
+    const WaveFormatEx f = Pcm(c.channels, c.bits, 44100);
+    const Bytes data = NoiseBytes(f.blockAlign * 1000, c.bits * 3 + c.channels);
+    AudioBuffer* b = dev.Make(f, data);
+    ASSERT_EQ(b->SetVolume(c.volume), kAudioOk);
+    ASSERT_EQ(b->SetPan(c.pan), kAudioOk);
+    ASSERT_EQ(b->Play(0, 0, 0), kAudioOk);
+    const int cut = 300;
+    dev.out->Advance(cut);
+    dev.out->TakeCaptured();
+    ASSERT_EQ(b->Stop(), kAudioOk);
+    dev.out->Advance(AudioMixer::kFadeFrames + 20);
+    const std::vector<int16_t> got = dev.out->TakeCaptured();
+    const Gains g = ChannelGains(c.volume, c.pan);
+    const int32_t gains[2] = {g.left, g.right};
+    for (int i = 0; i < AudioMixer::kFadeFrames + 20; ++i) {
+      const int64_t ramp = std::max(AudioMixer::kFadeFrames - i - 1, 0);
+      for (int ch = 0; ch < 2; ++ch) {
+        const int64_t sample = SampleOf(data, f, cut + i, ch);
+        const int32_t want = static_cast<int32_t>(sample * gains[ch] * ramp / AudioMixer::kFadeFrames >> 16);
+        ASSERT_EQ(got[2 * i + ch], AudioMixer::LimitSample(want)) << "frame " << i << " channel " << ch;
+      }
     }
   }
 }

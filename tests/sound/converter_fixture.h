@@ -2,6 +2,9 @@
 // The sound converter over a memory image, for the decoder tests and the game data test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+
 #include "platform/alloc.h"
 #include "platform/stream.h"
 #include "sound/decoders/sound_converter.h"
@@ -38,3 +41,15 @@ struct Converter {
   SoundConverter c{};
   int result;
 };
+
+// A seek to each sample, then a read, gives what reading through from the start gives.
+inline void ExpectSeeksMatch(Converter& conv, const Bytes& reference, std::initializer_list<uint32_t> samples) {
+  const uint32_t ba = conv.c.outputFormat.blockAlign;
+  for (uint32_t sample : samples) {
+    SeekSoundConverter(&conv.c, sample);
+    Bytes got = conv.Read(20000);
+    size_t at = static_cast<size_t>(sample) * ba;
+    ASSERT_EQ(got.size(), std::min<size_t>(20000, reference.size() - at)) << sample;
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin() + at)) << sample;
+  }
+}

@@ -164,6 +164,12 @@ TEST_F(Mp3GraphTest, TheBlockHoldsThePcmExactlyAndGoesToTheCallerWhole) {
     g_soundDecoderMask = saved;
     ASSERT_EQ(conv.result, 0);
     EXPECT_EQ(conv.c.memory.capacity, conv.c.memory.size);
+    // The PCM is read a second's block at a time: seeks into other blocks, back and
+    // forth, and reads across a block's end.
+    const uint32_t rate = static_cast<uint32_t>(k.rate);
+    ASSERT_EQ(conv.c.blockSize, conv.c.outputFormat.avgBytesPerSec);
+    ASSERT_TRUE(conv.Read(1000) == Bytes(reference.begin(), reference.begin() + 1000));
+    ExpectSeeksMatch(conv, reference, {rate * 3 + 123, 17, rate * 2 - 1000, rate * 4 + rate / 2, rate - 1, 0});
     const uint8_t* held = conv.c.memory.pcm;
     uint8_t* block = nullptr;
     uint32_t size = 0;

@@ -194,6 +194,45 @@ TEST_F(StreamTest, LoopPointIsPassedWhenTheCursorReachesItGoingForward) {
   }
 }
 
+// A refill pass adds an eighth of a second while at least 192/512 s is queued; with less
+// it tops the queue up to 192/512 s instead, from q = queued × 512 / byte rate in whole
+// steps, rounded down to whole blocks. Each case plays the first fill (0.75 s) down to
+// the queued bytes given and runs one pass.
+TEST_F(StreamTest, ARefillTopsALowQueueUpToItsTargetAndElseAddsAnEighth) {
+  struct Case {
+    const char* what;
+    WaveSpec spec;
+    uint32_t queued;
+    uint32_t written;
+  } cases[] = {
+      {"16-bit stereo, first fill queued", {1, 2, 44100, 16}, 132300, 22048},  // 176400 / 8, whole blocks
+      {"16-bit stereo, q = 192", {1, 2, 44100, 16}, 66152, 22048},
+      {"16-bit stereo, q = 191", {1, 2, 44100, 16}, 65808, 344},     // 176400 / 512, whole blocks
+      {"16-bit stereo, q = 51", {1, 2, 44100, 16}, 17640, 48576},    // 141 × 176400 / 512
+      {"16-bit stereo, run dry", {1, 2, 44100, 16}, 0, 66148},       // 192 × 176400 / 512
+      {"8-bit mono, q = 192", {1, 1, 22050, 8}, 8269, 2756},
+      {"8-bit mono, q = 191", {1, 1, 22050, 8}, 8268, 43},
+      {"8-bit mono, q = 23", {1, 1, 22050, 8}, 1000, 7278},          // 169 × 22050 / 512
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint32_t align = c.spec.channels * c.spec.bits / 8;
+    const Bytes wave = MakeWave(c.spec, NoiseBytes(c.spec.rate * 3 * align, 5));
+    const int h = Load(wave);
+    ASSERT_NE(h, -1);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    StreamState* st = GetSoundRecord(h)->stream;
+    const uint32_t firstFill = c.spec.rate * align * 192 / 256 / align * align;
+    ASSERT_EQ(static_cast<uint32_t>(st->writeCursor), firstFill);
+    // The output runs at 44.1 kHz: a 22.05 kHz source plays one frame every two.
+    const uint32_t frames = (firstFill - c.queued) / align * (44100 / c.spec.rate);
+    out_->Advance(static_cast<int>(frames));
+    ASSERT_EQ(RefillStreamSound(h), 0);
+    EXPECT_EQ((static_cast<uint32_t>(st->writeCursor) + st->bufferSize - firstFill) % st->bufferSize, c.written);
+    DeleteSoundHandle(h);
+  }
+}
+
 TEST_F(StreamTest, FailedLockWritesNothingAndUnderrunRecovers) {
   Bytes wave = Wave16(44100 * 3, 12);
   int h = Load(wave);

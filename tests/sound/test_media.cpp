@@ -196,15 +196,17 @@ Bytes EncodeOgg(const std::vector<int16_t>& pcm, int channels, int rate) {
   ogg_stream_packetin(&os, &codebooks);
   flush(true);
   const int frames = static_cast<int>(pcm.size()) / channels;
-  for (int at = 0; at <= frames; at += 1024) {
-    int n = std::min(1024, frames - at);
+  // The pass that has no frames left tells the encoder the stream ends: it then pads
+  // the last block, marks the last page and gives it the exact frame count.
+  for (int at = 0;; at += 1024) {
+    const int n = std::max(0, std::min(1024, frames - at));
     if (n > 0) {
       float** buffer = vorbis_analysis_buffer(&vd, n);
       for (int i = 0; i < n; ++i) {
         for (int c = 0; c < channels; ++c) buffer[c][i] = pcm[static_cast<size_t>(at + i) * channels + c] / 32768.0f;
       }
     }
-    vorbis_analysis_wrote(&vd, n > 0 ? n : 0);
+    vorbis_analysis_wrote(&vd, n);
     ogg_packet op;
     while (vorbis_analysis_blockout(&vd, &vb) == 1) {
       vorbis_analysis(&vb, nullptr);

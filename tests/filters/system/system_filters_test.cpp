@@ -1,5 +1,8 @@
 // The system's filters on the library's classes: MP3 rendered through the decoder
 // filter gives the compression manager's bytes; the renderers and Stop behave.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -17,6 +20,18 @@
 
 namespace {
 
+// A PCM media type of `format`, for a test source to offer (which then owns it).
+D_CMediaTypeRec* PcmType(const WAVEFORMATEX& format) {
+  auto* pcm = new D_CMediaTypeRec;
+  pcm->SetMajorType(MEDIATYPE_Audio);
+  pcm->SetSubtype(MEDIASUBTYPE_PCM);
+  pcm->formattype = FORMAT_WaveFormatEx;
+  pcm->cbFormat = sizeof format;
+  pcm->pbFormat = static_cast<uint8_t*>(CoTaskMemAlloc(sizeof format));
+  std::memcpy(pcm->pbFormat, &format, sizeof format);
+  return pcm;
+}
+
 class SystemFilters : public FrameworkTest {
  protected:
   void SetUp() override {
@@ -26,6 +41,7 @@ class SystemFilters : public FrameworkTest {
               S_OK);
   }
   void TearDown() override {
+    SetAudioRendererSteadyTime(nullptr);
     graph.Reset();
     EXPECT_EQ(LiveHostMediaObjectCount(), 0);
     FrameworkTest::TearDown();
@@ -50,6 +66,20 @@ class SystemFilters : public FrameworkTest {
     TestSink* sink = Add(MakeReferenced<TestSink>(), u"sink");
     EXPECT_EQ(graph->Connect(decoded.get(), sink->pin().AsPin()), S_OK);
     return sink;
+  }
+  // A source of 16-bit stereo PCM at 44.1 kHz in samples of `frames`, connected to a
+  // new default audio renderer in the graph; the renderer, null on a failure.
+  ComPtr<IBaseFilter> ConnectPcmToAudioRenderer(int frames, TestSource** source) {
+    *source = Add(MakeReferenced<TestSource>(), u"source");
+    (*source)->offered.push_back(PcmType({WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0}));
+    (*source)->bufferSize = frames * 4;
+    ComPtr<IBaseFilter> renderer;
+    if (CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.OutVoid()) != S_OK ||
+        graph->AddFilter(renderer.get(), u"audio") != S_OK ||
+        graph->Connect((*source)->pin().AsPin(), FilterPins(renderer.get())[0].get()) != S_OK) {
+      return {};
+    }
+    return renderer;
   }
   ComPtr<IGraphBuilder> graph;
 };
@@ -150,30 +180,50 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
   ASSERT_EQ(device->Initialize(nullptr), kAudioOk);
   SetAudioRendererDevice(device);
   device->Release();  // the renderers' reference keeps it
-  TestSource* source = Add(MakeReferenced<TestSource>(), u"source");
-  auto* pcm = new D_CMediaTypeRec;
-  pcm->SetMajorType(MEDIATYPE_Audio);
-  pcm->SetSubtype(MEDIASUBTYPE_PCM);
-  pcm->formattype = FORMAT_WaveFormatEx;
-  const WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-  pcm->cbFormat = sizeof format;
-  pcm->pbFormat = static_cast<uint8_t*>(CoTaskMemAlloc(sizeof format));
-  std::memcpy(pcm->pbFormat, &format, sizeof format);
-  source->offered.push_back(pcm);
   const int frames = 4410;  // 100 ms a sample
-  source->bufferSize = frames * 4;
-  ComPtr<IBaseFilter> renderer;
-  ASSERT_EQ(CoCreateInstance(CLSID_DSoundRender, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.OutVoid()), S_OK);
-  ASSERT_EQ(graph->AddFilter(renderer.get(), u"audio"), S_OK);
-  ASSERT_EQ(graph->Connect(source->pin().AsPin(), FilterPins(renderer.get())[0].get()), S_OK);
+  TestSource* source = nullptr;
+  ComPtr<IBaseFilter> renderer = ConnectPcmToAudioRenderer(frames, &source);
+  ASSERT_TRUE(renderer);
   auto control = graph.As<IMediaControl>(IID_IMediaControl);
   auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
   auto audio = graph.As<IBasicAudio>(IID_IBasicAudio);
   EXPECT_EQ(audio->put_Balance(20000), E_INVALIDARG);
+  EXPECT_EQ(audio->put_Volume(1), E_INVALIDARG);
 
-  for (int32_t balance : {0, -10000}) {
-    ASSERT_EQ(audio->put_Balance(balance), S_OK);
+  // Volume and balance each keep the other, whichever is set last, before the renderer
+  // opens its buffer and while it plays.
+  struct Level {
+    int32_t balance, volume;
+    bool whileRunning, volumeFirst;
+  } const levels[] = {{0, 0, false, false},       {-10000, 0, false, false},  {2500, -600, false, false},
+                      {-3000, -1500, true, false}, {10000, -300, true, false}, {-2000, -900, true, true},
+                      {1500, -2500, false, true}};
+  for (const Level& level : levels) {
+    SCOPED_TRACE(testing::Message() << "balance " << level.balance << " volume " << level.volume << " volume first "
+                                    << level.volumeFirst);
+    auto setLevels = [&] {
+      if (level.volumeFirst) {
+        ASSERT_EQ(audio->put_Volume(level.volume), S_OK);
+      }
+      ASSERT_EQ(audio->put_Balance(level.balance), S_OK);
+      if (!level.volumeFirst) {
+        ASSERT_EQ(audio->put_Volume(level.volume), S_OK);
+      }
+    };
+    if (!level.whileRunning) setLevels();
     ASSERT_EQ(control->Run(), S_OK);
+    if (level.whileRunning) setLevels();
+    int32_t balance = 1, volume = 1;
+    ASSERT_EQ(audio->get_Balance(&balance), S_OK);
+    ASSERT_EQ(audio->get_Volume(&volume), S_OK);
+    EXPECT_EQ(balance, level.balance);
+    EXPECT_EQ(volume, level.volume);
+    // The mixer's rule: the volume on both sides, the balance lowering the other side.
+    auto gain = [&](int32_t hundredths) {
+      return static_cast<int64_t>(std::lround(65536 * std::pow(10.0, hundredths / 2000.0)));
+    };
+    const int64_t gains[2] = {level.balance >= 10000 ? 0 : gain(level.volume - std::max(level.balance, 0)),
+                              level.balance <= -10000 ? 0 : gain(level.volume + std::min(level.balance, 0))};
     ManualAudioOutput* speaker = CurrentManualAudioOutput();
     ASSERT_NE(speaker, nullptr);
     std::vector<int16_t> tone = TestTone(frames * 3, 2, 44100);
@@ -202,8 +252,7 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
     std::vector<int16_t> heard = speaker->TakeCaptured();
     ASSERT_EQ(heard.size(), tone.size());
     for (size_t i = 0; i < tone.size(); ++i) {
-      const int16_t expected = balance < 0 && i % 2 == 1 ? 0 : tone[i];  // full left: right silent
-      ASSERT_EQ(heard[i], expected) << balance << " at " << i;
+      ASSERT_EQ(heard[i], static_cast<int16_t>(tone[i] * gains[i % 2] >> 16)) << "at " << i;
     }
     ASSERT_EQ(control->Stop(), S_OK);
   }
@@ -228,6 +277,46 @@ TEST_F(SystemFilters, TheAudioRendererIsHeardThroughTheMixerIsTheClockAndEndsOnc
   SetAudioRendererDevice(nullptr);
   EXPECT_EQ(CurrentManualAudioOutput(), nullptr);  // the last reference closed it
   UseManualAudioOutput(false);
+}
+
+// A steady time that moves 10 ms each time it is looked at: the renderer's clock runs
+// exactly as fast as the renderer looks, and no test waits for real time to pass.
+std::atomic<REFERENCE_TIME> g_lookedAt{0};
+REFERENCE_TIME TimeThatMovesWhenLookedAt() { return g_lookedAt.fetch_add(100000) + 100000; }
+
+// With no device the renderer drops the sound as it falls due and its clock keeps the
+// stream's time: the end comes once the clock has reached the sound's length, not at
+// once and not a second early, also for more than its one-second buffer holds.
+TEST_F(SystemFilters, WithoutADeviceTheAudioRendererEndsWhenItsClockReachesTheSoundsLength) {
+  SetAudioRendererDevice(nullptr);
+  SetAudioRendererSteadyTime(TimeThatMovesWhenLookedAt);
+  const int frames = 4410;  // 100 ms a sample
+  TestSource* source = nullptr;
+  ComPtr<IBaseFilter> renderer = ConnectPcmToAudioRenderer(frames, &source);
+  ASSERT_TRUE(renderer);
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
+  auto clock = renderer.As<IReferenceClock>(IID_IReferenceClock);
+  for (int samples : {3, 12}) {
+    SCOPED_TRACE(samples);
+    REFERENCE_TIME before = 0, after = 0;
+    ASSERT_EQ(clock->GetTime(&before), S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+    const std::vector<int16_t> tone = TestTone(frames * samples, 2, 44100);
+    for (int i = 0; i < samples; ++i) {
+      ASSERT_EQ(source->PushSample(reinterpret_cast<const uint8_t*>(&tone[i * frames * 2]), frames * 4, 0), S_OK);
+    }
+    EXPECT_EQ(AudioRendererBytesTaken(renderer.get()), int64_t{frames} * 4 * samples);
+    ASSERT_EQ(source->pin().DeliverEndOfStream(), S_OK);  // returns once the clock has passed the end
+    int32_t code = 0;
+    ASSERT_EQ(events->WaitForCompletion(0, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    ASSERT_EQ(clock->GetTime(&after), S_OK);
+    const REFERENCE_TIME length = int64_t{samples} * 1000000;
+    EXPECT_GE(after - before, length);
+    EXPECT_LE(after - before, length + 10 * 100000);  // a few looks past it
+    ASSERT_EQ(control->Stop(), S_OK);
+  }
 }
 
 }  // namespace
