@@ -88,7 +88,7 @@ HRESULT RenderMovieFile(MovieRecord* r, bool* noPicture) {
 
 }  // namespace
 
-int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* height) {
+int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* height, bool copyable) {
   r->frameImage.pixels = nullptr;
   r->frameReady = 0;
   r->overlayPlacement = {};
@@ -125,7 +125,7 @@ int BuildMovieGraph(MovieRecord* r, const char* fileName, int* width, int* heigh
       message = std::string("ファイル:") + fileName + " が開けませんでした";
       // Files the graph cannot open by name (inside an archive, say) play from a copy;
       // one it opened and found no picture in has none in a copy either.
-      if (!noPicture && !r->temporary && CopyToTemporaryFile(r, fileName)) {
+      if (copyable && !noPicture && !r->temporary && CopyToTemporaryFile(r, fileName)) {
         if (SUCCEEDED(RenderMovieFile(r, &noPicture))) {
           message.clear();
         } else {

@@ -143,7 +143,8 @@ int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
   r->soundHandle = -1;
 
   r->file = g_fileAccessTable.open != nullptr ? g_fileAccessTable.open(fileName, 0, 1, 0) : 0;
-  if (r->file != 0) {
+  const bool readable = r->file != 0;
+  if (readable) {
     r->decoder = OpenTheoraMovie(&g_fileAccessTable, r->file, kMovieStockSize);
     if (r->decoder == nullptr) {
       g_fileAccessTable.close(r->file);
@@ -164,7 +165,7 @@ int OpenMovie(const char* fileName, int* width, int* height, int /*mode*/) {
     r->overlay = 0;
   } else {
     r->temporary = 0;
-    if (BuildMovieGraph(r, fileName, width, height) == -1) {
+    if (BuildMovieGraph(r, fileName, width, height, readable) == -1) {
       TrackedFree(r);
       return WriteLog("ムービーファイルオープン処理時にエラーが発生しました\n");
     }

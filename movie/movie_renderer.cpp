@@ -71,6 +71,15 @@ HRESULT D_CMovieRenderer::RenderSampleData(IMediaSample* sample) {
   return S_OK;
 }
 
+HRESULT D_CMovieRenderer::HandleBeginFlush() {
+  HRESULT hr = D_CQualityRenderer::HandleBeginFlush();
+  // A frame copied before a seek and not yet taken belongs to the old position: handed
+  // out after it, it would show for a moment before the new one.
+  CriticalSectionGuard guard(frameLock_);
+  newFrame_ = false;
+  return hr;
+}
+
 D_CMovieRenderer* CreateMovieRenderer(IUnknown* outer, HRESULT* result) {
   if (result != nullptr) *result = S_OK;
   if (g_failNextCreation.exchange(false)) return nullptr;

@@ -17,6 +17,7 @@ class D_CMovieRenderer final : public D_CQualityRenderer {
   HRESULT CheckAcceptedType(const AM_MEDIA_TYPE* type) override;
   HRESULT TakeMediaType(const AM_MEDIA_TYPE* type) override;
   HRESULT RenderSampleData(IMediaSample* sample) override;
+  HRESULT HandleBeginFlush() override;
 
   // The current frame, read under the frame lock; the buffer is null until a type is
   // taken or when it could not be allocated.

@@ -181,7 +181,7 @@ FILE* OpenRegularFile(const char* path) {
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
-    WriteLogFormat("%s is not a regular file: not read\n", path);
+    WriteLogFormat("%s is not a regular file: not read", path);
     errno = EINVAL;
     return nullptr;
   }

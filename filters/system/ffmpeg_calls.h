@@ -25,7 +25,7 @@ extern "C" {
   X(avcodec, avcodec_send_packet) X(avcodec, avcodec_receive_frame)                         \
   X(avformat, avformat_open_input) X(avformat, avformat_find_stream_info)                   \
   X(avformat, avformat_close_input) X(avformat, avformat_seek_file)                         \
-  X(avformat, av_seek_frame) X(avformat, av_read_frame)                                     \
+  X(avformat, av_seek_frame) X(avformat, av_read_frame) X(avformat, av_find_best_stream)     \
   X(swscale, sws_getCachedContext) X(swscale, sws_scale) X(swscale, sws_freeContext)        \
   X(swresample, swr_alloc_set_opts2) X(swresample, swr_init) X(swresample, swr_free)        \
   X(swresample, swr_convert) X(swresample, swr_get_out_samples)
@@ -71,6 +71,7 @@ const FfmpegTable& Ffmpeg();
 #define avformat_seek_file Ffmpeg().avformat_seek_file
 #define av_seek_frame Ffmpeg().av_seek_frame
 #define av_read_frame Ffmpeg().av_read_frame
+#define av_find_best_stream Ffmpeg().av_find_best_stream
 #define sws_getCachedContext Ffmpeg().sws_getCachedContext
 #define sws_scale Ffmpeg().sws_scale
 #define sws_freeContext Ffmpeg().sws_freeContext

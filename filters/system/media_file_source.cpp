@@ -272,15 +272,17 @@ void MediaStreamPin::Stream() {
   }
   pending_.clear();
   pcmFrames_ = 0;
-  HRESULT hr = stream_->Seek(start_) ? S_OK : E_FAIL;
-  if (SUCCEEDED(hr)) DeliverNewSegment(start_, source_->stop(), 1.0);
+  // A position the file cannot reach (past the data of a file cut short) is its end.
+  const bool placed = stream_->Seek(start_);
+  DeliverNewSegment(start_, source_->stop(), 1.0);
   const size_t chunk = allocator_ ? [this] {
     ALLOCATOR_PROPERTIES p{};
     allocator_->GetProperties(&p);
     return static_cast<size_t>(std::max(p.cbBuffer, 1));
   }() : 1;
+  HRESULT hr = S_OK;
   bool first = true;
-  while (hr == S_OK && !stopping_ && stream_->NextFrame() == 1 && !source_->PastStop(stream_->FrameStart())) {
+  while (placed && hr == S_OK && !stopping_ && stream_->NextFrame() == 1 && !source_->PastStop(stream_->FrameStart())) {
     if (video) {
       hr = DeliverVideo(start_, bottomUp, first);
     } else {
@@ -302,6 +304,9 @@ void MediaStreamPin::Stream() {
   if (FAILED(hr)) {
     source_->SendGraphEvent(EC_ERRORABORT, hr, 0);
   } else if (hr == S_OK) {
+    // Ended, the stream stands at its stop, as a renderer then reports it: whoever
+    // watches the position sees the end also when nothing came after a seek.
+    position_ = source_->stop();
     DeliverEndOfStream();
   }
 }
@@ -367,7 +372,7 @@ HRESULT MediaFileSource::Load(const char16_t* fileName, const AM_MEDIA_TYPE*) {
     std::fclose(file);
     return VFW_E_UNSUPPORTED_STREAM;
   }
-  int videos = 0, audios = 0;
+  std::vector<std::unique_ptr<MediaStream>> opened;  // in the file's order
   for (int i = 0; i < count; ++i) {
     if (i > 0) {
       stream = std::make_unique<MediaStream>();
@@ -375,12 +380,23 @@ HRESULT MediaFileSource::Load(const char16_t* fileName, const AM_MEDIA_TYPE*) {
     } else if (!first) {
       continue;
     }
-    const bool video = stream->kind() == MediaStream::Kind::Video;
-    const int n = video ? ++videos : ++audios;
+    opened.push_back(std::move(stream));
+  }
+  // One sound only, the one FFmpeg would play: several would be heard mixed, and the
+  // graph's volume reaches a single renderer. Should that one not open, the first that
+  // does.
+  const int best = opened.empty() ? -1 : opened.front()->bestAudio();
+  const bool bestOpened = std::any_of(opened.begin(), opened.end(), [&](auto& s) { return s->index() == best; });
+  int videos = 0;
+  bool audio = false;
+  for (std::unique_ptr<MediaStream>& s : opened) {
+    const bool video = s->kind() == MediaStream::Kind::Video;
+    if (!video && (audio || (bestOpened && s->index() != best))) continue;
     std::u16string name = video ? u"Video" : u"Audio";
-    if (n > 1) name += u" " + std::u16string(1, static_cast<char16_t>(u'0' + std::min(n, 9)));
-    duration_ = std::max(duration_, stream->duration());
-    pins_.push_back(std::make_unique<MediaStreamPin>(this, &lock_, std::move(stream), name));
+    if (video && ++videos > 1) name += u" " + std::u16string(1, static_cast<char16_t>(u'0' + std::min(videos, 9)));
+    audio = audio || !video;
+    duration_ = std::max(duration_, s->duration());
+    pins_.push_back(std::make_unique<MediaStreamPin>(this, &lock_, std::move(s), name));
   }
   if (pins_.empty()) return VFW_E_UNSUPPORTED_STREAM;
   name_ = fileName;

@@ -8,6 +8,9 @@
 namespace {
 
 constexpr AVRational kUnits100ns = {1, 10000000};
+// How far a seek steps back first when it landed past its target; each further step
+// goes twice as far.
+constexpr int64_t kFirstStepBack = 10000000;
 
 // FFmpeg's own messages would only repeat, on stderr, what the filter reports.
 void QuietFfmpeg() {
@@ -44,6 +47,8 @@ bool MediaStream::Open(const char* path, int index) {
   path_ = path;
   format_ = OpenFile(path);
   fileStreams_ = format_ ? static_cast<int>(format_->nb_streams) : -1;
+  const AVCodec* audioDecoder = nullptr;
+  bestAudio_ = format_ ? std::max(av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &audioDecoder, 0), -1) : -1;
   if (!format_ || index < 0 || index >= static_cast<int>(format_->nb_streams)) return false;
   index_ = index;
   AVStream* stream = format_->streams[index];
@@ -86,7 +91,33 @@ bool MediaStream::Open(const char* path, int index) {
 
 bool MediaStream::Seek(int64_t position) {
   position = std::max<int64_t>(position, 0);
-  if (position == 0 && !read_) return true;  // still at the top
+  if (position == 0 && !read_) {  // still at the top
+    skipBefore_ = 0;
+    return true;
+  }
+  // A demuxer without an index (MPEG transport and program streams) seeks to a place in
+  // the file, not to a key frame, and often lands on the key frame after the target:
+  // then it steps back, further each time, until the first frame holds the target or
+  // starts before it. The frames between are decoded and dropped by NextFrame.
+  for (int64_t back = 0;;) {
+    const int64_t from = std::max<int64_t>(position - back, 0);
+    if (!SeekTo(from)) {
+      if (back == 0 || from == 0) return false;
+      back = position;  // the top can be reached where nothing else can
+      continue;
+    }
+    skipBefore_ = position;
+    if (from == 0 || ReceiveFrame() != 1) return true;
+    TimeFrame();
+    held_ = true;
+    if (frameStart_ <= position) return true;
+    av_frame_unref(frame_);
+    held_ = false;
+    back = back == 0 ? kFirstStepBack : back * 2;
+  }
+}
+
+bool MediaStream::SeekTo(int64_t position) {
   const AVStream* stream = format_->streams[index_];
   const int64_t target = av_rescale_q(position + origin_, kUnits100ns, stream->time_base);
   if (av_seek_frame(format_, index_, target, AVSEEK_FLAG_BACKWARD) < 0 &&
@@ -99,7 +130,7 @@ bool MediaStream::Seek(int64_t position) {
   avcodec_flush_buffers(codec_);
   read_ = false;
   draining_ = false;
-  skipBefore_ = position;
+  held_ = false;
   nextAudio_ = -1;
   return true;
 }
@@ -124,21 +155,26 @@ int MediaStream::ReceiveFrame() {
   }
 }
 
-int MediaStream::NextFrame() {
+void MediaStream::TimeFrame() {
   const AVRational base = format_->streams[index_]->time_base;
-  while (ReceiveFrame() == 1) {
-    const int64_t pts = frame_->best_effort_timestamp;
-    if (kind_ == Kind::Video) {
-      frameStart_ = pts == AV_NOPTS_VALUE ? frameStop_ : av_rescale_q(pts, base, kUnits100ns) - origin_;
-      const int64_t length = frame_->pkt_duration > 0 ? av_rescale_q(frame_->pkt_duration, base, kUnits100ns) : frameTime_;
-      frameStop_ = frameStart_ + std::max<int64_t>(length, 1);
-    } else {
-      frameStart_ = pts != AV_NOPTS_VALUE ? av_rescale_q(pts, base, kUnits100ns) - origin_
-                    : nextAudio_ >= 0     ? nextAudio_
-                                          : skipBefore_;
-      frameStop_ = frameStart_ + av_rescale(frame_->nb_samples, 10000000, frame_->sample_rate > 0 ? frame_->sample_rate : rate_);
-      nextAudio_ = frameStop_;
-    }
+  const int64_t pts = frame_->best_effort_timestamp;
+  if (kind_ == Kind::Video) {
+    frameStart_ = pts == AV_NOPTS_VALUE ? frameStop_ : av_rescale_q(pts, base, kUnits100ns) - origin_;
+    const int64_t length = frame_->pkt_duration > 0 ? av_rescale_q(frame_->pkt_duration, base, kUnits100ns) : frameTime_;
+    frameStop_ = frameStart_ + std::max<int64_t>(length, 1);
+  } else {
+    frameStart_ = pts != AV_NOPTS_VALUE ? av_rescale_q(pts, base, kUnits100ns) - origin_
+                  : nextAudio_ >= 0     ? nextAudio_
+                                        : skipBefore_;
+    frameStop_ = frameStart_ + av_rescale(frame_->nb_samples, 10000000, frame_->sample_rate > 0 ? frame_->sample_rate : rate_);
+    nextAudio_ = frameStop_;
+  }
+}
+
+int MediaStream::NextFrame() {
+  while (held_ || ReceiveFrame() == 1) {
+    if (!held_) TimeFrame();
+    held_ = false;
     if (frameStop_ > skipBefore_) return 1;
     av_frame_unref(frame_);
   }

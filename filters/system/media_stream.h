@@ -29,8 +29,12 @@ class MediaStream {
   bool Open(const char* path, int index);
   // The streams the file holds, once opened; -1 when FFmpeg cannot demux it.
   int fileStreams() const { return fileStreams_; }
+  // The audio stream FFmpeg would play of the file (the one marked default, else its
+  // best guess among those it can decode); -1 for none.
+  int bestAudio() const { return bestAudio_; }
 
   Kind kind() const { return kind_; }
+  int index() const { return index_; }
   int width() const { return width_; }
   int height() const { return height_; }
   int stride() const { return (width_ * 3 + 3) & ~3; }
@@ -40,8 +44,9 @@ class MediaStream {
   int channels() const { return channels_; }
   int64_t duration() const { return duration_; }  // of the whole file, 100 ns units
 
-  // Restarts at the frame that holds `position`; earlier output is dropped, audio to the
-  // sample. False when the demuxer cannot seek.
+  // Restarts at the frame that holds `position`, decoding from a key frame before it;
+  // earlier output is dropped, audio to the sample. False when the demuxer cannot get
+  // there (a position past the data of a cut file, say).
   bool Seek(int64_t position);
   // Decodes the next frame to deliver: 1 with a frame, 0 at the end of the stream.
   // Packets the decoder refuses are skipped.
@@ -56,6 +61,10 @@ class MediaStream {
 
  private:
   int ReceiveFrame();
+  // Times the frame just received.
+  void TimeFrame();
+  // Moves the demuxer to a key frame at or before `position`, decoder flushed.
+  bool SeekTo(int64_t position);
   void Close();
 
   std::string path_;
@@ -67,6 +76,7 @@ class MediaStream {
   SwrContext* resampler_ = nullptr;
   int index_ = -1;
   int fileStreams_ = -1;
+  int bestAudio_ = -1;
   Kind kind_ = Kind::Video;
   int width_ = 0, height_ = 0;
   int64_t frameTime_ = 0;
@@ -77,6 +87,7 @@ class MediaStream {
   int64_t nextAudio_ = -1;    // where the next audio frame starts when it has no time
   int64_t frameStart_ = 0, frameStop_ = 0;
   bool draining_ = false;
+  bool held_ = false;  // the received frame is timed and waits for NextFrame
   bool read_ = false;  // a packet was read since the open or the last seek
   std::vector<uint8_t> pcm_;
 };

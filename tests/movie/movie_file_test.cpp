@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -63,6 +64,16 @@ ManualReferenceClock* WatchOnManualClock(int movie, Event* copied) {
   return clock;
 }
 
+// Pauses the movie's graph until its renderer holds the first picture: that picture's
+// time, which may come after the sound's priming; -1 when none comes.
+int64_t FirstPictureTime(MovieRecord* r) {
+  r->mediaControl->Pause();
+  FILTER_STATE state;
+  int64_t first = -1;
+  if (r->renderer->GetState(5000, &state) != S_OK || r->mediaSeeking->GetCurrentPosition(&first) != S_OK) return -1;
+  return first;
+}
+
 using MovieFiles = FrameworkTest;
 
 TEST_F(MovieFiles, EveryFrameOfEachContainerReachesTheCallbackOnTime) {
@@ -97,12 +108,8 @@ TEST_F(MovieFiles, EveryFrameOfEachContainerReachesTheCallbackOnTime) {
     MovieRecord* r = GetMovieRecord(movie);
     Event copied(false, false);
     ManualReferenceClock* clock = WatchOnManualClock(movie, &copied);
-    // Paused, the renderer holds the first picture, whose time the position gives.
-    r->mediaControl->Pause();
-    FILTER_STATE state;
-    ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);
-    int64_t first = -1;
-    ASSERT_EQ(r->mediaSeeking->GetCurrentPosition(&first), S_OK);
+    const int64_t first = FirstPictureTime(r);
+    ASSERT_GE(first, 0);
     r->playRequested = 1;
     ResumeAllMovies();
     clock->Advance(first);
@@ -209,6 +216,8 @@ TEST_F(GraphMovies, TheSoundReachesTheSoundSystemsMixerAsFfmpegDecodesItAndPaces
   const Case cases[] = {
       {"mpeg4-aac.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 160, 120, 12, 25}, 0},
       {"mpeg4-mono.mkv", {"matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP2, 161, 120, 12, 25, 10, 22050, 1}, -10000},
+      // One track plays, and the volume silences it: no second track goes on beside it.
+      {"two-tracks.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 64, 48, 12, 25, 10, 22050, 1, 2}, -10000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -226,12 +235,8 @@ TEST_F(GraphMovies, TheSoundReachesTheSoundSystemsMixerAsFfmpegDecodesItAndPaces
     ASSERT_EQ(r->basicAudio->put_Volume(c.volume), S_OK);
     Event copied(false, false);
     Watch(movie, &copied);
-    // Paused, the picture renderer holds the first picture, whose time the position gives.
-    r->mediaControl->Pause();
-    FILTER_STATE state;
-    ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);
-    int64_t first = -1;
-    ASSERT_EQ(r->mediaSeeking->GetCurrentPosition(&first), S_OK);
+    const int64_t first = FirstPictureTime(r);
+    ASSERT_GE(first, 0);
     Resume(r);
     EXPECT_EQ(r->paused, 0);
     // The whole sound fits the renderer's second of buffer before anything is heard.
@@ -355,12 +360,10 @@ TEST_F(GraphMovies, ThePositionIsTheFilesThroughSeekPauseResumeLoopAndClose) {
     MovieRecord* r = GetMovieRecord(movie);
     Event copied(false, false);
     ManualReferenceClock* clock = WatchOnManualClock(movie, &copied);
-    int64_t first = -1;
-    r->mediaControl->Pause();
-    FILTER_STATE state;
-    ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);
-    ASSERT_EQ(r->mediaSeeking->GetCurrentPosition(&first), S_OK);
+    const int64_t first = FirstPictureTime(r);
+    ASSERT_GE(first, 0);
     EXPECT_LT(first, kFrame);
+    FILTER_STATE state;
     // The position is that of the picture shown or held next: within a frame of the
     // time played from where play began.
     auto position = [&] {
@@ -407,6 +410,114 @@ TEST_F(GraphMovies, ThePositionIsTheFilesThroughSeekPauseResumeLoopAndClose) {
     EXPECT_EQ(GetMovieRecord(movie), nullptr);
     clock->Release();
   }
+}
+
+// A file cut short keeps its whole length in its header. A seek past its data ends
+// the movie at once, with no clock time passing, or rewinds a looping one to its first
+// picture.
+TEST_F(GraphMovies, ASeekPastTheDataOfACutFileEndsOrLoopsTheMovie) {
+  struct Case {
+    const char* name;
+    FfmpegMovieSpec spec;
+  };
+  const Case cases[] = {
+      {"cut.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 64, 48, 50, 25, 10, 22050, 1, 1, -1, "movflags=+faststart"}},
+      {"cut.webm", {"webm", AV_CODEC_ID_VP8, AV_CODEC_ID_VORBIS, 96, 64, 50, 25, 10}},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write(c.name, c.spec);
+    const auto expected = DecodeFramesDirectly(path, false);
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) * 3 / 10);
+    ASSERT_GT(DecodeFramesDirectly(path, false).size(), 2u) << "no pictures before the cut";
+    for (bool loops : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (loops ? " looping" : ""));
+      const int movie = OpenMovie(path.c_str(), nullptr, nullptr, 0);
+      ASSERT_NE(movie, -1);
+      MovieRecord* r = GetMovieRecord(movie);
+      ASSERT_GT(r->stopPosition, 15000000) << "the header's length";
+      Event copied(false, false);
+      ManualReferenceClock* clock = WatchOnManualClock(movie, &copied);
+      const int64_t first = FirstPictureTime(r);
+      ASSERT_GE(first, 0);
+      Resume(r);
+      if (loops) r->playType = 3;
+      clock->Advance(first);
+      ASSERT_EQ(WaitForObject(&copied, 5000), 0);
+      UpdateMovieFrame(movie, 0);
+      int64_t at = 15000000;
+      ASSERT_EQ(r->mediaSeeking->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning),
+                S_OK);
+      g_frames.clear();
+      if (loops) {
+        // Rewound: the first picture comes again in its time.
+        ASSERT_TRUE(UpdateUntil(movie, [&] {
+          int64_t p = at;
+          r->mediaSeeking->GetCurrentPosition(&p);
+          return p < at;
+        })) << "not rewound";
+        clock->Advance(first);
+        ASSERT_TRUE(UpdateUntil(movie, [&] { return !g_frames.empty(); })) << "no picture after the rewind";
+        EXPECT_TRUE(g_frames[0] == expected[0]);
+        EXPECT_EQ(r->paused, 0);
+      } else {
+        ASSERT_TRUE(UpdateUntil(movie, [&] { return r->paused == 1; })) << "never ended";
+        EXPECT_EQ(r->playRequested, 0);
+        EXPECT_TRUE(g_frames.empty());
+      }
+      CloseMovieHandle(movie);
+      clock->Release();
+    }
+  }
+}
+
+// A picture copied before a seek and not yet handed out is not handed out after it:
+// the first picture after the seek is the one at the new position.
+TEST_F(GraphMovies, NoPictureFromBeforeASeekIsHandedOutAfterIt) {
+  const std::string path = Write("clip.avi", {"avi", AV_CODEC_ID_MPEG4, 0, 64, 48, 40, 25, 10});
+  const auto expected = DecodeFramesDirectly(path, false);
+  const int movie = OpenMovie(path.c_str(), nullptr, nullptr, 0);
+  ASSERT_NE(movie, -1);
+  MovieRecord* r = GetMovieRecord(movie);
+  Event copied(false, false);
+  ManualReferenceClock* clock = WatchOnManualClock(movie, &copied);
+  Resume(r);
+  ASSERT_EQ(WaitForObject(&copied, 5000), 0);
+  UpdateMovieFrame(movie, 0);
+  ASSERT_EQ(g_frames.size(), 1u);
+  clock->Advance(400000);
+  ASSERT_EQ(WaitForObject(&copied, 5000), 0);  // picture 1, copied and not taken
+  ASSERT_EQ(PauseMovieHandle(movie, 0), 0);
+  int64_t at = 10000000;
+  ASSERT_EQ(r->mediaSeeking->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+  FILTER_STATE state;
+  ASSERT_EQ(r->renderer->GetState(5000, &state), S_OK);  // the picture at 1 s is in, held
+  UpdateMovieFrame(movie, 0);
+  EXPECT_EQ(g_frames.size(), 1u) << "the picture from before the seek was handed out";
+  Resume(r);
+  ASSERT_EQ(WaitForObject(&copied, 5000), 0);
+  UpdateMovieFrame(movie, 0);
+  ASSERT_GE(g_frames.size(), 2u);
+  EXPECT_TRUE(g_frames[1] == expected[25]) << "not the picture at 1 s";
+  CloseMovieHandle(movie);
+  clock->Release();
+}
+
+// A folder is no movie: the file layer says so once, and no empty line comes with it.
+TEST_F(GraphMovies, AFolderIsRefusedWithOneLineSayingWhy) {
+  const std::string dir = folder_.File("clips.mp4");
+  std::filesystem::create_directory(dir);
+  EXPECT_EQ(OpenMovie(dir.c_str(), nullptr, nullptr, 0), -1);
+  EXPECT_EQ(LogCount(dir + " is not a regular file"), 1u);
+  const std::string log = ReadWholeFile(folder_.File("Log.txt"));
+  size_t lines = 0;
+  for (size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1, ++lines) {
+    // "<milliseconds>:<text>\r"
+    std::string text = log.substr(start, end - start);
+    text.erase(0, text.find(':') + 1);
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    EXPECT_FALSE(text.empty()) << "an empty line";
+  }
+  EXPECT_EQ(lines, 3u) << log;  // why, and the two lines of the failed open
 }
 
 // The library's names are Shift-JIS: a Japanese name (with a trail byte of '\\') opens

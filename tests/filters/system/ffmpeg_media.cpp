@@ -14,6 +14,8 @@ extern "C" {
 namespace {
 
 struct Encoder {
+  Encoder() = default;
+  Encoder(const Encoder&) = delete;
   AVCodecContext* codec = nullptr;
   AVStream* stream = nullptr;
   ~Encoder() { avcodec_free_context(&codec); }
@@ -72,12 +74,12 @@ void FillPicture(AVFrame* f, int n) {
   }
 }
 
-void FillSound(AVFrame* f, int64_t first) {
+void FillSound(AVFrame* f, int64_t first, int track) {
   const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(f->format));
   const int channels = f->ch_layout.nb_channels;
   for (int i = 0; i < f->nb_samples; ++i) {
     for (int c = 0; c < channels; ++c) {
-      const double v = 0.4 * std::sin(2 * M_PI * (220.0 * (c + 1)) * static_cast<double>(first + i) / f->sample_rate);
+      const double v = 0.4 * std::sin(2 * M_PI * (220.0 * (c + 1) * (track + 1)) * static_cast<double>(first + i) / f->sample_rate);
       const int slot = planar ? i : i * channels + c;
       uint8_t* plane = f->data[planar ? c : 0];
       if (f->format == AV_SAMPLE_FMT_S16 || f->format == AV_SAMPLE_FMT_S16P) {
@@ -89,13 +91,22 @@ void FillSound(AVFrame* f, int64_t first) {
   }
 }
 
-// Calls `take` with every decoded frame of the first stream of `type`.
+// The `track`-th stream of `type` in `in`, or FFmpeg's best for -1.
+int StreamOf(AVFormatContext* in, AVMediaType type, int track) {
+  if (track < 0) return av_find_best_stream(in, type, -1, -1, nullptr, 0);
+  for (unsigned i = 0; i < in->nb_streams; ++i) {
+    if (in->streams[i]->codecpar->codec_type == type && track-- == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Calls `take` with every decoded frame of the chosen stream of `type`.
 template <class Take>
-void DecodeEach(const std::string& path, AVMediaType type, Take take) {
+void DecodeEach(const std::string& path, AVMediaType type, int track, Take take) {
   AVFormatContext* in = nullptr;
   if (avformat_open_input(&in, path.c_str(), nullptr, nullptr) < 0) return;
   avformat_find_stream_info(in, nullptr);
-  const int index = av_find_best_stream(in, type, -1, -1, nullptr, 0);
+  const int index = StreamOf(in, type, track);
   const AVCodec* codec = index >= 0 ? avcodec_find_decoder(in->streams[index]->codecpar->codec_id) : nullptr;
   AVCodecContext* c = codec ? avcodec_alloc_context3(codec) : nullptr;
   if (c && avcodec_parameters_to_context(c, in->streams[index]->codecpar) >= 0 && (c->thread_count = 1) &&
@@ -129,12 +140,21 @@ bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec) {
   av_log_set_level(AV_LOG_ERROR);
   AVFormatContext* out = nullptr;
   if (avformat_alloc_output_context2(&out, nullptr, spec.container, path.c_str()) < 0) return false;
-  Encoder video, audio;
-  bool ok = (!spec.videoCodec || OpenEncoder(out, spec.videoCodec, spec, &video)) &&
-            (!spec.audioCodec || OpenEncoder(out, spec.audioCodec, spec, &audio)) &&
-            avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(out, nullptr) >= 0;
+  Encoder video;
+  std::vector<Encoder> audio(spec.audioCodec ? static_cast<size_t>(spec.audioTracks) : 0);
+  bool ok = !spec.videoCodec || OpenEncoder(out, spec.videoCodec, spec, &video);
+  for (size_t t = 0; ok && t < audio.size(); ++t) {
+    ok = OpenEncoder(out, spec.audioCodec, spec, &audio[t]);
+    if (ok && spec.defaultAudio >= 0) {
+      audio[t].stream->disposition = static_cast<int>(t) == spec.defaultAudio ? AV_DISPOSITION_DEFAULT : 0;
+    }
+  }
+  AVDictionary* options = nullptr;
+  ok = ok && av_dict_parse_string(&options, spec.muxerOptions, "=", ",", 0) >= 0 &&
+       avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(out, &options) >= 0;
+  av_dict_free(&options);
   AVFrame* frame = av_frame_alloc();
-  int64_t soundDone = 0;
+  std::vector<int64_t> soundDone(audio.size());
   for (int n = 0; ok && n < spec.frames; ++n) {
     if (video.codec) {
       frame->format = video.codec->pix_fmt;
@@ -148,21 +168,23 @@ bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec) {
     }
     // Sound up to the end of this picture.
     const int64_t soundEnd = int64_t{n + 1} * spec.rate / spec.fps;
-    while (ok && audio.codec && soundDone < soundEnd) {
-      frame->format = audio.codec->sample_fmt;
-      frame->sample_rate = spec.rate;
-      frame->nb_samples = audio.codec->frame_size > 0 ? audio.codec->frame_size : 1024;
-      av_channel_layout_copy(&frame->ch_layout, &audio.codec->ch_layout);
-      ok = av_frame_get_buffer(frame, 0) >= 0;
-      if (ok) FillSound(frame, soundDone);
-      frame->pts = soundDone;
-      soundDone += frame->nb_samples;
-      ok = ok && Encode(out, audio, frame);
-      av_frame_unref(frame);
+    for (size_t t = 0; t < audio.size(); ++t) {
+      while (ok && soundDone[t] < soundEnd) {
+        frame->format = audio[t].codec->sample_fmt;
+        frame->sample_rate = spec.rate;
+        frame->nb_samples = audio[t].codec->frame_size > 0 ? audio[t].codec->frame_size : 1024;
+        av_channel_layout_copy(&frame->ch_layout, &audio[t].codec->ch_layout);
+        ok = av_frame_get_buffer(frame, 0) >= 0;
+        if (ok) FillSound(frame, soundDone[t], static_cast<int>(t));
+        frame->pts = soundDone[t];
+        soundDone[t] += frame->nb_samples;
+        ok = ok && Encode(out, audio[t], frame);
+        av_frame_unref(frame);
+      }
     }
   }
   if (ok && video.codec) ok = Encode(out, video, nullptr);
-  if (ok && audio.codec) ok = Encode(out, audio, nullptr);
+  for (Encoder& a : audio) ok = ok && Encode(out, a, nullptr);
   if (ok) ok = av_write_trailer(out) >= 0;
   av_frame_free(&frame);
   if (out->pb) avio_closep(&out->pb);
@@ -173,7 +195,7 @@ bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec) {
 std::vector<std::vector<uint8_t>> DecodeFramesDirectly(const std::string& path, bool bottomUp) {
   std::vector<std::vector<uint8_t>> frames;
   SwsContext* sws = nullptr;
-  DecodeEach(path, AVMEDIA_TYPE_VIDEO, [&](AVCodecContext* c, AVFrame* f) {
+  DecodeEach(path, AVMEDIA_TYPE_VIDEO, -1, [&](AVCodecContext* c, AVFrame* f) {
     const int stride = (c->width * 3 + 3) & ~3;
     std::vector<uint8_t> top(static_cast<size_t>(stride) * c->height);
     sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format), c->width, c->height,
@@ -192,10 +214,10 @@ std::vector<std::vector<uint8_t>> DecodeFramesDirectly(const std::string& path, 
   return frames;
 }
 
-std::vector<uint8_t> DecodePcmDirectly(const std::string& path) {
+std::vector<uint8_t> DecodePcmDirectly(const std::string& path, int track) {
   std::vector<uint8_t> pcm;
   SwrContext* swr = nullptr;
-  DecodeEach(path, AVMEDIA_TYPE_AUDIO, [&](AVCodecContext* c, AVFrame* f) {
+  DecodeEach(path, AVMEDIA_TYPE_AUDIO, track, [&](AVCodecContext* c, AVFrame* f) {
     const int channels = std::min(f->ch_layout.nb_channels, 2);
     if (!swr) {
       AVChannelLayout layout{};

@@ -12,6 +12,9 @@ struct FfmpegMovieSpec {
   int audioCodec = 0;
   int width = 160, height = 120, frames = 25, fps = 25, keyEvery = 10;
   int rate = 22050, channels = 2;
+  int audioTracks = 1;               // each its own tone: 220 Hz x channel x track
+  int defaultAudio = -1;             // the track marked default; -1 leaves it to the muxer
+  const char* muxerOptions = "";     // as "movflags=+faststart"
 };
 
 // Writes the movie to `path`: a moving pattern and a tone per channel. False when
@@ -21,5 +24,6 @@ bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec);
 // Every frame of the first video stream as BGR rows padded to 4 bytes, bottom-up or
 // top-down, converted as the file source converts.
 std::vector<std::vector<uint8_t>> DecodeFramesDirectly(const std::string& path, bool bottomUp);
-// The first audio stream as interleaved 16-bit PCM in at most two channels.
-std::vector<uint8_t> DecodePcmDirectly(const std::string& path);
+// An audio stream as interleaved 16-bit PCM in at most two channels: the one FFmpeg
+// picks as the best, or the `track`-th audio stream of the file.
+std::vector<uint8_t> DecodePcmDirectly(const std::string& path, int track = -1);

@@ -1,7 +1,9 @@
 // The FFmpeg file source: every frame and every PCM byte as libavcodec with libswscale or
 // libswresample alone gives them, in order and timed; seeking, the end, a stop while
 // the stream is blocked, files it cannot open, and a Japanese name through RenderFile.
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 
 extern "C" {
 #include <libavcodec/codec_id.h>
@@ -81,6 +83,13 @@ class MediaFileSourceTest : public FrameworkTest {
     FrameworkTest::TearDown();
   }
 
+  // Back to no source and no sinks, for the next case of a test.
+  void Reset() {
+    TearDown();
+    source_ = nullptr;
+    video_ = audio_ = nullptr;
+  }
+
   // Loads `path` into a new source: the loader's result.
   HRESULT Load(const std::string& path) { return Load(std::u16string(path.begin(), path.end())); }
   HRESULT Load(const std::u16string& name) {
@@ -153,10 +162,7 @@ TEST_F(MediaFileSourceTest, FramesAndPcmEqualDirectDecodingInOrderAndTimed) {
       int64_t duration = 0;
       EXPECT_EQ(seeking_->GetDuration(&duration), S_OK);
       EXPECT_NEAR(static_cast<double>(duration), 1e7, 1e6);
-      seeking_ = {};
-      TearDown();
-      source_ = nullptr;
-      video_ = audio_ = nullptr;
+      Reset();
     }
   }
 }
@@ -192,6 +198,113 @@ TEST_F(MediaFileSourceTest, SeekFlushesAndRestartsEveryStreamAtThePosition) {
   ASSERT_EQ(seeking_->SetPositions(&at, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_AbsolutePositioning), S_OK);
   WaitForEnds();
   EXPECT_EQ(video_->starts.size(), 5u);
+}
+
+// Of several audio tracks only one is offered, as players play one: FFmpeg's pick,
+// which is the track marked default.
+TEST_F(MediaFileSourceTest, OneAudioTrackIsOfferedTheDefaultOne) {
+  TempDir folder;
+  const struct {
+    const char* file;
+    FfmpegMovieSpec spec;
+    int track;  // the one that must play
+  } cases[] = {
+      {"two.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 64, 48, 10, 25, 10, kRate, 1, 2}, 0},
+      {"second-default.mkv", {"matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP2, 64, 48, 10, 25, 10, kRate, 1, 3, 1}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = folder.File(c.file);
+    ASSERT_TRUE(WriteFfmpegMovie(path, c.spec));
+    const std::vector<uint8_t> chosen = DecodePcmDirectly(path, c.track);
+    ASSERT_FALSE(chosen.empty());
+    ASSERT_FALSE(chosen == DecodePcmDirectly(path, c.track == 0 ? 1 : 0)) << "the tracks must differ";
+    ASSERT_EQ(Load(path), S_OK);
+    ASSERT_EQ(FilterPins(source_, PINDIR_OUTPUT).size(), 2u) << "more than one audio pin";
+    ConnectAndPlay(false);
+    WaitForEnds();
+    EXPECT_TRUE(audio_->bytes == chosen) << "not the default track";
+    Reset();
+  }
+}
+
+// Transport and program streams have no index: their seeks land somewhere near the
+// target. The stream must still start at the picture that holds the target, decoded
+// from the key frame before it.
+TEST_F(MediaFileSourceTest, SeeksWithoutAnIndexStartAtThePictureHoldingTheTarget) {
+  TempDir folder;
+  const struct {
+    const char* file;
+    FfmpegMovieSpec spec;
+  } cases[] = {
+      {"mpeg2.ts", {"mpegts", AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2, 64, 48, 70, 25, 18}},
+      {"mpeg2.mpg", {"mpeg", AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2, 64, 48, 70, 25, 18}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = folder.File(c.file);
+    ASSERT_TRUE(WriteFfmpegMovie(path, c.spec));
+    const auto frames = DecodeFramesDirectly(path, false);
+    ASSERT_EQ(frames.size(), size_t(c.spec.frames));
+    ASSERT_EQ(Load(path), S_OK);
+    ConnectAndPlay(false);
+    WaitForEnds();
+    ASSERT_TRUE(video_->bytes == Joined(frames));
+    const std::vector<REFERENCE_TIME> starts = video_->starts;  // each picture's time
+    for (REFERENCE_TIME target : {5000000, 10000000, 20000000}) {
+      SCOPED_TRACE(target);
+      Forget();
+      int64_t at = target;
+      ASSERT_EQ(seeking_->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+      WaitForEnds();
+      const size_t k = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), target) - starts.begin() - 1);
+      const size_t bytes = frames[0].size();
+      ASSERT_GE(video_->bytes.size(), bytes);
+      EXPECT_TRUE(std::equal(frames[k].begin(), frames[k].end(), video_->bytes.begin())) << "not picture " << k;
+      EXPECT_EQ(video_->bytes.size(), (frames.size() - k) * bytes);
+      ASSERT_FALSE(video_->starts.empty());
+      EXPECT_EQ(video_->starts.front(), starts[k] - target);
+    }
+    Reset();
+  }
+}
+
+// A file cut short still gives its whole length in its header. A seek past its data
+// ends both streams, and the position then reads the stop position, as at any end.
+TEST_F(MediaFileSourceTest, ASeekPastTheDataOfACutFileEndsTheStreams) {
+  TempDir folder;
+  const struct {
+    const char* file;
+    FfmpegMovieSpec spec;
+  } cases[] = {
+      {"cut.mp4", {"mp4", AV_CODEC_ID_MPEG4, AV_CODEC_ID_AAC, 64, 48, 50, 25, 10, kRate, 2, 1, -1, "movflags=+faststart"}},
+      {"cut.webm", {"webm", AV_CODEC_ID_VP8, AV_CODEC_ID_VORBIS, 64, 48, 50, 25, 10}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = folder.File(c.file);
+    ASSERT_TRUE(WriteFfmpegMovie(path, c.spec));
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) * 3 / 10);
+    ASSERT_EQ(Load(path), S_OK);
+    ConnectAndPlay(false);
+    WaitForEnds();
+    ASSERT_GT(video_->starts.size(), 2u) << "no pictures before the cut";
+    int64_t duration = 0, stop = 0;
+    ASSERT_EQ(seeking_->GetDuration(&duration), S_OK);
+    ASSERT_GT(duration, 15000000) << "the header's length";
+    graph_.Clear();
+    Forget();
+    int64_t at = 15000000;
+    ASSERT_EQ(seeking_->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+    WaitForEnds();
+    EXPECT_TRUE(video_->bytes.empty());
+    EXPECT_EQ(graph_.Count(EC_ERRORABORT), 0);
+    int64_t position = 0;
+    ASSERT_EQ(seeking_->GetCurrentPosition(&position), S_OK);
+    ASSERT_EQ(seeking_->GetStopPosition(&stop), S_OK);
+    EXPECT_EQ(position, stop);
+    Reset();
+  }
 }
 
 TEST_F(MediaFileSourceTest, StopWhileTheStreamWaitsForABufferReturns) {
