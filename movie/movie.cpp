@@ -56,18 +56,24 @@ VorbisStream FindVorbisStream(const char* fileName) {
   return found;
 }
 
-void UpdateTheoraFrame(MovieRecord* r) {
+// `pausing`: the movie's sound was just stopped by a pause, not by its end.
+void UpdateTheoraFrame(MovieRecord* r, bool pausing) {
   TheoraMovieInfo info;
   GetTheoraMovieInfo(r->decoder, &info);
   if (!r->paused) {
     int64_t elapsed;
     int frame;
+    bool soundEnded = false;
     if (r->soundHandle == -1) {
       elapsed = g_movieClock() - r->startTime;
       frame = DoubleToInt(static_cast<double>(elapsed) * info.framesPerSecond / 1000000.0);
       if (frame >= info.frameCount) frame = Loops(r) ? frame % info.frameCount : info.frameCount - 1;
     } else {
       elapsed = static_cast<int64_t>(GetSoundCurrentTime(r->soundHandle)) * 1000;
+      // A sound played to its end has stopped and reads 0 again (asked after its time,
+      // so an end in between is seen here): the picture is the one at the sound's end.
+      soundEnded = !pausing && CheckSoundHandlePlaying(r->soundHandle) == 0;
+      if (soundEnded) elapsed = static_cast<int64_t>(GetSoundTotalTime(r->soundHandle)) * 1000;
       frame = DoubleToInt(static_cast<double>(elapsed) * info.framesPerSecond / 1000000.0);
       if (frame > info.frameCount - 1) frame = info.frameCount - 1;
     }
@@ -81,6 +87,11 @@ void UpdateTheoraFrame(MovieRecord* r) {
       AdvanceTheoraFrames(r->decoder, d > 0 ? d : info.frameCount - current + frame);
       r->playTime = static_cast<uint32_t>(elapsed / 1000);
     } else if (frame == info.frameCount - 1 && !Loops(r) && r->soundHandle == -1) {
+      r->playRequested = 0;
+      r->paused = 1;
+    }
+    // The sound is the movie's clock: when it has ended, so has the movie.
+    if (soundEnded) {
       r->playRequested = 0;
       r->paused = 1;
     }
@@ -199,7 +210,7 @@ int UpdateMovieFrame(int handle, int /*ignored*/) {
   MovieRecord* r = g_movies.Get(handle);
   if (r == nullptr) return 0;
   if (r->theora) {
-    UpdateTheoraFrame(r);
+    UpdateTheoraFrame(r, false);
   } else {
     UpdateGraphMovieFrame(r);
   }
@@ -220,7 +231,7 @@ int PauseMovieHandle(int handle, int keepRequest) {
   if (r->paused) return 0;
   if (r->theora) {
     if (r->soundHandle != -1) StopSoundHandle(r->soundHandle);
-    UpdateMovieFrame(handle, 0);
+    UpdateTheoraFrame(r, true);
   } else if (r->mediaControl != nullptr) {
     // A graph that fails to pause has stopped: it is not playing either way.
     if (FAILED(r->mediaControl->Pause())) WriteLog("ムービーの一時停止に失敗しました\n");

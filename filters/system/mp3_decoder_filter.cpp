@@ -28,6 +28,7 @@ struct StreamLayout {
   int64_t end = 0;         // before a trailing tag
   uint32_t rate = 0;
   uint16_t channels = 0;
+  uint32_t freeFormatBytes = 0;  // the frame size of a free-format stream
   // Samples per channel kept of what the frames decode to: all of them, or what a
   // tagged file's encoder delay and padding leave, as the compression manager keeps.
   uint32_t keepFrom = 0;
@@ -61,19 +62,21 @@ HRESULT Probe(IAsyncReader* reader, StreamLayout* layout) {
   if (FAILED(reader->SyncRead(start, n, data.data()))) return VFW_E_TYPE_NOT_ACCEPTED;
   for (int32_t i = 0; i + 4 <= n; ++i) {
     MpegAudioFrame frame, next;
-    if (!ReadMpegAudioFrame(&data[i], &frame) || frame.length > static_cast<uint32_t>(n - i)) continue;
+    // A free-format header sizes every frame of its stream.
+    const uint32_t freeBytes = MpegFreeFormatBytes(&data[i], static_cast<size_t>(n - i));
+    if (!ReadMpegAudioFrame(&data[i], &frame, freeBytes) || frame.length > static_cast<uint32_t>(n - i)) continue;
     const int64_t after = i + frame.length;
     const bool last = start + after == end;
-    if (!last && (after + 4 > n || !ReadMpegAudioFrame(&data[after], &next))) continue;
+    if (!last && (after + 4 > n || !ReadMpegAudioFrame(&data[after], &next, freeBytes))) continue;
     MpegFrameDecoder decoder;
     std::vector<uint8_t> pcm(kMaxFrameSamples * 4);
-    if (!decoder.Open(frame.rate, frame.channels) ||
+    if (!decoder.Open(frame.rate, frame.channels, freeBytes) ||
         decoder.Decode(&data[i], frame.length, pcm.data(), static_cast<uint32_t>(pcm.size())).decoded == 0) {
       return VFW_E_TYPE_NOT_ACCEPTED;
     }
-    *layout = {start + i, end, frame.rate, frame.channels};
+    *layout = {start + i, end, frame.rate, frame.channels, freeBytes};
     MpegGaplessTag tag;
-    if (!last && ReadMpegGaplessTag(&data[i], frame.length, &tag)) {
+    if (!last && ReadMpegGaplessTag(&data[i], frame.length, &tag, freeBytes)) {
       layout->firstFrame += frame.length;
       layout->rate = next.rate;
       layout->channels = next.channels;
@@ -265,7 +268,7 @@ bool Mp3DecoderFilter::ReadBlock(int64_t* requested, std::vector<uint8_t>* pendi
 
 void Mp3DecoderFilter::Stream() {
   MpegFrameDecoder decoder;
-  if (!decoder.Open(layout_.rate, layout_.channels)) {
+  if (!decoder.Open(layout_.rate, layout_.channels, layout_.freeFormatBytes)) {
     SendGraphEvent(EC_ERRORABORT, E_FAIL, 0);
     return;
   }

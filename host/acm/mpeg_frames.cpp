@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* f) {
+bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* f, uint32_t freeFormatBytes) {
   static const uint16_t kBitrates[5][15] = {
       {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},  // V1 L1
       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},     // V1 L2
@@ -20,16 +20,18 @@ bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* f) {
   int layerBits = (b[1] >> 1) & 3;
   int bitrateIndex = b[2] >> 4;
   int rateIndex = (b[2] >> 2) & 3;
-  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) {
-    return false;
-  }
+  if (version == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
+  if (bitrateIndex == 0 && (freeFormatBytes == 0 || layerBits != 1)) return false;
   int layer = 4 - layerBits;
   bool mpeg1 = version == 3;
   uint32_t rate = kRates[rateIndex] >> (mpeg1 ? 0 : (version == 2 ? 1 : 2));
   int row = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
   uint32_t bitrate = kBitrates[row][bitrateIndex] * 1000u;
   uint32_t padding = (b[2] >> 1) & 1;
-  if (layer == 1) {
+  if (bitrateIndex == 0) {
+    f->length = freeFormatBytes + padding;
+    f->samples = mpeg1 ? 1152 : 576;
+  } else if (layer == 1) {
     f->length = (12 * bitrate / rate + padding) * 4;
     f->samples = 384;
   } else if (layer == 2 || mpeg1) {
@@ -63,7 +65,33 @@ uint16_t LameTagCrc(const uint8_t* p, uint32_t n) {
 // The decoder's synthesis delay: its output lags the encoded signal by this many samples.
 constexpr uint32_t kDecoderDelay = 529;
 
+// The largest frame libmpg123 reads, free format included.
+constexpr size_t kMaxFrameBytes = 3456;
+
+// The headers of one free-format stream differ only in padding, the private bit and
+// the joint-stereo mode extension.
+bool SameFreeFormatStream(const uint8_t* first, const uint8_t* b) {
+  return b[0] == 0xFF && b[1] == first[1] && (b[2] & 0xFC) == (first[2] & 0xFC) && (b[3] >> 6) == (first[3] >> 6);
+}
+
 }  // namespace
+
+uint32_t MpegFreeFormatBytes(const uint8_t* data, size_t size) {
+  if (size < 4 || data[0] != 0xFF || (data[1] & 0xE0) != 0xE0 || (data[2] >> 4) != 0) return 0;
+  const int version = (data[1] >> 3) & 3;
+  if (version == 1 || ((data[1] >> 1) & 3) != 1 || ((data[2] >> 2) & 3) == 3) return 0;
+  const bool mono = (data[3] >> 6) == 3;
+  // A frame holds at least its header, its CRC when protected and its side information.
+  const size_t smallest = 4 + ((data[1] & 1) ? 0 : 2) + (version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+  const uint32_t padding = (data[2] >> 1) & 1;
+  for (size_t d = smallest; d + 4 <= size && d <= kMaxFrameBytes + padding; ++d) {
+    if (!SameFreeFormatStream(data, data + d)) continue;
+    const size_t bytes = d - padding;
+    const size_t next = d + bytes + ((data[d + 2] >> 1) & 1);
+    if (next + 4 > size || SameFreeFormatStream(data, data + next)) return static_cast<uint32_t>(bytes);
+  }
+  return 0;
+}
 
 int64_t MpegLeadingTagBytes(const uint8_t* head) {
   if (std::memcmp(head, "ID3", 3) != 0) return 0;
@@ -74,9 +102,11 @@ int64_t MpegLeadingTagBytes(const uint8_t* head) {
 
 uint64_t CountMpegFrameSamples(const uint8_t* data, size_t size) {
   uint64_t held = 0;
+  uint32_t freeFormatBytes = 0;
   for (size_t at = 0; at + 4 <= size;) {
     MpegAudioFrame frame;
-    if (!ReadMpegAudioFrame(&data[at], &frame)) {
+    if (!ReadMpegAudioFrame(&data[at], &frame, freeFormatBytes)) {
+      if (freeFormatBytes == 0 && (freeFormatBytes = MpegFreeFormatBytes(&data[at], size - at)) != 0) continue;
       ++at;
       continue;
     }
@@ -86,9 +116,9 @@ uint64_t CountMpegFrameSamples(const uint8_t* data, size_t size) {
   return held;
 }
 
-bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag) {
+bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag, uint32_t freeFormatBytes) {
   MpegAudioFrame header;
-  if (size < 4 || !ReadMpegAudioFrame(frame, &header) || ((frame[1] >> 1) & 3) != 1) return false;
+  if (size < 4 || !ReadMpegAudioFrame(frame, &header, freeFormatBytes) || ((frame[1] >> 1) & 3) != 1) return false;
   const bool mpeg1 = ((frame[1] >> 3) & 3) == 3;
   const bool mono = header.channels == 1;
   uint32_t at = 4 + ((frame[1] & 1) ? 0 : 2);  // the header, and its CRC when protected
@@ -129,7 +159,7 @@ MpegFrameDecoder::~MpegFrameDecoder() {
   if (handle_) mpg123_delete(handle_);
 }
 
-bool MpegFrameDecoder::Open(uint32_t rate, uint16_t channels) {
+bool MpegFrameDecoder::Open(uint32_t rate, uint16_t channels, uint32_t freeFormatBytes) {
   if (handle_ || rate == 0 || channels < 1 || channels > 2) return false;
   static std::once_flag once;
   std::call_once(once, [] { mpg123_init(); });
@@ -142,6 +172,10 @@ bool MpegFrameDecoder::Open(uint32_t rate, uint16_t channels) {
                    MPG123_QUIET | MPG123_NO_READAHEAD | MPG123_IGNORE_INFOFRAME |
                        MPG123_IGNORE_STREAMLENGTH,
                    0) != MPG123_OK ||
+      // Without read-ahead, free format is decoded only at a size given beforehand:
+      // libmpg123 counts it without the header and the padding.
+      (freeFormatBytes > 4 &&
+       mpg123_param(h, MPG123_FREEFORMAT_SIZE, static_cast<long>(freeFormatBytes - 4), 0) != MPG123_OK) ||
       mpg123_format_none(h) != MPG123_OK ||
       mpg123_format(h, static_cast<long>(rate), channels == 1 ? MPG123_MONO : MPG123_STEREO,
                     MPG123_ENC_SIGNED_16) != MPG123_OK ||
@@ -151,6 +185,7 @@ bool MpegFrameDecoder::Open(uint32_t rate, uint16_t channels) {
   }
   handle_ = h;
   frameBytes_ = channels * 2u;
+  freeFormatBytes_ = freeFormatBytes;
   return true;
 }
 
@@ -182,7 +217,7 @@ MpegFrameDecoder::Result MpegFrameDecoder::Decode(const uint8_t* src, uint32_t s
   mpg123_handle* h = handle_;
   while (r.used + 4 <= srcBytes) {
     MpegAudioFrame frame;
-    if (!ReadMpegAudioFrame(src + r.used, &frame)) {
+    if (!ReadMpegAudioFrame(src + r.used, &frame, freeFormatBytes_)) {
       ++r.used;  // not a frame: resynchronise byte by byte
       continue;
     }

@@ -13,8 +13,18 @@ struct MpegAudioFrame {
 };
 
 // The frame described by the 4 header bytes at `b`; false for anything that is not a
-// header of a fixed bitrate (free format is refused).
-bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* frame);
+// header of a fixed bitrate, unless `freeFormatBytes` gives the size of the stream's
+// free-format Layer III frames (see MpegFreeFormatBytes), which a header without a
+// bitrate then has.
+bool ReadMpegAudioFrame(const uint8_t* b, MpegAudioFrame* frame, uint32_t freeFormatBytes = 0);
+
+// A free-format header names no bitrate: all frames of such a stream have one size (and
+// their padding), known only from where the next header starts. The size, header
+// included and padding not, when `data` starts with a free-format Layer III header that
+// a header of the same stream follows at that distance, and again one frame further
+// when the data reaches so far; 0 for anything else. Free-format Layers I and II are
+// not recognised.
+uint32_t MpegFreeFormatBytes(const uint8_t* data, size_t size);
 
 // The bytes of an ID3v2 tag at the start of `head` (its first 10 bytes), footer
 // included; 0 when there is none.
@@ -22,6 +32,7 @@ int64_t MpegLeadingTagBytes(const uint8_t* head);
 
 // The samples per channel the frames in `data` hold, counted frame by frame: bytes that
 // start no frame are skipped one at a time, and a last frame cut short counts whole.
+// Free-format frames count once the first of them shows their size.
 uint64_t CountMpegFrameSamples(const uint8_t* data, size_t size);
 
 // What an encoder's tag frame (an Info or Xing frame with a LAME extension) says of the
@@ -33,7 +44,7 @@ struct MpegGaplessTag {
 };
 // True when `frame` (the whole first frame, `size` bytes) is a Layer III tag frame with
 // a LAME extension whose CRC matches; anything else is no tag, and plays as audio.
-bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag);
+bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag, uint32_t freeFormatBytes = 0);
 
 // The samples per channel a gapless player keeps, [from, to), counted from the first
 // audio frame after the tag, of the `held` samples the frames decode to (frames of
@@ -52,9 +63,9 @@ class MpegFrameDecoder {
   MpegFrameDecoder(const MpegFrameDecoder&) = delete;
   MpegFrameDecoder& operator=(const MpegFrameDecoder&) = delete;
 
-  // Opens a decoder giving 16-bit PCM at `rate` with 1 or 2 channels; false when
-  // libmpg123 refuses.
-  bool Open(uint32_t rate, uint16_t channels);
+  // Opens a decoder giving 16-bit PCM at `rate` with 1 or 2 channels, for frames of
+  // `freeFormatBytes` when the stream is free format; false when libmpg123 refuses.
+  bool Open(uint32_t rate, uint16_t channels, uint32_t freeFormatBytes = 0);
   bool IsOpen() const { return handle_ != nullptr; }
 
   struct Result {
@@ -71,4 +82,5 @@ class MpegFrameDecoder {
  private:
   struct mpg123_handle_struct* handle_ = nullptr;
   uint32_t frameBytes_ = 0;  // bytes of one PCM frame (all channels)
+  uint32_t freeFormatBytes_ = 0;
 };

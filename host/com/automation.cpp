@@ -251,3 +251,12 @@ void RegisterTypeLibrary(const AutomationLibrary* library) {
   }
   g_libraries.push_back(std::make_unique<TypeLib>(library));
 }
+
+HRESULT GetRegisteredTypeInfo(const AutomationLibrary* library, REFIID iid, ITypeInfo** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  RegisterTypeLibrary(library);
+  ITypeLib* found = nullptr;
+  HRESULT hr = FindLibrary([&](const AutomationLibrary& l) { return &l == library; }, TYPE_E_LIBNOTREGISTERED, &found);
+  return FAILED(hr) ? hr : found->GetTypeInfoOfGuid(iid, out);
+}

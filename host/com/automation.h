@@ -84,3 +84,6 @@ struct AutomationLibrary {
 // Makes `library` (which must live as long as the process) loadable, and the
 // automation module with it; registering the same record again changes nothing.
 void RegisterTypeLibrary(const AutomationLibrary* library);
+// The type information of `iid` in `library` (registered first, as above), for an
+// object of this host that serves its own dispatch interface from it.
+HRESULT GetRegisteredTypeInfo(const AutomationLibrary* library, REFIID iid, ITypeInfo** out);

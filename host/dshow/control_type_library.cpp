@@ -59,3 +59,7 @@ const AutomationLibrary kControlLibrary = {LIBID_MediaControlTypeLib, 1, 0, u"co
 }  // namespace
 
 void RegisterMediaControlTypeLibrary() { RegisterTypeLibrary(&kControlLibrary); }
+
+HRESULT GetMediaPositionTypeInfo(ITypeInfo** out) {
+  return GetRegisteredTypeInfo(&kControlLibrary, IID_IMediaPosition, out);
+}

@@ -14,6 +14,7 @@
 #include "host/dshow/graph_events.h"
 #include "host/dshow/pin_walk.h"
 #include "host/dshow/reference_clock.h"
+#include "host/dshow/seeking_position.h"
 #include "host/dshow/without_type_info.h"
 
 namespace {
@@ -37,6 +38,7 @@ class FilterGraph final : public IFilterGraph2,
                           public WithoutTypeInfo<IMediaEventEx>,
                           public IMediaEventSink,
                           public IMediaSeeking,
+                          public SeekingPosition,
                           public WithoutTypeInfo<IBasicAudio> {
  public:
   FilterGraph() { CountHostMediaObject(1); }
@@ -58,6 +60,8 @@ class FilterGraph final : public IFilterGraph2,
       p = static_cast<IMediaEventSink*>(this);
     } else if (iid == IID_IMediaSeeking) {
       p = static_cast<IMediaSeeking*>(this);
+    } else if (iid == IID_IMediaPosition) {
+      p = static_cast<IMediaPosition*>(this);
     } else if (iid == IID_IBasicAudio) {
       p = static_cast<IBasicAudio*>(this);
     }
@@ -201,6 +205,10 @@ class FilterGraph final : public IFilterGraph2,
   HRESULT SetRate(double r) override { return Seek([&](IMediaSeeking* s) { return s->SetRate(r); }); }
   HRESULT GetRate(double* r) override { return Seek([&](IMediaSeeking* s) { return s->GetRate(r); }); }
   HRESULT GetPreroll(int64_t* p) override { return Seek([&](IMediaSeeking* s) { return s->GetPreroll(p); }); }
+
+  // IMediaPosition: over the graph's own seeking, so a new position pauses the graph
+  // and restarts its stream time as a seek through IMediaSeeking does.
+  IMediaSeeking* PositionSeeking() override { return this; }
 
   // IBasicAudio: answered by the first renderer that offers it.
   HRESULT put_Volume(int32_t v) override { return Audio([&](IBasicAudio* a) { return a->put_Volume(v); }); }

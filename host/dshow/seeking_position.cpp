@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/dshow/control_type_library.h"
+
 namespace {
 constexpr double kUnitsPerSecond = 10000000.0;
 
@@ -22,6 +24,39 @@ HRESULT Seconds(REFTIME* out, Ask ask) {
   return hr;
 }
 }  // namespace
+
+HRESULT SeekingPosition::GetTypeInfoCount(uint32_t* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+HRESULT SeekingPosition::GetTypeInfo(uint32_t index, LCID, ITypeInfo** info) {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return TYPE_E_ELEMENTNOTFOUND;
+  return GetMediaPositionTypeInfo(info);
+}
+
+HRESULT SeekingPosition::GetIDsOfNames(REFIID, char16_t** names, uint32_t count, LCID locale, DISPID* ids) {
+  ITypeInfo* info = nullptr;
+  HRESULT hr = GetTypeInfo(0, locale, &info);
+  if (FAILED(hr)) return hr;
+  hr = info->GetIDsOfNames(names, count, ids);
+  info->Release();
+  return hr;
+}
+
+HRESULT SeekingPosition::Invoke(DISPID id, REFIID iid, LCID locale, uint16_t flags, DISPPARAMS* parameters,
+                                VARIANT* result, EXCEPINFO* exception, uint32_t* argumentError) {
+  if (iid != GUID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  ITypeInfo* info = nullptr;
+  HRESULT hr = GetTypeInfo(0, locale, &info);
+  if (FAILED(hr)) return hr;
+  hr = info->Invoke(static_cast<IMediaPosition*>(this), id, flags, parameters, result, exception, argumentError);
+  info->Release();
+  return hr;
+}
 
 HRESULT SeekingPosition::get_Duration(REFTIME* length) {
   return Seconds(length, [&](int64_t* t) { return PositionSeeking()->GetDuration(t); });

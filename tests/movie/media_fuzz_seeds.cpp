@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
   id3.insert(id3.end(), {'T', 'A', 'G'});
   id3.resize(id3.size() + 125, ' ');
   ok = ok && WriteWholeFile((mp3 / "id3.mp3").string(), id3);
+  // Free format: the frame size found from the next header.
+  const Bytes free = EncodeMp3(TestTone(2400, 1, 16000), 1, 16000, 48, true, true);
+  ok = ok && !free.empty() && WriteWholeFile((mp3 / "free.mp3").string(), free);
+  ok = ok && WriteWholeFile((dir / "seeds/sound/free.mp3").string(), free);
 
   // Movies for the graph over FFmpeg: a few frames each, with and without sound.
   struct Movie {

@@ -15,6 +15,7 @@
 #include "platform/window.h"
 #include "sound/decoders/sound_converter.h"
 #include "sound/sound.h"
+#include "sound/sound_internal.h"
 #include "tests/graphics/graphics_test_env.h"
 #include "tests/movie/theora_media.h"
 #include "tests/test_files.h"
@@ -185,11 +186,6 @@ TEST_F(Movies, AMovieWithSoundRunsOnItsSoundsTime) {
   const int expected = static_cast<int>(GetSoundCurrentTime(sound) * 30 / 1000.0 + 0.5);
   EXPECT_GE(expected, 13);
   EXPECT_EQ(Frame(h), expected);
-  // Past the sound's end the last frame holds and the sound decides: not ended here.
-  CurrentManualAudioOutput()->AdvanceMs(2000);
-  UpdateMovieFrame(h, 0);
-  UpdateMovieFrame(h, 0);
-  EXPECT_EQ(GetMovieRecord(h)->paused, 0);
   // Pausing stops the sound.
   PauseMovieHandle(h, 1);
   EXPECT_EQ(CheckSoundHandlePlaying(sound), 0);
@@ -203,6 +199,63 @@ TEST_F(Movies, AMovieWithSoundRunsOnItsSoundsTime) {
   EXPECT_EQ(CloseMovieHandle(h), 0);
   EXPECT_EQ(CheckSoundHandlePlaying(sound), -1);  // the movie's sound went with it
   handles_.clear();
+}
+
+// The sound is the clock of a movie that has one. Played once, the pictures follow it
+// to its end and the movie ends there on its last picture, never going back to the
+// first when the ended sound reads 0; looping, sound and pictures start over together.
+TEST_F(Movies, AMovieWithSoundEndsWithItOrLoopsWithIt) {
+  MovieSpec spec;
+  spec.frames = 30;
+  spec.audioSamples = 22050;  // one second, as long as the pictures
+  const std::string path = Write("talk.ogv", EncodeTheoraMovie(spec));
+  for (int playType : {1, 3}) {
+    SCOPED_TRACE(playType);
+    const int h = Open(path);
+    ASSERT_NE(h, -1);
+    MovieRecord* r = GetMovieRecord(h);
+    const int sound = r->soundHandle;
+    ASSERT_NE(sound, -1);
+    Play(h, playType);
+    int last = Frame(h), wraps = 0;
+    // 1.5 s of sound in refill periods, the pictures looked at after each.
+    for (int ms = 0; ms < 1500; ms += 30) {
+      CurrentManualAudioOutput()->AdvanceMs(30);
+      ProcessStreamSounds();
+      UpdateMovieFrame(h, 0);
+      if (Frame(h) < last) ++wraps;
+      last = Frame(h);
+      g_nowUs += 30000;  // the clock moves too, and moves nothing
+    }
+    if (playType == 1) {
+      EXPECT_EQ(wraps, 0) << "went back";
+      EXPECT_EQ(CheckSoundHandlePlaying(sound), 0);
+      EXPECT_EQ(Frame(h), 29);
+      EXPECT_EQ(r->paused, 1);
+      EXPECT_EQ(r->playRequested, 0);
+      // Ended: more time and more looks change nothing.
+      CurrentManualAudioOutput()->AdvanceMs(500);
+      ProcessStreamSounds();
+      UpdateMovieFrame(h, 0);
+      EXPECT_EQ(Frame(h), 29);
+      EXPECT_EQ(r->paused, 1);
+    } else {
+      EXPECT_EQ(wraps, 1);
+      EXPECT_EQ(CheckSoundHandlePlaying(sound), 1);
+      EXPECT_EQ(r->paused, 0);
+      EXPECT_EQ(r->playRequested, 1);
+      const int expected = static_cast<int>(GetSoundCurrentTime(sound) * 30 / 1000.0 + 0.5);
+      EXPECT_GE(expected, 10);
+      EXPECT_LE(expected, 20);
+      EXPECT_EQ(Frame(h), expected);
+    }
+    // A pause stops the sound without ending the movie.
+    Play(h, playType);
+    EXPECT_EQ(PauseMovieHandle(h, 1), 0);
+    EXPECT_EQ(r->playRequested, 1);
+    CloseMovieHandle(h);
+    handles_.clear();
+  }
 }
 
 TEST_F(Movies, HandlesFollowTheSchemeAndBadOnesAreRefused) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/acm/acm.h"
+#include "host/acm/mpeg_frames.h"
 #include "sound/decoders/sound_converter.h"
 #include "tests/sound/test_media.h"
 
@@ -73,4 +74,47 @@ TEST(AcmMp3, ConvertsWholeFramesAndLeavesPartialOnesForTheNextCall) {
   WaveFormatEx adpcm = {2, 1, 22050, 11100, 512, 4, 0};
   EXPECT_EQ(AcmFormatSuggest(nullptr, &adpcm, &pcm, sizeof pcm, kAcmFormatSuggestWFormatTag), kAcmErrNotPossible);
   EXPECT_EQ(AcmStreamOpen(&stream, nullptr, &adpcm, &pcm, nullptr, 0, 0, 0), kAcmErrNotPossible);
+}
+
+// A free-format frame is as long as the distance to the next header of its stream, less
+// its padding; a lone look-alike in the frame's data is no such header, since no third
+// header follows it at that distance.
+TEST(MpegFrames, AFreeFormatFrameIsSizedByTheHeadersOfItsOwnStream) {
+  const uint8_t kFree[4] = {0xFF, 0xFB, 0x00, 0x40};  // MPEG-1 Layer III, 44.1 kHz, joint stereo
+  struct Case {
+    const char* what;
+    std::vector<size_t> headers;  // positions of headers like kFree
+    std::vector<size_t> padded;   // those with the padding bit
+    size_t size;
+    uint8_t layerBits;  // 1: Layer III
+    uint32_t expected;
+  } cases[] = {
+      {"three frames", {0, 500, 1000}, {}, 1200, 1, 500},
+      {"the first padded", {0, 501, 1001}, {0}, 1200, 1, 500},
+      {"the second padded", {0, 500, 1001}, {500}, 1200, 1, 500},
+      {"a look-alike inside the first", {0, 100, 500, 1000}, {}, 1200, 1, 500},
+      {"the data ends inside the second", {0, 500}, {}, 700, 1, 500},
+      {"one header", {0}, {}, 1200, 1, 0},
+      {"a third header out of step", {0, 500, 900}, {}, 2000, 1, 0},
+      {"Layer II", {0, 500, 1000}, {}, 1200, 2, 0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Bytes data(k.size, 0x55);
+    for (size_t at : k.headers) {
+      std::copy(kFree, kFree + 4, data.begin() + static_cast<std::ptrdiff_t>(at));
+      data[at + 1] = static_cast<uint8_t>((data[at + 1] & ~0x06) | (k.layerBits << 1));
+    }
+    for (size_t at : k.padded) data[at + 2] |= 0x02;
+    const uint32_t bytes = MpegFreeFormatBytes(data.data(), data.size());
+    EXPECT_EQ(bytes, k.expected);
+    MpegAudioFrame frame{};
+    EXPECT_FALSE(ReadMpegAudioFrame(data.data(), &frame));  // no size of its own
+    if (bytes != 0) {
+      ASSERT_TRUE(ReadMpegAudioFrame(data.data(), &frame, bytes));
+      EXPECT_EQ(frame.length, k.expected + (k.padded.size() == 1 && k.padded[0] == 0 ? 1 : 0));
+      EXPECT_EQ(frame.samples, 1152u);
+      EXPECT_EQ(frame.rate, 44100u);
+    }
+  }
 }

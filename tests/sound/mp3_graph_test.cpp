@@ -290,3 +290,48 @@ TEST_F(Mp3GraphTest, TheSoundLockIsFreeWhileTheGraphRuns) {
   SetPumpEntry(PumpEntry::DrawAllMovies, nullptr);
   EXPECT_TRUE(takenMeanwhile);
 }
+
+// Free format: no header names a bitrate, so the frame size is where the next frame
+// starts. The graph decodes such a file as libmpg123 decodes it on its own, sample for
+// sample, its Info frame's delay and padding cut; a stream too short to show its frame
+// size, and the compression manager's scan, refuse it, and the load says so in the log.
+TEST_F(Mp3GraphTest, AFreeFormatFileDecodesAsLibmpg123DecodesIt) {
+  struct Case {
+    int channels, rate, kbps;
+    bool infoTag;
+  } cases[] = {
+      {2, 44100, 400, false}, {2, 44100, 400, true}, {1, 32000, 200, false},
+      {2, 48000, 560, true},  {2, 22050, 160, false}, {1, 16000, 100, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate << " Hz " << k.kbps << " kbps tag " << k.infoTag);
+    const std::vector<int16_t> input = TestTone(k.rate * 31 / 10, k.channels, k.rate, 7);
+    const Bytes file = EncodeMp3(input, k.channels, k.rate, k.kbps, k.infoTag, true);
+    ASSERT_GT(file.size(), 4u);
+    ASSERT_EQ(file[2] >> 4, 0) << "not free format";
+    const Bytes reference = DecodeMp3GaplessWithMpg123(file);
+    ASSERT_GE(reference.size(), input.size() * 2);  // 3.1 s, whatever the delay
+    const Decoded graph = Decode(file, kGraphOnly);
+    ASSERT_EQ(graph.result, 0);
+    EXPECT_EQ(graph.format.channels, k.channels);
+    EXPECT_EQ(graph.format.samplesPerSec, static_cast<uint32_t>(k.rate));
+    EXPECT_EQ(graph.pcm.size(), reference.size());
+    EXPECT_TRUE(graph.pcm == reference);
+    if (k.infoTag) {
+      EXPECT_EQ(graph.pcm.size(), input.size() * 2);
+    }
+
+    StartLog(dir_.path().c_str());
+    const int saved = g_soundDecoderMask;
+    g_soundDecoderMask = kAcmMp3Only;
+    EXPECT_EQ(LoadSoundData(file.data(), static_cast<int>(file.size()), 1, -1), -1);
+    g_soundDecoderMask = saved;
+    EXPECT_TRUE(LogHas("音声ファイルのＰＣＭへの変換に失敗しました"));
+    // Most of one frame: no second header tells its size.
+    StartLog(dir_.path().c_str());
+    const int frameBytes = k.kbps * 125 * (k.rate >= 32000 ? 1152 : 576) / k.rate;
+    const Bytes cut(file.begin(), file.begin() + frameBytes * 3 / 4);
+    EXPECT_EQ(Decode(cut, kGraphOnly).result, -1);
+    EXPECT_TRUE(LogHas("グラフの構築に失敗しました"));
+  }
+}

@@ -79,7 +79,7 @@ Bytes AsBytes(const std::vector<int16_t>& samples) {
   return b;
 }
 
-Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag) {
+Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag, bool freeFormat) {
   lame_global_flags* lame = lame_init();
   lame_set_in_samplerate(lame, rate);
   lame_set_out_samplerate(lame, rate);
@@ -87,15 +87,21 @@ Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbp
   lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
   lame_set_brate(lame, kbps);
   lame_set_bWriteVbrTag(lame, infoTag ? 1 : 0);
+  lame_set_free_format(lame, freeFormat ? 1 : 0);
   lame_init_params(lame);
   int frames = static_cast<int>(pcm.size()) / channels;
-  Bytes out(static_cast<size_t>(frames) * 5 / 4 + 7200 + 16384);
+  // Room for the bitrate asked and for the encoder's own worst case.
+  Bytes out(static_cast<size_t>(frames) * 5 / 4 + static_cast<size_t>(frames) * kbps * 125 / rate + 7200 + 16384);
   int n;
   if (channels == 2) {
     n = lame_encode_buffer_interleaved(lame, const_cast<short*>(pcm.data()), frames, out.data(),
                                        static_cast<int>(out.size()));
   } else {
     n = lame_encode_buffer(lame, pcm.data(), pcm.data(), frames, out.data(), static_cast<int>(out.size()));
+  }
+  if (n < 0) {  // settings the encoder refuses
+    lame_close(lame);
+    return {};
   }
   int m = lame_encode_flush(lame, out.data() + n, static_cast<int>(out.size()) - n);
   if (infoTag) {
