@@ -8,7 +8,7 @@
 struct GameImages {
   int title = -1, frame = -1;
   int background[8];   // back1..6, backex, spellback
-  int player[2][kPlayerRows][kPlayerFrames];  // [character / 7][row][frame]
+  int player[2][kPlayerRows][kPlayerFrames];  // [CharacterRow][row][frame]
   int shot[kShotCells];
   int focus = -1, hitbox = -1;
   int bullet[kBulletSheetCount][kBulletColours];

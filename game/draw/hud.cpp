@@ -10,7 +10,7 @@
 #include "graphics/draw.h"
 
 int HudHiScore() {
-  const int row = g_player.character / 7;
+  const int row = CharacterRow(g_player.character);
   int top = 0;
   if (row >= 0 && row < kSaveCharacters && g_difficulty >= 0 && g_difficulty < kSaveDifficulties)
     top = g_save.highScores[row][g_difficulty][0].score;

@@ -59,13 +59,13 @@ int Wrap(int value, int n) { return ((value % n) + n) % n; }
 // The background of a scene: stages 1-6 by their number, Extra, and spell practice by
 // its card's stage.
 int BackgroundOfScene(int scene) {
-  scene %= 1000;
-  if (scene >= 1 && scene <= 6) return scene - 1;
-  if (scene == 8) return 6;
-  if (scene >= 11 && scene <= 16) return scene - 11;
-  if (scene >= 200 && scene <= 299) {
+  scene = PlayedScene(scene);
+  if (scene >= kSceneFirstStage && scene <= 6) return scene - kSceneFirstStage;
+  if (scene == kSceneExtraStage) return 6;
+  if (IsStagePracticeScene(scene)) return scene - StagePracticeScene(1);
+  if (IsCardPracticeScene(scene)) {
     if (g_difficulty == 4) return 6;
-    const int slot = scene - 200;
+    const int slot = scene - kSceneCardPracticeBase;
     static const int kFirstSlot[6] = {0, 3, 6, 10, 15, 20};
     for (int stage = 5; stage >= 0; --stage)
       if (slot >= kFirstSlot[stage]) return stage;
@@ -197,7 +197,7 @@ void DrawBosses() {
 
 void DrawPlayer() {
   const PlayerStatus& p = g_player;
-  const int row = p.character == 7 ? 1 : 0;
+  const int row = p.character == kCharacterB ? 1 : 0;
   // Shots first, under the player.
   Plain();
   for (const PlayerShot& shot : g_playerShots) {

@@ -399,7 +399,7 @@ void UpdateEnemyBullets() {
     b.px = b.x;
     b.py = b.y;
   }
-  bool slowMotion = g_gameSpeed % 10 != 0;
+  bool slowMotion = SlowDigitOfGameSpeed(g_gameSpeed) != 0;
   for (int slot = 0; slot < liveEnd; ++slot) {
     EnemyBullet& b = slots[slot];
     if (b.state == 0 || b.bornStep == g_stepSerial) continue;

@@ -10,7 +10,7 @@ extern int (*g_playSoundHandle)(int handle, int playType, int restart);
 // sound layer), null in headless runs. Its result is ignored.
 extern int (*g_playMusicFile)(const char* path);
 
-// Plays effect `slot` of SoundEffectTable with play type 1 and restart 1.
+// Plays effect `slot` of SoundEffectTable in the background (kPlayBack), restarting it.
 void PlayEffect(int slot);
 
 // StopCurrentMusic of the sound layer, or a test's recorder.

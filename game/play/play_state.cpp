@@ -11,7 +11,7 @@
 #include "game/play/stage_entry.h"
 
 int g_scene, g_stageFrame, g_talkActive, g_bossPhase, g_spellBackground, g_stageOver, g_spellBonus,
-    g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed = 10, g_inputBits;
+    g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed = kNormalGameSpeed, g_inputBits;
 int g_shakeTotal, g_shakeLeft;
 
 int g_prevInputBits;
@@ -84,7 +84,7 @@ const char* MusicTitles::operator[](int index) const {
 void PlayEffect(int slot) {
   int handle = SoundEffectTable[slot];
   if (handle == -1 || g_playSoundHandle == nullptr) return;
-  g_playSoundHandle(handle, 1, 1);
+  g_playSoundHandle(handle, kPlayBack, 1);
 }
 
 
@@ -105,7 +105,7 @@ void ResetPlayState() {
 
   g_stageFrame = g_talkActive = g_bossPhase = g_spellBackground = g_stageOver = 0;
   g_spellBonus = g_spellCapture = g_spellCardActive = g_bombActive = 0;
-  g_gameSpeed = 10;
+  g_gameSpeed = kNormalGameSpeed;
   g_inputBits = 0;
   g_shakeTotal = g_shakeLeft = 0;
   g_prevInputBits = 0;

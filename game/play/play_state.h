@@ -5,6 +5,8 @@
 // switched off in headless runs.
 #include <cstdint>
 
+#include "game/play/play_codes.h"
+
 // ---------------------------------------------------------------------------
 // Checked tables: an index outside the table reaches a dummy record that is zeroed
 // on every such access, so it reads as free and swallows writes. Scripts keep
@@ -263,24 +265,6 @@ enum SoundEffectSlot {
   kSePause = 19,
 };
 
-// Values of g_scene outside the play. The play scenes are the stage numbers (1-6, 8,
-// 11-16, 200-299 for card practice), 1000 + that number in playback, and + 20000 /
-// 30000 while the score entry / replay save runs over the field.
-enum SceneNumber : int {
-  kSceneTitle = 0,
-  kSceneStartMenu = 300,
-  kSceneExtraMenu = 301,
-  kScenePracticeMenu = 302,
-  kSceneSpellPracticeMenu = 303,
-  kSceneRanking = 304,
-  kSceneReplayMenu = 305,
-  kSceneSettings = 306,
-  kSceneQuit = 307,           // the frame loop ends
-  kSceneEnding = 500,
-  kSceneStaffRoll = 600,
-  kSceneScoreEntry = 601,     // full screen, after the staff roll
-  kSceneReplaySave = 602,
-};
 
 // ---------------------------------------------------------------------------
 // Script-visible globals (32-bit signed ints).
@@ -296,7 +280,7 @@ extern uint32_t g_randomCounter;  // the whole state of NextRandom
 extern uint32_t g_stepSerial;     // +1 at the start of every step; stamps bornStep
 extern uint32_t g_bulletSerial;   // +1 for every bullet made; stamps serial
 extern int g_emitterBlock;        // 1 from an EraseAllBullets to the end of that step
-extern int g_playKind;            // 0 main game, 1 Extra, 2 stage practice, 3 spell practice
+extern int g_playKind;            // a PlayKind
 extern int g_replayPlaying, g_recordOk, g_continuesUsed, g_extendIndex, g_gameOverPending,
     g_overlayKind, g_returnScene;
 
@@ -304,7 +288,7 @@ extern int g_replayPlaying, g_recordOk, g_continuesUsed, g_extendIndex, g_gameOv
 constexpr int kMaxContinues = 3;
 // Whether a game over of this play may be followed by a continue (a live main game
 // with continues left); otherwise it ends the play.
-inline bool ContinueMayFollow() { return g_playKind == 0 && g_continuesUsed < kMaxContinues; }
+inline bool ContinueMayFollow() { return g_playKind == kPlayMainGame && g_continuesUsed < kMaxContinues; }
 
 // Input bits.
 constexpr int kInputShot = 1, kInputBomb = 2, kInputSlow = 4, kInputSkip = 8, kInputUp = 16,

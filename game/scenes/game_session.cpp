@@ -47,7 +47,7 @@ void ApplyVolumes() {
   SetMusicVolume(255 * g_save.musicVolume / 100);
 }
 
-int GameMusicPlayFile(const char* path) { return PlayMusicFile(path, 3); }
+int GameMusicPlayFile(const char* path) { return PlayMusicFile(path, kPlayLoop); }
 
 void PlayTrack(int index) {
   if (g_currentMusic == index) return;

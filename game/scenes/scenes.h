@@ -9,7 +9,6 @@
 void RunSceneFrame();
 // The play scenes: clip to the field, the overlay or the logic steps, frame and HUD.
 void RunGameFrame();
-bool IsPlayScene(int scene);
 
 // Starts a live play (a fresh start counter from the cosmetic generator).
 void StartLivePlay(int scene, int difficulty, int character);
@@ -20,7 +19,7 @@ bool StartReplayPlaybackFile(const std::string& path);
 // Saves the live recording of the finished play with its header.
 bool SaveRecordedReplay(const std::string& path, const char* name);
 
-// The setup of the running play and the last play scene reached (mod 1000).
+// The setup of the running play and the last play scene reached (without playback).
 extern PlaySetup g_playSetup;
 extern int g_lastPlayScene;
 

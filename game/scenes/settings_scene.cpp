@@ -227,7 +227,7 @@ void RunStaffRollScene() {
   g_rollFrames += 1;
   if (g_rollFrames < 1800) return;
   g_rollFrames = 0;
-  const int row = g_playSetup.character / 7, d = g_playSetup.difficulty;
+  const int row = CharacterRow(g_playSetup.character), d = g_playSetup.difficulty;
   if (row >= 0 && row <= 1 && d >= 0 && d <= 4) {
     g_save.clearFlags[row][d] = 1;
     if (d >= 1) CardSeenFlags[row][114 + d] = 1;
