@@ -248,7 +248,7 @@ void DrawBullets() {
   const CheckedPool<EnemyBullet, kBulletSlots>& pool = g_enemyBullets;
   for (int slot = 0; slot < pool.liveEnd(); ++slot) {
     const EnemyBullet& b = pool.liveSlots()[slot];
-    if (b.state == 0 || b.behaviour == 666) continue;
+    if (b.state == 0 || b.behaviour == kBehaviourVanish) continue;
     const int sheet = b.sheet >= 0 && b.sheet < kBulletSheetCount ? b.sheet : 0;
     const int colour = Wrap(b.colour, kBulletColours);
     const int wanted = sheet == 6 ? 2 : 0;
@@ -259,7 +259,7 @@ void DrawBullets() {
     double turn = 0.0, scale = 1.0;
     if (TurnedSheet(sheet)) turn = 90.0 - b.angle;
     else if (sheet == 7) turn = b.age * 8.0;
-    if (b.behaviour == 25) scale = b.behaviourParam % 10 == 2 ? 1.5 : 0.5;
+    if (b.behaviour == kBehaviourHarmlessUntil) scale = b.behaviourParam % 10 == 2 ? 1.5 : 0.5;
     Centred(b.x, b.y, g_images.bullet[sheet][colour], turn, scale);
   }
   Plain();

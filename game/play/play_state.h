@@ -162,16 +162,46 @@ struct Enemy {
 // Some of the bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
 // in `behaviourParam`); the values are those stored in replays and scripts.
 enum BulletBehaviour : int {
+  kBehaviourAngleCode = 1,        // the angle decoded from the angle code p
+  kBehaviourAimOffset = 2,        // aimed at the player, turned by p
+  kBehaviourStopTurning = 3,
+  kBehaviourEaseToLimit = 4,      // speed toward its limit over p steps (p <= 0: at once)
+  kBehaviourEaseToLimitSlow = 5,  // the same over 10 x p steps
+  kBehaviourHaltThenVanish = 6,   // stops at its trigger age, vanishes p steps later
+  kBehaviourBackAway = 9,         // aimed, moving away at p / 2
   kBehaviourBounce = 10,          // off the field edges the digits of p enable
   kBehaviourWrap = 11,            // to the opposite edge, for the edges p enables
+  kBehaviourSway = 16,            // its heading swings by p / 10 x cos(6 x age)
   kBehaviourCircleLinked = 17,    // around the bullet it is linked to, radius = speed
   kBehaviourCircleCentre = 18,    // around the field centre (p 0), enemy p, boss p - 100
                                   // or the player (p 9999); gone with its centre
+  kBehaviourTurnGrowth = 21,      // its turn grows by p percent a step
+  kBehaviourHomeUntil = 23,       // steers at the player until age p
   kBehaviourTrailLinked = 24,     // along the path of the bullet it is linked to
+  kBehaviourHarmlessUntil = 25,   // harmless, vanishes at age p / 10
   kBehaviourRideBoss = 26,        // on boss 0 until age p
+  kBehaviourAimAndSpeedUp = 28,   // aimed, speed toward its limit by 0.05 x p a step
+  kBehaviourEdgeReaim = 31,       // at an edge it stays there and aims again
   kBehaviourBossEllipse = 32,     // around boss 0, the vertical squashed by sin p
   kBehaviourCircleBoss = 33,      // around boss 0, radius = speed
   kBehaviourBossPhased = 34,      // around boss 0, the vertical phase shifted by p
+  kBehaviourCurl = 36,            // turns p / 100 a step, speed toward its limit
+  kBehaviourJumpToLimit = 100,    // speed set to its limit, no acceleration
+  kBehaviourJumpThenStraighten = 104,  // speed to its limit at the trigger, stops turning at age p
+  kBehaviourTurnAndRestart = 105,  // turned by p, from speed 0 toward its limit
+  kBehaviourEaseByRate = 107,     // speed toward its limit by p / 100 a step
+  kBehaviourTurnWhileSlow = 109,  // turns only while the game speed's slow digit is set
+  kBehaviourBounceOnce = 110,     // in state 2: off a side or the top once, then at p percent
+  kBehaviourShedBehind = 111,     // sheds a bullet backward every other step, p / 100 times
+  kBehaviourFireLasers = 112,     // fires a laser along its heading at ages 30 and 60
+  kBehaviourSplit = 114,          // splits in two at trigger + p / 10
+  kBehaviourTurnAndSpeedUp = 116,  // turned by p, speed toward its limit
+  kBehaviourAimAtSpeed = 120,     // aimed, speed toward p / 2
+  kBehaviourEdgeSlide = 121,      // at an edge it turns to run along it
+  kBehaviourAimOnceAtAge = 122,   // at age p / 100: aimed, turned by p mod 100, no more turning
+  kBehaviourBackAwayThenReturn = 123,  // moving away at p / 2, then speeding back up
+  kBehaviourStraightenAndSpeedUp = 124,  // no more turning, speed toward 1.5 + p / 2
+  kBehaviourVeer = 125,           // turned by p - 95, speed toward 2.5
   kBehaviourVanish = 666,         // freed at its trigger age
   kBehaviourReverse = 777,        // turns back every trigger age, p times
 };
