@@ -97,7 +97,7 @@ void BM_BulletFrame(benchmark::State& state) {
   const bool draw = state.range(1) != 0;
   FillField(live, static_cast<int>(state.range(2)));
   SetDrawScreen(kBackScreen);
-  SetDrawArea(32, 16, 417, 465);
+  SetDrawArea(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx);
   InstallPlayDrawing(draw);
   // One clock read around all the frames: a read of this clock costs about a
   // microsecond, which read around each frame would hide what an empty pool costs.

@@ -69,7 +69,7 @@ void BM_BusyPlayFrame(benchmark::State& state) {
   StartOnce();
   if (g_images.title == -1)
     for (int index = 0; index < kImageFileCount; ++index) LoadImageFile(index);
-  if (g_images.fieldGraph == -1) g_images.fieldGraph = MakeScreenGraph(417, 465);
+  if (g_images.fieldGraph == -1) g_images.fieldGraph = MakeScreenGraph(kFieldRightPx, kFieldBottomPx);
   InstallPlayDrawing(true);
   BuildBusyField();
   uint8_t keys[256] = {};

@@ -108,7 +108,7 @@ void DrawBackground() {
   // Two copies a background height apart cover F when the image is as wide as F and
   // that high; the black under them would never show.
   if (graph == -1 || GetGraphSize(graph, &w, &h) != 0 || w < kBackgroundW || h < kBackgroundH)
-    DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+    DrawFilledBox(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, MakeScreenColor(0, 0, 0));
   if (graph == -1) return;
   Plain();
   const int shown = ScreenFormatBackground(graph);
@@ -294,7 +294,7 @@ void DrawPortrait(int character, int pose, int slide, bool left, bool speaking) 
   if (graph == -1) return;
   Blend(1, (speaking ? 255 : 128) * (120 - slide) / 120);
   const int x = left ? 32 - slide : 161 + slide;
-  DrawGraphAt(x, 465 - kPortraitH, graph, 1);
+  DrawGraphAt(x, kFieldBottomPx - kPortraitH, graph, 1);
 }
 
 void DrawDialogue() {
@@ -364,8 +364,8 @@ void DrawMusicTitle() {
 
 void DrawShake() {
   if (g_images.fieldGraph == -1) return;
-  GetDrawScreenGraph(32, 16, 417, 465, g_images.fieldGraph);
-  DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+  GetDrawScreenGraph(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, g_images.fieldGraph);
+  DrawFilledBox(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, MakeScreenColor(0, 0, 0));
   Plain();
   DrawGraphAt(32 + g_shakeView.dx, 16 + g_shakeView.dy, g_images.fieldGraph, 0);
 }

@@ -268,8 +268,10 @@ constexpr int kMusicTitleCount = 18;
 // The one constant for every degree/radian conversion of logic, both ways.
 constexpr double kPi = 3.141593;
 
-// The play field F and its centre column.
-constexpr double kFieldLeft = 32.0, kFieldTop = 16.0, kFieldRight = 417.0, kFieldBottom = 465.0;
+// The play field F, in whole pixels for clipping and drawing, and as the logic's doubles.
+constexpr int kFieldLeftPx = 32, kFieldTopPx = 16, kFieldRightPx = 417, kFieldBottomPx = 465;
+constexpr double kFieldLeft = kFieldLeftPx, kFieldTop = kFieldTopPx, kFieldRight = kFieldRightPx,
+                 kFieldBottom = kFieldBottomPx;
 
 // Sound-effect slots of `SoundEffectTable`.
 enum SoundEffectSlot {

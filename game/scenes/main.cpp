@@ -92,7 +92,7 @@ int main() {
     return 0;
   }
   ApplyVolumes();
-  g_images.fieldGraph = MakeScreenGraph(417, 465);
+  g_images.fieldGraph = MakeScreenGraph(kFieldRightPx, kFieldBottomPx);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   g_scene = kSceneTitle;
 

@@ -64,16 +64,16 @@ int Today() {
 void FreezeField() {
   if (g_images.fieldGraph != -1) {
     SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
-    GetDrawScreenGraph(0, 0, 417, 465, g_images.fieldGraph);
+    GetDrawScreenGraph(0, 0, kFieldRightPx, kFieldBottomPx, g_images.fieldGraph);
   }
 }
 
 void DrawFrozenField(int dim) {
-  SetDrawArea(32, 16, 417, 465);
+  SetDrawArea(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx);
   SetBlendModeParam(0, 255);
   if (g_images.fieldGraph != -1) DrawGraphAt(0, 0, g_images.fieldGraph, 0);
   SetBlendModeParam(1, dim);
-  DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+  DrawFilledBox(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, MakeScreenColor(0, 0, 0));
   SetBlendModeParam(0, 255);
 }
 
@@ -263,7 +263,7 @@ bool StartReplayPlaybackFile(const std::string& path) {
 }
 
 void RunGameFrame() {
-  SetDrawArea(32, 16, 417, 465);
+  SetDrawArea(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx);
   if (HasOverlay(g_scene)) {
     const int overlay = OverlayOfScene(g_scene);
     const int base = SceneUnderOverlay(g_scene);
