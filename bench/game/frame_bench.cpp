@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_runner.h"
 #include "game/scenes/game_session.h"

@@ -1,7 +1,7 @@
 // The drawing of the play: every pool, effect, notice, the conversation box, the boss
 // status and the backgrounds, through the graphics layer. It only reads the play
 // state; the cosmetic generator (rand) is the only randomness it uses.
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@
 #include "font/default_font.h"
 #include "game/draw/banner_canvas.h"
 #include "game/draw/game_images.h"
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_state.h"
 #include "graphics/draw.h"

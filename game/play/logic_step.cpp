@@ -1,7 +1,7 @@
 // One logic step in its binding order, the frame's steps, and setting a play up.
 #include <algorithm>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_runner.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_sound.h"

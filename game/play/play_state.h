@@ -1,8 +1,8 @@
 #pragma once
 // The play state that the game core and the stage and boss scripts share: the
 // globals, the object records, the checked pools and every operation the scripts
-// call. Everything here is logic; drawing goes through game/play/play_draw.h and is
-// switched off in headless runs.
+// call. Everything here is logic; drawing goes through the table of
+// game/play/play_draw_table.h and is switched off in headless runs.
 #include <cstdint>
 
 #include "game/play/play_codes.h"

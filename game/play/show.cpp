@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 

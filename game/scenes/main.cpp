@@ -10,7 +10,7 @@
 
 #include "font/default_font.h"
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/files/save_tables.h"
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"

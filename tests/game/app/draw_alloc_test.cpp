@@ -1,5 +1,5 @@
 // Once a play has started, its frames allocate nothing, with the drawing on.
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/scenes.h"

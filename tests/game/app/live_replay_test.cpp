@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/files/replay_file.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_runner.h"
 #include "game/play/play_sound.h"
