@@ -39,9 +39,7 @@ CheckedHandles<kSoundEffectCount> SoundEffectTable;
 SpriteSheetSet SpriteSheetHandles;
 
 const PlayDrawTable* g_playDraw = nullptr;
-int (*g_playSoundHandle)(int handle, int playType, int restart) = nullptr;
-int (*g_playMusicFile)(const char* path) = nullptr;
-int (*g_stopMusic)() = nullptr;
+const PlaySoundTable* g_playSound = nullptr;
 
 namespace {
 // Placeholder titles of the 18 tracks (index = the scripts' track number).
@@ -83,14 +81,13 @@ const char* MusicTitles::operator[](int index) const {
 
 void PlayEffect(int slot) {
   int handle = SoundEffectTable[slot];
-  if (handle == -1 || g_playSoundHandle == nullptr) return;
-  g_playSoundHandle(handle, kPlayBack, 1);
+  if (handle != -1) PLAY_SOUND(playSoundHandle, handle, kPlayBack, 1);
 }
 
 
 void StopPlayMusic() {
   g_currentMusic = -1;
-  if (g_stopMusic != nullptr) g_stopMusic();
+  PLAY_SOUND(stopMusic);
 }
 
 void ResetPlayState() {

@@ -61,9 +61,8 @@ void ConfigureBeforeStart() {
 }
 
 void PlugInSoundAndDrawing() {
-  g_playSoundHandle = PlaySoundHandle;
-  g_playMusicFile = GameMusicPlayFile;
-  g_stopMusic = StopCurrentMusic;
+  static const PlaySoundTable kSoundLayer{PlaySoundHandle, GameMusicPlayFile, StopCurrentMusic};
+  g_playSound = &kSoundLayer;
   InstallPlayDrawing(true);
 }
 

@@ -15,11 +15,11 @@
 
 namespace {
 
-// The play's hash with the scene taken mod 1000: playback runs the same scenes
-// 1000 higher.
+// The play's hash with the scene read as the live play's: playback runs the same
+// scenes under their playback numbers.
 uint64_t PlayHash() {
   const int scene = g_scene;
-  g_scene %= 1000;
+  g_scene = PlayedScene(g_scene);
   const uint64_t hash = HashPlayState();
   g_scene = scene;
   return hash;
