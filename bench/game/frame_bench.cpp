@@ -13,7 +13,7 @@
 #include "game/play/play_runner.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/loading.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/file.h"

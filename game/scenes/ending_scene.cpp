@@ -8,7 +8,8 @@
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/ending_scene.h"
+#include "game/scenes/play_scene.h"
 #include "graphics/draw.h"
 #include "graphics/screen.h"
 

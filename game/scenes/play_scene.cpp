@@ -16,6 +16,7 @@
 #include "game/play/replay_memory.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/menu.h"
+#include "game/scenes/play_scene.h"
 #include "game/scenes/scenes.h"
 #include "graphics/draw.h"
 #include "graphics/screen.h"

@@ -18,7 +18,7 @@
 #include "game/play/play_runner.h"
 #include "game/play/play_state.h"
 #include "game/play/replay_memory.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 
 namespace {
 

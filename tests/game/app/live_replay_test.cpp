@@ -9,7 +9,7 @@
 #include "game/files/replay_file.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 #include "graphics/screen.h"
 #include "tests/game/app/app_fixture.h"
 

@@ -12,6 +12,7 @@
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/loading.h"
+#include "game/scenes/play_scene.h"
 #include "game/scenes/scenes.h"
 #include "platform/log.h"
 #include "tests/game/app/app_fixture.h"
