@@ -60,9 +60,9 @@ int Wrap(int value, int n) { return ((value % n) + n) % n; }
 // its card's stage.
 int BackgroundOfScene(int scene) {
   scene = PlayedScene(scene);
-  if (scene >= kSceneFirstStage && scene <= 6) return scene - kSceneFirstStage;
+  if (scene >= kSceneFirstStage && scene <= kSceneLastStage) return scene - kSceneFirstStage;
   if (scene == kSceneExtraStage) return 6;
-  if (IsStagePracticeScene(scene)) return scene - StagePracticeScene(1);
+  if (IsStagePracticeScene(scene)) return scene - StagePracticeScene(kSceneFirstStage);
   if (IsCardPracticeScene(scene)) {
     if (g_difficulty == 4) return 6;
     const int slot = scene - kSceneCardPracticeBase;

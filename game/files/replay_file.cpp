@@ -37,7 +37,8 @@ bool CardSlotExists(int slot, int difficulty) {
 bool ValidStart(int scene, int difficulty, int character) {
   if (difficulty < 0 || difficulty > 4 || (character != kCharacterA && character != kCharacterB)) return false;
   if (scene == kSceneFirstStage || scene == kSceneExtraStage) return true;
-  if (scene >= StagePracticeScene(1) && scene <= StagePracticeScene(6)) return true;
+  if (scene >= StagePracticeScene(kSceneFirstStage) && scene <= StagePracticeScene(kSceneLastStage))
+    return true;
   return scene >= CardPracticeScene(0) && scene <= CardPracticeScene(99) &&
          CardSlotExists(scene - kSceneCardPracticeBase, difficulty);
 }

@@ -29,9 +29,11 @@ void SetUp(const PlaySetup& setup) {
   switch (g_playKind) {
     case kPlayMainGame: p.lives = 2, p.bombs = 3, p.power = 0; break;
     case kPlayExtra: p.lives = 2, p.bombs = 3, p.power = 128; break;
-    case kPlayStagePractice:
-      p.lives = 2, p.bombs = 3, p.power = std::min(128, 48 * (setup.scene - StagePracticeScene(1)));
+    case kPlayStagePractice: {
+      const int stagesBefore = setup.scene - StagePracticeScene(kSceneFirstStage);
+      p.lives = 2, p.bombs = 3, p.power = std::min(128, 48 * stagesBefore);
       break;
+    }
     default: p.lives = 0, p.bombs = 0, p.power = 128; break;
   }
   g_returnScene = g_playKind == kPlayStagePractice   ? kScenePracticeMenu

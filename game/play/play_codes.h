@@ -27,6 +27,7 @@ enum SceneNumber : int {
 };
 
 constexpr int kSceneFirstStage = 1;
+constexpr int kSceneLastStage = 6;
 constexpr int kSceneMainGameEnd = 7;         // stage 6 is over: the ending follows
 constexpr int kSceneExtraStage = 8;
 constexpr int kSceneExtraEnd = 9;
@@ -73,7 +74,7 @@ constexpr int StageDigit(int scene) { return scene % 10; }
 
 constexpr bool IsStagePracticeScene(int scene) {
   const int played = PlayedScene(scene);
-  return played >= StagePracticeScene(1) && played <= StagePracticeScene(6);
+  return played >= StagePracticeScene(kSceneFirstStage) && played <= StagePracticeScene(kSceneLastStage);
 }
 constexpr bool IsCardPracticeScene(int scene) {
   const int played = PlayedScene(scene);

@@ -112,8 +112,8 @@ void EndPlay() {
     return;
   }
   const int played = PlayedScene(g_lastPlayScene);
-  g_results.stageReached = g_playKind == kPlayExtra ? (played == kSceneExtraEnd ? 9 : 8)
-                                                    : (played >= kSceneFirstStage && played <= 6 ? played : 1);
+  const bool mainStage = played >= kSceneFirstStage && played <= kSceneLastStage;
+  g_results.stageReached = g_playKind == kPlayExtra ? (played == kSceneExtraEnd ? 9 : 8) : (mainStage ? played : 1);
   BeginPlayResults();
   const int base = g_lastPlayScene;
   if (PlayQualifiesForScoreEntry())
