@@ -43,6 +43,8 @@ enum SceneOverlay : int {
   kOverlayScoreEntry = 2,
   kOverlayReplaySave = 3,
 };
+// Which menu kOverlayMenu shows (g_overlayKind).
+enum OverlayMenuKind : int { kPauseMenu = 0, kGameOverMenu = 1 };
 
 // The kind of play a scene starts (g_playKind holds it as an int).
 enum PlayKind : int {

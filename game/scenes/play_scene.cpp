@@ -78,12 +78,12 @@ void DrawFrozenField(int dim) {
   SetBlendModeParam(0, 255);
 }
 
-void OpenOverlay(int kind) {
+void OpenOverlay(OverlayMenuKind kind) {
   FreezeField();
   g_overlayKind = kind;
   g_overlayCursor = MenuCursor{};
   g_scene = WithOverlay(g_scene, kOverlayMenu);
-  if (kind == 0) PlayEffect(kSePause);
+  if (kind == kPauseMenu) PlayEffect(kSePause);
 }
 
 void NoteLastPlayScene() {
@@ -127,7 +127,7 @@ void EndPlay() {
 void RunPauseOrGameOver() {
   DrawFrozenField(128);
   const unsigned white = MakeScreenColor(255, 255, 255);
-  if (g_overlayKind == 0) {
+  if (g_overlayKind == kPauseMenu) {
     const bool playback = g_replayPlaying != 0;
     const char* items[3] = {"Resume", "Restart", "Quit"};
     if (KeyFresh(g_save.keys.pause)) {
@@ -310,9 +310,9 @@ void RunGameFrame() {
     FreezeField();  // the results screens show this run's last frame, not an older one
     EndPlay();
   } else if (g_gameOverPending == 1) {
-    OpenOverlay(1);
+    OpenOverlay(kGameOverMenu);
   } else if (KeyFresh(g_save.keys.pause)) {
-    OpenOverlay(0);
+    OpenOverlay(kPauseMenu);
   }
 }
 
