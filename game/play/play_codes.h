@@ -121,7 +121,7 @@ constexpr int CharacterOfRow(int row) { return row * kCharacterB; }
 // ---------------------------------------------------------------------------
 // The game speed g_gameSpeed: 10 x the logic steps of a frame, plus a units digit the
 // scripts raise to slow the enemy bullets (while it is not 0 they move on even stage
-// frames only). Logic never reads the tens.
+// frames only). Only the frame loop reads the tens; the scripts change the units.
 
 constexpr int GameSpeed(int stepsPerFrame, int slowDigit) { return 10 * stepsPerFrame + slowDigit; }
 constexpr int kNormalGameSpeed = GameSpeed(1, 0);
