@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_runner.h"
 #include "game/play/stage_entry.h"
@@ -97,7 +97,7 @@ void BM_BulletFrame(benchmark::State& state) {
   const bool draw = state.range(1) != 0;
   FillField(live, static_cast<int>(state.range(2)));
   SetDrawScreen(kBackScreen);
-  SetDrawArea(32, 16, 417, 465);
+  SetDrawArea(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx);
   InstallPlayDrawing(draw);
   // One clock read around all the frames: a read of this clock costs about a
   // microsecond, which read around each frame would hide what an empty pool costs.

@@ -8,12 +8,12 @@
 #include <cstdlib>
 
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_runner.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/loading.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/file.h"
@@ -69,7 +69,7 @@ void BM_BusyPlayFrame(benchmark::State& state) {
   StartOnce();
   if (g_images.title == -1)
     for (int index = 0; index < kImageFileCount; ++index) LoadImageFile(index);
-  if (g_images.fieldGraph == -1) g_images.fieldGraph = MakeScreenGraph(417, 465);
+  if (g_images.fieldGraph == -1) g_images.fieldGraph = MakeScreenGraph(kFieldRightPx, kFieldBottomPx);
   InstallPlayDrawing(true);
   BuildBusyField();
   uint8_t keys[256] = {};

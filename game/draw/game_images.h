@@ -8,7 +8,7 @@
 struct GameImages {
   int title = -1, frame = -1;
   int background[8];   // back1..6, backex, spellback
-  int player[2][kPlayerRows][kPlayerFrames];  // [character / 7][row][frame]
+  int player[2][kPlayerRows][kPlayerFrames];  // [CharacterRow][row][frame]
   int shot[kShotCells];
   int focus = -1, hitbox = -1;
   int bullet[kBulletSheetCount][kBulletColours];
@@ -24,7 +24,7 @@ struct GameImages {
   int hudLifeStar = -1, hudBombStar = -1;
   int ending[kEndingKinds][kEndingPages];
   int staffroll = -1;
-  int fieldGraph = -1;  // the 417 x 465 screen graph the overlays and the shake use
+  int fieldGraph = -1;  // a screen graph from (0, 0) to the field's far corner, for the overlays and the shake
 
   GameImages();
 };

@@ -13,7 +13,7 @@
 HudValues ReadHudValues() {
   HudValues v{};
   v.difficulty = std::clamp(g_difficulty, 0, 4);
-  const int row = g_player.character / 7;
+  const int row = CharacterRow(g_player.character);
   int top = 0;
   if (row >= 0 && row < kSaveCharacters && g_difficulty >= 0 && g_difficulty < kSaveDifficulties)
     top = g_save.highScores[row][g_difficulty][0].score;

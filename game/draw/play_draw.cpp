@@ -1,7 +1,7 @@
 // The drawing of the play: every pool, effect, notice, the conversation box, the boss
 // status and the backgrounds, through the graphics layer. It only reads the play
 // state; the cosmetic generator (rand) is the only randomness it uses.
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@
 #include "font/default_font.h"
 #include "game/draw/banner_canvas.h"
 #include "game/draw/game_images.h"
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_state.h"
 #include "graphics/draw.h"
@@ -59,13 +59,13 @@ int Wrap(int value, int n) { return ((value % n) + n) % n; }
 // The background of a scene: stages 1-6 by their number, Extra, and spell practice by
 // its card's stage.
 int BackgroundOfScene(int scene) {
-  scene %= 1000;
-  if (scene >= 1 && scene <= 6) return scene - 1;
-  if (scene == 8) return 6;
-  if (scene >= 11 && scene <= 16) return scene - 11;
-  if (scene >= 200 && scene <= 299) {
+  scene = PlayedScene(scene);
+  if (scene >= kSceneFirstStage && scene <= kSceneLastStage) return scene - kSceneFirstStage;
+  if (scene == kSceneExtraStage) return 6;
+  if (IsStagePracticeScene(scene)) return scene - StagePracticeScene(kSceneFirstStage);
+  if (IsCardPracticeScene(scene)) {
     if (g_difficulty == 4) return 6;
-    const int slot = scene - 200;
+    const int slot = scene - kSceneCardPracticeBase;
     static const int kFirstSlot[6] = {0, 3, 6, 10, 15, 20};
     for (int stage = 5; stage >= 0; --stage)
       if (slot >= kFirstSlot[stage]) return stage;
@@ -108,7 +108,7 @@ void DrawBackground() {
   // Two copies a background height apart cover F when the image is as wide as F and
   // that high; the black under them would never show.
   if (graph == -1 || GetGraphSize(graph, &w, &h) != 0 || w < kBackgroundW || h < kBackgroundH)
-    DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+    DrawFilledBox(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, MakeScreenColor(0, 0, 0));
   if (graph == -1) return;
   Plain();
   const int shown = ScreenFormatBackground(graph);
@@ -197,7 +197,7 @@ void DrawBosses() {
 
 void DrawPlayer() {
   const PlayerStatus& p = g_player;
-  const int row = p.character == 7 ? 1 : 0;
+  const int row = p.character == kCharacterB ? 1 : 0;
   // Shots first, under the player.
   Plain();
   for (const PlayerShot& shot : g_playerShots) {
@@ -248,7 +248,7 @@ void DrawBullets() {
   const CheckedPool<EnemyBullet, kBulletSlots>& pool = g_enemyBullets;
   for (int slot = 0; slot < pool.liveEnd(); ++slot) {
     const EnemyBullet& b = pool.liveSlots()[slot];
-    if (b.state == 0 || b.behaviour == 666) continue;
+    if (b.state == 0 || b.behaviour == kBehaviourVanish) continue;
     const int sheet = b.sheet >= 0 && b.sheet < kBulletSheetCount ? b.sheet : 0;
     const int colour = Wrap(b.colour, kBulletColours);
     const int wanted = sheet == 6 ? 2 : 0;
@@ -259,7 +259,7 @@ void DrawBullets() {
     double turn = 0.0, scale = 1.0;
     if (TurnedSheet(sheet)) turn = 90.0 - b.angle;
     else if (sheet == 7) turn = b.age * 8.0;
-    if (b.behaviour == 25) scale = b.behaviourParam % 10 == 2 ? 1.5 : 0.5;
+    if (b.behaviour == kBehaviourHarmlessUntil) scale = b.behaviourParam % 10 == 2 ? 1.5 : 0.5;
     Centred(b.x, b.y, g_images.bullet[sheet][colour], turn, scale);
   }
   Plain();
@@ -294,7 +294,7 @@ void DrawPortrait(int character, int pose, int slide, bool left, bool speaking) 
   if (graph == -1) return;
   Blend(1, (speaking ? 255 : 128) * (120 - slide) / 120);
   const int x = left ? 32 - slide : 161 + slide;
-  DrawGraphAt(x, 465 - kPortraitH, graph, 1);
+  DrawGraphAt(x, kFieldBottomPx - kPortraitH, graph, 1);
 }
 
 void DrawDialogue() {
@@ -364,8 +364,8 @@ void DrawMusicTitle() {
 
 void DrawShake() {
   if (g_images.fieldGraph == -1) return;
-  GetDrawScreenGraph(32, 16, 417, 465, g_images.fieldGraph);
-  DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+  GetDrawScreenGraph(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, g_images.fieldGraph);
+  DrawFilledBox(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, MakeScreenColor(0, 0, 0));
   Plain();
   DrawGraphAt(32 + g_shakeView.dx, 16 + g_shakeView.dy, g_images.fieldGraph, 0);
 }

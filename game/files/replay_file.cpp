@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "game/files/save_file.h"
+#include "game/play/play_codes.h"
 #include "platform/file.h"
 #include "platform/log.h"
 
@@ -35,9 +36,12 @@ bool CardSlotExists(int slot, int difficulty) {
 }
 
 bool ValidStart(int scene, int difficulty, int character) {
-  if (difficulty < 0 || difficulty > 4 || (character != 0 && character != 7)) return false;
-  if (scene == 1 || scene == 8 || (scene >= 11 && scene <= 16)) return true;
-  return scene >= 200 && scene <= 299 && CardSlotExists(scene - 200, difficulty);
+  if (difficulty < 0 || difficulty > 4 || (character != kCharacterA && character != kCharacterB)) return false;
+  if (scene == kSceneFirstStage || scene == kSceneExtraStage) return true;
+  if (scene >= StagePracticeScene(kSceneFirstStage) && scene <= StagePracticeScene(kSceneLastStage))
+    return true;
+  return scene >= CardPracticeScene(0) && scene <= CardPracticeScene(99) &&
+         CardSlotExists(scene - kSceneCardPracticeBase, difficulty);
 }
 
 // Copies a NUL-padded text field up to its first NUL; bytes that cannot be shown
@@ -196,17 +200,17 @@ std::string ReplayListLine(int slot, ReplaySlotState state, const ReplayHeader& 
   }
   static const char* const kDifficulty[5] = {"Easy", "Normal", "Hard", "Lunatic", "Extra"};
   char kind[32];
-  if (h.scene == 1)
+  if (h.scene == kSceneFirstStage)
     std::snprintf(kind, sizeof kind, "Game");
-  else if (h.scene == 8)
+  else if (h.scene == kSceneExtraStage)
     std::snprintf(kind, sizeof kind, "Extra");
-  else if (h.scene < 200)
-    std::snprintf(kind, sizeof kind, "Stage %d", h.scene - 10);
+  else if (h.scene < kSceneCardPracticeBase)
+    std::snprintf(kind, sizeof kind, "Stage %d", h.scene - kSceneStagePracticeBase);
   else
-    std::snprintf(kind, sizeof kind, "Card %d", h.scene - 200);
+    std::snprintf(kind, sizeof kind, "Card %d", h.scene - kSceneCardPracticeBase);
   std::string date = h.date;
   if (narrow && date.size() > 5) date = date.substr(5, 5);
   std::snprintf(line, sizeof line, narrow ? "No.%02d %s %s %s %s %s" : "No.%02d %-8s %s %s %s %s", slot, h.name,
-                date.c_str(), h.character == 0 ? "A" : "B", kDifficulty[h.difficulty], kind);
+                date.c_str(), h.character == kCharacterA ? "A" : "B", kDifficulty[h.difficulty], kind);
   return line;
 }

@@ -3,7 +3,7 @@
 #include <bit>
 #include <cmath>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 
@@ -14,8 +14,12 @@ constexpr double kSheetRadius[17] = {2.0, 3.0, 4.0, 2.5, 4.0, 3.0, 0.0, 3.5, 3.0
 
 bool IsOnceBehaviour(int behaviour) {
   switch (behaviour) {
-    case 1: case 2: case 3: case 4: case 5: case 9: case 28: case 36: case 100: case 105:
-    case 107: case 116: case 120: case 123: case 124: case 125: case kBehaviourVanish:
+    case kBehaviourAngleCode: case kBehaviourAimOffset: case kBehaviourStopTurning:
+    case kBehaviourEaseToLimit: case kBehaviourEaseToLimitSlow: case kBehaviourBackAway:
+    case kBehaviourAimAndSpeedUp: case kBehaviourCurl: case kBehaviourJumpToLimit:
+    case kBehaviourTurnAndRestart: case kBehaviourEaseByRate: case kBehaviourTurnAndSpeedUp:
+    case kBehaviourAimAtSpeed: case kBehaviourBackAwayThenReturn:
+    case kBehaviourStraightenAndSpeedUp: case kBehaviourVeer: case kBehaviourVanish:
       return true;
     default:
       return false;
@@ -105,32 +109,32 @@ bool RunBehaviour(int slot) {
   }
   Boss& boss0 = g_bosses[0];
   switch (b.behaviour) {
-    case 1:
+    case kBehaviourAngleCode:
       b.angle = DecodeAngleCode(p, b.angle, b.x, b.y);
       break;
-    case 2:
+    case kBehaviourAimOffset:
       b.angle = Aim(b) + p;
       break;
-    case 3:
+    case kBehaviourStopTurning:
       b.turnRate = 0.0;
       break;
-    case 4:
-    case 5:
+    case kBehaviourEaseToLimit:
+    case kBehaviourEaseToLimitSlow:
       if (p <= 0) {
         b.speed = b.speedLimit;
       } else {
-        double steps = b.behaviour == 4 ? p : 10.0 * p;
+        double steps = b.behaviour == kBehaviourEaseToLimit ? p : 10.0 * p;
         SetTowardLimit(b, std::fabs(b.speedLimit) / steps);
       }
       break;
-    case 6:
+    case kBehaviourHaltThenVanish:
       if (age == trigger) b.speed = b.accel = b.speedLimit = 0.0;
       if (static_cast<long long>(age) >= static_cast<long long>(trigger) + p) {
         VanishBullet(b, false);
         return false;
       }
       break;
-    case 9:
+    case kBehaviourBackAway:
       b.angle = Aim(b);
       b.speed = -0.5 * p;
       break;
@@ -145,7 +149,7 @@ bool RunBehaviour(int slot) {
         if (edge == 3) b.y -= 449.0;
       });
       break;
-    case 16:
+    case kBehaviourSway:
       b.angle += (p / 10.0) * CosDeg(6.0 * (age - trigger));
       break;
     case kBehaviourCircleLinked:
@@ -179,10 +183,10 @@ bool RunBehaviour(int slot) {
       PlaceAround(b, cx, cy);
       break;
     }
-    case 21:
+    case kBehaviourTurnGrowth:
       b.turnRate *= 1.0 + p / 100.0;
       break;
-    case 23:
+    case kBehaviourHomeUntil:
       if (age < p) {
         if (b.turnRate == 0.0) {
           b.angle = Aim(b);
@@ -210,7 +214,7 @@ bool RunBehaviour(int slot) {
         b.behaviour = 0;
       }
       break;
-    case 25:
+    case kBehaviourHarmlessUntil:
       if (age >= p / 10) {
         VanishBullet(b, false);
         return false;
@@ -224,11 +228,11 @@ bool RunBehaviour(int slot) {
       b.x = boss0.x;
       b.y = boss0.y;
       break;
-    case 28:
+    case kBehaviourAimAndSpeedUp:
       b.angle = Aim(b);
       if (p > 0) SetTowardLimit(b, 0.05 * p);
       break;
-    case 31:
+    case kBehaviourEdgeReaim:
       RunEdges(b, true, [&](int edge) {
         PutOnEdge(b, edge);
         b.angle = Aim(b);
@@ -246,27 +250,27 @@ bool RunBehaviour(int slot) {
       b.x = boss0.x + b.speed * CosDeg(b.angle);
       b.y = boss0.y - b.speed * SinDeg(b.angle + p);
       break;
-    case 36:
+    case kBehaviourCurl:
       b.turnRate = p / 100.0;
       if (b.accel == 0.0) SetTowardLimit(b, 0.05);
       break;
-    case 100:
+    case kBehaviourJumpToLimit:
       b.speed = b.speedLimit;
       b.accel = 0.0;
       break;
-    case 104:
+    case kBehaviourJumpThenStraighten:
       if (age == trigger) b.speed = b.speedLimit;
       if (p > trigger && age == p) b.turnRate = 0.0;
       break;
-    case 105:
+    case kBehaviourTurnAndRestart:
       b.angle += p;
       b.speed = 0.0;
       SetTowardLimit(b, std::fabs(b.accel) / 1000.0);
       break;
-    case 107:
+    case kBehaviourEaseByRate:
       SetTowardLimit(b, p / 100.0);
       break;
-    case 110:
+    case kBehaviourBounceOnce:
       if (b.state != 2) break;
       RunEdges(b, false, [&](int edge) {
         if (edge == 3 || b.state != 2) return;
@@ -276,7 +280,7 @@ bool RunBehaviour(int slot) {
         b.state = 1;
       });
       break;
-    case 111:
+    case kBehaviourShedBehind:
       if (b.behaviourParam >= 100 && age % 2 == 0 &&
           InsideField(b.x, b.y, 0.0)) {
         int q = b.behaviourParam;
@@ -287,13 +291,13 @@ bool RunBehaviour(int slot) {
         b.behaviourParam -= 100;
       }
       break;
-    case 112: {
+    case kBehaviourFireLasers: {
       int q = p % 100;
       if ((q >= 5 && age == 30) || (q >= 7 && age == 60))
         ShootLaserAtAngle(b.colour, 400, 0, 2, 100, 3, b.x, b.y, 3.0, b.angle, 10.0);
       break;
     }
-    case 114:
+    case kBehaviourSplit:
       if (age - trigger == p / 10) {
         double turn = 5.0 * (p % 10);
         double original = b.angle;
@@ -302,16 +306,16 @@ bool RunBehaviour(int slot) {
         MakeCopy(b, original - turn);
       }
       break;
-    case 116:
+    case kBehaviourTurnAndSpeedUp:
       b.angle += p;
       SetTowardLimit(b, 0.1);
       break;
-    case 120:
+    case kBehaviourAimAtSpeed:
       b.angle = Aim(b);
       b.speedLimit = p / 2.0;
       SetTowardLimit(b, 0.05);
       break;
-    case 121:
+    case kBehaviourEdgeSlide:
       RunEdges(b, true, [&](int edge) {
         static const double kPos[4] = {33.0, 17.0, 416.0, 464.0};
         static const double kAngle[4] = {90.0, 0.0, 270.0, 180.0};
@@ -320,22 +324,22 @@ bool RunBehaviour(int slot) {
         b.angle = kAngle[edge];
       });
       break;
-    case 122:
+    case kBehaviourAimOnceAtAge:
       if (age == std::max(1, p / 100)) {
         b.angle = Aim(b) + p % 100;
         b.turnRate = 0.0;
       }
       break;
-    case 123:
+    case kBehaviourBackAwayThenReturn:
       b.speed = -0.5 * p;
       SetTowardLimit(b, 0.05);
       break;
-    case 124:
+    case kBehaviourStraightenAndSpeedUp:
       b.turnRate = 0.0;
       b.speedLimit = 1.5 + 0.5 * p;
       SetTowardLimit(b, 0.05);
       break;
-    case 125:
+    case kBehaviourVeer:
       b.angle += p - 95;
       b.speedLimit = 2.5;
       SetTowardLimit(b, 0.05);
@@ -350,7 +354,7 @@ bool RunBehaviour(int slot) {
       }
       break;
     default:
-      break;  // 0, 109 (its turn is gated in the motion step) and unknown numbers
+      break;  // 0, kBehaviourTurnWhileSlow (gated in the motion step) and unknown numbers
   }
   return true;
 }
@@ -379,7 +383,8 @@ double BulletHitRadius(int sheet) {
 }
 
 bool BulletIsHarmless(const EnemyBullet& b) {
-  return b.sheet == 6 || b.behaviour == 25 || b.behaviour == 26 || b.behaviour == 666;
+  return b.sheet == 6 || b.behaviour == kBehaviourHarmlessUntil || b.behaviour == kBehaviourRideBoss ||
+         b.behaviour == kBehaviourVanish;
 }
 
 void VanishBullet(EnemyBullet& b, bool leaveItem) {
@@ -399,13 +404,13 @@ void UpdateEnemyBullets() {
     b.px = b.x;
     b.py = b.y;
   }
-  bool slowMotion = g_gameSpeed % 10 != 0;
+  bool slowMotion = SlowDigitOfGameSpeed(g_gameSpeed) != 0;
   for (int slot = 0; slot < liveEnd; ++slot) {
     EnemyBullet& b = slots[slot];
     if (b.state == 0 || b.bornStep == g_stepSerial) continue;
     if (!(slowMotion && g_stageFrame % 2 != 0)) {
       b.age += 1;
-      if (b.behaviour != 109 || slowMotion) b.angle += b.turnRate;
+      if (b.behaviour != kBehaviourTurnWhileSlow || slowMotion) b.angle += b.turnRate;
       if (b.accel > 0 && b.speed < b.speedLimit)
         b.speed = std::min(b.speed + b.accel, b.speedLimit);
       else if (b.accel < 0 && b.speed > b.speedLimit)

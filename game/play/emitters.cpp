@@ -225,11 +225,11 @@ void ShootBulletChain(int n, int colour, int headParam, double x, double y, doub
                       double accel, double speedLimit, double turnRate, double angle) {
   if (EmittersBlocked()) return;
   SpawnLaser(1, x, y, x, y, 0.0, 0, 0, 0, 30, colour);
-  BulletSpec spec{colour, headParam, 11, 13, 0, 23, speed, accel, speedLimit, turnRate};
+  BulletSpec spec{colour, headParam, 11, 13, 0, kBehaviourHomeUntil, speed, accel, speedLimit, turnRate};
   int leader = MakeBullet(spec, x, y, angle);
   if (leader >= kBulletSlots) return;
   spec.spawnCode = 1;
-  spec.behaviour = 24;
+  spec.behaviour = kBehaviourTrailLinked;
   spec.behaviourParam = 0;
   n = AtLeast(n, 1);
   for (int k = 0; k < n; ++k) {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_internal.h"
 
 uint32_t g_laserSoundStep = 0xFFFFFFFFu;

@@ -1,7 +1,7 @@
 // One logic step in its binding order, the frame's steps, and setting a play up.
 #include <algorithm>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_runner.h"
@@ -19,14 +19,6 @@ void AgeCosmetic(T (&pool)[N]) {
     if (entry.life > 0) entry.life -= 1;
 }
 
-int PlayKindOfScene(int scene) {
-  scene %= 1000;
-  if (scene == 8) return 1;
-  if (scene >= 11 && scene <= 16) return 2;
-  if (scene >= 200 && scene <= 299) return 3;
-  return 0;
-}
-
 void SetUp(const PlaySetup& setup) {
   ResetPlayState();
   g_scene = setup.scene;
@@ -35,12 +27,18 @@ void SetUp(const PlaySetup& setup) {
   g_player.character = setup.character;
   PlayerStatus& p = g_player;
   switch (g_playKind) {
-    case 0: p.lives = 2, p.bombs = 3, p.power = 0; break;
-    case 1: p.lives = 2, p.bombs = 3, p.power = 128; break;
-    case 2: p.lives = 2, p.bombs = 3, p.power = std::min(128, 48 * (setup.scene - 11)); break;
+    case kPlayMainGame: p.lives = 2, p.bombs = 3, p.power = 0; break;
+    case kPlayExtra: p.lives = 2, p.bombs = 3, p.power = 128; break;
+    case kPlayStagePractice: {
+      const int stagesBefore = setup.scene - StagePracticeScene(kSceneFirstStage);
+      p.lives = 2, p.bombs = 3, p.power = std::min(128, 48 * stagesBefore);
+      break;
+    }
     default: p.lives = 0, p.bombs = 0, p.power = 128; break;
   }
-  g_returnScene = g_playKind == 2 ? 302 : g_playKind == 3 ? 303 : 0;
+  g_returnScene = g_playKind == kPlayStagePractice   ? kScenePracticeMenu
+                  : g_playKind == kPlaySpellPractice ? kSceneSpellPracticeMenu
+                                                     : kSceneTitle;
   g_randomCounter = setup.startCounter;
   g_continuesUsed = 0;
   g_liveInput = 0;
@@ -57,7 +55,7 @@ void BeginPlay(const PlaySetup& setup) {
 
 void BeginPlayback(const PlaySetup& setup, const ReplayPair* pairs, int count) {
   SetUp(setup);
-  g_scene = 1000 + setup.scene;
+  g_scene = PlaybackScene(setup.scene);
   g_replayPlaying = 1;
   g_recordOk = 0;
   StartPlaybackSource(pairs, count);
@@ -103,7 +101,7 @@ void RunLogicStep() {
 }
 
 int RunPlayFrameSteps() {
-  int steps = std::max(1, g_gameSpeed / 10);
+  int steps = std::max(1, StepsOfGameSpeed(g_gameSpeed));
   for (int k = 0; k < steps; ++k) {
     RunLogicStep();
     if (g_stageOver == 1 || g_gameOverPending == 1) return k + 1;

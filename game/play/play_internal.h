@@ -77,7 +77,6 @@ bool BossTakesDamage(const Boss& boss);
 void DamageBoss(Boss& boss, int damage);
 
 // Player.
-constexpr int kCharacterB = 7;
 double PlayerHitRadius();
 double PlayerGrazeRadius();
 bool PlayerCanBeHit();

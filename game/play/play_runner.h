@@ -8,13 +8,13 @@
 struct PlaySetup {
   int scene;        // 1-6, 8, 11-16, 200-299
   int difficulty;   // 0-4
-  int character;    // 0 or 7
+  int character;    // kCharacterA or kCharacterB
   uint32_t startCounter;
 };
 
 // A live play: the play state reset, start values, the recording restarted.
 void BeginPlay(const PlaySetup& setup);
-// Playback of `count` recorded pairs: g_scene becomes 1000 + the scene.
+// Playback of `count` recorded pairs: g_scene becomes the scene's playback number.
 void BeginPlayback(const PlaySetup& setup, const ReplayPair* pairs, int count);
 // The byte the next live step takes (the frame loop builds it from the keys).
 void SetLiveInput(int inputByte);

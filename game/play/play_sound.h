@@ -1,19 +1,25 @@
 #pragma once
 // Sounds and music as the play logic asks for them. The play never waits on or reads
-// back a sound result, so these only forward to the sound layer's entries, which the
-// start-up code plugs in; a null entry (headless runs) or a handle of -1 plays nothing.
+// back a sound result, so these only forward to the sound layer through a table the
+// start-up code installs, as drawing goes through the draw table; a null table or
+// entry (headless runs) or a handle of -1 plays nothing.
 
-// PlaySoundHandle(handle, play type, restart flag) of the sound layer, or a test's
-// recorder.
-extern int (*g_playSoundHandle)(int handle, int playType, int restart);
-// Starts a music file looping; plugged in by the start-up code (PlayMusicFile of the
-// sound layer), null in headless runs. Its result is ignored.
-extern int (*g_playMusicFile)(const char* path);
+struct PlaySoundTable {
+  int (*playSoundHandle)(int handle, int playType, int restart);  // PlaySoundHandle
+  int (*playMusicFile)(const char* path);  // starts a music file looping
+  int (*stopMusic)();                      // StopCurrentMusic
+};
 
-// Plays effect `slot` of SoundEffectTable with play type 1 and restart 1.
+// Set by the start-up code or a test's recorder; null in headless runs.
+extern const PlaySoundTable* g_playSound;
+
+#define PLAY_SOUND(entry, ...)                                             \
+  do {                                                                     \
+    if (g_playSound && g_playSound->entry) g_playSound->entry(__VA_ARGS__); \
+  } while (0)
+
+// Plays effect `slot` of SoundEffectTable in the background (kPlayBack), restarting it.
 void PlayEffect(int slot);
 
-// StopCurrentMusic of the sound layer, or a test's recorder.
-extern int (*g_stopMusic)();
 // What the scripts call to stop the music now playing; nothing when none plays.
 void StopPlayMusic();

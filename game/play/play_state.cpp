@@ -4,14 +4,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 #include "game/play/play_sound.h"
 #include "game/play/stage_entry.h"
 
 int g_scene, g_stageFrame, g_talkActive, g_bossPhase, g_spellBackground, g_stageOver, g_spellBonus,
-    g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed = 10, g_inputBits;
+    g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty, g_gameSpeed = kNormalGameSpeed, g_inputBits;
 int g_shakeTotal, g_shakeLeft;
 
 int g_prevInputBits;
@@ -39,9 +39,7 @@ CheckedHandles<kSoundEffectCount> SoundEffectTable;
 SpriteSheetSet SpriteSheetHandles;
 
 const PlayDrawTable* g_playDraw = nullptr;
-int (*g_playSoundHandle)(int handle, int playType, int restart) = nullptr;
-int (*g_playMusicFile)(const char* path) = nullptr;
-int (*g_stopMusic)() = nullptr;
+const PlaySoundTable* g_playSound = nullptr;
 
 namespace {
 // Placeholder titles of the 18 tracks (index = the scripts' track number).
@@ -83,14 +81,13 @@ const char* MusicTitles::operator[](int index) const {
 
 void PlayEffect(int slot) {
   int handle = SoundEffectTable[slot];
-  if (handle == -1 || g_playSoundHandle == nullptr) return;
-  g_playSoundHandle(handle, 1, 1);
+  if (handle != -1) PLAY_SOUND(playSoundHandle, handle, kPlayBack, 1);
 }
 
 
 void StopPlayMusic() {
   g_currentMusic = -1;
-  if (g_stopMusic != nullptr) g_stopMusic();
+  PLAY_SOUND(stopMusic);
 }
 
 void ResetPlayState() {
@@ -105,7 +102,7 @@ void ResetPlayState() {
 
   g_stageFrame = g_talkActive = g_bossPhase = g_spellBackground = g_stageOver = 0;
   g_spellBonus = g_spellCapture = g_spellCardActive = g_bombActive = 0;
-  g_gameSpeed = 10;
+  g_gameSpeed = kNormalGameSpeed;
   g_inputBits = 0;
   g_shakeTotal = g_shakeLeft = 0;
   g_prevInputBits = 0;

@@ -1,9 +1,11 @@
 #pragma once
 // The play state that the game core and the stage and boss scripts share: the
 // globals, the object records, the checked pools and every operation the scripts
-// call. Everything here is logic; drawing goes through game/play/play_draw.h and is
-// switched off in headless runs.
+// call. Everything here is logic; drawing goes through the table of
+// game/play/play_draw_table.h and is switched off in headless runs.
 #include <cstdint>
+
+#include "game/play/play_codes.h"
 
 // ---------------------------------------------------------------------------
 // Checked tables: an index outside the table reaches a dummy record that is zeroed
@@ -160,16 +162,46 @@ struct Enemy {
 // Some of the bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
 // in `behaviourParam`); the values are those stored in replays and scripts.
 enum BulletBehaviour : int {
+  kBehaviourAngleCode = 1,        // the angle decoded from the angle code p
+  kBehaviourAimOffset = 2,        // aimed at the player, turned by p
+  kBehaviourStopTurning = 3,
+  kBehaviourEaseToLimit = 4,      // speed toward its limit over p steps (p <= 0: at once)
+  kBehaviourEaseToLimitSlow = 5,  // the same over 10 x p steps
+  kBehaviourHaltThenVanish = 6,   // stops at its trigger age, vanishes p steps later
+  kBehaviourBackAway = 9,         // aimed, moving away at p / 2
   kBehaviourBounce = 10,          // off the field edges the digits of p enable
   kBehaviourWrap = 11,            // to the opposite edge, for the edges p enables
+  kBehaviourSway = 16,            // its heading swings by p / 10 x cos(6 x age)
   kBehaviourCircleLinked = 17,    // around the bullet it is linked to, radius = speed
   kBehaviourCircleCentre = 18,    // around the field centre (p 0), enemy p, boss p - 100
                                   // or the player (p 9999); gone with its centre
+  kBehaviourTurnGrowth = 21,      // its turn grows by p percent a step
+  kBehaviourHomeUntil = 23,       // steers at the player until age p
   kBehaviourTrailLinked = 24,     // along the path of the bullet it is linked to
+  kBehaviourHarmlessUntil = 25,   // harmless, vanishes at age p / 10
   kBehaviourRideBoss = 26,        // on boss 0 until age p
+  kBehaviourAimAndSpeedUp = 28,   // aimed, speed toward its limit by 0.05 x p a step
+  kBehaviourEdgeReaim = 31,       // at an edge it stays there and aims again
   kBehaviourBossEllipse = 32,     // around boss 0, the vertical squashed by sin p
   kBehaviourCircleBoss = 33,      // around boss 0, radius = speed
   kBehaviourBossPhased = 34,      // around boss 0, the vertical phase shifted by p
+  kBehaviourCurl = 36,            // turns p / 100 a step, speed toward its limit
+  kBehaviourJumpToLimit = 100,    // speed set to its limit, no acceleration
+  kBehaviourJumpThenStraighten = 104,  // speed to its limit at the trigger, stops turning at age p
+  kBehaviourTurnAndRestart = 105,  // turned by p, from speed 0 toward its limit
+  kBehaviourEaseByRate = 107,     // speed toward its limit by p / 100 a step
+  kBehaviourTurnWhileSlow = 109,  // turns only while the game speed's slow digit is set
+  kBehaviourBounceOnce = 110,     // in state 2: off a side or the top once, then at p percent
+  kBehaviourShedBehind = 111,     // sheds a bullet backward every other step, p / 100 times
+  kBehaviourFireLasers = 112,     // fires a laser along its heading at ages 30 and 60
+  kBehaviourSplit = 114,          // splits in two at trigger + p / 10
+  kBehaviourTurnAndSpeedUp = 116,  // turned by p, speed toward its limit
+  kBehaviourAimAtSpeed = 120,     // aimed, speed toward p / 2
+  kBehaviourEdgeSlide = 121,      // at an edge it turns to run along it
+  kBehaviourAimOnceAtAge = 122,   // at age p / 100: aimed, turned by p mod 100, no more turning
+  kBehaviourBackAwayThenReturn = 123,  // moving away at p / 2, then speeding back up
+  kBehaviourStraightenAndSpeedUp = 124,  // no more turning, speed toward 1.5 + p / 2
+  kBehaviourVeer = 125,           // turned by p - 95, speed toward 2.5
   kBehaviourVanish = 666,         // freed at its trigger age
   kBehaviourReverse = 777,        // turns back every trigger age, p times
 };
@@ -236,8 +268,10 @@ constexpr int kMusicTitleCount = 18;
 // The one constant for every degree/radian conversion of logic, both ways.
 constexpr double kPi = 3.141593;
 
-// The play field F and its centre column.
-constexpr double kFieldLeft = 32.0, kFieldTop = 16.0, kFieldRight = 417.0, kFieldBottom = 465.0;
+// The play field F, in whole pixels for clipping and drawing, and as the logic's doubles.
+constexpr int kFieldLeftPx = 32, kFieldTopPx = 16, kFieldRightPx = 417, kFieldBottomPx = 465;
+constexpr double kFieldLeft = kFieldLeftPx, kFieldTop = kFieldTopPx, kFieldRight = kFieldRightPx,
+                 kFieldBottom = kFieldBottomPx;
 
 // Sound-effect slots of `SoundEffectTable`.
 enum SoundEffectSlot {
@@ -263,24 +297,6 @@ enum SoundEffectSlot {
   kSePause = 19,
 };
 
-// Values of g_scene outside the play. The play scenes are the stage numbers (1-6, 8,
-// 11-16, 200-299 for card practice), 1000 + that number in playback, and + 20000 /
-// 30000 while the score entry / replay save runs over the field.
-enum SceneNumber : int {
-  kSceneTitle = 0,
-  kSceneStartMenu = 300,
-  kSceneExtraMenu = 301,
-  kScenePracticeMenu = 302,
-  kSceneSpellPracticeMenu = 303,
-  kSceneRanking = 304,
-  kSceneReplayMenu = 305,
-  kSceneSettings = 306,
-  kSceneQuit = 307,           // the frame loop ends
-  kSceneEnding = 500,
-  kSceneStaffRoll = 600,
-  kSceneScoreEntry = 601,     // full screen, after the staff roll
-  kSceneReplaySave = 602,
-};
 
 // ---------------------------------------------------------------------------
 // Script-visible globals (32-bit signed ints).
@@ -296,7 +312,7 @@ extern uint32_t g_randomCounter;  // the whole state of NextRandom
 extern uint32_t g_stepSerial;     // +1 at the start of every step; stamps bornStep
 extern uint32_t g_bulletSerial;   // +1 for every bullet made; stamps serial
 extern int g_emitterBlock;        // 1 from an EraseAllBullets to the end of that step
-extern int g_playKind;            // 0 main game, 1 Extra, 2 stage practice, 3 spell practice
+extern int g_playKind;            // a PlayKind
 extern int g_replayPlaying, g_recordOk, g_continuesUsed, g_extendIndex, g_gameOverPending,
     g_overlayKind, g_returnScene;
 
@@ -304,7 +320,7 @@ extern int g_replayPlaying, g_recordOk, g_continuesUsed, g_extendIndex, g_gameOv
 constexpr int kMaxContinues = 3;
 // Whether a game over of this play may be followed by a continue (a live main game
 // with continues left); otherwise it ends the play.
-inline bool ContinueMayFollow() { return g_playKind == 0 && g_continuesUsed < kMaxContinues; }
+inline bool ContinueMayFollow() { return g_playKind == kPlayMainGame && g_continuesUsed < kMaxContinues; }
 
 // Input bits.
 constexpr int kInputShot = 1, kInputBomb = 2, kInputSlow = 4, kInputSkip = 8, kInputUp = 16,

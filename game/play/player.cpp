@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_internal.h"
 
 int g_shotVolleys;

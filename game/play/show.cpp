@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_internal.h"
 
@@ -85,7 +85,7 @@ int PlayMusicByTitle(const char* title) {
     if (std::strcmp(title, MusicTitleTable[index]) != 0) continue;
     char path[32];
     std::snprintf(path, sizeof path, "./music/bgm%02d.mp3", index);
-    if (g_playMusicFile) g_playMusicFile(path);
+    PLAY_SOUND(playMusicFile, path);
     g_currentMusic = index;
     return 1;
   }

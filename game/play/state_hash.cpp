@@ -80,7 +80,7 @@ uint64_t HashPlayState() {
   Hasher h;
   for (int v : {g_scene, g_stageFrame, g_talkActive, g_bossPhase, g_spellBackground, g_stageOver,
                 g_spellBonus, g_spellCapture, g_spellCardActive, g_bombActive, g_difficulty,
-                g_gameSpeed % 10, g_inputBits, g_shakeTotal, g_shakeLeft, g_prevInputBits,
+                SlowDigitOfGameSpeed(g_gameSpeed), g_inputBits, g_shakeTotal, g_shakeLeft, g_prevInputBits,
                 g_emitterBlock, g_playKind, g_continuesUsed, g_extendIndex, g_gameOverPending})
     h.I(v);
   h.U(g_randomCounter), h.U(g_stepSerial), h.U(g_bulletSerial);

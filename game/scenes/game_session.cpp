@@ -68,7 +68,7 @@ void ApplyVolumes() {
 // Every track is a new sound, made at full volume: the setting goes onto it in the same
 // call that starts it.
 int GameMusicPlayFile(const char* path) {
-  const int result = PlayMusicFile(path, 3);
+  const int result = PlayMusicFile(path, kPlayLoop);
   if (result == 0) SetMusicVolume(MusicVolume());
   return result;
 }

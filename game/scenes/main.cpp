@@ -10,7 +10,7 @@
 
 #include "font/default_font.h"
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/files/save_tables.h"
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
@@ -63,9 +63,8 @@ void ConfigureBeforeStart() {
 }
 
 void PlugInSoundAndDrawing() {
-  g_playSoundHandle = PlaySoundHandle;
-  g_playMusicFile = GameMusicPlayFile;
-  g_stopMusic = StopCurrentMusic;
+  static const PlaySoundTable kSoundLayer{PlaySoundHandle, GameMusicPlayFile, StopCurrentMusic};
+  g_playSound = &kSoundLayer;
   InstallPlayDrawing(true);
 }
 
@@ -96,7 +95,7 @@ int main() {
     return 0;
   }
   ApplyVolumes();
-  g_images.fieldGraph = MakeScreenGraph(417, 465);
+  g_images.fieldGraph = MakeScreenGraph(kFieldRightPx, kFieldBottomPx);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   g_scene = kSceneTitle;
 

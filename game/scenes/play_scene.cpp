@@ -16,6 +16,7 @@
 #include "game/play/replay_memory.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/menu.h"
+#include "game/scenes/play_scene.h"
 #include "game/scenes/scenes.h"
 #include "graphics/draw.h"
 #include "graphics/screen.h"
@@ -74,29 +75,29 @@ int Today() {
 void FreezeField() {
   if (g_images.fieldGraph != -1) {
     SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
-    GetDrawScreenGraph(0, 0, 417, 465, g_images.fieldGraph);
+    GetDrawScreenGraph(0, 0, kFieldRightPx, kFieldBottomPx, g_images.fieldGraph);
   }
 }
 
 void DrawFrozenField(int dim) {
-  SetDrawArea(32, 16, 417, 465);
+  SetDrawArea(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx);
   SetBlendModeParam(0, 255);
   if (g_images.fieldGraph != -1) DrawGraphAt(0, 0, g_images.fieldGraph, 0);
   SetBlendModeParam(1, dim);
-  DrawFilledBox(32, 16, 417, 465, MakeScreenColor(0, 0, 0));
+  DrawFilledBox(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx, MakeScreenColor(0, 0, 0));
   SetBlendModeParam(0, 255);
 }
 
-void OpenOverlay(int kind) {
+void OpenOverlay(OverlayMenuKind kind) {
   FreezeField();
   g_overlayKind = kind;
   g_overlayCursor = MenuCursor{};
-  g_scene += 10000;
-  if (kind == 0) PlayEffect(kSePause);
+  g_scene = WithOverlay(g_scene, kOverlayMenu);
+  if (kind == kPauseMenu) PlayEffect(kSePause);
 }
 
 void NoteLastPlayScene() {
-  if (IsPlayScene(g_scene) && g_scene < 10000) g_lastPlayScene = g_scene % 1000;
+  if (IsPlayScene(g_scene) && !HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
 }
 
 bool ContinuePossible() {
@@ -127,19 +128,20 @@ void EndPlay() {
   }
   CopyPlayTablesToSaveData(&g_save);
   if (g_scene == kSceneEnding) {
-    g_results.stageReached = g_playKind == 1 ? 9 : 7;
-    g_results.endingKind = g_playKind == 1 ? 3 : (g_player.score % 10 == 0 ? 1 : 2);
+    g_results.stageReached = g_playKind == kPlayExtra ? 9 : 7;
+    g_results.endingKind = g_playKind == kPlayExtra ? 3 : (g_player.score % 10 == 0 ? 1 : 2);
     BeginPlayResults();
     return;
   }
-  const int played = g_lastPlayScene % 1000;
-  g_results.stageReached = g_playKind == 1 ? (played == 9 ? 9 : 8) : (played >= 1 && played <= 6 ? played : 1);
+  const int played = PlayedScene(g_lastPlayScene);
+  const bool mainStage = played >= kSceneFirstStage && played <= kSceneLastStage;
+  g_results.stageReached = g_playKind == kPlayExtra ? (played == kSceneExtraEnd ? 9 : 8) : (mainStage ? played : 1);
   BeginPlayResults();
   const int base = g_lastPlayScene;
   if (PlayQualifiesForScoreEntry())
-    g_scene = base + 20000;
+    g_scene = WithOverlay(base, kOverlayScoreEntry);
   else if (ReplaySaveFollows())
-    g_scene = base + 30000;
+    g_scene = WithOverlay(base, kOverlayReplaySave);
   else
     FinishPlayResults();
 }
@@ -147,11 +149,11 @@ void EndPlay() {
 void RunPauseOrGameOver() {
   DrawFrozenField(128);
   const unsigned white = MakeScreenColor(255, 255, 255);
-  if (g_overlayKind == 0) {
+  if (g_overlayKind == kPauseMenu) {
     const bool playback = g_replayPlaying != 0;
     const char* items[3] = {"Resume", "Restart", "Quit"};
     if (KeyFresh(g_save.keys.pause)) {
-      g_scene -= 10000;
+      g_scene = SceneUnderOverlay(g_scene);
       return;
     }
     const MenuAction action = StepMenu(g_overlayCursor, 3);
@@ -159,15 +161,15 @@ void RunPauseOrGameOver() {
     for (int k = 0; k < 3; ++k)
       DrawMenuLine(170, 220 + 26 * k, items[k], g_overlayCursor.index == k, k != 1 || !playback);
     if (action == MenuAction::Cancel) {
-      g_scene -= 10000;
+      g_scene = SceneUnderOverlay(g_scene);
     } else if (action == MenuAction::Confirm) {
       PlayEffect(kSeMenuConfirm);
       if (g_overlayCursor.index == 0) {
-        g_scene -= 10000;
+        g_scene = SceneUnderOverlay(g_scene);
       } else if (g_overlayCursor.index == 1 && !playback) {
         StartLivePlay(g_playSetup.scene, g_playSetup.difficulty, g_playSetup.character);
       } else if (g_overlayCursor.index == 2) {
-        g_scene -= 10000;
+        g_scene = SceneUnderOverlay(g_scene);
         EndPlay();
       }
     }
@@ -181,7 +183,7 @@ void RunPauseOrGameOver() {
   for (int k = 0; k < 2; ++k) DrawMenuLine(160, 220 + 26 * k, items[k], g_overlayCursor.index == k);
   if (action == MenuAction::Confirm) {
     PlayEffect(kSeMenuConfirm);
-    g_scene -= 10000;
+    g_scene = SceneUnderOverlay(g_scene);
     if (g_overlayCursor.index == 0)
       ContinuePlay();
     else
@@ -253,7 +255,7 @@ void StartLivePlay(int scene, int difficulty, int character) {
   g_playSetup = PlaySetup{scene, difficulty, character, FreshStartCounter()};
   BeginPlay(g_playSetup);
   g_lastPlayScene = scene;
-  g_gameSpeed = 10;
+  g_gameSpeed = kNormalGameSpeed;
 }
 
 bool SaveRecordedReplay(const std::string& path, const char* name) {
@@ -263,7 +265,7 @@ bool SaveRecordedReplay(const std::string& path, const char* name) {
   header.character = g_playSetup.character;
   header.startCounter = g_playSetup.startCounter;
   header.finalScore = g_player.score;
-  header.lastScene = g_lastPlayScene % 1000;
+  header.lastScene = PlayedScene(g_lastPlayScene);
   SetReplayDate(&header, std::time(nullptr));
   std::snprintf(header.name, sizeof header.name, "%s", name);
   return SaveReplayFile(path, header, g_replayPairs, g_replayPairCount);
@@ -284,37 +286,37 @@ bool StartReplayPlaybackFile(const std::string& path) {
 }
 
 void RunGameFrame() {
-  SetDrawArea(32, 16, 417, 465);
-  if (g_scene >= 10000) {
-    const int layer = g_scene / 10000;
-    if (layer == 1) RunPauseOrGameOver();
-    else if (layer == 2) {
+  SetDrawArea(kFieldLeftPx, kFieldTopPx, kFieldRightPx, kFieldBottomPx);
+  if (HasOverlay(g_scene)) {
+    const int overlay = OverlayOfScene(g_scene);
+    const int base = SceneUnderOverlay(g_scene);
+    if (overlay == kOverlayMenu) RunPauseOrGameOver();
+    else if (overlay == kOverlayScoreEntry) {
       DrawFrozenField(160);
       if (RunScoreEntry(false)) {
-        const int base = g_scene - 20000;
         if (ReplaySaveFollows()) {
-          g_scene = base + 30000;
+          g_scene = WithOverlay(base, kOverlayReplaySave);
         } else {
           g_scene = base;
           FinishPlayResults();
         }
       }
-    } else if (layer == 3) {
+    } else if (overlay == kOverlayReplaySave) {
       DrawFrozenField(160);
       if (RunReplaySave(false)) {
-        g_scene -= 30000;
+        g_scene = base;
         FinishPlayResults();
       }
     } else {
-      g_scene %= 10000;  // nothing stands that high
+      g_scene = base;  // nothing stands that high
     }
     SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
-    if (IsPlayScene(g_scene) || g_scene >= 10000) DrawFrameAndHud(KeyHeld(g_save.keys.skip));
+    if (IsPlayScene(g_scene) || HasOverlay(g_scene)) DrawFrameAndHud(KeyHeld(g_save.keys.skip));
     return;
   }
-  // Game speed: the tens digit follows the skip key only in playback.
-  const int units = g_gameSpeed % 10;
-  g_gameSpeed = (g_replayPlaying && KeyHeld(g_save.keys.skip) ? 30 : 10) + units;
+  // Game speed: the steps of a frame follow the skip key only in playback.
+  const bool fastForward = g_replayPlaying && KeyHeld(g_save.keys.skip);
+  g_gameSpeed = GameSpeed(fastForward ? kFastForwardSteps : 1, SlowDigitOfGameSpeed(g_gameSpeed));
   SetLiveInput(LiveInputByte(g_save.keys, g_keyFrame.now));
   NoteLastPlayScene();
   RunPlayFrameSteps();
@@ -323,27 +325,28 @@ void RunGameFrame() {
   DrawFrameAndHud(KeyHeld(g_save.keys.skip));
   // The Extra stage's end moves on to scene 9, which runs no script: it is cleared,
   // and its ending follows.
-  if (g_playKind == 1 && g_scene % 1000 == 9 && !g_replayPlaying) g_scene = kSceneEnding;
-  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding || (g_replayPlaying && g_scene % 1000 == 9);
+  const bool extraOver = PlayedScene(g_scene) == kSceneExtraEnd;
+  if (g_playKind == kPlayExtra && extraOver && !g_replayPlaying) g_scene = kSceneEnding;
+  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding || (g_replayPlaying && extraOver);
   if (ended || (g_gameOverPending == 1 && !ContinuePossible())) {
     FreezeField();  // the results screens show this run's last frame, not an older one
     EndPlay();
   } else if (g_gameOverPending == 1) {
-    OpenOverlay(1);
+    OpenOverlay(kGameOverMenu);
   } else if (KeyFresh(g_save.keys.pause)) {
-    OpenOverlay(0);
+    OpenOverlay(kPauseMenu);
   }
 }
 
 bool PlayQualifiesForScoreEntry() {
-  if (g_playKind != 0 && g_playKind != 1) return false;
-  const int row = g_playSetup.character / 7, d = g_playSetup.difficulty;
+  if (g_playKind != kPlayMainGame && g_playKind != kPlayExtra) return false;
+  const int row = CharacterRow(g_playSetup.character), d = g_playSetup.difficulty;
   if (row < 0 || row > 1 || d < 0 || d > 4) return false;
   return ScoreRank(g_save.highScores[row][d], g_player.score) < kHighScoreRanks;
 }
 
 void BeginPlayResults() {
-  const int row = g_playSetup.character / 7, d = g_playSetup.difficulty;
+  const int row = CharacterRow(g_playSetup.character), d = g_playSetup.difficulty;
   g_results.rank = (row >= 0 && row <= 1 && d >= 0 && d <= 4) ? ScoreRank(g_save.highScores[row][d], g_player.score)
                                                              : kHighScoreRanks;
   g_results.name[0] = '\0';
@@ -380,7 +383,7 @@ bool RunScoreEntry(bool fullScreen) {
   entry.date = Today();
   entry.flags = (g_results.stageReached == 7 || g_results.stageReached == 9) ? 1 : 0;
   std::snprintf(entry.name, sizeof entry.name, "%s", g_results.name);
-  const int row = g_playSetup.character / 7, d = g_playSetup.difficulty;
+  const int row = CharacterRow(g_playSetup.character), d = g_playSetup.difficulty;
   InsertHighScore(g_save.highScores[row][d], g_results.rank, entry);
   return true;
 }

@@ -13,8 +13,11 @@
 #include "game/files/save_tables.h"
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
+#include "game/scenes/ending_scene.h"
 #include "game/scenes/game_session.h"
 #include "game/scenes/menu.h"
+#include "game/scenes/play_scene.h"
+#include "game/scenes/settings_scene.h"
 #include "game/stages/boss_attack.h"
 #include "graphics/draw.h"
 #include "graphics/screen.h"
@@ -127,7 +130,7 @@ bool ChooseDifficultyAndCharacter(const char* heading, int difficultyCount, bool
 // ---------------------------------------------------------------- 300, 301
 void RunStartMenu() {
   if (ChooseDifficultyAndCharacter("Start", 4, nullptr, nullptr))
-    StartLivePlay(1, g_menu.difficultyChosen, g_menu.characterChosen * 7);
+    StartLivePlay(kSceneFirstStage, g_menu.difficultyChosen, CharacterOfRow(g_menu.characterChosen));
 }
 
 bool ExtraCharacter(int row) { return ExtraUnlocked(g_save, row); }
@@ -140,7 +143,7 @@ void RunExtraMenu() {
     DrawMenuLine(140, 150 + 30 * k, kCharacterNames[k], g_menu.character.index == k, ExtraCharacter(k));
   if (action == MenuAction::Confirm && ExtraCharacter(g_menu.character.index)) {
     PlayEffect(kSeMenuConfirm);
-    StartLivePlay(8, 4, g_menu.character.index * 7);
+    StartLivePlay(kSceneExtraStage, kDifficultyExtra, CharacterOfRow(g_menu.character.index));
   } else if (action == MenuAction::Cancel) {
     g_scene = kSceneTitle;
   }
@@ -165,7 +168,7 @@ void RunPracticeMenu() {
   }
   if (action == MenuAction::Confirm && PracticeStageUsable(g_save, row, d, g_menu.list.index + 1)) {
     PlayEffect(kSeMenuConfirm);
-    StartLivePlay(11 + g_menu.list.index, d, row * 7);
+    StartLivePlay(StagePracticeScene(g_menu.list.index + 1), d, CharacterOfRow(row));
   } else if (action == MenuAction::Cancel) {
     g_menu.step = 1;
   }
@@ -229,7 +232,7 @@ void RunSpellPracticeMenu() {
   }
   if (action == MenuAction::Confirm && SpellSlotUsable(g_save, row, d, first + g_menu.list.index)) {
     PlayEffect(kSeMenuConfirm);
-    StartLivePlay(200 + first + g_menu.list.index, d, row * 7);
+    StartLivePlay(CardPracticeScene(first + g_menu.list.index), d, CharacterOfRow(row));
   } else if (action == MenuAction::Cancel) {
     g_menu.step = 1;
   }
@@ -301,13 +304,6 @@ void RunReplayMenu() {
 }
 
 }  // namespace
-
-bool IsPlayScene(int scene) {
-  if (scene == kSceneTitle || (scene >= kSceneStartMenu && scene <= kSceneQuit) || scene == kSceneEnding ||
-      scene == kSceneStaffRoll || scene == kSceneScoreEntry || scene == kSceneReplaySave)
-    return false;
-  return true;
-}
 
 void ResetSceneMenus() { g_menu = MenuFlow{}; }
 

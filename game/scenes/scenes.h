@@ -1,59 +1,18 @@
 #pragma once
-// The scene machine: one handler per scene number, run once a pass by the frame loop.
-#include <cstdint>
+// The scene machine: one handler per scene number, run once a pass by the frame loop;
+// the title and the menus before a play.
 #include <string>
-
-#include "game/play/play_runner.h"
 
 // Runs the handler of g_scene for this pass (keys already taken).
 void RunSceneFrame();
-// The play scenes: clip to the field, the overlay or the logic steps, frame and HUD.
-void RunGameFrame();
-bool IsPlayScene(int scene);
-
-// Starts a live play (a fresh start counter from the cosmetic generator).
-void StartLivePlay(int scene, int difficulty, int character);
-// Plays replay slot 1..25 (or a file) back; false (nothing changes) when the file is
-// not valid.
-bool StartReplayPlayback(int slot);
-bool StartReplayPlaybackFile(const std::string& path);
-// Saves the live recording of the finished play with its header.
-bool SaveRecordedReplay(const std::string& path, const char* name);
-
-// The setup of the running play and the last play scene reached (mod 1000).
-extern PlaySetup g_playSetup;
-extern int g_lastPlayScene;
-
-// Settings and key configuration (306), the ending (500), staff roll (600) and the
-// full-screen score entry and replay save (601, 602).
-void RunSettingsScene();
-void RunEndingScene();
-void RunStaffRollScene();
-// The score entry and replay save, over the frozen field (play scene + 20000 / 30000)
-// or full screen (601 / 602). Each returns true once it is done.
-bool RunScoreEntry(bool fullScreen);
-bool RunReplaySave(bool fullScreen);
-// Prepares the score entry and the replay save for a finished play.
-void BeginPlayResults();
-// The ending kind of the finished play (1-3).
-int EndingKindOfResults();
-// Whether the finished play goes to the score entry.
-bool PlayQualifiesForScoreEntry();
-// Leaves the play's results: to the return scene, writing "central.dat" on the way to 0.
-void FinishPlayResults();
-// Writes the save block (the play tables copied in first). When the write fails, the
-// title shows `failureNotice` in red until a later write succeeds; false then.
-bool StoreSaveNow(const char* failureNotice);
-// The notice of the last failed write of the save block, or null.
-const char* SaveFailureNotice();
+// The current scene's menus start fresh.
+void ResetSceneMenus();
+// The spell-practice list's line of card `slot` on the chosen difficulty and character:
+// "No.id  name", the name hidden until the card is seen; "" for a slot not listed.
+std::string SpellPracticeListLine(int slot);
 // Start-up found both copies of the save file damaged (`damagedPath` the one refused):
 // it is kept as "central.dat.damaged" before any save writes over it, and the title
 // says that defaults are in use until a key is pressed.
 void KeepDamagedSaveAndTell(const std::string& damagedPath);
 // That notice while the title shows it, or null.
 const char* SaveDamagedNotice();
-// The current scene's menus start fresh.
-void ResetSceneMenus();
-// The spell-practice list's line of card `slot` on the chosen difficulty and character:
-// "No.id  name", the name hidden until the card is seen; "" for a slot not listed.
-std::string SpellPracticeListLine(int slot);

@@ -49,12 +49,12 @@ constexpr AttackBody kBodies[kAttackBodyCount] = {
     RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard, RunExtraCard,
 };
 
-bool IsReplay() { return g_scene >= 1000; }
+bool IsReplay() { return IsPlaybackScene(g_scene); }
 
 // The history entry of the running player, or null when the row or the id lies outside
 // the tables (practice slots past the card list, the Easy and Normal slot 0).
 SpellCardRecord* HistoryOf(int id) {
-  const int row = g_player.character / 7;
+  const int row = CharacterRow(g_player.character);
   if (AttackBodyOfId(id) < 0 || row < 0 || row > 1) return nullptr;
   return &SpellCardHistory[row][id];
 }
@@ -63,7 +63,7 @@ void CountAttempt(int id) {
   SpellCardRecord* history = HistoryOf(id);
   if (history == nullptr || history->attempts >= 999 || IsReplay()) return;
   history->attempts += 1;
-  CardSeenFlags[g_player.character / 7][id] = 1;
+  CardSeenFlags[CharacterRow(g_player.character)][id] = 1;
 }
 
 void CountCapture(int id) {
@@ -83,7 +83,7 @@ void ShowBonusDigits(int bonus) {
 
 void EndCard(int id) {
   Boss& boss = g_bosses[0];
-  if (boss.remainingCards != 0 && g_gameSpeed % 10 == 0) {
+  if (boss.remainingCards != 0 && SlowDigitOfGameSpeed(g_gameSpeed) == 0) {
     PlayEffect(kSeCardEnd);
   }
   for (int slot = 0; slot < 3; ++slot) {
@@ -91,7 +91,7 @@ void EndCard(int id) {
     g_bosses[slot].moveFrames = 0.0;
   }
   g_bossPhase += 1;
-  g_gameSpeed = g_gameSpeed / 10 * 10;
+  g_gameSpeed = WithoutSlowDigit(g_gameSpeed);
   for (int slot = 0; slot < 3; ++slot) g_bosses[slot].phaseTimer = 0;
   g_spellCardActive = 0;
   g_spellBackground = 0;
@@ -176,7 +176,7 @@ const char* RunBossAttack(int id) {
   if (t == 1) g_spellCapture = 1;
 
   // 4. The practice menu only wants the name.
-  if (g_scene / 100 == 3) return step.name;
+  if (IsMenuScene(g_scene)) return step.name;
 
   // 5. History.
   if (t == 1 && g_bossPhase > 0) CountAttempt(id);

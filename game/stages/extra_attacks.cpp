@@ -225,7 +225,7 @@ void MoveNearPlayerX(double y, double steps) {
 void Card105(int t) {
   Boss& boss = B();
   // The card's end step raises the speed's tenths so that the tail plays no end sound.
-  if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.state != 3) g_gameSpeed += 1;
+  if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.state != 3) g_gameSpeed = RaiseSlowDigit(g_gameSpeed);
   if (t == 80) {
     Charge180();
     S(0) = 1;
@@ -270,7 +270,7 @@ void Card106(int t) {
     S(2) = 0;
     S(3) = 0;
   }
-  if (t >= 100 && Every(t, 3 * (g_gameSpeed % 10) + 3)) {
+  if (t >= 100 && Every(t, 3 * (SlowDigitOfGameSpeed(g_gameSpeed)) + 3)) {
     // An emitter erased by a bomb fires nothing: its slot may hold another bullet.
     for (int k = 0; k < 4; ++k) {
       if (EnemyBullet* e = Live(emitters[k])) {
@@ -295,9 +295,9 @@ void Card106(int t) {
     SetBossAnimation(0, 0, 170);
     RunBossBreakRing(0, 0);
   }
-  if (t == 275) g_gameSpeed += 1;
+  if (t == 275) g_gameSpeed = RaiseSlowDigit(g_gameSpeed);
   if (t == 460) {
-    g_gameSpeed = g_gameSpeed / 10 * 10;
+    g_gameSpeed = WithoutSlowDigit(g_gameSpeed);
     boss.phaseTimer = 99;
   }
 }

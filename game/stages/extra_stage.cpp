@@ -272,14 +272,14 @@ bool RunFixedFrame(int frame) {
       return true;
     }
     case kExtraClosingTalk:
-      if (g_scene > 10) {
+      if (!IsLiveGameScene(g_scene)) {
         g_stageOver = 1;
       } else {
         g_talkActive = 50;
       }
       return true;
     case kNextScene:
-      g_scene = 7;
+      g_scene = kSceneMainGameEnd;
       g_stageFrame = -1;
       g_player.state = 0;
       return true;

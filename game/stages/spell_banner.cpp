@@ -120,7 +120,7 @@ void DrawSpellCardBanner(int portrait, const char* name, int id) {
     } else {
       At(kFailedX, kCardRowY, SpriteSheetHandles.failedLabel);
     }
-    const int row = g_player.character / 7;
+    const int row = CharacterRow(g_player.character);
     if (id >= 0 && id < kSpellCardCount && row >= 0 && row < 2) {
       const SpellCardRecord& history = SpellCardHistory[row][id];
       At(kHistoryX, kCardRowY, SpriteSheetHandles.historyLabel);

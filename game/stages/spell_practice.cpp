@@ -18,7 +18,7 @@ constexpr int kTalkCard = 118;
 
 int PracticeCardId() {
   const int d = g_difficulty;
-  const int slot = (g_scene - 200) % 1000;
+  const int slot = CardSlotOfScene(g_scene);
   return (4 - 3 * (d / 4)) * slot + 104 * (d / 4) + d % 4 - 2;
 }
 

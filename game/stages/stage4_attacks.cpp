@@ -136,7 +136,7 @@ void ColourGalleryLasers() {
 
 void MarkerRings() {
   const int d = g_difficulty;
-  const int speedDigit = g_gameSpeed % 10;
+  const int speedDigit = SlowDigitOfGameSpeed(g_gameSpeed);
   S(2) += 20 - 15 * speedDigit;
   const int code = 10 * speedDigit + 1;
   const int v = static_cast<int>(S(2));
@@ -253,9 +253,9 @@ void RunStage4GobletCard(AttackStep& step) {
     RunBossBreakRing(0, 0);
   }
   // While the speed's units digit is 1 the bullets move on every second frame only.
-  if (t == 475) g_gameSpeed += 1;
+  if (t == 475) g_gameSpeed = RaiseSlowDigit(g_gameSpeed);
   if (t == 775) {
-    g_gameSpeed = g_gameSpeed / 10 * 10;
+    g_gameSpeed = WithoutSlowDigit(g_gameSpeed);
     boss.phaseTimer = 99;
     S(4) = -S(4);
     return;
@@ -296,13 +296,13 @@ void RunStage4GalleryCard(AttackStep& step) {
   }
   if (t == 150) {
     S(2) = 145;
-    g_gameSpeed += 1;
+    g_gameSpeed = RaiseSlowDigit(g_gameSpeed);
     if (d >= 2) GalleryLasers();
   }
   if (t == 290) {
     S(2) = 200;
     if (d >= 2) ColourGalleryLasers();
-    g_gameSpeed = g_gameSpeed / 10 * 10;
+    g_gameSpeed = WithoutSlowDigit(g_gameSpeed);
     boss.phaseTimer = t = 300;  // 291-299 never come
   }
   if (t == 540) {
@@ -310,5 +310,5 @@ void RunStage4GalleryCard(AttackStep& step) {
     S(2) = 80;
     return;
   }
-  if (t >= 100 && (Every(t, 20) || (Every(t, 10) && g_gameSpeed % 10 != 0))) MarkerRings();
+  if (t >= 100 && (Every(t, 20) || (Every(t, 10) && SlowDigitOfGameSpeed(g_gameSpeed) != 0))) MarkerRings();
 }

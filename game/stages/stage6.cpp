@@ -109,7 +109,7 @@ void ShowStage6Clear() {
 void ChooseEnding() {
   // Stage practice and every replay (scene + 1000) end here; only a live main game goes
   // on to its ending conversation.
-  if (g_scene > 10) {
+  if (!IsLiveGameScene(g_scene)) {
     g_stageOver = 1;
     return;
   }
@@ -122,7 +122,7 @@ int64_t Stage6ClearBonus() {
   const double worth = RemainsWorth();
   // A huge graze count cannot carry the bonus past what the score can hold.
   const double capped = worth < 0 ? 0.0 : worth > 1e9 ? 1e9 : worth;
-  const int64_t bonus = int64_t{g_scene % 10} * 1000000 + static_cast<int64_t>(capped);
+  const int64_t bonus = int64_t{StageDigit(g_scene)} * 1000000 + static_cast<int64_t>(capped);
   return bonus / 10 * 10;
 }
 
@@ -457,12 +457,12 @@ void RunLastCardPhase() {
   const int before = boss.state;
   BlowUpBossAtLastCardEnd();
   // The blast's first step marks the game speed's units digit; the card end drops it.
-  if (before != 3 && boss.state == 3) g_gameSpeed += 1;
+  if (before != 3 && boss.state == 3) g_gameSpeed = RaiseSlowDigit(g_gameSpeed);
   RunBossAttack(GetSpellCardId(Diff(), 25));
 }
 
 void EndFight() {
-  g_gameSpeed = g_gameSpeed / 10 * 10;
+  g_gameSpeed = WithoutSlowDigit(g_gameSpeed);
   g_bosses[0].state = 0;
   EndBossFight();
 }

@@ -46,10 +46,8 @@ void RunBossEffects() {
 }  // namespace
 
 StageScript StageScriptOfScene(int scene) {
-  if ((scene >= 200 && scene <= 299) || (scene >= 1200 && scene <= 1299)) {
-    return StageScript::kSpellPractice;
-  }
-  switch (scene % 10) {
+  if (IsCardPracticeScene(scene)) return StageScript::kSpellPractice;
+  switch (StageDigit(scene)) {
     case 1: return StageScript::kStage1;
     case 2: return StageScript::kStage2;
     case 3: return StageScript::kStage3;
@@ -63,8 +61,8 @@ StageScript StageScriptOfScene(int scene) {
 }
 
 void RaiseStageProgress() {
-  if (g_scene >= 7) return;
-  const int row = g_player.character / 7;
+  if (g_scene >= kSceneMainGameEnd) return;  // only a live main game's stages count
+  const int row = CharacterRow(g_player.character);
   const int difficulty = g_difficulty;
   if (row < 0 || row > 1 || difficulty < 0 || difficulty > 4) return;
   int& reached = StageProgress[row][difficulty];

@@ -258,7 +258,7 @@ void RunWaitThenLastCard(const NonSpell& wait, int cardSlot) {
 
 void ShowStageClear() {
   ShowNotice(120, 10, 224, 160, 0, SpriteSheetHandles.stageClear);
-  const int bonus = (g_scene % 10) * 1000000;
+  const int bonus = StageDigit(g_scene) * 1000000;
   int64_t power = 1;
   for (int k = 0; k <= 9 && power <= bonus; ++k, power *= 10) {
     const int digit = static_cast<int>((bonus / power) % 10);
@@ -269,8 +269,7 @@ void ShowStageClear() {
 
 void MoveToNextScene() {
   // Stage practice, live or replayed, ends where it was recorded to end.
-  const int played = g_scene % 1000;
-  if (played >= 11 && played <= 999) {
+  if (IsPracticeScene(g_scene)) {
     g_stageOver = 1;
     return;
   }

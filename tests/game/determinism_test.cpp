@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "tests/game/play_fixture.h"
 #include "tests/game/soak_script.h"
 

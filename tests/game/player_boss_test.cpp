@@ -245,11 +245,13 @@ TEST_F(BossTest, SpellTimerAndTick) {
   static int* counter;
   counter = &ticks;
   SoundEffectTable[kSeTimerTick] = 77;
-  auto* soundLayer = g_playSoundHandle;
-  g_playSoundHandle = [](int handle, int, int) {
-    if (handle == 77) ++*counter;
-    return 0;
-  };
+  const PlaySoundTable* soundLayer = g_playSound;
+  static const PlaySoundTable kRecorder{[](int handle, int, int) {
+                                          if (handle == 77) ++*counter;
+                                          return 0;
+                                        },
+                                        nullptr, nullptr};
+  g_playSound = &kRecorder;
   InitBoss(0, 0, 1, 224, 100);
   g_bosses[0].spellTimer = 602;
   for (int k = 0; k < 130; ++k) {
@@ -261,7 +263,7 @@ TEST_F(BossTest, SpellTimerAndTick) {
   g_bosses[0].state = 3;
   Step();
   EXPECT_EQ(g_bosses[0].spellTimer, 472);
-  g_playSoundHandle = soundLayer;
+  g_playSound = soundLayer;
   SoundEffectTable[kSeTimerTick] = -1;
 }
 

@@ -92,10 +92,13 @@ TEST_F(ShowTest, NoticesClearedAtTheStageStartThroughTheScript) {
 
 TEST_F(ShowTest, MusicByTitle) {
   static std::string played;
-  g_playMusicFile = [](const char* path) {
-    played = path;
-    return 0;
-  };
+  static const PlaySoundTable kRecorder{nullptr,
+                                        [](const char* path) {
+                                          played = path;
+                                          return 0;
+                                        },
+                                        nullptr};
+  g_playSound = &kRecorder;
   EXPECT_EQ(PlayMusicByTitle(MusicTitleTable[12]), 1);
   EXPECT_EQ(played, "./music/bgm12.mp3");
   EXPECT_EQ(g_currentMusic, 12);
@@ -104,7 +107,7 @@ TEST_F(ShowTest, MusicByTitle) {
   EXPECT_EQ(PlayMusicByTitle("no such tune"), 0);
   EXPECT_EQ(PlayMusicByTitle(nullptr), 0);
   EXPECT_EQ(g_currentMusic, 3);
-  g_playMusicFile = nullptr;
+  g_playSound = nullptr;
 
   std::string longTitle(100, 'x');
   ShowMusicTitle(longTitle.c_str(), 0);
@@ -136,14 +139,16 @@ TEST_F(ShowTest, ShakeAndAura) {
 TEST_F(ShowTest, SoundsGoThroughTheTableAndMinusOnePlaysNothing) {
   static int calls, lastHandle;
   calls = 0;
-  auto* soundLayer = g_playSoundHandle;
-  g_playSoundHandle = [](int handle, int type, int restart) {
-    ++calls;
-    lastHandle = handle;
-    EXPECT_EQ(type, 1);
-    EXPECT_EQ(restart, 1);
-    return 0;
-  };
+  const PlaySoundTable* soundLayer = g_playSound;
+  static const PlaySoundTable kRecorder{[](int handle, int type, int restart) {
+                                          ++calls;
+                                          lastHandle = handle;
+                                          EXPECT_EQ(type, 1);
+                                          EXPECT_EQ(restart, 1);
+                                          return 0;
+                                        },
+                                        nullptr, nullptr};
+  g_playSound = &kRecorder;
   SoundEffectTable[kSeBossCharge] = 0x10000005;
   RunBossChargeEffect(10, 0);
   EXPECT_EQ(calls, 1);
@@ -151,7 +156,7 @@ TEST_F(ShowTest, SoundsGoThroughTheTableAndMinusOnePlaysNothing) {
   SoundEffectTable[kSeBossCharge] = -1;
   RunBossChargeEffect(0, 0);
   EXPECT_EQ(calls, 1);
-  g_playSoundHandle = soundLayer;
+  g_playSound = soundLayer;
 }
 
 }  // namespace

@@ -6,11 +6,11 @@
 
 #include "font/default_font.h"
 #include "font/glyph_cache.h"
-#include "graphics/demo_scene.h"
 #include "graphics/frame_dump.h"
 #include "image/png_loader.h"
 #include "platform/file.h"
 #include "platform/stream.h"
+#include "tests/graphics/demo_scene.h"
 #include "tests/graphics/graphics_test_env.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "game/play/play_runner.h"
 #include "game/play/play_state.h"
 #include "game/play/replay_memory.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 
 namespace {
 
@@ -31,10 +31,10 @@ struct Recording {
   int quitInScene;  // a main game is quit at this scene's frame 1200; 0: never quit
 };
 
-// The state hash with the scene read as the live play's: a replay runs under scene + 1000.
+// The state hash with the scene read as the live play's: a replay runs under its playback number.
 uint64_t HashAsLive() {
   const int scene = g_scene;
-  g_scene %= 1000;
+  g_scene = PlayedScene(g_scene);
   const uint64_t hash = HashPlayState();
   g_scene = scene;
   return hash;
@@ -152,11 +152,11 @@ bool Record(const Recording& r, const std::string& folder) {
     SetLiveInput(input);
     RunLogicStep();
     ++steps;
-    if (g_scene < 10000) g_lastPlayScene = g_scene % 1000;
+    if (!HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
     if (steps % kHashPeriod == 0) hashes.push_back(HashAsLive());
     if (g_stageOver != 0 || g_gameOverPending != 0) break;
     if (g_scene == r.quitInScene && g_stageFrame >= 1200) break;  // Quit from the pause menu
-    if (g_scene >= 500) break;
+    if (g_scene >= kSceneEnding) break;
   }
   const std::string path = folder + "/" + r.name + ".rip";
   if (!SaveRecordedReplay(path, "SCRIPTED")) {

@@ -1,8 +1,8 @@
 // Once a play has started, its frames allocate nothing, with the drawing on.
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 #include "tests/game/app/app_fixture.h"
 #include "tests/game/heap_counter.h"
 

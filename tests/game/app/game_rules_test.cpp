@@ -11,6 +11,7 @@
 #include "game/play/play_state.h"
 #include "game/play/replay_memory.h"
 #include "game/scenes/game_session.h"
+#include "game/scenes/play_scene.h"
 #include "game/scenes/scenes.h"
 #include "tests/game/app/app_fixture.h"
 
@@ -28,13 +29,16 @@ class GameRulesTest : public AppTest {
     ResetSceneMenus();
     g_extendSounds = 0;
     SoundEffectTable[kSeExtend] = 900;
-    g_playSoundHandle = [](int handle, int, int) {
-      g_extendSounds += handle == 900;
-      return 0;
+    static const PlaySoundTable kCounter = {
+        .playSoundHandle = [](int handle, int, int) {
+          g_extendSounds += handle == 900;
+          return 0;
+        },
     };
+    g_playSound = &kCounter;
   }
   void TearDown() override {
-    g_playSoundHandle = nullptr;
+    g_playSound = nullptr;
     SoundEffectTable[kSeExtend] = -1;
   }
   // A pass with no keys (so that the press is fresh), then one with these keys down.

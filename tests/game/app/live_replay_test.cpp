@@ -5,21 +5,21 @@
 #include <vector>
 
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
+#include "game/draw/play_draw.h"
 #include "game/files/replay_file.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
-#include "game/scenes/scenes.h"
+#include "game/scenes/play_scene.h"
 #include "graphics/screen.h"
 #include "tests/game/app/app_fixture.h"
 
 namespace {
 
-// The play's hash with the scene taken mod 1000: playback runs the same scenes
-// 1000 higher.
+// The play's hash with the scene read as the live play's: playback runs the same
+// scenes under their playback numbers.
 uint64_t PlayHash() {
   const int scene = g_scene;
-  g_scene %= 1000;
+  g_scene = PlayedScene(g_scene);
   const uint64_t hash = HashPlayState();
   g_scene = scene;
   return hash;

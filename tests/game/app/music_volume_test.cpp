@@ -32,13 +32,12 @@ class MusicVolumeTest : public ::testing::Test {
     ASSERT_EQ(InitSoundSystem(), 0);
     out_ = CurrentManualAudioOutput();
     ASSERT_NE(out_, nullptr);
-    g_playMusicFile = GameMusicPlayFile;
-    g_stopMusic = StopCurrentMusic;
+    static const PlaySoundTable kMusic = {.playMusicFile = GameMusicPlayFile, .stopMusic = StopCurrentMusic};
+    g_playSound = &kMusic;
     g_currentMusic = -1;
   }
   void TearDown() override {
-    g_playMusicFile = nullptr;
-    g_stopMusic = nullptr;
+    g_playSound = nullptr;
     EndSoundSystem();
     UseManualAudioOutput(false);
   }

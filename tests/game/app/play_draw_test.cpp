@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "game/draw/game_images.h"
-#include "game/draw/play_draw_table.h"
-#include "game/play/play_draw.h"
+#include "game/draw/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_state.h"
 #include "graphics/draw.h"
 #include "graphics/graph.h"

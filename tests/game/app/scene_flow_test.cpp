@@ -18,6 +18,7 @@
 #include "game/scenes/game_session.h"
 #include "game/scenes/loading.h"
 #include "game/scenes/menu.h"
+#include "game/scenes/play_scene.h"
 #include "game/scenes/scenes.h"
 #include "platform/log.h"
 #include "tests/game/app/app_fixture.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "game/play/play_draw.h"
+#include "game/play/play_draw_table.h"
 #include "game/play/play_effects.h"
 #include "game/play/play_runner.h"
 #include "game/play/play_sound.h"
@@ -34,10 +34,10 @@ inline int FiringInput(int step) {
   return input;
 }
 
-// The state hash with the scene read as the live play's: a replay runs under scene + 1000.
+// The state hash with the scene read as the live play's: a replay runs under its playback number.
 inline uint64_t HashAsLive() {
   const int scene = g_scene;
-  g_scene %= 1000;
+  g_scene = PlayedScene(g_scene);
   const uint64_t hash = HashPlayState();
   g_scene = scene;
   return hash;
@@ -53,15 +53,17 @@ class PlayFixture : public ::testing::Test {
     SpriteSheetHandles.capture = 600;
     SpriteSheetHandles.bonusFailed = 601;
     SpriteSheetHandles.stageClear = 602;
-    g_playSoundHandle = [](int handle, int, int) {
-      Played().push_back(handle - 1000);
-      return 0;
-    };
-    g_stopMusic = [] {
-      StopCount() += 1;
-      return 0;
-    };
-    g_playMusicFile = nullptr;
+    static const PlaySoundTable kRecorder{
+        [](int handle, int, int) {
+          Played().push_back(handle - 1000);
+          return 0;
+        },
+        nullptr,
+        [] {
+          StopCount() += 1;
+          return 0;
+        }};
+    g_playSound = &kRecorder;
     g_playDraw = nullptr;
     SetBannerCanvas(nullptr);
     Script() = nullptr;
@@ -72,8 +74,7 @@ class PlayFixture : public ::testing::Test {
   }
   void TearDown() override {
     g_stageScriptOverride = nullptr;
-    g_playSoundHandle = nullptr;
-    g_stopMusic = nullptr;
+    g_playSound = nullptr;
     SetBannerCanvas(nullptr);
   }
 

@@ -1,4 +1,4 @@
-#include "graphics/demo_scene.h"
+#include "tests/graphics/demo_scene.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,0 +1,4 @@
+#pragma once
+// Settings and key configuration (306).
+
+void RunSettingsScene();
