@@ -4,6 +4,7 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 // Runs the Extra card of step.id (102..118).
 void RunExtraCard(AttackStep& step);
@@ -11,8 +12,6 @@ void ResetExtraAttacks();
 
 namespace extra_cards {
 
-// The five scratch values of the Extra cards, kept in the attack scratch.
-inline double& S(int k) { return g_attackScratch.values[k]; }
 inline int T() { return g_bosses[0].phaseTimer; }
 inline Boss& B(int slot = 0) { return g_bosses[slot]; }
 inline double AimFrom(double x, double y) { return AngleToPlayer(x, y); }

@@ -8,6 +8,7 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -22,12 +23,12 @@ void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
 double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 
 // ---------------------------------------------------------------------------
-// Slot 3. Scratch: values[0] the spoke count n, sign the turn sign s, angle the stored
+// Slot 3. Scratch: 0 the spoke count n, sign the turn sign s, angle the stored
 // angle of the spokes.
 
 void Spokes(double first) {
   const Boss& boss = g_bosses[0];
-  const double n = g_attackScratch.values[0];
+  const double n = S(0);
   for (int k = 0; k < static_cast<int>(n); ++k) {
     ShootLaserAtAngle(3, 800, 0, 2, 130, 3, boss.x, boss.y, 5.0, first + k * 360 / n, 10.0);
   }
@@ -35,7 +36,7 @@ void Spokes(double first) {
 
 void FansAlongSpokes(double base) {
   const Boss& boss = g_bosses[0];
-  const int n = static_cast<int>(g_attackScratch.values[0]);
+  const int n = static_cast<int>(S(0));
   ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, n, 5, boss.x, boss.y, 5.0, 0.0, 5.0, 0.0, base);
 }
 
@@ -78,7 +79,7 @@ void BendSpokes() {
 }
 
 // ---------------------------------------------------------------------------
-// Slot 4. Scratch: values[0] the ring offset o, values[1] the ring size m, angle the
+// Slot 4. Scratch: 0 the ring offset o, 1 the ring size m, angle the
 // stored aim.
 
 void PairOfRings(int colour, int bp, int sheet, int trigger, int behaviour, int n, double accel,
@@ -98,7 +99,7 @@ void RingOf(int colour, int sheet, int trigger, int behaviour, int n, double spe
 }
 
 // ---------------------------------------------------------------------------
-// Slot 5. Scratch: sign the cycle sign, values[0] the familiar count, values[1] the
+// Slot 5. Scratch: sign the cycle sign, 0 the familiar count, 1 the
 // third value.
 
 void SpawnFamiliars() {
@@ -148,7 +149,7 @@ void RunStage2SpokeCard(AttackStep& step) {
   const int t = boss.phaseTimer;
   if (t == 2) {
     SetBossMoveTarget(0, 224.0, 150.0, kMoveSteps);
-    scratch.values[0] = 2 * d + 4;
+    S(0) = 2 * d + 4;
     scratch.sign = 1.0;
     scratch.angle = 0.0;
   }
@@ -172,7 +173,7 @@ void RunStage2SpokeCard(AttackStep& step) {
     RunBossChargeEffect(0, 0);
     SetBossAnimation(0, 0, 100);
   }
-  const double n = scratch.values[0];
+  const double n = S(0);
   if (t == 230) {
     scratch.angle = AimFromBoss();
     Spokes(scratch.angle);
@@ -202,15 +203,15 @@ void RunStage2BellCard(AttackStep& step) {
   const int d = g_difficulty;
   const bool hard = d >= 2;
   const int t = boss.phaseTimer;
-  const double o = scratch.values[0];
-  const int m = static_cast<int>(scratch.values[1]);
+  const double o = S(0);
+  const int m = static_cast<int>(S(1));
   if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, kMoveSteps);
   if (t == 70) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
     SetBossAnimation(0, 0, 80);
-    scratch.values[0] = 0.0;
-    scratch.values[1] = 10 * (d + 1);
+    S(0) = 0.0;
+    S(1) = 10 * (d + 1);
     scratch.angle = 0.0;
   }
   if (t == 100) {
@@ -246,7 +247,7 @@ void RunStage2BellCard(AttackStep& step) {
   }
   if (t == 300) {
     boss.phaseTimer = 99;
-    scratch.values[0] = NextRandom() % 10;
+    S(0) = NextRandom() % 10;
   }
 }
 
@@ -261,8 +262,8 @@ void RunStage2FamiliarCard(AttackStep& step) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
     scratch.sign = 1.0;
-    scratch.values[0] = 8.0;
-    scratch.values[1] = 0.0;
+    S(0) = 8.0;
+    S(1) = 0.0;
   }
   if (t == 100) SpawnFamiliars();
   const double offset = (4 * d + 166) * scratch.sign;

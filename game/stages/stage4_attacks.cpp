@@ -8,13 +8,12 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kBossPortrait = 5;
 
-// The five values each body keeps between steps, and the remembered slots.
-double& S(int k) { return g_attackScratch.values[k]; }
 int& Slot(int k) { return g_attackScratch.slots[k]; }
 
 

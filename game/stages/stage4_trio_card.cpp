@@ -5,12 +5,12 @@
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kTrioPortrait = 6;
 
-double& S(int k) { return g_attackScratch.values[k]; }
 int& Slot(int k) { return g_attackScratch.slots[k]; }
 
 // A satellite made by this card, while its slot still holds one: a slot that was freed

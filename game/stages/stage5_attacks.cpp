@@ -11,6 +11,7 @@
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -29,8 +30,6 @@ EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
   return &b;
 }
 
-// The five values the bodies keep between steps (scratch 0 to 4).
-double& S(int k) { return g_attackScratch.values[k]; }
 // The laser slots a body made, from 0.
 int& LaserSlot(int k) { return g_attackScratch.slots[k]; }
 

@@ -10,13 +10,13 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kPortrait = 4;
 constexpr double kTop = 16.0, kBottom = 464.0;
 
-double& S(int k) { return g_attackScratch.values[k]; }
 int Half() { return g_difficulty / 2; }
 
 // A card loops by setting its timer back to 99 in its timer cases; its every-step part
