@@ -15,7 +15,6 @@ namespace extra_cards {
 inline int T() { return g_bosses[0].phaseTimer; }
 inline Boss& B(int slot = 0) { return g_bosses[slot]; }
 inline double AimFrom(double x, double y) { return AngleToPlayer(x, y); }
-inline double AimFromBoss(int slot = 0) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
 inline int Rand(int n) { return NextRandom() % n; }
 
 // A laser kept by slot and birth step: a freed slot given to another laser is no longer it.

@@ -17,6 +17,7 @@
 #include "game/stages/extra_attacks.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -577,7 +578,6 @@ void ApplySettings(const PhaseValues& v) {
   if (v.setsActive) boss.state = 1;
 }
 
-double AimFrom(int slot) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
 
 void RunCard(int cardSlot) { RunBossAttack(GetSpellCardId(g_difficulty, cardSlot)); }
 
@@ -667,7 +667,7 @@ void N10(Boss& boss, int t) {
 void N11(Boss& boss, int t) {
   if (t == 30) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 100 || t == 130) {
-    ShootFan(1, 152, 1, 15, 0, 114, 10, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, AimFrom(0));
+    ShootFan(1, 152, 1, 15, 0, 114, 10, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, AimFromBoss(0));
   }
   if (t == 410) boss.phaseTimer = 99;
 }
@@ -695,7 +695,7 @@ void N13(Boss& boss, int t) {
     SetBossAnimation(0, 0, 150);
   }
   if (t == 100) {
-    g_extra.c = AimFrom(0);
+    g_extra.c = AimFromBoss(0);
     N13Fans(boss);
     N13Ring(boss, 4, 2);
   }
@@ -728,7 +728,7 @@ void N14(Boss& boss, int t) {
   }
   if (t == 200) MoveBossNearPlayer();
   if (t == 260) {
-    const double aim = AimFrom(0);
+    const double aim = AimFromBoss(0);
     for (int k = 0; k < 5; ++k) {
       ShootRing(3, 0, 1, 9, 0, 0, 7, boss.x, boss.y, 4.0, -1.0 / (20 + 4 * k), 1.5, 0.0,
                 aim + 10 * k * (g_extra.a - 1));
@@ -752,7 +752,7 @@ void TrioVolley(bool second) {
   const Boss& b1 = g_bosses[1];
   const Boss& b2 = g_bosses[2];
   const int n = static_cast<int>(g_extra.b);
-  const double aim = AimFrom(0);
+  const double aim = AimFromBoss(0);
   ShootRingOnCircle(0, 0, 1, 7, 0, 0, 25, n, b0.x, b0.y, 0.0, 0.05, 1.5, 0.0, aim, 0.0);
   ShootRingOnCircle(0, 0, 1, 2, 0, 0, 50, n, b0.x, b0.y, 0.0, 0.05, 1.5, 0.0, aim, 0.0);
   const double o = second ? -10.0 : 10.0;
@@ -813,8 +813,8 @@ void N17(Boss& boss, int t) {
     SetBossAnimation(0, 0, 150);
   }
   if (t == 100) {
-    g_extra.c = AimFrom(1);
-    g_extra.d = AimFrom(2);
+    g_extra.c = AimFromBoss(1);
+    g_extra.d = AimFromBoss(2);
     SetBossAnimation(1, 0, 90);
     SetBossAnimation(2, 0, 90);
     N17Lasers(g_extra.c - 30, g_extra.d + 30);

@@ -8,6 +8,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -25,8 +26,6 @@ struct Stage1State {
 };
 Stage1State g_stage1;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves.

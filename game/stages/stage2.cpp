@@ -11,6 +11,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -31,8 +32,6 @@ struct Stage2State {
 };
 Stage2State g_stage2;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves. Each random enemy draws its leave angle, then its dive angle, then its x.
@@ -215,8 +214,6 @@ void RunStage2Waves() {
 // Enemy firing.
 
 namespace {
-
-int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
 
 // A small fairy below 100 HP bursts into a ring (on the difficulties given) and dies.
 void BurstBelow100(Enemy& e, bool fires, int count, int spread) {

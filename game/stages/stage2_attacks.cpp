@@ -16,11 +16,6 @@ constexpr int kPortrait = 3;
 // Moves whose length is not otherwise fixed take 50 steps, like the other cards' moves.
 constexpr double kMoveSteps = 50;
 
-void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
-  DeclareCard(step, {kPortrait, hp, steps, bonus, drain});
-}
-
-double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 
 // ---------------------------------------------------------------------------
 // Slot 3. Scratch: 0 the spoke count n, sign the turn sign s, angle the stored
@@ -142,7 +137,7 @@ void BurstFamiliars() {
 }  // namespace
 
 void RunStage2SpokeCard(AttackStep& step) {
-  CardStart(step, 2000, 1800, 3600000, 810);
+  DeclareCard(step, {kPortrait, 2000, 1800, 3600000, 810});
   Boss& boss = g_bosses[0];
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;
@@ -197,7 +192,7 @@ void RunStage2SpokeCard(AttackStep& step) {
 }
 
 void RunStage2BellCard(AttackStep& step) {
-  CardStart(step, 2500, 2400, 3800000, 660);
+  DeclareCard(step, {kPortrait, 2500, 2400, 3800000, 660});
   Boss& boss = g_bosses[0];
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;
@@ -252,7 +247,7 @@ void RunStage2BellCard(AttackStep& step) {
 }
 
 void RunStage2FamiliarCard(AttackStep& step) {
-  CardStart(step, 2000, 2000, 4000000, 860);
+  DeclareCard(step, {kPortrait, 2000, 2000, 4000000, 860});
   Boss& boss = g_bosses[0];
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;

@@ -13,6 +13,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -42,8 +43,6 @@ struct Stage3State {
 };
 Stage3State g_stage3;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // The kept bullet's record while the slot still holds it, in flight or already freed.
 const EnemyBullet* Record(const Kept& kept) {

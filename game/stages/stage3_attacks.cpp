@@ -15,11 +15,6 @@ namespace {
 constexpr int kMidBossPortrait = 3;
 constexpr int kBossPortrait = 1;
 
-void CardStart(AttackStep& step, int portrait, int hp, int steps, int bonus, int drain) {
-  DeclareCard(step, {portrait, hp, steps, bonus, drain});
-}
-
-double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 
 // A point of a laser figure: radius r at angle a, in degrees turning clockwise on the
 // screen (y grows downward), unlike the bullets' angles.
@@ -302,7 +297,7 @@ void RunCage(int t) {
 }  // namespace
 
 void RunStage3MidBossCard(AttackStep& step) {
-  CardStart(step, kMidBossPortrait, 2500, 2000, 4000000, 0);
+  DeclareCard(step, {kMidBossPortrait, 2500, 2000, 4000000, 0});
   Boss& boss = g_bosses[0];
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
@@ -333,7 +328,7 @@ void RunStage3MidBossCard(AttackStep& step) {
 }
 
 void RunStage3RingCard(AttackStep& step) {
-  CardStart(step, kBossPortrait, 3000, 2800, 5300000, 410);
+  DeclareCard(step, {kBossPortrait, 3000, 2800, 5300000, 410});
   Boss& boss = g_bosses[0];
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
@@ -385,7 +380,7 @@ void RunStage3RingCard(AttackStep& step) {
 
 void RunStage3FigureCard(AttackStep& step) {
   const int d = g_difficulty;
-  CardStart(step, kBossPortrait, d >= 2 ? 2000 : 1400, 2500, 5300000, 810);
+  DeclareCard(step, {kBossPortrait, d >= 2 ? 2000 : 1400, 2500, 5300000, 810});
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
@@ -425,7 +420,7 @@ void RunStage3FigureCard(AttackStep& step) {
 }
 
 void RunStage3CageCard(AttackStep& step) {
-  CardStart(step, kBossPortrait, 4000, 3000, 5300000, 400);
+  DeclareCard(step, {kBossPortrait, 4000, 3000, 5300000, 400});
   Boss& boss = g_bosses[0];
   const int d = g_difficulty;
   const int t = boss.phaseTimer;

@@ -13,6 +13,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -39,8 +40,6 @@ struct Stage4State {
 };
 Stage4State g_stage4;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves.

@@ -14,16 +14,7 @@ namespace {
 
 constexpr int kBossPortrait = 5;
 
-int& Slot(int k) { return g_attackScratch.slots[k]; }
 
-
-// A satellite or marker made by this card, while its slot still holds one: a slot that
-// was freed (erased by a bomb) or never filled (pool full) gives nothing to fire from.
-EnemyBullet* Satellite(int slot, int behaviour) {
-  if (slot < 0 || slot >= kBulletSlots) return nullptr;
-  EnemyBullet& b = g_enemyBullets[slot];
-  return b.state != 0 && b.behaviour == behaviour ? &b : nullptr;
-}
 
 void MoveNearPlayer(double baseY, int steps) {
   const int r1 = NextRandom();
@@ -128,8 +119,7 @@ void GalleryLasers() {
 void ColourGalleryLasers() {
   const int count = static_cast<int>(S(3));
   for (int i = 0; i < count; ++i) {
-    const int slot = Slot(kGalleryLaserSlots + i);
-    if (slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0) g_lasers[slot].colour = 2;
+    if (Laser* laser = LiveLaserInSlot(Slot(kGalleryLaserSlots + i))) laser->colour = 2;
   }
 }
 
@@ -144,7 +134,7 @@ void MarkerRings() {
   // the slots below the last one: a marker that found the pool full, or a slot taken
   // since by another bullet, fires nothing.
   for (int j = k - 1; j >= 0; --j) {
-    const EnemyBullet* marker = Satellite(Slot(kMarkerSlots + j), 32);
+    const EnemyBullet* marker = LiveSatellite(Slot(kMarkerSlots + j), 32);
     if (marker == nullptr) continue;
     const double x = static_cast<int>(marker->x), y = static_cast<int>(marker->y);
     ShootRing(2, 2, code, 13, 0, 109, d / 2 == 0 ? 6 : 8, x, y, 3.0, 0.0, 3.0, 0.1, v % 100);

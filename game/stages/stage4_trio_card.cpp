@@ -11,15 +11,6 @@ namespace {
 
 constexpr int kTrioPortrait = 6;
 
-int& Slot(int k) { return g_attackScratch.slots[k]; }
-
-// A satellite made by this card, while its slot still holds one: a slot that was freed
-// (erased by a bomb) or never filled (pool full) gives nothing to fire from.
-EnemyBullet* Satellite(int slot) {
-  if (slot < 0 || slot >= kBulletSlots) return nullptr;
-  EnemyBullet& b = g_enemyBullets[slot];
-  return b.state != 0 && b.behaviour == 18 ? &b : nullptr;
-}
 
 // Scratch: 0 line count, 1 cycle value v, 3 satellite count c; slots 0..c-1 the
 // satellites in the order made, slots 10 and 11 the two lasers of the cross. The cross is
@@ -28,10 +19,7 @@ EnemyBullet* Satellite(int slot) {
 
 constexpr int kCrossSlots = 10;
 
-Laser* CrossLaser(int k) {
-  const int slot = Slot(kCrossSlots + k);
-  return slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0 ? &g_lasers[slot] : nullptr;
-}
+Laser* CrossLaser(int k) { return LiveLaserInSlot(Slot(kCrossSlots + k)); }
 
 void MakeTrioSatellites() {
   const int d = g_difficulty;
@@ -102,7 +90,7 @@ void RunStage4TrioCard(AttackStep& step) {
   const int c = static_cast<int>(S(3));
   if (d >= 2 && t == 300 && v == 300) {
     for (int k = 0; k < c; ++k) {
-      if (EnemyBullet* b = Satellite(Slot(k))) {
+      if (EnemyBullet* b = LiveSatellite(Slot(k), 18)) {
         b->speed = 220.0;
         b->accel = -d / 20.0;
         b->speedLimit = 50.0 * (4 - d);
@@ -119,7 +107,7 @@ void RunStage4TrioCard(AttackStep& step) {
   if (t % 5 == 0) {
     // Satellite k counts back from the last one made, which takes colour 0.
     for (int k = 0; k < c; ++k) {
-      const EnemyBullet* b = Satellite(Slot(c - 1 - k));
+      const EnemyBullet* b = LiveSatellite(Slot(c - 1 - k), 18);
       if (b == nullptr) continue;
       const double x = static_cast<int>(b->x), y = static_cast<int>(b->y);
       ShootFan(k % (d + 2), 0, 1, 1, 0, 0, 3, 60, x, y, 1.0, 0.05, 3.0, 0.0, b->angle - 90);

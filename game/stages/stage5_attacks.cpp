@@ -18,27 +18,6 @@ namespace {
 constexpr int kPortrait = 6;
 constexpr int kNoLaser = -1;
 
-// The satellite in `slot` while that slot holds a live bullet of the satellite's
-// behaviour (and centre, when `param` is not negative); null for slot 800 (the pool was
-// full when it was made), a slot outside the pool, or a slot another bullet took.
-EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
-  if (slot < 0 || slot >= kBulletSlots) return nullptr;
-  EnemyBullet& b = g_enemyBullets[slot];
-  if (b.state == 0 || b.behaviour != behaviour || (param >= 0 && b.behaviourParam != param)) {
-    return nullptr;
-  }
-  return &b;
-}
-
-// The laser slots a body made, from 0.
-int& LaserSlot(int k) { return g_attackScratch.slots[k]; }
-
-void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
-  DeclareCard(step, {kPortrait, hp, steps, bonus, drain});
-}
-
-int Div2() { return g_difficulty / 2; }
-double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 void Bell() { PlayEffect(kSeAttackBell); }
 void Charge(int poseSteps) {
   RunBossChargeEffect(0, 0);
@@ -64,19 +43,15 @@ void Stretch(int k, const EnemyBullet* a, const EnemyBullet* b) {
   laser->y2 = b->y;
 }
 
-Laser* LiveLaser(int k) {
-  const int slot = LaserSlot(k);
-  if (slot < 0 || slot >= kLaserSlots || g_lasers[slot].state == 0) return nullptr;
-  return &g_lasers[slot];
-}
-void KeepLaser(int k, int slot) { LaserSlot(k) = slot < kLaserSlots ? slot : kNoLaser; }
+Laser* LiveLaser(int k) { return LiveLaserInSlot(Slot(k)); }
+void KeepLaser(int k, int slot) { Slot(k) = slot < kLaserSlots ? slot : kNoLaser; }
 
 // ---------------------------------------------------------------------------
 // Slot 15. Scratch: 2 last satellite, 3 satellite count.
 
 void RunEdgeRunnerCard(AttackStep& step) {
   const int d = g_difficulty;
-  CardStart(step, d >= 2 ? 2300 : 1800, 2500, 7000000, 860);
+  DeclareCard(step, {kPortrait, d >= 2 ? 2300 : 1800, 2500, 7000000, 860});
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
   if (t == 2) SetBossMoveTarget(0, 224.0, 240.0, 50.0);
@@ -88,7 +63,7 @@ void RunEdgeRunnerCard(AttackStep& step) {
       const double dx = 60 * std::cos(a), dy = -60 * std::sin(a);
       SpawnLaser(2, boss.x + dx, boss.y + dy, boss.x - dx, boss.y - dy, 0.0, 125, 5, 0, 10000, 9);
     }
-    const int c = 4 + Div2();
+    const int c = 4 + Half();
     int last = kBulletSlots;
     for (int i = 0; i < c; ++i) {
       last = SpawnBulletIndexed(4, 0, 121, 91111, boss.x, boss.y, 3.0, -0.05, 2.0, 0.0,
@@ -99,7 +74,7 @@ void RunEdgeRunnerCard(AttackStep& step) {
   }
   if (t == 100 || t == 160 || t == 220 || t == 280) {
     if (t == 100) SetBossAnimation(0, 0, 400);
-    ShootRing(4, 0, 1, 5, 60, 3, 4 + 4 * (d + Div2()), boss.x, boss.y, 2.0, -0.01, 1.0, 1.0,
+    ShootRing(4, 0, 1, 5, 60, 3, 4 + 4 * (d + Half()), boss.x, boss.y, 2.0, -0.01, 1.0, 1.0,
               AimFromBoss());
   }
   if (t >= 100 && t <= 300 && t % 30 == 5 * d) {
@@ -131,7 +106,7 @@ void SetPairTurn(double turn) {
 }
 
 void RunLaserPairCard(AttackStep& step) {
-  CardStart(step, 2200, 3000, 7000000, 610);
+  DeclareCard(step, {kPortrait, 2200, 3000, 7000000, 610});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -139,7 +114,7 @@ void RunLaserPairCard(AttackStep& step) {
   if (t == 70) {
     g_spellCardActive = 0;
     Charge(0);
-    const int p = 3 + d - Div2();
+    const int p = 3 + d - Half();
     const int r = NextRandom() % 90;
     int first = kBulletSlots;
     for (int i = 0; i < p; ++i) {
@@ -148,7 +123,7 @@ void RunLaserPairCard(AttackStep& step) {
       SpawnBulletIndexed(2, 0, 18, 0, 0.0, 0.0, 0.0, 10.0, 240.0, 0.5, 360.0 * i / p + 180 + r);
     }
     S(0) = first;
-    S(1) = 2 * (d + 2 * (2 - Div2()));
+    S(1) = 2 * (d + 2 * (2 - Half()));
     S(2) = p;
     S(3) = r;
   }
@@ -191,7 +166,7 @@ void RunLaserPairCard(AttackStep& step) {
     // The ring's count is the slot number kept in scratch 0, as the card was tuned: on
     // the empty pool of a card start that is 2p - 2.
     ShootRing(4, 0, 1, 5, 0, 0, static_cast<int>(S(0)), boss.x, boss.y, 4.0, -0.01,
-              2.0 + 0.5 * Div2(), 0.0, AimFromBoss());
+              2.0 + 0.5 * Half(), 0.0, AimFromBoss());
   }
   if (t == 370) Charge(150);
   if (t == 400) SetPairTurn(0.0);
@@ -201,7 +176,7 @@ void RunLaserPairCard(AttackStep& step) {
 // Slot 17. Scratch: 0 the last satellite.
 
 void RunPentagramCard(AttackStep& step) {
-  CardStart(step, 2700, 3500, 7500000, 710);
+  DeclareCard(step, {kPortrait, 2700, 3500, 7500000, 710});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -238,8 +213,8 @@ void RunPentagramCard(AttackStep& step) {
     for (int k = 0; k < 5; ++k) {
       const EnemyBullet* sat = Sat(k, 32);
       if (sat == nullptr) continue;
-      ShootFan(k, 0, 1, 1, 0, 0, 3 + Div2(), 90, static_cast<int>(sat->x),
-               static_cast<int>(sat->y), 0.0, 0.05, 2.5 + 0.5 * (d - Div2()), 0.0, sat->angle);
+      ShootFan(k, 0, 1, 1, 0, 0, 3 + Half(), 90, static_cast<int>(sat->x),
+               static_cast<int>(sat->y), 0.0, 0.05, 2.5 + 0.5 * (d - Half()), 0.0, sat->angle);
     }
     if (d >= 1 && (t - 100) % 60 == 0) {
       for (int k = 0; k < 5; ++k) {
@@ -259,7 +234,7 @@ void RunPentagramCard(AttackStep& step) {
 // period, 4 random offset.
 
 void RunFrozenSpiralCard(AttackStep& step) {
-  CardStart(step, 3200, 3500, 7500000, 410);
+  DeclareCard(step, {kPortrait, 3200, 3500, 7500000, 410});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -306,7 +281,7 @@ void RunFrozenSpiralCard(AttackStep& step) {
   if (t == 316) {
     const double aim = AimFromBoss();
     for (int param : {120, 240}) {
-      ShootRing(Div2() == 0 ? 4 : 3, param, 1, 15, 30, 1, 10, boss.x, boss.y, 4.0, -0.05, 1.5,
+      ShootRing(Half() == 0 ? 4 : 3, param, 1, 15, 30, 1, 10, boss.x, boss.y, 4.0, -0.05, 1.5,
                 0.0, aim);
     }
   }
@@ -324,7 +299,7 @@ void Comet(int param, double angle) {
 }
 
 void RunCometCard(AttackStep& step) {
-  CardStart(step, 2000, 4500, 8000000, 610);
+  DeclareCard(step, {kPortrait, 2000, 4500, 8000000, 610});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -332,7 +307,7 @@ void RunCometCard(AttackStep& step) {
   if (t == 70) {
     g_spellCardActive = 0;
     S(0) = 1;
-    S(1) = 8 - d * Div2();
+    S(1) = 8 - d * Half();
     S(2) = d <= 1 ? 100 : d == 2 ? 120 : 150;
     Charge(60);
   }

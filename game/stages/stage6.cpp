@@ -13,6 +13,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ struct Stage6State {
 };
 Stage6State g_stage6;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves. One row of a wave table: both segments straight unless `m2` says otherwise.
@@ -188,8 +187,6 @@ void RunStage6Waves() {
 // Enemy firing, chosen by slot: 0-3 A, 4-5 B, 6-21 C, 22-25 D, 26-29 none.
 
 namespace {
-
-int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
 
 // A turning polygon: still while the enemy waits, turning for its last 120 steps.
 void TurningPolygon(const Enemy& e, double speed, int period) {

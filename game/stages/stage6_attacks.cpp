@@ -17,7 +17,6 @@ namespace {
 constexpr int kPortrait = 4;
 constexpr double kTop = 16.0, kBottom = 464.0;
 
-int Half() { return g_difficulty / 2; }
 
 // A card loops by setting its timer back to 99 in its timer cases; its every-step part
 // then reads the timer again, so on the loop step it sees 99 and does nothing that

@@ -1,8 +1,43 @@
 #pragma once
 // What the stage scripts and cards share beside the stage frame: the values a card keeps
-// between its steps.
+// between its steps, the difficulty as the scripts read it, and the aims and satellites
+// they fire from.
+#include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 
 // The values a card keeps between its steps, numbered from 0. Every card reads the same
 // slots through this one accessor, so a card moved between sources keeps its slots.
 inline double& S(int k) { return g_attackScratch.values[k]; }
+// The bullet and laser slots a card remembers between its steps, numbered from 0.
+inline int& Slot(int k) { return g_attackScratch.slots[k]; }
+
+// The difficulty: 0 Easy .. 3 Lunatic, 4 Extra.
+inline int Diff() { return g_difficulty; }
+// The difficulty halved: 0 on Easy and Normal, 1 on Hard and Lunatic, 2 on Extra.
+inline int Half() { return g_difficulty / 2; }
+
+// The angle from boss `slot` to the player.
+inline double AimFromBoss(int slot = 0) {
+  return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y);
+}
+
+// The colour a turning enemy fires in: the other parity than its sprite's.
+inline int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
+
+// The satellite in `slot` while that slot holds a live bullet of the satellite's
+// behaviour (and centre, when `param` is not negative); null for slot 800 (the pool was
+// full when it was made), a slot outside the pool, or a slot another bullet took.
+inline EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
+  if (slot < 0 || slot >= kBulletSlots) return nullptr;
+  EnemyBullet& b = g_enemyBullets[slot];
+  if (b.state == 0 || b.behaviour != behaviour || (param >= 0 && b.behaviourParam != param)) {
+    return nullptr;
+  }
+  return &b;
+}
+
+// The laser in `slot` while it is live; null for a slot outside the pool (a spawn that
+// found the pool full) or a laser since freed.
+inline Laser* LiveLaserInSlot(int slot) {
+  return slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0 ? &g_lasers[slot] : nullptr;
+}
