@@ -88,7 +88,7 @@ void FansOfFans(int sign, bool widening) {
   }
 }
 
-void Card102(int t) {
+void RunExtraFanOfFansCard(int t) {
   if (t == 70) {
     RunBossChargeEffect(0, 0);
     S(0) = Rand(360);
@@ -144,7 +144,7 @@ void FireFamiliars(int t) {
   }
 }
 
-void Card103(int t) {
+void RunExtraFamiliarRingCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     S(0) = 1.0;
@@ -174,7 +174,7 @@ void Card103(int t) {
 // ---------------------------------------------------------------------------
 // 104: rings and fans held until the bell, then released together.
 
-void Card104(int t) {
+void RunExtraBellReleaseCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     RunBossChargeEffect(0, 0);
@@ -222,7 +222,7 @@ void MoveNearPlayerX(double y, double steps) {
   SetBossMoveTarget(0, ClampToInt(g_player.x - 50 + r, 124, 324), y, steps);
 }
 
-void Card105(int t) {
+void RunExtraSleepingWallCard(int t) {
   Boss& boss = B();
   // The card's end step raises the speed's tenths so that the tail plays no end sound.
   if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.state != 3) g_gameSpeed += 1;
@@ -256,7 +256,7 @@ void Card105(int t) {
 // 106: eight orbiting emitters. emitters[0..3]: the behaviour-34 ones in the firing order
 // (angles 270, 180, 90, 0: the last made first), emitters[4..7] the behaviour-18 ones.
 
-void Card106(int t) {
+void RunExtraOrbitingEmitterCard(int t) {
   Boss& boss = B();
   Kept* emitters = g_extraCards.emitters;
   if (t == 70) {
@@ -306,7 +306,7 @@ void Card106(int t) {
 // 107: two swinging emitters and four gunners. emitters[0] the pair's angle-0 one (made
 // first), [1] the angle-180 one, [2..5] gunners 0-3 (gunner 0 made last).
 
-void Card107(int t) {
+void RunExtraSwingingEmitterCard(int t) {
   Boss& boss = B();
   Kept* kept = g_extraCards.emitters;
   if (t == 70) {
@@ -376,7 +376,7 @@ void Card107(int t) {
 // ---------------------------------------------------------------------------
 // 108: layered fans and crossing ellipses. The layered fans name no layer spacing: 10.
 
-void Volley108() {
+void CrossingEllipseVolley() {
   const Boss& boss = B();
   S(1) = Rand(60);
   S(2) = Rand(5);
@@ -397,7 +397,7 @@ void Volley108() {
   }
 }
 
-void Card108(int t) {
+void RunExtraCrossingEllipseCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     RunBossChargeEffect(0, 0);
@@ -406,7 +406,7 @@ void Card108(int t) {
     S(2) = 0;
     S(3) = 1;
   }
-  if (t == 100 || t == 180) Volley108();
+  if (t == 100 || t == 180) CrossingEllipseVolley();
   if (t == 180) {
     const int y = Rand(50);
     const int x = Rand(100);
@@ -439,7 +439,7 @@ void ChainStage(int j, int colour, int lifetime, int trigger, double turn) {
   }
 }
 
-void Card109(int t) {
+void RunExtraLaserStarCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     S(0) = 9;
@@ -481,7 +481,7 @@ void Card109(int t) {
 // ---------------------------------------------------------------------------
 // 110: squares and fans.
 
-void Card110(int t) {
+void RunExtraSquareCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     S(0) = 1;
@@ -527,23 +527,23 @@ void RunExtraCard(AttackStep& step) {
   DeclareExtraCard(step);
   const int t = T();
   switch (step.id) {
-    case 102: Card102(t); break;
-    case 103: Card103(t); break;
-    case 104: Card104(t); break;
-    case 105: Card105(t); break;
-    case 106: Card106(t); break;
-    case 107: Card107(t); break;
-    case 108: Card108(t); break;
-    case 109: Card109(t); break;
-    case 110: Card110(t); break;
-    case 111: RunCard111(step); break;
-    case 112: RunCard112(step); break;
-    case 113: RunCard113(step); break;
-    case 114: RunCard114(step); break;
-    case 115: RunCard115(step); break;
-    case 116: RunCard116(step); break;
-    case 117: RunCard117(step); break;
-    case 118: RunCard118(step); break;
+    case 102: RunExtraFanOfFansCard(t); break;
+    case 103: RunExtraFamiliarRingCard(t); break;
+    case 104: RunExtraBellReleaseCard(t); break;
+    case 105: RunExtraSleepingWallCard(t); break;
+    case 106: RunExtraOrbitingEmitterCard(t); break;
+    case 107: RunExtraSwingingEmitterCard(t); break;
+    case 108: RunExtraCrossingEllipseCard(t); break;
+    case 109: RunExtraLaserStarCard(t); break;
+    case 110: RunExtraSquareCard(t); break;
+    case 111: RunExtraMirrorLatticeCard(step); break;
+    case 112: RunExtraFenceCard(step); break;
+    case 113: RunExtraBreathingStarCard(step); break;
+    case 114: RunExtraLongLastCard(step); break;
+    case 115: RunExtraTwinEmitterCard(step); break;
+    case 116: RunExtraEnemyWaveCard(step); break;
+    case 117: RunExtraFreezeCard(step); break;
+    case 118: RunExtraLastPracticeCard(step); break;
     default: break;
   }
 }

@@ -36,14 +36,14 @@ struct ExtraCardState {
 };
 extern ExtraCardState g_extraCards;
 
-// The cards of the second half.
-void RunCard111(AttackStep& step);
-void RunCard112(AttackStep& step);
-void RunCard113(AttackStep& step);
-void RunCard114(AttackStep& step);
-void RunCard115(AttackStep& step);
-void RunCard116(AttackStep& step);
-void RunCard117(AttackStep& step);
-void RunCard118(AttackStep& step);
+// The trio's cards (111-114) and the four met only in spell practice (115-118).
+void RunExtraMirrorLatticeCard(AttackStep& step);
+void RunExtraFenceCard(AttackStep& step);
+void RunExtraBreathingStarCard(AttackStep& step);
+void RunExtraLongLastCard(AttackStep& step);
+void RunExtraTwinEmitterCard(AttackStep& step);
+void RunExtraEnemyWaveCard(AttackStep& step);
+void RunExtraFreezeCard(AttackStep& step);
+void RunExtraLastPracticeCard(AttackStep& step);
 
 }  // namespace extra_cards

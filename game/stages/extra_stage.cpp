@@ -33,7 +33,7 @@ struct ExtraState {
   int barSplit;
   Kept orbs[2];            // the two orbs of the large enemy in slot 28 (frames 3720-)
   double a, b, c, d, e;    // the non-spells' pattern scratch
-  Kept bossOrbs[2];        // the two orbs of non-spell N8
+  Kept bossOrbs[2];        // the two orbs of the orb-laser non-spell
 };
 ExtraState g_extra;
 
@@ -313,30 +313,30 @@ void RunExtraWaves() {
 namespace {
 
 
-void F1(const Enemy& e) {
+void FireAimedLayers(const Enemy& e) {
   if (e.age < 30 || e.age > 299 || !Every(e.age, 30)) return;
   ShootLayeredFan(1 - Parity(e), 0, 0, 1, 2, 0, g_stageFrame < 700 ? 1 : 3, 30, 2, e.x, e.y, 3.0,
                   1.0, 4.0, 0.0, Aim(e), 30.0);
 }
 
-void F2(const Enemy& e) {
+void FireLayeredRing(const Enemy& e) {
   if (!Pausing(e) || !Every(e.age, 60)) return;
   ShootLayeredFan(1, 0, 0, 1, 7, 0, 30, 360, 3, e.x, e.y, 1.0, 1.0, 3.0, 0.0, 270.0, 50.0);
 }
 
-void F3(Enemy& e) {
+void FireRingUntilWeak(Enemy& e) {
   if (Every(e.age, 30)) ShootFan(2, 0, 1, 4, 0, 0, 4, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 0.0);
   if (e.hp < 150) e.hp = 0;
 }
 
-void F4(const Enemy& e) {
+void FireAimedLayersWhilePausing(const Enemy& e) {
   if (!PausingEvery(e, 60)) return;
   const int d = g_difficulty;
   ShootLayeredFan(1, 0, 0, 1, 2, 0, 2 * d + 3, 90, d + 1, e.x, e.y, 1.0, 0.1, 2.5, 0.0, Aim(e),
                   30.0);
 }
 
-void F5(Enemy& e) {
+void FireTwoRingsUntilWeak(Enemy& e) {
   if (e.age == 90 || e.age == 120) {
     const double aim = Aim(e);
     ShootFan(2, 0, 1, 4, 0, 0, 8, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0, aim + NextRandom() % 20 - 10);
@@ -344,7 +344,7 @@ void F5(Enemy& e) {
   if (e.hp < 100) e.hp = 0;
 }
 
-void F6(Enemy& e) {
+void RunOrbCarrier(Enemy& e) {
   if (e.age == 0) {
     for (int k = 0; k < 2; ++k) {
       g_extra.orbs[k] =
@@ -373,18 +373,18 @@ void F6(Enemy& e) {
   }
 }
 
-void F7(const Enemy& e) {
+void FireTurningHexagons(const Enemy& e) {
   if (!PausingEvery(e, 10)) return;
   ShootPolygon(6, 4, 1, e.age % 80 + 20, 4, e.x, e.y, 2.0, 7.0 * e.age, 270.0);
 }
 
-void F8(Enemy& e) {
+void FireRingAtADistance(Enemy& e) {
   if (!PausingEvery(e, 60) || HitCircle(e.x, e.y, g_player.x, g_player.y, 50.0)) return;
   ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 10, e.x, e.y, 3.0, -0.05, 1.5, 0.0, Aim(e));
   e.hp -= 50;
 }
 
-void F9(const Enemy& e) {
+void FireCrossingRings(const Enemy& e) {
   if (!Pausing(e) || !Every(e.age, 30)) return;
   const double a = e.age;
   ShootRing(3, 0, 1, 7, 0, 0, 7, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
@@ -394,7 +394,7 @@ void F9(const Enemy& e) {
   }
 }
 
-void F10(const Enemy& e) {
+void FireAtSegmentEnds(const Enemy& e) {
   if (e.age != FirstEnd(e) && e.age != SecondStart(e)) return;
   const double s = g_difficulty / 2;
   ShootLayeredFan(4, 0, 0, 1, 2, 0, 6, 50, 3, e.x, e.y, 4 + 0.5 * s, -1.0, 2 + 0.5 * s, 0.0, Aim(e),
@@ -410,7 +410,7 @@ void WarningCross(double x, double y) {
   SpawnLaser(3, x, 0, x, 500, 0, 700, 7, 60, 90, 2);
 }
 
-void F11F12(Enemy& e, bool throughPlayer) {
+void ShowWarningCrosses(Enemy& e, bool throughPlayer) {
   if (e.age == SecondStart(e)) {
     WarningCross(e.x, e.y);
     if (throughPlayer) WarningCross(g_player.x, g_player.y);
@@ -418,7 +418,7 @@ void F11F12(Enemy& e, bool throughPlayer) {
   if (e.age == SecondStart(e) + 60) e.hp = 0;
 }
 
-void F13(const Enemy& e) {
+void FireTurningTriangles(const Enemy& e) {
   if (!PausingEvery(e, 10)) return;
   const int t2 = SecondStart(e);
   const double rotation =
@@ -434,26 +434,26 @@ void FireExtraEnemyShots(int slot) {
   const int frame = g_stageFrame;
   if (frame < 1700) {
     if (slot == 8 || slot == 17) {
-      F2(e);
+      FireLayeredRing(e);
     } else if (slot <= 16) {
-      F1(e);
+      FireAimedLayers(e);
     }
   } else if (frame < 3500) {
-    if (slot <= 19) F3(e);
-    if (slot == 20 || slot == 21) F4(e);
+    if (slot <= 19) FireRingUntilWeak(e);
+    if (slot == 20 || slot == 21) FireAimedLayersWhilePausing(e);
   } else if (frame < 5300) {
-    if (slot <= 19) F5(e);
-    if (slot == 28) F6(e);
-    if (slot == 29) F7(e);
+    if (slot <= 19) FireTwoRingsUntilWeak(e);
+    if (slot == 28) RunOrbCarrier(e);
+    if (slot == 29) FireTurningHexagons(e);
   } else if (frame < 7100) {
-    if (slot <= 19) F8(e);
-    if (slot >= 25) F9(e);
+    if (slot <= 19) FireRingAtADistance(e);
+    if (slot >= 25) FireCrossingRings(e);
   } else if (frame < 8900) {
-    if (slot <= 11) F10(e);
-    if (slot >= 12 && slot <= 17) F11F12(e, true);
-    if (slot >= 18) F11F12(e, false);
+    if (slot <= 11) FireAtSegmentEnds(e);
+    if (slot >= 12 && slot <= 17) ShowWarningCrosses(e, true);
+    if (slot >= 18) ShowWarningCrosses(e, false);
   } else if (slot <= 7) {
-    F13(e);
+    FireTurningTriangles(e);
   }
 }
 
@@ -585,7 +585,7 @@ void ExchangeBosses0And2() { std::swap(g_bosses[0], g_bosses[2]); }
 
 // ---- The non-spells. Each runs on boss 0's timer while no card runs.
 
-void N7(Boss& boss, int t) {
+void RunSweepingFansNonSpell(Boss& boss, int t) {
   if (t == 2) {
     g_extra.a = 1.0;
     g_extra.b = 90.0;
@@ -605,7 +605,7 @@ void N7(Boss& boss, int t) {
   if (t == 400) boss.phaseTimer = 99;
 }
 
-void N8(Boss& boss, int t) {
+void RunOrbLasersNonSpell(Boss& boss, int t) {
   if (t == 30) {
     g_extra.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
     g_extra.bossOrbs[1] =
@@ -645,7 +645,7 @@ void N8(Boss& boss, int t) {
 // The chains of 150-180 have no angle of their own in the table: they take the running
 // angle B, which the ellipses also start from. The cycle's end is not given either: 350,
 // one ellipse period after the last volley at 300.
-void N10(Boss& boss, int t) {
+void RunChainsNonSpell(Boss& boss, int t) {
   if (t == 2) g_extra.b = 90.0;
   if (t == 140) MoveBossNearPlayer();
   if (t >= 150 && t <= 180 && Every(t, 10)) {
@@ -664,7 +664,7 @@ void N10(Boss& boss, int t) {
   if (t == 350) boss.phaseTimer = 99;
 }
 
-void N11(Boss& boss, int t) {
+void RunSlowFanNonSpell(Boss& boss, int t) {
   if (t == 30) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 100 || t == 130) {
     ShootFan(1, 152, 1, 15, 0, 114, 10, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, AimFromBoss(0));
@@ -672,20 +672,20 @@ void N11(Boss& boss, int t) {
   if (t == 410) boss.phaseTimer = 99;
 }
 
-// The rings of N13 name no motion of their own: they fly as the fans do (4 slowing to 3),
-// at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of 130
-// has mostly run.
-void N13Ring(const Boss& boss, int colour, int sheet) {
+// The fan-burst rings name no motion of their own: they fly as the fans do (4 slowing to
+// 3), at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of
+// 130 has mostly run.
+void FanBurstRing(const Boss& boss, int colour, int sheet) {
   ShootRing(colour, 0, 1, sheet, 0, 0, static_cast<int>(g_extra.b), boss.x, boss.y, 4.0, -0.01,
             3.0, 0.0, g_extra.c);
 }
 
-void N13Fans(const Boss& boss) {
+void FanBurstFans(const Boss& boss) {
   ShootRingOfFans(0, 30, 1, 15, 0, 0, 0, 4, 2, boss.x, boss.y, 4.0, -0.01, 3.0, 0.0, g_extra.d);
   g_extra.d -= 30;
 }
 
-void N13(Boss& boss, int t) {
+void RunFanBurstNonSpell(Boss& boss, int t) {
   if (t == 1) {
     g_extra.b = 30.0;
     g_extra.d = 0.0;
@@ -696,21 +696,21 @@ void N13(Boss& boss, int t) {
   }
   if (t == 100) {
     g_extra.c = AimFromBoss(0);
-    N13Fans(boss);
-    N13Ring(boss, 4, 2);
+    FanBurstFans(boss);
+    FanBurstRing(boss, 4, 2);
   }
-  if (t == 105) N13Ring(boss, 3, 2);
+  if (t == 105) FanBurstRing(boss, 3, 2);
   if (t == 110) {
-    N13Fans(boss);
-    N13Ring(boss, 2, 5);
+    FanBurstFans(boss);
+    FanBurstRing(boss, 2, 5);
   }
-  if (t == 115) N13Ring(boss, 0, 2);
+  if (t == 115) FanBurstRing(boss, 0, 2);
   if (t == 130) SetBossAnimation(0, 0, 150);
   if (t == 180) boss.phaseTimer = 99;
 }
 
 // E is not set here: the ring's turn carries on from the value the earlier phases left.
-void N14(Boss& boss, int t) {
+void RunClosingRingNonSpell(Boss& boss, int t) {
   if (t == 30) {
     g_extra.a = 1.0;
     g_extra.b = 10.0;
@@ -763,7 +763,7 @@ void TrioVolley(bool second) {
   ShootEllipseRing(4, 0, 1, 0, 0, 50, n, b2.x, b2.y, 0.0, 0.05, 1.5, 0.0, 0.5, 270.0, tilt2, 0.0);
 }
 
-void N16(Boss& boss, int t) {
+void RunTrioVolleyNonSpell(Boss& boss, int t) {
   if (t == 1) {
     TrioSettings();
     g_extra.b = 45.0;
@@ -790,14 +790,14 @@ void N16(Boss& boss, int t) {
   }
 }
 
-void N17Lasers(double a1, double a2) {
+void TrioLaserPair(double a1, double a2) {
   const Boss& b1 = g_bosses[1];
   const Boss& b2 = g_bosses[2];
   ShootLaserAtAngle(3, 10000, 0, 1, 200, 3, b1.x, b1.y, 3.0, a1, 10.0);
   ShootLaserAtAngle(3, 10000, 0, 1, 200, 3, b2.x, b2.y, 3.0, a2, 10.0);
 }
 
-void N17(Boss& boss, int t) {
+void RunTrioLaserNonSpell(Boss& boss, int t) {
   if (t == 1) {
     TrioSettings();
     g_extra.b = 9.0;
@@ -817,10 +817,10 @@ void N17(Boss& boss, int t) {
     g_extra.d = AimFromBoss(2);
     SetBossAnimation(1, 0, 90);
     SetBossAnimation(2, 0, 90);
-    N17Lasers(g_extra.c - 30, g_extra.d + 30);
+    TrioLaserPair(g_extra.c - 30, g_extra.d + 30);
   }
-  if (t == 130) N17Lasers(g_extra.c, g_extra.d);
-  if (t == 160) N17Lasers(g_extra.c + 30, g_extra.d - 30);
+  if (t == 130) TrioLaserPair(g_extra.c, g_extra.d);
+  if (t == 160) TrioLaserPair(g_extra.c + 30, g_extra.d - 30);
   if (t >= 100 && t <= 189 && Every(t, 3)) {
     const int n = static_cast<int>(g_extra.b);
     ShootEllipseRing(1, 0, 1, 0, 0, 50, n, boss.x, boss.y, 0.0, 0.05, 1.5, 0.0, 0.5, 90.0,
@@ -913,13 +913,13 @@ int ResumeFrameOf(int phase) {
   return phase >= 1 && phase <= 15 ? kResume[phase] : 0;
 }
 
-constexpr PhaseValues kN7 = {2000, 1800, {7, 15, 0}, true};
-constexpr PhaseValues kN8 = {1800, 1800, {7, 15, 1}, true};
-constexpr PhaseValues kN10 = {1500, 1800, {7, 15, 0}, true};
-constexpr PhaseValues kN11 = {1800, 1800, {7, 15, 1}, true};
-constexpr PhaseValues kN13 = {1500, 1800, {7, 15, 0}, false};
-constexpr PhaseValues kN14 = {2000, 1800, {7, 15, 2}, true};
-constexpr PhaseValues kN16 = {3000, 3600, {12, 20, 0}, true};
+constexpr PhaseValues kSweepingFans = {2000, 1800, {7, 15, 0}, true};
+constexpr PhaseValues kOrbLasers = {1800, 1800, {7, 15, 1}, true};
+constexpr PhaseValues kChains = {1500, 1800, {7, 15, 0}, true};
+constexpr PhaseValues kSlowFan = {1800, 1800, {7, 15, 1}, true};
+constexpr PhaseValues kFanBurst = {1500, 1800, {7, 15, 0}, false};
+constexpr PhaseValues kClosingRing = {2000, 1800, {7, 15, 2}, true};
+constexpr PhaseValues kTrioNonSpell = {3000, 3600, {12, 20, 0}, true};
 
 }  // namespace
 
@@ -936,18 +936,18 @@ void RunExtraBossFight() {
     case 2: case 4: case 6: case 9: case 12:
       Aftermath(resume);
       break;
-    case 7: NonSpellPhase(kN7, N7, 3, Blast::kNone, false, 20); break;
-    case 8: NonSpellPhase(kN8, N8, 4, Blast::kBoss0, false, 20); break;
-    case 10: NonSpellPhase(kN10, N10, 5, Blast::kNone, false, 20); break;
-    case 11: NonSpellPhase(kN11, N11, 6, Blast::kBoss0, false, 20); break;
-    case 13: NonSpellPhase(kN13, N13, 7, Blast::kNone, false, 20); break;
-    case 14: NonSpellPhase(kN14, N14, 8, Blast::kBoss0, false, 20); break;
+    case 7: NonSpellPhase(kSweepingFans, RunSweepingFansNonSpell, 3, Blast::kNone, false, 20); break;
+    case 8: NonSpellPhase(kOrbLasers, RunOrbLasersNonSpell, 4, Blast::kBoss0, false, 20); break;
+    case 10: NonSpellPhase(kChains, RunChainsNonSpell, 5, Blast::kNone, false, 20); break;
+    case 11: NonSpellPhase(kSlowFan, RunSlowFanNonSpell, 6, Blast::kBoss0, false, 20); break;
+    case 13: NonSpellPhase(kFanBurst, RunFanBurstNonSpell, 7, Blast::kNone, false, 20); break;
+    case 14: NonSpellPhase(kClosingRing, RunClosingRingNonSpell, 8, Blast::kBoss0, false, 20); break;
     case 15:
       StopPlayMusic();
       Aftermath(resume);
       break;
-    case 16: NonSpellPhase(kN16, N16, 9, Blast::kNone, true, 30); break;
-    case 17: NonSpellPhase(kN16, N17, 10, Blast::kNone, true, 30); break;
+    case 16: NonSpellPhase(kTrioNonSpell, RunTrioVolleyNonSpell, 9, Blast::kNone, true, 30); break;
+    case 17: NonSpellPhase(kTrioNonSpell, RunTrioLaserNonSpell, 10, Blast::kNone, true, 30); break;
     // The trio's survival card ends by its time with the three still up: no blast, or
     // the last card would find boss 0 freed and its timer stopped.
     case 18: CardOnlyPhase({24, 10, 0}, 180, 11, Blast::kNone, true); break;

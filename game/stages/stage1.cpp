@@ -205,7 +205,7 @@ void FireStage1EnemyShots(int slot) {
   Enemy& e = g_enemies[slot];
   if (e.active != 1) return;
   const int d = Diff();
-  const int s = Half();
+  const int s = DifficultyTier();
   const int age = e.age;
   const double x = e.x, y = e.y;
   const int turnColour = 1 - (e.turnFlag % 2);
@@ -357,7 +357,7 @@ void TwoRingsOfFans(int fansFirst, int fansSecond, int perFan, double speedFirst
 
 void RunMidBossPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int t = boss.phaseTimer;
   if (t == 100 || t == 160) TwoRingsOfFans(2 * s + 8, 2 * s + 8, s + 2, 3.0, 4.0, -0.1, -3.0);
   if (t == 100) MoveToRandomSpot(124, 200, 50);
@@ -377,7 +377,7 @@ void RunMidBossPattern() {
 // B1 and B2 share their frame; the second has wider sweeps of turning fans.
 void RunBossPattern(bool second) {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int t = boss.phaseTimer;
   if (t == 60) {
     g_stage1.fanCount = 2 * (d - s) + 6;
@@ -426,7 +426,7 @@ void RunBossPattern(bool second) {
 
 void RunMidBossPhase() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   g_stage1.barSplit = 50 * s;
   if (g_spellBackground == 0) {
     RunNonSpellStart(kMidBossNonSpell);

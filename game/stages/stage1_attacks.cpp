@@ -123,9 +123,10 @@ void LaserFrame() {
     double x1, y1, x2, y2;
   };
   static constexpr Segment kLong[4] = {
-      {32, 0, 32, 500}, {64, 0, 62, 500}, {417, 0, 417, 500}, {385, 0, 387, 500}};
-  static constexpr Segment kShort[6] = {{32, 100, 232, 50},  {92, 85, 122, 135},
-                                        {152, 70, 182, 30},  {417, 100, 217, 50},
+      {kFieldLeft, 0, kFieldLeft, 500}, {64, 0, 62, 500}, {kFieldRight, 0, kFieldRight, 500},
+      {385, 0, 387, 500}};
+  static constexpr Segment kShort[6] = {{kFieldLeft, 100, 232, 50},  {92, 85, 122, 135},
+                                        {152, 70, 182, 30},  {kFieldRight, 100, 217, 50},
                                         {357, 85, 327, 135}, {297, 70, 267, 30}};
   for (const Segment& s : kLong) SpawnLaser(2, s.x1, s.y1, s.x2, s.y2, 0.0, 600, 10, 30, 10000, 8);
   for (const Segment& s : kShort) SpawnLaser(2, s.x1, s.y1, s.x2, s.y2, 0.0, 300, 5, 30, 10000, 8);

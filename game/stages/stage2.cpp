@@ -255,7 +255,7 @@ void FireFirstHalf(int slot, Enemy& e) {
 }
 
 void FireSecondHalf(int slot, Enemy& e) {
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int age = e.age;
   const double x = e.x, y = e.y;
   if (slot <= 19) {

@@ -59,8 +59,9 @@ void BendSpokes() {
   const int d = g_difficulty;
   for (Laser& laser : g_lasers) {
     if (laser.state != 2) continue;
-    const bool off = (d == 3 && (laser.y2 < 16 || laser.x2 < 32 || laser.x2 > 417)) ||
-                     (d >= 2 && laser.y2 > 464);
+    const bool off =
+        (d == 3 && (laser.y2 < kFieldTop || laser.x2 < kFieldLeft || laser.x2 > kFieldRight)) ||
+        (d >= 2 && laser.y2 > 464);
     // A laser of no length has no direction to send back along.
     if (!off || laser.fullLength <= 0) continue;
     const double length = laser.fullLength;

@@ -465,7 +465,7 @@ void LasersFromOrbs(int t, int colourFirst, int colourSecond, int spawnCode, int
 
 void RunMidBossPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   if (boss.phaseTimer == 30) {
     MakeOrbs(g_stage3.bossOrbs, 100, 2.0, 50.0, 2.0);
     g_stage3.direction = 1.0;
@@ -494,7 +494,7 @@ void RunMidBossPattern() {
 
 void RunFirstNonSpellPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int t = boss.phaseTimer;
   if (t == 60) {
     g_stage3.fanCount = 1;
@@ -545,7 +545,7 @@ void RunFirstNonSpellPattern() {
 
 void RunSecondNonSpellPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   if (boss.phaseTimer == 30) {
     MakeOrbs(g_stage3.bossOrbs, 100, 3.0, 75.0, 2.0);
     g_stage3.direction = 0.0;

@@ -273,7 +273,7 @@ void TwinRings(const Enemy& e) {
   const int d = Diff();
   const double speed = 2.5 - (e.age % 60) / 20;
   for (double base : {1.0 * e.age, -1.0 * e.age}) {
-    ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 2 * d + 3, e.x, e.y, speed, 0.05, 3 + Half(), 0.0,
+    ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 2 * d + 3, e.x, e.y, speed, 0.05, 3 + DifficultyTier(), 0.0,
               base);
   }
 }
@@ -299,20 +299,20 @@ void FiveRings(const Enemy& e) {
 void AimedLayers(const Enemy& e) {
   static constexpr int kLayers[4] = {1, 2, 2, 3};
   const int d = Diff();
-  ShootLayeredFan(2, 0, 0, 1, 2, 0, Half() == 0 ? 3 : 5, d == 0 ? 150 : 120, kLayers[d], e.x, e.y,
+  ShootLayeredFan(2, 0, 0, 1, 2, 0, DifficultyTier() == 0 ? 3 : 5, d == 0 ? 150 : 120, kLayers[d], e.x, e.y,
                   1.0, 0.05, 2.0, 0.0, Aim(e), 20.0);
 }
 
 // Layers that fly in backward and turn with the enemy's side once they trigger.
 void TurningLayers(const Enemy& e, int layers, double centre) {
   ShootLayeredFan(1 - Parity(e), 3, 0, 1, 13, 40, 7 + Diff(), 360, layers, e.x, e.y, -2.0, 0.05,
-                  2 + Half(), Side(e), centre, 10.0);
+                  2 + DifficultyTier(), Side(e), centre, 10.0);
 }
 
 // Three aimed fans, the later ones wider and slower to their limits. The third fan's
 // sheet is not named apart from the second's: both are sheet 12.
 void AimedTriple(const Enemy& e) {
-  const int colour = 1 - Parity(e), s = Half();
+  const int colour = 1 - Parity(e), s = DifficultyTier();
   const bool easy = Diff() == 0;
   const double aim = Aim(e);
   ShootFan(colour, 0, 1, 15, 0, 0, 1, 30, e.x, e.y, 1.0, 0.1, 4.0, 0.0, aim);
@@ -321,7 +321,7 @@ void AimedTriple(const Enemy& e) {
 }
 
 void FallingFans(const Enemy& e) {
-  ShootRingOfFans(0, 60, 1, 2, 3, 0, 0, 2, 2 + Half(), e.x, e.y, 1.0, 0.05, 2.0, 0.0, 270.0);
+  ShootRingOfFans(0, 60, 1, 2, 3, 0, 0, 2, 2 + DifficultyTier(), e.x, e.y, 1.0, 0.05, 2.0, 0.0, 270.0);
 }
 
 void SwayingRings(const Enemy& e) {
@@ -403,7 +403,7 @@ void FireFirstHalf(int slot, Enemy& e) {
   } else if (slot <= 11) {
     if (Every(age, 20) && age <= SecondStart(e)) AimedLayers(e);
   } else if (slot <= 19) {
-    if (Pausing(e) && Every(age, 60)) TurningLayers(e, 3 + Half(), 0.0);
+    if (Pausing(e) && Every(age, 60)) TurningLayers(e, 3 + DifficultyTier(), 0.0);
   } else if (slot == 24 || slot == 25) {
     FireOrbitPattern(slot, e, kPatternA);
   } else if (slot == 28 || slot == 29) {
@@ -566,7 +566,7 @@ void OrbRings(int t) {
     const double x = static_cast<int>(orb->x), y = static_cast<int>(orb->y);
     ShootRing(2, 0, 1, 2, 0, 0, c, x, y, 1.0, 0.05, 1.5, 0.0, bases[k]);
   }
-  if (Half() == 0) return;
+  if (DifficultyTier() == 0) return;
   for (int k = 0; k < 2; ++k) {
     const EnemyBullet* orb = Live(g_stage4.bossOrbs[k]);
     if (orb == nullptr) continue;

@@ -52,33 +52,33 @@ void PutAll(std::initializer_list<Spawn> spawns) {
   for (const Spawn& s : spawns) Put(s);
 }
 
-void WaveA(int k) {
+void WaveLowSidePairs(int k) {
   PutAll({{k, 30, 1, 1, 30, 1, 120, 4, 0, 3, 0, 29, 450.0 - 50 * k, 2, 0, 3, 60.0 - 10 * k},
           {k + 5, 30, 0, 1, 30, 1, 120, 5, 2, 0, 0, 420, 450.0 - 50 * k, 2, 180, 3,
            120.0 + 10 * k}});
 }
-void WaveB(int k) {
+void WaveHighSidePairs(int k) {
   PutAll({{k, 30, 1, 1, 90, 1, 180, 5, 3, 0, 0, 29, 20.0 + 50 * k, 1, 0, 3, 310.0 + 10 * k},
           {k + 5, 30, 0, 1, 90, 1, 180, 4, 0, 3, 0, 420, 20.0 + 50 * k, 1, 180, 3,
            230.0 - 10 * k}});
 }
-void WaveF(int j) {
+void WaveFromRight(int j) {
   Put({14 + j, 50, j % 2 == 0 ? 1 : 0, 1, 60, 1, 60, 0, 0, 3, 0, 448, 100, 2.0 + j,
        185.0 + 10 * j, 3, 110});
 }
-void WaveG(int j) {
+void WaveFromLeft(int j) {
   Put({14 + j, 50, j % 2 == 0 ? 0 : 1, 1, 60, 1, 60, 2, 0, 2, 1, 0, 100, 2.0 + j,
        355.0 - 10 * j, 3, 70});
 }
-void WaveC(int k) {
+void WaveClimbingPairs(int k) {
   PutAll({{k, 30, 1, 0, 0, 1, 0, 4, 0, 5, 0, 29, 150, 0, 0, 3, 30},
           {k + 5, 30, 0, 0, 0, 1, 0, 4, 0, 5, 0, 420, 150, 0, 0, 3, 150}});
 }
-void WaveD(int k) {
+void WaveTurningDivers(int k) {
   PutAll({{2 + k, 130, 0, 0, 0, 3, 0, 4, 0, 3, 0, 374, 0, 0, 0, 3, 270},
           {7 + k, 130, 0, 0, 0, 4, 0, 5, 2, 0, 0, 74, 0, 0, 0, 3, 270}});
 }
-void WaveE(int k) {
+void WaveTurningCrossers(int k) {
   PutAll({{2 + k, 130, 0, 3, 60, 4, 60, 5, 2, 0, 0, 0, 140, 3, 0, 3, 300},
           {7 + k, 130, 0, 4, 60, 3, 60, 4, 0, 3, 0, 450, 140, 3, 180, 3, 240}});
 }
@@ -248,19 +248,19 @@ void RunStage5Waves() {
       break;
     default:
       if (InRun(frame, 90, 130, 10)) {
-        WaveA((frame - 90) / 10);
+        WaveLowSidePairs((frame - 90) / 10);
       } else if (InRun(frame, 790, 810, 10)) {
-        WaveB((frame - 790) / 10);
+        WaveHighSidePairs((frame - 790) / 10);
       } else if (InRun(frame, 1060, 1150, 30)) {
-        WaveF((frame - 1060) / 30);
+        WaveFromRight((frame - 1060) / 30);
       } else if (InRun(frame, 1340, 1430, 30)) {
-        WaveG((frame - 1340) / 30);
+        WaveFromLeft((frame - 1340) / 30);
       } else if (InRun(frame, 5200, 5280, 20)) {
-        WaveC((frame - 5200) / 20);
+        WaveClimbingPairs((frame - 5200) / 20);
       } else if (InRun(frame, 5600, 5680, 20)) {
-        WaveD((frame - 5600) / 20);
+        WaveTurningDivers((frame - 5600) / 20);
       } else if (InRun(frame, 5740, 5820, 20)) {
-        WaveE((frame - 5740) / 20);
+        WaveTurningCrossers((frame - 5740) / 20);
       } else {
         RunStageEndMarks();
       }
@@ -299,11 +299,11 @@ void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehavio
   }
 }
 
-void FireE1(int slot, const Enemy& e) {
+void FireFairyFan(int slot, const Enemy& e) {
   const int d = Diff();
   const int t = e.age + 10 * (slot % 5 - 4);
   if (t < FirstEnd(e) || t % 60 != 0) return;
-  ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 12, 0, 2 * (d - Half()) + 3, 120, Half() + 2, e.x,
+  ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 12, 0, 2 * (d - DifficultyTier()) + 3, 120, DifficultyTier() + 2, e.x,
                   e.y, 1.0, 1.0, 2.0, 0.0, Aim(e), 40.0);
 }
 
@@ -323,7 +323,7 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
       for (int i = 0; i < 2; ++i) {
         const EnemyBullet* sat = Satellite(slot, i);
         if (sat == nullptr) continue;
-        ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * Half() + 7, d == 0 ? 120 : 90, Half() + 3,
+        ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * DifficultyTier() + 7, d == 0 ? 120 : 90, DifficultyTier() + 3,
                         static_cast<int>(sat->x), static_cast<int>(sat->y), 4.0, -1.0, 2.0, 0.0,
                         Aim(e) + (i == 0 ? -3.0 : 3.0), 20.0);
       }
@@ -336,28 +336,28 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
     for (int i = 0; i < 2; ++i) {
       const EnemyBullet* sat = Satellite(slot, i);
       if (sat == nullptr) continue;
-      ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * Half() + 5, 40, 3, static_cast<int>(sat->x),
-                      static_cast<int>(sat->y), Half() + 4.0, -1.0, 2.0, 0.0,
+      ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * DifficultyTier() + 5, 40, 3, static_cast<int>(sat->x),
+                      static_cast<int>(sat->y), DifficultyTier() + 4.0, -1.0, 2.0, 0.0,
                       aim + (i == 0 ? 0.0 : 5.0 * (2 * e.turnFlag - 1)), 20.0);
     }
   }
   if (age >= m2 && age <= m2 + 30) StreamFan(slot, e, 22 * (age - m2));
 }
 
-void FireE6(const Enemy& e) {
+void FireSpinningFanRings(const Enemy& e) {
   const int d = Diff(), age = e.age, m2 = FirstEnd(e);
   if (age < m2 || age > SecondStart(e) || (age - m2) % 30 != 0) return;
   // age / 2 is a real division: a double argument, as every such division in the scripts.
   const double base = (2 * e.turnFlag - 1) * (age / 2.0);
   for (double accel : {0.02, 0.05}) {
-    ShootRingOfFans(0, 5 * (Half() + 6), 1, 4, 3, 0, 0, 6, d + 4, e.x, e.y, 1.0, accel, 2.0, 0.0,
+    ShootRingOfFans(0, 5 * (DifficultyTier() + 6), 1, 4, 3, 0, 0, 6, d + 4, e.x, e.y, 1.0, accel, 2.0, 0.0,
                     base);
   }
 }
 
 void FireFirstHalf(int slot, const Enemy& e) {
   if (slot <= 9) {
-    FireE1(slot, e);
+    FireFairyFan(slot, e);
   } else if (slot <= 13) {
     FireGunner(slot, e, slot >= 12);
   } else if (slot <= 23) {
@@ -369,41 +369,41 @@ void FireFirstHalf(int slot, const Enemy& e) {
       }
     }
   } else if (slot <= 27) {
-    FireE6(e);
+    FireSpinningFanRings(e);
   }
 }
 
-void FireL1(int slot, const Enemy& e) {
+void FireSatelliteStreams(int slot, const Enemy& e) {
   const int d = Diff(), age = e.age, m2 = FirstEnd(e);
   if (age == 0) MakeSatellites(slot);
   if (age < m2 || age > SecondStart(e)) return;
   const int k = age - m2;
-  if (k % 90 < 30 && k % (6 - d + Half()) == 0) {
+  if (k % 90 < 30 && k % (6 - d + DifficultyTier()) == 0) {
     for (int i = 0; i < 2; ++i) {
       const EnemyBullet* sat = Satellite(slot, i);
       if (sat == nullptr) continue;
-      ShootLayeredFan(2, 0, 0, 1, 7, 0, 5, 40, Half() + 3, static_cast<int>(sat->x),
+      ShootLayeredFan(2, 0, 0, 1, 7, 0, 5, 40, DifficultyTier() + 3, static_cast<int>(sat->x),
                       static_cast<int>(sat->y), 3.0, -1.0, 2.0, 0.0,
                       i == 0 ? 7.0 * age : 180.0 - 7.0 * age, 20.0);
     }
   }
   if (k % 90 == 0) {
-    const int n = 2 * Half() + 7, spread = d == 0 ? 120 : 90;
-    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 0.5, 1.0, Half() + 2.0, 0.0,
+    const int n = 2 * DifficultyTier() + 7, spread = d == 0 ? 120 : 90;
+    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 0.5, 1.0, DifficultyTier() + 2.0, 0.0,
                     Aim(e), 30.0);
-    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 1.0, 1.0, Half() + 2.5, 0.0,
+    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 1.0, 1.0, DifficultyTier() + 2.5, 0.0,
                     Aim(e), 30.0);
   }
 }
 
-void FireL2(Enemy& e) {
+void BurstWhenWeak(Enemy& e) {
   if (e.hp >= 100) return;
   const int d = Diff();
   const int turn = 1 - 2 * (e.sprite % 2);
   const double aim = Aim(e);
   const int r = NextRandom();
   ShootRing(1 - e.sprite % 2, 0, 11, 0, 0, 0, 2 * d + 2, e.x, e.y, 2.5, -0.05,
-            1.5 + 0.5 * Half(), 0.0, aim + turn * (10 + r % 30));
+            1.5 + 0.5 * DifficultyTier(), 0.0, aim + turn * (10 + r % 30));
   e.hp = 0;
 }
 
@@ -426,9 +426,9 @@ void FireCross(const Enemy& e, bool throughPlayer) {
 // Slot 0 fires nothing in the second half.
 void FireSecondHalf(int slot, Enemy& e) {
   if (slot == 1) {
-    FireL1(slot, e);
+    FireSatelliteStreams(slot, e);
   } else if (slot >= 2 && slot <= 11) {
-    FireL2(e);
+    BurstWhenWeak(e);
   } else if (slot == 12 || slot == 13) {
     FireCross(e, true);
   } else if ((slot >= 14 && slot <= 17) || slot >= 24) {
@@ -536,13 +536,13 @@ void MidBossPattern(int t) {
   }
   if (t == 120) s.sign = -s.sign;
   if (t >= 100 && t <= 140 && t % 6 == 0) {
-    TwoEllipses(2 * d + 18, 0.01 * (Half() + 1), 0.5, 0.0, s.angle * s.sign);
+    TwoEllipses(2 * d + 18, 0.01 * (DifficultyTier() + 1), 0.5, 0.0, s.angle * s.sign);
     s.angle += 4.0;
   }
   if (t == 190) {
     if (s.sign == 1.0) {
       const double limit = 4 + d % 2;
-      if (Half() == 0) {
+      if (DifficultyTier() == 0) {
         for (int i = 0; i < 2; ++i) Chain(10, 10 * d + 75, limit, 60.0 * (i + 1));
       } else {
         for (int i = 0; i < 4; ++i) Chain(10, 10 * d + 75, limit, 60.0 * i);

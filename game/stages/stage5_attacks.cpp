@@ -63,7 +63,7 @@ void RunEdgeRunnerCard(AttackStep& step) {
       const double dx = 60 * std::cos(a), dy = -60 * std::sin(a);
       SpawnLaser(2, boss.x + dx, boss.y + dy, boss.x - dx, boss.y - dy, 0.0, 125, 5, 0, 10000, 9);
     }
-    const int c = 4 + Half();
+    const int c = 4 + DifficultyTier();
     int last = kBulletSlots;
     for (int i = 0; i < c; ++i) {
       last = SpawnBulletIndexed(4, 0, 121, 91111, boss.x, boss.y, 3.0, -0.05, 2.0, 0.0,
@@ -74,7 +74,7 @@ void RunEdgeRunnerCard(AttackStep& step) {
   }
   if (t == 100 || t == 160 || t == 220 || t == 280) {
     if (t == 100) SetBossAnimation(0, 0, 400);
-    ShootRing(4, 0, 1, 5, 60, 3, 4 + 4 * (d + Half()), boss.x, boss.y, 2.0, -0.01, 1.0, 1.0,
+    ShootRing(4, 0, 1, 5, 60, 3, 4 + 4 * (d + DifficultyTier()), boss.x, boss.y, 2.0, -0.01, 1.0, 1.0,
               AimFromBoss());
   }
   if (t >= 100 && t <= 300 && t % 30 == 5 * d) {
@@ -114,7 +114,7 @@ void RunLaserPairCard(AttackStep& step) {
   if (t == 70) {
     g_spellCardActive = 0;
     Charge(0);
-    const int p = 3 + d - Half();
+    const int p = 3 + d - DifficultyTier();
     const int r = NextRandom() % 90;
     int first = kBulletSlots;
     for (int i = 0; i < p; ++i) {
@@ -123,7 +123,7 @@ void RunLaserPairCard(AttackStep& step) {
       SpawnBulletIndexed(2, 0, 18, 0, 0.0, 0.0, 0.0, 10.0, 240.0, 0.5, 360.0 * i / p + 180 + r);
     }
     S(0) = first;
-    S(1) = 2 * (d + 2 * (2 - Half()));
+    S(1) = 2 * (d + 2 * (2 - DifficultyTier()));
     S(2) = p;
     S(3) = r;
   }
@@ -166,7 +166,7 @@ void RunLaserPairCard(AttackStep& step) {
     // The ring's count is the slot number kept in scratch 0, as the card was tuned: on
     // the empty pool of a card start that is 2p - 2.
     ShootRing(4, 0, 1, 5, 0, 0, static_cast<int>(S(0)), boss.x, boss.y, 4.0, -0.01,
-              2.0 + 0.5 * Half(), 0.0, AimFromBoss());
+              2.0 + 0.5 * DifficultyTier(), 0.0, AimFromBoss());
   }
   if (t == 370) Charge(150);
   if (t == 400) SetPairTurn(0.0);
@@ -213,8 +213,8 @@ void RunPentagramCard(AttackStep& step) {
     for (int k = 0; k < 5; ++k) {
       const EnemyBullet* sat = Sat(k, 32);
       if (sat == nullptr) continue;
-      ShootFan(k, 0, 1, 1, 0, 0, 3 + Half(), 90, static_cast<int>(sat->x),
-               static_cast<int>(sat->y), 0.0, 0.05, 2.5 + 0.5 * (d - Half()), 0.0, sat->angle);
+      ShootFan(k, 0, 1, 1, 0, 0, 3 + DifficultyTier(), 90, static_cast<int>(sat->x),
+               static_cast<int>(sat->y), 0.0, 0.05, 2.5 + 0.5 * (d - DifficultyTier()), 0.0, sat->angle);
     }
     if (d >= 1 && (t - 100) % 60 == 0) {
       for (int k = 0; k < 5; ++k) {
@@ -281,7 +281,7 @@ void RunFrozenSpiralCard(AttackStep& step) {
   if (t == 316) {
     const double aim = AimFromBoss();
     for (int param : {120, 240}) {
-      ShootRing(Half() == 0 ? 4 : 3, param, 1, 15, 30, 1, 10, boss.x, boss.y, 4.0, -0.05, 1.5,
+      ShootRing(DifficultyTier() == 0 ? 4 : 3, param, 1, 15, 30, 1, 10, boss.x, boss.y, 4.0, -0.05, 1.5,
                 0.0, aim);
     }
   }
@@ -307,7 +307,7 @@ void RunCometCard(AttackStep& step) {
   if (t == 70) {
     g_spellCardActive = 0;
     S(0) = 1;
-    S(1) = 8 - d * Half();
+    S(1) = 8 - d * DifficultyTier();
     S(2) = d <= 1 ? 100 : d == 2 ? 120 : 150;
     Charge(60);
   }

@@ -290,7 +290,7 @@ void MoveMidBossAtRandom() {
 
 void RunMirageNonSpell() {
   const Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = Diff(), h = Half();
+  const int t = boss.phaseTimer, d = Diff(), h = DifficultyTier();
   const double x = boss.x, y = boss.y;
   if (t == 350 || t == 600) MoveMidBossAtRandom();
   if (t == 900) SetBossMoveTarget(0, 224.0, 150.0, 50);
@@ -326,7 +326,7 @@ void LeaveAsMirage() {
 void RunPolygonVolleys(bool second) {
   Boss& boss = g_bosses[0];
   Stage6State& st = g_stage6;
-  const int t = boss.phaseTimer, d = Diff(), h = Half();
+  const int t = boss.phaseTimer, d = Diff(), h = DifficultyTier();
   if (!second && t == 60) {
     st.s = 1;
     st.k = PerDifficulty(2, 3, 3, 4);

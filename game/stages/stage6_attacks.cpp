@@ -80,7 +80,7 @@ void LastCardEllipses(int t, const Boss& boss) {
   }
   if (!Every(t, 10)) return;
   const int n = g_difficulty % 2 == 0 ? 4 : 7;
-  const double limit = Half() == 0 ? 2.0 : 1.5;
+  const double limit = DifficultyTier() == 0 ? 2.0 : 1.5;
   ShootEllipseRing(1, 0, 13, 0, 0, 50, n, boss.x, boss.y, 0, 0.01, limit, 0, 0.5, 0, tilt1, offset);
   ShootEllipseRing(2, 0, 13, 0, 0, 50, n, boss.x, boss.y, 0, 0.01, limit, 0, 0.5, 0, tilt2, offset);
 }
@@ -91,7 +91,7 @@ void RunStage6LastCard(AttackStep& step) {
   StartCard(step, 7000, 6000, 9000000, 410);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 1) boss.state = 2;
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
@@ -258,7 +258,7 @@ void MirageHard(Boss& boss, int t) {
 }  // namespace
 
 void RunStage6MirageCard(AttackStep& step) {
-  const bool hard = Half() == 1;
+  const bool hard = DifficultyTier() == 1;
   StartCard(step, hard ? 1000 : 500, hard ? 3000 : 5000, 8000000, 410, 0);
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -279,7 +279,7 @@ void RunStage6BounceCard(AttackStep& step) {
   StartCard(step, 2700, 3000, 8200000, 710);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -358,7 +358,7 @@ void RunStage6GridCard(AttackStep& step) {
   StartCard(step, 2700, 2500, 8200000, 760);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 240.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -427,7 +427,7 @@ void RunStage6PhaseCard(AttackStep& step) {
   StartCard(step, 3200, 3500, 8600000, 660);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -504,7 +504,7 @@ void RunStage6StairCard(AttackStep& step) {
   StartCard(step, 5500, 4000, 8600000, 560);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
   if (t == 70) {
     S(0) = 10 * (9 - d);

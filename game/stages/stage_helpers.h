@@ -13,8 +13,8 @@ inline int& Slot(int k) { return g_attackScratch.slots[k]; }
 
 // The difficulty: 0 Easy .. 3 Lunatic, 4 Extra.
 inline int Diff() { return g_difficulty; }
-// The difficulty halved: 0 on Easy and Normal, 1 on Hard and Lunatic, 2 on Extra.
-inline int Half() { return g_difficulty / 2; }
+// The difficulty in pairs: 0 on Easy and Normal, 1 on Hard and Lunatic, 2 on Extra.
+inline int DifficultyTier() { return g_difficulty / 2; }
 
 // The angle from boss `slot` to the player.
 inline double AimFromBoss(int slot = 0) {

@@ -76,7 +76,7 @@ void MirrorBullets() {
 
 }  // namespace
 
-void RunCard111(AttackStep&) {
+void RunExtraMirrorLatticeCard(AttackStep&) {
   const int t = T();
   BringInSides(6, true);
   MoveSides(274, 150, 174, 150, 50);
@@ -115,13 +115,13 @@ void RunCard111(AttackStep&) {
 // ---------------------------------------------------------------------------
 // 112: fences and turning beams.
 
-void RunCard112(AttackStep&) {
+void RunExtraFenceCard(AttackStep&) {
   const int t = T();
   BringInSides(4, true);
   MoveSides(374, 150, 74, 150, 50);
   if (t == 70) {
     static constexpr double kFences[4][4] = {
-        {32, 125, 417, 125}, {62, 175, 387, 175}, {124, 125, 100, 500}, {324, 125, 348, 500}};
+        {kFieldLeft, 125, kFieldRight, 125}, {62, 175, 387, 175}, {124, 125, 100, 500}, {324, 125, 348, 500}};
     for (const auto& f : kFences) SpawnLaser(2, f[0], f[1], f[2], f[3], 0, 600, 10, 0, 10000, 0);
     S(0) = 0;
     S(1) = 50;
@@ -201,7 +201,7 @@ void ReflectBeams() {
     Laser& laser = g_lasers[slot];
     if (laser.state == 0) continue;
     const bool outY = laser.y2 < 16 || laser.y2 > 464;
-    const bool outX = laser.x2 < 32 || laser.x2 > 417;
+    const bool outX = laser.x2 < kFieldLeft || laser.x2 > kFieldRight;
     if (!outY && !outX) {
       if (laser.state == 1) laser.state = 2;
       continue;
@@ -220,7 +220,7 @@ void ReflectBeams() {
 
 }  // namespace
 
-void RunCard113(AttackStep&) {
+void RunExtraBreathingStarCard(AttackStep&) {
   const int t = T();
   BringInSides(6, false);
   MoveSides(374, 150, 74, 150, 50);
@@ -316,7 +316,7 @@ void RunCard113(AttackStep&) {
 // 114: the long last card. The "second period" of 15 - intensity steps is the pace of the
 // side bosses' rings (10 steps at the intensity of 5).
 
-void RunCard114(AttackStep&) {
+void RunExtraLongLastCard(AttackStep&) {
   const int t = T();
   BringInSides(6, true);
   MoveSides(274, 100, 174, 100, 50);
@@ -388,7 +388,7 @@ void RunCard114(AttackStep&) {
 // ---------------------------------------------------------------------------
 // 115: rings from two emitters.
 
-void RunCard115(AttackStep&) {
+void RunExtraTwinEmitterCard(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 55) RunBossChargeEffect(0, 0);
@@ -423,7 +423,7 @@ void RunCard115(AttackStep&) {
 // ---------------------------------------------------------------------------
 // 116: enemy waves under the boss.
 
-void RunCard116(AttackStep&) {
+void RunExtraEnemyWaveCard(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 75) S(0) = 1;
@@ -494,7 +494,7 @@ void RunCard116(AttackStep&) {
 // 117: freeze and release. Scratch 4 (the colour and side counter) is not given a start:
 // it starts at 0 with the others.
 
-void RunCard117(AttackStep&) {
+void RunExtraFreezeCard(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 75) {
@@ -571,7 +571,7 @@ void RunCard117(AttackStep&) {
 // 118: the last practice card (survival). "Laser slot 0" is read as written: the slot, which
 // holds the first beam of the card and later whichever beam took it over.
 
-void RunCard118(AttackStep&) {
+void RunExtraLastPracticeCard(AttackStep&) {
   const int t = T();
   BringInSides(6, false);
   MoveSides(374, 150, 74, 150, 50);
@@ -607,13 +607,13 @@ void RunCard118(AttackStep&) {
   if (phase == 0) {
     const int r = Rand(11);
     const double ry = 50 + 20 * r, ly = 250 - 20 * r;
-    const double toCentreR = std::atan2(ry - 150, 224 - 417.0) / kDeg;
-    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, 417, ry, 15.0,
-                      toCentreR, 10.0);
+    const double toCentreR = std::atan2(ry - 150, 224 - kFieldRight) / kDeg;
+    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, kFieldRight, ry,
+                      15.0, toCentreR, 10.0);
     S(0) = (static_cast<int>(S(0)) + 1) % 3;
-    const double toCentreL = std::atan2(ly - 150, 224 - 32.0) / kDeg;
-    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, 32, ly, 15.0,
-                      toCentreL, 10.0);
+    const double toCentreL = std::atan2(ly - 150, 224 - kFieldLeft) / kDeg;
+    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, kFieldLeft, ly,
+                      15.0, toCentreL, 10.0);
   }
   if (phase == 15) {
     PlayEffect(kSeAttackBell);
