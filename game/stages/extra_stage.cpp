@@ -315,31 +315,38 @@ namespace {
 
 void FireAimedLayers(const Enemy& e) {
   if (e.age < 30 || e.age > 299 || !Every(e.age, 30)) return;
-  ShootLayeredFan(1 - Parity(e), 0, 0, 1, 2, 0, g_stageFrame < 700 ? 1 : 3, 30, 2, e.x, e.y, 3.0,
-                  1.0, 4.0, 0.0, Aim(e), 30.0);
+  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 2, .spawnCode = 1,
+                   .n = g_stageFrame < 700 ? 1 : 3, .spread = 30, .layers = 2, .x = e.x, .y = e.y,
+                   .speed = 3.0, .accel = 1.0, .speedLimit = 4.0, .centre = Aim(e),
+                   .layerDelay = 30.0});
 }
 
 void FireLayeredRing(const Enemy& e) {
   if (!Pausing(e) || !Every(e.age, 60)) return;
-  ShootLayeredFan(1, 0, 0, 1, 7, 0, 30, 360, 3, e.x, e.y, 1.0, 1.0, 3.0, 0.0, 270.0, 50.0);
+  ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 30, .spread = 360, .layers = 3,
+                   .x = e.x, .y = e.y, .speed = 1.0, .accel = 1.0, .speedLimit = 3.0,
+                   .centre = 270.0, .layerDelay = 50.0});
 }
 
 void FireRingUntilWeak(Enemy& e) {
-  if (Every(e.age, 30)) ShootFan(2, 0, 1, 4, 0, 0, 4, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 0.0);
+  if (Every(e.age, 30)) ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 360,
+                                  .x = e.x, .y = e.y, .speed = 2.0, .speedLimit = 2.0});
   if (e.hp < 150) e.hp = 0;
 }
 
 void FireAimedLayersWhilePausing(const Enemy& e) {
   if (!PausingEvery(e, 60)) return;
   const int d = g_difficulty;
-  ShootLayeredFan(1, 0, 0, 1, 2, 0, 2 * d + 3, 90, d + 1, e.x, e.y, 1.0, 0.1, 2.5, 0.0, Aim(e),
-                  30.0);
+  ShootLayeredFan({.colour = 1, .sheet = 2, .spawnCode = 1, .n = 2 * d + 3, .spread = 90,
+                   .layers = d + 1, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+                   .speedLimit = 2.5, .centre = Aim(e), .layerDelay = 30.0});
 }
 
 void FireTwoRingsUntilWeak(Enemy& e) {
   if (e.age == 90 || e.age == 120) {
     const double aim = Aim(e);
-    ShootFan(2, 0, 1, 4, 0, 0, 8, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0, aim + NextRandom() % 20 - 10);
+    ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 8, .spread = 360, .x = e.x, .y = e.y,
+              .speed = 2.0, .speedLimit = 2.0, .centre = aim + NextRandom() % 20 - 10});
   }
   if (e.hp < 100) e.hp = 0;
 }
@@ -353,7 +360,8 @@ void RunOrbCarrier(Enemy& e) {
   }
   if (PausingEvery(e, 9)) {
     for (double base : {1.0 * e.age, -1.0 * e.age}) {
-      ShootRing(0, 0, 1, 4, 0, 0, 7, e.x, e.y, 1.0, 0.1, 2.5, 0.0, base);
+      ShootRing({.sheet = 4, .spawnCode = 1, .n = 7, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+                 .speedLimit = 2.5, .base = base});
     }
   }
   if (e.age == FirstEnd(e) + 60) {
@@ -361,8 +369,10 @@ void RunOrbCarrier(Enemy& e) {
     for (int k = 0; k < 2; ++k) {
       const EnemyBullet* orb = Live(g_extra.orbs[k]);
       if (orb == nullptr) continue;
-      ShootLayeredFan(4, 0, 0, 1, 4, 0, 8, 150, 10, static_cast<int>(orb->x),
-                      static_cast<int>(orb->y), 5.0, -1.0, 2.0, 0.0, k == 0 ? 240.0 : 300.0, 10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = 8, .spread = 150, .layers = 10,
+                       .x = WholePixel(orb->x), .y = WholePixel(orb->y), .speed = 5.0,
+                       .accel = -1.0, .speedLimit = 2.0, .centre = k == 0 ? 240.0 : 300.0,
+                       .layerDelay = 10.0});
     }
   }
   if (e.hp < 50) {
@@ -375,33 +385,41 @@ void RunOrbCarrier(Enemy& e) {
 
 void FireTurningHexagons(const Enemy& e) {
   if (!PausingEvery(e, 10)) return;
-  ShootPolygon(6, 4, 1, e.age % 80 + 20, 4, e.x, e.y, 2.0, 7.0 * e.age, 270.0);
+  ShootPolygon({.colour = 1, .sheet = 4, .n = 4, .m = 6, .radius = e.age % 80 + 20, .x = e.x,
+                .y = e.y, .speed = 2.0, .rotation = 7.0 * e.age, .offset = 270.0});
 }
 
 void FireRingAtADistance(Enemy& e) {
   if (!PausingEvery(e, 60) || HitCircle(e.x, e.y, g_player.x, g_player.y, 50.0)) return;
-  ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 10, e.x, e.y, 3.0, -0.05, 1.5, 0.0, Aim(e));
+  ShootRing({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1, .n = 10, .x = e.x, .y = e.y,
+             .speed = 3.0, .accel = -0.05, .speedLimit = 1.5, .base = Aim(e)});
   e.hp -= 50;
 }
 
 void FireCrossingRings(const Enemy& e) {
   if (!Pausing(e) || !Every(e.age, 30)) return;
   const double a = e.age;
-  ShootRing(3, 0, 1, 7, 0, 0, 7, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
+  ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .n = 7, .x = e.x, .y = e.y, .speed = -3.0,
+             .accel = 0.05, .speedLimit = 3.0, .base = a});
   static constexpr int kTurns[4][2] = {{350, 10}, {340, 20}, {10, -10}, {20, -20}};
   for (const auto& turn : kTurns) {
-    ShootRing(3, turn[0], 1, 7, 140, 1, 7, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a + turn[1]);
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turn[0],
+               .triggerAge = 140, .n = 7, .x = e.x, .y = e.y, .speed = -3.0, .accel = 0.05,
+               .speedLimit = 3.0, .base = a + turn[1]});
   }
 }
 
 void FireAtSegmentEnds(const Enemy& e) {
   if (e.age != FirstEnd(e) && e.age != SecondStart(e)) return;
   const double s = g_difficulty / 2;
-  ShootLayeredFan(4, 0, 0, 1, 2, 0, 6, 50, 3, e.x, e.y, 4 + 0.5 * s, -1.0, 2 + 0.5 * s, 0.0, Aim(e),
-                  20.0);
+  ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 6, .spread = 50, .layers = 3,
+                   .x = e.x, .y = e.y, .speed = 4 + 0.5 * s, .accel = -1.0,
+                   .speedLimit = 2 + 0.5 * s, .centre = Aim(e), .layerDelay = 20.0});
   const int colour = 1 + e.sprite / 2 - e.sprite % 2;
   for (int param : {90, 270}) {
-    ShootRing(colour, param, 1, 7, 60, 1, 18, e.x, e.y, 3.0, -0.1, 1.5, 0.0, 90.0);
+    ShootRing({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 1,
+               .behaviourParam = param, .triggerAge = 60, .n = 18, .x = e.x, .y = e.y, .speed = 3.0,
+               .accel = -0.1, .speedLimit = 1.5, .base = 90.0});
   }
 }
 
@@ -423,7 +441,8 @@ void FireTurningTriangles(const Enemy& e) {
   const int t2 = SecondStart(e);
   const double rotation =
       e.age < t2 - 180 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * (e.age - t2 + 180);
-  ShootPolygon(3, 7, 1 - Parity(e), 50, 2, e.x, e.y, 1.5, rotation, 270.0);
+  ShootPolygon({.colour = 1 - Parity(e), .sheet = 7, .n = 2, .m = 3, .radius = 50, .x = e.x,
+                .y = e.y, .speed = 1.5, .rotation = rotation, .offset = 270.0});
 }
 
 }  // namespace
@@ -597,9 +616,13 @@ void RunSweepingFansNonSpell(Boss& boss, int t) {
   if (t >= 100 && t <= 340 && Every(t, 12)) {
     const int n = static_cast<int>(g_extra.c);
     const double b = g_extra.b;
-    ShootRingOfFans(0, 24, 1, 13, 3, 0, 0, n, 3, boss.x, boss.y, -2.0, 0.05, 2.5, 0.0, b);
-    ShootRing(4, 0, 1, 13, 0, 0, n, boss.x, boss.y, -2.0, 0.1, 2.0, 0.0, b);
-    ShootRing(4, 0, 1, 13, 0, 0, n, boss.x, boss.y, -1.5, 0.05, 2.0, 0.0, 2 * b);
+    ShootRingOfFans({.colour = 3, .sheet = 13, .spawnCode = 1, .n = 3, .m = n, .spread = 24,
+                     .x = boss.x, .y = boss.y, .speed = -2.0, .accel = 0.05, .speedLimit = 2.5,
+                     .base = b});
+    ShootRing({.colour = 4, .sheet = 13, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = -2.0, .accel = 0.1, .speedLimit = 2.0, .base = b});
+    ShootRing({.colour = 4, .sheet = 13, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = -1.5, .accel = 0.05, .speedLimit = 2.0, .base = 2 * b});
     g_extra.b += 15 * g_extra.a;
   }
   if (t == 400) boss.phaseTimer = 99;
@@ -626,12 +649,14 @@ void RunOrbLasersNonSpell(Boss& boss, int t) {
     // Only orbs still circling fire: one erased by a bomb fires nothing.
     for (int k = 0; k < 2; ++k) {
       if (const EnemyBullet* orb = Live(g_extra.bossOrbs[k])) {
-        ShootRing(2, 0, 1, 2, 0, 0, n, orb->x, orb->y, 1.0, 0.05, 1.5, 0.0, bases[k]);
+        ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n, .x = orb->x, .y = orb->y,
+                   .speed = 1.0, .accel = 0.05, .speedLimit = 1.5, .base = bases[k]});
       }
     }
     for (int k = 0; k < 2; ++k) {
       if (const EnemyBullet* orb = Live(g_extra.bossOrbs[k])) {
-        ShootRing(2, 0, 1, 2, 0, 0, n / 2, orb->x, orb->y, 0.0, 0.02, 1.5, 0.0, bases[k]);
+        ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n / 2, .x = orb->x, .y = orb->y,
+                   .accel = 0.02, .speedLimit = 1.5, .base = bases[k]});
       }
     }
     g_extra.d += 17 * g_extra.c;
@@ -649,16 +674,22 @@ void RunChainsNonSpell(Boss& boss, int t) {
   if (t == 2) g_extra.b = 90.0;
   if (t == 140) MoveBossNearPlayer();
   if (t >= 150 && t <= 180 && Every(t, 10)) {
-    ShootBulletChain(10, 3, 90, boss.x, boss.y, 1.0, 0.03, 4.0, 2.0, g_extra.b);
+    ShootBulletChain({.colour = 3, .behaviourParam = 90, .n = 10, .x = boss.x, .y = boss.y,
+                      .speed = 1.0, .accel = 0.03, .speedLimit = 4.0, .turnRate = 2.0,
+                      .angle = g_extra.b});
   }
   if (t >= 190 && t <= 220 && Every(t, 10)) {
-    ShootBulletChain(10, 3, 90, boss.x, boss.y, 1.0, 0.03, 4.0, 2.0, 60.0 * (t - 190));
+    ShootBulletChain({.colour = 3, .behaviourParam = 90, .n = 10, .x = boss.x, .y = boss.y,
+                      .speed = 1.0, .accel = 0.03, .speedLimit = 4.0, .turnRate = 2.0,
+                      .angle = 60.0 * (t - 190)});
   }
   if (t >= 100 && t <= 300 && Every(t, 50)) {
-    ShootEllipseRing(1, 0, 1, 0, 0, 100, 20, boss.x, boss.y, 0.0, 0.01, 2.0, 0.0, 0.5, g_extra.b,
-                     30.0, 180.0);
-    ShootEllipseRing(4, 0, 1, 0, 0, 100, 20, boss.x, boss.y, 0.0, 0.01, 2.0, 0.0, 0.5, g_extra.b,
-                     150.0, 180.0);
+    ShootEllipseRing({.colour = 1, .sheet = 1, .n = 20, .radius = 100, .x = boss.x, .y = boss.y,
+                      .accel = 0.01, .speedLimit = 2.0, .start = g_extra.b, .tilt = 30.0,
+                      .flatness = 0.5, .offset = 180.0});
+    ShootEllipseRing({.colour = 4, .sheet = 1, .n = 20, .radius = 100, .x = boss.x, .y = boss.y,
+                      .accel = 0.01, .speedLimit = 2.0, .start = g_extra.b, .tilt = 150.0,
+                      .flatness = 0.5, .offset = 180.0});
     g_extra.b += 1;
   }
   if (t == 350) boss.phaseTimer = 99;
@@ -667,7 +698,9 @@ void RunChainsNonSpell(Boss& boss, int t) {
 void RunSlowFanNonSpell(Boss& boss, int t) {
   if (t == 30) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 100 || t == 130) {
-    ShootFan(1, 152, 1, 15, 0, 114, 10, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, AimFromBoss(0));
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
+              .n = 10, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
+              .speedLimit = 2.0, .centre = AimFromBoss(0)});
   }
   if (t == 410) boss.phaseTimer = 99;
 }
@@ -676,12 +709,15 @@ void RunSlowFanNonSpell(Boss& boss, int t) {
 // 3), at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of
 // 130 has mostly run.
 void FanBurstRing(const Boss& boss, int colour, int sheet) {
-  ShootRing(colour, 0, 1, sheet, 0, 0, static_cast<int>(g_extra.b), boss.x, boss.y, 4.0, -0.01,
-            3.0, 0.0, g_extra.c);
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .n = static_cast<int>(g_extra.b),
+             .x = boss.x, .y = boss.y, .speed = 4.0, .accel = -0.01, .speedLimit = 3.0,
+             .base = g_extra.c});
 }
 
 void FanBurstFans(const Boss& boss) {
-  ShootRingOfFans(0, 30, 1, 15, 0, 0, 0, 4, 2, boss.x, boss.y, 4.0, -0.01, 3.0, 0.0, g_extra.d);
+  ShootRingOfFans({.sheet = 15, .spawnCode = 1, .n = 2, .m = 4, .spread = 30, .x = boss.x,
+                   .y = boss.y, .speed = 4.0, .accel = -0.01, .speedLimit = 3.0,
+                   .base = g_extra.d});
   g_extra.d -= 30;
 }
 
@@ -720,9 +756,14 @@ void RunClosingRingNonSpell(Boss& boss, int t) {
     const double px = 174 * std::trunc(g_extra.a) + 50, py = 116;
     const int n = static_cast<int>(g_extra.b), r = static_cast<int>(g_extra.d);
     const int e = static_cast<int>(g_extra.e);
-    ShootRingOnCircle(0, 501, 12, 16, 0, 25, r, n, px, py, 0.0, 0.0, 0.0, 0.0, 370.0 - t, 0.0);
-    ShootRingOnCircle(0, 0, 1, 7, 260 - t, 5, r, n, px, py, 0.0, 0.0, 1.5, 0.0, 370.0 - t, -e);
-    ShootRingOnCircle(0, 0, 1, 7, 260 - t, 5, r, n, px, py, 0.0, 0.0, 2.0, 0.0, 370.0 - t, e);
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 12, .behaviour = 25, .behaviourParam = 501, .n = n,
+                       .radius = r, .x = px, .y = py, .base = 370.0 - t});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
+                       .radius = r, .x = px, .y = py, .speedLimit = 1.5, .base = 370.0 - t,
+                       .offset = static_cast<double>(-e)});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
+                       .radius = r, .x = px, .y = py, .speedLimit = 2.0, .base = 370.0 - t,
+                       .offset = static_cast<double>(e)});
     g_extra.e += 35;
     g_extra.d -= 4;
   }
@@ -730,8 +771,9 @@ void RunClosingRingNonSpell(Boss& boss, int t) {
   if (t == 260) {
     const double aim = AimFromBoss(0);
     for (int k = 0; k < 5; ++k) {
-      ShootRing(3, 0, 1, 9, 0, 0, 7, boss.x, boss.y, 4.0, -1.0 / (20 + 4 * k), 1.5, 0.0,
-                aim + 10 * k * (g_extra.a - 1));
+      ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = 7, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = -1.0 / (20 + 4 * k), .speedLimit = 1.5,
+                 .base = aim + 10 * k * (g_extra.a - 1)});
     }
   }
   if (t == 300) {
@@ -753,14 +795,22 @@ void TrioVolley(bool second) {
   const Boss& b2 = g_bosses[2];
   const int n = static_cast<int>(g_extra.b);
   const double aim = AimFromBoss(0);
-  ShootRingOnCircle(0, 0, 1, 7, 0, 0, 25, n, b0.x, b0.y, 0.0, 0.05, 1.5, 0.0, aim, 0.0);
-  ShootRingOnCircle(0, 0, 1, 2, 0, 0, 50, n, b0.x, b0.y, 0.0, 0.05, 1.5, 0.0, aim, 0.0);
+  ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .n = n, .radius = 25, .x = b0.x, .y = b0.y,
+                     .accel = 0.05, .speedLimit = 1.5, .base = aim});
+  ShootRingOnCircle({.sheet = 2, .spawnCode = 1, .n = n, .radius = 50, .x = b0.x, .y = b0.y,
+                     .accel = 0.05, .speedLimit = 1.5, .base = aim});
   const double o = second ? -10.0 : 10.0;
-  ShootRingOnCircle(3, 0, 1, 0, 0, 0, 0, n, b1.x + 50, b1.y, 0.0, 0.05, 1.5, 0.0, 270.0, o);
-  ShootRingOnCircle(3, 0, 1, 0, 0, 0, 50, n, b1.x, b1.y, 0.0, 0.05, 1.5, 0.0, 270.0, -o);
+  ShootRingOnCircle({.colour = 3, .spawnCode = 1, .n = n, .x = b1.x + 50, .y = b1.y, .accel = 0.05,
+                     .speedLimit = 1.5, .base = 270.0, .offset = o});
+  ShootRingOnCircle({.colour = 3, .spawnCode = 1, .n = n, .radius = 50, .x = b1.x, .y = b1.y,
+                     .accel = 0.05, .speedLimit = 1.5, .base = 270.0, .offset = -o});
   const double tilt1 = second ? 150.0 : 30.0, tilt2 = second ? 30.0 : 150.0;
-  ShootEllipseRing(1, 0, 1, 0, 0, 50, n, b2.x, b2.y, 0.0, 0.05, 1.5, 0.0, 0.5, 90.0, tilt1, 0.0);
-  ShootEllipseRing(4, 0, 1, 0, 0, 50, n, b2.x, b2.y, 0.0, 0.05, 1.5, 0.0, 0.5, 270.0, tilt2, 0.0);
+  ShootEllipseRing({.colour = 1, .sheet = 1, .n = n, .radius = 50, .x = b2.x, .y = b2.y,
+                    .accel = 0.05, .speedLimit = 1.5, .start = 90.0, .tilt = tilt1,
+                    .flatness = 0.5});
+  ShootEllipseRing({.colour = 4, .sheet = 1, .n = n, .radius = 50, .x = b2.x, .y = b2.y,
+                    .accel = 0.05, .speedLimit = 1.5, .start = 270.0, .tilt = tilt2,
+                    .flatness = 0.5});
 }
 
 void RunTrioVolleyNonSpell(Boss& boss, int t) {
@@ -823,10 +873,12 @@ void RunTrioLaserNonSpell(Boss& boss, int t) {
   if (t == 160) TrioLaserPair(g_extra.c + 30, g_extra.d - 30);
   if (t >= 100 && t <= 189 && Every(t, 3)) {
     const int n = static_cast<int>(g_extra.b);
-    ShootEllipseRing(1, 0, 1, 0, 0, 50, n, boss.x, boss.y, 0.0, 0.05, 1.5, 0.0, 0.5, 90.0,
-                     3.0 * t - 150, 0.0);
-    ShootEllipseRing(4, 0, 1, 0, 0, 50, n, boss.x, boss.y, 0.0, 0.05, 1.5, 0.0, 0.5, 270.0,
-                     3.0 * t - 270, 0.0);
+    ShootEllipseRing({.colour = 1, .sheet = 1, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                      .accel = 0.05, .speedLimit = 1.5, .start = 90.0, .tilt = 3.0 * t - 150,
+                      .flatness = 0.5});
+    ShootEllipseRing({.colour = 4, .sheet = 1, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                      .accel = 0.05, .speedLimit = 1.5, .start = 270.0, .tilt = 3.0 * t - 270,
+                      .flatness = 0.5});
   }
   if (t == 250) {
     SetBossAnimation(0, 0, 330);

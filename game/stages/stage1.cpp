@@ -216,33 +216,41 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kE1:
       // s / 2 in the limit is a real division: 2.5, or 3.0 on Hard and Lunatic.
       if (age == 160.0 - 40.0 * e.seg1.speed) {
-        ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * s + 1, 30, d + 2, x, y, 1.0, 0.5,
-                        s / 2.0 + 2.5, 0.0, AngleToPlayer(x, y), 20.0);
+        ShootLayeredFan({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * s + 1,
+                         .spread = 30, .layers = d + 2, .x = x, .y = y, .speed = 1.0, .accel = 0.5,
+                         .speedLimit = s / 2.0 + 2.5, .centre = AngleToPlayer(x, y),
+                         .layerDelay = 20.0});
       }
       break;
     case Firing::kE2:
       if (age >= 60 && age <= 270 && Every(age, 10 * (6 - d))) {
-        ShootFan(0, 0, 1, 7, 0, 0, s + 2 * d + 6, 360, x, y, 1.0, 0.1, 0.5 * d + 2.0, 0.0,
-                 AngleToPlayer(x, y));
+        ShootFan({.sheet = 7, .spawnCode = 1, .n = s + 2 * d + 6, .spread = 360, .x = x, .y = y,
+                  .speed = 1.0, .accel = 0.1, .speedLimit = 0.5 * d + 2.0,
+                  .centre = AngleToPlayer(x, y)});
       }
       break;
     case Firing::kE3:
       if (age >= 80 && age <= 400 && Every(age, 5 * (8 - d))) {
         const double limit = 0.5 * s + 2.0;
-        ShootRing(0, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, 0.04, limit, 0.0, age);
-        ShootRing(0, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, 0.03, limit, 0.0, age + 5);
-        ShootRing(0, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, 0.02, limit, 0.0, age - 5);
+        ShootRing({.sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y, .accel = 0.04,
+                   .speedLimit = limit, .base = static_cast<double>(age)});
+        ShootRing({.sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y, .accel = 0.03,
+                   .speedLimit = limit, .base = static_cast<double>(age + 5)});
+        ShootRing({.sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y, .accel = 0.02,
+                   .speedLimit = limit, .base = static_cast<double>(age - 5)});
       }
       break;
     case Firing::kE4:
       if (age <= 300 && Every(age, 10 * (6 - d))) {
-        ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * s + 2, 90, s + 2, x, y, 2.0, 0.5, 3.0, 0.0,
-                        AngleToPlayer(x, y), 20.0);
+        ShootLayeredFan({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * s + 2,
+                         .spread = 90, .layers = s + 2, .x = x, .y = y, .speed = 2.0, .accel = 0.5,
+                         .speedLimit = 3.0, .centre = AngleToPlayer(x, y), .layerDelay = 20.0});
       }
       break;
     case Firing::kE5:
       if (age >= 80 && age <= 400 && Every(age, 5 * (8 - d))) {
-        ShootFan(0, 0, 1, 9, 0, 0, 2 * d + 4, 360, x, y, 0.0, 0.2, 3.0, 0.0, AngleToPlayer(x, y));
+        ShootFan({.sheet = 9, .spawnCode = 1, .n = 2 * d + 4, .spread = 360, .x = x, .y = y,
+                  .accel = 0.2, .speedLimit = 3.0, .centre = AngleToPlayer(x, y)});
       }
       break;
     case Firing::kE6:
@@ -250,22 +258,26 @@ void FireStage1EnemyShots(int slot) {
         static constexpr double kAccel[5] = {0.05, 0.1, 0.15, 0.1, 0.05};
         // age / 4 turns the rings a quarter degree per step of age (a real division).
         for (int k = 0; k < 5; ++k) {
-          ShootRing(1, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, kAccel[k], 2.0, 0.0,
-                    age / 4.0 + k * (d - s + 2));
+          ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y,
+                     .accel = kAccel[k], .speedLimit = 2.0, .base = age / 4.0 + k * (d - s + 2)});
         }
       }
       break;
     case Firing::kL1:
       if (age >= 75 && age <= 500 && Every(age, 10 * (5 - d))) {
         for (int k = 0; k < 2; ++k) {
-          ShootRing(0, 2, 1, 5, 50, 28, s + 2 * d + 4, x, y, 1.0, 0.0, s + 4, 0.0, age);
+          ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = 28, .behaviourParam = 2,
+                     .triggerAge = 50, .n = s + 2 * d + 4, .x = x, .y = y, .speed = 1.0,
+                     .speedLimit = static_cast<double>(s + 4), .base = static_cast<double>(age)});
         }
       }
       break;
     case Firing::kL2:
       if (age <= 400 && Every(age, 60)) {
-        ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * (d + 2), 360, d + 2, x, y, 2.0, 0.5, 3.0,
-                        0.0, AngleToPlayer(x, y), 10.0 * (s + 2));
+        ShootLayeredFan({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * (d + 2),
+                         .spread = 360, .layers = d + 2, .x = x, .y = y, .speed = 2.0, .accel = 0.5,
+                         .speedLimit = 3.0, .centre = AngleToPlayer(x, y),
+                         .layerDelay = 10.0 * (s + 2)});
       }
       break;
     case Firing::kL3: {
@@ -277,10 +289,13 @@ void FireStage1EnemyShots(int slot) {
         const int phase = (age - t1) % (10 * (7 - d));
         if (phase == 0 || phase == 15) {
           const double aim = AngleToPlayer(x, y);
-          ShootLayeredFan(0, 0, 0, 1, 7, 0, 2 * d + 6, 360, s + 1, x, y, 1.0, 0.1, 0.5 * d + 2.0,
-                          0.0, aim, 20.0);
-          ShootRing(1, 0, 1, 7, 0, 0, d + 1, x, y, 1.0, 0.05, 0.5 * d + 1.0, 0.0, aim);
-          ShootRing(1, 0, 1, 7, 0, 0, d + 1, x, y, 1.0, 0.05, 0.5 * d + 2.0, 0.0, aim);
+          ShootLayeredFan({.sheet = 7, .spawnCode = 1, .n = 2 * d + 6, .spread = 360,
+                           .layers = s + 1, .x = x, .y = y, .speed = 1.0, .accel = 0.1,
+                           .speedLimit = 0.5 * d + 2.0, .centre = aim, .layerDelay = 20.0});
+          ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .n = d + 1, .x = x, .y = y,
+                     .speed = 1.0, .accel = 0.05, .speedLimit = 0.5 * d + 1.0, .base = aim});
+          ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .n = d + 1, .x = x, .y = y,
+                     .speed = 1.0, .accel = 0.05, .speedLimit = 0.5 * d + 2.0, .base = aim});
         }
       }
       break;
@@ -288,8 +303,10 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kL4:
       if (age == 60) {
         const double base = (60 * slot) / (d + 2);
-        ShootRing(turnColour, 0, 1, 2, 0, 0, 2 * (d + 2), x, y, 0.0, 0.05, 2.0, 0.0, base);
-        ShootRing(turnColour, 0, 1, 2, 0, 0, 2 * (d + 2), x, y, 0.0, 0.5, 2.0, 0.0, base);
+        ShootRing({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * (d + 2), .x = x,
+                   .y = y, .accel = 0.05, .speedLimit = 2.0, .base = base});
+        ShootRing({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * (d + 2), .x = x,
+                   .y = y, .accel = 0.5, .speedLimit = 2.0, .base = base});
       }
       break;
   }
@@ -348,11 +365,13 @@ void TwoRingsOfFans(int fansFirst, int fansSecond, int perFan, double speedFirst
                     double speedSecond, double accel, double limit) {
   const Boss& boss = g_bosses[0];
   const int base1 = NextRandom() % 20;
-  ShootRingOfFans(0, 20, 1, 5, 0, 0, 0, fansFirst, perFan, boss.x, boss.y, speedFirst, accel,
-                  limit, 0.0, base1);
+  ShootRingOfFans({.sheet = 5, .spawnCode = 1, .n = perFan, .m = fansFirst, .spread = 20,
+                   .x = boss.x, .y = boss.y, .speed = speedFirst, .accel = accel,
+                   .speedLimit = limit, .base = static_cast<double>(base1)});
   const int base2 = NextRandom() % 20;
-  ShootRingOfFans(0, 20, 1, 5, 0, 0, 0, fansSecond, perFan, boss.x, boss.y, speedSecond, accel,
-                  limit, 0.0, base2);
+  ShootRingOfFans({.sheet = 5, .spawnCode = 1, .n = perFan, .m = fansSecond, .spread = 20,
+                   .x = boss.x, .y = boss.y, .speed = speedSecond, .accel = accel,
+                   .speedLimit = limit, .base = static_cast<double>(base2)});
 }
 
 void RunMidBossPattern() {
@@ -367,8 +386,12 @@ void RunMidBossPattern() {
     SetBossMoveTarget(0, boss.x, boss.y - 200, 180);
   }
   if (t >= 210 && t <= 400 && t % (2 * (s - d) + 14) == 0) {
-    ShootRing(1, 3, 1, 2, 25, 28, 2 * d + 4, boss.x, boss.y, 2.0, 0.0, 4.0, 0.0, t);
-    ShootRing(0, 3, 1, 2, 25, 28, 2 * d + 4, boss.x, boss.y, 2.0, 0.0, 4.0, 0.0, -t);
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3,
+               .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0,
+               .speedLimit = 4.0, .base = static_cast<double>(t)});
+    ShootRing({.sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3, .triggerAge = 25,
+               .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0, .speedLimit = 4.0,
+               .base = static_cast<double>(-t)});
   }
   if (t == 400) WarpBossToRandomSpot(149, 150);
   if (t == 490) boss.phaseTimer = 99;
@@ -407,16 +430,28 @@ void RunBossPattern(bool second) {
     const int k = d > 0 ? 1 : 0;
     const double a = g_stage1.turnAngle;
     const double x = boss.x, y = boss.y;
-    ShootLayeredFan(0, 0, 0, 1, 7, 90, k + 2, 50, 1, x, y, 1.0, v - 1.0, v, 0.05, a + 150, 60.0);
-    ShootLayeredFan(1, 0, 0, 1, 7, 90, k + 2, 50, 1, x, y, 1.0, v - 1.0, v, -0.05, 30 - a, 60.0);
+    ShootLayeredFan({.sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = k + 2, .spread = 50,
+                     .layers = 1, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0, .speedLimit = v,
+                     .turnRate = 0.05, .centre = a + 150, .layerDelay = 60.0});
+    ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = k + 2,
+                     .spread = 50, .layers = 1, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0,
+                     .speedLimit = v, .turnRate = -0.05, .centre = 30 - a, .layerDelay = 60.0});
     if (second) {
-      ShootLayeredFan(0, 0, 0, 1, 7, 90, 2, 50, 2, x, y, 1.0, v - 1.0, v, 0.1, a + 170, 60.0);
-      ShootLayeredFan(1, 0, 0, 1, 7, 90, 2, 50, 2, x, y, 1.0, v - 1.0, v, -0.1, 10 - a, 60.0);
+      ShootLayeredFan({.sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = 2, .spread = 50,
+                       .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0, .speedLimit = v,
+                       .turnRate = 0.1, .centre = a + 170, .layerDelay = 60.0});
+      ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = 2,
+                       .spread = 50, .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0,
+                       .speedLimit = v, .turnRate = -0.1, .centre = 10 - a, .layerDelay = 60.0});
       g_stage1.turnAngle += 21 - 6 * s;
     } else {
       const int n = s == 0 ? 1 : 2;
-      ShootLayeredFan(0, 0, 0, 1, 7, 90, n, 50, 2, x, y, 1.0, v - 1.0, v, 0.0, a + 160, 60.0);
-      ShootLayeredFan(1, 0, 0, 1, 7, 90, n, 50, 2, x, y, 1.0, v - 1.0, v, 0.0, 20 - a, 60.0);
+      ShootLayeredFan({.sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = n, .spread = 50,
+                       .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0, .speedLimit = v,
+                       .centre = a + 160, .layerDelay = 60.0});
+      ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = n,
+                       .spread = 50, .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0,
+                       .speedLimit = v, .centre = 20 - a, .layerDelay = 60.0});
       g_stage1.turnAngle += 23 - 6 * s;
     }
   }

@@ -221,8 +221,9 @@ void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
   if (fires) {
     const int r = NextRandom();
     // The burst ring is of sheet 2, at a constant speed.
-    ShootRing(TurnColour(e), 0, 11, 2, 0, 0, count, e.x, e.y, 3.0, 0.0, 3.0, 0.0,
-              AngleToPlayer(e.x, e.y) + (r % spread - spread / 2));
+    ShootRing({.colour = TurnColour(e), .sheet = 2, .spawnCode = 11, .n = count, .x = e.x, .y = e.y,
+               .speed = 3.0, .speedLimit = 3.0,
+               .base = AngleToPlayer(e.x, e.y) + (r % spread - spread / 2)});
   }
   e.hp = 0;
 }
@@ -235,22 +236,26 @@ void FireFirstHalf(int slot, Enemy& e) {
     if (age == 90) {
       const int w = PerDifficulty(80, 60, 40, 20);
       const int r = NextRandom();
-      ShootFan(2, 0, 1, 4, 0, 0, 2 * d + 2, 360, x, y, 2.0, 0.0, 2.0, 0.0,
-               AngleToPlayer(x, y) + (r % w - w / 2));
+      ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 2 * d + 2, .spread = 360, .x = x,
+                .y = y, .speed = 2.0, .speedLimit = 2.0,
+                .centre = AngleToPlayer(x, y) + (r % w - w / 2)});
     }
     BurstBelow100(e, d >= 1, PerDifficulty(4, 4, 6, 8), 30);
   } else if (slot <= 28) {
     const int period = PerDifficulty(90, 70, 50, 30);
     if (age >= 60 && age <= 120 && age % period == 0) {
-      ShootFan(TurnColour(e), 0, 1, 2, 0, 0, PerDifficulty(1, 3, 3, 5), 60, x, y, 1.0, 0.1, 3.0,
-               0.0, AngleToPlayer(x, y));
+      ShootFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .n = PerDifficulty(1, 3, 3, 5),
+                .spread = 60, .x = x, .y = y, .speed = 1.0, .accel = 0.1, .speedLimit = 3.0,
+                .centre = AngleToPlayer(x, y)});
     }
   } else if (Pausing(e) && age % 12 == 0) {
     const int n = d + 4;
     const double start = d < 2 ? 0.0 : age;
-    ShootCircleFormation(1, 0, 7, 0, 100, n, x, y, 1.0, 0.1, 2.5, 0.0, start,
-                         270 - 4 * (2 * e.turnFlag - 1) * age);
-    ShootRing(0, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.05, 2.5, 0.0, age);
+    ShootCircleFormation({.colour = 1, .sheet = 7, .n = n, .radius = 100, .x = x, .y = y,
+                          .speed = 1.0, .accel = 0.1, .speedLimit = 2.5, .start = start,
+                          .direction = static_cast<double>(270 - 4 * (2 * e.turnFlag - 1) * age)});
+    ShootRing({.sheet = 7, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 1.0, .accel = 0.05,
+               .speedLimit = 2.5, .base = static_cast<double>(age)});
   }
 }
 
@@ -261,27 +266,33 @@ void FireSecondHalf(int slot, Enemy& e) {
   if (slot <= 19) {
     if (age % 50 == 0) {
       const double speed = s == 1 ? 2.5 : 2.0;
-      ShootFan(2, 0, 1, 4, 0, 0, 4, 360, x, y, speed, 0.0, speed, 0.0, 0.0);
+      ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 360, .x = x, .y = y,
+                .speed = speed, .speedLimit = speed});
     }
     BurstBelow100(e, s == 1, 4, 40);
   } else if (slot <= 21) {
     if (Pausing(e) && (age - static_cast<int>(e.seg1.age)) % 60 == 0) {
       // Colour by sprite, like the other fairies of this stage.
-      ShootLayeredFan(TurnColour(e), 0, 0, 1, 2, 0, 2 * d + 4, 90, d + 1, x, y, 1.0, 0.1, 2.5,
-                      0.0, AngleToPlayer(x, y), 30.0);
+      ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .n = 2 * d + 4,
+                       .spread = 90, .layers = d + 1, .x = x, .y = y, .speed = 1.0, .accel = 0.1,
+                       .speedLimit = 2.5, .centre = AngleToPlayer(x, y), .layerDelay = 30.0});
     }
   } else if (slot <= 27) {
     if (age >= 60 && age % 30 == 0) {
       const int n = 2 * d + 1;
       // Colour 2 and behaviour 0 with parameter 0: what age mod 30 gives at these ages.
-      ShootRing(2, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.01, 2.0, 0.0, age + 180);
-      ShootFan(2, 0, 1, 7, 0, 0, n, 360, x, y, 1.0, 0.05, 3.0, 0.0, age);
+      ShootRing({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 1.0,
+                 .accel = 0.01, .speedLimit = 2.0, .base = static_cast<double>(age + 180)});
+      ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y,
+                .speed = 1.0, .accel = 0.05, .speedLimit = 3.0,
+                .centre = static_cast<double>(age)});
     }
   } else if (Pausing(e) && age % 10 == 0) {
     const double spin = e.turnFlag == 1 ? 1.0 : -1.0;
     const double swing = (age / 30) % 2 == 1 ? 1.0 : -1.0;
-    ShootRing(slot == 28 ? 0 : 1, 0, 1, 7, 0, 0, 2 * d + 3, x, y, 1.0, 0.05, 3.0, 0.0,
-              0.8 * age * spin * swing);
+    ShootRing({.colour = slot == 28 ? 0 : 1, .sheet = 7, .spawnCode = 1, .n = 2 * d + 3, .x = x,
+               .y = y, .speed = 1.0, .accel = 0.05, .speedLimit = 3.0,
+               .base = 0.8 * age * spin * swing});
   }
 }
 
@@ -349,9 +360,13 @@ void WarpTowardPlayer() {
 // An aimed fan that turns toward the player once more at age 30, and a wider one.
 void AimedFanPair(double x, double y, bool withWide = true) {
   const double aim = AngleToPlayer(x, y);
-  ShootFan(4, 720, 1, 2, 30, 1, PerDifficulty(2, 3, 4, 5), 60, x, y, 3.0, 0.05, 5.0, 0.0, aim);
+  ShootFan({.colour = 4, .sheet = 2, .spawnCode = 1, .behaviour = 1, .behaviourParam = 720,
+            .triggerAge = 30, .n = PerDifficulty(2, 3, 4, 5), .spread = 60, .x = x, .y = y,
+            .speed = 3.0, .accel = 0.05, .speedLimit = 5.0, .centre = aim});
   if (withWide) {
-    ShootFan(2, 0, 1, 2, 0, 0, PerDifficulty(4, 4, 6, 6), 120, x, y, 3.0, 0.05, 5.0, 0.0, aim);
+    ShootFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = PerDifficulty(4, 4, 6, 6),
+              .spread = 120, .x = x, .y = y, .speed = 3.0, .accel = 0.05, .speedLimit = 5.0,
+              .centre = aim});
   }
 }
 
@@ -366,8 +381,10 @@ void RingsFromOrb(const Kept& orb, int colour, double base) {
   // Whole pixels: the rings start where the orb is drawn.
   const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
   const int n = PerDifficulty(2, 2, 3, 3);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 5.0, -0.1, 2.0, 0.0, base);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 4.0, -0.1, 2.0, 0.0, base);
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 5.0,
+             .accel = -0.1, .speedLimit = 2.0, .base = base});
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 4.0,
+             .accel = -0.1, .speedLimit = 2.0, .base = base});
 }
 
 void AimedFanFromOrb(const Kept& orb) {
@@ -387,7 +404,8 @@ void RunMidBossPattern() {
   if (t % 2 == 0 && ((t >= 100 && t <= 160) || (t >= 250 && t <= 310))) {
     const double base = t * g_stage2.turnRate;
     for (double speed : {7.0, 6.0, 5.0}) {
-      ShootRing(0, 0, 1, 4, 0, 0, g_stage2.ringSize, boss.x, boss.y, speed, -0.1, 2.0, 0.0, base);
+      ShootRing({.sheet = 4, .spawnCode = 1, .n = g_stage2.ringSize, .x = boss.x, .y = boss.y,
+                 .speed = speed, .accel = -0.1, .speedLimit = 2.0, .base = base});
     }
   }
   if (t == 220) WarpBossToRandomSpot(74, 100);
@@ -429,8 +447,9 @@ void RunOrbPattern(bool second) {
       AimedFanFromOrb(g_stage2.orbA);
       AimedFanFromOrb(g_stage2.orbB);
       const double aim = AngleToPlayer(boss.x, boss.y);
-      ShootFan(2, 0, 1, 2, 0, 0, PerDifficulty(4, 4, 6, 6), 120, boss.x, boss.y, 3.0, 0.05, 5.0,
-               0.0, aim);
+      ShootFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = PerDifficulty(4, 4, 6, 6),
+                .spread = 120, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.05,
+                .speedLimit = 5.0, .centre = aim});
     } else {
       AimedFanPair(boss.x, boss.y);
     }

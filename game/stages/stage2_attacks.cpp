@@ -32,7 +32,8 @@ void Spokes(double first) {
 void FansAlongSpokes(double base) {
   const Boss& boss = g_bosses[0];
   const int n = static_cast<int>(S(0));
-  ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, n, 5, boss.x, boss.y, 5.0, 0.0, 5.0, 0.0, base);
+  ShootRingOfFans({.colour = 3, .sheet = 13, .spawnCode = 1, .n = 5, .m = n, .spread = 10,
+                   .x = boss.x, .y = boss.y, .speed = 5.0, .speedLimit = 5.0, .base = base});
 }
 
 void TurningRings() {
@@ -41,14 +42,22 @@ void TurningRings() {
   const int d = g_difficulty;
   const int p = PerDifficulty(25, 30, 30, 35), q = PerDifficulty(10, 15, 15, 20);
   const int r1 = NextRandom();
-  ShootRing(1, 0, 1, 2, 30, 3, p, boss.x, boss.y, 1.0, 0.1, 2.0, s, r1 % 10);
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 30, .n = p,
+             .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0, .turnRate = s,
+             .base = static_cast<double>(r1 % 10)});
   const int r2 = NextRandom();
-  ShootRing(1, 0, 1, 2, 60, 3, q, boss.x, boss.y, 3.0, -0.05, 2.0, s, r2 % 10);
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 60, .n = q,
+             .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
+             .turnRate = s, .base = static_cast<double>(r2 % 10)});
   if (d >= 2) {
     // These stop turning at their trigger like the first two (behaviour 3).
     const int r3 = NextRandom();
-    ShootRing(1, 0, 1, 2, 30, 3, d == 2 ? 30 : 40, boss.x, boss.y, 1.0, 0.01, 2.0, -s, r3 % 10);
-    ShootRing(1, 0, 1, 2, 60, 3, d == 2 ? 10 : 20, boss.x, boss.y, 1.0, 0.01, 2.0, -s, r3 % 10);
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 30,
+               .n = d == 2 ? 30 : 40, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.01,
+               .speedLimit = 2.0, .turnRate = -s, .base = static_cast<double>(r3 % 10)});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 60,
+               .n = d == 2 ? 10 : 20, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.01,
+               .speedLimit = 2.0, .turnRate = -s, .base = static_cast<double>(r3 % 10)});
   }
   g_attackScratch.sign = -s;
 }
@@ -81,17 +90,20 @@ void BendSpokes() {
 void PairOfRings(int colour, int bp, int sheet, int trigger, int behaviour, int n, double accel,
                  double limit, double turn, double base) {
   const Boss& boss = g_bosses[0];
-  ShootRing(colour, bp, 1, sheet, trigger, behaviour, n, boss.x, boss.y, 0.0, accel, limit, turn,
-            base);
-  ShootRing(colour, -bp, 1, sheet, trigger, behaviour, n, boss.x, boss.y, 0.0, accel, limit, -turn,
-            base);
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+             .behaviourParam = bp, .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y,
+             .accel = accel, .speedLimit = limit, .turnRate = turn, .base = base});
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+             .behaviourParam = -bp, .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y,
+             .accel = accel, .speedLimit = limit, .turnRate = -turn, .base = base});
 }
 
 void RingOf(int colour, int sheet, int trigger, int behaviour, int n, double speed, double accel,
             double limit, double base) {
   const Boss& boss = g_bosses[0];
-  ShootRing(colour, 0, 1, sheet, trigger, behaviour, n, boss.x, boss.y, speed, accel, limit, 0.0,
-            base);
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+             .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y, .speed = speed,
+             .accel = accel, .speedLimit = limit, .base = base});
 }
 
 // ---------------------------------------------------------------------------
@@ -130,8 +142,11 @@ void BurstFamiliars() {
     g_bosses[0].hp -= 30;
     const double a = Heading(e);
     // Behaviour 107 sets the acceleration at the trigger; until then 0.05 gets it moving.
-    ShootFan(4, 3, 1, 7, 100, 107, 1, 60, e.x, e.y, 0.0, 0.05, 3.0, 0.0, a);
-    ShootFan(4, 0, 1, 4, 0, 0, 4, 150, e.x, e.y, 4.0, 0.0, 4.0, 0.0, a);
+    ShootFan({.colour = 4, .sheet = 7, .spawnCode = 1, .behaviour = 107, .behaviourParam = 3,
+              .triggerAge = 100, .n = 1, .spread = 60, .x = e.x, .y = e.y, .accel = 0.05,
+              .speedLimit = 3.0, .centre = a});
+    ShootFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 150, .x = e.x, .y = e.y,
+              .speed = 4.0, .speedLimit = 4.0, .centre = a});
   }
 }
 
@@ -152,16 +167,24 @@ void RunStage2SpokeCard(AttackStep& step) {
   if (t == 70) g_spellCardActive = 0;
   if (t == 100 && d >= 2) {
     const double aim = AimFromBoss();
-    ShootFan(1, 0, 1, 15, 55, 3, 8, 360, boss.x, boss.y, 1.5, 0.01, 2.0, 3.0, aim);
-    ShootFan(1, 0, 1, 15, 55, 3, 8, 360, boss.x, boss.y, 1.5, 0.01, 2.0, -3.0, aim);
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 55, .n = 8,
+              .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5, .accel = 0.01,
+              .speedLimit = 2.0, .turnRate = 3.0, .centre = aim});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 55, .n = 8,
+              .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5, .accel = 0.01,
+              .speedLimit = 2.0, .turnRate = -3.0, .centre = aim});
   }
   if (t >= 102 && t <= 156 && (t - 102) % 6 == 0) {
     const double aim = AimFromBoss();
     for (int bp : {20, -20}) {
-      ShootRing(1, bp, 1, 13, 50, 16, 8, boss.x, boss.y, 0.0, 0.1, 1.5, 0.0, aim);
+      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = bp,
+                 .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y, .accel = 0.1,
+                 .speedLimit = 1.5, .base = aim});
     }
     for (int bp : {20, -20}) {
-      ShootRing(1, bp, 1, 13, 50, 16, 8, boss.x, boss.y, 3.0, -0.05, 1.5, 0.0, aim);
+      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = bp,
+                 .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+                 .speedLimit = 1.5, .base = aim});
     }
   }
   if (t == 160 || t == 170) TurningRings();
@@ -238,8 +261,9 @@ void RunStage2BellCard(AttackStep& step) {
   }
   if (t >= 150 && t <= 250 && t % 10 == 0) {
     const bool lunatic = d == 3;
-    ShootFan(lunatic ? 0 : 2, 0, 1, 13, 0, 0, lunatic ? 10 : 8, 360, boss.x, boss.y, 3.0, -0.1, 1.0,
-             0.0, scratch.angle);
+    ShootFan({.colour = lunatic ? 0 : 2, .sheet = 13, .spawnCode = 1, .n = lunatic ? 10 : 8,
+              .spread = 360, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.1,
+              .speedLimit = 1.0, .centre = scratch.angle});
   }
   if (t == 300) {
     boss.phaseTimer = 99;

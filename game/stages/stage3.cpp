@@ -258,8 +258,9 @@ void FireSmall(Enemy& e) {
   if (e.age == 90) {
     const int w = (4 - d) * 20;
     const int r = NextRandom();
-    ShootFan(2, 0, 1, 4, 0, 0, 2 * d + 2, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0,
-             Aim(e) + (w > 0 ? r % w : 0) - w / 2);
+    ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 2 * d + 2, .spread = 360, .x = e.x,
+              .y = e.y, .speed = 2.0, .speedLimit = 2.0,
+              .centre = Aim(e) + (w > 0 ? r % w : 0) - w / 2});
   }
   if (e.hp < 100) e.hp = 0;
 }
@@ -279,16 +280,19 @@ void FireCarrier(int slot, Enemy& e) {
   OrbPair& pair = g_stage3.carrierOrbs[slot % 2];
   if (age == 0) MakeCarrierOrbs(pair, slot, e);
   if (Pausing(e) && age % 30 == 0) {
-    ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 2, 0, (d - d / 2) * 2 + 1, 30, 3, e.x, e.y, 1.0,
-                    0.05, 3.0, 0.0, Aim(e), 20.0);
+    ShootLayeredFan({.colour = 1 - e.sprite % 2, .sheet = 2, .spawnCode = 1,
+                     .n = (d - d / 2) * 2 + 1, .spread = 30, .layers = 3, .x = e.x, .y = e.y,
+                     .speed = 1.0, .accel = 0.05, .speedLimit = 3.0, .centre = Aim(e),
+                     .layerDelay = 20.0});
   }
   if (Pausing(e) && Every(age - s1, (5 - d) * 5)) {
     for (const Kept& orb : pair.orbs) {
       const EnemyBullet* bullet = Live(orb);
       if (bullet == nullptr) continue;
       const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
-      ShootLayeredFan(1, 0, 0, 1, 7, 0, 2, (age - s1) * 5, 2, x, y, 3.0, -0.5, 1.5, 0.0,
-                      pair.angle, 30.0);
+      ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 2, .spread = (age - s1) * 5,
+                       .layers = 2, .x = x, .y = y, .speed = 3.0, .accel = -0.5, .speedLimit = 1.5,
+                       .centre = static_cast<double>(pair.angle), .layerDelay = 30.0});
     }
   }
   if (e.hp < 50) {
@@ -300,15 +304,20 @@ void FireCarrier(int slot, Enemy& e) {
 // Slots 20 and 21 from frame 4000: the large pair.
 void FireLargePair(const Enemy& e) {
   if (Pausing(e) && e.age % 30 == 0) {
-    ShootLayeredFan(0, 0, 0, 1, 4, 0, 4 * Diff() + 7, 270, 2, e.x, e.y, -3.0, 0.1, 3.0, 0.0, Aim(e),
-                    20.0);
+    ShootLayeredFan({.sheet = 4, .spawnCode = 1, .n = 4 * Diff() + 7, .spread = 270, .layers = 2,
+                     .x = e.x, .y = e.y, .speed = -3.0, .accel = 0.1, .speedLimit = 3.0,
+                     .centre = Aim(e), .layerDelay = 20.0});
   }
 }
 
 // Two rings of n turning opposite ways, which aim at the player at age 30.
 void SpinnerRings(const Enemy& e, int n) {
-  ShootRing(0, 90, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, 3.0 * e.age);
-  ShootRing(1, 0, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, -3.0 * e.age);
+  ShootRing({.sheet = 7, .spawnCode = 1, .behaviour = 2, .behaviourParam = 90, .triggerAge = 30,
+             .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
+             .base = 3.0 * e.age});
+  ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .behaviour = 2, .triggerAge = 30, .n = n,
+             .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
+             .base = -3.0 * e.age});
 }
 
 // Slots 22-27.
@@ -328,7 +337,8 @@ void FireFirstLarge(Enemy& e) {
     const double aim = Aim(e);
     const int spread = (s1 - age) * 2 + 300;
     for (double centre : {aim + 180, aim}) {
-      ShootFan(0, 0, 1, 4, 0, 0, d / 2 + 2, spread, e.x, e.y, -3.0, 0.05, 3.0, 0.0, centre);
+      ShootFan({.sheet = 4, .spawnCode = 1, .n = d / 2 + 2, .spread = spread, .x = e.x, .y = e.y,
+                .speed = -3.0, .accel = 0.05, .speedLimit = 3.0, .centre = centre});
     }
   }
   if (age >= s1 && age <= s2 && age - s1 == 60) {
@@ -337,8 +347,9 @@ void FireFirstLarge(Enemy& e) {
       const EnemyBullet* orb = Live(pair.orbs[k]);
       if (orb == nullptr) continue;
       // From the orb itself: whole pixels are named only for the carriers and the stream.
-      ShootLayeredFan(4, 0, 0, 1, 4, 0, (d - d / 2) * 2 + 2, 150, 10, orb->x, orb->y, 5.0, -1.0,
-                      2.0, 0.0, centres[k], 10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = (d - d / 2) * 2 + 2,
+                       .spread = 150, .layers = 10, .x = orb->x, .y = orb->y, .speed = 5.0,
+                       .accel = -1.0, .speedLimit = 2.0, .centre = centres[k], .layerDelay = 10.0});
     }
   }
   if (e.hp < 50) {
@@ -354,7 +365,8 @@ void FireLastLarge(const Enemy& e) {
   const int s1 = static_cast<int>(e.seg1.age);
   if (!Pausing(e) || !Every(age - s1, d / 2 - d + 7)) return;
   SpinnerRings(e, d / 2 + 2);
-  ShootRing(4, 0, 1, 2, 0, 0, d == 0 ? 1 : 2, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 4.0 * age);
+  ShootRing({.colour = 4, .sheet = 2, .spawnCode = 1, .n = d == 0 ? 1 : 2, .x = e.x, .y = e.y,
+             .speed = 2.0, .speedLimit = 2.0, .base = 4.0 * age});
 }
 
 // A stream bullet's place in whole pixels, where its rings start.
@@ -362,13 +374,14 @@ struct WholePixels {
   double x, y;
 };
 WholePixels PlaceOf(const EnemyBullet& bullet) {
-  return {static_cast<double>(static_cast<int>(bullet.x)),
-          static_cast<double>(static_cast<int>(bullet.y))};
+  return {WholePixel(bullet.x), WholePixel(bullet.y)};
 }
 void StreamRings(WholePixels at, int colour, double base) {
   const int n = Diff() + 1;
-  ShootRing(colour, 0, 1, 4, 0, 0, n, at.x, at.y, 3.0, -0.1, 2.0, 0.0, base);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, at.x, at.y, 4.0, -0.1, 2.0, 0.0, base);
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = at.x, .y = at.y,
+             .speed = 3.0, .accel = -0.1, .speedLimit = 2.0, .base = base});
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = at.x, .y = at.y,
+             .speed = 4.0, .accel = -0.1, .speedLimit = 2.0, .base = base});
 }
 
 }  // namespace
@@ -487,8 +500,12 @@ void RunMidBossPattern() {
   const int last = 100 + g_stage3.laserPeriod * g_stage3.laserCount + 60;
   if (t >= 100 && t <= last && Every(t, (7 - d) * 5)) {
     const int n = 5 * d + 15;
-    ShootRing(2, 0, 1, 2, 0, 0, n, boss.x, boss.y, s + 2, 0.05, s + 3, 0.0, t / 2);
-    ShootRing(2, 0, 1, 2, 0, 0, n, boss.x, boss.y, s + 1, 0.05, s + 2, 0.0, t / 2);
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = static_cast<double>(s + 2), .accel = 0.05,
+               .speedLimit = static_cast<double>(s + 3), .base = static_cast<double>(t / 2)});
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = static_cast<double>(s + 1), .accel = 0.05,
+               .speedLimit = static_cast<double>(s + 2), .base = static_cast<double>(t / 2)});
   }
 }
 
@@ -524,8 +541,9 @@ void RunFirstNonSpellPattern() {
       if (b == 2) g_stage3.fanCount = (d - s) + 1;
       g_stage3.fanAim = AngleToPlayer(boss.x, boss.y);
     }
-    ShootFan(1, 0, 1, 5, 0, 0, g_stage3.fanCount, burst.spread, boss.x, boss.y, burst.speed, 0.2,
-             burst.limit, 0.0, g_stage3.fanAim);
+    ShootFan({.colour = 1, .sheet = 5, .spawnCode = 1, .n = g_stage3.fanCount,
+              .spread = burst.spread, .x = boss.x, .y = boss.y, .speed = burst.speed, .accel = 0.2,
+              .speedLimit = burst.limit, .centre = g_stage3.fanAim});
     g_stage3.fanCount += 1;
   }
   if (t == 370) SetBossMoveTarget(0, 300.0, 100.0, 100);
@@ -535,10 +553,14 @@ void RunFirstNonSpellPattern() {
   const bool volley = (t >= 370 && t <= 460 && (t == 370 || t % 20 == 0)) ||
                       (t >= 510 && t <= 600 && (t == 510 || t % 20 == 0));
   if (volley) {
-    ShootRingOfFans(0, 10 * (s + 3), 1, 7, 4, 0, 0, 6, (d - d / 3) * 2 + 3, boss.x, boss.y, 5.0,
-                    -0.1, d / 3 + 3, 0.0, AngleToPlayer(boss.x, boss.y));
+    ShootRingOfFans({.colour = 4, .sheet = 7, .spawnCode = 1, .n = (d - d / 3) * 2 + 3, .m = 6,
+                     .spread = 10 * (s + 3), .x = boss.x, .y = boss.y, .speed = 5.0, .accel = -0.1,
+                     .speedLimit = static_cast<double>(d / 3 + 3),
+                     .base = AngleToPlayer(boss.x, boss.y)});
     if (t != 370 && t != 510) {
-      ShootRing(1, 0, 1, 5, 20, 100, 3 * d + 12, boss.x, boss.y, 3.0, 0.05, 6.0, 0.0, 0.0);
+      ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 100, .triggerAge = 20,
+                 .n = 3 * d + 12, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.05,
+                 .speedLimit = 6.0});
     }
   }
 }
@@ -570,10 +592,13 @@ void RunSecondNonSpellPattern() {
     const int k = static_cast<int>(g_stage3.direction);
     const double a = AngleToPlayer(boss.x, boss.y) + 70 * k;
     for (int j = 0; j < 4; ++j) {
-      ShootCircleFormation(1, 0, 5, 0, 50, 5, boss.x, boss.y, 1.0, 0.1, s + 2, 0.0, 0.0,
-                           a + 90 * j);
+      ShootCircleFormation({.colour = 1, .sheet = 5, .n = 5, .radius = 50, .x = boss.x, .y = boss.y,
+                            .speed = 1.0, .accel = 0.1, .speedLimit = static_cast<double>(s + 2),
+                            .direction = a + 90 * j});
     }
-    ShootRing(1, 0, 1, 5, 0, 0, 5 * d + 5, boss.x, boss.y, 1.0, 0.05, s + 2, 0.0, 10.0 * k);
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .n = 5 * d + 5, .x = boss.x, .y = boss.y,
+               .speed = 1.0, .accel = 0.05, .speedLimit = static_cast<double>(s + 2),
+               .base = 10.0 * k});
     g_stage3.direction += 1;
   }
   LasersFromOrbs(t, 1, 6, 2, 100);

@@ -38,8 +38,10 @@ int LaserAt(double cx, double cy, double r1, double a1, double r2, double a2, in
 // amplitude, 4 line length.
 
 void SweepLine(double x, double y, int sheet, double limit, double offset) {
-  ShootCentredLine(3, 2, 1, sheet, 180, 107, 4, static_cast<int>(S(4)), x, y, 0.0, 0.0, limit, 0.0,
-                   180.0, offset);
+  ShootCentredLine({.colour = 2, .sheet = sheet, .spawnCode = 1, .behaviour = 107,
+                    .behaviourParam = 4, .triggerAge = 180, .n = 3,
+                    .length = static_cast<int>(S(4)), .x = x, .y = y, .speedLimit = limit,
+                    .tilt = 180.0, .offset = offset});
 }
 
 // Two lines beside the sweep's point flying off at random angles.
@@ -92,8 +94,9 @@ int CornerColour(const Corner& c) { return g_difficulty >= 2 ? c.colourHigh : c.
 void CornerRings() {
   const double n = S(0);
   for (const Corner& c : kCorners) {
-    ShootRing(CornerColour(c), 0, 1, 2, 0, 0, static_cast<int>(5 * n), c.x, c.y, 0.1, 0.1, 1.0,
-              1 + 0.2 * n, S(2));
+    ShootRing({.colour = CornerColour(c), .sheet = 2, .spawnCode = 1, .n = static_cast<int>(5 * n),
+               .x = c.x, .y = c.y, .speed = 0.1, .accel = 0.1, .speedLimit = 1.0,
+               .turnRate = 1 + 0.2 * n, .base = S(2)});
   }
   S(0) += 1;
 }
@@ -149,11 +152,13 @@ void BossRings(int t) {
   const double sense = S(4);
   const double limit = d >= 2 ? 1.5 : 2.0;
   const double base = sense * (t - 440 + S(2));
-  ShootRing(1, 0, 1, 5, 800 - t, 3, 6, boss.x, boss.y, 0.1 * (q + 1), 0.1, limit,
-            -0.07 * sense * q, base);
+  ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 800 - t, .n = 6,
+             .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1), .accel = 0.1, .speedLimit = limit,
+             .turnRate = -0.07 * sense * q, .base = base});
   if (d >= 2) {
-    ShootRing(1, 0, 1, 5, 800 - t, 3, 6, boss.x, boss.y, 0.1 * (q + 1), 0.1, limit,
-              0.07 * sense * q, base);
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 800 - t,
+               .n = 6, .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1), .accel = 0.1,
+               .speedLimit = limit, .turnRate = 0.07 * sense * q, .base = base});
   }
 }
 
@@ -219,8 +224,9 @@ void ShedFromSpokes() {
     const Laser& spoke = g_lasers[g_attackScratch.slots[4 * k + 1]];
     if (spoke.state == 0) continue;
     for (int offset = 0; offset < 360; offset += 60) {
-      ShootLine(n, 1, 5, 1, 104, 60, spoke.x1, spoke.y1, spoke.x2, spoke.y2, 4.0, 0.0, 1.5, 0.0,
-                offset);
+      ShootLine({.colour = 1, .sheet = 5, .behaviour = 104, .behaviourParam = 60, .triggerAge = 1,
+                 .n = n, .x = spoke.x1, .y = spoke.y1, .x2 = spoke.x2, .y2 = spoke.y2, .speed = 4.0,
+                 .speedLimit = 1.5, .offset = static_cast<double>(offset)});
     }
   }
 }
@@ -276,16 +282,21 @@ void RunCage(int t) {
   const bool formed = first.age > formedAge;
   if (u % 5 == 0 && formed) {
     const int j = t / 5;
-    ShootRing(1, 0, 2, 5, 0, 0, 6, boss.x, boss.y, 2.0, 0.05, 3.0, 0.0,
-              S(4) + 5 * ((j % 3) - 1) * (j % 2));
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 2, .n = 6, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .accel = 0.05, .speedLimit = 3.0,
+               .base = S(4) + 5 * ((j % 3) - 1) * (j % 2)});
     if (t >= 150 + 50 * S(2)) S(4) += 3 * S(2);
     if (Every(u, 60 * (2 - d / 2))) {
-      ShootRing(1, 0, 2, 7, 0, 0, 3 * d, boss.x, boss.y, 1.0, 0.0, 1.0, 0.0, AimFromBoss());
+      ShootRing({.colour = 1, .sheet = 7, .spawnCode = 2, .n = 3 * d, .x = boss.x, .y = boss.y,
+                 .speed = 1.0, .speedLimit = 1.0, .base = AimFromBoss()});
     }
   } else if (u % 60 == 0 && first.age < formedAge) {
     const int n = 4 * (d - d / 3) + 6;
-    ShootRing(1, 0, 3, 15, 0, 0, n, boss.x, boss.y, 3.0, -0.05, 2.0, 0.0, 0.0);
-    ShootRing(4, 0, 3, 9, 60, 3, n, boss.x, boss.y, 3.0, -0.05, 2.0, 0.5 * S(3), 270.0);
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .n = n, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 2.0});
+    ShootRing({.colour = 4, .sheet = 9, .spawnCode = 3, .behaviour = 3, .triggerAge = 60, .n = n,
+               .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
+               .turnRate = 0.5 * S(3), .base = 270.0});
     S(3) = -S(3);
   }
   const int edges = static_cast<int>(S(1));
@@ -342,8 +353,8 @@ void RunStage3RingCard(AttackStep& step) {
   }
   if (t == 100) S(0) = d;
   if (t >= 100 && t <= 120 && t % 5 == 0) {
-    ShootRing(4, 0, 2, 7, 0, 0, static_cast<int>(5 * S(0)), 224.0, 224.0, 1.5, 0.0, 1.5,
-              1 + 0.1 * (S(0) - d), 0.0);
+    ShootRing({.colour = 4, .sheet = 7, .spawnCode = 2, .n = static_cast<int>(5 * S(0)), .x = 224.0,
+               .y = 224.0, .speed = 1.5, .speedLimit = 1.5, .turnRate = 1 + 0.1 * (S(0) - d)});
     S(0) += 1;
   }
   if (t == 130) {
@@ -412,7 +423,9 @@ void RunStage3FigureCard(AttackStep& step) {
   LayOutFigure(t - 100);
   if (t % 45 == 0) {
     if (t % 90 == 0) {
-      ShootRing(1, 0, 1, 15, 90, 3, 6, boss.x, boss.y, 3.0, -0.1, 2.0, 5.0, S(4));
+      ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 90, .n = 6,
+                 .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.1, .speedLimit = 2.0,
+                 .turnRate = 5.0, .base = S(4)});
     }
     ShedFromSpokes();
     S(4) += 15;

@@ -60,15 +60,18 @@ void CrossLines() {
   if (across != nullptr) {
     const double y = static_cast<int>(across->y1);
     for (const auto& turn : kTurns) {
-      ShootCentredLine(n, 2, 1, 12, 0, 11, 101, 380, 224.0, y, 0.0, 0.01, limit, 0.0, turn[0],
-                       turn[1]);
+      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = 11,
+                        .behaviourParam = 101, .n = n, .length = 380, .x = 224.0, .y = y,
+                        .accel = 0.01, .speedLimit = limit, .tilt = turn[0], .offset = turn[1]});
     }
   }
   if (down != nullptr) {
     const double x = static_cast<int>(down->x1);
     for (const auto& turn : kTurns) {
-      ShootCentredLine(static_cast<int>(1.2 * n), 2, 1, 12, 0, 11, 1010, 450, x, 240.0, 0.0, 0.01,
-                       limit, 0.0, turn[0] + 90, turn[1]);
+      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = 11,
+                        .behaviourParam = 1010, .n = static_cast<int>(1.2 * n), .length = 450,
+                        .x = x, .y = 240.0, .accel = 0.01, .speedLimit = limit,
+                        .tilt = turn[0] + 90, .offset = turn[1]});
     }
   }
 }
@@ -110,7 +113,8 @@ void RunStage4TrioCard(AttackStep& step) {
       const EnemyBullet* b = LiveSatellite(Slot(c - 1 - k), 18);
       if (b == nullptr) continue;
       const double x = static_cast<int>(b->x), y = static_cast<int>(b->y);
-      ShootFan(k % (d + 2), 0, 1, 1, 0, 0, 3, 60, x, y, 1.0, 0.05, 3.0, 0.0, b->angle - 90);
+      ShootFan({.colour = k % (d + 2), .sheet = 1, .spawnCode = 1, .n = 3, .spread = 60, .x = x,
+                .y = y, .speed = 1.0, .accel = 0.05, .speedLimit = 3.0, .centre = b->angle - 90});
     }
   }
   if (t == v + 20) CrossLines();

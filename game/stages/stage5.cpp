@@ -290,12 +290,16 @@ const EnemyBullet* Satellite(int slot, int i) { return Live(g_stage5.satellites[
 void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehaviour,
                  double ringAccel, bool bothWays) {
   const int d = Diff();
-  ShootLayeredFan(4, 0, 0, 1, 2, 0, 4, 60, 2, e.x, e.y, fanSpeed, -1.0, 2.0, 0.0, Aim(e), 20.0);
-  ShootRing(4, 0, 1, ringSheet, 60, ringBehaviour, 2 * d + 18, e.x, e.y, 3.0, ringAccel, 1.5, 0.0,
-            90.0);
+  ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 4, .spread = 60, .layers = 2,
+                   .x = e.x, .y = e.y, .speed = fanSpeed, .accel = -1.0, .speedLimit = 2.0,
+                   .centre = Aim(e), .layerDelay = 20.0});
+  ShootRing({.colour = 4, .sheet = ringSheet, .spawnCode = 1, .behaviour = ringBehaviour,
+             .triggerAge = 60, .n = 2 * d + 18, .x = e.x, .y = e.y, .speed = 3.0,
+             .accel = ringAccel, .speedLimit = 1.5, .base = 90.0});
   if (bothWays) {
-    ShootRing(4, 0, 1, ringSheet, 60, ringBehaviour, 2 * d + 18, e.x, e.y, 3.0, ringAccel, 1.5,
-              0.0, 270.0);
+    ShootRing({.colour = 4, .sheet = ringSheet, .spawnCode = 1, .behaviour = ringBehaviour,
+               .triggerAge = 60, .n = 2 * d + 18, .x = e.x, .y = e.y, .speed = 3.0,
+               .accel = ringAccel, .speedLimit = 1.5, .base = 270.0});
   }
 }
 
@@ -303,14 +307,17 @@ void FireFairyFan(int slot, const Enemy& e) {
   const int d = Diff();
   const int t = e.age + 10 * (slot % 5 - 4);
   if (t < FirstEnd(e) || t % 60 != 0) return;
-  ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 12, 0, 2 * (d - DifficultyTier()) + 3, 120, DifficultyTier() + 2, e.x,
-                  e.y, 1.0, 1.0, 2.0, 0.0, Aim(e), 40.0);
+  ShootLayeredFan({.colour = 1 - e.sprite % 2, .sheet = 12, .spawnCode = 1,
+                   .n = 2 * (d - DifficultyTier()) + 3, .spread = 120,
+                   .layers = DifficultyTier() + 2, .x = e.x, .y = e.y, .speed = 1.0, .accel = 1.0,
+                   .speedLimit = 2.0, .centre = Aim(e), .layerDelay = 40.0});
 }
 
 // The stream of widening two-bullet fans along the stored aim.
 void StreamFan(int slot, const Enemy& e, int spread) {
-  ShootLayeredFan(1, 0, 0, 1, 7, 0, 2, spread, 2, e.x, e.y, 1.0, 2.0, 3.0, 0.0,
-                  g_stage5.aim[slot % 2], 30.0);
+  ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 2, .spread = spread, .layers = 2,
+                   .x = e.x, .y = e.y, .speed = 1.0, .accel = 2.0, .speedLimit = 3.0,
+                   .centre = static_cast<double>(g_stage5.aim[slot % 2]), .layerDelay = 30.0});
 }
 
 void FireGunner(int slot, const Enemy& e, bool closing) {
@@ -323,9 +330,11 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
       for (int i = 0; i < 2; ++i) {
         const EnemyBullet* sat = Satellite(slot, i);
         if (sat == nullptr) continue;
-        ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * DifficultyTier() + 7, d == 0 ? 120 : 90, DifficultyTier() + 3,
-                        static_cast<int>(sat->x), static_cast<int>(sat->y), 4.0, -1.0, 2.0, 0.0,
-                        Aim(e) + (i == 0 ? -3.0 : 3.0), 20.0);
+        ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 2 * DifficultyTier() + 7,
+                         .spread = d == 0 ? 120 : 90, .layers = DifficultyTier() + 3,
+                         .x = WholePixel(sat->x), .y = WholePixel(sat->y), .speed = 4.0,
+                         .accel = -1.0, .speedLimit = 2.0, .centre = Aim(e) + (i == 0 ? -3.0 : 3.0),
+                         .layerDelay = 20.0});
       }
     }
     if (age >= m2 && age <= m4 && (age - m2) % (6 - d) == 0) StreamFan(slot, e, 5 * (age - m2));
@@ -336,9 +345,11 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
     for (int i = 0; i < 2; ++i) {
       const EnemyBullet* sat = Satellite(slot, i);
       if (sat == nullptr) continue;
-      ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * DifficultyTier() + 5, 40, 3, static_cast<int>(sat->x),
-                      static_cast<int>(sat->y), DifficultyTier() + 4.0, -1.0, 2.0, 0.0,
-                      aim + (i == 0 ? 0.0 : 5.0 * (2 * e.turnFlag - 1)), 20.0);
+      ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 2 * DifficultyTier() + 5,
+                       .spread = 40, .layers = 3, .x = WholePixel(sat->x), .y = WholePixel(sat->y),
+                       .speed = DifficultyTier() + 4.0, .accel = -1.0, .speedLimit = 2.0,
+                       .centre = aim + (i == 0 ? 0.0 : 5.0 * (2 * e.turnFlag - 1)),
+                       .layerDelay = 20.0});
     }
   }
   if (age >= m2 && age <= m2 + 30) StreamFan(slot, e, 22 * (age - m2));
@@ -350,8 +361,9 @@ void FireSpinningFanRings(const Enemy& e) {
   // age / 2 is a real division: a double argument, as every such division in the scripts.
   const double base = (2 * e.turnFlag - 1) * (age / 2.0);
   for (double accel : {0.02, 0.05}) {
-    ShootRingOfFans(0, 5 * (DifficultyTier() + 6), 1, 4, 3, 0, 0, 6, d + 4, e.x, e.y, 1.0, accel, 2.0, 0.0,
-                    base);
+    ShootRingOfFans({.colour = 3, .sheet = 4, .spawnCode = 1, .n = d + 4, .m = 6,
+                     .spread = 5 * (DifficultyTier() + 6), .x = e.x, .y = e.y, .speed = 1.0,
+                     .accel = accel, .speedLimit = 2.0, .base = base});
   }
 }
 
@@ -382,17 +394,20 @@ void FireSatelliteStreams(int slot, const Enemy& e) {
     for (int i = 0; i < 2; ++i) {
       const EnemyBullet* sat = Satellite(slot, i);
       if (sat == nullptr) continue;
-      ShootLayeredFan(2, 0, 0, 1, 7, 0, 5, 40, DifficultyTier() + 3, static_cast<int>(sat->x),
-                      static_cast<int>(sat->y), 3.0, -1.0, 2.0, 0.0,
-                      i == 0 ? 7.0 * age : 180.0 - 7.0 * age, 20.0);
+      ShootLayeredFan({.colour = 2, .sheet = 7, .spawnCode = 1, .n = 5, .spread = 40,
+                       .layers = DifficultyTier() + 3, .x = WholePixel(sat->x),
+                       .y = WholePixel(sat->y), .speed = 3.0, .accel = -1.0, .speedLimit = 2.0,
+                       .centre = i == 0 ? 7.0 * age : 180.0 - 7.0 * age, .layerDelay = 20.0});
     }
   }
   if (k % 90 == 0) {
     const int n = 2 * DifficultyTier() + 7, spread = d == 0 ? 120 : 90;
-    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 0.5, 1.0, DifficultyTier() + 2.0, 0.0,
-                    Aim(e), 30.0);
-    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 1.0, 1.0, DifficultyTier() + 2.5, 0.0,
-                    Aim(e), 30.0);
+    ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = n, .spread = spread,
+                     .layers = d + 1, .x = e.x, .y = e.y, .speed = 0.5, .accel = 1.0,
+                     .speedLimit = DifficultyTier() + 2.0, .centre = Aim(e), .layerDelay = 30.0});
+    ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = n, .spread = spread,
+                     .layers = d + 1, .x = e.x, .y = e.y, .speed = 1.0, .accel = 1.0,
+                     .speedLimit = DifficultyTier() + 2.5, .centre = Aim(e), .layerDelay = 30.0});
   }
 }
 
@@ -402,8 +417,9 @@ void BurstWhenWeak(Enemy& e) {
   const int turn = 1 - 2 * (e.sprite % 2);
   const double aim = Aim(e);
   const int r = NextRandom();
-  ShootRing(1 - e.sprite % 2, 0, 11, 0, 0, 0, 2 * d + 2, e.x, e.y, 2.5, -0.05,
-            1.5 + 0.5 * DifficultyTier(), 0.0, aim + turn * (10 + r % 30));
+  ShootRing({.colour = 1 - e.sprite % 2, .spawnCode = 11, .n = 2 * d + 2, .x = e.x, .y = e.y,
+             .speed = 2.5, .accel = -0.05, .speedLimit = 1.5 + 0.5 * DifficultyTier(),
+             .base = aim + turn * (10 + r % 30)});
   e.hp = 0;
 }
 
@@ -420,7 +436,9 @@ void FireCross(const Enemy& e, bool throughPlayer) {
       SpawnLaser(3, g_player.x, 0, g_player.x, 500, 0.0, 700, 7, 60, 90, 2);
     }
   }
-  ShootLayeredFan(2, 0, 0, 11, 13, 0, 4, 360, 1, e.x, e.y, 0.0, 0.05, 2.0, 0.0, 270.0, 60.0);
+  ShootLayeredFan({.colour = 2, .sheet = 13, .spawnCode = 11, .n = 4, .spread = 360, .layers = 1,
+                   .x = e.x, .y = e.y, .accel = 0.05, .speedLimit = 2.0, .centre = 270.0,
+                   .layerDelay = 60.0});
 }
 
 // Slot 0 fires nothing in the second half.
@@ -505,15 +523,19 @@ void RandomMove(bool midBoss) {
 
 void TwoEllipses(int n, double accel, double flatness, double start, double offset) {
   const Boss& boss = g_bosses[0];
-  ShootEllipseRing(1, 0, 1, 0, 0, 100, n, boss.x, boss.y, 0.0, accel, 2.0, 0.0, flatness, start,
-                   30.0, offset);
-  ShootEllipseRing(4, 0, 1, 0, 0, 100, n, boss.x, boss.y, 0.0, accel, 2.0, 0.0, flatness, start,
-                   150.0, offset);
+  ShootEllipseRing({.colour = 1, .sheet = 1, .n = n, .radius = 100, .x = boss.x, .y = boss.y,
+                    .accel = accel, .speedLimit = 2.0, .start = start, .tilt = 30.0,
+                    .flatness = flatness, .offset = offset});
+  ShootEllipseRing({.colour = 4, .sheet = 1, .n = n, .radius = 100, .x = boss.x, .y = boss.y,
+                    .accel = accel, .speedLimit = 2.0, .start = start, .tilt = 150.0,
+                    .flatness = flatness, .offset = offset});
 }
 
 void Chain(int n, int headParam, double limit, double angle) {
   const Boss& boss = g_bosses[0];
-  ShootBulletChain(n, 3, headParam, boss.x, boss.y, 1.0, 0.03, limit, 2.0, angle);
+  ShootBulletChain({.colour = 3, .behaviourParam = headParam, .n = n, .x = boss.x, .y = boss.y,
+                    .speed = 1.0, .accel = 0.03, .speedLimit = limit, .turnRate = 2.0,
+                    .angle = angle});
 }
 
 // The split rings of behaviour 114: they part in two 15 steps out.
@@ -521,9 +543,13 @@ void SplitRing(int n, bool fan) {
   const Boss& boss = g_bosses[0];
   const double aim = AngleToPlayer(boss.x, boss.y);
   if (fan) {
-    ShootFan(1, 152, 1, 15, 0, 114, n, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, aim);
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
+              .n = n, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
+              .speedLimit = 2.0, .centre = aim});
   } else {
-    ShootRing(1, 152, 1, 15, 0, 114, n, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, aim);
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
+               .n = n, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01, .speedLimit = 2.0,
+               .base = aim});
   }
 }
 
@@ -607,8 +633,11 @@ void ThirdPattern(int t) {
   if (t == 190 || t == 200 || t == 210) {
     const Boss& boss = g_bosses[0];
     for (int i = -2; i <= 2; ++i) {
-      ShootEllipseRing((t - 190) / 10, i * s.spacing, 1, 240 - t, 116, 100, 10, boss.x, boss.y,
-                       0.0, 0.0, 5.0, 0.0, 0.3, 90.0 + i * s.spacing, 3.0 * t - 600, 180.0);
+      ShootEllipseRing({.colour = (t - 190) / 10, .sheet = 1, .behaviour = 116,
+                        .behaviourParam = i * s.spacing, .triggerAge = 240 - t, .n = 10,
+                        .radius = 100, .x = boss.x, .y = boss.y, .speedLimit = 5.0,
+                        .start = 90.0 + i * s.spacing, .tilt = 3.0 * t - 600, .flatness = 0.3,
+                        .offset = 180.0});
     }
   }
   if (t == 350) RandomMove(false);

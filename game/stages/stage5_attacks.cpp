@@ -74,16 +74,18 @@ void RunEdgeRunnerCard(AttackStep& step) {
   }
   if (t == 100 || t == 160 || t == 220 || t == 280) {
     if (t == 100) SetBossAnimation(0, 0, 400);
-    ShootRing(4, 0, 1, 5, 60, 3, 4 + 4 * (d + DifficultyTier()), boss.x, boss.y, 2.0, -0.01, 1.0, 1.0,
-              AimFromBoss());
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 60,
+               .n = 4 + 4 * (d + DifficultyTier()), .x = boss.x, .y = boss.y, .speed = 2.0,
+               .accel = -0.01, .speedLimit = 1.0, .turnRate = 1.0, .base = AimFromBoss()});
   }
   if (t >= 100 && t <= 300 && t % 30 == 5 * d) {
     const int last = static_cast<int>(S(2));
     for (int k = 0; k < static_cast<int>(S(3)); ++k) {
       const EnemyBullet* sat = SatBelow(last, k, 121);
       if (sat == nullptr) continue;
-      ShootRing(k, 50, 1, 1, 60, 36, d + 4, static_cast<int>(sat->x), static_cast<int>(sat->y),
-                1.0, 0.0, 3.0, 0.0, sat->angle + 180);
+      ShootRing({.colour = k, .sheet = 1, .spawnCode = 1, .behaviour = 36, .behaviourParam = 50,
+                 .triggerAge = 60, .n = d + 4, .x = WholePixel(sat->x), .y = WholePixel(sat->y),
+                 .speed = 1.0, .speedLimit = 3.0, .base = sat->angle + 180});
     }
   }
   if (t == 490) boss.phaseTimer = 99;
@@ -147,26 +149,35 @@ void RunLaserPairCard(AttackStep& step) {
     };
     const Ring rings[4] = {{1, 90, -0.1}, {1, 270, -0.1}, {4, 90, -0.05}, {4, 270, -0.05}};
     for (const Ring& ring : rings) {
-      ShootRing(ring.colour, ring.param, 1, 1, 60, 1, n, boss.x, boss.y, 4.0, ring.accel, 1.5, 0.0,
-                aim);
+      ShootRing({.colour = ring.colour, .sheet = 1, .spawnCode = 1, .behaviour = 1,
+                 .behaviourParam = ring.param, .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = ring.accel, .speedLimit = 1.5, .base = aim});
     }
     if (d >= 2) {
       for (const Ring& ring : rings) {
         const int colour = d == 3 ? ring.colour - 1 : ring.colour;
-        ShootFan(colour, ring.param, 1, 1, 60, 1, n, 360, boss.x, boss.y, 4.0, ring.accel, 2.0,
-                 0.0, aim);
+        ShootFan({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = 1,
+                  .behaviourParam = ring.param, .triggerAge = 60, .n = n, .spread = 360,
+                  .x = boss.x, .y = boss.y, .speed = 4.0, .accel = ring.accel, .speedLimit = 2.0,
+                  .centre = aim});
       }
     }
   }
   if (t == 120 || t == 240) {
     const int m = static_cast<int>(S(1)) + 5;
-    ShootRing(4, 0, 1, 5, 0, 0, m, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, 270.0);
-    ShootRing(4, 45, 1, 5, 60, 1, m, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, 270.0);
-    ShootRing(4, 315, 1, 5, 60, 1, m, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, 270.0);
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .n = m, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 1, .behaviourParam = 45,
+               .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+               .speedLimit = 1.0, .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 1, .behaviourParam = 315,
+               .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+               .speedLimit = 1.0, .base = 270.0});
     // The ring's count is the slot number kept in scratch 0, as the card was tuned: on
     // the empty pool of a card start that is 2p - 2.
-    ShootRing(4, 0, 1, 5, 0, 0, static_cast<int>(S(0)), boss.x, boss.y, 4.0, -0.01,
-              2.0 + 0.5 * DifficultyTier(), 0.0, AimFromBoss());
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .n = static_cast<int>(S(0)), .x = boss.x,
+               .y = boss.y, .speed = 4.0, .accel = -0.01,
+               .speedLimit = 2.0 + 0.5 * DifficultyTier(), .base = AimFromBoss()});
   }
   if (t == 370) Charge(150);
   if (t == 400) SetPairTurn(0.0);
@@ -213,8 +224,9 @@ void RunPentagramCard(AttackStep& step) {
     for (int k = 0; k < 5; ++k) {
       const EnemyBullet* sat = Sat(k, 32);
       if (sat == nullptr) continue;
-      ShootFan(k, 0, 1, 1, 0, 0, 3 + DifficultyTier(), 90, static_cast<int>(sat->x),
-               static_cast<int>(sat->y), 0.0, 0.05, 2.5 + 0.5 * (d - DifficultyTier()), 0.0, sat->angle);
+      ShootFan({.colour = k, .sheet = 1, .spawnCode = 1, .n = 3 + DifficultyTier(), .spread = 90,
+                .x = WholePixel(sat->x), .y = WholePixel(sat->y), .accel = 0.05,
+                .speedLimit = 2.5 + 0.5 * (d - DifficultyTier()), .centre = sat->angle});
     }
     if (d >= 1 && (t - 100) % 60 == 0) {
       for (int k = 0; k < 5; ++k) {
@@ -268,8 +280,10 @@ void RunFrozenSpiralCard(AttackStep& step) {
     for (int k = 0; k < c; ++k) {
       const EnemyBullet* sat = Sat(k, 34);
       if (sat == nullptr) continue;
-      ShootFan(colour, param, code, 1, trigger, 5, 1, 10, static_cast<int>(sat->x),
-               static_cast<int>(sat->y), 0.0, 0.0, limit, 0.0, base + 360.0 * k / c);
+      ShootFan({.colour = colour, .sheet = 1, .spawnCode = code, .behaviour = 5,
+                .behaviourParam = param, .triggerAge = trigger, .n = 1, .spread = 10,
+                .x = WholePixel(sat->x), .y = WholePixel(sat->y), .speedLimit = limit,
+                .centre = base + 360.0 * k / c});
     }
   };
   const int period = static_cast<int>(S(3));
@@ -281,8 +295,9 @@ void RunFrozenSpiralCard(AttackStep& step) {
   if (t == 316) {
     const double aim = AimFromBoss();
     for (int param : {120, 240}) {
-      ShootRing(DifficultyTier() == 0 ? 4 : 3, param, 1, 15, 30, 1, 10, boss.x, boss.y, 4.0, -0.05, 1.5,
-                0.0, aim);
+      ShootRing({.colour = DifficultyTier() == 0 ? 4 : 3, .sheet = 15, .spawnCode = 1,
+                 .behaviour = 1, .behaviourParam = param, .triggerAge = 30, .n = 10, .x = boss.x,
+                 .y = boss.y, .speed = 4.0, .accel = -0.05, .speedLimit = 1.5, .base = aim});
     }
   }
   if (t == 336) Charge(60);
@@ -295,7 +310,9 @@ void RunFrozenSpiralCard(AttackStep& step) {
 
 void Comet(int param, double angle) {
   const int x = static_cast<int>(g_bosses[0].x);
-  ShootRingWithAge(1, static_cast<int>(S(2)), 3, 111, param, 1, x, 0, 3.0, 0.1, S(1), 0.0, angle);
+  ShootRingWithAge({.colour = 1, .spawnCode = 3, .behaviour = 111, .behaviourParam = param,
+                    .startAge = static_cast<int>(S(2)), .n = 1, .x = static_cast<double>(x),
+                    .speed = 3.0, .accel = 0.1, .speedLimit = S(1), .base = angle});
 }
 
 void RunCometCard(AttackStep& step) {

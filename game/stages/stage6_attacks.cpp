@@ -81,8 +81,12 @@ void LastCardEllipses(int t, const Boss& boss) {
   if (!Every(t, 10)) return;
   const int n = g_difficulty % 2 == 0 ? 4 : 7;
   const double limit = DifficultyTier() == 0 ? 2.0 : 1.5;
-  ShootEllipseRing(1, 0, 13, 0, 0, 50, n, boss.x, boss.y, 0, 0.01, limit, 0, 0.5, 0, tilt1, offset);
-  ShootEllipseRing(2, 0, 13, 0, 0, 50, n, boss.x, boss.y, 0, 0.01, limit, 0, 0.5, 0, tilt2, offset);
+  ShootEllipseRing({.colour = 1, .sheet = 13, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                    .accel = 0.01, .speedLimit = limit, .tilt = tilt1, .flatness = 0.5,
+                    .offset = offset});
+  ShootEllipseRing({.colour = 2, .sheet = 13, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                    .accel = 0.01, .speedLimit = limit, .tilt = tilt2, .flatness = 0.5,
+                    .offset = offset});
 }
 
 }  // namespace
@@ -110,7 +114,8 @@ void RunStage6LastCard(AttackStep& step) {
                                          180 * (i + 1) + 720.0 * k / S(1)));
       }
     }
-    ShootRing(0, 10000, 4, 16, 0, 26, 1, boss.x, boss.y, 0, 0, 0, 0, 0);
+    ShootRing({.sheet = 16, .spawnCode = 4, .behaviour = 26, .behaviourParam = 10000, .n = 1,
+               .x = boss.x, .y = boss.y});
   }
   if (t == 150) {
     if (a == 0) RunBossChargeEffect(0, 0);
@@ -135,8 +140,10 @@ void RunStage6LastCard(AttackStep& step) {
       const EnemyBullet* b = Orbit(j);
       if (b == nullptr) continue;
       const bool heavy = j <= 3 && Every(t, static_cast<int>(2 * S(3)));
-      ShootRing(b->colour, 50, j <= 3 ? 2 : 1, heavy ? 13 : 1, 0, 110, heavy ? 3 : a + 3,
-                std::trunc(b->x), std::trunc(b->y), -1, 0.05, d == 3 ? 1.8 : 1.5, 0, S(2));
+      ShootRing({.colour = b->colour, .sheet = heavy ? 13 : 1, .spawnCode = j <= 3 ? 2 : 1,
+                 .behaviour = 110, .behaviourParam = 50, .n = heavy ? 3 : a + 3,
+                 .x = std::trunc(b->x), .y = std::trunc(b->y), .speed = -1, .accel = 0.05,
+                 .speedLimit = d == 3 ? 1.8 : 1.5, .base = S(2)});
     }
     S(2) += 15;
   }
@@ -149,7 +156,8 @@ void RunStage6LastCard(AttackStep& step) {
   }
   if (a == 0 && Every(t, 3)) {
     const int r = static_cast<int>(std::trunc(50 + 100 * std::sin((t - 100) * kPi / 180)));
-    ShootRingOnCircle(0, 201, 11, 16, 0, 25, r, 3, boss.x, boss.y, 0, 0, 0, 0, 2 * t, 0);
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 11, .behaviour = 25, .behaviourParam = 201, .n = 3,
+                       .radius = r, .x = boss.x, .y = boss.y, .base = static_cast<double>(2 * t)});
   }
 }
 
@@ -162,9 +170,14 @@ namespace {
 void MirageVolley(const Boss& boss, int c) {
   const int d = g_difficulty;
   const int n = static_cast<int>(S(1));
-  ShootRingOnCircle(c, 402 - 200 * d, 1, 13, 120, 114, 50, n, boss.x, boss.y, -1, 0.1, 2, 0, 270,
-                    180);
-  ShootRingOnCircle(c, 3, 1, 14, 120, 9 * d, 40, n, boss.x, boss.y, -1, 0.05, 2.5, 0, 270, 180);
+  ShootRingOnCircle({.colour = c, .sheet = 13, .spawnCode = 1, .behaviour = 114,
+                     .behaviourParam = 402 - 200 * d, .triggerAge = 120, .n = n, .radius = 50,
+                     .x = boss.x, .y = boss.y, .speed = -1, .accel = 0.1, .speedLimit = 2,
+                     .base = 270, .offset = 180});
+  ShootRingOnCircle({.colour = c, .sheet = 14, .spawnCode = 1, .behaviour = 9 * d,
+                     .behaviourParam = 3, .triggerAge = 120, .n = n, .radius = 40, .x = boss.x,
+                     .y = boss.y, .speed = -1, .accel = 0.05, .speedLimit = 2.5, .base = 270,
+                     .offset = 180});
   const int lasers = static_cast<int>(S(2));
   for (int k = 0; k < lasers; ++k) {
     ShootLaserAtAngle(c, 1000, 0, 1, 100, 3, boss.x, boss.y, 2, 360.0 * k / lasers, 10);
@@ -244,14 +257,21 @@ void MirageHard(Boss& boss, int t) {
     const int u = t % 50;
     const int param = d == 2 ? 10004 : lunaticBase + 7504;
     const int colour = static_cast<int>(S(0)), n = static_cast<int>(S(1));
-    ShootRingOnCircle(colour, param, 1, 8, 0, 122, 30 + u, n, boss.x, boss.y, 0, 0.05, 2,
-                      0.25 * sign, 270 - u * sign, 270 - u * sign);
-    ShootRingOnCircle(colour, param, 1, 8, 0, 122, 30 + u, n, boss.x, boss.y, 0, 0.05, 2,
-                      -0.25 * sign, 270 + u * sign, 270 + u * sign);
+    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+                       .behaviourParam = param, .n = n, .radius = 30 + u, .x = boss.x, .y = boss.y,
+                       .accel = 0.05, .speedLimit = 2, .turnRate = 0.25 * sign,
+                       .base = 270 - u * sign, .offset = 270 - u * sign});
+    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+                       .behaviourParam = param, .n = n, .radius = 30 + u, .x = boss.x, .y = boss.y,
+                       .accel = 0.05, .speedLimit = 2, .turnRate = -0.25 * sign,
+                       .base = 270 + u * sign, .offset = 270 + u * sign});
   }
   if (Every(t, 20)) {
     const int param = d == 2 ? 10013 : lunaticBase + 7513;
-    ShootRingOfFans(param, 10, 1, 8, 3, 0, 122, 2 * d + 2, 3, boss.x, boss.y, -2, 0.05, 2, 0, t);
+    ShootRingOfFans({.colour = 3, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+                     .behaviourParam = param, .n = 3, .m = 2 * d + 2, .spread = 10, .x = boss.x,
+                     .y = boss.y, .speed = -2, .accel = 0.05, .speedLimit = 2,
+                     .base = static_cast<double>(t)});
   }
 }
 
@@ -294,8 +314,10 @@ void RunStage6BounceCard(AttackStep& step) {
     const double c1 = t == 100 ? 20 : t == 110 ? 50 : -20;
     const double c2 = t == 100 ? 160 : t == 110 ? 130 : 200;
     for (double centre : {c1, c2}) {
-      ShootLayeredFan(3, 10, 111, 1, 14 - a, 0, n, spread, layers, boss.x, boss.y, 5, -0.05, 1, 0,
-                      centre, 30);
+      ShootLayeredFan({.colour = 3, .sheet = 14 - a, .spawnCode = 1, .behaviour = 10,
+                       .behaviourParam = 111, .n = n, .spread = spread, .layers = layers,
+                       .x = boss.x, .y = boss.y, .speed = 5, .accel = -0.05, .speedLimit = 1,
+                       .centre = centre, .layerDelay = 30});
     }
   }
   if (t == 350) SetBossMoveTarget(0, g_player.x + NextRandom() % 50 - 25, 150, 100);
@@ -314,8 +336,12 @@ void RunStage6BounceCard(AttackStep& step) {
   const int ringSize = static_cast<int>(S(4));
   auto rings = [&](const Laser& l, int baseOffset) {
     const double x = std::trunc(l.x2), y = std::trunc(l.y2);
-    ShootRing(0, 0, 11, 13, 0, 0, ringSize, x, y, 3, -0.05, 2, 0, NextRandom() % 20 + baseOffset);
-    ShootRing(0, 0, 11, 13, 0, 0, ringSize, x, y, 3, -0.05, 1, 0, NextRandom() % 20 + baseOffset);
+    ShootRing({.sheet = 13, .spawnCode = 11, .n = ringSize, .x = x, .y = y, .speed = 3,
+               .accel = -0.05, .speedLimit = 2,
+               .base = static_cast<double>(NextRandom() % 20 + baseOffset)});
+    ShootRing({.sheet = 13, .spawnCode = 11, .n = ringSize, .x = x, .y = y, .speed = 3,
+               .accel = -0.05, .speedLimit = 1,
+               .base = static_cast<double>(NextRandom() % 20 + baseOffset)});
   };
   for (Laser& laser : g_lasers) {
     if (laser.state != 2 || laser.fullLength <= 0) continue;
@@ -398,8 +424,10 @@ void RunStage6GridCard(AttackStep& step) {
       const double bx = std::trunc(b->x), by = std::trunc(b->y), angle = b->angle;
       for (int k = 0; k < perOrbit; ++k) {
         const int colour = a == 0 ? 3 : NextRandom() % 5;
-        ShootRingOnCircle(colour, 4, 1, 1, 50, 120, 50, 2, bx, by, 0.5, -0.01, 0, 0,
-                          angle + 180.0 * k / S(3), 0);
+        ShootRingOnCircle({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = 120,
+                           .behaviourParam = 4, .triggerAge = 50, .n = 2, .radius = 50, .x = bx,
+                           .y = by, .speed = 0.5, .accel = -0.01,
+                           .base = angle + 180.0 * k / S(3)});
       }
     }
   }
@@ -458,8 +486,10 @@ void RunStage6PhaseCard(AttackStep& step) {
   }
   if (t == last) {
     const int colour = a == 0 ? 3 : NextRandom() % 5;
-    ShootLayeredFan(colour, 0, 0, 1, 15, 0, static_cast<int>(S(3)) - 1, 360, 2, boss.x, boss.y,
-                    -2, 0.05, 2, 0, AngleToPlayer(boss.x, boss.y), 30);
+    ShootLayeredFan({.colour = colour, .sheet = 15, .spawnCode = 1, .n = static_cast<int>(S(3)) - 1,
+                     .spread = 360, .layers = 2, .x = boss.x, .y = boss.y, .speed = -2,
+                     .accel = 0.05, .speedLimit = 2, .centre = AngleToPlayer(boss.x, boss.y),
+                     .layerDelay = 30});
   }
   if (d >= 1) {
     for (Laser& laser : g_lasers) {
@@ -489,8 +519,9 @@ void RunStage6PhaseCard(AttackStep& step) {
     for (int j = 0; j < 4; ++j) {
       const EnemyBullet* b = Orbit(j);
       if (b == nullptr) continue;
-      ShootRingOnCircle(4, 0, 1, 12, 0, 0, r, 3, std::trunc(b->x), std::trunc(b->y), 0, 0.05, 1, 0,
-                        angle, angle);
+      ShootRingOnCircle({.colour = 4, .sheet = 12, .spawnCode = 1, .n = 3, .radius = r,
+                         .x = std::trunc(b->x), .y = std::trunc(b->y), .accel = 0.05,
+                         .speedLimit = 1, .base = angle, .offset = angle});
     }
     S(1) += 7;
   }
@@ -517,7 +548,9 @@ void RunStage6StairCard(AttackStep& step) {
   switch (t) {
     case 100: case 120: case 140: case 200: case 220: case 280: case 300: case 320: case 380:
     case 400:
-      ShootRing(4, 101, 5, 0, 0, 10, 7 * d + 23, boss.x, boss.y, 0, 0.1, 5, S(1), 0);
+      ShootRing({.colour = 4, .spawnCode = 5, .behaviour = 10, .behaviourParam = 101,
+                 .n = 7 * d + 23, .x = boss.x, .y = boss.y, .accel = 0.1, .speedLimit = 5,
+                 .turnRate = S(1)});
       break;
     case 150: case 330: S(0) -= 5; break;
     case 460:

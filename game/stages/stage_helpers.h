@@ -41,3 +41,7 @@ inline EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
 inline Laser* LiveLaserInSlot(int slot) {
   return slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0 ? &g_lasers[slot] : nullptr;
 }
+
+// A position cut to whole pixels, as some patterns fire from: the int conversion of the
+// value, as a double again.
+inline double WholePixel(double v) { return static_cast<int>(v); }
