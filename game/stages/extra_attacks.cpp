@@ -122,9 +122,10 @@ void SpawnFamiliarRings() {
     const double a = k * 2.0 / 4.0 * kPi;
     const int motion = inner ? (1 + sign) / 2 + 5 : 5 - (sign - 1) / 2;
     const double leave = inner ? 750 + 300 * (k % 2) : 780 + 240 * (k % 2);
-    SpawnEnemy(k, inner ? 250 : 300, 0, motion, 250, 1, 300, inner ? 2 : 1, inner ? 0 : 1,
-               inner ? 1 : 0, 0, boss.x + r * std::cos(a), boss.y - r * std::sin(a), r,
-               (k * 90) % 360, 5.0, leave);
+    SpawnEnemy({.slot = k, .hp = inner ? 250 : 300, .m1 = motion, .t1 = 250, .m2 = 1, .t2 = 300,
+                .sprite = inner ? 2 : 1, .power = inner ? 0 : 1, .special = inner ? 1 : 0,
+                .x = boss.x + r * std::cos(a), .y = boss.y - r * std::sin(a), .s1 = r,
+                .a1 = static_cast<double>((k * 90) % 360), .s2 = 5.0, .a2 = leave});
   }
 }
 

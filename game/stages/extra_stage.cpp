@@ -44,8 +44,9 @@ struct Drops {
 
 void Spawn(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite, Drops drops,
            double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy(slot, hp, turnFlag, m1, t1, m2, t2, sprite, drops.power, drops.special, drops.point, x,
-             y, s1, a1, s2, a2);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
+              .sprite = sprite, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
 }
 
 // ---------------------------------------------------------------------------

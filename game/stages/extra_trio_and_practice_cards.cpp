@@ -397,8 +397,11 @@ void RunExtraLongLastCard(AttackStep&) {
   }
   if (t >= 300 && t <= 390 && Every(t - 300, 30)) {
     const int k = (t - 300) / 3, j = (t - 300) / 15;
-    SpawnEnemy(j, 150, 0, 1, 900, 1, 900, 0, 0, 1, 0, 18.0, 150.0, 1.0, 360.0 - k, 3.0, 200.0);
-    SpawnEnemy(j + 1, 150, 0, 1, 900, 1, 900, 1, 1, 0, 0, 430.0, 150.0, 1.0, 180.0 + k, 3.0, 340.0);
+    SpawnEnemy({.slot = j, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .special = 1,
+                .x = 18.0, .y = 150.0, .s1 = 1.0, .a1 = 360.0 - k, .s2 = 3.0, .a2 = 200.0});
+    SpawnEnemy({.slot = j + 1, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 1,
+                .power = 1, .x = 430.0, .y = 150.0, .s1 = 1.0, .a1 = 180.0 + k, .s2 = 3.0,
+                .a2 = 340.0});
   }
   if (t == 670 && S(4) >= 1 && S(3) == 0) {
     S(3) = 1;
@@ -486,10 +489,11 @@ void RunExtraEnemyWaveCard(AttackStep&) {
       {400, 24, 25, 200, 3, 900, 3, 50, 3}};
   for (const Pair& p : kPairs) {
     if (p.t != t) continue;
-    SpawnEnemy(p.left, p.hp, 0, p.motion, p.end, 0, 9000, p.sprite, 0, 1, 0, 18.0, p.y, p.speed,
-               0.0, 0.0, 0.0);
-    SpawnEnemy(p.right, p.hp, 1, p.motion, p.end, 0, 9000, p.sprite, 0, 1, 0, 430.0, p.y, p.speed,
-               180.0, 0.0, 0.0);
+    SpawnEnemy({.slot = p.left, .hp = p.hp, .m1 = p.motion, .t1 = p.end, .t2 = 9000,
+                .sprite = p.sprite, .special = 1, .x = 18.0, .y = p.y, .s1 = p.speed});
+    SpawnEnemy({.slot = p.right, .hp = p.hp, .turnFlag = 1, .m1 = p.motion, .t1 = p.end, .t2 = 9000,
+                .sprite = p.sprite, .special = 1, .x = 430.0, .y = p.y, .s1 = p.speed,
+                .a1 = 180.0});
   }
   if (t == 500) {
     ShootRing({.sheet = 15, .spawnCode = 1, .n = 8, .x = b0.x, .y = b0.y, .speed = 8.0,

@@ -40,47 +40,49 @@ Stage5State g_stage5;
 // ---------------------------------------------------------------------------
 // Waves. One row spawns one enemy; a pair is two rows.
 
-struct Spawn {
-  int slot, hp, turnFlag, m1, t1, m2, t2, sprite, power, special, point;
-  double x, y, s1, a1, s2, a2;
-};
-void Put(const Spawn& s) {
-  SpawnEnemy(s.slot, s.hp, s.turnFlag, s.m1, s.t1, s.m2, s.t2, s.sprite, s.power, s.special,
-             s.point, s.x, s.y, s.s1, s.a1, s.s2, s.a2);
-}
-void PutAll(std::initializer_list<Spawn> spawns) {
-  for (const Spawn& s : spawns) Put(s);
-}
-
 void WaveLowSidePairs(int k) {
-  PutAll({{k, 30, 1, 1, 30, 1, 120, 4, 0, 3, 0, 29, 450.0 - 50 * k, 2, 0, 3, 60.0 - 10 * k},
-          {k + 5, 30, 0, 1, 30, 1, 120, 5, 2, 0, 0, 420, 450.0 - 50 * k, 2, 180, 3,
-           120.0 + 10 * k}});
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 120,
+                 .sprite = 4, .special = 3, .x = 29, .y = 450.0 - 50 * k, .s1 = 2, .s2 = 3,
+                 .a2 = 60.0 - 10 * k},
+                {.slot = k + 5, .hp = 30, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 120, .sprite = 5,
+                 .power = 2, .x = 420, .y = 450.0 - 50 * k, .s1 = 2, .a1 = 180, .s2 = 3,
+                 .a2 = 120.0 + 10 * k}});
 }
 void WaveHighSidePairs(int k) {
-  PutAll({{k, 30, 1, 1, 90, 1, 180, 5, 3, 0, 0, 29, 20.0 + 50 * k, 1, 0, 3, 310.0 + 10 * k},
-          {k + 5, 30, 0, 1, 90, 1, 180, 4, 0, 3, 0, 420, 20.0 + 50 * k, 1, 180, 3,
-           230.0 - 10 * k}});
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 180,
+                 .sprite = 5, .power = 3, .x = 29, .y = 20.0 + 50 * k, .s1 = 1, .s2 = 3,
+                 .a2 = 310.0 + 10 * k},
+                {.slot = k + 5, .hp = 30, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 180, .sprite = 4,
+                 .special = 3, .x = 420, .y = 20.0 + 50 * k, .s1 = 1, .a1 = 180, .s2 = 3,
+                 .a2 = 230.0 - 10 * k}});
 }
 void WaveFromRight(int j) {
-  Put({14 + j, 50, j % 2 == 0 ? 1 : 0, 1, 60, 1, 60, 0, 0, 3, 0, 448, 100, 2.0 + j,
-       185.0 + 10 * j, 3, 110});
+  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 1 : 0, .m1 = 1, .t1 = 60, .m2 = 1,
+              .t2 = 60, .special = 3, .x = 448, .y = 100, .s1 = 2.0 + j, .a1 = 185.0 + 10 * j,
+              .s2 = 3, .a2 = 110});
 }
 void WaveFromLeft(int j) {
-  Put({14 + j, 50, j % 2 == 0 ? 0 : 1, 1, 60, 1, 60, 2, 0, 2, 1, 0, 100, 2.0 + j,
-       355.0 - 10 * j, 3, 70});
+  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 0 : 1, .m1 = 1, .t1 = 60, .m2 = 1,
+              .t2 = 60, .sprite = 2, .special = 2, .point = 1, .y = 100, .s1 = 2.0 + j,
+              .a1 = 355.0 - 10 * j, .s2 = 3, .a2 = 70});
 }
 void WaveClimbingPairs(int k) {
-  PutAll({{k, 30, 1, 0, 0, 1, 0, 4, 0, 5, 0, 29, 150, 0, 0, 3, 30},
-          {k + 5, 30, 0, 0, 0, 1, 0, 4, 0, 5, 0, 420, 150, 0, 0, 3, 150}});
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m2 = 1, .sprite = 4, .special = 5, .x = 29,
+                 .y = 150, .s2 = 3, .a2 = 30},
+                {.slot = k + 5, .hp = 30, .m2 = 1, .sprite = 4, .special = 5, .x = 420, .y = 150,
+                 .s2 = 3, .a2 = 150}});
 }
 void WaveTurningDivers(int k) {
-  PutAll({{2 + k, 130, 0, 0, 0, 3, 0, 4, 0, 3, 0, 374, 0, 0, 0, 3, 270},
-          {7 + k, 130, 0, 0, 0, 4, 0, 5, 2, 0, 0, 74, 0, 0, 0, 3, 270}});
+  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m2 = 3, .sprite = 4, .special = 3, .x = 374, .s2 = 3,
+                 .a2 = 270},
+                {.slot = 7 + k, .hp = 130, .m2 = 4, .sprite = 5, .power = 2, .x = 74, .s2 = 3,
+                 .a2 = 270}});
 }
 void WaveTurningCrossers(int k) {
-  PutAll({{2 + k, 130, 0, 3, 60, 4, 60, 5, 2, 0, 0, 0, 140, 3, 0, 3, 300},
-          {7 + k, 130, 0, 4, 60, 3, 60, 4, 0, 3, 0, 450, 140, 3, 180, 3, 240}});
+  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m1 = 3, .t1 = 60, .m2 = 4, .t2 = 60, .sprite = 5,
+                 .power = 2, .y = 140, .s1 = 3, .s2 = 3, .a2 = 300},
+                {.slot = 7 + k, .hp = 130, .m1 = 4, .t1 = 60, .m2 = 3, .t2 = 60, .sprite = 4,
+                 .special = 3, .x = 450, .y = 140, .s1 = 3, .a1 = 180, .s2 = 3, .a2 = 240}});
 }
 
 // The four gunners of frames 7000 to 7400: from both sides, standing 60 steps and more.
@@ -93,8 +95,9 @@ void PutGunners(const Gunners& g) {
   static constexpr double kX[4] = {0, 0, 448, 448};
   static constexpr double kSpeed[4] = {3, 3.5, 3.5, 3};
   for (int i = 0; i < 4; ++i) {
-    Put({g.slots[i], 500, g.flags[i], 1, 60, 0, g.stands[i], g.sprite, g.power, g.special,
-         g.point, kX[i], g.y, kSpeed[i], g.a1[i], 0, 0});
+    SpawnEnemy({.slot = g.slots[i], .hp = 500, .turnFlag = g.flags[i], .m1 = 1, .t1 = 60,
+                .t2 = g.stands[i], .sprite = g.sprite, .power = g.power, .special = g.special,
+                .point = g.point, .x = kX[i], .y = g.y, .s1 = kSpeed[i], .a1 = g.a1[i]});
   }
 }
 
@@ -118,45 +121,72 @@ void RunStage5Waves() {
       ShowStageTitleNotice(4, (frame - 520) / 30);
       break;
     case 710:
-      PutAll({{10, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 270},
-              {11, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 0, 240, 3, 30, 2, 270}});
+      SpawnEnemies({{.slot = 10, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3,
+                     .a1 = 150, .s2 = 2, .a2 = 270},
+                    {.slot = 11, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30,
+                     .s2 = 2, .a2 = 270}});
       break;
     case 1180:
-      Put({12, 200, 1, 1, 60, 1, 120, 3, 3, 5, 1, 60, 0, 3, 290, 2, 10});
+      SpawnEnemy({.slot = 12, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                  .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 60, .s1 = 3, .a1 = 290,
+                  .s2 = 2, .a2 = 10});
       break;
     case 1460:
-      Put({13, 200, 1, 1, 60, 1, 120, 3, 3, 5, 1, 380, 0, 3, 250, 2, 170});
+      SpawnEnemy({.slot = 13, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                  .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 380, .s1 = 3, .a1 = 250,
+                  .s2 = 2, .a2 = 170});
       break;
     case 1650: case 1680:
-      PutAll({{14, 100, 0, 1, 60, 1, 120, 1, 2, 0, 0, 448, 100, 2, 190, 3, 110},
-              {16, 100, 1, 1, 60, 1, 120, 1, 2, 0, 0, 0, 100, 2, 350, 3, 70}});
+      SpawnEnemies({{.slot = 14, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120, .sprite = 1,
+                     .power = 2, .x = 448, .y = 100, .s1 = 2, .a1 = 190, .s2 = 3, .a2 = 110},
+                    {.slot = 16, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                     .sprite = 1, .power = 2, .y = 100, .s1 = 2, .a1 = 350, .s2 = 3, .a2 = 70}});
       break;
     case 1790:
-      PutAll({{12, 150, 1, 1, 60, 1, 120, 3, 3, 5, 1, 60, 0, 3, 290, 2, 10},
-              {13, 150, 1, 1, 60, 1, 120, 3, 3, 5, 1, 380, 0, 3, 250, 2, 170}});
+      SpawnEnemies({{.slot = 12, .hp = 150, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 60, .s1 = 3, .a1 = 290,
+                     .s2 = 2, .a2 = 10},
+                    {.slot = 13, .hp = 150, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 380, .s1 = 3,
+                     .a1 = 250, .s2 = 2, .a2 = 170}});
       break;
     case 2140:
       ShowEnemyMarks(60, 400);
       break;
     case 2200:
-      PutAll({{18, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 0, 400, 4, 10, 2, 80},
-              {19, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 448, 400, 4, 170, 2, 100}});
+      SpawnEnemies({{.slot = 18, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 2, .point = 1, .y = 400, .s1 = 4, .a1 = 10, .s2 = 2, .a2 = 80},
+                    {.slot = 19, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 4, .a1 = 170, .s2 = 2,
+                     .a2 = 100}});
       break;
     case 2260:
-      PutAll({{14, 50, 0, 1, 60, 1, 180, 0, 0, 4, 0, 0, 400, 2, 0, 2, 80},
-              {15, 50, 0, 1, 60, 1, 180, 0, 0, 4, 0, 448, 400, 2, 180, 2, 100}});
+      SpawnEnemies({{.slot = 14, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 4,
+                     .y = 400, .s1 = 2, .s2 = 2, .a2 = 80},
+                    {.slot = 15, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 4,
+                     .x = 448, .y = 400, .s1 = 2, .a1 = 180, .s2 = 2, .a2 = 100}});
       break;
     case 2380:
-      PutAll({{20, 50, 1, 1, 60, 1, 180, 1, 1, 0, 0, 0, 400, 3, -10, 2, 80},
-              {21, 50, 1, 1, 60, 1, 180, 1, 2, 0, 0, 448, 400, 3, 190, 2, 100}});
+      SpawnEnemies({{.slot = 20, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 1, .y = 400, .s1 = 3, .a1 = -10, .s2 = 2, .a2 = 80},
+                    {.slot = 21, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 2, .x = 448, .y = 400, .s1 = 3, .a1 = 190, .s2 = 2,
+                     .a2 = 100}});
       break;
     case 2440:
-      PutAll({{16, 50, 1, 1, 60, 1, 180, 0, 0, 4, 0, 0, 400, 4, 0, 2, 80},
-              {17, 50, 1, 1, 60, 1, 180, 0, 0, 4, 0, 448, 400, 4, 180, 2, 100}});
+      SpawnEnemies({{.slot = 16, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .special = 4, .y = 400, .s1 = 4, .s2 = 2, .a2 = 80},
+                    {.slot = 17, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .special = 4, .x = 448, .y = 400, .s1 = 4, .a1 = 180, .s2 = 2, .a2 = 100}});
       break;
     case 2500:
-      PutAll({{22, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 0, 400, 3, 10, 2, 80},
-              {23, 50, 1, 1, 60, 1, 180, 2, 0, 2, 1, 448, 400, 3, 170, 2, 100}});
+      SpawnEnemies({{.slot = 22, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 2, .point = 1, .y = 400, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 80},
+                    {.slot = 23, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 2, .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 3, .a1 = 170,
+                     .s2 = 2, .a2 = 100}});
       break;
     case 3079:
       InitBoss(0, 0, kBossKind, 100.0, -50.0);
@@ -168,46 +198,76 @@ void RunStage5Waves() {
       StartBossFight(1);
       break;
     case 4200:
-      PutAll({{18, 100, 0, 1, 60, 1, 100, 1, 3, 0, 0, 448, 180, 3, 150, 2, 260},
-              {19, 100, 1, 1, 60, 1, 100, 1, 3, 0, 0, 0, 180, 3, 30, 2, 280}});
+      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .sprite = 1,
+                     .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 260},
+                    {.slot = 19, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
+                     .sprite = 1, .power = 3, .y = 180, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 280}});
       break;
     case 4250:
-      PutAll({{20, 100, 0, 1, 60, 1, 100, 0, 0, 5, 0, 448, 240, 3, 150, 2, 250},
-              {21, 100, 1, 1, 60, 1, 100, 0, 0, 5, 0, 0, 240, 3, 30, 2, 290}});
+      SpawnEnemies({{.slot = 20, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .special = 5,
+                     .x = 448, .y = 240, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 250},
+                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
+                     .special = 5, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 290}});
       break;
     case 4300:
-      PutAll({{22, 100, 0, 1, 60, 1, 100, 2, 0, 3, 1, 448, 180, 3, 150, 2, 240},
-              {23, 100, 1, 1, 60, 1, 100, 2, 0, 3, 1, 0, 180, 3, 30, 2, 300}});
+      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .sprite = 2,
+                     .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 3, .a1 = 150, .s2 = 2,
+                     .a2 = 240},
+                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
+                     .sprite = 2, .special = 3, .point = 1, .y = 180, .s1 = 3, .a1 = 30, .s2 = 2,
+                     .a2 = 300}});
       break;
     case 4560:
-      PutAll({{24, 200, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 90},
-              {25, 200, 1, 1, 60, 1, 180, 3, 3, 5, 1, 0, 240, 3, 30, 2, 90}});
+      SpawnEnemies({{.slot = 24, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3,
+                     .a1 = 150, .s2 = 2, .a2 = 90},
+                    {.slot = 25, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30,
+                     .s2 = 2, .a2 = 90}});
       break;
     case 4740:
-      PutAll({{26, 250, 0, 1, 60, 1, 250, 3, 5, 5, 1, 448, 240, 3, 150, 2, 270},
-              {27, 250, 0, 1, 60, 1, 250, 3, 5, 5, 1, 0, 240, 3, 30, 2, 270}});
+      SpawnEnemies({{.slot = 26, .hp = 250, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
+                     .power = 5, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3, .a1 = 150,
+                     .s2 = 2, .a2 = 270},
+                    {.slot = 27, .hp = 250, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
+                     .power = 5, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2,
+                     .a2 = 270}});
       break;
     case 4920:
-      PutAll({{24, 300, 1, 1, 60, 1, 250, 3, 8, 5, 1, 288, 0, 2, 270, 2, 240},
-              {25, 300, 0, 1, 60, 1, 250, 3, 8, 5, 1, 160, 0, 2, 270, 2, 300}});
+      SpawnEnemies({{.slot = 24, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250,
+                     .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 288, .s1 = 2,
+                     .a1 = 270, .s2 = 2, .a2 = 240},
+                    {.slot = 25, .hp = 300, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
+                     .power = 8, .special = 5, .point = 1, .x = 160, .s1 = 2, .a1 = 270, .s2 = 2,
+                     .a2 = 300}});
       break;
     case 5500:
-      Put({1, 500, 0, 1, 40, 1, 400, 3, 8, 5, 0, 224, 0, 3, 270, 3, 270});
+      SpawnEnemy({.slot = 1, .hp = 500, .m1 = 1, .t1 = 40, .m2 = 1, .t2 = 400, .sprite = 3,
+                  .power = 8, .special = 5, .x = 224, .s1 = 3, .a1 = 270, .s2 = 3, .a2 = 270});
       break;
     case 6100:
-      PutAll({{18, 100, 0, 1, 60, 1, 180, 2, 0, 3, 1, 0, 180, 4, 10, 2, 70},
-              {19, 100, 0, 1, 60, 1, 180, 2, 0, 3, 1, 448, 180, 4, 170, 2, 110}});
+      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 3, .point = 1, .y = 180, .s1 = 4, .a1 = 10, .s2 = 2, .a2 = 70},
+                    {.slot = 19, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 4, .a1 = 170, .s2 = 2,
+                     .a2 = 110}});
       break;
     case 6280:
-      PutAll({{20, 100, 1, 1, 60, 1, 180, 1, 3, 0, 0, 0, 180, 3, -10, 2, 70},
-              {21, 100, 1, 1, 60, 1, 180, 1, 3, 0, 0, 448, 180, 3, 190, 2, 110}});
+      SpawnEnemies({{.slot = 20, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 3, .y = 180, .s1 = 3, .a1 = -10, .s2 = 2, .a2 = 70},
+                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 190, .s2 = 2,
+                     .a2 = 110}});
       break;
     case 6400:
-      PutAll({{22, 100, 0, 1, 60, 1, 180, 0, 0, 5, 0, 0, 180, 3, 10, 2, 70},
-              {23, 100, 1, 1, 60, 1, 180, 0, 0, 5, 0, 448, 180, 3, 170, 2, 110}});
+      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 5,
+                     .y = 180, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 70},
+                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .special = 5, .x = 448, .y = 180, .s1 = 3, .a1 = 170, .s2 = 2, .a2 = 110}});
       break;
     case 6700:
-      Put({24, 500, 1, 1, 60, 0, 90, 2, 0, 0, 1, 0, 50, 4, 330, 0, 0});
+      SpawnEnemy({.slot = 24, .hp = 500, .turnFlag = 1, .m1 = 1, .t1 = 60, .t2 = 90, .sprite = 2,
+                  .point = 1, .y = 50, .s1 = 4, .a1 = 330});
       break;
     case 7000: case 7300:
       PutGunners({{14, 15, 17, 16}, {1, 1, 1, 1}, {60, 90, 120, 150}, 2, 0, 0,

@@ -48,8 +48,10 @@ struct WaveEnemy {
   double x, y;
 };
 void Spawn(int slot, const WaveEnemy& w) {
-  SpawnEnemy(slot, w.hp, w.turnFlag, 1, w.t1, w.m2, w.t2, w.sprite, w.power, w.special, w.point,
-             w.x, w.y, w.s1, w.a1, w.s2, w.a2);
+  SpawnEnemy({.slot = slot, .hp = w.hp, .turnFlag = w.turnFlag, .m1 = 1, .t1 = w.t1, .m2 = w.m2,
+              .t2 = w.t2, .sprite = w.sprite, .power = w.power, .special = w.special,
+              .point = w.point, .x = w.x, .y = w.y, .s1 = w.s1, .a1 = w.a1, .s2 = w.s2,
+              .a2 = w.a2});
 }
 
 constexpr WaveEnemy kTableA[4] = {

@@ -1,7 +1,9 @@
 #pragma once
 // What the stage scripts and cards share beside the stage frame: the values a card keeps
-// between its steps, the difficulty as the scripts read it, and the aims and satellites
-// they fire from.
+// between its steps, the difficulty as the scripts read it, the aims and satellites they
+// fire from, and enemies spawned by named record.
+#include <initializer_list>
+
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 
@@ -45,3 +47,33 @@ inline Laser* LiveLaserInSlot(int slot) {
 // A position cut to whole pixels, as some patterns fire from: the int conversion of the
 // value, as a double again.
 inline double WholePixel(double v) { return static_cast<int>(v); }
+
+// One enemy of a wave, by name: the values SpawnEnemy takes, in its order. A field left
+// out is 0.
+struct EnemySpawn {
+  int slot = 0;
+  int hp = 0;
+  int turnFlag = 0;
+  int m1 = 0;  // the first segment's motion kind and the age it ends at
+  int t1 = 0;
+  int m2 = 0;  // the second segment's motion kind and the age it starts at
+  int t2 = 0;
+  int sprite = 0;
+  int power = 0;  // the items it drops
+  int special = 0;
+  int point = 0;
+  double x = 0.0;
+  double y = 0.0;
+  double s1 = 0.0;  // the first segment's speed and angle
+  double a1 = 0.0;
+  double s2 = 0.0;  // the second segment's
+  double a2 = 0.0;
+};
+inline void SpawnEnemy(const EnemySpawn& e) {
+  SpawnEnemy(e.slot, e.hp, e.turnFlag, e.m1, e.t1, e.m2, e.t2, e.sprite, e.power, e.special,
+             e.point, e.x, e.y, e.s1, e.a1, e.s2, e.a2);
+}
+// The rows in order: the first takes its slot first.
+inline void SpawnEnemies(std::initializer_list<EnemySpawn> rows) {
+  for (const EnemySpawn& row : rows) SpawnEnemy(row);
+}
