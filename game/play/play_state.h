@@ -397,7 +397,7 @@ void EraseAllBullets();
 // Pattern emitters: each bullet takes the first free of the 800 slots and is skipped
 // when none is free; counts below 1 count as 1.
 
-// What one Shoot* call fires, by name. Every emitter takes this one record and reads the
+// What one Shoot* call fires, by name. Every Shoot* takes this one record and reads the
 // fields its comment lists; the others are ignored. A field left out is 0.
 struct Shot {
   // What each bullet is.
@@ -428,7 +428,7 @@ struct Shot {
   // Its directions and placing, in degrees.
   double centre = 0.0;     // the middle of a fan
   double base = 0.0;       // the first bullet of a ring
-  double angle = 0.0;      // a chain's heading
+  double angle = 0.0;      // a chain's heading; a laser's direction
   double start = 0.0;      // the first bullet's place on an ellipse or a formation's circle
   double direction = 0.0;  // the heading of every bullet of a formation
   double tilt = 0.0;       // of an ellipse's axis, a centred line
@@ -442,6 +442,12 @@ struct Shot {
   int ringSpeedLimit = 0;
   double ringAccel = 0.0;
   double ringTurnRate = 0.0;
+  // The laser of ShootLaserAtAngle.
+  int lifetime = 0;
+  int fullLength = 0;
+  int fullWidth = 0;
+  double growth = 0.0;
+  double startLength = 0.0;  // from (x, y) along angle when it is made
 };
 
 // n bullets over spread centred on centre. Reads colour, sheet, spawnCode, behaviour,
@@ -487,9 +493,9 @@ int SpawnBulletIndexed(int colour, int triggerAge, int behaviour, int behaviourP
                        double y, double speed, double accel, double speedLimit, double turnRate,
                        double angle);
 // Both laser spawns give the laser's slot, or 80 when all 80 are taken.
-int ShootLaserAtAngle(int colour, int lifetime, int triggerAge, int spawnCode, int fullLength,
-                      int fullWidth, double x, double y, double growth, double angle,
-                      double length);
+// A laser from (x, y) of startLength along angle. Reads only colour, lifetime, triggerAge,
+// spawnCode, fullLength, fullWidth, x, y, growth, angle and startLength.
+int ShootLaserAtAngle(const Shot& shot);
 int SpawnLaser(int spawnCode, double x1, double y1, double x2, double y2, double growth,
                int fullLength, int fullWidth, int triggerAge, int lifetime, int colour);
 

@@ -372,7 +372,9 @@ void RunExtraSwingingEmitterCard(int t) {
         ShootFan({.colour = 4, .sheet = 1, .spawnCode = 1, .n = 31, .spread = 340, .x = g->x,
                   .y = g->y, .speed = 4.0, .accel = -0.1, .speedLimit = 3.0, .centre = aim + 180});
         g_extraCards.gunnerLaser[k] = KeepLaser(
-            ShootLaserAtAngle(2, 150, 60, 3, 10000, 10, g->x, g->y, 20.0, aim + 5 * k - 8, 10.0));
+            ShootLaserAtAngle({.colour = 2, .spawnCode = 3, .triggerAge = 60, .x = g->x, .y = g->y,
+                               .angle = aim + 5 * k - 8, .lifetime = 150, .fullLength = 10000,
+                               .fullWidth = 10, .growth = 20.0, .startLength = 10.0}));
       }
       if ((k == 1 || k == 2) && t % 180 == 30) {
         ShootFan({.colour = 1, .sheet = 1, .spawnCode = 1, .n = 41, .spread = 360, .x = g->x,
@@ -380,7 +382,10 @@ void RunExtraSwingingEmitterCard(int t) {
         ShootFan({.colour = 1, .sheet = 1, .spawnCode = 1, .n = 41, .spread = 360, .x = g->x,
                   .y = g->y, .speed = 2.0, .accel = -0.01, .speedLimit = 1.5, .centre = aim + 180});
         g_extraCards.gunnerLaser[k] =
-            KeepLaser(ShootLaserAtAngle(2, 120, 30, 3, 10000, 10, g->x, g->y, 20.0, aim, 10.0));
+            KeepLaser(ShootLaserAtAngle({.colour = 2, .spawnCode = 3, .triggerAge = 30, .x = g->x,
+                                         .y = g->y, .angle = aim, .lifetime = 120,
+                                         .fullLength = 10000, .fullWidth = 10, .growth = 20.0,
+                                         .startLength = 10.0}));
       }
     }
   }
@@ -466,8 +471,10 @@ void ChainStage(int j, int colour, int lifetime, int trigger, double turn) {
       continue;
     }
     g_extraCards.star[j][k] =
-        KeepLaser(ShootLaserAtAngle(colour, lifetime, trigger, 3, static_cast<int>(S(1)), 3,
-                                    from->x2, from->y2, 0.0, ArmBase(k) + turn, S(1) - 10));
+        KeepLaser(ShootLaserAtAngle({.colour = colour, .spawnCode = 3, .triggerAge = trigger,
+                                     .x = from->x2, .y = from->y2, .angle = ArmBase(k) + turn,
+                                     .lifetime = lifetime, .fullLength = static_cast<int>(S(1)),
+                                     .fullWidth = 3, .startLength = S(1) - 10}));
   }
 }
 
@@ -482,9 +489,14 @@ void RunExtraLaserStarCard(int t) {
   }
   if (t == 100) {
     for (int k = 0; k < 9; ++k) {
-      g_extraCards.star[0][k] = KeepLaser(ShootLaserAtAngle(
-          3, 300, 60, 3, static_cast<int>(S(1)), 3, boss.x, boss.y, (S(1) - 10) / 10, ArmBase(k),
-          10.0));
+      g_extraCards.star[0][k] = KeepLaser(ShootLaserAtAngle({.colour = 3, .spawnCode = 3,
+                                                             .triggerAge = 60, .x = boss.x,
+                                                             .y = boss.y, .angle = ArmBase(k),
+                                                             .lifetime = 300,
+                                                             .fullLength = static_cast<int>(S(1)),
+                                                             .fullWidth = 3,
+                                                             .growth = (S(1) - 10) / 10,
+                                                             .startLength = 10.0}));
     }
   }
   if (t == 110) ChainStage(1, 3, 290, 50, 120);

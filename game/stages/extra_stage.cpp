@@ -643,7 +643,9 @@ void RunOrbLasersNonSpell(Boss& boss, int t) {
   if (t == 220 || t == 340) MoveBossNearPlayer();
   if (t >= 100 && t <= 340 && Every(t, 15)) {
     for (int k = 0; k < 4; ++k) {
-      ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 4.0, g_extra.d + 72 * k, 10.0);
+      ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                         .angle = g_extra.d + 72 * k, .lifetime = 800, .fullLength = 100,
+                         .fullWidth = 3, .growth = 4.0, .startLength = 10.0});
     }
     const int n = static_cast<int>(g_extra.e);
     const double bases[2] = {1.0 * t, -1.0 * t};
@@ -844,8 +846,12 @@ void RunTrioVolleyNonSpell(Boss& boss, int t) {
 void TrioLaserPair(double a1, double a2) {
   const Boss& b1 = g_bosses[1];
   const Boss& b2 = g_bosses[2];
-  ShootLaserAtAngle(3, 10000, 0, 1, 200, 3, b1.x, b1.y, 3.0, a1, 10.0);
-  ShootLaserAtAngle(3, 10000, 0, 1, 200, 3, b2.x, b2.y, 3.0, a2, 10.0);
+  ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = b1.x, .y = b1.y, .angle = a1,
+                     .lifetime = 10000, .fullLength = 200, .fullWidth = 3, .growth = 3.0,
+                     .startLength = 10.0});
+  ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = b2.x, .y = b2.y, .angle = a2,
+                     .lifetime = 10000, .fullLength = 200, .fullWidth = 3, .growth = 3.0,
+                     .startLength = 10.0});
 }
 
 void RunTrioLaserNonSpell(Boss& boss, int t) {

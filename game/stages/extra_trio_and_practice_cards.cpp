@@ -50,7 +50,10 @@ void Lattice() {
   }
   for (int k = 0; k < 24; ++k) {
     const Piece& p = pieces[k];
-    const int slot = ShootLaserAtAngle(9, 10000, 30, 12, 512, 3, p.x, p.y, 0.0, p.angle, p.length);
+    const int slot = ShootLaserAtAngle({.colour = 9, .spawnCode = 12, .triggerAge = 30, .x = p.x,
+                                        .y = p.y, .angle = p.angle, .lifetime = 10000,
+                                        .fullLength = 512, .fullWidth = 3,
+                                        .startLength = p.length});
     if (k < 12) g_extraCards.lattice[k] = KeepLaser(slot);
   }
 }
@@ -139,10 +142,14 @@ void RunExtraFenceCard(AttackStep&) {
   if (t >= 100 && t <= 390 && Every(t, 10)) {
     const double a = S(0);
     for (double angle : {a, 180 + a}) {
-      ShootLaserAtAngle(3, 800, 0, 2, 100, 3, B(1).x, B(1).y, 3.0, angle, 10.0);
+      ShootLaserAtAngle({.colour = 3, .spawnCode = 2, .x = B(1).x, .y = B(1).y, .angle = angle,
+                         .lifetime = 800, .fullLength = 100, .fullWidth = 3, .growth = 3.0,
+                         .startLength = 10.0});
     }
     for (double angle : {180 - a, 360 - a}) {
-      ShootLaserAtAngle(8, 800, 0, 2, 100, 3, B(2).x, B(2).y, 3.0, angle, 10.0);
+      ShootLaserAtAngle({.colour = 8, .spawnCode = 2, .x = B(2).x, .y = B(2).y, .angle = angle,
+                         .lifetime = 800, .fullLength = 100, .fullWidth = 3, .growth = 3.0,
+                         .startLength = 10.0});
     }
     S(0) += 10;
   }
@@ -239,7 +246,8 @@ void RunExtraBreathingStarCard(AttackStep&) {
     RunBossChargeEffect(0, 0);
     for (int slot = 0; slot < kBossSlots; ++slot) RunBossBreakRing(0, slot);
     for (int j = 0; j < 5; ++j) {
-      const int slot = ShootLaserAtAngle(3, 10000, 0, 13, 1000, 5, 0.0, 0.0, 0.0, 0.0, 10.0);
+      const int slot = ShootLaserAtAngle({.colour = 3, .spawnCode = 13, .lifetime = 10000,
+                                          .fullLength = 1000, .fullWidth = 5, .startLength = 10.0});
       g_extraCards.star[0][j] = KeepLaser(slot);
       if (Laser* l = LiveLaser(g_extraCards.star[0][j])) {
         if (j < 2) {
@@ -276,8 +284,9 @@ void RunExtraBreathingStarCard(AttackStep&) {
   if (t >= 120 && t <= 1320 && Every(t - 120, 120)) {
     const double aim = AimFromBoss();
     for (int k = 0; k < 5; ++k) {
-      ShootLaserAtAngle(static_cast<int>(S(4)) % 10, 540, 0, 2, 100, 3, b0.x, b0.y, 3.0,
-                        aim + 72 * k, 10.0);
+      ShootLaserAtAngle({.colour = static_cast<int>(S(4)) % 10, .spawnCode = 2, .x = b0.x,
+                         .y = b0.y, .angle = aim + 72 * k, .lifetime = 540, .fullLength = 100,
+                         .fullWidth = 3, .growth = 3.0, .startLength = 10.0});
     }
     S(4) += 1;
   }
@@ -657,12 +666,14 @@ void RunExtraLastPracticeCard(AttackStep&) {
     const int r = Rand(11);
     const double ry = 50 + 20 * r, ly = 250 - 20 * r;
     const double toCentreR = std::atan2(ry - 150, 224 - kFieldRight) / kDeg;
-    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, kFieldRight, ry,
-                      15.0, toCentreR, 10.0);
+    ShootLaserAtAngle({.colour = kBeamColour[static_cast<int>(S(0))], .spawnCode = 2,
+                       .x = kFieldRight, .y = ry, .angle = toCentreR, .lifetime = 600,
+                       .fullLength = 100, .fullWidth = 8, .growth = 15.0, .startLength = 10.0});
     S(0) = (static_cast<int>(S(0)) + 1) % 3;
     const double toCentreL = std::atan2(ly - 150, 224 - kFieldLeft) / kDeg;
-    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, kFieldLeft, ly,
-                      15.0, toCentreL, 10.0);
+    ShootLaserAtAngle({.colour = kBeamColour[static_cast<int>(S(0))], .spawnCode = 2,
+                       .x = kFieldLeft, .y = ly, .angle = toCentreL, .lifetime = 600,
+                       .fullLength = 100, .fullWidth = 8, .growth = 15.0, .startLength = 10.0});
   }
   if (phase == 15) {
     PlayEffect(kSeAttackBell);

@@ -25,7 +25,9 @@ void Spokes(double first) {
   const Boss& boss = g_bosses[0];
   const double n = S(0);
   for (int k = 0; k < static_cast<int>(n); ++k) {
-    ShootLaserAtAngle(3, 800, 0, 2, 130, 3, boss.x, boss.y, 5.0, first + k * 360 / n, 10.0);
+    ShootLaserAtAngle({.colour = 3, .spawnCode = 2, .x = boss.x, .y = boss.y,
+                       .angle = first + k * 360 / n, .lifetime = 800, .fullLength = 130,
+                       .fullWidth = 3, .growth = 5.0, .startLength = 10.0});
   }
 }
 

@@ -472,8 +472,9 @@ void LasersFromOrbs(int t, int colourFirst, int colourSecond, int spawnCode, int
   for (int k = 0; k < 2; ++k) {
     const EnemyBullet* orb = Live(g_stage3.bossOrbs[k]);
     if (orb == nullptr) continue;
-    ShootLaserAtAngle(colours[k], 800, 0, spawnCode, fullLength, 3, orb->x, orb->y, 4.0,
-                      turn + offsets[k], 10.0);
+    ShootLaserAtAngle({.colour = colours[k], .spawnCode = spawnCode, .x = orb->x, .y = orb->y,
+                       .angle = turn + offsets[k], .lifetime = 800, .fullLength = fullLength,
+                       .fullWidth = 3, .growth = 4.0, .startLength = 10.0});
   }
 }
 

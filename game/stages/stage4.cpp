@@ -624,8 +624,9 @@ void OrbNonSpell(Boss& boss, bool lasers) {
     // The star's angles divide the circle exactly: a real quotient, as in every double
     // argument.
     for (int k = 0; k < c; ++k) {
-      ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 4.0,
-                        k * 360.0 / c - 90 + g_stage4.angle, 10.0);
+      ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                         .angle = k * 360.0 / c - 90 + g_stage4.angle, .lifetime = 800,
+                         .fullLength = 100, .fullWidth = 3, .growth = 4.0, .startLength = 10.0});
     }
   } else {
     FansAndRings(boss, c);

@@ -77,10 +77,14 @@ void LaserStars(int t) {
   const int m = static_cast<int>(S(1));
   const double s = S(4);
   for (int i = 0; i < m; ++i) {
-    ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 5.0, i * 360.0 / m + s * t, 10.0);
+    ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                       .angle = i * 360.0 / m + s * t, .lifetime = 800, .fullLength = 100,
+                       .fullWidth = 3, .growth = 5.0, .startLength = 10.0});
   }
   for (int j = 0; j < m; ++j) {
-    ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 5.0, j * 360.0 / m + 5 - s * t, 10.0);
+    ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                       .angle = j * 360.0 / m + 5 - s * t, .lifetime = 800, .fullLength = 100,
+                       .fullWidth = 3, .growth = 5.0, .startLength = 10.0});
   }
 }
 

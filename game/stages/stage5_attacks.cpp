@@ -203,7 +203,9 @@ void RunPentagramCard(AttackStep& step) {
   }
   if (t == 90) {
     for (int k = 0; k < 5; ++k) {
-      KeepLaser(k, ShootLaserAtAngle(2, 10000, 60, 2, 1000, 3, 22, 6, 0.0, 72.0 * k, 0.0));
+      KeepLaser(k, ShootLaserAtAngle({.colour = 2, .spawnCode = 2, .triggerAge = 60, .x = 22,
+                                      .y = 6, .angle = 72.0 * k, .lifetime = 10000,
+                                      .fullLength = 1000, .fullWidth = 3}));
     }
   }
   if (t == 820) {
@@ -233,8 +235,10 @@ void RunPentagramCard(AttackStep& step) {
         const EnemyBullet* sat = Sat(k, 32);
         if (sat == nullptr) continue;
         for (double turn : {0.0, 120.0}) {
-          ShootLaserAtAngle(k, 10000, 0, 1, 25 * (d + 3), 3, static_cast<int>(sat->x),
-                            static_cast<int>(sat->y), 3.0, sat->angle + turn, 10.0);
+          ShootLaserAtAngle({.colour = k, .spawnCode = 1, .x = WholePixel(sat->x),
+                             .y = WholePixel(sat->y), .angle = sat->angle + turn, .lifetime = 10000,
+                             .fullLength = 25 * (d + 3), .fullWidth = 3, .growth = 3.0,
+                             .startLength = 10.0});
         }
       }
     }

@@ -150,8 +150,12 @@ void RunStage6LastCard(AttackStep& step) {
   if (Every(t, p + 2)) {
     const double growth = d <= 1 ? 3.0 : d == 2 ? 4.0 : 4.5;
     for (int k = 0; k < 8; ++k) {
-      ShootLaserAtAngle(NextRandom() % 10, 55, 0, 11, 100, 3, boss.x, boss.y, growth, t + 60 * k, 10);
-      ShootLaserAtAngle(NextRandom() % 10, 55, 0, 11, 100, 3, boss.x, boss.y, growth, 60 * k - t, 10);
+      ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 11, .x = boss.x, .y = boss.y,
+                         .angle = static_cast<double>(t + 60 * k), .lifetime = 55,
+                         .fullLength = 100, .fullWidth = 3, .growth = growth, .startLength = 10});
+      ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 11, .x = boss.x, .y = boss.y,
+                         .angle = static_cast<double>(60 * k - t), .lifetime = 55,
+                         .fullLength = 100, .fullWidth = 3, .growth = growth, .startLength = 10});
     }
   }
   if (a == 0 && Every(t, 3)) {
@@ -180,7 +184,9 @@ void MirageVolley(const Boss& boss, int c) {
                      .offset = 180});
   const int lasers = static_cast<int>(S(2));
   for (int k = 0; k < lasers; ++k) {
-    ShootLaserAtAngle(c, 1000, 0, 1, 100, 3, boss.x, boss.y, 2, 360.0 * k / lasers, 10);
+    ShootLaserAtAngle({.colour = c, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                       .angle = 360.0 * k / lasers, .lifetime = 1000, .fullLength = 100,
+                       .fullWidth = 3, .growth = 2, .startLength = 10});
   }
 }
 
@@ -328,9 +334,13 @@ void RunStage6BounceCard(AttackStep& step) {
     const int k = (t - 150) / 5;
     const double aim = AngleToPlayer(boss.x, boss.y);
     const int c1 = a == 0 ? 8 : NextRandom() % 10;
-    ShootLaserAtAngle(c1, 800, 0, 2, 250, 3, boss.x, boss.y, 10, aim + 50 + 240 * k / steps, 10);
+    ShootLaserAtAngle({.colour = c1, .spawnCode = 2, .x = boss.x, .y = boss.y,
+                       .angle = aim + 50 + 240 * k / steps, .lifetime = 800, .fullLength = 250,
+                       .fullWidth = 3, .growth = 10, .startLength = 10});
     const int c2 = a == 0 ? 8 : NextRandom() % 10;
-    ShootLaserAtAngle(c2, 800, 0, 2, 250, 3, boss.x, boss.y, 10, aim + 310 - 240 * k / steps, 10);
+    ShootLaserAtAngle({.colour = c2, .spawnCode = 2, .x = boss.x, .y = boss.y,
+                       .angle = aim + 310 - 240 * k / steps, .lifetime = 800, .fullLength = 250,
+                       .fullWidth = 3, .growth = 10, .startLength = 10});
   }
   if (t < 100) return;
   const int ringSize = static_cast<int>(S(4));
@@ -481,7 +491,9 @@ void RunStage6PhaseCard(AttackStep& step) {
     const double aim = AngleToPlayer(boss.x, boss.y) + (t - 100) * 360.0 / (S(4) * S(3));
     for (double angle : {aim, aim + 180}) {
       const int colour = a == 0 ? 3 : NextRandom() % 10;
-      ShootLaserAtAngle(colour, 800, 0, 2, 100, 3, boss.x, boss.y, 5, angle, 10);
+      ShootLaserAtAngle({.colour = colour, .spawnCode = 2, .x = boss.x, .y = boss.y, .angle = angle,
+                         .lifetime = 800, .fullLength = 100, .fullWidth = 3, .growth = 5,
+                         .startLength = 10});
     }
   }
   if (t == last) {
@@ -568,11 +580,15 @@ void RunStage6StairCard(AttackStep& step) {
     const double w = S(0) / 4 + 30;
     const int g = (t - 420) / 2;
     const int rx = NextRandom();
-    ShootLaserAtAngle(NextRandom() % 10, 150, 60, 2, 1000, 5, 32 + 19 * g + rx % 10, 0, 10, 270 + w,
-                      10);
+    ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 2, .triggerAge = 60,
+                       .x = static_cast<double>(32 + 19 * g + rx % 10), .angle = 270 + w,
+                       .lifetime = 150, .fullLength = 1000, .fullWidth = 5, .growth = 10,
+                       .startLength = 10});
     const int rx2 = NextRandom();
-    ShootLaserAtAngle(NextRandom() % 10, 150, 60, 2, 1000, 5, 422 - rx2 % 10 - 19 * g, 0, 10,
-                      270 - w, 10);
+    ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 2, .triggerAge = 60,
+                       .x = static_cast<double>(422 - rx2 % 10 - 19 * g), .angle = 270 - w,
+                       .lifetime = 150, .fullLength = 1000, .fullWidth = 5, .growth = 10,
+                       .startLength = 10});
   }
   if (t < 100) return;
   int standing = 0;

@@ -103,7 +103,11 @@ void FireSomething(double x, double y) {
                                .y = y, .speed = speed, .accel = accel, .speedLimit = limit,
                                .turnRate = turn, .base = angle}); break;
     case 13: SpawnBulletIndexed(colour, trigger, Pick(2) ? 18 : 32 + Pick(3), p, x, y, speed * 10, accel, limit * 10, turn, angle); break;
-    case 14: ShootLaserAtAngle(Pick(12) - 1, 30 + Pick(300), Pick(60), 1 + Pick(3) + 10 * Pick(3), 50 + Pick(300), Pick(8), x, y, Pick(8), angle, Pick(50)); break;
+    case 14: ShootLaserAtAngle({.colour = Pick(12) - 1, .spawnCode = 1 + Pick(3) + 10 * Pick(3),
+                                .triggerAge = Pick(60), .x = x, .y = y, .angle = angle,
+                                .lifetime = 30 + Pick(300), .fullLength = 50 + Pick(300),
+                                .fullWidth = Pick(8), .growth = static_cast<double>(Pick(8)),
+                                .startLength = static_cast<double>(Pick(50))}); break;
     default: SpawnLaser(1 + Pick(3), x, y, x + Pick(100) - 50, y + Pick(100), Pick(6), Pick(300), Pick(8), Pick(40), 20 + Pick(400), Pick(10)); break;
   }
 }
