@@ -330,8 +330,10 @@ void FireLayeredRing(const Enemy& e) {
 }
 
 void FireRingUntilWeak(Enemy& e) {
-  if (Every(e.age, 30)) ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 360,
-                                  .x = e.x, .y = e.y, .speed = 2.0, .speedLimit = 2.0});
+  if (Every(e.age, 30)) {
+    ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 360, .x = e.x, .y = e.y,
+              .speed = 2.0, .speedLimit = 2.0});
+  }
   if (e.hp < 150) e.hp = 0;
 }
 
@@ -605,7 +607,7 @@ void ExchangeBosses0And2() { std::swap(g_bosses[0], g_bosses[2]); }
 
 // ---- The non-spells. Each runs on boss 0's timer while no card runs.
 
-void RunSweepingFansNonSpell(Boss& boss, int t) {
+void RunFanSweepNonSpell(Boss& boss, int t) {
   if (t == 2) {
     g_extra.a = 1.0;
     g_extra.b = 90.0;
@@ -972,7 +974,7 @@ int ResumeFrameOf(int phase) {
   return phase >= 1 && phase <= 15 ? kResume[phase] : 0;
 }
 
-constexpr PhaseValues kSweepingFans = {2000, 1800, {7, 15, 0}, true};
+constexpr PhaseValues kFanSweep = {2000, 1800, {7, 15, 0}, true};
 constexpr PhaseValues kOrbLasers = {1800, 1800, {7, 15, 1}, true};
 constexpr PhaseValues kChains = {1500, 1800, {7, 15, 0}, true};
 constexpr PhaseValues kSlowFan = {1800, 1800, {7, 15, 1}, true};
@@ -995,7 +997,7 @@ void RunExtraBossFight() {
     case 2: case 4: case 6: case 9: case 12:
       Aftermath(resume);
       break;
-    case 7: NonSpellPhase(kSweepingFans, RunSweepingFansNonSpell, 3, Blast::kNone, false, 20); break;
+    case 7: NonSpellPhase(kFanSweep, RunFanSweepNonSpell, 3, Blast::kNone, false, 20); break;
     case 8: NonSpellPhase(kOrbLasers, RunOrbLasersNonSpell, 4, Blast::kBoss0, false, 20); break;
     case 10: NonSpellPhase(kChains, RunChainsNonSpell, 5, Blast::kNone, false, 20); break;
     case 11: NonSpellPhase(kSlowFan, RunSlowFanNonSpell, 6, Blast::kBoss0, false, 20); break;

@@ -461,9 +461,10 @@ void RunCircleVolleys(bool second) {
       ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
                  .speed = 4.0, .accel = -0.05, .speedLimit = 2.0, .base = aim + 20 * turn});
       // The Lunatic ring behind the boss is the slowest of the first one's kind.
-      if (d == 3) ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x,
-                             .y = boss.y, .speed = 4.0, .accel = -0.05, .speedLimit = 1.0,
-                             .base = aim + 180});
+      if (d == 3) {
+        ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+                   .speed = 4.0, .accel = -0.05, .speedLimit = 1.0, .base = aim + 180});
+      }
     }
   }
   if (t == 300) {
