@@ -294,7 +294,9 @@ bool RunBehaviour(int slot) {
     case kBehaviourFireLasers: {
       int q = p % 100;
       if ((q >= 5 && age == 30) || (q >= 7 && age == 60))
-        ShootLaserAtAngle(b.colour, 400, 0, 2, 100, 3, b.x, b.y, 3.0, b.angle, 10.0);
+        ShootLaserAtAngle({.colour = b.colour, .spawnCode = 2, .x = b.x, .y = b.y, .angle = b.angle,
+                           .lifetime = 400, .fullLength = 100, .fullWidth = 3, .growth = 3.0,
+                           .startLength = 10.0});
       break;
     }
     case kBehaviourSplit:

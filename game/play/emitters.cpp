@@ -54,164 +54,154 @@ void FireLine(const BulletSpec& spec, int n, double x1, double y1, double x2, do
   }
 }
 
+// The bullet values of a shot; the emitters that fix some of them set those after.
+BulletSpec SpecOf(const Shot& shot) {
+  return {shot.colour, shot.behaviourParam, shot.spawnCode, shot.sheet, shot.triggerAge,
+          shot.behaviour, shot.speed, shot.accel, shot.speedLimit, shot.turnRate};
+}
+
 }  // namespace
 
-void ShootFan(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
-              int behaviour, int n, int spread, double x, double y, double speed, double accel,
-              double speedLimit, double turnRate, double centre) {
+void ShootFan(const Shot& shot) {
   if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, spawnCode, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  n = AtLeast(n, 1);
-  for (int k = 0; k < n; ++k) MakeBullet(spec, x, y, FanAngle(centre, spread, k, n));
+  const BulletSpec spec = SpecOf(shot);
+  const int n = AtLeast(shot.n, 1);
+  for (int k = 0; k < n; ++k) {
+    MakeBullet(spec, shot.x, shot.y, FanAngle(shot.centre, shot.spread, k, n));
+  }
 }
 
-void ShootRing(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
-               int behaviour, int n, double x, double y, double speed, double accel,
-               double speedLimit, double turnRate, double base) {
+void ShootRing(const Shot& shot) {
   if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, spawnCode, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  n = AtLeast(n, 1);
-  for (int k = 0; k < n; ++k) MakeBullet(spec, x, y, base + k * 360.0 / n);
+  const BulletSpec spec = SpecOf(shot);
+  const int n = AtLeast(shot.n, 1);
+  for (int k = 0; k < n; ++k) MakeBullet(spec, shot.x, shot.y, shot.base + k * 360.0 / n);
 }
 
-void ShootRingOfFans(int behaviourParam, int spread, int spawnCode, int sheet, int colour,
-                     int triggerAge, int behaviour, int m, int n, double x, double y, double speed,
-                     double accel, double speedLimit, double turnRate, double base) {
+void ShootRingOfFans(const Shot& shot) {
   if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, spawnCode, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  m = AtLeast(m, 1);
-  n = AtLeast(n, 1);
+  const BulletSpec spec = SpecOf(shot);
+  const int m = AtLeast(shot.m, 1);
+  const int n = AtLeast(shot.n, 1);
   for (int j = 0; j < m; ++j) {
-    double centre = base + j * 360.0 / m;
-    for (int k = 0; k < n; ++k) MakeBullet(spec, x, y, FanAngle(centre, spread, k, n));
-  }
-}
-
-void ShootRingOnCircle(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
-                       int behaviour, int r, int n, double x, double y, double speed, double accel,
-                       double speedLimit, double turnRate, double base, double offset) {
-  if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, spawnCode, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  n = AtLeast(n, 1);
-  for (int k = 0; k < n; ++k) {
-    double t = base + k * 360.0 / n;
-    // The offsets are cut to whole pixels: 150 at 90 degrees lands 149 away.
-    double bx = x + std::trunc(r * CosDeg(t));
-    double by = y - std::trunc(r * SinDeg(t));
-    MakeBullet(spec, bx, by, t + offset);
-  }
-}
-
-void ShootEllipseRing(int colour, int behaviourParam, int sheet, int triggerAge, int behaviour,
-                      int r, int n, double x, double y, double speed, double accel,
-                      double speedLimit, double turnRate, double flatness, double start,
-                      double tilt, double offset) {
-  if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, 1, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  n = AtLeast(n, 1);
-  double semiA = r * (2.0 - flatness), semiB = r * flatness;
-  double ct = CosDeg(tilt), st = SinDeg(tilt);
-  for (int k = 0; k < n; ++k) {
-    double t = start + k * 360.0 / n;
-    double lx = semiA * CosDeg(t), ly = semiB * SinDeg(t);
-    double ex = lx * ct - ly * st, ey = lx * st + ly * ct;
-    MakeBullet(spec, x + ex, y - ey, t + 90.0 + 2.0 * tilt + offset);
-  }
-}
-
-void ShootCircleFormation(int colour, int behaviourParam, int sheet, int behaviour, int r, int n,
-                          double x, double y, double speed, double accel, double speedLimit,
-                          double turnRate, double start, double direction) {
-  if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, 1, sheet, 0, behaviour, speed, accel, speedLimit,
-                  turnRate};
-  n = AtLeast(n, 1);
-  for (int k = 0; k < n; ++k) {
-    double t = start + k * 360.0 / n;
-    MakeBullet(spec, x + std::trunc(r * CosDeg(t)), y + std::trunc(r * SinDeg(t)), direction);
-  }
-}
-
-void ShootCentredLine(int n, int colour, int spawnCode, int sheet, int triggerAge, int behaviour,
-                      int behaviourParam, int length, double x, double y, double speed,
-                      double accel, double speedLimit, double turnRate, double tilt,
-                      double offset) {
-  if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, spawnCode, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  n = AtLeast(n, 2);
-  length = AtLeast(length, 1);
-  double ux = CosDeg(tilt), uy = -SinDeg(tilt);
-  for (int k = 0; k < n; ++k) {
-    double d = -length / 2.0 + static_cast<double>(length) * k / (n - 1);
-    MakeBullet(spec, x + d * ux, y + d * uy, tilt + offset);
-  }
-}
-
-void ShootLine(int n, int colour, int sheet, int triggerAge, int behaviour, int behaviourParam,
-               double x1, double y1, double x2, double y2, double speed, double accel,
-               double speedLimit, double turnRate, double offset) {
-  if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, 1, sheet, triggerAge, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  FireLine(spec, n, x1, y1, x2, y2, offset);
-}
-
-void ShootLayeredFan(int colour, int behaviour, int behaviourParam, int spawnCode, int sheet,
-                     int triggerAge, int n, int spread, int layers, double x, double y,
-                     double startSpeed, double accel, double speedLimit, double turnRate,
-                     double centre, double layerDelay) {
-  if (EmittersBlocked()) return;
-  n = AtLeast(n, 1);
-  layers = AtLeast(layers, 1);
-  if (startSpeed == speedLimit) startSpeed = speedLimit - 1.0;
-  BulletSpec spec{colour, behaviourParam, spawnCode, sheet, triggerAge, behaviour,
-                  startSpeed, accel,      speedLimit, turnRate};
-  for (int k = 0; k < n; ++k) {
-    double angle = FanAngle(centre, spread, k, n);
-    for (int j = 0; j < layers; ++j) {
-      spec.accel = accel / (1.0 + j * accel * layerDelay / (speedLimit - startSpeed));
-      MakeBullet(spec, x, y, angle);
+    double centre = shot.base + j * 360.0 / m;
+    for (int k = 0; k < n; ++k) {
+      MakeBullet(spec, shot.x, shot.y, FanAngle(centre, shot.spread, k, n));
     }
   }
 }
 
-void ShootPolygon(int m, int sheet, int colour, int R, int n, double x, double y, double speed,
-                  double rotation, double offset) {
+void ShootRingOnCircle(const Shot& shot) {
   if (EmittersBlocked()) return;
-  BulletSpec spec{colour, 0, 1, sheet, 0, 0, speed, 0.0, speed, 0.0};
-  m = AtLeast(m, 1);
+  const BulletSpec spec = SpecOf(shot);
+  const int n = AtLeast(shot.n, 1);
+  const int r = shot.radius;
+  for (int k = 0; k < n; ++k) {
+    double t = shot.base + k * 360.0 / n;
+    // The offsets are cut to whole pixels: 150 at 90 degrees lands 149 away.
+    double bx = shot.x + std::trunc(r * CosDeg(t));
+    double by = shot.y - std::trunc(r * SinDeg(t));
+    MakeBullet(spec, bx, by, t + shot.offset);
+  }
+}
+
+void ShootEllipseRing(const Shot& shot) {
+  if (EmittersBlocked()) return;
+  BulletSpec spec = SpecOf(shot);
+  spec.spawnCode = 1;
+  const int n = AtLeast(shot.n, 1);
+  const int r = shot.radius;
+  double semiA = r * (2.0 - shot.flatness), semiB = r * shot.flatness;
+  double ct = CosDeg(shot.tilt), st = SinDeg(shot.tilt);
+  for (int k = 0; k < n; ++k) {
+    double t = shot.start + k * 360.0 / n;
+    double lx = semiA * CosDeg(t), ly = semiB * SinDeg(t);
+    double ex = lx * ct - ly * st, ey = lx * st + ly * ct;
+    MakeBullet(spec, shot.x + ex, shot.y - ey, t + 90.0 + 2.0 * shot.tilt + shot.offset);
+  }
+}
+
+void ShootCircleFormation(const Shot& shot) {
+  if (EmittersBlocked()) return;
+  BulletSpec spec = SpecOf(shot);
+  spec.spawnCode = 1;
+  spec.triggerAge = 0;
+  const int n = AtLeast(shot.n, 1);
+  const int r = shot.radius;
+  for (int k = 0; k < n; ++k) {
+    double t = shot.start + k * 360.0 / n;
+    MakeBullet(spec, shot.x + std::trunc(r * CosDeg(t)), shot.y + std::trunc(r * SinDeg(t)),
+               shot.direction);
+  }
+}
+
+void ShootCentredLine(const Shot& shot) {
+  if (EmittersBlocked()) return;
+  const BulletSpec spec = SpecOf(shot);
+  const int n = AtLeast(shot.n, 2);
+  const int length = AtLeast(shot.length, 1);
+  double ux = CosDeg(shot.tilt), uy = -SinDeg(shot.tilt);
+  for (int k = 0; k < n; ++k) {
+    double d = -length / 2.0 + static_cast<double>(length) * k / (n - 1);
+    MakeBullet(spec, shot.x + d * ux, shot.y + d * uy, shot.tilt + shot.offset);
+  }
+}
+
+void ShootLine(const Shot& shot) {
+  if (EmittersBlocked()) return;
+  BulletSpec spec = SpecOf(shot);
+  spec.spawnCode = 1;
+  FireLine(spec, shot.n, shot.x, shot.y, shot.x2, shot.y2, shot.offset);
+}
+
+void ShootLayeredFan(const Shot& shot) {
+  if (EmittersBlocked()) return;
+  const int n = AtLeast(shot.n, 1);
+  const int layers = AtLeast(shot.layers, 1);
+  const double accel = shot.accel, speedLimit = shot.speedLimit;
+  double startSpeed = shot.speed;
+  if (startSpeed == speedLimit) startSpeed = speedLimit - 1.0;
+  BulletSpec spec = SpecOf(shot);
+  spec.speed = startSpeed;
+  for (int k = 0; k < n; ++k) {
+    double angle = FanAngle(shot.centre, shot.spread, k, n);
+    for (int j = 0; j < layers; ++j) {
+      spec.accel = accel / (1.0 + j * accel * shot.layerDelay / (speedLimit - startSpeed));
+      MakeBullet(spec, shot.x, shot.y, angle);
+    }
+  }
+}
+
+void ShootPolygon(const Shot& shot) {
+  if (EmittersBlocked()) return;
+  BulletSpec spec{shot.colour, 0, 1, shot.sheet, 0, 0, shot.speed, 0.0, shot.speed, 0.0};
+  const int m = AtLeast(shot.m, 1);
+  const int R = shot.radius;
   auto corner = [&](int k, double* cx, double* cy) {
-    double t = (360 * k / m) + rotation;
-    *cx = x - R * CosDeg(t);
-    *cy = y + R * SinDeg(t);
+    double t = (360 * k / m) + shot.rotation;
+    *cx = shot.x - R * CosDeg(t);
+    *cy = shot.y + R * SinDeg(t);
   };
   for (int i = 0; i < m; ++i) {
     double x1, y1, x2, y2;
     corner(i, &x1, &y1);
     corner(i + 1, &x2, &y2);
-    FireLine(spec, n, x1, y1, x2, y2, offset);
+    FireLine(spec, shot.n, x1, y1, x2, y2, shot.offset);
   }
 }
 
-void ShootOrbitRing(int sheet, int colour, int triggerAge, int behaviour, int behaviourParam,
-                    int r, int ringSpeedLimit, int n, int ringSheet, int ringColour, double x,
-                    double y, double speed, double accel, double speedLimit, double turnRate,
-                    double base, double ringAccel, double ringTurnRate) {
+void ShootOrbitRing(const Shot& shot) {
   if (EmittersBlocked()) return;
-  BulletSpec centreSpec{colour, behaviourParam, 3, sheet, triggerAge, behaviour,
-                        speed,  accel,          speedLimit, turnRate};
+  BulletSpec centreSpec = SpecOf(shot);
+  centreSpec.spawnCode = 3;
+  const double x = shot.x, y = shot.y, base = shot.base;
+  const int r = shot.radius;
   int centre = MakeBullet(centreSpec, x, y, base);
   if (centre >= kBulletSlots) return;
   uint32_t centreSerial = g_enemyBullets[centre].serial;
-  BulletSpec ringSpec{ringColour, 0, 3, ringSheet, 0, 17, static_cast<double>(r), ringAccel,
-                      static_cast<double>(ringSpeedLimit), ringTurnRate};
-  n = AtLeast(n, 1);
+  BulletSpec ringSpec{shot.ringColour, 0, 3, shot.ringSheet, 0, 17, static_cast<double>(r),
+                      shot.ringAccel, static_cast<double>(shot.ringSpeedLimit), shot.ringTurnRate};
+  const int n = AtLeast(shot.n, 1);
   for (int k = 0; k < n; ++k) {
     double a = base + k * 360.0 / n;
     int slot = MakeBullet(ringSpec, x + r * CosDeg(a), y - r * SinDeg(a), a);
@@ -221,17 +211,18 @@ void ShootOrbitRing(int sheet, int colour, int triggerAge, int behaviour, int be
   }
 }
 
-void ShootBulletChain(int n, int colour, int headParam, double x, double y, double speed,
-                      double accel, double speedLimit, double turnRate, double angle) {
+void ShootBulletChain(const Shot& shot) {
   if (EmittersBlocked()) return;
-  SpawnLaser(1, x, y, x, y, 0.0, 0, 0, 0, 30, colour);
-  BulletSpec spec{colour, headParam, 11, 13, 0, kBehaviourHomeUntil, speed, accel, speedLimit, turnRate};
+  const double x = shot.x, y = shot.y, angle = shot.angle;
+  SpawnLaser(1, x, y, x, y, 0.0, 0, 0, 0, 30, shot.colour);
+  BulletSpec spec{shot.colour, shot.behaviourParam, 11, 13, 0, kBehaviourHomeUntil,
+                  shot.speed,  shot.accel,          shot.speedLimit, shot.turnRate};
   int leader = MakeBullet(spec, x, y, angle);
   if (leader >= kBulletSlots) return;
   spec.spawnCode = 1;
   spec.behaviour = kBehaviourTrailLinked;
   spec.behaviourParam = 0;
-  n = AtLeast(n, 1);
+  const int n = AtLeast(shot.n, 1);
   for (int k = 0; k < n; ++k) {
     int slot = MakeBullet(spec, x, y, angle);
     if (slot >= kBulletSlots) break;
@@ -241,16 +232,15 @@ void ShootBulletChain(int n, int colour, int headParam, double x, double y, doub
   }
 }
 
-void ShootRingWithAge(int colour, int startAge, int spawnCode, int behaviour, int behaviourParam,
-                      int n, double x, double y, double speed, double accel, double speedLimit,
-                      double turnRate, double base) {
+void ShootRingWithAge(const Shot& shot) {
   if (EmittersBlocked()) return;
-  BulletSpec spec{colour, behaviourParam, spawnCode, 16, 0, behaviour,
-                  speed,  accel,          speedLimit, turnRate};
-  n = AtLeast(n, 1);
+  BulletSpec spec = SpecOf(shot);
+  spec.sheet = 16;
+  spec.triggerAge = 0;
+  const int n = AtLeast(shot.n, 1);
   for (int k = 0; k < n; ++k) {
-    int slot = MakeBullet(spec, x, y, base + k * 360.0 / n);
-    if (slot < kBulletSlots) g_enemyBullets[slot].age = startAge;
+    int slot = MakeBullet(spec, shot.x, shot.y, shot.base + k * 360.0 / n);
+    if (slot < kBulletSlots) g_enemyBullets[slot].age = shot.startAge;
   }
 }
 

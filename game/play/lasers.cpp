@@ -35,11 +35,11 @@ int SpawnLaser(int spawnCode, double x1, double y1, double x2, double y2, double
   return kLaserSlots;
 }
 
-int ShootLaserAtAngle(int colour, int lifetime, int triggerAge, int spawnCode, int fullLength,
-                      int fullWidth, double x, double y, double growth, double angle,
-                      double length) {
-  return SpawnLaser(spawnCode, x, y, x + length * CosDeg(angle), y - length * SinDeg(angle),
-                    growth, fullLength, fullWidth, triggerAge, lifetime, colour);
+int ShootLaserAtAngle(const Shot& shot) {
+  const double x = shot.x, y = shot.y, length = shot.startLength, angle = shot.angle;
+  return SpawnLaser(shot.spawnCode, x, y, x + length * CosDeg(angle), y - length * SinDeg(angle),
+                    shot.growth, shot.fullLength, shot.fullWidth, shot.triggerAge, shot.lifetime,
+                    shot.colour);
 }
 
 int LaserHitWidth(const Laser& laser) {

@@ -413,55 +413,105 @@ void EraseAllBullets();
 // Pattern emitters: each bullet takes the first free of the 800 slots and is skipped
 // when none is free; counts below 1 count as 1.
 
-void ShootFan(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
-              int behaviour, int n, int spread, double x, double y, double speed, double accel,
-              double speedLimit, double turnRate, double centre);
-void ShootRing(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
-               int behaviour, int n, double x, double y, double speed, double accel,
-               double speedLimit, double turnRate, double base);
-void ShootRingOfFans(int behaviourParam, int spread, int spawnCode, int sheet, int colour,
-                     int triggerAge, int behaviour, int m, int n, double x, double y, double speed,
-                     double accel, double speedLimit, double turnRate, double base);
-void ShootRingOnCircle(int colour, int behaviourParam, int spawnCode, int sheet, int triggerAge,
-                       int behaviour, int r, int n, double x, double y, double speed, double accel,
-                       double speedLimit, double turnRate, double base, double offset);
-void ShootEllipseRing(int colour, int behaviourParam, int sheet, int triggerAge, int behaviour,
-                      int r, int n, double x, double y, double speed, double accel,
-                      double speedLimit, double turnRate, double flatness, double start,
-                      double tilt, double offset);
-void ShootCircleFormation(int colour, int behaviourParam, int sheet, int behaviour, int r, int n,
-                          double x, double y, double speed, double accel, double speedLimit,
-                          double turnRate, double start, double direction);
-void ShootCentredLine(int n, int colour, int spawnCode, int sheet, int triggerAge, int behaviour,
-                      int behaviourParam, int length, double x, double y, double speed,
-                      double accel, double speedLimit, double turnRate, double tilt,
-                      double offset);
-void ShootLine(int n, int colour, int sheet, int triggerAge, int behaviour, int behaviourParam,
-               double x1, double y1, double x2, double y2, double speed, double accel,
-               double speedLimit, double turnRate, double offset);
-void ShootLayeredFan(int colour, int behaviour, int behaviourParam, int spawnCode, int sheet,
-                     int triggerAge, int n, int spread, int layers, double x, double y,
-                     double startSpeed, double accel, double speedLimit, double turnRate,
-                     double centre, double layerDelay);
-void ShootPolygon(int m, int sheet, int colour, int R, int n, double x, double y, double speed,
-                  double rotation, double offset);
-void ShootOrbitRing(int sheet, int colour, int triggerAge, int behaviour, int behaviourParam,
-                    int r, int ringSpeedLimit, int n, int ringSheet, int ringColour, double x,
-                    double y, double speed, double accel, double speedLimit, double turnRate,
-                    double base, double ringAccel, double ringTurnRate);
-void ShootBulletChain(int n, int colour, int headParam, double x, double y, double speed,
-                      double accel, double speedLimit, double turnRate, double angle);
-void ShootRingWithAge(int colour, int startAge, int spawnCode, int behaviour, int behaviourParam,
-                      int n, double x, double y, double speed, double accel, double speedLimit,
-                      double turnRate, double base);
+// What one Shoot* call fires, by name. Every Shoot* takes this one record and reads the
+// fields its comment lists; the others are ignored. A field left out is 0.
+struct Shot {
+  // What each bullet is.
+  int colour = 0;
+  int sheet = 0;
+  int spawnCode = 0;       // state + 10 x starting age
+  int behaviour = 0;
+  int behaviourParam = 0;  // for a chain, its head's
+  int triggerAge = 0;
+  int startAge = 0;        // the age each bullet of ShootRingWithAge starts at
+  // The pattern's size.
+  int n = 0;               // bullets (of a fan, a ring, a line, a polygon's edge; followers)
+  int m = 0;               // fans of a ring of fans; corners of a polygon
+  int spread = 0;          // degrees a fan covers
+  int layers = 0;          // speeds of a layered fan
+  int radius = 0;          // of a ring's circle, an ellipse, an orbit, a polygon's corners
+  int length = 0;          // of a centred line
+  // Where it is fired from: the point, or a line from (x, y) to (x2, y2).
+  double x = 0.0;
+  double y = 0.0;
+  double x2 = 0.0;
+  double y2 = 0.0;
+  // How each bullet flies.
+  double speed = 0.0;  // the start speed
+  double accel = 0.0;
+  double speedLimit = 0.0;
+  double turnRate = 0.0;
+  // Its directions and placing, in degrees.
+  double centre = 0.0;     // the middle of a fan
+  double base = 0.0;       // the first bullet of a ring
+  double angle = 0.0;      // a chain's heading; a laser's direction
+  double start = 0.0;      // the first bullet's place on an ellipse or a formation's circle
+  double direction = 0.0;  // the heading of every bullet of a formation
+  double tilt = 0.0;       // of an ellipse's axis, a centred line
+  double flatness = 0.0;   // an ellipse's: 1 a circle
+  double rotation = 0.0;   // of a polygon
+  double offset = 0.0;     // added to each bullet's heading
+  double layerDelay = 0.0;
+  // The ring of ShootOrbitRing.
+  int ringColour = 0;
+  int ringSheet = 0;
+  int ringSpeedLimit = 0;
+  double ringAccel = 0.0;
+  double ringTurnRate = 0.0;
+  // The laser of ShootLaserAtAngle.
+  int lifetime = 0;
+  int fullLength = 0;
+  int fullWidth = 0;
+  double growth = 0.0;
+  double startLength = 0.0;  // from (x, y) along angle when it is made
+};
+
+// n bullets over spread centred on centre. Reads colour, sheet, spawnCode, behaviour,
+// behaviourParam, triggerAge, n, spread, x, y, the four motion values and centre.
+void ShootFan(const Shot& shot);
+// As a fan, but n bullets evenly round from base.
+void ShootRing(const Shot& shot);
+// m fans of n over spread, their centres evenly round from base.
+void ShootRingOfFans(const Shot& shot);
+// A ring whose bullets start on the circle of radius about (x, y), each heading the angle
+// of its place + offset.
+void ShootRingOnCircle(const Shot& shot);
+// A ring placed on an ellipse (radius, flatness, tilt) from start, heading along it +
+// offset. Its spawnCode is always 1.
+void ShootEllipseRing(const Shot& shot);
+// n bullets on the circle of radius from start, all heading direction. Its spawnCode is
+// always 1 and its triggerAge 0.
+void ShootCircleFormation(const Shot& shot);
+// n bullets (at least 2) along a line of length centred on (x, y) at tilt, heading
+// tilt + offset.
+void ShootCentredLine(const Shot& shot);
+// n bullets (at least 2) from (x, y) to (x2, y2), heading along the line + offset. Its
+// spawnCode is always 1.
+void ShootLine(const Shot& shot);
+// A fan with `layers` bullets in each direction, from speed toward speedLimit, the layers
+// spaced by layerDelay.
+void ShootLayeredFan(const Shot& shot);
+// n bullets along each edge of a polygon of m corners at radius, turned by rotation, all
+// flying at speed, heading along the edge + offset. Reads only colour, sheet, n, m,
+// radius, x, y, speed, rotation and offset.
+void ShootPolygon(const Shot& shot);
+// A centre bullet (sheet, colour, triggerAge, behaviour, behaviourParam and the motion, at
+// base) and a ring of n about it (radius, ringSpeedLimit, ringSheet, ringColour, ringAccel,
+// ringTurnRate) linked to it. The spawnCode of both is always 3.
+void ShootOrbitRing(const Shot& shot);
+// A head and n followers at angle. Reads only n, colour, behaviourParam (the head's), x, y,
+// the motion and angle.
+void ShootBulletChain(const Shot& shot);
+// A ring on sheet 16 (triggerAge 0) whose bullets start at startAge.
+void ShootRingWithAge(const Shot& shot);
 // The bullet's slot, or 800 when all 800 are taken.
 int SpawnBulletIndexed(int colour, int triggerAge, int behaviour, int behaviourParam, double x,
                        double y, double speed, double accel, double speedLimit, double turnRate,
                        double angle);
 // Both laser spawns give the laser's slot, or 80 when all 80 are taken.
-int ShootLaserAtAngle(int colour, int lifetime, int triggerAge, int spawnCode, int fullLength,
-                      int fullWidth, double x, double y, double growth, double angle,
-                      double length);
+// A laser from (x, y) of startLength along angle. Reads only colour, lifetime, triggerAge,
+// spawnCode, fullLength, fullWidth, x, y, growth, angle and startLength.
+int ShootLaserAtAngle(const Shot& shot);
 int SpawnLaser(int spawnCode, double x1, double y1, double x2, double y2, double growth,
                int fullLength, int fullWidth, int triggerAge, int lifetime, int colour);
 

@@ -83,12 +83,14 @@ void FansOfFans(int sign, bool widening) {
   const Boss& boss = B();
   for (int k = 0; k < 6; ++k) {
     const int n = widening ? 2 * k + 1 : k + k / 2 + 1;
-    ShootRingOfFans(sign * (50 + 3 * k), 10 * (k + 1), 3, 5, 0, 60, 36, 5, n, boss.x, boss.y,
-                    -(8.0 - k), (8.0 - k) / 60, 3.0, 0.0, S(0));
+    ShootRingOfFans({.sheet = 5, .spawnCode = 3, .behaviour = 36,
+                     .behaviourParam = sign * (50 + 3 * k), .triggerAge = 60, .n = n, .m = 5,
+                     .spread = 10 * (k + 1), .x = boss.x, .y = boss.y, .speed = -(8.0 - k),
+                     .accel = (8.0 - k) / 60, .speedLimit = 3.0, .base = S(0)});
   }
 }
 
-void Card102(int t) {
+void RunExtraFanOfFansCard(int t) {
   if (t == 70) {
     RunBossChargeEffect(0, 0);
     S(0) = Rand(360);
@@ -120,9 +122,10 @@ void SpawnFamiliarRings() {
     const double a = k * 2.0 / 4.0 * kPi;
     const int motion = inner ? (1 + sign) / 2 + 5 : 5 - (sign - 1) / 2;
     const double leave = inner ? 750 + 300 * (k % 2) : 780 + 240 * (k % 2);
-    SpawnEnemy(k, inner ? 250 : 300, 0, motion, 250, 1, 300, inner ? 2 : 1, inner ? 0 : 1,
-               inner ? 1 : 0, 0, boss.x + r * std::cos(a), boss.y - r * std::sin(a), r,
-               (k * 90) % 360, 5.0, leave);
+    SpawnEnemy({.slot = k, .hp = inner ? 250 : 300, .m1 = motion, .t1 = 250, .m2 = 1, .t2 = 300,
+                .sprite = inner ? 2 : 1, .power = inner ? 0 : 1, .special = inner ? 1 : 0,
+                .x = boss.x + r * std::cos(a), .y = boss.y - r * std::sin(a), .s1 = r,
+                .a1 = static_cast<double>((k * 90) % 360), .s2 = 5.0, .a2 = leave});
   }
 }
 
@@ -132,10 +135,13 @@ void FireFamiliars(int t) {
     Enemy& e = g_enemies[k];
     if (e.active != 1) continue;
     if (k < 4 && Every(e.age, 12)) {
-      ShootFan(2, 0, 1, 4, 0, 0, 6, 360, e.x, e.y, 3.0, -0.05, 1.5, 0.0, t + Rand(10));
+      ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 6, .spread = 360, .x = e.x, .y = e.y,
+                .speed = 3.0, .accel = -0.05, .speedLimit = 1.5,
+                .centre = static_cast<double>(t + Rand(10))});
     }
     if (k >= 4 && k < 8 && Every(e.age, 60)) {
-      ShootFan(0, 0, 1, 12, 0, 0, 6, 180, e.x, e.y, 3.0, -0.05, 1.0, 0.0, e.seg1.angle);
+      ShootFan({.sheet = 12, .spawnCode = 1, .n = 6, .spread = 180, .x = e.x, .y = e.y,
+                .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .centre = e.seg1.angle});
     }
     if (k < 8 && e.hp < 100) {
       e.hp = 0;
@@ -144,7 +150,7 @@ void FireFamiliars(int t) {
   }
 }
 
-void Card103(int t) {
+void RunExtraFamiliarRingCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     S(0) = 1.0;
@@ -154,8 +160,9 @@ void Card103(int t) {
   }
   if (t == 100) SpawnFamiliarRings();
   if (t >= 100 && t < 400 && Every(t, 10)) {
-    ShootRingOfFans(0, 20, 2, 4, 0, 10, 3, 4, 4, boss.x, boss.y, 3.0, -0.05, 2.0, 3.5 * S(2),
-                    2.0 * t * S(0));
+    ShootRingOfFans({.sheet = 4, .spawnCode = 2, .behaviour = 3, .triggerAge = 10, .n = 4, .m = 4,
+                     .spread = 20, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+                     .speedLimit = 2.0, .turnRate = 3.5 * S(2), .base = 2.0 * t * S(0)});
     S(2) = -S(2);
   }
   // Enemies in the familiars' slots fire and pay for their damage from the card's start.
@@ -174,7 +181,7 @@ void Card103(int t) {
 // ---------------------------------------------------------------------------
 // 104: rings and fans held until the bell, then released together.
 
-void Card104(int t) {
+void RunExtraBellReleaseCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     RunBossChargeEffect(0, 0);
@@ -185,16 +192,22 @@ void Card104(int t) {
   const int s = t - 100;
   if (s == 0) {
     const int n = static_cast<int>(S(1));
-    ShootRing(1, 1, 3, 15, 60, 124, n, boss.x, boss.y, 0.0, 5.0, 5.0, 4.0, S(0));
-    ShootRing(1, 1, 3, 15, 60, 124, n, boss.x, boss.y, 5.0, 0.0, 5.0, -4.0, S(0));
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .behaviour = 124, .behaviourParam = 1,
+               .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y, .accel = 5.0, .speedLimit = 5.0,
+               .turnRate = 4.0, .base = S(0)});
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .behaviour = 124, .behaviourParam = 1,
+               .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y, .speed = 5.0, .speedLimit = 5.0,
+               .turnRate = -4.0, .base = S(0)});
     S(0) += 180;
   }
   if (s <= 57 && Every(s, 3)) {
     const int colour = Rand(4);
     const int angle = Rand(360);
     const int spread = 30 + Rand(100);
-    ShootFan(colour, colour, 3, 13, 60 - s, 124, 3, spread, boss.x, boss.y, 0.0, -0.05, 1.0, 5.0,
-             angle);
+    ShootFan({.colour = colour, .sheet = 13, .spawnCode = 3, .behaviour = 124,
+              .behaviourParam = colour, .triggerAge = 60 - s, .n = 3, .spread = spread, .x = boss.x,
+              .y = boss.y, .accel = -0.05, .speedLimit = 1.0, .turnRate = 5.0,
+              .centre = static_cast<double>(angle)});
   }
   if (s == 50) {
     RunBossBreakRing(0, 0);
@@ -213,7 +226,9 @@ void Charge180() {
 }
 
 void SleepingLine(int t, double x, double y, double tilt, int wakeAt) {
-  ShootCentredLine(5, 4, 11, 13, wakeAt - t, 123, 3, 400, x, y, 0.0, 0.0, 1.0, 0.0, tilt, S(4));
+  ShootCentredLine({.colour = 4, .sheet = 13, .spawnCode = 11, .behaviour = 123,
+                    .behaviourParam = 3, .triggerAge = wakeAt - t, .n = 5, .length = 400, .x = x,
+                    .y = y, .speedLimit = 1.0, .tilt = tilt, .offset = S(4)});
   S(4) += 35 + Rand(10);
 }
 
@@ -222,7 +237,7 @@ void MoveNearPlayerX(double y, double steps) {
   SetBossMoveTarget(0, ClampToInt(g_player.x - 50 + r, 124, 324), y, steps);
 }
 
-void Card105(int t) {
+void RunExtraSleepingWallCard(int t) {
   Boss& boss = B();
   // The card's end step raises the speed's tenths so that the tail plays no end sound.
   if ((boss.spellTimer == 1 || boss.hp <= 0) && boss.state != 3) g_gameSpeed = RaiseSlowDigit(g_gameSpeed);
@@ -235,10 +250,14 @@ void Card105(int t) {
   if (t >= 100 && t <= 248 && t % 2 == 0) SleepingLine(t, 224 + 4 * (175 - t) * sign, 240, 100, 300);
   if (t >= 600 && t <= 748 && t % 2 == 0) SleepingLine(t, 224, 240 - 4 * (675 - t) * sign, 190, 800);
   if (t >= 1100 && t <= 1248 && t % 2 == 0) {
-    ShootRingOnCircle(4, 3, 11, 13, 1300 - t, 123, 100, 2, boss.x, boss.y, 0.0, 0.0, 1.0, 0.0,
-                      3.0 * t + 210, S(4));
-    ShootRingOnCircle(4, 3, 11, 13, 1300 - t, 123, 150, 3, boss.x, boss.y, 0.0, 0.0, 1.0, 0.0,
-                      3.0 * t + 210, S(4));
+    ShootRingOnCircle({.colour = 4, .sheet = 13, .spawnCode = 11, .behaviour = 123,
+                       .behaviourParam = 3, .triggerAge = 1300 - t, .n = 2, .radius = 100,
+                       .x = boss.x, .y = boss.y, .speedLimit = 1.0, .base = 3.0 * t + 210,
+                       .offset = S(4)});
+    ShootRingOnCircle({.colour = 4, .sheet = 13, .spawnCode = 11, .behaviour = 123,
+                       .behaviourParam = 3, .triggerAge = 1300 - t, .n = 3, .radius = 150,
+                       .x = boss.x, .y = boss.y, .speedLimit = 1.0, .base = 3.0 * t + 210,
+                       .offset = S(4)});
     S(4) += 35 + Rand(10);
   }
   if (t == 300 || t == 800 || t == 1300) PlayEffect(kSeAttackBell);
@@ -256,7 +275,7 @@ void Card105(int t) {
 // 106: eight orbiting emitters. emitters[0..3]: the behaviour-34 ones in the firing order
 // (angles 270, 180, 90, 0: the last made first), emitters[4..7] the behaviour-18 ones.
 
-void Card106(int t) {
+void RunExtraOrbitingEmitterCard(int t) {
   Boss& boss = B();
   Kept* emitters = g_extraCards.emitters;
   if (t == 70) {
@@ -274,8 +293,9 @@ void Card106(int t) {
     // An emitter erased by a bomb fires nothing: its slot may hold another bullet.
     for (int k = 0; k < 4; ++k) {
       if (EnemyBullet* e = Live(emitters[k])) {
-        ShootFan(3, 3, 1, 1, 0, 109, 1, 10, static_cast<int>(e->x), static_cast<int>(e->y), -1.0,
-                 0.05, 1.5, 0.0, e->angle - 90 + S(2));
+        ShootFan({.colour = 3, .sheet = 1, .spawnCode = 1, .behaviour = 109, .behaviourParam = 3,
+                  .n = 1, .spread = 10, .x = WholePixel(e->x), .y = WholePixel(e->y), .speed = -1.0,
+                  .accel = 0.05, .speedLimit = 1.5, .centre = e->angle - 90 + S(2)});
         e->behaviourParam += 1;
       }
     }
@@ -284,8 +304,9 @@ void Card106(int t) {
     // speak of (10, as the first), and they start at the emitter as it stands.
     for (int k = 4; k < 8; ++k) {
       if (EnemyBullet* e = Live(emitters[k])) {
-        ShootFan(3, 3, 1, 12, 0, 109, 1, 10, e->x, e->y, -1.0, 0.05, 2.0, 0.0,
-                 90 * S(1) + e->angle + S(3));
+        ShootFan({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 109, .behaviourParam = 3,
+                  .n = 1, .spread = 10, .x = e->x, .y = e->y, .speed = -1.0, .accel = 0.05,
+                  .speedLimit = 2.0, .centre = 90 * S(1) + e->angle + S(3)});
         e->angle += 1;
       }
     }
@@ -306,7 +327,7 @@ void Card106(int t) {
 // 107: two swinging emitters and four gunners. emitters[0] the pair's angle-0 one (made
 // first), [1] the angle-180 one, [2..5] gunners 0-3 (gunner 0 made last).
 
-void Card107(int t) {
+void RunExtraSwingingEmitterCard(int t) {
   Boss& boss = B();
   Kept* kept = g_extraCards.emitters;
   if (t == 70) {
@@ -333,7 +354,8 @@ void Card107(int t) {
       // The pair fire the second made (slot scratch 0) first.
       for (int k : {1, 0}) {
         if (const EnemyBullet* e = Live(kept[k])) {
-          ShootFan(3, 0, 1, 1, 0, 0, 4, 90, e->x, e->y, 3.0, -0.1, 2.0, 0.0, e->angle);
+          ShootFan({.colour = 3, .sheet = 1, .spawnCode = 1, .n = 4, .spread = 90, .x = e->x,
+                    .y = e->y, .speed = 3.0, .accel = -0.1, .speedLimit = 2.0, .centre = e->angle});
         }
       }
     }
@@ -345,16 +367,25 @@ void Card107(int t) {
       if (g == nullptr) continue;
       const double aim = AimFrom(g->x, g->y);
       if ((k == 0 || k == 3) && t % 180 == 0) {
-        ShootFan(4, 0, 1, 1, 0, 0, 31, 340, g->x, g->y, 5.0, -0.1, 3.0, 0.0, aim + 180);
-        ShootFan(4, 0, 1, 1, 0, 0, 31, 340, g->x, g->y, 4.0, -0.1, 3.0, 0.0, aim + 180);
+        ShootFan({.colour = 4, .sheet = 1, .spawnCode = 1, .n = 31, .spread = 340, .x = g->x,
+                  .y = g->y, .speed = 5.0, .accel = -0.1, .speedLimit = 3.0, .centre = aim + 180});
+        ShootFan({.colour = 4, .sheet = 1, .spawnCode = 1, .n = 31, .spread = 340, .x = g->x,
+                  .y = g->y, .speed = 4.0, .accel = -0.1, .speedLimit = 3.0, .centre = aim + 180});
         g_extraCards.gunnerLaser[k] = KeepLaser(
-            ShootLaserAtAngle(2, 150, 60, 3, 10000, 10, g->x, g->y, 20.0, aim + 5 * k - 8, 10.0));
+            ShootLaserAtAngle({.colour = 2, .spawnCode = 3, .triggerAge = 60, .x = g->x, .y = g->y,
+                               .angle = aim + 5 * k - 8, .lifetime = 150, .fullLength = 10000,
+                               .fullWidth = 10, .growth = 20.0, .startLength = 10.0}));
       }
       if ((k == 1 || k == 2) && t % 180 == 30) {
-        ShootFan(1, 0, 1, 1, 0, 0, 41, 360, g->x, g->y, 3.0, -0.01, 1.5, 0.0, aim);
-        ShootFan(1, 0, 1, 1, 0, 0, 41, 360, g->x, g->y, 2.0, -0.01, 1.5, 0.0, aim + 180);
+        ShootFan({.colour = 1, .sheet = 1, .spawnCode = 1, .n = 41, .spread = 360, .x = g->x,
+                  .y = g->y, .speed = 3.0, .accel = -0.01, .speedLimit = 1.5, .centre = aim});
+        ShootFan({.colour = 1, .sheet = 1, .spawnCode = 1, .n = 41, .spread = 360, .x = g->x,
+                  .y = g->y, .speed = 2.0, .accel = -0.01, .speedLimit = 1.5, .centre = aim + 180});
         g_extraCards.gunnerLaser[k] =
-            KeepLaser(ShootLaserAtAngle(2, 120, 30, 3, 10000, 10, g->x, g->y, 20.0, aim, 10.0));
+            KeepLaser(ShootLaserAtAngle({.colour = 2, .spawnCode = 3, .triggerAge = 30, .x = g->x,
+                                         .y = g->y, .angle = aim, .lifetime = 120,
+                                         .fullLength = 10000, .fullWidth = 10, .growth = 20.0,
+                                         .startLength = 10.0}));
       }
     }
   }
@@ -368,36 +399,42 @@ void Card107(int t) {
   if (t == 540) {
     PlayEffect(kSeAttackBell);
     const double aim = AimFromBoss();
-    ShootRing(1, 0, 2, 15, 0, 0, 5, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim);
-    ShootRing(1, 0, 2, 15, 0, 0, 5, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, aim + 180);
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 2, .n = 5, .x = boss.x, .y = boss.y,
+               .speed = 4.0, .accel = -0.05, .speedLimit = 1.0, .base = aim});
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 2, .n = 5, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .base = aim + 180});
   }
 }
 
 // ---------------------------------------------------------------------------
 // 108: layered fans and crossing ellipses. The layered fans name no layer spacing: 10.
 
-void Volley108() {
+void CrossingEllipseVolley() {
   const Boss& boss = B();
   S(1) = Rand(60);
   S(2) = Rand(5);
   const int colour = static_cast<int>(S(2));
   const double aim = AimFromBoss();
   for (double turn : {3.0, -3.0}) {
-    ShootLayeredFan(colour, 3, 0, 1, 13, 30, 20, 360, 6, boss.x, boss.y, -3.0, 0.1, 5.0, turn, aim,
-                    10.0);
+    ShootLayeredFan({.colour = colour, .sheet = 13, .spawnCode = 1, .behaviour = 3,
+                     .triggerAge = 30, .n = 20, .spread = 360, .layers = 6, .x = boss.x,
+                     .y = boss.y, .speed = -3.0, .accel = 0.1, .speedLimit = 5.0, .turnRate = turn,
+                     .centre = aim, .layerDelay = 10.0});
   }
-  ShootRing(colour, 0, 2, 15, 0, 0, 20, boss.x, boss.y, 1.0, 0.03, 4.0, 0.0, aim);
+  ShootRing({.colour = colour, .sheet = 15, .spawnCode = 2, .n = 20, .x = boss.x, .y = boss.y,
+             .speed = 1.0, .accel = 0.03, .speedLimit = 4.0, .base = aim});
   const int grow = static_cast<int>(S(3));
   const double tilt = S(1);
   const double ellipses[4][2] = {
       {tilt, 25.0 + grow}, {180 - tilt, 25.0 + grow}, {tilt + 80, 30.0 + grow}, {100 - tilt, 30.0 + grow}};
   for (const auto& e : ellipses) {
-    ShootEllipseRing(colour, 0, 1, 0, 0, 50, static_cast<int>(e[1]), boss.x, boss.y, 6.0, -0.1, 1.5,
-                     0.0, 0.5, 0.0, e[0], 90 * S(0));
+    ShootEllipseRing({.colour = colour, .sheet = 1, .n = static_cast<int>(e[1]), .radius = 50,
+                      .x = boss.x, .y = boss.y, .speed = 6.0, .accel = -0.1, .speedLimit = 1.5,
+                      .tilt = e[0], .flatness = 0.5, .offset = 90 * S(0)});
   }
 }
 
-void Card108(int t) {
+void RunExtraCrossingEllipseCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     RunBossChargeEffect(0, 0);
@@ -406,7 +443,7 @@ void Card108(int t) {
     S(2) = 0;
     S(3) = 1;
   }
-  if (t == 100 || t == 180) Volley108();
+  if (t == 100 || t == 180) CrossingEllipseVolley();
   if (t == 180) {
     const int y = Rand(50);
     const int x = Rand(100);
@@ -434,12 +471,14 @@ void ChainStage(int j, int colour, int lifetime, int trigger, double turn) {
       continue;
     }
     g_extraCards.star[j][k] =
-        KeepLaser(ShootLaserAtAngle(colour, lifetime, trigger, 3, static_cast<int>(S(1)), 3,
-                                    from->x2, from->y2, 0.0, ArmBase(k) + turn, S(1) - 10));
+        KeepLaser(ShootLaserAtAngle({.colour = colour, .spawnCode = 3, .triggerAge = trigger,
+                                     .x = from->x2, .y = from->y2, .angle = ArmBase(k) + turn,
+                                     .lifetime = lifetime, .fullLength = static_cast<int>(S(1)),
+                                     .fullWidth = 3, .startLength = S(1) - 10}));
   }
 }
 
-void Card109(int t) {
+void RunExtraLaserStarCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     S(0) = 9;
@@ -450,9 +489,14 @@ void Card109(int t) {
   }
   if (t == 100) {
     for (int k = 0; k < 9; ++k) {
-      g_extraCards.star[0][k] = KeepLaser(ShootLaserAtAngle(
-          3, 300, 60, 3, static_cast<int>(S(1)), 3, boss.x, boss.y, (S(1) - 10) / 10, ArmBase(k),
-          10.0));
+      g_extraCards.star[0][k] = KeepLaser(ShootLaserAtAngle({.colour = 3, .spawnCode = 3,
+                                                             .triggerAge = 60, .x = boss.x,
+                                                             .y = boss.y, .angle = ArmBase(k),
+                                                             .lifetime = 300,
+                                                             .fullLength = static_cast<int>(S(1)),
+                                                             .fullWidth = 3,
+                                                             .growth = (S(1) - 10) / 10,
+                                                             .startLength = 10.0}));
     }
   }
   if (t == 110) ChainStage(1, 3, 290, 50, 120);
@@ -464,8 +508,9 @@ void Card109(int t) {
   }
   if (t == 150) ChainStage(5, 9, 250, 10, 0);
   if (t >= 160 && t <= 398 && t % 2 == 0) {
-    ShootRingOfFans(0, 10, 1, 1, S(4) == 1 ? 3 : 2, 0, 0, 3, 2, boss.x, boss.y, 3.0, -0.05, 1.5,
-                    0.0, S(3));
+    ShootRingOfFans({.colour = S(4) == 1 ? 3 : 2, .sheet = 1, .spawnCode = 1, .n = 2, .m = 3,
+                     .spread = 10, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+                     .speedLimit = 1.5, .base = S(3)});
     S(3) += (11 + Rand(3)) * S(4);
     const int phase = (t - 160) % 30;
     if (phase == 10 || phase == 20) S(4) = -S(4);
@@ -481,7 +526,7 @@ void Card109(int t) {
 // ---------------------------------------------------------------------------
 // 110: squares and fans.
 
-void Card110(int t) {
+void RunExtraSquareCard(int t) {
   Boss& boss = B();
   if (t == 70) {
     S(0) = 1;
@@ -498,14 +543,17 @@ void Card110(int t) {
     SetBossMoveTarget(0, 184 + x, 100 + y, 50);
   }
   if (t == 100 || t == 120 || t == 140) {
-    ShootRingOfFans(0, 40, 1, 15, 3, 0, 0, 5, 2, boss.x, boss.y, 4.0, -0.02, 3.0, 0.0, S(3) * S(0));
+    ShootRingOfFans({.colour = 3, .sheet = 15, .spawnCode = 1, .n = 2, .m = 5, .spread = 40,
+                     .x = boss.x, .y = boss.y, .speed = 4.0, .accel = -0.02, .speedLimit = 3.0,
+                     .base = S(3) * S(0)});
   }
   if (t >= 100 && t <= 150 && Every(t, 10)) {
     const double speed = (t / 10) % 2 == 0 ? 2.0 : 1.5;
     const int squares = static_cast<int>(S(1));
     for (int k = 0; k < squares; ++k) {
-      ShootPolygon(4, 12, Rand(5), 80, 2, boss.x, boss.y, speed, S(2) * S(0),
-                   45.0 - k * 90.0 / S(1));
+      ShootPolygon({.colour = Rand(5), .sheet = 12, .n = 2, .m = 4, .radius = 80, .x = boss.x,
+                    .y = boss.y, .speed = speed, .rotation = S(2) * S(0),
+                    .offset = 45.0 - k * 90.0 / S(1)});
     }
   }
   if (t == 115 || t == 135 || t == 160) {
@@ -527,23 +575,23 @@ void RunExtraCard(AttackStep& step) {
   DeclareExtraCard(step);
   const int t = T();
   switch (step.id) {
-    case 102: Card102(t); break;
-    case 103: Card103(t); break;
-    case 104: Card104(t); break;
-    case 105: Card105(t); break;
-    case 106: Card106(t); break;
-    case 107: Card107(t); break;
-    case 108: Card108(t); break;
-    case 109: Card109(t); break;
-    case 110: Card110(t); break;
-    case 111: RunCard111(step); break;
-    case 112: RunCard112(step); break;
-    case 113: RunCard113(step); break;
-    case 114: RunCard114(step); break;
-    case 115: RunCard115(step); break;
-    case 116: RunCard116(step); break;
-    case 117: RunCard117(step); break;
-    case 118: RunCard118(step); break;
+    case 102: RunExtraFanOfFansCard(t); break;
+    case 103: RunExtraFamiliarRingCard(t); break;
+    case 104: RunExtraBellReleaseCard(t); break;
+    case 105: RunExtraSleepingWallCard(t); break;
+    case 106: RunExtraOrbitingEmitterCard(t); break;
+    case 107: RunExtraSwingingEmitterCard(t); break;
+    case 108: RunExtraCrossingEllipseCard(t); break;
+    case 109: RunExtraLaserStarCard(t); break;
+    case 110: RunExtraSquareCard(t); break;
+    case 111: RunExtraMirrorLatticeCard(step); break;
+    case 112: RunExtraFenceCard(step); break;
+    case 113: RunExtraBreathingStarCard(step); break;
+    case 114: RunExtraLongLastCard(step); break;
+    case 115: RunExtraTwinEmitterCard(step); break;
+    case 116: RunExtraEnemyWaveCard(step); break;
+    case 117: RunExtraFreezeCard(step); break;
+    case 118: RunExtraLastPracticeCard(step); break;
     default: break;
   }
 }

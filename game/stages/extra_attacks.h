@@ -4,6 +4,7 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 // Runs the Extra card of step.id (102..118).
 void RunExtraCard(AttackStep& step);
@@ -11,12 +12,9 @@ void ResetExtraAttacks();
 
 namespace extra_cards {
 
-// The five scratch values of the Extra cards, kept in the attack scratch.
-inline double& S(int k) { return g_attackScratch.values[k]; }
 inline int T() { return g_bosses[0].phaseTimer; }
 inline Boss& B(int slot = 0) { return g_bosses[slot]; }
 inline double AimFrom(double x, double y) { return AngleToPlayer(x, y); }
-inline double AimFromBoss(int slot = 0) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
 inline int Rand(int n) { return NextRandom() % n; }
 
 // A laser kept by slot and birth step: a freed slot given to another laser is no longer it.
@@ -38,14 +36,14 @@ struct ExtraCardState {
 };
 extern ExtraCardState g_extraCards;
 
-// The cards of the second half.
-void RunCard111(AttackStep& step);
-void RunCard112(AttackStep& step);
-void RunCard113(AttackStep& step);
-void RunCard114(AttackStep& step);
-void RunCard115(AttackStep& step);
-void RunCard116(AttackStep& step);
-void RunCard117(AttackStep& step);
-void RunCard118(AttackStep& step);
+// The trio's cards (111-114) and the four met only in spell practice (115-118).
+void RunExtraMirrorLatticeCard(AttackStep& step);
+void RunExtraFenceCard(AttackStep& step);
+void RunExtraBreathingStarCard(AttackStep& step);
+void RunExtraLongLastCard(AttackStep& step);
+void RunExtraTwinEmitterCard(AttackStep& step);
+void RunExtraEnemyWaveCard(AttackStep& step);
+void RunExtraFreezeCard(AttackStep& step);
+void RunExtraLastPracticeCard(AttackStep& step);
 
 }  // namespace extra_cards

@@ -17,6 +17,7 @@
 #include "game/stages/extra_attacks.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ struct ExtraState {
   int barSplit;
   Kept orbs[2];            // the two orbs of the large enemy in slot 28 (frames 3720-)
   double a, b, c, d, e;    // the non-spells' pattern scratch
-  Kept bossOrbs[2];        // the two orbs of non-spell N8
+  Kept bossOrbs[2];        // the two orbs of the orb-laser non-spell
 };
 ExtraState g_extra;
 
@@ -43,8 +44,9 @@ struct Drops {
 
 void Spawn(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite, Drops drops,
            double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy(slot, hp, turnFlag, m1, t1, m2, t2, sprite, drops.power, drops.special, drops.point, x,
-             y, s1, a1, s2, a2);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
+              .sprite = sprite, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
 }
 
 // ---------------------------------------------------------------------------
@@ -312,38 +314,47 @@ void RunExtraWaves() {
 namespace {
 
 
-void F1(const Enemy& e) {
+void FireAimedLayers(const Enemy& e) {
   if (e.age < 30 || e.age > 299 || !Every(e.age, 30)) return;
-  ShootLayeredFan(1 - Parity(e), 0, 0, 1, 2, 0, g_stageFrame < 700 ? 1 : 3, 30, 2, e.x, e.y, 3.0,
-                  1.0, 4.0, 0.0, Aim(e), 30.0);
+  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 2, .spawnCode = 1,
+                   .n = g_stageFrame < 700 ? 1 : 3, .spread = 30, .layers = 2, .x = e.x, .y = e.y,
+                   .speed = 3.0, .accel = 1.0, .speedLimit = 4.0, .centre = Aim(e),
+                   .layerDelay = 30.0});
 }
 
-void F2(const Enemy& e) {
+void FireLayeredRing(const Enemy& e) {
   if (!Pausing(e) || !Every(e.age, 60)) return;
-  ShootLayeredFan(1, 0, 0, 1, 7, 0, 30, 360, 3, e.x, e.y, 1.0, 1.0, 3.0, 0.0, 270.0, 50.0);
+  ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 30, .spread = 360, .layers = 3,
+                   .x = e.x, .y = e.y, .speed = 1.0, .accel = 1.0, .speedLimit = 3.0,
+                   .centre = 270.0, .layerDelay = 50.0});
 }
 
-void F3(Enemy& e) {
-  if (Every(e.age, 30)) ShootFan(2, 0, 1, 4, 0, 0, 4, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 0.0);
+void FireRingUntilWeak(Enemy& e) {
+  if (Every(e.age, 30)) {
+    ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 360, .x = e.x, .y = e.y,
+              .speed = 2.0, .speedLimit = 2.0});
+  }
   if (e.hp < 150) e.hp = 0;
 }
 
-void F4(const Enemy& e) {
+void FireAimedLayersWhilePausing(const Enemy& e) {
   if (!PausingEvery(e, 60)) return;
   const int d = g_difficulty;
-  ShootLayeredFan(1, 0, 0, 1, 2, 0, 2 * d + 3, 90, d + 1, e.x, e.y, 1.0, 0.1, 2.5, 0.0, Aim(e),
-                  30.0);
+  ShootLayeredFan({.colour = 1, .sheet = 2, .spawnCode = 1, .n = 2 * d + 3, .spread = 90,
+                   .layers = d + 1, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+                   .speedLimit = 2.5, .centre = Aim(e), .layerDelay = 30.0});
 }
 
-void F5(Enemy& e) {
+void FireTwoRingsUntilWeak(Enemy& e) {
   if (e.age == 90 || e.age == 120) {
     const double aim = Aim(e);
-    ShootFan(2, 0, 1, 4, 0, 0, 8, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0, aim + NextRandom() % 20 - 10);
+    ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 8, .spread = 360, .x = e.x, .y = e.y,
+              .speed = 2.0, .speedLimit = 2.0, .centre = aim + NextRandom() % 20 - 10});
   }
   if (e.hp < 100) e.hp = 0;
 }
 
-void F6(Enemy& e) {
+void RunOrbCarrier(Enemy& e) {
   if (e.age == 0) {
     for (int k = 0; k < 2; ++k) {
       g_extra.orbs[k] =
@@ -352,7 +363,8 @@ void F6(Enemy& e) {
   }
   if (PausingEvery(e, 9)) {
     for (double base : {1.0 * e.age, -1.0 * e.age}) {
-      ShootRing(0, 0, 1, 4, 0, 0, 7, e.x, e.y, 1.0, 0.1, 2.5, 0.0, base);
+      ShootRing({.sheet = 4, .spawnCode = 1, .n = 7, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+                 .speedLimit = 2.5, .base = base});
     }
   }
   if (e.age == FirstEnd(e) + 60) {
@@ -360,8 +372,10 @@ void F6(Enemy& e) {
     for (int k = 0; k < 2; ++k) {
       const EnemyBullet* orb = Live(g_extra.orbs[k]);
       if (orb == nullptr) continue;
-      ShootLayeredFan(4, 0, 0, 1, 4, 0, 8, 150, 10, static_cast<int>(orb->x),
-                      static_cast<int>(orb->y), 5.0, -1.0, 2.0, 0.0, k == 0 ? 240.0 : 300.0, 10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = 8, .spread = 150, .layers = 10,
+                       .x = WholePixel(orb->x), .y = WholePixel(orb->y), .speed = 5.0,
+                       .accel = -1.0, .speedLimit = 2.0, .centre = k == 0 ? 240.0 : 300.0,
+                       .layerDelay = 10.0});
     }
   }
   if (e.hp < 50) {
@@ -372,35 +386,43 @@ void F6(Enemy& e) {
   }
 }
 
-void F7(const Enemy& e) {
+void FireTurningHexagons(const Enemy& e) {
   if (!PausingEvery(e, 10)) return;
-  ShootPolygon(6, 4, 1, e.age % 80 + 20, 4, e.x, e.y, 2.0, 7.0 * e.age, 270.0);
+  ShootPolygon({.colour = 1, .sheet = 4, .n = 4, .m = 6, .radius = e.age % 80 + 20, .x = e.x,
+                .y = e.y, .speed = 2.0, .rotation = 7.0 * e.age, .offset = 270.0});
 }
 
-void F8(Enemy& e) {
+void FireRingAtADistance(Enemy& e) {
   if (!PausingEvery(e, 60) || HitCircle(e.x, e.y, g_player.x, g_player.y, 50.0)) return;
-  ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 10, e.x, e.y, 3.0, -0.05, 1.5, 0.0, Aim(e));
+  ShootRing({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1, .n = 10, .x = e.x, .y = e.y,
+             .speed = 3.0, .accel = -0.05, .speedLimit = 1.5, .base = Aim(e)});
   e.hp -= 50;
 }
 
-void F9(const Enemy& e) {
+void FireCrossingRings(const Enemy& e) {
   if (!Pausing(e) || !Every(e.age, 30)) return;
   const double a = e.age;
-  ShootRing(3, 0, 1, 7, 0, 0, 7, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
+  ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .n = 7, .x = e.x, .y = e.y, .speed = -3.0,
+             .accel = 0.05, .speedLimit = 3.0, .base = a});
   static constexpr int kTurns[4][2] = {{350, 10}, {340, 20}, {10, -10}, {20, -20}};
   for (const auto& turn : kTurns) {
-    ShootRing(3, turn[0], 1, 7, 140, 1, 7, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a + turn[1]);
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turn[0],
+               .triggerAge = 140, .n = 7, .x = e.x, .y = e.y, .speed = -3.0, .accel = 0.05,
+               .speedLimit = 3.0, .base = a + turn[1]});
   }
 }
 
-void F10(const Enemy& e) {
+void FireAtSegmentEnds(const Enemy& e) {
   if (e.age != FirstEnd(e) && e.age != SecondStart(e)) return;
   const double s = g_difficulty / 2;
-  ShootLayeredFan(4, 0, 0, 1, 2, 0, 6, 50, 3, e.x, e.y, 4 + 0.5 * s, -1.0, 2 + 0.5 * s, 0.0, Aim(e),
-                  20.0);
+  ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 6, .spread = 50, .layers = 3,
+                   .x = e.x, .y = e.y, .speed = 4 + 0.5 * s, .accel = -1.0,
+                   .speedLimit = 2 + 0.5 * s, .centre = Aim(e), .layerDelay = 20.0});
   const int colour = 1 + e.sprite / 2 - e.sprite % 2;
   for (int param : {90, 270}) {
-    ShootRing(colour, param, 1, 7, 60, 1, 18, e.x, e.y, 3.0, -0.1, 1.5, 0.0, 90.0);
+    ShootRing({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 1,
+               .behaviourParam = param, .triggerAge = 60, .n = 18, .x = e.x, .y = e.y, .speed = 3.0,
+               .accel = -0.1, .speedLimit = 1.5, .base = 90.0});
   }
 }
 
@@ -409,7 +431,7 @@ void WarningCross(double x, double y) {
   SpawnLaser(3, x, 0, x, 500, 0, 700, 7, 60, 90, 2);
 }
 
-void F11F12(Enemy& e, bool throughPlayer) {
+void ShowWarningCrosses(Enemy& e, bool throughPlayer) {
   if (e.age == SecondStart(e)) {
     WarningCross(e.x, e.y);
     if (throughPlayer) WarningCross(g_player.x, g_player.y);
@@ -417,12 +439,13 @@ void F11F12(Enemy& e, bool throughPlayer) {
   if (e.age == SecondStart(e) + 60) e.hp = 0;
 }
 
-void F13(const Enemy& e) {
+void FireTurningTriangles(const Enemy& e) {
   if (!PausingEvery(e, 10)) return;
   const int t2 = SecondStart(e);
   const double rotation =
       e.age < t2 - 180 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * (e.age - t2 + 180);
-  ShootPolygon(3, 7, 1 - Parity(e), 50, 2, e.x, e.y, 1.5, rotation, 270.0);
+  ShootPolygon({.colour = 1 - Parity(e), .sheet = 7, .n = 2, .m = 3, .radius = 50, .x = e.x,
+                .y = e.y, .speed = 1.5, .rotation = rotation, .offset = 270.0});
 }
 
 }  // namespace
@@ -433,26 +456,26 @@ void FireExtraEnemyShots(int slot) {
   const int frame = g_stageFrame;
   if (frame < 1700) {
     if (slot == 8 || slot == 17) {
-      F2(e);
+      FireLayeredRing(e);
     } else if (slot <= 16) {
-      F1(e);
+      FireAimedLayers(e);
     }
   } else if (frame < 3500) {
-    if (slot <= 19) F3(e);
-    if (slot == 20 || slot == 21) F4(e);
+    if (slot <= 19) FireRingUntilWeak(e);
+    if (slot == 20 || slot == 21) FireAimedLayersWhilePausing(e);
   } else if (frame < 5300) {
-    if (slot <= 19) F5(e);
-    if (slot == 28) F6(e);
-    if (slot == 29) F7(e);
+    if (slot <= 19) FireTwoRingsUntilWeak(e);
+    if (slot == 28) RunOrbCarrier(e);
+    if (slot == 29) FireTurningHexagons(e);
   } else if (frame < 7100) {
-    if (slot <= 19) F8(e);
-    if (slot >= 25) F9(e);
+    if (slot <= 19) FireRingAtADistance(e);
+    if (slot >= 25) FireCrossingRings(e);
   } else if (frame < 8900) {
-    if (slot <= 11) F10(e);
-    if (slot >= 12 && slot <= 17) F11F12(e, true);
-    if (slot >= 18) F11F12(e, false);
+    if (slot <= 11) FireAtSegmentEnds(e);
+    if (slot >= 12 && slot <= 17) ShowWarningCrosses(e, true);
+    if (slot >= 18) ShowWarningCrosses(e, false);
   } else if (slot <= 7) {
-    F13(e);
+    FireTurningTriangles(e);
   }
 }
 
@@ -577,7 +600,6 @@ void ApplySettings(const PhaseValues& v) {
   if (v.setsActive) boss.state = 1;
 }
 
-double AimFrom(int slot) { return AngleToPlayer(g_bosses[slot].x, g_bosses[slot].y); }
 
 void RunCard(int cardSlot) { RunBossAttack(GetSpellCardId(g_difficulty, cardSlot)); }
 
@@ -585,7 +607,7 @@ void ExchangeBosses0And2() { std::swap(g_bosses[0], g_bosses[2]); }
 
 // ---- The non-spells. Each runs on boss 0's timer while no card runs.
 
-void N7(Boss& boss, int t) {
+void RunFanSweepNonSpell(Boss& boss, int t) {
   if (t == 2) {
     g_extra.a = 1.0;
     g_extra.b = 90.0;
@@ -597,15 +619,19 @@ void N7(Boss& boss, int t) {
   if (t >= 100 && t <= 340 && Every(t, 12)) {
     const int n = static_cast<int>(g_extra.c);
     const double b = g_extra.b;
-    ShootRingOfFans(0, 24, 1, 13, 3, 0, 0, n, 3, boss.x, boss.y, -2.0, 0.05, 2.5, 0.0, b);
-    ShootRing(4, 0, 1, 13, 0, 0, n, boss.x, boss.y, -2.0, 0.1, 2.0, 0.0, b);
-    ShootRing(4, 0, 1, 13, 0, 0, n, boss.x, boss.y, -1.5, 0.05, 2.0, 0.0, 2 * b);
+    ShootRingOfFans({.colour = 3, .sheet = 13, .spawnCode = 1, .n = 3, .m = n, .spread = 24,
+                     .x = boss.x, .y = boss.y, .speed = -2.0, .accel = 0.05, .speedLimit = 2.5,
+                     .base = b});
+    ShootRing({.colour = 4, .sheet = 13, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = -2.0, .accel = 0.1, .speedLimit = 2.0, .base = b});
+    ShootRing({.colour = 4, .sheet = 13, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = -1.5, .accel = 0.05, .speedLimit = 2.0, .base = 2 * b});
     g_extra.b += 15 * g_extra.a;
   }
   if (t == 400) boss.phaseTimer = 99;
 }
 
-void N8(Boss& boss, int t) {
+void RunOrbLasersNonSpell(Boss& boss, int t) {
   if (t == 30) {
     g_extra.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
     g_extra.bossOrbs[1] =
@@ -619,19 +645,23 @@ void N8(Boss& boss, int t) {
   if (t == 220 || t == 340) MoveBossNearPlayer();
   if (t >= 100 && t <= 340 && Every(t, 15)) {
     for (int k = 0; k < 4; ++k) {
-      ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 4.0, g_extra.d + 72 * k, 10.0);
+      ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                         .angle = g_extra.d + 72 * k, .lifetime = 800, .fullLength = 100,
+                         .fullWidth = 3, .growth = 4.0, .startLength = 10.0});
     }
     const int n = static_cast<int>(g_extra.e);
     const double bases[2] = {1.0 * t, -1.0 * t};
     // Only orbs still circling fire: one erased by a bomb fires nothing.
     for (int k = 0; k < 2; ++k) {
       if (const EnemyBullet* orb = Live(g_extra.bossOrbs[k])) {
-        ShootRing(2, 0, 1, 2, 0, 0, n, orb->x, orb->y, 1.0, 0.05, 1.5, 0.0, bases[k]);
+        ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n, .x = orb->x, .y = orb->y,
+                   .speed = 1.0, .accel = 0.05, .speedLimit = 1.5, .base = bases[k]});
       }
     }
     for (int k = 0; k < 2; ++k) {
       if (const EnemyBullet* orb = Live(g_extra.bossOrbs[k])) {
-        ShootRing(2, 0, 1, 2, 0, 0, n / 2, orb->x, orb->y, 0.0, 0.02, 1.5, 0.0, bases[k]);
+        ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n / 2, .x = orb->x, .y = orb->y,
+                   .accel = 0.02, .speedLimit = 1.5, .base = bases[k]});
       }
     }
     g_extra.d += 17 * g_extra.c;
@@ -645,47 +675,58 @@ void N8(Boss& boss, int t) {
 // The chains of 150-180 have no angle of their own in the table: they take the running
 // angle B, which the ellipses also start from. The cycle's end is not given either: 350,
 // one ellipse period after the last volley at 300.
-void N10(Boss& boss, int t) {
+void RunChainsNonSpell(Boss& boss, int t) {
   if (t == 2) g_extra.b = 90.0;
   if (t == 140) MoveBossNearPlayer();
   if (t >= 150 && t <= 180 && Every(t, 10)) {
-    ShootBulletChain(10, 3, 90, boss.x, boss.y, 1.0, 0.03, 4.0, 2.0, g_extra.b);
+    ShootBulletChain({.colour = 3, .behaviourParam = 90, .n = 10, .x = boss.x, .y = boss.y,
+                      .speed = 1.0, .accel = 0.03, .speedLimit = 4.0, .turnRate = 2.0,
+                      .angle = g_extra.b});
   }
   if (t >= 190 && t <= 220 && Every(t, 10)) {
-    ShootBulletChain(10, 3, 90, boss.x, boss.y, 1.0, 0.03, 4.0, 2.0, 60.0 * (t - 190));
+    ShootBulletChain({.colour = 3, .behaviourParam = 90, .n = 10, .x = boss.x, .y = boss.y,
+                      .speed = 1.0, .accel = 0.03, .speedLimit = 4.0, .turnRate = 2.0,
+                      .angle = 60.0 * (t - 190)});
   }
   if (t >= 100 && t <= 300 && Every(t, 50)) {
-    ShootEllipseRing(1, 0, 1, 0, 0, 100, 20, boss.x, boss.y, 0.0, 0.01, 2.0, 0.0, 0.5, g_extra.b,
-                     30.0, 180.0);
-    ShootEllipseRing(4, 0, 1, 0, 0, 100, 20, boss.x, boss.y, 0.0, 0.01, 2.0, 0.0, 0.5, g_extra.b,
-                     150.0, 180.0);
+    ShootEllipseRing({.colour = 1, .sheet = 1, .n = 20, .radius = 100, .x = boss.x, .y = boss.y,
+                      .accel = 0.01, .speedLimit = 2.0, .start = g_extra.b, .tilt = 30.0,
+                      .flatness = 0.5, .offset = 180.0});
+    ShootEllipseRing({.colour = 4, .sheet = 1, .n = 20, .radius = 100, .x = boss.x, .y = boss.y,
+                      .accel = 0.01, .speedLimit = 2.0, .start = g_extra.b, .tilt = 150.0,
+                      .flatness = 0.5, .offset = 180.0});
     g_extra.b += 1;
   }
   if (t == 350) boss.phaseTimer = 99;
 }
 
-void N11(Boss& boss, int t) {
+void RunSlowFanNonSpell(Boss& boss, int t) {
   if (t == 30) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 100 || t == 130) {
-    ShootFan(1, 152, 1, 15, 0, 114, 10, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, AimFrom(0));
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
+              .n = 10, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
+              .speedLimit = 2.0, .centre = AimFromBoss(0)});
   }
   if (t == 410) boss.phaseTimer = 99;
 }
 
-// The rings of N13 name no motion of their own: they fly as the fans do (4 slowing to 3),
-// at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of 130
-// has mostly run.
-void N13Ring(const Boss& boss, int colour, int sheet) {
-  ShootRing(colour, 0, 1, sheet, 0, 0, static_cast<int>(g_extra.b), boss.x, boss.y, 4.0, -0.01,
-            3.0, 0.0, g_extra.c);
+// The fan-burst rings name no motion of their own: they fly as the fans do (4 slowing to
+// 3), at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of
+// 130 has mostly run.
+void FanBurstRing(const Boss& boss, int colour, int sheet) {
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .n = static_cast<int>(g_extra.b),
+             .x = boss.x, .y = boss.y, .speed = 4.0, .accel = -0.01, .speedLimit = 3.0,
+             .base = g_extra.c});
 }
 
-void N13Fans(const Boss& boss) {
-  ShootRingOfFans(0, 30, 1, 15, 0, 0, 0, 4, 2, boss.x, boss.y, 4.0, -0.01, 3.0, 0.0, g_extra.d);
+void FanBurstFans(const Boss& boss) {
+  ShootRingOfFans({.sheet = 15, .spawnCode = 1, .n = 2, .m = 4, .spread = 30, .x = boss.x,
+                   .y = boss.y, .speed = 4.0, .accel = -0.01, .speedLimit = 3.0,
+                   .base = g_extra.d});
   g_extra.d -= 30;
 }
 
-void N13(Boss& boss, int t) {
+void RunFanBurstNonSpell(Boss& boss, int t) {
   if (t == 1) {
     g_extra.b = 30.0;
     g_extra.d = 0.0;
@@ -695,22 +736,22 @@ void N13(Boss& boss, int t) {
     SetBossAnimation(0, 0, 150);
   }
   if (t == 100) {
-    g_extra.c = AimFrom(0);
-    N13Fans(boss);
-    N13Ring(boss, 4, 2);
+    g_extra.c = AimFromBoss(0);
+    FanBurstFans(boss);
+    FanBurstRing(boss, 4, 2);
   }
-  if (t == 105) N13Ring(boss, 3, 2);
+  if (t == 105) FanBurstRing(boss, 3, 2);
   if (t == 110) {
-    N13Fans(boss);
-    N13Ring(boss, 2, 5);
+    FanBurstFans(boss);
+    FanBurstRing(boss, 2, 5);
   }
-  if (t == 115) N13Ring(boss, 0, 2);
+  if (t == 115) FanBurstRing(boss, 0, 2);
   if (t == 130) SetBossAnimation(0, 0, 150);
   if (t == 180) boss.phaseTimer = 99;
 }
 
 // E is not set here: the ring's turn carries on from the value the earlier phases left.
-void N14(Boss& boss, int t) {
+void RunClosingRingNonSpell(Boss& boss, int t) {
   if (t == 30) {
     g_extra.a = 1.0;
     g_extra.b = 10.0;
@@ -720,18 +761,24 @@ void N14(Boss& boss, int t) {
     const double px = 174 * std::trunc(g_extra.a) + 50, py = 116;
     const int n = static_cast<int>(g_extra.b), r = static_cast<int>(g_extra.d);
     const int e = static_cast<int>(g_extra.e);
-    ShootRingOnCircle(0, 501, 12, 16, 0, 25, r, n, px, py, 0.0, 0.0, 0.0, 0.0, 370.0 - t, 0.0);
-    ShootRingOnCircle(0, 0, 1, 7, 260 - t, 5, r, n, px, py, 0.0, 0.0, 1.5, 0.0, 370.0 - t, -e);
-    ShootRingOnCircle(0, 0, 1, 7, 260 - t, 5, r, n, px, py, 0.0, 0.0, 2.0, 0.0, 370.0 - t, e);
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 12, .behaviour = 25, .behaviourParam = 501, .n = n,
+                       .radius = r, .x = px, .y = py, .base = 370.0 - t});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
+                       .radius = r, .x = px, .y = py, .speedLimit = 1.5, .base = 370.0 - t,
+                       .offset = static_cast<double>(-e)});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
+                       .radius = r, .x = px, .y = py, .speedLimit = 2.0, .base = 370.0 - t,
+                       .offset = static_cast<double>(e)});
     g_extra.e += 35;
     g_extra.d -= 4;
   }
   if (t == 200) MoveBossNearPlayer();
   if (t == 260) {
-    const double aim = AimFrom(0);
+    const double aim = AimFromBoss(0);
     for (int k = 0; k < 5; ++k) {
-      ShootRing(3, 0, 1, 9, 0, 0, 7, boss.x, boss.y, 4.0, -1.0 / (20 + 4 * k), 1.5, 0.0,
-                aim + 10 * k * (g_extra.a - 1));
+      ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = 7, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = -1.0 / (20 + 4 * k), .speedLimit = 1.5,
+                 .base = aim + 10 * k * (g_extra.a - 1)});
     }
   }
   if (t == 300) {
@@ -752,18 +799,26 @@ void TrioVolley(bool second) {
   const Boss& b1 = g_bosses[1];
   const Boss& b2 = g_bosses[2];
   const int n = static_cast<int>(g_extra.b);
-  const double aim = AimFrom(0);
-  ShootRingOnCircle(0, 0, 1, 7, 0, 0, 25, n, b0.x, b0.y, 0.0, 0.05, 1.5, 0.0, aim, 0.0);
-  ShootRingOnCircle(0, 0, 1, 2, 0, 0, 50, n, b0.x, b0.y, 0.0, 0.05, 1.5, 0.0, aim, 0.0);
+  const double aim = AimFromBoss(0);
+  ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .n = n, .radius = 25, .x = b0.x, .y = b0.y,
+                     .accel = 0.05, .speedLimit = 1.5, .base = aim});
+  ShootRingOnCircle({.sheet = 2, .spawnCode = 1, .n = n, .radius = 50, .x = b0.x, .y = b0.y,
+                     .accel = 0.05, .speedLimit = 1.5, .base = aim});
   const double o = second ? -10.0 : 10.0;
-  ShootRingOnCircle(3, 0, 1, 0, 0, 0, 0, n, b1.x + 50, b1.y, 0.0, 0.05, 1.5, 0.0, 270.0, o);
-  ShootRingOnCircle(3, 0, 1, 0, 0, 0, 50, n, b1.x, b1.y, 0.0, 0.05, 1.5, 0.0, 270.0, -o);
+  ShootRingOnCircle({.colour = 3, .spawnCode = 1, .n = n, .x = b1.x + 50, .y = b1.y, .accel = 0.05,
+                     .speedLimit = 1.5, .base = 270.0, .offset = o});
+  ShootRingOnCircle({.colour = 3, .spawnCode = 1, .n = n, .radius = 50, .x = b1.x, .y = b1.y,
+                     .accel = 0.05, .speedLimit = 1.5, .base = 270.0, .offset = -o});
   const double tilt1 = second ? 150.0 : 30.0, tilt2 = second ? 30.0 : 150.0;
-  ShootEllipseRing(1, 0, 1, 0, 0, 50, n, b2.x, b2.y, 0.0, 0.05, 1.5, 0.0, 0.5, 90.0, tilt1, 0.0);
-  ShootEllipseRing(4, 0, 1, 0, 0, 50, n, b2.x, b2.y, 0.0, 0.05, 1.5, 0.0, 0.5, 270.0, tilt2, 0.0);
+  ShootEllipseRing({.colour = 1, .sheet = 1, .n = n, .radius = 50, .x = b2.x, .y = b2.y,
+                    .accel = 0.05, .speedLimit = 1.5, .start = 90.0, .tilt = tilt1,
+                    .flatness = 0.5});
+  ShootEllipseRing({.colour = 4, .sheet = 1, .n = n, .radius = 50, .x = b2.x, .y = b2.y,
+                    .accel = 0.05, .speedLimit = 1.5, .start = 270.0, .tilt = tilt2,
+                    .flatness = 0.5});
 }
 
-void N16(Boss& boss, int t) {
+void RunTrioVolleyNonSpell(Boss& boss, int t) {
   if (t == 1) {
     TrioSettings();
     g_extra.b = 45.0;
@@ -790,14 +845,18 @@ void N16(Boss& boss, int t) {
   }
 }
 
-void N17Lasers(double a1, double a2) {
+void TrioLaserPair(double a1, double a2) {
   const Boss& b1 = g_bosses[1];
   const Boss& b2 = g_bosses[2];
-  ShootLaserAtAngle(3, 10000, 0, 1, 200, 3, b1.x, b1.y, 3.0, a1, 10.0);
-  ShootLaserAtAngle(3, 10000, 0, 1, 200, 3, b2.x, b2.y, 3.0, a2, 10.0);
+  ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = b1.x, .y = b1.y, .angle = a1,
+                     .lifetime = 10000, .fullLength = 200, .fullWidth = 3, .growth = 3.0,
+                     .startLength = 10.0});
+  ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = b2.x, .y = b2.y, .angle = a2,
+                     .lifetime = 10000, .fullLength = 200, .fullWidth = 3, .growth = 3.0,
+                     .startLength = 10.0});
 }
 
-void N17(Boss& boss, int t) {
+void RunTrioLaserNonSpell(Boss& boss, int t) {
   if (t == 1) {
     TrioSettings();
     g_extra.b = 9.0;
@@ -813,20 +872,22 @@ void N17(Boss& boss, int t) {
     SetBossAnimation(0, 0, 150);
   }
   if (t == 100) {
-    g_extra.c = AimFrom(1);
-    g_extra.d = AimFrom(2);
+    g_extra.c = AimFromBoss(1);
+    g_extra.d = AimFromBoss(2);
     SetBossAnimation(1, 0, 90);
     SetBossAnimation(2, 0, 90);
-    N17Lasers(g_extra.c - 30, g_extra.d + 30);
+    TrioLaserPair(g_extra.c - 30, g_extra.d + 30);
   }
-  if (t == 130) N17Lasers(g_extra.c, g_extra.d);
-  if (t == 160) N17Lasers(g_extra.c + 30, g_extra.d - 30);
+  if (t == 130) TrioLaserPair(g_extra.c, g_extra.d);
+  if (t == 160) TrioLaserPair(g_extra.c + 30, g_extra.d - 30);
   if (t >= 100 && t <= 189 && Every(t, 3)) {
     const int n = static_cast<int>(g_extra.b);
-    ShootEllipseRing(1, 0, 1, 0, 0, 50, n, boss.x, boss.y, 0.0, 0.05, 1.5, 0.0, 0.5, 90.0,
-                     3.0 * t - 150, 0.0);
-    ShootEllipseRing(4, 0, 1, 0, 0, 50, n, boss.x, boss.y, 0.0, 0.05, 1.5, 0.0, 0.5, 270.0,
-                     3.0 * t - 270, 0.0);
+    ShootEllipseRing({.colour = 1, .sheet = 1, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                      .accel = 0.05, .speedLimit = 1.5, .start = 90.0, .tilt = 3.0 * t - 150,
+                      .flatness = 0.5});
+    ShootEllipseRing({.colour = 4, .sheet = 1, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                      .accel = 0.05, .speedLimit = 1.5, .start = 270.0, .tilt = 3.0 * t - 270,
+                      .flatness = 0.5});
   }
   if (t == 250) {
     SetBossAnimation(0, 0, 330);
@@ -913,13 +974,13 @@ int ResumeFrameOf(int phase) {
   return phase >= 1 && phase <= 15 ? kResume[phase] : 0;
 }
 
-constexpr PhaseValues kN7 = {2000, 1800, {7, 15, 0}, true};
-constexpr PhaseValues kN8 = {1800, 1800, {7, 15, 1}, true};
-constexpr PhaseValues kN10 = {1500, 1800, {7, 15, 0}, true};
-constexpr PhaseValues kN11 = {1800, 1800, {7, 15, 1}, true};
-constexpr PhaseValues kN13 = {1500, 1800, {7, 15, 0}, false};
-constexpr PhaseValues kN14 = {2000, 1800, {7, 15, 2}, true};
-constexpr PhaseValues kN16 = {3000, 3600, {12, 20, 0}, true};
+constexpr PhaseValues kFanSweep = {2000, 1800, {7, 15, 0}, true};
+constexpr PhaseValues kOrbLasers = {1800, 1800, {7, 15, 1}, true};
+constexpr PhaseValues kChains = {1500, 1800, {7, 15, 0}, true};
+constexpr PhaseValues kSlowFan = {1800, 1800, {7, 15, 1}, true};
+constexpr PhaseValues kFanBurst = {1500, 1800, {7, 15, 0}, false};
+constexpr PhaseValues kClosingRing = {2000, 1800, {7, 15, 2}, true};
+constexpr PhaseValues kTrioNonSpell = {3000, 3600, {12, 20, 0}, true};
 
 }  // namespace
 
@@ -936,18 +997,18 @@ void RunExtraBossFight() {
     case 2: case 4: case 6: case 9: case 12:
       Aftermath(resume);
       break;
-    case 7: NonSpellPhase(kN7, N7, 3, Blast::kNone, false, 20); break;
-    case 8: NonSpellPhase(kN8, N8, 4, Blast::kBoss0, false, 20); break;
-    case 10: NonSpellPhase(kN10, N10, 5, Blast::kNone, false, 20); break;
-    case 11: NonSpellPhase(kN11, N11, 6, Blast::kBoss0, false, 20); break;
-    case 13: NonSpellPhase(kN13, N13, 7, Blast::kNone, false, 20); break;
-    case 14: NonSpellPhase(kN14, N14, 8, Blast::kBoss0, false, 20); break;
+    case 7: NonSpellPhase(kFanSweep, RunFanSweepNonSpell, 3, Blast::kNone, false, 20); break;
+    case 8: NonSpellPhase(kOrbLasers, RunOrbLasersNonSpell, 4, Blast::kBoss0, false, 20); break;
+    case 10: NonSpellPhase(kChains, RunChainsNonSpell, 5, Blast::kNone, false, 20); break;
+    case 11: NonSpellPhase(kSlowFan, RunSlowFanNonSpell, 6, Blast::kBoss0, false, 20); break;
+    case 13: NonSpellPhase(kFanBurst, RunFanBurstNonSpell, 7, Blast::kNone, false, 20); break;
+    case 14: NonSpellPhase(kClosingRing, RunClosingRingNonSpell, 8, Blast::kBoss0, false, 20); break;
     case 15:
       StopPlayMusic();
       Aftermath(resume);
       break;
-    case 16: NonSpellPhase(kN16, N16, 9, Blast::kNone, true, 30); break;
-    case 17: NonSpellPhase(kN16, N17, 10, Blast::kNone, true, 30); break;
+    case 16: NonSpellPhase(kTrioNonSpell, RunTrioVolleyNonSpell, 9, Blast::kNone, true, 30); break;
+    case 17: NonSpellPhase(kTrioNonSpell, RunTrioLaserNonSpell, 10, Blast::kNone, true, 30); break;
     // The trio's survival card ends by its time with the three still up: no blast, or
     // the last card would find boss 0 freed and its timer stopped.
     case 18: CardOnlyPhase({24, 10, 0}, 180, 11, Blast::kNone, true); break;

@@ -8,6 +8,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -25,8 +26,6 @@ struct Stage1State {
 };
 Stage1State g_stage1;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves.
@@ -35,10 +34,14 @@ int Half() { return g_difficulty / 2; }
 void SpawnOpeningFour(int frame) {
   const int a = (frame - 50) / 10;
   const int b = (frame + 40) / 10;
-  SpawnEnemy(a, 10, 1, 3, 600, 1, 600, 0, 0, 1, 0, 50.0, 0.0, 2.0, 260.0, 0.0, 270.0);
-  SpawnEnemy(a + 1, 10, 1, 3, 600, 1, 600, 1, 1, 0, 0, 100.0, 0.0, 2.0, 260.0, 0.0, 270.0);
-  SpawnEnemy(b, 10, 0, 3, 600, 1, 600, 1, 1, 0, 0, 400.0, 0.0, 2.0, 280.0, 0.0, 270.0);
-  SpawnEnemy(b + 1, 10, 0, 3, 600, 1, 600, 0, 0, 1, 0, 350.0, 0.0, 2.0, 280.0, 0.0, 270.0);
+  SpawnEnemy({.slot = a, .hp = 10, .turnFlag = 1, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600,
+              .special = 1, .x = 50.0, .s1 = 2.0, .a1 = 260.0, .a2 = 270.0});
+  SpawnEnemy({.slot = a + 1, .hp = 10, .turnFlag = 1, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600,
+              .sprite = 1, .power = 1, .x = 100.0, .s1 = 2.0, .a1 = 260.0, .a2 = 270.0});
+  SpawnEnemy({.slot = b, .hp = 10, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600, .sprite = 1, .power = 1,
+              .x = 400.0, .s1 = 2.0, .a1 = 280.0, .a2 = 270.0});
+  SpawnEnemy({.slot = b + 1, .hp = 10, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600, .special = 1,
+              .x = 350.0, .s1 = 2.0, .a1 = 280.0, .a2 = 270.0});
 }
 
 // Table W2: pairs of 20 HP turning in from one side.
@@ -55,8 +58,9 @@ constexpr Pair kLateRight = {{0, 1, 1, 0, 0, 400.0}, {0, 2, 0, 1, 1, 350.0}};
 void SpawnPair(int slot, const Pair& pair, double speed, double angle) {
   for (int k = 0; k < 2; ++k) {
     const PairMember& e = pair[k];
-    SpawnEnemy(slot + k, 20, e.turnFlag, 3, 600, 1, 600, e.sprite, e.power, e.special, e.point, e.x,
-               0.0, speed, angle, 0.0, 270.0);
+    SpawnEnemy({.slot = slot + k, .hp = 20, .turnFlag = e.turnFlag, .m1 = 3, .t1 = 600, .m2 = 1,
+                .t2 = 600, .sprite = e.sprite, .power = e.power, .special = e.special,
+                .point = e.point, .x = e.x, .s1 = speed, .a1 = angle, .a2 = 270.0});
   }
 }
 
@@ -66,8 +70,9 @@ struct SingleSpawn {
   double x, y, s1, a1, a2;
 };
 void SpawnSingle(const SingleSpawn& e, double s2 = 1.0) {
-  SpawnEnemy(e.slot, e.hp, 0, 1, e.t1, 1, e.t2, 3, e.power, e.special, 1, e.x, e.y, e.s1, e.a1, s2,
-             e.a2);
+  SpawnEnemy({.slot = e.slot, .hp = e.hp, .m1 = 1, .t1 = e.t1, .m2 = 1, .t2 = e.t2, .sprite = 3,
+              .power = e.power, .special = e.special, .point = 1, .x = e.x, .y = e.y, .s1 = e.s1,
+              .a1 = e.a1, .s2 = s2, .a2 = e.a2});
 }
 
 // Tables W4 and W6: seven fairies standing in a row or an arch, flying out in a fan.
@@ -75,8 +80,8 @@ void SpawnSevenInRow(int firstSlot, int hp, int leaveAge, bool arch) {
   for (int i = 0; i < 7; ++i) {
     const double x = 134 + 30 * i;
     const double y = arch ? 8 * (3 - i) * (i - 3) + 200 : 200;
-    SpawnEnemy(firstSlot + i, hp, 0, 0, 0, 1, leaveAge, i % 2, i % 2, (i + 1) % 2, 0, x, y, 0.0,
-               0.0, 1.0, x + 46);
+    SpawnEnemy({.slot = firstSlot + i, .hp = hp, .m2 = 1, .t2 = leaveAge, .sprite = i % 2,
+                .power = i % 2, .special = (i + 1) % 2, .x = x, .y = y, .s2 = 1.0, .a2 = x + 46});
   }
 }
 
@@ -84,8 +89,10 @@ void SpawnSevenInRow(int firstSlot, int hp, int leaveAge, bool arch) {
 void SpawnClosingPair(int frame) {
   const int slot = (frame - 3710) / 5;
   const double y = 2 * frame - 7500;
-  SpawnEnemy(slot, 50, 0, 0, 0, 3, 100, 1, 1, 0, 0, 15574 - 4 * frame, y, 0.0, 0.0, 2.0, 270.0);
-  SpawnEnemy(slot + 1, 50, 1, 0, 0, 3, 100, 0, 0, 1, 0, 4 * frame - 15126, y, 0.0, 0.0, 2.0, 270.0);
+  SpawnEnemy({.slot = slot, .hp = 50, .m2 = 3, .t2 = 100, .sprite = 1, .power = 1,
+              .x = static_cast<double>(15574 - 4 * frame), .y = y, .s2 = 2.0, .a2 = 270.0});
+  SpawnEnemy({.slot = slot + 1, .hp = 50, .turnFlag = 1, .m2 = 3, .t2 = 100, .special = 1,
+              .x = static_cast<double>(4 * frame - 15126), .y = y, .s2 = 2.0, .a2 = 270.0});
 }
 
 }  // namespace
@@ -152,7 +159,9 @@ void RunStage1Waves() {
       SpawnClosingPair(frame);
       break;
     case 4150:
-      SpawnEnemy(0, 400, 0, 1, 75, 1, 500, 3, 10, 5, 1, 224.0, 0.0, 2.0, 270.0, 1.0, 270.0);
+      SpawnEnemy({.hp = 400, .m1 = 1, .t1 = 75, .m2 = 1, .t2 = 500, .sprite = 3, .power = 10,
+                  .special = 5, .point = 1, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 1.0,
+                  .a2 = 270.0});
       break;
     case 4250:
       SpawnSevenInRow(1, 100, 400, true);
@@ -206,7 +215,7 @@ void FireStage1EnemyShots(int slot) {
   Enemy& e = g_enemies[slot];
   if (e.active != 1) return;
   const int d = Diff();
-  const int s = Half();
+  const int s = DifficultyTier();
   const int age = e.age;
   const double x = e.x, y = e.y;
   const int turnColour = 1 - (e.turnFlag % 2);
@@ -217,33 +226,41 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kE1:
       // s / 2 in the limit is a real division: 2.5, or 3.0 on Hard and Lunatic.
       if (age == 160.0 - 40.0 * e.seg1.speed) {
-        ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * s + 1, 30, d + 2, x, y, 1.0, 0.5,
-                        s / 2.0 + 2.5, 0.0, AngleToPlayer(x, y), 20.0);
+        ShootLayeredFan({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * s + 1,
+                         .spread = 30, .layers = d + 2, .x = x, .y = y, .speed = 1.0, .accel = 0.5,
+                         .speedLimit = s / 2.0 + 2.5, .centre = AngleToPlayer(x, y),
+                         .layerDelay = 20.0});
       }
       break;
     case Firing::kE2:
       if (age >= 60 && age <= 270 && Every(age, 10 * (6 - d))) {
-        ShootFan(0, 0, 1, 7, 0, 0, s + 2 * d + 6, 360, x, y, 1.0, 0.1, 0.5 * d + 2.0, 0.0,
-                 AngleToPlayer(x, y));
+        ShootFan({.sheet = 7, .spawnCode = 1, .n = s + 2 * d + 6, .spread = 360, .x = x, .y = y,
+                  .speed = 1.0, .accel = 0.1, .speedLimit = 0.5 * d + 2.0,
+                  .centre = AngleToPlayer(x, y)});
       }
       break;
     case Firing::kE3:
       if (age >= 80 && age <= 400 && Every(age, 5 * (8 - d))) {
         const double limit = 0.5 * s + 2.0;
-        ShootRing(0, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, 0.04, limit, 0.0, age);
-        ShootRing(0, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, 0.03, limit, 0.0, age + 5);
-        ShootRing(0, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, 0.02, limit, 0.0, age - 5);
+        ShootRing({.sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y, .accel = 0.04,
+                   .speedLimit = limit, .base = static_cast<double>(age)});
+        ShootRing({.sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y, .accel = 0.03,
+                   .speedLimit = limit, .base = static_cast<double>(age + 5)});
+        ShootRing({.sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y, .accel = 0.02,
+                   .speedLimit = limit, .base = static_cast<double>(age - 5)});
       }
       break;
     case Firing::kE4:
       if (age <= 300 && Every(age, 10 * (6 - d))) {
-        ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * s + 2, 90, s + 2, x, y, 2.0, 0.5, 3.0, 0.0,
-                        AngleToPlayer(x, y), 20.0);
+        ShootLayeredFan({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * s + 2,
+                         .spread = 90, .layers = s + 2, .x = x, .y = y, .speed = 2.0, .accel = 0.5,
+                         .speedLimit = 3.0, .centre = AngleToPlayer(x, y), .layerDelay = 20.0});
       }
       break;
     case Firing::kE5:
       if (age >= 80 && age <= 400 && Every(age, 5 * (8 - d))) {
-        ShootFan(0, 0, 1, 9, 0, 0, 2 * d + 4, 360, x, y, 0.0, 0.2, 3.0, 0.0, AngleToPlayer(x, y));
+        ShootFan({.sheet = 9, .spawnCode = 1, .n = 2 * d + 4, .spread = 360, .x = x, .y = y,
+                  .accel = 0.2, .speedLimit = 3.0, .centre = AngleToPlayer(x, y)});
       }
       break;
     case Firing::kE6:
@@ -251,22 +268,26 @@ void FireStage1EnemyShots(int slot) {
         static constexpr double kAccel[5] = {0.05, 0.1, 0.15, 0.1, 0.05};
         // age / 4 turns the rings a quarter degree per step of age (a real division).
         for (int k = 0; k < 5; ++k) {
-          ShootRing(1, 0, 1, 7, 0, 0, 2 * d + 4, x, y, 0.0, kAccel[k], 2.0, 0.0,
-                    age / 4.0 + k * (d - s + 2));
+          ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 2 * d + 4, .x = x, .y = y,
+                     .accel = kAccel[k], .speedLimit = 2.0, .base = age / 4.0 + k * (d - s + 2)});
         }
       }
       break;
     case Firing::kL1:
       if (age >= 75 && age <= 500 && Every(age, 10 * (5 - d))) {
         for (int k = 0; k < 2; ++k) {
-          ShootRing(0, 2, 1, 5, 50, 28, s + 2 * d + 4, x, y, 1.0, 0.0, s + 4, 0.0, age);
+          ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = 28, .behaviourParam = 2,
+                     .triggerAge = 50, .n = s + 2 * d + 4, .x = x, .y = y, .speed = 1.0,
+                     .speedLimit = static_cast<double>(s + 4), .base = static_cast<double>(age)});
         }
       }
       break;
     case Firing::kL2:
       if (age <= 400 && Every(age, 60)) {
-        ShootLayeredFan(turnColour, 0, 0, 1, 2, 0, 2 * (d + 2), 360, d + 2, x, y, 2.0, 0.5, 3.0,
-                        0.0, AngleToPlayer(x, y), 10.0 * (s + 2));
+        ShootLayeredFan({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * (d + 2),
+                         .spread = 360, .layers = d + 2, .x = x, .y = y, .speed = 2.0, .accel = 0.5,
+                         .speedLimit = 3.0, .centre = AngleToPlayer(x, y),
+                         .layerDelay = 10.0 * (s + 2)});
       }
       break;
     case Firing::kL3: {
@@ -278,10 +299,13 @@ void FireStage1EnemyShots(int slot) {
         const int phase = (age - t1) % (10 * (7 - d));
         if (phase == 0 || phase == 15) {
           const double aim = AngleToPlayer(x, y);
-          ShootLayeredFan(0, 0, 0, 1, 7, 0, 2 * d + 6, 360, s + 1, x, y, 1.0, 0.1, 0.5 * d + 2.0,
-                          0.0, aim, 20.0);
-          ShootRing(1, 0, 1, 7, 0, 0, d + 1, x, y, 1.0, 0.05, 0.5 * d + 1.0, 0.0, aim);
-          ShootRing(1, 0, 1, 7, 0, 0, d + 1, x, y, 1.0, 0.05, 0.5 * d + 2.0, 0.0, aim);
+          ShootLayeredFan({.sheet = 7, .spawnCode = 1, .n = 2 * d + 6, .spread = 360,
+                           .layers = s + 1, .x = x, .y = y, .speed = 1.0, .accel = 0.1,
+                           .speedLimit = 0.5 * d + 2.0, .centre = aim, .layerDelay = 20.0});
+          ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .n = d + 1, .x = x, .y = y,
+                     .speed = 1.0, .accel = 0.05, .speedLimit = 0.5 * d + 1.0, .base = aim});
+          ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .n = d + 1, .x = x, .y = y,
+                     .speed = 1.0, .accel = 0.05, .speedLimit = 0.5 * d + 2.0, .base = aim});
         }
       }
       break;
@@ -289,8 +313,10 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kL4:
       if (age == 60) {
         const double base = (60 * slot) / (d + 2);
-        ShootRing(turnColour, 0, 1, 2, 0, 0, 2 * (d + 2), x, y, 0.0, 0.05, 2.0, 0.0, base);
-        ShootRing(turnColour, 0, 1, 2, 0, 0, 2 * (d + 2), x, y, 0.0, 0.5, 2.0, 0.0, base);
+        ShootRing({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * (d + 2), .x = x,
+                   .y = y, .accel = 0.05, .speedLimit = 2.0, .base = base});
+        ShootRing({.colour = turnColour, .sheet = 2, .spawnCode = 1, .n = 2 * (d + 2), .x = x,
+                   .y = y, .accel = 0.5, .speedLimit = 2.0, .base = base});
       }
       break;
   }
@@ -349,16 +375,18 @@ void TwoRingsOfFans(int fansFirst, int fansSecond, int perFan, double speedFirst
                     double speedSecond, double accel, double limit) {
   const Boss& boss = g_bosses[0];
   const int base1 = NextRandom() % 20;
-  ShootRingOfFans(0, 20, 1, 5, 0, 0, 0, fansFirst, perFan, boss.x, boss.y, speedFirst, accel,
-                  limit, 0.0, base1);
+  ShootRingOfFans({.sheet = 5, .spawnCode = 1, .n = perFan, .m = fansFirst, .spread = 20,
+                   .x = boss.x, .y = boss.y, .speed = speedFirst, .accel = accel,
+                   .speedLimit = limit, .base = static_cast<double>(base1)});
   const int base2 = NextRandom() % 20;
-  ShootRingOfFans(0, 20, 1, 5, 0, 0, 0, fansSecond, perFan, boss.x, boss.y, speedSecond, accel,
-                  limit, 0.0, base2);
+  ShootRingOfFans({.sheet = 5, .spawnCode = 1, .n = perFan, .m = fansSecond, .spread = 20,
+                   .x = boss.x, .y = boss.y, .speed = speedSecond, .accel = accel,
+                   .speedLimit = limit, .base = static_cast<double>(base2)});
 }
 
 void RunMidBossPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int t = boss.phaseTimer;
   if (t == 100 || t == 160) TwoRingsOfFans(2 * s + 8, 2 * s + 8, s + 2, 3.0, 4.0, -0.1, -3.0);
   if (t == 100) MoveToRandomSpot(124, 200, 50);
@@ -368,8 +396,12 @@ void RunMidBossPattern() {
     SetBossMoveTarget(0, boss.x, boss.y - 200, 180);
   }
   if (t >= 210 && t <= 400 && t % (2 * (s - d) + 14) == 0) {
-    ShootRing(1, 3, 1, 2, 25, 28, 2 * d + 4, boss.x, boss.y, 2.0, 0.0, 4.0, 0.0, t);
-    ShootRing(0, 3, 1, 2, 25, 28, 2 * d + 4, boss.x, boss.y, 2.0, 0.0, 4.0, 0.0, -t);
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3,
+               .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0,
+               .speedLimit = 4.0, .base = static_cast<double>(t)});
+    ShootRing({.sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3, .triggerAge = 25,
+               .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0, .speedLimit = 4.0,
+               .base = static_cast<double>(-t)});
   }
   if (t == 400) WarpBossToRandomSpot(149, 150);
   if (t == 490) boss.phaseTimer = 99;
@@ -378,7 +410,7 @@ void RunMidBossPattern() {
 // B1 and B2 share their frame; the second has wider sweeps of turning fans.
 void RunBossPattern(bool second) {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int t = boss.phaseTimer;
   if (t == 60) {
     g_stage1.fanCount = 2 * (d - s) + 6;
@@ -408,16 +440,28 @@ void RunBossPattern(bool second) {
     const int k = d > 0 ? 1 : 0;
     const double a = g_stage1.turnAngle;
     const double x = boss.x, y = boss.y;
-    ShootLayeredFan(0, 0, 0, 1, 7, 90, k + 2, 50, 1, x, y, 1.0, v - 1.0, v, 0.05, a + 150, 60.0);
-    ShootLayeredFan(1, 0, 0, 1, 7, 90, k + 2, 50, 1, x, y, 1.0, v - 1.0, v, -0.05, 30 - a, 60.0);
+    ShootLayeredFan({.sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = k + 2, .spread = 50,
+                     .layers = 1, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0, .speedLimit = v,
+                     .turnRate = 0.05, .centre = a + 150, .layerDelay = 60.0});
+    ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = k + 2,
+                     .spread = 50, .layers = 1, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0,
+                     .speedLimit = v, .turnRate = -0.05, .centre = 30 - a, .layerDelay = 60.0});
     if (second) {
-      ShootLayeredFan(0, 0, 0, 1, 7, 90, 2, 50, 2, x, y, 1.0, v - 1.0, v, 0.1, a + 170, 60.0);
-      ShootLayeredFan(1, 0, 0, 1, 7, 90, 2, 50, 2, x, y, 1.0, v - 1.0, v, -0.1, 10 - a, 60.0);
+      ShootLayeredFan({.sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = 2, .spread = 50,
+                       .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0, .speedLimit = v,
+                       .turnRate = 0.1, .centre = a + 170, .layerDelay = 60.0});
+      ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = 2,
+                       .spread = 50, .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0,
+                       .speedLimit = v, .turnRate = -0.1, .centre = 10 - a, .layerDelay = 60.0});
       g_stage1.turnAngle += 21 - 6 * s;
     } else {
       const int n = s == 0 ? 1 : 2;
-      ShootLayeredFan(0, 0, 0, 1, 7, 90, n, 50, 2, x, y, 1.0, v - 1.0, v, 0.0, a + 160, 60.0);
-      ShootLayeredFan(1, 0, 0, 1, 7, 90, n, 50, 2, x, y, 1.0, v - 1.0, v, 0.0, 20 - a, 60.0);
+      ShootLayeredFan({.sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = n, .spread = 50,
+                       .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0, .speedLimit = v,
+                       .centre = a + 160, .layerDelay = 60.0});
+      ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .triggerAge = 90, .n = n,
+                       .spread = 50, .layers = 2, .x = x, .y = y, .speed = 1.0, .accel = v - 1.0,
+                       .speedLimit = v, .centre = 20 - a, .layerDelay = 60.0});
       g_stage1.turnAngle += 23 - 6 * s;
     }
   }
@@ -427,7 +471,7 @@ void RunBossPattern(bool second) {
 
 void RunMidBossPhase() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   g_stage1.barSplit = 50 * s;
   if (g_spellBackground == 0) {
     RunNonSpellStart(kMidBossNonSpell);

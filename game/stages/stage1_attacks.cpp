@@ -23,10 +23,12 @@ void CardSettings(int hp, int steps, int bonus) {
 void MidBossCardVolley(double angle, int layers) {
   const Boss& boss = g_bosses[0];
   const int d = g_difficulty;
-  ShootLayeredFan(0, 0, 0, 1, 7, 0, d + 1, 60, layers, boss.x, boss.y, 5.0, -0.05, 1.0, 0.0, angle,
-                  10.0 * d);
-  ShootLayeredFan(1, 0, 0, 1, 7, 0, d + 1, 60, layers, boss.x, boss.y, 5.0, -0.05, 1.0, 0.0,
-                  180 - angle, 10.0 * d);
+  ShootLayeredFan({.sheet = 7, .spawnCode = 1, .n = d + 1, .spread = 60, .layers = layers,
+                   .x = boss.x, .y = boss.y, .speed = 5.0, .accel = -0.05, .speedLimit = 1.0,
+                   .centre = angle, .layerDelay = 10.0 * d});
+  ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = d + 1, .spread = 60,
+                   .layers = layers, .x = boss.x, .y = boss.y, .speed = 5.0, .accel = -0.05,
+                   .speedLimit = 1.0, .centre = 180 - angle, .layerDelay = 10.0 * d});
 }
 
 void FallingOrbitRing() {
@@ -35,9 +37,11 @@ void FallingOrbitRing() {
   const int r1 = NextRandom();
   const int r2 = NextRandom();
   const int r3 = NextRandom();
-  ShootOrbitRing(12, 0, 30 + r1 % 20, 23, r1 % 20 + 10 * d + 30, 50, 50, 5, 15, 4,
-                 124 + 10 * (r3 % 21), 0.0, 3.0, 0.0, 3.0, 0.0, 265 + r2 % 10, 0.0,
-                 0.5 * g_attackScratch.sign);
+  ShootOrbitRing({.sheet = 12, .behaviour = 23, .behaviourParam = r1 % 20 + 10 * d + 30,
+                  .triggerAge = 30 + r1 % 20, .n = 5, .radius = 50,
+                  .x = static_cast<double>(124 + 10 * (r3 % 21)), .speed = 3.0, .speedLimit = 3.0,
+                  .base = static_cast<double>(265 + r2 % 10), .ringColour = 4, .ringSheet = 15,
+                  .ringSpeedLimit = 50, .ringTurnRate = 0.5 * g_attackScratch.sign});
 }
 
 // ---------------------------------------------------------------------------
@@ -50,18 +54,34 @@ void DashVolley(double sign) {
   RunBossBreakRing(0, 0);
   if (d < 2) {
     const int n = g_attackScratch.ringSize;
-    ShootRing(1, 60, 1, 2, 10, 104, n, x, y, 8.0, 0.1, 3.0, 0.5 * sign, 12.0);
-    ShootRing(1, 60, 1, 2, 10, 104, n / 2, x, y, 8.0, 0.1, 1.0, 0.2 * sign, 24.0);
-    ShootRing(0, 60, 1, 3, 10, 100, n, x, y, 8.0, 0.1, 3.0, 0.0, 0.0);
-    ShootRing(0, 60, 1, 3, 10, 100, n, x, y, 6.0, 0.1, 3.0, 0.0, 0.0);
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+               .triggerAge = 10, .n = n, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
+               .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 12.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+               .triggerAge = 10, .n = n / 2, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
+               .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 24.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
+               .n = n, .x = x, .y = y, .speed = 8.0, .accel = 0.1, .speedLimit = 3.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
+               .n = n, .x = x, .y = y, .speed = 6.0, .accel = 0.1, .speedLimit = 3.0});
   } else {
     const int wide = 2 * d + 12, narrow = 2 * d + 8;
-    ShootRing(1, 60, 1, 2, 10, 104, wide, x, y, 8.0, 0.1, 3.0, 0.5 * sign, 12.0);
-    ShootRing(1, 60, 1, 2, 10, 104, wide, x, y, 8.0, 0.1, 3.0, 0.5 * sign, 24.0);
-    ShootRing(1, 60, 1, 2, 10, 104, narrow, x, y, 8.0, 0.1, 1.0, 0.2 * sign, 12.0);
-    ShootRing(1, 60, 1, 2, 10, 104, narrow, x, y, 8.0, 0.1, 1.0, 0.2 * sign, 24.0);
-    ShootRing(0, 60, 1, 3, 10, 100, wide, x, y, 8.0, 0.1, 3.0, 0.0, 0.0);
-    ShootRing(0, 60, 1, 3, 10, 100, wide, x, y, 6.0, 0.1, 3.0, 0.0, 0.0);
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+               .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
+               .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 12.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+               .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
+               .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 24.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+               .triggerAge = 10, .n = narrow, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
+               .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 12.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+               .triggerAge = 10, .n = narrow, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
+               .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 24.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
+               .n = wide, .x = x, .y = y, .speed = 8.0, .accel = 0.1, .speedLimit = 3.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
+               .n = wide, .x = x, .y = y, .speed = 6.0, .accel = 0.1, .speedLimit = 3.0});
   }
 }
 
@@ -88,8 +108,10 @@ RandomPoint DrawPoint(int yRange) {
 void RainCircle(int behaviourParam, int sheet, int triggerAge, int behaviour, double limit,
                 double angle, double offset, int yRange) {
   const RandomPoint p = DrawPoint(yRange);
-  ShootRingOnCircle(0, behaviourParam, 1, sheet, triggerAge, behaviour, 8, 5, p.x, p.y, 0.0, 0.0,
-                    limit, 0.0, angle, offset);
+  ShootRingOnCircle({.sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+                     .behaviourParam = behaviourParam, .triggerAge = triggerAge, .n = 5,
+                     .radius = 8, .x = p.x, .y = p.y, .speedLimit = limit, .base = angle,
+                     .offset = offset});
 }
 
 // Rows the other difficulties do not fire are made as harmless decoys (behaviour 666), so
@@ -104,7 +126,8 @@ void Rain() {
   }
   if (d >= 2) {
     const RandomPoint p = DrawPoint(150);
-    ShootRing(4, 0, 1, 12, 0, 0, 1, p.x, p.y, 0.0, 0.01, 2.0, 0.0, 270.0);
+    ShootRing({.colour = 4, .sheet = 12, .spawnCode = 1, .n = 1, .x = p.x, .y = p.y, .accel = 0.01,
+               .speedLimit = 2.0, .base = 270.0});
   }
   if (d == 2) {
     RainCircle(150, 2, 60, 4, 2.0, 0.0, 0.0, 100);
@@ -123,9 +146,10 @@ void LaserFrame() {
     double x1, y1, x2, y2;
   };
   static constexpr Segment kLong[4] = {
-      {32, 0, 32, 500}, {64, 0, 62, 500}, {417, 0, 417, 500}, {385, 0, 387, 500}};
-  static constexpr Segment kShort[6] = {{32, 100, 232, 50},  {92, 85, 122, 135},
-                                        {152, 70, 182, 30},  {417, 100, 217, 50},
+      {kFieldLeft, 0, kFieldLeft, 500}, {64, 0, 62, 500}, {kFieldRight, 0, kFieldRight, 500},
+      {385, 0, 387, 500}};
+  static constexpr Segment kShort[6] = {{kFieldLeft, 100, 232, 50},  {92, 85, 122, 135},
+                                        {152, 70, 182, 30},  {kFieldRight, 100, 217, 50},
                                         {357, 85, 327, 135}, {297, 70, 267, 30}};
   for (const Segment& s : kLong) SpawnLaser(2, s.x1, s.y1, s.x2, s.y2, 0.0, 600, 10, 30, 10000, 8);
   for (const Segment& s : kShort) SpawnLaser(2, s.x1, s.y1, s.x2, s.y2, 0.0, 300, 5, 30, 10000, 8);
@@ -235,8 +259,10 @@ void RunStage1LastCard(AttackStep& step) {
   if (t == 500) {
     PlayEffect(kSeAttackBell);
     boss.phaseTimer = 99;
-    ShootRingWithAge(4 - 3 * s, 60, 1, 21, -2, 2 * (d - s) + 4, boss.x, boss.y, 2.0, 0.1, s + 4,
-                     0.3 * scratch.sign * (s + 2), 0.0);
+    ShootRingWithAge({.colour = 4 - 3 * s, .spawnCode = 1, .behaviour = 21, .behaviourParam = -2,
+                      .startAge = 60, .n = 2 * (d - s) + 4, .x = boss.x, .y = boss.y, .speed = 2.0,
+                      .accel = 0.1, .speedLimit = static_cast<double>(s + 4),
+                      .turnRate = 0.3 * scratch.sign * (s + 2)});
     scratch.sign = -scratch.sign;
   }
   // Read after the loop point above: the step that sets the timer back has no rain.

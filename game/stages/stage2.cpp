@@ -11,6 +11,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -31,8 +32,6 @@ struct Stage2State {
 };
 Stage2State g_stage2;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves. Each random enemy draws its leave angle, then its dive angle, then its x.
@@ -46,8 +45,11 @@ void SpawnDiver(int slot, int hp, int turnFlag, int sprite, Drops drops, int xBa
   const int leave = NextRandom();
   const int dive = NextRandom();
   const int rx = NextRandom();
-  SpawnEnemy(slot, hp, turnFlag, 1, 90, 1, 120, sprite, drops.power, drops.special, drops.point,
-             xBase + rx % xRange, 0.0, diveSpeed, 250 + dive % 40, leaveSpeed, 80 + leave % 20);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 120,
+              .sprite = sprite, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
+              .a1 = static_cast<double>(250 + dive % 40), .s2 = leaveSpeed,
+              .a2 = static_cast<double>(80 + leave % 20)});
 }
 
 // Table A: pairs diving in from the top at random.
@@ -59,10 +61,12 @@ void SpawnDivePair(int frame) {
 
 // Table C: a pair flying in from both sides and stopping.
 void SpawnSidePair(int k, int turnFlag, Drops drops) {
-  SpawnEnemy(20 + 2 * k, 50, turnFlag, 1, 600, 1, 600, 2, drops.power, drops.special, drops.point,
-             29.0, 50.0, 2.0, 320.0, 0.0, 0.0);
-  SpawnEnemy(21 + 2 * k, 50, turnFlag, 1, 600, 1, 600, 2, drops.power, drops.special, drops.point,
-             420.0, 50.0, 2.0, 220.0, 0.0, 0.0);
+  SpawnEnemy({.slot = 20 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
+              .t2 = 600, .sprite = 2, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = 29.0, .y = 50.0, .s1 = 2.0, .a1 = 320.0});
+  SpawnEnemy({.slot = 21 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
+              .t2 = 600, .sprite = 2, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = 420.0, .y = 50.0, .s1 = 2.0, .a1 = 220.0});
 }
 
 // Table D: an aimed fairy from a fixed point and a diver at a random x.
@@ -82,8 +86,10 @@ constexpr AimedWave kAimedWaves[3] = {
 };
 void SpawnAimedWave(const AimedWave& w, int frame) {
   const int k = (frame - w.first) / 20;
-  SpawnEnemy(20 + k, 30, w.turnFlag, 1, 600, 1, 600, w.aimedSprite, w.aimedDrops.power,
-             w.aimedDrops.special, w.aimedDrops.point, w.aimedX, 0.0, 2.0, 720.0, 0.0, 0.0);
+  SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = w.turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
+              .t2 = 600, .sprite = w.aimedSprite, .power = w.aimedDrops.power,
+              .special = w.aimedDrops.special, .point = w.aimedDrops.point, .x = w.aimedX,
+              .s1 = 2.0, .a1 = 720.0});
   SpawnDiver(k, 120, w.turnFlag, w.diverSprite, w.diverDrops, w.diverX, 100, 2.0, 3.0);
 }
 
@@ -91,8 +97,10 @@ void SpawnAimedWave(const AimedWave& w, int frame) {
 void SpawnThreeAimed(int firstSlot, int turnFlag, const Drops (&drops)[3]) {
   static constexpr double kX[3] = {324.0, 124.0, 224.0};
   for (int i = 0; i < 3; ++i) {
-    SpawnEnemy(firstSlot + i, 100, turnFlag, 1, 120, 1, 121, 2, drops[i].power, drops[i].special,
-               drops[i].point, kX[i], 0.0, 3.0, 720.0, 3.0, 900.0);
+    SpawnEnemy({.slot = firstSlot + i, .hp = 100, .turnFlag = turnFlag, .m1 = 1, .t1 = 120, .m2 = 1,
+                .t2 = 121, .sprite = 2, .power = drops[i].power, .special = drops[i].special,
+                .point = drops[i].point, .x = kX[i], .s1 = 3.0, .a1 = 720.0, .s2 = 3.0,
+                .a2 = 900.0});
   }
 }
 
@@ -110,23 +118,33 @@ struct CornerPair {
 constexpr CornerPair kCornerFirst = {100.0, 0.0, 4, {0, 2, 0}, 100.0, 270.0, 5, {1, 0, 0}};
 constexpr CornerPair kCornerMirror = {348.0, 180.0, 5, {1, 0, 0}, 380.0, 90.0, 4, {0, 2, 0}};
 void SpawnCornerPair(int k, const CornerPair& p) {
-  SpawnEnemy(2 * k, 140, 1, 1, 150, 1, 151, p.downSprite, p.downDrops.power, p.downDrops.special,
-             p.downDrops.point, p.downX, 0.0, 3.0, 270.0, 3.0, p.downLeave);
-  SpawnEnemy(2 * k + 1, 140, 1, 1, 140, 1, 141, p.acrossSprite, p.acrossDrops.power,
-             p.acrossDrops.special, p.acrossDrops.point, 0.0, p.acrossY, 3.0, 0.0, 3.0,
-             p.acrossLeave);
+  SpawnEnemy({.slot = 2 * k, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 150, .m2 = 1, .t2 = 151,
+              .sprite = p.downSprite, .power = p.downDrops.power, .special = p.downDrops.special,
+              .point = p.downDrops.point, .x = p.downX, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
+              .a2 = p.downLeave});
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 140, .m2 = 1, .t2 = 141,
+              .sprite = p.acrossSprite, .power = p.acrossDrops.power,
+              .special = p.acrossDrops.special, .point = p.acrossDrops.point, .y = p.acrossY,
+              .s1 = 3.0, .s2 = 3.0, .a2 = p.acrossLeave});
 }
 
 void SpawnCrossingPair(int frame) {
   const int k = (frame - 4420) / 30;
-  SpawnEnemy(2 * k, 120, 1, 1, 600, 1, 600, 5, 2, 0, 0, 348.0, 0.0, 3.0, 270.0, 3.0, 180.0);
-  SpawnEnemy(2 * k + 1, 120, 1, 1, 600, 1, 600, 4, 0, 3, 0, 100.0, 480.0, 3.0, 90.0, 3.0, 90.0);
+  SpawnEnemy({.slot = 2 * k, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
+              .sprite = 5, .power = 2, .x = 348.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
+              .sprite = 4, .special = 3, .x = 100.0, .y = 480.0, .s1 = 3.0, .a1 = 90.0, .s2 = 3.0,
+              .a2 = 90.0});
 }
 
 void SpawnClosingFan(int frame) {
   const int k = (frame - 5000) / 60;
-  SpawnEnemy(22 + k, 60, 1, 1, 120, 1, 121, 2, 0, 3, 2, 384 - 30 * k, 0.0, 2.0, 265.0, 3.0, 110.0);
-  SpawnEnemy(25 + k, 60, 0, 1, 120, 1, 121, 2, 3, 0, 2, 64 + 30 * k, 0.0, 2.0, 275.0, 3.0, 70.0);
+  SpawnEnemy({.slot = 22 + k, .hp = 60, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
+              .sprite = 2, .special = 3, .point = 2, .x = static_cast<double>(384 - 30 * k),
+              .s1 = 2.0, .a1 = 265.0, .s2 = 3.0, .a2 = 110.0});
+  SpawnEnemy({.slot = 25 + k, .hp = 60, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121, .sprite = 2,
+              .power = 3, .point = 2, .x = static_cast<double>(64 + 30 * k), .s1 = 2.0, .a1 = 275.0,
+              .s2 = 3.0, .a2 = 70.0});
 }
 
 }  // namespace
@@ -141,7 +159,9 @@ void RunStage2Waves() {
       ShowStageTitleNotice(1, (frame - 30) / 30);
       break;
     case 500:
-      SpawnEnemy(29, 400, 0, 1, 75, 1, 500, 3, 8, 5, 1, 224.0, 0.0, 2.0, 270.0, 1.0, 270.0);
+      SpawnEnemy({.slot = 29, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 1, .t2 = 500, .sprite = 3,
+                  .power = 8, .special = 5, .point = 1, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
+                  .s2 = 1.0, .a2 = 270.0});
       break;
     case 600: case 630: case 660: case 690:
       SpawnSidePair((frame - 600) / 30, 1, {2, 0, 1});
@@ -168,15 +188,23 @@ void RunStage2Waves() {
       ShowEnemyMark(60, 380);
       break;
     case 4200:
-      SpawnEnemy(20, 400, 0, 1, 100, 1, 500, 3, 8, 3, 2, 79.0, 0.0, 2.0, -60.0, 1.0, 180.0);
-      SpawnEnemy(21, 400, 0, 1, 100, 1, 500, 3, 8, 3, 2, 350.0, 0.0, 2.0, 240.0, 1.0, 0.0);
+      SpawnEnemy({.slot = 20, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
+                  .power = 8, .special = 3, .point = 2, .x = 79.0, .s1 = 2.0, .a1 = -60.0,
+                  .s2 = 1.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
+                  .power = 8, .special = 3, .point = 2, .x = 350.0, .s1 = 2.0, .a1 = 240.0,
+                  .s2 = 1.0});
       break;
     case 4360:
       ShowEnemyMark(100, 440);
       break;
     case 4700:
-      SpawnEnemy(28, 400, 0, 1, 75, 3, 400, 3, 8, 5, 3, 274.0, 0.0, 2.0, 270.0, 2.0, 0.0);
-      SpawnEnemy(29, 400, 1, 1, 75, 3, 400, 3, 8, 5, 3, 174.0, 0.0, 2.0, 270.0, 2.0, 180.0);
+      SpawnEnemy({.slot = 28, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400, .sprite = 3,
+                  .power = 8, .special = 5, .point = 3, .x = 274.0, .s1 = 2.0, .a1 = 270.0,
+                  .s2 = 2.0});
+      SpawnEnemy({.slot = 29, .hp = 400, .turnFlag = 1, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400,
+                  .sprite = 3, .power = 8, .special = 5, .point = 3, .x = 174.0, .s1 = 2.0,
+                  .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
       break;
     case 5000: case 5060: case 5120:
       SpawnClosingFan(frame);
@@ -216,16 +244,15 @@ void RunStage2Waves() {
 
 namespace {
 
-int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
-
 // A small fairy below 100 HP bursts into a ring (on the difficulties given) and dies.
 void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
   if (e.hp >= 100) return;
   if (fires) {
     const int r = NextRandom();
     // The burst ring is of sheet 2, at a constant speed.
-    ShootRing(TurnColour(e), 0, 11, 2, 0, 0, count, e.x, e.y, 3.0, 0.0, 3.0, 0.0,
-              AngleToPlayer(e.x, e.y) + (r % spread - spread / 2));
+    ShootRing({.colour = TurnColour(e), .sheet = 2, .spawnCode = 11, .n = count, .x = e.x, .y = e.y,
+               .speed = 3.0, .speedLimit = 3.0,
+               .base = AngleToPlayer(e.x, e.y) + (r % spread - spread / 2)});
   }
   e.hp = 0;
 }
@@ -238,53 +265,63 @@ void FireFirstHalf(int slot, Enemy& e) {
     if (age == 90) {
       const int w = PerDifficulty(80, 60, 40, 20);
       const int r = NextRandom();
-      ShootFan(2, 0, 1, 4, 0, 0, 2 * d + 2, 360, x, y, 2.0, 0.0, 2.0, 0.0,
-               AngleToPlayer(x, y) + (r % w - w / 2));
+      ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 2 * d + 2, .spread = 360, .x = x,
+                .y = y, .speed = 2.0, .speedLimit = 2.0,
+                .centre = AngleToPlayer(x, y) + (r % w - w / 2)});
     }
     BurstBelow100(e, d >= 1, PerDifficulty(4, 4, 6, 8), 30);
   } else if (slot <= 28) {
     const int period = PerDifficulty(90, 70, 50, 30);
     if (age >= 60 && age <= 120 && age % period == 0) {
-      ShootFan(TurnColour(e), 0, 1, 2, 0, 0, PerDifficulty(1, 3, 3, 5), 60, x, y, 1.0, 0.1, 3.0,
-               0.0, AngleToPlayer(x, y));
+      ShootFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .n = PerDifficulty(1, 3, 3, 5),
+                .spread = 60, .x = x, .y = y, .speed = 1.0, .accel = 0.1, .speedLimit = 3.0,
+                .centre = AngleToPlayer(x, y)});
     }
   } else if (Pausing(e) && age % 12 == 0) {
     const int n = d + 4;
     const double start = d < 2 ? 0.0 : age;
-    ShootCircleFormation(1, 0, 7, 0, 100, n, x, y, 1.0, 0.1, 2.5, 0.0, start,
-                         270 - 4 * (2 * e.turnFlag - 1) * age);
-    ShootRing(0, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.05, 2.5, 0.0, age);
+    ShootCircleFormation({.colour = 1, .sheet = 7, .n = n, .radius = 100, .x = x, .y = y,
+                          .speed = 1.0, .accel = 0.1, .speedLimit = 2.5, .start = start,
+                          .direction = static_cast<double>(270 - 4 * (2 * e.turnFlag - 1) * age)});
+    ShootRing({.sheet = 7, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 1.0, .accel = 0.05,
+               .speedLimit = 2.5, .base = static_cast<double>(age)});
   }
 }
 
 void FireSecondHalf(int slot, Enemy& e) {
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int age = e.age;
   const double x = e.x, y = e.y;
   if (slot <= 19) {
     if (age % 50 == 0) {
       const double speed = s == 1 ? 2.5 : 2.0;
-      ShootFan(2, 0, 1, 4, 0, 0, 4, 360, x, y, speed, 0.0, speed, 0.0, 0.0);
+      ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 360, .x = x, .y = y,
+                .speed = speed, .speedLimit = speed});
     }
     BurstBelow100(e, s == 1, 4, 40);
   } else if (slot <= 21) {
     if (Pausing(e) && (age - static_cast<int>(e.seg1.age)) % 60 == 0) {
       // Colour by sprite, like the other fairies of this stage.
-      ShootLayeredFan(TurnColour(e), 0, 0, 1, 2, 0, 2 * d + 4, 90, d + 1, x, y, 1.0, 0.1, 2.5,
-                      0.0, AngleToPlayer(x, y), 30.0);
+      ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .n = 2 * d + 4,
+                       .spread = 90, .layers = d + 1, .x = x, .y = y, .speed = 1.0, .accel = 0.1,
+                       .speedLimit = 2.5, .centre = AngleToPlayer(x, y), .layerDelay = 30.0});
     }
   } else if (slot <= 27) {
     if (age >= 60 && age % 30 == 0) {
       const int n = 2 * d + 1;
       // Colour 2 and behaviour 0 with parameter 0: what age mod 30 gives at these ages.
-      ShootRing(2, 0, 1, 7, 0, 0, n, x, y, 1.0, 0.01, 2.0, 0.0, age + 180);
-      ShootFan(2, 0, 1, 7, 0, 0, n, 360, x, y, 1.0, 0.05, 3.0, 0.0, age);
+      ShootRing({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 1.0,
+                 .accel = 0.01, .speedLimit = 2.0, .base = static_cast<double>(age + 180)});
+      ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y,
+                .speed = 1.0, .accel = 0.05, .speedLimit = 3.0,
+                .centre = static_cast<double>(age)});
     }
   } else if (Pausing(e) && age % 10 == 0) {
     const double spin = e.turnFlag == 1 ? 1.0 : -1.0;
     const double swing = (age / 30) % 2 == 1 ? 1.0 : -1.0;
-    ShootRing(slot == 28 ? 0 : 1, 0, 1, 7, 0, 0, 2 * d + 3, x, y, 1.0, 0.05, 3.0, 0.0,
-              0.8 * age * spin * swing);
+    ShootRing({.colour = slot == 28 ? 0 : 1, .sheet = 7, .spawnCode = 1, .n = 2 * d + 3, .x = x,
+               .y = y, .speed = 1.0, .accel = 0.05, .speedLimit = 3.0,
+               .base = 0.8 * age * spin * swing});
   }
 }
 
@@ -352,9 +389,13 @@ void WarpTowardPlayer() {
 // An aimed fan that turns toward the player once more at age 30, and a wider one.
 void AimedFanPair(double x, double y, bool withWide = true) {
   const double aim = AngleToPlayer(x, y);
-  ShootFan(4, 720, 1, 2, 30, 1, PerDifficulty(2, 3, 4, 5), 60, x, y, 3.0, 0.05, 5.0, 0.0, aim);
+  ShootFan({.colour = 4, .sheet = 2, .spawnCode = 1, .behaviour = 1, .behaviourParam = 720,
+            .triggerAge = 30, .n = PerDifficulty(2, 3, 4, 5), .spread = 60, .x = x, .y = y,
+            .speed = 3.0, .accel = 0.05, .speedLimit = 5.0, .centre = aim});
   if (withWide) {
-    ShootFan(2, 0, 1, 2, 0, 0, PerDifficulty(4, 4, 6, 6), 120, x, y, 3.0, 0.05, 5.0, 0.0, aim);
+    ShootFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = PerDifficulty(4, 4, 6, 6),
+              .spread = 120, .x = x, .y = y, .speed = 3.0, .accel = 0.05, .speedLimit = 5.0,
+              .centre = aim});
   }
 }
 
@@ -369,8 +410,10 @@ void RingsFromOrb(const Kept& orb, int colour, double base) {
   // Whole pixels: the rings start where the orb is drawn.
   const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
   const int n = PerDifficulty(2, 2, 3, 3);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 5.0, -0.1, 2.0, 0.0, base);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, x, y, 4.0, -0.1, 2.0, 0.0, base);
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 5.0,
+             .accel = -0.1, .speedLimit = 2.0, .base = base});
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 4.0,
+             .accel = -0.1, .speedLimit = 2.0, .base = base});
 }
 
 void AimedFanFromOrb(const Kept& orb) {
@@ -390,7 +433,8 @@ void RunMidBossPattern() {
   if (t % 2 == 0 && ((t >= 100 && t <= 160) || (t >= 250 && t <= 310))) {
     const double base = t * g_stage2.turnRate;
     for (double speed : {7.0, 6.0, 5.0}) {
-      ShootRing(0, 0, 1, 4, 0, 0, g_stage2.ringSize, boss.x, boss.y, speed, -0.1, 2.0, 0.0, base);
+      ShootRing({.sheet = 4, .spawnCode = 1, .n = g_stage2.ringSize, .x = boss.x, .y = boss.y,
+                 .speed = speed, .accel = -0.1, .speedLimit = 2.0, .base = base});
     }
   }
   if (t == 220) WarpBossToRandomSpot(74, 100);
@@ -432,8 +476,9 @@ void RunOrbPattern(bool second) {
       AimedFanFromOrb(g_stage2.orbA);
       AimedFanFromOrb(g_stage2.orbB);
       const double aim = AngleToPlayer(boss.x, boss.y);
-      ShootFan(2, 0, 1, 2, 0, 0, PerDifficulty(4, 4, 6, 6), 120, boss.x, boss.y, 3.0, 0.05, 5.0,
-               0.0, aim);
+      ShootFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = PerDifficulty(4, 4, 6, 6),
+                .spread = 120, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.05,
+                .speedLimit = 5.0, .centre = aim});
     } else {
       AimedFanPair(boss.x, boss.y);
     }

@@ -8,6 +8,7 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -15,28 +16,26 @@ constexpr int kPortrait = 3;
 // Moves whose length is not otherwise fixed take 50 steps, like the other cards' moves.
 constexpr double kMoveSteps = 50;
 
-void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
-  DeclareCard(step, {kPortrait, hp, steps, bonus, drain});
-}
-
-double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 
 // ---------------------------------------------------------------------------
-// Slot 3. Scratch: values[0] the spoke count n, sign the turn sign s, angle the stored
+// Slot 3. Scratch: 0 the spoke count n, sign the turn sign s, angle the stored
 // angle of the spokes.
 
 void Spokes(double first) {
   const Boss& boss = g_bosses[0];
-  const double n = g_attackScratch.values[0];
+  const double n = S(0);
   for (int k = 0; k < static_cast<int>(n); ++k) {
-    ShootLaserAtAngle(3, 800, 0, 2, 130, 3, boss.x, boss.y, 5.0, first + k * 360 / n, 10.0);
+    ShootLaserAtAngle({.colour = 3, .spawnCode = 2, .x = boss.x, .y = boss.y,
+                       .angle = first + k * 360 / n, .lifetime = 800, .fullLength = 130,
+                       .fullWidth = 3, .growth = 5.0, .startLength = 10.0});
   }
 }
 
 void FansAlongSpokes(double base) {
   const Boss& boss = g_bosses[0];
-  const int n = static_cast<int>(g_attackScratch.values[0]);
-  ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, n, 5, boss.x, boss.y, 5.0, 0.0, 5.0, 0.0, base);
+  const int n = static_cast<int>(S(0));
+  ShootRingOfFans({.colour = 3, .sheet = 13, .spawnCode = 1, .n = 5, .m = n, .spread = 10,
+                   .x = boss.x, .y = boss.y, .speed = 5.0, .speedLimit = 5.0, .base = base});
 }
 
 void TurningRings() {
@@ -45,14 +44,22 @@ void TurningRings() {
   const int d = g_difficulty;
   const int p = PerDifficulty(25, 30, 30, 35), q = PerDifficulty(10, 15, 15, 20);
   const int r1 = NextRandom();
-  ShootRing(1, 0, 1, 2, 30, 3, p, boss.x, boss.y, 1.0, 0.1, 2.0, s, r1 % 10);
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 30, .n = p,
+             .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0, .turnRate = s,
+             .base = static_cast<double>(r1 % 10)});
   const int r2 = NextRandom();
-  ShootRing(1, 0, 1, 2, 60, 3, q, boss.x, boss.y, 3.0, -0.05, 2.0, s, r2 % 10);
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 60, .n = q,
+             .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
+             .turnRate = s, .base = static_cast<double>(r2 % 10)});
   if (d >= 2) {
     // These stop turning at their trigger like the first two (behaviour 3).
     const int r3 = NextRandom();
-    ShootRing(1, 0, 1, 2, 30, 3, d == 2 ? 30 : 40, boss.x, boss.y, 1.0, 0.01, 2.0, -s, r3 % 10);
-    ShootRing(1, 0, 1, 2, 60, 3, d == 2 ? 10 : 20, boss.x, boss.y, 1.0, 0.01, 2.0, -s, r3 % 10);
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 30,
+               .n = d == 2 ? 30 : 40, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.01,
+               .speedLimit = 2.0, .turnRate = -s, .base = static_cast<double>(r3 % 10)});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 60,
+               .n = d == 2 ? 10 : 20, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.01,
+               .speedLimit = 2.0, .turnRate = -s, .base = static_cast<double>(r3 % 10)});
   }
   g_attackScratch.sign = -s;
 }
@@ -63,8 +70,9 @@ void BendSpokes() {
   const int d = g_difficulty;
   for (Laser& laser : g_lasers) {
     if (laser.state != 2) continue;
-    const bool off = (d == 3 && (laser.y2 < 16 || laser.x2 < 32 || laser.x2 > 417)) ||
-                     (d >= 2 && laser.y2 > 464);
+    const bool off =
+        (d == 3 && (laser.y2 < kFieldTop || laser.x2 < kFieldLeft || laser.x2 > kFieldRight)) ||
+        (d >= 2 && laser.y2 > 464);
     // A laser of no length has no direction to send back along.
     if (!off || laser.fullLength <= 0) continue;
     const double length = laser.fullLength;
@@ -78,27 +86,30 @@ void BendSpokes() {
 }
 
 // ---------------------------------------------------------------------------
-// Slot 4. Scratch: values[0] the ring offset o, values[1] the ring size m, angle the
+// Slot 4. Scratch: 0 the ring offset o, 1 the ring size m, angle the
 // stored aim.
 
 void PairOfRings(int colour, int bp, int sheet, int trigger, int behaviour, int n, double accel,
                  double limit, double turn, double base) {
   const Boss& boss = g_bosses[0];
-  ShootRing(colour, bp, 1, sheet, trigger, behaviour, n, boss.x, boss.y, 0.0, accel, limit, turn,
-            base);
-  ShootRing(colour, -bp, 1, sheet, trigger, behaviour, n, boss.x, boss.y, 0.0, accel, limit, -turn,
-            base);
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+             .behaviourParam = bp, .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y,
+             .accel = accel, .speedLimit = limit, .turnRate = turn, .base = base});
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+             .behaviourParam = -bp, .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y,
+             .accel = accel, .speedLimit = limit, .turnRate = -turn, .base = base});
 }
 
 void RingOf(int colour, int sheet, int trigger, int behaviour, int n, double speed, double accel,
             double limit, double base) {
   const Boss& boss = g_bosses[0];
-  ShootRing(colour, 0, 1, sheet, trigger, behaviour, n, boss.x, boss.y, speed, accel, limit, 0.0,
-            base);
+  ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+             .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y, .speed = speed,
+             .accel = accel, .speedLimit = limit, .base = base});
 }
 
 // ---------------------------------------------------------------------------
-// Slot 5. Scratch: sign the cycle sign, values[0] the familiar count, values[1] the
+// Slot 5. Scratch: sign the cycle sign, 0 the familiar count, 1 the
 // third value.
 
 void SpawnFamiliars() {
@@ -110,8 +121,9 @@ void SpawnFamiliars() {
     const double a = 45.0 * k;
     const double x = cx + 50 * std::cos(a * kPi / 180.0);
     const double y = cy - 50 * std::sin(a * kPi / 180.0);
-    SpawnEnemy(k, 120, 0, circling, 300 + 10 * k, 1, 300 + 10 * k, k % 2, k % 2, (k + 1) % 2, 0, x,
-               y, 50.0, a, 8.0, 720.0);
+    SpawnEnemy({.slot = k, .hp = 120, .m1 = circling, .t1 = 300 + 10 * k, .m2 = 1,
+                .t2 = 300 + 10 * k, .sprite = k % 2, .power = k % 2, .special = (k + 1) % 2, .x = x,
+                .y = y, .s1 = 50.0, .a1 = a, .s2 = 8.0, .a2 = 720.0});
   }
 }
 
@@ -119,7 +131,8 @@ void SpawnFamiliars() {
 // firing along its decoded heading and costing the boss 30 HP. That is the card.
 void FallingEnemy(int slot, double angle) {
   const int r = NextRandom();
-  SpawnEnemy(slot, 80, 0, 1, 900, 1, 900, 2, 0, 0, 0, 60 + r % 300, 0.0, 8.0, angle, 0.0, 0.0);
+  SpawnEnemy({.slot = slot, .hp = 80, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 2,
+              .x = static_cast<double>(60 + r % 300), .s1 = 8.0, .a1 = angle});
 }
 
 // The enemy's own heading: the segment it is moving on (the first while it stands).
@@ -133,38 +146,49 @@ void BurstFamiliars() {
     g_bosses[0].hp -= 30;
     const double a = Heading(e);
     // Behaviour 107 sets the acceleration at the trigger; until then 0.05 gets it moving.
-    ShootFan(4, 3, 1, 7, 100, 107, 1, 60, e.x, e.y, 0.0, 0.05, 3.0, 0.0, a);
-    ShootFan(4, 0, 1, 4, 0, 0, 4, 150, e.x, e.y, 4.0, 0.0, 4.0, 0.0, a);
+    ShootFan({.colour = 4, .sheet = 7, .spawnCode = 1, .behaviour = 107, .behaviourParam = 3,
+              .triggerAge = 100, .n = 1, .spread = 60, .x = e.x, .y = e.y, .accel = 0.05,
+              .speedLimit = 3.0, .centre = a});
+    ShootFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 150, .x = e.x, .y = e.y,
+              .speed = 4.0, .speedLimit = 4.0, .centre = a});
   }
 }
 
 }  // namespace
 
 void RunStage2SpokeCard(AttackStep& step) {
-  CardStart(step, 2000, 1800, 3600000, 810);
+  DeclareCard(step, {kPortrait, 2000, 1800, 3600000, 810});
   Boss& boss = g_bosses[0];
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
   if (t == 2) {
     SetBossMoveTarget(0, 224.0, 150.0, kMoveSteps);
-    scratch.values[0] = 2 * d + 4;
+    S(0) = 2 * d + 4;
     scratch.sign = 1.0;
     scratch.angle = 0.0;
   }
   if (t == 70) g_spellCardActive = 0;
   if (t == 100 && d >= 2) {
     const double aim = AimFromBoss();
-    ShootFan(1, 0, 1, 15, 55, 3, 8, 360, boss.x, boss.y, 1.5, 0.01, 2.0, 3.0, aim);
-    ShootFan(1, 0, 1, 15, 55, 3, 8, 360, boss.x, boss.y, 1.5, 0.01, 2.0, -3.0, aim);
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 55, .n = 8,
+              .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5, .accel = 0.01,
+              .speedLimit = 2.0, .turnRate = 3.0, .centre = aim});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 55, .n = 8,
+              .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5, .accel = 0.01,
+              .speedLimit = 2.0, .turnRate = -3.0, .centre = aim});
   }
   if (t >= 102 && t <= 156 && (t - 102) % 6 == 0) {
     const double aim = AimFromBoss();
     for (int bp : {20, -20}) {
-      ShootRing(1, bp, 1, 13, 50, 16, 8, boss.x, boss.y, 0.0, 0.1, 1.5, 0.0, aim);
+      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = bp,
+                 .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y, .accel = 0.1,
+                 .speedLimit = 1.5, .base = aim});
     }
     for (int bp : {20, -20}) {
-      ShootRing(1, bp, 1, 13, 50, 16, 8, boss.x, boss.y, 3.0, -0.05, 1.5, 0.0, aim);
+      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = bp,
+                 .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+                 .speedLimit = 1.5, .base = aim});
     }
   }
   if (t == 160 || t == 170) TurningRings();
@@ -172,7 +196,7 @@ void RunStage2SpokeCard(AttackStep& step) {
     RunBossChargeEffect(0, 0);
     SetBossAnimation(0, 0, 100);
   }
-  const double n = scratch.values[0];
+  const double n = S(0);
   if (t == 230) {
     scratch.angle = AimFromBoss();
     Spokes(scratch.angle);
@@ -196,21 +220,21 @@ void RunStage2SpokeCard(AttackStep& step) {
 }
 
 void RunStage2BellCard(AttackStep& step) {
-  CardStart(step, 2500, 2400, 3800000, 660);
+  DeclareCard(step, {kPortrait, 2500, 2400, 3800000, 660});
   Boss& boss = g_bosses[0];
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;
   const bool hard = d >= 2;
   const int t = boss.phaseTimer;
-  const double o = scratch.values[0];
-  const int m = static_cast<int>(scratch.values[1]);
+  const double o = S(0);
+  const int m = static_cast<int>(S(1));
   if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, kMoveSteps);
   if (t == 70) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
     SetBossAnimation(0, 0, 80);
-    scratch.values[0] = 0.0;
-    scratch.values[1] = 10 * (d + 1);
+    S(0) = 0.0;
+    S(1) = 10 * (d + 1);
     scratch.angle = 0.0;
   }
   if (t == 100) {
@@ -241,17 +265,18 @@ void RunStage2BellCard(AttackStep& step) {
   }
   if (t >= 150 && t <= 250 && t % 10 == 0) {
     const bool lunatic = d == 3;
-    ShootFan(lunatic ? 0 : 2, 0, 1, 13, 0, 0, lunatic ? 10 : 8, 360, boss.x, boss.y, 3.0, -0.1, 1.0,
-             0.0, scratch.angle);
+    ShootFan({.colour = lunatic ? 0 : 2, .sheet = 13, .spawnCode = 1, .n = lunatic ? 10 : 8,
+              .spread = 360, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.1,
+              .speedLimit = 1.0, .centre = scratch.angle});
   }
   if (t == 300) {
     boss.phaseTimer = 99;
-    scratch.values[0] = NextRandom() % 10;
+    S(0) = NextRandom() % 10;
   }
 }
 
 void RunStage2FamiliarCard(AttackStep& step) {
-  CardStart(step, 2000, 2000, 4000000, 860);
+  DeclareCard(step, {kPortrait, 2000, 2000, 4000000, 860});
   Boss& boss = g_bosses[0];
   AttackScratch& scratch = g_attackScratch;
   const int d = g_difficulty;
@@ -261,8 +286,8 @@ void RunStage2FamiliarCard(AttackStep& step) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
     scratch.sign = 1.0;
-    scratch.values[0] = 8.0;
-    scratch.values[1] = 0.0;
+    S(0) = 8.0;
+    S(1) = 0.0;
   }
   if (t == 100) SpawnFamiliars();
   const double offset = (4 * d + 166) * scratch.sign;
@@ -271,10 +296,18 @@ void RunStage2FamiliarCard(AttackStep& step) {
   if (t >= 350 && t <= 400 && t % 10 == 0) FallingEnemy(8 + (t - 350) / 10, 720.0);
   if (t == 300) {
     // 720 aims at the player, 900 flies straight away from it.
-    SpawnEnemy(14, 300, 1, 1, 50, 1, 51, 3, 0, 10, 0, 74.0, 0.0, 8.0, 720.0, 8.0, 900.0);
-    SpawnEnemy(15, 300, 1, 1, 50, 1, 51, 3, 0, 10, 0, 374.0, 0.0, 8.0, 720.0, 8.0, 900.0);
-    SpawnEnemy(16, 300, 1, 1, 500, 1, 500, 3, 0, 10, 0, 74.0, 0.0, 8.0, 270.0, 8.0, 900.0);
-    SpawnEnemy(17, 300, 1, 1, 500, 1, 500, 3, 0, 10, 0, 374.0, 0.0, 8.0, 270.0, 8.0, 900.0);
+    SpawnEnemy({.slot = 14, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 51,
+                .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0, .a1 = 720.0, .s2 = 8.0,
+                .a2 = 900.0});
+    SpawnEnemy({.slot = 15, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 51,
+                .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0, .a1 = 720.0, .s2 = 8.0,
+                .a2 = 900.0});
+    SpawnEnemy({.slot = 16, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 500, .m2 = 1, .t2 = 500,
+                .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0, .a1 = 270.0, .s2 = 8.0,
+                .a2 = 900.0});
+    SpawnEnemy({.slot = 17, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 500, .m2 = 1, .t2 = 500,
+                .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0, .a1 = 270.0, .s2 = 8.0,
+                .a2 = 900.0});
   }
   if (t == 500) {
     const int ry = NextRandom();

@@ -13,6 +13,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -42,8 +43,6 @@ struct Stage3State {
 };
 Stage3State g_stage3;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // The kept bullet's record while the slot still holds it, in flight or already freed.
 const EnemyBullet* Record(const Kept& kept) {
@@ -76,8 +75,9 @@ constexpr Drops kDropsB = {1, 0, 0};  // sprite 5
 
 void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
                Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy(slot, hp, turnFlag, m1, t1, m2, t2, sprite, drops.power, drops.special, drops.point,
-             x, y, s1, a1, s2, a2);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
+              .sprite = sprite, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
 }
 
 // Ten pairs, one every 10 frames: A in slot 2k, B in slot 2k + 1, both at speed 3.
@@ -259,8 +259,9 @@ void FireSmall(Enemy& e) {
   if (e.age == 90) {
     const int w = (4 - d) * 20;
     const int r = NextRandom();
-    ShootFan(2, 0, 1, 4, 0, 0, 2 * d + 2, 360, e.x, e.y, 2.0, 0.0, 2.0, 0.0,
-             Aim(e) + (w > 0 ? r % w : 0) - w / 2);
+    ShootFan({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 2 * d + 2, .spread = 360, .x = e.x,
+              .y = e.y, .speed = 2.0, .speedLimit = 2.0,
+              .centre = Aim(e) + (w > 0 ? r % w : 0) - w / 2});
   }
   if (e.hp < 100) e.hp = 0;
 }
@@ -280,16 +281,19 @@ void FireCarrier(int slot, Enemy& e) {
   OrbPair& pair = g_stage3.carrierOrbs[slot % 2];
   if (age == 0) MakeCarrierOrbs(pair, slot, e);
   if (Pausing(e) && age % 30 == 0) {
-    ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 2, 0, (d - d / 2) * 2 + 1, 30, 3, e.x, e.y, 1.0,
-                    0.05, 3.0, 0.0, Aim(e), 20.0);
+    ShootLayeredFan({.colour = 1 - e.sprite % 2, .sheet = 2, .spawnCode = 1,
+                     .n = (d - d / 2) * 2 + 1, .spread = 30, .layers = 3, .x = e.x, .y = e.y,
+                     .speed = 1.0, .accel = 0.05, .speedLimit = 3.0, .centre = Aim(e),
+                     .layerDelay = 20.0});
   }
   if (Pausing(e) && Every(age - s1, (5 - d) * 5)) {
     for (const Kept& orb : pair.orbs) {
       const EnemyBullet* bullet = Live(orb);
       if (bullet == nullptr) continue;
       const double x = static_cast<int>(bullet->x), y = static_cast<int>(bullet->y);
-      ShootLayeredFan(1, 0, 0, 1, 7, 0, 2, (age - s1) * 5, 2, x, y, 3.0, -0.5, 1.5, 0.0,
-                      pair.angle, 30.0);
+      ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 2, .spread = (age - s1) * 5,
+                       .layers = 2, .x = x, .y = y, .speed = 3.0, .accel = -0.5, .speedLimit = 1.5,
+                       .centre = static_cast<double>(pair.angle), .layerDelay = 30.0});
     }
   }
   if (e.hp < 50) {
@@ -301,15 +305,20 @@ void FireCarrier(int slot, Enemy& e) {
 // Slots 20 and 21 from frame 4000: the large pair.
 void FireLargePair(const Enemy& e) {
   if (Pausing(e) && e.age % 30 == 0) {
-    ShootLayeredFan(0, 0, 0, 1, 4, 0, 4 * Diff() + 7, 270, 2, e.x, e.y, -3.0, 0.1, 3.0, 0.0, Aim(e),
-                    20.0);
+    ShootLayeredFan({.sheet = 4, .spawnCode = 1, .n = 4 * Diff() + 7, .spread = 270, .layers = 2,
+                     .x = e.x, .y = e.y, .speed = -3.0, .accel = 0.1, .speedLimit = 3.0,
+                     .centre = Aim(e), .layerDelay = 20.0});
   }
 }
 
 // Two rings of n turning opposite ways, which aim at the player at age 30.
 void SpinnerRings(const Enemy& e, int n) {
-  ShootRing(0, 90, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, 3.0 * e.age);
-  ShootRing(1, 0, 1, 7, 30, 2, n, e.x, e.y, 1.0, 0.1, 2.0, 0.0, -3.0 * e.age);
+  ShootRing({.sheet = 7, .spawnCode = 1, .behaviour = 2, .behaviourParam = 90, .triggerAge = 30,
+             .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
+             .base = 3.0 * e.age});
+  ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .behaviour = 2, .triggerAge = 30, .n = n,
+             .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
+             .base = -3.0 * e.age});
 }
 
 // Slots 22-27.
@@ -329,7 +338,8 @@ void FireFirstLarge(Enemy& e) {
     const double aim = Aim(e);
     const int spread = (s1 - age) * 2 + 300;
     for (double centre : {aim + 180, aim}) {
-      ShootFan(0, 0, 1, 4, 0, 0, d / 2 + 2, spread, e.x, e.y, -3.0, 0.05, 3.0, 0.0, centre);
+      ShootFan({.sheet = 4, .spawnCode = 1, .n = d / 2 + 2, .spread = spread, .x = e.x, .y = e.y,
+                .speed = -3.0, .accel = 0.05, .speedLimit = 3.0, .centre = centre});
     }
   }
   if (age >= s1 && age <= s2 && age - s1 == 60) {
@@ -338,8 +348,9 @@ void FireFirstLarge(Enemy& e) {
       const EnemyBullet* orb = Live(pair.orbs[k]);
       if (orb == nullptr) continue;
       // From the orb itself: whole pixels are named only for the carriers and the stream.
-      ShootLayeredFan(4, 0, 0, 1, 4, 0, (d - d / 2) * 2 + 2, 150, 10, orb->x, orb->y, 5.0, -1.0,
-                      2.0, 0.0, centres[k], 10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = (d - d / 2) * 2 + 2,
+                       .spread = 150, .layers = 10, .x = orb->x, .y = orb->y, .speed = 5.0,
+                       .accel = -1.0, .speedLimit = 2.0, .centre = centres[k], .layerDelay = 10.0});
     }
   }
   if (e.hp < 50) {
@@ -355,7 +366,8 @@ void FireLastLarge(const Enemy& e) {
   const int s1 = static_cast<int>(e.seg1.age);
   if (!Pausing(e) || !Every(age - s1, d / 2 - d + 7)) return;
   SpinnerRings(e, d / 2 + 2);
-  ShootRing(4, 0, 1, 2, 0, 0, d == 0 ? 1 : 2, e.x, e.y, 2.0, 0.0, 2.0, 0.0, 4.0 * age);
+  ShootRing({.colour = 4, .sheet = 2, .spawnCode = 1, .n = d == 0 ? 1 : 2, .x = e.x, .y = e.y,
+             .speed = 2.0, .speedLimit = 2.0, .base = 4.0 * age});
 }
 
 // A stream bullet's place in whole pixels, where its rings start.
@@ -363,13 +375,14 @@ struct WholePixels {
   double x, y;
 };
 WholePixels PlaceOf(const EnemyBullet& bullet) {
-  return {static_cast<double>(static_cast<int>(bullet.x)),
-          static_cast<double>(static_cast<int>(bullet.y))};
+  return {WholePixel(bullet.x), WholePixel(bullet.y)};
 }
 void StreamRings(WholePixels at, int colour, double base) {
   const int n = Diff() + 1;
-  ShootRing(colour, 0, 1, 4, 0, 0, n, at.x, at.y, 3.0, -0.1, 2.0, 0.0, base);
-  ShootRing(colour, 0, 1, 4, 0, 0, n, at.x, at.y, 4.0, -0.1, 2.0, 0.0, base);
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = at.x, .y = at.y,
+             .speed = 3.0, .accel = -0.1, .speedLimit = 2.0, .base = base});
+  ShootRing({.colour = colour, .sheet = 4, .spawnCode = 1, .n = n, .x = at.x, .y = at.y,
+             .speed = 4.0, .accel = -0.1, .speedLimit = 2.0, .base = base});
 }
 
 }  // namespace
@@ -459,14 +472,15 @@ void LasersFromOrbs(int t, int colourFirst, int colourSecond, int spawnCode, int
   for (int k = 0; k < 2; ++k) {
     const EnemyBullet* orb = Live(g_stage3.bossOrbs[k]);
     if (orb == nullptr) continue;
-    ShootLaserAtAngle(colours[k], 800, 0, spawnCode, fullLength, 3, orb->x, orb->y, 4.0,
-                      turn + offsets[k], 10.0);
+    ShootLaserAtAngle({.colour = colours[k], .spawnCode = spawnCode, .x = orb->x, .y = orb->y,
+                       .angle = turn + offsets[k], .lifetime = 800, .fullLength = fullLength,
+                       .fullWidth = 3, .growth = 4.0, .startLength = 10.0});
   }
 }
 
 void RunMidBossPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   if (boss.phaseTimer == 30) {
     MakeOrbs(g_stage3.bossOrbs, 100, 2.0, 50.0, 2.0);
     g_stage3.direction = 1.0;
@@ -488,14 +502,18 @@ void RunMidBossPattern() {
   const int last = 100 + g_stage3.laserPeriod * g_stage3.laserCount + 60;
   if (t >= 100 && t <= last && Every(t, (7 - d) * 5)) {
     const int n = 5 * d + 15;
-    ShootRing(2, 0, 1, 2, 0, 0, n, boss.x, boss.y, s + 2, 0.05, s + 3, 0.0, t / 2);
-    ShootRing(2, 0, 1, 2, 0, 0, n, boss.x, boss.y, s + 1, 0.05, s + 2, 0.0, t / 2);
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = static_cast<double>(s + 2), .accel = 0.05,
+               .speedLimit = static_cast<double>(s + 3), .base = static_cast<double>(t / 2)});
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = static_cast<double>(s + 1), .accel = 0.05,
+               .speedLimit = static_cast<double>(s + 2), .base = static_cast<double>(t / 2)});
   }
 }
 
 void RunFirstNonSpellPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   const int t = boss.phaseTimer;
   if (t == 60) {
     g_stage3.fanCount = 1;
@@ -525,8 +543,9 @@ void RunFirstNonSpellPattern() {
       if (b == 2) g_stage3.fanCount = (d - s) + 1;
       g_stage3.fanAim = AngleToPlayer(boss.x, boss.y);
     }
-    ShootFan(1, 0, 1, 5, 0, 0, g_stage3.fanCount, burst.spread, boss.x, boss.y, burst.speed, 0.2,
-             burst.limit, 0.0, g_stage3.fanAim);
+    ShootFan({.colour = 1, .sheet = 5, .spawnCode = 1, .n = g_stage3.fanCount,
+              .spread = burst.spread, .x = boss.x, .y = boss.y, .speed = burst.speed, .accel = 0.2,
+              .speedLimit = burst.limit, .centre = g_stage3.fanAim});
     g_stage3.fanCount += 1;
   }
   if (t == 370) SetBossMoveTarget(0, 300.0, 100.0, 100);
@@ -536,17 +555,21 @@ void RunFirstNonSpellPattern() {
   const bool volley = (t >= 370 && t <= 460 && (t == 370 || t % 20 == 0)) ||
                       (t >= 510 && t <= 600 && (t == 510 || t % 20 == 0));
   if (volley) {
-    ShootRingOfFans(0, 10 * (s + 3), 1, 7, 4, 0, 0, 6, (d - d / 3) * 2 + 3, boss.x, boss.y, 5.0,
-                    -0.1, d / 3 + 3, 0.0, AngleToPlayer(boss.x, boss.y));
+    ShootRingOfFans({.colour = 4, .sheet = 7, .spawnCode = 1, .n = (d - d / 3) * 2 + 3, .m = 6,
+                     .spread = 10 * (s + 3), .x = boss.x, .y = boss.y, .speed = 5.0, .accel = -0.1,
+                     .speedLimit = static_cast<double>(d / 3 + 3),
+                     .base = AngleToPlayer(boss.x, boss.y)});
     if (t != 370 && t != 510) {
-      ShootRing(1, 0, 1, 5, 20, 100, 3 * d + 12, boss.x, boss.y, 3.0, 0.05, 6.0, 0.0, 0.0);
+      ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 100, .triggerAge = 20,
+                 .n = 3 * d + 12, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.05,
+                 .speedLimit = 6.0});
     }
   }
 }
 
 void RunSecondNonSpellPattern() {
   Boss& boss = g_bosses[0];
-  const int d = Diff(), s = Half();
+  const int d = Diff(), s = DifficultyTier();
   if (boss.phaseTimer == 30) {
     MakeOrbs(g_stage3.bossOrbs, 100, 3.0, 75.0, 2.0);
     g_stage3.direction = 0.0;
@@ -571,10 +594,13 @@ void RunSecondNonSpellPattern() {
     const int k = static_cast<int>(g_stage3.direction);
     const double a = AngleToPlayer(boss.x, boss.y) + 70 * k;
     for (int j = 0; j < 4; ++j) {
-      ShootCircleFormation(1, 0, 5, 0, 50, 5, boss.x, boss.y, 1.0, 0.1, s + 2, 0.0, 0.0,
-                           a + 90 * j);
+      ShootCircleFormation({.colour = 1, .sheet = 5, .n = 5, .radius = 50, .x = boss.x, .y = boss.y,
+                            .speed = 1.0, .accel = 0.1, .speedLimit = static_cast<double>(s + 2),
+                            .direction = a + 90 * j});
     }
-    ShootRing(1, 0, 1, 5, 0, 0, 5 * d + 5, boss.x, boss.y, 1.0, 0.05, s + 2, 0.0, 10.0 * k);
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .n = 5 * d + 5, .x = boss.x, .y = boss.y,
+               .speed = 1.0, .accel = 0.05, .speedLimit = static_cast<double>(s + 2),
+               .base = 10.0 * k});
     g_stage3.direction += 1;
   }
   LasersFromOrbs(t, 1, 6, 2, 100);

@@ -8,21 +8,13 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kMidBossPortrait = 3;
 constexpr int kBossPortrait = 1;
 
-void CardStart(AttackStep& step, int portrait, int hp, int steps, int bonus, int drain) {
-  DeclareCard(step, {portrait, hp, steps, bonus, drain});
-}
-
-// The five values each body keeps between steps.
-double& S(int k) { return g_attackScratch.values[k - 1]; }
-
-
-double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 
 // A point of a laser figure: radius r at angle a, in degrees turning clockwise on the
 // screen (y grows downward), unlike the bullets' angles.
@@ -42,12 +34,14 @@ int LaserAt(double cx, double cy, double r1, double a1, double r2, double a2, in
 }
 
 // ---------------------------------------------------------------------------
-// Slot 6. Scratch: s1 sweep sign, s2 line period, s3 sweep centre offset, s4 sweep
-// amplitude, s5 line length.
+// Slot 6. Scratch: 0 sweep sign, 1 line period, 2 sweep centre offset, 3 sweep
+// amplitude, 4 line length.
 
 void SweepLine(double x, double y, int sheet, double limit, double offset) {
-  ShootCentredLine(3, 2, 1, sheet, 180, 107, 4, static_cast<int>(S(5)), x, y, 0.0, 0.0, limit, 0.0,
-                   180.0, offset);
+  ShootCentredLine({.colour = 2, .sheet = sheet, .spawnCode = 1, .behaviour = 107,
+                    .behaviourParam = 4, .triggerAge = 180, .n = 3,
+                    .length = static_cast<int>(S(4)), .x = x, .y = y, .speedLimit = limit,
+                    .tilt = 180.0, .offset = offset});
 }
 
 // Two lines beside the sweep's point flying off at random angles.
@@ -60,9 +54,9 @@ void ScatterPair(int x, double y) {
 
 void FirstSweepLine(int t) {
   const int d = g_difficulty;
-  const int period = static_cast<int>(S(2));
+  const int period = static_cast<int>(S(1));
   const int u = t - 100;
-  const int x = static_cast<int>(224 + S(1) * (S(3) + S(4) * std::cos(kPi * u / 80)));
+  const int x = static_cast<int>(224 + S(0) * (S(2) + S(3) * std::cos(kPi * u / 80)));
   const double y = 3 * u;
   const int p = (t / period) % 2;
   const int r = NextRandom();
@@ -74,9 +68,9 @@ void FirstSweepLine(int t) {
 // The mirror image, from the other side; its scatter comes every 11 lines, not 10.
 void SecondSweepLine(int t) {
   const int d = g_difficulty;
-  const int period = static_cast<int>(S(2));
+  const int period = static_cast<int>(S(1));
   const int v = t - 200;
-  const double offsetX = S(1) * (S(3) + S(4) * std::cos(kPi * v / 80));
+  const double offsetX = S(0) * (S(2) + S(3) * std::cos(kPi * v / 80));
   const int x = static_cast<int>(224 - offsetX);
   const double y = 3 * v;
   const int p = (t / period) % 2;
@@ -86,7 +80,7 @@ void SecondSweepLine(int t) {
 }
 
 // ---------------------------------------------------------------------------
-// Slot 7. Scratch: s1 ring counter, s3 aim, s4 boss-ring period, s5 sense.
+// Slot 7. Scratch: 0 ring counter, 2 aim, 3 boss-ring period, 4 sense.
 
 struct Corner {
   double x, y;
@@ -98,12 +92,13 @@ constexpr Corner kCorners[4] = {
 int CornerColour(const Corner& c) { return g_difficulty >= 2 ? c.colourHigh : c.colourLow; }
 
 void CornerRings() {
-  const double n = S(1);
+  const double n = S(0);
   for (const Corner& c : kCorners) {
-    ShootRing(CornerColour(c), 0, 1, 2, 0, 0, static_cast<int>(5 * n), c.x, c.y, 0.1, 0.1, 1.0,
-              1 + 0.2 * n, S(3));
+    ShootRing({.colour = CornerColour(c), .sheet = 2, .spawnCode = 1, .n = static_cast<int>(5 * n),
+               .x = c.x, .y = c.y, .speed = 0.1, .accel = 0.1, .speedLimit = 1.0,
+               .turnRate = 1 + 0.2 * n, .base = S(2)});
   }
-  S(1) += 1;
+  S(0) += 1;
 }
 
 // Five headings, and for each the four corners in the order and colours of the rings.
@@ -125,7 +120,7 @@ void FreezeEverything() {
     b.turnRate = 0.0;
     b.sheet = 13;
     b.colour = 4;
-    b.angle += 60 * S(5);
+    b.angle += 60 * S(4);
   }
   for (Laser& laser : g_lasers) {
     if (laser.state < 1) continue;
@@ -152,21 +147,23 @@ void ReleaseFrozen() {
 void BossRings(int t) {
   const Boss& boss = g_bosses[0];
   const int d = g_difficulty;
-  const int period = static_cast<int>(S(4));
+  const int period = static_cast<int>(S(3));
   const int q = ((t - 10) / period) % 10;
-  const double sense = S(5);
+  const double sense = S(4);
   const double limit = d >= 2 ? 1.5 : 2.0;
-  const double base = sense * (t - 440 + S(3));
-  ShootRing(1, 0, 1, 5, 800 - t, 3, 6, boss.x, boss.y, 0.1 * (q + 1), 0.1, limit,
-            -0.07 * sense * q, base);
+  const double base = sense * (t - 440 + S(2));
+  ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 800 - t, .n = 6,
+             .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1), .accel = 0.1, .speedLimit = limit,
+             .turnRate = -0.07 * sense * q, .base = base});
   if (d >= 2) {
-    ShootRing(1, 0, 1, 5, 800 - t, 3, 6, boss.x, boss.y, 0.1 * (q + 1), 0.1, limit,
-              0.07 * sense * q, base);
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 800 - t,
+               .n = 6, .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1), .accel = 0.1,
+               .speedLimit = limit, .turnRate = 0.07 * sense * q, .base = base});
   }
 }
 
 // ---------------------------------------------------------------------------
-// Slot 8. Scratch: s1 side sign, s2 height sign, s5 ring angle; the figure's laser slots.
+// Slot 8. Scratch: 0 side sign, 1 height sign, 4 ring angle; the figure's laser slots.
 
 // Six times four lasers about the boss; the angles are those of arm 0.
 struct FigureLaser {
@@ -216,7 +213,7 @@ void MoveToASide() {
   const int d = g_difficulty;
   const int r1 = NextRandom();
   const int r2 = NextRandom();
-  SetBossMoveTarget(0, 224 + S(1) * (r2 % 50 + 100 + 30 * (d / 2)), r1 % 50 + 185 + 60 * S(2),
+  SetBossMoveTarget(0, 224 + S(0) * (r2 % 50 + 100 + 30 * (d / 2)), r1 % 50 + 185 + 60 * S(1),
                     175);
 }
 
@@ -227,15 +224,16 @@ void ShedFromSpokes() {
     const Laser& spoke = g_lasers[g_attackScratch.slots[4 * k + 1]];
     if (spoke.state == 0) continue;
     for (int offset = 0; offset < 360; offset += 60) {
-      ShootLine(n, 1, 5, 1, 104, 60, spoke.x1, spoke.y1, spoke.x2, spoke.y2, 4.0, 0.0, 1.5, 0.0,
-                offset);
+      ShootLine({.colour = 1, .sheet = 5, .behaviour = 104, .behaviourParam = 60, .triggerAge = 1,
+                 .n = n, .x = spoke.x1, .y = spoke.y1, .x2 = spoke.x2, .y2 = spoke.y2, .speed = 4.0,
+                 .speedLimit = 1.5, .offset = static_cast<double>(offset)});
     }
   }
 }
 
 // ---------------------------------------------------------------------------
-// Slot 9. Scratch: s1 cage radius, s2 edge count, s3 ring turn step, s4 turn sign of the
-// forming rings, s5 ring angle; the cage's laser slots.
+// Slot 9. Scratch: 0 cage radius, 1 edge count, 2 ring turn step, 3 turn sign of the
+// forming rings, 4 ring angle; the cage's laser slots.
 
 constexpr int kCageEdges = 8;
 
@@ -284,19 +282,24 @@ void RunCage(int t) {
   const bool formed = first.age > formedAge;
   if (u % 5 == 0 && formed) {
     const int j = t / 5;
-    ShootRing(1, 0, 2, 5, 0, 0, 6, boss.x, boss.y, 2.0, 0.05, 3.0, 0.0,
-              S(5) + 5 * ((j % 3) - 1) * (j % 2));
-    if (t >= 150 + 50 * S(3)) S(5) += 3 * S(3);
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 2, .n = 6, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .accel = 0.05, .speedLimit = 3.0,
+               .base = S(4) + 5 * ((j % 3) - 1) * (j % 2)});
+    if (t >= 150 + 50 * S(2)) S(4) += 3 * S(2);
     if (Every(u, 60 * (2 - d / 2))) {
-      ShootRing(1, 0, 2, 7, 0, 0, 3 * d, boss.x, boss.y, 1.0, 0.0, 1.0, 0.0, AimFromBoss());
+      ShootRing({.colour = 1, .sheet = 7, .spawnCode = 2, .n = 3 * d, .x = boss.x, .y = boss.y,
+                 .speed = 1.0, .speedLimit = 1.0, .base = AimFromBoss()});
     }
   } else if (u % 60 == 0 && first.age < formedAge) {
     const int n = 4 * (d - d / 3) + 6;
-    ShootRing(1, 0, 3, 15, 0, 0, n, boss.x, boss.y, 3.0, -0.05, 2.0, 0.0, 0.0);
-    ShootRing(4, 0, 3, 9, 60, 3, n, boss.x, boss.y, 3.0, -0.05, 2.0, 0.5 * S(4), 270.0);
-    S(4) = -S(4);
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .n = n, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 2.0});
+    ShootRing({.colour = 4, .sheet = 9, .spawnCode = 3, .behaviour = 3, .triggerAge = 60, .n = n,
+               .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
+               .turnRate = 0.5 * S(3), .base = 270.0});
+    S(3) = -S(3);
   }
-  const int edges = static_cast<int>(S(2));
+  const int edges = static_cast<int>(S(1));
   for (int k = 0; k < edges && k < kCageEdges; ++k) {
     RunCageEdge(g_lasers[g_attackScratch.slots[k]], formed);
   }
@@ -305,7 +308,7 @@ void RunCage(int t) {
 }  // namespace
 
 void RunStage3MidBossCard(AttackStep& step) {
-  CardStart(step, kMidBossPortrait, 2500, 2000, 4000000, 0);
+  DeclareCard(step, {kMidBossPortrait, 2500, 2000, 4000000, 0});
   Boss& boss = g_bosses[0];
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
@@ -314,11 +317,11 @@ void RunStage3MidBossCard(AttackStep& step) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
     SetBossAnimation(0, 0, 170);
-    S(1) = 1;
-    S(2) = 4 - d % 2;
-    S(3) = 5 * (6 - d);
-    S(4) = 5 * d + 35;
-    S(5) = 300;
+    S(0) = 1;
+    S(1) = 4 - d % 2;
+    S(2) = 5 * (6 - d);
+    S(3) = 5 * d + 35;
+    S(4) = 300;
   }
   if (t == 100) SetBossAnimation(0, 0, 60);
   if (t == 320) {
@@ -327,32 +330,32 @@ void RunStage3MidBossCard(AttackStep& step) {
   }
   if (t == 420) {
     boss.phaseTimer = 99;
-    S(1) = -S(1);  // the next cycle sweeps from the other side
+    S(0) = -S(0);  // the next cycle sweeps from the other side
     return;
   }
-  const int period = static_cast<int>(S(2));
+  const int period = static_cast<int>(S(1));
   if (t >= 100 && t < 260 && Every(t, period)) FirstSweepLine(t);
   if (t >= 200 && t < 360 && Every(t, period)) SecondSweepLine(t);
 }
 
 void RunStage3RingCard(AttackStep& step) {
-  CardStart(step, kBossPortrait, 3000, 2800, 5300000, 410);
+  DeclareCard(step, {kBossPortrait, 3000, 2800, 5300000, 410});
   Boss& boss = g_bosses[0];
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
   if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
-    S(1) = 1;
-    S(3) = 360;
-    S(4) = 3 * (5 - d);
-    S(5) = 1;
+    S(0) = 1;
+    S(2) = 360;
+    S(3) = 3 * (5 - d);
+    S(4) = 1;
   }
-  if (t == 100) S(1) = d;
+  if (t == 100) S(0) = d;
   if (t >= 100 && t <= 120 && t % 5 == 0) {
-    ShootRing(4, 0, 2, 7, 0, 0, static_cast<int>(5 * S(1)), 224.0, 224.0, 1.5, 0.0, 1.5,
-              1 + 0.1 * (S(1) - d), 0.0);
-    S(1) += 1;
+    ShootRing({.colour = 4, .sheet = 7, .spawnCode = 2, .n = static_cast<int>(5 * S(0)), .x = 224.0,
+               .y = 224.0, .speed = 1.5, .speedLimit = 1.5, .turnRate = 1 + 0.1 * (S(0) - d)});
+    S(0) += 1;
   }
   if (t == 130) {
     for (int k = 0; k < 5; ++k) {
@@ -361,8 +364,8 @@ void RunStage3RingCard(AttackStep& step) {
     }
   }
   if (t == 150) {
-    S(1) = 1;
-    S(3) = AimFromBoss();
+    S(0) = 1;
+    S(2) = AimFromBoss();
   }
   if (t == 150 || t == 155 || t == 160) CornerRings();
   if (t == 170) CornerLasers();
@@ -380,15 +383,15 @@ void RunStage3RingCard(AttackStep& step) {
   if (t == 500) ReleaseFrozen();
   if (t == 900) {
     boss.phaseTimer = 99;
-    S(5) = -S(5);  // the next cycle turns the other way
+    S(4) = -S(4);  // the next cycle turns the other way
     return;
   }
-  if (t > 410 && t < 770 && Every(t, static_cast<int>(S(4)))) BossRings(t);
+  if (t > 410 && t < 770 && Every(t, static_cast<int>(S(3)))) BossRings(t);
 }
 
 void RunStage3FigureCard(AttackStep& step) {
   const int d = g_difficulty;
-  CardStart(step, kBossPortrait, d >= 2 ? 2000 : 1400, 2500, 5300000, 810);
+  DeclareCard(step, {kBossPortrait, d >= 2 ? 2000 : 1400, 2500, 5300000, 810});
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
@@ -397,38 +400,40 @@ void RunStage3FigureCard(AttackStep& step) {
     RunBossChargeEffect(0, 0);
   }
   if (t == 80) {
-    S(1) = 1;
-    S(2) = -1;
-    S(5) = 0;
+    S(0) = 1;
+    S(1) = -1;
+    S(4) = 0;
     SpawnFigure();
   }
   if (t == 100) {
-    if (d >= 2) S(2) = -S(2);
+    if (d >= 2) S(1) = -S(1);
     MoveToASide();
   }
   if (t == 280) {
-    S(1) = -S(1);
-    if (d >= 2) S(2) = -S(2);
+    S(0) = -S(0);
+    if (d >= 2) S(1) = -S(1);
     MoveToASide();
   }
   if (t == 460) {
     boss.phaseTimer = 99;
-    if (d < 2) S(1) = -S(1);
+    if (d < 2) S(0) = -S(0);
     return;
   }
   if (t < 100) return;
   LayOutFigure(t - 100);
   if (t % 45 == 0) {
     if (t % 90 == 0) {
-      ShootRing(1, 0, 1, 15, 90, 3, 6, boss.x, boss.y, 3.0, -0.1, 2.0, 5.0, S(5));
+      ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 90, .n = 6,
+                 .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.1, .speedLimit = 2.0,
+                 .turnRate = 5.0, .base = S(4)});
     }
     ShedFromSpokes();
-    S(5) += 15;
+    S(4) += 15;
   }
 }
 
 void RunStage3CageCard(AttackStep& step) {
-  CardStart(step, kBossPortrait, 4000, 3000, 5300000, 400);
+  DeclareCard(step, {kBossPortrait, 4000, 3000, 5300000, 400});
   Boss& boss = g_bosses[0];
   const int d = g_difficulty;
   const int t = boss.phaseTimer;
@@ -437,17 +442,17 @@ void RunStage3CageCard(AttackStep& step) {
     g_spellCardActive = 0;
     RunBossChargeEffect(0, 0);
     SetBossAnimation(0, 0, 170);
-    S(1) = 300;
-    S(2) = kCageEdges;
-    S(3) = d % 2 == 0 ? 0.5 : 1.0;
-    S(4) = d < 2 ? 1 : 2;
-    S(5) = 90;
+    S(0) = 300;
+    S(1) = kCageEdges;
+    S(2) = d % 2 == 0 ? 0.5 : 1.0;
+    S(3) = d < 2 ? 1 : 2;
+    S(4) = 90;
     SpawnCage();
   }
   if (t == 100) SetBossAnimation(0, 0, 380);
   if (t == 460) {
     boss.phaseTimer = 99;
-    S(3) = -S(3);  // the ring spin reverses every cycle
+    S(2) = -S(2);  // the ring spin reverses every cycle
     return;
   }
   if (t >= 100) RunCage(t);

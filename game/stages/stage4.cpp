@@ -13,6 +13,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -39,8 +40,6 @@ struct Stage4State {
 };
 Stage4State g_stage4;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves.
@@ -51,8 +50,9 @@ struct Drops {
 
 void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
                Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy(slot, hp, turnFlag, m1, t1, m2, t2, sprite, drops.power, drops.special, drops.point,
-             x, y, s1, a1, s2, a2);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
+              .sprite = sprite, .power = drops.power, .special = drops.special,
+              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
 }
 
 constexpr Drops kSideDrops = {8, 5, 1};
@@ -274,61 +274,78 @@ void TwinRings(const Enemy& e) {
   const int d = Diff();
   const double speed = 2.5 - (e.age % 60) / 20;
   for (double base : {1.0 * e.age, -1.0 * e.age}) {
-    ShootRing(1 - Parity(e), 0, 1, 13, 0, 0, 2 * d + 3, e.x, e.y, speed, 0.05, 3 + Half(), 0.0,
-              base);
+    ShootRing({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1, .n = 2 * d + 3, .x = e.x,
+               .y = e.y, .speed = speed, .accel = 0.05,
+               .speedLimit = static_cast<double>(3 + DifficultyTier()), .base = base});
   }
 }
 
 void Formation(const Enemy& e, double speed, double accel) {
   const int d = Diff();
-  ShootCircleFormation(1 - Parity(e), 101, 13, 31, 50 + e.age % 25, d + 2, e.x, e.y, speed, accel,
-                       2.0, 0.0, e.age, 270 - 4 * Side(e) * e.age);
+  ShootCircleFormation({.colour = 1 - Parity(e), .sheet = 13, .behaviour = 31,
+                        .behaviourParam = 101, .n = d + 2, .radius = 50 + e.age % 25, .x = e.x,
+                        .y = e.y, .speed = speed, .accel = accel, .speedLimit = 2.0,
+                        .start = static_cast<double>(e.age),
+                        .direction = 270 - 4 * Side(e) * e.age});
 }
 
 // One plain ring and four that fly in backward first and, at 140 + 3d steps, turn onto
 // the plain ring's headings (each turn is the offset taken back, as 1..360 degrees).
 void FiveRings(const Enemy& e) {
   const int a = e.age;
-  ShootRing(3, 0, 1, 7, 0, 0, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0, a);
+  ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .n = 6, .x = e.x, .y = e.y, .speed = -3.0,
+             .accel = 0.05, .speedLimit = 3.0, .base = static_cast<double>(a)});
   for (int offset : {12, 24, -12, -24}) {
     const int turnBack = offset > 0 ? 360 - offset : -offset;
-    ShootRing(3, turnBack, 1, 7, 140 + 3 * Diff(), 1, 6, e.x, e.y, -3.0, 0.05, 3.0, 0.0,
-              a + offset);
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turnBack,
+               .triggerAge = 140 + 3 * Diff(), .n = 6, .x = e.x, .y = e.y, .speed = -3.0,
+               .accel = 0.05, .speedLimit = 3.0, .base = static_cast<double>(a + offset)});
   }
 }
 
 void AimedLayers(const Enemy& e) {
   static constexpr int kLayers[4] = {1, 2, 2, 3};
   const int d = Diff();
-  ShootLayeredFan(2, 0, 0, 1, 2, 0, Half() == 0 ? 3 : 5, d == 0 ? 150 : 120, kLayers[d], e.x, e.y,
-                  1.0, 0.05, 2.0, 0.0, Aim(e), 20.0);
+  ShootLayeredFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = DifficultyTier() == 0 ? 3 : 5,
+                   .spread = d == 0 ? 150 : 120, .layers = kLayers[d], .x = e.x, .y = e.y,
+                   .speed = 1.0, .accel = 0.05, .speedLimit = 2.0, .centre = Aim(e),
+                   .layerDelay = 20.0});
 }
 
 // Layers that fly in backward and turn with the enemy's side once they trigger.
 void TurningLayers(const Enemy& e, int layers, double centre) {
-  ShootLayeredFan(1 - Parity(e), 3, 0, 1, 13, 40, 7 + Diff(), 360, layers, e.x, e.y, -2.0, 0.05,
-                  2 + Half(), Side(e), centre, 10.0);
+  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1, .behaviour = 3,
+                   .triggerAge = 40, .n = 7 + Diff(), .spread = 360, .layers = layers, .x = e.x,
+                   .y = e.y, .speed = -2.0, .accel = 0.05,
+                   .speedLimit = static_cast<double>(2 + DifficultyTier()), .turnRate = Side(e),
+                   .centre = centre, .layerDelay = 10.0});
 }
 
 // Three aimed fans, the later ones wider and slower to their limits. The third fan's
 // sheet is not named apart from the second's: both are sheet 12.
 void AimedTriple(const Enemy& e) {
-  const int colour = 1 - Parity(e), s = Half();
+  const int colour = 1 - Parity(e), s = DifficultyTier();
   const bool easy = Diff() == 0;
   const double aim = Aim(e);
-  ShootFan(colour, 0, 1, 15, 0, 0, 1, 30, e.x, e.y, 1.0, 0.1, 4.0, 0.0, aim);
-  ShootFan(colour, 0, 1, 12, 0, 0, 2 + s, easy ? 10 : 20, e.x, e.y, 1.0, 0.1, 3.5, 0.0, aim);
-  ShootFan(colour, 0, 1, 12, 0, 0, 3 + s, easy ? 20 : 30, e.x, e.y, 1.0, 0.1, 3.0, 0.0, aim);
+  ShootFan({.colour = colour, .sheet = 15, .spawnCode = 1, .n = 1, .spread = 30, .x = e.x, .y = e.y,
+            .speed = 1.0, .accel = 0.1, .speedLimit = 4.0, .centre = aim});
+  ShootFan({.colour = colour, .sheet = 12, .spawnCode = 1, .n = 2 + s, .spread = easy ? 10 : 20,
+            .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 3.5, .centre = aim});
+  ShootFan({.colour = colour, .sheet = 12, .spawnCode = 1, .n = 3 + s, .spread = easy ? 20 : 30,
+            .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 3.0, .centre = aim});
 }
 
 void FallingFans(const Enemy& e) {
-  ShootRingOfFans(0, 60, 1, 2, 3, 0, 0, 2, 2 + Half(), e.x, e.y, 1.0, 0.05, 2.0, 0.0, 270.0);
+  ShootRingOfFans({.colour = 3, .sheet = 2, .spawnCode = 1, .n = 2 + DifficultyTier(), .m = 2,
+                   .spread = 60, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.05, .speedLimit = 2.0,
+                   .base = 270.0});
 }
 
 void SwayingRings(const Enemy& e) {
   const double s = (e.age / 30) % 2 == 1 ? 1.0 : -1.0;
   for (double base : {1.2 * s * e.age, -1.2 * s * e.age}) {
-    ShootRing(2, 0, 1, 2, 0, 0, 4 + Diff(), e.x, e.y, 1.0, 0.05, 2.0, 0.0, base);
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = 4 + Diff(), .x = e.x, .y = e.y,
+               .speed = 1.0, .accel = 0.05, .speedLimit = 2.0, .base = base});
   }
 }
 
@@ -381,13 +398,16 @@ void FireOrbitPattern(int slot, Enemy& e, const OrbitPattern& p) {
     const EnemyBullet* b = Live(g_stage4.orbit[k]);
     if (b == nullptr) continue;
     if (k < 3) {
-      ShootFan(p.pairColour, 0, 1, p.pairSheets[0], 0, 0, p.pairN[d], p.pairSpread, b->x, b->y,
-               p.pairSpeed, -0.1, p.pairLimits[0], 0.0, b->angle - 90);
-      ShootFan(p.pairColour, 0, 1, p.pairSheets[1], 0, 0, p.pairN[d], p.pairSpread, b->x, b->y,
-               p.pairSpeed, -0.1, p.pairLimits[1], 0.0, b->angle + 90);
+      ShootFan({.colour = p.pairColour, .sheet = p.pairSheets[0], .spawnCode = 1, .n = p.pairN[d],
+                .spread = p.pairSpread, .x = b->x, .y = b->y, .speed = p.pairSpeed, .accel = -0.1,
+                .speedLimit = p.pairLimits[0], .centre = b->angle - 90});
+      ShootFan({.colour = p.pairColour, .sheet = p.pairSheets[1], .spawnCode = 1, .n = p.pairN[d],
+                .spread = p.pairSpread, .x = b->x, .y = b->y, .speed = p.pairSpeed, .accel = -0.1,
+                .speedLimit = p.pairLimits[1], .centre = b->angle + 90});
     } else {
-      ShootFan(4, 0, 1, p.outerSheets, 0, 0, p.outerN[d], p.outerSpread, b->x, b->y, 3.0, -0.05,
-               p.outerLimit, 0.0, b->angle);
+      ShootFan({.colour = 4, .sheet = p.outerSheets, .spawnCode = 1, .n = p.outerN[d],
+                .spread = p.outerSpread, .x = b->x, .y = b->y, .speed = 3.0, .accel = -0.05,
+                .speedLimit = p.outerLimit, .centre = b->angle});
     }
   }
 }
@@ -404,7 +424,7 @@ void FireFirstHalf(int slot, Enemy& e) {
   } else if (slot <= 11) {
     if (Every(age, 20) && age <= SecondStart(e)) AimedLayers(e);
   } else if (slot <= 19) {
-    if (Pausing(e) && Every(age, 60)) TurningLayers(e, 3 + Half(), 0.0);
+    if (Pausing(e) && Every(age, 60)) TurningLayers(e, 3 + DifficultyTier(), 0.0);
   } else if (slot == 24 || slot == 25) {
     FireOrbitPattern(slot, e, kPatternA);
   } else if (slot == 28 || slot == 29) {
@@ -514,7 +534,9 @@ constexpr NonSpell kCardWait = {100, -1, 10, 20, 0, true};
 
 void FansAndRings(const Boss& boss, int c) {
   const double a = g_stage4.angle;
-  ShootRingOfFans(0, 10, 1, 13, 3, 0, 0, c, 3, boss.x, boss.y, -3.0, 0.05, 2.0, 0.0, a);
+  ShootRingOfFans({.colour = 3, .sheet = 13, .spawnCode = 1, .n = 3, .m = c, .spread = 10,
+                   .x = boss.x, .y = boss.y, .speed = -3.0, .accel = 0.05, .speedLimit = 2.0,
+                   .base = a});
 }
 
 void FirstNonSpell(Boss& boss) {
@@ -531,8 +553,11 @@ void FirstNonSpell(Boss& boss) {
     MoveBossNearPlayer();
     const double aim = AngleToPlayer(boss.x, boss.y);
     const int n = static_cast<int>(g_stage4.count) + d / 2;
-    ShootRingOfFans(0, 20, 1, 9, 4, 0, 0, n, 2, boss.x, boss.y, 3.0, 0.1, 3.0, 0.0, aim);
-    ShootRing(4, 0, 1, 9, 0, 0, n, boss.x, boss.y, 2.0, 0.1, 2.5, 0.0, aim);
+    ShootRingOfFans({.colour = 4, .sheet = 9, .spawnCode = 1, .n = 2, .m = n, .spread = 20,
+                     .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.1, .speedLimit = 3.0,
+                     .base = aim});
+    ShootRing({.colour = 4, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .accel = 0.1, .speedLimit = 2.5, .base = aim});
   }
   if (t == 400) {
     boss.phaseTimer = 99;
@@ -541,8 +566,10 @@ void FirstNonSpell(Boss& boss) {
   if (t < 100 || t > 340 || !Every(t, 2 * (7 - d / 2))) return;
   const int c = static_cast<int>(g_stage4.count);
   FansAndRings(boss, c);
-  ShootRing(4, 0, 1, 13, 0, 0, c, boss.x, boss.y, -3.0, 0.1, 2.0, 0.0, g_stage4.angle);
-  ShootRing(4, 0, 1, 13, 0, 0, c, boss.x, boss.y, -3.5, 0.05, 2.0, 0.0, 2 * g_stage4.angle);
+  ShootRing({.colour = 4, .sheet = 13, .spawnCode = 1, .n = c, .x = boss.x, .y = boss.y,
+             .speed = -3.0, .accel = 0.1, .speedLimit = 2.0, .base = g_stage4.angle});
+  ShootRing({.colour = 4, .sheet = 13, .spawnCode = 1, .n = c, .x = boss.x, .y = boss.y,
+             .speed = -3.5, .accel = 0.05, .speedLimit = 2.0, .base = 2 * g_stage4.angle});
   g_stage4.angle += (15 - d) * g_stage4.sign;
 }
 
@@ -565,14 +592,16 @@ void OrbRings(int t) {
     const EnemyBullet* orb = Live(g_stage4.bossOrbs[k]);
     if (orb == nullptr) continue;
     const double x = static_cast<int>(orb->x), y = static_cast<int>(orb->y);
-    ShootRing(2, 0, 1, 2, 0, 0, c, x, y, 1.0, 0.05, 1.5, 0.0, bases[k]);
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = c, .x = x, .y = y, .speed = 1.0,
+               .accel = 0.05, .speedLimit = 1.5, .base = bases[k]});
   }
-  if (Half() == 0) return;
+  if (DifficultyTier() == 0) return;
   for (int k = 0; k < 2; ++k) {
     const EnemyBullet* orb = Live(g_stage4.bossOrbs[k]);
     if (orb == nullptr) continue;
     const double x = static_cast<int>(orb->x), y = static_cast<int>(orb->y);
-    ShootRing(2, 0, 1, 2, 0, 0, c / 2, x, y, 0.0, 0.02, 1.5, 0.0, bases[k]);
+    ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .n = c / 2, .x = x, .y = y, .accel = 0.02,
+               .speedLimit = 1.5, .base = bases[k]});
   }
 }
 
@@ -595,8 +624,9 @@ void OrbNonSpell(Boss& boss, bool lasers) {
     // The star's angles divide the circle exactly: a real quotient, as in every double
     // argument.
     for (int k = 0; k < c; ++k) {
-      ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 4.0,
-                        k * 360.0 / c - 90 + g_stage4.angle, 10.0);
+      ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                         .angle = k * 360.0 / c - 90 + g_stage4.angle, .lifetime = 800,
+                         .fullLength = 100, .fullWidth = 3, .growth = 4.0, .startLength = 10.0});
     }
   } else {
     FansAndRings(boss, c);

@@ -8,23 +8,13 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kBossPortrait = 5;
 
-// The five values each body keeps between steps, and the remembered slots.
-double& S(int k) { return g_attackScratch.values[k]; }
-int& Slot(int k) { return g_attackScratch.slots[k]; }
 
-
-// A satellite or marker made by this card, while its slot still holds one: a slot that
-// was freed (erased by a bomb) or never filled (pool full) gives nothing to fire from.
-EnemyBullet* Satellite(int slot, int behaviour) {
-  if (slot < 0 || slot >= kBulletSlots) return nullptr;
-  EnemyBullet& b = g_enemyBullets[slot];
-  return b.state != 0 && b.behaviour == behaviour ? &b : nullptr;
-}
 
 void MoveNearPlayer(double baseY, int steps) {
   const int r1 = NextRandom();
@@ -38,8 +28,9 @@ void MoveNearPlayer(double baseY, int steps) {
 void CarpetRing(int param, double base) {
   const Boss& boss = g_bosses[0];
   const int d = g_difficulty;
-  ShootRing(3, param, 1, 5, 20, 105, 6 + d % 2, boss.x, boss.y, 5.0, 20.0 + 10 * d, 5.0, 0.0,
-            base);
+  ShootRing({.colour = 3, .sheet = 5, .spawnCode = 1, .behaviour = 105, .behaviourParam = param,
+             .triggerAge = 20, .n = 6 + d % 2, .x = boss.x, .y = boss.y, .speed = 5.0,
+             .accel = 20.0 + 10 * d, .speedLimit = 5.0, .base = base});
 }
 
 // ---------------------------------------------------------------------------
@@ -49,10 +40,13 @@ void Walls(int t) {
   const double a = S(0), s = S(4);
   const int w = static_cast<int>(S(1)), p = static_cast<int>(S(3));
   const double wave = std::trunc(-50 * std::sin(t * 3.141593 / 180));
-  ShootCentredLine(w, 3, 1, 12, 0, 16, -(p / 2), 400, 224 + 190 * s, 240 - wave, 1.0, 0.0, 1.0,
-                   0.0, 90.0, a * s);
-  ShootCentredLine(w, 2, 1, 13, 0, 16, p, 400, 224 - 190 * s, 240.0, 1.0, 0.0, 1.0, 0.0, 90.0,
-                   -a * s);
+  ShootCentredLine({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 16,
+                    .behaviourParam = -(p / 2), .n = w, .length = 400, .x = 224 + 190 * s,
+                    .y = 240 - wave, .speed = 1.0, .speedLimit = 1.0, .tilt = 90.0,
+                    .offset = a * s});
+  ShootCentredLine({.colour = 2, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = p,
+                    .n = w, .length = 400, .x = 224 - 190 * s, .y = 240.0, .speed = 1.0,
+                    .speedLimit = 1.0, .tilt = 90.0, .offset = -a * s});
 }
 
 // ---------------------------------------------------------------------------
@@ -66,10 +60,14 @@ void GobletRings(int t) {
   const int n = static_cast<int>(S(0));
   const int r = ShrinkingRadius(t);
   const double limit = d / 2 + 2;
-  ShootRingOnCircle(3, 3, 1, 12, 0, 109, r, n, boss.x, boss.y, -1.0, 0.01, limit, 0.0, t,
-                    2.0 * t + 180);
-  ShootRingOnCircle(3, 3, 1, 12, 0, 109, r, n, boss.x, boss.y, -1.0, 0.01, limit, 0.0, -t,
-                    180.0 - 2 * t);
+  ShootRingOnCircle({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 109,
+                     .behaviourParam = 3, .n = n, .radius = r, .x = boss.x, .y = boss.y,
+                     .speed = -1.0, .accel = 0.01, .speedLimit = limit,
+                     .base = static_cast<double>(t), .offset = 2.0 * t + 180});
+  ShootRingOnCircle({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 109,
+                     .behaviourParam = 3, .n = n, .radius = r, .x = boss.x, .y = boss.y,
+                     .speed = -1.0, .accel = 0.01, .speedLimit = limit,
+                     .base = static_cast<double>(-t), .offset = 180.0 - 2 * t});
 }
 
 // Two stars of m short lasers turning against each other; the angles divide the circle
@@ -79,10 +77,14 @@ void LaserStars(int t) {
   const int m = static_cast<int>(S(1));
   const double s = S(4);
   for (int i = 0; i < m; ++i) {
-    ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 5.0, i * 360.0 / m + s * t, 10.0);
+    ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                       .angle = i * 360.0 / m + s * t, .lifetime = 800, .fullLength = 100,
+                       .fullWidth = 3, .growth = 5.0, .startLength = 10.0});
   }
   for (int j = 0; j < m; ++j) {
-    ShootLaserAtAngle(3, 800, 0, 1, 100, 3, boss.x, boss.y, 5.0, j * 360.0 / m + 5 - s * t, 10.0);
+    ShootLaserAtAngle({.colour = 3, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                       .angle = j * 360.0 / m + 5 - s * t, .lifetime = 800, .fullLength = 100,
+                       .fullWidth = 3, .growth = 5.0, .startLength = 10.0});
   }
 }
 
@@ -91,10 +93,14 @@ void SlowRingsAndLayers() {
   const int d = g_difficulty;
   const double s = S(4);
   for (double speed : {4.0, 3.0, 2.0}) {
-    ShootRing(3, 0, 1, 5, 90, 3, d + 10, boss.x, boss.y, speed, 0.0, speed, 2 * s, 90.0);
+    ShootRing({.colour = 3, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 90,
+               .n = d + 10, .x = boss.x, .y = boss.y, .speed = speed, .speedLimit = speed,
+               .turnRate = 2 * s, .base = 90.0});
   }
-  ShootLayeredFan(3, 109, 3, 1, 15, 0, static_cast<int>(S(0)), 360, 3, boss.x, boss.y, -1.0, 0.03,
-                  6.0, -s, AngleToPlayer(boss.x, boss.y), 30.0);
+  ShootLayeredFan({.colour = 3, .sheet = 15, .spawnCode = 1, .behaviour = 109, .behaviourParam = 3,
+                   .n = static_cast<int>(S(0)), .spread = 360, .layers = 3, .x = boss.x,
+                   .y = boss.y, .speed = -1.0, .accel = 0.03, .speedLimit = 6.0, .turnRate = -s,
+                   .centre = AngleToPlayer(boss.x, boss.y), .layerDelay = 30.0});
 }
 
 // ---------------------------------------------------------------------------
@@ -129,8 +135,7 @@ void GalleryLasers() {
 void ColourGalleryLasers() {
   const int count = static_cast<int>(S(3));
   for (int i = 0; i < count; ++i) {
-    const int slot = Slot(kGalleryLaserSlots + i);
-    if (slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0) g_lasers[slot].colour = 2;
+    if (Laser* laser = LiveLaserInSlot(Slot(kGalleryLaserSlots + i))) laser->colour = 2;
   }
 }
 
@@ -145,11 +150,15 @@ void MarkerRings() {
   // the slots below the last one: a marker that found the pool full, or a slot taken
   // since by another bullet, fires nothing.
   for (int j = k - 1; j >= 0; --j) {
-    const EnemyBullet* marker = Satellite(Slot(kMarkerSlots + j), 32);
+    const EnemyBullet* marker = LiveSatellite(Slot(kMarkerSlots + j), 32);
     if (marker == nullptr) continue;
     const double x = static_cast<int>(marker->x), y = static_cast<int>(marker->y);
-    ShootRing(2, 2, code, 13, 0, 109, d / 2 == 0 ? 6 : 8, x, y, 3.0, 0.0, 3.0, 0.1, v % 100);
-    ShootRing(3, 3, code, 14, 0, 109, 6, x, y, 3.0, -0.05, 2.0, 2.0, -(v % 100));
+    ShootRing({.colour = 2, .sheet = 13, .spawnCode = code, .behaviour = 109, .behaviourParam = 2,
+               .n = d / 2 == 0 ? 6 : 8, .x = x, .y = y, .speed = 3.0, .speedLimit = 3.0,
+               .turnRate = 0.1, .base = static_cast<double>(v % 100)});
+    ShootRing({.colour = 3, .sheet = 14, .spawnCode = code, .behaviour = 109, .behaviourParam = 3,
+               .n = 6, .x = x, .y = y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
+               .turnRate = 2.0, .base = static_cast<double>(-(v % 100))});
   }
 }
 
@@ -187,7 +196,9 @@ void RunStage4CarpetCard(AttackStep& step) {
   if (t >= 250 && t <= 290 && t % 10 == 0) {
     const int colour = d >= 2 ? 4 : 1;
     for (int param : {5 * (d + 1), -5 * (d + 1)}) {
-      ShootRing(colour, param, 11, 15, 0, 16, 10, boss.x, boss.y, 0.0, 0.1, 2.0, 0.0, S(2));
+      ShootRing({.colour = colour, .sheet = 15, .spawnCode = 11, .behaviour = 16,
+                 .behaviourParam = param, .n = 10, .x = boss.x, .y = boss.y, .accel = 0.1,
+                 .speedLimit = 2.0, .base = S(2)});
     }
     S(2) += 5;
   }
@@ -216,8 +227,10 @@ void RunStage4WallCard(AttackStep& step) {
     SetBossAnimation(0, 0, 60);
   }
   if (t == 300) {
-    ShootRingOnCircle(3, 1501 + 2 * d, 3, 15, 0, 112, 100, static_cast<int>(S(2)), boss.x, boss.y,
-                      -1.0, 0.05, 2.0, 0.0, 20 * S(4), 190.0);
+    ShootRingOnCircle({.colour = 3, .sheet = 15, .spawnCode = 3, .behaviour = 112,
+                       .behaviourParam = 1501 + 2 * d, .n = static_cast<int>(S(2)), .radius = 100,
+                       .x = boss.x, .y = boss.y, .speed = -1.0, .accel = 0.05, .speedLimit = 2.0,
+                       .base = 20 * S(4), .offset = 190.0});
   }
   if (t == 350) MoveNearPlayer(150.0, 100);
   if (t == 460) {
@@ -263,8 +276,11 @@ void RunStage4GobletCard(AttackStep& step) {
   if (t >= 100 && t <= 300 && Every(t, d >= 2 ? 10 : 12)) GobletRings(t);
   if (d >= 2 && t >= 200 && t <= 449 && Every(t, 30)) {
     const double s = S(4);
-    ShootRingOnCircle(4, 3, 1, 15, 10, 28, ShrinkingRadius(t), 2 * d + 2, boss.x, boss.y, 2.0, 0.0,
-                      d / 2 + 3, 0.0, s * t, 10 * s);
+    ShootRingOnCircle({.colour = 4, .sheet = 15, .spawnCode = 1, .behaviour = 28,
+                       .behaviourParam = 3, .triggerAge = 10, .n = 2 * d + 2,
+                       .radius = ShrinkingRadius(t), .x = boss.x, .y = boss.y, .speed = 2.0,
+                       .speedLimit = static_cast<double>(d / 2 + 3), .base = s * t,
+                       .offset = 10 * s});
   }
   if (t >= 200 && t <= 320 && Every(t, 10)) LaserStars(t);
 }
@@ -287,7 +303,8 @@ void RunStage4GalleryCard(AttackStep& step) {
     }
   }
   if (t == 100) {
-    ShootRing(0, 0, 1, 15, 0, 109, 4 * d + 4, boss.x, boss.y, 3.0, 0.0, 3.0, 5.0, 270.0);
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 109, .n = 4 * d + 4, .x = boss.x,
+               .y = boss.y, .speed = 3.0, .speedLimit = 3.0, .turnRate = 5.0, .base = 270.0});
   }
   if (t == 135) {
     RunBossChargeEffect(0, 0);

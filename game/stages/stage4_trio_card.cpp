@@ -5,21 +5,12 @@
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kTrioPortrait = 6;
 
-double& S(int k) { return g_attackScratch.values[k]; }
-int& Slot(int k) { return g_attackScratch.slots[k]; }
-
-// A satellite made by this card, while its slot still holds one: a slot that was freed
-// (erased by a bomb) or never filled (pool full) gives nothing to fire from.
-EnemyBullet* Satellite(int slot) {
-  if (slot < 0 || slot >= kBulletSlots) return nullptr;
-  EnemyBullet& b = g_enemyBullets[slot];
-  return b.state != 0 && b.behaviour == 18 ? &b : nullptr;
-}
 
 // Scratch: 0 line count, 1 cycle value v, 3 satellite count c; slots 0..c-1 the
 // satellites in the order made, slots 10 and 11 the two lasers of the cross. The cross is
@@ -28,10 +19,7 @@ EnemyBullet* Satellite(int slot) {
 
 constexpr int kCrossSlots = 10;
 
-Laser* CrossLaser(int k) {
-  const int slot = Slot(kCrossSlots + k);
-  return slot >= 0 && slot < kLaserSlots && g_lasers[slot].state != 0 ? &g_lasers[slot] : nullptr;
-}
+Laser* CrossLaser(int k) { return LiveLaserInSlot(Slot(kCrossSlots + k)); }
 
 void MakeTrioSatellites() {
   const int d = g_difficulty;
@@ -72,15 +60,18 @@ void CrossLines() {
   if (across != nullptr) {
     const double y = static_cast<int>(across->y1);
     for (const auto& turn : kTurns) {
-      ShootCentredLine(n, 2, 1, 12, 0, 11, 101, 380, 224.0, y, 0.0, 0.01, limit, 0.0, turn[0],
-                       turn[1]);
+      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = 11,
+                        .behaviourParam = 101, .n = n, .length = 380, .x = 224.0, .y = y,
+                        .accel = 0.01, .speedLimit = limit, .tilt = turn[0], .offset = turn[1]});
     }
   }
   if (down != nullptr) {
     const double x = static_cast<int>(down->x1);
     for (const auto& turn : kTurns) {
-      ShootCentredLine(static_cast<int>(1.2 * n), 2, 1, 12, 0, 11, 1010, 450, x, 240.0, 0.0, 0.01,
-                       limit, 0.0, turn[0] + 90, turn[1]);
+      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = 11,
+                        .behaviourParam = 1010, .n = static_cast<int>(1.2 * n), .length = 450,
+                        .x = x, .y = 240.0, .accel = 0.01, .speedLimit = limit,
+                        .tilt = turn[0] + 90, .offset = turn[1]});
     }
   }
 }
@@ -102,7 +93,7 @@ void RunStage4TrioCard(AttackStep& step) {
   const int c = static_cast<int>(S(3));
   if (d >= 2 && t == 300 && v == 300) {
     for (int k = 0; k < c; ++k) {
-      if (EnemyBullet* b = Satellite(Slot(k))) {
+      if (EnemyBullet* b = LiveSatellite(Slot(k), 18)) {
         b->speed = 220.0;
         b->accel = -d / 20.0;
         b->speedLimit = 50.0 * (4 - d);
@@ -119,10 +110,11 @@ void RunStage4TrioCard(AttackStep& step) {
   if (t % 5 == 0) {
     // Satellite k counts back from the last one made, which takes colour 0.
     for (int k = 0; k < c; ++k) {
-      const EnemyBullet* b = Satellite(Slot(c - 1 - k));
+      const EnemyBullet* b = LiveSatellite(Slot(c - 1 - k), 18);
       if (b == nullptr) continue;
       const double x = static_cast<int>(b->x), y = static_cast<int>(b->y);
-      ShootFan(k % (d + 2), 0, 1, 1, 0, 0, 3, 60, x, y, 1.0, 0.05, 3.0, 0.0, b->angle - 90);
+      ShootFan({.colour = k % (d + 2), .sheet = 1, .spawnCode = 1, .n = 3, .spread = 60, .x = x,
+                .y = y, .speed = 1.0, .accel = 0.05, .speedLimit = 3.0, .centre = b->angle - 90});
     }
   }
   if (t == v + 20) CrossLines();

@@ -10,6 +10,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -35,53 +36,53 @@ struct Stage5State {
 };
 Stage5State g_stage5;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves. One row spawns one enemy; a pair is two rows.
 
-struct Spawn {
-  int slot, hp, turnFlag, m1, t1, m2, t2, sprite, power, special, point;
-  double x, y, s1, a1, s2, a2;
-};
-void Put(const Spawn& s) {
-  SpawnEnemy(s.slot, s.hp, s.turnFlag, s.m1, s.t1, s.m2, s.t2, s.sprite, s.power, s.special,
-             s.point, s.x, s.y, s.s1, s.a1, s.s2, s.a2);
+void WaveLowSidePairs(int k) {
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 120,
+                 .sprite = 4, .special = 3, .x = 29, .y = 450.0 - 50 * k, .s1 = 2, .s2 = 3,
+                 .a2 = 60.0 - 10 * k},
+                {.slot = k + 5, .hp = 30, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 120, .sprite = 5,
+                 .power = 2, .x = 420, .y = 450.0 - 50 * k, .s1 = 2, .a1 = 180, .s2 = 3,
+                 .a2 = 120.0 + 10 * k}});
 }
-void PutAll(std::initializer_list<Spawn> spawns) {
-  for (const Spawn& s : spawns) Put(s);
+void WaveHighSidePairs(int k) {
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 180,
+                 .sprite = 5, .power = 3, .x = 29, .y = 20.0 + 50 * k, .s1 = 1, .s2 = 3,
+                 .a2 = 310.0 + 10 * k},
+                {.slot = k + 5, .hp = 30, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 180, .sprite = 4,
+                 .special = 3, .x = 420, .y = 20.0 + 50 * k, .s1 = 1, .a1 = 180, .s2 = 3,
+                 .a2 = 230.0 - 10 * k}});
 }
-
-void WaveA(int k) {
-  PutAll({{k, 30, 1, 1, 30, 1, 120, 4, 0, 3, 0, 29, 450.0 - 50 * k, 2, 0, 3, 60.0 - 10 * k},
-          {k + 5, 30, 0, 1, 30, 1, 120, 5, 2, 0, 0, 420, 450.0 - 50 * k, 2, 180, 3,
-           120.0 + 10 * k}});
+void WaveFromRight(int j) {
+  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 1 : 0, .m1 = 1, .t1 = 60, .m2 = 1,
+              .t2 = 60, .special = 3, .x = 448, .y = 100, .s1 = 2.0 + j, .a1 = 185.0 + 10 * j,
+              .s2 = 3, .a2 = 110});
 }
-void WaveB(int k) {
-  PutAll({{k, 30, 1, 1, 90, 1, 180, 5, 3, 0, 0, 29, 20.0 + 50 * k, 1, 0, 3, 310.0 + 10 * k},
-          {k + 5, 30, 0, 1, 90, 1, 180, 4, 0, 3, 0, 420, 20.0 + 50 * k, 1, 180, 3,
-           230.0 - 10 * k}});
+void WaveFromLeft(int j) {
+  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 0 : 1, .m1 = 1, .t1 = 60, .m2 = 1,
+              .t2 = 60, .sprite = 2, .special = 2, .point = 1, .y = 100, .s1 = 2.0 + j,
+              .a1 = 355.0 - 10 * j, .s2 = 3, .a2 = 70});
 }
-void WaveF(int j) {
-  Put({14 + j, 50, j % 2 == 0 ? 1 : 0, 1, 60, 1, 60, 0, 0, 3, 0, 448, 100, 2.0 + j,
-       185.0 + 10 * j, 3, 110});
+void WaveClimbingPairs(int k) {
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m2 = 1, .sprite = 4, .special = 5, .x = 29,
+                 .y = 150, .s2 = 3, .a2 = 30},
+                {.slot = k + 5, .hp = 30, .m2 = 1, .sprite = 4, .special = 5, .x = 420, .y = 150,
+                 .s2 = 3, .a2 = 150}});
 }
-void WaveG(int j) {
-  Put({14 + j, 50, j % 2 == 0 ? 0 : 1, 1, 60, 1, 60, 2, 0, 2, 1, 0, 100, 2.0 + j,
-       355.0 - 10 * j, 3, 70});
+void WaveTurningDivers(int k) {
+  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m2 = 3, .sprite = 4, .special = 3, .x = 374, .s2 = 3,
+                 .a2 = 270},
+                {.slot = 7 + k, .hp = 130, .m2 = 4, .sprite = 5, .power = 2, .x = 74, .s2 = 3,
+                 .a2 = 270}});
 }
-void WaveC(int k) {
-  PutAll({{k, 30, 1, 0, 0, 1, 0, 4, 0, 5, 0, 29, 150, 0, 0, 3, 30},
-          {k + 5, 30, 0, 0, 0, 1, 0, 4, 0, 5, 0, 420, 150, 0, 0, 3, 150}});
-}
-void WaveD(int k) {
-  PutAll({{2 + k, 130, 0, 0, 0, 3, 0, 4, 0, 3, 0, 374, 0, 0, 0, 3, 270},
-          {7 + k, 130, 0, 0, 0, 4, 0, 5, 2, 0, 0, 74, 0, 0, 0, 3, 270}});
-}
-void WaveE(int k) {
-  PutAll({{2 + k, 130, 0, 3, 60, 4, 60, 5, 2, 0, 0, 0, 140, 3, 0, 3, 300},
-          {7 + k, 130, 0, 4, 60, 3, 60, 4, 0, 3, 0, 450, 140, 3, 180, 3, 240}});
+void WaveTurningCrossers(int k) {
+  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m1 = 3, .t1 = 60, .m2 = 4, .t2 = 60, .sprite = 5,
+                 .power = 2, .y = 140, .s1 = 3, .s2 = 3, .a2 = 300},
+                {.slot = 7 + k, .hp = 130, .m1 = 4, .t1 = 60, .m2 = 3, .t2 = 60, .sprite = 4,
+                 .special = 3, .x = 450, .y = 140, .s1 = 3, .a1 = 180, .s2 = 3, .a2 = 240}});
 }
 
 // The four gunners of frames 7000 to 7400: from both sides, standing 60 steps and more.
@@ -94,8 +95,9 @@ void PutGunners(const Gunners& g) {
   static constexpr double kX[4] = {0, 0, 448, 448};
   static constexpr double kSpeed[4] = {3, 3.5, 3.5, 3};
   for (int i = 0; i < 4; ++i) {
-    Put({g.slots[i], 500, g.flags[i], 1, 60, 0, g.stands[i], g.sprite, g.power, g.special,
-         g.point, kX[i], g.y, kSpeed[i], g.a1[i], 0, 0});
+    SpawnEnemy({.slot = g.slots[i], .hp = 500, .turnFlag = g.flags[i], .m1 = 1, .t1 = 60,
+                .t2 = g.stands[i], .sprite = g.sprite, .power = g.power, .special = g.special,
+                .point = g.point, .x = kX[i], .y = g.y, .s1 = kSpeed[i], .a1 = g.a1[i]});
   }
 }
 
@@ -119,45 +121,72 @@ void RunStage5Waves() {
       ShowStageTitleNotice(4, (frame - 520) / 30);
       break;
     case 710:
-      PutAll({{10, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 270},
-              {11, 300, 1, 1, 60, 1, 180, 3, 3, 5, 1, 0, 240, 3, 30, 2, 270}});
+      SpawnEnemies({{.slot = 10, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3,
+                     .a1 = 150, .s2 = 2, .a2 = 270},
+                    {.slot = 11, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30,
+                     .s2 = 2, .a2 = 270}});
       break;
     case 1180:
-      Put({12, 200, 1, 1, 60, 1, 120, 3, 3, 5, 1, 60, 0, 3, 290, 2, 10});
+      SpawnEnemy({.slot = 12, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                  .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 60, .s1 = 3, .a1 = 290,
+                  .s2 = 2, .a2 = 10});
       break;
     case 1460:
-      Put({13, 200, 1, 1, 60, 1, 120, 3, 3, 5, 1, 380, 0, 3, 250, 2, 170});
+      SpawnEnemy({.slot = 13, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                  .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 380, .s1 = 3, .a1 = 250,
+                  .s2 = 2, .a2 = 170});
       break;
     case 1650: case 1680:
-      PutAll({{14, 100, 0, 1, 60, 1, 120, 1, 2, 0, 0, 448, 100, 2, 190, 3, 110},
-              {16, 100, 1, 1, 60, 1, 120, 1, 2, 0, 0, 0, 100, 2, 350, 3, 70}});
+      SpawnEnemies({{.slot = 14, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120, .sprite = 1,
+                     .power = 2, .x = 448, .y = 100, .s1 = 2, .a1 = 190, .s2 = 3, .a2 = 110},
+                    {.slot = 16, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                     .sprite = 1, .power = 2, .y = 100, .s1 = 2, .a1 = 350, .s2 = 3, .a2 = 70}});
       break;
     case 1790:
-      PutAll({{12, 150, 1, 1, 60, 1, 120, 3, 3, 5, 1, 60, 0, 3, 290, 2, 10},
-              {13, 150, 1, 1, 60, 1, 120, 3, 3, 5, 1, 380, 0, 3, 250, 2, 170}});
+      SpawnEnemies({{.slot = 12, .hp = 150, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 60, .s1 = 3, .a1 = 290,
+                     .s2 = 2, .a2 = 10},
+                    {.slot = 13, .hp = 150, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 380, .s1 = 3,
+                     .a1 = 250, .s2 = 2, .a2 = 170}});
       break;
     case 2140:
       ShowEnemyMarks(60, 400);
       break;
     case 2200:
-      PutAll({{18, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 0, 400, 4, 10, 2, 80},
-              {19, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 448, 400, 4, 170, 2, 100}});
+      SpawnEnemies({{.slot = 18, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 2, .point = 1, .y = 400, .s1 = 4, .a1 = 10, .s2 = 2, .a2 = 80},
+                    {.slot = 19, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 4, .a1 = 170, .s2 = 2,
+                     .a2 = 100}});
       break;
     case 2260:
-      PutAll({{14, 50, 0, 1, 60, 1, 180, 0, 0, 4, 0, 0, 400, 2, 0, 2, 80},
-              {15, 50, 0, 1, 60, 1, 180, 0, 0, 4, 0, 448, 400, 2, 180, 2, 100}});
+      SpawnEnemies({{.slot = 14, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 4,
+                     .y = 400, .s1 = 2, .s2 = 2, .a2 = 80},
+                    {.slot = 15, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 4,
+                     .x = 448, .y = 400, .s1 = 2, .a1 = 180, .s2 = 2, .a2 = 100}});
       break;
     case 2380:
-      PutAll({{20, 50, 1, 1, 60, 1, 180, 1, 1, 0, 0, 0, 400, 3, -10, 2, 80},
-              {21, 50, 1, 1, 60, 1, 180, 1, 2, 0, 0, 448, 400, 3, 190, 2, 100}});
+      SpawnEnemies({{.slot = 20, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 1, .y = 400, .s1 = 3, .a1 = -10, .s2 = 2, .a2 = 80},
+                    {.slot = 21, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 2, .x = 448, .y = 400, .s1 = 3, .a1 = 190, .s2 = 2,
+                     .a2 = 100}});
       break;
     case 2440:
-      PutAll({{16, 50, 1, 1, 60, 1, 180, 0, 0, 4, 0, 0, 400, 4, 0, 2, 80},
-              {17, 50, 1, 1, 60, 1, 180, 0, 0, 4, 0, 448, 400, 4, 180, 2, 100}});
+      SpawnEnemies({{.slot = 16, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .special = 4, .y = 400, .s1 = 4, .s2 = 2, .a2 = 80},
+                    {.slot = 17, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .special = 4, .x = 448, .y = 400, .s1 = 4, .a1 = 180, .s2 = 2, .a2 = 100}});
       break;
     case 2500:
-      PutAll({{22, 50, 0, 1, 60, 1, 180, 2, 0, 2, 1, 0, 400, 3, 10, 2, 80},
-              {23, 50, 1, 1, 60, 1, 180, 2, 0, 2, 1, 448, 400, 3, 170, 2, 100}});
+      SpawnEnemies({{.slot = 22, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 2, .point = 1, .y = 400, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 80},
+                    {.slot = 23, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 2, .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 3, .a1 = 170,
+                     .s2 = 2, .a2 = 100}});
       break;
     case 3079:
       InitBoss(0, 0, kBossKind, 100.0, -50.0);
@@ -169,46 +198,76 @@ void RunStage5Waves() {
       StartBossFight(1);
       break;
     case 4200:
-      PutAll({{18, 100, 0, 1, 60, 1, 100, 1, 3, 0, 0, 448, 180, 3, 150, 2, 260},
-              {19, 100, 1, 1, 60, 1, 100, 1, 3, 0, 0, 0, 180, 3, 30, 2, 280}});
+      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .sprite = 1,
+                     .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 260},
+                    {.slot = 19, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
+                     .sprite = 1, .power = 3, .y = 180, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 280}});
       break;
     case 4250:
-      PutAll({{20, 100, 0, 1, 60, 1, 100, 0, 0, 5, 0, 448, 240, 3, 150, 2, 250},
-              {21, 100, 1, 1, 60, 1, 100, 0, 0, 5, 0, 0, 240, 3, 30, 2, 290}});
+      SpawnEnemies({{.slot = 20, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .special = 5,
+                     .x = 448, .y = 240, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 250},
+                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
+                     .special = 5, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 290}});
       break;
     case 4300:
-      PutAll({{22, 100, 0, 1, 60, 1, 100, 2, 0, 3, 1, 448, 180, 3, 150, 2, 240},
-              {23, 100, 1, 1, 60, 1, 100, 2, 0, 3, 1, 0, 180, 3, 30, 2, 300}});
+      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .sprite = 2,
+                     .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 3, .a1 = 150, .s2 = 2,
+                     .a2 = 240},
+                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
+                     .sprite = 2, .special = 3, .point = 1, .y = 180, .s1 = 3, .a1 = 30, .s2 = 2,
+                     .a2 = 300}});
       break;
     case 4560:
-      PutAll({{24, 200, 1, 1, 60, 1, 180, 3, 3, 5, 1, 448, 240, 3, 150, 2, 90},
-              {25, 200, 1, 1, 60, 1, 180, 3, 3, 5, 1, 0, 240, 3, 30, 2, 90}});
+      SpawnEnemies({{.slot = 24, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3,
+                     .a1 = 150, .s2 = 2, .a2 = 90},
+                    {.slot = 25, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 3, .power = 3, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30,
+                     .s2 = 2, .a2 = 90}});
       break;
     case 4740:
-      PutAll({{26, 250, 0, 1, 60, 1, 250, 3, 5, 5, 1, 448, 240, 3, 150, 2, 270},
-              {27, 250, 0, 1, 60, 1, 250, 3, 5, 5, 1, 0, 240, 3, 30, 2, 270}});
+      SpawnEnemies({{.slot = 26, .hp = 250, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
+                     .power = 5, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3, .a1 = 150,
+                     .s2 = 2, .a2 = 270},
+                    {.slot = 27, .hp = 250, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
+                     .power = 5, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2,
+                     .a2 = 270}});
       break;
     case 4920:
-      PutAll({{24, 300, 1, 1, 60, 1, 250, 3, 8, 5, 1, 288, 0, 2, 270, 2, 240},
-              {25, 300, 0, 1, 60, 1, 250, 3, 8, 5, 1, 160, 0, 2, 270, 2, 300}});
+      SpawnEnemies({{.slot = 24, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250,
+                     .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 288, .s1 = 2,
+                     .a1 = 270, .s2 = 2, .a2 = 240},
+                    {.slot = 25, .hp = 300, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
+                     .power = 8, .special = 5, .point = 1, .x = 160, .s1 = 2, .a1 = 270, .s2 = 2,
+                     .a2 = 300}});
       break;
     case 5500:
-      Put({1, 500, 0, 1, 40, 1, 400, 3, 8, 5, 0, 224, 0, 3, 270, 3, 270});
+      SpawnEnemy({.slot = 1, .hp = 500, .m1 = 1, .t1 = 40, .m2 = 1, .t2 = 400, .sprite = 3,
+                  .power = 8, .special = 5, .x = 224, .s1 = 3, .a1 = 270, .s2 = 3, .a2 = 270});
       break;
     case 6100:
-      PutAll({{18, 100, 0, 1, 60, 1, 180, 2, 0, 3, 1, 0, 180, 4, 10, 2, 70},
-              {19, 100, 0, 1, 60, 1, 180, 2, 0, 3, 1, 448, 180, 4, 170, 2, 110}});
+      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 3, .point = 1, .y = 180, .s1 = 4, .a1 = 10, .s2 = 2, .a2 = 70},
+                    {.slot = 19, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
+                     .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 4, .a1 = 170, .s2 = 2,
+                     .a2 = 110}});
       break;
     case 6280:
-      PutAll({{20, 100, 1, 1, 60, 1, 180, 1, 3, 0, 0, 0, 180, 3, -10, 2, 70},
-              {21, 100, 1, 1, 60, 1, 180, 1, 3, 0, 0, 448, 180, 3, 190, 2, 110}});
+      SpawnEnemies({{.slot = 20, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 3, .y = 180, .s1 = 3, .a1 = -10, .s2 = 2, .a2 = 70},
+                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .sprite = 1, .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 190, .s2 = 2,
+                     .a2 = 110}});
       break;
     case 6400:
-      PutAll({{22, 100, 0, 1, 60, 1, 180, 0, 0, 5, 0, 0, 180, 3, 10, 2, 70},
-              {23, 100, 1, 1, 60, 1, 180, 0, 0, 5, 0, 448, 180, 3, 170, 2, 110}});
+      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 5,
+                     .y = 180, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 70},
+                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
+                     .special = 5, .x = 448, .y = 180, .s1 = 3, .a1 = 170, .s2 = 2, .a2 = 110}});
       break;
     case 6700:
-      Put({24, 500, 1, 1, 60, 0, 90, 2, 0, 0, 1, 0, 50, 4, 330, 0, 0});
+      SpawnEnemy({.slot = 24, .hp = 500, .turnFlag = 1, .m1 = 1, .t1 = 60, .t2 = 90, .sprite = 2,
+                  .point = 1, .y = 50, .s1 = 4, .a1 = 330});
       break;
     case 7000: case 7300:
       PutGunners({{14, 15, 17, 16}, {1, 1, 1, 1}, {60, 90, 120, 150}, 2, 0, 0,
@@ -249,19 +308,19 @@ void RunStage5Waves() {
       break;
     default:
       if (InRun(frame, 90, 130, 10)) {
-        WaveA((frame - 90) / 10);
+        WaveLowSidePairs((frame - 90) / 10);
       } else if (InRun(frame, 790, 810, 10)) {
-        WaveB((frame - 790) / 10);
+        WaveHighSidePairs((frame - 790) / 10);
       } else if (InRun(frame, 1060, 1150, 30)) {
-        WaveF((frame - 1060) / 30);
+        WaveFromRight((frame - 1060) / 30);
       } else if (InRun(frame, 1340, 1430, 30)) {
-        WaveG((frame - 1340) / 30);
+        WaveFromLeft((frame - 1340) / 30);
       } else if (InRun(frame, 5200, 5280, 20)) {
-        WaveC((frame - 5200) / 20);
+        WaveClimbingPairs((frame - 5200) / 20);
       } else if (InRun(frame, 5600, 5680, 20)) {
-        WaveD((frame - 5600) / 20);
+        WaveTurningDivers((frame - 5600) / 20);
       } else if (InRun(frame, 5740, 5820, 20)) {
-        WaveE((frame - 5740) / 20);
+        WaveTurningCrossers((frame - 5740) / 20);
       } else {
         RunStageEndMarks();
       }
@@ -291,27 +350,34 @@ const EnemyBullet* Satellite(int slot, int i) { return Live(g_stage5.satellites[
 void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehaviour,
                  double ringAccel, bool bothWays) {
   const int d = Diff();
-  ShootLayeredFan(4, 0, 0, 1, 2, 0, 4, 60, 2, e.x, e.y, fanSpeed, -1.0, 2.0, 0.0, Aim(e), 20.0);
-  ShootRing(4, 0, 1, ringSheet, 60, ringBehaviour, 2 * d + 18, e.x, e.y, 3.0, ringAccel, 1.5, 0.0,
-            90.0);
+  ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 4, .spread = 60, .layers = 2,
+                   .x = e.x, .y = e.y, .speed = fanSpeed, .accel = -1.0, .speedLimit = 2.0,
+                   .centre = Aim(e), .layerDelay = 20.0});
+  ShootRing({.colour = 4, .sheet = ringSheet, .spawnCode = 1, .behaviour = ringBehaviour,
+             .triggerAge = 60, .n = 2 * d + 18, .x = e.x, .y = e.y, .speed = 3.0,
+             .accel = ringAccel, .speedLimit = 1.5, .base = 90.0});
   if (bothWays) {
-    ShootRing(4, 0, 1, ringSheet, 60, ringBehaviour, 2 * d + 18, e.x, e.y, 3.0, ringAccel, 1.5,
-              0.0, 270.0);
+    ShootRing({.colour = 4, .sheet = ringSheet, .spawnCode = 1, .behaviour = ringBehaviour,
+               .triggerAge = 60, .n = 2 * d + 18, .x = e.x, .y = e.y, .speed = 3.0,
+               .accel = ringAccel, .speedLimit = 1.5, .base = 270.0});
   }
 }
 
-void FireE1(int slot, const Enemy& e) {
+void FireFairyFan(int slot, const Enemy& e) {
   const int d = Diff();
   const int t = e.age + 10 * (slot % 5 - 4);
   if (t < FirstEnd(e) || t % 60 != 0) return;
-  ShootLayeredFan(1 - e.sprite % 2, 0, 0, 1, 12, 0, 2 * (d - Half()) + 3, 120, Half() + 2, e.x,
-                  e.y, 1.0, 1.0, 2.0, 0.0, Aim(e), 40.0);
+  ShootLayeredFan({.colour = 1 - e.sprite % 2, .sheet = 12, .spawnCode = 1,
+                   .n = 2 * (d - DifficultyTier()) + 3, .spread = 120,
+                   .layers = DifficultyTier() + 2, .x = e.x, .y = e.y, .speed = 1.0, .accel = 1.0,
+                   .speedLimit = 2.0, .centre = Aim(e), .layerDelay = 40.0});
 }
 
 // The stream of widening two-bullet fans along the stored aim.
 void StreamFan(int slot, const Enemy& e, int spread) {
-  ShootLayeredFan(1, 0, 0, 1, 7, 0, 2, spread, 2, e.x, e.y, 1.0, 2.0, 3.0, 0.0,
-                  g_stage5.aim[slot % 2], 30.0);
+  ShootLayeredFan({.colour = 1, .sheet = 7, .spawnCode = 1, .n = 2, .spread = spread, .layers = 2,
+                   .x = e.x, .y = e.y, .speed = 1.0, .accel = 2.0, .speedLimit = 3.0,
+                   .centre = static_cast<double>(g_stage5.aim[slot % 2]), .layerDelay = 30.0});
 }
 
 void FireGunner(int slot, const Enemy& e, bool closing) {
@@ -324,9 +390,11 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
       for (int i = 0; i < 2; ++i) {
         const EnemyBullet* sat = Satellite(slot, i);
         if (sat == nullptr) continue;
-        ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * Half() + 7, d == 0 ? 120 : 90, Half() + 3,
-                        static_cast<int>(sat->x), static_cast<int>(sat->y), 4.0, -1.0, 2.0, 0.0,
-                        Aim(e) + (i == 0 ? -3.0 : 3.0), 20.0);
+        ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 2 * DifficultyTier() + 7,
+                         .spread = d == 0 ? 120 : 90, .layers = DifficultyTier() + 3,
+                         .x = WholePixel(sat->x), .y = WholePixel(sat->y), .speed = 4.0,
+                         .accel = -1.0, .speedLimit = 2.0, .centre = Aim(e) + (i == 0 ? -3.0 : 3.0),
+                         .layerDelay = 20.0});
       }
     }
     if (age >= m2 && age <= m4 && (age - m2) % (6 - d) == 0) StreamFan(slot, e, 5 * (age - m2));
@@ -337,28 +405,31 @@ void FireGunner(int slot, const Enemy& e, bool closing) {
     for (int i = 0; i < 2; ++i) {
       const EnemyBullet* sat = Satellite(slot, i);
       if (sat == nullptr) continue;
-      ShootLayeredFan(4, 0, 0, 1, 2, 0, 2 * Half() + 5, 40, 3, static_cast<int>(sat->x),
-                      static_cast<int>(sat->y), Half() + 4.0, -1.0, 2.0, 0.0,
-                      aim + (i == 0 ? 0.0 : 5.0 * (2 * e.turnFlag - 1)), 20.0);
+      ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 2 * DifficultyTier() + 5,
+                       .spread = 40, .layers = 3, .x = WholePixel(sat->x), .y = WholePixel(sat->y),
+                       .speed = DifficultyTier() + 4.0, .accel = -1.0, .speedLimit = 2.0,
+                       .centre = aim + (i == 0 ? 0.0 : 5.0 * (2 * e.turnFlag - 1)),
+                       .layerDelay = 20.0});
     }
   }
   if (age >= m2 && age <= m2 + 30) StreamFan(slot, e, 22 * (age - m2));
 }
 
-void FireE6(const Enemy& e) {
+void FireSpinningFanRings(const Enemy& e) {
   const int d = Diff(), age = e.age, m2 = FirstEnd(e);
   if (age < m2 || age > SecondStart(e) || (age - m2) % 30 != 0) return;
   // age / 2 is a real division: a double argument, as every such division in the scripts.
   const double base = (2 * e.turnFlag - 1) * (age / 2.0);
   for (double accel : {0.02, 0.05}) {
-    ShootRingOfFans(0, 5 * (Half() + 6), 1, 4, 3, 0, 0, 6, d + 4, e.x, e.y, 1.0, accel, 2.0, 0.0,
-                    base);
+    ShootRingOfFans({.colour = 3, .sheet = 4, .spawnCode = 1, .n = d + 4, .m = 6,
+                     .spread = 5 * (DifficultyTier() + 6), .x = e.x, .y = e.y, .speed = 1.0,
+                     .accel = accel, .speedLimit = 2.0, .base = base});
   }
 }
 
 void FireFirstHalf(int slot, const Enemy& e) {
   if (slot <= 9) {
-    FireE1(slot, e);
+    FireFairyFan(slot, e);
   } else if (slot <= 13) {
     FireGunner(slot, e, slot >= 12);
   } else if (slot <= 23) {
@@ -370,41 +441,45 @@ void FireFirstHalf(int slot, const Enemy& e) {
       }
     }
   } else if (slot <= 27) {
-    FireE6(e);
+    FireSpinningFanRings(e);
   }
 }
 
-void FireL1(int slot, const Enemy& e) {
+void FireSatelliteStreams(int slot, const Enemy& e) {
   const int d = Diff(), age = e.age, m2 = FirstEnd(e);
   if (age == 0) MakeSatellites(slot);
   if (age < m2 || age > SecondStart(e)) return;
   const int k = age - m2;
-  if (k % 90 < 30 && k % (6 - d + Half()) == 0) {
+  if (k % 90 < 30 && k % (6 - d + DifficultyTier()) == 0) {
     for (int i = 0; i < 2; ++i) {
       const EnemyBullet* sat = Satellite(slot, i);
       if (sat == nullptr) continue;
-      ShootLayeredFan(2, 0, 0, 1, 7, 0, 5, 40, Half() + 3, static_cast<int>(sat->x),
-                      static_cast<int>(sat->y), 3.0, -1.0, 2.0, 0.0,
-                      i == 0 ? 7.0 * age : 180.0 - 7.0 * age, 20.0);
+      ShootLayeredFan({.colour = 2, .sheet = 7, .spawnCode = 1, .n = 5, .spread = 40,
+                       .layers = DifficultyTier() + 3, .x = WholePixel(sat->x),
+                       .y = WholePixel(sat->y), .speed = 3.0, .accel = -1.0, .speedLimit = 2.0,
+                       .centre = i == 0 ? 7.0 * age : 180.0 - 7.0 * age, .layerDelay = 20.0});
     }
   }
   if (k % 90 == 0) {
-    const int n = 2 * Half() + 7, spread = d == 0 ? 120 : 90;
-    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 0.5, 1.0, Half() + 2.0, 0.0,
-                    Aim(e), 30.0);
-    ShootLayeredFan(4, 0, 0, 1, 2, 0, n, spread, d + 1, e.x, e.y, 1.0, 1.0, Half() + 2.5, 0.0,
-                    Aim(e), 30.0);
+    const int n = 2 * DifficultyTier() + 7, spread = d == 0 ? 120 : 90;
+    ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = n, .spread = spread,
+                     .layers = d + 1, .x = e.x, .y = e.y, .speed = 0.5, .accel = 1.0,
+                     .speedLimit = DifficultyTier() + 2.0, .centre = Aim(e), .layerDelay = 30.0});
+    ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = n, .spread = spread,
+                     .layers = d + 1, .x = e.x, .y = e.y, .speed = 1.0, .accel = 1.0,
+                     .speedLimit = DifficultyTier() + 2.5, .centre = Aim(e), .layerDelay = 30.0});
   }
 }
 
-void FireL2(Enemy& e) {
+void BurstWhenWeak(Enemy& e) {
   if (e.hp >= 100) return;
   const int d = Diff();
   const int turn = 1 - 2 * (e.sprite % 2);
   const double aim = Aim(e);
   const int r = NextRandom();
-  ShootRing(1 - e.sprite % 2, 0, 11, 0, 0, 0, 2 * d + 2, e.x, e.y, 2.5, -0.05,
-            1.5 + 0.5 * Half(), 0.0, aim + turn * (10 + r % 30));
+  ShootRing({.colour = 1 - e.sprite % 2, .spawnCode = 11, .n = 2 * d + 2, .x = e.x, .y = e.y,
+             .speed = 2.5, .accel = -0.05, .speedLimit = 1.5 + 0.5 * DifficultyTier(),
+             .base = aim + turn * (10 + r % 30)});
   e.hp = 0;
 }
 
@@ -421,15 +496,17 @@ void FireCross(const Enemy& e, bool throughPlayer) {
       SpawnLaser(3, g_player.x, 0, g_player.x, 500, 0.0, 700, 7, 60, 90, 2);
     }
   }
-  ShootLayeredFan(2, 0, 0, 11, 13, 0, 4, 360, 1, e.x, e.y, 0.0, 0.05, 2.0, 0.0, 270.0, 60.0);
+  ShootLayeredFan({.colour = 2, .sheet = 13, .spawnCode = 11, .n = 4, .spread = 360, .layers = 1,
+                   .x = e.x, .y = e.y, .accel = 0.05, .speedLimit = 2.0, .centre = 270.0,
+                   .layerDelay = 60.0});
 }
 
 // Slot 0 fires nothing in the second half.
 void FireSecondHalf(int slot, Enemy& e) {
   if (slot == 1) {
-    FireL1(slot, e);
+    FireSatelliteStreams(slot, e);
   } else if (slot >= 2 && slot <= 11) {
-    FireL2(e);
+    BurstWhenWeak(e);
   } else if (slot == 12 || slot == 13) {
     FireCross(e, true);
   } else if ((slot >= 14 && slot <= 17) || slot >= 24) {
@@ -506,15 +583,19 @@ void RandomMove(bool midBoss) {
 
 void TwoEllipses(int n, double accel, double flatness, double start, double offset) {
   const Boss& boss = g_bosses[0];
-  ShootEllipseRing(1, 0, 1, 0, 0, 100, n, boss.x, boss.y, 0.0, accel, 2.0, 0.0, flatness, start,
-                   30.0, offset);
-  ShootEllipseRing(4, 0, 1, 0, 0, 100, n, boss.x, boss.y, 0.0, accel, 2.0, 0.0, flatness, start,
-                   150.0, offset);
+  ShootEllipseRing({.colour = 1, .sheet = 1, .n = n, .radius = 100, .x = boss.x, .y = boss.y,
+                    .accel = accel, .speedLimit = 2.0, .start = start, .tilt = 30.0,
+                    .flatness = flatness, .offset = offset});
+  ShootEllipseRing({.colour = 4, .sheet = 1, .n = n, .radius = 100, .x = boss.x, .y = boss.y,
+                    .accel = accel, .speedLimit = 2.0, .start = start, .tilt = 150.0,
+                    .flatness = flatness, .offset = offset});
 }
 
 void Chain(int n, int headParam, double limit, double angle) {
   const Boss& boss = g_bosses[0];
-  ShootBulletChain(n, 3, headParam, boss.x, boss.y, 1.0, 0.03, limit, 2.0, angle);
+  ShootBulletChain({.colour = 3, .behaviourParam = headParam, .n = n, .x = boss.x, .y = boss.y,
+                    .speed = 1.0, .accel = 0.03, .speedLimit = limit, .turnRate = 2.0,
+                    .angle = angle});
 }
 
 // The split rings of behaviour 114: they part in two 15 steps out.
@@ -522,9 +603,13 @@ void SplitRing(int n, bool fan) {
   const Boss& boss = g_bosses[0];
   const double aim = AngleToPlayer(boss.x, boss.y);
   if (fan) {
-    ShootFan(1, 152, 1, 15, 0, 114, n, 360, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, aim);
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
+              .n = n, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
+              .speedLimit = 2.0, .centre = aim});
   } else {
-    ShootRing(1, 152, 1, 15, 0, 114, n, boss.x, boss.y, 2.0, 0.01, 2.0, 0.0, aim);
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
+               .n = n, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01, .speedLimit = 2.0,
+               .base = aim});
   }
 }
 
@@ -537,13 +622,13 @@ void MidBossPattern(int t) {
   }
   if (t == 120) s.sign = -s.sign;
   if (t >= 100 && t <= 140 && t % 6 == 0) {
-    TwoEllipses(2 * d + 18, 0.01 * (Half() + 1), 0.5, 0.0, s.angle * s.sign);
+    TwoEllipses(2 * d + 18, 0.01 * (DifficultyTier() + 1), 0.5, 0.0, s.angle * s.sign);
     s.angle += 4.0;
   }
   if (t == 190) {
     if (s.sign == 1.0) {
       const double limit = 4 + d % 2;
-      if (Half() == 0) {
+      if (DifficultyTier() == 0) {
         for (int i = 0; i < 2; ++i) Chain(10, 10 * d + 75, limit, 60.0 * (i + 1));
       } else {
         for (int i = 0; i < 4; ++i) Chain(10, 10 * d + 75, limit, 60.0 * i);
@@ -608,8 +693,11 @@ void ThirdPattern(int t) {
   if (t == 190 || t == 200 || t == 210) {
     const Boss& boss = g_bosses[0];
     for (int i = -2; i <= 2; ++i) {
-      ShootEllipseRing((t - 190) / 10, i * s.spacing, 1, 240 - t, 116, 100, 10, boss.x, boss.y,
-                       0.0, 0.0, 5.0, 0.0, 0.3, 90.0 + i * s.spacing, 3.0 * t - 600, 180.0);
+      ShootEllipseRing({.colour = (t - 190) / 10, .sheet = 1, .behaviour = 116,
+                        .behaviourParam = i * s.spacing, .triggerAge = 240 - t, .n = 10,
+                        .radius = 100, .x = boss.x, .y = boss.y, .speedLimit = 5.0,
+                        .start = 90.0 + i * s.spacing, .tilt = 3.0 * t - 600, .flatness = 0.3,
+                        .offset = 180.0});
     }
   }
   if (t == 350) RandomMove(false);

@@ -11,35 +11,13 @@
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kPortrait = 6;
 constexpr int kNoLaser = -1;
 
-// The satellite in `slot` while that slot holds a live bullet of the satellite's
-// behaviour (and centre, when `param` is not negative); null for slot 800 (the pool was
-// full when it was made), a slot outside the pool, or a slot another bullet took.
-EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
-  if (slot < 0 || slot >= kBulletSlots) return nullptr;
-  EnemyBullet& b = g_enemyBullets[slot];
-  if (b.state == 0 || b.behaviour != behaviour || (param >= 0 && b.behaviourParam != param)) {
-    return nullptr;
-  }
-  return &b;
-}
-
-// The five values the bodies keep between steps (scratch 0 to 4).
-double& S(int k) { return g_attackScratch.values[k]; }
-// The laser slots a body made, from 0.
-int& LaserSlot(int k) { return g_attackScratch.slots[k]; }
-
-void CardStart(AttackStep& step, int hp, int steps, int bonus, int drain) {
-  DeclareCard(step, {kPortrait, hp, steps, bonus, drain});
-}
-
-int Div2() { return g_difficulty / 2; }
-double AimFromBoss() { return AngleToPlayer(g_bosses[0].x, g_bosses[0].y); }
 void Bell() { PlayEffect(kSeAttackBell); }
 void Charge(int poseSteps) {
   RunBossChargeEffect(0, 0);
@@ -65,19 +43,15 @@ void Stretch(int k, const EnemyBullet* a, const EnemyBullet* b) {
   laser->y2 = b->y;
 }
 
-Laser* LiveLaser(int k) {
-  const int slot = LaserSlot(k);
-  if (slot < 0 || slot >= kLaserSlots || g_lasers[slot].state == 0) return nullptr;
-  return &g_lasers[slot];
-}
-void KeepLaser(int k, int slot) { LaserSlot(k) = slot < kLaserSlots ? slot : kNoLaser; }
+Laser* LiveLaser(int k) { return LiveLaserInSlot(Slot(k)); }
+void KeepLaser(int k, int slot) { Slot(k) = slot < kLaserSlots ? slot : kNoLaser; }
 
 // ---------------------------------------------------------------------------
 // Slot 15. Scratch: 2 last satellite, 3 satellite count.
 
 void RunEdgeRunnerCard(AttackStep& step) {
   const int d = g_difficulty;
-  CardStart(step, d >= 2 ? 2300 : 1800, 2500, 7000000, 860);
+  DeclareCard(step, {kPortrait, d >= 2 ? 2300 : 1800, 2500, 7000000, 860});
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
   if (t == 2) SetBossMoveTarget(0, 224.0, 240.0, 50.0);
@@ -89,7 +63,7 @@ void RunEdgeRunnerCard(AttackStep& step) {
       const double dx = 60 * std::cos(a), dy = -60 * std::sin(a);
       SpawnLaser(2, boss.x + dx, boss.y + dy, boss.x - dx, boss.y - dy, 0.0, 125, 5, 0, 10000, 9);
     }
-    const int c = 4 + Div2();
+    const int c = 4 + DifficultyTier();
     int last = kBulletSlots;
     for (int i = 0; i < c; ++i) {
       last = SpawnBulletIndexed(4, 0, 121, 91111, boss.x, boss.y, 3.0, -0.05, 2.0, 0.0,
@@ -100,16 +74,18 @@ void RunEdgeRunnerCard(AttackStep& step) {
   }
   if (t == 100 || t == 160 || t == 220 || t == 280) {
     if (t == 100) SetBossAnimation(0, 0, 400);
-    ShootRing(4, 0, 1, 5, 60, 3, 4 + 4 * (d + Div2()), boss.x, boss.y, 2.0, -0.01, 1.0, 1.0,
-              AimFromBoss());
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 60,
+               .n = 4 + 4 * (d + DifficultyTier()), .x = boss.x, .y = boss.y, .speed = 2.0,
+               .accel = -0.01, .speedLimit = 1.0, .turnRate = 1.0, .base = AimFromBoss()});
   }
   if (t >= 100 && t <= 300 && t % 30 == 5 * d) {
     const int last = static_cast<int>(S(2));
     for (int k = 0; k < static_cast<int>(S(3)); ++k) {
       const EnemyBullet* sat = SatBelow(last, k, 121);
       if (sat == nullptr) continue;
-      ShootRing(k, 50, 1, 1, 60, 36, d + 4, static_cast<int>(sat->x), static_cast<int>(sat->y),
-                1.0, 0.0, 3.0, 0.0, sat->angle + 180);
+      ShootRing({.colour = k, .sheet = 1, .spawnCode = 1, .behaviour = 36, .behaviourParam = 50,
+                 .triggerAge = 60, .n = d + 4, .x = WholePixel(sat->x), .y = WholePixel(sat->y),
+                 .speed = 1.0, .speedLimit = 3.0, .base = sat->angle + 180});
     }
   }
   if (t == 490) boss.phaseTimer = 99;
@@ -132,7 +108,7 @@ void SetPairTurn(double turn) {
 }
 
 void RunLaserPairCard(AttackStep& step) {
-  CardStart(step, 2200, 3000, 7000000, 610);
+  DeclareCard(step, {kPortrait, 2200, 3000, 7000000, 610});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -140,7 +116,7 @@ void RunLaserPairCard(AttackStep& step) {
   if (t == 70) {
     g_spellCardActive = 0;
     Charge(0);
-    const int p = 3 + d - Div2();
+    const int p = 3 + d - DifficultyTier();
     const int r = NextRandom() % 90;
     int first = kBulletSlots;
     for (int i = 0; i < p; ++i) {
@@ -149,7 +125,7 @@ void RunLaserPairCard(AttackStep& step) {
       SpawnBulletIndexed(2, 0, 18, 0, 0.0, 0.0, 0.0, 10.0, 240.0, 0.5, 360.0 * i / p + 180 + r);
     }
     S(0) = first;
-    S(1) = 2 * (d + 2 * (2 - Div2()));
+    S(1) = 2 * (d + 2 * (2 - DifficultyTier()));
     S(2) = p;
     S(3) = r;
   }
@@ -173,26 +149,35 @@ void RunLaserPairCard(AttackStep& step) {
     };
     const Ring rings[4] = {{1, 90, -0.1}, {1, 270, -0.1}, {4, 90, -0.05}, {4, 270, -0.05}};
     for (const Ring& ring : rings) {
-      ShootRing(ring.colour, ring.param, 1, 1, 60, 1, n, boss.x, boss.y, 4.0, ring.accel, 1.5, 0.0,
-                aim);
+      ShootRing({.colour = ring.colour, .sheet = 1, .spawnCode = 1, .behaviour = 1,
+                 .behaviourParam = ring.param, .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = ring.accel, .speedLimit = 1.5, .base = aim});
     }
     if (d >= 2) {
       for (const Ring& ring : rings) {
         const int colour = d == 3 ? ring.colour - 1 : ring.colour;
-        ShootFan(colour, ring.param, 1, 1, 60, 1, n, 360, boss.x, boss.y, 4.0, ring.accel, 2.0,
-                 0.0, aim);
+        ShootFan({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = 1,
+                  .behaviourParam = ring.param, .triggerAge = 60, .n = n, .spread = 360,
+                  .x = boss.x, .y = boss.y, .speed = 4.0, .accel = ring.accel, .speedLimit = 2.0,
+                  .centre = aim});
       }
     }
   }
   if (t == 120 || t == 240) {
     const int m = static_cast<int>(S(1)) + 5;
-    ShootRing(4, 0, 1, 5, 0, 0, m, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, 270.0);
-    ShootRing(4, 45, 1, 5, 60, 1, m, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, 270.0);
-    ShootRing(4, 315, 1, 5, 60, 1, m, boss.x, boss.y, 3.0, -0.05, 1.0, 0.0, 270.0);
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .n = m, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 1, .behaviourParam = 45,
+               .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+               .speedLimit = 1.0, .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 1, .behaviourParam = 315,
+               .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+               .speedLimit = 1.0, .base = 270.0});
     // The ring's count is the slot number kept in scratch 0, as the card was tuned: on
     // the empty pool of a card start that is 2p - 2.
-    ShootRing(4, 0, 1, 5, 0, 0, static_cast<int>(S(0)), boss.x, boss.y, 4.0, -0.01,
-              2.0 + 0.5 * Div2(), 0.0, AimFromBoss());
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .n = static_cast<int>(S(0)), .x = boss.x,
+               .y = boss.y, .speed = 4.0, .accel = -0.01,
+               .speedLimit = 2.0 + 0.5 * DifficultyTier(), .base = AimFromBoss()});
   }
   if (t == 370) Charge(150);
   if (t == 400) SetPairTurn(0.0);
@@ -202,7 +187,7 @@ void RunLaserPairCard(AttackStep& step) {
 // Slot 17. Scratch: 0 the last satellite.
 
 void RunPentagramCard(AttackStep& step) {
-  CardStart(step, 2700, 3500, 7500000, 710);
+  DeclareCard(step, {kPortrait, 2700, 3500, 7500000, 710});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -218,7 +203,9 @@ void RunPentagramCard(AttackStep& step) {
   }
   if (t == 90) {
     for (int k = 0; k < 5; ++k) {
-      KeepLaser(k, ShootLaserAtAngle(2, 10000, 60, 2, 1000, 3, 22, 6, 0.0, 72.0 * k, 0.0));
+      KeepLaser(k, ShootLaserAtAngle({.colour = 2, .spawnCode = 2, .triggerAge = 60, .x = 22,
+                                      .y = 6, .angle = 72.0 * k, .lifetime = 10000,
+                                      .fullLength = 1000, .fullWidth = 3}));
     }
   }
   if (t == 820) {
@@ -239,16 +226,19 @@ void RunPentagramCard(AttackStep& step) {
     for (int k = 0; k < 5; ++k) {
       const EnemyBullet* sat = Sat(k, 32);
       if (sat == nullptr) continue;
-      ShootFan(k, 0, 1, 1, 0, 0, 3 + Div2(), 90, static_cast<int>(sat->x),
-               static_cast<int>(sat->y), 0.0, 0.05, 2.5 + 0.5 * (d - Div2()), 0.0, sat->angle);
+      ShootFan({.colour = k, .sheet = 1, .spawnCode = 1, .n = 3 + DifficultyTier(), .spread = 90,
+                .x = WholePixel(sat->x), .y = WholePixel(sat->y), .accel = 0.05,
+                .speedLimit = 2.5 + 0.5 * (d - DifficultyTier()), .centre = sat->angle});
     }
     if (d >= 1 && (t - 100) % 60 == 0) {
       for (int k = 0; k < 5; ++k) {
         const EnemyBullet* sat = Sat(k, 32);
         if (sat == nullptr) continue;
         for (double turn : {0.0, 120.0}) {
-          ShootLaserAtAngle(k, 10000, 0, 1, 25 * (d + 3), 3, static_cast<int>(sat->x),
-                            static_cast<int>(sat->y), 3.0, sat->angle + turn, 10.0);
+          ShootLaserAtAngle({.colour = k, .spawnCode = 1, .x = WholePixel(sat->x),
+                             .y = WholePixel(sat->y), .angle = sat->angle + turn, .lifetime = 10000,
+                             .fullLength = 25 * (d + 3), .fullWidth = 3, .growth = 3.0,
+                             .startLength = 10.0});
         }
       }
     }
@@ -260,7 +250,7 @@ void RunPentagramCard(AttackStep& step) {
 // period, 4 random offset.
 
 void RunFrozenSpiralCard(AttackStep& step) {
-  CardStart(step, 3200, 3500, 7500000, 410);
+  DeclareCard(step, {kPortrait, 3200, 3500, 7500000, 410});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -294,8 +284,10 @@ void RunFrozenSpiralCard(AttackStep& step) {
     for (int k = 0; k < c; ++k) {
       const EnemyBullet* sat = Sat(k, 34);
       if (sat == nullptr) continue;
-      ShootFan(colour, param, code, 1, trigger, 5, 1, 10, static_cast<int>(sat->x),
-               static_cast<int>(sat->y), 0.0, 0.0, limit, 0.0, base + 360.0 * k / c);
+      ShootFan({.colour = colour, .sheet = 1, .spawnCode = code, .behaviour = 5,
+                .behaviourParam = param, .triggerAge = trigger, .n = 1, .spread = 10,
+                .x = WholePixel(sat->x), .y = WholePixel(sat->y), .speedLimit = limit,
+                .centre = base + 360.0 * k / c});
     }
   };
   const int period = static_cast<int>(S(3));
@@ -307,8 +299,9 @@ void RunFrozenSpiralCard(AttackStep& step) {
   if (t == 316) {
     const double aim = AimFromBoss();
     for (int param : {120, 240}) {
-      ShootRing(Div2() == 0 ? 4 : 3, param, 1, 15, 30, 1, 10, boss.x, boss.y, 4.0, -0.05, 1.5,
-                0.0, aim);
+      ShootRing({.colour = DifficultyTier() == 0 ? 4 : 3, .sheet = 15, .spawnCode = 1,
+                 .behaviour = 1, .behaviourParam = param, .triggerAge = 30, .n = 10, .x = boss.x,
+                 .y = boss.y, .speed = 4.0, .accel = -0.05, .speedLimit = 1.5, .base = aim});
     }
   }
   if (t == 336) Charge(60);
@@ -321,11 +314,13 @@ void RunFrozenSpiralCard(AttackStep& step) {
 
 void Comet(int param, double angle) {
   const int x = static_cast<int>(g_bosses[0].x);
-  ShootRingWithAge(1, static_cast<int>(S(2)), 3, 111, param, 1, x, 0, 3.0, 0.1, S(1), 0.0, angle);
+  ShootRingWithAge({.colour = 1, .spawnCode = 3, .behaviour = 111, .behaviourParam = param,
+                    .startAge = static_cast<int>(S(2)), .n = 1, .x = static_cast<double>(x),
+                    .speed = 3.0, .accel = 0.1, .speedLimit = S(1), .base = angle});
 }
 
 void RunCometCard(AttackStep& step) {
-  CardStart(step, 2000, 4500, 8000000, 610);
+  DeclareCard(step, {kPortrait, 2000, 4500, 8000000, 610});
   const int d = g_difficulty;
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -333,7 +328,7 @@ void RunCometCard(AttackStep& step) {
   if (t == 70) {
     g_spellCardActive = 0;
     S(0) = 1;
-    S(1) = 8 - d * Div2();
+    S(1) = 8 - d * DifficultyTier();
     S(2) = d <= 1 ? 100 : d == 2 ? 120 : 150;
     Charge(60);
   }

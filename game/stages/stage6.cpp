@@ -13,6 +13,7 @@
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_dispatch.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ struct Stage6State {
 };
 Stage6State g_stage6;
 
-int Diff() { return g_difficulty; }
-int Half() { return g_difficulty / 2; }
 
 // ---------------------------------------------------------------------------
 // Waves. One row of a wave table: both segments straight unless `m2` says otherwise.
@@ -49,8 +48,10 @@ struct WaveEnemy {
   double x, y;
 };
 void Spawn(int slot, const WaveEnemy& w) {
-  SpawnEnemy(slot, w.hp, w.turnFlag, 1, w.t1, w.m2, w.t2, w.sprite, w.power, w.special, w.point,
-             w.x, w.y, w.s1, w.a1, w.s2, w.a2);
+  SpawnEnemy({.slot = slot, .hp = w.hp, .turnFlag = w.turnFlag, .m1 = 1, .t1 = w.t1, .m2 = w.m2,
+              .t2 = w.t2, .sprite = w.sprite, .power = w.power, .special = w.special,
+              .point = w.point, .x = w.x, .y = w.y, .s1 = w.s1, .a1 = w.a1, .s2 = w.s2,
+              .a2 = w.a2});
 }
 
 constexpr WaveEnemy kTableA[4] = {
@@ -189,15 +190,15 @@ void RunStage6Waves() {
 
 namespace {
 
-int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
-
 // A turning polygon: still while the enemy waits, turning for its last 120 steps.
 void TurningPolygon(const Enemy& e, double speed, int period) {
   if (!PausingEvery(e, period)) return;
   const int d = Diff();
   const int late = e.age - SecondStart(e) + 120;
   const double rotation = late < 0 ? 270.0 : 270.0 + (2 * e.turnFlag - 1) * late;
-  ShootPolygon(d - d / 2 + 2, 7, TurnColour(e), 50, d / 2 + 2, e.x, e.y, speed, rotation, 270.0);
+  ShootPolygon({.colour = TurnColour(e), .sheet = 7, .n = d / 2 + 2, .m = d - d / 2 + 2,
+                .radius = 50, .x = e.x, .y = e.y, .speed = speed, .rotation = rotation,
+                .offset = 270.0});
 }
 
 void OrbitRings(const Enemy& e) {
@@ -207,8 +208,12 @@ void OrbitRings(const Enemy& e) {
   const int n = d - d / 2 + 2;
   for (int j = 0; j < 10; ++j) {
     const double base = e.age + 36 * j;
-    ShootOrbitRing(0, c, 0, 0, 0, 0, 30, n, 0, c, e.x, e.y, 0.0, 0.05, 2.0, 0.0, base, 1.0, 1.0);
-    ShootOrbitRing(0, c, 0, 0, 0, 0, 60, n, 0, c, e.x, e.y, 0.0, 0.05, 2.0, 0.0, base, 1.0, 0.5);
+    ShootOrbitRing({.colour = c, .n = n, .x = e.x, .y = e.y, .accel = 0.05, .speedLimit = 2.0,
+                    .base = base, .ringColour = c, .ringSpeedLimit = 30, .ringAccel = 1.0,
+                    .ringTurnRate = 1.0});
+    ShootOrbitRing({.colour = c, .n = n, .x = e.x, .y = e.y, .accel = 0.05, .speedLimit = 2.0,
+                    .base = base, .ringColour = c, .ringSpeedLimit = 60, .ringAccel = 1.0,
+                    .ringTurnRate = 0.5});
   }
 }
 
@@ -216,8 +221,10 @@ void OrbitRings(const Enemy& e) {
 // wave: they are spaced as the other stages' layered fans, over 30 steps.
 void BackwardLayers(const Enemy& e) {
   if (e.age <= 30 || !Every(e.age, 60)) return;
-  ShootLayeredFan(TurnColour(e), 10, 10111, 1, 2, 0, Diff() + 2, 90, 4, e.x, e.y, 5.0, -1.0, 2.0,
-                  0.0, AngleToPlayer(e.x, e.y) + 180, 30.0);
+  ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .behaviour = 10,
+                   .behaviourParam = 10111, .n = Diff() + 2, .spread = 90, .layers = 4, .x = e.x,
+                   .y = e.y, .speed = 5.0, .accel = -1.0, .speedLimit = 2.0,
+                   .centre = AngleToPlayer(e.x, e.y) + 180, .layerDelay = 30.0});
 }
 
 }  // namespace
@@ -293,23 +300,34 @@ void MoveMidBossAtRandom() {
 
 void RunMirageNonSpell() {
   const Boss& boss = g_bosses[0];
-  const int t = boss.phaseTimer, d = Diff(), h = Half();
+  const int t = boss.phaseTimer, d = Diff(), h = DifficultyTier();
   const double x = boss.x, y = boss.y;
   if (t == 350 || t == 600) MoveMidBossAtRandom();
   if (t == 900) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 970) RunBossChargeEffect(0, 0);
   if (t >= 100 && t <= 919 && Every(t, 10)) {
     const int perEdge = d - h + 1;
-    ShootPolygon(3, 2, 0, 50, perEdge, x, y, 2.5, 2 * t, 270 - t);
-    ShootPolygon(3, 5, 2, 50, perEdge, x, y, 2.0, -2 * t, 270 - t);
-    ShootPolygon(h + 2, 2, 3, 50, 2, x, y, 1.5, t, 270 + t);
-    ShootPolygon(h + 2, 2, 4, 50, 2, x, y, 1.0, -t, 270);
+    ShootPolygon({.sheet = 2, .n = perEdge, .m = 3, .radius = 50, .x = x, .y = y, .speed = 2.5,
+                  .rotation = static_cast<double>(2 * t), .offset = static_cast<double>(270 - t)});
+    ShootPolygon({.colour = 2, .sheet = 5, .n = perEdge, .m = 3, .radius = 50, .x = x, .y = y,
+                  .speed = 2.0, .rotation = static_cast<double>(-2 * t),
+                  .offset = static_cast<double>(270 - t)});
+    ShootPolygon({.colour = 3, .sheet = 2, .n = 2, .m = h + 2, .radius = 50, .x = x, .y = y,
+                  .speed = 1.5, .rotation = static_cast<double>(t),
+                  .offset = static_cast<double>(270 + t)});
+    ShootPolygon({.colour = 4, .sheet = 2, .n = 2, .m = h + 2, .radius = 50, .x = x, .y = y,
+                  .speed = 1.0, .rotation = static_cast<double>(-t), .offset = 270});
   }
   if (t >= 1000 && Every(t, 8)) {
     const int n = 2 * (d - h) + 6;
-    ShootFan(0, 0, 1, 13, 0, 0, n, 360, x, y, 6.0, 0.0, 6.0, 0.0, 270.0);
-    ShootRing(0, 90, 1, 15, 25 + 5 * h, 1, n, x, y, 6.0, -0.05, 4.0, 0.0, 270.0);
-    ShootRing(0, 270, 1, 15, 25 + 5 * h, 1, n, x, y, 6.0, -0.05, 4.0, 0.0, 270.0);
+    ShootFan({.sheet = 13, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y, .speed = 6.0,
+              .speedLimit = 6.0, .centre = 270.0});
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 1, .behaviourParam = 90,
+               .triggerAge = 25 + 5 * h, .n = n, .x = x, .y = y, .speed = 6.0, .accel = -0.05,
+               .speedLimit = 4.0, .base = 270.0});
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 1, .behaviourParam = 270,
+               .triggerAge = 25 + 5 * h, .n = n, .x = x, .y = y, .speed = 6.0, .accel = -0.05,
+               .speedLimit = 4.0, .base = 270.0});
   }
   if (t == 1500) g_bosses[0].phaseTimer = 99;
 }
@@ -329,7 +347,7 @@ void LeaveAsMirage() {
 void RunPolygonVolleys(bool second) {
   Boss& boss = g_bosses[0];
   Stage6State& st = g_stage6;
-  const int t = boss.phaseTimer, d = Diff(), h = Half();
+  const int t = boss.phaseTimer, d = Diff(), h = DifficultyTier();
   if (!second && t == 60) {
     st.s = 1;
     st.k = PerDifficulty(2, 3, 3, 4);
@@ -348,8 +366,9 @@ void RunPolygonVolleys(bool second) {
     SetBossAnimation(0, 0, 150);
   }
   if (t == 100) {
-    ShootRingOfFans(0, 40, 1, 15, second ? 3 : 0, 0, 0, h + 2, second ? 2 : 1, boss.x, boss.y,
-                    4.0, -0.01, 3.0, 0.0, st.a);
+    ShootRingOfFans({.colour = second ? 3 : 0, .sheet = 15, .spawnCode = 1, .n = second ? 2 : 1,
+                     .m = h + 2, .spread = 40, .x = boss.x, .y = boss.y, .speed = 4.0,
+                     .accel = -0.01, .speedLimit = 3.0, .base = st.a});
   }
   if (t >= 100 && t <= 115 && Every(t, 5)) {
     static constexpr int kLook[4][2] = {{2, 4}, {2, 3}, {5, 2}, {2, 0}};
@@ -358,8 +377,9 @@ void RunPolygonVolleys(bool second) {
     const double rotation = second && t == 100 ? st.r * st.s : st.r;
     const int k = static_cast<int>(st.k);
     for (int i = 0; i < k; ++i) {
-      ShootPolygon(4, look[0], look[1], 30, 2, boss.x, boss.y, speed, rotation,
-                   45 - i * 90.0 / st.k);
+      ShootPolygon({.colour = look[1], .sheet = look[0], .n = 2, .m = 4, .radius = 30, .x = boss.x,
+                    .y = boss.y, .speed = speed, .rotation = rotation,
+                    .offset = 45 - i * 90.0 / st.k});
     }
   }
   if (t == 120) {
@@ -399,7 +419,9 @@ void RunCircleVolleys(bool second) {
     if (Every(t, 3)) {
       // No offset is named for these rings: 0, as the later circle's own.
       const int colour = second ? NextRandom() % 5 : 0;
-      ShootRingOnCircle(colour, 501, 12, 16, 0, 25, radius, k, cx, cy, 0, 0, 0, 0, base, 0.0);
+      ShootRingOnCircle({.colour = colour, .sheet = 16, .spawnCode = 12, .behaviour = 25,
+                         .behaviourParam = 501, .n = k, .radius = radius, .x = cx, .y = cy,
+                         .base = base});
     }
     if (Every(t, 6 - d)) {
       const int colour = second ? static_cast<int>(st.a) % 5 : 0;
@@ -407,10 +429,14 @@ void RunCircleVolleys(bool second) {
       const double limit = second ? 1.0 : d / 2 + 1;
       const double spread = second ? 5.0 : 0.0;
       // Each bullet waits so that all of them set off together at timer 260.
-      ShootRingOnCircle(colour, param, 1, 7, 260 - t, 5, radius, k, cx, cy, 0, 0, limit, 0,
-                        base + spread, second ? st.u : -st.u);
-      ShootRingOnCircle(colour, param, 1, 7, 260 - t, 5, radius, k, cx, cy, 0, 0, limit, 0,
-                        base - spread, second ? -st.u : st.u);
+      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 5,
+                         .behaviourParam = param, .triggerAge = 260 - t, .n = k, .radius = radius,
+                         .x = cx, .y = cy, .speedLimit = limit, .base = base + spread,
+                         .offset = second ? st.u : -st.u});
+      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 5,
+                         .behaviourParam = param, .triggerAge = 260 - t, .n = k, .radius = radius,
+                         .x = cx, .y = cy, .speedLimit = limit, .base = base - spread,
+                         .offset = second ? -st.u : st.u});
       if (second) st.a += 1;
       st.u += 35;
     }
@@ -420,18 +446,25 @@ void RunCircleVolleys(bool second) {
     if (second) {
       const int n = PerDifficulty(7, 10, 13, 16);
       for (double limit : {1.0, 1.5, 2.0}) {
-        ShootRing(0, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, limit, 0.0,
-                  NextRandom() % 90);
+        ShootRing({.sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y, .speed = 4.0,
+                   .accel = -0.05, .speedLimit = limit,
+                   .base = static_cast<double>(NextRandom() % 90)});
       }
     } else {
       const int n = PerDifficulty(5, 6, 7, 8);
       const double aim = AngleToPlayer(boss.x, boss.y);
       const double turn = st.s - 1;
-      ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim);
-      ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 1.5, 0.0, aim + 10 * turn);
-      ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 2.0, 0.0, aim + 20 * turn);
+      ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = -0.05, .speedLimit = 1.0, .base = aim});
+      ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = -0.05, .speedLimit = 1.5, .base = aim + 10 * turn});
+      ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+                 .speed = 4.0, .accel = -0.05, .speedLimit = 2.0, .base = aim + 20 * turn});
       // The Lunatic ring behind the boss is the slowest of the first one's kind.
-      if (d == 3) ShootRing(3, 0, 1, 9, 0, 0, n, boss.x, boss.y, 4.0, -0.05, 1.0, 0.0, aim + 180);
+      if (d == 3) {
+        ShootRing({.colour = 3, .sheet = 9, .spawnCode = 1, .n = n, .x = boss.x, .y = boss.y,
+                   .speed = 4.0, .accel = -0.05, .speedLimit = 1.0, .base = aim + 180});
+      }
     }
   }
   if (t == 300) {

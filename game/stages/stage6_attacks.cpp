@@ -10,14 +10,13 @@
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
 #include "game/stages/stage_frame.h"
+#include "game/stages/stage_helpers.h"
 
 namespace {
 
 constexpr int kPortrait = 4;
 constexpr double kTop = 16.0, kBottom = 464.0;
 
-double& S(int k) { return g_attackScratch.values[k]; }
-int Half() { return g_difficulty / 2; }
 
 // A card loops by setting its timer back to 99 in its timer cases; its every-step part
 // then reads the timer again, so on the loop step it sees 99 and does nothing that
@@ -81,9 +80,13 @@ void LastCardEllipses(int t, const Boss& boss) {
   }
   if (!Every(t, 10)) return;
   const int n = g_difficulty % 2 == 0 ? 4 : 7;
-  const double limit = Half() == 0 ? 2.0 : 1.5;
-  ShootEllipseRing(1, 0, 13, 0, 0, 50, n, boss.x, boss.y, 0, 0.01, limit, 0, 0.5, 0, tilt1, offset);
-  ShootEllipseRing(2, 0, 13, 0, 0, 50, n, boss.x, boss.y, 0, 0.01, limit, 0, 0.5, 0, tilt2, offset);
+  const double limit = DifficultyTier() == 0 ? 2.0 : 1.5;
+  ShootEllipseRing({.colour = 1, .sheet = 13, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                    .accel = 0.01, .speedLimit = limit, .tilt = tilt1, .flatness = 0.5,
+                    .offset = offset});
+  ShootEllipseRing({.colour = 2, .sheet = 13, .n = n, .radius = 50, .x = boss.x, .y = boss.y,
+                    .accel = 0.01, .speedLimit = limit, .tilt = tilt2, .flatness = 0.5,
+                    .offset = offset});
 }
 
 }  // namespace
@@ -92,7 +95,7 @@ void RunStage6LastCard(AttackStep& step) {
   StartCard(step, 7000, 6000, 9000000, 410);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 1) boss.state = 2;
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
@@ -111,7 +114,8 @@ void RunStage6LastCard(AttackStep& step) {
                                          180 * (i + 1) + 720.0 * k / S(1)));
       }
     }
-    ShootRing(0, 10000, 4, 16, 0, 26, 1, boss.x, boss.y, 0, 0, 0, 0, 0);
+    ShootRing({.sheet = 16, .spawnCode = 4, .behaviour = 26, .behaviourParam = 10000, .n = 1,
+               .x = boss.x, .y = boss.y});
   }
   if (t == 150) {
     if (a == 0) RunBossChargeEffect(0, 0);
@@ -136,21 +140,28 @@ void RunStage6LastCard(AttackStep& step) {
       const EnemyBullet* b = Orbit(j);
       if (b == nullptr) continue;
       const bool heavy = j <= 3 && Every(t, static_cast<int>(2 * S(3)));
-      ShootRing(b->colour, 50, j <= 3 ? 2 : 1, heavy ? 13 : 1, 0, 110, heavy ? 3 : a + 3,
-                std::trunc(b->x), std::trunc(b->y), -1, 0.05, d == 3 ? 1.8 : 1.5, 0, S(2));
+      ShootRing({.colour = b->colour, .sheet = heavy ? 13 : 1, .spawnCode = j <= 3 ? 2 : 1,
+                 .behaviour = 110, .behaviourParam = 50, .n = heavy ? 3 : a + 3,
+                 .x = std::trunc(b->x), .y = std::trunc(b->y), .speed = -1, .accel = 0.05,
+                 .speedLimit = d == 3 ? 1.8 : 1.5, .base = S(2)});
     }
     S(2) += 15;
   }
   if (Every(t, p + 2)) {
     const double growth = d <= 1 ? 3.0 : d == 2 ? 4.0 : 4.5;
     for (int k = 0; k < 8; ++k) {
-      ShootLaserAtAngle(NextRandom() % 10, 55, 0, 11, 100, 3, boss.x, boss.y, growth, t + 60 * k, 10);
-      ShootLaserAtAngle(NextRandom() % 10, 55, 0, 11, 100, 3, boss.x, boss.y, growth, 60 * k - t, 10);
+      ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 11, .x = boss.x, .y = boss.y,
+                         .angle = static_cast<double>(t + 60 * k), .lifetime = 55,
+                         .fullLength = 100, .fullWidth = 3, .growth = growth, .startLength = 10});
+      ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 11, .x = boss.x, .y = boss.y,
+                         .angle = static_cast<double>(60 * k - t), .lifetime = 55,
+                         .fullLength = 100, .fullWidth = 3, .growth = growth, .startLength = 10});
     }
   }
   if (a == 0 && Every(t, 3)) {
     const int r = static_cast<int>(std::trunc(50 + 100 * std::sin((t - 100) * kPi / 180)));
-    ShootRingOnCircle(0, 201, 11, 16, 0, 25, r, 3, boss.x, boss.y, 0, 0, 0, 0, 2 * t, 0);
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 11, .behaviour = 25, .behaviourParam = 201, .n = 3,
+                       .radius = r, .x = boss.x, .y = boss.y, .base = static_cast<double>(2 * t)});
   }
 }
 
@@ -163,12 +174,19 @@ namespace {
 void MirageVolley(const Boss& boss, int c) {
   const int d = g_difficulty;
   const int n = static_cast<int>(S(1));
-  ShootRingOnCircle(c, 402 - 200 * d, 1, 13, 120, 114, 50, n, boss.x, boss.y, -1, 0.1, 2, 0, 270,
-                    180);
-  ShootRingOnCircle(c, 3, 1, 14, 120, 9 * d, 40, n, boss.x, boss.y, -1, 0.05, 2.5, 0, 270, 180);
+  ShootRingOnCircle({.colour = c, .sheet = 13, .spawnCode = 1, .behaviour = 114,
+                     .behaviourParam = 402 - 200 * d, .triggerAge = 120, .n = n, .radius = 50,
+                     .x = boss.x, .y = boss.y, .speed = -1, .accel = 0.1, .speedLimit = 2,
+                     .base = 270, .offset = 180});
+  ShootRingOnCircle({.colour = c, .sheet = 14, .spawnCode = 1, .behaviour = 9 * d,
+                     .behaviourParam = 3, .triggerAge = 120, .n = n, .radius = 40, .x = boss.x,
+                     .y = boss.y, .speed = -1, .accel = 0.05, .speedLimit = 2.5, .base = 270,
+                     .offset = 180});
   const int lasers = static_cast<int>(S(2));
   for (int k = 0; k < lasers; ++k) {
-    ShootLaserAtAngle(c, 1000, 0, 1, 100, 3, boss.x, boss.y, 2, 360.0 * k / lasers, 10);
+    ShootLaserAtAngle({.colour = c, .spawnCode = 1, .x = boss.x, .y = boss.y,
+                       .angle = 360.0 * k / lasers, .lifetime = 1000, .fullLength = 100,
+                       .fullWidth = 3, .growth = 2, .startLength = 10});
   }
 }
 
@@ -245,21 +263,28 @@ void MirageHard(Boss& boss, int t) {
     const int u = t % 50;
     const int param = d == 2 ? 10004 : lunaticBase + 7504;
     const int colour = static_cast<int>(S(0)), n = static_cast<int>(S(1));
-    ShootRingOnCircle(colour, param, 1, 8, 0, 122, 30 + u, n, boss.x, boss.y, 0, 0.05, 2,
-                      0.25 * sign, 270 - u * sign, 270 - u * sign);
-    ShootRingOnCircle(colour, param, 1, 8, 0, 122, 30 + u, n, boss.x, boss.y, 0, 0.05, 2,
-                      -0.25 * sign, 270 + u * sign, 270 + u * sign);
+    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+                       .behaviourParam = param, .n = n, .radius = 30 + u, .x = boss.x, .y = boss.y,
+                       .accel = 0.05, .speedLimit = 2, .turnRate = 0.25 * sign,
+                       .base = 270 - u * sign, .offset = 270 - u * sign});
+    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+                       .behaviourParam = param, .n = n, .radius = 30 + u, .x = boss.x, .y = boss.y,
+                       .accel = 0.05, .speedLimit = 2, .turnRate = -0.25 * sign,
+                       .base = 270 + u * sign, .offset = 270 + u * sign});
   }
   if (Every(t, 20)) {
     const int param = d == 2 ? 10013 : lunaticBase + 7513;
-    ShootRingOfFans(param, 10, 1, 8, 3, 0, 122, 2 * d + 2, 3, boss.x, boss.y, -2, 0.05, 2, 0, t);
+    ShootRingOfFans({.colour = 3, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+                     .behaviourParam = param, .n = 3, .m = 2 * d + 2, .spread = 10, .x = boss.x,
+                     .y = boss.y, .speed = -2, .accel = 0.05, .speedLimit = 2,
+                     .base = static_cast<double>(t)});
   }
 }
 
 }  // namespace
 
 void RunStage6MirageCard(AttackStep& step) {
-  const bool hard = Half() == 1;
+  const bool hard = DifficultyTier() == 1;
   StartCard(step, hard ? 1000 : 500, hard ? 3000 : 5000, 8000000, 410, 0);
   Boss& boss = g_bosses[0];
   const int t = boss.phaseTimer;
@@ -280,7 +305,7 @@ void RunStage6BounceCard(AttackStep& step) {
   StartCard(step, 2700, 3000, 8200000, 710);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -295,8 +320,10 @@ void RunStage6BounceCard(AttackStep& step) {
     const double c1 = t == 100 ? 20 : t == 110 ? 50 : -20;
     const double c2 = t == 100 ? 160 : t == 110 ? 130 : 200;
     for (double centre : {c1, c2}) {
-      ShootLayeredFan(3, 10, 111, 1, 14 - a, 0, n, spread, layers, boss.x, boss.y, 5, -0.05, 1, 0,
-                      centre, 30);
+      ShootLayeredFan({.colour = 3, .sheet = 14 - a, .spawnCode = 1, .behaviour = 10,
+                       .behaviourParam = 111, .n = n, .spread = spread, .layers = layers,
+                       .x = boss.x, .y = boss.y, .speed = 5, .accel = -0.05, .speedLimit = 1,
+                       .centre = centre, .layerDelay = 30});
     }
   }
   if (t == 350) SetBossMoveTarget(0, g_player.x + NextRandom() % 50 - 25, 150, 100);
@@ -307,16 +334,24 @@ void RunStage6BounceCard(AttackStep& step) {
     const int k = (t - 150) / 5;
     const double aim = AngleToPlayer(boss.x, boss.y);
     const int c1 = a == 0 ? 8 : NextRandom() % 10;
-    ShootLaserAtAngle(c1, 800, 0, 2, 250, 3, boss.x, boss.y, 10, aim + 50 + 240 * k / steps, 10);
+    ShootLaserAtAngle({.colour = c1, .spawnCode = 2, .x = boss.x, .y = boss.y,
+                       .angle = aim + 50 + 240 * k / steps, .lifetime = 800, .fullLength = 250,
+                       .fullWidth = 3, .growth = 10, .startLength = 10});
     const int c2 = a == 0 ? 8 : NextRandom() % 10;
-    ShootLaserAtAngle(c2, 800, 0, 2, 250, 3, boss.x, boss.y, 10, aim + 310 - 240 * k / steps, 10);
+    ShootLaserAtAngle({.colour = c2, .spawnCode = 2, .x = boss.x, .y = boss.y,
+                       .angle = aim + 310 - 240 * k / steps, .lifetime = 800, .fullLength = 250,
+                       .fullWidth = 3, .growth = 10, .startLength = 10});
   }
   if (t < 100) return;
   const int ringSize = static_cast<int>(S(4));
   auto rings = [&](const Laser& l, int baseOffset) {
     const double x = std::trunc(l.x2), y = std::trunc(l.y2);
-    ShootRing(0, 0, 11, 13, 0, 0, ringSize, x, y, 3, -0.05, 2, 0, NextRandom() % 20 + baseOffset);
-    ShootRing(0, 0, 11, 13, 0, 0, ringSize, x, y, 3, -0.05, 1, 0, NextRandom() % 20 + baseOffset);
+    ShootRing({.sheet = 13, .spawnCode = 11, .n = ringSize, .x = x, .y = y, .speed = 3,
+               .accel = -0.05, .speedLimit = 2,
+               .base = static_cast<double>(NextRandom() % 20 + baseOffset)});
+    ShootRing({.sheet = 13, .spawnCode = 11, .n = ringSize, .x = x, .y = y, .speed = 3,
+               .accel = -0.05, .speedLimit = 1,
+               .base = static_cast<double>(NextRandom() % 20 + baseOffset)});
   };
   for (Laser& laser : g_lasers) {
     if (laser.state != 2 || laser.fullLength <= 0) continue;
@@ -359,7 +394,7 @@ void RunStage6GridCard(AttackStep& step) {
   StartCard(step, 2700, 2500, 8200000, 760);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 240.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -399,8 +434,10 @@ void RunStage6GridCard(AttackStep& step) {
       const double bx = std::trunc(b->x), by = std::trunc(b->y), angle = b->angle;
       for (int k = 0; k < perOrbit; ++k) {
         const int colour = a == 0 ? 3 : NextRandom() % 5;
-        ShootRingOnCircle(colour, 4, 1, 1, 50, 120, 50, 2, bx, by, 0.5, -0.01, 0, 0,
-                          angle + 180.0 * k / S(3), 0);
+        ShootRingOnCircle({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = 120,
+                           .behaviourParam = 4, .triggerAge = 50, .n = 2, .radius = 50, .x = bx,
+                           .y = by, .speed = 0.5, .accel = -0.01,
+                           .base = angle + 180.0 * k / S(3)});
       }
     }
   }
@@ -428,7 +465,7 @@ void RunStage6PhaseCard(AttackStep& step) {
   StartCard(step, 3200, 3500, 8600000, 660);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 70) {
     g_spellCardActive = 0;
@@ -454,13 +491,17 @@ void RunStage6PhaseCard(AttackStep& step) {
     const double aim = AngleToPlayer(boss.x, boss.y) + (t - 100) * 360.0 / (S(4) * S(3));
     for (double angle : {aim, aim + 180}) {
       const int colour = a == 0 ? 3 : NextRandom() % 10;
-      ShootLaserAtAngle(colour, 800, 0, 2, 100, 3, boss.x, boss.y, 5, angle, 10);
+      ShootLaserAtAngle({.colour = colour, .spawnCode = 2, .x = boss.x, .y = boss.y, .angle = angle,
+                         .lifetime = 800, .fullLength = 100, .fullWidth = 3, .growth = 5,
+                         .startLength = 10});
     }
   }
   if (t == last) {
     const int colour = a == 0 ? 3 : NextRandom() % 5;
-    ShootLayeredFan(colour, 0, 0, 1, 15, 0, static_cast<int>(S(3)) - 1, 360, 2, boss.x, boss.y,
-                    -2, 0.05, 2, 0, AngleToPlayer(boss.x, boss.y), 30);
+    ShootLayeredFan({.colour = colour, .sheet = 15, .spawnCode = 1, .n = static_cast<int>(S(3)) - 1,
+                     .spread = 360, .layers = 2, .x = boss.x, .y = boss.y, .speed = -2,
+                     .accel = 0.05, .speedLimit = 2, .centre = AngleToPlayer(boss.x, boss.y),
+                     .layerDelay = 30});
   }
   if (d >= 1) {
     for (Laser& laser : g_lasers) {
@@ -490,8 +531,9 @@ void RunStage6PhaseCard(AttackStep& step) {
     for (int j = 0; j < 4; ++j) {
       const EnemyBullet* b = Orbit(j);
       if (b == nullptr) continue;
-      ShootRingOnCircle(4, 0, 1, 12, 0, 0, r, 3, std::trunc(b->x), std::trunc(b->y), 0, 0.05, 1, 0,
-                        angle, angle);
+      ShootRingOnCircle({.colour = 4, .sheet = 12, .spawnCode = 1, .n = 3, .radius = r,
+                         .x = std::trunc(b->x), .y = std::trunc(b->y), .accel = 0.05,
+                         .speedLimit = 1, .base = angle, .offset = angle});
     }
     S(1) += 7;
   }
@@ -505,7 +547,7 @@ void RunStage6StairCard(AttackStep& step) {
   StartCard(step, 5500, 4000, 8600000, 560);
   Boss& boss = g_bosses[0];
   int t = boss.phaseTimer;
-  const int d = g_difficulty, a = Half();
+  const int d = g_difficulty, a = DifficultyTier();
   if (t == 2) SetBossMoveTarget(0, 224.0, 100.0, 50);
   if (t == 70) {
     S(0) = 10 * (9 - d);
@@ -518,7 +560,9 @@ void RunStage6StairCard(AttackStep& step) {
   switch (t) {
     case 100: case 120: case 140: case 200: case 220: case 280: case 300: case 320: case 380:
     case 400:
-      ShootRing(4, 101, 5, 0, 0, 10, 7 * d + 23, boss.x, boss.y, 0, 0.1, 5, S(1), 0);
+      ShootRing({.colour = 4, .spawnCode = 5, .behaviour = 10, .behaviourParam = 101,
+                 .n = 7 * d + 23, .x = boss.x, .y = boss.y, .accel = 0.1, .speedLimit = 5,
+                 .turnRate = S(1)});
       break;
     case 150: case 330: S(0) -= 5; break;
     case 460:
@@ -536,11 +580,15 @@ void RunStage6StairCard(AttackStep& step) {
     const double w = S(0) / 4 + 30;
     const int g = (t - 420) / 2;
     const int rx = NextRandom();
-    ShootLaserAtAngle(NextRandom() % 10, 150, 60, 2, 1000, 5, 32 + 19 * g + rx % 10, 0, 10, 270 + w,
-                      10);
+    ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 2, .triggerAge = 60,
+                       .x = static_cast<double>(32 + 19 * g + rx % 10), .angle = 270 + w,
+                       .lifetime = 150, .fullLength = 1000, .fullWidth = 5, .growth = 10,
+                       .startLength = 10});
     const int rx2 = NextRandom();
-    ShootLaserAtAngle(NextRandom() % 10, 150, 60, 2, 1000, 5, 422 - rx2 % 10 - 19 * g, 0, 10,
-                      270 - w, 10);
+    ShootLaserAtAngle({.colour = NextRandom() % 10, .spawnCode = 2, .triggerAge = 60,
+                       .x = static_cast<double>(422 - rx2 % 10 - 19 * g), .angle = 270 - w,
+                       .lifetime = 150, .fullLength = 1000, .fullWidth = 5, .growth = 10,
+                       .startLength = 10});
   }
   if (t < 100) return;
   int standing = 0;

@@ -30,35 +30,61 @@ TEST_F(EmitterTest, CountsPositionsAndDirections) {
     // (x, y, angle) of the first and last bullet made.
     double first[3], last[3];
   } cases[] = {
-      {"fan of 5 over 40", [] { ShootFan(0, 0, 1, 1, 0, 0, 5, 40, 200, 100, 1, 0, 1, 0, 270); }, 5,
+      {"fan of 5 over 40", [] { ShootFan({.sheet = 1, .spawnCode = 1, .n = 5, .spread = 40,
+                                          .x = 200, .y = 100, .speed = 1, .speedLimit = 1,
+                                          .centre = 270}); }, 5,
        {200, 100, 254}, {200, 100, 286}},
-      {"fan count 0 counts 1", [] { ShootFan(0, 0, 1, 1, 0, 0, 0, 40, 200, 100, 1, 0, 1, 0, 270); },
+      {"fan count 0 counts 1", [] { ShootFan({.sheet = 1, .spawnCode = 1, .spread = 40, .x = 200,
+                                              .y = 100, .speed = 1, .speedLimit = 1,
+                                              .centre = 270}); },
        1, {200, 100, 270}, {200, 100, 270}},
-      {"ring of 8", [] { ShootRing(0, 0, 1, 1, 0, 0, 8, 200, 100, 1, 0, 1, 0, 10); }, 8,
+      {"ring of 8", [] { ShootRing({.sheet = 1, .spawnCode = 1, .n = 8, .x = 200, .y = 100,
+                                    .speed = 1, .speedLimit = 1, .base = 10}); }, 8,
        {200, 100, 10}, {200, 100, 325}},
-      {"ring of 3 fans of 2", [] { ShootRingOfFans(0, 20, 1, 1, 0, 0, 0, 3, 2, 200, 100, 1, 0, 1, 0, 0); },
+      {"ring of 3 fans of 2", [] { ShootRingOfFans({.sheet = 1, .spawnCode = 1, .n = 2, .m = 3,
+                                                    .spread = 20, .x = 200, .y = 100, .speed = 1,
+                                                    .speedLimit = 1}); },
        6, {200, 100, -5}, {200, 100, 245}},
-      {"ring on circle r 150", [] { ShootRingOnCircle(0, 0, 1, 1, 0, 0, 150, 4, 200, 300, 1, 0, 1, 0, 90, 0); },
+      {"ring on circle r 150", [] { ShootRingOnCircle({.sheet = 1, .spawnCode = 1, .n = 4,
+                                                       .radius = 150, .x = 200, .y = 300,
+                                                       .speed = 1, .speedLimit = 1, .base = 90}); },
        4, {200, 151, 90}, {349, 300, 360}},
-      {"ellipse ring", [] { ShootEllipseRing(0, 0, 1, 0, 0, 100, 4, 200, 200, 1, 0, 1, 0, 0.5, 0, 0, 0); },
+      {"ellipse ring", [] { ShootEllipseRing({.sheet = 1, .n = 4, .radius = 100, .x = 200, .y = 200,
+                                              .speed = 1, .speedLimit = 1, .flatness = 0.5}); },
        4, {350, 200, 90}, {200, 250, 360}},
-      {"circle formation", [] { ShootCircleFormation(0, 0, 1, 0, 100, 4, 200, 200, 1, 0, 1, 0, 90, 45); },
+      {"circle formation", [] { ShootCircleFormation({.sheet = 1, .n = 4, .radius = 100, .x = 200,
+                                                      .y = 200, .speed = 1, .speedLimit = 1,
+                                                      .start = 90, .direction = 45}); },
        4, {200, 299, 45}, {299, 200, 45}},
-      {"centred line", [] { ShootCentredLine(3, 0, 1, 1, 0, 0, 0, 100, 200, 200, 1, 0, 1, 0, 0, 90); },
+      {"centred line", [] { ShootCentredLine({.sheet = 1, .spawnCode = 1, .n = 3, .length = 100,
+                                              .x = 200, .y = 200, .speed = 1, .speedLimit = 1,
+                                              .offset = 90}); },
        3, {150, 200, 90}, {250, 200, 90}},
-      {"centred line n 1 counts 2", [] { ShootCentredLine(1, 0, 1, 1, 0, 0, 0, 100, 200, 200, 1, 0, 1, 0, 0, 0); },
+      {"centred line n 1 counts 2", [] { ShootCentredLine({.sheet = 1, .spawnCode = 1, .n = 1,
+                                                           .length = 100, .x = 200, .y = 200,
+                                                           .speed = 1, .speedLimit = 1}); },
        2, {150, 200, 0}, {250, 200, 0}},
-      {"line", [] { ShootLine(5, 0, 1, 0, 0, 0, 100, 100, 300, 100, 1, 0, 1, 0, 270); }, 5,
+      {"line", [] { ShootLine({.sheet = 1, .n = 5, .x = 100, .y = 100, .x2 = 300, .y2 = 100,
+                               .speed = 1, .speedLimit = 1, .offset = 270}); }, 5,
        {100, 100, 270}, {300, 100, 270}},
-      {"layered fan", [] { ShootLayeredFan(0, 0, 0, 1, 1, 0, 3, 60, 4, 200, 100, 1, 0.1, 4, 0, 270, 10); },
+      {"layered fan", [] { ShootLayeredFan({.sheet = 1, .spawnCode = 1, .n = 3, .spread = 60,
+                                            .layers = 4, .x = 200, .y = 100, .speed = 1,
+                                            .accel = 0.1, .speedLimit = 4, .centre = 270,
+                                            .layerDelay = 10}); },
        12, {200, 100, 250}, {200, 100, 290}},
-      {"square", [] { ShootPolygon(4, 1, 0, 100, 3, 200, 200, 2, 0, 0); }, 12,
+      {"square", [] { ShootPolygon({.sheet = 1, .n = 3, .m = 4, .radius = 100, .x = 200, .y = 200,
+                                    .speed = 2}); }, 12,
        {100, 200, -45}, {100, 200, -135}},
-      {"orbit ring", [] { ShootOrbitRing(1, 0, 0, 0, 0, 30, 40, 6, 2, 1, 200, 200, 1, 0, 1, 0, 0, 0.1, 2); },
+      {"orbit ring", [] { ShootOrbitRing({.sheet = 1, .n = 6, .radius = 30, .x = 200, .y = 200,
+                                          .speed = 1, .speedLimit = 1, .ringColour = 1,
+                                          .ringSheet = 2, .ringSpeedLimit = 40, .ringAccel = 0.1,
+                                          .ringTurnRate = 2}); },
        7, {200, 200, 0}, {200 + 30 * std::cos(300 * kPi / 180), 200 - 30 * std::sin(300 * kPi / 180), 300}},
-      {"chain", [] { ShootBulletChain(5, 0, 30, 200, 100, 2, 0, 2, 0, 270); }, 6,
+      {"chain", [] { ShootBulletChain({.behaviourParam = 30, .n = 5, .x = 200, .y = 100, .speed = 2,
+                                       .speedLimit = 2, .angle = 270}); }, 6,
        {200, 100, 270}, {200, 100, 270}},
-      {"ring with age", [] { ShootRingWithAge(0, 7, 1, 0, 0, 6, 200, 100, 1, 0, 1, 0, 0); }, 6,
+      {"ring with age", [] { ShootRingWithAge({.spawnCode = 1, .startAge = 7, .n = 6, .x = 200,
+                                               .y = 100, .speed = 1, .speedLimit = 1}); }, 6,
        {200, 100, 0}, {200, 100, 300}},
   };
   for (const Case& c : cases) {
@@ -80,7 +106,8 @@ TEST_F(EmitterTest, CountsPositionsAndDirections) {
 }
 
 TEST_F(EmitterTest, RingOnCirclePositionsAreWholePixels) {
-  ShootRingOnCircle(0, 0, 1, 1, 0, 0, 150, 7, 200.5, 250.0, 1, 0, 1, 0, 13, 0);
+  ShootRingOnCircle({.sheet = 1, .spawnCode = 1, .n = 7, .radius = 150, .x = 200.5, .y = 250.0,
+                     .speed = 1, .speedLimit = 1, .base = 13});
   for (const EnemyBullet& b : Live()) {
     EXPECT_EQ(b.x - 200.5, std::trunc(b.x - 200.5));
     EXPECT_EQ(b.y, std::trunc(b.y));
@@ -88,8 +115,9 @@ TEST_F(EmitterTest, RingOnCirclePositionsAreWholePixels) {
 }
 
 TEST_F(EmitterTest, SpawnCodeSplitsIntoStateAndAge) {
-  ShootRing(0, 0, 53, 1, 0, 0, 1, 200, 100, 1, 0, 1, 0, 0);
-  ShootRingWithAge(0, 9, 12, 0, 0, 1, 200, 100, 1, 0, 1, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 53, .n = 1, .x = 200, .y = 100, .speed = 1, .speedLimit = 1});
+  ShootRingWithAge({.spawnCode = 12, .startAge = 9, .n = 1, .x = 200, .y = 100, .speed = 1,
+                    .speedLimit = 1});
   int slot = SpawnBulletIndexed(2, 0, 0, 0, 200, 100, 0, 0, 0, 0, 0);
   EXPECT_EQ(g_enemyBullets[0].state, 3);
   EXPECT_EQ(g_enemyBullets[0].age, 5);
@@ -103,8 +131,8 @@ TEST_F(EmitterTest, SpawnCodeSplitsIntoStateAndAge) {
 }
 
 TEST_F(EmitterTest, FullPoolSkipsBulletsAndIndexedSpawnGives800) {
-  ShootRing(0, 0, 1, 1, 0, 0, 790, 200, 200, 0, 0, 0, 0, 0);
-  ShootRing(0, 0, 1, 1, 0, 0, 20, 200, 200, 0, 0, 0, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 790, .x = 200, .y = 200});
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 20, .x = 200, .y = 200});
   EXPECT_EQ(LiveBullets(), 800);
   EXPECT_EQ(SpawnBulletIndexed(0, 0, 0, 0, 200, 200, 0, 0, 0, 0, 0), 800);
   // A script writing through slot 800 reaches the dummy, never the pool.
@@ -116,19 +144,21 @@ TEST_F(EmitterTest, FullPoolSkipsBulletsAndIndexedSpawnGives800) {
 
 TEST_F(EmitterTest, EraseBlocksShootEmittersForTheRestOfTheStep) {
   EraseAllBullets();
-  ShootRing(0, 0, 1, 1, 0, 0, 8, 200, 100, 1, 0, 1, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 8, .x = 200, .y = 100, .speed = 1, .speedLimit = 1});
   EXPECT_EQ(LiveBullets(), 0);
   EXPECT_LT(SpawnBulletIndexed(0, 0, 0, 0, 200, 100, 0, 0, 0, 0, 0), 800);
   EXPECT_LT(SpawnLaser(1, 100, 100, 100, 200, 0, 100, 3, 10, 100, 0), 80);
   Step();
-  ShootRing(0, 0, 1, 1, 0, 0, 8, 200, 100, 1, 0, 1, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 8, .x = 200, .y = 100, .speed = 1, .speedLimit = 1});
   EXPECT_EQ(LiveBullets(), 9);
 }
 
 TEST_F(EmitterTest, LayeredFanLayersReachFullSpeedLayerDelayApart) {
   const int layers = 4;
   const double delay = 12.0;
-  ShootLayeredFan(0, 0, 0, 1, 1, 0, 1, 0, layers, 224, 100, 1.0, 0.1, 3.0, 0, 270, delay);
+  ShootLayeredFan({.sheet = 1, .spawnCode = 1, .n = 1, .layers = layers, .x = 224, .y = 100,
+                   .speed = 1.0, .accel = 0.1, .speedLimit = 3.0, .centre = 270,
+                   .layerDelay = delay});
   int reached[layers];
   for (int j = 0; j < layers; ++j) reached[j] = -1;
   for (int step = 1; step <= 200; ++step) {
@@ -144,13 +174,16 @@ TEST_F(EmitterTest, LayeredFanLayersReachFullSpeedLayerDelayApart) {
 }
 
 TEST_F(EmitterTest, LayeredFanEqualSpeedsStartOneBelowLimit) {
-  ShootLayeredFan(0, 0, 0, 1, 1, 0, 1, 0, 2, 224, 100, 3.0, 0.1, 3.0, 0, 270, 10);
+  ShootLayeredFan({.sheet = 1, .spawnCode = 1, .n = 1, .layers = 2, .x = 224, .y = 100,
+                   .speed = 3.0, .accel = 0.1, .speedLimit = 3.0, .centre = 270, .layerDelay = 10});
   EXPECT_EQ(g_enemyBullets[0].speed, 2.0);
   EXPECT_EQ(g_enemyBullets[1].speedLimit, 3.0);
 }
 
 TEST_F(EmitterTest, OrbitRingFollowsItsCentreAndIsDroppedWithIt) {
-  ShootOrbitRing(1, 0, 0, 0, 0, 30, 30, 6, 2, 1, 224, 150, 2, 0, 2, 0, 270, 0, 3);
+  ShootOrbitRing({.sheet = 1, .n = 6, .radius = 30, .x = 224, .y = 150, .speed = 2, .speedLimit = 2,
+                  .base = 270, .ringColour = 1, .ringSheet = 2, .ringSpeedLimit = 30,
+                  .ringTurnRate = 3});
   for (int step = 0; step < 20; ++step) {
     Step();
     const EnemyBullet& centre = g_enemyBullets[0];
@@ -167,15 +200,17 @@ TEST_F(EmitterTest, OrbitRingFollowsItsCentreAndIsDroppedWithIt) {
 }
 
 TEST_F(EmitterTest, OrbitRingRingsNotCapturedByANewBulletInTheCentreSlot) {
-  ShootOrbitRing(1, 0, 0, 0, 0, 30, 30, 4, 2, 1, 224, 150, 0, 0, 0, 0, 0, 0, 0);
+  ShootOrbitRing({.sheet = 1, .n = 4, .radius = 30, .x = 224, .y = 150, .ringColour = 1,
+                  .ringSheet = 2, .ringSpeedLimit = 30});
   g_enemyBullets[0].state = 0;
-  ShootRing(0, 0, 1, 1, 0, 0, 1, 100, 100, 0, 0, 0, 0, 0);  // reuses slot 0
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 1, .x = 100, .y = 100});  // reuses slot 0
   Step();
   EXPECT_EQ(LiveBullets(), 1);
 }
 
 TEST_F(EmitterTest, ChainFollowersTrailTheHead) {
-  ShootBulletChain(4, 1, 1000, 224, 60, 3, 0, 3, 2, 270);
+  ShootBulletChain({.colour = 1, .behaviourParam = 1000, .n = 4, .x = 224, .y = 60, .speed = 3,
+                    .speedLimit = 3, .turnRate = 2, .angle = 270});
   EXPECT_EQ(LiveLasers(), 1);
   std::vector<std::pair<double, double>> headPath;
   for (int step = 0; step < 30; ++step) {

@@ -103,9 +103,11 @@ TEST_F(LaserTest, EraseFreesWideningLasersAndShortensTheRest) {
 }
 
 TEST_F(LaserTest, EraseTurnsBulletsIntoStarsExceptHarmlessOnes) {
-  ShootRing(0, 0, 1, 1, 0, 0, 10, 224, 150, 0, 0, 0, 0, 0);
-  ShootRing(0, 30, 1, 1, 0, 25, 3, 224, 150, 0, 0, 0, 0, 0);
-  ShootRing(0, 30, 1, 1, 0, 666, 2, 224, 150, 0, 0, 0, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 10, .x = 224, .y = 150});
+  ShootRing({.sheet = 1, .spawnCode = 1, .behaviour = 25, .behaviourParam = 30, .n = 3, .x = 224,
+             .y = 150});
+  ShootRing({.sheet = 1, .spawnCode = 1, .behaviour = 666, .behaviourParam = 30, .n = 2, .x = 224,
+             .y = 150});
   SpawnBulletIndexed(0, 0, 0, 0, 224, 150, 0, 0, 0, 0, 0);
   EraseAllBullets();
   EXPECT_EQ(LiveBullets(), 0);

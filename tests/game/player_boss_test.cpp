@@ -14,8 +14,8 @@ class PlayerTest : public PlayTest {};
 TEST_F(PlayerTest, GrazeCountedOncePerBullet) {
   g_player.invulnerable = 0;
   // Two resting bullets 10 pixels off: inside the graze radius, outside the hit one.
-  ShootRing(0, 0, 1, 1, 0, 0, 1, g_player.x + 10, g_player.y, 0, 0, 0, 0, 0);
-  ShootRing(0, 0, 1, 1, 0, 0, 1, g_player.x - 10, g_player.y, 0, 0, 0, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 1, .x = g_player.x + 10, .y = g_player.y});
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 1, .x = g_player.x - 10, .y = g_player.y});
   int score = g_player.score;
   Step(10);
   EXPECT_EQ(g_player.graze, 2);
@@ -26,7 +26,7 @@ TEST_F(PlayerTest, GrazeCountedOncePerBullet) {
 TEST_F(PlayerTest, BulletHitStartsTheMissAndClearsCapture) {
   g_player.invulnerable = 0;
   g_spellCapture = 1;
-  ShootRing(0, 0, 1, 1, 0, 0, 1, g_player.x + 2, g_player.y, 0, 0, 0, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 1, .x = g_player.x + 2, .y = g_player.y});
   Step();
   EXPECT_EQ(g_player.state, -1);
   EXPECT_EQ(g_spellCapture, 0);
@@ -207,7 +207,7 @@ TEST_F(BossTest, BlastEndFreesEveryBossInState3) {
   g_bosses[1].state = 3;
   RunBossExplosion(0);
   Step(1);
-  ShootRing(0, 0, 1, 1, 0, 0, 4, 224, 100, 1, 0, 1, 0, 0);
+  ShootRing({.sheet = 1, .spawnCode = 1, .n = 4, .x = 224, .y = 100, .speed = 1, .speedLimit = 1});
   EXPECT_EQ(LiveBullets(), 0);  // a beaten boss fires nothing during its blast
   Step(38);
   EXPECT_EQ(g_bosses[0].state, 3);

@@ -41,21 +41,73 @@ void FireSomething(double x, double y) {
   double speed = Pick(40) / 10.0, accel = (Pick(21) - 10) / 100.0, limit = Pick(50) / 10.0;
   double turn = (Pick(9) - 4) / 2.0, angle = Pick(360);
   switch (Pick(16)) {
-    case 0: ShootFan(colour, p, 1 + Pick(30), sheet, trigger, behaviour, Pick(12), Pick(360), x, y, speed, accel, limit, turn, angle); break;
-    case 1: ShootRing(colour, p, 1, sheet, trigger, behaviour, Pick(40), x, y, speed, accel, limit, turn, angle); break;
-    case 2: ShootRingOfFans(p, Pick(60), 1, sheet, colour, trigger, behaviour, Pick(6), Pick(5), x, y, speed, accel, limit, turn, angle); break;
-    case 3: ShootRingOnCircle(colour, p, 2, sheet, trigger, behaviour, Pick(100), Pick(20), x, y, speed, accel, limit, turn, angle, Pick(90)); break;
-    case 4: ShootEllipseRing(colour, p, sheet, trigger, behaviour, Pick(100), Pick(20), x, y, speed, accel, limit, turn, Pick(20) / 10.0, angle, Pick(90), 0); break;
-    case 5: ShootCircleFormation(colour, p, sheet, behaviour, Pick(80), Pick(16), x, y, speed, accel, limit, turn, angle, Pick(360)); break;
-    case 6: ShootCentredLine(Pick(10), colour, 1, sheet, trigger, behaviour, p, Pick(200), x, y, speed, accel, limit, turn, angle, 90); break;
-    case 7: ShootLine(Pick(10), colour, sheet, trigger, behaviour, p, x - 50, y, x + 50, y + Pick(40), speed, accel, limit, turn, 270); break;
-    case 8: ShootLayeredFan(colour, behaviour, p, 1, sheet, trigger, Pick(8), Pick(120), Pick(5), x, y, speed, accel, limit, turn, angle, Pick(20)); break;
-    case 9: ShootPolygon(Pick(7), sheet, colour, Pick(80), Pick(8), x, y, speed, angle, Pick(90)); break;
-    case 10: ShootOrbitRing(sheet, colour, trigger, behaviour, p, Pick(60), Pick(60), Pick(12), Pick(17), colour, x, y, speed, accel, limit, turn, angle, accel, turn); break;
-    case 11: ShootBulletChain(Pick(12), colour, Pick(120), x, y, 1 + speed, 0, 1 + speed, 2, angle); break;
-    case 12: ShootRingWithAge(colour, Pick(30), 1, behaviour, p, Pick(24), x, y, speed, accel, limit, turn, angle); break;
+    case 0: ShootFan({.colour = colour, .sheet = sheet, .spawnCode = 1 + Pick(30),
+                      .behaviour = behaviour, .behaviourParam = p, .triggerAge = trigger,
+                      .n = Pick(12), .spread = Pick(360), .x = x, .y = y, .speed = speed,
+                      .accel = accel, .speedLimit = limit, .turnRate = turn,
+                      .centre = angle}); break;
+    case 1: ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
+                       .behaviourParam = p, .triggerAge = trigger, .n = Pick(40), .x = x, .y = y,
+                       .speed = speed, .accel = accel, .speedLimit = limit, .turnRate = turn,
+                       .base = angle}); break;
+    case 2: ShootRingOfFans({.colour = colour, .sheet = sheet, .spawnCode = 1,
+                             .behaviour = behaviour, .behaviourParam = p, .triggerAge = trigger,
+                             .n = Pick(5), .m = Pick(6), .spread = Pick(60), .x = x, .y = y,
+                             .speed = speed, .accel = accel, .speedLimit = limit, .turnRate = turn,
+                             .base = angle}); break;
+    case 3: ShootRingOnCircle({.colour = colour, .sheet = sheet, .spawnCode = 2,
+                               .behaviour = behaviour, .behaviourParam = p, .triggerAge = trigger,
+                               .n = Pick(20), .radius = Pick(100), .x = x, .y = y, .speed = speed,
+                               .accel = accel, .speedLimit = limit, .turnRate = turn, .base = angle,
+                               .offset = static_cast<double>(Pick(90))}); break;
+    case 4: ShootEllipseRing({.colour = colour, .sheet = sheet, .behaviour = behaviour,
+                              .behaviourParam = p, .triggerAge = trigger, .n = Pick(20),
+                              .radius = Pick(100), .x = x, .y = y, .speed = speed, .accel = accel,
+                              .speedLimit = limit, .turnRate = turn, .start = angle,
+                              .tilt = static_cast<double>(Pick(90)),
+                              .flatness = Pick(20) / 10.0}); break;
+    case 5: ShootCircleFormation({.colour = colour, .sheet = sheet, .behaviour = behaviour,
+                                  .behaviourParam = p, .n = Pick(16), .radius = Pick(80), .x = x,
+                                  .y = y, .speed = speed, .accel = accel, .speedLimit = limit,
+                                  .turnRate = turn, .start = angle,
+                                  .direction = static_cast<double>(Pick(360))}); break;
+    case 6: ShootCentredLine({.colour = colour, .sheet = sheet, .spawnCode = 1,
+                              .behaviour = behaviour, .behaviourParam = p, .triggerAge = trigger,
+                              .n = Pick(10), .length = Pick(200), .x = x, .y = y, .speed = speed,
+                              .accel = accel, .speedLimit = limit, .turnRate = turn, .tilt = angle,
+                              .offset = 90}); break;
+    case 7: ShootLine({.colour = colour, .sheet = sheet, .behaviour = behaviour,
+                       .behaviourParam = p, .triggerAge = trigger, .n = Pick(10), .x = x - 50,
+                       .y = y, .x2 = x + 50, .y2 = y + Pick(40), .speed = speed, .accel = accel,
+                       .speedLimit = limit, .turnRate = turn, .offset = 270}); break;
+    case 8: ShootLayeredFan({.colour = colour, .sheet = sheet, .spawnCode = 1,
+                             .behaviour = behaviour, .behaviourParam = p, .triggerAge = trigger,
+                             .n = Pick(8), .spread = Pick(120), .layers = Pick(5), .x = x, .y = y,
+                             .speed = speed, .accel = accel, .speedLimit = limit, .turnRate = turn,
+                             .centre = angle, .layerDelay = static_cast<double>(Pick(20))}); break;
+    case 9: ShootPolygon({.colour = colour, .sheet = sheet, .n = Pick(8), .m = Pick(7),
+                          .radius = Pick(80), .x = x, .y = y, .speed = speed, .rotation = angle,
+                          .offset = static_cast<double>(Pick(90))}); break;
+    case 10: ShootOrbitRing({.colour = colour, .sheet = sheet, .behaviour = behaviour,
+                             .behaviourParam = p, .triggerAge = trigger, .n = Pick(12),
+                             .radius = Pick(60), .x = x, .y = y, .speed = speed, .accel = accel,
+                             .speedLimit = limit, .turnRate = turn, .base = angle,
+                             .ringColour = colour, .ringSheet = Pick(17),
+                             .ringSpeedLimit = Pick(60), .ringAccel = accel,
+                             .ringTurnRate = turn}); break;
+    case 11: ShootBulletChain({.colour = colour, .behaviourParam = Pick(120), .n = Pick(12), .x = x,
+                               .y = y, .speed = 1 + speed, .speedLimit = 1 + speed, .turnRate = 2,
+                               .angle = angle}); break;
+    case 12: ShootRingWithAge({.colour = colour, .spawnCode = 1, .behaviour = behaviour,
+                               .behaviourParam = p, .startAge = Pick(30), .n = Pick(24), .x = x,
+                               .y = y, .speed = speed, .accel = accel, .speedLimit = limit,
+                               .turnRate = turn, .base = angle}); break;
     case 13: SpawnBulletIndexed(colour, trigger, Pick(2) ? 18 : 32 + Pick(3), p, x, y, speed * 10, accel, limit * 10, turn, angle); break;
-    case 14: ShootLaserAtAngle(Pick(12) - 1, 30 + Pick(300), Pick(60), 1 + Pick(3) + 10 * Pick(3), 50 + Pick(300), Pick(8), x, y, Pick(8), angle, Pick(50)); break;
+    case 14: ShootLaserAtAngle({.colour = Pick(12) - 1, .spawnCode = 1 + Pick(3) + 10 * Pick(3),
+                                .triggerAge = Pick(60), .x = x, .y = y, .angle = angle,
+                                .lifetime = 30 + Pick(300), .fullLength = 50 + Pick(300),
+                                .fullWidth = Pick(8), .growth = static_cast<double>(Pick(8)),
+                                .startLength = static_cast<double>(Pick(50))}); break;
     default: SpawnLaser(1 + Pick(3), x, y, x + Pick(100) - 50, y + Pick(100), Pick(6), Pick(300), Pick(8), Pick(40), 20 + Pick(400), Pick(10)); break;
   }
 }

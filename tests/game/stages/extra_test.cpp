@@ -16,7 +16,8 @@ class Extra : public PlayFixture {};
 TEST_F(Extra, BulletChangeKillsEveryEnemyAndFreezesEveryBulletWithOneDrawEach) {
   StartAt(8, 4, 4615);
   PlaceEnemy(3, 40, 10, 100);
-  ShootRing(1, 0, 1, 2, 0, 0, 12, 224, 200, 3.0, 0.1, 4.0, 1.0, 0.0);
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .n = 12, .x = 224, .y = 200, .speed = 3.0,
+             .accel = 0.1, .speedLimit = 4.0, .turnRate = 1.0});
   const uint32_t before = g_randomCounter;
   int live = 0;
   for (const EnemyBullet& b : g_enemyBullets) live += b.state != 0;

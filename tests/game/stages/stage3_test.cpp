@@ -137,7 +137,8 @@ TEST_F(Stage3, ClearOutKillsEveryEnemyAndSetsEveryBulletDrifting) {
   PlaceEnemy(5, 40, 90, 91).hp = 130;
   PlaceEnemy(29, 200, 100, 500).hp = 1000;
   g_enemyBullets.Clear();
-  ShootRing(2, 0, 1, 4, 0, 0, 10, 224, 240, 2.0, 0.0, 3.0, 1.0, 0.0);
+  ShootRing({.colour = 2, .sheet = 4, .spawnCode = 1, .n = 10, .x = 224, .y = 240, .speed = 2.0,
+             .speedLimit = 3.0, .turnRate = 1.0});
   const uint32_t before = g_randomCounter;
   Played().clear();
   RunStage3Waves();

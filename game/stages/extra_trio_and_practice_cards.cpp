@@ -50,7 +50,10 @@ void Lattice() {
   }
   for (int k = 0; k < 24; ++k) {
     const Piece& p = pieces[k];
-    const int slot = ShootLaserAtAngle(9, 10000, 30, 12, 512, 3, p.x, p.y, 0.0, p.angle, p.length);
+    const int slot = ShootLaserAtAngle({.colour = 9, .spawnCode = 12, .triggerAge = 30, .x = p.x,
+                                        .y = p.y, .angle = p.angle, .lifetime = 10000,
+                                        .fullLength = 512, .fullWidth = 3,
+                                        .startLength = p.length});
     if (k < 12) g_extraCards.lattice[k] = KeepLaser(slot);
   }
 }
@@ -68,15 +71,16 @@ void MirrorBullets() {
         continue;
       }
       b.state = 1;
-      ShootRing(b.colour, 0, 11, b.sheet, 0, 0, 1, static_cast<int>(b.x), static_cast<int>(b.y),
-                b.speed, b.accel, b.speedLimit, 0.0, mirror - b.angle);
+      ShootRing({.colour = b.colour, .sheet = b.sheet, .spawnCode = 11, .n = 1,
+                 .x = WholePixel(b.x), .y = WholePixel(b.y), .speed = b.speed, .accel = b.accel,
+                 .speedLimit = b.speedLimit, .base = mirror - b.angle});
     }
   }
 }
 
 }  // namespace
 
-void RunCard111(AttackStep&) {
+void RunExtraMirrorLatticeCard(AttackStep&) {
   const int t = T();
   BringInSides(6, true);
   MoveSides(274, 150, 174, 150, 50);
@@ -104,10 +108,12 @@ void RunCard111(AttackStep&) {
     static constexpr int kColour[3] = {0, 3, 1};
     const int slot = kSlotOfPhase[(t % 30) / 10];
     const Boss& boss = B(slot);
-    ShootRing(kColour[slot], 0, 2, 12, 0, 0, static_cast<int>(S(1)), boss.x, boss.y, 3.0, -0.05,
-              1.0, 0.0, Rand(360));
-    ShootRing(kColour[slot], 0, 2, 1, 0, 0, static_cast<int>(S(2)), boss.x, boss.y, 3.0, -0.05, 1.0,
-              0.0, AimFromBoss(slot));
+    ShootRing({.colour = kColour[slot], .sheet = 12, .spawnCode = 2, .n = static_cast<int>(S(1)),
+               .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 1.0,
+               .base = static_cast<double>(Rand(360))});
+    ShootRing({.colour = kColour[slot], .sheet = 1, .spawnCode = 2, .n = static_cast<int>(S(2)),
+               .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 1.0,
+               .base = AimFromBoss(slot)});
   }
   MirrorBullets();
 }
@@ -115,13 +121,15 @@ void RunCard111(AttackStep&) {
 // ---------------------------------------------------------------------------
 // 112: fences and turning beams.
 
-void RunCard112(AttackStep&) {
+void RunExtraFenceCard(AttackStep&) {
   const int t = T();
   BringInSides(4, true);
   MoveSides(374, 150, 74, 150, 50);
   if (t == 70) {
-    static constexpr double kFences[4][4] = {
-        {32, 125, 417, 125}, {62, 175, 387, 175}, {124, 125, 100, 500}, {324, 125, 348, 500}};
+    static constexpr double kFences[4][4] = {{kFieldLeft, 125, kFieldRight, 125},
+                                             {62, 175, 387, 175},
+                                             {124, 125, 100, 500},
+                                             {324, 125, 348, 500}};
     for (const auto& f : kFences) SpawnLaser(2, f[0], f[1], f[2], f[3], 0, 600, 10, 0, 10000, 0);
     S(0) = 0;
     S(1) = 50;
@@ -134,10 +142,14 @@ void RunCard112(AttackStep&) {
   if (t >= 100 && t <= 390 && Every(t, 10)) {
     const double a = S(0);
     for (double angle : {a, 180 + a}) {
-      ShootLaserAtAngle(3, 800, 0, 2, 100, 3, B(1).x, B(1).y, 3.0, angle, 10.0);
+      ShootLaserAtAngle({.colour = 3, .spawnCode = 2, .x = B(1).x, .y = B(1).y, .angle = angle,
+                         .lifetime = 800, .fullLength = 100, .fullWidth = 3, .growth = 3.0,
+                         .startLength = 10.0});
     }
     for (double angle : {180 - a, 360 - a}) {
-      ShootLaserAtAngle(8, 800, 0, 2, 100, 3, B(2).x, B(2).y, 3.0, angle, 10.0);
+      ShootLaserAtAngle({.colour = 8, .spawnCode = 2, .x = B(2).x, .y = B(2).y, .angle = angle,
+                         .lifetime = 800, .fullLength = 100, .fullWidth = 3, .growth = 3.0,
+                         .startLength = 10.0});
     }
     S(0) += 10;
   }
@@ -145,10 +157,15 @@ void RunCard112(AttackStep&) {
     PlayEffect(kSeAttackBell);
     const Boss& b0 = B();
     const int n = static_cast<int>(S(1));
-    ShootFan(4, 0, 2, 15, 0, 0, 26, 270, b0.x, b0.y, 4.0, -0.05, 2.0, 0.0, 90.0);
-    ShootRing(1, 0, 2, 1, 0, 0, n, b0.x, b0.y, 3.0, -0.05, 1.0, 0.0, AimFromBoss());
-    ShootRing(3, 0, 2, 1, 0, 0, n, B(1).x, B(1).y, 3.0, -0.05, 1.0, 0.0, Rand(360));
-    ShootRing(0, 0, 2, 1, 0, 0, n, B(2).x, B(2).y, 3.0, -0.05, 1.0, 0.0, Rand(360));
+    ShootFan({.colour = 4, .sheet = 15, .spawnCode = 2, .n = 26, .spread = 270, .x = b0.x,
+              .y = b0.y, .speed = 4.0, .accel = -0.05, .speedLimit = 2.0, .centre = 90.0});
+    ShootRing({.colour = 1, .sheet = 1, .spawnCode = 2, .n = n, .x = b0.x, .y = b0.y, .speed = 3.0,
+               .accel = -0.05, .speedLimit = 1.0, .base = AimFromBoss()});
+    ShootRing({.colour = 3, .sheet = 1, .spawnCode = 2, .n = n, .x = B(1).x, .y = B(1).y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 1.0,
+               .base = static_cast<double>(Rand(360))});
+    ShootRing({.sheet = 1, .spawnCode = 2, .n = n, .x = B(2).x, .y = B(2).y, .speed = 3.0,
+               .accel = -0.05, .speedLimit = 1.0, .base = static_cast<double>(Rand(360))});
   }
   if (t == 370) RunBossChargeEffect(0, 0);
   if (t == 400) B().phaseTimer = 99;
@@ -201,7 +218,7 @@ void ReflectBeams() {
     Laser& laser = g_lasers[slot];
     if (laser.state == 0) continue;
     const bool outY = laser.y2 < 16 || laser.y2 > 464;
-    const bool outX = laser.x2 < 32 || laser.x2 > 417;
+    const bool outX = laser.x2 < kFieldLeft || laser.x2 > kFieldRight;
     if (!outY && !outX) {
       if (laser.state == 1) laser.state = 2;
       continue;
@@ -220,7 +237,7 @@ void ReflectBeams() {
 
 }  // namespace
 
-void RunCard113(AttackStep&) {
+void RunExtraBreathingStarCard(AttackStep&) {
   const int t = T();
   BringInSides(6, false);
   MoveSides(374, 150, 74, 150, 50);
@@ -229,7 +246,8 @@ void RunCard113(AttackStep&) {
     RunBossChargeEffect(0, 0);
     for (int slot = 0; slot < kBossSlots; ++slot) RunBossBreakRing(0, slot);
     for (int j = 0; j < 5; ++j) {
-      const int slot = ShootLaserAtAngle(3, 10000, 0, 13, 1000, 5, 0.0, 0.0, 0.0, 0.0, 10.0);
+      const int slot = ShootLaserAtAngle({.colour = 3, .spawnCode = 13, .lifetime = 10000,
+                                          .fullLength = 1000, .fullWidth = 5, .startLength = 10.0});
       g_extraCards.star[0][j] = KeepLaser(slot);
       if (Laser* l = LiveLaser(g_extraCards.star[0][j])) {
         if (j < 2) {
@@ -250,8 +268,9 @@ void RunCard113(AttackStep&) {
     const double aim = AimFromBoss();
     // The layered fans name no layer spacing: 10.
     for (int slot = 0; slot < kBossSlots; ++slot) {
-      ShootLayeredFan(4, 0, 0, 3, 15, 0, 10, 360, 4, B(slot).x, B(slot).y, -4.0, 0.05, 2.0, 0.0,
-                      aim, 10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 15, .spawnCode = 3, .n = 10, .spread = 360,
+                       .layers = 4, .x = B(slot).x, .y = B(slot).y, .speed = -4.0, .accel = 0.05,
+                       .speedLimit = 2.0, .centre = aim, .layerDelay = 10.0});
     }
   }
   if (t == 1350) S(2) = 75;
@@ -265,8 +284,9 @@ void RunCard113(AttackStep&) {
   if (t >= 120 && t <= 1320 && Every(t - 120, 120)) {
     const double aim = AimFromBoss();
     for (int k = 0; k < 5; ++k) {
-      ShootLaserAtAngle(static_cast<int>(S(4)) % 10, 540, 0, 2, 100, 3, b0.x, b0.y, 3.0,
-                        aim + 72 * k, 10.0);
+      ShootLaserAtAngle({.colour = static_cast<int>(S(4)) % 10, .spawnCode = 2, .x = b0.x,
+                         .y = b0.y, .angle = aim + 72 * k, .lifetime = 540, .fullLength = 100,
+                         .fullWidth = 3, .growth = 3.0, .startLength = 10.0});
     }
     S(4) += 1;
   }
@@ -289,14 +309,17 @@ void RunCard113(AttackStep&) {
     for (int j = 0; j < 5; ++j) {
       const double cx = S(0) + S(2) * std::cos((72 * j - 90) * kDeg);
       const double cy = S(1) + S(2) * std::sin((72 * j - 90) * kDeg);
-      ShootFan(3, 0, 3, 5, 0, 0, 4, 90, static_cast<int>(cx), static_cast<int>(cy), -3.0, 0.1, 3.0,
-               0.0, AimFrom(cx, cy));
+      ShootFan({.colour = 3, .sheet = 5, .spawnCode = 3, .n = 4, .spread = 90, .x = WholePixel(cx),
+                .y = WholePixel(cy), .speed = -3.0, .accel = 0.1, .speedLimit = 3.0,
+                .centre = AimFrom(cx, cy)});
     }
   }
   if (t % 30 == 0 && t > 1400 && t < 3120) {
     for (int j = 0; j < 3; ++j) {
-      ShootPolygon(5, j == 1 ? 13 : 1, static_cast<int>(S(4)) % 5, 40 * (j + 1), 2, b0.x, b0.y,
-                   2 - 0.5 * j, t / 2 + 90, j == 1 ? 162 : 126);
+      ShootPolygon({.colour = static_cast<int>(S(4)) % 5, .sheet = j == 1 ? 13 : 1, .n = 2, .m = 5,
+                    .radius = 40 * (j + 1), .x = b0.x, .y = b0.y, .speed = 2 - 0.5 * j,
+                    .rotation = static_cast<double>(t / 2 + 90),
+                    .offset = static_cast<double>(j == 1 ? 162 : 126)});
     }
     S(4) += 1;
   }
@@ -305,7 +328,9 @@ void RunCard113(AttackStep&) {
     for (int j = 0; j < 5; ++j) {
       const double cx = S(0) + S(2) * std::cos((72 * j + 90) * kDeg);
       const double cy = S(1) - S(2) * std::sin((72 * j + 90) * kDeg);
-      ShootFan(3, 1, 3, 5, 60, 777, 4, w, cx, cy, 0.0, 0.1, 4.0, 0.0, 270 + 72 * j);
+      ShootFan({.colour = 3, .sheet = 5, .spawnCode = 3, .behaviour = 777, .behaviourParam = 1,
+                .triggerAge = 60, .n = 4, .spread = w, .x = cx, .y = cy, .accel = 0.1,
+                .speedLimit = 4.0, .centre = static_cast<double>(270 + 72 * j)});
     }
     if (S(4) < 90) S(4) += 2;
   }
@@ -316,7 +341,7 @@ void RunCard113(AttackStep&) {
 // 114: the long last card. The "second period" of 15 - intensity steps is the pace of the
 // side bosses' rings (10 steps at the intensity of 5).
 
-void RunCard114(AttackStep&) {
+void RunExtraLongLastCard(AttackStep&) {
   const int t = T();
   BringInSides(6, true);
   MoveSides(274, 100, 174, 100, 50);
@@ -352,22 +377,28 @@ void RunCard114(AttackStep&) {
       const int param = Rand(6);
       const int colour = 3 + Rand(2);
       const int sheet = 7 + 2 * Rand(2);
-      ShootRing(colour, param, 2, sheet, 60, 28, 1, x, 470, speed, -0.05, limit, 0.0, angle);
+      ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 2, .behaviour = 28,
+                 .behaviourParam = param, .triggerAge = 60, .n = 1, .x = x, .y = 470,
+                 .speed = static_cast<double>(speed), .accel = -0.05, .speedLimit = limit,
+                 .base = static_cast<double>(angle)});
     }
   }
   if (S(3) == 2 && Every(t - 100, static_cast<int>(4 - S(4) / 5))) {
     const int s2 = static_cast<int>(S(2));
-    ShootFan(2 + s2, 10 * Rand(20) - (s2 - 1), 12, 2, 90, 125, 3, 10, b0.x, b0.y, -3.0, 0.05, 0.0,
-             0.0, 270 - S(1));
+    ShootFan({.colour = 2 + s2, .sheet = 2, .spawnCode = 12, .behaviour = 125,
+              .behaviourParam = 10 * Rand(20) - (s2 - 1), .triggerAge = 90, .n = 3, .spread = 10,
+              .x = b0.x, .y = b0.y, .speed = -3.0, .accel = 0.05, .centre = 270 - S(1)});
     S(1) += 10 * S(2);
   }
   if (Every(t - 100, static_cast<int>(15 - S(4)))) {
     const int colour = 3 * ((static_cast<int>(S(0)) + 1) / 2);
-    ShootCircleFormation(colour + 1, 0, 1, 0, 50, 2, B(2).x, B(2).y, 0.0, 0.01, 1.0, 0.0, 3.0 * t,
-                         270.0);
+    ShootCircleFormation({.colour = colour + 1, .sheet = 1, .n = 2, .radius = 50, .x = B(2).x,
+                          .y = B(2).y, .accel = 0.01, .speedLimit = 1.0, .start = 3.0 * t,
+                          .direction = 270.0});
     const int n = static_cast<int>(S(4)) / 6 + 3;
-    ShootRingOnCircle(colour, 0, 1, 13, 0, 0, 50, n, B(1).x, B(1).y, 2.0, -0.05, 1.5, 0.0, 3.0 * t,
-                      Rand(10) - 5);
+    ShootRingOnCircle({.colour = colour, .sheet = 13, .spawnCode = 1, .n = n, .radius = 50,
+                       .x = B(1).x, .y = B(1).y, .speed = 2.0, .accel = -0.05, .speedLimit = 1.5,
+                       .base = 3.0 * t, .offset = static_cast<double>(Rand(10) - 5)});
   }
   if (t >= 220 && Every(t - 220, 60)) {
     SetBossMoveTarget(1, 224 - 150 * S(0), 100 + Rand(50), 50);
@@ -375,8 +406,11 @@ void RunCard114(AttackStep&) {
   }
   if (t >= 300 && t <= 390 && Every(t - 300, 30)) {
     const int k = (t - 300) / 3, j = (t - 300) / 15;
-    SpawnEnemy(j, 150, 0, 1, 900, 1, 900, 0, 0, 1, 0, 18.0, 150.0, 1.0, 360.0 - k, 3.0, 200.0);
-    SpawnEnemy(j + 1, 150, 0, 1, 900, 1, 900, 1, 1, 0, 0, 430.0, 150.0, 1.0, 180.0 + k, 3.0, 340.0);
+    SpawnEnemy({.slot = j, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .special = 1,
+                .x = 18.0, .y = 150.0, .s1 = 1.0, .a1 = 360.0 - k, .s2 = 3.0, .a2 = 200.0});
+    SpawnEnemy({.slot = j + 1, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 1,
+                .power = 1, .x = 430.0, .y = 150.0, .s1 = 1.0, .a1 = 180.0 + k, .s2 = 3.0,
+                .a2 = 340.0});
   }
   if (t == 670 && S(4) >= 1 && S(3) == 0) {
     S(3) = 1;
@@ -388,7 +422,7 @@ void RunCard114(AttackStep&) {
 // ---------------------------------------------------------------------------
 // 115: rings from two emitters.
 
-void RunCard115(AttackStep&) {
+void RunExtraTwinEmitterCard(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 55) RunBossChargeEffect(0, 0);
@@ -404,14 +438,17 @@ void RunCard115(AttackStep&) {
   if (t == 120 || t == 180) {
     // An emitter erased by a bomb fires nothing.
     if (const EnemyBullet* e = Live(g_extraCards.pair[S(0) == 1 ? 0 : 1])) {
-      ShootRing(2, 111, 1, 2, 0, 10, n, static_cast<int>(e->x), static_cast<int>(e->y), 3.0, -0.1,
-                limit, 0.0, Rand(12));
+      ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .behaviour = 10, .behaviourParam = 111,
+                 .n = n, .x = WholePixel(e->x), .y = WholePixel(e->y), .speed = 3.0, .accel = -0.1,
+                 .speedLimit = limit, .base = static_cast<double>(Rand(12))});
     }
     S(0) = -S(0);
   }
   if (t == 225) SetBossAnimation(0, 0, 30);
   if (t == 240) {
-    ShootRing(0, 111, 1, 5, 0, 10, n, b0.x, b0.y, 3.0, -0.1, limit, 0.0, Rand(10));
+    ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = 10, .behaviourParam = 111, .n = n,
+               .x = b0.x, .y = b0.y, .speed = 3.0, .accel = -0.1, .speedLimit = limit,
+               .base = static_cast<double>(Rand(10))});
     S(0) = -S(0);
   }
   if (t == 280) {
@@ -423,7 +460,7 @@ void RunCard115(AttackStep&) {
 // ---------------------------------------------------------------------------
 // 116: enemy waves under the boss.
 
-void RunCard116(AttackStep&) {
+void RunExtraEnemyWaveCard(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 75) S(0) = 1;
@@ -437,10 +474,14 @@ void RunCard116(AttackStep&) {
   if (t >= 100 && t <= 400 && Every(t, 5)) {
     const double a = 50 * S(0) * std::sin(1.8 * t * kDeg);
     for (int k = 0; k < 3; ++k) {
-      ShootRing(2, 400, 1, 4, 35, 1, 3, b0.x, b0.y, -3.5, 0.1, 2.0, 0.0, a);
+      ShootRing({.colour = 2, .sheet = 4, .spawnCode = 1, .behaviour = 1, .behaviourParam = 400,
+                 .triggerAge = 35, .n = 3, .x = b0.x, .y = b0.y, .speed = -3.5, .accel = 0.1,
+                 .speedLimit = 2.0, .base = a});
     }
     for (int k = 0; k < 3; ++k) {
-      ShootRing(4, 400, 1, 4, 35, 1, 3, b0.x, b0.y, -3.5, 0.1, 2.0, 0.0, a + 180);
+      ShootRing({.colour = 4, .sheet = 4, .spawnCode = 1, .behaviour = 1, .behaviourParam = 400,
+                 .triggerAge = 35, .n = 3, .x = b0.x, .y = b0.y, .speed = -3.5, .accel = 0.1,
+                 .speedLimit = 2.0, .base = a + 180});
     }
   }
   struct Pair {
@@ -457,35 +498,46 @@ void RunCard116(AttackStep&) {
       {400, 24, 25, 200, 3, 900, 3, 50, 3}};
   for (const Pair& p : kPairs) {
     if (p.t != t) continue;
-    SpawnEnemy(p.left, p.hp, 0, p.motion, p.end, 0, 9000, p.sprite, 0, 1, 0, 18.0, p.y, p.speed,
-               0.0, 0.0, 0.0);
-    SpawnEnemy(p.right, p.hp, 1, p.motion, p.end, 0, 9000, p.sprite, 0, 1, 0, 430.0, p.y, p.speed,
-               180.0, 0.0, 0.0);
+    SpawnEnemy({.slot = p.left, .hp = p.hp, .m1 = p.motion, .t1 = p.end, .t2 = 9000,
+                .sprite = p.sprite, .special = 1, .x = 18.0, .y = p.y, .s1 = p.speed});
+    SpawnEnemy({.slot = p.right, .hp = p.hp, .turnFlag = 1, .m1 = p.motion, .t1 = p.end, .t2 = 9000,
+                .sprite = p.sprite, .special = 1, .x = 430.0, .y = p.y, .s1 = p.speed,
+                .a1 = 180.0});
   }
   if (t == 500) {
-    ShootRing(0, 0, 1, 15, 0, 0, 8, b0.x, b0.y, 8.0, -0.5, 2.0, 0.0, AimFromBoss());
+    ShootRing({.sheet = 15, .spawnCode = 1, .n = 8, .x = b0.x, .y = b0.y, .speed = 8.0,
+               .accel = -0.5, .speedLimit = 2.0, .base = AimFromBoss()});
   }
   for (int k = 0; k < kEnemySlots; ++k) {
     Enemy& e = g_enemies[k];
     if (e.active != 1) continue;
     if (k <= 9 && e.hp < 100) {
-      ShootRing(1, 0, 11, 0, 0, 0, 8, e.x, e.y, 1.0, 0.1, 4.0, 0.0, AimFrom(e.x, e.y));
+      ShootRing({.colour = 1, .spawnCode = 11, .n = 8, .x = e.x, .y = e.y, .speed = 1.0,
+                 .accel = 0.1, .speedLimit = 4.0, .base = AimFrom(e.x, e.y)});
       e.hp = 0;
     }
     if (k >= 10 && k <= 19 && e.hp < 150) {
       const double aim = AimFrom(e.x, e.y);
-      ShootRing(2, 10, 1, 0, 0, 10, 6, e.x, e.y, 5.0, -0.1, 3.0, 0.0, aim);
-      ShootFan(2, 10, 1, 7, 0, 10, 6, 360, e.x, e.y, 4.0, -0.1, 3.0, 0.0, aim);
+      ShootRing({.colour = 2, .spawnCode = 1, .behaviour = 10, .behaviourParam = 10, .n = 6,
+                 .x = e.x, .y = e.y, .speed = 5.0, .accel = -0.1, .speedLimit = 3.0, .base = aim});
+      ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .behaviour = 10, .behaviourParam = 10,
+                .n = 6, .spread = 360, .x = e.x, .y = e.y, .speed = 4.0, .accel = -0.1,
+                .speedLimit = 3.0, .centre = aim});
       e.hp = 0;
     }
     if (k >= 20 && k <= 23 && t >= 490 && Every(t - 490, 10)) {
       const bool outer = k == 20 || k == 23;
-      ShootRing(0, 0, 1, 14, 0, 0, 5, e.x, e.y, 5.0, -0.05, 2.5, outer ? -0.2 : 0.2,
-                outer ? 1760.0 - 3 * t : 3.0 * t - 1220);
+      ShootRing({.sheet = 14, .spawnCode = 1, .n = 5, .x = e.x, .y = e.y, .speed = 5.0,
+                 .accel = -0.05, .speedLimit = 2.5, .turnRate = outer ? -0.2 : 0.2,
+                 .base = outer ? 1760.0 - 3 * t : 3.0 * t - 1220});
     }
     if ((k == 24 || k == 25) && t == 460) {
-      ShootBulletChain(10, 1, 100, e.x, e.y, 1.0, 0.03, 5.0, 2.0, 270.0);
-      ShootBulletChain(10, 1, 100, e.x, e.y, 1.0, 0.03, 5.0, 2.0, k == 24 ? 180.0 : 360.0);
+      ShootBulletChain({.colour = 1, .behaviourParam = 100, .n = 10, .x = e.x, .y = e.y,
+                        .speed = 1.0, .accel = 0.03, .speedLimit = 5.0, .turnRate = 2.0,
+                        .angle = 270.0});
+      ShootBulletChain({.colour = 1, .behaviourParam = 100, .n = 10, .x = e.x, .y = e.y,
+                        .speed = 1.0, .accel = 0.03, .speedLimit = 5.0, .turnRate = 2.0,
+                        .angle = k == 24 ? 180.0 : 360.0});
     }
   }
 }
@@ -494,7 +546,7 @@ void RunCard116(AttackStep&) {
 // 117: freeze and release. Scratch 4 (the colour and side counter) is not given a start:
 // it starts at 0 with the others.
 
-void RunCard117(AttackStep&) {
+void RunExtraFreezeCard(AttackStep&) {
   const int t = T();
   Boss& b0 = B();
   if (t == 75) {
@@ -509,8 +561,10 @@ void RunCard117(AttackStep&) {
     const int count = static_cast<int>(S(4));
     const double side = count % 2 != 0 ? 1.0 : -1.0;
     for (int k : {0, 120, 240}) {
-      ShootCircleFormation(count % 4, 101, 13, 10, 30, 8, b0.x, b0.y, 4.0, -0.1, 2.0, 0.0, 0.0,
-                           (k + base) * side);
+      ShootCircleFormation({.colour = count % 4, .sheet = 13, .behaviour = 10,
+                            .behaviourParam = 101, .n = 8, .radius = 30, .x = b0.x, .y = b0.y,
+                            .speed = 4.0, .accel = -0.1, .speedLimit = 2.0,
+                            .direction = (k + base) * side});
     }
     S(2) += 25;
     S(4) += 1;
@@ -526,7 +580,9 @@ void RunCard117(AttackStep&) {
   }
   if (t == 250 || t == 260 || t == 270) {
     S(3) += 1;
-    ShootFan(1, 0, 1, 15, 0, 0, 8, 360, b0.x, b0.y, 6 - S(3), -0.1, 3.0, -S(0) * S(3), 270.0);
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .n = 8, .spread = 360, .x = b0.x, .y = b0.y,
+              .speed = 6 - S(3), .accel = -0.1, .speedLimit = 3.0, .turnRate = -S(0) * S(3),
+              .centre = 270.0});
   }
   if (t == 300) {
     RunBossChargeEffect(0, 0);
@@ -571,7 +627,7 @@ void RunCard117(AttackStep&) {
 // 118: the last practice card (survival). "Laser slot 0" is read as written: the slot, which
 // holds the first beam of the card and later whichever beam took it over.
 
-void RunCard118(AttackStep&) {
+void RunExtraLastPracticeCard(AttackStep&) {
   const int t = T();
   BringInSides(6, false);
   MoveSides(374, 150, 74, 150, 50);
@@ -592,12 +648,14 @@ void RunCard118(AttackStep&) {
     const double aim = AimFromBoss();
     // The layered fans name no layer spacing: 10.
     for (int slot = 0; slot < kBossSlots; ++slot) {
-      ShootLayeredFan(4, 0, 0, 3, 1, 0, 10, 360, 2, B(slot).x, B(slot).y, -1.0, 0.04, 2.0, 0.0,
-                      aim, 10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 1, .spawnCode = 3, .n = 10, .spread = 360, .layers = 2,
+                       .x = B(slot).x, .y = B(slot).y, .speed = -1.0, .accel = 0.04,
+                       .speedLimit = 2.0, .centre = aim, .layerDelay = 10.0});
     }
     for (int slot = 0; slot < kBossSlots; ++slot) {
-      ShootLayeredFan(4, 0, 0, 3, 15, 0, 5, 360, 2, B(slot).x, B(slot).y, -2.0, 0.1, 2.0, 0.0, aim,
-                      10.0);
+      ShootLayeredFan({.colour = 4, .sheet = 15, .spawnCode = 3, .n = 5, .spread = 360, .layers = 2,
+                       .x = B(slot).x, .y = B(slot).y, .speed = -2.0, .accel = 0.1,
+                       .speedLimit = 2.0, .centre = aim, .layerDelay = 10.0});
     }
   }
   if (t == 100) SetBossMoveTarget(1, 224, 150, 50);
@@ -607,17 +665,20 @@ void RunCard118(AttackStep&) {
   if (phase == 0) {
     const int r = Rand(11);
     const double ry = 50 + 20 * r, ly = 250 - 20 * r;
-    const double toCentreR = std::atan2(ry - 150, 224 - 417.0) / kDeg;
-    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, 417, ry, 15.0,
-                      toCentreR, 10.0);
+    const double toCentreR = std::atan2(ry - 150, 224 - kFieldRight) / kDeg;
+    ShootLaserAtAngle({.colour = kBeamColour[static_cast<int>(S(0))], .spawnCode = 2,
+                       .x = kFieldRight, .y = ry, .angle = toCentreR, .lifetime = 600,
+                       .fullLength = 100, .fullWidth = 8, .growth = 15.0, .startLength = 10.0});
     S(0) = (static_cast<int>(S(0)) + 1) % 3;
-    const double toCentreL = std::atan2(ly - 150, 224 - 32.0) / kDeg;
-    ShootLaserAtAngle(kBeamColour[static_cast<int>(S(0))], 600, 0, 2, 100, 8, 32, ly, 15.0,
-                      toCentreL, 10.0);
+    const double toCentreL = std::atan2(ly - 150, 224 - kFieldLeft) / kDeg;
+    ShootLaserAtAngle({.colour = kBeamColour[static_cast<int>(S(0))], .spawnCode = 2,
+                       .x = kFieldLeft, .y = ly, .angle = toCentreL, .lifetime = 600,
+                       .fullLength = 100, .fullWidth = 8, .growth = 15.0, .startLength = 10.0});
   }
   if (phase == 15) {
     PlayEffect(kSeAttackBell);
-    ShootRing(0, 602, 14, 16, 0, 25, 1, B(1).x, B(1).y, 0.0, 0.0, 0.0, 0.0, 0.0);
+    ShootRing({.sheet = 16, .spawnCode = 14, .behaviour = 25, .behaviourParam = 602, .n = 1,
+               .x = B(1).x, .y = B(1).y});
     RunBossBreakRing(0, 1);
     g_lasers[0].state = 0;
     S(2) = AimFromBoss(1);
@@ -626,8 +687,10 @@ void RunCard118(AttackStep&) {
   if (phase >= 16 && phase <= 30) {
     const double angles[3] = {512 + S(2), -512 + S(2), 512 - S(2)};
     for (int c = 0; c < 3; ++c) {
-      ShootRingOnCircle(c, 5, 11, 1, 29, 5, 25, 5, B(1).x, B(1).y, 0.0, 0.0, 1 + 0.02 * S(1), 0.0,
-                        angles[c], 30 + Rand(30));
+      ShootRingOnCircle({.colour = c, .sheet = 1, .spawnCode = 11, .behaviour = 5,
+                         .behaviourParam = 5, .triggerAge = 29, .n = 5, .radius = 25, .x = B(1).x,
+                         .y = B(1).y, .speedLimit = 1 + 0.02 * S(1), .base = angles[c],
+                         .offset = static_cast<double>(30 + Rand(30))});
     }
   }
 }
