@@ -20,7 +20,7 @@
 #include "graphics/draw.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
-#include "movie/movie.h"
+#include "movie/movie_layer.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/library.h"

@@ -21,6 +21,7 @@ extern "C" {
 #include "host/audio/output.h"
 #include "host/dshow/reference_clock.h"
 #include "movie/movie.h"
+#include "movie/movie_layer.h"
 #include "movie/movie_renderer.h"
 #include "platform/alloc.h"
 #include "platform/code_page.h"

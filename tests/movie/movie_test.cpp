@@ -10,6 +10,7 @@
 #include "host/audio/output.h"
 #include "host/window/window.h"
 #include "movie/movie.h"
+#include "movie/movie_layer.h"
 #include "platform/handle.h"
 #include "platform/log.h"
 #include "platform/window.h"

@@ -1,4 +1,7 @@
-// The movie layer's part in graphs made from movie files, and its start.
+// The movie layer's start, and movies drawn into graph handles: what the layer hands
+// the library's start-up, pump, activation and graph loader.
+#include "movie/movie_layer.h"
+
 #include "filters/system/audio_renderer.h"
 #include "filters/system/system_filters.h"
 #include "graphics/graph.h"
