@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "image/blend_tables.h"
+#include "image/memimg.h"
 #include "softrender/draw_state.h"
 #include "softrender/lines.h"
 #include "softrender/rotated_blit.h"
@@ -230,36 +231,55 @@ const PixelRow kPixelRows[] = {
 // clang-format on
 
 // Where a pixel row is drawn: a uniform source of srcW x srcH texels, the draw area
-// cutting the drawn shape on all four sides, and which pixels the shape covers by the
-// coverage rules (before the area's cut).
+// (cutting the drawn shape on all four sides but in the last), and which pixels the
+// shape covers by the coverage rules (before the area's cut).
 struct PixelGeometry {
   const char* what;
   int srcW, srcH;
   Rect area;
-  std::function<void(GuardedImage& dst, const GuardedImage& src, const MEMIMG* blend, int trans)> draw;
+  std::function<void(GuardedImage& dst, GuardedImage& src, const MEMIMG* blend, int trans)> draw;
   std::function<bool(int x, int y)> covers;
 };
 
 const PixelGeometry kPixelGeometries[] = {
     // Row 2 + k spans x 3 to 19 - k (both ends), and texel u = x - 3 must stay below 16.
     {"triangle", 16, 16, {4, 3, 16, 14},
-     [](GuardedImage& dst, const GuardedImage& src, const MEMIMG* blend, int trans) {
+     [](GuardedImage& dst, GuardedImage& src, const MEMIMG* blend, int trans) {
        const SoftTriVertex v[3] = {{3, 2, 0, 0}, {19, 2, 16, 0}, {3, 18, 0, 16}};
        SoftDrawTriangle(&dst.view, &src.view, v, trans, blend, 0);
      },
      [](int x, int y) { return x >= 3 && y >= 2 && y <= 17 && x - 3 <= 15 && (x - 3) + (y - 2) <= 16; }},
     // Unturned: the top-left texel at (12 - 8, 10 - 6).
     {"rotated blit", 16, 12, {5, 5, 18, 15},
-     [](GuardedImage& dst, const GuardedImage& src, const MEMIMG* blend, int trans) {
+     [](GuardedImage& dst, GuardedImage& src, const MEMIMG* blend, int trans) {
        SoftDrawImageRotated(&dst.view, &src.view, 12, 10, 0.0f, 1.0f, trans, 0, blend);
      },
      [](int x, int y) { return x >= 4 && x <= 19 && y >= 4 && y <= 15; }},
     // A quarter turn: u = (y - 10 + 8) texels, v = (6 - (x - 12)) texels.
     {"rotated blit, quarter turn", 16, 12, {8, 3, 18, 17},
-     [](GuardedImage& dst, const GuardedImage& src, const MEMIMG* blend, int trans) {
+     [](GuardedImage& dst, GuardedImage& src, const MEMIMG* blend, int trans) {
        SoftDrawImageRotated(&dst.view, &src.view, 12, 10, 1.5707964f, 1.0f, trans, 0, blend);
      },
      [](int x, int y) { return x >= 7 && x <= 18 && y >= 2 && y <= 17; }},
+    // With its run table known, unclipped and drawn three times at one turn (the
+    // destination put back in between): the third draw of an alpha source under the
+    // flag comes from the copy kept of the turned sprite; keyed sources walk only the
+    // texels the run table draws.
+    {"rotated blit, from its kept copy", 16, 12, {0, 0, 24, 20},
+     [](GuardedImage& dst, GuardedImage& src, const MEMIMG* blend, int trans) {
+       std::vector<uint8_t> runs(static_cast<size_t>(17) * 12);
+       src.body.transRunTable = runs.data();
+       src.body.runTableCapacity = static_cast<int>(runs.size());
+       BuildTransRunTable(&src.view);
+       const std::vector<uint8_t> before = dst.bytes;
+       for (int k = 0; k < 3; ++k) {
+         std::copy(before.begin(), before.end(), dst.bytes.begin());
+         SoftDrawImageRotated(&dst.view, &src.view, 12, 10, 0.0f, 1.0f, trans, 0, blend);
+       }
+       src.body.transRunTable = nullptr;
+       src.body.runTableValid = 0;
+     },
+     [](int x, int y) { return x >= 4 && x <= 19 && y >= 4 && y <= 15; }},
 };
 
 void Put(uint8_t* p, uint32_t v, int bytes) { std::memcpy(p, &v, bytes); }
