@@ -18,7 +18,10 @@ namespace {
 // Sources this size or larger would not fit 14.18 texel positions in 31 bits.
 constexpr int kMaxSourceSize = 8192;
 
-// Floor of a 14.18 value in whole pixels, or false when it leaves the int range.
+// Floor of a 14.18 value in whole pixels, or false when it leaves the int range. The
+// turned corners are floored as the triangle floors its positions, so a turned sprite
+// moved by whole pixels draws the same pixels moved; truncation would pull a corner left
+// of column 0 or above row 0 one pixel inward and stretch the texels across the rest.
 bool FixToPixel(int64_t fix, int* pixel) {
   const int64_t whole = fix >> kFixShift;
   if (whole < INT32_MIN || whole > INT32_MAX) return false;
