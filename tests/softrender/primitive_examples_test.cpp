@@ -129,6 +129,8 @@ const PixelRow kPixelRows[] = {
   {"invert, no flag, alpha 128: 0 on 0 gives 127", 1, kAlp, 10, 255, kWhite, 0, kNone, false, 0x00000000, 128, 0x00000000, 0x007F7F7F},
   // (65536 * 200 - 200 * 255 * 255) >> 16 = 1
   {"multiply-alpha, no flag, alpha 255: 0 on 200 gives 1", 1, kAlp, 11, 255, kWhite, 0, kNone, false, 0x00000000, 255, 0x00C8C8C8, 0x00010101},
+  // t = 255 * 255 >> 8 = 254; (65536 * 255 - 255 * 255) >> 16 = 254
+  {"multiply-alpha, no flag, alpha 255: 255 on 255 gives 254", 1, kAlp, 11, 255, kWhite, 0, kNone, false, 0x00FFFFFF, 255, 0x00FFFFFF, 0x00FEFEFE},
   // (2^24 * 200 - 200 * 255^3) >> 24 = 2
   {"multiply-alpha at weight 255, alpha 255: 0 on 200 gives 2", 1, kAlp, 11, 255, kWhite, 0, 255, false, 0x00000000, 255, 0x00C8C8C8, 0x00020202},
 
@@ -195,6 +197,8 @@ const PixelRow kPixelRows[] = {
   {"invert, flag, alpha 255: the complement", 0, kAlp, 10, 255, kWhite, 1, kNone, false, 0x0000, 255, 0x0000, 0xFFFF},
   {"invert, no flag, alpha 0: unchanged", 0, kAlp, 10, 255, kWhite, 0, kNone, false, 0x0000, 0, 0x1234, 0x1234},
   {"invert, no flag, alpha 255", 0, kAlp, 10, 255, kWhite, 0, kNone, false, 0x0000, 255, 0x0000, 0xF7DE},
+  // the shift form: (65536 * 31 - 31 * 255 * 128) >> 16 = 15, green 31
+  {"invert p = 128, no flag, alpha 255: white on white", 0, kAlp, 10, 128, kWhite, 0, kNone, false, 0xFFFF, 255, 0xFFFF, 0x7BEF},
   // green: (2^21 * 63 + ((1 * 63 >> 1) - 32 * 63) * 255 * 255) >> 21 = 1; red, blue 0
   {"multiply-alpha green's five extra bits, no flag, alpha 255", 0, kAlp, 11, 255, kWhite, 0, kNone, false, 0x0020, 255, 0x07E0, 0x0020},
   // tinted: the plain form, (65536 * 63 + (0 - 63) * 255 * 255) >> 16 = 0
