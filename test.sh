@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in the release build, then
 # again built with the address and undefined-behaviour sanitizers (in build-asan/), and
-# the tests of threaded code (sound, movies, filters) a third time built with the
-# thread sanitizer (in build-tsan/).
+# the tests of threaded code (sound, movies, filters, the renderer drawn on two threads)
+# a third time built with the thread sanitizer (in build-tsan/).
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 install_missing_packages

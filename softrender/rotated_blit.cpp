@@ -1,6 +1,7 @@
 #include "softrender/rotated_blit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -17,7 +18,10 @@ namespace {
 // Sources this size or larger would not fit 14.18 texel positions in 31 bits.
 constexpr int kMaxSourceSize = 8192;
 
-// Floor of a 14.18 value in whole pixels, or false when it leaves the int range.
+// Floor of a 14.18 value in whole pixels, or false when it leaves the int range. The
+// turned corners are floored as the triangle floors its positions, so a turned sprite
+// moved by whole pixels draws the same pixels moved; truncation would pull a corner left
+// of column 0 or above row 0 one pixel inward and stretch the texels across the rest.
 bool FixToPixel(int64_t fix, int* pixel) {
   const int64_t whole = fix >> kFixShift;
   if (whole < INT32_MIN || whole > INT32_MAX) return false;
@@ -71,8 +75,7 @@ struct Stamp {
 
 // Stamps live in static storage, so that drawing never calls the heap: their texels are
 // cut one after another from one arena, which is emptied whole (every stamp let go) when
-// the next one does not fit. Like the draw state, the cache belongs to the one thread
-// that draws.
+// the next one does not fit. A cache is used by one thread at a time (see StampLoan).
 class StampCache {
  public:
   // The stamp of `key`, set up when missing (the least recently used of its set gives
@@ -109,6 +112,9 @@ class StampCache {
     used_ += need;
   }
 
+  // Where a stamp's box is walked before its texels are kept.
+  uint8_t* Scratch() { return scratch_; }
+
  private:
   static constexpr int kSets = 2048, kWays = 4;
   // Much more than a play ever keeps (a few hundred stamps of 2 to 4 kB).
@@ -126,17 +132,46 @@ class StampCache {
 
   Stamp stamps_[kSets * kWays];
   alignas(16) uint8_t arena_[kArenaBytes] = {};
+  alignas(16) uint8_t scratch_[kMaxStampPixels * 4] = {};
   size_t used_ = 0;
   uint64_t clock_ = 0;
 };
 
-// Zero-initialised static storage: its pages cost memory only once stamps touch them.
-constinit StampCache g_stamps;
+// Each thread that draws turned sprites borrows a cache of its own on its first such
+// draw and gives it back when it ends, so two threads never share stamps or scratch and
+// the cache is reached without a lock. The caches are zero-initialised static storage:
+// their pages cost memory only once stamps touch them. A thread that finds every cache
+// lent walks its sprites every time, as a first sight does.
+constexpr int kStampCaches = 4;
+constinit StampCache g_stampCaches[kStampCaches];
+constinit std::atomic<bool> g_stampCacheLent[kStampCaches] = {};
+
+class StampLoan {
+ public:
+  // This thread's cache, or null when none was free at its first asking.
+  StampCache* Get() {
+    if (!asked_) {
+      asked_ = true;
+      for (int i = 0; i < kStampCaches && !cache_; ++i)
+        if (!g_stampCacheLent[i].exchange(true, std::memory_order_acquire)) cache_ = i + 1;
+    }
+    return cache_ ? &g_stampCaches[cache_ - 1] : nullptr;
+  }
+  ~StampLoan() {
+    if (cache_) g_stampCacheLent[cache_ - 1].store(false, std::memory_order_release);
+  }
+
+ private:
+  int cache_ = 0;  // index + 1 of the borrowed cache, 0 for none
+  bool asked_ = false;
+};
+
+thread_local StampLoan t_stampLoan;
 
 // Walks `walk` (whose box starts at left, top) into `stamp` for the centre (cx, cy).
-void MakeStamp(const RotatedWalk& walk, const TexelSource& texels, int alphaByte, int left, int top, int cx,
-               int cy, Stamp& stamp) {
-  alignas(16) static uint8_t scratch[kMaxStampPixels * 4];
+void MakeStamp(StampCache& cache, const RotatedWalk& walk, const TexelSource& texels, int alphaByte, int left,
+               int top, int cx, int cy, Stamp& stamp) {
+  uint8_t* const scratch = cache.Scratch();
   const int cols = walk.cols, rows = walk.rows;
   std::memset(scratch, 0, static_cast<size_t>(cols) * rows * 4);
   RotatedWalk into = walk;
@@ -153,7 +188,7 @@ void MakeStamp(const RotatedWalk& walk, const TexelSource& texels, int alphaByte
   stamp.made = true;
   if (x1 < 0) return;  // nothing is drawn
   const int w = x1 - x0 + 1, h = y1 - y0 + 1;
-  g_stamps.Place(stamp, w, h);
+  cache.Place(stamp, w, h);
   for (int y = 0; y < h; ++y) {
     uint8_t* row = stamp.texels + static_cast<size_t>(y) * w * 4;
     std::memcpy(row, scratch + (static_cast<size_t>(y0 + y) * cols + x0) * 4, static_cast<size_t>(w) * 4);
@@ -236,10 +271,12 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
     return drawn;
   };
   // A sprite met unclipped at a turn and scale seen before is drawn from its stamp.
+  StampCache* stamps = nullptr;
   Stamp* entry = nullptr;
   bool seen = false;
-  if (!turnFlag && boundsKnown && body->alpha == 1 && body->format->bytesPerPixel == 4 && !blendImage) {
-    entry = &g_stamps.Find({body->runTableSerial, src->pixels, src->width, src->height, angle, scale}, &seen);
+  if (!turnFlag && boundsKnown && body->alpha == 1 && body->format->bytesPerPixel == 4 && !blendImage &&
+      (stamps = t_stampLoan.Get()) != nullptr) {
+    entry = &stamps->Find({body->runTableSerial, src->pixels, src->width, src->height, angle, scale}, &seen);
     if (entry->made && StampFits(*entry, cx, cy, area) && drawStamp(*entry)) return;
   }
 
@@ -352,7 +389,7 @@ void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float 
     stamp.boxTop = static_cast<int>(top - cy);
     stamp.boxRight = static_cast<int>(right - cx);
     stamp.boxBottom = static_cast<int>(bottom - cy);
-    MakeStamp(cutWalk, cutTexels, body->depthClass == kDepthXrgb8888 ? 3 : 2, static_cast<int>(left),
+    MakeStamp(*stamps, cutWalk, cutTexels, body->depthClass == kDepthXrgb8888 ? 3 : 2, static_cast<int>(left),
               static_cast<int>(top), cx, cy, stamp);
     if (drawStamp(stamp)) return;
   }

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <limits>
 #include <random>
-#include <thread>
 
 #include "image/blend_tables.h"
 #include "softrender/draw_state.h"
@@ -131,32 +130,6 @@ TEST(PrimitiveSafety, TinyScaleStillDrawsTheCentreTexel) {
       if (std::memcmp(dst.At(x, y), &before[dst.At(x, y) - dst.bytes.data()], 4) != 0) ++changed;
   EXPECT_EQ(0, std::memcmp(dst.At(8, 8), src.At(2, 2), 4));
   EXPECT_LE(changed, 1);
-}
-
-// The rotated blit keeps no scratch of its own: two threads drawing different images at
-// once get exactly what each gets alone (and the thread sanitizer sees no shared write).
-TEST(PrimitiveSafety, RotatedBlitsOnTwoThreadsAtOnceMatchTheirSingleRuns) {
-  std::mt19937 rng(11);
-  PlainCopyState({0, 0, 48, 48});
-  DrawBlendMode = 1;
-  DrawBlendParam = 200;
-  GuardedImage srcA(13, 9, 0, true, false, rng), srcB(7, 17, 0, false, true, rng);
-  std::mt19937 same[2] = {std::mt19937(1), std::mt19937(1)};  // twin destinations
-  GuardedImage alone[2] = {GuardedImage(48, 48, 0, false, false, same[0]),
-                           GuardedImage(48, 48, 0, false, false, same[0])};
-  GuardedImage together[2] = {GuardedImage(48, 48, 0, false, false, same[1]),
-                              GuardedImage(48, 48, 0, false, false, same[1])};
-  auto draw = [](GuardedImage& dst, const GuardedImage& src) {
-    for (int i = 0; i < 300; ++i)
-      SoftDrawImageRotated(&dst.view, &src.view, 24, 24, 0.05f * i, 1.5f, 1, 0, nullptr);
-  };
-  draw(alone[0], srcA);
-  draw(alone[1], srcB);
-  std::thread other([&] { draw(together[1], srcB); });
-  draw(together[0], srcA);
-  other.join();
-  EXPECT_EQ(together[0].bytes, alone[0].bytes);
-  EXPECT_EQ(together[1].bytes, alone[1].bytes);
 }
 
 }  // namespace
