@@ -103,8 +103,12 @@ int WriteLogFormat(const char* format, ...) {
   std::vsnprintf(buffer, sizeof buffer - 1, format, args);
   va_end(args);
   size_t length = std::char_traits<char>::length(buffer);
-  buffer[length] = '\n';
-  buffer[length + 1] = '\0';
+  // The line is ended here; a message that already ends its own line would otherwise
+  // leave an empty one after it.
+  if (length == 0 || buffer[length - 1] != '\n') {
+    buffer[length] = '\n';
+    buffer[length + 1] = '\0';
+  }
   return WriteLog(buffer);
 }
 

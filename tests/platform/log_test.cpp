@@ -27,6 +27,8 @@ TEST(Log, LinesCarryStampIndentAndCrLfInShiftJis) {
   WriteLog("€\n");      // no Shift-JIS form: replaced
   WriteLog("\x83\x89.png\n");  // not UTF-8: kept as Shift-JIS
   EXPECT_EQ(WriteLogFormat("%d-%s", 7, "x"), -1);
+  WriteLogFormat("ended %s\n", "once");  // a line already ended gets no empty one
+  WriteLogFormat("%s", "");              // an empty text is still a line
 
   std::string bytes = ReadWholeFile(dir.File("Log.txt"));
   const std::string sjis = "\x83\x89\x83\x43\x83\x75\x83\x89\x83\x8a";
@@ -38,7 +40,9 @@ TEST(Log, LinesCarryStampIndentAndCrLfInShiftJis) {
       "\\d+:b\r\n"
       "\\d+:\\?\r\n"
       "\\d+:\x83\x89\\.png\r\n"
-      "\\d+:7-x\r\n");
+      "\\d+:7-x\r\n"
+      "\\d+:ended once\r\n"
+      "\\d+:\r\n");
   EXPECT_TRUE(std::regex_match(bytes, expected)) << bytes;
 }
 
