@@ -1,4 +1,5 @@
-// Exact pixels of the triangle, the image quad, the rotated blit and the lines, written
+// Exact pixels of the triangle, the image quad, the rotated blit, the lines and the
+// source columns and rows of the stretched blit, written
 // by hand from the drawing rules: the rules' own worked values and coverage cases, and
 // a pixel of every mode of both formats (direct, paletted and alpha sources) drawn
 // through the triangle and the rotated blit, each clipped by the draw area on all four
@@ -17,6 +18,7 @@
 
 #include "image/blend_tables.h"
 #include "image/memimg.h"
+#include "softrender/draw_image_stretched.h"
 #include "softrender/draw_state.h"
 #include "softrender/lines.h"
 #include "softrender/rotated_blit.h"
@@ -596,6 +598,68 @@ TEST(PrimitiveExamples, CoverageAndTexelsOfEveryShape) {
     EXPECT_TRUE(wrong.empty()) << row.what << (row.reading ? std::string(" (") + row.reading + ")" : "") << ":"
                                << wrong;
   }
+}
+
+
+// ---------------------------------------------------------------- stretched columns
+
+// Destination column j of a stretched draw takes source column floor(j * 65536 / rx)
+// from the side where drawing starts, rx = (width << 16) / source width, and rows
+// likewise. The rules' text gives the whole-pixel loops (mode 0 untinted, mode 1 and 3
+// at p = 255) a repeat that ends one source pixel early where the error lands on 0; the
+// project steps every loop alike. Adding onto black (mode 2 has no whole-pixel loop)
+// shows the texel unchanged, so each column names the source column it took.
+constexpr const char* kOneStepping = "the whole-pixel loops step as every other loop";
+
+struct StretchRow {
+  const char* what;
+  int srcW, dstW;  // dstW < 0: mirrored
+  int mode, p;
+  std::vector<int> columns;  // the source column of each destination column, from the left
+  const char* reading = nullptr;
+};
+
+const StretchRow kStretchRows[] = {
+    {"2 wide drawn 4 wide", 2, 4, BlendAddSat, 255, {0, 0, 1, 1}},
+    {"2 wide drawn 4 wide, whole-pixel loop", 2, 4, BlendCopy, 255, {0, 0, 1, 1}},
+    {"3 wide drawn 2 wide (rx = 43690)", 3, 2, BlendAddSat, 255, {0, 1}},
+    {"8 wide drawn 4 wide", 8, 4, BlendAddSat, 255, {0, 2, 4, 6}},
+    // The text: 0, 1, 3, 5.
+    {"8 wide drawn 4 wide, mode 0", 8, 4, BlendCopy, 0, {0, 2, 4, 6}, kOneStepping},
+    {"8 wide drawn 4 wide, mode 1 at p = 255", 8, 4, BlendAlpha, 255, {0, 2, 4, 6}, kOneStepping},
+    {"8 wide drawn 4 wide, mirrored: from the right", 8, -4, BlendAddSat, 255, {7, 5, 3, 1}},
+    {"3 wide drawn 7 wide", 3, 7, BlendAddSat, 255, {0, 0, 0, 1, 1, 2, 2}},
+    // Counted from the source's far side, not the unmirrored draw turned round (2 2 1 1 0 0 0).
+    {"3 wide drawn 7 wide, mirrored", 3, -7, BlendAddSat, 255, {2, 2, 2, 1, 1, 0, 0}},
+};
+
+TEST(PrimitiveExamples, StretchedDrawsTakeTheirColumnsAndRowsByTheRatio) {
+  InitBlendTables();
+  std::mt19937 rng(9);
+  for (const StretchRow& row : kStretchRows)
+    for (bool rows : {false, true}) {
+      SCOPED_TRACE(std::string(row.what) + (rows ? ", as rows" : "") + (row.reading ? " (reading)" : ""));
+      const int n = std::abs(row.dstW);
+      // One line of texels 0x10, 0x20, ... (grey), across or down.
+      GuardedImage src(rows ? 1 : row.srcW, rows ? row.srcW : 1, 1, false, false, rng);
+      for (int k = 0; k < row.srcW; ++k) Put(src.At(rows ? 0 : k, rows ? k : 0), 0x101010u * (k + 1), 4);
+      GuardedImage dst(12, 12, 1, false, false, rng);
+      for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 12; ++x) Put(dst.At(x, y), 0, 4);
+      SetDrawState(row.mode, row.p, kWhite, {0, 0, 12, 12});
+      const bool mirrored = row.dstW < 0;
+      Rect r = rows ? Rect{3, 2, 4, 2 + n} : Rect{2, 3, 2 + n, 4};
+      if (mirrored && rows) std::swap(r.top, r.bottom);
+      if (mirrored && !rows) std::swap(r.left, r.right);
+      SoftDrawImageStretched(&dst.view, &src.view, &r, 0, nullptr);
+      std::vector<int> got;
+      for (int j = 0; j < n; ++j) {
+        uint32_t v;
+        std::memcpy(&v, dst.At(rows ? 3 : 2 + j, rows ? 2 + j : 3), 4);
+        got.push_back(static_cast<int>(v & 0xFF) / 0x10 - 1);
+      }
+      EXPECT_EQ(got, row.columns);
+    }
 }
 
 }  // namespace
