@@ -14,6 +14,7 @@
 
 #include "host/window/keymap.h"
 #include "host/window/screen_expand.h"
+#include "host/window/x11_frame.h"
 #include "host/window/x11_presenter.h"
 
 namespace {
@@ -243,6 +244,16 @@ void Translate(const SDL_Event& event) {
       break;
   }
 }
+
+// Where a window's inside goes on the display's usable part, `frame` round it: centred
+// with its frame where both fit, and where they do not, from the top-left, so that the
+// whole picture, or at least its top-left, is seen.
+SDL_Point InsideCorner(const SDL_Rect& usable, const WindowFrame& frame, int width, int height) {
+  const int framedW = width + frame.left + frame.right, framedH = height + frame.top + frame.bottom;
+  return {framedW <= usable.w ? usable.x + (usable.w - framedW) / 2 + frame.left : usable.x,
+          framedH <= usable.h ? usable.y + (usable.h - framedH) / 2 + frame.top : usable.y};
+}
+
 // A display query keeps the video subsystem, and so its display connection, until the
 // window that follows has its own: a virtual X server whose last client leaves resets,
 // and refuses connections while it does.
@@ -271,13 +282,17 @@ uintptr_t HostCreateWindow(const char* title, int width, int height, bool window
     width = desktop.w;
     height = desktop.h;
   }
-  // A window is placed on the display's usable part, centred where it fits and from
-  // the top-left where it does not, so that its top-left corner is always seen.
+  // A manager takes a new window's position as its frame's, and honours it even with
+  // the frame partly off the display; a move asked for once the window is shown it may
+  // clamp or take otherwise. So the frame is asked for first and the window opened in
+  // its place.
   int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
   SDL_Rect usable{};
   if (windowed && SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
-    x = usable.x + std::max(0, (usable.w - width) / 2);
-    y = usable.y + std::max(0, (usable.h - height) / 2);
+    const WindowFrame frame = X11FrameOfNewWindows();
+    const SDL_Point inside = InsideCorner(usable, frame, width, height);
+    x = inside.x - frame.left;
+    y = inside.y - frame.top;
   }
   g_state.window = SDL_CreateWindow(title != nullptr ? title : "", x, y, width, height, flags);
   if (g_state.window == nullptr) {
@@ -327,8 +342,11 @@ bool HostDisplayUsableSize(int* width, int* height) {
     ReleaseVideoHold();
     return false;
   }
-  *width = usable.w;
-  *height = usable.h;
+  // The window's inside is what the size is chosen for: the frame a manager adds takes
+  // its room first.
+  const WindowFrame frame = X11FrameOfNewWindows();
+  *width = std::max(1, usable.w - frame.left - frame.right);
+  *height = std::max(1, usable.h - frame.top - frame.bottom);
   return true;
 }
 

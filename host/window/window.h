@@ -15,13 +15,15 @@ struct HostMessage {
 constexpr unsigned kMsgClose = 0x0010;        // the user asked to close the window
 constexpr unsigned kMsgActivateApp = 0x001C;  // wParam 1 activated, 0 deactivated
 
-// Opens the main window (windowed: width x height, placed on the first display; else
-// full screen on the desktop). Returns its non-zero id, or 0 on failure (the reason in
-// HostWindowError()).
+// Opens the main window (windowed: width x height inside a window manager's frame,
+// placed whole on the first display's usable part where it fits, else its inside from
+// that part's top-left; full screen on the desktop otherwise). Returns its non-zero id,
+// or 0 on failure (the reason in HostWindowError()).
 uintptr_t HostCreateWindow(const char* title, int width, int height, bool windowed);
-// The size of the first display less its panels, with or without a window open; false
-// when no display answers. The display stays open for the window that follows (or until
-// HostDestroyWindow).
+// The largest window inside that fits the first display with its frame: the display less
+// its panels and the frame a window manager puts round a window, with or without a
+// window open; false when no display answers. The display stays open for the window
+// that follows (or until HostDestroyWindow).
 bool HostDisplayUsableSize(int* width, int* height);
 void HostDestroyWindow();  // also lets go of a display query's hold
 uintptr_t HostMainWindow();
