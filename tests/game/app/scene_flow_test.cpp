@@ -298,15 +298,16 @@ TEST_F(SceneFlowTest, AFailedWriteOfTheSaveFileIsShownOnTheTitleUntilAWriteSucce
 TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey) {
   ASSERT_TRUE(WriteWholeFile("central.dat", "not a save file"));
   ASSERT_TRUE(WriteWholeFile("central.dat.bak", "nor is this"));
-  std::string damaged;
-  ASSERT_FALSE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damaged));
-  ASSERT_EQ(damaged, "central.dat");
-  KeepDamagedSaveAndTell(damaged);
+  SaveDamage damage = SaveDamage::kNone;
+  ASSERT_FALSE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damage));
+  ASSERT_EQ(damage, SaveDamage::kDefaultsLoaded);
+  KeepDamagedSavesAndTell(damage);
   EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  EXPECT_EQ(ReadWholeFile("central.dat.bak.damaged"), "nor is this");
   g_scene = 0;
   for (int k = 0; k < 30; ++k) Pass();
   EXPECT_STREQ(SaveDamagedNotice(), "The save file was damaged: defaults are in use");
-  // Leaving the settings writes both copies anew; the kept file stays as it was.
+  // Leaving the settings writes both copies anew; the kept files stay as they were.
   g_scene = 306;
   Pass();
   Pass(0, 1);
@@ -314,6 +315,7 @@ TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey
   SaveData stored;
   EXPECT_TRUE(LoadSaveData(&stored));
   EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  EXPECT_EQ(ReadWholeFile("central.dat.bak.damaged"), "nor is this");
   Pass();
   EXPECT_NE(SaveDamagedNotice(), nullptr) << "the key that left the settings was not pressed on the title";
   // The first key on the title only puts the notice away; the next confirms Start.
@@ -323,6 +325,33 @@ TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey
   Pass();
   Pass(kInputShot);
   EXPECT_EQ(g_scene, 300);
+}
+
+// A damaged "central.dat" over a good backup: the backup is loaded, the damaged file
+// kept, the title says so until a key.
+TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidOnTheTitleUntilAKey) {
+  SaveData older;
+  ResetSaveData(&older);
+  older.musicVolume = 30;
+  uint8_t image[kSaveFileSize];
+  EncodeSaveData(older, image);
+  ASSERT_TRUE(WriteWholeFile("central.dat.bak", std::string(reinterpret_cast<char*>(image), sizeof image)));
+  image[5000] ^= 0x20;
+  const std::string damaged(reinterpret_cast<char*>(image), sizeof image);
+  ASSERT_TRUE(WriteWholeFile("central.dat", damaged));
+  SaveDamage damage = SaveDamage::kNone;
+  ASSERT_TRUE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damage));
+  EXPECT_EQ(g_save.musicVolume, 30);
+  KeepDamagedSavesAndTell(damage);
+  EXPECT_EQ(ReadWholeFile("central.dat.damaged"), damaged);
+  g_scene = 0;
+  Pass();
+  EXPECT_STREQ(SaveDamagedNotice(), "Damaged save file kept aside: last good copy in use");
+  Pass(kInputDown);
+  EXPECT_EQ(SaveDamagedNotice(), nullptr);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
 }
 
 }  // namespace
