@@ -96,8 +96,11 @@ void OpenOverlay(OverlayMenuKind kind) {
   if (kind == kPauseMenu) PlayEffect(kSePause);
 }
 
-void NoteLastPlayScene() {
-  if (IsPlayScene(g_scene) && !HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
+// The scene the play reached as its results and its replay name it: the Extra stage
+// goes on to its ending through the main game's scene 7, and is named by its own end.
+int ReachedScene() {
+  const int played = PlayedScene(g_lastPlayScene);
+  return g_playKind == kPlayExtra && played == kSceneMainGameEnd ? kSceneExtraEnd : played;
 }
 
 bool ContinuePossible() {
@@ -133,7 +136,7 @@ void EndPlay() {
     BeginPlayResults();
     return;
   }
-  const int played = PlayedScene(g_lastPlayScene);
+  const int played = ReachedScene();
   const bool mainStage = played >= kSceneFirstStage && played <= kSceneLastStage;
   g_results.stageReached = g_playKind == kPlayExtra ? (played == kSceneExtraEnd ? 9 : 8) : (mainStage ? played : 1);
   BeginPlayResults();
@@ -249,6 +252,10 @@ void ListReplaySlots() {
 
 }  // namespace
 
+void NoteLastPlayScene() {
+  if (IsPlayScene(g_scene) && !HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
+}
+
 void StartLivePlay(int scene, int difficulty, int character) {
   StopPlayMusic();
   g_currentMusic = -1;
@@ -265,7 +272,7 @@ bool SaveRecordedReplay(const std::string& path, const char* name) {
   header.character = g_playSetup.character;
   header.startCounter = g_playSetup.startCounter;
   header.finalScore = g_player.score;
-  header.lastScene = PlayedScene(g_lastPlayScene);
+  header.lastScene = ReachedScene();
   SetReplayDate(&header, std::time(nullptr));
   std::snprintf(header.name, sizeof header.name, "%s", name);
   return SaveReplayFile(path, header, g_replayPairs, g_replayPairCount);
@@ -323,11 +330,9 @@ void RunGameFrame() {
   NoteLastPlayScene();
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
   DrawFrameAndHud(KeyHeld(g_save.keys.skip));
-  // The Extra stage's end moves on to scene 9, which runs no script: it is cleared,
-  // and its ending follows.
-  const bool extraOver = PlayedScene(g_scene) == kSceneExtraEnd;
-  if (g_playKind == kPlayExtra && extraOver && !g_replayPlaying) g_scene = kSceneEnding;
-  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding || (g_replayPlaying && extraOver);
+  // Every clear, the Extra stage's too, reaches its ending through scene 7, whose step
+  // sets g_stageOver and scene 500; a replay has stopped before, at the closing talk.
+  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding;
   if (ended || (g_gameOverPending == 1 && !ContinuePossible())) {
     FreezeField();  // the results screens show this run's last frame, not an older one
     EndPlay();

@@ -208,14 +208,13 @@ TEST_F(SceneFlowTest, AContinuedPlaySaysWhereItsReplaySaveWouldComeThatItIsNotSa
 TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
   struct Case {
     int scene, difficulty, score, kind, endScene;
-  } cases[] = {{1, 1, 5000000, 1, 7}, {1, 1, 5000002, 2, 7}, {8, 4, 7000000, 3, 9},
+  } cases[] = {{1, 1, 5000000, 1, 7}, {1, 1, 5000002, 2, 7}, {8, 4, 7000001, 3, 7},
                {8, 4, 7000000, 3, 7}};
   for (const Case& c : cases) {
     StartLivePlay(c.scene, c.difficulty, 0);
     Pass();
     g_player.score = c.score;
-    // The ending script (scene 7, which the Extra stage's own end also moves to), or the
-    // scene after the Extra stage.
+    // The ending script: scene 7, which the Extra stage's own end also moves to.
     g_scene = c.endScene;
     Pass();
     EXPECT_EQ(g_scene, 500) << c.score;
@@ -352,6 +351,42 @@ TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidOnTheTitleUntilAKey) {
   Pass();
   Pass(kInputShot);
   EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
+}
+
+// The replay of a cleared Extra play names its last scene as the Extra's end, as its
+// score entry does; the play itself passes through scene 7 as the main game's does.
+TEST_F(SceneFlowTest, AnExtraClearsReplayAndScoreNameTheExtrasEnd) {
+  StartLivePlay(8, 4, 7);
+  Pass();
+  g_player.score = 7000000;
+  g_scene = 7;  // where the Extra stage's last step moves the play
+  Pass();
+  ASSERT_EQ(g_scene, 500);
+  EXPECT_EQ(EndingKindOfResults(), 3);
+  ASSERT_TRUE(SaveRecordedReplay("extra.rip", "EX"));
+  ReplayHeader header{};
+  ASSERT_EQ(InspectReplayFile("extra.rip", &header), ReplaySlotState::Valid);
+  EXPECT_EQ(header.lastScene, 9);
+  EXPECT_EQ(header.scene, 8);
+  // Quit from the pause menu on the pass that stands on scene 7: the clear still counts.
+  StartLivePlay(8, 4, 7);
+  Pass();
+  g_player.score = 7000000;
+  g_scene = 7;
+  g_stageFrame = 10;
+  NoteLastPlayScene();
+  g_scene = 10007, g_overlayKind = 0;  // the pause menu over it
+  Pass(kInputDown);
+  Pass();
+  Pass(kInputDown);
+  Pass();
+  Pass(0, 28);  // Quit
+  ASSERT_EQ(g_scene, 20007);
+  Pass();
+  Pass(0, 28);
+  ASSERT_EQ(g_scene, 30007);
+  EXPECT_EQ(g_save.highScores[1][4][0].stage, 9);
+  EXPECT_EQ(g_save.highScores[1][4][0].flags & 1, 1);
 }
 
 }  // namespace
