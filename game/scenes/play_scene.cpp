@@ -112,11 +112,13 @@ bool ContinuePossible() {
 bool ContinuedPlayUnsaved() { return !g_recordOk && g_continuesUsed > 0; }
 bool ReplaySaveFollows() { return g_recordOk || ContinuedPlayUnsaved(); }
 
-// True once a key is pressed under the notice.
+// True once a key is pressed under the notice; that key does nothing else.
 bool ShowContinuedPlayUnsaved(int x) {
   DrawMenuTitle(x, 24, "A continued play is not saved as a replay", true);
   DrawMenuLine(x, 60, "Press a key", false);
-  return AnyKeyFresh();
+  if (!AnyKeyFresh()) return false;
+  TakeHeldKeys();
+  return true;
 }
 
 // Section "end of a play": playback back to the list, the ending, or the results.

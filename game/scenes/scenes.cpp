@@ -79,10 +79,12 @@ void RunTitle() {
   SetBlendModeParam(0, 255);
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
   const bool extra = AnyExtraUnlocked(g_save);
-  // The key that puts the damaged-save notice away does nothing else.
-  const bool dismissed = g_saveDamagedNotice != nullptr && AnyKeyFresh();
-  if (dismissed) g_saveDamagedNotice = nullptr;
-  const MenuAction action = dismissed ? MenuAction::None : StepMenu(g_menu.title, 8);
+  // The key that puts the damaged-save notice away does nothing else, held or not.
+  if (g_saveDamagedNotice != nullptr && AnyKeyFresh()) {
+    g_saveDamagedNotice = nullptr;
+    TakeHeldKeys();
+  }
+  const MenuAction action = StepMenu(g_menu.title, 8);
   for (int k = 0; k < 8; ++k)
     DrawMenuLine(460, 270 + 22 * k, kItems[k], g_menu.title.index == k, k != 1 || extra);
   if (action == MenuAction::Confirm && (g_menu.title.index != 1 || extra)) Go(kTargets[g_menu.title.index]);

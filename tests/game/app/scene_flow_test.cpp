@@ -327,8 +327,9 @@ TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey
 }
 
 // A damaged "central.dat" over a good backup: the backup is loaded, the damaged file
-// kept, the title says so until a key.
-TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidOnTheTitleUntilAKey) {
+// kept, the title says so; the Down arrow that puts the notice away, held about 60 ms
+// as a person holds it, does not move the cursor.
+TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidAndTheKeyPuttingTheNoticeAwayIsTakenUntilReleased) {
   SaveData older;
   ResetSaveData(&older);
   older.musicVolume = 30;
@@ -346,8 +347,37 @@ TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidOnTheTitleUntilAKey) {
   g_scene = 0;
   Pass();
   EXPECT_STREQ(SaveDamagedNotice(), "Damaged save file kept aside: last good copy in use");
-  Pass(kInputDown);
+  for (int k = 0; k < 4; ++k) Pass(kInputDown);  // ~60 ms
   EXPECT_EQ(SaveDamagedNotice(), nullptr);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
+  // Released, the same key moves the cursor again.
+  g_scene = 0;
+  Pass();
+  Pass(kInputDown);
+  Pass();
+  Pass(kInputDown);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 302) << "Practice Start, two down";
+}
+
+// The notice that a continued play keeps no replay, put away by a held Down arrow: on the
+// title the arrow, still held, moves nothing.
+TEST_F(SceneFlowTest, TheKeyPuttingTheContinuedPlayNoticeAwayMovesNothingOnTheTitle) {
+  StartLivePlay(1, 1, 0);
+  Pass();
+  g_gameOverPending = 1;
+  Pass();
+  Pass(0, 28);  // Continue
+  ASSERT_EQ(g_continuesUsed, 1);
+  g_player.score = 3;
+  g_stageOver = 1;
+  Pass();
+  ASSERT_EQ(g_scene, 30001);
+  for (int k = 0; k < 4; ++k) Pass(kInputDown);
+  ASSERT_EQ(g_scene, 0);
   Pass();
   Pass(kInputShot);
   EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
