@@ -34,6 +34,7 @@ struct Results {
   int rank = kHighScoreRanks;
   char name[9] = "";
   int cursor = 0;
+  bool changing = false;  // Up or Down cycle the letter under the cursor
   // Replay save: 0 the slot list, 1 "Overwrite?", 2 the name.
   int saveStep = 0;
   int slot = 0;
@@ -196,17 +197,25 @@ void RunPauseOrGameOver() {
   }
 }
 
-void EditName(char* name, int& cursor) {
+// `changing` is set while Up and Down cycle the letter under the cursor: Backspace
+// then removes that letter, the one the player is changing, rather than the one before.
+void EditName(char* name, int& cursor, bool& changing) {
   int length = static_cast<int>(std::strlen(name));
+  const bool shift = KeyHeld(kKeyLShift) || KeyHeld(kKeyRShift);
   for (int code = 1; code < 256; ++code) {
     if (!KeyFresh(code)) continue;
-    const char typed = NameCharOfKey(code);
+    const char typed = NameCharOfKey(code, shift);
+    const bool cycles = code == kKeyUp || code == kKeyDown;
     if (typed != 0 && cursor < 8) {
       name[cursor] = typed;
       if (cursor == length) name[++length] = '\0';
       cursor += 1;
       PlayEffect(kSeMenuMove);
-    } else if (code == 14 && cursor > 0) {  // Backspace
+    } else if (code == kKeyBackspace && changing && cursor < length) {
+      std::memmove(name + cursor, name + cursor + 1, length - cursor);
+      length -= 1;
+      PlayEffect(kSeMenuCancel);
+    } else if (code == kKeyBackspace && cursor > 0) {
       std::memmove(name + cursor - 1, name + cursor, length - cursor + 1);
       cursor -= 1;
       length -= 1;
@@ -215,7 +224,7 @@ void EditName(char* name, int& cursor) {
       cursor -= 1;
     } else if (code == kKeyRight && cursor < length && cursor < 7) {
       cursor += 1;
-    } else if ((code == kKeyUp || code == kKeyDown) && cursor < 8) {
+    } else if (cycles && cursor < 8) {
       if (cursor == length) {  // a new place starts as a space
         name[cursor] = ' ';
         name[++length] = '\0';
@@ -227,6 +236,9 @@ void EditName(char* name, int& cursor) {
       name[cursor] = kNameChars[index];
       PlayEffect(kSeMenuMove);
     }
+    // Any other key than Up or Down leaves the letter it was changing.
+    if (!cycles && code != kKeyLShift && code != kKeyRShift) changing = false;
+    if (cycles && cursor < 8) changing = true;
   }
 }
 
@@ -358,6 +370,7 @@ void BeginPlayResults() {
                                                              : kHighScoreRanks;
   g_results.name[0] = '\0';
   g_results.cursor = 0;
+  g_results.changing = false;
   g_results.saveStep = 0;
   g_results.slots = MenuCursor{};
   g_results.confirm = MenuCursor{};
@@ -379,7 +392,7 @@ bool RunScoreEntry(bool fullScreen) {
   DrawStringDefaultFont(x, 120, "NEW RECORD - enter your name", white);
   DrawFormattedStringDefaultFont(x, 160, white, "Score  %d", g_player.score);
   DrawFormattedStringDefaultFont(x, 184, white, "Rank   %d", g_results.rank + 1);
-  EditName(g_results.name, g_results.cursor);
+  EditName(g_results.name, g_results.cursor, g_results.changing);
   DrawNameLine(x, 230, g_results.name, g_results.cursor);
   DrawMenuLine(x, 280, "Enter: confirm", false);
   if (!KeyFresh(kKeyReturn)) return false;
@@ -429,6 +442,7 @@ bool RunReplaySave(bool fullScreen) {
     g_results.saveStep = g_results.states[index] == ReplaySlotState::Empty ? 2 : 1;
     g_results.confirm = MenuCursor{};
     g_results.cursor = static_cast<int>(std::strlen(g_results.name));
+    g_results.changing = false;
     return false;
   }
   if (g_results.saveStep == 1) {
@@ -443,7 +457,7 @@ bool RunReplaySave(bool fullScreen) {
     return false;
   }
   DrawFormattedStringDefaultFont(x, 80, MakeScreenColor(255, 255, 255), "No.%02d: name", g_results.slot);
-  EditName(g_results.name, g_results.cursor);
+  EditName(g_results.name, g_results.cursor, g_results.changing);
   DrawNameLine(x, 120, g_results.name, g_results.cursor);
   DrawMenuLine(x, 170, "Enter: save   Esc: back", false);
   if (KeyFresh(kKeyEscape)) {

@@ -383,6 +383,39 @@ TEST_F(SceneFlowTest, TheKeyPuttingTheContinuedPlayNoticeAwayMovesNothingOnTheTi
   EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
 }
 
+// Name entry: a shifted key types its mark when the entry holds it; Backspace after Up
+// or Down removes the letter being changed.
+TEST_F(SceneFlowTest, NameEntryTypesShiftedMarksAndBackspaceRemovesTheLetterBeingChanged) {
+  StartLivePlay(1, 1, 0);
+  Pass();
+  g_player.score = 9000000;
+  g_stageOver = 1;
+  Pass();
+  ASSERT_EQ(g_scene, 20001);
+  auto press = [](int inputByte, int code) {
+    Pass(inputByte, code);
+    Pass(inputByte & kInputSlow);
+  };
+  for (int code : {18, 49, 32, 20, 18, 31, 20, 16}) press(0, code);  // ENDTESTQ
+  press(0, 14);                                                       // Backspace: ENDTEST
+  press(kInputUp, 0);                                                 // ENDTEST_ -> A
+  press(kInputUp, 0);                                                 // -> B
+  press(0, 14);             // the B goes again: ENDTEST
+  press(kInputSlow, 53);    // Shift+/: ENDTEST?
+  press(0, 28);
+  ASSERT_EQ(g_scene, 30001);
+  EXPECT_STREQ(g_save.highScores[0][1][0].name, "ENDTEST?");
+  press(0, 28);             // slot 01, empty: the name, prefilled, the cursor after it
+  press(0, 14);             // ENDTEST
+  press(kInputSlow, 2);     // Shift+1: ENDTEST!
+  press(kInputSlow, 3);     // Shift+2 is no mark of the entry: nothing
+  press(0, 28);
+  ASSERT_EQ(g_scene, 0);
+  ReplayHeader header{};
+  ASSERT_EQ(InspectReplayFile(ReplayFilePath(1), &header), ReplaySlotState::Valid);
+  EXPECT_STREQ(header.name, "ENDTEST!");
+}
+
 // The replay of a cleared Extra play names its last scene as the Extra's end, as its
 // score entry does; the play itself passes through scene 7 as the main game's does.
 TEST_F(SceneFlowTest, AnExtraClearsReplayAndScoreNameTheExtrasEnd) {
