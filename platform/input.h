@@ -3,8 +3,10 @@
 #include <cstdint>
 
 constexpr int kKeyEscape = 1;
+constexpr int kKeyBackspace = 14;
 constexpr int kKeyReturn = 28;
 constexpr int kKeyLShift = 42;
+constexpr int kKeyRShift = 54;
 constexpr int kKeyZ = 44;
 constexpr int kKeyX = 45;
 constexpr int kKeyC = 46;

@@ -1,6 +1,7 @@
 #include "game/files/replay_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -179,6 +180,18 @@ bool LoadReplayFile(const std::string& path, ReplayData* replay) {
   bool missing;
   return ReadWhole(path, &bytes, &missing) &&
          DecodeReplay(bytes.data(), bytes.size(), &replay->header, replay->pairs, replay->capacity);
+}
+
+void RemoveReplayLeftovers(const char* directory) {
+  for (int slot = 1; slot <= kReplaySlots; ++slot) {
+    const std::string leftover = ReplayFilePath(slot, directory) + ".tmp";
+    struct stat st;
+    if (lstat(leftover.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (unlink(leftover.c_str()) == 0)
+      WriteLogFormat("%s removed: the rest of a replay write that did not finish\n", leftover.c_str());
+    else
+      WriteLogFormat("%s could not be removed: %s\n", leftover.c_str(), std::strerror(errno));
+  }
 }
 
 ReplaySlotState InspectReplayFile(const std::string& path, ReplayHeader* header) {

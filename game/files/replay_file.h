@@ -50,6 +50,9 @@ bool DecodeReplay(const uint8_t* bytes, size_t size, ReplayHeader* header, Repla
 bool SaveReplayFile(const std::string& path, const ReplayHeader& header, const ReplayPair* pairs,
                     int pairCount);
 bool LoadReplayFile(const std::string& path, ReplayData* replay);
+// Removes "vlm_NN.rip.tmp" (NN 01..25) from `directory`: what a write killed before its
+// rename leaves. Only plain files of those names go; anything else stays.
+void RemoveReplayLeftovers(const char* directory = kReplayDirectory);
 
 enum class ReplaySlotState { Empty, Broken, Valid };
 // What the replay list shows for a file; `header` is filled for a valid one.

@@ -110,13 +110,36 @@ bool ReadSaveImage(const char* path, std::vector<uint8_t>* bytes) {
   return true;
 }
 
-// Loads `path` into `data` (defaults on a fault); the check that failed, or null.
-const char* LoadOne(const char* path, SaveData* data) {
+// What one copy of the save holds.
+enum class CopyState {
+  kGood,
+  kRecordWithTail,  // a whole good record with bytes after it
+  kDamaged,         // there and read, but refused
+  kAbsent,          // missing, unreadable or not a regular file
+};
+
+// Loads the copy at `path` into `data` (defaults on a fault); `why` names the check
+// that failed.
+CopyState LoadCopy(const char* path, SaveData* data, const char** why) {
   std::vector<uint8_t> bytes;
-  bool read = ReadSaveImage(path, &bytes);
-  const char* why = read || errno != EINVAL ? "missing" : "not a regular file";
-  return DecodeSaveData(bytes.data(), bytes.size(), data, read ? &why : nullptr) ? nullptr : why;
+  if (!ReadSaveImage(path, &bytes)) {
+    *why = errno != EINVAL ? "missing" : "not a regular file";
+    DecodeSaveData(nullptr, 0, data);
+    return CopyState::kAbsent;
+  }
+  if (DecodeSaveData(bytes.data(), bytes.size(), data, why)) return CopyState::kGood;
+  // The format has no length field, but the record's own check covers all of it: a
+  // record that passes every check is whole, whatever follows it.
+  SaveData head;
+  if (bytes.size() > size_t(kSaveFileSize) && DecodeSaveData(bytes.data(), kSaveFileSize, &head)) {
+    *data = head;
+    *why = "bytes after a whole record";
+    return CopyState::kRecordWithTail;
+  }
+  return CopyState::kDamaged;
 }
+
+bool Loaded(CopyState state) { return state == CopyState::kGood || state == CopyState::kRecordWithTail; }
 
 }  // namespace
 
@@ -206,43 +229,86 @@ bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data, const cha
   return fault == nullptr;
 }
 
-bool LoadSaveData(SaveData* data, const char* path, std::string* report, std::string* damaged) {
-  if (damaged) damaged->clear();
-  const char* why = LoadOne(path, data);
-  if (!why) return true;
+bool LoadSaveData(SaveData* data, const char* path, std::string* report, SaveDamage* damage) {
+  if (damage) *damage = SaveDamage::kNone;
+  const char* why = nullptr;
+  const CopyState main = LoadCopy(path, data, &why);
+  if (main == CopyState::kGood) return true;
+  if (main == CopyState::kRecordWithTail) {
+    if (report) *report += std::string(path) + " has " + why + ": the record loaded\n";
+    if (damage) *damage = SaveDamage::kGoodRecordLoaded;
+    return true;
+  }
   const std::string backup = std::string(path) + ".bak";
   SaveData fromBackup;
-  const char* backupWhy = LoadOne(backup.c_str(), &fromBackup);
-  if (!backupWhy) *data = fromBackup;  // else the defaults with the main file's window word
-  if (report && (std::strcmp(why, "missing") != 0 || !backupWhy))
+  const char* backupWhy = nullptr;
+  const CopyState second = LoadCopy(backup.c_str(), &fromBackup, &backupWhy);
+  if (Loaded(second)) *data = fromBackup;  // else the defaults with the main file's window word
+  if (report && (main != CopyState::kAbsent || second != CopyState::kAbsent || std::strcmp(why, "missing") != 0))
     *report += std::string(path) + " refused (" + why + "): " + backup +
-               (backupWhy ? std::string(" refused too (") + backupWhy + "), defaults used\n" : " loaded\n");
-  // Only a file that was there and read is damage worth keeping; the main file first,
-  // as the newer of the two.
-  auto readButRefused = [](const char* fault) {
-    return std::strcmp(fault, "missing") != 0 && std::strcmp(fault, "not a regular file") != 0;
-  };
-  if (damaged && backupWhy) {
-    if (readButRefused(why)) *damaged = path;
-    else if (readButRefused(backupWhy)) *damaged = backup;
-  }
-  return !backupWhy;
+               (second == CopyState::kGood         ? std::string(" loaded\n")
+                : second == CopyState::kAbsent || second == CopyState::kDamaged
+                    ? std::string(" refused too (") + backupWhy + "), defaults used\n"
+                    : std::string(" has ") + backupWhy + ": its record loaded\n");
+  // Only a copy that was there and read is damage worth telling.
+  if (damage && (main == CopyState::kDamaged || second == CopyState::kDamaged ||
+                 second == CopyState::kRecordWithTail))
+    *damage = Loaded(second) ? SaveDamage::kGoodRecordLoaded : SaveDamage::kDefaultsLoaded;
+  return Loaded(second);
 }
 
-bool KeepDamagedSave(const char* damagedPath, const char* path) {
-  FILE* f = OpenRegularFile(damagedPath);
-  if (!f) {
-    WriteLogFormat("%s could not be read to keep it: %s\n", damagedPath, std::strerror(errno));
-    return false;
-  }
-  // A save file is 8160 bytes: the head of anything far larger is all it can hold.
-  std::vector<uint8_t> bytes(1 << 20);
-  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+namespace {
+
+constexpr int kKeptCopies = 9;  // "<copy>.damaged" and ".damaged.2" .. ".damaged.9": one digit
+// A save file is 8160 bytes: the head of anything far larger is all it can hold.
+constexpr size_t kKeptBytes = 1 << 20;
+
+std::string KeptName(const std::string& copy, int n) {
+  std::string name = copy + ".damaged";
+  if (n > 1) name += '.', name += char('0' + n);
+  return name;
+}
+
+// The first `limit` bytes of a regular file; false when there is none to read.
+bool ReadHead(const std::string& path, size_t limit, std::vector<uint8_t>* bytes) {
+  FILE* f = OpenRegularFile(path.c_str());
+  if (!f) return false;
+  bytes->resize(limit);
+  bytes->resize(std::fread(bytes->data(), 1, bytes->size(), f));
   std::fclose(f);
-  const std::string kept = std::string(path) + ".damaged";
-  if (!WriteFileAtomically(kept.c_str(), bytes.data(), bytes.size(), kept.c_str())) return false;
-  WriteLogFormat("%s was damaged: kept as %s, defaults in use\n", damagedPath, kept.c_str());
   return true;
+}
+
+// Keeps `copy` aside when it is there and refused; true when there was nothing to keep
+// or it is kept (now or before).
+bool KeepIfDamaged(const std::string& copy) {
+  SaveData scratch;
+  const char* why = nullptr;
+  const CopyState state = LoadCopy(copy.c_str(), &scratch, &why);
+  std::vector<uint8_t> bytes;
+  if (state == CopyState::kGood || state == CopyState::kAbsent || !ReadHead(copy, kKeptBytes, &bytes))
+    return true;
+  int vacant = 0;
+  for (int n = 1; n <= kKeptCopies; ++n) {
+    std::vector<uint8_t> kept;
+    struct stat st;
+    if (ReadHead(KeptName(copy, n), kKeptBytes, &kept)) {
+      if (kept == bytes) return true;  // this very damage was kept before
+    } else if (vacant == 0 && lstat(KeptName(copy, n).c_str(), &st) != 0 && errno == ENOENT) {
+      vacant = n;
+    }
+  }
+  const std::string kept = KeptName(copy, vacant != 0 ? vacant : kKeptCopies);
+  if (!WriteFileAtomically(kept.c_str(), bytes.data(), bytes.size(), kept.c_str())) return false;
+  WriteLogFormat("%s was refused (%s): kept as %s\n", copy.c_str(), why, kept.c_str());
+  return true;
+}
+
+}  // namespace
+
+bool KeepDamagedSaves(const char* path) {
+  const bool main = KeepIfDamaged(path);
+  return KeepIfDamaged(std::string(path) + ".bak") && main;
 }
 
 namespace {
@@ -309,6 +375,8 @@ static bool ReadsAsGoodSave(const char* path, std::vector<uint8_t>* bytes) {
 }
 
 bool StoreSaveData(const SaveData& data, const char* path) {
+  // A refused copy may hold what no other does: it is never written over unkept.
+  if (!KeepDamagedSaves(path)) return false;
   uint8_t image[kSaveFileSize];
   EncodeSaveData(data, image);
   // The file about to be replaced becomes the backup first, each through its own

@@ -2,8 +2,9 @@
 // The save file "central.dat": settings, keys, progress, card history, high scores
 // and clear flags, 8160 bytes with the body scrambled and checked. Loading never
 // fails visibly: a refused file falls back to the backup "central.dat.bak", then to
-// the defaults (keeping a valid window word); writing goes through a temporary file
-// so the old file survives a failure.
+// the defaults (keeping a valid window word); a refused file is kept aside before
+// anything writes over it; writing goes through a temporary file so the old file
+// survives a failure.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,20 +60,32 @@ void EncodeSaveData(const SaveData& data, uint8_t out[kSaveFileSize]);
 // is no fault: the rest loads with the default window.
 bool DecodeSaveData(const uint8_t* bytes, size_t size, SaveData* data, const char** why = nullptr);
 
-// Reads `path` into `data` as DecodeSaveData does; when `path` is refused (or
-// missing), `path` + ".bak" is tried, and only when both fail are the defaults used
-// (false). A line saying which check refused which file is added to `report`: the
-// load runs before the log exists.
-// When both were refused, `damaged` (when given) names the one refused for what it
-// holds (the main file first), empty when neither was there to read.
+// What a load met that the player is told of: a copy that was there and was refused
+// for what it holds, or that held a whole record with bytes after it.
+enum class SaveDamage {
+  kNone,
+  kGoodRecordLoaded,  // the newest good record was loaded: the backup, or the head of a long file
+  kDefaultsLoaded,    // no good record anywhere: the defaults
+};
+
+// Reads `path` into `data` as DecodeSaveData does; a longer file whose first 8160
+// bytes pass every check gives that record. When `path` is refused (or missing),
+// `path` + ".bak" is tried the same way, and only when both fail are the defaults used
+// (false). A line saying which check refused which file is added to `report`: the load
+// runs before the log exists. `damage` (when given) says what the player is told.
 bool LoadSaveData(SaveData* data, const char* path = kSaveFileName, std::string* report = nullptr,
-                  std::string* damaged = nullptr);
-// Copies the refused file `damagedPath` to `path` + ".damaged" (replacing an older
-// one), before a save writes over the copies; false, with a log line, on failure.
-bool KeepDamagedSave(const char* damagedPath, const char* path = kSaveFileName);
-// Copies a good existing `path` to `path` + ".bak", then writes `path` + ".tmp" whole,
-// flushes, syncs, closes and renames it over `path` (each copy its own such write).
-// On failure: one log line, the temporary file removed, the old file untouched.
+                  SaveDamage* damage = nullptr);
+// Keeps aside each copy of the save (`path` and `path` + ".bak") that is there and is
+// refused for what it holds, as "<copy>.damaged", else the first free of
+// "<copy>.damaged.2" .. ".9" (the ninth replaced once all are taken), so a later
+// damage never replaces an earlier one. A copy kept already, byte for byte, is not
+// kept again. False, with a log line, when a copy could not be kept.
+bool KeepDamagedSaves(const char* path = kSaveFileName);
+// Keeps the damaged copies aside (KeepDamagedSaves), copies a good existing `path` to
+// `path` + ".bak", then writes `path` + ".tmp" whole, flushes, syncs, closes and
+// renames it over `path` (each copy its own such write). On failure: one log line, the
+// temporary file removed, the old files untouched; nothing is written when a damaged
+// copy could not be kept.
 bool StoreSaveData(const SaveData& data, const char* path = kSaveFileName);
 
 // Writes `size` bytes to `path` through `path` + ".tmp" as StoreSaveData does; the

@@ -6,9 +6,10 @@
 // ---------------------------------------------------------------------------
 // The scene number g_scene. Outside a play it names a screen (SceneNumber). A play
 // scene below 1000 says what is played: the main game's stages 1-6 (7 after stage 6:
-// the ending follows), the Extra stage 8 (9 after it), stage practice 10 + the stage
-// and card practice 200 + the card's slot. Playback adds 1000; a menu over the frozen
-// field adds 10000 x its overlay kind.
+// the ending follows), the Extra stage 8 (cleared, it goes on to 7 as well; results and
+// replays name that end 9), stage practice 10 + the stage and card practice 200 + the
+// card's slot. Playback adds 1000; a menu over the frozen field adds 10000 x its
+// overlay kind.
 
 enum SceneNumber : int {
   kSceneTitle = 0,
@@ -30,7 +31,7 @@ constexpr int kSceneFirstStage = 1;
 constexpr int kSceneLastStage = 6;
 constexpr int kSceneMainGameEnd = 7;         // stage 6 is over: the ending follows
 constexpr int kSceneExtraStage = 8;
-constexpr int kSceneExtraEnd = 9;
+constexpr int kSceneExtraEnd = 9;            // the Extra's clear, as results and replays name it
 constexpr int kSceneStagePracticeBase = 10;  // + the stage, 1-6
 constexpr int kSceneCardPracticeBase = 200;  // + the card's slot, 0-99
 constexpr int kScenePlayback = 1000;         // added while a replay plays back

@@ -16,9 +16,24 @@
 
 KeyFrame g_keyFrame;
 
+namespace {
+bool g_taken[256];  // held since a notice was put away with it
+}  // namespace
+
 void TakeKeySnapshot(const uint8_t keys[256]) {
   std::memcpy(g_keyFrame.before, g_keyFrame.now, 256);
-  std::memcpy(g_keyFrame.now, keys, 256);
+  for (int code = 0; code < 256; ++code) {
+    if (!(keys[code] & 0x80)) g_taken[code] = false;
+    g_keyFrame.now[code] = g_taken[code] ? 0 : keys[code];
+  }
+}
+
+void TakeHeldKeys() {
+  for (int code = 0; code < 256; ++code) {
+    if (!(g_keyFrame.now[code] & 0x80)) continue;
+    g_taken[code] = true;
+    g_keyFrame.now[code] = 0;
+  }
 }
 
 bool KeyHeld(int code) { return code > 0 && code < 256 && (g_keyFrame.now[code] & 0x80); }

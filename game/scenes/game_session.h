@@ -12,8 +12,12 @@ struct KeyFrame {
 };
 extern KeyFrame g_keyFrame;
 
-// Moves this pass's snapshot in (the old one becomes `before`).
+// Moves this pass's snapshot in (the old one becomes `before`). A taken key reads as
+// up until it is released.
 void TakeKeySnapshot(const uint8_t keys[256]);
+// Takes every key held now: the key that puts a notice away does nothing else, on this
+// pass or the next ones it is held through.
+void TakeHeldKeys();
 bool KeyHeld(int code);
 bool KeyFresh(int code);  // down now, up the pass before
 bool AnyKeyFresh();

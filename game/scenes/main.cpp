@@ -11,6 +11,7 @@
 #include "font/default_font.h"
 #include "game/draw/game_images.h"
 #include "game/draw/play_draw.h"
+#include "game/files/replay_file.h"
 #include "game/files/save_tables.h"
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
@@ -71,9 +72,10 @@ void PlugInSoundAndDrawing() {
 }  // namespace
 
 int main() {
-  std::string loadReport, damaged;
+  std::string loadReport;
+  SaveDamage damage = SaveDamage::kNone;
   // Before the library exists; defaults on any fault.
-  LoadSaveData(&g_save, kSaveFileName, &loadReport, &damaged);
+  LoadSaveData(&g_save, kSaveFileName, &loadReport, &damage);
   CopySaveDataToPlayTables(g_save);
   ConfigureBeforeStart();
   if (InitLibrary() == -1) {
@@ -81,7 +83,9 @@ int main() {
     return -1;
   }
   if (!loadReport.empty()) WriteLog(loadReport.c_str());
-  if (!damaged.empty()) KeepDamagedSaveAndTell(damaged);
+  KeepDamagedSavesAndTell(damage);
+  // A replay write killed between its temporary file and the rename left that file.
+  RemoveReplayLeftovers();
   SetAlwaysRun(1);
   SetDrawScreen(kBackScreen);
   SetFilterMode(1);

@@ -142,16 +142,21 @@ void InsertHighScore(HighScoreEntry table[kHighScoreRanks], int rank, const High
   table[rank] = entry;
 }
 
-char NameCharOfKey(int code) {
+char NameCharOfKey(int code, bool shift) {
   static const char kRowQ[] = "QWERTYUIOP";   // 16..25
   static const char kRowA[] = "ASDFGHJKL";    // 30..38
   static const char kRowZ[] = "ZXCVBNM";      // 44..50
   if (code >= 16 && code <= 25) return kRowQ[code - 16];
   if (code >= 30 && code <= 38) return kRowA[code - 30];
   if (code >= 44 && code <= 50) return kRowZ[code - 44];
+  if (code == 57) return ' ';
+  if (shift) {  // the keyboard's shifted marks: of these the entry holds only two
+    if (code == 2) return '!';
+    if (code == 53) return '?';  // the slash key
+    return 0;
+  }
   if (code >= 2 && code <= 10) return static_cast<char>('1' + code - 2);
   if (code == 11) return '0';
-  if (code == 57) return ' ';
   if (code == 52) return '.';
   if (code == 12) return '-';
   return 0;

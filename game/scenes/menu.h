@@ -45,6 +45,7 @@ int ScoreRank(const HighScoreEntry table[kHighScoreRanks], int score);
 // Puts `entry` at `rank`, shifting the rest down (the last falls off).
 void InsertHighScore(HighScoreEntry table[kHighScoreRanks], int rank, const HighScoreEntry& entry);
 
-// The DirectInput key code's character for name entry (A-Z, 0-9, space, '.', '-'),
-// or 0.
-char NameCharOfKey(int code);
+// The DirectInput key code's character for name entry (A-Z, 0-9, space, '.', '-',
+// and with Shift '!' and '?'), or 0: a shifted key whose character the entry does not
+// hold gives 0 rather than its unshifted one.
+char NameCharOfKey(int code, bool shift = false);

@@ -34,6 +34,7 @@ struct Results {
   int rank = kHighScoreRanks;
   char name[9] = "";
   int cursor = 0;
+  bool changing = false;  // Up or Down cycle the letter under the cursor
   // Replay save: 0 the slot list, 1 "Overwrite?", 2 the name.
   int saveStep = 0;
   int slot = 0;
@@ -96,8 +97,11 @@ void OpenOverlay(OverlayMenuKind kind) {
   if (kind == kPauseMenu) PlayEffect(kSePause);
 }
 
-void NoteLastPlayScene() {
-  if (IsPlayScene(g_scene) && !HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
+// The scene the play reached as its results and its replay name it: the Extra stage
+// goes on to its ending through the main game's scene 7, and is named by its own end.
+int ReachedScene() {
+  const int played = PlayedScene(g_lastPlayScene);
+  return g_playKind == kPlayExtra && played == kSceneMainGameEnd ? kSceneExtraEnd : played;
 }
 
 bool ContinuePossible() {
@@ -109,11 +113,13 @@ bool ContinuePossible() {
 bool ContinuedPlayUnsaved() { return !g_recordOk && g_continuesUsed > 0; }
 bool ReplaySaveFollows() { return g_recordOk || ContinuedPlayUnsaved(); }
 
-// True once a key is pressed under the notice.
+// True once a key is pressed under the notice; that key does nothing else.
 bool ShowContinuedPlayUnsaved(int x) {
   DrawMenuTitle(x, 24, "A continued play is not saved as a replay", true);
   DrawMenuLine(x, 60, "Press a key", false);
-  return AnyKeyFresh();
+  if (!AnyKeyFresh()) return false;
+  TakeHeldKeys();
+  return true;
 }
 
 // Section "end of a play": playback back to the list, the ending, or the results.
@@ -133,7 +139,7 @@ void EndPlay() {
     BeginPlayResults();
     return;
   }
-  const int played = PlayedScene(g_lastPlayScene);
+  const int played = ReachedScene();
   const bool mainStage = played >= kSceneFirstStage && played <= kSceneLastStage;
   g_results.stageReached = g_playKind == kPlayExtra ? (played == kSceneExtraEnd ? 9 : 8) : (mainStage ? played : 1);
   BeginPlayResults();
@@ -191,17 +197,25 @@ void RunPauseOrGameOver() {
   }
 }
 
-void EditName(char* name, int& cursor) {
+// `changing` is set while Up and Down cycle the letter under the cursor: Backspace
+// then removes that letter, the one the player is changing, rather than the one before.
+void EditName(char* name, int& cursor, bool& changing) {
   int length = static_cast<int>(std::strlen(name));
+  const bool shift = KeyHeld(kKeyLShift) || KeyHeld(kKeyRShift);
   for (int code = 1; code < 256; ++code) {
     if (!KeyFresh(code)) continue;
-    const char typed = NameCharOfKey(code);
+    const char typed = NameCharOfKey(code, shift);
+    const bool cycles = code == kKeyUp || code == kKeyDown;
     if (typed != 0 && cursor < 8) {
       name[cursor] = typed;
       if (cursor == length) name[++length] = '\0';
       cursor += 1;
       PlayEffect(kSeMenuMove);
-    } else if (code == 14 && cursor > 0) {  // Backspace
+    } else if (code == kKeyBackspace && changing && cursor < length) {
+      std::memmove(name + cursor, name + cursor + 1, length - cursor);
+      length -= 1;
+      PlayEffect(kSeMenuCancel);
+    } else if (code == kKeyBackspace && cursor > 0) {
       std::memmove(name + cursor - 1, name + cursor, length - cursor + 1);
       cursor -= 1;
       length -= 1;
@@ -210,7 +224,7 @@ void EditName(char* name, int& cursor) {
       cursor -= 1;
     } else if (code == kKeyRight && cursor < length && cursor < 7) {
       cursor += 1;
-    } else if ((code == kKeyUp || code == kKeyDown) && cursor < 8) {
+    } else if (cycles && cursor < 8) {
       if (cursor == length) {  // a new place starts as a space
         name[cursor] = ' ';
         name[++length] = '\0';
@@ -222,6 +236,9 @@ void EditName(char* name, int& cursor) {
       name[cursor] = kNameChars[index];
       PlayEffect(kSeMenuMove);
     }
+    // Any other key than Up or Down leaves the letter it was changing.
+    if (!cycles && code != kKeyLShift && code != kKeyRShift) changing = false;
+    if (cycles && cursor < 8) changing = true;
   }
 }
 
@@ -249,6 +266,10 @@ void ListReplaySlots() {
 
 }  // namespace
 
+void NoteLastPlayScene() {
+  if (IsPlayScene(g_scene) && !HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
+}
+
 void StartLivePlay(int scene, int difficulty, int character) {
   StopPlayMusic();
   g_currentMusic = -1;
@@ -265,7 +286,7 @@ bool SaveRecordedReplay(const std::string& path, const char* name) {
   header.character = g_playSetup.character;
   header.startCounter = g_playSetup.startCounter;
   header.finalScore = g_player.score;
-  header.lastScene = PlayedScene(g_lastPlayScene);
+  header.lastScene = ReachedScene();
   SetReplayDate(&header, std::time(nullptr));
   std::snprintf(header.name, sizeof header.name, "%s", name);
   return SaveReplayFile(path, header, g_replayPairs, g_replayPairCount);
@@ -323,11 +344,9 @@ void RunGameFrame() {
   NoteLastPlayScene();
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
   DrawFrameAndHud(KeyHeld(g_save.keys.skip));
-  // The Extra stage's end moves on to scene 9, which runs no script: it is cleared,
-  // and its ending follows.
-  const bool extraOver = PlayedScene(g_scene) == kSceneExtraEnd;
-  if (g_playKind == kPlayExtra && extraOver && !g_replayPlaying) g_scene = kSceneEnding;
-  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding || (g_replayPlaying && extraOver);
+  // Every clear, the Extra stage's too, reaches its ending through scene 7, whose step
+  // sets g_stageOver and scene 500; a replay has stopped before, at the closing talk.
+  const bool ended = g_stageOver == 1 || g_scene == kSceneEnding;
   if (ended || (g_gameOverPending == 1 && !ContinuePossible())) {
     FreezeField();  // the results screens show this run's last frame, not an older one
     EndPlay();
@@ -351,6 +370,7 @@ void BeginPlayResults() {
                                                              : kHighScoreRanks;
   g_results.name[0] = '\0';
   g_results.cursor = 0;
+  g_results.changing = false;
   g_results.saveStep = 0;
   g_results.slots = MenuCursor{};
   g_results.confirm = MenuCursor{};
@@ -372,7 +392,7 @@ bool RunScoreEntry(bool fullScreen) {
   DrawStringDefaultFont(x, 120, "NEW RECORD - enter your name", white);
   DrawFormattedStringDefaultFont(x, 160, white, "Score  %d", g_player.score);
   DrawFormattedStringDefaultFont(x, 184, white, "Rank   %d", g_results.rank + 1);
-  EditName(g_results.name, g_results.cursor);
+  EditName(g_results.name, g_results.cursor, g_results.changing);
   DrawNameLine(x, 230, g_results.name, g_results.cursor);
   DrawMenuLine(x, 280, "Enter: confirm", false);
   if (!KeyFresh(kKeyReturn)) return false;
@@ -422,6 +442,7 @@ bool RunReplaySave(bool fullScreen) {
     g_results.saveStep = g_results.states[index] == ReplaySlotState::Empty ? 2 : 1;
     g_results.confirm = MenuCursor{};
     g_results.cursor = static_cast<int>(std::strlen(g_results.name));
+    g_results.changing = false;
     return false;
   }
   if (g_results.saveStep == 1) {
@@ -436,7 +457,7 @@ bool RunReplaySave(bool fullScreen) {
     return false;
   }
   DrawFormattedStringDefaultFont(x, 80, MakeScreenColor(255, 255, 255), "No.%02d: name", g_results.slot);
-  EditName(g_results.name, g_results.cursor);
+  EditName(g_results.name, g_results.cursor, g_results.changing);
   DrawNameLine(x, 120, g_results.name, g_results.cursor);
   DrawMenuLine(x, 170, "Enter: save   Esc: back", false);
   if (KeyFresh(kKeyEscape)) {

@@ -21,6 +21,8 @@ bool SaveRecordedReplay(const std::string& path, const char* name);
 // The setup of the running play and the last play scene reached (without playback).
 extern PlaySetup g_playSetup;
 extern int g_lastPlayScene;
+// Notes g_scene in g_lastPlayScene when it is a play scene without an overlay.
+void NoteLastPlayScene();
 
 // The score entry and replay save, over the frozen field (play scene + 20000 / 30000)
 // or full screen (601 / 602, after the staff roll). Each returns true once it is done.

@@ -40,9 +40,10 @@ struct MenuFlow {
 };
 MenuFlow g_menu;
 
-// Neither copy of "central.dat" could be read: the title says so until a key.
-bool g_saveDamagedNotice = false;
-const char* const kSaveDamagedNotice = "The save file was damaged: defaults are in use";
+// A copy of "central.dat" was refused: the title says so until a key.
+const char* g_saveDamagedNotice = nullptr;
+const char* const kDefaultsInUseNotice = "The save file was damaged: defaults are in use";
+const char* const kGoodCopyInUseNotice = "Damaged save file kept aside: last good copy in use";
 
 void SyncSaveFromPlay() { CopyPlayTablesToSaveData(&g_save); }
 
@@ -78,10 +79,12 @@ void RunTitle() {
   SetBlendModeParam(0, 255);
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
   const bool extra = AnyExtraUnlocked(g_save);
-  // The key that puts the damaged-save notice away does nothing else.
-  const bool dismissed = g_saveDamagedNotice && AnyKeyFresh();
-  if (dismissed) g_saveDamagedNotice = false;
-  const MenuAction action = dismissed ? MenuAction::None : StepMenu(g_menu.title, 8);
+  // The key that puts the damaged-save notice away does nothing else, held or not.
+  if (g_saveDamagedNotice != nullptr && AnyKeyFresh()) {
+    g_saveDamagedNotice = nullptr;
+    TakeHeldKeys();
+  }
+  const MenuAction action = StepMenu(g_menu.title, 8);
   for (int k = 0; k < 8; ++k)
     DrawMenuLine(460, 270 + 22 * k, kItems[k], g_menu.title.index == k, k != 1 || extra);
   if (action == MenuAction::Confirm && (g_menu.title.index != 1 || extra)) Go(kTargets[g_menu.title.index]);
@@ -89,7 +92,7 @@ void RunTitle() {
   // "central.dat" could not be written (a full disk, a read-only folder): said where
   // the player lands after the write, as the replay list says it of a replay.
   if (const char* notice = SaveFailureNotice()) DrawMenuTitle(24, 440, notice, true);
-  if (g_saveDamagedNotice) DrawMenuTitle(24, 414, kSaveDamagedNotice, true);
+  if (g_saveDamagedNotice != nullptr) DrawMenuTitle(24, 414, g_saveDamagedNotice, true);
 }
 
 // Difficulty (0..count-1) and character steps shared by 300, 302 and 303; returns
@@ -307,12 +310,13 @@ void RunReplayMenu() {
 
 void ResetSceneMenus() { g_menu = MenuFlow{}; }
 
-void KeepDamagedSaveAndTell(const std::string& damagedPath) {
-  KeepDamagedSave(damagedPath.c_str());
-  g_saveDamagedNotice = true;
+void KeepDamagedSavesAndTell(SaveDamage damage) {
+  KeepDamagedSaves();
+  if (damage == SaveDamage::kDefaultsLoaded) g_saveDamagedNotice = kDefaultsInUseNotice;
+  if (damage == SaveDamage::kGoodRecordLoaded) g_saveDamagedNotice = kGoodCopyInUseNotice;
 }
 
-const char* SaveDamagedNotice() { return g_saveDamagedNotice ? kSaveDamagedNotice : nullptr; }
+const char* SaveDamagedNotice() { return g_saveDamagedNotice; }
 
 std::string SpellPracticeListLine(int slot) {
   const int row = g_menu.characterChosen, d = g_menu.difficultyChosen;

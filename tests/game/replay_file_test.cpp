@@ -186,3 +186,27 @@ TEST_F(ReplayFileTest, AReplayFolderThatCannotBeMadeIsToldAsSuch) {
   EXPECT_FALSE(SaveReplayFile(ReplayFilePath(1, dir_.c_str()), header_, pairs_.data(), int(pairs_.size())));
   EXPECT_EQ(LastWriteError(), 0);
 }
+
+// What a write killed before its rename leaves is removed at start; the replays, other
+// files and anything that is not a plain file of those names stay.
+TEST_F(ReplayFileTest, TheLeftoversOfUnfinishedWritesAreRemovedAndNothingElse) {
+  const std::string folder = Path("Replay");
+  const std::string slot1 = ReplayFilePath(1, folder.c_str()), slot25 = ReplayFilePath(25, folder.c_str());
+  ASSERT_TRUE(SaveReplayFile(slot1, header_, pairs_.data(), 50));
+  const std::string replay = ReadWholeFile(slot1);
+  WriteWholeFile(slot1 + ".tmp", replay.substr(0, 300));
+  WriteWholeFile(slot25 + ".tmp", "");
+  WriteWholeFile(ReplayFilePath(26, folder.c_str()) + ".tmp", "not a slot");
+  WriteWholeFile(folder + "/notes.tmp", "the player's");
+  std::filesystem::create_directory(ReplayFilePath(2, folder.c_str()) + ".tmp");
+  std::filesystem::create_symlink(folder + "/notes.tmp", ReplayFilePath(3, folder.c_str()) + ".tmp");
+  RemoveReplayLeftovers(folder.c_str());
+  EXPECT_FALSE(std::filesystem::exists(slot1 + ".tmp"));
+  EXPECT_FALSE(std::filesystem::exists(slot25 + ".tmp"));
+  EXPECT_EQ(ReadWholeFile(slot1), replay);
+  EXPECT_TRUE(std::filesystem::exists(ReplayFilePath(26, folder.c_str()) + ".tmp"));
+  EXPECT_EQ(ReadWholeFile(folder + "/notes.tmp"), "the player's");
+  EXPECT_TRUE(std::filesystem::is_directory(ReplayFilePath(2, folder.c_str()) + ".tmp"));
+  EXPECT_TRUE(std::filesystem::is_symlink(ReplayFilePath(3, folder.c_str()) + ".tmp"));
+  RemoveReplayLeftovers(Path("no such folder").c_str());  // nothing to do, nothing done
+}

@@ -171,7 +171,7 @@ TEST_F(SaveFileTest, EveryMalformedFileLoadsTheDefaultsKeepingTheWindowWord) {
       {"three bytes", good.substr(0, 3), 640},
       {"four bytes", good.substr(0, 4), 960},
       {"short", good.substr(0, 8159), 960},
-      {"long", good + '\0', 960},
+      {"long, its record damaged", flipped(5000) + '\0', 960},
       {"wrong magic", flipped(5), 960},
       {"wrong version", flipped(8), 960},
       {"wrong check", flipped(13), 960},
@@ -297,48 +297,128 @@ TEST(SaveTables, TheScriptsTablesCarryTheSavedValuesBothWays) {
   EXPECT_EQ(0, std::memcmp(back.stageProgress, saved.stageProgress, sizeof back.stageProgress));
 }
 
-// Defaults replace the save only when neither copy loads; the copy refused for what it
-// holds (the main file before the backup) is named, and kept whole, the last one only.
-TEST_F(SaveFileTest, WhenNeitherCopyLoadsTheDamagedOneIsNamedAndKept) {
-  enum Kind { kGood, kDamaged, kMissing, kFolder };
+// Defaults replace the save only when neither copy loads; a long file whose record is
+// whole gives that record. Every copy refused for what it holds is kept aside whole
+// under its own name, and what the player is told follows what was loaded.
+TEST_F(SaveFileTest, EveryRefusedCopyIsKeptAsideUnderItsOwnNameAndTheDamageTold) {
+  enum Kind { kGood, kDamaged, kMissing, kFolder, kLong };
   const struct {
     Kind main, backup;
-    const char* named;  // "", "central.dat" or "central.dat.bak"
+    bool loaded;
+    SaveDamage told;
   } cases[] = {
-      {kDamaged, kDamaged, "central.dat"}, {kDamaged, kMissing, "central.dat"},
-      {kMissing, kDamaged, "central.dat.bak"}, {kFolder, kDamaged, "central.dat.bak"},
-      {kDamaged, kFolder, "central.dat"},  {kMissing, kMissing, ""},
-      {kDamaged, kGood, ""},               {kGood, kDamaged, ""},
-      {kFolder, kMissing, ""},
+      {kDamaged, kDamaged, false, SaveDamage::kDefaultsLoaded},
+      {kDamaged, kMissing, false, SaveDamage::kDefaultsLoaded},
+      {kMissing, kDamaged, false, SaveDamage::kDefaultsLoaded},
+      {kFolder, kDamaged, false, SaveDamage::kDefaultsLoaded},
+      {kDamaged, kFolder, false, SaveDamage::kDefaultsLoaded},
+      {kMissing, kMissing, false, SaveDamage::kNone},
+      {kFolder, kMissing, false, SaveDamage::kNone},
+      {kDamaged, kGood, true, SaveDamage::kGoodRecordLoaded},
+      {kMissing, kGood, true, SaveDamage::kNone},
+      {kGood, kDamaged, true, SaveDamage::kNone},  // the backup is not read: kept silently
+      {kLong, kGood, true, SaveDamage::kGoodRecordLoaded},
+      {kLong, kDamaged, true, SaveDamage::kGoodRecordLoaded},
+      {kDamaged, kLong, true, SaveDamage::kGoodRecordLoaded},
   };
   const std::string path = Path("central.dat");
-  const std::string good = Image(Varied());
+  SaveData newer = Varied(), older = Varied();
+  newer.musicVolume = 70, older.musicVolume = 20;
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "main " << c.main << ", backup " << c.backup);
-    std::map<std::string, std::string> written;
+    std::map<std::string, std::string> written;  // every copy left, and its bytes
     for (const auto& [file, kind] : {std::pair{path, c.main}, {path + ".bak", c.backup}}) {
-      std::filesystem::remove_all(file);
+      for (const char* kept : {"", ".damaged"}) std::filesystem::remove_all(file + kept);
+      const std::string good = Image(file == path ? newer : older);
       std::string bytes = good;
       bytes[100 + n++] ^= 0x5A;  // each damage its own, so the kept file tells which
-      if (kind == kGood) WriteWholeFile(file, good);
-      if (kind == kDamaged) WriteWholeFile(file, written[file] = bytes);
+      if (kind == kGood) bytes = good;
+      if (kind == kLong) bytes = good + "tail";
+      if (kind == kGood || kind == kDamaged || kind == kLong) WriteWholeFile(file, written[file] = bytes);
       if (kind == kFolder) std::filesystem::create_directory(file);
     }
     SaveData read;
-    std::string damaged = "stale";
-    EXPECT_EQ(LoadSaveData(&read, path.c_str(), nullptr, &damaged), c.main == kGood || c.backup == kGood);
-    EXPECT_EQ(damaged, c.named[0] ? Path(c.named) : "");
-    if (damaged.empty()) continue;
-    ASSERT_TRUE(KeepDamagedSave(damaged.c_str(), path.c_str()));
-    EXPECT_EQ(ReadWholeFile(path + ".damaged"), written[damaged]) << "replacing the one kept before";
+    SaveDamage told = SaveDamage::kDefaultsLoaded;
+    std::string report;
+    EXPECT_EQ(LoadSaveData(&read, path.c_str(), &report, &told), c.loaded);
+    EXPECT_EQ(told, c.told);
+    const bool fromMain = c.main == kGood || c.main == kLong;
+    EXPECT_EQ(read.musicVolume, fromMain ? 70 : c.loaded ? 20 : 80);
+    if (c.main == kLong) {
+      EXPECT_NE(report.find("bytes after a whole record"), std::string::npos) << report;
+    }
+    ASSERT_TRUE(KeepDamagedSaves(path.c_str()));
+    for (const auto& [file, kind] : {std::pair{path, c.main}, {path + ".bak", c.backup}}) {
+      if (kind == kDamaged || kind == kLong)
+        EXPECT_EQ(ReadWholeFile(file + ".damaged"), written[file]) << file;
+      else
+        EXPECT_FALSE(std::filesystem::exists(file + ".damaged")) << file;
+    }
     for (const auto& [file, bytes] : written) EXPECT_EQ(ReadWholeFile(file), bytes) << "left as it was";
   }
   // A damaged file far longer than a save keeps its head.
   std::filesystem::remove_all(path);
+  std::filesystem::remove_all(path + ".damaged");
   ASSERT_TRUE(WriteWholeFile(path, std::string(3 << 20, 'x')));
-  ASSERT_TRUE(KeepDamagedSave(path.c_str(), path.c_str()));
+  ASSERT_TRUE(KeepDamagedSaves(path.c_str()));
   EXPECT_EQ(ReadWholeFile(path + ".damaged"), std::string(1 << 20, 'x'));
+}
+
+// A later damage never replaces one kept before; the same damage is not kept twice;
+// nine kept files at most for each copy, the last replaced once all are taken.
+TEST_F(SaveFileTest, ALaterDamageIsKeptBesideTheFirstWithinNineFiles) {
+  const std::string path = Path("central.dat");
+  std::filesystem::remove_all(path + ".bak");
+  for (int damage = 1; damage <= 11; ++damage) {
+    WriteWholeFile(path, "damage " + std::to_string(damage));
+    ASSERT_TRUE(KeepDamagedSaves(path.c_str())) << damage;
+    ASSERT_TRUE(KeepDamagedSaves(path.c_str())) << damage;  // found kept: nothing new
+  }
+  EXPECT_EQ(ReadWholeFile(path + ".damaged"), "damage 1");
+  for (int k = 2; k <= 8; ++k) EXPECT_EQ(ReadWholeFile(path + ".damaged." + std::to_string(k)), "damage " + std::to_string(k));
+  EXPECT_EQ(ReadWholeFile(path + ".damaged.9"), "damage 11");
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) files += entry.is_regular_file();
+  EXPECT_EQ(files, 10);  // central.dat and its nine kept files
+}
+
+// Every write keeps a refused copy aside before it replaces it; when that cannot be
+// done nothing is written.
+TEST_F(SaveFileTest, AWriteKeepsEachRefusedCopyBeforeReplacingItOrWritesNothing) {
+  const std::string path = Path("central.dat");
+  // An empty main file and a backup with one flipped bit: both kept, both then good.
+  std::string backup = Image(Varied());
+  backup[4000] ^= 0x01;
+  WriteWholeFile(path, "");
+  WriteWholeFile(path + ".bak", backup);
+  SaveData data;
+  EXPECT_FALSE(LoadSaveData(&data, path.c_str()));
+  ASSERT_TRUE(StoreSaveData(data, path.c_str()));
+  EXPECT_EQ(ReadWholeFile(path + ".damaged"), "");
+  EXPECT_EQ(ReadWholeFile(path + ".bak.damaged"), backup);
+  SaveData read;
+  EXPECT_TRUE(LoadSaveData(&read, path.c_str()));
+  EXPECT_TRUE(LoadSaveData(&read, (path + ".bak").c_str()));
+
+  // A long file over a good backup: its record is read; the file is kept whole.
+  const std::string longFile = Image(Varied()) + std::string(300, '\x7f');
+  WriteWholeFile(path, longFile);
+  ASSERT_TRUE(StoreSaveData(data, path.c_str()));
+  EXPECT_EQ(ReadWholeFile(path + ".damaged.2"), longFile);
+
+  // The disk is full: the damaged file cannot be kept, so it is not written over.
+  std::filesystem::remove(path + ".damaged.2");
+  WriteWholeFile(path, longFile);
+  EXPECT_FALSE(StoreOnAFullDisk(data, path));
+  EXPECT_EQ(ReadWholeFile(path), longFile);
+  EXPECT_STREQ(WriteErrorWord(LastWriteError()), "no space");
+  // Every name it could be kept under is taken by something that is no file: the same.
+  std::filesystem::remove(path + ".damaged");
+  for (int n = 1; n <= 9; ++n)
+    std::filesystem::create_directory(path + ".damaged" + (n > 1 ? "." + std::to_string(n) : ""));
+  EXPECT_FALSE(StoreSaveData(data, path.c_str()));
+  EXPECT_EQ(ReadWholeFile(path), longFile);
 }
 
 // A failed write is told to the player in a word to act on, from the error the write

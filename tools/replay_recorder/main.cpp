@@ -152,7 +152,7 @@ bool Record(const Recording& r, const std::string& folder) {
     SetLiveInput(input);
     RunLogicStep();
     ++steps;
-    if (!HasOverlay(g_scene)) g_lastPlayScene = PlayedScene(g_scene);
+    NoteLastPlayScene();
     if (steps % kHashPeriod == 0) hashes.push_back(HashAsLive());
     if (g_stageOver != 0 || g_gameOverPending != 0) break;
     if (g_scene == r.quitInScene && g_stageFrame >= 1200) break;  // Quit from the pause menu

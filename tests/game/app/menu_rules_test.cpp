@@ -168,6 +168,14 @@ TEST(NameEntry, LetterDigitAndPunctuationKeysType) {
   EXPECT_EQ(NameCharOfKey(52), '.');
   EXPECT_EQ(NameCharOfKey(28), 0);
   EXPECT_EQ(NameCharOfKey(200), 0);
+  // With Shift: the entry's own marks as typed, letters and space as they are, and no
+  // other shifted key giving its unshifted character.
+  EXPECT_EQ(NameCharOfKey(2, true), '!');
+  EXPECT_EQ(NameCharOfKey(53, true), '?');
+  EXPECT_EQ(NameCharOfKey(53), 0);
+  EXPECT_EQ(NameCharOfKey(30, true), 'A');
+  EXPECT_EQ(NameCharOfKey(57, true), ' ');
+  for (int code : {3, 10, 11, 12, 52}) EXPECT_EQ(NameCharOfKey(code, true), 0) << code;
 }
 
 class MenuFlowTest : public AppTest {};

@@ -208,14 +208,13 @@ TEST_F(SceneFlowTest, AContinuedPlaySaysWhereItsReplaySaveWouldComeThatItIsNotSa
 TEST_F(SceneFlowTest, EndingKindFollowsTheScoreDigitAndTheExtraStage) {
   struct Case {
     int scene, difficulty, score, kind, endScene;
-  } cases[] = {{1, 1, 5000000, 1, 7}, {1, 1, 5000002, 2, 7}, {8, 4, 7000000, 3, 9},
+  } cases[] = {{1, 1, 5000000, 1, 7}, {1, 1, 5000002, 2, 7}, {8, 4, 7000001, 3, 7},
                {8, 4, 7000000, 3, 7}};
   for (const Case& c : cases) {
     StartLivePlay(c.scene, c.difficulty, 0);
     Pass();
     g_player.score = c.score;
-    // The ending script (scene 7, which the Extra stage's own end also moves to), or the
-    // scene after the Extra stage.
+    // The ending script: scene 7, which the Extra stage's own end also moves to.
     g_scene = c.endScene;
     Pass();
     EXPECT_EQ(g_scene, 500) << c.score;
@@ -298,15 +297,16 @@ TEST_F(SceneFlowTest, AFailedWriteOfTheSaveFileIsShownOnTheTitleUntilAWriteSucce
 TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey) {
   ASSERT_TRUE(WriteWholeFile("central.dat", "not a save file"));
   ASSERT_TRUE(WriteWholeFile("central.dat.bak", "nor is this"));
-  std::string damaged;
-  ASSERT_FALSE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damaged));
-  ASSERT_EQ(damaged, "central.dat");
-  KeepDamagedSaveAndTell(damaged);
+  SaveDamage damage = SaveDamage::kNone;
+  ASSERT_FALSE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damage));
+  ASSERT_EQ(damage, SaveDamage::kDefaultsLoaded);
+  KeepDamagedSavesAndTell(damage);
   EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  EXPECT_EQ(ReadWholeFile("central.dat.bak.damaged"), "nor is this");
   g_scene = 0;
   for (int k = 0; k < 30; ++k) Pass();
   EXPECT_STREQ(SaveDamagedNotice(), "The save file was damaged: defaults are in use");
-  // Leaving the settings writes both copies anew; the kept file stays as it was.
+  // Leaving the settings writes both copies anew; the kept files stay as they were.
   g_scene = 306;
   Pass();
   Pass(0, 1);
@@ -314,6 +314,7 @@ TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey
   SaveData stored;
   EXPECT_TRUE(LoadSaveData(&stored));
   EXPECT_EQ(ReadWholeFile("central.dat.damaged"), "not a save file");
+  EXPECT_EQ(ReadWholeFile("central.dat.bak.damaged"), "nor is this");
   Pass();
   EXPECT_NE(SaveDamagedNotice(), nullptr) << "the key that left the settings was not pressed on the title";
   // The first key on the title only puts the notice away; the next confirms Start.
@@ -323,6 +324,132 @@ TEST_F(SceneFlowTest, ADamagedSaveIsKeptBeforeAnyWriteAndTheTitleSaysSoUntilAKey
   Pass();
   Pass(kInputShot);
   EXPECT_EQ(g_scene, 300);
+}
+
+// A damaged "central.dat" over a good backup: the backup is loaded, the damaged file
+// kept, the title says so; the Down arrow that puts the notice away, held about 60 ms
+// as a person holds it, does not move the cursor.
+TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidAndTheKeyPuttingTheNoticeAwayIsTakenUntilReleased) {
+  SaveData older;
+  ResetSaveData(&older);
+  older.musicVolume = 30;
+  uint8_t image[kSaveFileSize];
+  EncodeSaveData(older, image);
+  ASSERT_TRUE(WriteWholeFile("central.dat.bak", std::string(reinterpret_cast<char*>(image), sizeof image)));
+  image[5000] ^= 0x20;
+  const std::string damaged(reinterpret_cast<char*>(image), sizeof image);
+  ASSERT_TRUE(WriteWholeFile("central.dat", damaged));
+  SaveDamage damage = SaveDamage::kNone;
+  ASSERT_TRUE(LoadSaveData(&g_save, kSaveFileName, nullptr, &damage));
+  EXPECT_EQ(g_save.musicVolume, 30);
+  KeepDamagedSavesAndTell(damage);
+  EXPECT_EQ(ReadWholeFile("central.dat.damaged"), damaged);
+  g_scene = 0;
+  Pass();
+  EXPECT_STREQ(SaveDamagedNotice(), "Damaged save file kept aside: last good copy in use");
+  for (int k = 0; k < 4; ++k) Pass(kInputDown);  // ~60 ms
+  EXPECT_EQ(SaveDamagedNotice(), nullptr);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
+  // Released, the same key moves the cursor again.
+  g_scene = 0;
+  Pass();
+  Pass(kInputDown);
+  Pass();
+  Pass(kInputDown);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 302) << "Practice Start, two down";
+}
+
+// The notice that a continued play keeps no replay, put away by a held Down arrow: on the
+// title the arrow, still held, moves nothing.
+TEST_F(SceneFlowTest, TheKeyPuttingTheContinuedPlayNoticeAwayMovesNothingOnTheTitle) {
+  StartLivePlay(1, 1, 0);
+  Pass();
+  g_gameOverPending = 1;
+  Pass();
+  Pass(0, 28);  // Continue
+  ASSERT_EQ(g_continuesUsed, 1);
+  g_player.score = 3;
+  g_stageOver = 1;
+  Pass();
+  ASSERT_EQ(g_scene, 30001);
+  for (int k = 0; k < 4; ++k) Pass(kInputDown);
+  ASSERT_EQ(g_scene, 0);
+  Pass();
+  Pass(kInputShot);
+  EXPECT_EQ(g_scene, 300) << "the cursor stayed on Start";
+}
+
+// Name entry: a shifted key types its mark when the entry holds it; Backspace after Up
+// or Down removes the letter being changed.
+TEST_F(SceneFlowTest, NameEntryTypesShiftedMarksAndBackspaceRemovesTheLetterBeingChanged) {
+  StartLivePlay(1, 1, 0);
+  Pass();
+  g_player.score = 9000000;
+  g_stageOver = 1;
+  Pass();
+  ASSERT_EQ(g_scene, 20001);
+  auto press = [](int inputByte, int code) {
+    Pass(inputByte, code);
+    Pass(inputByte & kInputSlow);
+  };
+  for (int code : {18, 49, 32, 20, 18, 31, 20, 16}) press(0, code);  // ENDTESTQ
+  press(0, 14);                                                       // Backspace: ENDTEST
+  press(kInputUp, 0);                                                 // ENDTEST_ -> A
+  press(kInputUp, 0);                                                 // -> B
+  press(0, 14);             // the B goes again: ENDTEST
+  press(kInputSlow, 53);    // Shift+/: ENDTEST?
+  press(0, 28);
+  ASSERT_EQ(g_scene, 30001);
+  EXPECT_STREQ(g_save.highScores[0][1][0].name, "ENDTEST?");
+  press(0, 28);             // slot 01, empty: the name, prefilled, the cursor after it
+  press(0, 14);             // ENDTEST
+  press(kInputSlow, 2);     // Shift+1: ENDTEST!
+  press(kInputSlow, 3);     // Shift+2 is no mark of the entry: nothing
+  press(0, 28);
+  ASSERT_EQ(g_scene, 0);
+  ReplayHeader header{};
+  ASSERT_EQ(InspectReplayFile(ReplayFilePath(1), &header), ReplaySlotState::Valid);
+  EXPECT_STREQ(header.name, "ENDTEST!");
+}
+
+// The replay of a cleared Extra play names its last scene as the Extra's end, as its
+// score entry does; the play itself passes through scene 7 as the main game's does.
+TEST_F(SceneFlowTest, AnExtraClearsReplayAndScoreNameTheExtrasEnd) {
+  StartLivePlay(8, 4, 7);
+  Pass();
+  g_player.score = 7000000;
+  g_scene = 7;  // where the Extra stage's last step moves the play
+  Pass();
+  ASSERT_EQ(g_scene, 500);
+  EXPECT_EQ(EndingKindOfResults(), 3);
+  ASSERT_TRUE(SaveRecordedReplay("extra.rip", "EX"));
+  ReplayHeader header{};
+  ASSERT_EQ(InspectReplayFile("extra.rip", &header), ReplaySlotState::Valid);
+  EXPECT_EQ(header.lastScene, 9);
+  EXPECT_EQ(header.scene, 8);
+  // Quit from the pause menu on the pass that stands on scene 7: the clear still counts.
+  StartLivePlay(8, 4, 7);
+  Pass();
+  g_player.score = 7000000;
+  g_scene = 7;
+  g_stageFrame = 10;
+  NoteLastPlayScene();
+  g_scene = 10007, g_overlayKind = 0;  // the pause menu over it
+  Pass(kInputDown);
+  Pass();
+  Pass(kInputDown);
+  Pass();
+  Pass(0, 28);  // Quit
+  ASSERT_EQ(g_scene, 20007);
+  Pass();
+  Pass(0, 28);
+  ASSERT_EQ(g_scene, 30007);
+  EXPECT_EQ(g_save.highScores[1][4][0].stage, 9);
+  EXPECT_EQ(g_save.highScores[1][4][0].flags & 1, 1);
 }
 
 }  // namespace
