@@ -121,8 +121,9 @@ bool ReadMpegGaplessTag(const uint8_t* frame, uint32_t size, MpegGaplessTag* tag
   if (size < 4 || !ReadMpegAudioFrame(frame, &header, freeFormatBytes) || ((frame[1] >> 1) & 3) != 1) return false;
   const bool mpeg1 = ((frame[1] >> 3) & 3) == 3;
   const bool mono = header.channels == 1;
-  uint32_t at = 4 + ((frame[1] & 1) ? 0 : 2);  // the header, and its CRC when protected
-  at += mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);  // side information
+  // The encoder writes the tag after the header and the side information's room, with
+  // or without a CRC: the CRC takes the room's first two bytes, not a place of its own.
+  const uint32_t at = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
   if (size < at + 8) return false;
   if (std::memcmp(frame + at, "Info", 4) != 0 && std::memcmp(frame + at, "Xing", 4) != 0) return false;
   const uint32_t flags = BigEndian32(frame + at + 4);

@@ -53,6 +53,14 @@ int main(int argc, char** argv) {
   const Bytes free = EncodeMp3(TestTone(2400, 1, 16000), 1, 16000, 48, true, true);
   ok = ok && !free.empty() && WriteWholeFile((mp3 / "free.mp3").string(), free);
   ok = ok && WriteWholeFile((dir / "seeds/sound/free.mp3").string(), free);
+  // CRC after every header, fixed and free format, each with a tag frame (at rates and
+  // bitrates whose frames hold it).
+  const Bytes crc = EncodeMp3(TestTone(2400, 2, 32000), 2, 32000, 64, true, false, true);
+  const Bytes freeCrc = EncodeMp3(TestTone(2400, 1, 16000), 1, 16000, 48, true, true, true);
+  for (const fs::path& kind : {mp3, dir / "seeds/sound"}) {
+    ok = ok && WriteWholeFile((kind / "crc.mp3").string(), crc);
+    ok = ok && WriteWholeFile((kind / "free_crc.mp3").string(), freeCrc);
+  }
 
   // Movies for the graph over FFmpeg: a few frames each, with and without sound.
   struct Movie {

@@ -335,3 +335,42 @@ TEST_F(Mp3GraphTest, AFreeFormatFileDecodesAsLibmpg123DecodesIt) {
     EXPECT_TRUE(LogHas("グラフの構築に失敗しました"));
   }
 }
+
+// With CRC protection (the header's protection bit clear, two CRC bytes after it) the
+// encoder still writes its Info tag right after the side information's room, where it
+// stands without CRC. Both paths then play the file gapless as libmpg123 does: the tag
+// frame no sound, the delay and the padding cut, so the input's own length comes out.
+// Free format is decoded by the graph only.
+TEST_F(Mp3GraphTest, ACrcProtectedFileIsGaplessAsLibmpg123PlaysIt) {
+  struct Case {
+    int channels, rate, kbps;
+    bool infoTag, freeFormat;
+  } cases[] = {
+      {2, 44100, 128, true, false},  {1, 44100, 64, true, false}, {2, 22050, 64, true, false},
+      {1, 16000, 48, true, false},   {2, 48000, 160, false, false}, {2, 44100, 400, true, true},
+      {1, 32000, 200, true, true},   {2, 22050, 160, true, true},  {1, 16000, 100, false, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << k.channels << "ch " << k.rate << " Hz " << k.kbps << " kbps tag " << k.infoTag
+                                    << " free " << k.freeFormat);
+    const std::vector<int16_t> input = TestTone(k.rate * 6 / 5, k.channels, k.rate, 11);
+    const Bytes file = EncodeMp3(input, k.channels, k.rate, k.kbps, k.infoTag, k.freeFormat, true);
+    ASSERT_GT(file.size(), 4u);
+    ASSERT_EQ(file[1] & 1, 0) << "no CRC";
+    ASSERT_EQ(file[2] >> 4 == 0, k.freeFormat);
+    const Bytes reference = DecodeMp3GaplessWithMpg123(file);
+    if (k.infoTag) {
+      ASSERT_EQ(reference.size(), input.size() * 2);
+    }
+    const Decoded graph = Decode(file, kGraphOnly);
+    ASSERT_EQ(graph.result, 0);
+    EXPECT_EQ(graph.pcm.size(), reference.size());
+    EXPECT_TRUE(graph.pcm == reference);
+    if (!k.freeFormat) {
+      const Decoded acm = Decode(file, kAcmMp3Only);
+      ASSERT_EQ(acm.result, 0);
+      EXPECT_EQ(acm.pcm.size(), reference.size());
+      EXPECT_TRUE(acm.pcm == reference);
+    }
+  }
+}

@@ -79,7 +79,8 @@ Bytes AsBytes(const std::vector<int16_t>& samples) {
   return b;
 }
 
-Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag, bool freeFormat) {
+Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag, bool freeFormat,
+                bool crc) {
   lame_global_flags* lame = lame_init();
   lame_set_in_samplerate(lame, rate);
   lame_set_out_samplerate(lame, rate);
@@ -88,6 +89,7 @@ Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbp
   lame_set_brate(lame, kbps);
   lame_set_bWriteVbrTag(lame, infoTag ? 1 : 0);
   lame_set_free_format(lame, freeFormat ? 1 : 0);
+  lame_set_error_protection(lame, crc ? 1 : 0);
   lame_init_params(lame);
   int frames = static_cast<int>(pcm.size()) / channels;
   // Room for the bitrate asked and for the encoder's own worst case.

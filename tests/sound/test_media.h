@@ -34,9 +34,9 @@ Bytes AsBytes(const std::vector<int16_t>& samples);
 // MP3 at `rate` with `channels`, constant bitrate; with `infoTag` the first frame is
 // the encoder's Info tag (delay and padding for gapless playback), else there is none.
 // With `freeFormat` the headers carry no bitrate index: the frame size is only found
-// from where the next frame starts.
+// from where the next frame starts. With `crc` every frame header is followed by its CRC.
 Bytes EncodeMp3(const std::vector<int16_t>& pcm, int channels, int rate, int kbps, bool infoTag = false,
-                bool freeFormat = false);
+                bool freeFormat = false, bool crc = false);
 // All frames of an MP3 as libmpg123 decodes the whole file at once (16-bit, no
 // gapless trimming, an info frame decoded as audio).
 Bytes DecodeMp3WithMpg123(const Bytes& mp3, int* channels = nullptr, long* rate = nullptr);
