@@ -128,6 +128,8 @@ bool MediaStream::SeekTo(int64_t position) {
     if (!Open(path.c_str(), index_)) return false;
   }
   avcodec_flush_buffers(codec_);
+  // The converter starts afresh too: nothing it holds from before the seek is heard.
+  swr_free(&resampler_);
   read_ = false;
   draining_ = false;
   held_ = false;
@@ -192,32 +194,59 @@ bool MediaStream::ConvertVideo(uint8_t* out, bool bottomUp) {
   return done;
 }
 
+void MediaStream::PrepareResampler() {
+  const AVChannelLayout& layout = frame_->ch_layout;
+  const uint64_t mask = layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0;
+  if (resampler_ && layout.nb_channels == inChannels_ && layout.order == inOrder_ && mask == inMask_ &&
+      frame_->format == inFormat_ && frame_->sample_rate == inRate_) {
+    return;
+  }
+  // A stream may change its sound mid-way (a broadcast's programme in 5.1, its adverts
+  // in stereo): the converter is made again for what comes, and its output stays what
+  // the pin offers. What the old one still holds comes out first.
+  if (resampler_) {
+    const int block = channels_ * 2;
+    const int room = swr_get_out_samples(resampler_, 0);
+    if (room > 0) {
+      pcm_.resize(static_cast<size_t>(room) * block);
+      uint8_t* data = pcm_.data();
+      pcm_.resize(static_cast<size_t>(std::max(swr_convert(resampler_, &data, room, nullptr, 0), 0)) * block);
+    }
+    swr_free(&resampler_);
+  }
+  AVChannelLayout in{}, out{};
+  if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    av_channel_layout_default(&in, layout.nb_channels);
+  } else {
+    av_channel_layout_copy(&in, &layout);
+  }
+  av_channel_layout_default(&out, channels_);
+  if (swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, rate_, &in, static_cast<AVSampleFormat>(frame_->format),
+                          frame_->sample_rate, 0, nullptr) < 0 ||
+      swr_init(resampler_) < 0) {
+    swr_free(&resampler_);
+  }
+  av_channel_layout_uninit(&in);
+  av_channel_layout_uninit(&out);
+  inChannels_ = layout.nb_channels;
+  inOrder_ = layout.order;
+  inMask_ = mask;
+  inFormat_ = frame_->format;
+  inRate_ = frame_->sample_rate;
+}
+
 const std::vector<uint8_t>& MediaStream::ConvertAudio() {
   pcm_.clear();
-  if (!resampler_) {
-    AVChannelLayout in{}, out{};
-    if (frame_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-      av_channel_layout_default(&in, frame_->ch_layout.nb_channels);
-    } else {
-      av_channel_layout_copy(&in, &frame_->ch_layout);
-    }
-    av_channel_layout_default(&out, channels_);
-    if (swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, rate_, &in, static_cast<AVSampleFormat>(frame_->format),
-                            frame_->sample_rate, 0, nullptr) < 0 ||
-        swr_init(resampler_) < 0) {
-      swr_free(&resampler_);
-    }
-    av_channel_layout_uninit(&in);
-    av_channel_layout_uninit(&out);
-  }
+  PrepareResampler();
   if (resampler_) {
     const int room = swr_get_out_samples(resampler_, frame_->nb_samples);
     const int block = channels_ * 2;
-    pcm_.resize(static_cast<size_t>(std::max(room, 0)) * block);
-    uint8_t* data = pcm_.data();
+    const size_t held = pcm_.size();
+    pcm_.resize(held + static_cast<size_t>(std::max(room, 0)) * block);
+    uint8_t* data = pcm_.data() + held;
     const int got = swr_convert(resampler_, &data, room, const_cast<const uint8_t**>(frame_->extended_data),
                                 frame_->nb_samples);
-    pcm_.resize(static_cast<size_t>(std::max(got, 0)) * block);
+    pcm_.resize(held + static_cast<size_t>(std::max(got, 0)) * block);
     if (frameStart_ < skipBefore_) {
       const size_t drop = static_cast<size_t>(av_rescale(skipBefore_ - frameStart_, rate_, 10000000)) * block;
       pcm_.erase(pcm_.begin(), pcm_.begin() + static_cast<ptrdiff_t>(std::min(drop, pcm_.size())));

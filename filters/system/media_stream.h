@@ -56,7 +56,8 @@ class MediaStream {
   // The held video frame as `FrameBytes()` bytes, the first row of the picture last
   // when `bottomUp`.
   bool ConvertVideo(uint8_t* out, bool bottomUp);
-  // The held audio frame's PCM (after any samples the last seek drops).
+  // The held audio frame's PCM (after any samples the last seek drops), in the
+  // stream's opening rate and channels whatever the frame's own.
   const std::vector<uint8_t>& ConvertAudio();
 
  private:
@@ -65,6 +66,9 @@ class MediaStream {
   void TimeFrame();
   // Moves the demuxer to a key frame at or before `position`, decoder flushed.
   bool SeekTo(int64_t position);
+  // Makes the resampler for the held frame's layout, format and rate, when it has
+  // none for them; what the old one still holds goes to pcm_ first.
+  void PrepareResampler();
   void Close();
 
   std::string path_;
@@ -74,6 +78,10 @@ class MediaStream {
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
   SwrContext* resampler_ = nullptr;
+  // What the resampler was made for: the input's channel count, order and mask,
+  // sample format and rate.
+  int inChannels_ = 0, inOrder_ = -1, inFormat_ = -1, inRate_ = 0;
+  uint64_t inMask_ = 0;
   int index_ = -1;
   int fileStreams_ = -1;
   int bestAudio_ = -1;
