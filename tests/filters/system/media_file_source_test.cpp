@@ -234,7 +234,8 @@ TEST_F(MediaFileSourceTest, OneAudioTrackIsOfferedTheDefaultOne) {
 // from the key frame before it: at the top (a loop's rewind), inside the first group
 // of pictures, and inside the last, where a landing after the last key frame decodes
 // nothing. H.264 with B-frames times the file's start by its sound, after the first
-// key frame's decoding time. A seek to the end still ends the streams.
+// key frame's decoding time. A seek to the end still ends the streams. MP4, which has
+// an index, lands the same.
 TEST_F(MediaFileSourceTest, SeeksWithoutAnIndexStartAtThePictureHoldingTheTarget) {
   TempDir folder;
   const struct {
@@ -246,13 +247,14 @@ TEST_F(MediaFileSourceTest, SeeksWithoutAnIndexStartAtThePictureHoldingTheTarget
       {"h264.ts", {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 12, 44100, 2, 1, -1, "", "bf=3"}},
       {"one-key.ts", {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 1000, 44100, 2, 1, -1, "", "bf=3,sc_threshold=0"}},
       {"refresh.ts", {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 20, 44100, 2, 1, -1, "", "intra-refresh=1"}},
+      {"h264.mp4", {"mp4", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 12, 44100, 2, 1, -1, "", "bf=3"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const std::string path = folder.File(c.file);
     ASSERT_TRUE(WriteFfmpegMovie(path, c.spec));
     const auto frames = DecodeFramesDirectly(path, false);
-    ASSERT_EQ(frames.size(), size_t(c.spec.frames));
+    ASSERT_NEAR(static_cast<double>(frames.size()), c.spec.frames, 1);  // MP4's edit list may hide one
     ASSERT_EQ(Load(path), S_OK);
     ConnectAndPlay(false);
     WaitForEnds();
