@@ -1,6 +1,7 @@
 // 640 x 480 MPEG-4 frames played through the movie graph (the FFmpeg file source into
 // the frame renderer, no clock) against libavcodec and libswscale alone decoding and
-// converting the same file, in one run.
+// converting the same file, in one run. And the file source's seeks in an H.264
+// transport stream, which has no index, against the same seeks in MP4, which has one.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -14,6 +15,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "filters/system/media_stream.h"
 #include "filters/system/system_filters.h"
 #include "host/com/class_registry.h"
 #include "movie/movie_renderer.h"
@@ -128,6 +130,54 @@ void BM_GraphMovieVsLibavcodec(benchmark::State& state) {
   state.counters["graph_frames_per_s"] = static_cast<double>(shown) / graph;
 }
 BENCHMARK(BM_GraphMovieVsLibavcodec)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// 15 s of 320 x 240 H.264 with the encoder's B-frames and AAC sound, key frames
+// `keySeconds` apart, in `container`.
+std::string SeekFile(const char* container, int keySeconds) {
+  static TempDir folder;
+  FfmpegMovieSpec spec{container, AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 320, 240, 375, 25, 25 * keySeconds, 44100, 2};
+  spec.videoOptions = "sc_threshold=0";
+  const std::string file = folder.File(std::to_string(keySeconds) + "s." + container);
+  WriteFfmpegMovie(file, spec);
+  return file;
+}
+
+// Seconds from each seek to its first picture converted, over eight targets.
+double SeekToPictures(const std::string& path) {
+  MediaStream stream;
+  if (!stream.Open(path.c_str(), 0) || stream.kind() != MediaStream::Kind::Video) return -1;
+  std::vector<uint8_t> picture(static_cast<size_t>(stream.FrameBytes()));
+  double seconds = 0;
+  for (double target : {7.3, 1.1, 12.9, 4.6, 14.2, 9.5, 2.8, 11.4}) {
+    const auto t0 = Clock::now();
+    if (!stream.Seek(static_cast<int64_t>(target * 1e7)) || stream.NextFrame() != 1 ||
+        !stream.ConvertVideo(picture.data(), true)) {
+      return -1;
+    }
+    seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+  }
+  return seconds;
+}
+
+void BM_SeekTransportStreamVsMp4(benchmark::State& state) {
+  const int keySeconds = static_cast<int>(state.range(0));
+  const std::string ts = SeekFile("mpegts", keySeconds), mp4 = SeekFile("mp4", keySeconds);
+  double inTs = 0, inMp4 = 0;
+  for (auto _ : state) {
+    const double a = SeekToPictures(ts), b = SeekToPictures(mp4);
+    if (a < 0 || b < 0) {
+      state.SkipWithError("a seek showed no picture");
+      return;
+    }
+    inTs += a;
+    inMp4 += b;
+  }
+  const double seeks = 8.0 * static_cast<double>(state.iterations());
+  state.counters["ts_ms_per_seek"] = inTs * 1000 / seeks;
+  state.counters["mp4_ms_per_seek"] = inMp4 * 1000 / seeks;
+  state.counters["ts_vs_mp4"] = inTs / inMp4;
+}
+BENCHMARK(BM_SeekTransportStreamVsMp4)->Arg(10)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

@@ -19,6 +19,7 @@ extern "C" {
   X(avutil, av_channel_layout_copy) X(avutil, av_channel_layout_default)                    \
   X(avutil, av_channel_layout_uninit)                                                       \
   X(avcodec, av_packet_alloc) X(avcodec, av_packet_free) X(avcodec, av_packet_unref)        \
+  X(avcodec, av_packet_move_ref)                                                            \
   X(avcodec, avcodec_find_decoder) X(avcodec, avcodec_alloc_context3)                       \
   X(avcodec, avcodec_parameters_to_context) X(avcodec, avcodec_open2)                       \
   X(avcodec, avcodec_free_context) X(avcodec, avcodec_flush_buffers)                        \
@@ -57,6 +58,7 @@ const FfmpegTable& Ffmpeg();
 #define av_packet_alloc Ffmpeg().av_packet_alloc
 #define av_packet_free Ffmpeg().av_packet_free
 #define av_packet_unref Ffmpeg().av_packet_unref
+#define av_packet_move_ref Ffmpeg().av_packet_move_ref
 #define avcodec_find_decoder Ffmpeg().avcodec_find_decoder
 #define avcodec_alloc_context3 Ffmpeg().avcodec_alloc_context3
 #define avcodec_parameters_to_context Ffmpeg().avcodec_parameters_to_context

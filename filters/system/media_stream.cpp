@@ -33,6 +33,7 @@ MediaStream::~MediaStream() { Close(); }
 
 void MediaStream::Close() {
   if (!FfmpegLoaded()) return;  // then nothing was ever opened
+  ClearQueue();
   sws_freeContext(scaler_);
   scaler_ = nullptr;
   swr_free(&resampler_);
@@ -96,9 +97,13 @@ bool MediaStream::Seek(int64_t position) {
     return true;
   }
   // A demuxer without an index (MPEG transport and program streams) seeks to a place in
-  // the file, not to a key frame, and often lands on the key frame after the target:
-  // then it steps back, further each time, until the first frame holds the target or
-  // starts before it. The frames between are decoded and dropped by NextFrame.
+  // the file, not to a key frame, and lands before or after the key frame the target
+  // needs. Pictures are found by their packets, which cost little to read: from the
+  // landing, the last key frame at or before the target; when there is none up to the
+  // target, the search starts again further back, twice as far each time. Decoding
+  // then runs once, from that key frame, and the frames before the target are dropped
+  // by NextFrame. Should the first frame decoded still start after the target, or
+  // nothing decode before the end of the data, the seek steps back as well.
   for (int64_t back = 0;;) {
     const int64_t from = std::max<int64_t>(position - back, 0);
     if (!SeekTo(from)) {
@@ -107,17 +112,25 @@ bool MediaStream::Seek(int64_t position) {
       continue;
     }
     skipBefore_ = position;
-    if (from == 0 || ReceiveFrame() != 1) return true;
-    TimeFrame();
-    held_ = true;
-    if (frameStart_ <= position) return true;
-    av_frame_unref(frame_);
-    held_ = false;
-    back = back == 0 ? kFirstStepBack : back * 2;
+    if (from == 0) {
+      if (kind_ == Kind::Video) StartAtTheTop();
+      return true;
+    }
+    if (kind_ != Kind::Video || FindKeyFrame(position)) {
+      if (ReceiveFrame() == 1) {
+        TimeFrame();
+        held_ = true;
+        if (frameStart_ <= position) return true;
+        av_frame_unref(frame_);
+        held_ = false;
+      }
+    }
+    back = back == 0 ? kFirstStepBack : back > position / 2 ? position : back * 2;
   }
 }
 
 bool MediaStream::SeekTo(int64_t position) {
+  ClearQueue();
   const AVStream* stream = format_->streams[index_];
   const int64_t target = av_rescale_q(position + origin_, kUnits100ns, stream->time_base);
   if (av_seek_frame(format_, index_, target, AVSEEK_FLAG_BACKWARD) < 0 &&
@@ -128,6 +141,8 @@ bool MediaStream::SeekTo(int64_t position) {
     if (!Open(path.c_str(), index_)) return false;
   }
   avcodec_flush_buffers(codec_);
+  // The converter starts afresh too: nothing it holds from before the seek is heard.
+  swr_free(&resampler_);
   read_ = false;
   draining_ = false;
   held_ = false;
@@ -135,23 +150,96 @@ bool MediaStream::SeekTo(int64_t position) {
   return true;
 }
 
+void MediaStream::StartAtTheTop() {
+  if (!ReadOwnPacket()) return;
+  if (packet_->flags & AV_PKT_FLAG_KEY) {
+    Queue();
+    return;
+  }
+  // The file's start is timed by another stream's first packet: a backward seek to it
+  // lands on the packet after this stream's first key frame, which begins earlier. A
+  // target before every packet finds the first one.
+  av_packet_unref(packet_);
+  const AVStream* stream = format_->streams[index_];
+  const int64_t first = stream->start_time != AV_NOPTS_VALUE ? std::max(stream->start_time, INT64_MIN / 2) : 0;
+  const int64_t before = first - std::min(av_rescale_q(kFirstStepBack * 10, kUnits100ns, stream->time_base), INT64_MAX / 4);
+  if (av_seek_frame(format_, index_, before, AVSEEK_FLAG_BACKWARD) < 0) SeekTo(0);
+}
+
+bool MediaStream::FindKeyFrame(int64_t position) {
+  bool found = false;
+  while (ReadOwnPacket()) {
+    const bool key = packet_->flags & AV_PKT_FLAG_KEY;
+    // Shown at its presentation time, decoded in the order of its decoding time; a
+    // key frame of unknown time is taken as one before the target.
+    const int64_t shown = PacketTime(packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts);
+    const int64_t decoded = PacketTime(packet_->dts != AV_NOPTS_VALUE ? packet_->dts : packet_->pts);
+    if (key && shown <= position) {
+      ClearQueue();
+      found = true;
+    }
+    // Past the target no later packet can start a frame the target needs.
+    const bool past = (decoded != INT64_MIN && decoded > position) || (key && shown > position);
+    if (!found) {
+      av_packet_unref(packet_);
+      if (past) return false;
+      continue;
+    }
+    Queue();
+    if (past) break;
+  }
+  return found;
+}
+
+bool MediaStream::ReadOwnPacket() {
+  for (;;) {
+    read_ = true;
+    if (av_read_frame(format_, packet_) < 0) return false;
+    if (packet_->stream_index == index_) return true;
+    av_packet_unref(packet_);
+  }
+}
+
+void MediaStream::Queue() {
+  AVPacket* kept = av_packet_alloc();
+  if (!kept) {
+    av_packet_unref(packet_);
+    return;
+  }
+  av_packet_move_ref(kept, packet_);
+  queue_.push_back(kept);
+}
+
+void MediaStream::ClearQueue() {
+  for (AVPacket*& p : queue_) av_packet_free(&p);
+  queue_.clear();
+}
+
+int64_t MediaStream::PacketTime(int64_t timestamp) const {
+  if (timestamp == AV_NOPTS_VALUE) return INT64_MIN;
+  const int64_t time = av_rescale_q(timestamp, format_->streams[index_]->time_base, kUnits100ns);
+  return time < INT64_MIN / 2 ? INT64_MIN / 2 : time - std::min(origin_, INT64_MAX / 2);
+}
+
 int MediaStream::ReceiveFrame() {
   for (;;) {
     const int r = avcodec_receive_frame(codec_, frame_);
     if (r == 0) return 1;
     if (r != AVERROR(EAGAIN) || draining_) return 0;
-    for (;;) {
-      read_ = true;
-      if (av_read_frame(format_, packet_) < 0) {
-        avcodec_send_packet(codec_, nullptr);
-        draining_ = true;
-        break;
-      }
-      const bool ours = packet_->stream_index == index_;
-      if (ours) avcodec_send_packet(codec_, packet_);  // a refused packet is skipped
-      av_packet_unref(packet_);
-      if (ours) break;
+    if (!queue_.empty()) {
+      AVPacket* next = queue_.front();
+      queue_.pop_front();
+      avcodec_send_packet(codec_, next);  // a refused packet is skipped
+      av_packet_free(&next);
+      continue;
     }
+    if (!ReadOwnPacket()) {
+      avcodec_send_packet(codec_, nullptr);
+      draining_ = true;
+      continue;
+    }
+    avcodec_send_packet(codec_, packet_);  // a refused packet is skipped
+    av_packet_unref(packet_);
   }
 }
 
@@ -192,32 +280,59 @@ bool MediaStream::ConvertVideo(uint8_t* out, bool bottomUp) {
   return done;
 }
 
+void MediaStream::PrepareResampler() {
+  const AVChannelLayout& layout = frame_->ch_layout;
+  const uint64_t mask = layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0;
+  if (resampler_ && layout.nb_channels == inChannels_ && layout.order == inOrder_ && mask == inMask_ &&
+      frame_->format == inFormat_ && frame_->sample_rate == inRate_) {
+    return;
+  }
+  // A stream may change its sound mid-way (a broadcast's programme in 5.1, its adverts
+  // in stereo): the converter is made again for what comes, and its output stays what
+  // the pin offers. What the old one still holds comes out first.
+  if (resampler_) {
+    const int block = channels_ * 2;
+    const int room = swr_get_out_samples(resampler_, 0);
+    if (room > 0) {
+      pcm_.resize(static_cast<size_t>(room) * block);
+      uint8_t* data = pcm_.data();
+      pcm_.resize(static_cast<size_t>(std::max(swr_convert(resampler_, &data, room, nullptr, 0), 0)) * block);
+    }
+    swr_free(&resampler_);
+  }
+  AVChannelLayout in{}, out{};
+  if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    av_channel_layout_default(&in, layout.nb_channels);
+  } else {
+    av_channel_layout_copy(&in, &layout);
+  }
+  av_channel_layout_default(&out, channels_);
+  if (swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, rate_, &in, static_cast<AVSampleFormat>(frame_->format),
+                          frame_->sample_rate, 0, nullptr) < 0 ||
+      swr_init(resampler_) < 0) {
+    swr_free(&resampler_);
+  }
+  av_channel_layout_uninit(&in);
+  av_channel_layout_uninit(&out);
+  inChannels_ = layout.nb_channels;
+  inOrder_ = layout.order;
+  inMask_ = mask;
+  inFormat_ = frame_->format;
+  inRate_ = frame_->sample_rate;
+}
+
 const std::vector<uint8_t>& MediaStream::ConvertAudio() {
   pcm_.clear();
-  if (!resampler_) {
-    AVChannelLayout in{}, out{};
-    if (frame_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-      av_channel_layout_default(&in, frame_->ch_layout.nb_channels);
-    } else {
-      av_channel_layout_copy(&in, &frame_->ch_layout);
-    }
-    av_channel_layout_default(&out, channels_);
-    if (swr_alloc_set_opts2(&resampler_, &out, AV_SAMPLE_FMT_S16, rate_, &in, static_cast<AVSampleFormat>(frame_->format),
-                            frame_->sample_rate, 0, nullptr) < 0 ||
-        swr_init(resampler_) < 0) {
-      swr_free(&resampler_);
-    }
-    av_channel_layout_uninit(&in);
-    av_channel_layout_uninit(&out);
-  }
+  PrepareResampler();
   if (resampler_) {
     const int room = swr_get_out_samples(resampler_, frame_->nb_samples);
     const int block = channels_ * 2;
-    pcm_.resize(static_cast<size_t>(std::max(room, 0)) * block);
-    uint8_t* data = pcm_.data();
+    const size_t held = pcm_.size();
+    pcm_.resize(held + static_cast<size_t>(std::max(room, 0)) * block);
+    uint8_t* data = pcm_.data() + held;
     const int got = swr_convert(resampler_, &data, room, const_cast<const uint8_t**>(frame_->extended_data),
                                 frame_->nb_samples);
-    pcm_.resize(static_cast<size_t>(std::max(got, 0)) * block);
+    pcm_.resize(held + static_cast<size_t>(std::max(got, 0)) * block);
     if (frameStart_ < skipBefore_) {
       const size_t drop = static_cast<size_t>(av_rescale(skipBefore_ - frameStart_, rate_, 10000000)) * block;
       pcm_.erase(pcm_.begin(), pcm_.begin() + static_cast<ptrdiff_t>(std::min(drop, pcm_.size())));

@@ -5,6 +5,7 @@
 // the stream's own rate, in mono or stereo. Times are in 100 ns units from the file's
 // start.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -44,9 +45,9 @@ class MediaStream {
   int channels() const { return channels_; }
   int64_t duration() const { return duration_; }  // of the whole file, 100 ns units
 
-  // Restarts at the frame that holds `position`, decoding from a key frame before it;
-  // earlier output is dropped, audio to the sample. False when the demuxer cannot get
-  // there (a position past the data of a cut file, say).
+  // Restarts at the frame that holds `position`, decoding from the last key frame at or
+  // before it; earlier output is dropped, audio to the sample. False when the demuxer
+  // cannot get there (a position past the data of a cut file, say).
   bool Seek(int64_t position);
   // Decodes the next frame to deliver: 1 with a frame, 0 at the end of the stream.
   // Packets the decoder refuses are skipped.
@@ -56,7 +57,8 @@ class MediaStream {
   // The held video frame as `FrameBytes()` bytes, the first row of the picture last
   // when `bottomUp`.
   bool ConvertVideo(uint8_t* out, bool bottomUp);
-  // The held audio frame's PCM (after any samples the last seek drops).
+  // The held audio frame's PCM (after any samples the last seek drops), in the
+  // stream's opening rate and channels whatever the frame's own.
   const std::vector<uint8_t>& ConvertAudio();
 
  private:
@@ -65,6 +67,22 @@ class MediaStream {
   void TimeFrame();
   // Moves the demuxer to a key frame at or before `position`, decoder flushed.
   bool SeekTo(int64_t position);
+  // After SeekTo(0): makes sure decoding starts at the stream's first packet, which a
+  // demuxer without an index may have passed.
+  void StartAtTheTop();
+  // Reads this stream's packets without decoding them until past `position`, and
+  // queues them from the last key frame at or before it. False when there is none
+  // between where the demuxer stood and `position`.
+  bool FindKeyFrame(int64_t position);
+  // The next packet of this stream into packet_; false at the end of the data.
+  bool ReadOwnPacket();
+  void Queue();  // moves packet_ to the back of queue_
+  void ClearQueue();
+  // A packet timestamp in 100 ns units from the file's start.
+  int64_t PacketTime(int64_t timestamp) const;
+  // Makes the resampler for the held frame's layout, format and rate, when it has
+  // none for them; what the old one still holds goes to pcm_ first.
+  void PrepareResampler();
   void Close();
 
   std::string path_;
@@ -74,6 +92,11 @@ class MediaStream {
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
   SwrContext* resampler_ = nullptr;
+  // What the resampler was made for: the input's channel count, order and mask,
+  // sample format and rate.
+  int inChannels_ = 0, inOrder_ = -1, inFormat_ = -1, inRate_ = 0;
+  uint64_t inMask_ = 0;
+  std::deque<AVPacket*> queue_;  // read ahead by a seek, decoded before the demuxer's
   int index_ = -1;
   int fileStreams_ = -1;
   int bestAudio_ = -1;

@@ -1,6 +1,8 @@
 // Writes small, whole test movies and sounds for the fuzzers to start from, into
 // <dir>/seeds/<kind>, with an empty <dir>/new/<kind> for what each fuzzer finds.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 extern "C" {
@@ -74,5 +76,23 @@ int main(int argc, char** argv) {
   for (const Movie& m : movies) {
     ok = ok && WriteFfmpegMovie((dir / "seeds/moviegraph" / m.name).string(), m.spec);
   }
+  // Transport streams: H.264 with B-frames and AAC, and two pieces joined whose sound
+  // goes from six channels to two and to another rate.
+  const fs::path graph = dir / "seeds/moviegraph";
+  FfmpegMovieSpec h264{"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 16, 16, 6, 25, 3, 8000, 1};
+  h264.videoOptions = "bf=2";
+  ok = ok && WriteFfmpegMovie((graph / "h264-aac.ts").string(), h264);
+  std::string joined;
+  for (int half = 0; ok && half < 2; ++half) {
+    FfmpegMovieSpec spec{"mpegts", AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_AAC, 16, 16, 3, 25, 2, half ? 11025 : 8000,
+                         half ? 2 : 6};
+    spec.muxerOptions = half ? "output_ts_offset=0.12" : "";
+    const fs::path part = dir / "new/moviegraph/part.ts";
+    ok = WriteFfmpegMovie(part.string(), spec);
+    std::ifstream in(part, std::ios::binary);
+    joined.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    fs::remove(part);
+  }
+  ok = ok && WriteWholeFile((graph / "layout-change.ts").string(), Bytes(joined.begin(), joined.end()));
   return ok ? 0 : 1;
 }

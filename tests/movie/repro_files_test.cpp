@@ -5,16 +5,19 @@
 
 #include <string>
 
+#include "filters/system/system_filters.h"
 #include "movie/theora_movie.h"
 #include "platform/file.h"
 #include "platform/stream.h"
 #include "sound/decoders/sound_converter.h"
+#include "tests/movie/graph_movie_steps.h"
 #include "tests/test_files.h"
 
 namespace {
 
 std::string ReproPath(const char* name) { return std::string(REPRO_DATA_DIR) + "/" + name; }
 std::string Repro(const char* name) { return ReadWholeFile(ReproPath(name)); }
+int g_graphFrames = 0;
 
 TEST(ReproFiles, DamagedTheoraMoviesPlayEveryFrameOrAreRefused) {
   InstallPlainFileAccess();
@@ -40,6 +43,26 @@ TEST(ReproFiles, DamagedTheoraMoviesPlayEveryFrameOrAreRefused) {
     }
     CloseFileViaTable(file);
   }
+}
+
+int CountFrame(MovieRecord*, uint32_t) {
+  ++g_graphFrames;
+  return 0;
+}
+
+// Through the movie layer's graph as the graph fuzzer plays them.
+TEST(ReproFiles, DamagedGraphMoviesPlayAndSeekOrAreRefused) {
+  RegisterSystemFilters();
+  InstallPlainFileAccess();
+  UseManualAudioOutput(true);
+  // A transport stream whose AAC changes its channels and rate, sought into.
+  for (const char* name : {"movie_ts_aac_layout_seek.bin"}) {
+    SCOPED_TRACE(name);
+    g_graphFrames = 0;
+    EXPECT_TRUE(PlayAndSeekGraphMovie(ReproPath(name).c_str(), CountFrame));
+    EXPECT_GT(g_graphFrames, 0);
+  }
+  UseManualAudioOutput(false);
 }
 
 TEST(ReproFiles, WavesWithImpossibleRatesAreRefused) {

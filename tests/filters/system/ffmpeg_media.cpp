@@ -42,7 +42,11 @@ bool OpenEncoder(AVFormatContext* out, int id, const FfmpegMovieSpec& spec, Enco
   }
   if (out->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   c->thread_count = 1;
-  if (avcodec_open2(c, codec, nullptr) < 0 || avcodec_parameters_from_context(e->stream->codecpar, c) < 0) return false;
+  AVDictionary* options = nullptr;
+  const bool parsed = codec->type != AVMEDIA_TYPE_VIDEO || av_dict_parse_string(&options, spec.videoOptions, "=", ",", 0) >= 0;
+  const bool opened = parsed && avcodec_open2(c, codec, &options) >= 0;
+  av_dict_free(&options);
+  if (!opened || avcodec_parameters_from_context(e->stream->codecpar, c) < 0) return false;
   e->stream->time_base = c->time_base;
   return true;
 }

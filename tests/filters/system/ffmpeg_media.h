@@ -15,6 +15,7 @@ struct FfmpegMovieSpec {
   int audioTracks = 1;               // each its own tone: 220 Hz x channel x track
   int defaultAudio = -1;             // the track marked default; -1 leaves it to the muxer
   const char* muxerOptions = "";     // as "movflags=+faststart"
+  const char* videoOptions = "";     // the video encoder's, as "bf=3,intra-refresh=1"
 };
 
 // Writes the movie to `path`: a moving pattern and a tone per channel. False when
