@@ -159,9 +159,10 @@ struct Enemy {
   int active, age, hp, turnFlag, sprite, dropPower, dropSpecial, dropPoint;
 };
 
-// Some of the bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
+// The bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
 // in `behaviourParam`); the values are those stored in replays and scripts.
 enum BulletBehaviour : int {
+  kBehaviourNone = 0,             // flies as made
   kBehaviourAngleCode = 1,        // the angle decoded from the angle code p
   kBehaviourAimOffset = 2,        // aimed at the player, turned by p
   kBehaviourStopTurning = 3,

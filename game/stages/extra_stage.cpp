@@ -358,7 +358,8 @@ void RunOrbCarrier(Enemy& e) {
   if (e.age == 0) {
     for (int k = 0; k < 2; ++k) {
       g_extra.orbs[k] =
-          Keep(SpawnBulletIndexed(4, 0, 18, 28, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 180.0 * k));
+          Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, 28, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0,
+                                  180.0 * k));
     }
   }
   if (PausingEvery(e, 9)) {
@@ -406,9 +407,9 @@ void FireCrossingRings(const Enemy& e) {
              .accel = 0.05, .speedLimit = 3.0, .base = a});
   static constexpr int kTurns[4][2] = {{350, 10}, {340, 20}, {10, -10}, {20, -20}};
   for (const auto& turn : kTurns) {
-    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turn[0],
-               .triggerAge = 140, .n = 7, .x = e.x, .y = e.y, .speed = -3.0, .accel = 0.05,
-               .speedLimit = 3.0, .base = a + turn[1]});
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+               .behaviourParam = turn[0], .triggerAge = 140, .n = 7, .x = e.x, .y = e.y,
+               .speed = -3.0, .accel = 0.05, .speedLimit = 3.0, .base = a + turn[1]});
   }
 }
 
@@ -420,7 +421,7 @@ void FireAtSegmentEnds(const Enemy& e) {
                    .speedLimit = 2 + 0.5 * s, .centre = Aim(e), .layerDelay = 20.0});
   const int colour = 1 + e.sprite / 2 - e.sprite % 2;
   for (int param : {90, 270}) {
-    ShootRing({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 1,
+    ShootRing({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
                .behaviourParam = param, .triggerAge = 60, .n = 18, .x = e.x, .y = e.y, .speed = 3.0,
                .accel = -0.1, .speedLimit = 1.5, .base = 90.0});
   }
@@ -633,9 +634,11 @@ void RunFanSweepNonSpell(Boss& boss, int t) {
 
 void RunOrbLasersNonSpell(Boss& boss, int t) {
   if (t == 30) {
-    g_extra.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
+    g_extra.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 45, 0.0, 0.0, 0.0,
+                                                  3.0, 75.0, 2.0, 0.0));
     g_extra.bossOrbs[1] =
-        Keep(SpawnBulletIndexed(3, 0, 33, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0, 180.0));
+        Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0,
+                                180.0));
     g_extra.c = 1.0;
     g_extra.d = 90.0;
     g_extra.e = 8.0;
@@ -703,9 +706,9 @@ void RunChainsNonSpell(Boss& boss, int t) {
 void RunSlowFanNonSpell(Boss& boss, int t) {
   if (t == 30) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 100 || t == 130) {
-    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
-              .n = 10, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
-              .speedLimit = 2.0, .centre = AimFromBoss(0)});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourSplit,
+              .behaviourParam = 152, .n = 10, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0,
+              .accel = 0.01, .speedLimit = 2.0, .centre = AimFromBoss(0)});
   }
   if (t == 410) boss.phaseTimer = 99;
 }
@@ -761,14 +764,15 @@ void RunClosingRingNonSpell(Boss& boss, int t) {
     const double px = 174 * std::trunc(g_extra.a) + 50, py = 116;
     const int n = static_cast<int>(g_extra.b), r = static_cast<int>(g_extra.d);
     const int e = static_cast<int>(g_extra.e);
-    ShootRingOnCircle({.sheet = 16, .spawnCode = 12, .behaviour = 25, .behaviourParam = 501, .n = n,
-                       .radius = r, .x = px, .y = py, .base = 370.0 - t});
-    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
-                       .radius = r, .x = px, .y = py, .speedLimit = 1.5, .base = 370.0 - t,
-                       .offset = static_cast<double>(-e)});
-    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
-                       .radius = r, .x = px, .y = py, .speedLimit = 2.0, .base = 370.0 - t,
-                       .offset = static_cast<double>(e)});
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 12, .behaviour = kBehaviourHarmlessUntil,
+                       .behaviourParam = 501, .n = n, .radius = r, .x = px, .y = py,
+                       .base = 370.0 - t});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = kBehaviourEaseToLimitSlow,
+                       .triggerAge = 260 - t, .n = n, .radius = r, .x = px, .y = py,
+                       .speedLimit = 1.5, .base = 370.0 - t, .offset = static_cast<double>(-e)});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = kBehaviourEaseToLimitSlow,
+                       .triggerAge = 260 - t, .n = n, .radius = r, .x = px, .y = py,
+                       .speedLimit = 2.0, .base = 370.0 - t, .offset = static_cast<double>(e)});
     g_extra.e += 35;
     g_extra.d -= 4;
   }

@@ -276,9 +276,10 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kL1:
       if (age >= 75 && age <= 500 && Every(age, 10 * (5 - d))) {
         for (int k = 0; k < 2; ++k) {
-          ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = 28, .behaviourParam = 2,
-                     .triggerAge = 50, .n = s + 2 * d + 4, .x = x, .y = y, .speed = 1.0,
-                     .speedLimit = static_cast<double>(s + 4), .base = static_cast<double>(age)});
+          ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = kBehaviourAimAndSpeedUp,
+                     .behaviourParam = 2, .triggerAge = 50, .n = s + 2 * d + 4, .x = x, .y = y,
+                     .speed = 1.0, .speedLimit = static_cast<double>(s + 4),
+                     .base = static_cast<double>(age)});
         }
       }
       break;
@@ -396,12 +397,12 @@ void RunMidBossPattern() {
     SetBossMoveTarget(0, boss.x, boss.y - 200, 180);
   }
   if (t >= 210 && t <= 400 && t % (2 * (s - d) + 14) == 0) {
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3,
-               .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0,
-               .speedLimit = 4.0, .base = static_cast<double>(t)});
-    ShootRing({.sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3, .triggerAge = 25,
-               .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0, .speedLimit = 4.0,
-               .base = static_cast<double>(-t)});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourAimAndSpeedUp,
+               .behaviourParam = 3, .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .speedLimit = 4.0, .base = static_cast<double>(t)});
+    ShootRing({.sheet = 2, .spawnCode = 1, .behaviour = kBehaviourAimAndSpeedUp,
+               .behaviourParam = 3, .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .speedLimit = 4.0, .base = static_cast<double>(-t)});
   }
   if (t == 400) WarpBossToRandomSpot(149, 150);
   if (t == 490) boss.phaseTimer = 99;

@@ -309,7 +309,7 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if (slot <= 27) {
     if (age >= 60 && age % 30 == 0) {
       const int n = 2 * d + 1;
-      // Colour 2 and behaviour 0 with parameter 0: what age mod 30 gives at these ages.
+      // Colour 2, kBehaviourNone and parameter 0: what age mod 30 gives at these ages.
       ShootRing({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 1.0,
                  .accel = 0.01, .speedLimit = 2.0, .base = static_cast<double>(age + 180)});
       ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y,
@@ -389,9 +389,9 @@ void WarpTowardPlayer() {
 // An aimed fan that turns toward the player once more at age 30, and a wider one.
 void AimedFanPair(double x, double y, bool withWide = true) {
   const double aim = AngleToPlayer(x, y);
-  ShootFan({.colour = 4, .sheet = 2, .spawnCode = 1, .behaviour = 1, .behaviourParam = 720,
-            .triggerAge = 30, .n = PerDifficulty(2, 3, 4, 5), .spread = 60, .x = x, .y = y,
-            .speed = 3.0, .accel = 0.05, .speedLimit = 5.0, .centre = aim});
+  ShootFan({.colour = 4, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+            .behaviourParam = 720, .triggerAge = 30, .n = PerDifficulty(2, 3, 4, 5), .spread = 60,
+            .x = x, .y = y, .speed = 3.0, .accel = 0.05, .speedLimit = 5.0, .centre = aim});
   if (withWide) {
     ShootFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = PerDifficulty(4, 4, 6, 6),
               .spread = 120, .x = x, .y = y, .speed = 3.0, .accel = 0.05, .speedLimit = 5.0,
@@ -401,7 +401,8 @@ void AimedFanPair(double x, double y, bool withWide = true) {
 
 // A full pool (slot 800) gives no orb.
 Kept MakeOrb(double speedLimit, double accel, double angle) {
-  return Keep(SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, accel, speedLimit, 2.0, angle));
+  return Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, 100, 0.0, 0.0, 0.0, accel,
+                                 speedLimit, 2.0, angle));
 }
 
 void RingsFromOrb(const Kept& orb, int colour, double base) {

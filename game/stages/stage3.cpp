@@ -53,8 +53,10 @@ const EnemyBullet* Record(const Kept& kept) {
 
 // Two satellites circling `centre` (an enemy slot, or 100 for boss 0), opening to `radius`.
 void MakeOrbs(Kept (&orbs)[2], int centre, double accel, double radius, double turn) {
-  orbs[0] = Keep(SpawnBulletIndexed(4, 0, 18, centre, 0.0, 0.0, 0.0, accel, radius, turn, 0.0));
-  orbs[1] = Keep(SpawnBulletIndexed(4, 0, 18, centre, 0.0, 0.0, 0.0, accel, radius, turn, 180.0));
+  orbs[0] = Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, centre, 0.0, 0.0, 0.0, accel,
+                                    radius, turn, 0.0));
+  orbs[1] = Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, centre, 0.0, 0.0, 0.0, accel,
+                                    radius, turn, 180.0));
 }
 
 // Only the orbs still in flight are removed: a reused slot belongs to another bullet.
@@ -149,7 +151,8 @@ void MakeStreamBullets() {
   const double turns[2] = {0.5, -0.5}, angles[2] = {125.0, 135.0};
   for (int k = 0; k < 2; ++k) {
     g_stage3.stream[k] = Keep(
-        SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, turns[k], angles[k]));
+        SpawnBulletIndexed(4, 80, kBehaviourStopTurning, 0, 370.0, 470.0, 5.0, -0.1, 3.0, turns[k],
+                           angles[k]));
   }
 }
 
@@ -313,12 +316,12 @@ void FireLargePair(const Enemy& e) {
 
 // Two rings of n turning opposite ways, which aim at the player at age 30.
 void SpinnerRings(const Enemy& e, int n) {
-  ShootRing({.sheet = 7, .spawnCode = 1, .behaviour = 2, .behaviourParam = 90, .triggerAge = 30,
-             .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
-             .base = 3.0 * e.age});
-  ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .behaviour = 2, .triggerAge = 30, .n = n,
-             .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
-             .base = -3.0 * e.age});
+  ShootRing({.sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAimOffset, .behaviourParam = 90,
+             .triggerAge = 30, .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+             .speedLimit = 2.0, .base = 3.0 * e.age});
+  ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAimOffset,
+             .triggerAge = 30, .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+             .speedLimit = 2.0, .base = -3.0 * e.age});
 }
 
 // Slots 22-27.
@@ -560,9 +563,9 @@ void RunFirstNonSpellPattern() {
                      .speedLimit = static_cast<double>(d / 3 + 3),
                      .base = AngleToPlayer(boss.x, boss.y)});
     if (t != 370 && t != 510) {
-      ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 100, .triggerAge = 20,
-                 .n = 3 * d + 12, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.05,
-                 .speedLimit = 6.0});
+      ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourJumpToLimit,
+                 .triggerAge = 20, .n = 3 * d + 12, .x = boss.x, .y = boss.y, .speed = 3.0,
+                 .accel = 0.05, .speedLimit = 6.0});
     }
   }
 }

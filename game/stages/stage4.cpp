@@ -282,7 +282,7 @@ void TwinRings(const Enemy& e) {
 
 void Formation(const Enemy& e, double speed, double accel) {
   const int d = Diff();
-  ShootCircleFormation({.colour = 1 - Parity(e), .sheet = 13, .behaviour = 31,
+  ShootCircleFormation({.colour = 1 - Parity(e), .sheet = 13, .behaviour = kBehaviourEdgeReaim,
                         .behaviourParam = 101, .n = d + 2, .radius = 50 + e.age % 25, .x = e.x,
                         .y = e.y, .speed = speed, .accel = accel, .speedLimit = 2.0,
                         .start = static_cast<double>(e.age),
@@ -297,9 +297,10 @@ void FiveRings(const Enemy& e) {
              .accel = 0.05, .speedLimit = 3.0, .base = static_cast<double>(a)});
   for (int offset : {12, 24, -12, -24}) {
     const int turnBack = offset > 0 ? 360 - offset : -offset;
-    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turnBack,
-               .triggerAge = 140 + 3 * Diff(), .n = 6, .x = e.x, .y = e.y, .speed = -3.0,
-               .accel = 0.05, .speedLimit = 3.0, .base = static_cast<double>(a + offset)});
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+               .behaviourParam = turnBack, .triggerAge = 140 + 3 * Diff(), .n = 6, .x = e.x,
+               .y = e.y, .speed = -3.0, .accel = 0.05, .speedLimit = 3.0,
+               .base = static_cast<double>(a + offset)});
   }
 }
 
@@ -314,11 +315,11 @@ void AimedLayers(const Enemy& e) {
 
 // Layers that fly in backward and turn with the enemy's side once they trigger.
 void TurningLayers(const Enemy& e, int layers, double centre) {
-  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1, .behaviour = 3,
-                   .triggerAge = 40, .n = 7 + Diff(), .spread = 360, .layers = layers, .x = e.x,
-                   .y = e.y, .speed = -2.0, .accel = 0.05,
-                   .speedLimit = static_cast<double>(2 + DifficultyTier()), .turnRate = Side(e),
-                   .centre = centre, .layerDelay = 10.0});
+  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1,
+                   .behaviour = kBehaviourStopTurning, .triggerAge = 40, .n = 7 + Diff(),
+                   .spread = 360, .layers = layers, .x = e.x, .y = e.y, .speed = -2.0,
+                   .accel = 0.05, .speedLimit = static_cast<double>(2 + DifficultyTier()),
+                   .turnRate = Side(e), .centre = centre, .layerDelay = 10.0});
 }
 
 // Three aimed fans, the later ones wider and slower to their limits. The third fan's
@@ -376,7 +377,8 @@ void MakeOrbitBullets(int slot) {
   for (int k = 0; k < kOrbitBullets; ++k) {
     const Orbit& o = kOrbits[k];
     g_stage4.orbit[k] =
-        Keep(SpawnBulletIndexed(4, 0, 18, slot, 0.0, 0.0, 0.0, o.accel, o.limit, o.turn, o.angle));
+        Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, slot, 0.0, 0.0, 0.0, o.accel, o.limit,
+                                o.turn, o.angle));
   }
 }
 
@@ -576,9 +578,11 @@ void FirstNonSpell(Boss& boss) {
 // Two orbs circling the boss in opposite senses, set up at timer 30.
 void MakeBossOrbs() {
   const int d = Diff();
-  g_stage4.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
+  g_stage4.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 45, 0.0, 0.0, 0.0, 3.0,
+                                                 75.0, 2.0, 0.0));
   g_stage4.bossOrbs[1] =
-      Keep(SpawnBulletIndexed(3, 0, 33, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0, 180.0));
+      Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0,
+                              180.0));
   g_stage4.sign = 1.0;
   g_stage4.angle = 90.0;
   g_stage4.count = 2 * (d - d / 2) + 5;

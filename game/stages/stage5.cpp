@@ -338,7 +338,8 @@ namespace {
 void MakeSatellites(int slot) {
   for (int i = 0; i < 2; ++i) {
     g_stage5.satellites[slot % 2][i] =
-        Keep(SpawnBulletIndexed(4, 0, 18, slot, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 180.0 * i));
+        Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, slot, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0,
+                                180.0 * i));
   }
 }
 // The enemy's satellite i while it is still in flight (it vanishes with its enemy, and a
@@ -346,8 +347,9 @@ void MakeSatellites(int slot) {
 const EnemyBullet* Satellite(int slot, int i) { return Live(g_stage5.satellites[slot % 2][i]); }
 
 // The aimed pair of layered fans of the fairies and the two rings after them. The rings
-// take the fans' colour 4 and parameter 0 (behaviour 1 with 0 leaves their angle as it is).
-void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehaviour,
+// take the fans' colour 4 and parameter 0 (kBehaviourAngleCode with 0 leaves their angle
+// as it is).
+void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, BulletBehaviour ringBehaviour,
                  double ringAccel, bool bothWays) {
   const int d = Diff();
   ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 4, .spread = 60, .layers = 2,
@@ -435,9 +437,9 @@ void FireFirstHalf(int slot, const Enemy& e) {
   } else if (slot <= 23) {
     if (e.age == FirstEnd(e) || e.age == SecondStart(e)) {
       if (slot <= 17) {
-        FanAndRings(e, 6.0, 0, 3, -0.05, false);
+        FanAndRings(e, 6.0, 0, kBehaviourStopTurning, -0.05, false);
       } else {
-        FanAndRings(e, 4.0, 7, 1, -0.05, true);
+        FanAndRings(e, 4.0, 7, kBehaviourAngleCode, -0.05, true);
       }
     }
   } else if (slot <= 27) {
@@ -512,7 +514,9 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if ((slot >= 14 && slot <= 17) || slot >= 24) {
     FireCross(e, false);
   } else if (slot >= 18) {
-    if (e.age == FirstEnd(e) || e.age == SecondStart(e)) FanAndRings(e, 6.0, 7, 1, -0.1, true);
+    if (e.age == FirstEnd(e) || e.age == SecondStart(e)) {
+      FanAndRings(e, 6.0, 7, kBehaviourAngleCode, -0.1, true);
+    }
   }
 }
 
@@ -598,18 +602,18 @@ void Chain(int n, int headParam, double limit, double angle) {
                     .angle = angle});
 }
 
-// The split rings of behaviour 114: they part in two 15 steps out.
+// The split rings of kBehaviourSplit: they part in two 15 steps out.
 void SplitRing(int n, bool fan) {
   const Boss& boss = g_bosses[0];
   const double aim = AngleToPlayer(boss.x, boss.y);
   if (fan) {
-    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
-              .n = n, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
-              .speedLimit = 2.0, .centre = aim});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourSplit,
+              .behaviourParam = 152, .n = n, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0,
+              .accel = 0.01, .speedLimit = 2.0, .centre = aim});
   } else {
-    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
-               .n = n, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01, .speedLimit = 2.0,
-               .base = aim});
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourSplit,
+               .behaviourParam = 152, .n = n, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
+               .speedLimit = 2.0, .base = aim});
   }
 }
 
@@ -693,7 +697,7 @@ void ThirdPattern(int t) {
   if (t == 190 || t == 200 || t == 210) {
     const Boss& boss = g_bosses[0];
     for (int i = -2; i <= 2; ++i) {
-      ShootEllipseRing({.colour = (t - 190) / 10, .sheet = 1, .behaviour = 116,
+      ShootEllipseRing({.colour = (t - 190) / 10, .sheet = 1, .behaviour = kBehaviourTurnAndSpeedUp,
                         .behaviourParam = i * s.spacing, .triggerAge = 240 - t, .n = 10,
                         .radius = 100, .x = boss.x, .y = boss.y, .speedLimit = 5.0,
                         .start = 90.0 + i * s.spacing, .tilt = 3.0 * t - 600, .flatness = 0.3,

@@ -221,10 +221,10 @@ void OrbitRings(const Enemy& e) {
 // wave: they are spaced as the other stages' layered fans, over 30 steps.
 void BackwardLayers(const Enemy& e) {
   if (e.age <= 30 || !Every(e.age, 60)) return;
-  ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .behaviour = 10,
-                   .behaviourParam = 10111, .n = Diff() + 2, .spread = 90, .layers = 4, .x = e.x,
-                   .y = e.y, .speed = 5.0, .accel = -1.0, .speedLimit = 2.0,
-                   .centre = AngleToPlayer(e.x, e.y) + 180, .layerDelay = 30.0});
+  ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1,
+                   .behaviour = kBehaviourBounce, .behaviourParam = 10111, .n = Diff() + 2,
+                   .spread = 90, .layers = 4, .x = e.x, .y = e.y, .speed = 5.0, .accel = -1.0,
+                   .speedLimit = 2.0, .centre = AngleToPlayer(e.x, e.y) + 180, .layerDelay = 30.0});
 }
 
 }  // namespace
@@ -322,10 +322,10 @@ void RunMirageNonSpell() {
     const int n = 2 * (d - h) + 6;
     ShootFan({.sheet = 13, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y, .speed = 6.0,
               .speedLimit = 6.0, .centre = 270.0});
-    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 1, .behaviourParam = 90,
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = kBehaviourAngleCode, .behaviourParam = 90,
                .triggerAge = 25 + 5 * h, .n = n, .x = x, .y = y, .speed = 6.0, .accel = -0.05,
                .speedLimit = 4.0, .base = 270.0});
-    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 1, .behaviourParam = 270,
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = kBehaviourAngleCode, .behaviourParam = 270,
                .triggerAge = 25 + 5 * h, .n = n, .x = x, .y = y, .speed = 6.0, .accel = -0.05,
                .speedLimit = 4.0, .base = 270.0});
   }
@@ -419,9 +419,9 @@ void RunCircleVolleys(bool second) {
     if (Every(t, 3)) {
       // No offset is named for these rings: 0, as the later circle's own.
       const int colour = second ? NextRandom() % 5 : 0;
-      ShootRingOnCircle({.colour = colour, .sheet = 16, .spawnCode = 12, .behaviour = 25,
-                         .behaviourParam = 501, .n = k, .radius = radius, .x = cx, .y = cy,
-                         .base = base});
+      ShootRingOnCircle({.colour = colour, .sheet = 16, .spawnCode = 12,
+                         .behaviour = kBehaviourHarmlessUntil, .behaviourParam = 501, .n = k,
+                         .radius = radius, .x = cx, .y = cy, .base = base});
     }
     if (Every(t, 6 - d)) {
       const int colour = second ? static_cast<int>(st.a) % 5 : 0;
@@ -429,13 +429,15 @@ void RunCircleVolleys(bool second) {
       const double limit = second ? 1.0 : d / 2 + 1;
       const double spread = second ? 5.0 : 0.0;
       // Each bullet waits so that all of them set off together at timer 260.
-      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 5,
-                         .behaviourParam = param, .triggerAge = 260 - t, .n = k, .radius = radius,
-                         .x = cx, .y = cy, .speedLimit = limit, .base = base + spread,
+      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1,
+                         .behaviour = kBehaviourEaseToLimitSlow, .behaviourParam = param,
+                         .triggerAge = 260 - t, .n = k, .radius = radius, .x = cx, .y = cy,
+                         .speedLimit = limit, .base = base + spread,
                          .offset = second ? st.u : -st.u});
-      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 5,
-                         .behaviourParam = param, .triggerAge = 260 - t, .n = k, .radius = radius,
-                         .x = cx, .y = cy, .speedLimit = limit, .base = base - spread,
+      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1,
+                         .behaviour = kBehaviourEaseToLimitSlow, .behaviourParam = param,
+                         .triggerAge = 260 - t, .n = k, .radius = radius, .x = cx, .y = cy,
+                         .speedLimit = limit, .base = base - spread,
                          .offset = second ? -st.u : st.u});
       if (second) st.a += 1;
       st.u += 35;

@@ -144,7 +144,7 @@ void ClearOutField() {
     b.colour = 4;
     b.age = 0;
     b.triggerAge = 30;
-    b.behaviour = 5;
+    b.behaviour = kBehaviourEaseToLimitSlow;
     b.behaviourParam = 2;
     const int r = NextRandom();
     b.angle += r % 30 - 15;

@@ -29,7 +29,7 @@ inline int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
 // The satellite in `slot` while that slot holds a live bullet of the satellite's
 // behaviour (and centre, when `param` is not negative); null for slot 800 (the pool was
 // full when it was made), a slot outside the pool, or a slot another bullet took.
-inline EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
+inline EnemyBullet* LiveSatellite(int slot, BulletBehaviour behaviour, int param = -1) {
   if (slot < 0 || slot >= kBulletSlots) return nullptr;
   EnemyBullet& b = g_enemyBullets[slot];
   if (b.state == 0 || b.behaviour != behaviour || (param >= 0 && b.behaviourParam != param)) {
