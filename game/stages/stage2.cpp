@@ -36,20 +36,15 @@ Stage2State g_stage2;
 // ---------------------------------------------------------------------------
 // Waves. Each random enemy draws its leave angle, then its dive angle, then its x.
 
-struct Drops {
-  int power, special, point;
-};
-
 void SpawnDiver(int slot, int hp, int turnFlag, int sprite, Drops drops, int xBase, int xRange,
                 double diveSpeed, double leaveSpeed) {
   const int leave = NextRandom();
   const int dive = NextRandom();
   const int rx = NextRandom();
   SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 120,
-              .sprite = sprite, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
+              .sprite = sprite, .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
               .a1 = static_cast<double>(250 + dive % 40), .s2 = leaveSpeed,
-              .a2 = static_cast<double>(80 + leave % 20)});
+              .a2 = static_cast<double>(80 + leave % 20)}, drops);
 }
 
 // Table A: pairs diving in from the top at random.
@@ -62,11 +57,9 @@ void SpawnDivePair(int frame) {
 // Table C: a pair flying in from both sides and stopping.
 void SpawnSidePair(int k, int turnFlag, Drops drops) {
   SpawnEnemy({.slot = 20 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = 2, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = 29.0, .y = 50.0, .s1 = 2.0, .a1 = 320.0});
+              .t2 = 600, .sprite = 2, .x = 29.0, .y = 50.0, .s1 = 2.0, .a1 = 320.0}, drops);
   SpawnEnemy({.slot = 21 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = 2, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = 420.0, .y = 50.0, .s1 = 2.0, .a1 = 220.0});
+              .t2 = 600, .sprite = 2, .x = 420.0, .y = 50.0, .s1 = 2.0, .a1 = 220.0}, drops);
 }
 
 // Table D: an aimed fairy from a fixed point and a diver at a random x.
@@ -87,9 +80,8 @@ constexpr AimedWave kAimedWaves[3] = {
 void SpawnAimedWave(const AimedWave& w, int frame) {
   const int k = (frame - w.first) / 20;
   SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = w.turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = w.aimedSprite, .power = w.aimedDrops.power,
-              .special = w.aimedDrops.special, .point = w.aimedDrops.point, .x = w.aimedX,
-              .s1 = 2.0, .a1 = 720.0});
+              .t2 = 600, .sprite = w.aimedSprite, .x = w.aimedX, .s1 = 2.0,
+              .a1 = 720.0}, w.aimedDrops);
   SpawnDiver(k, 120, w.turnFlag, w.diverSprite, w.diverDrops, w.diverX, 100, 2.0, 3.0);
 }
 
@@ -98,9 +90,8 @@ void SpawnThreeAimed(int firstSlot, int turnFlag, const Drops (&drops)[3]) {
   static constexpr double kX[3] = {324.0, 124.0, 224.0};
   for (int i = 0; i < 3; ++i) {
     SpawnEnemy({.slot = firstSlot + i, .hp = 100, .turnFlag = turnFlag, .m1 = 1, .t1 = 120, .m2 = 1,
-                .t2 = 121, .sprite = 2, .power = drops[i].power, .special = drops[i].special,
-                .point = drops[i].point, .x = kX[i], .s1 = 3.0, .a1 = 720.0, .s2 = 3.0,
-                .a2 = 900.0});
+                .t2 = 121, .sprite = 2, .x = kX[i], .s1 = 3.0, .a1 = 720.0, .s2 = 3.0,
+                .a2 = 900.0}, drops[i]);
   }
 }
 
@@ -119,13 +110,11 @@ constexpr CornerPair kCornerFirst = {100.0, 0.0, 4, {0, 2, 0}, 100.0, 270.0, 5, 
 constexpr CornerPair kCornerMirror = {348.0, 180.0, 5, {1, 0, 0}, 380.0, 90.0, 4, {0, 2, 0}};
 void SpawnCornerPair(int k, const CornerPair& p) {
   SpawnEnemy({.slot = 2 * k, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 150, .m2 = 1, .t2 = 151,
-              .sprite = p.downSprite, .power = p.downDrops.power, .special = p.downDrops.special,
-              .point = p.downDrops.point, .x = p.downX, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
-              .a2 = p.downLeave});
+              .sprite = p.downSprite, .x = p.downX, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
+              .a2 = p.downLeave}, p.downDrops);
   SpawnEnemy({.slot = 2 * k + 1, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 140, .m2 = 1, .t2 = 141,
-              .sprite = p.acrossSprite, .power = p.acrossDrops.power,
-              .special = p.acrossDrops.special, .point = p.acrossDrops.point, .y = p.acrossY,
-              .s1 = 3.0, .s2 = 3.0, .a2 = p.acrossLeave});
+              .sprite = p.acrossSprite, .y = p.acrossY, .s1 = 3.0, .s2 = 3.0,
+              .a2 = p.acrossLeave}, p.acrossDrops);
 }
 
 void SpawnCrossingPair(int frame) {

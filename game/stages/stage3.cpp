@@ -69,18 +69,8 @@ void RemoveOrbs(const Kept (&orbs)[2]) {
 // ---------------------------------------------------------------------------
 // Waves.
 
-struct Drops {
-  int power, special, point;
-};
 constexpr Drops kDropsA = {0, 2, 0};  // sprite 4
 constexpr Drops kDropsB = {1, 0, 0};  // sprite 5
-
-void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
-               Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
-              .sprite = sprite, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
-}
 
 // Ten pairs, one every 10 frames: A in slot 2k, B in slot 2k + 1, both at speed 3.
 struct PairWave {
@@ -102,16 +92,20 @@ constexpr PairWave kPairWaves[7] = {
 
 void SpawnPair(const PairWave& w, int frame) {
   const int k = (frame - w.first) / 10;
-  SpawnWith(2 * k, 130, w.turnA, w.m1, 90, w.m2, 91, 4, kDropsA, w.ax, w.ay, 3.0, w.a1A, 3.0,
-            w.a2A);
-  SpawnWith(2 * k + 1, 130, w.turnB, w.m1, 90, w.m2, 91, 5, kDropsB, w.bx, w.by, 3.0, w.a1B, 3.0,
-            w.a2B);
+  SpawnEnemy({.slot = 2 * k, .hp = 130, .turnFlag = w.turnA, .m1 = w.m1, .t1 = 90, .m2 = w.m2,
+              .t2 = 91, .sprite = 4, .x = w.ax, .y = w.ay, .s1 = 3.0, .a1 = w.a1A, .s2 = 3.0,
+              .a2 = w.a2A}, kDropsA);
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 130, .turnFlag = w.turnB, .m1 = w.m1, .t1 = 90, .m2 = w.m2,
+              .t2 = 91, .sprite = 5, .x = w.bx, .y = w.by, .s1 = 3.0, .a1 = w.a1B, .s2 = 3.0,
+              .a2 = w.a2B}, kDropsB);
 }
 
 // A pair crossing from both sides, then turning down.
 void SpawnCrossPair(int slot, double ay, double by) {
-  SpawnWith(slot, 120, 1, 1, 900, 3, 900, 4, kDropsA, 0.0, ay, 3.0, 0.0, 3.0, 270.0);
-  SpawnWith(slot + 1, 120, 0, 1, 900, 3, 900, 5, kDropsB, 450.0, by, 3.0, 180.0, 3.0, 270.0);
+  SpawnEnemy({.slot = slot, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 900, .m2 = 3, .t2 = 900,
+              .sprite = 4, .y = ay, .s1 = 3.0, .s2 = 3.0, .a2 = 270.0}, kDropsA);
+  SpawnEnemy({.slot = slot + 1, .hp = 120, .m1 = 1, .t1 = 900, .m2 = 3, .t2 = 900, .sprite = 5,
+              .x = 450.0, .y = by, .s1 = 3.0, .a1 = 180.0, .s2 = 3.0, .a2 = 270.0}, kDropsB);
 }
 
 // A row of four fairies dropping in from the top, in slots 4j to 4j + 3.
@@ -129,22 +123,27 @@ void SpawnFanGroup(int j, const double (&xs)[4]) {
   };
   for (int i = 0; i < 4; ++i) {
     const Member& m = kRow[i];
-    SpawnWith(4 * j + i, 120, m.turnFlag, 1, 900, 4, 900, m.sprite, m.drops, xs[i], 0.0, 3.0,
-              m.angle, 3.0, 180.0);
+    SpawnEnemy({.slot = 4 * j + i, .hp = 120, .turnFlag = m.turnFlag, .m1 = 1, .t1 = 900, .m2 = 4,
+                .t2 = 900, .sprite = m.sprite, .x = xs[i], .s1 = 3.0, .a1 = m.angle, .s2 = 3.0,
+                .a2 = 180.0}, m.drops);
   }
 }
 constexpr double kFirstFanGroupX[4] = {324, 324, 124, 124};
 constexpr double kSecondFanGroupX[4] = {304, 304, 144, 144};
 
 void SpawnSpinnerPair(int k) {
-  SpawnWith(22 + 2 * k, 100, 0, 1, 120, 1, 121, 3, {8, 3, 2}, 324 - 20 * k, 0.0, 2.0, 260.0, 2.0,
-            140.0);
-  SpawnWith(23 + 2 * k, 100, 1, 1, 120, 1, 121, 3, {8, 3, 2}, 124 + 20 * k, 0.0, 2.0, 280.0, 2.0,
-            40.0);
+  SpawnEnemy({.slot = 22 + 2 * k, .hp = 100, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121, .sprite = 3,
+              .power = 8, .special = 3, .point = 2, .x = 324.0 - 20 * k, .s1 = 2.0, .a1 = 260.0,
+              .s2 = 2.0, .a2 = 140.0});
+  SpawnEnemy({.slot = 23 + 2 * k, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
+              .sprite = 3, .power = 8, .special = 3, .point = 2, .x = 124.0 + 20 * k, .s1 = 2.0,
+              .a1 = 280.0, .s2 = 2.0, .a2 = 40.0});
 }
 
 void SpawnCarrier(int slot, int turnFlag, int m2, double x, double angle) {
-  SpawnWith(slot, 200, turnFlag, 1, 60, m2, 300, 3, {8, 3, 1}, x, 0.0, 3.0, angle, 2.0, 90.0);
+  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = 1, .t1 = 60, .m2 = m2, .t2 = 300,
+              .sprite = 3, .power = 8, .special = 3, .point = 1, .x = x, .s1 = 3.0, .a1 = angle,
+              .s2 = 2.0, .a2 = 90.0});
 }
 
 void MakeStreamBullets() {
@@ -199,15 +198,21 @@ void RunStage3Waves() {
       SpawnSpinnerPair((frame - 3700) / 200);
       break;
     case 4800:
-      SpawnWith(20, 400, 1, 1, 100, 3, 400, 3, {8, 3, 1}, 104.0, 0.0, 3.0, 290.0, 2.0, 90.0);
-      SpawnWith(21, 400, 0, 1, 100, 3, 400, 3, {8, 3, 1}, 344.0, 0.0, 3.0, 250.0, 2.0, 90.0);
+      SpawnEnemy({.slot = 20, .hp = 400, .turnFlag = 1, .m1 = 1, .t1 = 100, .m2 = 3, .t2 = 400,
+                  .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 104.0, .s1 = 3.0,
+                  .a1 = 290.0, .s2 = 2.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 3, .t2 = 400, .sprite = 3,
+                  .power = 8, .special = 3, .point = 1, .x = 344.0, .s1 = 3.0, .a1 = 250.0,
+                  .s2 = 2.0, .a2 = 90.0});
       break;
     case 4840:
       ShowEnemyMark(60, 340);
       ShowEnemyMark(380, 340);
       break;
     case 5500:
-      SpawnWith(29, 1000, 0, 1, 100, 1, 500, 3, {12, 5, 3}, 224.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 29, .hp = 1000, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
+                  .power = 12, .special = 5, .point = 3, .x = 224.0, .s1 = 2.7, .a1 = 270.0,
+                  .s2 = 2.0, .a2 = 270.0});
       break;
     case 6000:
       RunBossBreakRing(0, 10);
@@ -231,7 +236,9 @@ void RunStage3Waves() {
         SpawnCrossPair((frame - 3950) / 5, 150.0, 200.0);
       } else if (frame >= 4260 && frame <= 4340 && frame % 20 == 0) {
         if (frame == 4260) {
-          SpawnWith(28, 600, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 2.0, 190.0);
+          SpawnEnemy({.slot = 28, .hp = 600, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 400, .sprite = 3,
+                      .power = 8, .special = 5, .point = 2, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
+                      .s2 = 2.0, .a2 = 190.0});
         }
         SpawnFanGroup((frame - 4260) / 20, kFirstFanGroupX);
       } else if (frame >= 4460 && frame <= 4540 && frame % 20 == 0) {

@@ -48,6 +48,12 @@ inline Laser* LiveLaserInSlot(int slot) {
 // value, as a double again.
 inline double WholePixel(double v) { return static_cast<int>(v); }
 
+// The items an enemy leaves when shot down (SpawnEnemy's power, special and point drops),
+// as one value for the tables and helpers that hand them on.
+struct Drops {
+  int power = 0, special = 0, point = 0;
+};
+
 // One enemy of a wave, by name: the values SpawnEnemy takes, in its order. A field left
 // out is 0.
 struct EnemySpawn {
@@ -72,6 +78,13 @@ struct EnemySpawn {
 inline void SpawnEnemy(const EnemySpawn& e) {
   SpawnEnemy(e.slot, e.hp, e.turnFlag, e.m1, e.t1, e.m2, e.t2, e.sprite, e.power, e.special,
              e.point, e.x, e.y, e.s1, e.a1, e.s2, e.a2);
+}
+// The row with its three drops taken from `drops`.
+inline void SpawnEnemy(EnemySpawn e, Drops drops) {
+  e.power = drops.power;
+  e.special = drops.special;
+  e.point = drops.point;
+  SpawnEnemy(e);
 }
 // The rows in order: the first takes its slot first.
 inline void SpawnEnemies(std::initializer_list<EnemySpawn> rows) {
