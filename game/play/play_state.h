@@ -159,6 +159,23 @@ struct Enemy {
   int active, age, hp, turnFlag, sprite, dropPower, dropSpecial, dropPoint;
 };
 
+// The motion kinds of an enemy's segments (`EnemySegment::kind`; `SpawnEnemy`'s m1 and
+// m2). v is the segment's eased speed, a its angle, n its age within the segment and
+// sign 2 x turnFlag - 1.
+enum EnemyMotion : int {
+  kMotionNone = 0,                   // stands still
+  kMotionStraight = 1,               // along a
+  kMotionDrift = 2,                  // along a, drifting sideways by sign x min(0.02 x n, 4)
+  kMotionQuarterTurn = 3,            // turns sign x 90 degrees over its first 90 steps
+  kMotionHalfTurn = 4,               // turns sign x 180 degrees over its first 90 steps
+  kMotionOrbitCounterClockwise = 5,  // round boss 0 at radius v, a += 1.5 a step
+  kMotionOrbitClockwise = 6,         // round boss 0 at radius v, a -= 1.5 a step
+  kMotionWeave = 7,                  // heading a + sign x 30 x sin(6 x n)
+  kMotionWideWeave = 8,              // heading a + sign x 60 x sin(3 x n)
+  kMotionHoming = 9,                 // a turns toward the player by at most 1 a step
+  kMotionBounce = 10,                // straight, reflected off the field's edges
+};
+
 // The bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
 // in `behaviourParam`); the values are those stored in replays and scripts.
 enum BulletBehaviour : int {

@@ -120,12 +120,15 @@ void SpawnFamiliarRings() {
     const double r = inner ? 100 : 125;
     // The place on the ring is k x 2 / 4 x pi radians: a real quotient.
     const double a = k * 2.0 / 4.0 * kPi;
-    const int motion = inner ? (1 + sign) / 2 + 5 : 5 - (sign - 1) / 2;
+    // The sign is 1 or -1: the inner ring orbits clockwise with 1, the outer one against it.
+    const EnemyMotion motion =
+        (sign > 0) == inner ? kMotionOrbitClockwise : kMotionOrbitCounterClockwise;
     const double leave = inner ? 750 + 300 * (k % 2) : 780 + 240 * (k % 2);
-    SpawnEnemy({.slot = k, .hp = inner ? 250 : 300, .m1 = motion, .t1 = 250, .m2 = 1, .t2 = 300,
-                .sprite = inner ? 2 : 1, .power = inner ? 0 : 1, .special = inner ? 1 : 0,
-                .x = boss.x + r * std::cos(a), .y = boss.y - r * std::sin(a), .s1 = r,
-                .a1 = static_cast<double>((k * 90) % 360), .s2 = 5.0, .a2 = leave});
+    SpawnEnemy({.slot = k, .hp = inner ? 250 : 300, .m1 = motion, .t1 = 250, .m2 = kMotionStraight,
+                .t2 = 300, .sprite = inner ? 2 : 1, .power = inner ? 0 : 1,
+                .special = inner ? 1 : 0, .x = boss.x + r * std::cos(a),
+                .y = boss.y - r * std::sin(a), .s1 = r, .a1 = static_cast<double>((k * 90) % 360),
+                .s2 = 5.0, .a2 = leave});
   }
 }
 

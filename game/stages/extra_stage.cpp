@@ -41,8 +41,9 @@ ExtraState g_extra;
 // Waves.
 
 void WaveSmall(int slot, int turnFlag, int sprite, Drops drops, double x, double a1, double a2) {
-  SpawnEnemy({.slot = slot, .hp = 30, .turnFlag = turnFlag, .m1 = 3, .t1 = 90, .m2 = 4, .t2 = 90,
-              .sprite = sprite, .x = x, .s1 = 2.0, .a1 = a1, .s2 = 2.0, .a2 = a2}, drops);
+  SpawnEnemy({.slot = slot, .hp = 30, .turnFlag = turnFlag, .m1 = kMotionQuarterTurn, .t1 = 90,
+              .m2 = kMotionHalfTurn, .t2 = 90, .sprite = sprite, .x = x, .s1 = 2.0, .a1 = a1,
+              .s2 = 2.0, .a2 = a2}, drops);
 }
 
 void WaveW1(int k) {
@@ -53,9 +54,9 @@ void WaveW1(int k) {
 }
 
 void LargeOpener(int slot, int turnFlag, double x) {
-  SpawnEnemy({.slot = slot, .hp = 150, .turnFlag = turnFlag, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 180,
-              .sprite = 3, .power = 8, .point = 8, .x = x, .s1 = 3.0, .a1 = 270.0, .s2 = 2.0,
-              .a2 = 270.0});
+  SpawnEnemy({.slot = slot, .hp = 150, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 30,
+              .m2 = kMotionStraight, .t2 = 180, .sprite = 3, .power = 8, .point = 8, .x = x,
+              .s1 = 3.0, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
 }
 
 void MeetingErase() {
@@ -73,16 +74,16 @@ void BossFliesIn() {
 // Pairs of one turn flag, sprite and drops per side of the 1920-2010 runs.
 void CrossPair(int k, double x1, double y1, double a11, double a12, double x2, double y2,
                double a21, double a22) {
-  SpawnEnemy({.slot = k, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 150, .m2 = 1, .t2 = 151,
-              .sprite = 4, .special = 5, .x = x1, .y = y1, .s1 = 3.0, .a1 = a11, .s2 = 3.0,
-              .a2 = a12});
-  SpawnEnemy({.slot = k + 1, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 140, .m2 = 1, .t2 = 141,
-              .sprite = 5, .power = 1, .x = x2, .y = y2, .s1 = 3.0, .a1 = a21, .s2 = 3.0,
-              .a2 = a22});
+  SpawnEnemy({.slot = k, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 150,
+              .m2 = kMotionStraight, .t2 = 151, .sprite = 4, .special = 5, .x = x1, .y = y1,
+              .s1 = 3.0, .a1 = a11, .s2 = 3.0, .a2 = a12});
+  SpawnEnemy({.slot = k + 1, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 140,
+              .m2 = kMotionStraight, .t2 = 141, .sprite = 5, .power = 1, .x = x2, .y = y2,
+              .s1 = 3.0, .a1 = a21, .s2 = 3.0, .a2 = a22});
 }
 
-void RunOf4(int k, double s, int m1, int t1, int m2, int t2, double xs[4], double a1s[4],
-            double a2, int turns[4], int hp) {
+void RunOf4(int k, double s, EnemyMotion m1, int t1, EnemyMotion m2, int t2, double xs[4],
+            double a1s[4], double a2, int turns[4], int hp) {
   for (int j = 0; j < 4; ++j) {
     const bool even = j % 2 == 0;
     SpawnEnemy({.slot = k + j, .hp = hp, .turnFlag = turns[j], .m1 = m1, .t1 = t1, .m2 = m2,
@@ -109,31 +110,33 @@ void RunSpacedFrame(int frame) {
   }
   if (InRun(frame, 2520, 2640, 30)) {
     const int k = (frame - 2520) / 15;
-    SpawnEnemy({.slot = k, .hp = 250, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
-                .sprite = 5, .power = 1, .x = 348.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
-                .a2 = 180.0});
-    SpawnEnemy({.slot = k + 1, .hp = 250, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
-                .sprite = 4, .special = 5, .x = 100.0, .y = 480.0, .s1 = 3.0, .a1 = 90.0,
-                .s2 = 3.0});
+    SpawnEnemy({.slot = k, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+                .m2 = kMotionStraight, .t2 = 121, .sprite = 5, .power = 1, .x = 348.0, .s1 = 3.0,
+                .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
+    SpawnEnemy({.slot = k + 1, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+                .m2 = kMotionStraight, .t2 = 121, .sprite = 4, .special = 5, .x = 100.0, .y = 480.0,
+                .s1 = 3.0, .a1 = 90.0, .s2 = 3.0});
   }
   if (InRun(frame, 3820, 3900, 20)) {
     double xs[4] = {324, 324, 124, 124}, a1s[4] = {280, 260, 280, 260};
     int turns[4] = {1, 1, 0, 1};
-    RunOf4((frame - 3820) / 5, 3.0, 1, 900, 4, 900, xs, a1s, 180.0, turns, 120);
+    RunOf4((frame - 3820) / 5, 3.0, kMotionStraight, 900, kMotionHalfTurn, 900, xs, a1s, 180.0,
+           turns, 120);
   }
   if (InRun(frame, 4320, 4400, 20)) {
     double xs[4] = {324, 374, 124, 74}, a1s[4] = {270, 270, 270, 270};
     int turns[4] = {0, 0, 1, 1};
-    RunOf4((frame - 4320) / 5, 3.0, 3, 90, 4, 91, xs, a1s, 270.0, turns, 200);
+    RunOf4((frame - 4320) / 5, 3.0, kMotionQuarterTurn, 90, kMotionHalfTurn, 91, xs, a1s, 270.0,
+           turns, 200);
   }
   if (InRun(frame, 6000, 6090, 10)) {
     const int k = (frame - 6000) / 10, t = frame;
-    SpawnEnemy({.slot = k, .hp = 400, .turnFlag = 1, .t1 = 6120 - t, .m2 = 7, .t2 = 400,
+    SpawnEnemy({.slot = k, .hp = 400, .turnFlag = 1, .t1 = 6120 - t, .m2 = kMotionWeave, .t2 = 400,
                 .sprite = 6, .special = 5, .x = 4.0 * t - 23956, .y = 80.0, .s1 = 3.0, .a1 = 270.0,
                 .s2 = 2.0, .a2 = 6000.0 - t});
-    SpawnEnemy({.slot = k + 10, .hp = 400, .t1 = 6120 - t, .m2 = 8, .t2 = 400, .sprite = 7,
-                .power = 3, .x = 4.0 * (6101 - t), .y = 400.0, .s1 = 3.0, .a1 = 270.0, .s2 = 2.0,
-                .a2 = 6180.0 - t});
+    SpawnEnemy({.slot = k + 10, .hp = 400, .t1 = 6120 - t, .m2 = kMotionWideWeave, .t2 = 400,
+                .sprite = 7, .power = 3, .x = 4.0 * (6101 - t), .y = 400.0, .s1 = 3.0, .a1 = 270.0,
+                .s2 = 2.0, .a2 = 6180.0 - t});
   }
   if (InRun(frame, 7320, 7620, 60)) {
     struct W6 {
@@ -147,9 +150,9 @@ void RunSpacedFrame(int frame) {
         {0, 0, {0, 5, 0}, 0, 3, 10, 70},    {1, 0, {0, 5, 0}, 448, 3, 170, 110}};
     const int k = (frame - 7320) / 60;
     const W6& w = kW6[k];
-    SpawnEnemy({.slot = k, .hp = 100, .turnFlag = w.turn, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                .sprite = w.sprite, .x = w.x, .y = 180.0, .s1 = w.speed, .a1 = w.a1, .s2 = 2.0,
-                .a2 = w.a2}, w.drops);
+    SpawnEnemy({.slot = k, .hp = 100, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionStraight, .t2 = 180, .sprite = w.sprite, .x = w.x, .y = 180.0,
+                .s1 = w.speed, .a1 = w.a1, .s2 = 2.0, .a2 = w.a2}, w.drops);
   }
   if (InRun(frame, 7900, 8025, 25)) {
     struct W4 {
@@ -167,8 +170,9 @@ void RunSpacedFrame(int frame) {
     const int k = (frame - 7900) / 25;
     for (int j = 2 * k; j < 2 * k + 2; ++j) {
       const W4& w = kW4[j];
-      SpawnEnemy({.slot = w.slot, .hp = 500, .turnFlag = w.turn, .m1 = 1, .t1 = 60, .t2 = w.s,
-                  .sprite = w.sprite, .x = w.x, .y = w.y, .s1 = w.speed, .a1 = w.angle}, w.drops);
+      SpawnEnemy({.slot = w.slot, .hp = 500, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
+                  .t2 = w.s, .sprite = w.sprite, .x = w.x, .y = w.y, .s1 = w.speed,
+                  .a1 = w.angle}, w.drops);
     }
   }
   struct W5 {
@@ -181,9 +185,10 @@ void RunSpacedFrame(int frame) {
                                 {9390, 0, 1, 0, 50, 330, 0},     {9420, 1, 0, 440, 50, 210, 180}};
   for (const W5& w : kW5) {
     if (w.frame != frame) continue;
-    SpawnEnemy({.slot = w.slot, .hp = 200, .turnFlag = w.turn, .m1 = 1, .t1 = 60, .m2 = 1,
-                .t2 = 300, .sprite = w.turn == 1 ? 1 : 0, .x = w.x, .y = w.y, .s1 = 4.0, .a1 = w.a1,
-                .s2 = 3.0, .a2 = w.a2}, w.turn == 1 ? Drops{5, 0, 0} : Drops{0, 5, 0});
+    SpawnEnemy({.slot = w.slot, .hp = 200, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionStraight, .t2 = 300, .sprite = w.turn == 1 ? 1 : 0, .x = w.x, .y = w.y,
+                .s1 = 4.0, .a1 = w.a1, .s2 = 3.0,
+                .a2 = w.a2}, w.turn == 1 ? Drops{5, 0, 0} : Drops{0, 5, 0});
   }
 }
 
@@ -228,41 +233,43 @@ bool RunFixedFrame(int frame) {
     case 6710: StartBossFight(7); return true;
     case 8510: StartBossFight(10); return true;
     case 2400:
-      SpawnEnemy({.slot = 20, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400, .sprite = 3,
-                  .special = 5, .point = 8, .x = 274.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0});
-      SpawnEnemy({.slot = 21, .hp = 400, .turnFlag = 1, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400,
-                  .sprite = 3, .special = 5, .point = 8, .x = 174.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 2.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 20, .hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionQuarterTurn,
+                  .t2 = 400, .sprite = 3, .special = 5, .point = 8, .x = 274.0, .s1 = 2.0,
+                  .a1 = 270.0, .s2 = 2.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 75,
+                  .m2 = kMotionQuarterTurn, .t2 = 400, .sprite = 3, .special = 5, .point = 8,
+                  .x = 174.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
       return true;
     case 2460: ShowEnemyMark(100, 440); return true;
     case 3720:
-      SpawnEnemy({.slot = 28, .hp = 600, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 400, .sprite = 3,
-                  .power = 8, .special = 5, .point = 2, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 3.0, .a2 = 190.0});
+      SpawnEnemy({.slot = 28, .hp = 600, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 2, .x = 224.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 3.0, .a2 = 190.0});
       return true;
     case 4200:
       // "As frame 3720 but with second segment (3, 350)": the second segment's speed and
       // angle, the mirror of 3720's exit at 190 degrees.
-      SpawnEnemy({.slot = 29, .hp = 700, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 400, .sprite = 3,
-                  .power = 8, .special = 5, .point = 2, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 3.0, .a2 = 350.0});
+      SpawnEnemy({.slot = 29, .hp = 700, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 2, .x = 224.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 3.0, .a2 = 350.0});
       return true;
     case 4600: RunBossBreakRing(0, 10); return true;
     case 4615: ClearOutField(); return true;
     case 5520:
-      SpawnEnemy({.slot = 27, .hp = 250, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 300,
-                  .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 448.0, .y = 240.0,
-                  .s1 = 3.0, .a1 = 150.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 27, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .power = 8, .special = 5,
+                  .point = 1, .x = 448.0, .y = 240.0, .s1 = 3.0, .a1 = 150.0, .s2 = 2.0,
+                  .a2 = 270.0});
       return true;
     case 5530:
-      SpawnEnemy({.slot = 28, .hp = 250, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 300,
-                  .sprite = 3, .power = 8, .special = 5, .point = 1, .y = 240.0, .s1 = 3.0,
-                  .a1 = 30.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 28, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .power = 8, .special = 5,
+                  .point = 1, .y = 240.0, .s1 = 3.0, .a1 = 30.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 5540:
-      SpawnEnemy({.slot = 29, .hp = 250, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 300,
-                  .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 224.0, .s1 = 3.0,
-                  .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 29, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .power = 8, .special = 5,
+                  .point = 1, .x = 224.0, .s1 = 3.0, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 5940:
       ShowEnemyMark(224, 400);

@@ -407,11 +407,12 @@ void RunExtraLongLastCard(AttackStep&) {
   }
   if (t >= 300 && t <= 390 && Every(t - 300, 30)) {
     const int k = (t - 300) / 3, j = (t - 300) / 15;
-    SpawnEnemy({.slot = j, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .special = 1,
-                .x = 18.0, .y = 150.0, .s1 = 1.0, .a1 = 360.0 - k, .s2 = 3.0, .a2 = 200.0});
-    SpawnEnemy({.slot = j + 1, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 1,
-                .power = 1, .x = 430.0, .y = 150.0, .s1 = 1.0, .a1 = 180.0 + k, .s2 = 3.0,
-                .a2 = 340.0});
+    SpawnEnemy({.slot = j, .hp = 150, .m1 = kMotionStraight, .t1 = 900, .m2 = kMotionStraight,
+                .t2 = 900, .special = 1, .x = 18.0, .y = 150.0, .s1 = 1.0, .a1 = 360.0 - k,
+                .s2 = 3.0, .a2 = 200.0});
+    SpawnEnemy({.slot = j + 1, .hp = 150, .m1 = kMotionStraight, .t1 = 900, .m2 = kMotionStraight,
+                .t2 = 900, .sprite = 1, .power = 1, .x = 430.0, .y = 150.0, .s1 = 1.0,
+                .a1 = 180.0 + k, .s2 = 3.0, .a2 = 340.0});
   }
   if (t == 670 && S(4) >= 1 && S(3) == 0) {
     S(3) = 1;
@@ -489,17 +490,25 @@ void RunExtraEnemyWaveCard(AttackStep&) {
     }
   }
   struct Pair {
-    int t, left, right, hp, motion, end, sprite;
+    int t, left, right, hp;
+    EnemyMotion motion;
+    int end, sprite;
     double y, speed;
   };
   static constexpr Pair kPairs[] = {
-      {100, 0, 5, 300, 1, 100, 0, 200, 2.2},  {110, 1, 6, 300, 1, 90, 0, 200, 2.2},
-      {120, 2, 7, 300, 1, 80, 0, 200, 2.2},   {130, 3, 8, 300, 1, 70, 0, 200, 2.2},
-      {140, 4, 9, 300, 1, 60, 0, 200, 2.2},   {200, 10, 15, 200, 1, 100, 2, 150, 2},
-      {210, 11, 16, 200, 1, 90, 2, 120, 2},   {220, 12, 17, 200, 1, 80, 2, 150, 2},
-      {230, 13, 18, 200, 1, 70, 2, 120, 2},   {240, 14, 19, 200, 1, 60, 2, 150, 2},
-      {300, 20, 22, 300, 1, 100, 3, 50, 2},   {330, 21, 23, 300, 1, 70, 3, 50, 2},
-      {400, 24, 25, 200, 3, 900, 3, 50, 3}};
+      {100, 0, 5, 300, kMotionStraight, 100, 0, 200, 2.2},
+      {110, 1, 6, 300, kMotionStraight, 90, 0, 200, 2.2},
+      {120, 2, 7, 300, kMotionStraight, 80, 0, 200, 2.2},
+      {130, 3, 8, 300, kMotionStraight, 70, 0, 200, 2.2},
+      {140, 4, 9, 300, kMotionStraight, 60, 0, 200, 2.2},
+      {200, 10, 15, 200, kMotionStraight, 100, 2, 150, 2},
+      {210, 11, 16, 200, kMotionStraight, 90, 2, 120, 2},
+      {220, 12, 17, 200, kMotionStraight, 80, 2, 150, 2},
+      {230, 13, 18, 200, kMotionStraight, 70, 2, 120, 2},
+      {240, 14, 19, 200, kMotionStraight, 60, 2, 150, 2},
+      {300, 20, 22, 300, kMotionStraight, 100, 3, 50, 2},
+      {330, 21, 23, 300, kMotionStraight, 70, 3, 50, 2},
+      {400, 24, 25, 200, kMotionQuarterTurn, 900, 3, 50, 3}};
   for (const Pair& p : kPairs) {
     if (p.t != t) continue;
     SpawnEnemy({.slot = p.left, .hp = p.hp, .m1 = p.motion, .t1 = p.end, .t2 = 9000,

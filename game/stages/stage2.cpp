@@ -41,8 +41,9 @@ void SpawnDiver(int slot, int hp, int turnFlag, int sprite, Drops drops, int xBa
   const int leave = NextRandom();
   const int dive = NextRandom();
   const int rx = NextRandom();
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 120,
-              .sprite = sprite, .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 90,
+              .m2 = kMotionStraight, .t2 = 120, .sprite = sprite,
+              .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
               .a1 = static_cast<double>(250 + dive % 40), .s2 = leaveSpeed,
               .a2 = static_cast<double>(80 + leave % 20)}, drops);
 }
@@ -56,10 +57,12 @@ void SpawnDivePair(int frame) {
 
 // Table C: a pair flying in from both sides and stopping.
 void SpawnSidePair(int k, int turnFlag, Drops drops) {
-  SpawnEnemy({.slot = 20 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = 2, .x = 29.0, .y = 50.0, .s1 = 2.0, .a1 = 320.0}, drops);
-  SpawnEnemy({.slot = 21 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = 2, .x = 420.0, .y = 50.0, .s1 = 2.0, .a1 = 220.0}, drops);
+  SpawnEnemy({.slot = 20 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 2, .x = 29.0, .y = 50.0, .s1 = 2.0,
+              .a1 = 320.0}, drops);
+  SpawnEnemy({.slot = 21 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 2, .x = 420.0, .y = 50.0, .s1 = 2.0,
+              .a1 = 220.0}, drops);
 }
 
 // Table D: an aimed fairy from a fixed point and a diver at a random x.
@@ -79,8 +82,8 @@ constexpr AimedWave kAimedWaves[3] = {
 };
 void SpawnAimedWave(const AimedWave& w, int frame) {
   const int k = (frame - w.first) / 20;
-  SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = w.turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = w.aimedSprite, .x = w.aimedX, .s1 = 2.0,
+  SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = w.turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = w.aimedSprite, .x = w.aimedX, .s1 = 2.0,
               .a1 = 720.0}, w.aimedDrops);
   SpawnDiver(k, 120, w.turnFlag, w.diverSprite, w.diverDrops, w.diverX, 100, 2.0, 3.0);
 }
@@ -89,9 +92,9 @@ void SpawnAimedWave(const AimedWave& w, int frame) {
 void SpawnThreeAimed(int firstSlot, int turnFlag, const Drops (&drops)[3]) {
   static constexpr double kX[3] = {324.0, 124.0, 224.0};
   for (int i = 0; i < 3; ++i) {
-    SpawnEnemy({.slot = firstSlot + i, .hp = 100, .turnFlag = turnFlag, .m1 = 1, .t1 = 120, .m2 = 1,
-                .t2 = 121, .sprite = 2, .x = kX[i], .s1 = 3.0, .a1 = 720.0, .s2 = 3.0,
-                .a2 = 900.0}, drops[i]);
+    SpawnEnemy({.slot = firstSlot + i, .hp = 100, .turnFlag = turnFlag, .m1 = kMotionStraight,
+                .t1 = 120, .m2 = kMotionStraight, .t2 = 121, .sprite = 2, .x = kX[i], .s1 = 3.0,
+                .a1 = 720.0, .s2 = 3.0, .a2 = 900.0}, drops[i]);
   }
 }
 
@@ -109,31 +112,33 @@ struct CornerPair {
 constexpr CornerPair kCornerFirst = {100.0, 0.0, 4, {0, 2, 0}, 100.0, 270.0, 5, {1, 0, 0}};
 constexpr CornerPair kCornerMirror = {348.0, 180.0, 5, {1, 0, 0}, 380.0, 90.0, 4, {0, 2, 0}};
 void SpawnCornerPair(int k, const CornerPair& p) {
-  SpawnEnemy({.slot = 2 * k, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 150, .m2 = 1, .t2 = 151,
-              .sprite = p.downSprite, .x = p.downX, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
-              .a2 = p.downLeave}, p.downDrops);
-  SpawnEnemy({.slot = 2 * k + 1, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 140, .m2 = 1, .t2 = 141,
-              .sprite = p.acrossSprite, .y = p.acrossY, .s1 = 3.0, .s2 = 3.0,
-              .a2 = p.acrossLeave}, p.acrossDrops);
+  SpawnEnemy({.slot = 2 * k, .hp = 140, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 150,
+              .m2 = kMotionStraight, .t2 = 151, .sprite = p.downSprite, .x = p.downX, .s1 = 3.0,
+              .a1 = 270.0, .s2 = 3.0, .a2 = p.downLeave}, p.downDrops);
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 140, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 140,
+              .m2 = kMotionStraight, .t2 = 141, .sprite = p.acrossSprite, .y = p.acrossY, .s1 = 3.0,
+              .s2 = 3.0, .a2 = p.acrossLeave}, p.acrossDrops);
 }
 
 void SpawnCrossingPair(int frame) {
   const int k = (frame - 4420) / 30;
-  SpawnEnemy({.slot = 2 * k, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
-              .sprite = 5, .power = 2, .x = 348.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
-  SpawnEnemy({.slot = 2 * k + 1, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
-              .sprite = 4, .special = 3, .x = 100.0, .y = 480.0, .s1 = 3.0, .a1 = 90.0, .s2 = 3.0,
-              .a2 = 90.0});
+  SpawnEnemy({.slot = 2 * k, .hp = 120, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 5, .power = 2, .x = 348.0, .s1 = 3.0,
+              .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 120, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 4, .special = 3, .x = 100.0, .y = 480.0,
+              .s1 = 3.0, .a1 = 90.0, .s2 = 3.0, .a2 = 90.0});
 }
 
 void SpawnClosingFan(int frame) {
   const int k = (frame - 5000) / 60;
-  SpawnEnemy({.slot = 22 + k, .hp = 60, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
-              .sprite = 2, .special = 3, .point = 2, .x = static_cast<double>(384 - 30 * k),
-              .s1 = 2.0, .a1 = 265.0, .s2 = 3.0, .a2 = 110.0});
-  SpawnEnemy({.slot = 25 + k, .hp = 60, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121, .sprite = 2,
-              .power = 3, .point = 2, .x = static_cast<double>(64 + 30 * k), .s1 = 2.0, .a1 = 275.0,
-              .s2 = 3.0, .a2 = 70.0});
+  SpawnEnemy({.slot = 22 + k, .hp = 60, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+              .m2 = kMotionStraight, .t2 = 121, .sprite = 2, .special = 3, .point = 2,
+              .x = static_cast<double>(384 - 30 * k), .s1 = 2.0, .a1 = 265.0, .s2 = 3.0,
+              .a2 = 110.0});
+  SpawnEnemy({.slot = 25 + k, .hp = 60, .m1 = kMotionStraight, .t1 = 120, .m2 = kMotionStraight,
+              .t2 = 121, .sprite = 2, .power = 3, .point = 2, .x = static_cast<double>(64 + 30 * k),
+              .s1 = 2.0, .a1 = 275.0, .s2 = 3.0, .a2 = 70.0});
 }
 
 }  // namespace
@@ -148,9 +153,9 @@ void RunStage2Waves() {
       ShowStageTitleNotice(1, (frame - 30) / 30);
       break;
     case 500:
-      SpawnEnemy({.slot = 29, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 8, .special = 5, .point = 1, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 1.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 29, .hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 224.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 1.0, .a2 = 270.0});
       break;
     case 600: case 630: case 660: case 690:
       SpawnSidePair((frame - 600) / 30, 1, {2, 0, 1});
@@ -177,23 +182,23 @@ void RunStage2Waves() {
       ShowEnemyMark(60, 380);
       break;
     case 4200:
-      SpawnEnemy({.slot = 20, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 8, .special = 3, .point = 2, .x = 79.0, .s1 = 2.0, .a1 = -60.0,
-                  .s2 = 1.0, .a2 = 180.0});
-      SpawnEnemy({.slot = 21, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 8, .special = 3, .point = 2, .x = 350.0, .s1 = 2.0, .a1 = 240.0,
-                  .s2 = 1.0});
+      SpawnEnemy({.slot = 20, .hp = 400, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 8, .special = 3, .point = 2, .x = 79.0,
+                  .s1 = 2.0, .a1 = -60.0, .s2 = 1.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 8, .special = 3, .point = 2, .x = 350.0,
+                  .s1 = 2.0, .a1 = 240.0, .s2 = 1.0});
       break;
     case 4360:
       ShowEnemyMark(100, 440);
       break;
     case 4700:
-      SpawnEnemy({.slot = 28, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400, .sprite = 3,
-                  .power = 8, .special = 5, .point = 3, .x = 274.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 2.0});
-      SpawnEnemy({.slot = 29, .hp = 400, .turnFlag = 1, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400,
-                  .sprite = 3, .power = 8, .special = 5, .point = 3, .x = 174.0, .s1 = 2.0,
-                  .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 28, .hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionQuarterTurn,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 3, .x = 274.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 2.0});
+      SpawnEnemy({.slot = 29, .hp = 400, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 75,
+                  .m2 = kMotionQuarterTurn, .t2 = 400, .sprite = 3, .power = 8, .special = 5,
+                  .point = 3, .x = 174.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
       break;
     case 5000: case 5060: case 5120:
       SpawnClosingFan(frame);

@@ -117,13 +117,14 @@ void RingOf(int colour, int sheet, int trigger, BulletBehaviour behaviour, int n
 void SpawnFamiliars() {
   const Boss& boss = g_bosses[0];
   const double sigma = g_attackScratch.sign;
-  const int circling = static_cast<int>((1 + sigma) / 2) + 5;
+  // The sign is 1 or -1: clockwise with 1.
+  const EnemyMotion circling = sigma > 0 ? kMotionOrbitClockwise : kMotionOrbitCounterClockwise;
   const int cx = static_cast<int>(boss.x), cy = static_cast<int>(boss.y);
   for (int k = 0; k < 8; ++k) {
     const double a = 45.0 * k;
     const double x = cx + 50 * std::cos(a * kPi / 180.0);
     const double y = cy - 50 * std::sin(a * kPi / 180.0);
-    SpawnEnemy({.slot = k, .hp = 120, .m1 = circling, .t1 = 300 + 10 * k, .m2 = 1,
+    SpawnEnemy({.slot = k, .hp = 120, .m1 = circling, .t1 = 300 + 10 * k, .m2 = kMotionStraight,
                 .t2 = 300 + 10 * k, .sprite = k % 2, .power = k % 2, .special = (k + 1) % 2, .x = x,
                 .y = y, .s1 = 50.0, .a1 = a, .s2 = 8.0, .a2 = 720.0});
   }
@@ -133,8 +134,9 @@ void SpawnFamiliars() {
 // firing along its decoded heading and costing the boss 30 HP. That is the card.
 void FallingEnemy(int slot, double angle) {
   const int r = NextRandom();
-  SpawnEnemy({.slot = slot, .hp = 80, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 2,
-              .x = static_cast<double>(60 + r % 300), .s1 = 8.0, .a1 = angle});
+  SpawnEnemy({.slot = slot, .hp = 80, .m1 = kMotionStraight, .t1 = 900, .m2 = kMotionStraight,
+              .t2 = 900, .sprite = 2, .x = static_cast<double>(60 + r % 300), .s1 = 8.0,
+              .a1 = angle});
 }
 
 // The enemy's own heading: the segment it is moving on (the first while it stands).
@@ -298,18 +300,18 @@ void RunStage2FamiliarCard(AttackStep& step) {
   if (t >= 350 && t <= 400 && t % 10 == 0) FallingEnemy(8 + (t - 350) / 10, 720.0);
   if (t == 300) {
     // 720 aims at the player, 900 flies straight away from it.
-    SpawnEnemy({.slot = 14, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 51,
-                .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0, .a1 = 720.0, .s2 = 8.0,
-                .a2 = 900.0});
-    SpawnEnemy({.slot = 15, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 51,
-                .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0, .a1 = 720.0, .s2 = 8.0,
-                .a2 = 900.0});
-    SpawnEnemy({.slot = 16, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 500, .m2 = 1, .t2 = 500,
-                .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0, .a1 = 270.0, .s2 = 8.0,
-                .a2 = 900.0});
-    SpawnEnemy({.slot = 17, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 500, .m2 = 1, .t2 = 500,
-                .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0, .a1 = 270.0, .s2 = 8.0,
-                .a2 = 900.0});
+    SpawnEnemy({.slot = 14, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 50,
+                .m2 = kMotionStraight, .t2 = 51, .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0,
+                .a1 = 720.0, .s2 = 8.0, .a2 = 900.0});
+    SpawnEnemy({.slot = 15, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 50,
+                .m2 = kMotionStraight, .t2 = 51, .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0,
+                .a1 = 720.0, .s2 = 8.0, .a2 = 900.0});
+    SpawnEnemy({.slot = 16, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 500,
+                .m2 = kMotionStraight, .t2 = 500, .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0,
+                .a1 = 270.0, .s2 = 8.0, .a2 = 900.0});
+    SpawnEnemy({.slot = 17, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 500,
+                .m2 = kMotionStraight, .t2 = 500, .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0,
+                .a1 = 270.0, .s2 = 8.0, .a2 = 900.0});
   }
   if (t == 500) {
     const int ry = NextRandom();

@@ -76,18 +76,18 @@ constexpr Drops kDropsB = {1, 0, 0};  // sprite 5
 struct PairWave {
   int first;
   int turnA, turnB;
-  int m1, m2;  // motion kinds of the segments ending at 90 and starting at 91
+  EnemyMotion m1, m2;  // of the segments ending at 90 and starting at 91
   double ax, ay, a1A, a2A;
   double bx, by, a1B, a2B;
 };
 constexpr PairWave kPairWaves[7] = {
-    {120, 0, 0, 3, 4, 324, 0, 270, 270, 374, 0, 270, 270},
-    {620, 1, 1, 3, 4, 124, 0, 270, 270, 74, 0, 270, 270},
-    {920, 1, 1, 3, 4, 0, 340, 0, 0, 0, 390, 0, 0},
-    {1220, 1, 1, 3, 4, 324, 480, 90, 90, 374, 480, 90, 90},
-    {1520, 1, 1, 3, 4, 420, 140, 180, 180, 420, 90, 180, 180},
-    {4900, 1, 0, 3, 4, 0, 340, 0, 90, 450, 340, 180, 90},
-    {5600, 1, 0, 4, 3, 0, 140, 0, 270, 450, 140, 180, 270},
+    {120, 0, 0, kMotionQuarterTurn, kMotionHalfTurn, 324, 0, 270, 270, 374, 0, 270, 270},
+    {620, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 124, 0, 270, 270, 74, 0, 270, 270},
+    {920, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 0, 340, 0, 0, 0, 390, 0, 0},
+    {1220, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 324, 480, 90, 90, 374, 480, 90, 90},
+    {1520, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 420, 140, 180, 180, 420, 90, 180, 180},
+    {4900, 1, 0, kMotionQuarterTurn, kMotionHalfTurn, 0, 340, 0, 90, 450, 340, 180, 90},
+    {5600, 1, 0, kMotionHalfTurn, kMotionQuarterTurn, 0, 140, 0, 270, 450, 140, 180, 270},
 };
 
 void SpawnPair(const PairWave& w, int frame) {
@@ -102,10 +102,12 @@ void SpawnPair(const PairWave& w, int frame) {
 
 // A pair crossing from both sides, then turning down.
 void SpawnCrossPair(int slot, double ay, double by) {
-  SpawnEnemy({.slot = slot, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 900, .m2 = 3, .t2 = 900,
-              .sprite = 4, .y = ay, .s1 = 3.0, .s2 = 3.0, .a2 = 270.0}, kDropsA);
-  SpawnEnemy({.slot = slot + 1, .hp = 120, .m1 = 1, .t1 = 900, .m2 = 3, .t2 = 900, .sprite = 5,
-              .x = 450.0, .y = by, .s1 = 3.0, .a1 = 180.0, .s2 = 3.0, .a2 = 270.0}, kDropsB);
+  SpawnEnemy({.slot = slot, .hp = 120, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 900,
+              .m2 = kMotionQuarterTurn, .t2 = 900, .sprite = 4, .y = ay, .s1 = 3.0, .s2 = 3.0,
+              .a2 = 270.0}, kDropsA);
+  SpawnEnemy({.slot = slot + 1, .hp = 120, .m1 = kMotionStraight, .t1 = 900,
+              .m2 = kMotionQuarterTurn, .t2 = 900, .sprite = 5, .x = 450.0, .y = by, .s1 = 3.0,
+              .a1 = 180.0, .s2 = 3.0, .a2 = 270.0}, kDropsB);
 }
 
 // A row of four fairies dropping in from the top, in slots 4j to 4j + 3.
@@ -123,27 +125,27 @@ void SpawnFanGroup(int j, const double (&xs)[4]) {
   };
   for (int i = 0; i < 4; ++i) {
     const Member& m = kRow[i];
-    SpawnEnemy({.slot = 4 * j + i, .hp = 120, .turnFlag = m.turnFlag, .m1 = 1, .t1 = 900, .m2 = 4,
-                .t2 = 900, .sprite = m.sprite, .x = xs[i], .s1 = 3.0, .a1 = m.angle, .s2 = 3.0,
-                .a2 = 180.0}, m.drops);
+    SpawnEnemy({.slot = 4 * j + i, .hp = 120, .turnFlag = m.turnFlag, .m1 = kMotionStraight,
+                .t1 = 900, .m2 = kMotionHalfTurn, .t2 = 900, .sprite = m.sprite, .x = xs[i],
+                .s1 = 3.0, .a1 = m.angle, .s2 = 3.0, .a2 = 180.0}, m.drops);
   }
 }
 constexpr double kFirstFanGroupX[4] = {324, 324, 124, 124};
 constexpr double kSecondFanGroupX[4] = {304, 304, 144, 144};
 
 void SpawnSpinnerPair(int k) {
-  SpawnEnemy({.slot = 22 + 2 * k, .hp = 100, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121, .sprite = 3,
-              .power = 8, .special = 3, .point = 2, .x = 324.0 - 20 * k, .s1 = 2.0, .a1 = 260.0,
-              .s2 = 2.0, .a2 = 140.0});
-  SpawnEnemy({.slot = 23 + 2 * k, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
-              .sprite = 3, .power = 8, .special = 3, .point = 2, .x = 124.0 + 20 * k, .s1 = 2.0,
-              .a1 = 280.0, .s2 = 2.0, .a2 = 40.0});
+  SpawnEnemy({.slot = 22 + 2 * k, .hp = 100, .m1 = kMotionStraight, .t1 = 120,
+              .m2 = kMotionStraight, .t2 = 121, .sprite = 3, .power = 8, .special = 3, .point = 2,
+              .x = 324.0 - 20 * k, .s1 = 2.0, .a1 = 260.0, .s2 = 2.0, .a2 = 140.0});
+  SpawnEnemy({.slot = 23 + 2 * k, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+              .m2 = kMotionStraight, .t2 = 121, .sprite = 3, .power = 8, .special = 3, .point = 2,
+              .x = 124.0 + 20 * k, .s1 = 2.0, .a1 = 280.0, .s2 = 2.0, .a2 = 40.0});
 }
 
-void SpawnCarrier(int slot, int turnFlag, int m2, double x, double angle) {
-  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = 1, .t1 = 60, .m2 = m2, .t2 = 300,
-              .sprite = 3, .power = 8, .special = 3, .point = 1, .x = x, .s1 = 3.0, .a1 = angle,
-              .s2 = 2.0, .a2 = 90.0});
+void SpawnCarrier(int slot, int turnFlag, EnemyMotion m2, double x, double angle) {
+  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 60,
+              .m2 = m2, .t2 = 300, .sprite = 3, .power = 8, .special = 3, .point = 1, .x = x,
+              .s1 = 3.0, .a1 = angle, .s2 = 2.0, .a2 = 90.0});
 }
 
 void MakeStreamBullets() {
@@ -170,14 +172,14 @@ void RunStage3Waves() {
       break;
     case 860:
       ShowEnemyMark(60, 365);
-      SpawnCarrier(20, 1, 4, 324.0, 260.0);
+      SpawnCarrier(20, 1, kMotionHalfTurn, 324.0, 260.0);
       break;
     case 1160:
       ShowEnemyMark(350, 440);
-      SpawnCarrier(21, 0, 4, 124.0, 280.0);
+      SpawnCarrier(21, 0, kMotionHalfTurn, 124.0, 280.0);
       break;
     case 1460:
-      SpawnCarrier(20, 1, 3, 324.0, 260.0);
+      SpawnCarrier(20, 1, kMotionQuarterTurn, 324.0, 260.0);
       break;
     case 2000:
       InitBoss(0, 0, 3, 420.0, 530.0);  // below the field
@@ -198,21 +200,21 @@ void RunStage3Waves() {
       SpawnSpinnerPair((frame - 3700) / 200);
       break;
     case 4800:
-      SpawnEnemy({.slot = 20, .hp = 400, .turnFlag = 1, .m1 = 1, .t1 = 100, .m2 = 3, .t2 = 400,
-                  .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 104.0, .s1 = 3.0,
-                  .a1 = 290.0, .s2 = 2.0, .a2 = 90.0});
-      SpawnEnemy({.slot = 21, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 3, .t2 = 400, .sprite = 3,
-                  .power = 8, .special = 3, .point = 1, .x = 344.0, .s1 = 3.0, .a1 = 250.0,
-                  .s2 = 2.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 20, .hp = 400, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 100,
+                  .m2 = kMotionQuarterTurn, .t2 = 400, .sprite = 3, .power = 8, .special = 3,
+                  .point = 1, .x = 104.0, .s1 = 3.0, .a1 = 290.0, .s2 = 2.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionQuarterTurn,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 344.0,
+                  .s1 = 3.0, .a1 = 250.0, .s2 = 2.0, .a2 = 90.0});
       break;
     case 4840:
       ShowEnemyMark(60, 340);
       ShowEnemyMark(380, 340);
       break;
     case 5500:
-      SpawnEnemy({.slot = 29, .hp = 1000, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 12, .special = 5, .point = 3, .x = 224.0, .s1 = 2.7, .a1 = 270.0,
-                  .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 29, .hp = 1000, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 12, .special = 5, .point = 3, .x = 224.0,
+                  .s1 = 2.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       break;
     case 6000:
       RunBossBreakRing(0, 10);
@@ -236,9 +238,9 @@ void RunStage3Waves() {
         SpawnCrossPair((frame - 3950) / 5, 150.0, 200.0);
       } else if (frame >= 4260 && frame <= 4340 && frame % 20 == 0) {
         if (frame == 4260) {
-          SpawnEnemy({.slot = 28, .hp = 600, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 400, .sprite = 3,
-                      .power = 8, .special = 5, .point = 2, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
-                      .s2 = 2.0, .a2 = 190.0});
+          SpawnEnemy({.slot = 28, .hp = 600, .m1 = kMotionStraight, .t1 = 100,
+                      .m2 = kMotionStraight, .t2 = 400, .sprite = 3, .power = 8, .special = 5,
+                      .point = 2, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 190.0});
         }
         SpawnFanGroup((frame - 4260) / 20, kFirstFanGroupX);
       } else if (frame >= 4460 && frame <= 4540 && frame % 20 == 0) {

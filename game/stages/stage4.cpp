@@ -47,42 +47,43 @@ Stage4State g_stage4;
 constexpr Drops kSideDrops = {8, 5, 1};
 
 void SpawnSide(int slot, int hp, int turnFlag, double x, double y, double speed, double angle) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 300,
-              .sprite = 3, .x = x, .y = y, .s1 = speed, .a1 = angle, .s2 = 2.0,
-              .a2 = 270.0}, kSideDrops);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 60,
+              .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .x = x, .y = y, .s1 = speed,
+              .a1 = angle, .s2 = 2.0, .a2 = 270.0}, kSideDrops);
 }
 
 // The small enemies aimed at the player as they enter, then turning away.
 void SpawnAimed(int slot, int hp, int turnFlag, double x, int sprite, Drops drops, double away) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 91,
-              .sprite = sprite, .x = x, .y = 40.0, .s1 = 3.0, .a1 = 720.0, .s2 = 3.0,
-              .a2 = away}, drops);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 90,
+              .m2 = kMotionStraight, .t2 = 91, .sprite = sprite, .x = x, .y = 40.0, .s1 = 3.0,
+              .a1 = 720.0, .s2 = 3.0, .a2 = away}, drops);
 }
 
 // The enemies crossing the field slowly, from the left (toward -20) or the right (200).
 void SpawnCrossing(int slot, int hp, int turnFlag, bool fromLeft) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
-              .sprite = 2, .special = 3, .point = 1, .x = fromLeft ? 10.0 : 440.0, .y = 120.0,
-              .s1 = 3.0, .a1 = fromLeft ? -20.0 : 200.0, .s2 = 2.0, .a2 = 90.0});
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 2, .special = 3, .point = 1,
+              .x = fromLeft ? 10.0 : 440.0, .y = 120.0, .s1 = 3.0, .a1 = fromLeft ? -20.0 : 200.0,
+              .s2 = 2.0, .a2 = 90.0});
 }
 
 void SpawnSlow(int slot, int turnFlag, double x, double angle, int sprite, Drops drops) {
-  SpawnEnemy({.slot = slot, .hp = 300, .turnFlag = turnFlag, .m1 = 7, .t1 = 900, .m2 = 1, .t2 = 900,
-              .sprite = sprite, .x = x, .y = 90.0, .s1 = 1.0, .a1 = angle, .s2 = 3.0,
-              .a2 = 60.0}, drops);
+  SpawnEnemy({.slot = slot, .hp = 300, .turnFlag = turnFlag, .m1 = kMotionWeave, .t1 = 900,
+              .m2 = kMotionStraight, .t2 = 900, .sprite = sprite, .x = x, .y = 90.0, .s1 = 1.0,
+              .a1 = angle, .s2 = 3.0, .a2 = 60.0}, drops);
 }
 
 void SpawnOrbiter(int slot, int turnFlag, double x, double angle) {
-  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = 1, .t1 = 300, .t2 = 300,
-              .sprite = 3, .power = 5, .special = 8, .point = 1, .x = x, .y = 20.0, .s1 = 2.0,
-              .a1 = angle});
+  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 300,
+              .t2 = 300, .sprite = 3, .power = 5, .special = 8, .point = 1, .x = x, .y = 20.0,
+              .s1 = 2.0, .a1 = angle});
 }
 
 // A column of four in slots first..first + 3, alternating the two kinds down the column.
 void SpawnColumnMember(int first, int k, double leftX, double rightX) {
   static constexpr double kY[4] = {80, 130, 180, 230};
   const bool even = k % 2 == 0;
-  SpawnEnemy({.slot = first + k, .hp = 60, .turnFlag = 1, .t1 = 90, .m2 = 7, .t2 = 91,
+  SpawnEnemy({.slot = first + k, .hp = 60, .turnFlag = 1, .t1 = 90, .m2 = kMotionWeave, .t2 = 91,
               .sprite = even ? 6 : 7, .x = even ? leftX : rightX, .y = kY[k], .s1 = 3.0,
               .a1 = 270.0, .s2 = 2.0,
               .a2 = even ? 200.0 : 340.0}, even ? Drops{0, 3, 0} : Drops{3, 0, 0});
@@ -122,13 +123,15 @@ bool RunFixedFrame(int frame) {
       StartStageMusic(kStageTheme);
       return true;
     case 60:
-      SpawnEnemy({.slot = 0, .hp = 400, .turnFlag = 1, .t1 = 60, .m2 = 7, .t2 = 300, .sprite = 7,
-                  .power = 5, .x = 224.0, .y = 175.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0,
-                  .a2 = 90.0});
-      SpawnEnemy({.slot = 1, .hp = 400, .t1 = 60, .m2 = 7, .t2 = 300, .sprite = 6, .special = 5,
-                  .x = 274.0, .y = 120.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0, .a2 = 310.0});
-      SpawnEnemy({.slot = 2, .hp = 400, .t1 = 60, .m2 = 7, .t2 = 300, .sprite = 6, .special = 5,
-                  .x = 174.0, .y = 120.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0, .a2 = 230.0});
+      SpawnEnemy({.slot = 0, .hp = 400, .turnFlag = 1, .t1 = 60, .m2 = kMotionWeave, .t2 = 300,
+                  .sprite = 7, .power = 5, .x = 224.0, .y = 175.0, .s1 = 3.0, .a1 = 270.0,
+                  .s2 = 1.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 1, .hp = 400, .t1 = 60, .m2 = kMotionWeave, .t2 = 300, .sprite = 6,
+                  .special = 5, .x = 274.0, .y = 120.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0,
+                  .a2 = 310.0});
+      SpawnEnemy({.slot = 2, .hp = 400, .t1 = 60, .m2 = kMotionWeave, .t2 = 300, .sprite = 6,
+                  .special = 5, .x = 174.0, .y = 120.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0,
+                  .a2 = 230.0});
       return true;
     case 630: case 660: case 690:
       ShowStageTitleNotice(kStageCell, (frame - 630) / 30);
@@ -149,17 +152,17 @@ bool RunFixedFrame(int frame) {
       SpawnOrbiter(25, 1, 10.0, 340.0);
       return true;
     case 2700:
-      SpawnEnemy({.slot = 28, .hp = 500, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 240,
-                  .sprite = 3, .power = 10, .special = 8, .point = 1, .x = 224.0, .s1 = 3.0,
-                  .a1 = 270.0, .s2 = 3.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 28, .hp = 500, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 240, .sprite = 3, .power = 10, .special = 8,
+                  .point = 1, .x = 224.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0, .a2 = 90.0});
       return true;
     case 3050:
-      SpawnEnemy({.slot = 24, .hp = 200, .m1 = 1, .t1 = 100, .m2 = 4, .t2 = 100, .sprite = 3,
-                  .power = 5, .special = 8, .point = 1, .x = 174.0, .s1 = 2.0, .a1 = 330.0,
-                  .s2 = 2.0, .a2 = 330.0});
-      SpawnEnemy({.slot = 25, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 100, .m2 = 4, .t2 = 100,
-                  .sprite = 3, .power = 5, .special = 8, .point = 1, .x = 274.0, .s1 = 2.0,
-                  .a1 = 210.0, .s2 = 2.0, .a2 = 210.0});
+      SpawnEnemy({.slot = 24, .hp = 200, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionHalfTurn,
+                  .t2 = 100, .sprite = 3, .power = 5, .special = 8, .point = 1, .x = 174.0,
+                  .s1 = 2.0, .a1 = 330.0, .s2 = 2.0, .a2 = 330.0});
+      SpawnEnemy({.slot = 25, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 100,
+                  .m2 = kMotionHalfTurn, .t2 = 100, .sprite = 3, .power = 5, .special = 8,
+                  .point = 1, .x = 274.0, .s1 = 2.0, .a1 = 210.0, .s2 = 2.0, .a2 = 210.0});
       return true;
     case 3200:
       MakeTrio();
@@ -182,58 +185,60 @@ bool RunFixedFrame(int frame) {
       SpawnSide(26, 200, 1, 0.0, 240.0, 3.0, 30.0);
       return true;
     case 5400:
-      SpawnEnemy({.slot = 6, .hp = 350, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 61, .sprite = 3,
-                  .power = 8, .special = 3, .point = 1, .x = 274.0, .s1 = 3.0, .a1 = 270.0,
-                  .s2 = 1.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 6, .hp = 350, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                  .t2 = 61, .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 274.0,
+                  .s1 = 3.0, .a1 = 270.0, .s2 = 1.0, .a2 = 180.0});
       return true;
     case 5600:
-      SpawnEnemy({.slot = 7, .hp = 350, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 60,
-                  .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 174.0, .s1 = 3.0,
-                  .a1 = 270.0, .s2 = 1.0});
+      SpawnEnemy({.slot = 7, .hp = 350, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 60, .sprite = 3, .power = 8, .special = 3,
+                  .point = 1, .x = 174.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0});
       return true;
     case 6000:
-      SpawnEnemy({.slot = 20, .hp = 200, .m1 = 7, .t1 = 60, .m2 = 8, .t2 = 250, .sprite = 6,
-                  .special = 5, .x = 448.0, .y = 40.0, .s1 = 3.0, .a1 = 210.0, .s2 = 2.0,
-                  .a2 = 270.0});
-      SpawnEnemy({.slot = 21, .hp = 200, .turnFlag = 1, .m1 = 7, .t1 = 60, .m2 = 8, .t2 = 250,
-                  .sprite = 6, .special = 5, .y = 40.0, .s1 = 3.0, .a1 = -30.0, .s2 = 2.0,
-                  .a2 = 270.0});
-      SpawnEnemy({.slot = 22, .hp = 200, .m1 = 7, .t1 = 60, .m2 = 8, .t2 = 250, .sprite = 7,
-                  .power = 5, .x = 448.0, .y = 340.0, .s1 = 3.0, .a1 = 150.0, .s2 = 2.0,
-                  .a2 = 270.0});
-      SpawnEnemy({.slot = 23, .hp = 200, .turnFlag = 1, .m1 = 7, .t1 = 60, .m2 = 8, .t2 = 250,
-                  .sprite = 7, .power = 5, .y = 340.0, .s1 = 3.0, .a1 = 30.0, .s2 = 2.0,
-                  .a2 = 270.0});
+      SpawnEnemy({.slot = 20, .hp = 200, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWideWeave,
+                  .t2 = 250, .sprite = 6, .special = 5, .x = 448.0, .y = 40.0, .s1 = 3.0,
+                  .a1 = 210.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 21, .hp = 200, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWideWeave, .t2 = 250, .sprite = 6, .special = 5, .y = 40.0,
+                  .s1 = 3.0, .a1 = -30.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 22, .hp = 200, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWideWeave,
+                  .t2 = 250, .sprite = 7, .power = 5, .x = 448.0, .y = 340.0, .s1 = 3.0,
+                  .a1 = 150.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 23, .hp = 200, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWideWeave, .t2 = 250, .sprite = 7, .power = 5, .y = 340.0, .s1 = 3.0,
+                  .a1 = 30.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 6350:
-      SpawnEnemy({.slot = 0, .hp = 200, .m1 = 7, .t1 = 60, .m2 = 7, .t2 = 250, .sprite = 6,
-                  .special = 3, .x = 10.0, .y = 150.0, .s1 = 2.0, .s2 = 1.0, .a2 = 310.0});
-      SpawnEnemy({.slot = 1, .hp = 200, .turnFlag = 1, .m1 = 7, .t1 = 60, .m2 = 7, .t2 = 250,
-                  .sprite = 6, .special = 3, .x = 440.0, .y = 150.0, .s1 = 2.0, .a1 = 180.0,
-                  .s2 = 1.0, .a2 = 230.0});
+      SpawnEnemy({.slot = 0, .hp = 200, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWeave, .t2 = 250,
+                  .sprite = 6, .special = 3, .x = 10.0, .y = 150.0, .s1 = 2.0, .s2 = 1.0,
+                  .a2 = 310.0});
+      SpawnEnemy({.slot = 1, .hp = 200, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWeave, .t2 = 250, .sprite = 6, .special = 3, .x = 440.0, .y = 150.0,
+                  .s1 = 2.0, .a1 = 180.0, .s2 = 1.0, .a2 = 230.0});
       return true;
     case 6410:
-      SpawnEnemy({.slot = 2, .hp = 300, .m1 = 7, .t1 = 60, .m2 = 7, .t2 = 190, .sprite = 7,
-                  .power = 8, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 1.0, .a2 = 310.0});
-      SpawnEnemy({.slot = 3, .hp = 300, .turnFlag = 1, .m1 = 7, .t1 = 60, .m2 = 8, .t2 = 190,
+      SpawnEnemy({.slot = 2, .hp = 300, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWeave, .t2 = 190,
                   .sprite = 7, .power = 8, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 1.0,
-                  .a2 = 230.0});
+                  .a2 = 310.0});
+      SpawnEnemy({.slot = 3, .hp = 300, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWideWeave, .t2 = 190, .sprite = 7, .power = 8, .x = 224.0, .s1 = 2.0,
+                  .a1 = 270.0, .s2 = 1.0, .a2 = 230.0});
       return true;
     case 6900:
-      SpawnEnemy({.slot = 29, .hp = 750, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 10, .special = 10, .point = 3, .x = 224.0, .s1 = 3.7, .a1 = 270.0,
-                  .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 29, .hp = 750, .m1 = kMotionStraight, .t1 = 50, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 10, .special = 10, .point = 3, .x = 224.0,
+                  .s1 = 3.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 6960:
-      SpawnEnemy({.slot = 4, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 40, .m2 = 1, .t2 = 500,
-                  .sprite = 2, .special = 3, .point = 2, .x = 224.0, .s1 = 2.7, .a1 = 270.0,
-                  .s2 = 2.0, .a2 = 270.0});
-      SpawnEnemy({.slot = 5, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 500, .sprite = 2,
-                  .special = 3, .point = 2, .x = 124.0, .s1 = 2.7, .a1 = 270.0, .s2 = 2.0,
-                  .a2 = 270.0});
-      SpawnEnemy({.slot = 28, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 500,
-                  .sprite = 2, .special = 3, .point = 2, .x = 324.0, .s1 = 2.7, .a1 = 270.0,
-                  .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 4, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 40,
+                  .m2 = kMotionStraight, .t2 = 500, .sprite = 2, .special = 3, .point = 2,
+                  .x = 224.0, .s1 = 2.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 5, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 2, .special = 3, .point = 2, .x = 124.0, .s1 = 2.7,
+                  .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 28, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 500, .sprite = 2, .special = 3, .point = 2,
+                  .x = 324.0, .s1 = 2.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 7700:
       EraseAllBullets();
@@ -254,9 +259,9 @@ bool RunFixedFrame(int frame) {
 // The runs of equally spaced spawns; 4560 also has a large enemy.
 void RunSpacedFrame(int frame) {
   if (frame == 4560) {
-    SpawnEnemy({.slot = 27, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 200,
-                .sprite = 3, .x = 224.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
-                .a2 = 90.0}, kSideDrops);
+    SpawnEnemy({.slot = 27, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionStraight, .t2 = 200, .sprite = 3, .x = 224.0, .s1 = 3.0, .a1 = 270.0,
+                .s2 = 3.0, .a2 = 90.0}, kSideDrops);
   }
   if (InRun(frame, 900, 960, 20)) SpawnAimed(4 + (frame - 900) / 20, 30, 1, 0.0, 0, {0, 3, 0}, 60.0);
   if (InRun(frame, 1060, 1120, 20)) {
@@ -267,17 +272,21 @@ void RunSpacedFrame(int frame) {
   if (InRun(frame, 1550, 1850, 100)) SpawnSlow(16 + (frame - 1550) / 100, 1, 0.0, -10.0, 6, {0, 5, 0});
   if (InRun(frame, 2360, 2420, 60)) {
     const int k = (frame - 2360) / 60;
-    SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 91,
-                .special = 2, .y = 40.0, .s1 = 3.0, .a1 = 300.0, .s2 = 3.0, .a2 = 60.0});
-    SpawnEnemy({.slot = 22 + k, .hp = 30, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 91, .special = 2,
-                .x = 420.0, .y = 40.0, .s1 = 3.0, .a1 = 240.0, .s2 = 3.0, .a2 = 120.0});
+    SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 90,
+                .m2 = kMotionStraight, .t2 = 91, .special = 2, .y = 40.0, .s1 = 3.0, .a1 = 300.0,
+                .s2 = 3.0, .a2 = 60.0});
+    SpawnEnemy({.slot = 22 + k, .hp = 30, .m1 = kMotionStraight, .t1 = 90, .m2 = kMotionStraight,
+                .t2 = 91, .special = 2, .x = 420.0, .y = 40.0, .s1 = 3.0, .a1 = 240.0, .s2 = 3.0,
+                .a2 = 120.0});
   }
   if (InRun(frame, 2760, 2820, 60)) {
     const int k = (frame - 2760) / 60;
-    SpawnEnemy({.slot = 20 + k, .hp = 30, .m1 = 1, .t1 = 60, .m2 = 4, .t2 = 60, .special = 3,
-                .x = 294.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
-    SpawnEnemy({.slot = 22 + k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 4, .t2 = 60,
-                .special = 3, .x = 154.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
+    SpawnEnemy({.slot = 20 + k, .hp = 30, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionHalfTurn,
+                .t2 = 60, .special = 3, .x = 294.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0,
+                .a2 = 270.0});
+    SpawnEnemy({.slot = 22 + k, .hp = 30, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionHalfTurn, .t2 = 60, .special = 3, .x = 154.0, .s1 = 2.0, .a1 = 270.0,
+                .s2 = 2.0, .a2 = 270.0});
   }
   if (InRun(frame, 4560, 4700, 20)) SpawnCrossing(4 + (frame - 4560) / 20, 30, 0, true);
   if (InRun(frame, 4720, 4860, 20)) SpawnCrossing(4 + (frame - 4720) / 20, 30, 1, false);

@@ -42,50 +42,51 @@ struct WaveEnemy {
   int hp, turnFlag;
   int t1;
   double s1, a1;
-  int m2, t2;
+  EnemyMotion m2;
+  int t2;
   double s2, a2;
   int sprite, power, special, point;
   double x, y;
 };
 void Spawn(int slot, const WaveEnemy& w) {
-  SpawnEnemy({.slot = slot, .hp = w.hp, .turnFlag = w.turnFlag, .m1 = 1, .t1 = w.t1, .m2 = w.m2,
-              .t2 = w.t2, .sprite = w.sprite, .power = w.power, .special = w.special,
+  SpawnEnemy({.slot = slot, .hp = w.hp, .turnFlag = w.turnFlag, .m1 = kMotionStraight, .t1 = w.t1,
+              .m2 = w.m2, .t2 = w.t2, .sprite = w.sprite, .power = w.power, .special = w.special,
               .point = w.point, .x = w.x, .y = w.y, .s1 = w.s1, .a1 = w.a1, .s2 = w.s2,
               .a2 = w.a2});
 }
 
 constexpr WaveEnemy kTableA[4] = {
-    {200, 1, 60, 4, 330, 1, 300, 3, 0, 1, 5, 0, 0, 0, 50},
-    {200, 0, 60, 4, 210, 1, 300, 3, 180, 1, 5, 0, 0, 440, 50},
-    {200, 1, 60, 4, 300, 1, 300, 3, 0, 1, 5, 0, 0, 0, 110},
-    {200, 0, 60, 4, 240, 1, 300, 3, 180, 1, 5, 0, 0, 440, 110},
+    {200, 1, 60, 4, 330, kMotionStraight, 300, 3, 0, 1, 5, 0, 0, 0, 50},
+    {200, 0, 60, 4, 210, kMotionStraight, 300, 3, 180, 1, 5, 0, 0, 440, 50},
+    {200, 1, 60, 4, 300, kMotionStraight, 300, 3, 0, 1, 5, 0, 0, 0, 110},
+    {200, 0, 60, 4, 240, kMotionStraight, 300, 3, 180, 1, 5, 0, 0, 440, 110},
 };
 constexpr WaveEnemy kTableB[2] = {
-    {350, 1, 60, 4, 330, 1, 360, 3, 30, 3, 16, 8, 1, 0, 50},
-    {350, 0, 60, 4, 210, 1, 360, 3, 150, 3, 16, 8, 1, 440, 50},
+    {350, 1, 60, 4, 330, kMotionStraight, 360, 3, 30, 3, 16, 8, 1, 0, 50},
+    {350, 0, 60, 4, 210, kMotionStraight, 360, 3, 150, 3, 16, 8, 1, 440, 50},
 };
 constexpr WaveEnemy kTableD[2] = {
-    {200, 0, 60, 4, 310, 1, 300, 3, 0, 1, 5, 0, 0, 0, 0},
-    {200, 1, 60, 4, 230, 1, 300, 3, 180, 1, 5, 0, 0, 440, 0},
+    {200, 0, 60, 4, 310, kMotionStraight, 300, 3, 0, 1, 5, 0, 0, 0, 0},
+    {200, 1, 60, 4, 230, kMotionStraight, 300, 3, 180, 1, 5, 0, 0, 440, 0},
 };
 // A small fairy that flies in from a side and goes on along a curve (motion kind m2).
-WaveEnemy SideFairy(int turnFlag, double angle, int m2, double x, double y) {
+WaveEnemy SideFairy(int turnFlag, double angle, EnemyMotion m2, double x, double y) {
   return {60, turnFlag, 60, 3, angle, m2, 60, 3, angle, 0, 0, 5, 0, x, y};
 }
 
 void SpawnSidePairC(int frame) {
   const int k = frame == 815 ? 7 : (frame - 700) / 15;
   const double y = frame - 650;
-  Spawn(6 + k, SideFairy(1, 320, 4, 29, y));
-  Spawn(14 + k, SideFairy(0, 220, 4, 420, y));
+  Spawn(6 + k, SideFairy(1, 320, kMotionHalfTurn, 29, y));
+  Spawn(14 + k, SideFairy(0, 220, kMotionHalfTurn, 420, y));
 }
 
 void SpawnQuartetC2(int frame) {
   const int k = (frame - 1290) / 60;
-  Spawn(6 + k, SideFairy(1, 300, 4, 29, 50));
-  Spawn(10 + k, SideFairy(1, 340, 3, 29, 100));
-  Spawn(14 + k, SideFairy(0, 240, 4, 420, 50));
-  Spawn(18 + k, SideFairy(0, 200, 3, 420, 100));
+  Spawn(6 + k, SideFairy(1, 300, kMotionHalfTurn, 29, 50));
+  Spawn(10 + k, SideFairy(1, 340, kMotionQuarterTurn, 29, 100));
+  Spawn(14 + k, SideFairy(0, 240, kMotionHalfTurn, 420, 50));
+  Spawn(18 + k, SideFairy(0, 200, kMotionQuarterTurn, 420, 100));
 }
 
 // The points that lives, bombs, graze and point rate add to the clear bonus.

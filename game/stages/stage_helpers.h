@@ -60,9 +60,9 @@ struct EnemySpawn {
   int slot = 0;
   int hp = 0;
   int turnFlag = 0;
-  int m1 = 0;  // the first segment's motion kind and the age it ends at
+  EnemyMotion m1 = kMotionNone;  // the first segment's motion kind and the age it ends at
   int t1 = 0;
-  int m2 = 0;  // the second segment's motion kind and the age it starts at
+  EnemyMotion m2 = kMotionNone;  // the second segment's motion kind and the age it starts at
   int t2 = 0;
   int sprite = 0;
   int power = 0;  // the items it drops
