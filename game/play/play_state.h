@@ -411,6 +411,21 @@ bool HitSegment(double px, double py, double x1, double y1, double x2, double y2
 int GetSpellCardId(int d, int n);
 
 // ---------------------------------------------------------------------------
+// Numbers and score.
+
+// A script-given double as an int: truncated toward zero, clamped to [lo, hi], NaN
+// giving lo (a cast of an out-of-range double would be undefined).
+inline int ClampToInt(double value, int lo, int hi) {
+  if (!(value >= lo)) return lo;
+  if (value > hi) return hi;
+  return static_cast<int>(value);
+}
+
+// Adds to the player's score, held within half the int range either way so that no
+// award can wrap it.
+void AddScore(int points);
+
+// ---------------------------------------------------------------------------
 // Enemies, bosses and items.
 
 void SpawnEnemy(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,

@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // AddScore, ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"

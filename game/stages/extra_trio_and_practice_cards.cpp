@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/extra_attacks.h"
 
 namespace extra_cards {

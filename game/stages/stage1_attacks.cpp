@@ -1,7 +1,6 @@
 // The cards of stage 1: the mid-boss's card (slot 0, Hard and Lunatic) and the boss's
 // two cards (slots 1 and 2).
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
