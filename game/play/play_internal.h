@@ -25,7 +25,7 @@ inline bool InsideField(double x, double y, double margin) {
          y <= kFieldBottom + margin;
 }
 
-// "Toward its limit": +v when the limit is above the speed, -v below, 0 when equal.
+// A step of v toward a limit: +v when the limit is above the speed, -v below, 0 when equal.
 inline double TowardLimit(double speed, double limit, double v) {
   if (limit > speed) return v;
   if (limit < speed) return -v;

