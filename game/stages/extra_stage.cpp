@@ -85,9 +85,10 @@ void RunOf4(int k, double s, EnemyMotion m1, int t1, EnemyMotion m2, int t2, dou
             double a1s[4], double a2, int turns[4], int hp) {
   for (int j = 0; j < 4; ++j) {
     const bool even = j % 2 == 0;
+    const Drops drops = even ? Drops{.special = 3} : Drops{.power = 2};
     SpawnEnemy({.slot = k + j, .hp = hp, .turnFlag = turns[j], .m1 = m1, .t1 = t1, .m2 = m2,
                 .t2 = t2, .sprite = even ? 4 : 5, .x = xs[j], .s1 = s, .a1 = a1s[j], .s2 = s,
-                .a2 = a2}, even ? Drops{0, 3, 0} : Drops{2, 0, 0});
+                .a2 = a2}, drops);
   }
 }
 
@@ -184,10 +185,10 @@ void RunSpacedFrame(int frame) {
                                 {9390, 0, 1, 0, 50, 330, 0},     {9420, 1, 0, 440, 50, 210, 180}};
   for (const W5& w : kW5) {
     if (w.frame != frame) continue;
+    const Drops drops = w.turn == 1 ? Drops{.power = 5} : Drops{.special = 5};
     SpawnEnemy({.slot = w.slot, .hp = 200, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
                 .m2 = kMotionStraight, .t2 = 300, .sprite = w.turn == 1 ? 1 : 0, .x = w.x, .y = w.y,
-                .s1 = 4.0, .a1 = w.a1, .s2 = 3.0,
-                .a2 = w.a2}, w.turn == 1 ? Drops{5, 0, 0} : Drops{0, 5, 0});
+                .s1 = 4.0, .a1 = w.a1, .s2 = 3.0, .a2 = w.a2}, drops);
   }
 }
 

@@ -82,10 +82,10 @@ void SpawnOrbiter(int slot, int turnFlag, double x, double angle) {
 void SpawnColumnMember(int first, int k, double leftX, double rightX) {
   static constexpr double kY[4] = {80, 130, 180, 230};
   const bool even = k % 2 == 0;
+  const Drops drops = even ? Drops{.special = 3} : Drops{.power = 3};
   SpawnEnemy({.slot = first + k, .hp = 60, .turnFlag = 1, .t1 = 90, .m2 = kMotionWeave, .t2 = 91,
               .sprite = even ? 6 : 7, .x = even ? leftX : rightX, .y = kY[k], .s1 = 3.0,
-              .a1 = 270.0, .s2 = 2.0,
-              .a2 = even ? 200.0 : 340.0}, even ? Drops{0, 3, 0} : Drops{3, 0, 0});
+              .a1 = 270.0, .s2 = 2.0, .a2 = even ? 200.0 : 340.0}, drops);
 }
 
 void SetAllBossStates(int state) {
