@@ -196,7 +196,7 @@ bool RunBehaviour(int slot) {
         }
       } else {
         b.turnRate = 0.0;
-        b.behaviour = 0;
+        b.behaviour = kBehaviourNone;
       }
       break;
     case kBehaviourTrailLinked:
@@ -211,7 +211,7 @@ bool RunBehaviour(int slot) {
         b.speed = std::sqrt(dx * dx + dy * dy);
         b.accel = b.turnRate = 0.0;
       } else {
-        b.behaviour = 0;
+        b.behaviour = kBehaviourNone;
       }
       break;
     case kBehaviourHarmlessUntil:
@@ -304,7 +304,7 @@ bool RunBehaviour(int slot) {
         double turn = 5.0 * (p % 10);
         double original = b.angle;
         b.angle = original + turn;
-        b.behaviour = 0;
+        b.behaviour = kBehaviourNone;
         MakeCopy(b, original - turn);
       }
       break;
@@ -356,7 +356,7 @@ bool RunBehaviour(int slot) {
       }
       break;
     default:
-      break;  // 0, kBehaviourTurnWhileSlow (gated in the motion step) and unknown numbers
+      break;  // kBehaviourNone, kBehaviourTurnWhileSlow (gated in the motion step), unknown ones
   }
   return true;
 }

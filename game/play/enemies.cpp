@@ -58,48 +58,49 @@ void RunMotion(Enemy& enemy, EnemySegment& segment, bool first) {
   double sign = 2.0 * enemy.turnFlag - 1.0;
   double& a = segment.angle;
   switch (ClampToInt(segment.kind, -1, 11)) {
-    case 1:
+    case kMotionStraight:
       MoveAlong(enemy, a, v);
       break;
-    case 2:
+    case kMotionDrift:
       MoveAlong(enemy, a, v);
       enemy.x += sign * std::min(0.02 * n, 4.0);
       break;
-    case 3:
+    case kMotionQuarterTurn:
       if (n >= 1 && n <= 90) a += sign;
       MoveAlong(enemy, a, v);
       break;
-    case 4:
+    case kMotionHalfTurn:
       if (n >= 1 && n <= 90) a += sign * 2.0;
       MoveAlong(enemy, a, v);
       break;
-    case 5:
-    case 6:
-      a += segment.kind == 5 ? 1.5 : -1.5;
+    case kMotionOrbitCounterClockwise:
+    case kMotionOrbitClockwise:
+      a += segment.kind == static_cast<double>(kMotionOrbitCounterClockwise) ? 1.5 : -1.5;
       enemy.x = g_bosses[0].x + CosDeg(a) * v;
       enemy.y = g_bosses[0].y - SinDeg(a) * v;
       break;
-    case 7:
+    case kMotionWeave:
       MoveAlong(enemy, a + sign * 30.0 * SinDeg(6.0 * n), v);
       break;
-    case 8:
+    case kMotionWideWeave:
       MoveAlong(enemy, a + sign * 60.0 * SinDeg(3.0 * n), v);
       break;
-    case 9: {
+    case kMotionHoming: {
       double turn = NormaliseTurn(AngleToPlayer(enemy.x, enemy.y) - a);
       a += std::clamp(turn, -1.0, 1.0);
       MoveAlong(enemy, a, v);
       break;
     }
-    case 10: {
+    case kMotionBounce: {
       MoveAlong(enemy, a, v);
       double dx = CosDeg(a) * v, dy = -SinDeg(a) * v;
       if ((enemy.x < kFieldLeft && dx < 0) || (enemy.x > kFieldRight && dx > 0)) a = 180.0 - a;
       if ((enemy.y < kFieldTop && dy < 0) || (enemy.y > kFieldBottom && dy > 0)) a = -a;
       break;
     }
+    case kMotionNone:
     default:
-      break;  // kind 0 and unknown kinds stand still
+      break;  // unknown kinds stand still too
   }
 }
 

@@ -1,4 +1,4 @@
-// One logic step in its binding order, the frame's steps, and setting a play up.
+// One logic step in its fixed order (replays rely on it), the frame's steps, and setting a play up.
 #include <algorithm>
 
 #include "game/play/play_draw_table.h"

@@ -19,21 +19,13 @@ inline double NormaliseTurn(double degrees) {
   return d;
 }
 
-// A script-given double as an int: truncated toward zero, clamped to [lo, hi], NaN
-// giving lo (a cast of an out-of-range double would be undefined).
-inline int ClampToInt(double value, int lo, int hi) {
-  if (!(value >= lo)) return lo;
-  if (value > hi) return hi;
-  return static_cast<int>(value);
-}
-
 // Inside F widened by `margin` pixels on every side.
 inline bool InsideField(double x, double y, double margin) {
   return x >= kFieldLeft - margin && x <= kFieldRight + margin && y >= kFieldTop - margin &&
          y <= kFieldBottom + margin;
 }
 
-// "Toward its limit": +v when the limit is above the speed, -v below, 0 when equal.
+// A step of v toward a limit: +v when the limit is above the speed, -v below, 0 when equal.
 inline double TowardLimit(double speed, double limit, double v) {
   if (limit > speed) return v;
   if (limit < speed) return -v;
@@ -82,7 +74,6 @@ double PlayerGrazeRadius();
 bool PlayerCanBeHit();
 void StartMiss();
 void UpdatePlayer();
-void AddScore(int points);
 void ApplyScoreRules();  // clamp and extends, after each step
 
 extern uint32_t g_laserSoundStep;  // the step that already played the laser sound

@@ -19,7 +19,7 @@ void BeginPlayback(const PlaySetup& setup, const ReplayPair* pairs, int count);
 // The byte the next live step takes (the frame loop builds it from the keys).
 void SetLiveInput(int inputByte);
 
-// One logic step in the binding order.
+// One logic step, its parts in a fixed order: replays rely on it.
 void RunLogicStep();
 // The logic steps of one frame: max(1, g_gameSpeed div 10), stopping after a step
 // that ends the stage or commits a game over. Returns the steps run.

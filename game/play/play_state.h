@@ -159,9 +159,27 @@ struct Enemy {
   int active, age, hp, turnFlag, sprite, dropPower, dropSpecial, dropPoint;
 };
 
-// Some of the bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
+// The motion kinds of an enemy's segments (`EnemySegment::kind`; `SpawnEnemy`'s m1 and
+// m2). v is the segment's eased speed, a its angle, n its age within the segment and
+// sign 2 x turnFlag - 1.
+enum EnemyMotion : int {
+  kMotionNone = 0,                   // stands still
+  kMotionStraight = 1,               // along a
+  kMotionDrift = 2,                  // along a, drifting sideways by sign x min(0.02 x n, 4)
+  kMotionQuarterTurn = 3,            // turns sign x 90 degrees over its first 90 steps
+  kMotionHalfTurn = 4,               // turns sign x 180 degrees over its first 90 steps
+  kMotionOrbitCounterClockwise = 5,  // round boss 0 at radius v, a += 1.5 a step
+  kMotionOrbitClockwise = 6,         // round boss 0 at radius v, a -= 1.5 a step
+  kMotionWeave = 7,                  // heading a + sign x 30 x sin(6 x n)
+  kMotionWideWeave = 8,              // heading a + sign x 60 x sin(3 x n)
+  kMotionHoming = 9,                 // a turns toward the player by at most 1 a step
+  kMotionBounce = 10,                // straight, reflected off the field's edges
+};
+
+// The bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
 // in `behaviourParam`); the values are those stored in replays and scripts.
 enum BulletBehaviour : int {
+  kBehaviourNone = 0,             // flies as made
   kBehaviourAngleCode = 1,        // the angle decoded from the angle code p
   kBehaviourAimOffset = 2,        // aimed at the player, turned by p
   kBehaviourStopTurning = 3,
@@ -393,20 +411,55 @@ bool HitSegment(double px, double py, double x1, double y1, double x2, double y2
 int GetSpellCardId(int d, int n);
 
 // ---------------------------------------------------------------------------
+// Numbers and score.
+
+// A script-given double as an int: truncated toward zero, clamped to [lo, hi], NaN
+// giving lo (a cast of an out-of-range double would be undefined).
+inline int ClampToInt(double value, int lo, int hi) {
+  if (!(value >= lo)) return lo;
+  if (value > hi) return hi;
+  return static_cast<int>(value);
+}
+
+// Adds to the player's score, held within half the int range either way so that no
+// award can wrap it.
+void AddScore(int points);
+
+// ---------------------------------------------------------------------------
 // Enemies, bosses and items.
 
+// Makes enemy `slot` (0-29; any other does nothing): EnemyMotion m1 at speed s1 and angle a1
+// until age t1, standing from t1 to t2, then m2 at s2 and a2; an angle above 0 is an angle code.
 void SpawnEnemy(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
                 int powerDrop, int specialDrop, int pointDrop, double x, double y, double s1,
                 double a1, double s2, double a2);
+// Makes boss `slot` (0-2; any other does nothing) anew at (x, y): state 1, hp and maxHp 100.
 void InitBoss(int slot, int remainingCards, int kind, double x, double y);
+// Boss `slot` glides to (x, y), arriving in `steps` steps; 0 steps stops it where it is.
 void SetBossMoveTarget(int slot, double x, double y, double steps);
+// The warp of boss `slot`: mode 0 starts a 30-step warp to (x, y), kept within 43-404 and
+// 40-446 (at phaseTimer 1 or below, or without hp outside a conversation, it only notes the
+// point); mode 1 runs one step of it. `extra` is not read.
 void MoveBoss(int slot, int mode, double x, double y, int extra);
+// The casting pose of boss `slot`: mode 0 holds it for `steps` steps; mode 1 counts one off.
 void SetBossAnimation(int slot, int mode, int steps);
+// The charge flash: mode 0 starts it at boss `slot` with its sound and the casting pose (slot
+// 10, or any outside 0-2: at (224, 150), no pose); mode 1 runs one frame of it (boss 0's call
+// also the fixed one's).
 void RunBossChargeEffect(int slot, int mode);
+// The widening ring: mode 0 starts it at boss `slot` (a slot outside 0-2: at (224, 200));
+// mode 1 runs one of its 60 frames (boss 0's call also the fixed one's).
 void RunBossBreakRing(int mode, int slot);
+// The defeat blast: mode 0 starts it at boss 0 (at (224, 200) when boss 0 is off the field)
+// with its sound; mode 1 runs one of its 40 steps, the last freeing every boss in state 3.
 void RunBossExplosion(int mode);
+// Boss 0's name, life bar (its first barSplit percent apart), spell timer and card stars.
 void DrawBossStatus(int barSplit, int spellBackground);
+// The drop of enemy `slot` (mode 1) or boss `slot` (mode 2); at full power 8 or more power
+// items come as half as many point items.
 void SpawnItems(int mode, int slot);
+// Every enemy bullet vanishes (leaving an item unless harmless), every laser is brought to
+// its end, and no emitter fires for the rest of the step.
 void EraseAllBullets();
 
 // ---------------------------------------------------------------------------
@@ -519,10 +572,20 @@ int SpawnLaser(int spawnCode, double x1, double y1, double x2, double y2, double
 // Conversation, notices, music and effects. Each runs its logic, then draws through
 // the draw interface (nothing in headless runs).
 
+// One step of the conversation box: side 0 the left speaks, 1 the right, 3 both portraits
+// leave; character 100 is no portrait. With g_talkActive 0 it only resets the box.
 void ShowDialogue(int side, int leftCharacter, int leftPose, int rightCharacter, int rightPose,
                   const char* line1, const char* line2);
+// A notice of `image` centred on (x, y) for `frames` frames after `delay`: mode 0 runs and
+// draws them all (at stage frame 0 it first clears them); a mode above 0 adds one, which
+// enters by 2 popping, 3 dropping, 4 sliding or 5 fading in (any other: no entry).
 void ShowNotice(int frames, int mode, int x, int y, int delay, int image);
+// Starts the title's track looping and returns 1; 0, and nothing plays, for any other title.
 int PlayMusicByTitle(const char* title);
+// The music title line: mode 0 shows `title` for 300 frames; mode 1 runs one frame of it.
 void ShowMusicTitle(const char* title, int mode);
+// The field's shake: mode 0 starts one of `length` steps (as setting g_shakeTotal and
+// g_shakeLeft does); mode 1 runs one step of it.
 void ShakePlayfield(int mode, int length);
+// The aura round the player, fading in while slow is held and out otherwise.
 void DrawFocusAura();

@@ -122,7 +122,7 @@ bool ShowContinuedPlayUnsaved(int x) {
   return true;
 }
 
-// Section "end of a play": playback back to the list, the ending, or the results.
+// Ends a play: a watched replay goes back to the list, a live play on to its results.
 void EndPlay() {
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
   g_gameOverPending = 0;

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/extra_attacks.h"

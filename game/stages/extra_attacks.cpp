@@ -7,8 +7,8 @@
 #include <initializer_list>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 
 namespace extra_cards {
 
@@ -83,7 +83,7 @@ void FansOfFans(int sign, bool widening) {
   const Boss& boss = B();
   for (int k = 0; k < 6; ++k) {
     const int n = widening ? 2 * k + 1 : k + k / 2 + 1;
-    ShootRingOfFans({.sheet = 5, .spawnCode = 3, .behaviour = 36,
+    ShootRingOfFans({.sheet = 5, .spawnCode = 3, .behaviour = kBehaviourCurl,
                      .behaviourParam = sign * (50 + 3 * k), .triggerAge = 60, .n = n, .m = 5,
                      .spread = 10 * (k + 1), .x = boss.x, .y = boss.y, .speed = -(8.0 - k),
                      .accel = (8.0 - k) / 60, .speedLimit = 3.0, .base = S(0)});
@@ -120,12 +120,15 @@ void SpawnFamiliarRings() {
     const double r = inner ? 100 : 125;
     // The place on the ring is k x 2 / 4 x pi radians: a real quotient.
     const double a = k * 2.0 / 4.0 * kPi;
-    const int motion = inner ? (1 + sign) / 2 + 5 : 5 - (sign - 1) / 2;
+    // The sign is 1 or -1: the inner ring orbits clockwise with 1, the outer one against it.
+    const EnemyMotion motion =
+        (sign > 0) == inner ? kMotionOrbitClockwise : kMotionOrbitCounterClockwise;
     const double leave = inner ? 750 + 300 * (k % 2) : 780 + 240 * (k % 2);
-    SpawnEnemy({.slot = k, .hp = inner ? 250 : 300, .m1 = motion, .t1 = 250, .m2 = 1, .t2 = 300,
-                .sprite = inner ? 2 : 1, .power = inner ? 0 : 1, .special = inner ? 1 : 0,
-                .x = boss.x + r * std::cos(a), .y = boss.y - r * std::sin(a), .s1 = r,
-                .a1 = static_cast<double>((k * 90) % 360), .s2 = 5.0, .a2 = leave});
+    SpawnEnemy({.slot = k, .hp = inner ? 250 : 300, .m1 = motion, .t1 = 250, .m2 = kMotionStraight,
+                .t2 = 300, .sprite = inner ? 2 : 1, .power = inner ? 0 : 1,
+                .special = inner ? 1 : 0, .x = boss.x + r * std::cos(a),
+                .y = boss.y - r * std::sin(a), .s1 = r, .a1 = static_cast<double>((k * 90) % 360),
+                .s2 = 5.0, .a2 = leave});
   }
 }
 
@@ -160,9 +163,10 @@ void RunExtraFamiliarRingCard(int t) {
   }
   if (t == 100) SpawnFamiliarRings();
   if (t >= 100 && t < 400 && Every(t, 10)) {
-    ShootRingOfFans({.sheet = 4, .spawnCode = 2, .behaviour = 3, .triggerAge = 10, .n = 4, .m = 4,
-                     .spread = 20, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
-                     .speedLimit = 2.0, .turnRate = 3.5 * S(2), .base = 2.0 * t * S(0)});
+    ShootRingOfFans({.sheet = 4, .spawnCode = 2, .behaviour = kBehaviourStopTurning,
+                     .triggerAge = 10, .n = 4, .m = 4, .spread = 20, .x = boss.x, .y = boss.y,
+                     .speed = 3.0, .accel = -0.05, .speedLimit = 2.0, .turnRate = 3.5 * S(2),
+                     .base = 2.0 * t * S(0)});
     S(2) = -S(2);
   }
   // Enemies in the familiars' slots fire and pay for their damage from the card's start.
@@ -192,21 +196,24 @@ void RunExtraBellReleaseCard(int t) {
   const int s = t - 100;
   if (s == 0) {
     const int n = static_cast<int>(S(1));
-    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .behaviour = 124, .behaviourParam = 1,
-               .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y, .accel = 5.0, .speedLimit = 5.0,
-               .turnRate = 4.0, .base = S(0)});
-    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .behaviour = 124, .behaviourParam = 1,
-               .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y, .speed = 5.0, .speedLimit = 5.0,
-               .turnRate = -4.0, .base = S(0)});
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3,
+               .behaviour = kBehaviourStraightenAndSpeedUp, .behaviourParam = 1, .triggerAge = 60,
+               .n = n, .x = boss.x, .y = boss.y, .accel = 5.0, .speedLimit = 5.0, .turnRate = 4.0,
+               .base = S(0)});
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3,
+               .behaviour = kBehaviourStraightenAndSpeedUp, .behaviourParam = 1, .triggerAge = 60,
+               .n = n, .x = boss.x, .y = boss.y, .speed = 5.0, .speedLimit = 5.0, .turnRate = -4.0,
+               .base = S(0)});
     S(0) += 180;
   }
   if (s <= 57 && Every(s, 3)) {
     const int colour = Rand(4);
     const int angle = Rand(360);
     const int spread = 30 + Rand(100);
-    ShootFan({.colour = colour, .sheet = 13, .spawnCode = 3, .behaviour = 124,
-              .behaviourParam = colour, .triggerAge = 60 - s, .n = 3, .spread = spread, .x = boss.x,
-              .y = boss.y, .accel = -0.05, .speedLimit = 1.0, .turnRate = 5.0,
+    ShootFan({.colour = colour, .sheet = 13, .spawnCode = 3,
+              .behaviour = kBehaviourStraightenAndSpeedUp, .behaviourParam = colour,
+              .triggerAge = 60 - s, .n = 3, .spread = spread, .x = boss.x, .y = boss.y,
+              .accel = -0.05, .speedLimit = 1.0, .turnRate = 5.0,
               .centre = static_cast<double>(angle)});
   }
   if (s == 50) {
@@ -226,9 +233,10 @@ void Charge180() {
 }
 
 void SleepingLine(int t, double x, double y, double tilt, int wakeAt) {
-  ShootCentredLine({.colour = 4, .sheet = 13, .spawnCode = 11, .behaviour = 123,
-                    .behaviourParam = 3, .triggerAge = wakeAt - t, .n = 5, .length = 400, .x = x,
-                    .y = y, .speedLimit = 1.0, .tilt = tilt, .offset = S(4)});
+  ShootCentredLine({.colour = 4, .sheet = 13, .spawnCode = 11,
+                    .behaviour = kBehaviourBackAwayThenReturn, .behaviourParam = 3,
+                    .triggerAge = wakeAt - t, .n = 5, .length = 400, .x = x, .y = y,
+                    .speedLimit = 1.0, .tilt = tilt, .offset = S(4)});
   S(4) += 35 + Rand(10);
 }
 
@@ -250,14 +258,14 @@ void RunExtraSleepingWallCard(int t) {
   if (t >= 100 && t <= 248 && t % 2 == 0) SleepingLine(t, 224 + 4 * (175 - t) * sign, 240, 100, 300);
   if (t >= 600 && t <= 748 && t % 2 == 0) SleepingLine(t, 224, 240 - 4 * (675 - t) * sign, 190, 800);
   if (t >= 1100 && t <= 1248 && t % 2 == 0) {
-    ShootRingOnCircle({.colour = 4, .sheet = 13, .spawnCode = 11, .behaviour = 123,
-                       .behaviourParam = 3, .triggerAge = 1300 - t, .n = 2, .radius = 100,
-                       .x = boss.x, .y = boss.y, .speedLimit = 1.0, .base = 3.0 * t + 210,
-                       .offset = S(4)});
-    ShootRingOnCircle({.colour = 4, .sheet = 13, .spawnCode = 11, .behaviour = 123,
-                       .behaviourParam = 3, .triggerAge = 1300 - t, .n = 3, .radius = 150,
-                       .x = boss.x, .y = boss.y, .speedLimit = 1.0, .base = 3.0 * t + 210,
-                       .offset = S(4)});
+    ShootRingOnCircle({.colour = 4, .sheet = 13, .spawnCode = 11,
+                       .behaviour = kBehaviourBackAwayThenReturn, .behaviourParam = 3,
+                       .triggerAge = 1300 - t, .n = 2, .radius = 100, .x = boss.x, .y = boss.y,
+                       .speedLimit = 1.0, .base = 3.0 * t + 210, .offset = S(4)});
+    ShootRingOnCircle({.colour = 4, .sheet = 13, .spawnCode = 11,
+                       .behaviour = kBehaviourBackAwayThenReturn, .behaviourParam = 3,
+                       .triggerAge = 1300 - t, .n = 3, .radius = 150, .x = boss.x, .y = boss.y,
+                       .speedLimit = 1.0, .base = 3.0 * t + 210, .offset = S(4)});
     S(4) += 35 + Rand(10);
   }
   if (t == 300 || t == 800 || t == 1300) PlayEffect(kSeAttackBell);
@@ -272,8 +280,9 @@ void RunExtraSleepingWallCard(int t) {
 }
 
 // ---------------------------------------------------------------------------
-// 106: eight orbiting emitters. emitters[0..3]: the behaviour-34 ones in the firing order
-// (angles 270, 180, 90, 0: the last made first), emitters[4..7] the behaviour-18 ones.
+// 106: eight orbiting emitters. emitters[0..3]: the kBehaviourBossPhased ones in the firing
+// order (angles 270, 180, 90, 0: the last made first), emitters[4..7] the
+// kBehaviourCircleCentre ones.
 
 void RunExtraOrbitingEmitterCard(int t) {
   Boss& boss = B();
@@ -281,9 +290,10 @@ void RunExtraOrbitingEmitterCard(int t) {
   if (t == 70) {
     for (int k = 0; k < 4; ++k) {
       const double a = 90.0 * k;
-      emitters[7 - k] = Keep(SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, 5.0, 75.0, -3.0, a));
-      emitters[3 - k] = Keep(SpawnBulletIndexed(3, 0, 34, k % 2 == 0 ? 60 : 150, 0.0, 0.0, 0.0,
-                                                5.0, 50.0, 4.0, a));
+      emitters[7 - k] = Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, 100, 0.0, 0.0, 0.0,
+                                                5.0, 75.0, -3.0, a));
+      emitters[3 - k] = Keep(SpawnBulletIndexed(3, 0, kBehaviourBossPhased, k % 2 == 0 ? 60 : 150,
+                                                0.0, 0.0, 0.0, 5.0, 50.0, 4.0, a));
     }
     S(1) = 1;
     S(2) = 0;
@@ -293,9 +303,10 @@ void RunExtraOrbitingEmitterCard(int t) {
     // An emitter erased by a bomb fires nothing: its slot may hold another bullet.
     for (int k = 0; k < 4; ++k) {
       if (EnemyBullet* e = Live(emitters[k])) {
-        ShootFan({.colour = 3, .sheet = 1, .spawnCode = 1, .behaviour = 109, .behaviourParam = 3,
-                  .n = 1, .spread = 10, .x = WholePixel(e->x), .y = WholePixel(e->y), .speed = -1.0,
-                  .accel = 0.05, .speedLimit = 1.5, .centre = e->angle - 90 + S(2)});
+        ShootFan({.colour = 3, .sheet = 1, .spawnCode = 1, .behaviour = kBehaviourTurnWhileSlow,
+                  .behaviourParam = 3, .n = 1, .spread = 10, .x = WholePixel(e->x),
+                  .y = WholePixel(e->y), .speed = -1.0, .accel = 0.05, .speedLimit = 1.5,
+                  .centre = e->angle - 90 + S(2)});
         e->behaviourParam += 1;
       }
     }
@@ -304,9 +315,9 @@ void RunExtraOrbitingEmitterCard(int t) {
     // speak of (10, as the first), and they start at the emitter as it stands.
     for (int k = 4; k < 8; ++k) {
       if (EnemyBullet* e = Live(emitters[k])) {
-        ShootFan({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 109, .behaviourParam = 3,
-                  .n = 1, .spread = 10, .x = e->x, .y = e->y, .speed = -1.0, .accel = 0.05,
-                  .speedLimit = 2.0, .centre = 90 * S(1) + e->angle + S(3)});
+        ShootFan({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = kBehaviourTurnWhileSlow,
+                  .behaviourParam = 3, .n = 1, .spread = 10, .x = e->x, .y = e->y, .speed = -1.0,
+                  .accel = 0.05, .speedLimit = 2.0, .centre = 90 * S(1) + e->angle + S(3)});
         e->angle += 1;
       }
     }
@@ -331,13 +342,15 @@ void RunExtraSwingingEmitterCard(int t) {
   Boss& boss = B();
   Kept* kept = g_extraCards.emitters;
   if (t == 70) {
-    kept[0] = Keep(SpawnBulletIndexed(3, 0, 32, 30, 0.0, 0.0, 0.0, 3.0, 100.0, 0.0, 0.0));
-    kept[1] = Keep(SpawnBulletIndexed(3, 0, 32, 30, 0.0, 0.0, 0.0, 3.0, 100.0, 0.0, 180.0));
+    kept[0] = Keep(SpawnBulletIndexed(3, 0, kBehaviourBossEllipse, 30, 0.0, 0.0, 0.0, 3.0, 100.0,
+                                      0.0, 0.0));
+    kept[1] = Keep(SpawnBulletIndexed(3, 0, kBehaviourBossEllipse, 30, 0.0, 0.0, 0.0, 3.0, 100.0,
+                                      0.0, 180.0));
     S(1) = 0;
     static constexpr double kGunnerAngles[4] = {30, 70, 110, 150};
     for (int k = 0; k < 4; ++k) {
-      kept[5 - k] = Keep(SpawnBulletIndexed(2, 60, 6, 10000, boss.x, boss.y, 5.0, -0.1, -8.0, 0.0,
-                                            kGunnerAngles[k]));
+      kept[5 - k] = Keep(SpawnBulletIndexed(2, 60, kBehaviourHaltThenVanish, 10000, boss.x, boss.y,
+                                            5.0, -0.1, -8.0, 0.0, kGunnerAngles[k]));
     }
     for (KeptLaser& laser : g_extraCards.gunnerLaser) laser = {};
   }
@@ -407,7 +420,7 @@ void RunExtraSwingingEmitterCard(int t) {
 }
 
 // ---------------------------------------------------------------------------
-// 108: layered fans and crossing ellipses. The layered fans name no layer spacing: 10.
+// 108: layered fans, their layers 10 steps apart, and crossing ellipses.
 
 void CrossingEllipseVolley() {
   const Boss& boss = B();
@@ -416,10 +429,10 @@ void CrossingEllipseVolley() {
   const int colour = static_cast<int>(S(2));
   const double aim = AimFromBoss();
   for (double turn : {3.0, -3.0}) {
-    ShootLayeredFan({.colour = colour, .sheet = 13, .spawnCode = 1, .behaviour = 3,
-                     .triggerAge = 30, .n = 20, .spread = 360, .layers = 6, .x = boss.x,
-                     .y = boss.y, .speed = -3.0, .accel = 0.1, .speedLimit = 5.0, .turnRate = turn,
-                     .centre = aim, .layerDelay = 10.0});
+    ShootLayeredFan({.colour = colour, .sheet = 13, .spawnCode = 1,
+                     .behaviour = kBehaviourStopTurning, .triggerAge = 30, .n = 20, .spread = 360,
+                     .layers = 6, .x = boss.x, .y = boss.y, .speed = -3.0, .accel = 0.1,
+                     .speedLimit = 5.0, .turnRate = turn, .centre = aim, .layerDelay = 10.0});
   }
   ShootRing({.colour = colour, .sheet = 15, .spawnCode = 2, .n = 20, .x = boss.x, .y = boss.y,
              .speed = 1.0, .accel = 0.03, .speedLimit = 4.0, .base = aim});

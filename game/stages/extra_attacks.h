@@ -28,7 +28,8 @@ Laser* LiveLaser(const KeptLaser& kept);
 // The pattern state of the cards beyond the five scratch values: bullets and lasers kept
 // by slot, so that a slot reused by another bullet or laser is never fired from.
 struct ExtraCardState {
-  Kept emitters[8];        // 106: four behaviour-34 then four behaviour-18; 107: pair, gunners
+  Kept emitters[8];        // 106: four kBehaviourBossPhased, four kBehaviourCircleCentre;
+                           // 107: pair, gunners
   KeptLaser gunnerLaser[4];
   KeptLaser star[6][9];    // 109: arm k of stage j; 113: the five star lines in [0]
   KeptLaser lattice[12];   // 111: the twelve mirror lasers

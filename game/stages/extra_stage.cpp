@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // AddScore, ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -37,23 +36,13 @@ struct ExtraState {
 };
 ExtraState g_extra;
 
-
-struct Drops {
-  int power, special, point;
-};
-
-void Spawn(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite, Drops drops,
-           double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
-              .sprite = sprite, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
-}
-
 // ---------------------------------------------------------------------------
 // Waves.
 
 void WaveSmall(int slot, int turnFlag, int sprite, Drops drops, double x, double a1, double a2) {
-  Spawn(slot, 30, turnFlag, 3, 90, 4, 90, sprite, drops, x, 0.0, 2.0, a1, 2.0, a2);
+  SpawnEnemy({.slot = slot, .hp = 30, .turnFlag = turnFlag, .m1 = kMotionQuarterTurn, .t1 = 90,
+              .m2 = kMotionHalfTurn, .t2 = 90, .sprite = sprite, .x = x, .s1 = 2.0, .a1 = a1,
+              .s2 = 2.0, .a2 = a2}, drops);
 }
 
 void WaveW1(int k) {
@@ -64,7 +53,9 @@ void WaveW1(int k) {
 }
 
 void LargeOpener(int slot, int turnFlag, double x) {
-  Spawn(slot, 150, turnFlag, 1, 30, 1, 180, 3, {8, 0, 8}, x, 0.0, 3.0, 270.0, 2.0, 270.0);
+  SpawnEnemy({.slot = slot, .hp = 150, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 30,
+              .m2 = kMotionStraight, .t2 = 180, .sprite = 3, .power = 8, .point = 8, .x = x,
+              .s1 = 3.0, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
 }
 
 void MeetingErase() {
@@ -82,16 +73,22 @@ void BossFliesIn() {
 // Pairs of one turn flag, sprite and drops per side of the 1920-2010 runs.
 void CrossPair(int k, double x1, double y1, double a11, double a12, double x2, double y2,
                double a21, double a22) {
-  Spawn(k, 200, 1, 1, 150, 1, 151, 4, {0, 5, 0}, x1, y1, 3.0, a11, 3.0, a12);
-  Spawn(k + 1, 200, 1, 1, 140, 1, 141, 5, {1, 0, 0}, x2, y2, 3.0, a21, 3.0, a22);
+  SpawnEnemy({.slot = k, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 150,
+              .m2 = kMotionStraight, .t2 = 151, .sprite = 4, .special = 5, .x = x1, .y = y1,
+              .s1 = 3.0, .a1 = a11, .s2 = 3.0, .a2 = a12});
+  SpawnEnemy({.slot = k + 1, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 140,
+              .m2 = kMotionStraight, .t2 = 141, .sprite = 5, .power = 1, .x = x2, .y = y2,
+              .s1 = 3.0, .a1 = a21, .s2 = 3.0, .a2 = a22});
 }
 
-void RunOf4(int k, double s, int m1, int t1, int m2, int t2, double xs[4], double a1s[4],
-            double a2, int turns[4], int hp) {
+void RunOf4(int k, double s, EnemyMotion m1, int t1, EnemyMotion m2, int t2, double xs[4],
+            double a1s[4], double a2, int turns[4], int hp) {
   for (int j = 0; j < 4; ++j) {
     const bool even = j % 2 == 0;
-    Spawn(k + j, hp, turns[j], m1, t1, m2, t2, even ? 4 : 5, even ? Drops{0, 3, 0} : Drops{2, 0, 0},
-          xs[j], 0.0, s, a1s[j], s, a2);
+    const Drops drops = even ? Drops{.special = 3} : Drops{.power = 2};
+    SpawnEnemy({.slot = k + j, .hp = hp, .turnFlag = turns[j], .m1 = m1, .t1 = t1, .m2 = m2,
+                .t2 = t2, .sprite = even ? 4 : 5, .x = xs[j], .s1 = s, .a1 = a1s[j], .s2 = s,
+                .a2 = a2}, drops);
   }
 }
 
@@ -113,25 +110,33 @@ void RunSpacedFrame(int frame) {
   }
   if (InRun(frame, 2520, 2640, 30)) {
     const int k = (frame - 2520) / 15;
-    Spawn(k, 250, 1, 1, 120, 1, 121, 5, {1, 0, 0}, 348.0, 0.0, 3.0, 270.0, 3.0, 180.0);
-    Spawn(k + 1, 250, 1, 1, 120, 1, 121, 4, {0, 5, 0}, 100.0, 480.0, 3.0, 90.0, 3.0, 0.0);
+    SpawnEnemy({.slot = k, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+                .m2 = kMotionStraight, .t2 = 121, .sprite = 5, .power = 1, .x = 348.0, .s1 = 3.0,
+                .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
+    SpawnEnemy({.slot = k + 1, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+                .m2 = kMotionStraight, .t2 = 121, .sprite = 4, .special = 5, .x = 100.0, .y = 480.0,
+                .s1 = 3.0, .a1 = 90.0, .s2 = 3.0});
   }
   if (InRun(frame, 3820, 3900, 20)) {
     double xs[4] = {324, 324, 124, 124}, a1s[4] = {280, 260, 280, 260};
     int turns[4] = {1, 1, 0, 1};
-    RunOf4((frame - 3820) / 5, 3.0, 1, 900, 4, 900, xs, a1s, 180.0, turns, 120);
+    RunOf4((frame - 3820) / 5, 3.0, kMotionStraight, 900, kMotionHalfTurn, 900, xs, a1s, 180.0,
+           turns, 120);
   }
   if (InRun(frame, 4320, 4400, 20)) {
     double xs[4] = {324, 374, 124, 74}, a1s[4] = {270, 270, 270, 270};
     int turns[4] = {0, 0, 1, 1};
-    RunOf4((frame - 4320) / 5, 3.0, 3, 90, 4, 91, xs, a1s, 270.0, turns, 200);
+    RunOf4((frame - 4320) / 5, 3.0, kMotionQuarterTurn, 90, kMotionHalfTurn, 91, xs, a1s, 270.0,
+           turns, 200);
   }
   if (InRun(frame, 6000, 6090, 10)) {
     const int k = (frame - 6000) / 10, t = frame;
-    Spawn(k, 400, 1, 0, 6120 - t, 7, 400, 6, {0, 5, 0}, 4.0 * t - 23956, 80.0, 3.0, 270.0, 2.0,
-          6000 - t);
-    Spawn(k + 10, 400, 0, 0, 6120 - t, 8, 400, 7, {3, 0, 0}, 4.0 * (6101 - t), 400.0, 3.0, 270.0,
-          2.0, 6180 - t);
+    SpawnEnemy({.slot = k, .hp = 400, .turnFlag = 1, .t1 = 6120 - t, .m2 = kMotionWeave, .t2 = 400,
+                .sprite = 6, .special = 5, .x = 4.0 * t - 23956, .y = 80.0, .s1 = 3.0, .a1 = 270.0,
+                .s2 = 2.0, .a2 = 6000.0 - t});
+    SpawnEnemy({.slot = k + 10, .hp = 400, .t1 = 6120 - t, .m2 = kMotionWideWeave, .t2 = 400,
+                .sprite = 7, .power = 3, .x = 4.0 * (6101 - t), .y = 400.0, .s1 = 3.0, .a1 = 270.0,
+                .s2 = 2.0, .a2 = 6180.0 - t});
   }
   if (InRun(frame, 7320, 7620, 60)) {
     struct W6 {
@@ -145,7 +150,9 @@ void RunSpacedFrame(int frame) {
         {0, 0, {0, 5, 0}, 0, 3, 10, 70},    {1, 0, {0, 5, 0}, 448, 3, 170, 110}};
     const int k = (frame - 7320) / 60;
     const W6& w = kW6[k];
-    Spawn(k, 100, w.turn, 1, 60, 1, 180, w.sprite, w.drops, w.x, 180.0, w.speed, w.a1, 2.0, w.a2);
+    SpawnEnemy({.slot = k, .hp = 100, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionStraight, .t2 = 180, .sprite = w.sprite, .x = w.x, .y = 180.0,
+                .s1 = w.speed, .a1 = w.a1, .s2 = 2.0, .a2 = w.a2}, w.drops);
   }
   if (InRun(frame, 7900, 8025, 25)) {
     struct W4 {
@@ -163,8 +170,9 @@ void RunSpacedFrame(int frame) {
     const int k = (frame - 7900) / 25;
     for (int j = 2 * k; j < 2 * k + 2; ++j) {
       const W4& w = kW4[j];
-      Spawn(w.slot, 500, w.turn, 1, 60, 0, w.s, w.sprite, w.drops, w.x, w.y, w.speed, w.angle, 0.0,
-            0.0);
+      SpawnEnemy({.slot = w.slot, .hp = 500, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
+                  .t2 = w.s, .sprite = w.sprite, .x = w.x, .y = w.y, .s1 = w.speed,
+                  .a1 = w.angle}, w.drops);
     }
   }
   struct W5 {
@@ -177,8 +185,10 @@ void RunSpacedFrame(int frame) {
                                 {9390, 0, 1, 0, 50, 330, 0},     {9420, 1, 0, 440, 50, 210, 180}};
   for (const W5& w : kW5) {
     if (w.frame != frame) continue;
-    Spawn(w.slot, 200, w.turn, 1, 60, 1, 300, w.turn == 1 ? 1 : 0,
-          w.turn == 1 ? Drops{5, 0, 0} : Drops{0, 5, 0}, w.x, w.y, 4.0, w.a1, 3.0, w.a2);
+    const Drops drops = w.turn == 1 ? Drops{.power = 5} : Drops{.special = 5};
+    SpawnEnemy({.slot = w.slot, .hp = 200, .turnFlag = w.turn, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionStraight, .t2 = 300, .sprite = w.turn == 1 ? 1 : 0, .x = w.x, .y = w.y,
+                .s1 = 4.0, .a1 = w.a1, .s2 = 3.0, .a2 = w.a2}, drops);
   }
 }
 
@@ -223,28 +233,43 @@ bool RunFixedFrame(int frame) {
     case 6710: StartBossFight(7); return true;
     case 8510: StartBossFight(10); return true;
     case 2400:
-      Spawn(20, 400, 0, 1, 75, 3, 400, 3, {0, 5, 8}, 274.0, 0.0, 2.0, 270.0, 2.0, 0.0);
-      Spawn(21, 400, 1, 1, 75, 3, 400, 3, {0, 5, 8}, 174.0, 0.0, 2.0, 270.0, 2.0, 180.0);
+      SpawnEnemy({.slot = 20, .hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionQuarterTurn,
+                  .t2 = 400, .sprite = 3, .special = 5, .point = 8, .x = 274.0, .s1 = 2.0,
+                  .a1 = 270.0, .s2 = 2.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 75,
+                  .m2 = kMotionQuarterTurn, .t2 = 400, .sprite = 3, .special = 5, .point = 8,
+                  .x = 174.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
       return true;
     case 2460: ShowEnemyMark(100, 440); return true;
     case 3720:
-      Spawn(28, 600, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 3.0, 190.0);
+      SpawnEnemy({.slot = 28, .hp = 600, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 2, .x = 224.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 3.0, .a2 = 190.0});
       return true;
     case 4200:
-      // "As frame 3720 but with second segment (3, 350)": the second segment's speed and
-      // angle, the mirror of 3720's exit at 190 degrees.
-      Spawn(29, 700, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 3.0, 350.0);
+      // Frame 3720's large enemy again, tougher and in the next slot, leaving at 350 degrees:
+      // the mirror of the first one's exit at 190.
+      SpawnEnemy({.slot = 29, .hp = 700, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 2, .x = 224.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 3.0, .a2 = 350.0});
       return true;
     case 4600: RunBossBreakRing(0, 10); return true;
     case 4615: ClearOutField(); return true;
     case 5520:
-      Spawn(27, 250, 1, 1, 60, 1, 300, 3, {8, 5, 1}, 448.0, 240.0, 3.0, 150.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 27, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .power = 8, .special = 5,
+                  .point = 1, .x = 448.0, .y = 240.0, .s1 = 3.0, .a1 = 150.0, .s2 = 2.0,
+                  .a2 = 270.0});
       return true;
     case 5530:
-      Spawn(28, 250, 1, 1, 60, 1, 300, 3, {8, 5, 1}, 0.0, 240.0, 3.0, 30.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 28, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .power = 8, .special = 5,
+                  .point = 1, .y = 240.0, .s1 = 3.0, .a1 = 30.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 5540:
-      Spawn(29, 250, 1, 1, 60, 1, 300, 3, {8, 5, 1}, 224.0, 0.0, 3.0, 270.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 29, .hp = 250, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .power = 8, .special = 5,
+                  .point = 1, .x = 224.0, .s1 = 3.0, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 5940:
       ShowEnemyMark(224, 400);
@@ -358,7 +383,8 @@ void RunOrbCarrier(Enemy& e) {
   if (e.age == 0) {
     for (int k = 0; k < 2; ++k) {
       g_extra.orbs[k] =
-          Keep(SpawnBulletIndexed(4, 0, 18, 28, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 180.0 * k));
+          Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, 28, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0,
+                                  180.0 * k));
     }
   }
   if (PausingEvery(e, 9)) {
@@ -406,9 +432,9 @@ void FireCrossingRings(const Enemy& e) {
              .accel = 0.05, .speedLimit = 3.0, .base = a});
   static constexpr int kTurns[4][2] = {{350, 10}, {340, 20}, {10, -10}, {20, -20}};
   for (const auto& turn : kTurns) {
-    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turn[0],
-               .triggerAge = 140, .n = 7, .x = e.x, .y = e.y, .speed = -3.0, .accel = 0.05,
-               .speedLimit = 3.0, .base = a + turn[1]});
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+               .behaviourParam = turn[0], .triggerAge = 140, .n = 7, .x = e.x, .y = e.y,
+               .speed = -3.0, .accel = 0.05, .speedLimit = 3.0, .base = a + turn[1]});
   }
 }
 
@@ -420,7 +446,7 @@ void FireAtSegmentEnds(const Enemy& e) {
                    .speedLimit = 2 + 0.5 * s, .centre = Aim(e), .layerDelay = 20.0});
   const int colour = 1 + e.sprite / 2 - e.sprite % 2;
   for (int param : {90, 270}) {
-    ShootRing({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 1,
+    ShootRing({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
                .behaviourParam = param, .triggerAge = 60, .n = 18, .x = e.x, .y = e.y, .speed = 3.0,
                .accel = -0.1, .speedLimit = 1.5, .base = 90.0});
   }
@@ -633,9 +659,11 @@ void RunFanSweepNonSpell(Boss& boss, int t) {
 
 void RunOrbLasersNonSpell(Boss& boss, int t) {
   if (t == 30) {
-    g_extra.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
+    g_extra.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 45, 0.0, 0.0, 0.0,
+                                                  3.0, 75.0, 2.0, 0.0));
     g_extra.bossOrbs[1] =
-        Keep(SpawnBulletIndexed(3, 0, 33, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0, 180.0));
+        Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0,
+                                180.0));
     g_extra.c = 1.0;
     g_extra.d = 90.0;
     g_extra.e = 8.0;
@@ -672,9 +700,8 @@ void RunOrbLasersNonSpell(Boss& boss, int t) {
   }
 }
 
-// The chains of 150-180 have no angle of their own in the table: they take the running
-// angle B, which the ellipses also start from. The cycle's end is not given either: 350,
-// one ellipse period after the last volley at 300.
+// The chains of 150-180 take the running angle B, which the ellipses also start from. The
+// cycle ends at 350, one ellipse period after the last volley at 300.
 void RunChainsNonSpell(Boss& boss, int t) {
   if (t == 2) g_extra.b = 90.0;
   if (t == 140) MoveBossNearPlayer();
@@ -703,16 +730,15 @@ void RunChainsNonSpell(Boss& boss, int t) {
 void RunSlowFanNonSpell(Boss& boss, int t) {
   if (t == 30) SetBossMoveTarget(0, 224.0, 150.0, 50);
   if (t == 100 || t == 130) {
-    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
-              .n = 10, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
-              .speedLimit = 2.0, .centre = AimFromBoss(0)});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourSplit,
+              .behaviourParam = 152, .n = 10, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0,
+              .accel = 0.01, .speedLimit = 2.0, .centre = AimFromBoss(0)});
   }
   if (t == 410) boss.phaseTimer = 99;
 }
 
-// The fan-burst rings name no motion of their own: they fly as the fans do (4 slowing to
-// 3), at the angle to the player taken at 100 (C). The cycle ends at 180, after the pose of
-// 130 has mostly run.
+// The fan-burst rings fly as the fans do (4 slowing to 3), at the angle to the player taken
+// at 100 (C). The cycle ends at 180, after the pose of 130 has mostly run.
 void FanBurstRing(const Boss& boss, int colour, int sheet) {
   ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .n = static_cast<int>(g_extra.b),
              .x = boss.x, .y = boss.y, .speed = 4.0, .accel = -0.01, .speedLimit = 3.0,
@@ -761,14 +787,15 @@ void RunClosingRingNonSpell(Boss& boss, int t) {
     const double px = 174 * std::trunc(g_extra.a) + 50, py = 116;
     const int n = static_cast<int>(g_extra.b), r = static_cast<int>(g_extra.d);
     const int e = static_cast<int>(g_extra.e);
-    ShootRingOnCircle({.sheet = 16, .spawnCode = 12, .behaviour = 25, .behaviourParam = 501, .n = n,
-                       .radius = r, .x = px, .y = py, .base = 370.0 - t});
-    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
-                       .radius = r, .x = px, .y = py, .speedLimit = 1.5, .base = 370.0 - t,
-                       .offset = static_cast<double>(-e)});
-    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = 5, .triggerAge = 260 - t, .n = n,
-                       .radius = r, .x = px, .y = py, .speedLimit = 2.0, .base = 370.0 - t,
-                       .offset = static_cast<double>(e)});
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 12, .behaviour = kBehaviourHarmlessUntil,
+                       .behaviourParam = 501, .n = n, .radius = r, .x = px, .y = py,
+                       .base = 370.0 - t});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = kBehaviourEaseToLimitSlow,
+                       .triggerAge = 260 - t, .n = n, .radius = r, .x = px, .y = py,
+                       .speedLimit = 1.5, .base = 370.0 - t, .offset = static_cast<double>(-e)});
+    ShootRingOnCircle({.sheet = 7, .spawnCode = 1, .behaviour = kBehaviourEaseToLimitSlow,
+                       .triggerAge = 260 - t, .n = n, .radius = r, .x = px, .y = py,
+                       .speedLimit = 2.0, .base = 370.0 - t, .offset = static_cast<double>(e)});
     g_extra.e += 35;
     g_extra.d -= 4;
   }

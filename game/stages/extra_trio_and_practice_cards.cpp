@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
+#include "game/play/play_state.h"
 #include "game/stages/extra_attacks.h"
 
 namespace extra_cards {
@@ -266,7 +266,7 @@ void RunExtraBreathingStarCard(AttackStep&) {
   if (t == 90) {
     for (int slot = 0; slot < kBossSlots; ++slot) B(slot).state = 4;
     const double aim = AimFromBoss();
-    // The layered fans name no layer spacing: 10.
+    // The layers of these fans come 10 steps apart.
     for (int slot = 0; slot < kBossSlots; ++slot) {
       ShootLayeredFan({.colour = 4, .sheet = 15, .spawnCode = 3, .n = 10, .spread = 360,
                        .layers = 4, .x = B(slot).x, .y = B(slot).y, .speed = -4.0, .accel = 0.05,
@@ -300,8 +300,9 @@ void RunExtraBreathingStarCard(AttackStep&) {
     const int colour = std::min(static_cast<int>(S(2)) / 50 + 1, 4);
     const double speed = S(2) / 15;
     for (int k = 0; k < 5; ++k) {
-      SpawnBulletIndexed(colour, 30, 6, t == 3150 ? 1000 : 170, static_cast<int>(S(0)),
-                         static_cast<int>(S(1)), speed, -speed / 30, 0.0, 0.0, 90.0 + 72 * k);
+      SpawnBulletIndexed(colour, 30, kBehaviourHaltThenVanish, t == 3150 ? 1000 : 170,
+                         static_cast<int>(S(0)), static_cast<int>(S(1)), speed, -speed / 30, 0.0,
+                         0.0, 90.0 + 72 * k);
     }
   }
   if (t >= 271) PlaceStar(t);
@@ -328,9 +329,9 @@ void RunExtraBreathingStarCard(AttackStep&) {
     for (int j = 0; j < 5; ++j) {
       const double cx = S(0) + S(2) * std::cos((72 * j + 90) * kDeg);
       const double cy = S(1) - S(2) * std::sin((72 * j + 90) * kDeg);
-      ShootFan({.colour = 3, .sheet = 5, .spawnCode = 3, .behaviour = 777, .behaviourParam = 1,
-                .triggerAge = 60, .n = 4, .spread = w, .x = cx, .y = cy, .accel = 0.1,
-                .speedLimit = 4.0, .centre = static_cast<double>(270 + 72 * j)});
+      ShootFan({.colour = 3, .sheet = 5, .spawnCode = 3, .behaviour = kBehaviourReverse,
+                .behaviourParam = 1, .triggerAge = 60, .n = 4, .spread = w, .x = cx, .y = cy,
+                .accel = 0.1, .speedLimit = 4.0, .centre = static_cast<double>(270 + 72 * j)});
     }
     if (S(4) < 90) S(4) += 2;
   }
@@ -338,8 +339,8 @@ void RunExtraBreathingStarCard(AttackStep&) {
 }
 
 // ---------------------------------------------------------------------------
-// 114: the long last card. The "second period" of 15 - intensity steps is the pace of the
-// side bosses' rings (10 steps at the intensity of 5).
+// 114: the long last card. The side bosses fire their rings every 15 - intensity steps (every
+// 10 at the intensity of 5).
 
 void RunExtraLongLastCard(AttackStep&) {
   const int t = T();
@@ -377,15 +378,15 @@ void RunExtraLongLastCard(AttackStep&) {
       const int param = Rand(6);
       const int colour = 3 + Rand(2);
       const int sheet = 7 + 2 * Rand(2);
-      ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 2, .behaviour = 28,
-                 .behaviourParam = param, .triggerAge = 60, .n = 1, .x = x, .y = 470,
-                 .speed = static_cast<double>(speed), .accel = -0.05, .speedLimit = limit,
-                 .base = static_cast<double>(angle)});
+      ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 2,
+                 .behaviour = kBehaviourAimAndSpeedUp, .behaviourParam = param, .triggerAge = 60,
+                 .n = 1, .x = x, .y = 470, .speed = static_cast<double>(speed), .accel = -0.05,
+                 .speedLimit = limit, .base = static_cast<double>(angle)});
     }
   }
   if (S(3) == 2 && Every(t - 100, static_cast<int>(4 - S(4) / 5))) {
     const int s2 = static_cast<int>(S(2));
-    ShootFan({.colour = 2 + s2, .sheet = 2, .spawnCode = 12, .behaviour = 125,
+    ShootFan({.colour = 2 + s2, .sheet = 2, .spawnCode = 12, .behaviour = kBehaviourVeer,
               .behaviourParam = 10 * Rand(20) - (s2 - 1), .triggerAge = 90, .n = 3, .spread = 10,
               .x = b0.x, .y = b0.y, .speed = -3.0, .accel = 0.05, .centre = 270 - S(1)});
     S(1) += 10 * S(2);
@@ -406,11 +407,12 @@ void RunExtraLongLastCard(AttackStep&) {
   }
   if (t >= 300 && t <= 390 && Every(t - 300, 30)) {
     const int k = (t - 300) / 3, j = (t - 300) / 15;
-    SpawnEnemy({.slot = j, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .special = 1,
-                .x = 18.0, .y = 150.0, .s1 = 1.0, .a1 = 360.0 - k, .s2 = 3.0, .a2 = 200.0});
-    SpawnEnemy({.slot = j + 1, .hp = 150, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 1,
-                .power = 1, .x = 430.0, .y = 150.0, .s1 = 1.0, .a1 = 180.0 + k, .s2 = 3.0,
-                .a2 = 340.0});
+    SpawnEnemy({.slot = j, .hp = 150, .m1 = kMotionStraight, .t1 = 900, .m2 = kMotionStraight,
+                .t2 = 900, .special = 1, .x = 18.0, .y = 150.0, .s1 = 1.0, .a1 = 360.0 - k,
+                .s2 = 3.0, .a2 = 200.0});
+    SpawnEnemy({.slot = j + 1, .hp = 150, .m1 = kMotionStraight, .t1 = 900, .m2 = kMotionStraight,
+                .t2 = 900, .sprite = 1, .power = 1, .x = 430.0, .y = 150.0, .s1 = 1.0,
+                .a1 = 180.0 + k, .s2 = 3.0, .a2 = 340.0});
   }
   if (t == 670 && S(4) >= 1 && S(3) == 0) {
     S(3) = 1;
@@ -429,8 +431,10 @@ void RunExtraTwinEmitterCard(AttackStep&) {
   if (t == 70) {
     S(0) = 1;
     S(1) = 0;
-    g_extraCards.pair[0] = Keep(SpawnBulletIndexed(2, 0, 32, 20, 0, 0, 0, 10, 140, -2.5, 0));
-    g_extraCards.pair[1] = Keep(SpawnBulletIndexed(2, 0, 32, 20, 0, 0, 0, 10, 140, 2.5, 180));
+    g_extraCards.pair[0] = Keep(SpawnBulletIndexed(2, 0, kBehaviourBossEllipse, 20, 0, 0, 0, 10,
+                                                   140, -2.5, 0));
+    g_extraCards.pair[1] = Keep(SpawnBulletIndexed(2, 0, kBehaviourBossEllipse, 20, 0, 0, 0, 10,
+                                                   140, 2.5, 180));
   }
   if (S(1) > 10 || b0.hp < 1000) S(1) = 10;
   const int n = 50 + 2 * static_cast<int>(S(1));
@@ -438,16 +442,17 @@ void RunExtraTwinEmitterCard(AttackStep&) {
   if (t == 120 || t == 180) {
     // An emitter erased by a bomb fires nothing.
     if (const EnemyBullet* e = Live(g_extraCards.pair[S(0) == 1 ? 0 : 1])) {
-      ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .behaviour = 10, .behaviourParam = 111,
-                 .n = n, .x = WholePixel(e->x), .y = WholePixel(e->y), .speed = 3.0, .accel = -0.1,
-                 .speedLimit = limit, .base = static_cast<double>(Rand(12))});
+      ShootRing({.colour = 2, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourBounce,
+                 .behaviourParam = 111, .n = n, .x = WholePixel(e->x), .y = WholePixel(e->y),
+                 .speed = 3.0, .accel = -0.1, .speedLimit = limit,
+                 .base = static_cast<double>(Rand(12))});
     }
     S(0) = -S(0);
   }
   if (t == 225) SetBossAnimation(0, 0, 30);
   if (t == 240) {
-    ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = 10, .behaviourParam = 111, .n = n,
-               .x = b0.x, .y = b0.y, .speed = 3.0, .accel = -0.1, .speedLimit = limit,
+    ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = kBehaviourBounce, .behaviourParam = 111,
+               .n = n, .x = b0.x, .y = b0.y, .speed = 3.0, .accel = -0.1, .speedLimit = limit,
                .base = static_cast<double>(Rand(10))});
     S(0) = -S(0);
   }
@@ -474,28 +479,36 @@ void RunExtraEnemyWaveCard(AttackStep&) {
   if (t >= 100 && t <= 400 && Every(t, 5)) {
     const double a = 50 * S(0) * std::sin(1.8 * t * kDeg);
     for (int k = 0; k < 3; ++k) {
-      ShootRing({.colour = 2, .sheet = 4, .spawnCode = 1, .behaviour = 1, .behaviourParam = 400,
-                 .triggerAge = 35, .n = 3, .x = b0.x, .y = b0.y, .speed = -3.5, .accel = 0.1,
-                 .speedLimit = 2.0, .base = a});
+      ShootRing({.colour = 2, .sheet = 4, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+                 .behaviourParam = 400, .triggerAge = 35, .n = 3, .x = b0.x, .y = b0.y,
+                 .speed = -3.5, .accel = 0.1, .speedLimit = 2.0, .base = a});
     }
     for (int k = 0; k < 3; ++k) {
-      ShootRing({.colour = 4, .sheet = 4, .spawnCode = 1, .behaviour = 1, .behaviourParam = 400,
-                 .triggerAge = 35, .n = 3, .x = b0.x, .y = b0.y, .speed = -3.5, .accel = 0.1,
-                 .speedLimit = 2.0, .base = a + 180});
+      ShootRing({.colour = 4, .sheet = 4, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+                 .behaviourParam = 400, .triggerAge = 35, .n = 3, .x = b0.x, .y = b0.y,
+                 .speed = -3.5, .accel = 0.1, .speedLimit = 2.0, .base = a + 180});
     }
   }
   struct Pair {
-    int t, left, right, hp, motion, end, sprite;
+    int t, left, right, hp;
+    EnemyMotion motion;
+    int end, sprite;
     double y, speed;
   };
   static constexpr Pair kPairs[] = {
-      {100, 0, 5, 300, 1, 100, 0, 200, 2.2},  {110, 1, 6, 300, 1, 90, 0, 200, 2.2},
-      {120, 2, 7, 300, 1, 80, 0, 200, 2.2},   {130, 3, 8, 300, 1, 70, 0, 200, 2.2},
-      {140, 4, 9, 300, 1, 60, 0, 200, 2.2},   {200, 10, 15, 200, 1, 100, 2, 150, 2},
-      {210, 11, 16, 200, 1, 90, 2, 120, 2},   {220, 12, 17, 200, 1, 80, 2, 150, 2},
-      {230, 13, 18, 200, 1, 70, 2, 120, 2},   {240, 14, 19, 200, 1, 60, 2, 150, 2},
-      {300, 20, 22, 300, 1, 100, 3, 50, 2},   {330, 21, 23, 300, 1, 70, 3, 50, 2},
-      {400, 24, 25, 200, 3, 900, 3, 50, 3}};
+      {100, 0, 5, 300, kMotionStraight, 100, 0, 200, 2.2},
+      {110, 1, 6, 300, kMotionStraight, 90, 0, 200, 2.2},
+      {120, 2, 7, 300, kMotionStraight, 80, 0, 200, 2.2},
+      {130, 3, 8, 300, kMotionStraight, 70, 0, 200, 2.2},
+      {140, 4, 9, 300, kMotionStraight, 60, 0, 200, 2.2},
+      {200, 10, 15, 200, kMotionStraight, 100, 2, 150, 2},
+      {210, 11, 16, 200, kMotionStraight, 90, 2, 120, 2},
+      {220, 12, 17, 200, kMotionStraight, 80, 2, 150, 2},
+      {230, 13, 18, 200, kMotionStraight, 70, 2, 120, 2},
+      {240, 14, 19, 200, kMotionStraight, 60, 2, 150, 2},
+      {300, 20, 22, 300, kMotionStraight, 100, 3, 50, 2},
+      {330, 21, 23, 300, kMotionStraight, 70, 3, 50, 2},
+      {400, 24, 25, 200, kMotionQuarterTurn, 900, 3, 50, 3}};
   for (const Pair& p : kPairs) {
     if (p.t != t) continue;
     SpawnEnemy({.slot = p.left, .hp = p.hp, .m1 = p.motion, .t1 = p.end, .t2 = 9000,
@@ -518,11 +531,12 @@ void RunExtraEnemyWaveCard(AttackStep&) {
     }
     if (k >= 10 && k <= 19 && e.hp < 150) {
       const double aim = AimFrom(e.x, e.y);
-      ShootRing({.colour = 2, .spawnCode = 1, .behaviour = 10, .behaviourParam = 10, .n = 6,
-                 .x = e.x, .y = e.y, .speed = 5.0, .accel = -0.1, .speedLimit = 3.0, .base = aim});
-      ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .behaviour = 10, .behaviourParam = 10,
-                .n = 6, .spread = 360, .x = e.x, .y = e.y, .speed = 4.0, .accel = -0.1,
-                .speedLimit = 3.0, .centre = aim});
+      ShootRing({.colour = 2, .spawnCode = 1, .behaviour = kBehaviourBounce, .behaviourParam = 10,
+                 .n = 6, .x = e.x, .y = e.y, .speed = 5.0, .accel = -0.1, .speedLimit = 3.0,
+                 .base = aim});
+      ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourBounce,
+                .behaviourParam = 10, .n = 6, .spread = 360, .x = e.x, .y = e.y, .speed = 4.0,
+                .accel = -0.1, .speedLimit = 3.0, .centre = aim});
       e.hp = 0;
     }
     if (k >= 20 && k <= 23 && t >= 490 && Every(t - 490, 10)) {
@@ -543,8 +557,8 @@ void RunExtraEnemyWaveCard(AttackStep&) {
 }
 
 // ---------------------------------------------------------------------------
-// 117: freeze and release. Scratch 4 (the colour and side counter) is not given a start:
-// it starts at 0 with the others.
+// 117: freeze and release. Scratch 4, the colour and side counter, starts at 0 with the
+// others at 75.
 
 void RunExtraFreezeCard(AttackStep&) {
   const int t = T();
@@ -561,7 +575,7 @@ void RunExtraFreezeCard(AttackStep&) {
     const int count = static_cast<int>(S(4));
     const double side = count % 2 != 0 ? 1.0 : -1.0;
     for (int k : {0, 120, 240}) {
-      ShootCircleFormation({.colour = count % 4, .sheet = 13, .behaviour = 10,
+      ShootCircleFormation({.colour = count % 4, .sheet = 13, .behaviour = kBehaviourBounce,
                             .behaviourParam = 101, .n = 8, .radius = 30, .x = b0.x, .y = b0.y,
                             .speed = 4.0, .accel = -0.1, .speedLimit = 2.0,
                             .direction = (k + base) * side});
@@ -593,7 +607,7 @@ void RunExtraFreezeCard(AttackStep&) {
     PlayEffect(kSeAttackBell);
     for (EnemyBullet& b : g_enemyBullets) {
       if (b.state == 0) continue;
-      b.behaviour = 0;
+      b.behaviour = kBehaviourNone;
       b.speed = b.accel = b.turnRate = 0.0;
       b.colour = 4;
     }
@@ -624,8 +638,8 @@ void RunExtraFreezeCard(AttackStep&) {
 }
 
 // ---------------------------------------------------------------------------
-// 118: the last practice card (survival). "Laser slot 0" is read as written: the slot, which
-// holds the first beam of the card and later whichever beam took it over.
+// 118: the last practice card (survival). Each cycle frees laser slot 0 itself, not a kept
+// beam: the slot holds the card's first beam, later whichever beam took the slot over.
 
 void RunExtraLastPracticeCard(AttackStep&) {
   const int t = T();
@@ -646,7 +660,7 @@ void RunExtraLastPracticeCard(AttackStep&) {
   if (t == 90) {
     for (int slot = 0; slot < kBossSlots; ++slot) B(slot).state = 4;
     const double aim = AimFromBoss();
-    // The layered fans name no layer spacing: 10.
+    // The layers of these fans come 10 steps apart.
     for (int slot = 0; slot < kBossSlots; ++slot) {
       ShootLayeredFan({.colour = 4, .sheet = 1, .spawnCode = 3, .n = 10, .spread = 360, .layers = 2,
                        .x = B(slot).x, .y = B(slot).y, .speed = -1.0, .accel = 0.04,
@@ -677,8 +691,8 @@ void RunExtraLastPracticeCard(AttackStep&) {
   }
   if (phase == 15) {
     PlayEffect(kSeAttackBell);
-    ShootRing({.sheet = 16, .spawnCode = 14, .behaviour = 25, .behaviourParam = 602, .n = 1,
-               .x = B(1).x, .y = B(1).y});
+    ShootRing({.sheet = 16, .spawnCode = 14, .behaviour = kBehaviourHarmlessUntil,
+               .behaviourParam = 602, .n = 1, .x = B(1).x, .y = B(1).y});
     RunBossBreakRing(0, 1);
     g_lasers[0].state = 0;
     S(2) = AimFromBoss(1);
@@ -687,9 +701,10 @@ void RunExtraLastPracticeCard(AttackStep&) {
   if (phase >= 16 && phase <= 30) {
     const double angles[3] = {512 + S(2), -512 + S(2), 512 - S(2)};
     for (int c = 0; c < 3; ++c) {
-      ShootRingOnCircle({.colour = c, .sheet = 1, .spawnCode = 11, .behaviour = 5,
-                         .behaviourParam = 5, .triggerAge = 29, .n = 5, .radius = 25, .x = B(1).x,
-                         .y = B(1).y, .speedLimit = 1 + 0.02 * S(1), .base = angles[c],
+      ShootRingOnCircle({.colour = c, .sheet = 1, .spawnCode = 11,
+                         .behaviour = kBehaviourEaseToLimitSlow, .behaviourParam = 5,
+                         .triggerAge = 29, .n = 5, .radius = 25, .x = B(1).x, .y = B(1).y,
+                         .speedLimit = 1 + 0.02 * S(1), .base = angles[c],
                          .offset = static_cast<double>(30 + Rand(30))});
     }
   }

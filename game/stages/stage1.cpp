@@ -34,14 +34,16 @@ Stage1State g_stage1;
 void SpawnOpeningFour(int frame) {
   const int a = (frame - 50) / 10;
   const int b = (frame + 40) / 10;
-  SpawnEnemy({.slot = a, .hp = 10, .turnFlag = 1, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600,
-              .special = 1, .x = 50.0, .s1 = 2.0, .a1 = 260.0, .a2 = 270.0});
-  SpawnEnemy({.slot = a + 1, .hp = 10, .turnFlag = 1, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600,
-              .sprite = 1, .power = 1, .x = 100.0, .s1 = 2.0, .a1 = 260.0, .a2 = 270.0});
-  SpawnEnemy({.slot = b, .hp = 10, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600, .sprite = 1, .power = 1,
-              .x = 400.0, .s1 = 2.0, .a1 = 280.0, .a2 = 270.0});
-  SpawnEnemy({.slot = b + 1, .hp = 10, .m1 = 3, .t1 = 600, .m2 = 1, .t2 = 600, .special = 1,
-              .x = 350.0, .s1 = 2.0, .a1 = 280.0, .a2 = 270.0});
+  SpawnEnemy({.slot = a, .hp = 10, .turnFlag = 1, .m1 = kMotionQuarterTurn, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .special = 1, .x = 50.0, .s1 = 2.0, .a1 = 260.0,
+              .a2 = 270.0});
+  SpawnEnemy({.slot = a + 1, .hp = 10, .turnFlag = 1, .m1 = kMotionQuarterTurn, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 1, .power = 1, .x = 100.0, .s1 = 2.0,
+              .a1 = 260.0, .a2 = 270.0});
+  SpawnEnemy({.slot = b, .hp = 10, .m1 = kMotionQuarterTurn, .t1 = 600, .m2 = kMotionStraight,
+              .t2 = 600, .sprite = 1, .power = 1, .x = 400.0, .s1 = 2.0, .a1 = 280.0, .a2 = 270.0});
+  SpawnEnemy({.slot = b + 1, .hp = 10, .m1 = kMotionQuarterTurn, .t1 = 600, .m2 = kMotionStraight,
+              .t2 = 600, .special = 1, .x = 350.0, .s1 = 2.0, .a1 = 280.0, .a2 = 270.0});
 }
 
 // Table W2: pairs of 20 HP turning in from one side.
@@ -58,9 +60,10 @@ constexpr Pair kLateRight = {{0, 1, 1, 0, 0, 400.0}, {0, 2, 0, 1, 1, 350.0}};
 void SpawnPair(int slot, const Pair& pair, double speed, double angle) {
   for (int k = 0; k < 2; ++k) {
     const PairMember& e = pair[k];
-    SpawnEnemy({.slot = slot + k, .hp = 20, .turnFlag = e.turnFlag, .m1 = 3, .t1 = 600, .m2 = 1,
-                .t2 = 600, .sprite = e.sprite, .power = e.power, .special = e.special,
-                .point = e.point, .x = e.x, .s1 = speed, .a1 = angle, .a2 = 270.0});
+    SpawnEnemy({.slot = slot + k, .hp = 20, .turnFlag = e.turnFlag, .m1 = kMotionQuarterTurn,
+                .t1 = 600, .m2 = kMotionStraight, .t2 = 600, .sprite = e.sprite, .power = e.power,
+                .special = e.special, .point = e.point, .x = e.x, .s1 = speed, .a1 = angle,
+                .a2 = 270.0});
   }
 }
 
@@ -70,9 +73,9 @@ struct SingleSpawn {
   double x, y, s1, a1, a2;
 };
 void SpawnSingle(const SingleSpawn& e, double s2 = 1.0) {
-  SpawnEnemy({.slot = e.slot, .hp = e.hp, .m1 = 1, .t1 = e.t1, .m2 = 1, .t2 = e.t2, .sprite = 3,
-              .power = e.power, .special = e.special, .point = 1, .x = e.x, .y = e.y, .s1 = e.s1,
-              .a1 = e.a1, .s2 = s2, .a2 = e.a2});
+  SpawnEnemy({.slot = e.slot, .hp = e.hp, .m1 = kMotionStraight, .t1 = e.t1, .m2 = kMotionStraight,
+              .t2 = e.t2, .sprite = 3, .power = e.power, .special = e.special, .point = 1, .x = e.x,
+              .y = e.y, .s1 = e.s1, .a1 = e.a1, .s2 = s2, .a2 = e.a2});
 }
 
 // Tables W4 and W6: seven fairies standing in a row or an arch, flying out in a fan.
@@ -80,8 +83,9 @@ void SpawnSevenInRow(int firstSlot, int hp, int leaveAge, bool arch) {
   for (int i = 0; i < 7; ++i) {
     const double x = 134 + 30 * i;
     const double y = arch ? 8 * (3 - i) * (i - 3) + 200 : 200;
-    SpawnEnemy({.slot = firstSlot + i, .hp = hp, .m2 = 1, .t2 = leaveAge, .sprite = i % 2,
-                .power = i % 2, .special = (i + 1) % 2, .x = x, .y = y, .s2 = 1.0, .a2 = x + 46});
+    SpawnEnemy({.slot = firstSlot + i, .hp = hp, .m2 = kMotionStraight, .t2 = leaveAge,
+                .sprite = i % 2, .power = i % 2, .special = (i + 1) % 2, .x = x, .y = y, .s2 = 1.0,
+                .a2 = x + 46});
   }
 }
 
@@ -89,10 +93,11 @@ void SpawnSevenInRow(int firstSlot, int hp, int leaveAge, bool arch) {
 void SpawnClosingPair(int frame) {
   const int slot = (frame - 3710) / 5;
   const double y = 2 * frame - 7500;
-  SpawnEnemy({.slot = slot, .hp = 50, .m2 = 3, .t2 = 100, .sprite = 1, .power = 1,
+  SpawnEnemy({.slot = slot, .hp = 50, .m2 = kMotionQuarterTurn, .t2 = 100, .sprite = 1, .power = 1,
               .x = static_cast<double>(15574 - 4 * frame), .y = y, .s2 = 2.0, .a2 = 270.0});
-  SpawnEnemy({.slot = slot + 1, .hp = 50, .turnFlag = 1, .m2 = 3, .t2 = 100, .special = 1,
-              .x = static_cast<double>(4 * frame - 15126), .y = y, .s2 = 2.0, .a2 = 270.0});
+  SpawnEnemy({.slot = slot + 1, .hp = 50, .turnFlag = 1, .m2 = kMotionQuarterTurn, .t2 = 100,
+              .special = 1, .x = static_cast<double>(4 * frame - 15126), .y = y, .s2 = 2.0,
+              .a2 = 270.0});
 }
 
 }  // namespace
@@ -159,9 +164,9 @@ void RunStage1Waves() {
       SpawnClosingPair(frame);
       break;
     case 4150:
-      SpawnEnemy({.hp = 400, .m1 = 1, .t1 = 75, .m2 = 1, .t2 = 500, .sprite = 3, .power = 10,
-                  .special = 5, .point = 1, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 1.0,
-                  .a2 = 270.0});
+      SpawnEnemy({.hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionStraight, .t2 = 500,
+                  .sprite = 3, .power = 10, .special = 5, .point = 1, .x = 224.0, .s1 = 2.0,
+                  .a1 = 270.0, .s2 = 1.0, .a2 = 270.0});
       break;
     case 4250:
       SpawnSevenInRow(1, 100, 400, true);
@@ -276,9 +281,10 @@ void FireStage1EnemyShots(int slot) {
     case Firing::kL1:
       if (age >= 75 && age <= 500 && Every(age, 10 * (5 - d))) {
         for (int k = 0; k < 2; ++k) {
-          ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = 28, .behaviourParam = 2,
-                     .triggerAge = 50, .n = s + 2 * d + 4, .x = x, .y = y, .speed = 1.0,
-                     .speedLimit = static_cast<double>(s + 4), .base = static_cast<double>(age)});
+          ShootRing({.sheet = 5, .spawnCode = 1, .behaviour = kBehaviourAimAndSpeedUp,
+                     .behaviourParam = 2, .triggerAge = 50, .n = s + 2 * d + 4, .x = x, .y = y,
+                     .speed = 1.0, .speedLimit = static_cast<double>(s + 4),
+                     .base = static_cast<double>(age)});
         }
       }
       break;
@@ -396,12 +402,12 @@ void RunMidBossPattern() {
     SetBossMoveTarget(0, boss.x, boss.y - 200, 180);
   }
   if (t >= 210 && t <= 400 && t % (2 * (s - d) + 14) == 0) {
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3,
-               .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0,
-               .speedLimit = 4.0, .base = static_cast<double>(t)});
-    ShootRing({.sheet = 2, .spawnCode = 1, .behaviour = 28, .behaviourParam = 3, .triggerAge = 25,
-               .n = 2 * d + 4, .x = boss.x, .y = boss.y, .speed = 2.0, .speedLimit = 4.0,
-               .base = static_cast<double>(-t)});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourAimAndSpeedUp,
+               .behaviourParam = 3, .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .speedLimit = 4.0, .base = static_cast<double>(t)});
+    ShootRing({.sheet = 2, .spawnCode = 1, .behaviour = kBehaviourAimAndSpeedUp,
+               .behaviourParam = 3, .triggerAge = 25, .n = 2 * d + 4, .x = boss.x, .y = boss.y,
+               .speed = 2.0, .speedLimit = 4.0, .base = static_cast<double>(-t)});
   }
   if (t == 400) WarpBossToRandomSpot(149, 150);
   if (t == 490) boss.phaseTimer = 99;

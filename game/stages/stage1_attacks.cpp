@@ -1,7 +1,6 @@
 // The cards of stage 1: the mid-boss's card (slot 0, Hard and Lunatic) and the boss's
 // two cards (slots 1 and 2).
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -37,11 +36,12 @@ void FallingOrbitRing() {
   const int r1 = NextRandom();
   const int r2 = NextRandom();
   const int r3 = NextRandom();
-  ShootOrbitRing({.sheet = 12, .behaviour = 23, .behaviourParam = r1 % 20 + 10 * d + 30,
-                  .triggerAge = 30 + r1 % 20, .n = 5, .radius = 50,
-                  .x = static_cast<double>(124 + 10 * (r3 % 21)), .speed = 3.0, .speedLimit = 3.0,
-                  .base = static_cast<double>(265 + r2 % 10), .ringColour = 4, .ringSheet = 15,
-                  .ringSpeedLimit = 50, .ringTurnRate = 0.5 * g_attackScratch.sign});
+  ShootOrbitRing({.sheet = 12, .behaviour = kBehaviourHomeUntil,
+                  .behaviourParam = r1 % 20 + 10 * d + 30, .triggerAge = 30 + r1 % 20, .n = 5,
+                  .radius = 50, .x = static_cast<double>(124 + 10 * (r3 % 21)), .speed = 3.0,
+                  .speedLimit = 3.0, .base = static_cast<double>(265 + r2 % 10), .ringColour = 4,
+                  .ringSheet = 15, .ringSpeedLimit = 50,
+                  .ringTurnRate = 0.5 * g_attackScratch.sign});
 }
 
 // ---------------------------------------------------------------------------
@@ -54,34 +54,38 @@ void DashVolley(double sign) {
   RunBossBreakRing(0, 0);
   if (d < 2) {
     const int n = g_attackScratch.ringSize;
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourJumpThenStraighten,
+               .behaviourParam = 60, .triggerAge = 10, .n = n, .x = x, .y = y, .speed = 8.0,
+               .accel = 0.1, .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 12.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourJumpThenStraighten,
+               .behaviourParam = 60, .triggerAge = 10, .n = n / 2, .x = x, .y = y, .speed = 8.0,
+               .accel = 0.1, .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 24.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = kBehaviourJumpToLimit, .behaviourParam = 60,
                .triggerAge = 10, .n = n, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
-               .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 12.0});
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
-               .triggerAge = 10, .n = n / 2, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
-               .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 24.0});
-    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
-               .n = n, .x = x, .y = y, .speed = 8.0, .accel = 0.1, .speedLimit = 3.0});
-    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
-               .n = n, .x = x, .y = y, .speed = 6.0, .accel = 0.1, .speedLimit = 3.0});
+               .speedLimit = 3.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = kBehaviourJumpToLimit, .behaviourParam = 60,
+               .triggerAge = 10, .n = n, .x = x, .y = y, .speed = 6.0, .accel = 0.1,
+               .speedLimit = 3.0});
   } else {
     const int wide = 2 * d + 12, narrow = 2 * d + 8;
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourJumpThenStraighten,
+               .behaviourParam = 60, .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 8.0,
+               .accel = 0.1, .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 12.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourJumpThenStraighten,
+               .behaviourParam = 60, .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 8.0,
+               .accel = 0.1, .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 24.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourJumpThenStraighten,
+               .behaviourParam = 60, .triggerAge = 10, .n = narrow, .x = x, .y = y, .speed = 8.0,
+               .accel = 0.1, .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 12.0});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourJumpThenStraighten,
+               .behaviourParam = 60, .triggerAge = 10, .n = narrow, .x = x, .y = y, .speed = 8.0,
+               .accel = 0.1, .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 24.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = kBehaviourJumpToLimit, .behaviourParam = 60,
                .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
-               .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 12.0});
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
-               .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
-               .speedLimit = 3.0, .turnRate = 0.5 * sign, .base = 24.0});
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
-               .triggerAge = 10, .n = narrow, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
-               .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 12.0});
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 104, .behaviourParam = 60,
-               .triggerAge = 10, .n = narrow, .x = x, .y = y, .speed = 8.0, .accel = 0.1,
-               .speedLimit = 1.0, .turnRate = 0.2 * sign, .base = 24.0});
-    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
-               .n = wide, .x = x, .y = y, .speed = 8.0, .accel = 0.1, .speedLimit = 3.0});
-    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = 100, .behaviourParam = 60, .triggerAge = 10,
-               .n = wide, .x = x, .y = y, .speed = 6.0, .accel = 0.1, .speedLimit = 3.0});
+               .speedLimit = 3.0});
+    ShootRing({.sheet = 3, .spawnCode = 1, .behaviour = kBehaviourJumpToLimit, .behaviourParam = 60,
+               .triggerAge = 10, .n = wide, .x = x, .y = y, .speed = 6.0, .accel = 0.1,
+               .speedLimit = 3.0});
   }
 }
 
@@ -105,8 +109,8 @@ RandomPoint DrawPoint(int yRange) {
   return {32.0 + rx % 380, 16.0 + ry % yRange};
 }
 
-void RainCircle(int behaviourParam, int sheet, int triggerAge, int behaviour, double limit,
-                double angle, double offset, int yRange) {
+void RainCircle(int behaviourParam, int sheet, int triggerAge, BulletBehaviour behaviour,
+                double limit, double angle, double offset, int yRange) {
   const RandomPoint p = DrawPoint(yRange);
   ShootRingOnCircle({.sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
                      .behaviourParam = behaviourParam, .triggerAge = triggerAge, .n = 5,
@@ -114,15 +118,16 @@ void RainCircle(int behaviourParam, int sheet, int triggerAge, int behaviour, do
                      .offset = offset});
 }
 
-// Rows the other difficulties do not fire are made as harmless decoys (behaviour 666), so
+// Rows the other difficulties do not fire are made as harmless decoys (kBehaviourVanish), so
 // every difficulty draws the same count of random values per step.
 void Rain() {
   const int d = g_difficulty;
-  RainCircle(200, 5, 60, 4, 3.0, 90.0, 0.0, 150);
+  RainCircle(200, 5, 60, kBehaviourEaseToLimit, 3.0, 90.0, 0.0, 150);
   for (int side = 1; side >= -1; side -= 2) {
     const int rOffset = NextRandom();
     const int rAngle = NextRandom();
-    RainCircle(200, 5, 60, 4, 3.0, 90.0 + side * (rAngle % 5), side * (rOffset % 10), 150);
+    RainCircle(200, 5, 60, kBehaviourEaseToLimit, 3.0, 90.0 + side * (rAngle % 5),
+               side * (rOffset % 10), 150);
   }
   if (d >= 2) {
     const RandomPoint p = DrawPoint(150);
@@ -130,14 +135,14 @@ void Rain() {
                .speedLimit = 2.0, .base = 270.0});
   }
   if (d == 2) {
-    RainCircle(150, 2, 60, 4, 2.0, 0.0, 0.0, 100);
+    RainCircle(150, 2, 60, kBehaviourEaseToLimit, 2.0, 0.0, 0.0, 100);
   } else {
-    RainCircle(0, 2, 60, 666, 0.0, 0.0, 0.0, 100);
+    RainCircle(0, 2, 60, kBehaviourVanish, 0.0, 0.0, 0.0, 100);
   }
   if (d == 3) {
-    RainCircle(150, 2, 30, 4, 2.0, 0.0, 180.0, 100);
+    RainCircle(150, 2, 30, kBehaviourEaseToLimit, 2.0, 0.0, 180.0, 100);
   } else {
-    RainCircle(0, 2, 30, 666, 0.0, 0.0, 180.0, 100);
+    RainCircle(0, 2, 30, kBehaviourVanish, 0.0, 0.0, 180.0, 100);
   }
 }
 
@@ -259,9 +264,10 @@ void RunStage1LastCard(AttackStep& step) {
   if (t == 500) {
     PlayEffect(kSeAttackBell);
     boss.phaseTimer = 99;
-    ShootRingWithAge({.colour = 4 - 3 * s, .spawnCode = 1, .behaviour = 21, .behaviourParam = -2,
-                      .startAge = 60, .n = 2 * (d - s) + 4, .x = boss.x, .y = boss.y, .speed = 2.0,
-                      .accel = 0.1, .speedLimit = static_cast<double>(s + 4),
+    ShootRingWithAge({.colour = 4 - 3 * s, .spawnCode = 1, .behaviour = kBehaviourTurnGrowth,
+                      .behaviourParam = -2, .startAge = 60, .n = 2 * (d - s) + 4, .x = boss.x,
+                      .y = boss.y, .speed = 2.0, .accel = 0.1,
+                      .speedLimit = static_cast<double>(s + 4),
                       .turnRate = 0.3 * scratch.sign * (s + 2)});
     scratch.sign = -scratch.sign;
   }

@@ -5,7 +5,6 @@
 #include <initializer_list>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -36,20 +35,16 @@ Stage2State g_stage2;
 // ---------------------------------------------------------------------------
 // Waves. Each random enemy draws its leave angle, then its dive angle, then its x.
 
-struct Drops {
-  int power, special, point;
-};
-
 void SpawnDiver(int slot, int hp, int turnFlag, int sprite, Drops drops, int xBase, int xRange,
                 double diveSpeed, double leaveSpeed) {
   const int leave = NextRandom();
   const int dive = NextRandom();
   const int rx = NextRandom();
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 120,
-              .sprite = sprite, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 90,
+              .m2 = kMotionStraight, .t2 = 120, .sprite = sprite,
+              .x = static_cast<double>(xBase + rx % xRange), .s1 = diveSpeed,
               .a1 = static_cast<double>(250 + dive % 40), .s2 = leaveSpeed,
-              .a2 = static_cast<double>(80 + leave % 20)});
+              .a2 = static_cast<double>(80 + leave % 20)}, drops);
 }
 
 // Table A: pairs diving in from the top at random.
@@ -61,12 +56,12 @@ void SpawnDivePair(int frame) {
 
 // Table C: a pair flying in from both sides and stopping.
 void SpawnSidePair(int k, int turnFlag, Drops drops) {
-  SpawnEnemy({.slot = 20 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = 2, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = 29.0, .y = 50.0, .s1 = 2.0, .a1 = 320.0});
-  SpawnEnemy({.slot = 21 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = 2, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = 420.0, .y = 50.0, .s1 = 2.0, .a1 = 220.0});
+  SpawnEnemy({.slot = 20 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 2, .x = 29.0, .y = 50.0, .s1 = 2.0,
+              .a1 = 320.0}, drops);
+  SpawnEnemy({.slot = 21 + 2 * k, .hp = 50, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 2, .x = 420.0, .y = 50.0, .s1 = 2.0,
+              .a1 = 220.0}, drops);
 }
 
 // Table D: an aimed fairy from a fixed point and a diver at a random x.
@@ -86,10 +81,9 @@ constexpr AimedWave kAimedWaves[3] = {
 };
 void SpawnAimedWave(const AimedWave& w, int frame) {
   const int k = (frame - w.first) / 20;
-  SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = w.turnFlag, .m1 = 1, .t1 = 600, .m2 = 1,
-              .t2 = 600, .sprite = w.aimedSprite, .power = w.aimedDrops.power,
-              .special = w.aimedDrops.special, .point = w.aimedDrops.point, .x = w.aimedX,
-              .s1 = 2.0, .a1 = 720.0});
+  SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = w.turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = w.aimedSprite, .x = w.aimedX, .s1 = 2.0,
+              .a1 = 720.0}, w.aimedDrops);
   SpawnDiver(k, 120, w.turnFlag, w.diverSprite, w.diverDrops, w.diverX, 100, 2.0, 3.0);
 }
 
@@ -97,10 +91,9 @@ void SpawnAimedWave(const AimedWave& w, int frame) {
 void SpawnThreeAimed(int firstSlot, int turnFlag, const Drops (&drops)[3]) {
   static constexpr double kX[3] = {324.0, 124.0, 224.0};
   for (int i = 0; i < 3; ++i) {
-    SpawnEnemy({.slot = firstSlot + i, .hp = 100, .turnFlag = turnFlag, .m1 = 1, .t1 = 120, .m2 = 1,
-                .t2 = 121, .sprite = 2, .power = drops[i].power, .special = drops[i].special,
-                .point = drops[i].point, .x = kX[i], .s1 = 3.0, .a1 = 720.0, .s2 = 3.0,
-                .a2 = 900.0});
+    SpawnEnemy({.slot = firstSlot + i, .hp = 100, .turnFlag = turnFlag, .m1 = kMotionStraight,
+                .t1 = 120, .m2 = kMotionStraight, .t2 = 121, .sprite = 2, .x = kX[i], .s1 = 3.0,
+                .a1 = 720.0, .s2 = 3.0, .a2 = 900.0}, drops[i]);
   }
 }
 
@@ -118,33 +111,33 @@ struct CornerPair {
 constexpr CornerPair kCornerFirst = {100.0, 0.0, 4, {0, 2, 0}, 100.0, 270.0, 5, {1, 0, 0}};
 constexpr CornerPair kCornerMirror = {348.0, 180.0, 5, {1, 0, 0}, 380.0, 90.0, 4, {0, 2, 0}};
 void SpawnCornerPair(int k, const CornerPair& p) {
-  SpawnEnemy({.slot = 2 * k, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 150, .m2 = 1, .t2 = 151,
-              .sprite = p.downSprite, .power = p.downDrops.power, .special = p.downDrops.special,
-              .point = p.downDrops.point, .x = p.downX, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0,
-              .a2 = p.downLeave});
-  SpawnEnemy({.slot = 2 * k + 1, .hp = 140, .turnFlag = 1, .m1 = 1, .t1 = 140, .m2 = 1, .t2 = 141,
-              .sprite = p.acrossSprite, .power = p.acrossDrops.power,
-              .special = p.acrossDrops.special, .point = p.acrossDrops.point, .y = p.acrossY,
-              .s1 = 3.0, .s2 = 3.0, .a2 = p.acrossLeave});
+  SpawnEnemy({.slot = 2 * k, .hp = 140, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 150,
+              .m2 = kMotionStraight, .t2 = 151, .sprite = p.downSprite, .x = p.downX, .s1 = 3.0,
+              .a1 = 270.0, .s2 = 3.0, .a2 = p.downLeave}, p.downDrops);
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 140, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 140,
+              .m2 = kMotionStraight, .t2 = 141, .sprite = p.acrossSprite, .y = p.acrossY, .s1 = 3.0,
+              .s2 = 3.0, .a2 = p.acrossLeave}, p.acrossDrops);
 }
 
 void SpawnCrossingPair(int frame) {
   const int k = (frame - 4420) / 30;
-  SpawnEnemy({.slot = 2 * k, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
-              .sprite = 5, .power = 2, .x = 348.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
-  SpawnEnemy({.slot = 2 * k + 1, .hp = 120, .turnFlag = 1, .m1 = 1, .t1 = 600, .m2 = 1, .t2 = 600,
-              .sprite = 4, .special = 3, .x = 100.0, .y = 480.0, .s1 = 3.0, .a1 = 90.0, .s2 = 3.0,
-              .a2 = 90.0});
+  SpawnEnemy({.slot = 2 * k, .hp = 120, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 5, .power = 2, .x = 348.0, .s1 = 3.0,
+              .a1 = 270.0, .s2 = 3.0, .a2 = 180.0});
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 120, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 4, .special = 3, .x = 100.0, .y = 480.0,
+              .s1 = 3.0, .a1 = 90.0, .s2 = 3.0, .a2 = 90.0});
 }
 
 void SpawnClosingFan(int frame) {
   const int k = (frame - 5000) / 60;
-  SpawnEnemy({.slot = 22 + k, .hp = 60, .turnFlag = 1, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121,
-              .sprite = 2, .special = 3, .point = 2, .x = static_cast<double>(384 - 30 * k),
-              .s1 = 2.0, .a1 = 265.0, .s2 = 3.0, .a2 = 110.0});
-  SpawnEnemy({.slot = 25 + k, .hp = 60, .m1 = 1, .t1 = 120, .m2 = 1, .t2 = 121, .sprite = 2,
-              .power = 3, .point = 2, .x = static_cast<double>(64 + 30 * k), .s1 = 2.0, .a1 = 275.0,
-              .s2 = 3.0, .a2 = 70.0});
+  SpawnEnemy({.slot = 22 + k, .hp = 60, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+              .m2 = kMotionStraight, .t2 = 121, .sprite = 2, .special = 3, .point = 2,
+              .x = static_cast<double>(384 - 30 * k), .s1 = 2.0, .a1 = 265.0, .s2 = 3.0,
+              .a2 = 110.0});
+  SpawnEnemy({.slot = 25 + k, .hp = 60, .m1 = kMotionStraight, .t1 = 120, .m2 = kMotionStraight,
+              .t2 = 121, .sprite = 2, .power = 3, .point = 2, .x = static_cast<double>(64 + 30 * k),
+              .s1 = 2.0, .a1 = 275.0, .s2 = 3.0, .a2 = 70.0});
 }
 
 }  // namespace
@@ -159,9 +152,9 @@ void RunStage2Waves() {
       ShowStageTitleNotice(1, (frame - 30) / 30);
       break;
     case 500:
-      SpawnEnemy({.slot = 29, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 8, .special = 5, .point = 1, .x = 224.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 1.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 29, .hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 224.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 1.0, .a2 = 270.0});
       break;
     case 600: case 630: case 660: case 690:
       SpawnSidePair((frame - 600) / 30, 1, {2, 0, 1});
@@ -188,23 +181,23 @@ void RunStage2Waves() {
       ShowEnemyMark(60, 380);
       break;
     case 4200:
-      SpawnEnemy({.slot = 20, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 8, .special = 3, .point = 2, .x = 79.0, .s1 = 2.0, .a1 = -60.0,
-                  .s2 = 1.0, .a2 = 180.0});
-      SpawnEnemy({.slot = 21, .hp = 400, .m1 = 1, .t1 = 100, .m2 = 1, .t2 = 500, .sprite = 3,
-                  .power = 8, .special = 3, .point = 2, .x = 350.0, .s1 = 2.0, .a1 = 240.0,
-                  .s2 = 1.0});
+      SpawnEnemy({.slot = 20, .hp = 400, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 8, .special = 3, .point = 2, .x = 79.0,
+                  .s1 = 2.0, .a1 = -60.0, .s2 = 1.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 8, .special = 3, .point = 2, .x = 350.0,
+                  .s1 = 2.0, .a1 = 240.0, .s2 = 1.0});
       break;
     case 4360:
       ShowEnemyMark(100, 440);
       break;
     case 4700:
-      SpawnEnemy({.slot = 28, .hp = 400, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400, .sprite = 3,
-                  .power = 8, .special = 5, .point = 3, .x = 274.0, .s1 = 2.0, .a1 = 270.0,
-                  .s2 = 2.0});
-      SpawnEnemy({.slot = 29, .hp = 400, .turnFlag = 1, .m1 = 1, .t1 = 75, .m2 = 3, .t2 = 400,
-                  .sprite = 3, .power = 8, .special = 5, .point = 3, .x = 174.0, .s1 = 2.0,
-                  .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
+      SpawnEnemy({.slot = 28, .hp = 400, .m1 = kMotionStraight, .t1 = 75, .m2 = kMotionQuarterTurn,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .point = 3, .x = 274.0,
+                  .s1 = 2.0, .a1 = 270.0, .s2 = 2.0});
+      SpawnEnemy({.slot = 29, .hp = 400, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 75,
+                  .m2 = kMotionQuarterTurn, .t2 = 400, .sprite = 3, .power = 8, .special = 5,
+                  .point = 3, .x = 174.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 180.0});
       break;
     case 5000: case 5060: case 5120:
       SpawnClosingFan(frame);
@@ -244,7 +237,7 @@ void RunStage2Waves() {
 
 namespace {
 
-// A small fairy below 100 HP bursts into a ring (on the difficulties given) and dies.
+// A small fairy below 100 HP dies, bursting into a ring when `fires` (its wave's difficulties).
 void BurstBelow100(Enemy& e, bool fires, int count, int spread) {
   if (e.hp >= 100) return;
   if (fires) {
@@ -309,7 +302,7 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if (slot <= 27) {
     if (age >= 60 && age % 30 == 0) {
       const int n = 2 * d + 1;
-      // Colour 2 and behaviour 0 with parameter 0: what age mod 30 gives at these ages.
+      // Colour 2, kBehaviourNone and parameter 0: what age mod 30 gives at these ages.
       ShootRing({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .x = x, .y = y, .speed = 1.0,
                  .accel = 0.01, .speedLimit = 2.0, .base = static_cast<double>(age + 180)});
       ShootFan({.colour = 2, .sheet = 7, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y,
@@ -389,9 +382,9 @@ void WarpTowardPlayer() {
 // An aimed fan that turns toward the player once more at age 30, and a wider one.
 void AimedFanPair(double x, double y, bool withWide = true) {
   const double aim = AngleToPlayer(x, y);
-  ShootFan({.colour = 4, .sheet = 2, .spawnCode = 1, .behaviour = 1, .behaviourParam = 720,
-            .triggerAge = 30, .n = PerDifficulty(2, 3, 4, 5), .spread = 60, .x = x, .y = y,
-            .speed = 3.0, .accel = 0.05, .speedLimit = 5.0, .centre = aim});
+  ShootFan({.colour = 4, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+            .behaviourParam = 720, .triggerAge = 30, .n = PerDifficulty(2, 3, 4, 5), .spread = 60,
+            .x = x, .y = y, .speed = 3.0, .accel = 0.05, .speedLimit = 5.0, .centre = aim});
   if (withWide) {
     ShootFan({.colour = 2, .sheet = 2, .spawnCode = 1, .n = PerDifficulty(4, 4, 6, 6),
               .spread = 120, .x = x, .y = y, .speed = 3.0, .accel = 0.05, .speedLimit = 5.0,
@@ -401,7 +394,8 @@ void AimedFanPair(double x, double y, bool withWide = true) {
 
 // A full pool (slot 800) gives no orb.
 Kept MakeOrb(double speedLimit, double accel, double angle) {
-  return Keep(SpawnBulletIndexed(4, 0, 18, 100, 0.0, 0.0, 0.0, accel, speedLimit, 2.0, angle));
+  return Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, 100, 0.0, 0.0, 0.0, accel,
+                                 speedLimit, 2.0, angle));
 }
 
 void RingsFromOrb(const Kept& orb, int colour, double base) {

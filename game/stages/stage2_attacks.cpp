@@ -44,22 +44,24 @@ void TurningRings() {
   const int d = g_difficulty;
   const int p = PerDifficulty(25, 30, 30, 35), q = PerDifficulty(10, 15, 15, 20);
   const int r1 = NextRandom();
-  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 30, .n = p,
-             .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0, .turnRate = s,
-             .base = static_cast<double>(r1 % 10)});
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+             .triggerAge = 30, .n = p, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.1,
+             .speedLimit = 2.0, .turnRate = s, .base = static_cast<double>(r1 % 10)});
   const int r2 = NextRandom();
-  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 60, .n = q,
-             .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
-             .turnRate = s, .base = static_cast<double>(r2 % 10)});
+  ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+             .triggerAge = 60, .n = q, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+             .speedLimit = 2.0, .turnRate = s, .base = static_cast<double>(r2 % 10)});
   if (d >= 2) {
-    // These stop turning at their trigger like the first two (behaviour 3).
+    // These stop turning at their trigger like the first two.
     const int r3 = NextRandom();
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 30,
-               .n = d == 2 ? 30 : 40, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.01,
-               .speedLimit = 2.0, .turnRate = -s, .base = static_cast<double>(r3 % 10)});
-    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = 3, .triggerAge = 60,
-               .n = d == 2 ? 10 : 20, .x = boss.x, .y = boss.y, .speed = 1.0, .accel = 0.01,
-               .speedLimit = 2.0, .turnRate = -s, .base = static_cast<double>(r3 % 10)});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+               .triggerAge = 30, .n = d == 2 ? 30 : 40, .x = boss.x, .y = boss.y, .speed = 1.0,
+               .accel = 0.01, .speedLimit = 2.0, .turnRate = -s,
+               .base = static_cast<double>(r3 % 10)});
+    ShootRing({.colour = 1, .sheet = 2, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+               .triggerAge = 60, .n = d == 2 ? 10 : 20, .x = boss.x, .y = boss.y, .speed = 1.0,
+               .accel = 0.01, .speedLimit = 2.0, .turnRate = -s,
+               .base = static_cast<double>(r3 % 10)});
   }
   g_attackScratch.sign = -s;
 }
@@ -89,8 +91,8 @@ void BendSpokes() {
 // Slot 4. Scratch: 0 the ring offset o, 1 the ring size m, angle the
 // stored aim.
 
-void PairOfRings(int colour, int bp, int sheet, int trigger, int behaviour, int n, double accel,
-                 double limit, double turn, double base) {
+void PairOfRings(int colour, int bp, int sheet, int trigger, BulletBehaviour behaviour, int n,
+                 double accel, double limit, double turn, double base) {
   const Boss& boss = g_bosses[0];
   ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
              .behaviourParam = bp, .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y,
@@ -100,8 +102,8 @@ void PairOfRings(int colour, int bp, int sheet, int trigger, int behaviour, int 
              .accel = accel, .speedLimit = limit, .turnRate = -turn, .base = base});
 }
 
-void RingOf(int colour, int sheet, int trigger, int behaviour, int n, double speed, double accel,
-            double limit, double base) {
+void RingOf(int colour, int sheet, int trigger, BulletBehaviour behaviour, int n, double speed,
+            double accel, double limit, double base) {
   const Boss& boss = g_bosses[0];
   ShootRing({.colour = colour, .sheet = sheet, .spawnCode = 1, .behaviour = behaviour,
              .triggerAge = trigger, .n = n, .x = boss.x, .y = boss.y, .speed = speed,
@@ -115,13 +117,14 @@ void RingOf(int colour, int sheet, int trigger, int behaviour, int n, double spe
 void SpawnFamiliars() {
   const Boss& boss = g_bosses[0];
   const double sigma = g_attackScratch.sign;
-  const int circling = static_cast<int>((1 + sigma) / 2) + 5;
+  // The sign is 1 or -1: clockwise with 1.
+  const EnemyMotion circling = sigma > 0 ? kMotionOrbitClockwise : kMotionOrbitCounterClockwise;
   const int cx = static_cast<int>(boss.x), cy = static_cast<int>(boss.y);
   for (int k = 0; k < 8; ++k) {
     const double a = 45.0 * k;
     const double x = cx + 50 * std::cos(a * kPi / 180.0);
     const double y = cy - 50 * std::sin(a * kPi / 180.0);
-    SpawnEnemy({.slot = k, .hp = 120, .m1 = circling, .t1 = 300 + 10 * k, .m2 = 1,
+    SpawnEnemy({.slot = k, .hp = 120, .m1 = circling, .t1 = 300 + 10 * k, .m2 = kMotionStraight,
                 .t2 = 300 + 10 * k, .sprite = k % 2, .power = k % 2, .special = (k + 1) % 2, .x = x,
                 .y = y, .s1 = 50.0, .a1 = a, .s2 = 8.0, .a2 = 720.0});
   }
@@ -131,8 +134,9 @@ void SpawnFamiliars() {
 // firing along its decoded heading and costing the boss 30 HP. That is the card.
 void FallingEnemy(int slot, double angle) {
   const int r = NextRandom();
-  SpawnEnemy({.slot = slot, .hp = 80, .m1 = 1, .t1 = 900, .m2 = 1, .t2 = 900, .sprite = 2,
-              .x = static_cast<double>(60 + r % 300), .s1 = 8.0, .a1 = angle});
+  SpawnEnemy({.slot = slot, .hp = 80, .m1 = kMotionStraight, .t1 = 900, .m2 = kMotionStraight,
+              .t2 = 900, .sprite = 2, .x = static_cast<double>(60 + r % 300), .s1 = 8.0,
+              .a1 = angle});
 }
 
 // The enemy's own heading: the segment it is moving on (the first while it stands).
@@ -145,10 +149,10 @@ void BurstFamiliars() {
     e.hp = 0;
     g_bosses[0].hp -= 30;
     const double a = Heading(e);
-    // Behaviour 107 sets the acceleration at the trigger; until then 0.05 gets it moving.
-    ShootFan({.colour = 4, .sheet = 7, .spawnCode = 1, .behaviour = 107, .behaviourParam = 3,
-              .triggerAge = 100, .n = 1, .spread = 60, .x = e.x, .y = e.y, .accel = 0.05,
-              .speedLimit = 3.0, .centre = a});
+    // kBehaviourEaseByRate sets the acceleration at the trigger; until then 0.05 gets it moving.
+    ShootFan({.colour = 4, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourEaseByRate,
+              .behaviourParam = 3, .triggerAge = 100, .n = 1, .spread = 60, .x = e.x, .y = e.y,
+              .accel = 0.05, .speedLimit = 3.0, .centre = a});
     ShootFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = 4, .spread = 150, .x = e.x, .y = e.y,
               .speed = 4.0, .speedLimit = 4.0, .centre = a});
   }
@@ -171,24 +175,24 @@ void RunStage2SpokeCard(AttackStep& step) {
   if (t == 70) g_spellCardActive = 0;
   if (t == 100 && d >= 2) {
     const double aim = AimFromBoss();
-    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 55, .n = 8,
-              .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5, .accel = 0.01,
-              .speedLimit = 2.0, .turnRate = 3.0, .centre = aim});
-    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 55, .n = 8,
-              .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5, .accel = 0.01,
-              .speedLimit = 2.0, .turnRate = -3.0, .centre = aim});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+              .triggerAge = 55, .n = 8, .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5,
+              .accel = 0.01, .speedLimit = 2.0, .turnRate = 3.0, .centre = aim});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+              .triggerAge = 55, .n = 8, .spread = 360, .x = boss.x, .y = boss.y, .speed = 1.5,
+              .accel = 0.01, .speedLimit = 2.0, .turnRate = -3.0, .centre = aim});
   }
   if (t >= 102 && t <= 156 && (t - 102) % 6 == 0) {
     const double aim = AimFromBoss();
     for (int bp : {20, -20}) {
-      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = bp,
-                 .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y, .accel = 0.1,
-                 .speedLimit = 1.5, .base = aim});
+      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = kBehaviourSway,
+                 .behaviourParam = bp, .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y,
+                 .accel = 0.1, .speedLimit = 1.5, .base = aim});
     }
     for (int bp : {20, -20}) {
-      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = bp,
-                 .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
-                 .speedLimit = 1.5, .base = aim});
+      ShootRing({.colour = 1, .sheet = 13, .spawnCode = 1, .behaviour = kBehaviourSway,
+                 .behaviourParam = bp, .triggerAge = 50, .n = 8, .x = boss.x, .y = boss.y,
+                 .speed = 3.0, .accel = -0.05, .speedLimit = 1.5, .base = aim});
     }
   }
   if (t == 160 || t == 170) TurningRings();
@@ -238,30 +242,30 @@ void RunStage2BellCard(AttackStep& step) {
     scratch.angle = 0.0;
   }
   if (t == 100) {
-    RingOf(2, 2, 30, 3, m + 10, 0.0, 0.1, 1.0, o);
+    RingOf(2, 2, 30, kBehaviourStopTurning, m + 10, 0.0, 0.1, 1.0, o);
     scratch.angle = AimFromBoss();
   }
   if (t == 150) {
-    PairOfRings(2, 0, 2, 30, 3, m, 0.1, 2.0, 10.0, o);
+    PairOfRings(2, 0, 2, 30, kBehaviourStopTurning, m, 0.1, 2.0, 10.0, o);
     PlayEffect(kSeAttackBell);
-    if (hard) PairOfRings(2, 20, 14, 0, 16, 10, 0.1, 3.0, 0.8, 0.0);
-    PairOfRings(3, 10, 14, 0, 16, 10, 0.3, 3.6, 1.0, 0.0);
+    if (hard) PairOfRings(2, 20, 14, 0, kBehaviourSway, 10, 0.1, 3.0, 0.8, 0.0);
+    PairOfRings(3, 10, 14, 0, kBehaviourSway, 10, 0.3, 3.6, 1.0, 0.0);
   }
   if (t == 185 || t == 285) SetBossAnimation(0, 0, 65);
   if (t == 200) {
-    if (d == 2) RingOf(0, 15, 0, 0, 8, 3.0, -0.1, 1.0, scratch.angle);
+    if (d == 2) RingOf(0, 15, 0, kBehaviourNone, 8, 3.0, -0.1, 1.0, scratch.angle);
     if (d == 3) {
-      RingOf(0, 15, 0, 0, 12, 3.0, -0.1, 1.0, scratch.angle);
-      RingOf(0, 15, 0, 0, 12, 3.0, -0.05, 1.0, scratch.angle);
+      RingOf(0, 15, 0, kBehaviourNone, 12, 3.0, -0.1, 1.0, scratch.angle);
+      RingOf(0, 15, 0, kBehaviourNone, 12, 3.0, -0.05, 1.0, scratch.angle);
     }
-    RingOf(2, 2, 30, 3, 2 * m, 0.0, 0.1, 1.0, o);
+    RingOf(2, 2, 30, kBehaviourStopTurning, 2 * m, 0.0, 0.1, 1.0, o);
   }
   if (t == 250) {
     // On Easy m - 10 is 0, which the emitter fires as one bullet.
-    PairOfRings(3, 0, 2, 15, 3, m - 10, 0.1, 1.0, 1.0, o);
+    PairOfRings(3, 0, 2, 15, kBehaviourStopTurning, m - 10, 0.1, 1.0, 1.0, o);
     PlayEffect(kSeAttackBell);
-    if (hard) PairOfRings(0, 20, 14, 0, 16, 10, 0.2, 3.2, 1.0, 0.0);
-    PairOfRings(4, 10, 14, 0, 16, 10, 0.4, 4.0, 1.0, 0.0);
+    if (hard) PairOfRings(0, 20, 14, 0, kBehaviourSway, 10, 0.2, 3.2, 1.0, 0.0);
+    PairOfRings(4, 10, 14, 0, kBehaviourSway, 10, 0.4, 4.0, 1.0, 0.0);
   }
   if (t >= 150 && t <= 250 && t % 10 == 0) {
     const bool lunatic = d == 3;
@@ -296,18 +300,18 @@ void RunStage2FamiliarCard(AttackStep& step) {
   if (t >= 350 && t <= 400 && t % 10 == 0) FallingEnemy(8 + (t - 350) / 10, 720.0);
   if (t == 300) {
     // 720 aims at the player, 900 flies straight away from it.
-    SpawnEnemy({.slot = 14, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 51,
-                .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0, .a1 = 720.0, .s2 = 8.0,
-                .a2 = 900.0});
-    SpawnEnemy({.slot = 15, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 50, .m2 = 1, .t2 = 51,
-                .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0, .a1 = 720.0, .s2 = 8.0,
-                .a2 = 900.0});
-    SpawnEnemy({.slot = 16, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 500, .m2 = 1, .t2 = 500,
-                .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0, .a1 = 270.0, .s2 = 8.0,
-                .a2 = 900.0});
-    SpawnEnemy({.slot = 17, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 500, .m2 = 1, .t2 = 500,
-                .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0, .a1 = 270.0, .s2 = 8.0,
-                .a2 = 900.0});
+    SpawnEnemy({.slot = 14, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 50,
+                .m2 = kMotionStraight, .t2 = 51, .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0,
+                .a1 = 720.0, .s2 = 8.0, .a2 = 900.0});
+    SpawnEnemy({.slot = 15, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 50,
+                .m2 = kMotionStraight, .t2 = 51, .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0,
+                .a1 = 720.0, .s2 = 8.0, .a2 = 900.0});
+    SpawnEnemy({.slot = 16, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 500,
+                .m2 = kMotionStraight, .t2 = 500, .sprite = 3, .special = 10, .x = 74.0, .s1 = 8.0,
+                .a1 = 270.0, .s2 = 8.0, .a2 = 900.0});
+    SpawnEnemy({.slot = 17, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 500,
+                .m2 = kMotionStraight, .t2 = 500, .sprite = 3, .special = 10, .x = 374.0, .s1 = 8.0,
+                .a1 = 270.0, .s2 = 8.0, .a2 = 900.0});
   }
   if (t == 500) {
     const int ry = NextRandom();

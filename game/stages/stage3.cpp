@@ -7,7 +7,6 @@
 #include <initializer_list>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -53,8 +52,10 @@ const EnemyBullet* Record(const Kept& kept) {
 
 // Two satellites circling `centre` (an enemy slot, or 100 for boss 0), opening to `radius`.
 void MakeOrbs(Kept (&orbs)[2], int centre, double accel, double radius, double turn) {
-  orbs[0] = Keep(SpawnBulletIndexed(4, 0, 18, centre, 0.0, 0.0, 0.0, accel, radius, turn, 0.0));
-  orbs[1] = Keep(SpawnBulletIndexed(4, 0, 18, centre, 0.0, 0.0, 0.0, accel, radius, turn, 180.0));
+  orbs[0] = Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, centre, 0.0, 0.0, 0.0, accel,
+                                    radius, turn, 0.0));
+  orbs[1] = Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, centre, 0.0, 0.0, 0.0, accel,
+                                    radius, turn, 180.0));
 }
 
 // Only the orbs still in flight are removed: a reused slot belongs to another bullet.
@@ -67,49 +68,45 @@ void RemoveOrbs(const Kept (&orbs)[2]) {
 // ---------------------------------------------------------------------------
 // Waves.
 
-struct Drops {
-  int power, special, point;
-};
 constexpr Drops kDropsA = {0, 2, 0};  // sprite 4
 constexpr Drops kDropsB = {1, 0, 0};  // sprite 5
-
-void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
-               Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
-              .sprite = sprite, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
-}
 
 // Ten pairs, one every 10 frames: A in slot 2k, B in slot 2k + 1, both at speed 3.
 struct PairWave {
   int first;
   int turnA, turnB;
-  int m1, m2;  // motion kinds of the segments ending at 90 and starting at 91
+  EnemyMotion m1, m2;  // of the segments ending at 90 and starting at 91
   double ax, ay, a1A, a2A;
   double bx, by, a1B, a2B;
 };
 constexpr PairWave kPairWaves[7] = {
-    {120, 0, 0, 3, 4, 324, 0, 270, 270, 374, 0, 270, 270},
-    {620, 1, 1, 3, 4, 124, 0, 270, 270, 74, 0, 270, 270},
-    {920, 1, 1, 3, 4, 0, 340, 0, 0, 0, 390, 0, 0},
-    {1220, 1, 1, 3, 4, 324, 480, 90, 90, 374, 480, 90, 90},
-    {1520, 1, 1, 3, 4, 420, 140, 180, 180, 420, 90, 180, 180},
-    {4900, 1, 0, 3, 4, 0, 340, 0, 90, 450, 340, 180, 90},
-    {5600, 1, 0, 4, 3, 0, 140, 0, 270, 450, 140, 180, 270},
+    {120, 0, 0, kMotionQuarterTurn, kMotionHalfTurn, 324, 0, 270, 270, 374, 0, 270, 270},
+    {620, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 124, 0, 270, 270, 74, 0, 270, 270},
+    {920, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 0, 340, 0, 0, 0, 390, 0, 0},
+    {1220, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 324, 480, 90, 90, 374, 480, 90, 90},
+    {1520, 1, 1, kMotionQuarterTurn, kMotionHalfTurn, 420, 140, 180, 180, 420, 90, 180, 180},
+    {4900, 1, 0, kMotionQuarterTurn, kMotionHalfTurn, 0, 340, 0, 90, 450, 340, 180, 90},
+    {5600, 1, 0, kMotionHalfTurn, kMotionQuarterTurn, 0, 140, 0, 270, 450, 140, 180, 270},
 };
 
 void SpawnPair(const PairWave& w, int frame) {
   const int k = (frame - w.first) / 10;
-  SpawnWith(2 * k, 130, w.turnA, w.m1, 90, w.m2, 91, 4, kDropsA, w.ax, w.ay, 3.0, w.a1A, 3.0,
-            w.a2A);
-  SpawnWith(2 * k + 1, 130, w.turnB, w.m1, 90, w.m2, 91, 5, kDropsB, w.bx, w.by, 3.0, w.a1B, 3.0,
-            w.a2B);
+  SpawnEnemy({.slot = 2 * k, .hp = 130, .turnFlag = w.turnA, .m1 = w.m1, .t1 = 90, .m2 = w.m2,
+              .t2 = 91, .sprite = 4, .x = w.ax, .y = w.ay, .s1 = 3.0, .a1 = w.a1A, .s2 = 3.0,
+              .a2 = w.a2A}, kDropsA);
+  SpawnEnemy({.slot = 2 * k + 1, .hp = 130, .turnFlag = w.turnB, .m1 = w.m1, .t1 = 90, .m2 = w.m2,
+              .t2 = 91, .sprite = 5, .x = w.bx, .y = w.by, .s1 = 3.0, .a1 = w.a1B, .s2 = 3.0,
+              .a2 = w.a2B}, kDropsB);
 }
 
 // A pair crossing from both sides, then turning down.
 void SpawnCrossPair(int slot, double ay, double by) {
-  SpawnWith(slot, 120, 1, 1, 900, 3, 900, 4, kDropsA, 0.0, ay, 3.0, 0.0, 3.0, 270.0);
-  SpawnWith(slot + 1, 120, 0, 1, 900, 3, 900, 5, kDropsB, 450.0, by, 3.0, 180.0, 3.0, 270.0);
+  SpawnEnemy({.slot = slot, .hp = 120, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 900,
+              .m2 = kMotionQuarterTurn, .t2 = 900, .sprite = 4, .y = ay, .s1 = 3.0, .s2 = 3.0,
+              .a2 = 270.0}, kDropsA);
+  SpawnEnemy({.slot = slot + 1, .hp = 120, .m1 = kMotionStraight, .t1 = 900,
+              .m2 = kMotionQuarterTurn, .t2 = 900, .sprite = 5, .x = 450.0, .y = by, .s1 = 3.0,
+              .a1 = 180.0, .s2 = 3.0, .a2 = 270.0}, kDropsB);
 }
 
 // A row of four fairies dropping in from the top, in slots 4j to 4j + 3.
@@ -127,29 +124,35 @@ void SpawnFanGroup(int j, const double (&xs)[4]) {
   };
   for (int i = 0; i < 4; ++i) {
     const Member& m = kRow[i];
-    SpawnWith(4 * j + i, 120, m.turnFlag, 1, 900, 4, 900, m.sprite, m.drops, xs[i], 0.0, 3.0,
-              m.angle, 3.0, 180.0);
+    SpawnEnemy({.slot = 4 * j + i, .hp = 120, .turnFlag = m.turnFlag, .m1 = kMotionStraight,
+                .t1 = 900, .m2 = kMotionHalfTurn, .t2 = 900, .sprite = m.sprite, .x = xs[i],
+                .s1 = 3.0, .a1 = m.angle, .s2 = 3.0, .a2 = 180.0}, m.drops);
   }
 }
 constexpr double kFirstFanGroupX[4] = {324, 324, 124, 124};
 constexpr double kSecondFanGroupX[4] = {304, 304, 144, 144};
 
 void SpawnSpinnerPair(int k) {
-  SpawnWith(22 + 2 * k, 100, 0, 1, 120, 1, 121, 3, {8, 3, 2}, 324 - 20 * k, 0.0, 2.0, 260.0, 2.0,
-            140.0);
-  SpawnWith(23 + 2 * k, 100, 1, 1, 120, 1, 121, 3, {8, 3, 2}, 124 + 20 * k, 0.0, 2.0, 280.0, 2.0,
-            40.0);
+  SpawnEnemy({.slot = 22 + 2 * k, .hp = 100, .m1 = kMotionStraight, .t1 = 120,
+              .m2 = kMotionStraight, .t2 = 121, .sprite = 3, .power = 8, .special = 3, .point = 2,
+              .x = 324.0 - 20 * k, .s1 = 2.0, .a1 = 260.0, .s2 = 2.0, .a2 = 140.0});
+  SpawnEnemy({.slot = 23 + 2 * k, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 120,
+              .m2 = kMotionStraight, .t2 = 121, .sprite = 3, .power = 8, .special = 3, .point = 2,
+              .x = 124.0 + 20 * k, .s1 = 2.0, .a1 = 280.0, .s2 = 2.0, .a2 = 40.0});
 }
 
-void SpawnCarrier(int slot, int turnFlag, int m2, double x, double angle) {
-  SpawnWith(slot, 200, turnFlag, 1, 60, m2, 300, 3, {8, 3, 1}, x, 0.0, 3.0, angle, 2.0, 90.0);
+void SpawnCarrier(int slot, int turnFlag, EnemyMotion m2, double x, double angle) {
+  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 60,
+              .m2 = m2, .t2 = 300, .sprite = 3, .power = 8, .special = 3, .point = 1, .x = x,
+              .s1 = 3.0, .a1 = angle, .s2 = 2.0, .a2 = 90.0});
 }
 
 void MakeStreamBullets() {
   const double turns[2] = {0.5, -0.5}, angles[2] = {125.0, 135.0};
   for (int k = 0; k < 2; ++k) {
     g_stage3.stream[k] = Keep(
-        SpawnBulletIndexed(4, 80, 3, 0, 370.0, 470.0, 5.0, -0.1, 3.0, turns[k], angles[k]));
+        SpawnBulletIndexed(4, 80, kBehaviourStopTurning, 0, 370.0, 470.0, 5.0, -0.1, 3.0, turns[k],
+                           angles[k]));
   }
 }
 
@@ -168,14 +171,14 @@ void RunStage3Waves() {
       break;
     case 860:
       ShowEnemyMark(60, 365);
-      SpawnCarrier(20, 1, 4, 324.0, 260.0);
+      SpawnCarrier(20, 1, kMotionHalfTurn, 324.0, 260.0);
       break;
     case 1160:
       ShowEnemyMark(350, 440);
-      SpawnCarrier(21, 0, 4, 124.0, 280.0);
+      SpawnCarrier(21, 0, kMotionHalfTurn, 124.0, 280.0);
       break;
     case 1460:
-      SpawnCarrier(20, 1, 3, 324.0, 260.0);
+      SpawnCarrier(20, 1, kMotionQuarterTurn, 324.0, 260.0);
       break;
     case 2000:
       InitBoss(0, 0, 3, 420.0, 530.0);  // below the field
@@ -196,15 +199,21 @@ void RunStage3Waves() {
       SpawnSpinnerPair((frame - 3700) / 200);
       break;
     case 4800:
-      SpawnWith(20, 400, 1, 1, 100, 3, 400, 3, {8, 3, 1}, 104.0, 0.0, 3.0, 290.0, 2.0, 90.0);
-      SpawnWith(21, 400, 0, 1, 100, 3, 400, 3, {8, 3, 1}, 344.0, 0.0, 3.0, 250.0, 2.0, 90.0);
+      SpawnEnemy({.slot = 20, .hp = 400, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 100,
+                  .m2 = kMotionQuarterTurn, .t2 = 400, .sprite = 3, .power = 8, .special = 3,
+                  .point = 1, .x = 104.0, .s1 = 3.0, .a1 = 290.0, .s2 = 2.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 21, .hp = 400, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionQuarterTurn,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 344.0,
+                  .s1 = 3.0, .a1 = 250.0, .s2 = 2.0, .a2 = 90.0});
       break;
     case 4840:
       ShowEnemyMark(60, 340);
       ShowEnemyMark(380, 340);
       break;
     case 5500:
-      SpawnWith(29, 1000, 0, 1, 100, 1, 500, 3, {12, 5, 3}, 224.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 29, .hp = 1000, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 12, .special = 5, .point = 3, .x = 224.0,
+                  .s1 = 2.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       break;
     case 6000:
       RunBossBreakRing(0, 10);
@@ -228,7 +237,9 @@ void RunStage3Waves() {
         SpawnCrossPair((frame - 3950) / 5, 150.0, 200.0);
       } else if (frame >= 4260 && frame <= 4340 && frame % 20 == 0) {
         if (frame == 4260) {
-          SpawnWith(28, 600, 0, 1, 100, 1, 400, 3, {8, 5, 2}, 224.0, 0.0, 2.0, 270.0, 2.0, 190.0);
+          SpawnEnemy({.slot = 28, .hp = 600, .m1 = kMotionStraight, .t1 = 100,
+                      .m2 = kMotionStraight, .t2 = 400, .sprite = 3, .power = 8, .special = 5,
+                      .point = 2, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0, .a2 = 190.0});
         }
         SpawnFanGroup((frame - 4260) / 20, kFirstFanGroupX);
       } else if (frame >= 4460 && frame <= 4540 && frame % 20 == 0) {
@@ -313,12 +324,12 @@ void FireLargePair(const Enemy& e) {
 
 // Two rings of n turning opposite ways, which aim at the player at age 30.
 void SpinnerRings(const Enemy& e, int n) {
-  ShootRing({.sheet = 7, .spawnCode = 1, .behaviour = 2, .behaviourParam = 90, .triggerAge = 30,
-             .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
-             .base = 3.0 * e.age});
-  ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .behaviour = 2, .triggerAge = 30, .n = n,
-             .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1, .speedLimit = 2.0,
-             .base = -3.0 * e.age});
+  ShootRing({.sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAimOffset, .behaviourParam = 90,
+             .triggerAge = 30, .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+             .speedLimit = 2.0, .base = 3.0 * e.age});
+  ShootRing({.colour = 1, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAimOffset,
+             .triggerAge = 30, .n = n, .x = e.x, .y = e.y, .speed = 1.0, .accel = 0.1,
+             .speedLimit = 2.0, .base = -3.0 * e.age});
 }
 
 // Slots 22-27.
@@ -347,7 +358,7 @@ void FireFirstLarge(Enemy& e) {
     for (int k = 0; k < 2; ++k) {
       const EnemyBullet* orb = Live(pair.orbs[k]);
       if (orb == nullptr) continue;
-      // From the orb itself: whole pixels are named only for the carriers and the stream.
+      // From the orb's own position, not cut to whole pixels as the carriers' and the stream's.
       ShootLayeredFan({.colour = 4, .sheet = 4, .spawnCode = 1, .n = (d - d / 2) * 2 + 2,
                        .spread = 150, .layers = 10, .x = orb->x, .y = orb->y, .speed = 5.0,
                        .accel = -1.0, .speedLimit = 2.0, .centre = centres[k], .layerDelay = 10.0});
@@ -560,9 +571,9 @@ void RunFirstNonSpellPattern() {
                      .speedLimit = static_cast<double>(d / 3 + 3),
                      .base = AngleToPlayer(boss.x, boss.y)});
     if (t != 370 && t != 510) {
-      ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 100, .triggerAge = 20,
-                 .n = 3 * d + 12, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = 0.05,
-                 .speedLimit = 6.0});
+      ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourJumpToLimit,
+                 .triggerAge = 20, .n = 3 * d + 12, .x = boss.x, .y = boss.y, .speed = 3.0,
+                 .accel = 0.05, .speedLimit = 6.0});
     }
   }
 }

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -38,7 +37,7 @@ int LaserAt(double cx, double cy, double r1, double a1, double r2, double a2, in
 // amplitude, 4 line length.
 
 void SweepLine(double x, double y, int sheet, double limit, double offset) {
-  ShootCentredLine({.colour = 2, .sheet = sheet, .spawnCode = 1, .behaviour = 107,
+  ShootCentredLine({.colour = 2, .sheet = sheet, .spawnCode = 1, .behaviour = kBehaviourEaseByRate,
                     .behaviourParam = 4, .triggerAge = 180, .n = 3,
                     .length = static_cast<int>(S(4)), .x = x, .y = y, .speedLimit = limit,
                     .tilt = 180.0, .offset = offset});
@@ -152,13 +151,13 @@ void BossRings(int t) {
   const double sense = S(4);
   const double limit = d >= 2 ? 1.5 : 2.0;
   const double base = sense * (t - 440 + S(2));
-  ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 800 - t, .n = 6,
-             .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1), .accel = 0.1, .speedLimit = limit,
-             .turnRate = -0.07 * sense * q, .base = base});
+  ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+             .triggerAge = 800 - t, .n = 6, .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1),
+             .accel = 0.1, .speedLimit = limit, .turnRate = -0.07 * sense * q, .base = base});
   if (d >= 2) {
-    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 800 - t,
-               .n = 6, .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1), .accel = 0.1,
-               .speedLimit = limit, .turnRate = 0.07 * sense * q, .base = base});
+    ShootRing({.colour = 1, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+               .triggerAge = 800 - t, .n = 6, .x = boss.x, .y = boss.y, .speed = 0.1 * (q + 1),
+               .accel = 0.1, .speedLimit = limit, .turnRate = 0.07 * sense * q, .base = base});
   }
 }
 
@@ -224,9 +223,10 @@ void ShedFromSpokes() {
     const Laser& spoke = g_lasers[g_attackScratch.slots[4 * k + 1]];
     if (spoke.state == 0) continue;
     for (int offset = 0; offset < 360; offset += 60) {
-      ShootLine({.colour = 1, .sheet = 5, .behaviour = 104, .behaviourParam = 60, .triggerAge = 1,
-                 .n = n, .x = spoke.x1, .y = spoke.y1, .x2 = spoke.x2, .y2 = spoke.y2, .speed = 4.0,
-                 .speedLimit = 1.5, .offset = static_cast<double>(offset)});
+      ShootLine({.colour = 1, .sheet = 5, .behaviour = kBehaviourJumpThenStraighten,
+                 .behaviourParam = 60, .triggerAge = 1, .n = n, .x = spoke.x1, .y = spoke.y1,
+                 .x2 = spoke.x2, .y2 = spoke.y2, .speed = 4.0, .speedLimit = 1.5,
+                 .offset = static_cast<double>(offset)});
     }
   }
 }
@@ -294,9 +294,9 @@ void RunCage(int t) {
     const int n = 4 * (d - d / 3) + 6;
     ShootRing({.colour = 1, .sheet = 15, .spawnCode = 3, .n = n, .x = boss.x, .y = boss.y,
                .speed = 3.0, .accel = -0.05, .speedLimit = 2.0});
-    ShootRing({.colour = 4, .sheet = 9, .spawnCode = 3, .behaviour = 3, .triggerAge = 60, .n = n,
-               .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
-               .turnRate = 0.5 * S(3), .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 9, .spawnCode = 3, .behaviour = kBehaviourStopTurning,
+               .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
+               .speedLimit = 2.0, .turnRate = 0.5 * S(3), .base = 270.0});
     S(3) = -S(3);
   }
   const int edges = static_cast<int>(S(1));
@@ -423,9 +423,9 @@ void RunStage3FigureCard(AttackStep& step) {
   LayOutFigure(t - 100);
   if (t % 45 == 0) {
     if (t % 90 == 0) {
-      ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 3, .triggerAge = 90, .n = 6,
-                 .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.1, .speedLimit = 2.0,
-                 .turnRate = 5.0, .base = S(4)});
+      ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+                 .triggerAge = 90, .n = 6, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.1,
+                 .speedLimit = 2.0, .turnRate = 5.0, .base = S(4)});
     }
     ShedFromSpokes();
     S(4) += 15;

@@ -7,7 +7,6 @@
 #include <initializer_list>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -44,48 +43,49 @@ Stage4State g_stage4;
 // ---------------------------------------------------------------------------
 // Waves.
 
-struct Drops {
-  int power, special, point;
-};
-
-void SpawnWith(int slot, int hp, int turnFlag, int m1, int t1, int m2, int t2, int sprite,
-               Drops drops, double x, double y, double s1, double a1, double s2, double a2) {
-  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = m1, .t1 = t1, .m2 = m2, .t2 = t2,
-              .sprite = sprite, .power = drops.power, .special = drops.special,
-              .point = drops.point, .x = x, .y = y, .s1 = s1, .a1 = a1, .s2 = s2, .a2 = a2});
-}
-
 constexpr Drops kSideDrops = {8, 5, 1};
 
 void SpawnSide(int slot, int hp, int turnFlag, double x, double y, double speed, double angle) {
-  SpawnWith(slot, hp, turnFlag, 1, 60, 1, 300, 3, kSideDrops, x, y, speed, angle, 2.0, 270.0);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 60,
+              .m2 = kMotionStraight, .t2 = 300, .sprite = 3, .x = x, .y = y, .s1 = speed,
+              .a1 = angle, .s2 = 2.0, .a2 = 270.0}, kSideDrops);
 }
 
 // The small enemies aimed at the player as they enter, then turning away.
 void SpawnAimed(int slot, int hp, int turnFlag, double x, int sprite, Drops drops, double away) {
-  SpawnWith(slot, hp, turnFlag, 1, 90, 1, 91, sprite, drops, x, 40.0, 3.0, 720.0, 3.0, away);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 90,
+              .m2 = kMotionStraight, .t2 = 91, .sprite = sprite, .x = x, .y = 40.0, .s1 = 3.0,
+              .a1 = 720.0, .s2 = 3.0, .a2 = away}, drops);
 }
 
 // The enemies crossing the field slowly, from the left (toward -20) or the right (200).
 void SpawnCrossing(int slot, int hp, int turnFlag, bool fromLeft) {
-  SpawnWith(slot, hp, turnFlag, 1, 600, 1, 600, 2, {0, 3, 1}, fromLeft ? 10.0 : 440.0, 120.0, 3.0,
-            fromLeft ? -20.0 : 200.0, 2.0, 90.0);
+  SpawnEnemy({.slot = slot, .hp = hp, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 600,
+              .m2 = kMotionStraight, .t2 = 600, .sprite = 2, .special = 3, .point = 1,
+              .x = fromLeft ? 10.0 : 440.0, .y = 120.0, .s1 = 3.0, .a1 = fromLeft ? -20.0 : 200.0,
+              .s2 = 2.0, .a2 = 90.0});
 }
 
 void SpawnSlow(int slot, int turnFlag, double x, double angle, int sprite, Drops drops) {
-  SpawnWith(slot, 300, turnFlag, 7, 900, 1, 900, sprite, drops, x, 90.0, 1.0, angle, 3.0, 60.0);
+  SpawnEnemy({.slot = slot, .hp = 300, .turnFlag = turnFlag, .m1 = kMotionWeave, .t1 = 900,
+              .m2 = kMotionStraight, .t2 = 900, .sprite = sprite, .x = x, .y = 90.0, .s1 = 1.0,
+              .a1 = angle, .s2 = 3.0, .a2 = 60.0}, drops);
 }
 
 void SpawnOrbiter(int slot, int turnFlag, double x, double angle) {
-  SpawnWith(slot, 200, turnFlag, 1, 300, 0, 300, 3, {5, 8, 1}, x, 20.0, 2.0, angle, 0.0, 0.0);
+  SpawnEnemy({.slot = slot, .hp = 200, .turnFlag = turnFlag, .m1 = kMotionStraight, .t1 = 300,
+              .t2 = 300, .sprite = 3, .power = 5, .special = 8, .point = 1, .x = x, .y = 20.0,
+              .s1 = 2.0, .a1 = angle});
 }
 
 // A column of four in slots first..first + 3, alternating the two kinds down the column.
 void SpawnColumnMember(int first, int k, double leftX, double rightX) {
   static constexpr double kY[4] = {80, 130, 180, 230};
   const bool even = k % 2 == 0;
-  SpawnWith(first + k, 60, 1, 0, 90, 7, 91, even ? 6 : 7, even ? Drops{0, 3, 0} : Drops{3, 0, 0},
-            even ? leftX : rightX, kY[k], 3.0, 270.0, 2.0, even ? 200.0 : 340.0);
+  const Drops drops = even ? Drops{.special = 3} : Drops{.power = 3};
+  SpawnEnemy({.slot = first + k, .hp = 60, .turnFlag = 1, .t1 = 90, .m2 = kMotionWeave, .t2 = 91,
+              .sprite = even ? 6 : 7, .x = even ? leftX : rightX, .y = kY[k], .s1 = 3.0,
+              .a1 = 270.0, .s2 = 2.0, .a2 = even ? 200.0 : 340.0}, drops);
 }
 
 void SetAllBossStates(int state) {
@@ -122,9 +122,15 @@ bool RunFixedFrame(int frame) {
       StartStageMusic(kStageTheme);
       return true;
     case 60:
-      SpawnWith(0, 400, 1, 0, 60, 7, 300, 7, {5, 0, 0}, 224.0, 175.0, 3.0, 270.0, 1.0, 90.0);
-      SpawnWith(1, 400, 0, 0, 60, 7, 300, 6, {0, 5, 0}, 274.0, 120.0, 3.0, 270.0, 1.0, 310.0);
-      SpawnWith(2, 400, 0, 0, 60, 7, 300, 6, {0, 5, 0}, 174.0, 120.0, 3.0, 270.0, 1.0, 230.0);
+      SpawnEnemy({.slot = 0, .hp = 400, .turnFlag = 1, .t1 = 60, .m2 = kMotionWeave, .t2 = 300,
+                  .sprite = 7, .power = 5, .x = 224.0, .y = 175.0, .s1 = 3.0, .a1 = 270.0,
+                  .s2 = 1.0, .a2 = 90.0});
+      SpawnEnemy({.slot = 1, .hp = 400, .t1 = 60, .m2 = kMotionWeave, .t2 = 300, .sprite = 6,
+                  .special = 5, .x = 274.0, .y = 120.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0,
+                  .a2 = 310.0});
+      SpawnEnemy({.slot = 2, .hp = 400, .t1 = 60, .m2 = kMotionWeave, .t2 = 300, .sprite = 6,
+                  .special = 5, .x = 174.0, .y = 120.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0,
+                  .a2 = 230.0});
       return true;
     case 630: case 660: case 690:
       ShowStageTitleNotice(kStageCell, (frame - 630) / 30);
@@ -145,11 +151,17 @@ bool RunFixedFrame(int frame) {
       SpawnOrbiter(25, 1, 10.0, 340.0);
       return true;
     case 2700:
-      SpawnWith(28, 500, 1, 1, 60, 1, 240, 3, {10, 8, 1}, 224.0, 0.0, 3.0, 270.0, 3.0, 90.0);
+      SpawnEnemy({.slot = 28, .hp = 500, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 240, .sprite = 3, .power = 10, .special = 8,
+                  .point = 1, .x = 224.0, .s1 = 3.0, .a1 = 270.0, .s2 = 3.0, .a2 = 90.0});
       return true;
     case 3050:
-      SpawnWith(24, 200, 0, 1, 100, 4, 100, 3, {5, 8, 1}, 174.0, 0.0, 2.0, 330.0, 2.0, 330.0);
-      SpawnWith(25, 200, 1, 1, 100, 4, 100, 3, {5, 8, 1}, 274.0, 0.0, 2.0, 210.0, 2.0, 210.0);
+      SpawnEnemy({.slot = 24, .hp = 200, .m1 = kMotionStraight, .t1 = 100, .m2 = kMotionHalfTurn,
+                  .t2 = 100, .sprite = 3, .power = 5, .special = 8, .point = 1, .x = 174.0,
+                  .s1 = 2.0, .a1 = 330.0, .s2 = 2.0, .a2 = 330.0});
+      SpawnEnemy({.slot = 25, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 100,
+                  .m2 = kMotionHalfTurn, .t2 = 100, .sprite = 3, .power = 5, .special = 8,
+                  .point = 1, .x = 274.0, .s1 = 2.0, .a1 = 210.0, .s2 = 2.0, .a2 = 210.0});
       return true;
     case 3200:
       MakeTrio();
@@ -172,32 +184,60 @@ bool RunFixedFrame(int frame) {
       SpawnSide(26, 200, 1, 0.0, 240.0, 3.0, 30.0);
       return true;
     case 5400:
-      SpawnWith(6, 350, 0, 1, 60, 1, 61, 3, {8, 3, 1}, 274.0, 0.0, 3.0, 270.0, 1.0, 180.0);
+      SpawnEnemy({.slot = 6, .hp = 350, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                  .t2 = 61, .sprite = 3, .power = 8, .special = 3, .point = 1, .x = 274.0,
+                  .s1 = 3.0, .a1 = 270.0, .s2 = 1.0, .a2 = 180.0});
       return true;
     case 5600:
-      SpawnWith(7, 350, 1, 1, 60, 1, 60, 3, {8, 3, 1}, 174.0, 0.0, 3.0, 270.0, 1.0, 0.0);
+      SpawnEnemy({.slot = 7, .hp = 350, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 60, .sprite = 3, .power = 8, .special = 3,
+                  .point = 1, .x = 174.0, .s1 = 3.0, .a1 = 270.0, .s2 = 1.0});
       return true;
     case 6000:
-      SpawnWith(20, 200, 0, 7, 60, 8, 250, 6, {0, 5, 0}, 448.0, 40.0, 3.0, 210.0, 2.0, 270.0);
-      SpawnWith(21, 200, 1, 7, 60, 8, 250, 6, {0, 5, 0}, 0.0, 40.0, 3.0, -30.0, 2.0, 270.0);
-      SpawnWith(22, 200, 0, 7, 60, 8, 250, 7, {5, 0, 0}, 448.0, 340.0, 3.0, 150.0, 2.0, 270.0);
-      SpawnWith(23, 200, 1, 7, 60, 8, 250, 7, {5, 0, 0}, 0.0, 340.0, 3.0, 30.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 20, .hp = 200, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWideWeave,
+                  .t2 = 250, .sprite = 6, .special = 5, .x = 448.0, .y = 40.0, .s1 = 3.0,
+                  .a1 = 210.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 21, .hp = 200, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWideWeave, .t2 = 250, .sprite = 6, .special = 5, .y = 40.0,
+                  .s1 = 3.0, .a1 = -30.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 22, .hp = 200, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWideWeave,
+                  .t2 = 250, .sprite = 7, .power = 5, .x = 448.0, .y = 340.0, .s1 = 3.0,
+                  .a1 = 150.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 23, .hp = 200, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWideWeave, .t2 = 250, .sprite = 7, .power = 5, .y = 340.0, .s1 = 3.0,
+                  .a1 = 30.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 6350:
-      SpawnWith(0, 200, 0, 7, 60, 7, 250, 6, {0, 3, 0}, 10.0, 150.0, 2.0, 0.0, 1.0, 310.0);
-      SpawnWith(1, 200, 1, 7, 60, 7, 250, 6, {0, 3, 0}, 440.0, 150.0, 2.0, 180.0, 1.0, 230.0);
+      SpawnEnemy({.slot = 0, .hp = 200, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWeave, .t2 = 250,
+                  .sprite = 6, .special = 3, .x = 10.0, .y = 150.0, .s1 = 2.0, .s2 = 1.0,
+                  .a2 = 310.0});
+      SpawnEnemy({.slot = 1, .hp = 200, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWeave, .t2 = 250, .sprite = 6, .special = 3, .x = 440.0, .y = 150.0,
+                  .s1 = 2.0, .a1 = 180.0, .s2 = 1.0, .a2 = 230.0});
       return true;
     case 6410:
-      SpawnWith(2, 300, 0, 7, 60, 7, 190, 7, {8, 0, 0}, 224.0, 0.0, 2.0, 270.0, 1.0, 310.0);
-      SpawnWith(3, 300, 1, 7, 60, 8, 190, 7, {8, 0, 0}, 224.0, 0.0, 2.0, 270.0, 1.0, 230.0);
+      SpawnEnemy({.slot = 2, .hp = 300, .m1 = kMotionWeave, .t1 = 60, .m2 = kMotionWeave, .t2 = 190,
+                  .sprite = 7, .power = 8, .x = 224.0, .s1 = 2.0, .a1 = 270.0, .s2 = 1.0,
+                  .a2 = 310.0});
+      SpawnEnemy({.slot = 3, .hp = 300, .turnFlag = 1, .m1 = kMotionWeave, .t1 = 60,
+                  .m2 = kMotionWideWeave, .t2 = 190, .sprite = 7, .power = 8, .x = 224.0, .s1 = 2.0,
+                  .a1 = 270.0, .s2 = 1.0, .a2 = 230.0});
       return true;
     case 6900:
-      SpawnWith(29, 750, 0, 1, 50, 1, 500, 3, {10, 10, 3}, 224.0, 0.0, 3.7, 270.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 29, .hp = 750, .m1 = kMotionStraight, .t1 = 50, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 3, .power = 10, .special = 10, .point = 3, .x = 224.0,
+                  .s1 = 3.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 6960:
-      SpawnWith(4, 100, 1, 1, 40, 1, 500, 2, {0, 3, 2}, 224.0, 0.0, 2.7, 270.0, 2.0, 270.0);
-      SpawnWith(5, 100, 0, 1, 60, 1, 500, 2, {0, 3, 2}, 124.0, 0.0, 2.7, 270.0, 2.0, 270.0);
-      SpawnWith(28, 100, 1, 1, 60, 1, 500, 2, {0, 3, 2}, 324.0, 0.0, 2.7, 270.0, 2.0, 270.0);
+      SpawnEnemy({.slot = 4, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 40,
+                  .m2 = kMotionStraight, .t2 = 500, .sprite = 2, .special = 3, .point = 2,
+                  .x = 224.0, .s1 = 2.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 5, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                  .t2 = 500, .sprite = 2, .special = 3, .point = 2, .x = 124.0, .s1 = 2.7,
+                  .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
+      SpawnEnemy({.slot = 28, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 500, .sprite = 2, .special = 3, .point = 2,
+                  .x = 324.0, .s1 = 2.7, .a1 = 270.0, .s2 = 2.0, .a2 = 270.0});
       return true;
     case 7700:
       EraseAllBullets();
@@ -218,7 +258,9 @@ bool RunFixedFrame(int frame) {
 // The runs of equally spaced spawns; 4560 also has a large enemy.
 void RunSpacedFrame(int frame) {
   if (frame == 4560) {
-    SpawnWith(27, 200, 1, 1, 60, 1, 200, 3, kSideDrops, 224.0, 0.0, 3.0, 270.0, 3.0, 90.0);
+    SpawnEnemy({.slot = 27, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionStraight, .t2 = 200, .sprite = 3, .x = 224.0, .s1 = 3.0, .a1 = 270.0,
+                .s2 = 3.0, .a2 = 90.0}, kSideDrops);
   }
   if (InRun(frame, 900, 960, 20)) SpawnAimed(4 + (frame - 900) / 20, 30, 1, 0.0, 0, {0, 3, 0}, 60.0);
   if (InRun(frame, 1060, 1120, 20)) {
@@ -229,13 +271,21 @@ void RunSpacedFrame(int frame) {
   if (InRun(frame, 1550, 1850, 100)) SpawnSlow(16 + (frame - 1550) / 100, 1, 0.0, -10.0, 6, {0, 5, 0});
   if (InRun(frame, 2360, 2420, 60)) {
     const int k = (frame - 2360) / 60;
-    SpawnWith(20 + k, 30, 1, 1, 90, 1, 91, 0, {0, 2, 0}, 0.0, 40.0, 3.0, 300.0, 3.0, 60.0);
-    SpawnWith(22 + k, 30, 0, 1, 90, 1, 91, 0, {0, 2, 0}, 420.0, 40.0, 3.0, 240.0, 3.0, 120.0);
+    SpawnEnemy({.slot = 20 + k, .hp = 30, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 90,
+                .m2 = kMotionStraight, .t2 = 91, .special = 2, .y = 40.0, .s1 = 3.0, .a1 = 300.0,
+                .s2 = 3.0, .a2 = 60.0});
+    SpawnEnemy({.slot = 22 + k, .hp = 30, .m1 = kMotionStraight, .t1 = 90, .m2 = kMotionStraight,
+                .t2 = 91, .special = 2, .x = 420.0, .y = 40.0, .s1 = 3.0, .a1 = 240.0, .s2 = 3.0,
+                .a2 = 120.0});
   }
   if (InRun(frame, 2760, 2820, 60)) {
     const int k = (frame - 2760) / 60;
-    SpawnWith(20 + k, 30, 0, 1, 60, 4, 60, 0, {0, 3, 0}, 294.0, 0.0, 2.0, 270.0, 2.0, 270.0);
-    SpawnWith(22 + k, 30, 1, 1, 60, 4, 60, 0, {0, 3, 0}, 154.0, 0.0, 2.0, 270.0, 2.0, 270.0);
+    SpawnEnemy({.slot = 20 + k, .hp = 30, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionHalfTurn,
+                .t2 = 60, .special = 3, .x = 294.0, .s1 = 2.0, .a1 = 270.0, .s2 = 2.0,
+                .a2 = 270.0});
+    SpawnEnemy({.slot = 22 + k, .hp = 30, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                .m2 = kMotionHalfTurn, .t2 = 60, .special = 3, .x = 154.0, .s1 = 2.0, .a1 = 270.0,
+                .s2 = 2.0, .a2 = 270.0});
   }
   if (InRun(frame, 4560, 4700, 20)) SpawnCrossing(4 + (frame - 4560) / 20, 30, 0, true);
   if (InRun(frame, 4720, 4860, 20)) SpawnCrossing(4 + (frame - 4720) / 20, 30, 1, false);
@@ -282,7 +332,7 @@ void TwinRings(const Enemy& e) {
 
 void Formation(const Enemy& e, double speed, double accel) {
   const int d = Diff();
-  ShootCircleFormation({.colour = 1 - Parity(e), .sheet = 13, .behaviour = 31,
+  ShootCircleFormation({.colour = 1 - Parity(e), .sheet = 13, .behaviour = kBehaviourEdgeReaim,
                         .behaviourParam = 101, .n = d + 2, .radius = 50 + e.age % 25, .x = e.x,
                         .y = e.y, .speed = speed, .accel = accel, .speedLimit = 2.0,
                         .start = static_cast<double>(e.age),
@@ -297,9 +347,10 @@ void FiveRings(const Enemy& e) {
              .accel = 0.05, .speedLimit = 3.0, .base = static_cast<double>(a)});
   for (int offset : {12, 24, -12, -24}) {
     const int turnBack = offset > 0 ? 360 - offset : -offset;
-    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = 1, .behaviourParam = turnBack,
-               .triggerAge = 140 + 3 * Diff(), .n = 6, .x = e.x, .y = e.y, .speed = -3.0,
-               .accel = 0.05, .speedLimit = 3.0, .base = static_cast<double>(a + offset)});
+    ShootRing({.colour = 3, .sheet = 7, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+               .behaviourParam = turnBack, .triggerAge = 140 + 3 * Diff(), .n = 6, .x = e.x,
+               .y = e.y, .speed = -3.0, .accel = 0.05, .speedLimit = 3.0,
+               .base = static_cast<double>(a + offset)});
   }
 }
 
@@ -314,15 +365,15 @@ void AimedLayers(const Enemy& e) {
 
 // Layers that fly in backward and turn with the enemy's side once they trigger.
 void TurningLayers(const Enemy& e, int layers, double centre) {
-  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1, .behaviour = 3,
-                   .triggerAge = 40, .n = 7 + Diff(), .spread = 360, .layers = layers, .x = e.x,
-                   .y = e.y, .speed = -2.0, .accel = 0.05,
-                   .speedLimit = static_cast<double>(2 + DifficultyTier()), .turnRate = Side(e),
-                   .centre = centre, .layerDelay = 10.0});
+  ShootLayeredFan({.colour = 1 - Parity(e), .sheet = 13, .spawnCode = 1,
+                   .behaviour = kBehaviourStopTurning, .triggerAge = 40, .n = 7 + Diff(),
+                   .spread = 360, .layers = layers, .x = e.x, .y = e.y, .speed = -2.0,
+                   .accel = 0.05, .speedLimit = static_cast<double>(2 + DifficultyTier()),
+                   .turnRate = Side(e), .centre = centre, .layerDelay = 10.0});
 }
 
-// Three aimed fans, the later ones wider and slower to their limits. The third fan's
-// sheet is not named apart from the second's: both are sheet 12.
+// Three aimed fans, the later ones wider and slower to their limits; the third takes the
+// second's sheet, 12.
 void AimedTriple(const Enemy& e) {
   const int colour = 1 - Parity(e), s = DifficultyTier();
   const bool easy = Diff() == 0;
@@ -376,7 +427,8 @@ void MakeOrbitBullets(int slot) {
   for (int k = 0; k < kOrbitBullets; ++k) {
     const Orbit& o = kOrbits[k];
     g_stage4.orbit[k] =
-        Keep(SpawnBulletIndexed(4, 0, 18, slot, 0.0, 0.0, 0.0, o.accel, o.limit, o.turn, o.angle));
+        Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, slot, 0.0, 0.0, 0.0, o.accel, o.limit,
+                                o.turn, o.angle));
   }
 }
 
@@ -576,9 +628,11 @@ void FirstNonSpell(Boss& boss) {
 // Two orbs circling the boss in opposite senses, set up at timer 30.
 void MakeBossOrbs() {
   const int d = Diff();
-  g_stage4.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, 33, 45, 0.0, 0.0, 0.0, 3.0, 75.0, 2.0, 0.0));
+  g_stage4.bossOrbs[0] = Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 45, 0.0, 0.0, 0.0, 3.0,
+                                                 75.0, 2.0, 0.0));
   g_stage4.bossOrbs[1] =
-      Keep(SpawnBulletIndexed(3, 0, 33, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0, 180.0));
+      Keep(SpawnBulletIndexed(3, 0, kBehaviourCircleBoss, 225, 0.0, 0.0, 0.0, 3.0, 75.0, -2.0,
+                              180.0));
   g_stage4.sign = 1.0;
   g_stage4.angle = 90.0;
   g_stage4.count = 2 * (d - d / 2) + 5;

@@ -28,9 +28,9 @@ void MoveNearPlayer(double baseY, int steps) {
 void CarpetRing(int param, double base) {
   const Boss& boss = g_bosses[0];
   const int d = g_difficulty;
-  ShootRing({.colour = 3, .sheet = 5, .spawnCode = 1, .behaviour = 105, .behaviourParam = param,
-             .triggerAge = 20, .n = 6 + d % 2, .x = boss.x, .y = boss.y, .speed = 5.0,
-             .accel = 20.0 + 10 * d, .speedLimit = 5.0, .base = base});
+  ShootRing({.colour = 3, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourTurnAndRestart,
+             .behaviourParam = param, .triggerAge = 20, .n = 6 + d % 2, .x = boss.x, .y = boss.y,
+             .speed = 5.0, .accel = 20.0 + 10 * d, .speedLimit = 5.0, .base = base});
 }
 
 // ---------------------------------------------------------------------------
@@ -40,13 +40,13 @@ void Walls(int t) {
   const double a = S(0), s = S(4);
   const int w = static_cast<int>(S(1)), p = static_cast<int>(S(3));
   const double wave = std::trunc(-50 * std::sin(t * 3.141593 / 180));
-  ShootCentredLine({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 16,
+  ShootCentredLine({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = kBehaviourSway,
                     .behaviourParam = -(p / 2), .n = w, .length = 400, .x = 224 + 190 * s,
                     .y = 240 - wave, .speed = 1.0, .speedLimit = 1.0, .tilt = 90.0,
                     .offset = a * s});
-  ShootCentredLine({.colour = 2, .sheet = 13, .spawnCode = 1, .behaviour = 16, .behaviourParam = p,
-                    .n = w, .length = 400, .x = 224 - 190 * s, .y = 240.0, .speed = 1.0,
-                    .speedLimit = 1.0, .tilt = 90.0, .offset = -a * s});
+  ShootCentredLine({.colour = 2, .sheet = 13, .spawnCode = 1, .behaviour = kBehaviourSway,
+                    .behaviourParam = p, .n = w, .length = 400, .x = 224 - 190 * s, .y = 240.0,
+                    .speed = 1.0, .speedLimit = 1.0, .tilt = 90.0, .offset = -a * s});
 }
 
 // ---------------------------------------------------------------------------
@@ -60,11 +60,11 @@ void GobletRings(int t) {
   const int n = static_cast<int>(S(0));
   const int r = ShrinkingRadius(t);
   const double limit = d / 2 + 2;
-  ShootRingOnCircle({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 109,
+  ShootRingOnCircle({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = kBehaviourTurnWhileSlow,
                      .behaviourParam = 3, .n = n, .radius = r, .x = boss.x, .y = boss.y,
                      .speed = -1.0, .accel = 0.01, .speedLimit = limit,
                      .base = static_cast<double>(t), .offset = 2.0 * t + 180});
-  ShootRingOnCircle({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = 109,
+  ShootRingOnCircle({.colour = 3, .sheet = 12, .spawnCode = 1, .behaviour = kBehaviourTurnWhileSlow,
                      .behaviourParam = 3, .n = n, .radius = r, .x = boss.x, .y = boss.y,
                      .speed = -1.0, .accel = 0.01, .speedLimit = limit,
                      .base = static_cast<double>(-t), .offset = 180.0 - 2 * t});
@@ -93,14 +93,14 @@ void SlowRingsAndLayers() {
   const int d = g_difficulty;
   const double s = S(4);
   for (double speed : {4.0, 3.0, 2.0}) {
-    ShootRing({.colour = 3, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 90,
-               .n = d + 10, .x = boss.x, .y = boss.y, .speed = speed, .speedLimit = speed,
-               .turnRate = 2 * s, .base = 90.0});
+    ShootRing({.colour = 3, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+               .triggerAge = 90, .n = d + 10, .x = boss.x, .y = boss.y, .speed = speed,
+               .speedLimit = speed, .turnRate = 2 * s, .base = 90.0});
   }
-  ShootLayeredFan({.colour = 3, .sheet = 15, .spawnCode = 1, .behaviour = 109, .behaviourParam = 3,
-                   .n = static_cast<int>(S(0)), .spread = 360, .layers = 3, .x = boss.x,
-                   .y = boss.y, .speed = -1.0, .accel = 0.03, .speedLimit = 6.0, .turnRate = -s,
-                   .centre = AngleToPlayer(boss.x, boss.y), .layerDelay = 30.0});
+  ShootLayeredFan({.colour = 3, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourTurnWhileSlow,
+                   .behaviourParam = 3, .n = static_cast<int>(S(0)), .spread = 360, .layers = 3,
+                   .x = boss.x, .y = boss.y, .speed = -1.0, .accel = 0.03, .speedLimit = 6.0,
+                   .turnRate = -s, .centre = AngleToPlayer(boss.x, boss.y), .layerDelay = 30.0});
 }
 
 // ---------------------------------------------------------------------------
@@ -150,15 +150,15 @@ void MarkerRings() {
   // the slots below the last one: a marker that found the pool full, or a slot taken
   // since by another bullet, fires nothing.
   for (int j = k - 1; j >= 0; --j) {
-    const EnemyBullet* marker = LiveSatellite(Slot(kMarkerSlots + j), 32);
+    const EnemyBullet* marker = LiveSatellite(Slot(kMarkerSlots + j), kBehaviourBossEllipse);
     if (marker == nullptr) continue;
     const double x = static_cast<int>(marker->x), y = static_cast<int>(marker->y);
-    ShootRing({.colour = 2, .sheet = 13, .spawnCode = code, .behaviour = 109, .behaviourParam = 2,
-               .n = d / 2 == 0 ? 6 : 8, .x = x, .y = y, .speed = 3.0, .speedLimit = 3.0,
-               .turnRate = 0.1, .base = static_cast<double>(v % 100)});
-    ShootRing({.colour = 3, .sheet = 14, .spawnCode = code, .behaviour = 109, .behaviourParam = 3,
-               .n = 6, .x = x, .y = y, .speed = 3.0, .accel = -0.05, .speedLimit = 2.0,
-               .turnRate = 2.0, .base = static_cast<double>(-(v % 100))});
+    ShootRing({.colour = 2, .sheet = 13, .spawnCode = code, .behaviour = kBehaviourTurnWhileSlow,
+               .behaviourParam = 2, .n = d / 2 == 0 ? 6 : 8, .x = x, .y = y, .speed = 3.0,
+               .speedLimit = 3.0, .turnRate = 0.1, .base = static_cast<double>(v % 100)});
+    ShootRing({.colour = 3, .sheet = 14, .spawnCode = code, .behaviour = kBehaviourTurnWhileSlow,
+               .behaviourParam = 3, .n = 6, .x = x, .y = y, .speed = 3.0, .accel = -0.05,
+               .speedLimit = 2.0, .turnRate = 2.0, .base = static_cast<double>(-(v % 100))});
   }
 }
 
@@ -196,7 +196,7 @@ void RunStage4CarpetCard(AttackStep& step) {
   if (t >= 250 && t <= 290 && t % 10 == 0) {
     const int colour = d >= 2 ? 4 : 1;
     for (int param : {5 * (d + 1), -5 * (d + 1)}) {
-      ShootRing({.colour = colour, .sheet = 15, .spawnCode = 11, .behaviour = 16,
+      ShootRing({.colour = colour, .sheet = 15, .spawnCode = 11, .behaviour = kBehaviourSway,
                  .behaviourParam = param, .n = 10, .x = boss.x, .y = boss.y, .accel = 0.1,
                  .speedLimit = 2.0, .base = S(2)});
     }
@@ -227,7 +227,7 @@ void RunStage4WallCard(AttackStep& step) {
     SetBossAnimation(0, 0, 60);
   }
   if (t == 300) {
-    ShootRingOnCircle({.colour = 3, .sheet = 15, .spawnCode = 3, .behaviour = 112,
+    ShootRingOnCircle({.colour = 3, .sheet = 15, .spawnCode = 3, .behaviour = kBehaviourFireLasers,
                        .behaviourParam = 1501 + 2 * d, .n = static_cast<int>(S(2)), .radius = 100,
                        .x = boss.x, .y = boss.y, .speed = -1.0, .accel = 0.05, .speedLimit = 2.0,
                        .base = 20 * S(4), .offset = 190.0});
@@ -276,10 +276,10 @@ void RunStage4GobletCard(AttackStep& step) {
   if (t >= 100 && t <= 300 && Every(t, d >= 2 ? 10 : 12)) GobletRings(t);
   if (d >= 2 && t >= 200 && t <= 449 && Every(t, 30)) {
     const double s = S(4);
-    ShootRingOnCircle({.colour = 4, .sheet = 15, .spawnCode = 1, .behaviour = 28,
-                       .behaviourParam = 3, .triggerAge = 10, .n = 2 * d + 2,
-                       .radius = ShrinkingRadius(t), .x = boss.x, .y = boss.y, .speed = 2.0,
-                       .speedLimit = static_cast<double>(d / 2 + 3), .base = s * t,
+    ShootRingOnCircle({.colour = 4, .sheet = 15, .spawnCode = 1,
+                       .behaviour = kBehaviourAimAndSpeedUp, .behaviourParam = 3, .triggerAge = 10,
+                       .n = 2 * d + 2, .radius = ShrinkingRadius(t), .x = boss.x, .y = boss.y,
+                       .speed = 2.0, .speedLimit = static_cast<double>(d / 2 + 3), .base = s * t,
                        .offset = 10 * s});
   }
   if (t >= 200 && t <= 320 && Every(t, 10)) LaserStars(t);
@@ -299,12 +299,14 @@ void RunStage4GalleryCard(AttackStep& step) {
     const int k = static_cast<int>(S(1));
     for (int i = 0; i < k; ++i) {
       Slot(kMarkerSlots + i) =
-          SpawnBulletIndexed(2, 0, 32, 30, 0.0, 0.0, 0.0, 10.0, 100.0, -1.0, 360.0 * i / k);
+          SpawnBulletIndexed(2, 0, kBehaviourBossEllipse, 30, 0.0, 0.0, 0.0, 10.0, 100.0, -1.0,
+                             360.0 * i / k);
     }
   }
   if (t == 100) {
-    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 109, .n = 4 * d + 4, .x = boss.x,
-               .y = boss.y, .speed = 3.0, .speedLimit = 3.0, .turnRate = 5.0, .base = 270.0});
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = kBehaviourTurnWhileSlow, .n = 4 * d + 4,
+               .x = boss.x, .y = boss.y, .speed = 3.0, .speedLimit = 3.0, .turnRate = 5.0,
+               .base = 270.0});
   }
   if (t == 135) {
     RunBossChargeEffect(0, 0);

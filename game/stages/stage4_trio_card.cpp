@@ -25,15 +25,16 @@ void MakeTrioSatellites() {
   const int d = g_difficulty;
   const int c = 5 + d + 2 * (d / 2);
   for (int i = 0; i < c; ++i) {
-    Slot(i) = SpawnBulletIndexed(2, 0, 18, 0, 0.0, 0.0, 0.0, 10.0, 220.0, 3.0, 180.0 + 360.0 * i / c);
+    Slot(i) = SpawnBulletIndexed(2, 0, kBehaviourCircleCentre, 0, 0.0, 0.0, 0.0, 10.0, 220.0, 3.0,
+                                 180.0 + 360.0 * i / c);
   }
   S(0) = d + 9;
   S(1) = 300;
   S(3) = c;
 }
 
-// "The player's position at the start of the step" is the one the script sees: the
-// player's update of this step has run before the scripts.
+// The cross is laid through the player's position as the scripts see it: the player has
+// already moved this step, before the scripts run.
 void MakeCross() {
   const int v = static_cast<int>(S(1));
   const double px = g_player.x, py = g_player.y;
@@ -60,7 +61,7 @@ void CrossLines() {
   if (across != nullptr) {
     const double y = static_cast<int>(across->y1);
     for (const auto& turn : kTurns) {
-      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = 11,
+      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = kBehaviourWrap,
                         .behaviourParam = 101, .n = n, .length = 380, .x = 224.0, .y = y,
                         .accel = 0.01, .speedLimit = limit, .tilt = turn[0], .offset = turn[1]});
     }
@@ -68,7 +69,7 @@ void CrossLines() {
   if (down != nullptr) {
     const double x = static_cast<int>(down->x1);
     for (const auto& turn : kTurns) {
-      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = 11,
+      ShootCentredLine({.colour = 2, .sheet = 12, .spawnCode = 1, .behaviour = kBehaviourWrap,
                         .behaviourParam = 1010, .n = static_cast<int>(1.2 * n), .length = 450,
                         .x = x, .y = 240.0, .accel = 0.01, .speedLimit = limit,
                         .tilt = turn[0] + 90, .offset = turn[1]});
@@ -93,7 +94,7 @@ void RunStage4TrioCard(AttackStep& step) {
   const int c = static_cast<int>(S(3));
   if (d >= 2 && t == 300 && v == 300) {
     for (int k = 0; k < c; ++k) {
-      if (EnemyBullet* b = LiveSatellite(Slot(k), 18)) {
+      if (EnemyBullet* b = LiveSatellite(Slot(k), kBehaviourCircleCentre)) {
         b->speed = 220.0;
         b->accel = -d / 20.0;
         b->speedLimit = 50.0 * (4 - d);
@@ -110,7 +111,7 @@ void RunStage4TrioCard(AttackStep& step) {
   if (t % 5 == 0) {
     // Satellite k counts back from the last one made, which takes colour 0.
     for (int k = 0; k < c; ++k) {
-      const EnemyBullet* b = LiveSatellite(Slot(c - 1 - k), 18);
+      const EnemyBullet* b = LiveSatellite(Slot(c - 1 - k), kBehaviourCircleCentre);
       if (b == nullptr) continue;
       const double x = static_cast<int>(b->x), y = static_cast<int>(b->y);
       ShootFan({.colour = k % (d + 2), .sheet = 1, .spawnCode = 1, .n = 3, .spread = 60, .x = x,

@@ -41,48 +41,50 @@ Stage5State g_stage5;
 // Waves. One row spawns one enemy; a pair is two rows.
 
 void WaveLowSidePairs(int k) {
-  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 120,
-                 .sprite = 4, .special = 3, .x = 29, .y = 450.0 - 50 * k, .s1 = 2, .s2 = 3,
-                 .a2 = 60.0 - 10 * k},
-                {.slot = k + 5, .hp = 30, .m1 = 1, .t1 = 30, .m2 = 1, .t2 = 120, .sprite = 5,
-                 .power = 2, .x = 420, .y = 450.0 - 50 * k, .s1 = 2, .a1 = 180, .s2 = 3,
-                 .a2 = 120.0 + 10 * k}});
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 30,
+                 .m2 = kMotionStraight, .t2 = 120, .sprite = 4, .special = 3, .x = 29,
+                 .y = 450.0 - 50 * k, .s1 = 2, .s2 = 3, .a2 = 60.0 - 10 * k},
+                {.slot = k + 5, .hp = 30, .m1 = kMotionStraight, .t1 = 30, .m2 = kMotionStraight,
+                 .t2 = 120, .sprite = 5, .power = 2, .x = 420, .y = 450.0 - 50 * k, .s1 = 2,
+                 .a1 = 180, .s2 = 3, .a2 = 120.0 + 10 * k}});
 }
 void WaveHighSidePairs(int k) {
-  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 180,
-                 .sprite = 5, .power = 3, .x = 29, .y = 20.0 + 50 * k, .s1 = 1, .s2 = 3,
-                 .a2 = 310.0 + 10 * k},
-                {.slot = k + 5, .hp = 30, .m1 = 1, .t1 = 90, .m2 = 1, .t2 = 180, .sprite = 4,
-                 .special = 3, .x = 420, .y = 20.0 + 50 * k, .s1 = 1, .a1 = 180, .s2 = 3,
-                 .a2 = 230.0 - 10 * k}});
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 90,
+                 .m2 = kMotionStraight, .t2 = 180, .sprite = 5, .power = 3, .x = 29,
+                 .y = 20.0 + 50 * k, .s1 = 1, .s2 = 3, .a2 = 310.0 + 10 * k},
+                {.slot = k + 5, .hp = 30, .m1 = kMotionStraight, .t1 = 90, .m2 = kMotionStraight,
+                 .t2 = 180, .sprite = 4, .special = 3, .x = 420, .y = 20.0 + 50 * k, .s1 = 1,
+                 .a1 = 180, .s2 = 3, .a2 = 230.0 - 10 * k}});
 }
 void WaveFromRight(int j) {
-  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 1 : 0, .m1 = 1, .t1 = 60, .m2 = 1,
-              .t2 = 60, .special = 3, .x = 448, .y = 100, .s1 = 2.0 + j, .a1 = 185.0 + 10 * j,
-              .s2 = 3, .a2 = 110});
+  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 1 : 0, .m1 = kMotionStraight,
+              .t1 = 60, .m2 = kMotionStraight, .t2 = 60, .special = 3, .x = 448, .y = 100,
+              .s1 = 2.0 + j, .a1 = 185.0 + 10 * j, .s2 = 3, .a2 = 110});
 }
 void WaveFromLeft(int j) {
-  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 0 : 1, .m1 = 1, .t1 = 60, .m2 = 1,
-              .t2 = 60, .sprite = 2, .special = 2, .point = 1, .y = 100, .s1 = 2.0 + j,
-              .a1 = 355.0 - 10 * j, .s2 = 3, .a2 = 70});
+  SpawnEnemy({.slot = 14 + j, .hp = 50, .turnFlag = j % 2 == 0 ? 0 : 1, .m1 = kMotionStraight,
+              .t1 = 60, .m2 = kMotionStraight, .t2 = 60, .sprite = 2, .special = 2, .point = 1,
+              .y = 100, .s1 = 2.0 + j, .a1 = 355.0 - 10 * j, .s2 = 3, .a2 = 70});
 }
 void WaveClimbingPairs(int k) {
-  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m2 = 1, .sprite = 4, .special = 5, .x = 29,
-                 .y = 150, .s2 = 3, .a2 = 30},
-                {.slot = k + 5, .hp = 30, .m2 = 1, .sprite = 4, .special = 5, .x = 420, .y = 150,
-                 .s2 = 3, .a2 = 150}});
+  SpawnEnemies({{.slot = k, .hp = 30, .turnFlag = 1, .m2 = kMotionStraight, .sprite = 4,
+                 .special = 5, .x = 29, .y = 150, .s2 = 3, .a2 = 30},
+                {.slot = k + 5, .hp = 30, .m2 = kMotionStraight, .sprite = 4, .special = 5,
+                 .x = 420, .y = 150, .s2 = 3, .a2 = 150}});
 }
 void WaveTurningDivers(int k) {
-  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m2 = 3, .sprite = 4, .special = 3, .x = 374, .s2 = 3,
-                 .a2 = 270},
-                {.slot = 7 + k, .hp = 130, .m2 = 4, .sprite = 5, .power = 2, .x = 74, .s2 = 3,
-                 .a2 = 270}});
+  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m2 = kMotionQuarterTurn, .sprite = 4, .special = 3,
+                 .x = 374, .s2 = 3, .a2 = 270},
+                {.slot = 7 + k, .hp = 130, .m2 = kMotionHalfTurn, .sprite = 5, .power = 2, .x = 74,
+                 .s2 = 3, .a2 = 270}});
 }
 void WaveTurningCrossers(int k) {
-  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m1 = 3, .t1 = 60, .m2 = 4, .t2 = 60, .sprite = 5,
-                 .power = 2, .y = 140, .s1 = 3, .s2 = 3, .a2 = 300},
-                {.slot = 7 + k, .hp = 130, .m1 = 4, .t1 = 60, .m2 = 3, .t2 = 60, .sprite = 4,
-                 .special = 3, .x = 450, .y = 140, .s1 = 3, .a1 = 180, .s2 = 3, .a2 = 240}});
+  SpawnEnemies({{.slot = 2 + k, .hp = 130, .m1 = kMotionQuarterTurn, .t1 = 60,
+                 .m2 = kMotionHalfTurn, .t2 = 60, .sprite = 5, .power = 2, .y = 140, .s1 = 3,
+                 .s2 = 3, .a2 = 300},
+                {.slot = 7 + k, .hp = 130, .m1 = kMotionHalfTurn, .t1 = 60,
+                 .m2 = kMotionQuarterTurn, .t2 = 60, .sprite = 4, .special = 3, .x = 450, .y = 140,
+                 .s1 = 3, .a1 = 180, .s2 = 3, .a2 = 240}});
 }
 
 // The four gunners of frames 7000 to 7400: from both sides, standing 60 steps and more.
@@ -95,9 +97,10 @@ void PutGunners(const Gunners& g) {
   static constexpr double kX[4] = {0, 0, 448, 448};
   static constexpr double kSpeed[4] = {3, 3.5, 3.5, 3};
   for (int i = 0; i < 4; ++i) {
-    SpawnEnemy({.slot = g.slots[i], .hp = 500, .turnFlag = g.flags[i], .m1 = 1, .t1 = 60,
-                .t2 = g.stands[i], .sprite = g.sprite, .power = g.power, .special = g.special,
-                .point = g.point, .x = kX[i], .y = g.y, .s1 = kSpeed[i], .a1 = g.a1[i]});
+    SpawnEnemy({.slot = g.slots[i], .hp = 500, .turnFlag = g.flags[i], .m1 = kMotionStraight,
+                .t1 = 60, .t2 = g.stands[i], .sprite = g.sprite, .power = g.power,
+                .special = g.special, .point = g.point, .x = kX[i], .y = g.y, .s1 = kSpeed[i],
+                .a1 = g.a1[i]});
   }
 }
 
@@ -121,72 +124,80 @@ void RunStage5Waves() {
       ShowStageTitleNotice(4, (frame - 520) / 30);
       break;
     case 710:
-      SpawnEnemies({{.slot = 10, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3,
-                     .a1 = 150, .s2 = 2, .a2 = 270},
-                    {.slot = 11, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 3, .power = 3, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30,
-                     .s2 = 2, .a2 = 270}});
+      SpawnEnemies({{.slot = 10, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 3, .power = 3, .special = 5,
+                     .point = 1, .x = 448, .y = 240, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 270},
+                    {.slot = 11, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 3, .power = 3, .special = 5,
+                     .point = 1, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 270}});
       break;
     case 1180:
-      SpawnEnemy({.slot = 12, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
-                  .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 60, .s1 = 3, .a1 = 290,
-                  .s2 = 2, .a2 = 10});
+      SpawnEnemy({.slot = 12, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 120, .sprite = 3, .power = 3, .special = 5,
+                  .point = 1, .x = 60, .s1 = 3, .a1 = 290, .s2 = 2, .a2 = 10});
       break;
     case 1460:
-      SpawnEnemy({.slot = 13, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
-                  .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 380, .s1 = 3, .a1 = 250,
-                  .s2 = 2, .a2 = 170});
+      SpawnEnemy({.slot = 13, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                  .m2 = kMotionStraight, .t2 = 120, .sprite = 3, .power = 3, .special = 5,
+                  .point = 1, .x = 380, .s1 = 3, .a1 = 250, .s2 = 2, .a2 = 170});
       break;
     case 1650: case 1680:
-      SpawnEnemies({{.slot = 14, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120, .sprite = 1,
-                     .power = 2, .x = 448, .y = 100, .s1 = 2, .a1 = 190, .s2 = 3, .a2 = 110},
-                    {.slot = 16, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
-                     .sprite = 1, .power = 2, .y = 100, .s1 = 2, .a1 = 350, .s2 = 3, .a2 = 70}});
+      SpawnEnemies({{.slot = 14, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 120, .sprite = 1, .power = 2, .x = 448, .y = 100, .s1 = 2, .a1 = 190,
+                     .s2 = 3, .a2 = 110},
+                    {.slot = 16, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 120, .sprite = 1, .power = 2, .y = 100, .s1 = 2,
+                     .a1 = 350, .s2 = 3, .a2 = 70}});
       break;
     case 1790:
-      SpawnEnemies({{.slot = 12, .hp = 150, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
-                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 60, .s1 = 3, .a1 = 290,
-                     .s2 = 2, .a2 = 10},
-                    {.slot = 13, .hp = 150, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 120,
-                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 380, .s1 = 3,
-                     .a1 = 250, .s2 = 2, .a2 = 170}});
+      SpawnEnemies({{.slot = 12, .hp = 150, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 120, .sprite = 3, .power = 3, .special = 5,
+                     .point = 1, .x = 60, .s1 = 3, .a1 = 290, .s2 = 2, .a2 = 10},
+                    {.slot = 13, .hp = 150, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 120, .sprite = 3, .power = 3, .special = 5,
+                     .point = 1, .x = 380, .s1 = 3, .a1 = 250, .s2 = 2, .a2 = 170}});
       break;
     case 2140:
       ShowEnemyMarks(60, 400);
       break;
     case 2200:
-      SpawnEnemies({{.slot = 18, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
-                     .special = 2, .point = 1, .y = 400, .s1 = 4, .a1 = 10, .s2 = 2, .a2 = 80},
-                    {.slot = 19, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
-                     .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 4, .a1 = 170, .s2 = 2,
-                     .a2 = 100}});
+      SpawnEnemies({{.slot = 18, .hp = 50, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .sprite = 2, .special = 2, .point = 1, .y = 400, .s1 = 4, .a1 = 10,
+                     .s2 = 2, .a2 = 80},
+                    {.slot = 19, .hp = 50, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .sprite = 2, .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 4,
+                     .a1 = 170, .s2 = 2, .a2 = 100}});
       break;
     case 2260:
-      SpawnEnemies({{.slot = 14, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 4,
-                     .y = 400, .s1 = 2, .s2 = 2, .a2 = 80},
-                    {.slot = 15, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 4,
-                     .x = 448, .y = 400, .s1 = 2, .a1 = 180, .s2 = 2, .a2 = 100}});
-      break;
-    case 2380:
-      SpawnEnemies({{.slot = 20, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 1, .power = 1, .y = 400, .s1 = 3, .a1 = -10, .s2 = 2, .a2 = 80},
-                    {.slot = 21, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 1, .power = 2, .x = 448, .y = 400, .s1 = 3, .a1 = 190, .s2 = 2,
+      SpawnEnemies({{.slot = 14, .hp = 50, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .special = 4, .y = 400, .s1 = 2, .s2 = 2, .a2 = 80},
+                    {.slot = 15, .hp = 50, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .special = 4, .x = 448, .y = 400, .s1 = 2, .a1 = 180, .s2 = 2,
                      .a2 = 100}});
       break;
+    case 2380:
+      SpawnEnemies({{.slot = 20, .hp = 50, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 1, .power = 1, .y = 400, .s1 = 3,
+                     .a1 = -10, .s2 = 2, .a2 = 80},
+                    {.slot = 21, .hp = 50, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 1, .power = 2, .x = 448, .y = 400,
+                     .s1 = 3, .a1 = 190, .s2 = 2, .a2 = 100}});
+      break;
     case 2440:
-      SpawnEnemies({{.slot = 16, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .special = 4, .y = 400, .s1 = 4, .s2 = 2, .a2 = 80},
-                    {.slot = 17, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .special = 4, .x = 448, .y = 400, .s1 = 4, .a1 = 180, .s2 = 2, .a2 = 100}});
+      SpawnEnemies({{.slot = 16, .hp = 50, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .special = 4, .y = 400, .s1 = 4, .s2 = 2,
+                     .a2 = 80},
+                    {.slot = 17, .hp = 50, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .special = 4, .x = 448, .y = 400, .s1 = 4,
+                     .a1 = 180, .s2 = 2, .a2 = 100}});
       break;
     case 2500:
-      SpawnEnemies({{.slot = 22, .hp = 50, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
-                     .special = 2, .point = 1, .y = 400, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 80},
-                    {.slot = 23, .hp = 50, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 2, .special = 2, .point = 1, .x = 448, .y = 400, .s1 = 3, .a1 = 170,
-                     .s2 = 2, .a2 = 100}});
+      SpawnEnemies({{.slot = 22, .hp = 50, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .sprite = 2, .special = 2, .point = 1, .y = 400, .s1 = 3, .a1 = 10,
+                     .s2 = 2, .a2 = 80},
+                    {.slot = 23, .hp = 50, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 2, .special = 2, .point = 1,
+                     .x = 448, .y = 400, .s1 = 3, .a1 = 170, .s2 = 2, .a2 = 100}});
       break;
     case 3079:
       InitBoss(0, 0, kBossKind, 100.0, -50.0);
@@ -198,76 +209,84 @@ void RunStage5Waves() {
       StartBossFight(1);
       break;
     case 4200:
-      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .sprite = 1,
-                     .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 260},
-                    {.slot = 19, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
-                     .sprite = 1, .power = 3, .y = 180, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 280}});
+      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 100, .sprite = 1, .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 150,
+                     .s2 = 2, .a2 = 260},
+                    {.slot = 19, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 100, .sprite = 1, .power = 3, .y = 180, .s1 = 3,
+                     .a1 = 30, .s2 = 2, .a2 = 280}});
       break;
     case 4250:
-      SpawnEnemies({{.slot = 20, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .special = 5,
-                     .x = 448, .y = 240, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 250},
-                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
-                     .special = 5, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 290}});
+      SpawnEnemies({{.slot = 20, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 100, .special = 5, .x = 448, .y = 240, .s1 = 3, .a1 = 150, .s2 = 2,
+                     .a2 = 250},
+                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 100, .special = 5, .y = 240, .s1 = 3, .a1 = 30,
+                     .s2 = 2, .a2 = 290}});
       break;
     case 4300:
-      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100, .sprite = 2,
-                     .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 3, .a1 = 150, .s2 = 2,
-                     .a2 = 240},
-                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 100,
-                     .sprite = 2, .special = 3, .point = 1, .y = 180, .s1 = 3, .a1 = 30, .s2 = 2,
-                     .a2 = 300}});
+      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 100, .sprite = 2, .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 3,
+                     .a1 = 150, .s2 = 2, .a2 = 240},
+                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 100, .sprite = 2, .special = 3, .point = 1,
+                     .y = 180, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 300}});
       break;
     case 4560:
-      SpawnEnemies({{.slot = 24, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 3, .power = 3, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3,
-                     .a1 = 150, .s2 = 2, .a2 = 90},
-                    {.slot = 25, .hp = 200, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 3, .power = 3, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30,
-                     .s2 = 2, .a2 = 90}});
+      SpawnEnemies({{.slot = 24, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 3, .power = 3, .special = 5,
+                     .point = 1, .x = 448, .y = 240, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 90},
+                    {.slot = 25, .hp = 200, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 3, .power = 3, .special = 5,
+                     .point = 1, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 90}});
       break;
     case 4740:
-      SpawnEnemies({{.slot = 26, .hp = 250, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
-                     .power = 5, .special = 5, .point = 1, .x = 448, .y = 240, .s1 = 3, .a1 = 150,
-                     .s2 = 2, .a2 = 270},
-                    {.slot = 27, .hp = 250, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
-                     .power = 5, .special = 5, .point = 1, .y = 240, .s1 = 3, .a1 = 30, .s2 = 2,
-                     .a2 = 270}});
+      SpawnEnemies({{.slot = 26, .hp = 250, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 250, .sprite = 3, .power = 5, .special = 5, .point = 1, .x = 448,
+                     .y = 240, .s1 = 3, .a1 = 150, .s2 = 2, .a2 = 270},
+                    {.slot = 27, .hp = 250, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 250, .sprite = 3, .power = 5, .special = 5, .point = 1, .y = 240,
+                     .s1 = 3, .a1 = 30, .s2 = 2, .a2 = 270}});
       break;
     case 4920:
-      SpawnEnemies({{.slot = 24, .hp = 300, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250,
-                     .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 288, .s1 = 2,
-                     .a1 = 270, .s2 = 2, .a2 = 240},
-                    {.slot = 25, .hp = 300, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 250, .sprite = 3,
-                     .power = 8, .special = 5, .point = 1, .x = 160, .s1 = 2, .a1 = 270, .s2 = 2,
-                     .a2 = 300}});
+      SpawnEnemies({{.slot = 24, .hp = 300, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 250, .sprite = 3, .power = 8, .special = 5,
+                     .point = 1, .x = 288, .s1 = 2, .a1 = 270, .s2 = 2, .a2 = 240},
+                    {.slot = 25, .hp = 300, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 250, .sprite = 3, .power = 8, .special = 5, .point = 1, .x = 160,
+                     .s1 = 2, .a1 = 270, .s2 = 2, .a2 = 300}});
       break;
     case 5500:
-      SpawnEnemy({.slot = 1, .hp = 500, .m1 = 1, .t1 = 40, .m2 = 1, .t2 = 400, .sprite = 3,
-                  .power = 8, .special = 5, .x = 224, .s1 = 3, .a1 = 270, .s2 = 3, .a2 = 270});
+      SpawnEnemy({.slot = 1, .hp = 500, .m1 = kMotionStraight, .t1 = 40, .m2 = kMotionStraight,
+                  .t2 = 400, .sprite = 3, .power = 8, .special = 5, .x = 224, .s1 = 3, .a1 = 270,
+                  .s2 = 3, .a2 = 270});
       break;
     case 6100:
-      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
-                     .special = 3, .point = 1, .y = 180, .s1 = 4, .a1 = 10, .s2 = 2, .a2 = 70},
-                    {.slot = 19, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .sprite = 2,
-                     .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 4, .a1 = 170, .s2 = 2,
-                     .a2 = 110}});
+      SpawnEnemies({{.slot = 18, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .sprite = 2, .special = 3, .point = 1, .y = 180, .s1 = 4, .a1 = 10,
+                     .s2 = 2, .a2 = 70},
+                    {.slot = 19, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .sprite = 2, .special = 3, .point = 1, .x = 448, .y = 180, .s1 = 4,
+                     .a1 = 170, .s2 = 2, .a2 = 110}});
       break;
     case 6280:
-      SpawnEnemies({{.slot = 20, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 1, .power = 3, .y = 180, .s1 = 3, .a1 = -10, .s2 = 2, .a2 = 70},
-                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .sprite = 1, .power = 3, .x = 448, .y = 180, .s1 = 3, .a1 = 190, .s2 = 2,
-                     .a2 = 110}});
+      SpawnEnemies({{.slot = 20, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 1, .power = 3, .y = 180, .s1 = 3,
+                     .a1 = -10, .s2 = 2, .a2 = 70},
+                    {.slot = 21, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .sprite = 1, .power = 3, .x = 448, .y = 180,
+                     .s1 = 3, .a1 = 190, .s2 = 2, .a2 = 110}});
       break;
     case 6400:
-      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180, .special = 5,
-                     .y = 180, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 70},
-                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = 1, .t1 = 60, .m2 = 1, .t2 = 180,
-                     .special = 5, .x = 448, .y = 180, .s1 = 3, .a1 = 170, .s2 = 2, .a2 = 110}});
+      SpawnEnemies({{.slot = 22, .hp = 100, .m1 = kMotionStraight, .t1 = 60, .m2 = kMotionStraight,
+                     .t2 = 180, .special = 5, .y = 180, .s1 = 3, .a1 = 10, .s2 = 2, .a2 = 70},
+                    {.slot = 23, .hp = 100, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60,
+                     .m2 = kMotionStraight, .t2 = 180, .special = 5, .x = 448, .y = 180, .s1 = 3,
+                     .a1 = 170, .s2 = 2, .a2 = 110}});
       break;
     case 6700:
-      SpawnEnemy({.slot = 24, .hp = 500, .turnFlag = 1, .m1 = 1, .t1 = 60, .t2 = 90, .sprite = 2,
-                  .point = 1, .y = 50, .s1 = 4, .a1 = 330});
+      SpawnEnemy({.slot = 24, .hp = 500, .turnFlag = 1, .m1 = kMotionStraight, .t1 = 60, .t2 = 90,
+                  .sprite = 2, .point = 1, .y = 50, .s1 = 4, .a1 = 330});
       break;
     case 7000: case 7300:
       PutGunners({{14, 15, 17, 16}, {1, 1, 1, 1}, {60, 90, 120, 150}, 2, 0, 0,
@@ -338,7 +357,8 @@ namespace {
 void MakeSatellites(int slot) {
   for (int i = 0; i < 2; ++i) {
     g_stage5.satellites[slot % 2][i] =
-        Keep(SpawnBulletIndexed(4, 0, 18, slot, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0, 180.0 * i));
+        Keep(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, slot, 0.0, 0.0, 0.0, 3.0, 30.0, 0.0,
+                                180.0 * i));
   }
 }
 // The enemy's satellite i while it is still in flight (it vanishes with its enemy, and a
@@ -346,8 +366,9 @@ void MakeSatellites(int slot) {
 const EnemyBullet* Satellite(int slot, int i) { return Live(g_stage5.satellites[slot % 2][i]); }
 
 // The aimed pair of layered fans of the fairies and the two rings after them. The rings
-// take the fans' colour 4 and parameter 0 (behaviour 1 with 0 leaves their angle as it is).
-void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, int ringBehaviour,
+// take the fans' colour 4 and parameter 0 (kBehaviourAngleCode with 0 leaves their angle
+// as it is).
+void FanAndRings(const Enemy& e, double fanSpeed, int ringSheet, BulletBehaviour ringBehaviour,
                  double ringAccel, bool bothWays) {
   const int d = Diff();
   ShootLayeredFan({.colour = 4, .sheet = 2, .spawnCode = 1, .n = 4, .spread = 60, .layers = 2,
@@ -435,9 +456,9 @@ void FireFirstHalf(int slot, const Enemy& e) {
   } else if (slot <= 23) {
     if (e.age == FirstEnd(e) || e.age == SecondStart(e)) {
       if (slot <= 17) {
-        FanAndRings(e, 6.0, 0, 3, -0.05, false);
+        FanAndRings(e, 6.0, 0, kBehaviourStopTurning, -0.05, false);
       } else {
-        FanAndRings(e, 4.0, 7, 1, -0.05, true);
+        FanAndRings(e, 4.0, 7, kBehaviourAngleCode, -0.05, true);
       }
     }
   } else if (slot <= 27) {
@@ -512,7 +533,9 @@ void FireSecondHalf(int slot, Enemy& e) {
   } else if ((slot >= 14 && slot <= 17) || slot >= 24) {
     FireCross(e, false);
   } else if (slot >= 18) {
-    if (e.age == FirstEnd(e) || e.age == SecondStart(e)) FanAndRings(e, 6.0, 7, 1, -0.1, true);
+    if (e.age == FirstEnd(e) || e.age == SecondStart(e)) {
+      FanAndRings(e, 6.0, 7, kBehaviourAngleCode, -0.1, true);
+    }
   }
 }
 
@@ -598,18 +621,18 @@ void Chain(int n, int headParam, double limit, double angle) {
                     .angle = angle});
 }
 
-// The split rings of behaviour 114: they part in two 15 steps out.
+// The split rings of kBehaviourSplit: they part in two 15 steps out.
 void SplitRing(int n, bool fan) {
   const Boss& boss = g_bosses[0];
   const double aim = AngleToPlayer(boss.x, boss.y);
   if (fan) {
-    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
-              .n = n, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
-              .speedLimit = 2.0, .centre = aim});
+    ShootFan({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourSplit,
+              .behaviourParam = 152, .n = n, .spread = 360, .x = boss.x, .y = boss.y, .speed = 2.0,
+              .accel = 0.01, .speedLimit = 2.0, .centre = aim});
   } else {
-    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = 114, .behaviourParam = 152,
-               .n = n, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01, .speedLimit = 2.0,
-               .base = aim});
+    ShootRing({.colour = 1, .sheet = 15, .spawnCode = 1, .behaviour = kBehaviourSplit,
+               .behaviourParam = 152, .n = n, .x = boss.x, .y = boss.y, .speed = 2.0, .accel = 0.01,
+               .speedLimit = 2.0, .base = aim});
   }
 }
 
@@ -693,7 +716,7 @@ void ThirdPattern(int t) {
   if (t == 190 || t == 200 || t == 210) {
     const Boss& boss = g_bosses[0];
     for (int i = -2; i <= 2; ++i) {
-      ShootEllipseRing({.colour = (t - 190) / 10, .sheet = 1, .behaviour = 116,
+      ShootEllipseRing({.colour = (t - 190) / 10, .sheet = 1, .behaviour = kBehaviourTurnAndSpeedUp,
                         .behaviourParam = i * s.spacing, .triggerAge = 240 - t, .n = 10,
                         .radius = 100, .x = boss.x, .y = boss.y, .speedLimit = 5.0,
                         .start = 90.0 + i * s.spacing, .tilt = 3.0 * t - 600, .flatness = 0.3,

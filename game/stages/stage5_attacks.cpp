@@ -25,10 +25,10 @@ void Charge(int poseSteps) {
 }
 
 // Satellite k of a body: k slots below the last one made.
-EnemyBullet* Sat(int k, int behaviour, int param = -1) {
+EnemyBullet* Sat(int k, BulletBehaviour behaviour, int param = -1) {
   return LiveSatellite(static_cast<int>(S(0)) - k, behaviour, param);
 }
-EnemyBullet* SatBelow(int lastSlot, int k, int behaviour) {
+EnemyBullet* SatBelow(int lastSlot, int k, BulletBehaviour behaviour) {
   return LiveSatellite(lastSlot - k, behaviour);
 }
 
@@ -66,26 +66,28 @@ void RunEdgeRunnerCard(AttackStep& step) {
     const int c = 4 + DifficultyTier();
     int last = kBulletSlots;
     for (int i = 0; i < c; ++i) {
-      last = SpawnBulletIndexed(4, 0, 121, 91111, boss.x, boss.y, 3.0, -0.05, 2.0, 0.0,
-                                90.0 + 360.0 * i / c);
+      last = SpawnBulletIndexed(4, 0, kBehaviourEdgeSlide, 91111, boss.x, boss.y, 3.0, -0.05, 2.0,
+                                0.0, 90.0 + 360.0 * i / c);
     }
     S(2) = last;
     S(3) = c;
   }
   if (t == 100 || t == 160 || t == 220 || t == 280) {
     if (t == 100) SetBossAnimation(0, 0, 400);
-    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 3, .triggerAge = 60,
-               .n = 4 + 4 * (d + DifficultyTier()), .x = boss.x, .y = boss.y, .speed = 2.0,
-               .accel = -0.01, .speedLimit = 1.0, .turnRate = 1.0, .base = AimFromBoss()});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourStopTurning,
+               .triggerAge = 60, .n = 4 + 4 * (d + DifficultyTier()), .x = boss.x, .y = boss.y,
+               .speed = 2.0, .accel = -0.01, .speedLimit = 1.0, .turnRate = 1.0,
+               .base = AimFromBoss()});
   }
   if (t >= 100 && t <= 300 && t % 30 == 5 * d) {
     const int last = static_cast<int>(S(2));
     for (int k = 0; k < static_cast<int>(S(3)); ++k) {
-      const EnemyBullet* sat = SatBelow(last, k, 121);
+      const EnemyBullet* sat = SatBelow(last, k, kBehaviourEdgeSlide);
       if (sat == nullptr) continue;
-      ShootRing({.colour = k, .sheet = 1, .spawnCode = 1, .behaviour = 36, .behaviourParam = 50,
-                 .triggerAge = 60, .n = d + 4, .x = WholePixel(sat->x), .y = WholePixel(sat->y),
-                 .speed = 1.0, .speedLimit = 3.0, .base = sat->angle + 180});
+      ShootRing({.colour = k, .sheet = 1, .spawnCode = 1, .behaviour = kBehaviourCurl,
+                 .behaviourParam = 50, .triggerAge = 60, .n = d + 4, .x = WholePixel(sat->x),
+                 .y = WholePixel(sat->y), .speed = 1.0, .speedLimit = 3.0,
+                 .base = sat->angle + 180});
     }
   }
   if (t == 490) boss.phaseTimer = 99;
@@ -97,8 +99,8 @@ void RunEdgeRunnerCard(AttackStep& step) {
 
 // Pair j (0 the last made): a satellite around the player and its partner around the
 // field's centre, in the next slot.
-EnemyBullet* PairFirst(int j) { return Sat(2 * j, 18, 9999); }
-EnemyBullet* PairPartner(int j) { return Sat(2 * j - 1, 18, 0); }
+EnemyBullet* PairFirst(int j) { return Sat(2 * j, kBehaviourCircleCentre, 9999); }
+EnemyBullet* PairPartner(int j) { return Sat(2 * j - 1, kBehaviourCircleCentre, 0); }
 
 void SetPairTurn(double turn) {
   for (int j = 0; j < static_cast<int>(S(2)); ++j) {
@@ -120,9 +122,10 @@ void RunLaserPairCard(AttackStep& step) {
     const int r = NextRandom() % 90;
     int first = kBulletSlots;
     for (int i = 0; i < p; ++i) {
-      first = SpawnBulletIndexed(2, 0, 18, 9999, 0.0, 0.0, 0.0, 1.0, 150.0, 0.5,
+      first = SpawnBulletIndexed(2, 0, kBehaviourCircleCentre, 9999, 0.0, 0.0, 0.0, 1.0, 150.0, 0.5,
                                  360.0 * i / p + r);
-      SpawnBulletIndexed(2, 0, 18, 0, 0.0, 0.0, 0.0, 10.0, 240.0, 0.5, 360.0 * i / p + 180 + r);
+      SpawnBulletIndexed(2, 0, kBehaviourCircleCentre, 0, 0.0, 0.0, 0.0, 10.0, 240.0, 0.5,
+                         360.0 * i / p + 180 + r);
     }
     S(0) = first;
     S(1) = 2 * (d + 2 * (2 - DifficultyTier()));
@@ -149,14 +152,15 @@ void RunLaserPairCard(AttackStep& step) {
     };
     const Ring rings[4] = {{1, 90, -0.1}, {1, 270, -0.1}, {4, 90, -0.05}, {4, 270, -0.05}};
     for (const Ring& ring : rings) {
-      ShootRing({.colour = ring.colour, .sheet = 1, .spawnCode = 1, .behaviour = 1,
-                 .behaviourParam = ring.param, .triggerAge = 60, .n = n, .x = boss.x, .y = boss.y,
-                 .speed = 4.0, .accel = ring.accel, .speedLimit = 1.5, .base = aim});
+      ShootRing({.colour = ring.colour, .sheet = 1, .spawnCode = 1,
+                 .behaviour = kBehaviourAngleCode, .behaviourParam = ring.param, .triggerAge = 60,
+                 .n = n, .x = boss.x, .y = boss.y, .speed = 4.0, .accel = ring.accel,
+                 .speedLimit = 1.5, .base = aim});
     }
     if (d >= 2) {
       for (const Ring& ring : rings) {
         const int colour = d == 3 ? ring.colour - 1 : ring.colour;
-        ShootFan({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = 1,
+        ShootFan({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
                   .behaviourParam = ring.param, .triggerAge = 60, .n = n, .spread = 360,
                   .x = boss.x, .y = boss.y, .speed = 4.0, .accel = ring.accel, .speedLimit = 2.0,
                   .centre = aim});
@@ -167,12 +171,12 @@ void RunLaserPairCard(AttackStep& step) {
     const int m = static_cast<int>(S(1)) + 5;
     ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .n = m, .x = boss.x, .y = boss.y,
                .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .base = 270.0});
-    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 1, .behaviourParam = 45,
-               .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
-               .speedLimit = 1.0, .base = 270.0});
-    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = 1, .behaviourParam = 315,
-               .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y, .speed = 3.0, .accel = -0.05,
-               .speedLimit = 1.0, .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+               .behaviourParam = 45, .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .base = 270.0});
+    ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .behaviour = kBehaviourAngleCode,
+               .behaviourParam = 315, .triggerAge = 60, .n = m, .x = boss.x, .y = boss.y,
+               .speed = 3.0, .accel = -0.05, .speedLimit = 1.0, .base = 270.0});
     // The ring's count is the slot number kept in scratch 0, as the card was tuned: on
     // the empty pool of a card start that is 2p - 2.
     ShootRing({.colour = 4, .sheet = 5, .spawnCode = 1, .n = static_cast<int>(S(0)), .x = boss.x,
@@ -195,7 +199,8 @@ void RunPentagramCard(AttackStep& step) {
   if (t == 70) {
     int last = kBulletSlots;
     for (int i = 0; i < 5; ++i) {
-      last = SpawnBulletIndexed(4 - i, 0, 32, 60, 0.0, 0.0, 0.0, 5.0, 100.0, 2.0, 72.0 * i);
+      last = SpawnBulletIndexed(4 - i, 0, kBehaviourBossEllipse, 60, 0.0, 0.0, 0.0, 5.0, 100.0, 2.0,
+                                72.0 * i);
     }
     S(0) = last;
     g_spellCardActive = 0;
@@ -213,10 +218,11 @@ void RunPentagramCard(AttackStep& step) {
     return;
   }
   if (t < 100) return;
-  for (int j = 0; j < 5; ++j) Stretch(j, Sat(j, 32), Sat((j + 2) % 5, 32));
+  for (int j = 0; j < 5; ++j) Stretch(j, Sat(j, kBehaviourBossEllipse),
+                                      Sat((j + 2) % 5, kBehaviourBossEllipse));
   if (t > 200 && t <= 560) {
     for (int k = 0; k < 5; ++k) {
-      if (EnemyBullet* sat = Sat(k, 32)) sat->behaviourParam += 1;
+      if (EnemyBullet* sat = Sat(k, kBehaviourBossEllipse)) sat->behaviourParam += 1;
     }
   }
   // Firing starts at 100 like every card's: t - 100 would also be a multiple of the
@@ -224,7 +230,7 @@ void RunPentagramCard(AttackStep& step) {
   const int period = 6 - d + d / 3;
   if (t <= 700 && (t - 100) % period == 0) {
     for (int k = 0; k < 5; ++k) {
-      const EnemyBullet* sat = Sat(k, 32);
+      const EnemyBullet* sat = Sat(k, kBehaviourBossEllipse);
       if (sat == nullptr) continue;
       ShootFan({.colour = k, .sheet = 1, .spawnCode = 1, .n = 3 + DifficultyTier(), .spread = 90,
                 .x = WholePixel(sat->x), .y = WholePixel(sat->y), .accel = 0.05,
@@ -232,7 +238,7 @@ void RunPentagramCard(AttackStep& step) {
     }
     if (d >= 1 && (t - 100) % 60 == 0) {
       for (int k = 0; k < 5; ++k) {
-        const EnemyBullet* sat = Sat(k, 32);
+        const EnemyBullet* sat = Sat(k, kBehaviourBossEllipse);
         if (sat == nullptr) continue;
         for (double turn : {0.0, 120.0}) {
           ShootLaserAtAngle({.colour = k, .spawnCode = 1, .x = WholePixel(sat->x),
@@ -261,7 +267,8 @@ void RunFrozenSpiralCard(AttackStep& step) {
     const int c = d + 1;
     int last = kBulletSlots;
     for (int i = 0; i < c; ++i) {
-      last = SpawnBulletIndexed(4, 0, 34, 60, 0.0, 0.0, 0.0, 5.0, 75.0, 5.0, (360 * i / c) + r);
+      last = SpawnBulletIndexed(4, 0, kBehaviourBossPhased, 60, 0.0, 0.0, 0.0, 5.0, 75.0, 5.0,
+                                (360 * i / c) + r);
     }
     S(0) = last;
     S(1) = 0;
@@ -277,17 +284,17 @@ void RunFrozenSpiralCard(AttackStep& step) {
   if (t < 100) return;
   const int c = static_cast<int>(S(2));
   for (int k = 0; k < c; ++k) {
-    if (EnemyBullet* sat = Sat(k, 34)) sat->behaviourParam += 2;
+    if (EnemyBullet* sat = Sat(k, kBehaviourBossPhased)) sat->behaviourParam += 2;
   }
   const auto volley = [c](int colour, int param, int code, int trigger, double limit,
                           double base) {
     for (int k = 0; k < c; ++k) {
-      const EnemyBullet* sat = Sat(k, 34);
+      const EnemyBullet* sat = Sat(k, kBehaviourBossPhased);
       if (sat == nullptr) continue;
-      ShootFan({.colour = colour, .sheet = 1, .spawnCode = code, .behaviour = 5,
-                .behaviourParam = param, .triggerAge = trigger, .n = 1, .spread = 10,
-                .x = WholePixel(sat->x), .y = WholePixel(sat->y), .speedLimit = limit,
-                .centre = base + 360.0 * k / c});
+      ShootFan({.colour = colour, .sheet = 1, .spawnCode = code,
+                .behaviour = kBehaviourEaseToLimitSlow, .behaviourParam = param,
+                .triggerAge = trigger, .n = 1, .spread = 10, .x = WholePixel(sat->x),
+                .y = WholePixel(sat->y), .speedLimit = limit, .centre = base + 360.0 * k / c});
     }
   };
   const int period = static_cast<int>(S(3));
@@ -300,8 +307,9 @@ void RunFrozenSpiralCard(AttackStep& step) {
     const double aim = AimFromBoss();
     for (int param : {120, 240}) {
       ShootRing({.colour = DifficultyTier() == 0 ? 4 : 3, .sheet = 15, .spawnCode = 1,
-                 .behaviour = 1, .behaviourParam = param, .triggerAge = 30, .n = 10, .x = boss.x,
-                 .y = boss.y, .speed = 4.0, .accel = -0.05, .speedLimit = 1.5, .base = aim});
+                 .behaviour = kBehaviourAngleCode, .behaviourParam = param, .triggerAge = 30,
+                 .n = 10, .x = boss.x, .y = boss.y, .speed = 4.0, .accel = -0.05, .speedLimit = 1.5,
+                 .base = aim});
     }
   }
   if (t == 336) Charge(60);
@@ -314,9 +322,10 @@ void RunFrozenSpiralCard(AttackStep& step) {
 
 void Comet(int param, double angle) {
   const int x = static_cast<int>(g_bosses[0].x);
-  ShootRingWithAge({.colour = 1, .spawnCode = 3, .behaviour = 111, .behaviourParam = param,
-                    .startAge = static_cast<int>(S(2)), .n = 1, .x = static_cast<double>(x),
-                    .speed = 3.0, .accel = 0.1, .speedLimit = S(1), .base = angle});
+  ShootRingWithAge({.colour = 1, .spawnCode = 3, .behaviour = kBehaviourShedBehind,
+                    .behaviourParam = param, .startAge = static_cast<int>(S(2)), .n = 1,
+                    .x = static_cast<double>(x), .speed = 3.0, .accel = 0.1, .speedLimit = S(1),
+                    .base = angle});
 }
 
 void RunCometCard(AttackStep& step) {

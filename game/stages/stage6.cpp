@@ -7,7 +7,6 @@
 #include <initializer_list>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // AddScore, ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -42,50 +41,51 @@ struct WaveEnemy {
   int hp, turnFlag;
   int t1;
   double s1, a1;
-  int m2, t2;
+  EnemyMotion m2;
+  int t2;
   double s2, a2;
   int sprite, power, special, point;
   double x, y;
 };
 void Spawn(int slot, const WaveEnemy& w) {
-  SpawnEnemy({.slot = slot, .hp = w.hp, .turnFlag = w.turnFlag, .m1 = 1, .t1 = w.t1, .m2 = w.m2,
-              .t2 = w.t2, .sprite = w.sprite, .power = w.power, .special = w.special,
+  SpawnEnemy({.slot = slot, .hp = w.hp, .turnFlag = w.turnFlag, .m1 = kMotionStraight, .t1 = w.t1,
+              .m2 = w.m2, .t2 = w.t2, .sprite = w.sprite, .power = w.power, .special = w.special,
               .point = w.point, .x = w.x, .y = w.y, .s1 = w.s1, .a1 = w.a1, .s2 = w.s2,
               .a2 = w.a2});
 }
 
 constexpr WaveEnemy kTableA[4] = {
-    {200, 1, 60, 4, 330, 1, 300, 3, 0, 1, 5, 0, 0, 0, 50},
-    {200, 0, 60, 4, 210, 1, 300, 3, 180, 1, 5, 0, 0, 440, 50},
-    {200, 1, 60, 4, 300, 1, 300, 3, 0, 1, 5, 0, 0, 0, 110},
-    {200, 0, 60, 4, 240, 1, 300, 3, 180, 1, 5, 0, 0, 440, 110},
+    {200, 1, 60, 4, 330, kMotionStraight, 300, 3, 0, 1, 5, 0, 0, 0, 50},
+    {200, 0, 60, 4, 210, kMotionStraight, 300, 3, 180, 1, 5, 0, 0, 440, 50},
+    {200, 1, 60, 4, 300, kMotionStraight, 300, 3, 0, 1, 5, 0, 0, 0, 110},
+    {200, 0, 60, 4, 240, kMotionStraight, 300, 3, 180, 1, 5, 0, 0, 440, 110},
 };
 constexpr WaveEnemy kTableB[2] = {
-    {350, 1, 60, 4, 330, 1, 360, 3, 30, 3, 16, 8, 1, 0, 50},
-    {350, 0, 60, 4, 210, 1, 360, 3, 150, 3, 16, 8, 1, 440, 50},
+    {350, 1, 60, 4, 330, kMotionStraight, 360, 3, 30, 3, 16, 8, 1, 0, 50},
+    {350, 0, 60, 4, 210, kMotionStraight, 360, 3, 150, 3, 16, 8, 1, 440, 50},
 };
 constexpr WaveEnemy kTableD[2] = {
-    {200, 0, 60, 4, 310, 1, 300, 3, 0, 1, 5, 0, 0, 0, 0},
-    {200, 1, 60, 4, 230, 1, 300, 3, 180, 1, 5, 0, 0, 440, 0},
+    {200, 0, 60, 4, 310, kMotionStraight, 300, 3, 0, 1, 5, 0, 0, 0, 0},
+    {200, 1, 60, 4, 230, kMotionStraight, 300, 3, 180, 1, 5, 0, 0, 440, 0},
 };
 // A small fairy that flies in from a side and goes on along a curve (motion kind m2).
-WaveEnemy SideFairy(int turnFlag, double angle, int m2, double x, double y) {
+WaveEnemy SideFairy(int turnFlag, double angle, EnemyMotion m2, double x, double y) {
   return {60, turnFlag, 60, 3, angle, m2, 60, 3, angle, 0, 0, 5, 0, x, y};
 }
 
 void SpawnSidePairC(int frame) {
   const int k = frame == 815 ? 7 : (frame - 700) / 15;
   const double y = frame - 650;
-  Spawn(6 + k, SideFairy(1, 320, 4, 29, y));
-  Spawn(14 + k, SideFairy(0, 220, 4, 420, y));
+  Spawn(6 + k, SideFairy(1, 320, kMotionHalfTurn, 29, y));
+  Spawn(14 + k, SideFairy(0, 220, kMotionHalfTurn, 420, y));
 }
 
 void SpawnQuartetC2(int frame) {
   const int k = (frame - 1290) / 60;
-  Spawn(6 + k, SideFairy(1, 300, 4, 29, 50));
-  Spawn(10 + k, SideFairy(1, 340, 3, 29, 100));
-  Spawn(14 + k, SideFairy(0, 240, 4, 420, 50));
-  Spawn(18 + k, SideFairy(0, 200, 3, 420, 100));
+  Spawn(6 + k, SideFairy(1, 300, kMotionHalfTurn, 29, 50));
+  Spawn(10 + k, SideFairy(1, 340, kMotionQuarterTurn, 29, 100));
+  Spawn(14 + k, SideFairy(0, 240, kMotionHalfTurn, 420, 50));
+  Spawn(18 + k, SideFairy(0, 200, kMotionQuarterTurn, 420, 100));
 }
 
 // The points that lives, bombs, graze and point rate add to the clear bonus.
@@ -217,14 +217,14 @@ void OrbitRings(const Enemy& e) {
   }
 }
 
-// Four layers fanned away from the player. The layers' spacing is not given for this
-// wave: they are spaced as the other stages' layered fans, over 30 steps.
+// Four layers fanned away from the player, 30 steps apart as in the other stages' layered
+// fans.
 void BackwardLayers(const Enemy& e) {
   if (e.age <= 30 || !Every(e.age, 60)) return;
-  ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1, .behaviour = 10,
-                   .behaviourParam = 10111, .n = Diff() + 2, .spread = 90, .layers = 4, .x = e.x,
-                   .y = e.y, .speed = 5.0, .accel = -1.0, .speedLimit = 2.0,
-                   .centre = AngleToPlayer(e.x, e.y) + 180, .layerDelay = 30.0});
+  ShootLayeredFan({.colour = TurnColour(e), .sheet = 2, .spawnCode = 1,
+                   .behaviour = kBehaviourBounce, .behaviourParam = 10111, .n = Diff() + 2,
+                   .spread = 90, .layers = 4, .x = e.x, .y = e.y, .speed = 5.0, .accel = -1.0,
+                   .speedLimit = 2.0, .centre = AngleToPlayer(e.x, e.y) + 180, .layerDelay = 30.0});
 }
 
 }  // namespace
@@ -322,10 +322,10 @@ void RunMirageNonSpell() {
     const int n = 2 * (d - h) + 6;
     ShootFan({.sheet = 13, .spawnCode = 1, .n = n, .spread = 360, .x = x, .y = y, .speed = 6.0,
               .speedLimit = 6.0, .centre = 270.0});
-    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 1, .behaviourParam = 90,
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = kBehaviourAngleCode, .behaviourParam = 90,
                .triggerAge = 25 + 5 * h, .n = n, .x = x, .y = y, .speed = 6.0, .accel = -0.05,
                .speedLimit = 4.0, .base = 270.0});
-    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = 1, .behaviourParam = 270,
+    ShootRing({.sheet = 15, .spawnCode = 1, .behaviour = kBehaviourAngleCode, .behaviourParam = 270,
                .triggerAge = 25 + 5 * h, .n = n, .x = x, .y = y, .speed = 6.0, .accel = -0.05,
                .speedLimit = 4.0, .base = 270.0});
   }
@@ -417,11 +417,11 @@ void RunCircleVolleys(bool second) {
     const double cy = second ? static_cast<int>(boss.y) : 16.0;
     const double base = second ? st.r : 370 - t;
     if (Every(t, 3)) {
-      // No offset is named for these rings: 0, as the later circle's own.
+      // These rings fly straight out from their circle (offset 0).
       const int colour = second ? NextRandom() % 5 : 0;
-      ShootRingOnCircle({.colour = colour, .sheet = 16, .spawnCode = 12, .behaviour = 25,
-                         .behaviourParam = 501, .n = k, .radius = radius, .x = cx, .y = cy,
-                         .base = base});
+      ShootRingOnCircle({.colour = colour, .sheet = 16, .spawnCode = 12,
+                         .behaviour = kBehaviourHarmlessUntil, .behaviourParam = 501, .n = k,
+                         .radius = radius, .x = cx, .y = cy, .base = base});
     }
     if (Every(t, 6 - d)) {
       const int colour = second ? static_cast<int>(st.a) % 5 : 0;
@@ -429,13 +429,15 @@ void RunCircleVolleys(bool second) {
       const double limit = second ? 1.0 : d / 2 + 1;
       const double spread = second ? 5.0 : 0.0;
       // Each bullet waits so that all of them set off together at timer 260.
-      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 5,
-                         .behaviourParam = param, .triggerAge = 260 - t, .n = k, .radius = radius,
-                         .x = cx, .y = cy, .speedLimit = limit, .base = base + spread,
+      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1,
+                         .behaviour = kBehaviourEaseToLimitSlow, .behaviourParam = param,
+                         .triggerAge = 260 - t, .n = k, .radius = radius, .x = cx, .y = cy,
+                         .speedLimit = limit, .base = base + spread,
                          .offset = second ? st.u : -st.u});
-      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1, .behaviour = 5,
-                         .behaviourParam = param, .triggerAge = 260 - t, .n = k, .radius = radius,
-                         .x = cx, .y = cy, .speedLimit = limit, .base = base - spread,
+      ShootRingOnCircle({.colour = colour, .sheet = 7, .spawnCode = 1,
+                         .behaviour = kBehaviourEaseToLimitSlow, .behaviourParam = param,
+                         .triggerAge = 260 - t, .n = k, .radius = radius, .x = cx, .y = cy,
+                         .speedLimit = limit, .base = base - spread,
                          .offset = second ? -st.u : st.u});
       if (second) st.a += 1;
       st.u += 35;

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "game/play/play_internal.h"  // ClampToInt
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -110,12 +109,12 @@ void RunStage6LastCard(AttackStep& step) {
       const double radius = i == 0 ? 75 : 100;
       const double turn = (i == 0 ? -1 : 1) * (a + 1);
       for (int k = 0; k < perRing; ++k) {
-        RememberOrbit(SpawnBulletIndexed((2 * k + k % 2) % 5, 0, 32, 90, 0, 0, 0, 1, radius, turn,
-                                         180 * (i + 1) + 720.0 * k / S(1)));
+        RememberOrbit(SpawnBulletIndexed((2 * k + k % 2) % 5, 0, kBehaviourBossEllipse, 90, 0, 0, 0,
+                                         1, radius, turn, 180 * (i + 1) + 720.0 * k / S(1)));
       }
     }
-    ShootRing({.sheet = 16, .spawnCode = 4, .behaviour = 26, .behaviourParam = 10000, .n = 1,
-               .x = boss.x, .y = boss.y});
+    ShootRing({.sheet = 16, .spawnCode = 4, .behaviour = kBehaviourRideBoss,
+               .behaviourParam = 10000, .n = 1, .x = boss.x, .y = boss.y});
   }
   if (t == 150) {
     if (a == 0) RunBossChargeEffect(0, 0);
@@ -141,7 +140,7 @@ void RunStage6LastCard(AttackStep& step) {
       if (b == nullptr) continue;
       const bool heavy = j <= 3 && Every(t, static_cast<int>(2 * S(3)));
       ShootRing({.colour = b->colour, .sheet = heavy ? 13 : 1, .spawnCode = j <= 3 ? 2 : 1,
-                 .behaviour = 110, .behaviourParam = 50, .n = heavy ? 3 : a + 3,
+                 .behaviour = kBehaviourBounceOnce, .behaviourParam = 50, .n = heavy ? 3 : a + 3,
                  .x = std::trunc(b->x), .y = std::trunc(b->y), .speed = -1, .accel = 0.05,
                  .speedLimit = d == 3 ? 1.8 : 1.5, .base = S(2)});
     }
@@ -160,8 +159,9 @@ void RunStage6LastCard(AttackStep& step) {
   }
   if (a == 0 && Every(t, 3)) {
     const int r = static_cast<int>(std::trunc(50 + 100 * std::sin((t - 100) * kPi / 180)));
-    ShootRingOnCircle({.sheet = 16, .spawnCode = 11, .behaviour = 25, .behaviourParam = 201, .n = 3,
-                       .radius = r, .x = boss.x, .y = boss.y, .base = static_cast<double>(2 * t)});
+    ShootRingOnCircle({.sheet = 16, .spawnCode = 11, .behaviour = kBehaviourHarmlessUntil,
+                       .behaviourParam = 201, .n = 3, .radius = r, .x = boss.x, .y = boss.y,
+                       .base = static_cast<double>(2 * t)});
   }
 }
 
@@ -174,11 +174,11 @@ namespace {
 void MirageVolley(const Boss& boss, int c) {
   const int d = g_difficulty;
   const int n = static_cast<int>(S(1));
-  ShootRingOnCircle({.colour = c, .sheet = 13, .spawnCode = 1, .behaviour = 114,
+  ShootRingOnCircle({.colour = c, .sheet = 13, .spawnCode = 1, .behaviour = kBehaviourSplit,
                      .behaviourParam = 402 - 200 * d, .triggerAge = 120, .n = n, .radius = 50,
                      .x = boss.x, .y = boss.y, .speed = -1, .accel = 0.1, .speedLimit = 2,
                      .base = 270, .offset = 180});
-  ShootRingOnCircle({.colour = c, .sheet = 14, .spawnCode = 1, .behaviour = 9 * d,
+  ShootRingOnCircle({.colour = c, .sheet = 14, .spawnCode = 1, .behaviour = kBehaviourBackAway * d,
                      .behaviourParam = 3, .triggerAge = 120, .n = n, .radius = 40, .x = boss.x,
                      .y = boss.y, .speed = -1, .accel = 0.05, .speedLimit = 2.5, .base = 270,
                      .offset = 180});
@@ -263,18 +263,18 @@ void MirageHard(Boss& boss, int t) {
     const int u = t % 50;
     const int param = d == 2 ? 10004 : lunaticBase + 7504;
     const int colour = static_cast<int>(S(0)), n = static_cast<int>(S(1));
-    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1, .behaviour = 122,
-                       .behaviourParam = param, .n = n, .radius = 30 + u, .x = boss.x, .y = boss.y,
-                       .accel = 0.05, .speedLimit = 2, .turnRate = 0.25 * sign,
-                       .base = 270 - u * sign, .offset = 270 - u * sign});
-    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1, .behaviour = 122,
-                       .behaviourParam = param, .n = n, .radius = 30 + u, .x = boss.x, .y = boss.y,
-                       .accel = 0.05, .speedLimit = 2, .turnRate = -0.25 * sign,
-                       .base = 270 + u * sign, .offset = 270 + u * sign});
+    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1,
+                       .behaviour = kBehaviourAimOnceAtAge, .behaviourParam = param, .n = n,
+                       .radius = 30 + u, .x = boss.x, .y = boss.y, .accel = 0.05, .speedLimit = 2,
+                       .turnRate = 0.25 * sign, .base = 270 - u * sign, .offset = 270 - u * sign});
+    ShootRingOnCircle({.colour = colour, .sheet = 8, .spawnCode = 1,
+                       .behaviour = kBehaviourAimOnceAtAge, .behaviourParam = param, .n = n,
+                       .radius = 30 + u, .x = boss.x, .y = boss.y, .accel = 0.05, .speedLimit = 2,
+                       .turnRate = -0.25 * sign, .base = 270 + u * sign, .offset = 270 + u * sign});
   }
   if (Every(t, 20)) {
     const int param = d == 2 ? 10013 : lunaticBase + 7513;
-    ShootRingOfFans({.colour = 3, .sheet = 8, .spawnCode = 1, .behaviour = 122,
+    ShootRingOfFans({.colour = 3, .sheet = 8, .spawnCode = 1, .behaviour = kBehaviourAimOnceAtAge,
                      .behaviourParam = param, .n = 3, .m = 2 * d + 2, .spread = 10, .x = boss.x,
                      .y = boss.y, .speed = -2, .accel = 0.05, .speedLimit = 2,
                      .base = static_cast<double>(t)});
@@ -320,7 +320,7 @@ void RunStage6BounceCard(AttackStep& step) {
     const double c1 = t == 100 ? 20 : t == 110 ? 50 : -20;
     const double c2 = t == 100 ? 160 : t == 110 ? 130 : 200;
     for (double centre : {c1, c2}) {
-      ShootLayeredFan({.colour = 3, .sheet = 14 - a, .spawnCode = 1, .behaviour = 10,
+      ShootLayeredFan({.colour = 3, .sheet = 14 - a, .spawnCode = 1, .behaviour = kBehaviourBounce,
                        .behaviourParam = 111, .n = n, .spread = spread, .layers = layers,
                        .x = boss.x, .y = boss.y, .speed = 5, .accel = -0.05, .speedLimit = 1,
                        .centre = centre, .layerDelay = 30});
@@ -404,7 +404,8 @@ void RunStage6GridCard(AttackStep& step) {
     S(3) = d + 1;
     ForgetOrbits();
     for (int j = 0; j < 360; j += 90) {
-      RememberOrbit(SpawnBulletIndexed(4, 0, 18, 0, 0, 0, 0, 5, 120, 1, 180 + S(1) + j));
+      RememberOrbit(SpawnBulletIndexed(4, 0, kBehaviourCircleCentre, 0, 0, 0, 0, 5, 120, 1,
+                                       180 + S(1) + j));
     }
   }
   if (t == 100 || t == 120 || t == 140 || t == 160) {
@@ -434,9 +435,9 @@ void RunStage6GridCard(AttackStep& step) {
       const double bx = std::trunc(b->x), by = std::trunc(b->y), angle = b->angle;
       for (int k = 0; k < perOrbit; ++k) {
         const int colour = a == 0 ? 3 : NextRandom() % 5;
-        ShootRingOnCircle({.colour = colour, .sheet = 1, .spawnCode = 1, .behaviour = 120,
-                           .behaviourParam = 4, .triggerAge = 50, .n = 2, .radius = 50, .x = bx,
-                           .y = by, .speed = 0.5, .accel = -0.01,
+        ShootRingOnCircle({.colour = colour, .sheet = 1, .spawnCode = 1,
+                           .behaviour = kBehaviourAimAtSpeed, .behaviourParam = 4, .triggerAge = 50,
+                           .n = 2, .radius = 50, .x = bx, .y = by, .speed = 0.5, .accel = -0.01,
                            .base = angle + 180.0 * k / S(3)});
       }
     }
@@ -451,7 +452,7 @@ void RunStage6GridCard(AttackStep& step) {
       if (b.state == 0 || b.sheet != 1) continue;
       if (!HitSegment(b.x, b.y, laser.x1, laser.y1, laser.x2, laser.y2, laser.fullWidth)) continue;
       b.sheet = 12;
-      b.behaviour = 10;
+      b.behaviour = kBehaviourBounce;
       b.behaviourParam = 1111;
     }
   }
@@ -471,7 +472,7 @@ void RunStage6PhaseCard(AttackStep& step) {
     g_spellCardActive = 0;
     ForgetOrbits();
     for (int j = 0; j < 360; j += 90) {
-      RememberOrbit(SpawnBulletIndexed(3, 0, 34, 60, 0, 0, 0, 10, 100, -1, j));
+      RememberOrbit(SpawnBulletIndexed(3, 0, kBehaviourBossPhased, 60, 0, 0, 0, 10, 100, -1, j));
     }
     S(1) = 0;
     S(3) = 5 * (d - a + 1);
@@ -560,7 +561,7 @@ void RunStage6StairCard(AttackStep& step) {
   switch (t) {
     case 100: case 120: case 140: case 200: case 220: case 280: case 300: case 320: case 380:
     case 400:
-      ShootRing({.colour = 4, .spawnCode = 5, .behaviour = 10, .behaviourParam = 101,
+      ShootRing({.colour = 4, .spawnCode = 5, .behaviour = kBehaviourBounce, .behaviourParam = 101,
                  .n = 7 * d + 23, .x = boss.x, .y = boss.y, .accel = 0.1, .speedLimit = 5,
                  .turnRate = S(1)});
       break;
@@ -603,7 +604,7 @@ void RunStage6StairCard(AttackStep& step) {
         b.speed = 1 + d / 3.0;
         b.accel = -0.1;
         b.speedLimit = 1;
-        b.behaviour = 0;
+        b.behaviour = kBehaviourNone;
         b.angle += NextRandom() % 180 - 90;
         b.turnRate = 0;
         b.sheet = 12;

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "game/content/content_text.h"
-#include "game/play/play_internal.h"  // AddScore: the core's overflow-safe score award
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/stages/boss_attack.h"
@@ -144,7 +143,7 @@ void ClearOutField() {
     b.colour = 4;
     b.age = 0;
     b.triggerAge = 30;
-    b.behaviour = 5;
+    b.behaviour = kBehaviourEaseToLimitSlow;
     b.behaviourParam = 2;
     const int r = NextRandom();
     b.angle += r % 30 - 15;

@@ -124,8 +124,8 @@ void ShowItemLine();
 // The bell, every enemy's death on its next update, and every bullet in flight frozen
 // into a sleeping star (sheet 13, colour 4, half its limit) that wakes 30 steps later and
 // drifts off, turned by a random -15..14 degrees (one draw per bullet, in slot order).
-// The bullet's "spawn value" 0 is its age, the starting-age part of a spawn code: its
-// state stays live, and the trigger at 30 counts from this step.
+// Each bullet's age restarts at 0 (the starting-age part of a spawn code) while its state
+// stays live, so the trigger at 30 counts from this step.
 void ClearOutField();
 
 // The boss fight starts at its first phase on the step after the opening conversation.

@@ -29,7 +29,7 @@ inline int TurnColour(const Enemy& e) { return 1 - e.sprite % 2; }
 // The satellite in `slot` while that slot holds a live bullet of the satellite's
 // behaviour (and centre, when `param` is not negative); null for slot 800 (the pool was
 // full when it was made), a slot outside the pool, or a slot another bullet took.
-inline EnemyBullet* LiveSatellite(int slot, int behaviour, int param = -1) {
+inline EnemyBullet* LiveSatellite(int slot, BulletBehaviour behaviour, int param = -1) {
   if (slot < 0 || slot >= kBulletSlots) return nullptr;
   EnemyBullet& b = g_enemyBullets[slot];
   if (b.state == 0 || b.behaviour != behaviour || (param >= 0 && b.behaviourParam != param)) {
@@ -48,15 +48,21 @@ inline Laser* LiveLaserInSlot(int slot) {
 // value, as a double again.
 inline double WholePixel(double v) { return static_cast<int>(v); }
 
+// The items an enemy leaves when shot down (SpawnEnemy's power, special and point drops),
+// as one value for the tables and helpers that hand them on.
+struct Drops {
+  int power = 0, special = 0, point = 0;
+};
+
 // One enemy of a wave, by name: the values SpawnEnemy takes, in its order. A field left
 // out is 0.
 struct EnemySpawn {
   int slot = 0;
   int hp = 0;
   int turnFlag = 0;
-  int m1 = 0;  // the first segment's motion kind and the age it ends at
+  EnemyMotion m1 = kMotionNone;  // the first segment's motion kind and the age it ends at
   int t1 = 0;
-  int m2 = 0;  // the second segment's motion kind and the age it starts at
+  EnemyMotion m2 = kMotionNone;  // the second segment's motion kind and the age it starts at
   int t2 = 0;
   int sprite = 0;
   int power = 0;  // the items it drops
@@ -72,6 +78,13 @@ struct EnemySpawn {
 inline void SpawnEnemy(const EnemySpawn& e) {
   SpawnEnemy(e.slot, e.hp, e.turnFlag, e.m1, e.t1, e.m2, e.t2, e.sprite, e.power, e.special,
              e.point, e.x, e.y, e.s1, e.a1, e.s2, e.a2);
+}
+// The row with its three drops taken from `drops`.
+inline void SpawnEnemy(EnemySpawn e, Drops drops) {
+  e.power = drops.power;
+  e.special = drops.special;
+  e.point = drops.point;
+  SpawnEnemy(e);
 }
 // The rows in order: the first takes its slot first.
 inline void SpawnEnemies(std::initializer_list<EnemySpawn> rows) {

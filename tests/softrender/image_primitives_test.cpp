@@ -1,6 +1,6 @@
 // The rotated blit, the textured triangle and the image quad against the naive model,
-// over random geometry and draw states, and the pixel rules' worked examples through
-// both primitives.
+// over random geometry and draw states, and a paletted source's transparent index through
+// the rotated blit.
 #include <gtest/gtest.h>
 
 #include <array>

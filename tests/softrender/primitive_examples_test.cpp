@@ -1,11 +1,14 @@
 // Exact pixels of the triangle, the image quad, the rotated blit, the lines and the
-// source columns and rows of the stretched blit, written
-// by hand from the drawing rules: the rules' own worked values and coverage cases, and
-// a pixel of every mode of both formats (direct, paletted and alpha sources) drawn
+// source columns and rows of the stretched blit, worked out by hand from the renderer's
+// drawing rules: each blend mode's arithmetic at its edges, the coverage of shape edges,
+// and a pixel of every mode of both formats (direct, paletted and alpha sources) drawn
 // through the triangle and the rotated blit, each clipped by the draw area on all four
-// sides. Nothing here comes from the reference model, so a rule the model misreads
-// shows here. A row marked `reading` follows one of the project's recorded readings,
-// where the rule's own text says otherwise; its comment says what the text gives.
+// sides. Nothing here comes from the reference model, so a rule the model gets wrong
+// shows here. A row marked with a `choice` pins a case the renderer settles one way where
+// a formula of its own path would give another pixel (alpha 0 skipped in every mode,
+// mode 1 at p = 255 drawn by the copy loops, vertex rows and corners floored, one column
+// stepping for every loop); its comment gives that other pixel, and a failure names the
+// choice.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,7 +37,7 @@ constexpr int kNone = -1;        // no blend image
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int kBlendValue = 200;  // every blend-image byte; its weight is the row's
 
-// The readings the project keeps where the rule's text differs.
+// The choices the marked rows pin.
 constexpr const char* kAlphaZeroSkips = "alpha 0 skipped with the transparency flag";
 constexpr const char* kP255IsCopy = "mode 1 at p = 255 runs the mode-0 loops";
 
@@ -50,7 +53,7 @@ struct PixelRow {
   uint32_t s;  // the texel's colour: a pixel value, or the palette entry
   int a;       // the alpha of an alpha source
   uint32_t d, want;
-  const char* reading = nullptr;
+  const char* choice = nullptr;
 };
 
 // clang-format off
@@ -97,8 +100,8 @@ const PixelRow kPixelRows[] = {
   // red 255 * 128 >> 8 = 127, green 128 * 128 >> 8 = 64, blue (128 * 256 - 128 * 128) >> 8 = 64
   {"copy at weight 128: channels only", 1, kPal, 0, 0, kWhite, 0, 128, false, 0xEEFF8000, 0, 0x11000080, 0x117F4040},
   {"alpha p = 128: 255 on 0 gives 127", 1, kPal, 1, 128, kWhite, 0, kNone, false, 0x00FFFFFF, 0, 0x5C000000, 0x5C7F7F7F},
-  // The rule's example gives 253 by the mode-1 formula (255^3 >> 16); the mode-0 loop it
-  // is sent to gives (255 * 255) >> 8 = 254.
+  // Mode 1 at p = 255 runs the mode-0 loop, which gives (255 * 255) >> 8 = 254; the mode-1
+  // formula would give 255^3 >> 16 = 253.
   {"alpha p = 255 at weight 255 as mode 0", 1, kPal, 1, 255, kWhite, 0, 255, false, 0x00FFFFFF, 0, 0x00000000, 0x00FEFEFE, kP255IsCopy},
   {"add: 32s onto 240s saturate, fourth byte 1", 1, kPal, 2, 255, kWhite, 0, kNone, false, 0x00202020, 0, 0x00F0F0F0, 0x01FFFFFF},
   {"add: 1s onto b48 g32 r16 gives 49 33 17, fourth byte 0", 1, kPal, 2, 255, kWhite, 0, kNone, false, 0x00010101, 0, 0x7F102030, 0x00112131},
@@ -123,7 +126,7 @@ const PixelRow kPixelRows[] = {
   {"subtract at weight 0: blue kept, green and red low bits set, fourth byte 0",
    1, kAlp, 3, 255, kWhite, 0, 0, false, 0x00FFFFFF, 200, 0x7F123456, 0x00133556},
   {"multiply, no flag, alpha 0: black", 1, kAlp, 4, 255, kWhite, 0, kNone, false, 0x00FFFFFF, 0, 0x55ABCDEF, 0x55000000},
-  // The rule's text: alpha 0 is not skipped in mode 4, so the channels become black.
+  // Skipped as in every other mode; multiplied by alpha 0 the channels would turn black.
   {"multiply, flag, alpha 0", 1, kAlp, 4, 255, kWhite, 1, kNone, false, 0x00FFFFFF, 0, 0x55ABCDEF, 0x55ABCDEF, kAlphaZeroSkips},
   {"multiply, no flag, alpha 255: 255^3 >> 16 = 253", 1, kAlp, 4, 255, kWhite, 0, kNone, false, 0x00FFFFFF, 255, 0x00FFFFFF, 0x00FDFDFD},
   {"multiply, flag, alpha 255: opaque, 254", 1, kAlp, 4, 255, kWhite, 1, kNone, false, 0x00FFFFFF, 255, 0x00FFFFFF, 0x00FEFEFE},
@@ -186,7 +189,7 @@ const PixelRow kPixelRows[] = {
   // r (31 | 1) - 14 = 17
   {"subtract, flag, alpha 128", 0, kAlp, 3, 255, kWhite, 1, kNone, false, 0xFFFF, 128, 0xFFFF, 0x8C10},
   {"multiply, no flag, alpha 0: black", 0, kAlp, 4, 255, kWhite, 0, kNone, false, 0xFFFF, 0, 0xFFFF, 0x0000},
-  // The rule's text: alpha 0 is not skipped in mode 4, so the pixel becomes 0x0000.
+  // Skipped as in every other mode; multiplied by alpha 0 the pixel would become 0x0000.
   {"multiply, flag, alpha 0", 0, kAlp, 4, 255, kWhite, 1, kNone, false, 0xFFFF, 0, 0xFFFF, 0xFFFF, kAlphaZeroSkips},
   {"multiply, flag, alpha 255: opaque", 0, kAlp, 4, 255, kWhite, 1, kNone, false, 0xFFFF, 255, 0xFFFF, 0xF7DE},
   // 961 * 255 >> 13 = 29, 3969 * 255 >> 14 = 61
@@ -343,7 +346,7 @@ TEST(PrimitiveExamples, EveryModeOfBothFormatsPixelByPixel) {
           where = text;
           break;
         }
-      ADD_FAILURE() << g.what << ", " << row.what << (row.reading ? std::string(" (") + row.reading + ")" : "")
+      ADD_FAILURE() << g.what << ", " << row.what << (row.choice ? std::string(" (") + row.choice + ")" : "")
                     << ": " << where;
     }
 }
@@ -390,7 +393,7 @@ struct ShapeRow {
   const char* what;
   std::function<void(Shapes&)> draw;
   std::function<uint32_t(int x, int y)> want;  // the pixel afterwards; 0: not drawn
-  const char* reading = nullptr;
+  const char* choice = nullptr;
 };
 
 bool In(int v, int lo, int hi) { return v >= lo && v <= hi; }
@@ -463,9 +466,9 @@ const ShapeRow kShapeRows[] = {
        s.Textured(s.Source(8, 8), {{0, 0, 0, 0}, {8, 0, 8, 0}, {0, 8, 0, 8}});
      },
      [](int x, int y) { return x >= 3 ? Identity(x, y) : 0; }},
-    // The text's truncation would start the walk one row lower (row -1), so row 0 would
-    // span x 10 to 19 and row 8 would be drawn; floored, the shape is the one at row 10
-    // moved up by 12 rows.
+    // The vertex rows are floored, so the shape is the one at row 10 moved up by 12 rows;
+    // truncated toward 0, the walk would start one row lower (row -1), row 0 would span
+    // x 10 to 19 and row 8 would be drawn.
     {"a top vertex above row 0: (10,-2) (20,-2) (10,8)",
      [](Shapes& s) { s.Count(); s.Flat({{10, -2}, {20, -2}, {10, 8}}); },
      [](int x, int y) { return UpperLeft(x, y + 12); }, "the triangle's floor"},
@@ -514,9 +517,9 @@ const ShapeRow kShapeRows[] = {
      [](Shapes& s) { s.Copy(); s.Rotated(s.Source(4, 2), 10, 10, 0.0f, 1.0f, 1); },
      [](int x, int y) { return In(x, 9, 12) && In(y, 9, 10) ? Texel(12 - x, y - 9) : 0; }},
     // At (2, 2) the corners -0.5 floor to -1, so the sprite is the one at (12, 12) moved
-    // by whole pixels. The text's truncation puts them at 0: four columns and rows for
-    // five texels, column 0 failing the texel test, columns 1 to 4 showing texels 3 to 0
-    // and rows 0 to 3 texel rows 0 to 3.
+    // by whole pixels. Truncated, they would be 0: four columns and rows for five texels,
+    // column 0 failing the texel test, columns 1 to 4 showing texels 3 to 0 and rows 0
+    // to 3 texel rows 0 to 3.
     {"turned 5 x 5 sprite with corners left of column 0 and above row 0",
      [](Shapes& s) {
        s.Copy();
@@ -595,7 +598,7 @@ TEST(PrimitiveExamples, CoverageAndTexelsOfEveryShape) {
       }
     if (std::any_of(s.canvas.bytes.begin(), s.canvas.bytes.end(), [](uint8_t b) { return b != 0; }))
       wrong += " a byte outside the view is written;";
-    EXPECT_TRUE(wrong.empty()) << row.what << (row.reading ? std::string(" (") + row.reading + ")" : "") << ":"
+    EXPECT_TRUE(wrong.empty()) << row.what << (row.choice ? std::string(" (") + row.choice + ")" : "") << ":"
                                << wrong;
   }
 }
@@ -605,10 +608,11 @@ TEST(PrimitiveExamples, CoverageAndTexelsOfEveryShape) {
 
 // Destination column j of a stretched draw takes source column floor(j * 65536 / rx)
 // from the side where drawing starts, rx = (width << 16) / source width, and rows
-// likewise. The rules' text gives the whole-pixel loops (mode 0 untinted, mode 1 and 3
-// at p = 255) a repeat that ends one source pixel early where the error lands on 0; the
-// project steps every loop alike. Adding onto black (mode 2 has no whole-pixel loop)
-// shows the texel unchanged, so each column names the source column it took.
+// likewise. Every loop steps alike, the whole-pixel ones (mode 0 untinted, modes 1 and 3
+// at p = 255) too, so a mode never changes which texels a stretch shows; ending their
+// repeat one source pixel early where the error lands on 0 would. Adding onto black
+// (mode 2 has no whole-pixel loop) shows the texel unchanged, so each column names the
+// source column it took.
 constexpr const char* kOneStepping = "the whole-pixel loops step as every other loop";
 
 struct StretchRow {
@@ -616,7 +620,7 @@ struct StretchRow {
   int srcW, dstW;  // dstW < 0: mirrored
   int mode, p;
   std::vector<int> columns;  // the source column of each destination column, from the left
-  const char* reading = nullptr;
+  const char* choice = nullptr;
 };
 
 const StretchRow kStretchRows[] = {
@@ -624,7 +628,7 @@ const StretchRow kStretchRows[] = {
     {"2 wide drawn 4 wide, whole-pixel loop", 2, 4, BlendCopy, 255, {0, 0, 1, 1}},
     {"3 wide drawn 2 wide (rx = 43690)", 3, 2, BlendAddSat, 255, {0, 1}},
     {"8 wide drawn 4 wide", 8, 4, BlendAddSat, 255, {0, 2, 4, 6}},
-    // The text: 0, 1, 3, 5.
+    // Ending the repeat one source pixel early would give 0, 1, 3, 5.
     {"8 wide drawn 4 wide, mode 0", 8, 4, BlendCopy, 0, {0, 2, 4, 6}, kOneStepping},
     {"8 wide drawn 4 wide, mode 1 at p = 255", 8, 4, BlendAlpha, 255, {0, 2, 4, 6}, kOneStepping},
     {"8 wide drawn 4 wide, mirrored: from the right", 8, -4, BlendAddSat, 255, {7, 5, 3, 1}},
@@ -638,7 +642,8 @@ TEST(PrimitiveExamples, StretchedDrawsTakeTheirColumnsAndRowsByTheRatio) {
   std::mt19937 rng(9);
   for (const StretchRow& row : kStretchRows)
     for (bool rows : {false, true}) {
-      SCOPED_TRACE(std::string(row.what) + (rows ? ", as rows" : "") + (row.reading ? " (reading)" : ""));
+      SCOPED_TRACE(std::string(row.what) + (rows ? ", as rows" : "") +
+                   (row.choice ? std::string(" (") + row.choice + ")" : ""));
       const int n = std::abs(row.dstW);
       // One line of texels 0x10, 0x20, ... (grey), across or down.
       GuardedImage src(rows ? 1 : row.srcW, rows ? row.srcW : 1, 1, false, false, rng);
