@@ -177,7 +177,7 @@ enum EnemyMotion : int {
 };
 
 // The bullet behaviour numbers the scripts pass (`behaviour`, its parameter p
-// in `behaviourParam`); the values are those stored in replays and scripts.
+// in `behaviourParam`); a value, once given, is kept: the kept replays' state hashes hold it.
 enum BulletBehaviour : int {
   kBehaviourNone = 0,             // flies as made
   kBehaviourAngleCode = 1,        // the angle decoded from the angle code p
