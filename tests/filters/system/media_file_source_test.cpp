@@ -331,7 +331,7 @@ TEST_F(MediaFileSourceTest, ASoundChangingItsChannelsAndRateMidStreamPlaysInTheC
         continue;
       }
       double sum = 0;
-      for (size_t i = from * 2; i < (from + rate / 4) * 2; ++i) sum += double{pcm[i]} * pcm[i];
+      for (size_t i = from * 2; i < (from + rate / 4) * 2; ++i) sum += static_cast<double>(pcm[i]) * pcm[i];
       EXPECT_GT(std::sqrt(sum / (rate / 2)), 2000) << "silent at " << second << " s";
     }
     Reset();
