@@ -79,4 +79,5 @@ void RunStaffRollScene() {
   }
   CopyPlayTablesToSaveData(&g_save);
   g_scene = kSceneScoreEntry;
+  TakeHeldKeys();  // the results open by themselves, under whatever is held
 }

@@ -15,8 +15,9 @@ extern KeyFrame g_keyFrame;
 // Moves this pass's snapshot in (the old one becomes `before`). A taken key reads as
 // up until it is released.
 void TakeKeySnapshot(const uint8_t keys[256]);
-// Takes every key held now: the key that puts a notice away does nothing else, on this
-// pass or the next ones it is held through.
+// Takes every key held now, each until it is released: a screen that opens under keys
+// held for something else (a menu over the play, the results after it) is not moved by
+// them, and the key that puts a notice away does nothing else.
 void TakeHeldKeys();
 bool KeyHeld(int code);
 bool KeyFresh(int code);  // down now, up the pass before

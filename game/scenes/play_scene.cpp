@@ -89,12 +89,22 @@ void DrawFrozenField(int dim) {
   SetBlendModeParam(0, 255);
 }
 
+// A menu over the play opens under keys meant for the play (an arrow held dodging, the
+// shot): each is taken until released, so none moves the cursor or confirms.
 void OpenOverlay(OverlayMenuKind kind) {
   FreezeField();
   g_overlayKind = kind;
   g_overlayCursor = MenuCursor{};
   g_scene = WithOverlay(g_scene, kOverlayMenu);
+  TakeHeldKeys();
   if (kind == kPauseMenu) PlayEffect(kSePause);
+}
+
+// Back to the play from its menu. The key that closed the menu is taken as well: the
+// bomb key that cancelled the pause would otherwise bomb on the next step.
+void ResumePlay() {
+  g_scene = SceneUnderOverlay(g_scene);
+  TakeHeldKeys();
 }
 
 // The scene the play reached as its results and its replay name it: the Extra stage
@@ -123,9 +133,11 @@ bool ShowContinuedPlayUnsaved(int x) {
 }
 
 // Ends a play: a watched replay goes back to the list, a live play on to its results.
+// Whatever comes next (a list, the name entry, a menu) opens under the play's keys.
 void EndPlay() {
   SetDrawArea(0, 0, kScreenWidth, kScreenHeight);
   g_gameOverPending = 0;
+  TakeHeldKeys();
   if (g_replayPlaying) {
     g_replayPlaying = 0;
     g_scene = kSceneReplayMenu;
@@ -159,7 +171,7 @@ void RunPauseOrGameOver() {
     const bool playback = g_replayPlaying != 0;
     const char* items[3] = {"Resume", "Restart", "Quit"};
     if (KeyFresh(g_save.keys.pause)) {
-      g_scene = SceneUnderOverlay(g_scene);
+      ResumePlay();
       return;
     }
     const MenuAction action = StepMenu(g_overlayCursor, 3);
@@ -167,13 +179,14 @@ void RunPauseOrGameOver() {
     for (int k = 0; k < 3; ++k)
       DrawMenuLine(170, 220 + 26 * k, items[k], g_overlayCursor.index == k, k != 1 || !playback);
     if (action == MenuAction::Cancel) {
-      g_scene = SceneUnderOverlay(g_scene);
+      ResumePlay();
     } else if (action == MenuAction::Confirm) {
       PlayEffect(kSeMenuConfirm);
       if (g_overlayCursor.index == 0) {
-        g_scene = SceneUnderOverlay(g_scene);
+        ResumePlay();
       } else if (g_overlayCursor.index == 1 && !playback) {
         StartLivePlay(g_playSetup.scene, g_playSetup.difficulty, g_playSetup.character);
+        TakeHeldKeys();
       } else if (g_overlayCursor.index == 2) {
         g_scene = SceneUnderOverlay(g_scene);
         EndPlay();
@@ -189,11 +202,13 @@ void RunPauseOrGameOver() {
   for (int k = 0; k < 2; ++k) DrawMenuLine(160, 220 + 26 * k, items[k], g_overlayCursor.index == k);
   if (action == MenuAction::Confirm) {
     PlayEffect(kSeMenuConfirm);
-    g_scene = SceneUnderOverlay(g_scene);
-    if (g_overlayCursor.index == 0)
+    if (g_overlayCursor.index == 0) {
+      ResumePlay();
       ContinuePlay();
-    else
+    } else {
+      g_scene = SceneUnderOverlay(g_scene);
       EndPlay();
+    }
   }
 }
 
@@ -405,6 +420,7 @@ bool RunScoreEntry(bool fullScreen) {
   std::snprintf(entry.name, sizeof entry.name, "%s", g_results.name);
   const int row = CharacterRow(g_playSetup.character), d = g_playSetup.difficulty;
   InsertHighScore(g_save.highScores[row][d], g_results.rank, entry);
+  TakeHeldKeys();  // an arrow still held from the name would move the replay list
   return true;
 }
 

@@ -154,6 +154,65 @@ TEST_F(GameRulesTest, PauseMenuRestartsALivePlayButNotAPlayback) {
   EXPECT_EQ(g_scene, 305);
 }
 
+// A menu over the play opens under the keys held for the play. An arrow held from the
+// pass the pause key is pressed, for a second, leaves the cursor on Resume; released,
+// one press moves it one step (to Restart). Down held through the last miss leaves the
+// game-over menu on Continue, and through the end of a practice the replay list on slot
+// 01. The bomb key that cancels the pause does not bomb as the play goes on.
+TEST_F(GameRulesTest, MenusOverThePlayTakeTheKeysHeldForThePlay) {
+  auto hold = [](int inputByte, int passes) {
+    for (int k = 0; k < passes; ++k) {
+      Keys(inputByte);
+      RunSceneFrame();
+    }
+  };
+  for (int arrow : {kInputUp, kInputDown}) {
+    SCOPED_TRACE(arrow);
+    StartLivePlay(1, 1, 0);
+    Passes(30, 3);
+    hold(arrow, 1);
+    Keys(arrow, g_save.keys.pause);
+    RunSceneFrame();
+    ASSERT_EQ(g_scene, 10001);
+    hold(arrow, 64);  // untaken, the cursor would stand on Quit or Restart
+    Press(kInputDown);
+    Press(kInputShot);
+    EXPECT_EQ(g_scene, 1);
+    EXPECT_EQ(g_stageFrame, 0) << "restarted";
+  }
+
+  StartLivePlay(1, 1, 0);
+  Passes(30, 4);
+  hold(kInputDown, 5);
+  g_gameOverPending = 1;
+  hold(kInputDown, 60);
+  ASSERT_EQ(g_scene, 10001);
+  Press(kInputShot);
+  EXPECT_EQ(g_continuesUsed, 1) << "Continue, not Give up";
+  EXPECT_EQ(g_scene, 1);
+
+  StartLivePlay(11, 1, 0);
+  Passes(30, 5);
+  hold(kInputDown, 5);
+  g_stageOver = 1;
+  hold(kInputDown, 60);
+  ASSERT_EQ(g_scene, 30011);
+  Press(kInputShot);  // slot 01, empty: the name
+  Press(0, kEnter);
+  ReplayHeader header{};
+  EXPECT_EQ(InspectReplayFile(ReplayFilePath(1), &header), ReplaySlotState::Valid);
+
+  StartLivePlay(1, 1, 0);
+  Passes(30, 6);
+  const int bombs = g_player.bombs;
+  Press(0, g_save.keys.pause);
+  Press(kInputBomb);  // cancel: back to the play
+  ASSERT_EQ(g_scene, 1);
+  hold(kInputBomb, 10);
+  EXPECT_EQ(g_player.bombs, bombs);
+  EXPECT_EQ(g_bombActive, 0);
+}
+
 // Picking a slot that holds a file (a valid or a broken one) asks before it is written
 // over: "No" or Esc goes back to the list with the file untouched, "Yes" goes on to the
 // name. An empty slot goes straight to the name.
