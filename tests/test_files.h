@@ -1,10 +1,13 @@
 #pragma once
 // Files for tests: a fresh folder removed with everything in it, whole-file reads and
-// writes, and the log's Shift-JIS form of a UTF-8 text.
+// writes, a disk that fills up, and the log's Shift-JIS form of a UTF-8 text.
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <functional>
@@ -35,6 +38,31 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// While it lives, every write past the first `bytes` bytes of a file fails with EFBIG,
+// as on a full disk, rather than raising SIGXFSZ.
+class FullDisk {
+ public:
+  explicit FullDisk(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit small = saved_;
+    small.rlim_cur = bytes;
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    set_ = setrlimit(RLIMIT_FSIZE, &small) == 0;
+  }
+  ~FullDisk() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+  bool set() const { return set_; }  // false: the limit could not be set
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+  bool set_ = false;
 };
 
 inline std::string ReadWholeFile(const std::string& path) {

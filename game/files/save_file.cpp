@@ -259,6 +259,8 @@ bool LoadSaveData(SaveData* data, const char* path, std::string* report, SaveDam
 
 namespace {
 
+int g_lastWriteError = 0;
+
 constexpr int kKeptCopies = 9;  // "<copy>.damaged" and ".damaged.2" .. ".damaged.9": one digit
 // A save file is 8160 bytes: the head of anything far larger is all it can hold.
 constexpr size_t kKeptBytes = 1 << 20;
@@ -308,12 +310,12 @@ bool KeepIfDamaged(const std::string& copy) {
 
 bool KeepDamagedSaves(const char* path) {
   const bool main = KeepIfDamaged(path);
-  return KeepIfDamaged(std::string(path) + ".bak") && main;
+  const int mainError = g_lastWriteError;
+  const bool backup = KeepIfDamaged(std::string(path) + ".bak");
+  // The backup's keep, written after, must not hide why the main file's failed.
+  if (!main) g_lastWriteError = mainError;
+  return main && backup;
 }
-
-namespace {
-int g_lastWriteError = 0;
-}  // namespace
 
 int LastWriteError() { return g_lastWriteError; }
 

@@ -79,7 +79,8 @@ bool LoadSaveData(SaveData* data, const char* path = kSaveFileName, std::string*
 // refused for what it holds, as "<copy>.damaged", else the first free of
 // "<copy>.damaged.2" .. ".9" (the ninth replaced once all are taken), so a later
 // damage never replaces an earlier one. A copy kept already, byte for byte, is not
-// kept again. False, with a log line, when a copy could not be kept.
+// kept again. False, with a log line, when a copy could not be kept; LastWriteError()
+// then gives the cause of the first copy that could not.
 bool KeepDamagedSaves(const char* path = kSaveFileName);
 // Keeps the damaged copies aside (KeepDamagedSaves), copies a good existing `path` to
 // `path` + ".bak", then writes `path` + ".tmp" whole, flushes, syncs, closes and

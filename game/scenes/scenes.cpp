@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "font/default_font.h"
@@ -40,10 +41,9 @@ struct MenuFlow {
 };
 MenuFlow g_menu;
 
-// A copy of "central.dat" was refused: the title says so until a key.
-const char* g_saveDamagedNotice = nullptr;
-const char* const kDefaultsInUseNotice = "The save file was damaged: defaults are in use";
-const char* const kGoodCopyInUseNotice = "Damaged save file kept aside: last good copy in use";
+// A copy of "central.dat" was refused: the title says what was done with it, on one
+// line or two (split at '\n'), until a key. Empty when there is nothing to say.
+char g_saveDamagedNotice[160] = "";
 
 void SyncSaveFromPlay() { CopyPlayTablesToSaveData(&g_save); }
 
@@ -80,8 +80,8 @@ void RunTitle() {
   if (g_images.title != -1) DrawGraphAt(0, 0, g_images.title, 0);
   const bool extra = AnyExtraUnlocked(g_save);
   // The key that puts the damaged-save notice away does nothing else, held or not.
-  if (g_saveDamagedNotice != nullptr && AnyKeyFresh()) {
-    g_saveDamagedNotice = nullptr;
+  if (g_saveDamagedNotice[0] != '\0' && AnyKeyFresh()) {
+    g_saveDamagedNotice[0] = '\0';
     TakeHeldKeys();
   }
   const MenuAction action = StepMenu(g_menu.title, 8);
@@ -92,7 +92,15 @@ void RunTitle() {
   // "central.dat" could not be written (a full disk, a read-only folder): said where
   // the player lands after the write, as the replay list says it of a replay.
   if (const char* notice = SaveFailureNotice()) DrawMenuTitle(24, 440, notice, true);
-  if (g_saveDamagedNotice != nullptr) DrawMenuTitle(24, 414, g_saveDamagedNotice, true);
+  if (const char* notice = SaveDamagedNotice()) {
+    const char* second = std::strchr(notice, '\n');
+    if (second == nullptr) {
+      DrawMenuTitle(24, 414, notice, true);
+    } else {
+      DrawMenuTitle(24, 388, std::string(notice, second).c_str(), true);
+      DrawMenuTitle(24, 414, second + 1, true);
+    }
+  }
 }
 
 // Difficulty (0..count-1) and character steps shared by 300, 302 and 303; returns
@@ -311,12 +319,24 @@ void RunReplayMenu() {
 void ResetSceneMenus() { g_menu = MenuFlow{}; }
 
 void KeepDamagedSavesAndTell(SaveDamage damage) {
-  KeepDamagedSaves();
-  if (damage == SaveDamage::kDefaultsLoaded) g_saveDamagedNotice = kDefaultsInUseNotice;
-  if (damage == SaveDamage::kGoodRecordLoaded) g_saveDamagedNotice = kGoodCopyInUseNotice;
+  const bool kept = KeepDamagedSaves();
+  g_saveDamagedNotice[0] = '\0';
+  if (damage == SaveDamage::kNone) return;
+  const size_t size = sizeof g_saveDamagedNotice;
+  if (damage == SaveDamage::kDefaultsLoaded && kept) {
+    std::snprintf(g_saveDamagedNotice, size, "The save file was damaged: defaults are in use");
+  } else if (kept) {
+    std::snprintf(g_saveDamagedNotice, size, "Damaged save file kept aside: last good copy in use");
+  } else {
+    // A full disk or a read-only folder: no save writes over it until it can be kept.
+    char why[64] = "";
+    if (const char* cause = WriteErrorWord(LastWriteError())) std::snprintf(why, sizeof why, " (%s)", cause);
+    std::snprintf(g_saveDamagedNotice, size, "Damaged save file left in place, untouched\nNot kept aside%s: %s", why,
+                  damage == SaveDamage::kDefaultsLoaded ? "defaults are in use" : "last good copy in use");
+  }
 }
 
-const char* SaveDamagedNotice() { return g_saveDamagedNotice; }
+const char* SaveDamagedNotice() { return g_saveDamagedNotice[0] != '\0' ? g_saveDamagedNotice : nullptr; }
 
 std::string SpellPracticeListLine(int slot) {
   const int row = g_menu.characterChosen, d = g_menu.difficultyChosen;

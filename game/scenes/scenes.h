@@ -14,7 +14,8 @@ void ResetSceneMenus();
 std::string SpellPracticeListLine(int slot);
 // Start-up's end of loading the save file: every copy refused for what it holds is
 // kept aside before any save writes over it (KeepDamagedSaves), and when the load met
-// such a copy the title says so, until a key puts it away.
+// such a copy the title says what was done with it (kept aside, or left in place with
+// the cause when it could not be kept) and what is in use, until a key puts it away.
 void KeepDamagedSavesAndTell(SaveDamage damage);
-// That notice while the title shows it, or null.
+// That notice while the title shows it (two lines are split by '\n'), or null.
 const char* SaveDamagedNotice();

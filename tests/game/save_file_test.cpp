@@ -2,9 +2,6 @@
 #include "game/files/save_tables.h"
 #include "game/play/play_state.h"
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -82,19 +79,12 @@ class SaveFileTest : public TempFolder {};
 
 // StoreSaveData where every write past the first 100 bytes of a file fails.
 bool StoreOnAFullDisk(const SaveData& data, const std::string& path) {
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 100;
-  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  if (setrlimit(RLIMIT_FSIZE, &small) != 0) {
+  FullDisk full(100);
+  if (!full.set()) {
     ADD_FAILURE() << "the file size limit cannot be set";
     return true;
   }
-  const bool stored = StoreSaveData(data, path.c_str());
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
-  return stored;
+  return StoreSaveData(data, path.c_str());
 }
 
 }  // namespace
@@ -446,4 +436,14 @@ TEST_F(SaveFileTest, AFailedWriteNamesItsCauseInAWordAndLogsTheWholeError) {
   // A write that succeeds leaves no cause behind.
   EXPECT_TRUE(StoreSaveData(data, path.c_str()));
   EXPECT_EQ(LastWriteError(), 0);
+  // A damaged file too large to keep on the full disk, beside a short damaged backup that
+  // is kept after it: the cause told is the first failure's.
+  std::string damaged = Image(data);
+  damaged[3000] ^= 0x10;
+  WriteWholeFile(path, damaged);
+  WriteWholeFile(path + ".bak", "short");
+  EXPECT_FALSE(StoreOnAFullDisk(data, path));
+  EXPECT_STREQ(WriteErrorWord(LastWriteError()), "no space");
+  EXPECT_EQ(ReadWholeFile(path + ".bak.damaged"), "short");
+  EXPECT_EQ(ReadWholeFile(path), damaged);
 }

@@ -363,6 +363,42 @@ TEST_F(SceneFlowTest, TheLastGoodCopyIsSaidAndTheKeyPuttingTheNoticeAwayIsTakenU
   EXPECT_EQ(g_scene, 302) << "Practice Start, two down";
 }
 
+// A damaged save that cannot be kept aside (the disk is full) is left in place, untouched
+// by any save meanwhile, and the title says so with the cause and what is in use.
+TEST_F(SceneFlowTest, ADamagedSaveThatCannotBeKeptIsLeftInPlaceAndTheTitleSaysWhy) {
+  uint8_t image[kSaveFileSize];
+  EncodeSaveData(g_save, image);
+  const std::string good(reinterpret_cast<char*>(image), sizeof image);
+  image[5000] ^= 0x20;
+  const std::string damaged(reinterpret_cast<char*>(image), sizeof image);
+  for (bool goodBackup : {true, false}) {
+    SCOPED_TRACE(goodBackup ? "good backup" : "damaged backup");
+    ASSERT_TRUE(WriteWholeFile("central.dat", damaged));
+    ASSERT_TRUE(WriteWholeFile("central.dat.bak", goodBackup ? good : damaged));
+    SaveDamage damage = SaveDamage::kNone;
+    LoadSaveData(&g_save, kSaveFileName, nullptr, &damage);
+    {
+      FullDisk full(100);
+      ASSERT_TRUE(full.set());
+      KeepDamagedSavesAndTell(damage);
+      g_scene = 306;  // the settings left: a save
+      Pass();
+      Pass(0, 1);
+      ASSERT_EQ(g_scene, 0);
+    }
+    EXPECT_STREQ(SaveDamagedNotice(), goodBackup ? "Damaged save file left in place, untouched\n"
+                                                   "Not kept aside (no space): last good copy in use"
+                                                 : "Damaged save file left in place, untouched\n"
+                                                   "Not kept aside (no space): defaults are in use");
+    EXPECT_STREQ(SaveFailureNotice(), "Settings could not be saved: no space");
+    EXPECT_EQ(ReadWholeFile("central.dat"), damaged);
+    EXPECT_FALSE(std::filesystem::exists("central.dat.damaged"));
+    Pass();  // drawn on two lines
+    Pass(kInputShot);
+    EXPECT_EQ(SaveDamagedNotice(), nullptr);
+  }
+}
+
 // The notice that a continued play keeps no replay, put away by a held Down arrow: on the
 // title the arrow, still held, moves nothing.
 TEST_F(SceneFlowTest, TheKeyPuttingTheContinuedPlayNoticeAwayMovesNothingOnTheTitle) {
