@@ -212,18 +212,19 @@ std::string ReplayListLine(int slot, ReplaySlotState state, const ReplayHeader& 
     return line;
   }
   static const char* const kDifficulty[5] = {"Easy", "Normal", "Hard", "Lunatic", "Extra"};
-  char kind[32];
+  // The play as the menus that start it name it: a stage as the practice list does, a
+  // card by the number the spell practice list gives it. The Extra stage is named by
+  // its difficulty alone.
+  char kind[32] = "";
   if (h.scene == kSceneFirstStage)
-    std::snprintf(kind, sizeof kind, "Game");
-  else if (h.scene == kSceneExtraStage)
-    std::snprintf(kind, sizeof kind, "Extra");
-  else if (h.scene < kSceneCardPracticeBase)
-    std::snprintf(kind, sizeof kind, "Stage %d", h.scene - kSceneStagePracticeBase);
-  else
-    std::snprintf(kind, sizeof kind, "Card %d", h.scene - kSceneCardPracticeBase);
+    std::snprintf(kind, sizeof kind, " Game");
+  else if (IsCardPracticeScene(h.scene))
+    std::snprintf(kind, sizeof kind, " No.%03d", GetSpellCardId(h.difficulty, CardSlotOfScene(h.scene)));
+  else if (h.scene != kSceneExtraStage)
+    std::snprintf(kind, sizeof kind, " Stage %d", h.scene - kSceneStagePracticeBase);
   std::string date = h.date;
   if (narrow && date.size() > 5) date = date.substr(5, 5);
-  std::snprintf(line, sizeof line, narrow ? "No.%02d %s %s %s %s %s" : "No.%02d %-8s %s %s %s %s", slot, h.name,
+  std::snprintf(line, sizeof line, narrow ? "No.%02d %s %s %s %s%s" : "No.%02d %-8s %s %s %s%s", slot, h.name,
                 date.c_str(), h.character == kCharacterA ? "A" : "B", kDifficulty[h.difficulty], kind);
   return line;
 }

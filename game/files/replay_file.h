@@ -58,6 +58,7 @@ enum class ReplaySlotState { Empty, Broken, Valid };
 // What the replay list shows for a file; `header` is filled for a valid one.
 ReplaySlotState InspectReplayFile(const std::string& path, ReplayHeader* header);
 // The list line: "No.NN name date character difficulty kind", "No.NN -- empty --" or
-// "No.NN -- broken --". A narrow line (for lists inside the play field) gives the date
-// as "MM/DD" and does not pad the name.
+// "No.NN -- broken --". The kind is "Game", "Stage N" or the card's "No.id"; an Extra
+// play has none. A narrow line (for lists inside the play field) gives the date as
+// "MM/DD" and does not pad the name.
 std::string ReplayListLine(int slot, ReplaySlotState state, const ReplayHeader& header, bool narrow = false);

@@ -112,6 +112,10 @@ constexpr bool IsPlayScene(int scene) {
 // The difficulty of every Extra play (0-3 are Easy to Lunatic).
 constexpr int kDifficultyExtra = 4;
 
+// The card id (0..118) of slot `n` of difficulty `d`'s card list: Easy to Lunatic take
+// four ids a slot, one each; the Extra cards follow from 102.
+constexpr int GetSpellCardId(int d, int n) { return d == kDifficultyExtra ? 102 + n : 4 * n + d - 2; }
+
 // ---------------------------------------------------------------------------
 // The character code: 0 or 7; the save tables' row is code / 7.
 

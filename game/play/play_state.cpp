@@ -165,8 +165,3 @@ bool HitSegment(double px, double py, double x1, double y1, double x2, double y2
   double dx = x1 + t * ex - px, dy = y1 + t * ey - py;
   return dx * dx + dy * dy < r * r;
 }
-
-int GetSpellCardId(int d, int n) {
-  if (d == 4) return 102 + n;
-  return 4 * n + d - 2;
-}

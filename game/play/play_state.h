@@ -408,7 +408,6 @@ extern uint64_t g_nextRandomCalls;
 double AngleToPlayer(double x, double y);
 bool HitCircle(double x1, double y1, double x2, double y2, double r);
 bool HitSegment(double px, double py, double x1, double y1, double x2, double y2, double r);
-int GetSpellCardId(int d, int n);
 
 // ---------------------------------------------------------------------------
 // Numbers and score.

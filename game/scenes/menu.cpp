@@ -1,9 +1,11 @@
 // The menu widget and the menus' rules.
 #include "game/scenes/menu.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "font/default_font.h"
+#include "game/content/content_text.h"
 #include "game/play/play_sound.h"
 #include "game/play/play_state.h"
 #include "game/scenes/game_session.h"
@@ -107,6 +109,34 @@ bool SpellSlotUsable(const SaveData& save, int row, int difficulty, int slot) {
   if (slot < FirstSpellSlot(difficulty) || slot > LastSpellSlot(difficulty)) return false;
   const int id = GetSpellCardId(difficulty, slot);
   return id >= 0 && id < kSaveCards && save.cardSeen[row][id] != 0;
+}
+
+namespace {
+
+int TextWidth(const std::string& text) { return GetStringWidthDefaultFont(text.c_str(), 1 << 20, 0); }
+
+// `line` and then `name`, as much of it as the `width` pixels hold: all of it, or its
+// first characters and "..."; `line` alone when not one character fits.
+std::string WithNameThatFits(const std::string& line, const std::string& name, int width) {
+  if (TextWidth(line + "  " + name) <= width) return line + "  " + name;
+  std::string cut = name;
+  while (!cut.empty()) {
+    // One character off the end: its UTF-8 continuation bytes, then its lead byte.
+    while (!cut.empty() && (static_cast<uint8_t>(cut.back()) & 0xC0) == 0x80) cut.pop_back();
+    if (!cut.empty()) cut.pop_back();
+    if (!cut.empty() && TextWidth(line + "  " + cut + "...") <= width) return line + "  " + cut + "...";
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string ReplayMenuLine(int slot, ReplaySlotState state, const ReplayHeader& header, bool narrow, int width) {
+  const std::string line = ReplayListLine(slot, state, header, narrow);
+  if (state != ReplaySlotState::Valid || !IsCardPracticeScene(header.scene)) return line;
+  const int cardSlot = CardSlotOfScene(header.scene);
+  const bool seen = SpellSlotUsable(g_save, CharacterRow(header.character), header.difficulty, cardSlot);
+  return WithNameThatFits(line, seen ? CardName(GetSpellCardId(header.difficulty, cardSlot)) : kUnknownCardName, width);
 }
 
 int& ConfigKey(KeyConfig& keys, int which) {

@@ -1,6 +1,9 @@
 #pragma once
 // Text menus and the rules the menus follow: which items are usable (Extra, practice
 // stages, spell cards), the key configuration and the ranking.
+#include <string>
+
+#include "game/files/replay_file.h"
 #include "game/files/save_file.h"
 
 // ---------------------------------------------------------------- the menu widget
@@ -33,6 +36,11 @@ int FirstSpellSlot(int difficulty);
 int LastSpellSlot(int difficulty);
 // Only a seen card starts.
 bool SpellSlotUsable(const SaveData& save, int row, int difficulty, int slot);
+
+// The replay list's line of a slot (ReplayListLine) for a list `width` pixels wide: a
+// spell-card practice gets its card's name after its number, as the spell practice
+// list shows it, as far as the line has room ("..." where it is cut).
+std::string ReplayMenuLine(int slot, ReplaySlotState state, const ReplayHeader& header, bool narrow, int width);
 
 // ---------------------------------------------------------------- keys and ranking
 // Which of the five keys: 0 shot, 1 bomb, 2 slow, 3 skip, 4 pause.

@@ -41,7 +41,7 @@ struct Results {
   MenuCursor slots, confirm;
   int listTop = 0;
   ReplaySlotState states[kReplaySlots] = {};
-  char lines[kReplaySlots][96] = {};
+  char lines[kReplaySlots][160] = {};
   bool listed = false;
   int failedSlot = 0;  // the slot whose write just failed, named over the list
   int failedError = 0;  // and the error that write got
@@ -269,12 +269,13 @@ void DrawNameLine(int x, int y, const char* name, int cursor) {
   }
 }
 
-void ListReplaySlots() {
+// The list's lines, `width` pixels wide at the most.
+void ListReplaySlots(int width) {
   for (int slot = 1; slot <= kReplaySlots; ++slot) {
     ReplayHeader header{};
     g_results.states[slot - 1] = InspectReplayFile(ReplayFilePath(slot), &header);
     std::snprintf(g_results.lines[slot - 1], sizeof g_results.lines[0], "%s",
-                  ReplayListLine(slot, g_results.states[slot - 1], header, true).c_str());
+                  ReplayMenuLine(slot, g_results.states[slot - 1], header, true, width).c_str());
   }
   g_results.listed = true;
 }
@@ -431,8 +432,9 @@ bool RunReplaySave(bool fullScreen) {
     DrawFilledBox(0, 0, kScreenWidth, kScreenHeight, MakeScreenColor(8, 8, 32));
   }
   const int x = fullScreen ? 60 : 36;
+  const int width = (fullScreen ? kScreenWidth : kFieldRightPx) - x - 4;  // a line's box ends 4 past its text
   if (!g_recordOk) return ShowContinuedPlayUnsaved(x);
-  if (!g_results.listed) ListReplaySlots();
+  if (!g_results.listed) ListReplaySlots(width);
   char heading[96] = "Save the replay?";
   const bool failed = g_results.saveStep == 0 && g_results.failedSlot != 0;
   if (failed) {
@@ -487,7 +489,7 @@ bool RunReplaySave(bool fullScreen) {
   g_results.failedSlot = g_results.slot;
   g_results.failedError = LastWriteError();
   g_results.saveStep = 0;
-  ListReplaySlots();
+  ListReplaySlots(width);
   return false;
 }
 

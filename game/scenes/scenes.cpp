@@ -294,7 +294,8 @@ void RunReplayMenu() {
       ReplayHeader header{};
       const ReplaySlotState state = InspectReplayFile(ReplayFilePath(slot), &header);
       g_menu.replayStates[slot - 1] = state;
-      g_menu.replayLines[slot - 1] = ReplayListLine(slot, state, header);
+      // Drawn at x 40, each line's box ending 4 past its text.
+      g_menu.replayLines[slot - 1] = ReplayMenuLine(slot, state, header, false, kScreenWidth - 40 - 4);
     }
     g_menu.step = 1;
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "game/files/save_file.h"
+#include "game/play/play_codes.h"
 #include "platform/log.h"
 #include "tests/game/file_images.h"
 #include "tests/game/files_fixture.h"
@@ -70,6 +71,13 @@ TEST_F(ReplayFileTest, RecordingSurvivesASaveAndALoad) {
   ReplayHeader listed;
   EXPECT_EQ(InspectReplayFile(path, &listed), ReplaySlotState::Valid);
   EXPECT_EQ(ReplayListLine(7, ReplaySlotState::Valid, listed), "No.07 ABC-1 ?! 2026/12/06 21:45 B Lunatic Stage 2");
+  // A card by the number the spell practice list gives it; the Extra stage named once.
+  listed.scene = CardPracticeScene(3), listed.difficulty = 0;
+  EXPECT_EQ(ReplayListLine(7, ReplaySlotState::Valid, listed, true), "No.07 ABC-1 ?! 12/06 B Easy No.010");
+  listed.scene = CardPracticeScene(16), listed.difficulty = kDifficultyExtra;
+  EXPECT_EQ(ReplayListLine(7, ReplaySlotState::Valid, listed), "No.07 ABC-1 ?! 2026/12/06 21:45 B Extra No.118");
+  listed.scene = kSceneExtraStage;
+  EXPECT_EQ(ReplayListLine(7, ReplaySlotState::Valid, listed), "No.07 ABC-1 ?! 2026/12/06 21:45 B Extra");
   EXPECT_EQ(InspectReplayFile(ReplayFilePath(8, Path("Replay").c_str()), &listed), ReplaySlotState::Empty);
   EXPECT_EQ(ReplayListLine(8, ReplaySlotState::Empty, listed), "No.08 -- empty --");
 }

@@ -1,7 +1,11 @@
 // The menus' unlock rules, the key configuration, the ranking and the image roles.
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "font/default_font.h"
+#include "game/content/content_text.h"
 #include "game/draw/game_images.h"
 #include "game/play/play_runner.h"
 #include "game/play/play_state.h"
@@ -209,6 +213,28 @@ TEST_F(MenuFlowTest, ExtraStartIsRefusedUntilUnlockedThenStartsTheExtraPlay) {
   EXPECT_EQ(g_difficulty, 4);
   EXPECT_EQ(g_player.character, 7);
   EXPECT_EQ(g_player.power, 128);
+}
+
+// A card's replay is listed as the spell practice list shows the card: the name (or the
+// unknown one, until the card is seen) after the number, cut where the line ends.
+TEST_F(MenuFlowTest, AReplayOfACardIsListedByTheSpellPracticeListsNumberAndName) {
+  ReplayHeader header{};
+  header.scene = CardPracticeScene(3), header.difficulty = 0, header.character = kCharacterB;
+  std::snprintf(header.date, sizeof header.date, "2026/12/08 21:45");
+  std::snprintf(header.name, sizeof header.name, "ANNA");
+  const std::string line = "No.04 ANNA 12/08 B Easy No.010";
+  auto listed = [&](int width) { return ReplayMenuLine(4, ReplaySlotState::Valid, header, true, width); };
+  EXPECT_EQ(listed(1000), line + "  " + kUnknownCardName);
+  g_save.cardSeen[1][10] = 1;
+  const std::string name = CardName(10);
+  EXPECT_EQ(listed(1000), line + "  " + name);
+  // A narrower list: the name's first characters, and no more than the width holds.
+  const std::string cut = listed(GetStringWidthDefaultFont((line + "  " + name).c_str(), 1 << 20, 0) - 1);
+  ASSERT_EQ(cut.substr(cut.size() - 3), "...");
+  EXPECT_EQ(name.find(cut.substr(line.size() + 2, cut.size() - line.size() - 5)), 0u) << cut;
+  EXPECT_GT(cut.size(), line.size() + 2 + 3) << "a character or more of the name";
+  EXPECT_EQ(listed(GetStringWidthDefaultFont((line + "  F...").c_str(), 1 << 20, 0)), line + "  F...");
+  EXPECT_EQ(listed(GetStringWidthDefaultFont((line + "  F...").c_str(), 1 << 20, 0) - 1), line);
 }
 
 }  // namespace
