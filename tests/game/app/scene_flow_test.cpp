@@ -420,7 +420,7 @@ TEST_F(SceneFlowTest, TheKeyPuttingTheContinuedPlayNoticeAwayMovesNothingOnTheTi
 }
 
 // Name entry: a shifted key types its mark when the entry holds it; Backspace after Up
-// or Down removes the letter being changed.
+// or Down removes the letter being changed, at the end of the name or inside it.
 TEST_F(SceneFlowTest, NameEntryTypesShiftedMarksAndBackspaceRemovesTheLetterBeingChanged) {
   StartLivePlay(1, 1, 0);
   Pass();
@@ -445,11 +445,14 @@ TEST_F(SceneFlowTest, NameEntryTypesShiftedMarksAndBackspaceRemovesTheLetterBein
   press(0, 14);             // ENDTEST
   press(kInputSlow, 2);     // Shift+1: ENDTEST!
   press(kInputSlow, 3);     // Shift+2 is no mark of the entry: nothing
+  for (int k = 0; k < 4; ++k) press(kInputLeft, 0);  // to the second E
+  press(kInputUp, 0);       // -> F
+  press(0, 14);             // that letter goes, the rest moves up: ENDTST!
   press(0, 28);
   ASSERT_EQ(g_scene, 0);
   ReplayHeader header{};
   ASSERT_EQ(InspectReplayFile(ReplayFilePath(1), &header), ReplaySlotState::Valid);
-  EXPECT_STREQ(header.name, "ENDTEST!");
+  EXPECT_STREQ(header.name, "ENDTST!");
 }
 
 // The replay of a cleared Extra play names its last scene as the Extra's end, as its
