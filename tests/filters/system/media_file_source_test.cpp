@@ -40,6 +40,10 @@ const MovieCase kMovies[] = {
     {"mpeg4-mono.mkv", {"matroska", AV_CODEC_ID_MPEG4, AV_CODEC_ID_MP2, 161, 120, 25, 25, 10, kRate, 1}, 220000},
 };
 
+// Three seconds of H.264 with B-frames in a transport stream, a key frame every 12
+// pictures: its seeks find their key frame by reading packets ahead.
+const FfmpegMovieSpec kH264Ts = {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 12, 44100, 2, 1, -1, "", "bf=3"};
+
 // Every type `pin` proposes, as the owned records a test sink's lists take.
 std::vector<D_CMediaTypeRec*> PinTypes(IPin* pin) {
   std::vector<D_CMediaTypeRec*> list;
@@ -58,6 +62,12 @@ std::vector<uint8_t> Joined(const std::vector<std::vector<uint8_t>>& frames, siz
   std::vector<uint8_t> all;
   for (size_t i = from; i < frames.size(); ++i) all.insert(all.end(), frames[i].begin(), frames[i].end());
   return all;
+}
+
+// What a sink recorded from `at` on.
+template <class T>
+std::vector<T> Since(const std::vector<T>& all, size_t at) {
+  return {all.begin() + static_cast<ptrdiff_t>(std::min(at, all.size())), all.end()};
 }
 
 class MediaFileSourceTest : public FrameworkTest {
@@ -131,6 +141,7 @@ class MediaFileSourceTest : public FrameworkTest {
     for (TestSink* sink : {video_, audio_}) {
       sink->bytes.clear();
       sink->starts.clear();
+      sink->bytesAtFlush = sink->startsAtFlush = 0;
       sink->endOfStream.Reset();
     }
   }
@@ -244,7 +255,7 @@ TEST_F(MediaFileSourceTest, SeeksWithoutAnIndexStartAtThePictureHoldingTheTarget
   } cases[] = {
       {"mpeg2.ts", {"mpegts", AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2, 64, 48, 70, 25, 18}},
       {"mpeg2.mpg", {"mpeg", AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_MP2, 64, 48, 70, 25, 18}},
-      {"h264.ts", {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 12, 44100, 2, 1, -1, "", "bf=3"}},
+      {"h264.ts", kH264Ts},
       {"one-key.ts", {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 1000, 44100, 2, 1, -1, "", "bf=3,sc_threshold=0"}},
       {"refresh.ts", {"mpegts", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 20, 44100, 2, 1, -1, "", "intra-refresh=1"}},
       {"h264.mp4", {"mp4", AV_CODEC_ID_H264, AV_CODEC_ID_AAC, 64, 48, 75, 25, 12, 44100, 2, 1, -1, "", "bf=3"}},
@@ -287,6 +298,35 @@ TEST_F(MediaFileSourceTest, SeeksWithoutAnIndexStartAtThePictureHoldingTheTarget
     }
     Reset();
   }
+}
+
+// A second seek at once, while the first one's stream is still finding its key frame
+// or delivering: after the second flush only the new position's stream comes out,
+// nothing the first had read ahead, decoded or held.
+TEST_F(MediaFileSourceTest, ASeekRightAfterASeekStartsAfreshAtItsOwnPosition) {
+  TempDir folder;
+  const std::string path = folder.File("h264.ts");
+  ASSERT_TRUE(WriteFfmpegMovie(path, kH264Ts));
+  const auto frames = DecodeFramesDirectly(path, false);
+  ASSERT_EQ(Load(path), S_OK);
+  ConnectAndPlay(false);
+  WaitForEnds();
+  ASSERT_TRUE(video_->bytes == Joined(frames));
+  const std::vector<REFERENCE_TIME> starts = video_->starts;
+  const size_t pcmBytes = audio_->bytes.size();
+  const std::vector<REFERENCE_TIME> pcmStarts = audio_->starts;
+  Forget();
+  for (int64_t at : {20000000, 0}) {
+    ASSERT_EQ(seeking_->SetPositions(&at, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning), S_OK);
+  }
+  WaitForEnds();
+  // What came after the last flush: the stream from the top, as the first play gave it.
+  EXPECT_TRUE(Since(video_->bytes, video_->bytesAtFlush) == Joined(frames));
+  EXPECT_EQ(Since(video_->starts, video_->startsAtFlush), starts);
+  // The sound from the top too, as long and timed alike; not to the byte, as FFmpeg's
+  // AAC decoder once flushed decodes a little differently from a new one.
+  EXPECT_EQ(audio_->bytes.size() - audio_->bytesAtFlush, pcmBytes);
+  EXPECT_EQ(Since(audio_->starts, audio_->startsAtFlush), pcmStarts);
 }
 
 // Recordings joined as a broadcast joins a programme and an advert: the sound's
