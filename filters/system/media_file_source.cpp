@@ -299,7 +299,13 @@ void MediaStreamPin::Stream() {
     }
     first = first && hr != S_OK;
   }
-  if (hr == S_OK && !video && !stopping_) hr = DeliverPcm(pending_.size(), first);
+  if (placed && hr == S_OK && !video && !stopping_) {
+    // The last frames' tail, which the converter held back, is heard too. A stop or a
+    // seek drops it: the stream does not go on from there.
+    const std::vector<uint8_t>& tail = stream_->DrainAudio();
+    pending_.insert(pending_.end(), tail.begin(), tail.end());
+    hr = DeliverPcm(pending_.size(), first);
+  }
   if (stopping_) return;
   if (FAILED(hr)) {
     source_->SendGraphEvent(EC_ERRORABORT, hr, 0);

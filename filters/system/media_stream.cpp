@@ -291,13 +291,7 @@ void MediaStream::PrepareResampler() {
   // in stereo): the converter is made again for what comes, and its output stays what
   // the pin offers. What the old one still holds comes out first.
   if (resampler_) {
-    const int block = channels_ * 2;
-    const int room = swr_get_out_samples(resampler_, 0);
-    if (room > 0) {
-      pcm_.resize(static_cast<size_t>(room) * block);
-      uint8_t* data = pcm_.data();
-      pcm_.resize(static_cast<size_t>(std::max(swr_convert(resampler_, &data, room, nullptr, 0), 0)) * block);
-    }
+    Resample(nullptr, 0);
     swr_free(&resampler_);
   }
   AVChannelLayout in{}, out{};
@@ -321,24 +315,32 @@ void MediaStream::PrepareResampler() {
   inRate_ = frame_->sample_rate;
 }
 
+void MediaStream::Resample(const uint8_t** in, int count) {
+  const int room = swr_get_out_samples(resampler_, count);
+  if (room <= 0) return;
+  const size_t held = pcm_.size(), block = static_cast<size_t>(channels_) * 2;
+  pcm_.resize(held + static_cast<size_t>(room) * block);
+  uint8_t* data = pcm_.data() + held;
+  pcm_.resize(held + static_cast<size_t>(std::max(swr_convert(resampler_, &data, room, in, count), 0)) * block);
+}
+
 const std::vector<uint8_t>& MediaStream::ConvertAudio() {
   pcm_.clear();
   PrepareResampler();
   if (resampler_) {
-    const int room = swr_get_out_samples(resampler_, frame_->nb_samples);
-    const int block = channels_ * 2;
-    const size_t held = pcm_.size();
-    pcm_.resize(held + static_cast<size_t>(std::max(room, 0)) * block);
-    uint8_t* data = pcm_.data() + held;
-    const int got = swr_convert(resampler_, &data, room, const_cast<const uint8_t**>(frame_->extended_data),
-                                frame_->nb_samples);
-    pcm_.resize(held + static_cast<size_t>(std::max(got, 0)) * block);
+    Resample(const_cast<const uint8_t**>(frame_->extended_data), frame_->nb_samples);
     if (frameStart_ < skipBefore_) {
-      const size_t drop = static_cast<size_t>(av_rescale(skipBefore_ - frameStart_, rate_, 10000000)) * block;
+      const size_t drop = static_cast<size_t>(av_rescale(skipBefore_ - frameStart_, rate_, 10000000)) * channels_ * 2;
       pcm_.erase(pcm_.begin(), pcm_.begin() + static_cast<ptrdiff_t>(std::min(drop, pcm_.size())));
       frameStart_ = skipBefore_;
     }
   }
   av_frame_unref(frame_);
+  return pcm_;
+}
+
+const std::vector<uint8_t>& MediaStream::DrainAudio() {
+  pcm_.clear();
+  if (resampler_) Resample(nullptr, 0);
   return pcm_;
 }

@@ -60,6 +60,9 @@ class MediaStream {
   // The held audio frame's PCM (after any samples the last seek drops), in the
   // stream's opening rate and channels whatever the frame's own.
   const std::vector<uint8_t>& ConvertAudio();
+  // At the end of the stream, the PCM the converter still holds of the frames before:
+  // a resampler keeps a few samples back for the next frame.
+  const std::vector<uint8_t>& DrainAudio();
 
  private:
   int ReceiveFrame();
@@ -83,6 +86,9 @@ class MediaStream {
   // Makes the resampler for the held frame's layout, format and rate, when it has
   // none for them; what the old one still holds goes to pcm_ first.
   void PrepareResampler();
+  // Appends to pcm_ what the resampler makes of `count` samples of `in`, or with none
+  // what it still holds.
+  void Resample(const uint8_t** in, int count);
   void Close();
 
   std::string path_;

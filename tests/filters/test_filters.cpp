@@ -147,6 +147,15 @@ HRESULT TestSinkPin::EndOfStream() {
   return S_OK;
 }
 
+HRESULT TestSinkPin::EndFlush() {
+  HRESULT hr = D_CInputPinBase::EndFlush();
+  CriticalSectionGuard guard(*lock_);
+  sink_->bytesAtFlush = sink_->bytes.size();
+  sink_->startsAtFlush = sink_->starts.size();
+  sink_->endOfStream.Reset();
+  return hr;
+}
+
 TestSink::TestSink() : D_CFilterBase("test sink", nullptr, &lock_, GUID_NULL), pin_(this, &lock_) {}
 
 TestSink::~TestSink() {

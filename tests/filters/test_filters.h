@@ -72,6 +72,7 @@ class TestSinkPin final : public D_CInputPinBase {
   HRESULT FinishConnection(IPin* peer) override;
   HRESULT Receive(IMediaSample* sample) override;
   HRESULT EndOfStream() override;
+  HRESULT EndFlush() override;
 
  private:
   TestSink* sink_;
@@ -98,6 +99,9 @@ class TestSink final : public D_CFilterBase {
   std::vector<IMediaSample*> held;
   std::vector<REFERENCE_TIME> starts;  // of each sample recorded, -1 without times
   std::vector<bool> discontinuities;   // of each sample recorded
+  // How many bytes and starts were recorded at the last EndFlush: what came after is
+  // the restarted stream's. The flush also resets endOfStream.
+  size_t bytesAtFlush = 0, startsAtFlush = 0;
   Event endOfStream{true, false};
   Event received{false, false};
 

@@ -221,25 +221,45 @@ std::vector<std::vector<uint8_t>> DecodeFramesDirectly(const std::string& path, 
 std::vector<uint8_t> DecodePcmDirectly(const std::string& path, int track) {
   std::vector<uint8_t> pcm;
   SwrContext* swr = nullptr;
+  AVChannelLayout in{}, out{};
+  int inFormat = -1, inRate = 0, rate = 0;
+  // Appends what `swr` gives for `count` samples of `data` (none: what it still holds).
+  auto convert = [&](const uint8_t** data, int count) {
+    const int room = std::max(swr_get_out_samples(swr, count), 0);
+    const size_t at = pcm.size(), block = static_cast<size_t>(out.nb_channels) * 2;
+    pcm.resize(at + room * block);
+    uint8_t* to = pcm.data() + at;
+    pcm.resize(at + static_cast<size_t>(std::max(swr_convert(swr, &to, room, data, count), 0)) * block);
+  };
   DecodeEach(path, AVMEDIA_TYPE_AUDIO, track, [&](AVCodecContext* c, AVFrame* f) {
-    const int channels = std::min(f->ch_layout.nb_channels, 2);
-    if (!swr) {
-      AVChannelLayout layout{};
-      av_channel_layout_default(&layout, channels);
-      swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, f->sample_rate, &f->ch_layout,
-                          static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
+    // The first frame sets the output; a frame whose sound differs gets a converter of
+    // its own, after the old one gave up what it held.
+    if (!rate) {
+      rate = f->sample_rate;
+      av_channel_layout_default(&out, std::min(f->ch_layout.nb_channels, 2));
+    }
+    const size_t before = pcm.size();
+    if (!swr || av_channel_layout_compare(&in, &f->ch_layout) != 0 || f->format != inFormat || f->sample_rate != inRate) {
+      if (swr) convert(nullptr, 0);
+      swr_free(&swr);
+      av_channel_layout_uninit(&in);
+      av_channel_layout_copy(&in, &f->ch_layout);
+      inFormat = f->format;
+      inRate = f->sample_rate;
+      swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, rate, &in, static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
       swr_init(swr);
     }
-    std::vector<uint8_t> part(static_cast<size_t>(swr_get_out_samples(swr, f->nb_samples)) * channels * 2);
-    uint8_t* data = part.data();
-    const int got = swr_convert(swr, &data, f->nb_samples, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    convert(const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
     // Samples timed before the movie's start (an encoder's priming) are not played.
-    int64_t early = 0;
     if (f->best_effort_timestamp != AV_NOPTS_VALUE && f->best_effort_timestamp < 0) {
-      early = std::min<int64_t>(av_rescale_q(-f->best_effort_timestamp, c->pkt_timebase, {1, f->sample_rate}), got);
+      const size_t early = static_cast<size_t>(av_rescale_q(-f->best_effort_timestamp, c->pkt_timebase, {1, rate}));
+      pcm.erase(pcm.begin() + static_cast<ptrdiff_t>(before),
+                pcm.begin() + static_cast<ptrdiff_t>(std::min(before + early * out.nb_channels * 2, pcm.size())));
     }
-    pcm.insert(pcm.end(), part.begin() + early * channels * 2, part.begin() + std::max(got, 0) * channels * 2);
   });
+  if (swr) convert(nullptr, 0);
   swr_free(&swr);
+  av_channel_layout_uninit(&in);
+  av_channel_layout_uninit(&out);
   return pcm;
 }

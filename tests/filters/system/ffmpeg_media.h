@@ -26,5 +26,7 @@ bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec);
 // top-down, converted as the file source converts.
 std::vector<std::vector<uint8_t>> DecodeFramesDirectly(const std::string& path, bool bottomUp);
 // An audio stream as interleaved 16-bit PCM in at most two channels: the one FFmpeg
-// picks as the best, or the `track`-th audio stream of the file.
+// picks as the best, or the `track`-th audio stream of the file. The first frame's
+// rate and channels hold throughout: a sound that changes mid-way goes through a new
+// converter, after all the old one held, and the last one's remainder ends it.
 std::vector<uint8_t> DecodePcmDirectly(const std::string& path, int track = -1);
