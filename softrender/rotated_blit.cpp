@@ -237,6 +237,12 @@ void DrawStamp(const Stamp& stamp, uint8_t* at, intptr_t pitch, int room, const 
 
 }  // namespace
 
+int LentStampCaches() {
+  int lent = 0;
+  for (const std::atomic<bool>& flag : g_stampCacheLent) lent += flag.load(std::memory_order_relaxed);
+  return lent;
+}
+
 void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angle,
                           float scale, int transFlag, int turnFlag, const MEMIMG* blendImage) {
   if (!DrawableTarget(dst) || !DrawableSource(src, dst) || !BlendImageCovers(blendImage, src))

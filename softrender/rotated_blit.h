@@ -9,3 +9,6 @@
 // angle or scale, a scale of 0, and a source of 8192 pixels or more either way.
 void SoftDrawImageRotated(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angle,
                           float scale, int transFlag, int turnFlag, const MEMIMG* blendImage);
+
+// How many of the stamp caches are lent to threads at this moment (for tests).
+int LentStampCaches();

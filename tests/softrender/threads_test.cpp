@@ -1,9 +1,12 @@
-// The rotated blit on two threads at once. Sprites whose run table is known and that
+// The rotated blit on several threads at once. Sprites whose run table is known and that
 // are drawn again at the same turn and scale are kept as ready-walked copies; each
-// thread keeps its own, so two threads drawing at once get exactly what each gets
-// alone, and the thread sanitizer sees no write that both make.
+// thread keeps its own, or walks every sprite when all the stores are lent, so threads
+// drawing at once get exactly what each gets alone, and the thread sanitizer sees no
+// write that two make.
 #include <gtest/gtest.h>
 
+#include <barrier>
+#include <deque>
 #include <random>
 #include <thread>
 #include <vector>
@@ -81,6 +84,58 @@ TEST(RotatedBlitThreads, TurnedSpritesOnTwoThreadsAtOnceMatchTheirSingleRuns) {
   EXPECT_EQ(heapCalls[1], 0);
   EXPECT_EQ(heapCalls[2], 0) << "on the second thread";
 #endif
+}
+
+// More threads than there are caches, all holding what they borrowed at once: no two
+// share a cache, those left without one walk their sprites to the same pixels, and the
+// caches come back when the threads end. Pixels cannot tell a walked sprite from a
+// stamped one, so the loans are counted.
+TEST(RotatedBlitThreads, MoreThreadsThanCachesDrawAsAloneAndGiveTheCachesBack) {
+  constexpr int kThreads = 8;
+  std::mt19937 rng(23);
+  PlainCopyState({0, 0, 64, 64});
+  DrawBlendMode = BlendAlpha;
+  DrawBlendParam = 200;
+  std::vector<uint8_t> runs[kThreads];
+  std::deque<GuardedImage> src, alone, together;  // grows without moving its images
+  for (int t = 0; t < kThreads; ++t) {
+    src.emplace_back(15 + t, 22 - t, t % 2, false, true, rng);  // a sprite of its own each
+    MakeSprite(src[t], rng, runs[t]);
+    std::mt19937 same[2] = {std::mt19937(t), std::mt19937(t)};
+    alone.emplace_back(64, 64, t % 2, false, false, same[0]);
+    together.emplace_back(64, 64, t % 2, false, false, same[1]);
+  }
+  // The first draw borrows a cache, if one is free.
+  auto first = [&](int t, GuardedImage& dst) {
+    SoftDrawImageRotated(&dst.view, &src[t].view, 30, 30, 0.0f, 1.0f, 1, 0, nullptr);
+  };
+  for (int t = 0; t < kThreads; ++t) first(t, alone[t]), DrawTurns(alone[t], src[t]);
+  const int before = LentStampCaches();  // this thread's own among them
+
+  // All ask at once, and none starts turning before every one has asked.
+  int lentAtOnce = 0;
+  std::barrier ask(kThreads);
+  std::barrier asked(kThreads, [&]() noexcept { lentAtOnce = LentStampCaches(); });
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      ask.arrive_and_wait();
+      first(t, together[t]);
+      asked.arrive_and_wait();
+      DrawTurns(together[t], src[t]);
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_GT(lentAtOnce, before);
+  EXPECT_LT(lentAtOnce, before + kThreads) << "every thread found a cache: too few threads";
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(together[t].bytes, alone[t].bytes) << "thread " << t;
+  EXPECT_EQ(LentStampCaches(), before) << "caches kept after their threads ended";
+  int lentByLater = 0;
+  std::thread later([&] {
+    first(0, together[0]);
+    lentByLater = LentStampCaches();
+  });
+  later.join();
+  EXPECT_EQ(lentByLater, before + 1) << "a later thread found no cache";
 }
 
 }  // namespace
