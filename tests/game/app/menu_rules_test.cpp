@@ -224,17 +224,20 @@ TEST_F(MenuFlowTest, AReplayOfACardIsListedByTheSpellPracticeListsNumberAndName)
   std::snprintf(header.name, sizeof header.name, "ANNA");
   const std::string line = "No.04 ANNA 12/08 B Easy No.010";
   auto listed = [&](int width) { return ReplayMenuLine(4, ReplaySlotState::Valid, header, true, width); };
+  auto width = [](const std::string& text) { return GetStringWidthDefaultFont(text.c_str(), 1 << 20, 0); };
   EXPECT_EQ(listed(1000), line + "  " + kUnknownCardName);
   g_save.cardSeen[1][10] = 1;
   const std::string name = CardName(10);
   EXPECT_EQ(listed(1000), line + "  " + name);
   // A narrower list: the name's first characters, and no more than the width holds.
-  const std::string cut = listed(GetStringWidthDefaultFont((line + "  " + name).c_str(), 1 << 20, 0) - 1);
+  const int narrower = width(line + "  " + name) - 1;
+  const std::string cut = listed(narrower);
   ASSERT_EQ(cut.substr(cut.size() - 3), "...");
   EXPECT_EQ(name.find(cut.substr(line.size() + 2, cut.size() - line.size() - 5)), 0u) << cut;
   EXPECT_GT(cut.size(), line.size() + 2 + 3) << "a character or more of the name";
-  EXPECT_EQ(listed(GetStringWidthDefaultFont((line + "  F...").c_str(), 1 << 20, 0)), line + "  F...");
-  EXPECT_EQ(listed(GetStringWidthDefaultFont((line + "  F...").c_str(), 1 << 20, 0) - 1), line);
+  EXPECT_LE(width(cut), narrower);
+  EXPECT_EQ(listed(width(line + "  F...")), line + "  F...");
+  EXPECT_EQ(listed(width(line + "  F...") - 1), line);
 }
 
 }  // namespace
