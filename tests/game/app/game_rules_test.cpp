@@ -181,21 +181,21 @@ TEST_F(GameRulesTest, MenusOverThePlayTakeTheKeysHeldForThePlay) {
     EXPECT_EQ(g_stageFrame, 0) << "restarted";
   }
 
-  StartLivePlay(1, 1, 0);
-  Passes(30, 4);
-  hold(kInputDown, 5);
-  g_gameOverPending = 1;
-  hold(kInputDown, 60);
+  // Down held from before the end of a play (`end` set) to a second after it.
+  auto downThroughTheEnd = [&](int scene, int* end, uint32_t seed) {
+    StartLivePlay(scene, 1, 0);
+    Passes(30, seed);
+    hold(kInputDown, 5);
+    *end = 1;
+    hold(kInputDown, 60);
+  };
+  downThroughTheEnd(1, &g_gameOverPending, 4);
   ASSERT_EQ(g_scene, 10001);
   Press(kInputShot);
   EXPECT_EQ(g_continuesUsed, 1) << "Continue, not Give up";
   EXPECT_EQ(g_scene, 1);
 
-  StartLivePlay(11, 1, 0);
-  Passes(30, 5);
-  hold(kInputDown, 5);
-  g_stageOver = 1;
-  hold(kInputDown, 60);
+  downThroughTheEnd(11, &g_stageOver, 5);
   ASSERT_EQ(g_scene, 30011);
   Press(kInputShot);  // slot 01, empty: the name
   Press(0, kEnter);
