@@ -5,7 +5,6 @@
 
 #include <sys/resource.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -373,15 +372,12 @@ TEST_F(GraphMovies, WhatCannotBePlayedFailsCleanly) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     g_memoryFiles["archive/m"] = c.file;
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = c.sizeLimit;
-    std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    if (c.failRenderer) FailNextMovieRendererCreation();
-    EXPECT_EQ(Open("archive/m"), -1);
-    setrlimit(RLIMIT_FSIZE, &saved);
+    {
+      FullDisk full(c.sizeLimit);
+      ASSERT_TRUE(full.set());
+      if (c.failRenderer) FailNextMovieRendererCreation();
+      EXPECT_EQ(Open("archive/m"), -1);
+    }
     EXPECT_TRUE(LogHas(c.message));
     EXPECT_TRUE(LogHas("ムービーファイルオープン処理時にエラーが発生しました"));
     EXPECT_EQ(LiveObjectCount.load(), 0);
